@@ -1,0 +1,85 @@
+// Program errors: a bug in the caller or a state that valid values never reach. Each carries
+// its message and the call stack of call-site records that led to it.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace hs {
+
+// One call site: the function called there and where the call stands in the source.
+struct SrcLoc {
+  std::string function;
+  std::string package;
+  std::string module;
+  std::string file;
+  int startLine = 0;
+  int startCol = 0;
+  int endLine = 0;
+  int endCol = 0;
+
+  friend bool operator==(const SrcLoc&, const SrcLoc&) = default;
+};
+
+// A call stack, innermost entry first. A frozen stack is passed on unchanged: pushing onto it
+// gives it back as it is.
+class CallStack {
+ public:
+  CallStack() = default;
+
+  CallStack pushed(SrcLoc entry) const {
+    if (frozen_) return *this;
+    CallStack s = *this;
+    s.entries_.insert(s.entries_.begin(), std::move(entry));
+    return s;
+  }
+  CallStack frozen() const {
+    CallStack s = *this;
+    s.frozen_ = true;
+    return s;
+  }
+  bool isFrozen() const noexcept { return frozen_; }
+  const std::vector<SrcLoc>& entries() const noexcept { return entries_; }
+
+  friend bool operator==(const CallStack&, const CallStack&) = default;
+
+ private:
+  std::vector<SrcLoc> entries_;
+  bool frozen_ = false;
+};
+
+// "CallStack (from HasCallStack):" followed by one line per entry, as the runtime prints it.
+std::string prettyCallStack(const CallStack& s);
+
+class ProgramError : public std::exception {
+ public:
+  explicit ProgramError(std::string message, CallStack stack = {})
+      : message_(std::move(message)), stack_(std::move(stack)) {}
+  const char* what() const noexcept override { return message_.c_str(); }
+  const std::string& message() const noexcept { return message_; }
+  const CallStack& callStack() const noexcept { return stack_; }
+
+ private:
+  std::string message_;
+  CallStack stack_;
+};
+
+// Raises a program error whose stack is the caller's with the error's own site pushed on it.
+[[noreturn]] void error(std::string message, SrcLoc site, const CallStack& caller = {});
+// Raises a program error that carries no call stack.
+[[noreturn]] void errorWithoutStackTrace(std::string message);
+
+// A pattern-match failure in a library's own code (a state valid values never reach).
+class PatternMatchFail : public std::exception {
+ public:
+  explicit PatternMatchFail(std::string message) : message_(std::move(message)) {}
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  std::string message_;
+};
+
+}  // namespace hs

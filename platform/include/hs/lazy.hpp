@@ -1,0 +1,240 @@
+// Deferred values: a shared, reference-counted cell that is either evaluated or holds a
+// computation. The computation runs at most once, on first demand, also when several threads
+// demand the cell at once; the cell then keeps the value (or the exception the computation threw)
+// and drops the computation.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <new>
+#include <optional>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+namespace hs {
+
+template <class T>
+class Lazy;
+
+namespace detail {
+
+class CellBase {
+ public:
+  enum State : std::uint8_t { Pending = 0, Running = 1, Done = 2, Failed = 3 };
+
+  CellBase(State s, bool immortal) noexcept : state_(s), immortal_(immortal) {}
+  CellBase(const CellBase&) = delete;
+  CellBase& operator=(const CellBase&) = delete;
+  virtual ~CellBase() = default;
+
+  std::atomic<std::uint32_t> refs_{1};
+  std::atomic<std::uint8_t> state_;
+  const bool immortal_;
+
+  bool settled() const noexcept { return state_.load(std::memory_order_acquire) >= Done; }
+
+  // The first dependency (a cell the computation needs forced) that is not settled yet, or null.
+  // Only called by the thread that claimed the cell, while the computation is still held.
+  virtual CellBase* unsettledDependency() noexcept { return nullptr; }
+  // Runs the computation: stores the value or the exception, drops the computation, settles.
+  virtual void run() noexcept {}
+  // Settles the cell as failed without running its computation.
+  virtual void fail(std::exception_ptr) noexcept {}
+  [[noreturn]] virtual void rethrow() const;
+};
+
+inline void retain(CellBase* c) noexcept {
+  if (c != nullptr && !c->immortal_) c->refs_.fetch_add(1, std::memory_order_relaxed);
+}
+// Frees a cell whose count drops to zero; cells freed while another is being freed are queued,
+// so a long chain of cells that hold each other is freed without deep recursion.
+void releaseSlow(CellBase* c) noexcept;
+inline void release(CellBase* c) noexcept {
+  if (c != nullptr && !c->immortal_ && c->refs_.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    releaseSlow(c);
+}
+// Forces a cell that is not settled: dependencies first, with an explicit stack.
+void forceSlow(CellBase* c);
+
+template <class T>
+class Cell : public CellBase {
+ public:
+  template <class... A>
+  explicit Cell(std::in_place_t, bool immortal, A&&... a) : CellBase(Done, immortal) {
+    ::new (static_cast<void*>(&value_)) T(std::forward<A>(a)...);
+  }
+  Cell() noexcept : CellBase(Pending, false) {}
+  ~Cell() override {
+    if (state_.load(std::memory_order_relaxed) == Done) value_.~T();
+  }
+
+  const T& get() const {
+    if (state_.load(std::memory_order_acquire) != Done) {
+      forceSlow(const_cast<Cell*>(this));
+      if (state_.load(std::memory_order_acquire) != Done) rethrow();
+    }
+    return value_;
+  }
+
+ protected:
+  template <class F>
+  void settleWith(F&& compute) noexcept {
+    try {
+      ::new (static_cast<void*>(&value_)) T(std::forward<F>(compute)());
+      state_.store(Done, std::memory_order_release);
+    } catch (...) {
+      error_ = std::current_exception();
+      state_.store(Failed, std::memory_order_release);
+    }
+    state_.notify_all();
+  }
+  void settleFailed(std::exception_ptr e) noexcept {
+    error_ = std::move(e);
+    state_.store(Failed, std::memory_order_release);
+    state_.notify_all();
+  }
+  [[noreturn]] void rethrow() const override { std::rethrow_exception(error_); }
+
+  union {
+    T value_;
+  };
+  std::exception_ptr error_;
+};
+
+template <class T>
+Cell<T>* cellOf(const Lazy<T>& l) noexcept;
+
+// A computation with declared dependencies: the dependencies are forced (iteratively) before
+// the computation runs, and the computation receives their values.
+template <class T, class F, class... D>
+class ThunkCell final : public Cell<T> {
+ public:
+  ThunkCell(F f, Lazy<D>... deps) : job_(std::in_place, std::move(f), std::move(deps)...) {}
+  ~ThunkCell() override = default;
+
+  CellBase* unsettledDependency() noexcept override {
+    if (!job_) return nullptr;
+    CellBase* found = nullptr;
+    std::apply(
+        [&](const F&, const Lazy<D>&... d) {
+          ((found == nullptr && !cellOf(d)->settled() ? (found = cellOf(d), 0) : 0), ...);
+        },
+        *job_);
+    return found;
+  }
+  void run() noexcept override {
+    this->settleWith([&]() -> T {
+      return std::apply([](F& f, const Lazy<D>&... d) -> T { return std::invoke(f, d.force()...); },
+                        *job_);
+    });
+    job_.reset();
+  }
+  void fail(std::exception_ptr e) noexcept override {
+    this->settleFailed(std::move(e));
+    job_.reset();
+  }
+
+ private:
+  std::optional<std::tuple<F, Lazy<D>...>> job_;
+};
+
+}  // namespace detail
+
+// A handle to a shared deferred value. Copying a handle shares the cell.
+template <class T>
+class Lazy {
+ public:
+  using value_type = T;
+
+  // An evaluated cell holding the value.
+  Lazy(const T& v) : cell_(new detail::Cell<T>(std::in_place, false, v)) {}  // NOLINT
+  Lazy(T&& v) : cell_(new detail::Cell<T>(std::in_place, false, std::move(v))) {}  // NOLINT
+  template <class U>
+    requires(!std::is_same_v<std::remove_cvref_t<U>, Lazy> &&
+             !std::is_same_v<std::remove_cvref_t<U>, T> && std::is_constructible_v<T, U &&> &&
+             std::is_convertible_v<U &&, T>)
+  Lazy(U&& u) : cell_(new detail::Cell<T>(std::in_place, false, std::forward<U>(u))) {}  // NOLINT
+
+  Lazy(const Lazy& o) noexcept : cell_(o.cell_) { detail::retain(cell_); }
+  Lazy(Lazy&& o) noexcept : cell_(o.cell_) { o.cell_ = nullptr; }
+  Lazy& operator=(const Lazy& o) noexcept {
+    detail::retain(o.cell_);
+    detail::release(cell_);
+    cell_ = o.cell_;
+    return *this;
+  }
+  Lazy& operator=(Lazy&& o) noexcept {
+    if (this != &o) {
+      detail::release(cell_);
+      cell_ = o.cell_;
+      o.cell_ = nullptr;
+    }
+    return *this;
+  }
+  ~Lazy() { detail::release(cell_); }
+
+  // A deferred computation f() of no dependencies.
+  template <class F>
+  static Lazy defer(F f) {
+    return Lazy(new detail::ThunkCell<T, F>(std::move(f)));
+  }
+  // A deferred application of f to the values of the given cells; the cells are forced first,
+  // without recursion, so long chains of such applications force in constant stack.
+  template <class F, class... D>
+  static Lazy apply(F f, Lazy<D>... deps) {
+    return Lazy(new detail::ThunkCell<T, F, D...>(std::move(f), std::move(deps)...));
+  }
+  // A cell that is never freed (shared constants).
+  static Lazy immortal(T v) { return Lazy(new detail::Cell<T>(std::in_place, true, std::move(v))); }
+
+  // The value; runs the computation on first demand, re-throws a stored exception.
+  const T& force() const { return cell_->get(); }
+  const T& operator*() const { return force(); }
+  const T* operator->() const { return &force(); }
+
+  // True once the cell holds a value (not a computation, not an exception).
+  bool evaluated() const noexcept {
+    return cell_->state_.load(std::memory_order_acquire) == detail::CellBase::Done;
+  }
+  // True once the cell is settled, with a value or with an exception.
+  bool settled() const noexcept { return cell_->settled(); }
+
+  const void* identity() const noexcept { return cell_; }
+
+ private:
+  explicit Lazy(detail::Cell<T>* c) noexcept : cell_(c) {}
+  friend detail::Cell<T>* detail::cellOf<T>(const Lazy<T>&) noexcept;
+  detail::Cell<T>* cell_;
+};
+
+template <class T>
+detail::Cell<T>* detail::cellOf(const Lazy<T>& l) noexcept {
+  return l.cell_;
+}
+
+// A deferred computation, its type deduced from f.
+template <class F>
+auto delay(F f) -> Lazy<std::invoke_result_t<F&>> {
+  return Lazy<std::invoke_result_t<F&>>::defer(std::move(f));
+}
+// A deferred application of f to the values of cells.
+template <class F, class... D>
+auto applyLazy(F f, Lazy<D>... deps) -> Lazy<std::invoke_result_t<F&, const D&...>> {
+  return Lazy<std::invoke_result_t<F&, const D&...>>::apply(std::move(f), std::move(deps)...);
+}
+
+// Pointer identity of cells.
+template <class T>
+bool ptrEq(const Lazy<T>& a, const Lazy<T>& b) noexcept {
+  return a.identity() == b.identity();
+}
+
+template <class T>
+struct IsLazy : std::false_type {};
+template <class T>
+struct IsLazy<Lazy<T>> : std::true_type {};
+
+}  // namespace hs

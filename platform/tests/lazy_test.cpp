@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "hs/error.hpp"
+#include "hs/lazy.hpp"
+#include "hs/unit.hpp"
+
+namespace {
+
+TEST(Lazy, EvaluatedCellHoldsItsValue) {
+  hs::Lazy<int> a = 5;
+  EXPECT_TRUE(a.evaluated());
+  EXPECT_EQ(*a, 5);
+  hs::Lazy<std::string> s = "text";
+  EXPECT_EQ(s->size(), 4u);
+}
+
+TEST(Lazy, ComputationRunsOnceOnFirstDemand) {
+  int runs = 0;
+  auto a = hs::delay([&] { return ++runs * 10; });
+  EXPECT_EQ(runs, 0);
+  EXPECT_FALSE(a.evaluated());
+  auto b = a;  // a copy shares the cell
+  EXPECT_TRUE(hs::ptrEq(a, b));
+  EXPECT_EQ(*b, 10);
+  EXPECT_EQ(*a, 10);
+  EXPECT_EQ(runs, 1);
+  EXPECT_TRUE(a.evaluated());
+}
+
+TEST(Lazy, ThrowingComputationRethrowsWithoutRunningAgain) {
+  int runs = 0;
+  auto a = hs::delay([&]() -> int {
+    ++runs;
+    throw std::runtime_error("boom");
+  });
+  for (int i = 0; i < 3; ++i) EXPECT_THROW(a.force(), std::runtime_error);
+  EXPECT_EQ(runs, 1);
+  EXPECT_TRUE(a.settled());
+  EXPECT_FALSE(a.evaluated());
+}
+
+TEST(Lazy, ApplicationForcesItsDependenciesAndPropagatesTheirFailure) {
+  hs::Lazy<int> x = 2;
+  auto bad = hs::delay([]() -> int { throw std::runtime_error("dep"); });
+  auto sum = hs::applyLazy([](int a, int b) { return a + b; }, x, x);
+  auto broken = hs::applyLazy([](int a, int b) { return a + b; }, x, bad);
+  EXPECT_EQ(*sum, 4);
+  EXPECT_THROW(broken.force(), std::runtime_error);
+}
+
+TEST(Lazy, DistinctCellsAreNotPointerEqual) {
+  hs::Lazy<int> a = 1, b = 1;
+  EXPECT_FALSE(hs::ptrEq(a, b));
+}
+
+// A million deferred applications, each needing the previous one: forcing and freeing the chain
+// must run in constant stack.
+TEST(Lazy, LongChainsForceAndFreeWithoutDeepRecursion) {
+  constexpr int n = 1'000'000;
+  hs::Lazy<long> acc = 0L;
+  for (int i = 0; i < n; ++i) acc = hs::applyLazy([](long a) { return a + 1; }, acc);
+  EXPECT_EQ(*acc, n);
+
+  hs::Lazy<long> unforced = 0L;
+  for (int i = 0; i < n; ++i) unforced = hs::applyLazy([](long a) { return a + 1; }, unforced);
+  // Dropped without ever being forced: the destructor must not recurse either.
+}
+
+TEST(Lazy, ComputationDemandingItselfIsALoop) {
+  auto holder = std::make_shared<std::optional<hs::Lazy<int>>>();
+  hs::Lazy<int> self = hs::delay([holder]() -> int { return (*holder)->force() + 1; });
+  *holder = self;
+  EXPECT_THROW(self.force(), hs::ProgramError);
+  EXPECT_THROW(self.force(), hs::ProgramError);
+  holder->reset();  // break the cycle so the cell is freed
+}
+
+TEST(Lazy, UnitCellIsOneSharedObject) {
+  EXPECT_TRUE(hs::ptrEq(hs::unitCell(), hs::unitCell()));
+  EXPECT_EQ(*hs::unitCell(), hs::unit);
+}
+
+}  // namespace

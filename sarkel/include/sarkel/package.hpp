@@ -1,0 +1,8 @@
+#pragma once
+
+namespace sarkel {
+
+// The package identifier of this library (name-version), fixed when the library is built.
+const char* packageId() noexcept;
+
+}  // namespace sarkel

@@ -1,0 +1,7 @@
+#include "sarkel/package.hpp"
+
+namespace sarkel {
+
+const char* packageId() noexcept { return SARKEL_PACKAGE_ID; }
+
+}  // namespace sarkel
