@@ -1,0 +1,32 @@
+// Builders of the reflection syntax tree. The expression builders run in a quotation context and
+// report each node they build to it (Quote::step), one step per builder call; callers that must
+// keep an order of steps call them as separate statements, in that order.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hs/th/syntax.hpp"
+
+namespace hs::th {
+
+template <detail::IntegerValue I>
+Lit integerL(I v) {
+  return IntegerL(v);
+}
+inline Lit charL(char32_t c) { return CharL{c}; }
+inline Lit stringL(std::string s) { return StringL{std::move(s)}; }
+
+Exp varE(Quote& q, Name n);
+Exp conE(Quote& q, Name n);
+Exp litE(Quote& q, Lit l);
+Exp appE(Quote& q, Exp f, Exp x);
+Exp infixE(Quote& q, std::optional<Exp> left, Exp op, std::optional<Exp> right);
+// The infix application of op to both operands: InfixE with both present.
+Exp infixApp(Quote& q, Exp left, Exp op, Exp right);
+Exp listE(Quote& q, std::vector<Exp> elems);
+// A tuple of all its elements.
+Exp tupE(Quote& q, std::vector<Exp> elems);
+
+}  // namespace hs::th

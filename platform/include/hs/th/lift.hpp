@@ -1,0 +1,121 @@
+// Embedding values into generated code: the Lift capability gives the expression that rebuilds
+// a value, built in a quotation context.
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "hs/th/lib.hpp"
+#include "hs/th/syntax.hpp"
+#include "hs/unit.hpp"
+
+namespace hs {
+
+// The Lift capability. A specialisation provides one or both of
+//   static th::Exp lift(th::Quote& q, const T& x);
+//   static th::TExp<T> liftTyped(th::Quote& q, const T& x);
+// each defaults to the other.
+template <class T, class Enable = void>
+struct Lift;
+
+}  // namespace hs
+
+namespace hs::th {
+
+template <class T>
+concept Liftable = requires(Quote& q, const T& x) { hs::Lift<T>::lift(q, x); } ||
+                   requires(Quote& q, const T& x) { hs::Lift<T>::liftTyped(q, x); };
+
+template <Liftable T>
+Exp lift(Quote& q, const T& x) {
+  if constexpr (requires { hs::Lift<T>::lift(q, x); })
+    return hs::Lift<T>::lift(q, x);
+  else
+    return hs::Lift<T>::liftTyped(q, x).unType;
+}
+template <Liftable T>
+TExp<T> liftTyped(Quote& q, const T& x) {
+  if constexpr (requires { hs::Lift<T>::liftTyped(q, x); })
+    return hs::Lift<T>::liftTyped(q, x);
+  else
+    return TExp<T>{hs::Lift<T>::lift(q, x)};
+}
+// The same in the default context.
+template <Liftable T>
+Exp lift(const T& x) {
+  return th::lift(defaultQuote(), x);
+}
+template <Liftable T>
+TExp<T> liftTyped(const T& x) {
+  return th::liftTyped(defaultQuote(), x);
+}
+
+namespace detail {
+const Name& unitDataName();
+}  // namespace detail
+
+}  // namespace hs::th
+
+namespace hs {
+
+// Integers: an integer literal.
+template <class T>
+struct Lift<T, std::enable_if_t<th::detail::IntegerValue<T>>> {
+  static th::Exp lift(th::Quote& q, T x) { return th::litE(q, th::integerL(x)); }
+};
+// Characters (code points): a character literal.
+template <>
+struct Lift<char32_t> {
+  static th::Exp lift(th::Quote& q, char32_t c) { return th::litE(q, th::charL(c)); }
+};
+// Text: a string literal.
+template <>
+struct Lift<std::string> {
+  static th::Exp lift(th::Quote& q, const std::string& s) { return th::litE(q, th::stringL(s)); }
+};
+template <>
+struct Lift<bool> {
+  static th::Exp lift(th::Quote& q, bool b) {
+    return th::conE(q, b ? th::trueName() : th::falseName());
+  }
+};
+template <>
+struct Lift<Unit> {
+  static th::Exp lift(th::Quote& q, Unit) { return th::conE(q, th::detail::unitDataName()); }
+};
+// Lists: the elements in order, then the list expression.
+template <class A>
+struct Lift<std::vector<A>> {
+  static th::Exp lift(th::Quote& q, const std::vector<A>& xs) {
+    std::vector<th::Exp> es;
+    es.reserve(xs.size());
+    for (const A& x : xs) es.push_back(th::lift(q, x));
+    return th::listE(q, std::move(es));
+  }
+};
+// Optional values: the constructor Nothing, or the constructor Just, the value, the application.
+template <class A>
+struct Lift<std::optional<A>> {
+  static th::Exp lift(th::Quote& q, const std::optional<A>& x) {
+    if (!x) return th::conE(q, th::nothingName());
+    th::Exp just = th::conE(q, th::justName());
+    th::Exp v = th::lift(q, *x);
+    return th::appE(q, std::move(just), std::move(v));
+  }
+};
+// Pairs: both components in order, then the tuple.
+template <class A, class B>
+struct Lift<std::pair<A, B>> {
+  static th::Exp lift(th::Quote& q, const std::pair<A, B>& p) {
+    th::Exp a = th::lift(q, p.first);
+    th::Exp b = th::lift(q, p.second);
+    return th::tupE(q, {std::move(a), std::move(b)});
+  }
+};
+
+}  // namespace hs

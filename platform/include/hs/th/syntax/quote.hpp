@@ -1,0 +1,38 @@
+// The quotation context and typed expressions.
+#pragma once
+
+#include <string>
+
+#include "hs/th/syntax/exp.hpp"
+#include "hs/th/syntax/name.hpp"
+
+namespace hs::th {
+
+// A quotation context: where expressions are built. Every builder of hs/th/lib.hpp reports the
+// node it has just built to step(), in the order the steps run, so a context can observe the
+// order in which an embedding builds its expression; newName makes fresh local names. The
+// reflection monad extends this interface.
+class Quote {
+ public:
+  Quote() = default;
+  Quote(const Quote&) = delete;
+  Quote& operator=(const Quote&) = delete;
+  virtual ~Quote() = default;
+
+  // A name with the given base, distinct from every other name (NameU with a process-wide
+  // counter unless a context overrides it).
+  virtual Name newName(std::string base);
+  virtual void step(const Exp&) {}
+};
+
+// A context that only builds: process-wide, stateless, safe to share between threads.
+Quote& defaultQuote() noexcept;
+
+// An expression marked with the type of the value it rebuilds.
+template <class T>
+struct TExp {
+  Exp unType;
+  friend bool operator==(const TExp&, const TExp&) = default;
+};
+
+}  // namespace hs::th
