@@ -21,6 +21,8 @@ std::int64_t allocationCount() noexcept { return allocations.load(std::memory_or
 std::int64_t allocatedBytes() noexcept { return bytes.load(std::memory_order_relaxed); }
 }  // namespace testing_support
 
+// The replacements pair malloc with free; the compiler cannot see that through operator new.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t n) { return allocate(n); }
 void* operator new[](std::size_t n) { return allocate(n); }
 void operator delete(void* p) noexcept { std::free(p); }

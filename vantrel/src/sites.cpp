@@ -5,7 +5,10 @@
 
 namespace vantrel::internal {
 
-Object emptyObject(Kind::Empty, 0);
+namespace {
+Object theEmpty(Kind::Empty, 0);
+}  // namespace
+Object* const emptyObject = &theEmpty;
 
 hs::SrcLoc siteIn(const char* module, const char* file, int line, int col, int endLine,
                   int endCol) {

@@ -180,6 +180,27 @@ TEST(Identity, InsertKeepsOrReplacesTheKeyObject) {
                                 key(1, 1, 8), leafMap))[0].key.tag, 8);
 }
 
+TEST(Identity, InsertIntoAMapGivenUpLeavesOtherHoldersUntouched) {
+  Map m;
+  for (std::uint64_t i = 0; i < 2000; ++i) m = L::insert(key(i, i * 0x9E3779B97F4A7C15ULL), 1, std::move(m));
+  EXPECT_EQ(L::size(m), 2000);
+  expectValid(m);
+  const Map kept = m;  // shares every node with m
+  const Map grown = L::insert(key(5000, 77), 2, std::move(m));
+  EXPECT_EQ(L::size(kept), 2000);
+  EXPECT_FALSE(L::member(key(5000, 77), kept));
+  EXPECT_EQ(*L::at(grown, key(5000, 77)), 2);
+  expectValid(kept);
+  expectValid(grown);
+  // Unshared: the very same root comes back, updated in place.
+  Map solo = L::insert(key(1, 1), 1, Map());
+  solo = L::insert(key(2, 2), 2, std::move(solo));
+  const void* before = I::Node::object(solo);
+  solo = L::insert(key(3, 1 | (1 << 5)), 3, std::move(solo));  // below the existing chunk 1
+  EXPECT_EQ(I::Node::object(solo), before);
+  EXPECT_EQ(L::size(solo), 3);
+}
+
 // ---- Which key stands on the left of == ----------------------------------------------------
 
 TEST(OperandOrder, EachWalkPutsItsKeyWhereItShould) {

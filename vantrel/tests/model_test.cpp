@@ -57,8 +57,11 @@ TEST_P(ModelTest, RandomOperationsAgreeWithTheModel) {
       const Map before = m;
       switch (rng() % 8) {
         case 0:
-        case 1:
           m = L::insert(k(id), val, m);
+          model[id] = val;
+          break;
+        case 1:
+          m = L::insert(k(id), val, std::move(m));  // in place where unshared
           model[id] = val;
           break;
         case 2:

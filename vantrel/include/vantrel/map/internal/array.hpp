@@ -8,6 +8,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <iterator>
 #include <new>
@@ -68,6 +69,8 @@ struct Block : ArrayObject {
     b->~Block();
     ::operator delete(static_cast<void*>(b));
   }
+  // Forgets the slots without destroying them, after they were relocated into another block.
+  void abandon() noexcept { len = 0; }
   // Cuts the length in place (the storage is kept).
   void shrink(std::uint32_t n) noexcept {
     assert(n <= len);
@@ -101,6 +104,16 @@ class BlockBuilder {
   }
   void copy(const S* src, std::uint32_t n) {
     for (std::uint32_t i = 0; i < n; ++i) emplace(src[i]);
+  }
+  // Moves n slots of a block that is about to be freed by a bitwise copy, without touching what
+  // they refer to; the source block must then be abandoned (see Block::abandon).
+  void relocate(S* src, std::uint32_t n) noexcept {
+    static_assert(std::is_trivially_destructible_v<S> || sizeof(S) == sizeof(void*),
+                  "relocation is only for pointer-sized handles");
+    assert(block_->len + n <= capacity_);
+    std::memcpy(static_cast<void*>(block_->slots() + block_->len), static_cast<const void*>(src),
+                sizeof(S) * n);
+    block_->len += n;
   }
   std::uint32_t built() const noexcept { return block_->len; }
   Block<S>* finish() noexcept {

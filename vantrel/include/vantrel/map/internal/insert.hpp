@@ -15,9 +15,25 @@ namespace vantrel::internal {
 // pair, `leafMatch` handles a `Leaf` whose key equals the new key, `collision` a `Collision` of the
 // key's hash.
 //
-// InPlace: the walk overwrites the child slot of every branch node on the path and returns that
-// node itself; only for maps that nobody but the caller can reach.
-template <bool InPlace, class K, class V, class P>
+// How a walk treats the branch nodes on its path.
+enum class Walk {
+  Persistent,  // copy every changed node
+  Private,     // overwrite child slots in place: only for maps nobody but the caller can reach
+  Owned,       // in place where the node has no other holder, copying from the first shared node
+};
+
+template <Walk W, class K, class V, class P>
+HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy);
+
+// The walk below a branch node t: in place when the mode allows it, else persistent.
+template <Walk W, class K, class V>
+constexpr bool inPlaceAt(const HashMap<K, V>& t) noexcept {
+  if constexpr (W == Walk::Private) return true;
+  if constexpr (W == Walk::Owned) return Node::object(t)->refs.load(std::memory_order_acquire) == 1;
+  return false;
+}
+
+template <Walk W, class K, class V, class P>
 HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy) {
   switch (kindOf(t)) {
     case Kind::Empty:
@@ -40,34 +56,45 @@ HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
       const ChildBitmap b = wordOf(t), bit = mask(h, s);
       Children<K, V>& a = childrenOf(t);
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
+      const bool inPlace = inPlaceAt<W>(t);
       if ((b & bit) == 0) {
         HashMap<K, V> leaf = leafNode<K, V>(h, k, policy.fresh());
+        if constexpr (W != Walk::Persistent) {
+          // The node is about to leave the trie: when nothing else holds it, its children move
+          // into the grown node instead of being counted up here and down again when it is freed.
+          if (Node::object(t)->refs.load(std::memory_order_acquire) == 1) {
+            ChildBuilder<K, V> grown(Kind::BitmapIndexed, b | bit, a.size() + 1);
+            grown.relocate(a.slots(), i);
+            grown.emplace(std::move(leaf));
+            grown.relocate(a.slots() + i, a.size() - i);
+            a.abandon();
+            return bitmapIndexedOrFull<K, V>(b | bit, grown.finish());
+          }
+        }
         return bitmapIndexedOrFull<K, V>(
             b | bit, copyInsert(Kind::BitmapIndexed, b | bit, a.slots(), a.size(), i, std::move(leaf)));
       }
       const HashMap<K, V>& c = a[i];
-      HashMap<K, V> r = insertWalk<InPlace>(h, k, nextShift(s), c, policy);
-      if constexpr (InPlace) {
-        a[i] = std::move(r);
+      if (inPlace) {
+        a[i] = insertWalk<W>(h, k, nextShift(s), c, policy);
         return t;
-      } else {
-        if (ptrEq(r, c)) return t;
-        return bitmapIndexed<K, V>(b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i,
-                                                 std::move(r)));
       }
+      HashMap<K, V> r = insertWalk<Walk::Persistent>(h, k, nextShift(s), c, policy);
+      if (ptrEq(r, c)) return t;
+      return bitmapIndexed<K, V>(b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i,
+                                               std::move(r)));
     }
     case Kind::Full: {
       Children<K, V>& a = childrenOf(t);
       const auto i = static_cast<std::uint32_t>(index(h, s));
       const HashMap<K, V>& c = a[i];
-      HashMap<K, V> r = insertWalk<InPlace>(h, k, nextShift(s), c, policy);
-      if constexpr (InPlace) {
-        a[i] = std::move(r);
+      if (inPlaceAt<W>(t)) {
+        a[i] = insertWalk<W>(h, k, nextShift(s), c, policy);
         return t;
-      } else {
-        if (ptrEq(r, c)) return t;
-        return update32<K, V>(a, i, std::move(r));
       }
+      HashMap<K, V> r = insertWalk<Walk::Persistent>(h, k, nextShift(s), c, policy);
+      if (ptrEq(r, c)) return t;
+      return update32<K, V>(a, i, std::move(r));
     }
     default:
       return t;
@@ -144,7 +171,7 @@ template <class K, class V>
 HashMap<K, V> insert_(KeyHash h, const std::type_identity_t<K>& k,
                       const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
   ReplacePolicy<K, V> p{h, k, v};
-  return insertWalk<false>(h, k, 0, m, p);
+  return insertWalk<Walk::Persistent>(h, k, 0, m, p);
 }
 
 template <class K, class V>
@@ -152,6 +179,16 @@ HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_
                      const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   return internal::insert_<K, V>(h, k, v, m);
+}
+// The same result for a map the caller gives up: the nodes on the path that nothing else holds
+// are updated in place instead of copied.
+template <class K, class V>
+HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
+                     HashMap<K, V>&& m) {
+  const KeyHash h = internal::hash(k);
+  const HashMap<K, V> owned = std::move(m);
+  ReplacePolicy<K, V> p{h, k, v};
+  return insertWalk<Walk::Owned>(h, k, 0, owned, p);
 }
 
 // Absent key: k mapped to x. Present key: k mapped to g applied, now, to the stored value; g
@@ -162,7 +199,7 @@ HashMap<K, V> insertModifying(const std::type_identity_t<hs::Lazy<V>>& x, G g,
   const KeyHash h = internal::hash(k);
   auto cellFn = [&g](const hs::Lazy<V>& y) { return hs::callToCell<V>(g, y); };
   ModifyPolicy<K, V, decltype(cellFn)> p{h, k, x, cellFn};
-  return insertWalk<false>(h, k, 0, m, p);
+  return insertWalk<Walk::Persistent>(h, k, 0, m, p);
 }
 
 // Absent key: k mapped to v. Present key: k mapped to the deferred f(v, stored value); f is not
@@ -173,7 +210,7 @@ HashMap<K, V> insertWith(F f, const std::type_identity_t<K>& k,
   const KeyHash h = internal::hash(k);
   auto cellFn = [&f, &v](const hs::Lazy<V>& old) { return hs::deferCall<V>(f, v, old); };
   ModifyPolicy<K, V, decltype(cellFn)> p{h, k, v, cellFn};
-  return insertWalk<false>(h, k, 0, m, p);
+  return insertWalk<Walk::Persistent>(h, k, 0, m, p);
 }
 
 // Adds a key known to be absent: no key comparison and no identity test, every level rebuilt.
@@ -269,7 +306,7 @@ HashMap<K, V> unsafeInsert(const std::type_identity_t<K>& k,
                            const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   ReplacePolicy<K, V> p{h, k, v};
-  return insertWalk<true>(h, k, 0, m, p);
+  return insertWalk<Walk::Private>(h, k, 0, m, p);
 }
 
 // As unsafeInsert; a present key gets f(k, v, stored value), called now; f receives and returns
@@ -280,7 +317,7 @@ HashMap<K, V> unsafeInsertWithKey(F f, const std::type_identity_t<K>& k,
                                   const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   CombinePolicy<K, V, F> p{h, k, v, f};
-  return insertWalk<true>(h, k, 0, m, p);
+  return insertWalk<Walk::Private>(h, k, 0, m, p);
 }
 
 }  // namespace vantrel::internal

@@ -21,8 +21,9 @@ class HashMap;
 
 namespace internal {
 
-// The one shared empty map; never counted, never freed.
-extern Object emptyObject;
+// The one shared empty map; never counted, never freed. It is reached through a pointer defined
+// in the library, so the optimiser never takes it for a node that a release could free.
+extern Object* const emptyObject;
 
 using KeyHash = std::uint64_t;
 using ChildBitmap = std::uint64_t;
@@ -64,9 +65,9 @@ class HashMap {
   using mapped_type = V;
   using Record = internal::L<K, V>;
 
-  HashMap() noexcept : p_(&internal::emptyObject) {}
+  HashMap() noexcept : p_(internal::emptyObject) {}
   HashMap(const HashMap& o) noexcept : p_(o.p_) { retain(p_); }
-  HashMap(HashMap&& o) noexcept : p_(std::exchange(o.p_, &internal::emptyObject)) {}
+  HashMap(HashMap&& o) noexcept : p_(std::exchange(o.p_, internal::emptyObject)) {}
   HashMap& operator=(const HashMap& o) noexcept {
     retain(o.p_);
     release(p_);
@@ -76,7 +77,7 @@ class HashMap {
   HashMap& operator=(HashMap&& o) noexcept {
     if (this != &o) {
       release(p_);
-      p_ = std::exchange(o.p_, &internal::emptyObject);
+      p_ = std::exchange(o.p_, internal::emptyObject);
     }
     return *this;
   }
