@@ -1,6 +1,6 @@
 #include "vantrel/map/internal/sites.hpp"
 
-#include "vantrel/map/internal/lookup.hpp"
+#include "vantrel/map/internal/delete.hpp"
 #include "vantrel/package.hpp"
 
 namespace vantrel::internal {
@@ -29,6 +29,17 @@ namespace vantrel::internal {
 
 void keyNotFound(const hs::CallStack& caller) {
   hs::error("Vantrel.Map.Internal.(!): key not found", mapSite(774, 16, 774, 21), caller);
+}
+
+}  // namespace vantrel::internal
+
+namespace vantrel::internal {
+
+void testBottomError() {
+  hs::error("Vantrel.Map.alterF internal error: hit test_bottom", mapSite(1349, 15, 1349, 20));
+}
+void bogusError() {
+  hs::error("Vantrel.Map.alterF internal error: hit bogus#", mapSite(1354, 12, 1354, 17));
 }
 
 }  // namespace vantrel::internal

@@ -444,3 +444,34 @@ TEST(Failure, ThrowingHashOrEqualityLeavesNothingBehind) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Sentinels, RaiseTheirErrorsWithTheirSites) {
+  struct Case {
+    std::function<void()> raise;
+    const char* message;
+    std::vector<int> range;
+  };
+  const Case cases[] = {
+      {[] { (void)I::test_bottom<int>(); }, "Vantrel.Map.alterF internal error: hit test_bottom",
+       {1349, 15, 1349, 20}},
+      {[] { I::bogusU(hs::unit); }, "Vantrel.Map.alterF internal error: hit bogus#", {1354, 12, 1354, 17}},
+  };
+  for (const Case& c : cases) {
+    try {
+      c.raise();
+      ADD_FAILURE() << c.message;
+    } catch (const hs::ProgramError& e) {
+      EXPECT_STREQ(e.what(), c.message);
+      ASSERT_EQ(e.callStack().entries().size(), 1u);
+      const hs::SrcLoc& s = e.callStack().entries()[0];
+      EXPECT_EQ(s.function, "error");
+      EXPECT_EQ(s.module, "Vantrel.Map.Internal");
+      EXPECT_EQ(s.file, "./Vantrel/Map/Internal");
+      EXPECT_EQ(std::vector<int>({s.startLine, s.startCol, s.endLine, s.endCol}), c.range);
+    }
+  }
+}
+
+}  // namespace

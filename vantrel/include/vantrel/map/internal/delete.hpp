@@ -246,3 +246,18 @@ HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>&
 }
 
 }  // namespace vantrel::internal
+
+namespace vantrel::internal {
+
+[[noreturn]] void testBottomError();
+[[noreturn]] void bogusError();
+
+// Sentinels of the functorial alteration; nothing in the library uses them. Demanding either
+// raises its program error.
+template <class T = hs::Unit>
+[[noreturn]] T test_bottom() {
+  testBottomError();
+}
+[[noreturn]] inline void bogusU(hs::Unit) { bogusError(); }
+
+}  // namespace vantrel::internal
