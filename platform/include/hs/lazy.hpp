@@ -80,28 +80,9 @@ class Cell : public CellBase {
   }
 
  protected:
-  template <class F>
-  void settleWith(F&& compute) noexcept {
-    try {
-      ::new (static_cast<void*>(&value_)) T(std::forward<F>(compute)());
-      state_.store(Done, std::memory_order_release);
-    } catch (...) {
-      error_ = std::current_exception();
-      state_.store(Failed, std::memory_order_release);
-    }
-    state_.notify_all();
-  }
-  void settleFailed(std::exception_ptr e) noexcept {
-    error_ = std::move(e);
-    state_.store(Failed, std::memory_order_release);
-    state_.notify_all();
-  }
-  [[noreturn]] void rethrow() const override { std::rethrow_exception(error_); }
-
   union {
     T value_;
   };
-  std::exception_ptr error_;
 };
 
 template <class T>
@@ -126,19 +107,28 @@ class ThunkCell final : public Cell<T> {
     return found;
   }
   void run() noexcept override {
-    this->settleWith([&]() -> T {
-      return std::apply([](F& f, const Lazy<D>&... d) -> T { return std::invoke(f, d.force()...); },
-                        *job_);
-    });
+    try {
+      ::new (static_cast<void*>(&this->value_)) T(std::apply(
+          [](F& f, const Lazy<D>&... d) -> T { return std::invoke(f, d.force()...); }, *job_));
+      this->state_.store(CellBase::Done, std::memory_order_release);
+    } catch (...) {
+      error_ = std::current_exception();
+      this->state_.store(CellBase::Failed, std::memory_order_release);
+    }
     job_.reset();
+    this->state_.notify_all();
   }
   void fail(std::exception_ptr e) noexcept override {
-    this->settleFailed(std::move(e));
+    error_ = std::move(e);
+    this->state_.store(CellBase::Failed, std::memory_order_release);
     job_.reset();
+    this->state_.notify_all();
   }
+  [[noreturn]] void rethrow() const override { std::rethrow_exception(error_); }
 
  private:
   std::optional<std::tuple<F, Lazy<D>...>> job_;
+  std::exception_ptr error_;
 };
 
 }  // namespace detail

@@ -1,0 +1,31 @@
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "testing/alloc.hpp"
+
+namespace {
+std::atomic<std::int64_t> allocations{0};
+std::atomic<std::int64_t> bytes{0};
+
+void* allocate(std::size_t n) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  bytes.fetch_add(static_cast<std::int64_t>(n), std::memory_order_relaxed);
+  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+  throw std::bad_alloc();
+}
+}  // namespace
+
+namespace testing_support {
+std::int64_t allocationCount() noexcept { return allocations.load(std::memory_order_relaxed); }
+std::int64_t allocatedBytes() noexcept { return bytes.load(std::memory_order_relaxed); }
+}  // namespace testing_support
+
+// The replacements pair malloc with free; the compiler cannot see that through operator new.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t n) { return allocate(n); }
+void* operator new[](std::size_t n) { return allocate(n); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }

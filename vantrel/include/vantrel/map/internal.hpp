@@ -1,0 +1,12 @@
+// The map module: the trie representation and every operation over it. The lazy interface
+// (vantrel/map/lazy.hpp) exposes it; the workers here that take a precomputed hash or trust an
+// earlier lookup serve the library's other modules.
+#pragma once
+
+#include "vantrel/map/internal/array.hpp"
+#include "vantrel/map/internal/bulk.hpp"
+#include "vantrel/map/internal/delete.hpp"
+#include "vantrel/map/internal/insert.hpp"
+#include "vantrel/map/internal/iterate.hpp"
+#include "vantrel/map/internal/lookup.hpp"
+#include "vantrel/map/internal/nodes.hpp"

@@ -1,0 +1,105 @@
+// Bulk construction from lists: a fold into a private accumulator with the in-place inserts, so a
+// list of n pairs is built without copying a path per pair.
+#pragma once
+
+#include <initializer_list>
+#include <iterator>
+#include <ranges>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+#include "hs/call.hpp"
+#include "vantrel/map/internal/insert.hpp"
+
+namespace vantrel::internal {
+
+template <class T>
+struct StripLazy {
+  using type = T;
+};
+template <class T>
+struct StripLazy<hs::Lazy<T>> {
+  using type = T;
+};
+
+// The key and value types of a range of pairs whose second component is a value or a cell.
+template <class R>
+using PairOf = std::remove_cvref_t<std::ranges::range_reference_t<const R&>>;
+template <class R>
+using KeyOf = std::remove_cvref_t<std::tuple_element_t<0, PairOf<R>>>;
+template <class R>
+using ValueOf = typename StripLazy<std::remove_cvref_t<std::tuple_element_t<1, PairOf<R>>>>::type;
+
+// Folds the pairs into the accumulator with `step(key, cell, acc)`. If a caller's hash or ==
+// throws part-way, the accumulator is dropped: nothing half-built escapes.
+template <class K, class V, class R, class Step>
+HashMap<K, V> foldPairs(const R& pairs, Step&& step) {
+  HashMap<K, V> acc;
+  for (const auto& p : pairs) {
+    const auto& [k, v] = p;
+    const hs::Lazy<V> cell(v);
+    acc = step(k, cell, acc);
+  }
+  return acc;
+}
+
+// The map of the pairs; a later pair replaces an earlier pair of an equal key.
+template <std::ranges::input_range R>
+HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
+  using K = KeyOf<R>;
+  using V = ValueOf<R>;
+  return foldPairs<K, V>(pairs, [](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
+    return unsafeInsert<K, V>(k, v, acc);
+  });
+}
+template <class K, class V>
+HashMap<K, V> fromList(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
+  return foldPairs<K, V>(pairs, [](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
+    return unsafeInsert<K, V>(k, v, acc);
+  });
+}
+
+// As fromList; the values of an equal key combine into the deferred f(new, old).
+template <class F, std::ranges::input_range R>
+HashMap<KeyOf<R>, ValueOf<R>> fromListWith(F f, const R& pairs) {
+  using K = KeyOf<R>;
+  using V = ValueOf<R>;
+  auto combine = [&f](const K&, const hs::Lazy<V>& n, const hs::Lazy<V>& o) {
+    return hs::deferCall<V>(f, n, o);
+  };
+  return foldPairs<K, V>(pairs, [&](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
+    return unsafeInsertWithKey<K, V>(combine, k, v, acc);
+  });
+}
+template <class K, class V, class F>
+HashMap<K, V> fromListWith(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
+  return fromListWith<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(std::move(f), pairs);
+}
+
+// As fromListWith, the combination the deferred f(key of the later pair, new, old).
+template <class F, std::ranges::input_range R>
+HashMap<KeyOf<R>, ValueOf<R>> fromListWithKey(F f, const R& pairs) {
+  using K = KeyOf<R>;
+  using V = ValueOf<R>;
+  auto combine = [&f](const K& k, const hs::Lazy<V>& n, const hs::Lazy<V>& o) {
+    return hs::deferCallWith<V>(f, std::tuple<K>(k), n, o);
+  };
+  return foldPairs<K, V>(pairs, [&](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
+    return unsafeInsertWithKey<K, V>(combine, k, v, acc);
+  });
+}
+template <class K, class V, class F>
+HashMap<K, V> fromListWithKey(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
+  return fromListWithKey<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(std::move(f), pairs);
+}
+
+}  // namespace vantrel::internal
+
+namespace vantrel {
+
+template <class K, class V>
+HashMap<K, V>::HashMap(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs)
+    : HashMap(internal::fromList<K, V>(pairs)) {}
+
+}  // namespace vantrel

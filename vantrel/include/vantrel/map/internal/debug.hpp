@@ -1,0 +1,194 @@
+// The validity checker: tests any map against the structural invariants of the trie and reports
+// the first broken one, with the hash bits of the path that leads to the offending node.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "vantrel/map/internal/nodes.hpp"
+
+namespace vantrel::internal::debug {
+
+// The hash bits fixed by the path from the root to a node, low bits first.
+struct SubHashPath {
+  std::uint64_t partialHash = 0;
+  std::int64_t lengthInBits = 0;
+  friend bool operator==(const SubHashPath&, const SubHashPath&) = default;
+};
+inline std::uint64_t partialHash(const SubHashPath& p) noexcept { return p.partialHash; }
+inline std::int64_t lengthInBits(const SubHashPath& p) noexcept { return p.lengthInBits; }
+
+// The broken invariant, constructors in declared order.
+template <class K>
+struct Error {
+  enum class Tag : std::uint8_t {
+    INV1_internal_Empty,
+    INV2_Bitmap_unexpected_1_bits,
+    INV3_bad_BitmapIndexed_size,
+    INV4_bitmap_array_size_mismatch,
+    INV5_BitmapIndexed_invalid_single_subtree,
+    INV6_misplaced_hash,
+    INV7_key_hash_mismatch,
+    INV8_bad_Full_size,
+    INV9_Collision_size,
+    INV10_Collision_duplicate_key,
+  };
+  Tag tag;
+  std::optional<K> key;    // INV7, INV10
+  std::uint64_t word = 0;  // the bitmap (INV2, INV4) or the stored hash (INV6, INV7, INV10)
+  std::int64_t count = 0;  // an array length (INV3, INV4, INV8, INV9)
+
+  static Error INV1_internal_Empty() { return {Tag::INV1_internal_Empty, {}, 0, 0}; }
+  static Error INV2_Bitmap_unexpected_1_bits(std::uint64_t b) {
+    return {Tag::INV2_Bitmap_unexpected_1_bits, {}, b, 0};
+  }
+  static Error INV3_bad_BitmapIndexed_size(std::int64_t n) {
+    return {Tag::INV3_bad_BitmapIndexed_size, {}, 0, n};
+  }
+  static Error INV4_bitmap_array_size_mismatch(std::uint64_t b, std::int64_t n) {
+    return {Tag::INV4_bitmap_array_size_mismatch, {}, b, n};
+  }
+  static Error INV5_BitmapIndexed_invalid_single_subtree() {
+    return {Tag::INV5_BitmapIndexed_invalid_single_subtree, {}, 0, 0};
+  }
+  static Error INV6_misplaced_hash(std::uint64_t h) { return {Tag::INV6_misplaced_hash, {}, h, 0}; }
+  static Error INV7_key_hash_mismatch(K k, std::uint64_t h) {
+    return {Tag::INV7_key_hash_mismatch, std::move(k), h, 0};
+  }
+  static Error INV8_bad_Full_size(std::int64_t n) { return {Tag::INV8_bad_Full_size, {}, 0, n}; }
+  static Error INV9_Collision_size(std::int64_t n) { return {Tag::INV9_Collision_size, {}, 0, n}; }
+  static Error INV10_Collision_duplicate_key(K k, std::uint64_t h) {
+    return {Tag::INV10_Collision_duplicate_key, std::move(k), h, 0};
+  }
+
+  // Same constructor and equal fields, compared left to right (keys with the key type's ==).
+  friend bool operator==(const Error& a, const Error& b) {
+    if (a.tag != b.tag) return false;
+    switch (a.tag) {
+      case Tag::INV7_key_hash_mismatch:
+      case Tag::INV10_Collision_duplicate_key:
+        return *a.key == *b.key && a.word == b.word;
+      case Tag::INV4_bitmap_array_size_mismatch:
+        return a.word == b.word && a.count == b.count;
+      default:
+        return a.word == b.word && a.count == b.count;
+    }
+  }
+};
+
+// The checker's result: `Invalid` with the error and the path of the node, or `Valid`.
+template <class K>
+class Validity {
+ public:
+  static Validity Valid() { return Validity(); }
+  static Validity Invalid(Error<K> e, SubHashPath p) { return Validity(std::move(e), p); }
+
+  bool isValid() const noexcept { return !error_.has_value(); }
+  const Error<K>& error() const { return *error_; }
+  const SubHashPath& path() const noexcept { return path_; }
+
+  friend bool operator==(const Validity& a, const Validity& b) {
+    if (a.isValid() || b.isValid()) return a.isValid() == b.isValid();
+    return *a.error_ == *b.error_ && a.path_ == b.path_;
+  }
+
+ private:
+  Validity() = default;
+  Validity(Error<K> e, SubHashPath p) : error_(std::move(e)), path_(p) {}
+  std::optional<Error<K>> error_;
+  SubHashPath path_;
+};
+
+// The left operand when it is `Invalid`, else the right one.
+template <class K>
+const Validity<K>& mappend(const Validity<K>& a, const Validity<K>& b) {
+  return a.isValid() ? b : a;
+}
+
+// The low l bits of a word; all 64 bits for l of 64 or more.
+constexpr std::uint64_t lowBits(std::int64_t l) noexcept {
+  return l >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << l) - 1;
+}
+// c placed at bit l of a 64-bit word; bits beyond the word are dropped.
+constexpr std::uint64_t chunkAt(std::uint64_t c, std::int64_t l) noexcept {
+  return l >= 64 ? 0 : c << l;
+}
+
+template <class K, class V>
+Validity<K> checkSubtree(const HashMap<K, V>& t, SubHashPath path);
+
+template <class K, class V>
+Validity<K> checkChildren(const HashMap<K, V>& t, SubHashPath path, std::uint64_t b) {
+  const Children<K, V>& a = childrenOf(t);
+  if (a.size() == 1 && isLeafOrCollision(a[0]))
+    return Validity<K>::Invalid(Error<K>::INV5_BitmapIndexed_invalid_single_subtree(), path);
+  for (std::uint64_t rest = b; rest != 0; rest &= rest - 1) {
+    const int c = std::countr_zero(rest);
+    const auto i = static_cast<std::size_t>(std::popcount(b & ((std::uint64_t{1} << c) - 1)));
+    Validity<K> r = checkSubtree(
+        a[i], SubHashPath{path.partialHash | chunkAt(static_cast<std::uint64_t>(c), path.lengthInBits),
+                          path.lengthInBits + bitsPerSubkey});
+    if (!r.isValid()) return r;
+  }
+  return Validity<K>::Valid();
+}
+
+template <class K, class V>
+Validity<K> checkSubtree(const HashMap<K, V>& t, SubHashPath path) {
+  using E = Error<K>;
+  auto invalid = [&](E e) { return Validity<K>::Invalid(std::move(e), path); };
+  auto inPlace = [&](std::uint64_t h) {
+    return (h & lowBits(path.lengthInBits)) == path.partialHash;
+  };
+  switch (kindOf(t)) {
+    case Kind::Empty:
+      return invalid(E::INV1_internal_Empty());
+    case Kind::Leaf: {
+      const std::uint64_t h = wordOf(t);
+      if (!inPlace(h)) return invalid(E::INV6_misplaced_hash(h));
+      const K& k = leafOf(t).key;
+      if (internal::hash(k) != h) return invalid(E::INV7_key_hash_mismatch(k, h));
+      return Validity<K>::Valid();
+    }
+    case Kind::Collision: {
+      const std::uint64_t h = wordOf(t);
+      const Entries<K, V>& a = entriesOf(t);
+      if (!inPlace(h)) return invalid(E::INV6_misplaced_hash(h));
+      if (a.size() < 2) return invalid(E::INV9_Collision_size(a.size()));
+      for (const L<K, V>& e : a)
+        if (internal::hash(e.key) != h) return invalid(E::INV7_key_hash_mismatch(e.key, h));
+      for (const L<K, V>& e : a) {
+        std::int64_t occurrences = 0;
+        for (const L<K, V>& other : a) occurrences += other.key == e.key;
+        if (occurrences != 1) return invalid(E::INV10_Collision_duplicate_key(e.key, h));
+      }
+      return Validity<K>::Valid();
+    }
+    case Kind::BitmapIndexed: {
+      const std::uint64_t b = wordOf(t);
+      const std::int64_t n = childrenOf(t).size();
+      if ((b & ~fullBitmap) != 0) return invalid(E::INV2_Bitmap_unexpected_1_bits(b));
+      if (n < 1 || n >= 32) return invalid(E::INV3_bad_BitmapIndexed_size(n));
+      if (std::popcount(b) != n) return invalid(E::INV4_bitmap_array_size_mismatch(b, n));
+      return checkChildren(t, path, b);
+    }
+    case Kind::Full: {
+      const std::int64_t n = childrenOf(t).size();
+      if (n != maxChildren) return invalid(E::INV8_bad_Full_size(n));
+      return checkChildren(t, path, fullBitmap);
+    }
+    default:
+      return Validity<K>::Valid();
+  }
+}
+
+// The map's validity: `Valid`, or `Invalid` with the first broken invariant in check order.
+template <class K, class V>
+Validity<K> valid(const HashMap<K, V>& m) {
+  if (kindOf(m) == Kind::Empty) return Validity<K>::Valid();
+  return checkSubtree(m, SubHashPath{0, 0});
+}
+
+}  // namespace vantrel::internal::debug

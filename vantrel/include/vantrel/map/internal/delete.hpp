@@ -1,0 +1,263 @@
+// Deletion, adjustment and alteration. Every walk returns its node itself when the child came back
+// as the same object, so an operation that changes nothing returns its input map.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+#include "hs/call.hpp"
+#include "vantrel/map/internal/insert.hpp"
+#include "vantrel/map/internal/lookup.hpp"
+#include "vantrel/map/internal/nodes.hpp"
+
+namespace vantrel::internal {
+
+// The result at a `BitmapIndexed` node (bitmap b, children a, removed/changed slot i, chunk bit
+// `bit`) once its child's walk gave c2 in place of c: keeps the trie canonical, so a lone `Leaf`
+// or `Collision` rises into the place of a parent left with only that child.
+template <class K, class V>
+HashMap<K, V> rebuildBitmapIndexed(const HashMap<K, V>& t, ChildBitmap b, ChildBitmap bit,
+                                   std::uint32_t i, HashMap<K, V> c2) {
+  const Children<K, V>& a = childrenOf(t);
+  const std::uint32_t n = a.size();
+  if (kindOf(c2) == Kind::Empty) {
+    if (n == 1) return HashMap<K, V>();
+    if (n == 2) {
+      const HashMap<K, V>& other = a[i == 0 ? 1 : 0];
+      if (isLeafOrCollision(other)) return other;
+      return oneChild<K, V>(b & ~bit, other);
+    }
+    return bitmapIndexed<K, V>(b & ~bit, copyErase(Kind::BitmapIndexed, b & ~bit, a.slots(), n, i));
+  }
+  if (isLeafOrCollision(c2) && n == 1) return c2;
+  return bitmapIndexed<K, V>(b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), n, i, std::move(c2)));
+}
+
+// The result at a `Full` node once the child at chunk i came back as c2 (not the same object).
+template <class K, class V>
+HashMap<K, V> rebuildFull(const HashMap<K, V>& t, std::uint32_t i, HashMap<K, V> c2) {
+  const Children<K, V>& a = childrenOf(t);
+  if (kindOf(c2) == Kind::Empty) {
+    const ChildBitmap b = fullBitmap & ~(ChildBitmap{1} << i);
+    return bitmapIndexed<K, V>(b, copyErase(Kind::BitmapIndexed, b, a.slots(), a.size(), i));
+  }
+  return update32<K, V>(a, i, std::move(c2));
+}
+
+// A `Collision` without entry i: a `Leaf` of the other record when two were left, else a copy
+// without slot i (order kept).
+template <class K, class V>
+HashMap<K, V> collisionWithout(const HashMap<K, V>& t, std::uint32_t i) {
+  const Entries<K, V>& a = entriesOf(t);
+  const KeyHash h = wordOf(t);
+  if (a.size() == 2) return leafNode<K, V>(h, a[i == 0 ? 1 : 0]);
+  return collisionNode<K, V>(h, copyErase(Kind::Collision, h, a.slots(), a.size(), i));
+}
+
+template <class K, class V>
+HashMap<K, V> deleteWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
+  switch (kindOf(t)) {
+    case Kind::Empty:
+      return t;
+    case Kind::Leaf: {
+      // The stored key is the left operand here.
+      if (wordOf(t) == h && leafOf(t).key == k) return HashMap<K, V>();
+      return t;
+    }
+    case Kind::Collision: {
+      if (wordOf(t) != h) return t;
+      const std::optional<std::int64_t> i = indexOf<K, V>(k, entriesOf(t));
+      if (!i) return t;
+      return collisionWithout(t, static_cast<std::uint32_t>(*i));
+    }
+    case Kind::BitmapIndexed: {
+      const ChildBitmap b = wordOf(t), bit = mask(h, s);
+      if ((b & bit) == 0) return t;
+      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
+      const HashMap<K, V>& c = childrenOf(t)[i];
+      HashMap<K, V> c2 = deleteWalk(h, k, nextShift(s), c);
+      if (ptrEq(c2, c)) return t;
+      return rebuildBitmapIndexed(t, b, bit, i, std::move(c2));
+    }
+    case Kind::Full: {
+      const auto i = static_cast<std::uint32_t>(index(h, s));
+      const HashMap<K, V>& c = childrenOf(t)[i];
+      HashMap<K, V> c2 = deleteWalk(h, k, nextShift(s), c);
+      if (ptrEq(c2, c)) return t;
+      return rebuildFull(t, i, std::move(c2));
+    }
+    default:
+      return t;
+  }
+}
+
+// delete' : the key's hash computed by the caller.
+template <class K, class V>
+HashMap<K, V> delete_(KeyHash h, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  return deleteWalk<K, V>(h, k, 0, m);
+}
+template <class K, class V>
+HashMap<K, V> erase(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  return deleteWalk<K, V>(h, k, 0, m);
+}
+
+// Removes a key known to be present at position p: no comparison, every level rebuilt.
+template <class K, class V>
+HashMap<K, V> deleteKeyExistsWalk(std::int64_t p, KeyHash q, const HashMap<K, V>& t) {
+  switch (kindOf(t)) {
+    case Kind::Collision:
+      return collisionWithout(t, static_cast<std::uint32_t>(p));
+    case Kind::BitmapIndexed: {
+      const ChildBitmap b = wordOf(t), bit = ChildBitmap{1} << (q & subkeyMask);
+      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
+      return rebuildBitmapIndexed(t, b, bit, i,
+                                  deleteKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, childrenOf(t)[i]));
+    }
+    case Kind::Full: {
+      const auto i = static_cast<std::uint32_t>(q & subkeyMask);
+      return rebuildFull(t, i, deleteKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, childrenOf(t)[i]));
+    }
+    default:  // Leaf or Empty
+      return HashMap<K, V>();
+  }
+}
+template <class K, class V>
+HashMap<K, V> deleteKeyExists(std::int64_t p, KeyHash h, const std::type_identity_t<K>&,
+                              const HashMap<K, V>& m) {
+  return deleteKeyExistsWalk<K, V>(p, h, m);
+}
+
+// ---- Adjustment ----------------------------------------------------------------------------
+
+// f maps the stored cell to the cell to store, called now.
+template <class K, class V, class F>
+HashMap<K, V> adjustWalk(F& f, KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
+  switch (kindOf(t)) {
+    case Kind::Leaf: {
+      const L<K, V>& y = leafOf(t);
+      if (wordOf(t) == h && y.key == k) {
+        hs::Lazy<V> v2 = f(y.value);
+        if (hs::ptrEq(v2, y.value)) return t;
+        return leafNode<K, V>(h, k, std::move(v2));
+      }
+      return t;
+    }
+    case Kind::Collision:
+      if (wordOf(t) != h) return t;
+      return updateWithU<K, V>(f, k, t);
+    case Kind::BitmapIndexed: {
+      const ChildBitmap b = wordOf(t), bit = mask(h, s);
+      if ((b & bit) == 0) return t;
+      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
+      const Children<K, V>& a = childrenOf(t);
+      HashMap<K, V> c2 = adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
+      if (ptrEq(c2, a[i])) return t;
+      return bitmapIndexed<K, V>(b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i,
+                                               std::move(c2)));
+    }
+    case Kind::Full: {
+      const auto i = static_cast<std::uint32_t>(index(h, s));
+      const Children<K, V>& a = childrenOf(t);
+      HashMap<K, V> c2 = adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
+      if (ptrEq(c2, a[i])) return t;
+      return update32<K, V>(a, i, std::move(c2));
+    }
+    default:
+      return t;
+  }
+}
+
+// adjust# : the key's value replaced by f(stored value), f called now (with cells under
+// hs::onCells, then the map itself when f gives back the very stored cell).
+template <class K, class V, class F>
+HashMap<K, V> adjustU(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  auto cellFn = [&f](const hs::Lazy<V>& y) { return hs::callToCell<V>(f, y); };
+  return adjustWalk<K, V>(cellFn, h, k, 0, m);
+}
+
+// The key's value replaced by the deferred f(stored value); f is not called here.
+template <class K, class V, class F>
+HashMap<K, V> adjust(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  auto cellFn = [&f](const hs::Lazy<V>& y) { return hs::deferCall<V>(f, y); };
+  return adjustWalk<K, V>(cellFn, h, k, 0, m);
+}
+
+// ---- Alteration ----------------------------------------------------------------------------
+
+// The decision of `alter` after its lookup: absent/present against f's answer.
+template <class K, class V>
+HashMap<K, V> alterDecide(const Found<K, V>& found, const std::optional<hs::Lazy<V>>& answer,
+                          KeyHash h, const K& k, const HashMap<K, V>& m) {
+  if (!found) {
+    if (!answer) return m;
+    return insertNewKey<K, V>(h, k, *answer, m);
+  }
+  if (!answer) return deleteKeyExists<K, V>(found.position, h, k, m);
+  if (hs::ptrEq(*answer, found.record->value)) return m;
+  return insertKeyExists<K, V>(found.position, h, k, *answer, m);
+}
+
+// f's answer for the current value: with hs::onCells f maps an optional cell to an optional cell,
+// else an optional value to an optional value.
+template <class V, class F>
+std::optional<hs::Lazy<V>> decideOptional(F& f, const hs::Lazy<V>* current) {
+  if constexpr (hs::isOnCells<F>) {
+    std::optional<hs::Lazy<V>> arg;
+    if (current) arg = *current;
+    return f.fn(std::move(arg));
+  } else {
+    std::optional<V> arg;
+    if (current) arg = current->force();
+    std::optional<V> r = f(std::move(arg));
+    if (!r) return std::nullopt;
+    return hs::Lazy<V>(std::move(*r));
+  }
+}
+
+template <class K, class V, class F>
+HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  const Found<K, V> found = lookupRecordCollisionU(h, k, m);
+  const std::optional<hs::Lazy<V>> answer =
+      decideOptional<V>(f, found ? &found.record->value : nullptr);
+  return alterDecide(found, answer, h, k, m);
+}
+
+// alter with a function of the present value only: a missing key stays missing.
+template <class K, class V, class F>
+HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  const Found<K, V> found = lookupRecordCollisionU(h, k, m);
+  std::optional<hs::Lazy<V>> answer;
+  if (found) {
+    if constexpr (hs::isOnCells<F>) {
+      answer = f.fn(found.record->value);
+    } else {
+      std::optional<V> r = f(found.record->value.force());
+      if (r) answer = hs::Lazy<V>(std::move(*r));
+    }
+  }
+  return alterDecide(found, answer, h, k, m);
+}
+
+}  // namespace vantrel::internal
+
+namespace vantrel::internal {
+
+[[noreturn]] void testBottomError();
+[[noreturn]] void bogusError();
+
+// Sentinels of the functorial alteration; nothing in the library uses them. Demanding either
+// raises its program error.
+template <class T = hs::Unit>
+[[noreturn]] T test_bottom() {
+  testBottomError();
+}
+[[noreturn]] inline void bogusU(hs::Unit) { bogusError(); }
+
+}  // namespace vantrel::internal

@@ -1,0 +1,323 @@
+// Insertion: one walk down the key's hash path, shared by the persistent inserts and, with the
+// child slots overwritten in place, by the bulk builders.
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+
+#include "hs/call.hpp"
+#include "vantrel/map/internal/nodes.hpp"
+
+namespace vantrel::internal {
+
+// What a walk does where the key's hash meets stored records: `fresh()` is the value of a new
+// pair, `leafMatch` handles a `Leaf` whose key equals the new key, `collision` a `Collision` of the
+// key's hash.
+//
+// How a walk treats the branch nodes on its path.
+enum class Walk {
+  Persistent,  // copy every changed node
+  Private,     // overwrite child slots in place: only for maps nobody but the caller can reach
+  Owned,       // in place where the node has no other holder, copying from the first shared node
+};
+
+template <Walk W, class K, class V, class P>
+HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy);
+
+// The walk below a branch node t: in place when the mode allows it, else persistent.
+template <Walk W, class K, class V>
+constexpr bool inPlaceAt(const HashMap<K, V>& t) noexcept {
+  if constexpr (W == Walk::Private) return true;
+  if constexpr (W == Walk::Owned) return Node::object(t)->refs.load(std::memory_order_acquire) == 1;
+  return false;
+}
+
+template <Walk W, class K, class V, class P>
+HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy) {
+  switch (kindOf(t)) {
+    case Kind::Empty:
+      return leafNode<K, V>(h, k, policy.fresh());
+    case Kind::Leaf: {
+      const KeyHash hy = wordOf(t);
+      const L<K, V>& y = leafOf(t);
+      if (hy == h) {
+        if (y.key == k) return policy.leafMatch(t, y);
+        return collision<K, V>(h, y, L<K, V>{k, policy.fresh()});
+      }
+      return two<K, V>(s, h, k, policy.fresh(), hy, t);
+    }
+    case Kind::Collision: {
+      const KeyHash hy = wordOf(t);
+      if (hy == h) return policy.collision(t);
+      return two<K, V>(s, h, k, policy.fresh(), hy, t);
+    }
+    case Kind::BitmapIndexed: {
+      const ChildBitmap b = wordOf(t), bit = mask(h, s);
+      Children<K, V>& a = childrenOf(t);
+      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
+      const bool inPlace = inPlaceAt<W>(t);
+      if ((b & bit) == 0) {
+        HashMap<K, V> leaf = leafNode<K, V>(h, k, policy.fresh());
+        if constexpr (W != Walk::Persistent) {
+          // The node is about to leave the trie: when nothing else holds it, its children move
+          // into the grown node instead of being counted up here and down again when it is freed.
+          if (Node::object(t)->refs.load(std::memory_order_acquire) == 1) {
+            ChildBuilder<K, V> grown(Kind::BitmapIndexed, b | bit, a.size() + 1);
+            grown.relocate(a.slots(), i);
+            grown.emplace(std::move(leaf));
+            grown.relocate(a.slots() + i, a.size() - i);
+            a.abandon();
+            return bitmapIndexedOrFull<K, V>(b | bit, grown.finish());
+          }
+        }
+        return bitmapIndexedOrFull<K, V>(
+            b | bit, copyInsert(Kind::BitmapIndexed, b | bit, a.slots(), a.size(), i, std::move(leaf)));
+      }
+      const HashMap<K, V>& c = a[i];
+      if (inPlace) {
+        a[i] = insertWalk<W>(h, k, nextShift(s), c, policy);
+        return t;
+      }
+      HashMap<K, V> r = insertWalk<Walk::Persistent>(h, k, nextShift(s), c, policy);
+      if (ptrEq(r, c)) return t;
+      return bitmapIndexed<K, V>(b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i,
+                                               std::move(r)));
+    }
+    case Kind::Full: {
+      Children<K, V>& a = childrenOf(t);
+      const auto i = static_cast<std::uint32_t>(index(h, s));
+      const HashMap<K, V>& c = a[i];
+      if (inPlaceAt<W>(t)) {
+        a[i] = insertWalk<W>(h, k, nextShift(s), c, policy);
+        return t;
+      }
+      HashMap<K, V> r = insertWalk<Walk::Persistent>(h, k, nextShift(s), c, policy);
+      if (ptrEq(r, c)) return t;
+      return update32<K, V>(a, i, std::move(r));
+    }
+    default:
+      return t;
+  }
+}
+
+// The new pair replaces the pair of an equal key; the `Leaf` itself when the value is the very
+// stored cell.
+template <class K, class V>
+struct ReplacePolicy {
+  KeyHash h;
+  const K& k;
+  const hs::Lazy<V>& v;
+  const hs::Lazy<V>& fresh() const noexcept { return v; }
+  HashMap<K, V> leafMatch(const HashMap<K, V>& t, const L<K, V>& y) const {
+    if (hs::ptrEq(v, y.value)) return t;
+    return leafNode<K, V>(h, k, v);
+  }
+  HashMap<K, V> collision(const HashMap<K, V>& t) const {
+    return updateOrSnocWithKey<K, V>(
+        [this](const K&, const hs::Lazy<V>&, const hs::Lazy<V>&) { return v; }, k, v,
+        entriesOf(t));
+  }
+};
+
+// A present key gets g(stored cell); the node itself when g gives back the very stored cell.
+template <class K, class V, class G>
+struct ModifyPolicy {
+  KeyHash h;
+  const K& k;
+  const hs::Lazy<V>& x;
+  G& g;
+  const hs::Lazy<V>& fresh() const noexcept { return x; }
+  HashMap<K, V> leafMatch(const HashMap<K, V>& t, const L<K, V>& y) const {
+    hs::Lazy<V> r = g(y.value);
+    if (hs::ptrEq(r, y.value)) return t;
+    return leafNode<K, V>(h, k, std::move(r));
+  }
+  HashMap<K, V> collision(const HashMap<K, V>& t) const {
+    const Entries<K, V>& a = entriesOf(t);
+    const std::uint32_t n = a.size();
+    for (std::uint32_t j = 0; j < n; ++j) {
+      if (k == a[j].key) {
+        hs::Lazy<V> r = g(a[j].value);
+        if (hs::ptrEq(r, a[j].value)) return t;
+        return collisionNode<K, V>(
+            h, copyUpdate(Kind::Collision, h, a.slots(), n, j, L<K, V>{k, std::move(r)}));
+      }
+    }
+    return collisionNode<K, V>(h, copyInsert(Kind::Collision, h, a.slots(), n, n, L<K, V>{k, x}));
+  }
+};
+
+// A present key gets f(key, new value, stored value), always in a new node.
+template <class K, class V, class F>
+struct CombinePolicy {
+  KeyHash h;
+  const K& k;
+  const hs::Lazy<V>& v;
+  F& f;
+  const hs::Lazy<V>& fresh() const noexcept { return v; }
+  HashMap<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>& y) const {
+    return leafNode<K, V>(h, k, f(k, v, y.value));
+  }
+  HashMap<K, V> collision(const HashMap<K, V>& t) const {
+    return updateOrSnocWithKey<K, V>(f, k, v, entriesOf(t));
+  }
+};
+
+// ---- Persistent inserts --------------------------------------------------------------------
+
+// insert' : the key's hash h computed by the caller.
+template <class K, class V>
+HashMap<K, V> insert_(KeyHash h, const std::type_identity_t<K>& k,
+                      const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
+  ReplacePolicy<K, V> p{h, k, v};
+  return insertWalk<Walk::Persistent>(h, k, 0, m, p);
+}
+
+template <class K, class V>
+HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
+                     const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  return internal::insert_<K, V>(h, k, v, m);
+}
+// The same result for a map the caller gives up: the nodes on the path that nothing else holds
+// are updated in place instead of copied.
+template <class K, class V>
+HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
+                     HashMap<K, V>&& m) {
+  const KeyHash h = internal::hash(k);
+  const HashMap<K, V> owned = std::move(m);
+  ReplacePolicy<K, V> p{h, k, v};
+  return insertWalk<Walk::Owned>(h, k, 0, owned, p);
+}
+
+// Absent key: k mapped to x. Present key: k mapped to g applied, now, to the stored value; g
+// receives and returns cells when wrapped with hs::onCells, else values.
+template <class K, class V, class G>
+HashMap<K, V> insertModifying(const std::type_identity_t<hs::Lazy<V>>& x, G g,
+                              const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  auto cellFn = [&g](const hs::Lazy<V>& y) { return hs::callToCell<V>(g, y); };
+  ModifyPolicy<K, V, decltype(cellFn)> p{h, k, x, cellFn};
+  return insertWalk<Walk::Persistent>(h, k, 0, m, p);
+}
+
+// Absent key: k mapped to v. Present key: k mapped to the deferred f(v, stored value); f is not
+// called here.
+template <class K, class V, class F>
+HashMap<K, V> insertWith(F f, const std::type_identity_t<K>& k,
+                         const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  auto cellFn = [&f, &v](const hs::Lazy<V>& old) { return hs::deferCall<V>(f, v, old); };
+  ModifyPolicy<K, V, decltype(cellFn)> p{h, k, v, cellFn};
+  return insertWalk<Walk::Persistent>(h, k, 0, m, p);
+}
+
+// Adds a key known to be absent: no key comparison and no identity test, every level rebuilt.
+template <class K, class V>
+HashMap<K, V> insertNewKeyWalk(KeyHash h, const K& k, const hs::Lazy<V>& v, LevelShift s,
+                               const HashMap<K, V>& t) {
+  switch (kindOf(t)) {
+    case Kind::Empty:
+      return leafNode<K, V>(h, k, v);
+    case Kind::Leaf: {
+      const KeyHash hy = wordOf(t);
+      if (hy == h) return collision<K, V>(h, leafOf(t), L<K, V>{k, v});
+      return two<K, V>(s, h, k, v, hy, t);
+    }
+    case Kind::Collision: {
+      const KeyHash hy = wordOf(t);
+      if (hy == h) {
+        const Entries<K, V>& a = entriesOf(t);
+        return collisionNode<K, V>(
+            h, copyInsert(Kind::Collision, h, a.slots(), a.size(), a.size(), L<K, V>{k, v}));
+      }
+      return two<K, V>(s, h, k, v, hy, t);
+    }
+    case Kind::BitmapIndexed: {
+      const ChildBitmap b = wordOf(t), bit = mask(h, s);
+      const Children<K, V>& a = childrenOf(t);
+      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
+      if ((b & bit) == 0)
+        return bitmapIndexedOrFull<K, V>(
+            b | bit, copyInsert(Kind::BitmapIndexed, b | bit, a.slots(), a.size(), i,
+                                leafNode<K, V>(h, k, v)));
+      return bitmapIndexed<K, V>(
+          b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i,
+                        insertNewKeyWalk<K, V>(h, k, v, nextShift(s), a[i])));
+    }
+    case Kind::Full: {
+      const Children<K, V>& a = childrenOf(t);
+      const auto i = static_cast<std::uint32_t>(index(h, s));
+      return update32<K, V>(a, i, insertNewKeyWalk<K, V>(h, k, v, nextShift(s), a[i]));
+    }
+    default:
+      return t;
+  }
+}
+template <class K, class V>
+HashMap<K, V> insertNewKey(KeyHash h, const std::type_identity_t<K>& k,
+                           const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
+  return insertNewKeyWalk<K, V>(h, k, v, 0, m);
+}
+
+// Replaces the record of a key known to be present at position p (-1 for a `Leaf`): no key or
+// hash comparison, every level rebuilt. The walk consumes the hash q five bits per level.
+template <class K, class V>
+HashMap<K, V> insertKeyExistsWalk(std::int64_t p, KeyHash q, const K& k, const hs::Lazy<V>& v,
+                                  const HashMap<K, V>& t) {
+  switch (kindOf(t)) {
+    case Kind::BitmapIndexed: {
+      const ChildBitmap b = wordOf(t), bit = ChildBitmap{1} << (q & subkeyMask);
+      const Children<K, V>& a = childrenOf(t);
+      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
+      return bitmapIndexed<K, V>(
+          b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i,
+                        insertKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, k, v, a[i])));
+    }
+    case Kind::Full: {
+      const Children<K, V>& a = childrenOf(t);
+      const auto i = static_cast<std::uint32_t>(q & subkeyMask);
+      return update32<K, V>(a, i, insertKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, k, v, a[i]));
+    }
+    case Kind::Leaf:
+      return leafNode<K, V>(wordOf(t), k, v);
+    case Kind::Collision: {
+      if (p < 0) return HashMap<K, V>();
+      const Entries<K, V>& a = entriesOf(t);
+      return collisionNode<K, V>(wordOf(t), copyUpdate(Kind::Collision, wordOf(t), a.slots(), a.size(),
+                                                       static_cast<std::uint32_t>(p), L<K, V>{k, v}));
+    }
+    default:
+      return HashMap<K, V>();
+  }
+}
+template <class K, class V>
+HashMap<K, V> insertKeyExists(std::int64_t p, KeyHash h, const std::type_identity_t<K>& k,
+                              const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
+  return insertKeyExistsWalk<K, V>(p, h, k, v, m);
+}
+
+// ---- In-place inserts of the bulk builders -------------------------------------------------
+
+// Adds (k, v) to a map that nobody but the caller can reach, overwriting child slots in place.
+template <class K, class V>
+HashMap<K, V> unsafeInsert(const std::type_identity_t<K>& k,
+                           const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  ReplacePolicy<K, V> p{h, k, v};
+  return insertWalk<Walk::Private>(h, k, 0, m, p);
+}
+
+// As unsafeInsert; a present key gets f(k, v, stored value), called now; f receives and returns
+// cells.
+template <class K, class V, class F>
+HashMap<K, V> unsafeInsertWithKey(F f, const std::type_identity_t<K>& k,
+                                  const std::type_identity_t<hs::Lazy<V>>& v,
+                                  const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  CombinePolicy<K, V, F> p{h, k, v, f};
+  return insertWalk<Walk::Private>(h, k, 0, m, p);
+}
+
+}  // namespace vantrel::internal

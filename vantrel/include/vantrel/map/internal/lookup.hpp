@@ -1,0 +1,125 @@
+// Lookups: one allocation-free walk down the key's hash path.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <type_traits>
+
+#include "hs/error.hpp"
+#include "vantrel/map/internal/nodes.hpp"
+#include "vantrel/map/internal/sites.hpp"
+#include "vantrel/package.hpp"
+
+namespace vantrel::internal {
+
+// Where a key's record was found: the record itself (null when absent) and its position, -1 for a
+// plain `Leaf`, else the index in the `Collision` array.
+template <class K, class V>
+struct Found {
+  const L<K, V>* record = nullptr;
+  std::int64_t position = -1;
+  explicit operator bool() const noexcept { return record != nullptr; }
+};
+
+// The walk under every lookup. The key asked for is the left operand of ==; hashes are compared
+// first, so == runs only between keys of equal hash.
+template <class K, class V>
+Found<K, V> lookupRecordCollisionU(KeyHash h, const K& k, const HashMap<K, V>& m) {
+  const HashMap<K, V>* t = &m;
+  LevelShift s = 0;
+  for (;;) {
+    switch (kindOf(*t)) {
+      case Kind::Empty:
+        return {};
+      case Kind::BitmapIndexed: {
+        const ChildBitmap b = wordOf(*t), bit = mask(h, s);
+        if ((b & bit) == 0) return {};
+        t = &childrenOf(*t)[static_cast<std::size_t>(sparseIndex(b, bit))];
+        s = nextShift(s);
+        break;
+      }
+      case Kind::Full:
+        t = &childrenOf(*t)[static_cast<std::size_t>(index(h, s))];
+        s = nextShift(s);
+        break;
+      case Kind::Leaf: {
+        const L<K, V>& r = leafOf(*t);
+        if (wordOf(*t) == h && k == r.key) return {&r, -1};
+        return {};
+      }
+      case Kind::Collision: {
+        if (wordOf(*t) != h) return {};
+        const Entries<K, V>& a = entriesOf(*t);
+        for (std::uint32_t i = 0; i < a.size(); ++i)
+          if (k == a[i].key) return {&a[i], static_cast<std::int64_t>(i)};
+        return {};
+      }
+      default:
+        return {};
+    }
+  }
+}
+
+// The stored cell of the key, or null; computes the key's hash once.
+template <class K, class V>
+const hs::Lazy<V>* lookupU(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  const Found<K, V> f = lookupRecordCollisionU(h, k, m);
+  return f ? &f.record->value : nullptr;
+}
+
+template <class K, class V>
+LookupRes<V> lookupRecordCollision(KeyHash h, const std::type_identity_t<K>& k,
+                                   const HashMap<K, V>& m) {
+  const Found<K, V> f = lookupRecordCollisionU(h, k, m);
+  if (!f) return LookupRes<V>::Absent();
+  return LookupRes<V>::Present(f.record->value, f.position);
+}
+
+template <class K, class V>
+std::optional<hs::Lazy<V>> lookup_(KeyHash h, const std::type_identity_t<K>& k,
+                                   const HashMap<K, V>& m) {
+  const Found<K, V> f = lookupRecordCollisionU(h, k, m);
+  if (!f) return std::nullopt;
+  return f.record->value;
+}
+
+// The stored value's cell (still deferred if it was stored deferred), or none.
+template <class K, class V>
+std::optional<hs::Lazy<V>> lookup(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  if (const hs::Lazy<V>* v = lookupU(k, m)) return *v;
+  return std::nullopt;
+}
+template <class K, class V>
+bool member(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  return lookupU(k, m) != nullptr;
+}
+// `lookup` with the arguments swapped.
+template <class K, class V>
+std::optional<hs::Lazy<V>> find(const HashMap<K, V>& m, const std::type_identity_t<K>& k) {
+  return internal::lookup(k, m);
+}
+template <class K, class V>
+hs::Lazy<V> findWithDefault(std::type_identity_t<hs::Lazy<V>> def, const std::type_identity_t<K>& k,
+                            const HashMap<K, V>& m) {
+  if (const hs::Lazy<V>* v = lookupU(k, m)) return *v;
+  return def;
+}
+template <class K, class V>
+hs::Lazy<V> lookupDefault(std::type_identity_t<hs::Lazy<V>> def, const std::type_identity_t<K>& k,
+                          const HashMap<K, V>& m) {
+  return internal::findWithDefault(std::move(def), k, m);
+}
+
+[[noreturn]] void keyNotFound(const hs::CallStack& caller);
+
+// The stored value's cell; a program error when the key is absent. The error's call stack is the
+// caller's with this site pushed on it, or the caller's unchanged when it is frozen.
+template <class K, class V>
+hs::Lazy<V> at(const HashMap<K, V>& m, const std::type_identity_t<K>& k,
+               const hs::CallStack& caller = {}) {
+  if (const hs::Lazy<V>* v = lookupU(k, m)) return *v;
+  keyNotFound(caller);
+}
+
+}  // namespace vantrel::internal

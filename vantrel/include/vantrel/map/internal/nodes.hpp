@@ -1,0 +1,448 @@
+// The trie: node kinds, the map handle, hash-path arithmetic, node builders and the helpers that
+// search and rewrite the entry arrays of collision nodes.
+#pragma once
+
+#include <bit>
+#include <cassert>
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <utility>
+
+#include "hs/call.hpp"
+#include "hs/hashable.hpp"
+#include "hs/lazy.hpp"
+#include "vantrel/map/internal/array.hpp"
+
+namespace vantrel {
+
+template <class K, class V>
+class HashMap;
+
+namespace internal {
+
+// The one shared empty map; never counted, never freed. It is reached through a pointer defined
+// in the library, so the optimiser never takes it for a node that a release could free.
+extern Object* const emptyObject;
+
+using KeyHash = std::uint64_t;
+using ChildBitmap = std::uint64_t;
+using LevelShift = std::int64_t;
+
+inline constexpr std::int64_t bitsPerSubkey = 5;
+inline constexpr std::int64_t maxChildren = 32;
+inline constexpr std::uint64_t subkeyMask = 31;
+inline constexpr std::uint64_t fullBitmap = 0xFFFFFFFFULL;
+
+// A key and its value; the value is stored as given (possibly deferred).
+template <class K, class V>
+struct L {
+  K key;
+  hs::Lazy<V> value;
+};
+
+template <class K, class V>
+struct LeafNode : Object {
+  LeafNode(KeyHash h, L<K, V> p) : Object(Kind::Leaf, h), pair(std::move(p)) {}
+  L<K, V> pair;
+};
+
+template <class K, class V>
+using Children = Block<HashMap<K, V>>;
+template <class K, class V>
+using Entries = Block<L<K, V>>;
+
+struct Node;
+
+}  // namespace internal
+
+// A persistent hash map: a handle to the root node of a hash array mapped trie. Copying a map
+// copies one pointer; every map is immutable and safe to share between threads.
+template <class K, class V>
+class HashMap {
+ public:
+  using key_type = K;
+  using mapped_type = V;
+  using Record = internal::L<K, V>;
+
+  HashMap() noexcept : p_(internal::emptyObject) {}
+  HashMap(const HashMap& o) noexcept : p_(o.p_) { retain(p_); }
+  HashMap(HashMap&& o) noexcept : p_(std::exchange(o.p_, internal::emptyObject)) {}
+  HashMap& operator=(const HashMap& o) noexcept {
+    retain(o.p_);
+    release(p_);
+    p_ = o.p_;
+    return *this;
+  }
+  HashMap& operator=(HashMap&& o) noexcept {
+    if (this != &o) {
+      release(p_);
+      p_ = std::exchange(o.p_, internal::emptyObject);
+    }
+    return *this;
+  }
+  ~HashMap() { release(p_); }
+
+  // The map of the pairs, a later pair replacing an earlier one of an equal key.
+  HashMap(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs);
+
+  bool empty() const noexcept { return p_->kind == internal::Kind::Empty; }
+  std::int64_t size() const noexcept;
+
+  class iterator;
+  iterator begin() const;
+  iterator end() const;
+
+ private:
+  friend struct internal::Node;
+  explicit HashMap(internal::Object* p) noexcept : p_(p) {}
+
+  static void retain(internal::Object* p) noexcept {
+    if (p->kind != internal::Kind::Empty) p->refs.fetch_add(1, std::memory_order_relaxed);
+  }
+  static void release(internal::Object* p) noexcept {
+    if (p->kind != internal::Kind::Empty && p->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+      destroy(p);
+  }
+  static void destroy(internal::Object* p) noexcept {
+    switch (p->kind) {
+      case internal::Kind::Leaf:
+        delete static_cast<internal::LeafNode<K, V>*>(p);
+        break;
+      case internal::Kind::BitmapIndexed:
+      case internal::Kind::Full:
+        internal::Children<K, V>::destroy(static_cast<internal::Children<K, V>*>(p));
+        break;
+      case internal::Kind::Collision:
+        internal::Entries<K, V>::destroy(static_cast<internal::Entries<K, V>*>(p));
+        break;
+      default:
+        break;
+    }
+  }
+
+  internal::Object* p_;
+};
+
+namespace internal {
+
+// Node access for the library's own code.
+struct Node {
+  template <class K, class V>
+  static Object* object(const HashMap<K, V>& m) noexcept {
+    return m.p_;
+  }
+  // Takes over a node built elsewhere (its count already holds this reference).
+  template <class K, class V>
+  static HashMap<K, V> adopt(Object* p) noexcept {
+    return HashMap<K, V>(p);
+  }
+};
+
+template <class K, class V>
+Kind kindOf(const HashMap<K, V>& m) noexcept {
+  return Node::object(m)->kind;
+}
+// The stored hash of a `Leaf` or `Collision`, the bitmap of a `BitmapIndexed` (`Full`: all ones).
+template <class K, class V>
+std::uint64_t wordOf(const HashMap<K, V>& m) noexcept {
+  return Node::object(m)->word;
+}
+template <class K, class V>
+const L<K, V>& leafOf(const HashMap<K, V>& m) noexcept {
+  return static_cast<const LeafNode<K, V>*>(Node::object(m))->pair;
+}
+template <class K, class V>
+Children<K, V>& childrenOf(const HashMap<K, V>& m) noexcept {
+  return *static_cast<Children<K, V>*>(Node::object(m));
+}
+template <class K, class V>
+Entries<K, V>& entriesOf(const HashMap<K, V>& m) noexcept {
+  return *static_cast<Entries<K, V>*>(Node::object(m));
+}
+template <class K, class V>
+bool isLeafOrCollision(const HashMap<K, V>& m) noexcept {
+  const Kind k = kindOf(m);
+  return k == Kind::Leaf || k == Kind::Collision;
+}
+template <class K, class V>
+bool isInner(const HashMap<K, V>& m) noexcept {
+  const Kind k = kindOf(m);
+  return k == Kind::BitmapIndexed || k == Kind::Full;
+}
+
+// ---- Identity ------------------------------------------------------------------------------
+
+template <class K, class V>
+bool ptrEq(const HashMap<K, V>& a, const HashMap<K, V>& b) noexcept {
+  return Node::object(a) == Node::object(b);
+}
+using hs::ptrEq;
+
+// ---- Hash-path arithmetic ------------------------------------------------------------------
+
+// The key's hash as the trie uses it: the hashing library's hash, read as unsigned.
+template <class K>
+KeyHash hash(const K& k) {
+  return static_cast<KeyHash>(hs::hash(k));
+}
+constexpr std::int64_t index(KeyHash h, LevelShift s) noexcept {
+  return static_cast<std::int64_t>((h >> s) & subkeyMask);
+}
+constexpr ChildBitmap mask(KeyHash h, LevelShift s) noexcept {
+  return ChildBitmap{1} << index(h, s);
+}
+constexpr std::int64_t sparseIndex(ChildBitmap b, ChildBitmap m) noexcept {
+  return std::popcount(b & (m - 1));
+}
+constexpr LevelShift nextShift(LevelShift s) noexcept { return s + bitsPerSubkey; }
+
+// ---- Node builders -------------------------------------------------------------------------
+
+template <class K, class V>
+const HashMap<K, V>& empty() noexcept {
+  static const HashMap<K, V> e;
+  return e;
+}
+template <class K, class V>
+HashMap<K, V> leafNode(KeyHash h, L<K, V> pair) {
+  return Node::adopt<K, V>(new LeafNode<K, V>(h, std::move(pair)));
+}
+template <class K, class V>
+HashMap<K, V> leafNode(KeyHash h, const K& k, hs::Lazy<V> v) {
+  return leafNode<K, V>(h, L<K, V>{k, std::move(v)});
+}
+// A branch node over a finished child block: `Full` when the bitmap is full, else `BitmapIndexed`.
+template <class K, class V>
+HashMap<K, V> bitmapIndexedOrFull(ChildBitmap b, Children<K, V>* a) noexcept {
+  a->kind = b == fullBitmap ? Kind::Full : Kind::BitmapIndexed;
+  a->word = b == fullBitmap ? fullBitmap : b;
+  return Node::adopt<K, V>(a);
+}
+template <class K, class V>
+HashMap<K, V> bitmapIndexed(ChildBitmap b, Children<K, V>* a) noexcept {
+  a->kind = Kind::BitmapIndexed;
+  a->word = b;
+  return Node::adopt<K, V>(a);
+}
+template <class K, class V>
+HashMap<K, V> full(Children<K, V>* a) noexcept {
+  a->kind = Kind::Full;
+  a->word = fullBitmap;
+  return Node::adopt<K, V>(a);
+}
+template <class K, class V>
+HashMap<K, V> collisionNode(KeyHash h, Entries<K, V>* a) noexcept {
+  a->kind = Kind::Collision;
+  a->word = h;
+  return Node::adopt<K, V>(a);
+}
+
+template <class K, class V>
+using ChildBuilder = BlockBuilder<HashMap<K, V>>;
+template <class K, class V>
+using EntryBuilder = BlockBuilder<L<K, V>>;
+
+template <class K, class V>
+HashMap<K, V> oneChild(ChildBitmap b, HashMap<K, V> child) {
+  ChildBuilder<K, V> a(Kind::BitmapIndexed, b, 1);
+  a.emplace(std::move(child));
+  return bitmapIndexed<K, V>(b, a.finish());
+}
+// The smallest subtree that separates node t1 and node t2 of different hashes h1 and h2, both
+// placed unchanged: one-child nodes for the levels where their chunks agree, above a two-child
+// node at the first level where they differ, lower chunk first. Never `Full`.
+template <class K, class V>
+HashMap<K, V> joinDifferentHashes(LevelShift s, KeyHash h1, KeyHash h2, HashMap<K, V> t1,
+                                  HashMap<K, V> t2) {
+  assert(h1 != h2 && "two nodes of one hash cannot be separated");
+  LevelShift d = s;
+  while (index(h1, d) == index(h2, d)) d = nextShift(d);
+  const ChildBitmap b1 = mask(h1, d), b2 = mask(h2, d);
+  ChildBuilder<K, V> a(Kind::BitmapIndexed, b1 | b2, 2);
+  if (b1 < b2) {
+    a.emplace(std::move(t1));
+    a.emplace(std::move(t2));
+  } else {
+    a.emplace(std::move(t2));
+    a.emplace(std::move(t1));
+  }
+  HashMap<K, V> node = bitmapIndexed<K, V>(b1 | b2, a.finish());
+  while (d > s) {
+    d -= bitsPerSubkey;
+    node = oneChild<K, V>(mask(h1, d), std::move(node));
+  }
+  return node;
+}
+// A new leaf (h1, k1, x1) joined with the node t2 of another hash h2.
+template <class K, class V>
+HashMap<K, V> two(LevelShift s, KeyHash h1, const K& k1, hs::Lazy<V> x1, KeyHash h2,
+                  HashMap<K, V> t2) {
+  assert(h1 != h2 && "two: equal hashes");
+  return joinDifferentHashes<K, V>(s, h1, h2, leafNode<K, V>(h1, k1, std::move(x1)), std::move(t2));
+}
+template <class K, class V>
+HashMap<K, V> collision(KeyHash h, L<K, V> e1, L<K, V> e2) {
+  EntryBuilder<K, V> a(Kind::Collision, h, 2);
+  a.emplace(std::move(e1));
+  a.emplace(std::move(e2));
+  return collisionNode<K, V>(h, a.finish());
+}
+template <class K, class V>
+HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
+  const KeyHash h = internal::hash(k);
+  return leafNode<K, V>(h, k, std::move(v));
+}
+
+// ---- Whole-map tests -----------------------------------------------------------------------
+
+template <class K, class V>
+bool null(const HashMap<K, V>& m) noexcept {
+  return kindOf(m) == Kind::Empty;
+}
+template <class K, class V>
+std::int64_t size(const HashMap<K, V>& m) noexcept {
+  switch (kindOf(m)) {
+    case Kind::Empty:
+      return 0;
+    case Kind::Leaf:
+      return 1;
+    case Kind::Collision:
+      return entriesOf(m).size();
+    default: {
+      std::int64_t n = 0;
+      for (const HashMap<K, V>& c : childrenOf(m)) n += internal::size(c);
+      return n;
+    }
+  }
+}
+
+// ---- Lookup results ------------------------------------------------------------------------
+
+// A search result that also says where the key sits: -1 for a plain `Leaf`, else the entry's
+// index in the `Collision` array.
+template <class V>
+class LookupRes {
+ public:
+  static LookupRes Absent() { return LookupRes(); }
+  static LookupRes Present(hs::Lazy<V> v, std::int64_t position) {
+    return LookupRes(std::move(v), position);
+  }
+  bool present() const noexcept { return value_.has_value(); }
+  const hs::Lazy<V>& value() const { return *value_; }
+  std::int64_t position() const noexcept { return position_; }
+
+ private:
+  LookupRes() = default;
+  LookupRes(hs::Lazy<V> v, std::int64_t p) : value_(std::move(v)), position_(p) {}
+  std::optional<hs::Lazy<V>> value_;
+  std::int64_t position_ = 0;
+};
+template <class V>
+std::optional<hs::Lazy<V>> lookupResToMaybe(const LookupRes<V>& r) {
+  if (!r.present()) return std::nullopt;
+  return r.value();
+}
+
+// ---- 32-slot child arrays ------------------------------------------------------------------
+
+// A new `Full` node: a 32-slot copy of the array with slot i holding x.
+template <class K, class V>
+HashMap<K, V> update32(const Children<K, V>& a, std::int64_t i, HashMap<K, V> x) {
+  assert(a.size() >= 32 && i >= 0 && i < 32);
+  return full<K, V>(copyUpdate(Kind::Full, fullBitmap, a.slots(), 32, static_cast<std::uint32_t>(i),
+                               std::move(x)));
+}
+template <class K, class V>
+HashMap<K, V> update32M(const Children<K, V>& a, std::int64_t i, HashMap<K, V> x) {
+  return update32<K, V>(a, i, std::move(x));
+}
+template <class K, class V, class F>
+HashMap<K, V> update32With_(const Children<K, V>& a, std::int64_t i, F&& f) {
+  HashMap<K, V> x = std::forward<F>(f)(a[static_cast<std::size_t>(i)]);
+  return update32<K, V>(a, i, std::move(x));
+}
+
+// ---- Collision entry arrays ----------------------------------------------------------------
+
+// The position of the first entry whose key equals k (k on the left of ==), or none.
+template <class K, class V>
+std::optional<std::int64_t> indexOf(const K& k, const Entries<K, V>& a) {
+  for (std::uint32_t i = 0; i < a.size(); ++i)
+    if (k == a[i].key) return static_cast<std::int64_t>(i);
+  return std::nullopt;
+}
+
+// A new collision node of the same hash: the entry of an equal key replaced at its position by
+// (k, f(k, v, stored value)) with the caller's key, or (k, v) appended last. f is called now and
+// returns the cell to store.
+template <class K, class V, class F>
+HashMap<K, V> updateOrSnocWithKey(F&& f, const K& k, const hs::Lazy<V>& v, const Entries<K, V>& a) {
+  const std::uint32_t n = a.size();
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (k == a[i].key) {
+      hs::Lazy<V> r = f(k, v, a[i].value);
+      return collisionNode<K, V>(
+          a.word, copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
+    }
+  }
+  return collisionNode<K, V>(a.word,
+                             copyInsert(Kind::Collision, a.word, a.slots(), n, n, L<K, V>{k, v}));
+}
+
+// The entry of an equal key with its value replaced by f(stored value), keyed by the caller's
+// key; the collision node itself when the key is absent or f gives back the very stored cell.
+template <class K, class V, class F>
+HashMap<K, V> updateWithU(F&& f, const K& k, const HashMap<K, V>& node) {
+  const Entries<K, V>& a = entriesOf(node);
+  const std::uint32_t n = a.size();
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (k == a[i].key) {
+      hs::Lazy<V> r = f(a[i].value);
+      if (hs::ptrEq(r, a[i].value)) return node;
+      return collisionNode<K, V>(
+          a.word, copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
+    }
+  }
+  return node;
+}
+
+// Merges a2 into a1: a1's entries first (a key also in a2 keeps a1's key and gets
+// f(a1 key, a1 value, a2 value)), then a2's new keys in a2's order, as the same records. Always a
+// new node. Every a2 key is searched in a1 (a2 key on the left) before any value is combined.
+template <class K, class V, class F>
+HashMap<K, V> updateOrConcatWithKey(F&& f, const Entries<K, V>& a1, const Entries<K, V>& a2) {
+  const std::uint32_t n1 = a1.size(), n2 = a2.size();
+  std::vector<std::int64_t> where(n2);
+  std::uint32_t fresh = 0;
+  for (std::uint32_t i = 0; i < n2; ++i) {
+    const std::optional<std::int64_t> j = indexOf<K, V>(a2[i].key, a1);
+    where[i] = j ? *j : -1;
+    if (!j) ++fresh;
+  }
+  std::vector<std::optional<hs::Lazy<V>>> combined(n1);
+  for (std::uint32_t i = 0; i < n2; ++i)
+    if (where[i] >= 0) {
+      const L<K, V>& e1 = a1[static_cast<std::size_t>(where[i])];
+      combined[static_cast<std::size_t>(where[i])] = f(e1.key, e1.value, a2[i].value);
+    }
+  EntryBuilder<K, V> out(Kind::Collision, a1.word, n1 + fresh);
+  for (std::uint32_t j = 0; j < n1; ++j) {
+    if (combined[j])
+      out.emplace(L<K, V>{a1[j].key, std::move(*combined[j])});
+    else
+      out.emplace(a1[j]);
+  }
+  for (std::uint32_t i = 0; i < n2; ++i)
+    if (where[i] < 0) out.emplace(a2[i]);
+  return collisionNode<K, V>(a1.word, out.finish());
+}
+
+}  // namespace internal
+
+template <class K, class V>
+std::int64_t HashMap<K, V>::size() const noexcept {
+  return internal::size(*this);
+}
+
+}  // namespace vantrel

@@ -1,0 +1,45 @@
+#include "vantrel/map/internal/sites.hpp"
+
+#include "vantrel/map/internal/delete.hpp"
+#include "vantrel/package.hpp"
+
+namespace vantrel::internal {
+
+namespace {
+Object theEmpty(Kind::Empty, 0);
+}  // namespace
+Object* const emptyObject = &theEmpty;
+
+hs::SrcLoc siteIn(const char* module, const char* file, int line, int col, int endLine,
+                  int endCol) {
+  return hs::SrcLoc{"error", packageId(), module, file, line, col, endLine, endCol};
+}
+
+hs::SrcLoc mapSite(int line, int col, int endLine, int endCol) {
+  return siteIn("Vantrel.Map.Internal", "./Vantrel/Map/Internal", line, col, endLine, endCol);
+}
+
+hs::SrcLoc undefinedElemSite() {
+  return siteIn("Vantrel.Map.Internal.Array", "./Vantrel/Map/Internal/Array", 432, 17, 432, 22);
+}
+
+}  // namespace vantrel::internal
+
+namespace vantrel::internal {
+
+void keyNotFound(const hs::CallStack& caller) {
+  hs::error("Vantrel.Map.Internal.(!): key not found", mapSite(774, 16, 774, 21), caller);
+}
+
+}  // namespace vantrel::internal
+
+namespace vantrel::internal {
+
+void testBottomError() {
+  hs::error("Vantrel.Map.alterF internal error: hit test_bottom", mapSite(1349, 15, 1349, 20));
+}
+void bogusError() {
+  hs::error("Vantrel.Map.alterF internal error: hit bogus#", mapSite(1354, 12, 1354, 17));
+}
+
+}  // namespace vantrel::internal

@@ -1,0 +1,105 @@
+// How much the core operations allocate (this program counts every operator new).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "testing/alloc.hpp"
+#include "testing/trie.hpp"
+#include "vantrel/map/lazy.hpp"
+
+namespace {
+
+namespace L = vantrel::lazy;
+namespace T = testing_support::trie;
+using testing_support::AllocationScope;
+using Map = vantrel::HashMap<std::int64_t, std::int64_t>;
+using Cell = hs::Lazy<std::int64_t>;
+
+Map build(int n) {
+  Map m;
+  for (std::int64_t i = 0; i < n; ++i) m = L::insert(i * 0x9E3779B97F4A7C15LL, i, m);
+  return m;
+}
+
+// The number of branch nodes above the record of key k.
+int levelsAbove(const Map& m, std::int64_t k) {
+  int levels = 0;
+  const auto h = static_cast<std::uint64_t>(k);
+  Map t = m;
+  for (int s = 0; T::kind(t) == T::Kind::BitmapIndexed || T::kind(t) == T::Kind::Full; s += 5) {
+    ++levels;
+    const auto kids = T::children(t);
+    if (T::kind(t) == T::Kind::Full) {
+      t = kids[(h >> s) & 31];
+    } else {
+      const std::uint64_t bit = 1ULL << ((h >> s) & 31), b = T::word(t);
+      if ((b & bit) == 0) break;
+      t = kids[std::popcount(b & (bit - 1))];
+    }
+  }
+  return levels;
+}
+
+TEST(Allocation, LookupsAllocateNothing) {
+  const Map m = build(5000);
+  AllocationScope scope;
+  std::int64_t found = 0;
+  for (std::int64_t i = 0; i < 5000; ++i) found += L::member(i * 0x9E3779B97F4A7C15LL, m);
+  for (std::int64_t i = 0; i < 5000; ++i) found += L::member(i, m) ? 0 : 1;
+  EXPECT_GT(found, 5000);
+  EXPECT_EQ(scope.count(), 0);
+}
+
+TEST(Allocation, AnInsertThatChangesNothingAllocatesNothing) {
+  const Map m = build(5000);
+  const std::int64_t k = 17 * 0x9E3779B97F4A7C15LL;
+  const Cell stored = *L::lookup(k, m);
+  AllocationScope scope;
+  const Map same = L::insert(k, stored, m);
+  EXPECT_EQ(scope.count(), 0);
+  EXPECT_TRUE(T::same(same, m));
+}
+
+TEST(Allocation, AnInsertCopiesOneNodePerLevelPlusTheLeafAndTheValue) {
+  const Map m = build(5000);
+  for (std::int64_t probe : {3LL, 12345LL, -77LL}) {
+    const std::int64_t k = probe * 0x51ED27A3LL;
+    ASSERT_FALSE(L::member(k, m));
+    const int levels = levelsAbove(m, k);
+    AllocationScope scope;
+    const Map bigger = L::insert(k, std::int64_t{1}, m);
+    const std::int64_t allocations = scope.count();
+    // One copy per level, the new leaf and the boxed value; a key that meets a leaf of another
+    // hash also gets the small subtree separating the two.
+    const int subtree = levelsAbove(bigger, k) - levels;
+    EXPECT_EQ(allocations, levels + 2 + subtree) << probe;
+  }
+}
+
+TEST(Allocation, FromListCopiesNoPaths) {
+  constexpr int n = 50000;
+  std::vector<std::pair<std::int64_t, Cell>> pairs;
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < n; ++i) pairs.emplace_back(static_cast<std::int64_t>(rng()), Cell(i));
+  std::int64_t inPlace = 0, persistent = 0;
+  {
+    AllocationScope scope;
+    const Map m = L::fromList(pairs);
+    inPlace = scope.count();
+    ASSERT_EQ(L::size(m), n);
+  }
+  {
+    AllocationScope scope;
+    Map m;
+    for (const auto& [k, v] : pairs) m = L::insert(k, v, m);
+    persistent = scope.count();
+  }
+  // Per pair: the leaf, and at most the one branch node that grows by a child.
+  EXPECT_LE(inPlace, 2 * n + n / 10);
+  EXPECT_GT(persistent, inPlace + n);
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "testing/values.hpp"
+#include "vantrel/map/internal/array.hpp"
+
+namespace {
+
+namespace A = vantrel::internal::array;
+using Arr = A::Array<int>;
+
+std::vector<int> values(const Arr& a) {
+  std::vector<int> out;
+  for (const auto& x : a) out.push_back(*x);
+  return out;
+}
+Arr of(std::vector<int> xs) {
+  std::vector<hs::Lazy<int>> cells(xs.begin(), xs.end());
+  return A::fromList<int>(static_cast<std::int64_t>(cells.size()), cells);
+}
+
+TEST(Array, PersistentCopiesWithOneChange) {
+  const Arr a = of({1, 2, 3});
+  EXPECT_EQ(values(A::snoc(a, 4)), std::vector<int>({1, 2, 3, 4}));
+  EXPECT_EQ(values(A::insert(a, 3, 4)), values(A::snoc(a, 4)));
+  EXPECT_EQ(values(A::insert(a, 0, 0)), std::vector<int>({0, 1, 2, 3}));
+  EXPECT_EQ(values(A::insert(of({}), 0, 7)), std::vector<int>({7}));
+  EXPECT_EQ(values(A::erase(a, 1)), std::vector<int>({1, 3}));
+  EXPECT_EQ(values(A::erase(of({5}), 0)), std::vector<int>({}));
+  EXPECT_EQ(values(A::update(a, 2, 9)), std::vector<int>({1, 2, 9}));
+  EXPECT_EQ(values(A::updateWith_(a, 0, [](int x) { return x + 10; })), std::vector<int>({11, 2, 3}));
+  EXPECT_EQ(values(a), std::vector<int>({1, 2, 3}));  // the input never changes
+  EXPECT_TRUE(A::unsafeSameArray(a, a));
+  EXPECT_FALSE(A::unsafeSameArray(a, A::update(a, 0, 1)));
+}
+
+TEST(Array, FreshSlotsHoldThePlaceholder) {
+  A::MArray<int> m = A::new_<int>(2);
+  A::write(m, 0, 1);
+  const Arr a = A::unsafeFreeze(std::move(m));
+  EXPECT_EQ(A::index(a, 0), 1);
+  try {
+    (void)A::index(a, 1);
+    FAIL();
+  } catch (const hs::ProgramError& e) {
+    EXPECT_STREQ(e.what(), "Vantrel.Map.Internal.Array: Undefined element");
+    ASSERT_EQ(e.callStack().entries().size(), 1u);
+    const auto& s = e.callStack().entries()[0];
+    EXPECT_EQ(s.module, "Vantrel.Map.Internal.Array");
+    EXPECT_EQ(s.file, "./Vantrel/Map/Internal/Array");
+    EXPECT_EQ(std::vector<int>({s.startLine, s.startCol, s.endLine, s.endCol}),
+              std::vector<int>({432, 17, 432, 22}));
+  }
+}
+
+TEST(Array, FreezeThawAndShrinkKeepTheObject) {
+  A::MArray<int> m = A::newFilled<int>(4, 3);
+  const void* id = m.identity();
+  A::shrink(m, 2);
+  EXPECT_EQ(A::lengthM(m), 2);
+  Arr a = A::unsafeFreeze(std::move(m));
+  EXPECT_EQ(a.identity(), id);
+  A::MArray<int> again = A::unsafeThaw(std::move(a));
+  EXPECT_EQ(again.identity(), id);
+  A::MArray<int> copy = A::cloneM(again, 0, 2);
+  EXPECT_NE(copy.identity(), id);
+  A::copyM(again, 0, again, 1, 1);  // overlapping copy within one array
+  EXPECT_EQ(*A::read(again, 1), 3);
+}
+
+TEST(Array, MapDefersAndStrictMapRunsInSlotOrder) {
+  auto calls = std::make_shared<std::vector<int>>();
+  const Arr a = of({1, 2});
+  const auto lazy = A::map([calls](int x) { calls->push_back(x); return x * 2; }, a);
+  EXPECT_TRUE(calls->empty());
+  EXPECT_EQ(A::index(lazy, 1), 4);
+  EXPECT_EQ(*calls, std::vector<int>({2}));
+  calls->clear();
+  const auto strict = A::map_([calls](int x) { calls->push_back(x); return x * 2; }, a);
+  EXPECT_EQ(*calls, std::vector<int>({1, 2}));
+  EXPECT_EQ(values(strict), std::vector<int>({2, 4}));
+  // index# hands back the deferred element itself.
+  EXPECT_FALSE(A::indexU(lazy, 0).settled());
+}
+
+TEST(Array, Folds) {
+  const Arr a = of({1, 2, 3}), none = of({});
+  const auto cons = [](int x, std::vector<int> acc) { acc.insert(acc.begin(), x); return acc; };
+  EXPECT_EQ(A::foldr_(cons, std::vector<int>{}, a), std::vector<int>({1, 2, 3}));
+  EXPECT_EQ(A::foldl_([](std::vector<int> acc, int x) { acc.push_back(x); return acc; },
+                      std::vector<int>{}, a),
+            std::vector<int>({1, 2, 3}));
+  // The lazy right fold hands the rest over deferred: stopping early never runs it.
+  const Arr failing = A::snoc(a, testing_support::throwing<int>());
+  EXPECT_EQ(A::foldr([](int x, const hs::Lazy<int>&) { return x; }, 0, failing), 1);
+  EXPECT_EQ(A::foldr([](int x, const hs::Lazy<int>& rest) { return x + *rest; }, 0, a), 6);
+  EXPECT_EQ(A::foldl([](const hs::Lazy<int>& init, int x) { return *init * 10 + x; }, 0, a), 123);
+  EXPECT_EQ(A::foldr([](int x, const hs::Lazy<int>&) { return x; }, 42, none), 42);
+  EXPECT_EQ(A::foldl([](const hs::Lazy<int>&, int x) { return x; }, 42, none), 42);
+  EXPECT_TRUE(A::all([](int x) { return x > 0; }, a));
+  EXPECT_TRUE(A::all([](int) { return false; }, none));
+  int seen = 0;
+  EXPECT_FALSE(A::all([&](int x) { ++seen; return x < 2; }, a));
+  EXPECT_EQ(seen, 2);
+}
+
+TEST(Array, SameArray1ComparesLengthsFirst) {
+  int calls = 0;
+  const auto r = [&](int x, int y) { ++calls; return x == y; };
+  EXPECT_FALSE(A::sameArray1(r, of({1, 2}), of({1, 2, 3})));
+  EXPECT_EQ(calls, 0);
+  EXPECT_TRUE(A::sameArray1(r, of({}), of({})));
+  EXPECT_FALSE(A::sameArray1(r, of({1, 2, 3}), of({1, 5, 3})));
+  EXPECT_EQ(calls, 2);
+}
+
+}  // namespace

@@ -1,0 +1,140 @@
+// Long random operation sequences against std::unordered_map, the validity checker after every
+// step.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <random>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "testing/keys.hpp"
+#include "vantrel/map/internal/debug.hpp"
+#include "vantrel/map/lazy.hpp"
+
+namespace {
+
+using testing_support::Key;
+namespace L = vantrel::lazy;
+using Map = vantrel::HashMap<Key, std::int64_t>;
+using Model = std::unordered_map<std::int64_t, std::int64_t>;
+
+struct HashSpace {
+  const char* name;
+  std::function<std::uint64_t(std::int64_t)> of;
+};
+
+class ModelTest : public ::testing::TestWithParam<HashSpace> {};
+
+void expectSame(const Map& m, const Model& model, std::uint64_t seed, int step) {
+  const auto v = vantrel::internal::debug::valid(m);
+  ASSERT_TRUE(v.isValid()) << "seed " << seed << " step " << step << ": invariant "
+                           << static_cast<int>(v.error().tag) << " at path length "
+                           << v.path().lengthInBits;
+  ASSERT_EQ(L::size(m), static_cast<std::int64_t>(model.size())) << "seed " << seed << " step " << step;
+  std::int64_t visited = 0;
+  for (const auto& rec : m) {
+    ++visited;
+    const auto it = model.find(rec.key.id);
+    ASSERT_TRUE(it != model.end()) << "seed " << seed << " step " << step;
+    ASSERT_EQ(*rec.value, it->second) << "seed " << seed << " step " << step;
+  }
+  ASSERT_EQ(visited, static_cast<std::int64_t>(model.size()));
+}
+
+TEST_P(ModelTest, RandomOperationsAgreeWithTheModel) {
+  const HashSpace space = GetParam();
+  for (std::uint64_t seed = 1; seed <= 6; ++seed) {
+    std::mt19937_64 rng(seed);
+    auto k = [&](std::int64_t id) { return Key{id, space.of(id), 0}; };
+    Map m;
+    Model model;
+    for (int step = 0; step < 1500; ++step) {
+      const std::int64_t id = static_cast<std::int64_t>(rng() % 60);
+      const std::int64_t val = static_cast<std::int64_t>(rng() % 1000);
+      const Map before = m;
+      switch (rng() % 8) {
+        case 0:
+          m = L::insert(k(id), val, m);
+          model[id] = val;
+          break;
+        case 1:
+          m = L::insert(k(id), val, std::move(m));  // in place where unshared
+          model[id] = val;
+          break;
+        case 2:
+          m = L::insertWith([](std::int64_t n, std::int64_t o) { return n - o; }, k(id), val, m);
+          model[id] = model.count(id) ? val - model[id] : val;
+          break;
+        case 3:
+          m = L::erase(k(id), m);
+          model.erase(id);
+          break;
+        case 4:
+          m = L::adjust([](std::int64_t x) { return x * 3 + 1; }, k(id), m);
+          if (model.count(id)) model[id] = model[id] * 3 + 1;
+          break;
+        case 5: {
+          const bool keep = val % 3 == 0;
+          m = L::alter(
+              [&](std::optional<std::int64_t> old) -> std::optional<std::int64_t> {
+                if (keep) return old;
+                if (old) return std::nullopt;
+                return val;
+              },
+              k(id), m);
+          if (!keep) {
+            if (model.count(id))
+              model.erase(id);
+            else
+              model[id] = val;
+          }
+          break;
+        }
+        case 6:
+          m = L::update(
+              [&](std::int64_t old) -> std::optional<std::int64_t> {
+                if (old % 2 == 0) return std::nullopt;
+                return old + val;
+              },
+              k(id), m);
+          if (model.count(id)) {
+            if (model[id] % 2 == 0)
+              model.erase(id);
+            else
+              model[id] += val;
+          }
+          break;
+        default: {
+          std::vector<std::pair<Key, std::int64_t>> pairs;
+          for (const auto& [mk, mv] : model) pairs.push_back({k(mk), mv});
+          std::shuffle(pairs.begin(), pairs.end(), rng);
+          if (!pairs.empty()) pairs.push_back(pairs.front());  // a duplicate: the later one wins
+          m = L::fromList(pairs);
+          break;
+        }
+      }
+      (void)before;
+      expectSame(m, model, seed, step);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HashSpaces, ModelTest,
+    ::testing::Values(HashSpace{"tiny", [](std::int64_t id) { return static_cast<std::uint64_t>(id % 5); }},
+                      HashSpace{"highBits",
+                                [](std::int64_t id) {
+                                  return static_cast<std::uint64_t>(id % 7) << 60 |
+                                         static_cast<std::uint64_t>(id % 3) << 57;
+                                }},
+                      HashSpace{"spread",
+                                [](std::int64_t id) {
+                                  return static_cast<std::uint64_t>(id) * 0x9E3779B97F4A7C15ULL;
+                                }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
