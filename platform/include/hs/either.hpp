@@ -1,0 +1,136 @@
+// Either: a value that is Left a or Right b, with its comparisons, text forms and hash.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "hs/hashable.hpp"
+#include "hs/read.hpp"
+#include "hs/show.hpp"
+
+namespace hs {
+
+// The arguments of hs::Left(a) / hs::Right(b); they convert to any Either whose side can be
+// built from them, so `Either<std::int64_t, std::string> e = hs::Left(5);` works.
+template <class A>
+struct LeftValue {
+  A value;
+};
+template <class B>
+struct RightValue {
+  B value;
+};
+template <class A>
+LeftValue<std::decay_t<A>> Left(A&& a) {
+  return {std::forward<A>(a)};
+}
+template <class B>
+RightValue<std::decay_t<B>> Right(B&& b) {
+  return {std::forward<B>(b)};
+}
+
+template <class A, class B>
+class Either {
+ public:
+  using left_type = A;
+  using right_type = B;
+
+  template <class U>
+    requires std::is_constructible_v<A, U&&>
+  Either(LeftValue<U> l) : v_(std::in_place_index<0>, std::move(l.value)) {}  // NOLINT
+  template <class U>
+    requires std::is_constructible_v<B, U&&>
+  Either(RightValue<U> r) : v_(std::in_place_index<1>, std::move(r.value)) {}  // NOLINT
+
+  bool isLeft() const noexcept { return v_.index() == 0; }
+  bool isRight() const noexcept { return v_.index() == 1; }
+  // The payload of the side the value is on (std::bad_variant_access on the other side).
+  const A& left() const { return std::get<0>(v_); }
+  const B& right() const { return std::get<1>(v_); }
+
+  // Left before Right, then by payload.
+  friend bool operator==(const Either&, const Either&) = default;
+  friend auto operator<=>(const Either&, const Either&) = default;
+
+ private:
+  std::variant<A, B> v_;
+};
+
+template <class A, class B>
+bool isLeft(const Either<A, B>& e) noexcept {
+  return e.isLeft();
+}
+template <class A, class B>
+bool isRight(const Either<A, B>& e) noexcept {
+  return e.isRight();
+}
+
+// "Left " or "Right " and the payload at precedence 11, in brackets above precedence 10.
+template <class A, class B>
+struct Show2<Either<A, B>> {
+  template <class SP1, class SL1, class SP2, class SL2>
+  static void liftShowsPrec2(SP1&& sp1, SL1&&, SP2&& sp2, SL2&&, int d, const Either<A, B>& e,
+                             std::string& out) {
+    if (e.isLeft())
+      showsUnaryWith(sp1, "Left", d, e.left(), out);
+    else
+      showsUnaryWith(sp2, "Right", d, e.right(), out);
+  }
+};
+template <class A, class B>
+struct Show1<Either<A, B>> {
+  template <class SP, class SL>
+  static void liftShowsPrec(SP&& sp, SL&& sl, int d, const Either<A, B>& e, std::string& out) {
+    Show2<Either<A, B>>::liftShowsPrec2(ShowsPrec{}, ShowList{}, sp, sl, d, e, out);
+  }
+};
+template <class A, class B>
+struct Show<Either<A, B>> {
+  static void showsPrec(int d, const Either<A, B>& e, std::string& out) {
+    Show2<Either<A, B>>::liftShowsPrec2(ShowsPrec{}, ShowList{}, ShowsPrec{}, ShowList{}, d, e,
+                                        out);
+  }
+};
+
+template <class A, class B>
+struct Read2<Either<A, B>> {
+  static ReadPrec<Either<A, B>> liftReadPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>>,
+                                              ReadPrec<B> rp2, ReadPrec<std::vector<B>>) {
+    using E = Either<A, B>;
+    return readprec::readData(
+        readprec::alt(readprec::readUnaryWith(std::move(rp1), "Left",
+                                              [](A&& a) { return E(Left(std::move(a))); }),
+                      readprec::readUnaryWith(std::move(rp2), "Right",
+                                              [](B&& b) { return E(Right(std::move(b))); })));
+  }
+};
+template <class A, class B>
+struct Read1<Either<A, B>> {
+  static ReadPrec<Either<A, B>> liftReadPrec(ReadPrec<B> rp, ReadPrec<std::vector<B>> rl) {
+    return Read2<Either<A, B>>::liftReadPrec2(hs::readPrec<A>(), hs::readListPrec<A>(),
+                                              std::move(rp), std::move(rl));
+  }
+};
+template <class A, class B>
+struct Read<Either<A, B>> {
+  static ReadPrec<Either<A, B>> readPrec() {
+    return Read2<Either<A, B>>::liftReadPrec2(hs::readPrec<A>(), hs::readListPrec<A>(),
+                                              hs::readPrec<B>(), hs::readListPrec<B>());
+  }
+};
+
+// A tag word (0 for Left, 1 for Right), then the payload.
+template <class A, class B>
+struct Hashable<Either<A, B>> {
+  static std::int64_t hashWithSalt(std::int64_t salt, const Either<A, B>& e) {
+    if (e.isLeft()) return hs::hashWithSalt(saltedWordHash(salt, 0), e.left());
+    return hs::hashWithSalt(saltedWordHash(salt, 1), e.right());
+  }
+};
+
+}  // namespace hs

@@ -1,0 +1,683 @@
+// Reading text forms back: a backtracking reader over the Haskell lexeme syntax that yields every
+// parse together with the rest of the input, and the base library's Read instances on top of it.
+// Readers never throw on bad text: no parse is an empty result.
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "hs/error.hpp"
+#include "hs/lazy.hpp"
+#include "hs/show.hpp"
+#include "hs/unit.hpp"
+
+namespace hs {
+
+// Every parse and the rest of the input after it. The rests view the input text, so the input
+// must outlive the result.
+template <class T>
+using ReadResult = std::vector<std::pair<T, std::string_view>>;
+
+// A reader that ignores precedence.
+template <class T>
+using ReadS = std::function<ReadResult<T>(std::string_view)>;
+
+// ---------------------------------------------------------------------------------------------
+// Lexemes
+
+// White space as the base library's isSpace tests it (code points, not bytes).
+bool isSpace(char32_t c) noexcept;
+// s without its leading white space.
+std::string_view skipSpaces(std::string_view s) noexcept;
+
+// A numeric literal: decimal digits with optional fraction and exponent, or an octal (0o) or
+// hexadecimal (0x) integer.
+struct Number {
+  int base = 10;                         // 8, 10 or 16
+  std::string digits;                    // the integer digits as written
+  std::optional<std::string> fraction;   // the digits after '.', decimal only
+  std::optional<std::int64_t> exponent;  // decimal only; saturated far beyond any useful range
+  friend bool operator==(const Number&, const Number&) = default;
+};
+
+// The value of an integral literal (no fraction, no exponent) modulo 2^64; absent otherwise.
+std::optional<std::uint64_t> numberToWord(const Number& n);
+// The value correctly rounded to the nearest double / float (too large: infinity).
+double numberToDouble(const Number& n);
+float numberToFloat(const Number& n);
+
+struct Lexeme {
+  enum class Kind : std::uint8_t { Char, String, Punc, Ident, Symbol, Number, Eof };
+
+  Kind kind = Kind::Eof;
+  char32_t character = 0;  // Char
+  std::u32string string;   // String, as code points
+  std::string text;        // Punc, Ident, Symbol (UTF-8)
+  hs::Number number;       // Number
+
+  static Lexeme Char(char32_t c) {
+    Lexeme l;
+    l.kind = Kind::Char;
+    l.character = c;
+    return l;
+  }
+  static Lexeme String(std::u32string s) {
+    Lexeme l;
+    l.kind = Kind::String;
+    l.string = std::move(s);
+    return l;
+  }
+  static Lexeme Punc(std::string s) { return named(Kind::Punc, std::move(s)); }
+  static Lexeme Ident(std::string s) { return named(Kind::Ident, std::move(s)); }
+  static Lexeme Symbol(std::string s) { return named(Kind::Symbol, std::move(s)); }
+  static Lexeme Number(hs::Number n) {
+    Lexeme l;
+    l.kind = Kind::Number;
+    l.number = std::move(n);
+    return l;
+  }
+  static Lexeme Eof() { return Lexeme{}; }
+
+  friend bool operator==(const Lexeme&, const Lexeme&) = default;
+
+ private:
+  static Lexeme named(Kind k, std::string s) {
+    Lexeme l;
+    l.kind = k;
+    l.text = std::move(s);
+    return l;
+  }
+};
+
+namespace detail {
+// One lexeme at the very start of s (no white space skipped) and the rest; none when the text
+// there is no lexeme. At the end of the input the lexeme is Eof.
+std::optional<std::pair<Lexeme, std::string_view>> lexToken(std::string_view s);
+// White space skipped, then one lexeme.
+std::optional<std::pair<Lexeme, std::string_view>> lexLexeme(std::string_view s);
+// The rest after white space and the punctuation character c, if that is what comes next.
+std::optional<std::string_view> expectPunc(std::string_view s, char c) noexcept;
+}  // namespace detail
+
+// The one-token lexer: skips white space, then returns the source text of one whole token and
+// the rest (the empty token at the end of the input; no result when no token can be read).
+ReadResult<std::string> lex(std::string_view s);
+
+// ---------------------------------------------------------------------------------------------
+// Precedence readers
+
+// A reader that takes the surrounding precedence and the input and yields every parse with its
+// rest. Copies share the one underlying function.
+template <class T>
+class ReadPrec {
+ public:
+  using value_type = T;
+  using Result = ReadResult<T>;
+  using Function = std::function<Result(int, std::string_view)>;
+
+  // The reader that never succeeds.
+  ReadPrec()
+      : fn_(std::make_shared<const Function>([](int, std::string_view) { return Result{}; })) {}
+  template <class F>
+    requires(!std::is_same_v<std::remove_cvref_t<F>, ReadPrec> &&
+             std::is_invocable_r_v<Result, const F&, int, std::string_view>)
+  explicit ReadPrec(F f) : fn_(std::make_shared<const Function>(std::move(f))) {}
+
+  Result operator()(int d, std::string_view s) const { return (*fn_)(d, s); }
+
+ private:
+  std::shared_ptr<const Function> fn_;
+};
+
+namespace detail {
+// p at d, then p inside one more pair of brackets at 0, recursively.
+template <class T>
+ReadResult<T> parensAt(const ReadPrec<T>& p, int d, std::string_view s) {
+  ReadResult<T> out = p(d, s);
+  if (const auto open = expectPunc(s, '(')) {
+    for (auto& [x, rest] : parensAt(p, 0, *open))
+      if (const auto close = expectPunc(rest, ')')) out.emplace_back(std::move(x), *close);
+  }
+  return out;
+}
+}  // namespace detail
+
+namespace readprec {
+
+template <class T>
+ReadPrec<std::remove_cvref_t<T>> pure(T&& x) {
+  using V = std::remove_cvref_t<T>;
+  return ReadPrec<V>([x = V(std::forward<T>(x))](int, std::string_view s) {
+    return ReadResult<V>{{x, s}};
+  });
+}
+template <class T>
+ReadPrec<T> pfail() {
+  return ReadPrec<T>();
+}
+
+// Sequencing: every parse x of p, then every parse of f(x) on the rest, at the same precedence.
+template <class T, class F>
+auto bind(ReadPrec<T> p, F f) -> std::invoke_result_t<const F&, T&&> {
+  using R = std::invoke_result_t<const F&, T&&>;
+  return R([p = std::move(p), f = std::move(f)](int d, std::string_view s) {
+    typename R::Result out;
+    for (auto& [x, rest] : p(d, s))
+      for (auto& r : f(std::move(x))(d, rest)) out.push_back(std::move(r));
+    return out;
+  });
+}
+// The parses of p, each mapped by f.
+template <class F, class T>
+auto fmap(F f, ReadPrec<T> p) -> ReadPrec<std::invoke_result_t<const F&, T&&>> {
+  using U = std::invoke_result_t<const F&, T&&>;
+  return ReadPrec<U>([p = std::move(p), f = std::move(f)](int d, std::string_view s) {
+    ReadResult<U> out;
+    for (auto& [x, rest] : p(d, s)) out.emplace_back(f(std::move(x)), rest);
+    return out;
+  });
+}
+// p, then q, keeping q's values.
+template <class T, class U>
+ReadPrec<U> then(ReadPrec<T> p, ReadPrec<U> q) {
+  return bind(std::move(p), [q = std::move(q)](T&&) { return q; });
+}
+// Symmetric choice: the parses of every alternative, the first alternative's first.
+template <class T, class... More>
+ReadPrec<T> alt(ReadPrec<T> p, More... more) {
+  std::vector<ReadPrec<T>> ps{std::move(p), ReadPrec<T>(std::move(more))...};
+  return ReadPrec<T>([ps = std::move(ps)](int d, std::string_view s) {
+    ReadResult<T> out;
+    for (const ReadPrec<T>& q : ps)
+      for (auto& r : q(d, s)) out.push_back(std::move(r));
+    return out;
+  });
+}
+// A reader from a function of precedence and input.
+template <class F>
+auto readS_to_Prec(F f) {
+  using R = std::invoke_result_t<const F&, int, std::string_view>;
+  return ReadPrec<typename R::value_type::first_type>(std::move(f));
+}
+// A reader from a precedence-free reader.
+template <class F>
+auto lift(F f) {
+  using R = std::invoke_result_t<const F&, std::string_view>;
+  return ReadPrec<typename R::value_type::first_type>(
+      [f = std::move(f)](int, std::string_view s) { return f(s); });
+}
+
+// p at precedence n when the surrounding precedence is at most n; otherwise no parse.
+template <class T>
+ReadPrec<T> prec(int n, ReadPrec<T> p) {
+  return ReadPrec<T>([n, p = std::move(p)](int d, std::string_view s) {
+    return d <= n ? p(n, s) : ReadResult<T>{};
+  });
+}
+// p one precedence level higher.
+template <class T>
+ReadPrec<T> step(ReadPrec<T> p) {
+  return ReadPrec<T>([p = std::move(p)](int d, std::string_view s) { return p(d + 1, s); });
+}
+// p at precedence 0.
+template <class T>
+ReadPrec<T> reset(ReadPrec<T> p) {
+  return ReadPrec<T>([p = std::move(p)](int, std::string_view s) { return p(0, s); });
+}
+
+// One lexeme, white space before it skipped.
+inline ReadPrec<Lexeme> lexP() {
+  return ReadPrec<Lexeme>([](int, std::string_view s) {
+    ReadResult<Lexeme> out;
+    if (auto l = detail::lexLexeme(s)) out.emplace_back(std::move(l->first), l->second);
+    return out;
+  });
+}
+// Succeeds, consuming one lexeme, exactly when that lexeme is `want`.
+inline ReadPrec<Unit> expectP(Lexeme want) {
+  return ReadPrec<Unit>([want = std::move(want)](int, std::string_view s) {
+    ReadResult<Unit> out;
+    if (auto l = detail::lexLexeme(s); l && l->first == want) out.emplace_back(unit, l->second);
+    return out;
+  });
+}
+
+// p inside one pair of round brackets, at precedence 0 inside.
+template <class T>
+ReadPrec<T> paren(ReadPrec<T> p) {
+  return ReadPrec<T>([p = std::move(p)](int, std::string_view s) {
+    ReadResult<T> out;
+    const auto open = detail::expectPunc(s, '(');
+    if (!open) return out;
+    for (auto& [x, rest] : p(0, *open))
+      if (const auto close = detail::expectPunc(rest, ')')) out.emplace_back(std::move(x), *close);
+    return out;
+  });
+}
+
+// p with any number of enclosing pairs of round brackets; inside a pair precedence starts at 0.
+template <class T>
+ReadPrec<T> parens(ReadPrec<T> p) {
+  return ReadPrec<T>(
+      [p = std::move(p)](int d, std::string_view s) { return hs::detail::parensAt(p, d, s); });
+}
+
+// The standard list reader: "[", elements read by p at precedence 0 separated by ",", "]"
+// (white space allowed around every lexeme), inside any number of round brackets.
+template <class T>
+ReadPrec<std::vector<T>> list(ReadPrec<T> p) {
+  ReadPrec<std::vector<T>> body([p = std::move(p)](int, std::string_view s) {
+    ReadResult<std::vector<T>> out;
+    const auto open = detail::expectPunc(s, '[');
+    if (!open) return out;
+    if (const auto close = detail::expectPunc(*open, ']'))
+      out.emplace_back(std::vector<T>{}, *close);
+    // Depth first over (elements so far, rest after them), so that the parses come out in the
+    // order of the element readers' alternatives, without recursion per element.
+    std::vector<std::pair<std::vector<T>, std::string_view>> todo;
+    todo.emplace_back(std::vector<T>{}, *open);
+    while (!todo.empty()) {
+      auto [prefix, at] = std::move(todo.back());
+      todo.pop_back();
+      auto xs = p(0, at);
+      std::vector<std::pair<std::vector<T>, std::string_view>> next;
+      for (std::size_t i = 0; i < xs.size(); ++i) {
+        std::vector<T> grown = i + 1 == xs.size() ? std::move(prefix) : prefix;
+        grown.push_back(std::move(xs[i].first));
+        const std::string_view rest = xs[i].second;
+        if (const auto close = detail::expectPunc(rest, ']'))
+          out.emplace_back(std::move(grown), *close);
+        else if (const auto comma = detail::expectPunc(rest, ','))
+          next.emplace_back(std::move(grown), *comma);
+      }
+      for (std::size_t i = next.size(); i-- > 0;) todo.push_back(std::move(next[i]));
+    }
+    return out;
+  });
+  return parens(std::move(body));
+}
+
+// Nullary constructors by name: the next lexeme, an identifier or symbol, picks the readers
+// whose name it equals (at any precedence).
+template <class T>
+ReadPrec<T> choose(std::vector<std::pair<std::string, ReadPrec<T>>> alternatives) {
+  return ReadPrec<T>([as = std::move(alternatives)](int d, std::string_view s) {
+    ReadResult<T> out;
+    const auto l = detail::lexLexeme(s);
+    if (!l || (l->first.kind != Lexeme::Kind::Ident && l->first.kind != Lexeme::Kind::Symbol))
+      return out;
+    for (const auto& [name, p] : as)
+      if (l->first.text == name)
+        for (auto& r : p(d, l->second)) out.push_back(std::move(r));
+    return out;
+  });
+}
+
+// A constructor application: optional brackets, and at most precedence 10 outside them.
+template <class T>
+ReadPrec<T> readData(ReadPrec<T> p) {
+  return parens(prec(10, std::move(p)));
+}
+// The identifier `name`, then an argument read by rp at one level higher, given to cons.
+template <class A, class C>
+auto readUnaryWith(ReadPrec<A> rp, std::string name, C cons)
+    -> ReadPrec<std::invoke_result_t<const C&, A&&>> {
+  return then(expectP(Lexeme::Ident(std::move(name))), fmap(std::move(cons), step(std::move(rp))));
+}
+
+}  // namespace readprec
+
+// ---------------------------------------------------------------------------------------------
+// Precedence-free readers over the one-token lexer
+
+namespace detail {
+template <class T, class G>
+ReadResult<T> readParenAt(const G& g, bool mandatory, std::string_view s) {
+  ReadResult<T> out;
+  if (!mandatory) out = g(s);
+  for (auto& [open, r] : lex(s)) {
+    if (open != "(") continue;
+    for (auto& [x, t] : readParenAt<T>(g, false, r))
+      for (auto& [close, u] : lex(t))
+        if (close == ")") out.emplace_back(x, u);
+  }
+  return out;
+}
+}  // namespace detail
+
+// g, inside at least one pair of round brackets when b holds, inside any number otherwise.
+template <class G>
+auto readParen(bool b, G g) {
+  using R = std::invoke_result_t<const G&, std::string_view>;
+  using T = typename R::value_type::first_type;
+  return ReadS<T>(
+      [b, g = std::move(g)](std::string_view s) { return detail::readParenAt<T>(g, b, s); });
+}
+// A constructor form read with the lexer: brackets required above precedence 10, then one
+// token given to reader(token, rest).
+template <class F>
+auto readsData(F reader, int d) {
+  using R = std::invoke_result_t<const F&, const std::string&, std::string_view>;
+  return readParen(d > 10, [reader = std::move(reader)](std::string_view r) {
+    R out;
+    for (auto& [token, rest] : lex(r))
+      for (auto& x : reader(token, rest)) out.push_back(std::move(x));
+    return out;
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+// The class. Specialise with `static ReadPrec<T> readPrec()` and, where a list of T has its own
+// form, `static ReadPrec<std::vector<T>> readListPrec()`.
+template <class T, class Enable = void>
+struct Read;
+
+template <class T>
+concept ReadType = requires {
+  { Read<T>::readPrec() } -> std::convertible_to<ReadPrec<T>>;
+};
+
+// T's reader. It is built on first use and kept, so readers of recursive types may refer to
+// themselves.
+template <class T>
+ReadPrec<T> readPrec() {
+  static const ReadPrec<T> p([](int d, std::string_view s) {
+    static const ReadPrec<T> built = Read<T>::readPrec();
+    return built(d, s);
+  });
+  return p;
+}
+// The reader of a list of T: the type's own, or the standard list reader.
+template <class T>
+ReadPrec<std::vector<T>> readListPrec() {
+  static const ReadPrec<std::vector<T>> p([](int d, std::string_view s) {
+    static const ReadPrec<std::vector<T>> built = [] {
+      if constexpr (requires { Read<T>::readListPrec(); })
+        return ReadPrec<std::vector<T>>(Read<T>::readListPrec());
+      else
+        return readprec::list(readPrec<T>());
+    }();
+    return built(d, s);
+  });
+  return p;
+}
+
+template <class T>
+ReadResult<T> readsPrec(int d, std::string_view s) {
+  return readPrec<T>()(d, s);
+}
+template <class T>
+ReadResult<T> reads(std::string_view s) {
+  return readPrec<T>()(0, s);
+}
+
+namespace detail {
+// The values of the parses that use the whole input, trailing white space allowed.
+template <class T>
+std::vector<T> completeParses(std::string_view s) {
+  std::vector<T> out;
+  for (auto& [x, rest] : readPrec<T>()(0, s))
+    if (skipSpaces(rest).empty()) out.push_back(std::move(x));
+  return out;
+}
+}  // namespace detail
+
+// The one value the whole text reads as; absent when there is none or more than one.
+template <class T>
+std::optional<T> readMaybe(std::string_view s) {
+  auto xs = detail::completeParses<T>(s);
+  if (xs.size() != 1) return std::nullopt;
+  return std::optional<T>(std::move(xs.front()));
+}
+// The one value the whole text reads as; a program error when there is none or more than one.
+template <class T>
+T read(std::string_view s) {
+  auto xs = detail::completeParses<T>(s);
+  if (xs.empty()) errorWithoutStackTrace("Prelude.read: no parse");
+  if (xs.size() > 1) errorWithoutStackTrace("Prelude.read: ambiguous parse");
+  return std::move(xs.front());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lifted forms. Read1<F<A>> has `static ReadPrec<F<A>> liftReadPrec(ReadPrec<A> rp,
+// ReadPrec<std::vector<A>> rl)`, Read2<F<A, B>> has `liftReadPrec2(rp1, rl1, rp2, rl2)`; either
+// may define its list form (liftReadListPrec / liftReadListPrec2), by default the list reader.
+template <class T, class Enable = void>
+struct Read1;
+template <class T, class Enable = void>
+struct Read2;
+
+template <class T, class A>
+ReadPrec<T> liftReadPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>> rl) {
+  return Read1<T>::liftReadPrec(std::move(rp), std::move(rl));
+}
+template <class T, class A>
+ReadPrec<std::vector<T>> liftReadListPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>> rl) {
+  if constexpr (requires { Read1<T>::liftReadListPrec(rp, rl); })
+    return Read1<T>::liftReadListPrec(std::move(rp), std::move(rl));
+  else
+    return readprec::list(Read1<T>::liftReadPrec(std::move(rp), std::move(rl)));
+}
+template <class T, class A, class B>
+ReadPrec<T> liftReadPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>> rl1, ReadPrec<B> rp2,
+                          ReadPrec<std::vector<B>> rl2) {
+  return Read2<T>::liftReadPrec2(std::move(rp1), std::move(rl1), std::move(rp2), std::move(rl2));
+}
+template <class T, class A, class B>
+ReadPrec<std::vector<T>> liftReadListPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>> rl1,
+                                           ReadPrec<B> rp2, ReadPrec<std::vector<B>> rl2) {
+  if constexpr (requires { Read2<T>::liftReadListPrec2(rp1, rl1, rp2, rl2); })
+    return Read2<T>::liftReadListPrec2(std::move(rp1), std::move(rl1), std::move(rp2),
+                                       std::move(rl2));
+  else
+    return readprec::list(
+        Read2<T>::liftReadPrec2(std::move(rp1), std::move(rl1), std::move(rp2), std::move(rl2)));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Base instances
+
+namespace detail {
+ReadPrec<std::uint64_t> readIntegerModWord();
+ReadPrec<double> readDoubleNumber();
+ReadPrec<float> readFloatNumber();
+ReadPrec<char32_t> readCharLiteral();
+// A string literal, or a bracketed list of character literals.
+ReadPrec<std::vector<char32_t>> readCodePointList();
+}  // namespace detail
+
+// Integers read as the base library reads them: an integer literal (decimal, 0o octal or 0x
+// hexadecimal) with an optional minus sign, its value taken modulo 2^bits.
+template <class T>
+struct Read<T, std::enable_if_t<detail::isIntegerType<T>>> {
+  static ReadPrec<T> readPrec() {
+    return readprec::fmap([](std::uint64_t w) { return static_cast<T>(w); },
+                          detail::readIntegerModWord());
+  }
+};
+// Floating point: any numeric literal, "NaN" or "Infinity", with an optional minus sign.
+template <>
+struct Read<double> {
+  static ReadPrec<double> readPrec() { return detail::readDoubleNumber(); }
+};
+template <>
+struct Read<float> {
+  static ReadPrec<float> readPrec() { return detail::readFloatNumber(); }
+};
+
+template <>
+struct Read<char32_t> {
+  static ReadPrec<char32_t> readPrec() { return detail::readCharLiteral(); }
+  static ReadPrec<std::vector<char32_t>> readListPrec() { return detail::readCodePointList(); }
+};
+// char: only the code points 0-255 read.
+template <>
+struct Read<char> {
+  static ReadPrec<char> readPrec() {
+    return readprec::bind(detail::readCharLiteral(), [](char32_t c) {
+      return c <= 0xFF ? readprec::pure(static_cast<char>(c)) : readprec::pfail<char>();
+    });
+  }
+  static ReadPrec<std::vector<char>> readListPrec() {
+    return readprec::bind(detail::readCodePointList(), [](std::vector<char32_t>&& cs) {
+      std::vector<char> out;
+      for (char32_t c : cs) {
+        if (c > 0xFF) return readprec::pfail<std::vector<char>>();
+        out.push_back(static_cast<char>(c));
+      }
+      return readprec::pure(std::move(out));
+    });
+  }
+};
+template <>
+struct Read<std::string> {
+  static ReadPrec<std::string> readPrec() {
+    return readprec::fmap(
+        [](std::vector<char32_t>&& cs) {
+          return encodeUtf8(std::u32string_view(cs.data(), cs.size()));
+        },
+        detail::readCodePointList());
+  }
+};
+
+template <>
+struct Read<bool> {
+  static ReadPrec<bool> readPrec() {
+    return readprec::parens(
+        readprec::choose<bool>({{"False", readprec::pure(false)}, {"True", readprec::pure(true)}}));
+  }
+};
+template <>
+struct Read<Ordering> {
+  static ReadPrec<Ordering> readPrec() {
+    return readprec::parens(readprec::choose<Ordering>(
+        {{"LT", readprec::pure(LT)}, {"EQ", readprec::pure(EQ)}, {"GT", readprec::pure(GT)}}));
+  }
+};
+template <>
+struct Read<Unit> {
+  static ReadPrec<Unit> readPrec() {
+    return readprec::parens(readprec::paren(readprec::pure(unit)));
+  }
+};
+
+template <class A>
+struct Read<std::vector<A>> {
+  static ReadPrec<std::vector<A>> readPrec() { return hs::readListPrec<A>(); }
+};
+
+template <class A>
+struct Read<std::optional<A>> {
+  static ReadPrec<std::optional<A>> readPrec() {
+    using R = std::optional<A>;
+    return readprec::parens(readprec::alt(
+        readprec::then(readprec::expectP(Lexeme::Ident("Nothing")), readprec::pure(R())),
+        readprec::prec(10, readprec::readUnaryWith(hs::readPrec<A>(), "Just",
+                                                   [](A&& x) { return R(std::move(x)); }))));
+  }
+};
+
+namespace detail {
+// Components read at precedence 0 and separated by commas, from just inside the bracket.
+template <std::size_t I, class... A>
+void readTupleFrom(std::tuple<std::optional<A>...>& acc, std::string_view s,
+                   ReadResult<std::tuple<A...>>& out) {
+  using E = std::tuple_element_t<I, std::tuple<A...>>;
+  if constexpr (I > 0) {
+    const auto comma = expectPunc(s, ',');
+    if (!comma) return;
+    s = *comma;
+  }
+  for (auto& [x, rest] : hs::readPrec<E>()(0, s)) {
+    std::get<I>(acc).emplace(std::move(x));
+    if constexpr (I + 1 == sizeof...(A))
+      out.emplace_back(std::apply([](const auto&... o) { return std::tuple<A...>(*o...); }, acc),
+                       rest);
+    else
+      readTupleFrom<I + 1, A...>(acc, rest, out);
+  }
+}
+}  // namespace detail
+
+template <class... A>
+struct Read<std::tuple<A...>, std::enable_if_t<(sizeof...(A) >= 2)>> {
+  static ReadPrec<std::tuple<A...>> readPrec() {
+    return readprec::parens(readprec::paren(ReadPrec<std::tuple<A...>>([](int, std::string_view s) {
+      ReadResult<std::tuple<A...>> out;
+      std::tuple<std::optional<A>...> acc;
+      detail::readTupleFrom<0, A...>(acc, s, out);
+      return out;
+    })));
+  }
+};
+template <class A, class B>
+struct Read<std::pair<A, B>> {
+  static ReadPrec<std::pair<A, B>> readPrec() {
+    return readprec::fmap(
+        [](std::tuple<A, B>&& t) {
+          return std::pair<A, B>(std::move(std::get<0>(t)), std::move(std::get<1>(t)));
+        },
+        hs::readPrec<std::tuple<A, B>>());
+  }
+};
+
+// A deferred value reads as its value, in an evaluated cell.
+template <class A>
+struct Read<Lazy<A>> {
+  static ReadPrec<Lazy<A>> readPrec() {
+    return readprec::fmap([](A&& x) { return Lazy<A>(std::move(x)); }, hs::readPrec<A>());
+  }
+};
+
+template <class A>
+struct Read1<std::vector<A>> {
+  static ReadPrec<std::vector<A>> liftReadPrec(ReadPrec<A>, ReadPrec<std::vector<A>> rl) {
+    return rl;
+  }
+};
+template <class A>
+struct Read1<std::optional<A>> {
+  static ReadPrec<std::optional<A>> liftReadPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>>) {
+    using R = std::optional<A>;
+    return readprec::alt(readprec::parens(readprec::then(
+                             readprec::expectP(Lexeme::Ident("Nothing")), readprec::pure(R()))),
+                         readprec::readData(readprec::readUnaryWith(
+                             std::move(rp), "Just", [](A&& x) { return R(std::move(x)); })));
+  }
+};
+template <class A, class B>
+struct Read2<std::pair<A, B>> {
+  static ReadPrec<std::pair<A, B>> liftReadPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>>,
+                                                 ReadPrec<B> rp2, ReadPrec<std::vector<B>>) {
+    using P = std::pair<A, B>;
+    ReadPrec<P> body([rp1 = std::move(rp1), rp2 = std::move(rp2)](int d, std::string_view s) {
+      ReadResult<P> out;
+      for (auto& [a, r1] : rp1(d, s)) {
+        const auto comma = detail::expectPunc(r1, ',');
+        if (!comma) continue;
+        for (auto& [b, r2] : rp2(d, *comma)) out.emplace_back(P(a, std::move(b)), r2);
+      }
+      return out;
+    });
+    return readprec::parens(readprec::paren(std::move(body)));
+  }
+};
+// The pair as a functor in its second component.
+template <class A, class B>
+struct Read1<std::pair<A, B>> {
+  static ReadPrec<std::pair<A, B>> liftReadPrec(ReadPrec<B> rp, ReadPrec<std::vector<B>> rl) {
+    return Read2<std::pair<A, B>>::liftReadPrec2(hs::readPrec<A>(), hs::readListPrec<A>(),
+                                                 std::move(rp), std::move(rl));
+  }
+};
+
+}  // namespace hs
