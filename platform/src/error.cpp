@@ -5,8 +5,9 @@ namespace hs {
 std::string prettyCallStack(const CallStack& s) {
   std::string out = "CallStack (from HasCallStack):";
   for (const SrcLoc& e : s.entries()) {
-    out += "\n  " + e.function + ", called at " + e.file + ":" + std::to_string(e.startLine) +
-           ":" + std::to_string(e.startCol) + " in " + e.package + ":" + e.module;
+    out.append("\n  ").append(e.function).append(", called at ").append(e.file).append(":");
+    out.append(std::to_string(e.startLine)).append(":").append(std::to_string(e.startCol));
+    out.append(" in ").append(e.package).append(":").append(e.module);
   }
   return out;
 }

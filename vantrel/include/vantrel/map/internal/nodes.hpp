@@ -256,9 +256,10 @@ template <class K, class V>
 HashMap<K, V> joinDifferentHashes(LevelShift s, KeyHash h1, KeyHash h2, HashMap<K, V> t1,
                                   HashMap<K, V> t2) {
   assert(h1 != h2 && "two nodes of one hash cannot be separated");
-  LevelShift d = s;
-  while (index(h1, d) == index(h2, d)) d = nextShift(d);
-  const ChildBitmap b1 = mask(h1, d), b2 = mask(h2, d);
+  const ChildBitmap b1 = mask(h1, s), b2 = mask(h2, s);
+  if (b1 == b2)
+    return oneChild<K, V>(b1, joinDifferentHashes<K, V>(nextShift(s), h1, h2, std::move(t1),
+                                                        std::move(t2)));
   ChildBuilder<K, V> a(Kind::BitmapIndexed, b1 | b2, 2);
   if (b1 < b2) {
     a.emplace(std::move(t1));
@@ -267,12 +268,7 @@ HashMap<K, V> joinDifferentHashes(LevelShift s, KeyHash h1, KeyHash h2, HashMap<
     a.emplace(std::move(t2));
     a.emplace(std::move(t1));
   }
-  HashMap<K, V> node = bitmapIndexed<K, V>(b1 | b2, a.finish());
-  while (d > s) {
-    d -= bitsPerSubkey;
-    node = oneChild<K, V>(mask(h1, d), std::move(node));
-  }
-  return node;
+  return bitmapIndexed<K, V>(b1 | b2, a.finish());
 }
 // A new leaf (h1, k1, x1) joined with the node t2 of another hash h2.
 template <class K, class V>
