@@ -10,6 +10,8 @@ Object theEmpty(Kind::Empty, 0);
 }  // namespace
 Object* const emptyObject = &theEmpty;
 
+const char* packageIdentifier() noexcept { return packageId(); }
+
 hs::SrcLoc siteIn(const char* module, const char* file, int line, int col, int endLine,
                   int endCol) {
   return hs::SrcLoc{"error", packageId(), module, file, line, col, endLine, endCol};

@@ -117,3 +117,38 @@ TEST(Array, SameArray1ComparesLengthsFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Array, ShowsAsTheListOfItsElements) {
+  const Arr a = of({1, 2, 3});
+  EXPECT_EQ(hs::show(a), "[1,2,3]");
+  std::string at11;
+  hs::showsPrec(11, a, at11);
+  EXPECT_EQ(at11, "[1,2,3]");
+  EXPECT_EQ(hs::show(of({})), "[]");
+  EXPECT_EQ(hs::show(std::vector<Arr>{of({1}), of({})}), "[[1],[]]");
+  EXPECT_EQ(hs::show(of({-1})), "[-1]");
+}
+
+// Records every step of a quotation, in order.
+struct Recorder : hs::th::Quote {
+  std::vector<std::string> steps;
+  void step(const hs::th::Exp& e) override { steps.push_back(hs::th::show(e)); }
+};
+
+TEST(Array, EmbedsAsFromListPrimeOfItsLengthAndElements) {
+  Recorder q;
+  const hs::th::Exp e = hs::th::lift(q, of({7, 8}));
+  const std::string f = "VarE Vantrel.Map.Internal.Array.fromList'";
+  EXPECT_EQ(hs::th::show(e), "AppE (AppE (" + f + ") (LitE (IntegerL 2))) (ListE [LitE (IntegerL 7),LitE (IntegerL 8)])");
+  ASSERT_EQ(q.steps.size(), 7u);
+  EXPECT_EQ(q.steps[0], f);
+  EXPECT_EQ(q.steps[1], "LitE (IntegerL 2)");
+  EXPECT_EQ(q.steps[2], "AppE (" + f + ") (LitE (IntegerL 2))");
+  EXPECT_EQ(q.steps[3], "LitE (IntegerL 7)");
+  EXPECT_EQ(q.steps[5], "ListE [LitE (IntegerL 7),LitE (IntegerL 8)]");
+  EXPECT_EQ(hs::th::liftTyped(q, of({})).unType, hs::th::lift(of({})));
+}
+
+}  // namespace

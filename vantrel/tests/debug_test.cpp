@@ -106,3 +106,44 @@ TEST(Validity, MappendKeepsTheFirstInvalid) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Validity, TextForms) {
+  const D::SubHashPath path{5, 5};
+  struct Case {
+    D::Validity<std::int64_t> v;
+    int prec;
+    const char* text;
+  };
+  using EI = D::Error<std::int64_t>;
+  using VI = D::Validity<std::int64_t>;
+  const Case cases[] = {
+      {VI::Valid(), 11, "Valid"},
+      {VI::Invalid(EI::INV6_misplaced_hash(36), path), 0,
+       "Invalid (INV6_misplaced_hash 36) (SubHashPath {partialHash = 5, lengthInBits = 5})"},
+      {VI::Invalid(EI::INV1_internal_Empty(), {0, 0}), 11,
+       "(Invalid INV1_internal_Empty (SubHashPath {partialHash = 0, lengthInBits = 0}))"},
+      {VI::Invalid(EI::INV4_bitmap_array_size_mismatch(5, 3), {0, 0}), 0,
+       "Invalid (INV4_bitmap_array_size_mismatch 5 3) (SubHashPath {partialHash = 0, lengthInBits = 0})"},
+      {VI::Invalid(EI::INV7_key_hash_mismatch(-7, 18446744073709551615ULL), {1, 5}), 0,
+       "Invalid (INV7_key_hash_mismatch (-7) 18446744073709551615) (SubHashPath {partialHash = 1, "
+       "lengthInBits = 5})"},
+      {VI::Invalid(EI::INV3_bad_BitmapIndexed_size(-1), {0, 0}), 0,
+       "Invalid (INV3_bad_BitmapIndexed_size (-1)) (SubHashPath {partialHash = 0, lengthInBits = 0})"},
+      {VI::Invalid(EI::INV5_BitmapIndexed_invalid_single_subtree(), {0, 0}), 0,
+       "Invalid INV5_BitmapIndexed_invalid_single_subtree (SubHashPath {partialHash = 0, lengthInBits = 0})"},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    hs::showsPrec(c.prec, c.v, out);
+    EXPECT_EQ(out, c.text);
+  }
+  EXPECT_EQ(hs::show(D::SubHashPath{3, 10}), "SubHashPath {partialHash = 3, lengthInBits = 10}");
+  std::string wrapped;
+  hs::showsPrec(11, D::SubHashPath{3, 10}, wrapped);
+  EXPECT_EQ(wrapped, "(SubHashPath {partialHash = 3, lengthInBits = 10})");
+  EXPECT_EQ(hs::show(std::vector<D::SubHashPath>{{1, 5}}), "[SubHashPath {partialHash = 1, lengthInBits = 5}]");
+}
+
+}  // namespace

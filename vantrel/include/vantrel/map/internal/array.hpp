@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "hs/error.hpp"
+#include "hs/show.hpp"
+#include "hs/th/lift.hpp"
 #include "hs/lazy.hpp"
 #include "hs/unit.hpp"
 
@@ -522,5 +524,47 @@ auto traverseIO(F&& f, const Array<T>& a) {
   return traverseST(std::forward<F>(f), a);
 }
 
+// The elements, evaluated, in slot order.
+template <class T>
+std::vector<T> values(const Array<T>& a) {
+  std::vector<T> out;
+  out.reserve(a.size());
+  for (const auto& x : a) out.push_back(x.force());
+  return out;
+}
+
 }  // namespace array
+
+// The package identifier of this library, for the names its embeddings refer to.
+const char* packageIdentifier() noexcept;
+
 }  // namespace vantrel::internal
+
+// An array shows exactly as the list of its elements, whatever the precedence.
+template <class T>
+struct hs::Show<vantrel::internal::array::Array<T>> {
+  static void showsPrec(int, const vantrel::internal::array::Array<T>& a, std::string& out) {
+    hs::showList(vantrel::internal::array::values(a), out);
+  }
+};
+
+// An array embeds as `fromList' n [elements]`; the steps run in this order: the function name,
+// the length literal, their application, the element list, the final application.
+template <class T>
+struct hs::Lift<vantrel::internal::array::Array<T>> {
+  static th::Exp lift(th::Quote& q, const vantrel::internal::array::Array<T>& a) {
+    th::Exp f = th::varE(q, th::mkNameG_v(vantrel::internal::packageIdentifier(),
+                                          "Vantrel.Map.Internal.Array", "fromList'"));
+    th::Exp n = th::litE(q, th::integerL(static_cast<std::int64_t>(a.size())));
+    th::Exp applied = th::appE(q, std::move(f), std::move(n));
+    std::vector<th::Exp> elems;
+    elems.reserve(a.size());
+    for (const auto& x : a) elems.push_back(th::lift(q, x.force()));
+    th::Exp list = th::listE(q, std::move(elems));
+    return th::appE(q, std::move(applied), std::move(list));
+  }
+  static th::TExp<vantrel::internal::array::Array<T>> liftTyped(
+      th::Quote& q, const vantrel::internal::array::Array<T>& a) {
+    return {lift(q, a)};
+  }
+};

@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "hs/show.hpp"
 #include "vantrel/map/internal/nodes.hpp"
 
 namespace vantrel::internal::debug {
@@ -70,8 +71,6 @@ struct Error {
       case Tag::INV7_key_hash_mismatch:
       case Tag::INV10_Collision_duplicate_key:
         return *a.key == *b.key && a.word == b.word;
-      case Tag::INV4_bitmap_array_size_mismatch:
-        return a.word == b.word && a.count == b.count;
       default:
         return a.word == b.word && a.count == b.count;
     }
@@ -192,3 +191,89 @@ Validity<K> valid(const HashMap<K, V>& m) {
 }
 
 }  // namespace vantrel::internal::debug
+
+// ---- Text forms ----------------------------------------------------------------------------
+
+template <>
+struct hs::Show<vantrel::internal::debug::SubHashPath> {
+  static void showsPrec(int d, const vantrel::internal::debug::SubHashPath& p, std::string& out) {
+    hs::showParen(
+        d >= 11,
+        [&](std::string& o) {
+          o += "SubHashPath {partialHash = ";
+          hs::showsPrec(0, p.partialHash, o);
+          o += ", lengthInBits = ";
+          hs::showsPrec(0, p.lengthInBits, o);
+          o += "}";
+        },
+        out);
+  }
+};
+
+template <class K>
+struct hs::Show<vantrel::internal::debug::Error<K>> {
+  using E = vantrel::internal::debug::Error<K>;
+  using Tag = typename E::Tag;
+  static void showsPrec(int d, const E& e, std::string& out) {
+    auto withFields = [&](const char* name, auto&&... fields) {
+      hs::showParen(
+          d >= 11,
+          [&](std::string& o) {
+            o += name;
+            ((o += ' ', hs::showsPrec(11, fields, o)), ...);
+          },
+          out);
+    };
+    switch (e.tag) {
+      case Tag::INV1_internal_Empty:
+        out += "INV1_internal_Empty";
+        break;
+      case Tag::INV2_Bitmap_unexpected_1_bits:
+        withFields("INV2_Bitmap_unexpected_1_bits", e.word);
+        break;
+      case Tag::INV3_bad_BitmapIndexed_size:
+        withFields("INV3_bad_BitmapIndexed_size", e.count);
+        break;
+      case Tag::INV4_bitmap_array_size_mismatch:
+        withFields("INV4_bitmap_array_size_mismatch", e.word, e.count);
+        break;
+      case Tag::INV5_BitmapIndexed_invalid_single_subtree:
+        out += "INV5_BitmapIndexed_invalid_single_subtree";
+        break;
+      case Tag::INV6_misplaced_hash:
+        withFields("INV6_misplaced_hash", e.word);
+        break;
+      case Tag::INV7_key_hash_mismatch:
+        withFields("INV7_key_hash_mismatch", *e.key, e.word);
+        break;
+      case Tag::INV8_bad_Full_size:
+        withFields("INV8_bad_Full_size", e.count);
+        break;
+      case Tag::INV9_Collision_size:
+        withFields("INV9_Collision_size", e.count);
+        break;
+      case Tag::INV10_Collision_duplicate_key:
+        withFields("INV10_Collision_duplicate_key", *e.key, e.word);
+        break;
+    }
+  }
+};
+
+template <class K>
+struct hs::Show<vantrel::internal::debug::Validity<K>> {
+  static void showsPrec(int d, const vantrel::internal::debug::Validity<K>& v, std::string& out) {
+    if (v.isValid()) {
+      out += "Valid";
+      return;
+    }
+    hs::showParen(
+        d >= 11,
+        [&](std::string& o) {
+          o += "Invalid ";
+          hs::showsPrec(11, v.error(), o);
+          o += ' ';
+          hs::showsPrec(11, v.path(), o);
+        },
+        out);
+  }
+};
