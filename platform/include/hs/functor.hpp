@@ -1,0 +1,292 @@
+// Functors and applicatives, keyed on type-constructor tags.
+//
+// A type constructor is a tag type with a nested `template <class X> using apply = ...;`
+// (`MaybeTag::apply<int>` is `std::optional<int>`). `TagOf<F<A>>` finds the tag and the element
+// type of a concrete type, so an applicative can be deduced from the result type of a caller's
+// function. The second operand of `liftA2` is passed as a callable that produces it, and an
+// applicative demands it only when it needs it: an absent optional never runs the rest.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "hs/semigroup.hpp"
+
+namespace hs {
+
+// ---- The functors of the platform ----------------------------------------------------------
+
+template <class A>
+struct Identity {
+  A value;
+  friend bool operator==(const Identity&, const Identity&) = default;
+};
+// A functor that carries only a monoid value; its element type is a phantom.
+template <class M, class A>
+struct Const {
+  M value;
+  friend bool operator==(const Const&, const Const&) = default;
+};
+// A value with an accumulated log; effects combine the logs in order.
+template <class W, class A>
+struct Writer {
+  A value;
+  W log;
+  friend bool operator==(const Writer&, const Writer&) = default;
+};
+// A computation threading a state: from the state before to (value, state after).
+template <class S, class A>
+struct State {
+  std::function<std::pair<A, S>(S)> run;
+  std::pair<A, S> operator()(S s) const { return run(std::move(s)); }
+};
+
+struct IdentityTag {
+  template <class X>
+  using apply = Identity<X>;
+};
+struct MaybeTag {
+  template <class X>
+  using apply = std::optional<X>;
+};
+struct ListTag {
+  template <class X>
+  using apply = std::vector<X>;
+};
+template <class M>
+struct ConstTag {
+  template <class X>
+  using apply = Const<M, X>;
+};
+template <class W>
+struct WriterTag {
+  template <class X>
+  using apply = Writer<W, X>;
+};
+template <class S>
+struct StateTag {
+  template <class X>
+  using apply = State<S, X>;
+};
+
+// The tag and the element type of a concrete functor type.
+template <class FA>
+struct TagOf;
+template <class A>
+struct TagOf<Identity<A>> {
+  using type = IdentityTag;
+  using value_type = A;
+};
+template <class A>
+struct TagOf<std::optional<A>> {
+  using type = MaybeTag;
+  using value_type = A;
+};
+template <class A>
+struct TagOf<std::vector<A>> {
+  using type = ListTag;
+  using value_type = A;
+};
+template <class M, class A>
+struct TagOf<Const<M, A>> {
+  using type = ConstTag<M>;
+  using value_type = A;
+};
+template <class W, class A>
+struct TagOf<Writer<W, A>> {
+  using type = WriterTag<W>;
+  using value_type = A;
+};
+template <class S, class A>
+struct TagOf<State<S, A>> {
+  using type = StateTag<S>;
+  using value_type = A;
+};
+template <class FA>
+using TagOfT = typename TagOf<std::remove_cvref_t<FA>>::type;
+template <class FA>
+using ElementOf = typename TagOf<std::remove_cvref_t<FA>>::value_type;
+
+// Specialise per tag: `fmap(f, fa)`.
+template <class Tag>
+struct Functor;
+// Specialise per tag: `pure<A>(a)` and `liftA2(f, fa, rest)`, where rest() gives the second
+// operand and is called only when the applicative needs it.
+template <class Tag>
+struct Applicative;
+
+template <class F, class FA>
+auto fmap(F&& f, FA&& fa) {
+  return Functor<TagOfT<FA>>::fmap(std::forward<F>(f), std::forward<FA>(fa));
+}
+template <class Tag, class A>
+auto pure(A&& a) {
+  return Applicative<Tag>::template pure<std::remove_cvref_t<A>>(std::forward<A>(a));
+}
+template <class F, class FA, class Rest>
+auto liftA2(F&& f, FA&& fa, Rest&& rest) {
+  return Applicative<TagOfT<FA>>::liftA2(std::forward<F>(f), std::forward<FA>(fa),
+                                         std::forward<Rest>(rest));
+}
+
+// ---- Instances -----------------------------------------------------------------------------
+
+template <>
+struct Functor<IdentityTag> {
+  template <class F, class A>
+  static auto fmap(F&& f, const Identity<A>& x) {
+    return Identity<std::invoke_result_t<F&, const A&>>{f(x.value)};
+  }
+};
+template <>
+struct Applicative<IdentityTag> {
+  template <class A>
+  static Identity<A> pure(A a) {
+    return {std::move(a)};
+  }
+  template <class F, class A, class Rest>
+  static auto liftA2(F&& f, const Identity<A>& x, Rest&& rest) {
+    auto y = rest();
+    return Identity<std::invoke_result_t<F&, const A&, decltype(y.value)>>{f(x.value, y.value)};
+  }
+};
+
+template <>
+struct Functor<MaybeTag> {
+  template <class F, class A>
+  static auto fmap(F&& f, const std::optional<A>& x) {
+    using R = std::invoke_result_t<F&, const A&>;
+    if (!x) return std::optional<R>();
+    return std::optional<R>(f(*x));
+  }
+};
+template <>
+struct Applicative<MaybeTag> {
+  template <class A>
+  static std::optional<A> pure(A a) {
+    return std::optional<A>(std::move(a));
+  }
+  template <class F, class A, class Rest>
+  static auto liftA2(F&& f, const std::optional<A>& x, Rest&& rest) {
+    using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
+    using R = std::invoke_result_t<F&, const A&, const typename FB::value_type&>;
+    if (!x) return std::optional<R>();
+    const FB y = rest();
+    if (!y) return std::optional<R>();
+    return std::optional<R>(f(*x, *y));
+  }
+};
+
+// The list applicative: every combination of results, each an independent value. The rest is
+// computed once, and only when the left operand has a result.
+template <>
+struct Functor<ListTag> {
+  template <class F, class A>
+  static auto fmap(F&& f, const std::vector<A>& xs) {
+    std::vector<std::invoke_result_t<F&, const A&>> out;
+    out.reserve(xs.size());
+    for (const A& x : xs) out.push_back(f(x));
+    return out;
+  }
+};
+template <>
+struct Applicative<ListTag> {
+  template <class A>
+  static std::vector<A> pure(A a) {
+    std::vector<A> out;
+    out.push_back(std::move(a));
+    return out;
+  }
+  template <class F, class A, class Rest>
+  static auto liftA2(F&& f, const std::vector<A>& xs, Rest&& rest) {
+    using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
+    using R = std::invoke_result_t<F&, const A&, const typename FB::value_type&>;
+    std::vector<R> out;
+    if (xs.empty()) return out;
+    const FB ys = rest();
+    out.reserve(xs.size() * ys.size());
+    for (const A& x : xs)
+      for (const auto& y : ys) out.push_back(f(x, y));
+    return out;
+  }
+};
+
+template <class M>
+struct Functor<ConstTag<M>> {
+  template <class F, class A>
+  static auto fmap(F&&, const Const<M, A>& x) {
+    return Const<M, std::invoke_result_t<F&, const A&>>{x.value};
+  }
+};
+template <class M>
+struct Applicative<ConstTag<M>> {
+  template <class A>
+  static Const<M, A> pure(A) {
+    return {hs::mempty<M>()};
+  }
+  template <class F, class A, class Rest>
+  static auto liftA2(F&&, const Const<M, A>& x, Rest&& rest) {
+    using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
+    using B = typename TagOf<FB>::value_type;
+    return Const<M, std::invoke_result_t<F&, const A&, const B&>>{hs::mappend(x.value, rest().value)};
+  }
+};
+
+template <class W>
+struct Functor<WriterTag<W>> {
+  template <class F, class A>
+  static auto fmap(F&& f, const Writer<W, A>& x) {
+    return Writer<W, std::invoke_result_t<F&, const A&>>{f(x.value), x.log};
+  }
+};
+template <class W>
+struct Applicative<WriterTag<W>> {
+  template <class A>
+  static Writer<W, A> pure(A a) {
+    return {std::move(a), hs::mempty<W>()};
+  }
+  template <class F, class A, class Rest>
+  static auto liftA2(F&& f, const Writer<W, A>& x, Rest&& rest) {
+    const auto y = rest();
+    return Writer<W, std::invoke_result_t<F&, const A&, decltype(y.value)>>{
+        f(x.value, y.value), hs::mappend(x.log, y.log)};
+  }
+};
+
+template <class S>
+struct Functor<StateTag<S>> {
+  template <class F, class A>
+  static auto fmap(F f, const State<S, A>& x) {
+    using R = std::invoke_result_t<F&, const A&>;
+    return State<S, R>{[f, x](S s) mutable -> std::pair<R, S> {
+      auto [a, s2] = x(std::move(s));
+      return {f(a), std::move(s2)};
+    }};
+  }
+};
+// State: running the combination runs the left computation first, then the rest with the state it
+// left. (Producing the rest's computation runs nothing, so it is produced at once.)
+template <class S>
+struct Applicative<StateTag<S>> {
+  template <class A>
+  static State<S, A> pure(A a) {
+    return {[a](S s) { return std::pair<A, S>{a, std::move(s)}; }};
+  }
+  template <class F, class A, class Rest>
+  static auto liftA2(F f, const State<S, A>& x, Rest&& rest) {
+    using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
+    using B = typename TagOf<FB>::value_type;
+    using R = std::invoke_result_t<F&, const A&, const B&>;
+    FB y = rest();
+    return State<S, R>{[f, x, y](S s) mutable -> std::pair<R, S> {
+      auto [a, s1] = x(std::move(s));
+      auto [b, s2] = y(std::move(s1));
+      return {f(a, b), std::move(s2)};
+    }};
+  }
+};
+
+}  // namespace hs

@@ -1,0 +1,100 @@
+// Deep evaluation: `rnf` forces every deferred value inside a value, all the way down.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "hs/lazy.hpp"
+#include "hs/unit.hpp"
+
+namespace hs {
+
+// Specialise with `static void rnf(const T&)`. Types that hold no deferred value need nothing:
+// the primary template does nothing for them.
+template <class T, class Enable = void>
+struct NFData {
+  static void rnf(const T&) noexcept {}
+};
+// Lifted forms: `liftRnf(r, x)` applies r to every element of x; `liftRnf2(r1, r2, x)` to both
+// kinds of element.
+template <class T, class Enable = void>
+struct NFData1;
+template <class T, class Enable = void>
+struct NFData2;
+
+template <class T>
+void rnf(const T& x) {
+  NFData<T>::rnf(x);
+}
+template <class R, class T>
+void liftRnf(R&& r, const T& x) {
+  NFData1<T>::liftRnf(std::forward<R>(r), x);
+}
+template <class R1, class R2, class T>
+void liftRnf2(R1&& r1, R2&& r2, const T& x) {
+  NFData2<T>::liftRnf2(std::forward<R1>(r1), std::forward<R2>(r2), x);
+}
+// A callable that deep-evaluates with the element type's own NFData.
+struct Rnf {
+  template <class T>
+  void operator()(const T& x) const {
+    hs::rnf(x);
+  }
+};
+// The value, deep-evaluated first.
+template <class T>
+const T& deepseq(const T& x) {
+  hs::rnf(x);
+  return x;
+}
+
+template <class A>
+struct NFData<Lazy<A>> {
+  static void rnf(const Lazy<A>& x) { hs::rnf(x.force()); }
+};
+template <class A>
+struct NFData1<std::vector<A>> {
+  template <class R>
+  static void liftRnf(R&& r, const std::vector<A>& xs) {
+    for (const A& x : xs) r(x);
+  }
+};
+template <class A>
+struct NFData<std::vector<A>> {
+  static void rnf(const std::vector<A>& xs) { NFData1<std::vector<A>>::liftRnf(Rnf{}, xs); }
+};
+template <class A>
+struct NFData1<std::optional<A>> {
+  template <class R>
+  static void liftRnf(R&& r, const std::optional<A>& x) {
+    if (x) r(*x);
+  }
+};
+template <class A>
+struct NFData<std::optional<A>> {
+  static void rnf(const std::optional<A>& x) { NFData1<std::optional<A>>::liftRnf(Rnf{}, x); }
+};
+template <class A, class B>
+struct NFData2<std::pair<A, B>> {
+  template <class R1, class R2>
+  static void liftRnf2(R1&& r1, R2&& r2, const std::pair<A, B>& p) {
+    r1(p.first);
+    r2(p.second);
+  }
+};
+template <class A, class B>
+struct NFData<std::pair<A, B>> {
+  static void rnf(const std::pair<A, B>& p) { NFData2<std::pair<A, B>>::liftRnf2(Rnf{}, Rnf{}, p); }
+};
+template <class... A>
+struct NFData<std::tuple<A...>> {
+  static void rnf(const std::tuple<A...>& t) {
+    std::apply([](const A&... a) { (hs::rnf(a), ...); }, t);
+  }
+};
+
+}  // namespace hs

@@ -1,0 +1,211 @@
+// Semigroups and monoids: an associative combination, its neutral element, and the repetition
+// helpers with the base library's errors for bad counts.
+#pragma once
+
+#include <concepts>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "hs/error.hpp"
+#include "hs/unit.hpp"
+
+namespace hs {
+
+// Specialise with `static T mappend(const T&, const T&)` and optionally `sconcat` / `stimes`.
+template <class T, class Enable = void>
+struct Semigroup;
+// Specialise with `static T mempty()` and optionally `mconcat`.
+template <class T, class Enable = void>
+struct Monoid;
+
+// A list with at least one element.
+template <class T>
+struct NonEmpty {
+  T head;
+  std::vector<T> tail;
+
+  std::vector<T> toVector() const {
+    std::vector<T> out;
+    out.reserve(tail.size() + 1);
+    out.push_back(head);
+    out.insert(out.end(), tail.begin(), tail.end());
+    return out;
+  }
+};
+
+template <class T>
+T mappend(const T& a, const T& b) {
+  return Semigroup<T>::mappend(a, b);
+}
+template <class T>
+T mempty() {
+  return Monoid<T>::mempty();
+}
+
+// sconcat: the elements combined from the right, a <> (b <> (... <> z)), unless the type
+// defines its own.
+template <class T>
+T sconcat(const NonEmpty<T>& xs) {
+  if constexpr (requires { Semigroup<T>::sconcat(xs); }) {
+    return Semigroup<T>::sconcat(xs);
+  } else {
+    if (xs.tail.empty()) return xs.head;
+    T acc = xs.tail.back();
+    for (std::size_t i = xs.tail.size() - 1; i > 0; --i) acc = hs::mappend(xs.tail[i - 1], acc);
+    return hs::mappend(xs.head, acc);
+  }
+}
+// mconcat: foldr mappend mempty, unless the type defines its own.
+template <class T>
+T mconcat(const std::vector<T>& xs) {
+  if constexpr (requires { Monoid<T>::mconcat(xs); }) {
+    return Monoid<T>::mconcat(xs);
+  } else {
+    T acc = hs::mempty<T>();
+    for (std::size_t i = xs.size(); i > 0; --i) acc = hs::mappend(xs[i - 1], acc);
+    return acc;
+  }
+}
+
+// The default repetition: x combined with itself n times by repeated squaring; n must be
+// positive.
+template <class T, std::integral N>
+T stimesDefault(N n, const T& x) {
+  if (n <= 0) errorWithoutStackTrace("stimes: positive multiplier expected");
+  T base = x;
+  auto k = n;
+  while (k % 2 == 0) {
+    base = hs::mappend(base, base);
+    k /= 2;
+  }
+  if (k == 1) return base;
+  T acc = base;
+  k /= 2;
+  base = hs::mappend(base, base);
+  for (;;) {
+    if (k % 2 == 1) {
+      acc = hs::mappend(base, acc);
+      if (k == 1) return acc;
+    }
+    k /= 2;
+    base = hs::mappend(base, base);
+  }
+}
+// Repetition in a monoid: zero repetitions give mempty; a negative count is an error.
+template <class T, std::integral N>
+T stimesMonoid(N n, const T& x) {
+  if (n < 0) errorWithoutStackTrace("stimesMonoid: negative multiplier");
+  if (n == 0) return hs::mempty<T>();
+  return stimesDefault(n, x);
+}
+// Repetition of an idempotent value: the value itself for any positive count.
+template <class T, std::integral N>
+T stimesIdempotent(N n, const T& x) {
+  if (n <= 0) errorWithoutStackTrace("stimesIdempotent: positive multiplier expected");
+  return x;
+}
+// Repetition of an idempotent value in a monoid: mempty for zero, the value for a positive count.
+template <class T, std::integral N>
+T stimesIdempotentMonoid(N n, const T& x) {
+  if (n < 0) errorWithoutStackTrace("stimesIdempotentMonoid: negative multiplier");
+  if (n == 0) return hs::mempty<T>();
+  return x;
+}
+
+template <class T, std::integral N>
+T stimes(N n, const T& x) {
+  if constexpr (requires { Semigroup<T>::stimes(n, x); })
+    return Semigroup<T>::stimes(n, x);
+  else
+    return stimesDefault(n, x);
+}
+
+// ---- Instances -----------------------------------------------------------------------------
+
+template <>
+struct Semigroup<Unit> {
+  static Unit mappend(Unit, Unit) { return unit; }
+  template <std::integral N>
+  static Unit stimes(N, Unit) {
+    return unit;
+  }
+};
+template <>
+struct Monoid<Unit> {
+  static Unit mempty() { return unit; }
+};
+
+template <>
+struct Semigroup<std::string> {
+  static std::string mappend(const std::string& a, const std::string& b) { return a + b; }
+};
+template <>
+struct Monoid<std::string> {
+  static std::string mempty() { return {}; }
+};
+
+template <class A>
+struct Semigroup<std::vector<A>> {
+  static std::vector<A> mappend(const std::vector<A>& a, const std::vector<A>& b) {
+    std::vector<A> out = a;
+    out.insert(out.end(), b.begin(), b.end());
+    return out;
+  }
+};
+template <class A>
+struct Monoid<std::vector<A>> {
+  static std::vector<A> mempty() { return {}; }
+};
+
+// An optional value over a semigroup: absent is neutral.
+template <class A>
+struct Semigroup<std::optional<A>> {
+  static std::optional<A> mappend(const std::optional<A>& a, const std::optional<A>& b) {
+    if (!a) return b;
+    if (!b) return a;
+    return hs::mappend(*a, *b);
+  }
+};
+template <class A>
+struct Monoid<std::optional<A>> {
+  static std::optional<A> mempty() { return std::nullopt; }
+};
+
+template <class A, class B>
+struct Semigroup<std::pair<A, B>> {
+  static std::pair<A, B> mappend(const std::pair<A, B>& x, const std::pair<A, B>& y) {
+    return {hs::mappend(x.first, y.first), hs::mappend(x.second, y.second)};
+  }
+};
+template <class A, class B>
+struct Monoid<std::pair<A, B>> {
+  static std::pair<A, B> mempty() { return {hs::mempty<A>(), hs::mempty<B>()}; }
+};
+
+template <>
+struct Semigroup<Ordering> {
+  static Ordering mappend(Ordering a, Ordering b) { return thenCmp(a, b); }
+};
+template <>
+struct Monoid<Ordering> {
+  static Ordering mempty() { return EQ; }
+};
+
+// The sum of numbers as a monoid.
+template <class A>
+struct Sum {
+  A value{};
+  friend bool operator==(const Sum&, const Sum&) = default;
+};
+template <class A>
+struct Semigroup<Sum<A>> {
+  static Sum<A> mappend(const Sum<A>& a, const Sum<A>& b) { return {a.value + b.value}; }
+};
+template <class A>
+struct Monoid<Sum<A>> {
+  static Sum<A> mempty() { return {A{}}; }
+};
+
+}  // namespace hs
