@@ -152,3 +152,27 @@ TEST(Array, EmbedsAsFromListPrimeOfItsLengthAndElements) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Array, FoldMapTraverseAndDeepEvaluation) {
+  const Arr a = of({1, 2, 3});
+  EXPECT_EQ(A::foldMap<std::string>([](int x) { return std::to_string(x); }, a), "123");
+  EXPECT_EQ(A::foldMap<std::string>([](int x) { return std::to_string(x); }, of({})), "");
+  const auto doubled = A::traverse([](int x) { return std::optional<int>(x * 2); }, a);
+  ASSERT_TRUE(doubled);
+  EXPECT_EQ(values(*doubled), std::vector<int>({2, 4, 6}));
+  int calls = 0;
+  EXPECT_FALSE(A::traverse([&](int x) { ++calls; return x == 1 ? std::nullopt : std::optional<int>(x); }, a));
+  EXPECT_EQ(calls, 1);
+  const auto both = A::traverse([](int x) { return std::vector<int>{x, -x}; }, of({1, 2}));
+  ASSERT_EQ(both.size(), 4u);
+  EXPECT_FALSE(A::unsafeSameArray(both[0], both[1]));  // each result owns its array
+  EXPECT_EQ(values(both[3]), std::vector<int>({-1, -2}));
+  int runs = 0;
+  const Arr lazy = A::map([&](int x) { ++runs; return x; }, a);
+  hs::rnf(lazy);
+  EXPECT_EQ(runs, 3);
+}
+
+}  // namespace

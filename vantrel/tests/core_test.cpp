@@ -475,3 +475,66 @@ TEST(Sentinels, RaiseTheirErrorsWithTheirSites) {
 }
 
 }  // namespace
+
+namespace {
+
+using Looked = std::optional<Cell>;
+
+TEST(AlterF, SharesOneDeferredLookupAndDecidesInTheFunctor) {
+  const Map m = L::fromList<Key, int>({{key(1, 1, 1), 10}, {key(2, 1, 2), 20}, {key(3, 3, 3), 30}});
+  // A function that ignores its argument and answers Just never runs the lookup.
+  keyLog().clear();
+  const auto put = L::alterF(
+      hs::onCells([](const hs::Lazy<Looked>&) { return hs::Identity<Looked>{Looked(Cell(5))}; }),
+      key(2, 1, 9), m);
+  // The insert compares keys in the collision; no lookup came before it (it would have logged
+  // the asked key on the left against tag 1 first, then tag 2).
+  EXPECT_EQ(keyLog().eqCalls, (std::vector<std::pair<int, int>>{{9, 1}, {9, 2}}));
+  EXPECT_EQ(keyLog().hashCalls, 1);
+  EXPECT_EQ(*L::at(put.value, key(2, 1)), 5);
+
+  // Nothing for an absent key: the map itself, inside the functor.
+  const auto keep = L::alterF(
+      hs::onCells([](const hs::Lazy<Looked>&) { return hs::Identity<Looked>{Looked()}; }), key(7, 7), m);
+  EXPECT_TRUE(T::same(keep.value, m));
+  // Nothing for a present key deletes it.
+  const auto gone = L::alterF([](std::optional<int>) { return hs::Identity<std::optional<int>>{}; },
+                              key(3, 3), m);
+  EXPECT_FALSE(L::member(key(3, 3), gone.value));
+  // The optional functor: an absent answer of the function is an absent result.
+  const auto none = L::alterF([](std::optional<int>) { return std::optional<std::optional<int>>(); },
+                              key(1, 1), m);
+  EXPECT_FALSE(none.has_value());
+  // The list functor: one independent map per answer.
+  const auto both = L::alterF(
+      [](std::optional<int> v) {
+        return std::vector<std::optional<int>>{std::nullopt, v ? std::optional<int>(*v + 1) : 1};
+      },
+      key(1, 1), m);
+  ASSERT_EQ(both.size(), 2u);
+  EXPECT_FALSE(L::member(key(1, 1), both[0]));
+  EXPECT_EQ(*L::at(both[1], key(1, 1)), 11);
+  EXPECT_EQ(*L::at(m, key(1, 1)), 10);
+  expectValid(both[0]);
+  expectValid(both[1]);
+}
+
+TEST(AlterF, EagerFormLooksUpFirstAndKeepsTheMapForTheSameCell) {
+  const Map m = L::fromList<Key, int>({{key(1, 1, 1), 10}, {key(2, 1, 2), 20}});
+  keyLog().clear();
+  const auto same = I::alterFEager(hs::onCells([](Looked c) { return hs::Identity<Looked>{c}; }),
+                                   key(2, 1, 9), m);
+  EXPECT_TRUE(T::same(same.value, m));
+  EXPECT_EQ(keyLog().eqCalls, (std::vector<std::pair<int, int>>{{9, 1}, {9, 2}}));
+  const auto weird = I::alterFWeird(0, 0, [](std::optional<int>) {
+    return hs::Identity<std::optional<int>>{std::nullopt};
+  }, key(1, 1), m);
+  EXPECT_EQ(tags(weird.value), std::vector<int>({2}));
+  EXPECT_EQ(T::kind(weird.value), Kind::Leaf);
+  const auto added = I::alterFEager([](std::optional<int> v) {
+    return hs::Identity<std::optional<int>>{v ? *v : 99};
+  }, key(5, 1, 5), m);
+  EXPECT_EQ(tags(added.value), std::vector<int>({1, 2, 5}));
+}
+
+}  // namespace

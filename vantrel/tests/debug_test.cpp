@@ -147,3 +147,23 @@ TEST(Validity, TextForms) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Validity, CombinesAsAMonoid) {
+  using VI = D::Validity<std::int64_t>;
+  using EI = D::Error<std::int64_t>;
+  const VI ok = VI::Valid(), a = VI::Invalid(EI::INV9_Collision_size(1), {0, 0}),
+           b = VI::Invalid(EI::INV8_bad_Full_size(2), {0, 0});
+  EXPECT_EQ(hs::mappend(ok, a), a);
+  EXPECT_EQ(hs::mappend(b, a), b);
+  EXPECT_EQ(hs::mempty<VI>(), ok);
+  EXPECT_EQ(hs::mconcat(std::vector<VI>{ok, b, a}), b);
+  EXPECT_EQ(hs::mconcat(std::vector<VI>{}), ok);
+  EXPECT_EQ(hs::sconcat(hs::NonEmpty<VI>{ok, {ok, a, b}}), a);
+  EXPECT_EQ(hs::sconcat(hs::NonEmpty<VI>{ok, {ok}}), ok);
+  EXPECT_EQ(hs::stimes(3, a), a);
+  EXPECT_THROW(hs::stimes(0, a), hs::ProgramError);
+}
+
+}  // namespace

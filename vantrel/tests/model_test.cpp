@@ -12,6 +12,7 @@
 
 #include "testing/keys.hpp"
 #include "vantrel/map/internal/debug.hpp"
+#include "hs/functor.hpp"
 #include "vantrel/map/lazy.hpp"
 
 namespace {
@@ -55,7 +56,7 @@ TEST_P(ModelTest, RandomOperationsAgreeWithTheModel) {
       const std::int64_t id = static_cast<std::int64_t>(rng() % 60);
       const std::int64_t val = static_cast<std::int64_t>(rng() % 1000);
       const Map before = m;
-      switch (rng() % 8) {
+      switch (rng() % 8) {  // NOLINT
         case 0:
           m = L::insert(k(id), val, m);
           model[id] = val;
@@ -107,7 +108,21 @@ TEST_P(ModelTest, RandomOperationsAgreeWithTheModel) {
               model[id] += val;
           }
           break;
-        default: {
+        case 7: {
+          if (val % 2 == 0) {
+            const auto r = L::alterF(
+                [&](std::optional<std::int64_t> old) {
+                  return hs::Identity<std::optional<std::int64_t>>{old ? std::nullopt
+                                                                       : std::optional(val)};
+                },
+                k(id), m);
+            m = r.value;
+            if (model.count(id))
+              model.erase(id);
+            else
+              model[id] = val;
+            break;
+          }
           std::vector<std::pair<Key, std::int64_t>> pairs;
           for (const auto& [mk, mv] : model) pairs.push_back({k(mk), mv});
           std::shuffle(pairs.begin(), pairs.end(), rng);

@@ -25,6 +25,7 @@ using internal::insertWith;
 
 using internal::adjust;
 using internal::alter;
+using internal::alterF;
 using internal::erase;
 using internal::update;
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "hs/semigroup.hpp"
 #include "hs/show.hpp"
 #include "vantrel/map/internal/nodes.hpp"
 
@@ -191,6 +192,36 @@ Validity<K> valid(const HashMap<K, V>& m) {
 }
 
 }  // namespace vantrel::internal::debug
+
+// ---- Combination: the first Invalid wins ---------------------------------------------------
+
+template <class K>
+struct hs::Semigroup<vantrel::internal::debug::Validity<K>> {
+  using Val = vantrel::internal::debug::Validity<K>;
+  static Val mappend(const Val& a, const Val& b) { return vantrel::internal::debug::mappend(a, b); }
+  // The first Invalid element, else the last element.
+  static Val sconcat(const hs::NonEmpty<Val>& xs) {
+    if (!xs.head.isValid()) return xs.head;
+    for (const Val& v : xs.tail)
+      if (!v.isValid()) return v;
+    return xs.tail.empty() ? xs.head : xs.tail.back();
+  }
+  template <std::integral N>
+  static Val stimes(N n, const Val& x) {
+    return hs::stimesDefault(n, x);
+  }
+};
+template <class K>
+struct hs::Monoid<vantrel::internal::debug::Validity<K>> {
+  using Val = vantrel::internal::debug::Validity<K>;
+  static Val mempty() { return Val::Valid(); }
+  // The first Invalid element, else Valid.
+  static Val mconcat(const std::vector<Val>& xs) {
+    for (const Val& v : xs)
+      if (!v.isValid()) return v;
+    return Val::Valid();
+  }
+};
 
 // ---- Text forms ----------------------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "hs/call.hpp"
+#include "hs/functor.hpp"
 #include "vantrel/map/internal/insert.hpp"
 #include "vantrel/map/internal/lookup.hpp"
 #include "vantrel/map/internal/nodes.hpp"
@@ -243,6 +244,81 @@ HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>&
     }
   }
   return alterDecide(found, answer, h, k, m);
+}
+
+// ---- Functorial alteration -----------------------------------------------------------------
+
+// The stored cell of k, as an optional (the position dropped).
+template <class K, class V>
+std::optional<hs::Lazy<V>> lookupCell(KeyHash h, const K& k, const HashMap<K, V>& m) {
+  const Found<K, V> f = lookupRecordCollisionU(h, k, m);
+  if (!f) return std::nullopt;
+  return f.record->value;
+}
+
+// The map after g decided, inside g's functor. Under hs::onCells, g receives the lookup as a
+// deferred cell (so a g that ignores it never runs the lookup) and answers an optional cell; the
+// decision shares that one deferred lookup. Otherwise g receives the optional value and answers
+// an optional value.
+template <class K, class V, class G>
+auto alterF(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  using Looked = std::optional<hs::Lazy<V>>;
+  const hs::Lazy<Looked> looked =
+      hs::Lazy<Looked>::defer([h, k, m]() -> Looked { return lookupCell<K, V>(h, k, m); });
+  auto decide = [h, k, m, looked](const Looked& answer) -> HashMap<K, V> {
+    if (answer) return insert_<K, V>(h, k, *answer, m);
+    if (!*looked) return m;
+    return delete_<K, V>(h, k, m);
+  };
+  if constexpr (hs::isOnCells<G>) {
+    return hs::fmap(decide, g.fn(looked));
+  } else {
+    std::optional<V> arg;
+    if (const Looked& l = *looked) arg = l->force();
+    return hs::fmap(
+        [decide](const std::optional<V>& answer) {
+          return decide(answer ? Looked(hs::Lazy<V>(*answer)) : Looked());
+        },
+        g(std::move(arg)));
+  }
+}
+
+// As alterF with the lookup made at once, before g runs; the decision is alter's, with the
+// lookup's position and the same-object test.
+template <class K, class V, class G>
+auto alterFEager(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  const Found<K, V> found = lookupRecordCollisionU(h, k, m);
+  std::optional<hs::Lazy<V>> current;
+  if (found) current = found.record->value;
+  const std::int64_t position = found ? found.position : -1;
+  auto decide = [h, k, m, current, position](const std::optional<hs::Lazy<V>>& answer) -> HashMap<K, V> {
+    if (!current) {
+      if (!answer) return m;
+      return insertNewKey<K, V>(h, k, *answer, m);
+    }
+    if (!answer) return deleteKeyExists<K, V>(position, h, k, m);
+    if (hs::ptrEq(*answer, *current)) return m;
+    return insertKeyExists<K, V>(position, h, k, *answer, m);
+  };
+  if constexpr (hs::isOnCells<G>) {
+    return hs::fmap(decide, g.fn(current));
+  } else {
+    std::optional<V> arg;
+    if (current) arg = current->force();
+    return hs::fmap(
+        [decide](const std::optional<V>& answer) {
+          return decide(answer ? std::optional<hs::Lazy<V>>(hs::Lazy<V>(*answer)) : std::nullopt);
+        },
+        g(std::move(arg)));
+  }
+}
+
+// alterFEager, its two leading arguments ignored.
+template <class K, class V, class A, class B, class G>
+auto alterFWeird(const A&, const B&, G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  return alterFEager<K, V>(std::move(g), k, m);
 }
 
 }  // namespace vantrel::internal
