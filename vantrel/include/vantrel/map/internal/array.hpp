@@ -18,7 +18,9 @@
 
 #include "hs/error.hpp"
 #include "hs/lazy.hpp"
+#include "hs/th/lift.hpp"
 #include "hs/unit.hpp"
+#include "vantrel/package.hpp"
 
 namespace vantrel::internal {
 
@@ -524,3 +526,22 @@ auto traverseIO(F&& f, const Array<T>& a) {
 
 }  // namespace array
 }  // namespace vantrel::internal
+
+// ---- Embedding -------------------------------------------------------------------------------
+
+// An array rebuilds as `fromList' n [elements]`: the function name, the length literal, their
+// application, the element list, the final application, in that order.
+template <class T>
+struct hs::Lift<vantrel::internal::array::Array<T>> {
+  static hs::th::Exp lift(hs::th::Quote& q, const vantrel::internal::array::Array<T>& a) {
+    hs::th::Exp f = hs::th::varE(
+        q, hs::th::mkNameG_v(vantrel::packageId(), "Vantrel.Map.Internal.Array", "fromList'"));
+    hs::th::Exp n = hs::th::litE(q, hs::th::integerL(static_cast<std::int64_t>(a.size())));
+    hs::th::Exp applied = hs::th::appE(q, std::move(f), std::move(n));
+    std::vector<hs::th::Exp> elems;
+    elems.reserve(a.size());
+    for (const auto& x : a) elems.push_back(hs::th::lift(q, x.force()));
+    hs::th::Exp list = hs::th::listE(q, std::move(elems));
+    return hs::th::appE(q, std::move(applied), std::move(list));
+  }
+};
