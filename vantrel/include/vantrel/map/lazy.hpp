@@ -33,4 +33,28 @@ using internal::fromList;
 using internal::fromListWith;
 using internal::fromListWithKey;
 
+// Equality, ordering and hashing (==, <=>, <, <=, >, >= and std::hash are the operators).
+using internal::liftEq;
+using internal::liftEq2;
+using internal::compare;
+using internal::liftCompare;
+using internal::liftCompare2;
+using internal::max;
+using internal::min;
+using internal::hashWithSalt;
+using internal::liftHashWithSalt;
+using internal::liftHashWithSalt2;
+// The map's hash (internal::hash also names the key hash of the trie).
+template <class K, class V>
+std::int64_t hash(const HashMap<K, V>& m) {
+  return internal::hash(m);
+}
+
+// List conversion and deep evaluation (text forms are hs::Show / hs::Read).
+using internal::fromListN;
+using internal::toList;
+using internal::rnf;
+using internal::liftRnf;
+using internal::liftRnf2;
+
 }  // namespace vantrel::lazy

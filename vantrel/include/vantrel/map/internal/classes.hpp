@@ -1,0 +1,199 @@
+// The map's other class capabilities: conversion from and to lists, deep evaluation, the
+// generic-programming description and the embedding of records into generated code. Outside the
+// library a map is presented as `fromList` applied to its pairs in trie order.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ranges>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "hs/call.hpp"
+#include "hs/data.hpp"
+#include "hs/th/lift.hpp"
+#include "hs/unit.hpp"
+#include "vantrel/map/internal/bulk.hpp"
+#include "vantrel/map/internal/iterate.hpp"
+#include "vantrel/map/internal/nodes.hpp"
+#include "vantrel/package.hpp"
+
+namespace vantrel::internal {
+
+// ---- Lists ---------------------------------------------------------------------------------
+
+// The pairs in trie order, values as their stored cells (nothing is forced).
+template <class K, class V>
+std::vector<std::pair<K, hs::Lazy<V>>> toList(const HashMap<K, V>& m) {
+  std::vector<std::pair<K, hs::Lazy<V>>> out;
+  out.reserve(static_cast<std::size_t>(internal::size(m)));
+  for (const L<K, V>& r : m) out.emplace_back(r.key, r.value);
+  return out;
+}
+// fromList; the count is not used, so a wrong one changes nothing.
+template <std::ranges::input_range R>
+HashMap<KeyOf<R>, ValueOf<R>> fromListN(std::int64_t, const R& pairs) {
+  return internal::fromList(pairs);
+}
+template <class K, class V>
+HashMap<K, V> fromListN(std::int64_t, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
+  return internal::fromList<K, V>(pairs);
+}
+
+// ---- Deep evaluation -----------------------------------------------------------------------
+
+template <class K, class V>
+hs::Unit rnf(const HashMap<K, V>& m);
+
+namespace detail {
+
+template <class T>
+struct IsHashMap : std::false_type {};
+template <class K, class V>
+struct IsHashMap<HashMap<K, V>> : std::true_type {};
+
+// A key's or value's own deep evaluation. A C++ value is complete once it exists; what can still
+// hold deferred parts is a cell (forced, then its value) or a map (walked).
+struct OwnRnf {
+  template <class T>
+  hs::Unit operator()(const T& x) const {
+    if constexpr (hs::IsLazy<T>::value)
+      return (*this)(x.force());
+    else if constexpr (IsHashMap<T>::value)
+      return internal::rnf(x);
+    else
+      return hs::unit;
+  }
+};
+
+template <class F, class G, class K, class V>
+void rnfRecord(F& f, G& g, const L<K, V>& r) {
+  hs::call(f, r.key);
+  hs::call(g, r.value);
+}
+
+// Every key, then its value, in trie order. Allocates nothing.
+template <class F, class G, class K, class V>
+void rnfWalk(F& f, G& g, const HashMap<K, V>& m) {
+  switch (kindOf(m)) {
+    case Kind::Empty:
+      return;
+    case Kind::Leaf:
+      rnfRecord(f, g, leafOf(m));
+      return;
+    case Kind::Collision:
+      for (const L<K, V>& r : entriesOf(m)) rnfRecord(f, g, r);
+      return;
+    default:
+      for (const HashMap<K, V>& c : childrenOf(m)) rnfWalk(f, g, c);
+      return;
+  }
+}
+
+}  // namespace detail
+
+// f on every key and g on every value (g receives the forced value, or the cell when wrapped
+// with hs::onCells), key before value, in trie order.
+template <class F, class G, class K, class V>
+hs::Unit liftRnf2(F&& f, G&& g, const HashMap<K, V>& m) {
+  detail::rnfWalk(f, g, m);
+  return hs::unit;
+}
+template <class G, class K, class V>
+hs::Unit liftRnf(G&& g, const HashMap<K, V>& m) {
+  detail::OwnRnf f;
+  detail::rnfWalk(f, g, m);
+  return hs::unit;
+}
+template <class K, class V>
+hs::Unit rnf(const HashMap<K, V>& m) {
+  detail::OwnRnf own;
+  detail::rnfWalk(own, own, m);
+  return hs::unit;
+}
+
+template <class F, class G, class K, class V>
+hs::Unit liftRnf2(F&& f, G&& g, const L<K, V>& r) {
+  detail::rnfRecord(f, g, r);
+  return hs::unit;
+}
+template <class G, class K, class V>
+hs::Unit liftRnf(G&& g, const L<K, V>& r) {
+  detail::OwnRnf f;
+  detail::rnfRecord(f, g, r);
+  return hs::unit;
+}
+template <class K, class V>
+hs::Unit rnf(const L<K, V>& r) {
+  detail::OwnRnf own;
+  detail::rnfRecord(own, own, r);
+  return hs::unit;
+}
+
+// ---- Generic programming -------------------------------------------------------------------
+
+// The data type "Vantrel.Map.Internal.HashMap", whose one constructor is `fromList`.
+const hs::data::DataType& hashMapDataType();
+// The constructor "fromList": no field names, prefix.
+const hs::data::Constr& fromListConstr();
+// The program error of a constructor other than `fromList` given to gunfold.
+[[noreturn]] void gunfoldError();
+
+}  // namespace vantrel::internal
+
+// A map is the constructor `fromList` applied to one field, its pair list (values forced: the
+// generic view has no deferred values).
+template <class K, class V>
+struct hs::Data<vantrel::HashMap<K, V>> {
+  using T = vantrel::HashMap<K, V>;
+  using Pairs = std::vector<std::pair<K, V>>;
+
+  static auto fromListFn() {
+    return [](Pairs xs) { return vantrel::internal::fromList(xs); };
+  }
+  static Pairs pairList(const T& m) {
+    Pairs out;
+    out.reserve(static_cast<std::size_t>(vantrel::internal::size(m)));
+    for (const auto& r : m) out.emplace_back(r.key, r.value.force());
+    return out;
+  }
+
+  static hs::data::Constr toConstr(const T&) { return vantrel::internal::fromListConstr(); }
+  static hs::data::DataType dataTypeOf() { return vantrel::internal::hashMapDataType(); }
+  template <class Kf, class Z>
+  static hs::data::ContextOf<Z, T> gfoldl(Kf&& k, Z&& z, const T& m) {
+    return k(z(fromListFn()), pairList(m));
+  }
+  template <class Kf, class Z>
+  static hs::data::ContextOf<Z, T> gunfold(Kf&& k, Z&& z, const hs::data::Constr& c) {
+    if (hs::data::constrIndex(c) != 1) vantrel::internal::gunfoldError();
+    return k(z(fromListFn()), std::type_identity<Pairs>{});
+  }
+  template <class Tag, class R, class F>
+  static std::optional<R> dataCast1(F& f) {
+    return hs::data::gcast1<T, V, Tag, R>(f);
+  }
+  template <class Tag, class R, class F>
+  static std::optional<R> dataCast2(F& f) {
+    return hs::data::gcast2<T, K, V, Tag, R>(f);
+  }
+};
+
+// ---- Embedding -----------------------------------------------------------------------------
+
+// A record rebuilds as `L k $! v`: the constructor, the key, their application, the operator,
+// the value, the infix application, in that order.
+template <class K, class V>
+struct hs::Lift<vantrel::internal::L<K, V>> {
+  static hs::th::TExp<vantrel::internal::L<K, V>> liftTyped(hs::th::Quote& q,
+                                                            const vantrel::internal::L<K, V>& r) {
+    hs::th::Exp con =
+        hs::th::conE(q, hs::th::mkNameG_d(vantrel::packageId(), "Vantrel.Map.Internal", "L"));
+    hs::th::Exp key = hs::th::lift(q, r.key);
+    hs::th::Exp left = hs::th::appE(q, std::move(con), std::move(key));
+    hs::th::Exp op = hs::th::varE(q, hs::th::mkNameG_v("base", "GHC.Base", "$!"));
+    hs::th::Exp value = hs::th::lift(q, r.value.force());
+    return {hs::th::infixApp(q, std::move(left), std::move(op), std::move(value))};
+  }
+};

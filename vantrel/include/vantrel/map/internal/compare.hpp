@@ -1,0 +1,355 @@
+// Equality and ordering of maps. Two valid maps with the same keys have the same shape; only the
+// order of the records inside a collision node remembers the order of insertion, so every
+// comparison here treats collision records as an unordered collection.
+//
+// Two walks: the structural one (`equal1`, `equalKeys`) takes both tries in step, bitmap by
+// bitmap; the leaf-sequence one (`liftEq2`, `equalKeys1`, `cmp`) compares the maps' leaf and
+// collision nodes position by position in trie order. They call the caller's functions in
+// different patterns, and both stop at the first difference.
+#pragma once
+
+#include <array>
+#include <cassert>
+#include <compare>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "hs/call.hpp"
+#include "hs/unit.hpp"
+#include "vantrel/map/internal/list.hpp"
+#include "vantrel/map/internal/nodes.hpp"
+
+namespace vantrel::internal {
+
+// The program error of a leaf sequence holding a node other than a leaf or a collision.
+[[noreturn]] void cmpNeverError();
+
+// ---- The leaf sequence ---------------------------------------------------------------------
+
+// The map's `Leaf` and `Collision` nodes themselves, in trie order, produced on demand: finding
+// the first descends the leftmost path only, and a subtree is entered only when the consumer asks
+// for the node after the ones before it. Allocation-free.
+template <class K, class V>
+class LeafSequence {
+ public:
+  explicit LeafSequence(const HashMap<K, V>& m) { settle(&m); }
+  LeafSequence(const LeafSequence&) = delete;
+  LeafSequence& operator=(const LeafSequence&) = delete;
+
+  // The current node, or null once the sequence has ended.
+  const HashMap<K, V>* head() const noexcept { return head_; }
+  void advance() { settle(nullptr); }
+
+ private:
+  struct Frame {
+    const Children<K, V>* children;
+    std::uint32_t next;  // the slot being visited
+  };
+
+  // Visits subtree n (or, when null, the next sibling of the innermost open node) until a leaf or
+  // collision is found or the sequence ends; empty subtrees contribute nothing.
+  void settle(const HashMap<K, V>* n) {
+    for (;;) {
+      if (n != nullptr) {
+        switch (kindOf(*n)) {
+          case Kind::Leaf:
+          case Kind::Collision:
+            head_ = n;
+            return;
+          case Kind::BitmapIndexed:
+          case Kind::Full: {
+            const Children<K, V>& c = childrenOf(*n);
+            assert(depth_ < stack_.size() && "trie deeper than any valid trie");
+            stack_[depth_++] = Frame{&c, 0};
+            n = c.size() > 0 ? &c[0] : nullptr;
+            continue;
+          }
+          default:
+            n = nullptr;
+            continue;
+        }
+      }
+      while (depth_ > 0) {
+        Frame& f = stack_[depth_ - 1];
+        if (++f.next < f.children->size()) {
+          n = &(*f.children)[f.next];
+          break;
+        }
+        --depth_;
+      }
+      if (n == nullptr) {
+        head_ = nullptr;
+        return;
+      }
+    }
+  }
+
+  std::array<Frame, 16> stack_{};
+  std::size_t depth_ = 0;
+  const HashMap<K, V>* head_ = nullptr;
+};
+
+template <class K, class V>
+LeafSequence<K, V> leavesAndCollisions(const HashMap<K, V>& m) {
+  return LeafSequence<K, V>(m);
+}
+
+namespace detail {
+
+// The records of a collision node as a list for the order-independent list operations: pointers,
+// so that no key or value is copied.
+template <class K, class V>
+std::vector<const L<K, V>*> recordList(const HashMap<K, V>& node) {
+  const Entries<K, V>& a = entriesOf(node);
+  std::vector<const L<K, V>*> out;
+  out.reserve(a.size());
+  for (const L<K, V>& r : a) out.push_back(&r);
+  return out;
+}
+
+// Marks a structural walk that ignores values.
+struct NoValues {};
+
+template <class EqV, class A, class B>
+bool valuesEqual(EqV& eqv, const hs::Lazy<A>& a, const hs::Lazy<B>& b) {
+  if constexpr (std::is_same_v<EqV, NoValues>)
+    return true;
+  else
+    return hs::call(eqv, a, b);
+}
+
+template <class EqV, class K, class V1, class V2>
+bool equalWalk(EqV& eqv, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
+  const Kind k1 = kindOf(t1), k2 = kindOf(t2);
+  switch (k1) {
+    case Kind::Empty:
+      return k2 == Kind::Empty;
+    case Kind::BitmapIndexed:
+    case Kind::Full: {
+      if (k2 != k1) return false;
+      if (k1 == Kind::BitmapIndexed && wordOf(t1) != wordOf(t2)) return false;
+      const Children<K, V1>& ca = childrenOf(t1);
+      const Children<K, V2>& cb = childrenOf(t2);
+      if (ca.size() != cb.size()) return false;
+      for (std::uint32_t i = 0; i < ca.size(); ++i)
+        if (!equalWalk(eqv, ca[i], cb[i])) return false;
+      return true;
+    }
+    case Kind::Leaf: {
+      if (k2 != Kind::Leaf || wordOf(t1) != wordOf(t2)) return false;
+      const L<K, V1>& a = leafOf(t1);
+      const L<K, V2>& b = leafOf(t2);
+      return a.key == b.key && valuesEqual(eqv, a.value, b.value);
+    }
+    case Kind::Collision: {
+      if (k2 != Kind::Collision || wordOf(t1) != wordOf(t2)) return false;
+      // No length test of its own: the permutation test fails lists of different lengths.
+      return list::isPermutationBy(
+          [&eqv](const L<K, V1>* a, const L<K, V2>* b) {
+            return a->key == b->key && valuesEqual(eqv, a->value, b->value);
+          },
+          recordList(t1), recordList(t2));
+    }
+    default:
+      return false;
+  }
+}
+
+template <class EqK, class EqV, class K1, class V1, class K2, class V2>
+bool sequenceEqual(EqK& eqk, EqV& eqv, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {
+  LeafSequence<K1, V1> as(t1);
+  LeafSequence<K2, V2> bs(t2);
+  for (;;) {
+    const HashMap<K1, V1>* a = as.head();
+    const HashMap<K2, V2>* b = bs.head();
+    if (a == nullptr || b == nullptr) return a == nullptr && b == nullptr;
+    const Kind ka = kindOf(*a), kb = kindOf(*b);
+    if (ka == Kind::Leaf && kb == Kind::Leaf) {
+      if (wordOf(*a) != wordOf(*b)) return false;
+      const L<K1, V1>& x = leafOf(*a);
+      const L<K2, V2>& y = leafOf(*b);
+      if (!hs::call(eqk, x.key, y.key) || !valuesEqual(eqv, x.value, y.value)) return false;
+    } else if (ka == Kind::Collision && kb == Kind::Collision) {
+      if (wordOf(*a) != wordOf(*b) || entriesOf(*a).size() != entriesOf(*b).size()) return false;
+      const bool same = list::isPermutationBy(
+          [&](const L<K1, V1>* x, const L<K2, V2>* y) {
+            return hs::call(eqk, x->key, y->key) && valuesEqual(eqv, x->value, y->value);
+          },
+          recordList(*a), recordList(*b));
+      if (!same) return false;
+    } else {
+      return false;
+    }
+    as.advance();
+    bs.advance();
+  }
+}
+
+// The record comparison: keys, then values when the keys compare EQ.
+template <class CK, class CV, class K1, class V1, class K2, class V2>
+hs::Ordering compareRecords(CK& cmpk, CV& cmpv, const L<K1, V1>& a, const L<K2, V2>& b) {
+  const hs::Ordering o = hs::call(cmpk, a.key, b.key);
+  if (o != hs::EQ) return o;
+  return hs::call(cmpv, a.value, b.value);
+}
+
+inline hs::Ordering compareWords(std::uint64_t a, std::uint64_t b) noexcept {
+  return a < b ? hs::LT : (a > b ? hs::GT : hs::EQ);
+}
+
+// The key type's and the value type's own comparison and equality.
+struct Compare {
+  template <class A>
+  hs::Ordering operator()(const A& a, const A& b) const {
+    return hs::compare(a, b);
+  }
+};
+struct Equal {
+  template <class A, class B>
+  bool operator()(const A& a, const B& b) const {
+    return a == b;
+  }
+};
+
+}  // namespace detail
+
+// ---- Structural equality -------------------------------------------------------------------
+
+// Both tries in step, with the key type's == (left map's key on the left) and eq(left value,
+// right value); collision records match regardless of their order.
+template <class EqV, class K, class V1, class V2>
+bool equal1(EqV&& eq, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
+  return detail::equalWalk(eq, t1, t2);
+}
+// The same walk over keys alone; values are never touched.
+template <class K, class V1, class V2>
+bool equalKeys(const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
+  detail::NoValues none;
+  return detail::equalWalk(none, t1, t2);
+}
+template <class EqV, class K, class V1, class V2>
+bool liftEq(EqV&& eq, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
+  return equal1(eq, t1, t2);
+}
+
+// ---- Equality of the leaf sequences ----------------------------------------------------------
+
+// The two leaf sequences position by position: a leaf against a leaf by stored hash, eqk, eqv; a
+// collision against a collision by stored hash, record count, then the records in any order.
+template <class EqK, class EqV, class K1, class V1, class K2, class V2>
+bool liftEq2(EqK&& eqk, EqV&& eqv, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {
+  return detail::sequenceEqual(eqk, eqv, t1, t2);
+}
+template <class EqK, class K1, class V1, class K2, class V2>
+bool equalKeys1(EqK&& eqk, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {
+  detail::NoValues none;
+  return detail::sequenceEqual(eqk, none, t1, t2);
+}
+
+// ---- Ordering --------------------------------------------------------------------------------
+
+// One position of the two leaf sequences: the ordering it decides, or EQ to go on.
+template <class CK, class CV, class K1, class V1, class K2, class V2>
+hs::Ordering cmpHeads(CK& cmpk, CV& cmpv, const HashMap<K1, V1>& a, const HashMap<K2, V2>& b) {
+  const Kind ka = kindOf(a), kb = kindOf(b);
+  const bool aLeafLike = ka == Kind::Leaf || ka == Kind::Collision;
+  const bool bLeafLike = kb == Kind::Leaf || kb == Kind::Collision;
+  if (!aLeafLike || !bLeafLike) cmpNeverError();
+  if (ka == Kind::Leaf && kb == Kind::Collision) return hs::LT;
+  if (ka == Kind::Collision && kb == Kind::Leaf) return hs::GT;
+  if (const hs::Ordering o = detail::compareWords(wordOf(a), wordOf(b)); o != hs::EQ) return o;
+  if (ka == Kind::Leaf) return detail::compareRecords(cmpk, cmpv, leafOf(a), leafOf(b));
+  const std::uint32_t na = entriesOf(a).size(), nb = entriesOf(b).size();
+  if (na != nb) return na < nb ? hs::LT : hs::GT;
+  return list::unorderedCompare(
+      [&](const L<K1, V1>* x, const L<K2, V2>* y) {
+        return detail::compareRecords(cmpk, cmpv, *x, *y);
+      },
+      detail::recordList(a), detail::recordList(b));
+}
+
+// The maps ordered by their leaf sequences, first difference deciding: stored hashes unsigned, a
+// leaf before a collision, collisions by record count and then their records in any order.
+template <class CK, class CV, class K1, class V1, class K2, class V2>
+hs::Ordering cmp(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {
+  LeafSequence<K1, V1> as(t1);
+  LeafSequence<K2, V2> bs(t2);
+  for (;;) {
+    const HashMap<K1, V1>* a = as.head();
+    const HashMap<K2, V2>* b = bs.head();
+    if (a == nullptr) return b == nullptr ? hs::EQ : hs::LT;
+    if (b == nullptr) return hs::GT;
+    if (const hs::Ordering o = cmpHeads(cmpk, cmpv, *a, *b); o != hs::EQ) return o;
+    as.advance();
+    bs.advance();
+  }
+}
+
+template <class CV, class K, class V1, class V2>
+hs::Ordering liftCompare(CV&& cmpv, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
+  return cmp(detail::Compare{}, cmpv, t1, t2);
+}
+template <class CK, class CV, class K1, class V1, class K2, class V2>
+hs::Ordering liftCompare2(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1,
+                          const HashMap<K2, V2>& t2) {
+  return cmp(cmpk, cmpv, t1, t2);
+}
+
+// The ordering methods, each one call of cmp with the key and value types' own comparisons;
+// the strict tests and >= swap the arguments, so the comparisons see the right map's keys and
+// values first.
+template <class K, class V>
+hs::Ordering compare(const HashMap<K, V>& x, const HashMap<K, V>& y) {
+  return cmp(detail::Compare{}, detail::Compare{}, x, y);
+}
+// x when it is the greater, else y (so y on a tie).
+template <class K, class V>
+HashMap<K, V> max(const HashMap<K, V>& x, const HashMap<K, V>& y) {
+  return compare(x, y) == hs::GT ? x : y;
+}
+// y when x is the greater, else x (so x on a tie).
+template <class K, class V>
+HashMap<K, V> min(const HashMap<K, V>& x, const HashMap<K, V>& y) {
+  return compare(x, y) == hs::GT ? y : x;
+}
+
+// The record equality: keys, and only when they are equal, values.
+template <class K, class V>
+bool operator==(const L<K, V>& a, const L<K, V>& b) {
+  return a.key == b.key && a.value.force() == b.value.force();
+}
+
+}  // namespace vantrel::internal
+
+namespace vantrel {
+
+// The C++ comparison operators, each a thin front door to the walks above.
+template <class K, class V>
+bool operator==(const HashMap<K, V>& x, const HashMap<K, V>& y) {
+  return internal::equal1(internal::detail::Equal{}, x, y);
+}
+template <class K, class V>
+std::weak_ordering operator<=>(const HashMap<K, V>& x, const HashMap<K, V>& y) {
+  const hs::Ordering o = internal::compare(x, y);
+  return o == hs::LT ? std::weak_ordering::less
+                     : (o == hs::GT ? std::weak_ordering::greater : std::weak_ordering::equivalent);
+}
+template <class K, class V>
+bool operator<(const HashMap<K, V>& x, const HashMap<K, V>& y) {
+  return internal::compare(y, x) == hs::GT;
+}
+template <class K, class V>
+bool operator<=(const HashMap<K, V>& x, const HashMap<K, V>& y) {
+  return internal::compare(x, y) != hs::GT;
+}
+template <class K, class V>
+bool operator>(const HashMap<K, V>& x, const HashMap<K, V>& y) {
+  return internal::compare(x, y) == hs::GT;
+}
+template <class K, class V>
+bool operator>=(const HashMap<K, V>& x, const HashMap<K, V>& y) {
+  return internal::compare(y, x) != hs::GT;
+}
+
+}  // namespace vantrel

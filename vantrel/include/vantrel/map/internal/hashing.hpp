@@ -1,0 +1,148 @@
+// Salted hashes of maps. Inner nodes follow from the keys' hashes, so only leaves and collisions
+// are mixed in, in trie order; a collision's records are hashed one by one and mixed in sorted,
+// so the hash does not depend on the order in which colliding keys were inserted.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "hs/call.hpp"
+#include "hs/hashable.hpp"
+#include "vantrel/map/internal/compare.hpp"
+#include "vantrel/map/internal/nodes.hpp"
+
+namespace vantrel::internal {
+
+namespace detail {
+
+// The collision hash: s1 = saltedWordHash(salt, stored hash); each record hashed as
+// hv(hk(s1, key), value) in array order; the record hashes sorted as signed numbers and folded
+// into s1.
+template <class HK, class HV, class K, class V>
+std::int64_t collisionHash(HK& hk, HV& hv, std::int64_t salt, const HashMap<K, V>& node) {
+  const Entries<K, V>& a = entriesOf(node);
+  const std::int64_t s1 = hs::saltedWordHash(salt, wordOf(node));
+  auto fold = [&](std::int64_t* hashes) {
+    for (std::uint32_t i = 0; i < a.size(); ++i)
+      hashes[i] = hs::call(hv, hs::call(hk, s1, a[i].key), a[i].value);
+    std::sort(hashes, hashes + a.size());
+    std::int64_t acc = s1;
+    for (std::uint32_t i = 0; i < a.size(); ++i)
+      acc = hs::saltedWordHash(acc, static_cast<std::uint64_t>(hashes[i]));
+    return acc;
+  };
+  // Collision arrays are small: no allocation for the common ones.
+  if (a.size() <= 8) {
+    std::array<std::int64_t, 8> hashes;
+    return fold(hashes.data());
+  }
+  std::vector<std::int64_t> hashes(a.size());
+  return fold(hashes.data());
+}
+
+// The key and value types' own hashes; the value's cell is forced by hs::call.
+struct OwnHash {
+  template <class A>
+  std::int64_t operator()(std::int64_t salt, const A& x) const {
+    return hs::hashWithSalt(salt, x);
+  }
+};
+
+template <class K, class V>
+std::int64_t hashWalk(std::int64_t salt, const HashMap<K, V>& m) {
+  switch (kindOf(m)) {
+    case Kind::Empty:
+      return salt;
+    case Kind::Leaf:
+      // The stored hash stands for the key.
+      return hs::hashWithSalt(hs::saltedWordHash(salt, wordOf(m)), leafOf(m).value.force());
+    case Kind::Collision: {
+      OwnHash own;
+      return collisionHash(own, own, salt, m);
+    }
+    default:
+      for (const HashMap<K, V>& c : childrenOf(m)) salt = hashWalk(salt, c);
+      return salt;
+  }
+}
+
+template <class HK, class HV, class K, class V>
+std::int64_t liftHashWalk(HK& hk, HV& hv, std::int64_t salt, const HashMap<K, V>& m) {
+  switch (kindOf(m)) {
+    case Kind::Empty:
+      return salt;
+    case Kind::Leaf: {
+      // The key is hashed with the running salt; the stored hash is not used.
+      const L<K, V>& r = leafOf(m);
+      return hs::call(hv, hs::call(hk, salt, r.key), r.value);
+    }
+    case Kind::Collision:
+      return collisionHash(hk, hv, salt, m);
+    default:
+      for (const HashMap<K, V>& c : childrenOf(m)) salt = liftHashWalk(hk, hv, salt, c);
+      return salt;
+  }
+}
+
+}  // namespace detail
+
+// The map's hash from a salt: each leaf's stored hash mixed into the running salt and the value
+// hashed with the result; each collision by its collision hash; inner nodes add nothing.
+template <class K, class V>
+std::int64_t hashWithSalt(std::int64_t salt, const HashMap<K, V>& m) {
+  return detail::hashWalk(salt, m);
+}
+template <class K, class V>
+std::int64_t hash(const HashMap<K, V>& m) {
+  return hashWithSalt(hs::defaultSalt, m);
+}
+
+// The hash with the caller's hashers hk(salt, key) and hv(salt, value): a leaf becomes
+// hv(hk(salt, key), value), a collision its collision hash with hk and hv. Differs from
+// hashWithSalt on leaves by design (the key is hashed instead of its stored hash mixed in).
+template <class HK, class HV, class K, class V>
+std::int64_t liftHashWithSalt2(HK&& hk, HV&& hv, std::int64_t salt, const HashMap<K, V>& m) {
+  return detail::liftHashWalk(hk, hv, salt, m);
+}
+template <class HV, class K, class V>
+std::int64_t liftHashWithSalt(HV&& hv, std::int64_t salt, const HashMap<K, V>& m) {
+  detail::OwnHash hk;
+  return detail::liftHashWalk(hk, hv, salt, m);
+}
+
+}  // namespace vantrel::internal
+
+template <class K, class V>
+struct hs::Hashable<vantrel::HashMap<K, V>> {
+  static std::int64_t hashWithSalt(std::int64_t salt, const vantrel::HashMap<K, V>& m) {
+    return vantrel::internal::hashWithSalt(salt, m);
+  }
+  static std::int64_t hash(const vantrel::HashMap<K, V>& m) { return vantrel::internal::hash(m); }
+};
+template <class K, class V>
+struct hs::Hashable1<vantrel::HashMap<K, V>> {
+  template <class H>
+  static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const vantrel::HashMap<K, V>& m) {
+    return vantrel::internal::liftHashWithSalt(h, salt, m);
+  }
+};
+template <class K, class V>
+struct hs::Hashable2<vantrel::HashMap<K, V>> {
+  template <class H1, class H2>
+  static std::int64_t liftHashWithSalt2(H1&& hk, H2&& hv, std::int64_t salt,
+                                        const vantrel::HashMap<K, V>& m) {
+    return vantrel::internal::liftHashWithSalt2(hk, hv, salt, m);
+  }
+};
+
+// std::unordered_map and friends hash maps with the map's own hash.
+template <class K, class V>
+struct std::hash<vantrel::HashMap<K, V>> {
+  std::size_t operator()(const vantrel::HashMap<K, V>& m) const {
+    return static_cast<std::size_t>(vantrel::internal::hash(m));
+  }
+};
