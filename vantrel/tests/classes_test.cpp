@@ -395,18 +395,24 @@ TEST(Lift, RecordRebuildsWithItsValueForced) {
   EXPECT_EQ(infix->op.get_if<hs::th::VarE>()->name, hs::th::mkNameG_v("base", "GHC.Base", "$!"));
 }
 
-TEST(Lift, NodeArray) {
-  namespace A = I::array;
-  const A::Array<std::int64_t> a =
-      A::pair<std::int64_t>(hs::Lazy<std::int64_t>(7), hs::Lazy<std::int64_t>(8));
-  Recorder q;
-  const hs::th::Exp e = hs::th::lift(q, a);
-  EXPECT_EQ(hs::th::show(e),
-            "AppE (AppE (VarE Vantrel.Map.Internal.Array.fromList') (LitE (IntegerL 2))) "
-            "(ListE [LitE (IntegerL 7),LitE (IntegerL 8)])");
-  EXPECT_EQ(q.kinds,
-            (std::vector<std::string>{"VarE", "LitE", "AppE", "LitE", "LitE", "ListE", "AppE"}));
-  EXPECT_EQ(hs::th::liftTyped(a).unType, e);
+
+}  // namespace
+
+namespace {
+
+TEST(Capabilities, PlatformTraitsReachTheMap) {
+  int runs = 0;
+  const vantrel::HashMap<std::int64_t, std::int64_t> m = vantrel::lazy::fromList<std::int64_t, std::int64_t>(
+      {{1, hs::delay([&] { return std::int64_t{++runs}; })}, {2, hs::delay([&] { return std::int64_t{++runs}; })}});
+  hs::rnf(m);
+  EXPECT_EQ(runs, 2);
+  int seen = 0;
+  hs::liftRnf([&](std::int64_t) { ++seen; }, m);
+  EXPECT_EQ(seen, 2);
+  using Map = vantrel::HashMap<std::int64_t, std::int64_t>;
+  const Map fromItems = hs::fromList<Map>({{3, 30}, {4, 40}});
+  EXPECT_EQ(hs::toItems(fromItems).size(), 2u);
+  EXPECT_EQ(*vantrel::lazy::at(hs::fromListN<Map>(99, {{5, 50}}), 5), 50);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 
 #include "hs/call.hpp"
 #include "hs/data.hpp"
+#include "hs/islist.hpp"
+#include "hs/nfdata.hpp"
 #include "hs/th/lift.hpp"
 #include "hs/unit.hpp"
 #include "vantrel/map/internal/bulk.hpp"
@@ -48,25 +50,6 @@ hs::Unit rnf(const HashMap<K, V>& m);
 
 namespace detail {
 
-template <class T>
-struct IsHashMap : std::false_type {};
-template <class K, class V>
-struct IsHashMap<HashMap<K, V>> : std::true_type {};
-
-// A key's or value's own deep evaluation. A C++ value is complete once it exists; what can still
-// hold deferred parts is a cell (forced, then its value) or a map (walked).
-struct OwnRnf {
-  template <class T>
-  hs::Unit operator()(const T& x) const {
-    if constexpr (hs::IsLazy<T>::value)
-      return (*this)(x.force());
-    else if constexpr (IsHashMap<T>::value)
-      return internal::rnf(x);
-    else
-      return hs::unit;
-  }
-};
-
 template <class F, class G, class K, class V>
 void rnfRecord(F& f, G& g, const L<K, V>& r) {
   hs::call(f, r.key);
@@ -102,13 +85,14 @@ hs::Unit liftRnf2(F&& f, G&& g, const HashMap<K, V>& m) {
 }
 template <class G, class K, class V>
 hs::Unit liftRnf(G&& g, const HashMap<K, V>& m) {
-  detail::OwnRnf f;
+  hs::Rnf f;
   detail::rnfWalk(f, g, m);
   return hs::unit;
 }
+// Keys and values deep-evaluated with their own NFData (a value's cell forced first).
 template <class K, class V>
 hs::Unit rnf(const HashMap<K, V>& m) {
-  detail::OwnRnf own;
+  hs::Rnf own;
   detail::rnfWalk(own, own, m);
   return hs::unit;
 }
@@ -120,13 +104,13 @@ hs::Unit liftRnf2(F&& f, G&& g, const L<K, V>& r) {
 }
 template <class G, class K, class V>
 hs::Unit liftRnf(G&& g, const L<K, V>& r) {
-  detail::OwnRnf f;
+  hs::Rnf f;
   detail::rnfRecord(f, g, r);
   return hs::unit;
 }
 template <class K, class V>
 hs::Unit rnf(const L<K, V>& r) {
-  detail::OwnRnf own;
+  hs::Rnf own;
   detail::rnfRecord(own, own, r);
   return hs::unit;
 }
@@ -177,6 +161,45 @@ struct hs::Data<vantrel::HashMap<K, V>> {
   template <class Tag, class R, class F>
   static std::optional<R> dataCast2(F& f) {
     return hs::data::gcast2<T, K, V, Tag, R>(f);
+  }
+};
+
+// ---- Deep evaluation and list conversion as platform capabilities ---------------------------
+
+template <class K, class V>
+struct hs::NFData<vantrel::HashMap<K, V>> {
+  static void rnf(const vantrel::HashMap<K, V>& m) { vantrel::internal::rnf(m); }
+};
+template <class K, class V>
+struct hs::NFData1<vantrel::HashMap<K, V>> {
+  template <class R>
+  static void liftRnf(R&& r, const vantrel::HashMap<K, V>& m) {
+    vantrel::internal::liftRnf(std::forward<R>(r), m);
+  }
+};
+template <class K, class V>
+struct hs::NFData2<vantrel::HashMap<K, V>> {
+  template <class R1, class R2>
+  static void liftRnf2(R1&& r1, R2&& r2, const vantrel::HashMap<K, V>& m) {
+    vantrel::internal::liftRnf2(std::forward<R1>(r1), std::forward<R2>(r2), m);
+  }
+};
+template <class K, class V>
+struct hs::NFData<vantrel::internal::L<K, V>> {
+  static void rnf(const vantrel::internal::L<K, V>& r) { vantrel::internal::rnf(r); }
+};
+
+template <class K, class V>
+struct hs::IsList<vantrel::HashMap<K, V>> {
+  using Item = std::pair<K, hs::Lazy<V>>;
+  static vantrel::HashMap<K, V> fromList(const std::vector<Item>& items) {
+    return vantrel::internal::fromList(items);
+  }
+  static vantrel::HashMap<K, V> fromListN(std::int64_t n, const std::vector<Item>& items) {
+    return vantrel::internal::fromListN(n, items);
+  }
+  static std::vector<Item> toList(const vantrel::HashMap<K, V>& m) {
+    return vantrel::internal::toList(m);
   }
 };
 
