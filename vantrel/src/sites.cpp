@@ -45,3 +45,26 @@ void bogusError() {
 }
 
 }  // namespace vantrel::internal
+
+#include "vantrel/map/internal/strict/errors.hpp"
+
+namespace vantrel::internal::strict {
+
+namespace {
+hs::SrcLoc strictSite(int line, int col, int endCol) {
+  return siteIn("Vantrel.Map.Internal.Strict", "./Vantrel/Map/Internal/Strict", line, col, line,
+                endCol);
+}
+}  // namespace
+
+void testBottomError() {
+  hs::error("Vantrel.Map.alterF internal error: hit test_bottom", strictSite(353, 15, 20));
+}
+void bogusError() {
+  hs::error("Vantrel.Map.alterF internal error: hit bogus#", strictSite(356, 12, 17));
+}
+void impossibleAdjustError() {
+  hs::error("Vantrel.Map.alterF internal error: impossible adjust", strictSite(359, 20, 25));
+}
+
+}  // namespace vantrel::internal::strict

@@ -1,0 +1,278 @@
+// Value-strict operations on one key. Every value is evaluated before the node that holds it is
+// built, so a failing value surfaces from the operation itself and no node is left holding it.
+//
+// A caller's function is called through hs::call: it receives values (the cells forced first), or
+// cells when wrapped with hs::onCells; what it gives back (a value or a cell) is evaluated before
+// it is stored. The walks run bottom-up, so a failure leaves nothing built.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+#include "hs/call.hpp"
+#include "hs/functor.hpp"
+#include "hs/lazy.hpp"
+#include "vantrel/map/internal/delete.hpp"
+#include "vantrel/map/internal/insert.hpp"
+#include "vantrel/map/internal/lookup.hpp"
+#include "vantrel/map/internal/nodes.hpp"
+#include "vantrel/map/internal/strict/errors.hpp"
+
+namespace vantrel::internal::strict {
+
+// ---- Collision entry arrays ----------------------------------------------------------------
+
+// A new collision node of the same hash: the first entry with k == stored key replaced by
+// (k, f(k, v, stored value)), with the caller's key, or (k, v) appended last. f's result is
+// evaluated; v only when it is appended (f on cells receives it as it is).
+template <class K, class V, class F>
+HashMap<K, V> updateOrSnocWithKey(F&& f, const std::type_identity_t<K>& k,
+                                  const std::type_identity_t<hs::Lazy<V>>& v,
+                                  const Entries<K, V>& a) {
+  const std::uint32_t n = a.size();
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (k == a[i].key) {
+      hs::Lazy<V> r = hs::callToCell<V>(f, k, v, a[i].value);
+      r.force();
+      return collisionNode<K, V>(
+          a.word, copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
+    }
+  }
+  v.force();
+  return collisionNode<K, V>(a.word,
+                             copyInsert(Kind::Collision, a.word, a.slots(), n, n, L<K, V>{k, v}));
+}
+
+// The first entry with k == stored key, its value replaced by f(stored value), evaluated, and its
+// key by the caller's: always a new node, even when f gives back the stored cell. The collision
+// node itself when the key is absent.
+template <class K, class V, class F>
+HashMap<K, V> updateWith(F&& f, const std::type_identity_t<K>& k, const HashMap<K, V>& node) {
+  const Entries<K, V>& a = entriesOf(node);
+  const std::uint32_t n = a.size();
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (k == a[i].key) {
+      hs::Lazy<V> r = hs::callToCell<V>(f, a[i].value);
+      r.force();
+      return collisionNode<K, V>(
+          a.word, copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
+    }
+  }
+  return node;
+}
+
+// ---- Construction and insertion ------------------------------------------------------------
+
+template <class K, class V>
+HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
+  v.force();
+  return internal::singleton<K, V>(k, std::move(v));
+}
+
+// The value is evaluated before the key is hashed. The very cell already stored for the key in a
+// `Leaf` gives back the map itself.
+template <class K, class V>
+HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
+                     const HashMap<K, V>& m) {
+  v.force();
+  return internal::insert<K, V>(k, v, m);
+}
+// The same for a map the caller gives up (updated in place where nothing else holds it). A
+// failing value leaves the caller's map as it was.
+template <class K, class V>
+HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
+                     HashMap<K, V>&& m) {
+  v.force();
+  return internal::insert<K, V>(k, v, std::move(m));
+}
+
+// The insert walk's handling of a present key for the combining inserts: f(key, new, stored) is
+// called at once and its result evaluated; the new value is evaluated only where it is stored
+// alone. Every match gives a new node, so no level above ever gets its own child back.
+template <class K, class V, class F>
+struct CombineStrict {
+  KeyHash h;
+  const K& k;
+  const hs::Lazy<V>& v;
+  F& f;
+  const hs::Lazy<V>& fresh() const {
+    v.force();
+    return v;
+  }
+  HashMap<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>& y) const {
+    hs::Lazy<V> r = hs::callToCell<V>(f, k, v, y.value);
+    r.force();
+    return leafNode<K, V>(h, k, std::move(r));
+  }
+  HashMap<K, V> collision(const HashMap<K, V>& t) const {
+    return strict::updateOrSnocWithKey<K, V>(f, k, v, entriesOf(t));
+  }
+};
+
+// Absent key: k mapped to v, evaluated. Present key: k mapped to f(v, stored value), evaluated;
+// v itself is left alone there unless f takes values. Every node on the path is new.
+template <class K, class V, class F>
+HashMap<K, V> insertWith(F f, const std::type_identity_t<K>& k,
+                         const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  auto combine = hs::onCells([&f](const K&, const hs::Lazy<V>& x, const hs::Lazy<V>& y) {
+    return hs::callToCell<V>(f, x, y);
+  });
+  CombineStrict<K, V, decltype(combine)> p{h, k, v, combine};
+  return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
+}
+
+// ---- Adjustment ----------------------------------------------------------------------------
+
+// Rebuilds every node on the key's path that exists, whether or not the key is found.
+template <class K, class V, class F>
+HashMap<K, V> adjustWalk(F& f, KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
+  switch (kindOf(t)) {
+    case Kind::Leaf: {
+      const L<K, V>& y = leafOf(t);
+      if (wordOf(t) == h && y.key == k) {
+        hs::Lazy<V> r = hs::callToCell<V>(f, y.value);
+        r.force();
+        return leafNode<K, V>(h, k, std::move(r));
+      }
+      return t;
+    }
+    case Kind::Collision: {
+      if (wordOf(t) != h) return t;
+      HashMap<K, V> r = strict::updateWith<K, V>(f, k, t);
+      if (!ptrEq(r, t)) return r;
+      // A node holds its entries inline: a new node over the same entries is a copy of them.
+      const Entries<K, V>& a = entriesOf(t);
+      return collisionNode<K, V>(h, copyBlock(Kind::Collision, h, a.slots(), a.size()));
+    }
+    case Kind::BitmapIndexed: {
+      const ChildBitmap b = wordOf(t), bit = mask(h, s);
+      if ((b & bit) == 0) return t;
+      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
+      const Children<K, V>& a = childrenOf(t);
+      HashMap<K, V> c2 = strict::adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
+      return bitmapIndexed<K, V>(
+          b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(c2)));
+    }
+    case Kind::Full: {
+      const auto i = static_cast<std::uint32_t>(index(h, s));
+      const Children<K, V>& a = childrenOf(t);
+      HashMap<K, V> c2 = strict::adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
+      return update32<K, V>(a, i, std::move(c2));
+    }
+    default:
+      return t;
+  }
+}
+
+// The key's value replaced by f(stored value), evaluated, under the given key. A new map whenever
+// the key's path exists, even when f gives back the stored cell; the map itself only when the
+// walk stops at the root.
+template <class K, class V, class F>
+HashMap<K, V> adjust(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  return strict::adjustWalk<K, V>(f, h, k, 0, m);
+}
+
+// ---- Alteration ----------------------------------------------------------------------------
+
+// f decides from the lookup (an optional value, or an optional cell under hs::onCells); a present
+// answer is evaluated before it is stored. Nothing for an absent key, or the very stored cell for
+// a present one, gives back the map itself.
+template <class K, class V, class F>
+HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
+  const std::optional<hs::Lazy<V>> answer =
+      internal::decideOptional<V>(f, found ? &found.record->value : nullptr);
+  if (answer) answer->force();
+  return internal::alterDecide(found, answer, h, k, m);
+}
+
+// alter with f applied to a present value only; f is not called for an absent key.
+template <class K, class V, class F>
+HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
+  std::optional<hs::Lazy<V>> answer;
+  if (found) {
+    if constexpr (hs::isOnCells<F>) {
+      answer = f.fn(found.record->value);
+    } else {
+      std::optional<V> r = f(found.record->value.force());
+      if (r) answer = hs::Lazy<V>(std::move(*r));
+    }
+  }
+  if (answer) answer->force();
+  return internal::alterDecide(found, answer, h, k, m);
+}
+
+// ---- Functorial alteration -----------------------------------------------------------------
+
+// The map after g decided, inside g's functor; a present answer is evaluated when the functor's
+// mapping applies the decision. Under hs::onCells g receives the lookup as a deferred cell, shared
+// with the decision, so a g that ignores it never runs the lookup; otherwise g receives the
+// optional value.
+template <class K, class V, class G>
+auto alterF(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  using Looked = std::optional<hs::Lazy<V>>;
+  const hs::Lazy<Looked> looked =
+      hs::Lazy<Looked>::defer([h, k, m]() -> Looked { return internal::lookupCell<K, V>(h, k, m); });
+  auto decide = [h, k, m, looked](const Looked& answer) -> HashMap<K, V> {
+    if (answer) {
+      answer->force();
+      return internal::insert_<K, V>(h, k, *answer, m);
+    }
+    if (!*looked) return m;
+    return internal::delete_<K, V>(h, k, m);
+  };
+  if constexpr (hs::isOnCells<G>) {
+    return hs::fmap(decide, g.fn(looked));
+  } else {
+    std::optional<V> arg;
+    if (const Looked& l = *looked) arg = l->force();
+    return hs::fmap(
+        [decide](const std::optional<V>& answer) {
+          return decide(answer ? Looked(hs::Lazy<V>(*answer)) : Looked());
+        },
+        g(std::move(arg)));
+  }
+}
+
+// As alterF with the lookup made at once, before g runs; the decision is alter's.
+template <class K, class V, class G>
+auto alterFEager(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  using Answer = std::optional<hs::Lazy<V>>;
+  const KeyHash h = internal::hash(k);
+  // The record pointer stays valid: the decision holds the map.
+  const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
+  auto decide = [h, k, m, found](const Answer& answer) -> HashMap<K, V> {
+    if (answer) answer->force();
+    return internal::alterDecide(found, answer, h, k, m);
+  };
+  if constexpr (hs::isOnCells<G>) {
+    Answer current;
+    if (found) current = found.record->value;
+    return hs::fmap(decide, g.fn(std::move(current)));
+  } else {
+    std::optional<V> arg;
+    if (found) arg = found.record->value.force();
+    return hs::fmap(
+        [decide](const std::optional<V>& answer) {
+          return decide(answer ? Answer(hs::Lazy<V>(*answer)) : Answer());
+        },
+        g(std::move(arg)));
+  }
+}
+
+// alterFEager, its two leading arguments ignored.
+template <class K, class V, class A, class B, class G>
+auto alterFWeird(const A&, const B&, G g, const std::type_identity_t<K>& k,
+                 const HashMap<K, V>& m) {
+  return strict::alterFEager<K, V>(std::move(g), k, m);
+}
+
+}  // namespace vantrel::internal::strict

@@ -1,0 +1,45 @@
+// The value-strict map interface: the maps of the lazy interface, with every value that an
+// operation stores evaluated first. A map built only through this interface holds no deferred
+// value, and a failing value surfaces from the operation that stores it. Operations that store no
+// new value are the lazy interface's own.
+#pragma once
+
+#include "vantrel/map/internal/strict.hpp"
+#include "vantrel/map/lazy.hpp"
+
+namespace vantrel::strict {
+
+using vantrel::HashMap;
+
+using lazy::empty;
+using internal::strict::singleton;
+using lazy::null;
+using lazy::size;
+
+using lazy::at;
+using lazy::find;
+using lazy::findWithDefault;
+using lazy::lookup;
+using lazy::lookupDefault;
+using lazy::member;
+
+using internal::strict::insert;
+using internal::strict::insertWith;
+
+using internal::strict::adjust;
+using internal::strict::alter;
+using internal::strict::alterF;
+using lazy::erase;
+using internal::strict::update;
+
+using internal::strict::fromList;
+using internal::strict::fromListWith;
+using internal::strict::fromListWithKey;
+
+using internal::strict::map;
+using internal::strict::mapMaybe;
+using internal::strict::mapMaybeWithKey;
+using internal::strict::mapWithKey;
+using internal::strict::traverseWithKey;
+
+}  // namespace vantrel::strict
