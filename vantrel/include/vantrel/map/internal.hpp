@@ -10,3 +10,6 @@
 #include "vantrel/map/internal/iterate.hpp"
 #include "vantrel/map/internal/lookup.hpp"
 #include "vantrel/map/internal/nodes.hpp"
+#include "vantrel/map/internal/union.hpp"
+#include "vantrel/map/internal/intersection.hpp"
+#include "vantrel/map/internal/difference.hpp"

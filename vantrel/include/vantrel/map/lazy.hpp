@@ -32,4 +32,18 @@ using internal::fromList;
 using internal::fromListWith;
 using internal::fromListWithKey;
 
+using internal::union_;
+using internal::unionWith;
+using internal::unionWithKey;
+using internal::unions;
+
+using internal::intersection;
+using internal::intersectionWith;
+using internal::intersectionWithKey;
+
+using internal::difference;
+using internal::differenceWith;
+using internal::isSubmapOf;
+using internal::isSubmapOfBy;
+
 }  // namespace vantrel::lazy
