@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -166,5 +167,50 @@ INSTANTIATE_TEST_SUITE_P(
                                   return static_cast<std::uint64_t>(id) * 0x9E3779B97F4A7C15ULL;
                                 }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// A key whose == throws when either operand has the chosen id.
+struct Touchy {
+  int id;
+  static inline int throwAt = -1;
+  friend bool operator==(const Touchy& a, const Touchy& b) {
+    if (a.id == throwAt || b.id == throwAt) throw std::runtime_error("==");
+    return a.id == b.id;
+  }
+};
+
+}  // namespace
+
+template <>
+struct hs::Hashable<Touchy> {
+  static std::int64_t hash(const Touchy& t) { return t.id % 4; }  // collisions everywhere
+  static std::int64_t hashWithSalt(std::int64_t s, const Touchy& t) { return hs::saltedWordHash(s, hash(t)); }
+};
+
+namespace {
+
+TEST(WholeMapFailure, ThrowingEqualityLeavesTheInputsUntouched) {
+  std::vector<std::pair<Touchy, int>> left, right;
+  for (int i = 0; i < 40; ++i) left.push_back({Touchy{i}, i});
+  for (int i = 20; i < 60; ++i) right.push_back({Touchy{i}, -i});
+  const auto a = L::fromList(left), b = L::fromList(right);
+  const auto part = L::fromList(std::vector<std::pair<Touchy, int>>(left.begin() + 30, left.end()));
+  Touchy::throwAt = 33;
+  EXPECT_THROW(L::union_(a, b), std::runtime_error);
+  EXPECT_THROW(L::unionWith([](int x, int) { return x; }, a, b), std::runtime_error);
+  EXPECT_THROW(L::intersection(a, b), std::runtime_error);
+  EXPECT_THROW(I::intersectionWithKeyU([](const Touchy&, int x, int) { return x; }, a, b), std::runtime_error);
+  EXPECT_THROW(L::difference(a, b), std::runtime_error);
+  EXPECT_THROW(L::isSubmapOf(part, a), std::runtime_error);
+  Touchy::throwAt = -1;
+  for (const auto* m : {&a, &b}) {
+    EXPECT_EQ(L::size(*m), 40);
+    EXPECT_TRUE(I::debug::valid(*m).isValid());
+  }
+  EXPECT_EQ(L::size(L::union_(a, b)), 60);
+}
 
 }  // namespace
