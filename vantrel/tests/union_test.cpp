@@ -324,7 +324,8 @@ TEST(Union, ListFormsLetTheEarliestMapWin) {
   const Map m3 = L::fromList<Key, int>({{key(3, 3), 3}, {key(4, 4), 3}});
   const std::vector<Map> all{m1, m2, m3};
   const Pairs expected{{0, 1}, {0, 1}, {0, 2}, {0, 3}};
-  for (const Map& r : {L::unions(all), L::unions({m1, m2, m3}), I::mconcat(all), I::sconcat(all),
+  for (const Map& r : {L::unions(all), L::unions({m1, m2, m3}), I::mconcat(all), I::sconcat(hs::NonEmpty<Map>{m1, {m2, m3}}),
+                       hs::mconcat(all), hs::sconcat(hs::NonEmpty<Map>{m1, {m2, m3}}),
                        I::mappend(m1, I::mappend(m2, m3))}) {
     EXPECT_EQ(pairsOf(r), expected);
     expectValid(r, "list form");
@@ -334,8 +335,9 @@ TEST(Union, ListFormsLetTheEarliestMapWin) {
   EXPECT_TRUE((I::mempty<Key, int>()).empty());
   EXPECT_TRUE(T::same(L::unions({m2}), m2));
   EXPECT_TRUE(T::same(I::mconcat({m2}), m2));
-  EXPECT_TRUE(T::same(I::sconcat(std::vector<Map>{m2}), m2));
-  EXPECT_THROW(I::sconcat(std::vector<Map>{}), hs::ProgramError);
+  EXPECT_TRUE(T::same(I::sconcat(hs::NonEmpty<Map>{m2, {}}), m2));
+  EXPECT_TRUE(T::same(hs::stimes(2, m2), m2));
+  EXPECT_TRUE(hs::mempty<Map>().empty());
 }
 
 TEST(Union, StimesIsIdempotent) {

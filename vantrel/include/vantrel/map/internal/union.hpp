@@ -16,6 +16,7 @@
 
 #include "hs/call.hpp"
 #include "hs/error.hpp"
+#include "hs/semigroup.hpp"
 #include "vantrel/map/internal/array.hpp"
 #include "vantrel/map/internal/nodes.hpp"
 
@@ -227,13 +228,13 @@ HashMap<K, V> mempty() {
   return HashMap<K, V>();
 }
 
-// m1 <> (m2 <> (... <> mn)), nested to the right. The list must not be empty.
+// m1 <> (m2 <> (... <> mn)), nested to the right.
 template <class K, class V>
-HashMap<K, V> sconcat(const std::vector<HashMap<K, V>>& maps) {
-  if (maps.empty()) hs::errorWithoutStackTrace("sconcat: empty list");
-  HashMap<K, V> acc = maps.back();
-  for (std::size_t i = maps.size() - 1; i > 0; --i) acc = union_(maps[i - 1], acc);
-  return acc;
+HashMap<K, V> sconcat(const hs::NonEmpty<HashMap<K, V>>& maps) {
+  if (maps.tail.empty()) return maps.head;
+  HashMap<K, V> acc = maps.tail.back();
+  for (std::size_t i = maps.tail.size() - 1; i > 0; --i) acc = union_(maps.tail[i - 1], acc);
+  return union_(maps.head, acc);
 }
 
 // m1 <> (m2 <> (... <> (mn <> mempty))); no maps give the empty map.
@@ -258,3 +259,20 @@ HashMap<K, V> stimes(N n, const HashMap<K, V>& m) {
 }
 
 }  // namespace vantrel::internal
+
+template <class K, class V>
+struct hs::Semigroup<vantrel::HashMap<K, V>> {
+  using Map = vantrel::HashMap<K, V>;
+  static Map mappend(const Map& a, const Map& b) { return vantrel::internal::union_(a, b); }
+  static Map sconcat(const hs::NonEmpty<Map>& xs) { return vantrel::internal::sconcat(xs); }
+  template <std::integral N>
+  static Map stimes(N n, const Map& m) {
+    return vantrel::internal::stimes(n, m);
+  }
+};
+template <class K, class V>
+struct hs::Monoid<vantrel::HashMap<K, V>> {
+  using Map = vantrel::HashMap<K, V>;
+  static Map mempty() { return Map(); }
+  static Map mconcat(const std::vector<Map>& xs) { return vantrel::internal::mconcat(xs); }
+};
