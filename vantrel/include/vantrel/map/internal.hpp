@@ -10,3 +10,7 @@
 #include "vantrel/map/internal/iterate.hpp"
 #include "vantrel/map/internal/lookup.hpp"
 #include "vantrel/map/internal/nodes.hpp"
+#include "vantrel/map/internal/transform.hpp"
+#include "vantrel/map/internal/fold.hpp"
+#include "vantrel/map/internal/traverse.hpp"
+#include "vantrel/map/internal/filter.hpp"
