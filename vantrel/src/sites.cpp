@@ -68,3 +68,12 @@ void impossibleAdjustError() {
 }
 
 }  // namespace vantrel::internal::strict
+
+namespace vantrel::internal::strict {
+
+void leafHashCodeError() { hs::error("leafHashCode", strictSite(529, 22, 27)); }
+void unionNoMatchError() {
+  throw hs::PatternMatchFail("Vantrel/Map/Internal/Strict:(461,5)-(525,20)|function go");
+}
+
+}  // namespace vantrel::internal::strict

@@ -1,6 +1,6 @@
-// Long random operation sequences through the value-strict interface against std::unordered_map:
-// the validity checker after every step, and every stored value evaluated, although every value
-// handed in is deferred.
+// Long random operation sequences through the value-strict interface against std::unordered_map,
+// single-key operations and whole-map ones against a second random map: the validity checker
+// after every step, and every stored value evaluated, although every value handed in is deferred.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -60,10 +60,22 @@ TEST_P(StrictModelTest, RandomOperationsAgreeWithTheModel) {
     auto k = [&](std::int64_t id) { return Key{id, space.of(id), 0}; };
     Map m;
     Model model;
+    // A second map of up to 30 keys of the same space, every value handed in deferred.
+    auto otherMap = [&](Model& om) {
+      std::vector<std::pair<Key, Cell>> pairs;
+      const std::uint64_t n = rng() % 31;
+      for (std::uint64_t i = 0; i < n; ++i) {
+        const std::int64_t oid = static_cast<std::int64_t>(rng() % 60);
+        const std::int64_t ov = static_cast<std::int64_t>(rng() % 1000);
+        pairs.push_back({k(oid), later(ov)});
+        om[oid] = ov;
+      }
+      return S::fromList(pairs);
+    };
     for (int step = 0; step < 1500; ++step) {
       const std::int64_t id = static_cast<std::int64_t>(rng() % 60);
       const std::int64_t val = static_cast<std::int64_t>(rng() % 1000);
-      switch (rng() % 12) {  // NOLINT
+      switch (rng() % 18) {  // NOLINT
         case 0:
           m = S::insert(k(id), later(val), m);
           model[id] = val;
@@ -188,6 +200,116 @@ TEST_P(StrictModelTest, RandomOperationsAgreeWithTheModel) {
           ASSERT_TRUE(r.has_value());
           m = *r;
           for (auto& [mk, mv] : model) mv /= 2;
+          break;
+        }
+        case 12: {
+          Model om;
+          const Map o = otherMap(om);
+          auto f = [](std::int64_t a, std::int64_t b) { return (a * 3 - b) % 5000; };
+          const bool leftFirst = val % 2 == 0;
+          m = leftFirst ? S::unionWith(f, m, o) : S::unionWith(f, o, m);
+          for (const auto& [ok, ov] : om) {
+            const auto it = model.find(ok);
+            if (it == model.end())
+              model[ok] = ov;
+            else
+              it->second = leftFirst ? f(it->second, ov) : f(ov, it->second);
+          }
+          break;
+        }
+        case 13: {
+          Model om;
+          const Map o = otherMap(om);
+          if (val % 2 == 0) {
+            // A deferred combination, evaluated by the union.
+            auto f = [](const Key& key, const Cell& a, const Cell& b) {
+              return Cell::apply(
+                  [id = key.id](std::int64_t x, std::int64_t y) { return (x + 2 * y + id) % 5000; },
+                  a, b);
+            };
+            m = S::unionWithKey(hs::onCells(f), m, o);
+            for (const auto& [ok, ov] : om) {
+              const auto it = model.find(ok);
+              if (it == model.end())
+                model[ok] = ov;
+              else
+                it->second = (it->second + 2 * ov + ok) % 5000;
+            }
+          } else {
+            m = S::union_(o, m);
+            for (const auto& [ok, ov] : om) model[ok] = ov;
+          }
+          break;
+        }
+        case 14: {
+          Model om;
+          const Map o = otherMap(om);
+          m = S::intersectionWith([](std::int64_t a, std::int64_t b) { return (a - b) % 5000; }, m,
+                                  o);
+          Model next;
+          for (const auto& [mk, mv] : model)
+            if (const auto it = om.find(mk); it != om.end()) next[mk] = (mv - it->second) % 5000;
+          model = std::move(next);
+          break;
+        }
+        case 15: {
+          Model om;
+          const Map o = otherMap(om);
+          const bool combine = val % 2 == 0;
+          if (combine)
+            m = S::intersectionWithKey(
+                hs::onCells([](const Key& key, const Cell& a, const Cell& b) {
+                  return Cell::apply(
+                      [id = key.id](std::int64_t x, std::int64_t y) { return (x * y + id) % 5000; },
+                      a, b);
+                }),
+                o, m);
+          else
+            m = S::intersection(o, m);
+          Model next;
+          for (const auto& [ok, ov] : om)
+            if (const auto it = model.find(ok); it != model.end())
+              next[ok] = combine ? (ov * it->second + ok) % 5000 : ov;
+          model = std::move(next);
+          break;
+        }
+        case 16: {
+          Model om;
+          const Map o = otherMap(om);
+          m = S::differenceWith(
+              [](std::int64_t a, std::int64_t b) -> std::optional<std::int64_t> {
+                if ((a + b) % 3 == 0) return std::nullopt;
+                return (a + b) % 5000;
+              },
+              m, o);
+          for (auto it = model.begin(); it != model.end();) {
+            const auto o2 = om.find(it->first);
+            if (o2 == om.end()) {
+              ++it;
+            } else if ((it->second + o2->second) % 3 == 0) {
+              it = model.erase(it);
+            } else {
+              it->second = (it->second + o2->second) % 5000;
+              ++it;
+            }
+          }
+          break;
+        }
+        case 17: {
+          Model om;
+          const Map o = otherMap(om);
+          if (val % 2 == 0) {
+            m = S::difference(m, o);
+            for (const auto& [ok, ov] : om) model.erase(ok);
+          } else {
+            m = S::differenceWith(hs::onCells([](const Cell& a, const Cell&) {
+                                    return std::optional<Cell>(
+                                        Cell::apply([](std::int64_t x) { return -x; }, a));
+                                  }),
+                                  m, o);
+            for (auto& [mk, mv] : model)
+              if (om.count(mk)) mv = -mv;
+          }
           break;
         }
       }

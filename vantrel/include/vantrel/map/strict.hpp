@@ -43,3 +43,41 @@ using internal::strict::mapWithKey;
 using internal::strict::traverseWithKey;
 
 }  // namespace vantrel::strict
+
+namespace vantrel::strict {
+
+// Equality, ordering, hashing (the operators are the map's own), list conversion and deep
+// evaluation store nothing. (fromListN stores its values as given, so it stays lazy-only.)
+using lazy::compare;
+using lazy::hash;
+using lazy::hashWithSalt;
+using lazy::liftCompare;
+using lazy::liftCompare2;
+using lazy::liftEq;
+using lazy::liftEq2;
+using lazy::liftHashWithSalt;
+using lazy::liftHashWithSalt2;
+using lazy::liftRnf;
+using lazy::liftRnf2;
+using lazy::max;
+using lazy::min;
+using lazy::rnf;
+using lazy::toList;
+
+// Union, intersection, difference and submap tests: the plain forms keep the stored values as
+// they are; the combining forms evaluate what they combine.
+using internal::strict::unionWith;
+using internal::strict::unionWithKey;
+using lazy::union_;
+using lazy::unions;
+
+using internal::strict::intersectionWith;
+using internal::strict::intersectionWithKey;
+using lazy::intersection;
+
+using internal::strict::differenceWith;
+using lazy::difference;
+using lazy::isSubmapOf;
+using lazy::isSubmapOfBy;
+
+}  // namespace vantrel::strict

@@ -30,23 +30,35 @@ HashMap<K, V> difference(const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   return acc;
 }
 
+// The fold of differenceWith. With `Evaluate` (the value-strict form) every value is evaluated
+// before it is stored, the first map's own ones included.
+template <bool Evaluate, class K, class V, class W, class F>
+HashMap<K, V> differenceWithFold(F& f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
+  HashMap<K, V> acc;
+  for (const L<K, V>& r : m1) {
+    const hs::Lazy<W>* w = lookupU<K, W>(r.key, m2);
+    if (w == nullptr) {
+      if constexpr (Evaluate) r.value.force();
+      acc = unsafeInsert<K, V>(r.key, r.value, acc);
+      continue;
+    }
+    auto answer = hs::call(f, r.value, *w);
+    if (answer) {
+      hs::Lazy<V> y = hs::toCell<V>(std::move(*answer));
+      if constexpr (Evaluate) y.force();
+      acc = unsafeInsert<K, V>(r.key, std::move(y), acc);
+    }
+  }
+  return acc;
+}
+
 // As difference; a key of both maps asks f(first value, second value): absent drops the pair,
 // present gives its new value. f is called once per common key, in the first map's trie order;
 // with hs::onCells it receives cells and answers an optional cell, else values and an optional
 // value.
 template <class K, class V, class W, class F>
 HashMap<K, V> differenceWith(F f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
-  HashMap<K, V> acc;
-  for (const L<K, V>& r : m1) {
-    const hs::Lazy<W>* w = lookupU<K, W>(r.key, m2);
-    if (w == nullptr) {
-      acc = unsafeInsert<K, V>(r.key, r.value, acc);
-      continue;
-    }
-    auto answer = hs::call(f, r.value, *w);
-    if (answer) acc = unsafeInsert<K, V>(r.key, hs::toCell<V>(std::move(*answer)), acc);
-  }
-  return acc;
+  return differenceWithFold<false, K, V, W>(f, m1, m2);
 }
 
 // ---- Submap tests --------------------------------------------------------------------------

@@ -7,3 +7,5 @@
 #include "vantrel/map/internal/strict/errors.hpp"
 #include "vantrel/map/internal/strict/single.hpp"
 #include "vantrel/map/internal/strict/transform.hpp"
+#include "vantrel/map/internal/strict/intersection.hpp"
+#include "vantrel/map/internal/strict/union.hpp"

@@ -6,6 +6,7 @@
 #include <bit>
 #include <concepts>
 #include <cstdint>
+#include <exception>
 #include <initializer_list>
 #include <iterator>
 #include <ranges>
@@ -24,11 +25,19 @@ namespace vantrel::internal {
 
 // What a key held by both maps receives: `combine(kept key, left cell, right cell)` gives the cell
 // to store. `keepLeftLeaf` marks the plain union, where two leaves of one key give the left leaf
-// itself.
+// itself. `sideHash` reads the hash of the node that meets a branch node, and `unmatched` stands
+// for a pairing of nodes of no trie kind; valid tries reach neither of those guards, so this
+// policy trusts its input and a policy of its own may raise errors there.
 template <class G, bool KeepLeftLeaf>
 struct UnionCombine {
   static constexpr bool keepLeftLeaf = KeepLeftLeaf;
   G combine;
+
+  template <class K, class V>
+  static KeyHash sideHash(const HashMap<K, V>& t) noexcept {
+    return wordOf(t);
+  }
+  [[noreturn]] static void unmatched() noexcept { std::terminate(); }
 };
 
 template <class K, class V>
@@ -76,7 +85,7 @@ HashMap<K, V> unionSameHash(const P& p, const HashMap<K, V>& t1, const HashMap<K
 template <bool SideIsLeft, class K, class V, class P>
 HashMap<K, V> unionIntoBranch(const P& p, LevelShift s, const HashMap<K, V>& branch,
                               const HashMap<K, V>& side) {
-  const KeyHash h = wordOf(side);
+  const KeyHash h = p.sideHash(side);
   const Children<K, V>& a = childrenOf(branch);
   auto below = [&](const HashMap<K, V>& child) {
     if constexpr (SideIsLeft)
@@ -137,9 +146,11 @@ HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const
     if (h1 == h2) return unionSameHash<K, V>(p, t1, t2);
     return joinDifferentHashes<K, V>(s, h1, h2, t1, t2);
   }
-  if (side1) return unionIntoBranch<true, K, V>(p, s, t2, t1);
-  if (side2) return unionIntoBranch<false, K, V>(p, s, t1, t2);
-  return unionBranches<K, V>(p, s, t1, t2);
+  const bool inner1 = isInner(t1), inner2 = isInner(t2);
+  if (inner1 && inner2) return unionBranches<K, V>(p, s, t1, t2);
+  if (inner1) return unionIntoBranch<false, K, V>(p, s, t1, t2);
+  if (inner2) return unionIntoBranch<true, K, V>(p, s, t2, t1);
+  p.unmatched();
 }
 
 // ---- The public unions -----------------------------------------------------------------------
