@@ -14,3 +14,6 @@
 #include "vantrel/map/internal/hashing.hpp"
 #include "vantrel/map/internal/text.hpp"
 #include "vantrel/map/internal/classes.hpp"
+#include "vantrel/map/internal/union.hpp"
+#include "vantrel/map/internal/intersection.hpp"
+#include "vantrel/map/internal/difference.hpp"

@@ -57,4 +57,19 @@ using internal::rnf;
 using internal::liftRnf;
 using internal::liftRnf2;
 
+// Union, intersection, difference and submap tests.
+using internal::union_;
+using internal::unionWith;
+using internal::unionWithKey;
+using internal::unions;
+
+using internal::intersection;
+using internal::intersectionWith;
+using internal::intersectionWithKey;
+
+using internal::difference;
+using internal::differenceWith;
+using internal::isSubmapOf;
+using internal::isSubmapOfBy;
+
 }  // namespace vantrel::lazy

@@ -1,0 +1,155 @@
+// Difference and submap tests. The differences are bulk builders: each key of the first map is
+// looked up in the second, and the kept pairs go into a private accumulator in place. The submap
+// tests walk both tries in step by the stored hashes and stop at the first failure.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+#include "hs/call.hpp"
+#include "vantrel/map/internal/insert.hpp"
+#include "vantrel/map/internal/intersection.hpp"
+#include "vantrel/map/internal/iterate.hpp"
+#include "vantrel/map/internal/lookup.hpp"
+#include "vantrel/map/internal/nodes.hpp"
+
+namespace vantrel::internal {
+
+// ---- Differences ---------------------------------------------------------------------------
+
+// The pairs of the first map whose key the second map lacks: always a newly built map (the shared
+// empty map when nothing is kept), with the first map's keys and value cells.
+template <class K, class V, class W>
+HashMap<K, V> difference(const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
+  HashMap<K, V> acc;
+  for (const L<K, V>& r : m1)
+    if (lookupU<K, W>(r.key, m2) == nullptr) acc = unsafeInsert<K, V>(r.key, r.value, acc);
+  return acc;
+}
+
+// As difference; a key of both maps asks f(first value, second value): absent drops the pair,
+// present gives its new value. f is called once per common key, in the first map's trie order;
+// with hs::onCells it receives cells and answers an optional cell, else values and an optional
+// value.
+template <class K, class V, class W, class F>
+HashMap<K, V> differenceWith(F f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
+  HashMap<K, V> acc;
+  for (const L<K, V>& r : m1) {
+    const hs::Lazy<W>* w = lookupU<K, W>(r.key, m2);
+    if (w == nullptr) {
+      acc = unsafeInsert<K, V>(r.key, r.value, acc);
+      continue;
+    }
+    auto answer = hs::call(f, r.value, *w);
+    if (answer) acc = unsafeInsert<K, V>(r.key, hs::toCell<V>(std::move(*answer)), acc);
+  }
+  return acc;
+}
+
+// ---- Submap tests --------------------------------------------------------------------------
+
+// Every child of the first branch node has a counterpart in the second (a1's chunks a subset of
+// b2's) and cmp2(child of a1, child of a2) holds for each pair, in ascending chunk order, stopping
+// at the first failure. b2 must not be zero.
+template <class K, class V1, class V2, class C2>
+bool submapBitmapIndexed(C2&& cmp2, ChildBitmap b1, const Children<K, V1>& a1, ChildBitmap b2,
+                         const Children<K, V2>& a2) {
+  if ((b1 | b2) != b2) return false;
+  std::uint32_t i1 = 0, i2 = 0;
+  for (ChildBitmap rest = b2; rest != 0; rest &= rest - 1) {
+    const ChildBitmap m = rest & (~rest + 1);
+    if ((b1 & m) != 0) {
+      if (!cmp2(a1[i1], a2[i2])) return false;
+      ++i1;
+    }
+    ++i2;
+  }
+  return true;
+}
+
+// Every key of a1 is in a2 and cmp(a1 value, a2 value) holds; a1 longer than a2 fails before any
+// key is compared.
+template <class K, class V1, class V2, class C>
+bool subsetArray(C& cmp, const Entries<K, V1>& a1, const Entries<K, V2>& a2) {
+  if (a1.size() > a2.size()) return false;
+  for (const L<K, V1>& e1 : a1) {
+    const L<K, V2>* found = nullptr;
+    for (const L<K, V2>& e2 : a2)
+      if (e1.key == e2.key) {
+        found = &e2;
+        break;
+      }
+    if (found == nullptr || !hs::call(cmp, e1.value, found->value)) return false;
+  }
+  return true;
+}
+
+template <class K, class V1, class V2, class C>
+bool submapWalk(C& cmp, LevelShift s, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
+  const Kind k1 = kindOf(t1);
+  if (k1 == Kind::Empty) return true;
+  const Kind k2 = kindOf(t2);
+  if (k2 == Kind::Empty) return false;
+  auto below = [&cmp, s](const HashMap<K, V1>& c1, const HashMap<K, V2>& c2) {
+    return submapWalk<K, V1, V2>(cmp, nextShift(s), c1, c2);
+  };
+  switch (k1) {
+    case Kind::Leaf: {
+      const L<K, V1>& r1 = leafOf(t1);
+      const L<K, V2>* r2 = probeFrom(wordOf(t1), r1.key, s, t2);
+      return r2 != nullptr && hs::call(cmp, r1.value, r2->value);
+    }
+    case Kind::Collision: {
+      // Down the collision's hash path to a node that is not a branch node.
+      const KeyHash h1 = wordOf(t1);
+      const HashMap<K, V2>* t = &t2;
+      for (LevelShift level = s;; level = nextShift(level)) {
+        const Kind k = kindOf(*t);
+        if (k == Kind::BitmapIndexed) {
+          const ChildBitmap b = wordOf(*t), m = mask(h1, level);
+          if ((b & m) == 0) return false;
+          t = &childrenOf(*t)[static_cast<std::size_t>(sparseIndex(b, m))];
+        } else if (k == Kind::Full) {
+          t = &childrenOf(*t)[static_cast<std::size_t>(index(h1, level))];
+        } else {
+          // A collision holds at least two keys, so a single leaf never holds it.
+          if (k != Kind::Collision || wordOf(*t) != h1) return false;
+          return subsetArray<K, V1, V2>(cmp, entriesOf(t1), entriesOf(*t));
+        }
+      }
+    }
+    case Kind::BitmapIndexed:
+      if (k2 == Kind::BitmapIndexed || k2 == Kind::Full)
+        return submapBitmapIndexed<K, V1, V2>(below, wordOf(t1), childrenOf(t1),
+                                              k2 == Kind::Full ? fullBitmap : wordOf(t2),
+                                              childrenOf(t2));
+      return false;
+    case Kind::Full:
+      if (k2 == Kind::Full)
+        return submapBitmapIndexed<K, V1, V2>(below, fullBitmap, childrenOf(t1), fullBitmap,
+                                              childrenOf(t2));
+      return false;
+    default:
+      return false;
+  }
+}
+
+// Every key of the first map is in the second, with a value that cmp(first value, second value)
+// accepts. cmp is called at most once per pair of the first map, in its trie order, and never
+// after the first False; with hs::onCells it receives the cells. No key is hashed.
+template <class K, class V1, class V2, class C>
+bool isSubmapOfBy(C cmp, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
+  return submapWalk<K, V1, V2>(cmp, 0, m1, m2);
+}
+
+// isSubmapOfBy with the value type's ==, the first map's value on the left.
+template <class K, class V>
+bool isSubmapOf(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
+  auto eq = [](const V& x1, const V& x2) -> bool { return x1 == x2; };
+  return submapWalk<K, V, V>(eq, 0, m1, m2);
+}
+
+}  // namespace vantrel::internal

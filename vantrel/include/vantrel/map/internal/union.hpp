@@ -1,0 +1,278 @@
+// Union: one walk down both tries at once. Children that only one side holds go into the result
+// as the same objects; new nodes are built only where the two tries meet. The walk steers by the
+// hashes stored in the nodes and never hashes a key.
+#pragma once
+
+#include <bit>
+#include <concepts>
+#include <cstdint>
+#include <initializer_list>
+#include <iterator>
+#include <ranges>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "hs/call.hpp"
+#include "hs/error.hpp"
+#include "hs/semigroup.hpp"
+#include "vantrel/map/internal/array.hpp"
+#include "vantrel/map/internal/nodes.hpp"
+
+namespace vantrel::internal {
+
+// What a key held by both maps receives: `combine(kept key, left cell, right cell)` gives the cell
+// to store. `keepLeftLeaf` marks the plain union, where two leaves of one key give the left leaf
+// itself.
+template <class G, bool KeepLeftLeaf>
+struct UnionCombine {
+  static constexpr bool keepLeftLeaf = KeepLeftLeaf;
+  G combine;
+};
+
+template <class K, class V>
+struct KeepLeftValue {
+  const hs::Lazy<V>& operator()(const K&, const hs::Lazy<V>& x1, const hs::Lazy<V>&) const noexcept {
+    return x1;
+  }
+};
+
+template <class K, class V, class P>
+HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const HashMap<K, V>& t2);
+
+// Two `Leaf`/`Collision` nodes of one hash. The left map's value always comes first in the
+// combination; the merged entry keeps the key of the `Leaf` side (the left key when both are
+// leaves, the left array's key when both are collisions).
+template <class K, class V, class P>
+HashMap<K, V> unionSameHash(const P& p, const HashMap<K, V>& t1, const HashMap<K, V>& t2) {
+  const Kind k1 = kindOf(t1), k2 = kindOf(t2);
+  if (k1 == Kind::Leaf && k2 == Kind::Leaf) {
+    const L<K, V>& l1 = leafOf(t1);
+    const L<K, V>& l2 = leafOf(t2);
+    if (l1.key == l2.key) {
+      if constexpr (P::keepLeftLeaf) return t1;
+      return leafNode<K, V>(wordOf(t1), l1.key, p.combine(l1.key, l1.value, l2.value));
+    }
+    return collision<K, V>(wordOf(t1), l1, l2);
+  }
+  if (k1 == Kind::Leaf) {
+    const L<K, V>& l1 = leafOf(t1);
+    return updateOrSnocWithKey<K, V>(p.combine, l1.key, l1.value, entriesOf(t2));
+  }
+  if (k2 == Kind::Leaf) {
+    const L<K, V>& l2 = leafOf(t2);
+    auto storedFirst = [&p](const K& k, const hs::Lazy<V>& right, const hs::Lazy<V>& stored) {
+      return p.combine(k, stored, right);
+    };
+    return updateOrSnocWithKey<K, V>(storedFirst, l2.key, l2.value, entriesOf(t1));
+  }
+  return updateOrConcatWithKey<K, V>(p.combine, entriesOf(t1), entriesOf(t2));
+}
+
+// A `Leaf` or `Collision` (`side`, hash h) meeting a branch node: placed into a free chunk as it
+// is, or merged with the child on its path. It keeps its role: left when it comes from the left
+// map.
+template <bool SideIsLeft, class K, class V, class P>
+HashMap<K, V> unionIntoBranch(const P& p, LevelShift s, const HashMap<K, V>& branch,
+                              const HashMap<K, V>& side) {
+  const KeyHash h = wordOf(side);
+  const Children<K, V>& a = childrenOf(branch);
+  auto below = [&](const HashMap<K, V>& child) {
+    if constexpr (SideIsLeft)
+      return unionWalk<K, V>(p, nextShift(s), side, child);
+    else
+      return unionWalk<K, V>(p, nextShift(s), child, side);
+  };
+  if (kindOf(branch) == Kind::Full) {
+    const auto i = static_cast<std::uint32_t>(index(h, s));
+    return update32<K, V>(a, i, below(a[i]));
+  }
+  const ChildBitmap b = wordOf(branch), m = mask(h, s);
+  const auto i = static_cast<std::uint32_t>(sparseIndex(b, m));
+  if ((b & m) == 0)
+    return bitmapIndexedOrFull<K, V>(
+        b | m, copyInsert(Kind::BitmapIndexed, b | m, a.slots(), a.size(), i, side));
+  return bitmapIndexed<K, V>(
+      b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, below(a[i])));
+}
+
+// Two branch nodes: one slot per chunk of either; chunks of both merge one level down, the others
+// take the child as it is. A `Full` side counts with the full bitmap.
+template <class K, class V, class P>
+HashMap<K, V> unionBranches(const P& p, LevelShift s, const HashMap<K, V>& t1,
+                            const HashMap<K, V>& t2) {
+  const ChildBitmap b1 = kindOf(t1) == Kind::Full ? fullBitmap : wordOf(t1);
+  const ChildBitmap b2 = kindOf(t2) == Kind::Full ? fullBitmap : wordOf(t2);
+  const ChildBitmap b = b1 | b2;
+  const Children<K, V>& a1 = childrenOf(t1);
+  const Children<K, V>& a2 = childrenOf(t2);
+  ChildBuilder<K, V> out(Kind::BitmapIndexed, b, static_cast<std::uint32_t>(std::popcount(b)));
+  std::uint32_t i1 = 0, i2 = 0;
+  for (ChildBitmap rest = b; rest != 0; rest &= rest - 1) {
+    const ChildBitmap m = rest & (~rest + 1);
+    const bool left = (b1 & m) != 0, right = (b2 & m) != 0;
+    if (left && right) {
+      out.emplace(unionWalk<K, V>(p, nextShift(s), a1[i1], a2[i2]));
+      ++i1;
+      ++i2;
+    } else if (left) {
+      out.emplace(a1[i1++]);
+    } else {
+      out.emplace(a2[i2++]);
+    }
+  }
+  return bitmapIndexedOrFull<K, V>(b, out.finish());
+}
+
+template <class K, class V, class P>
+HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const HashMap<K, V>& t2) {
+  const Kind k1 = kindOf(t1), k2 = kindOf(t2);
+  if (k2 == Kind::Empty) return t1;
+  if (k1 == Kind::Empty) return t2;
+  const bool side1 = k1 == Kind::Leaf || k1 == Kind::Collision;
+  const bool side2 = k2 == Kind::Leaf || k2 == Kind::Collision;
+  if (side1 && side2) {
+    const KeyHash h1 = wordOf(t1), h2 = wordOf(t2);
+    if (h1 == h2) return unionSameHash<K, V>(p, t1, t2);
+    return joinDifferentHashes<K, V>(s, h1, h2, t1, t2);
+  }
+  if (side1) return unionIntoBranch<true, K, V>(p, s, t2, t1);
+  if (side2) return unionIntoBranch<false, K, V>(p, s, t1, t2);
+  return unionBranches<K, V>(p, s, t1, t2);
+}
+
+// ---- The public unions -----------------------------------------------------------------------
+
+// Every key of either map; a key of both keeps the left map's value (the right one is dropped
+// unevaluated).
+template <class K, class V>
+HashMap<K, V> union_(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
+  const UnionCombine<KeepLeftValue<K, V>, true> p{{}};
+  return unionWalk<K, V>(p, 0, m1, m2);
+}
+
+// A key of both maps gets the deferred f(left value, right value); f is not called here.
+template <class K, class V, class F>
+HashMap<K, V> unionWith(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
+  auto g = [&f](const K&, const hs::Lazy<V>& x1, const hs::Lazy<V>& x2) {
+    return hs::deferCall<V>(f, x1, x2);
+  };
+  const UnionCombine<decltype(g), false> p{g};
+  return unionWalk<K, V>(p, 0, m1, m2);
+}
+
+// A key of both maps gets the deferred f(key, left value, right value), the key being the one the
+// result keeps; f is not called here.
+template <class K, class V, class F>
+HashMap<K, V> unionWithKey(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
+  auto g = [&f](const K& k, const hs::Lazy<V>& x1, const hs::Lazy<V>& x2) {
+    return hs::deferCallWith<V>(f, std::tuple<K>(k), x1, x2);
+  };
+  const UnionCombine<decltype(g), false> p{g};
+  return unionWalk<K, V>(p, 0, m1, m2);
+}
+
+// The merge of two bitmap-addressed arrays: popcount(b1 | b2) slots in bit order; a position that
+// both fill holds f(a1 element, a2 element), called now from the lowest position up (with cells
+// under hs::onCells), the others the element as it is. The arrays must match their bitmaps.
+template <class F, class T>
+array::Array<T> unionArrayBy(F f, ChildBitmap b1, ChildBitmap b2, const array::Array<T>& a1,
+                             const array::Array<T>& a2) {
+  const ChildBitmap b = b1 | b2;
+  BlockBuilder<hs::Lazy<T>> out(Kind::Array, 0, static_cast<std::uint32_t>(std::popcount(b)));
+  std::uint32_t i1 = 0, i2 = 0;
+  for (ChildBitmap rest = b; rest != 0; rest &= rest - 1) {
+    const ChildBitmap m = rest & (~rest + 1);
+    const bool left = (b1 & m) != 0, right = (b2 & m) != 0;
+    if (left && right) {
+      out.emplace(hs::callToCell<T>(f, a1.slot(i1), a2.slot(i2)));
+      ++i1;
+      ++i2;
+    } else if (left) {
+      out.emplace(a1.slot(i1++));
+    } else {
+      out.emplace(a2.slot(i2++));
+    }
+  }
+  return array::Array<T>::adopt(out.finish());
+}
+
+// ---- Lists of maps ---------------------------------------------------------------------------
+
+template <class R>
+using MapOfRange = std::remove_cvref_t<std::ranges::range_reference_t<const R&>>;
+
+// The union of the maps from the front, one accumulator: a key of several maps gets the value of
+// the earliest. No maps give the empty map, one map that map itself.
+template <std::ranges::input_range R>
+MapOfRange<R> unions(const R& maps) {
+  MapOfRange<R> acc;
+  for (const auto& m : maps) acc = union_(acc, m);
+  return acc;
+}
+template <class K, class V>
+HashMap<K, V> unions(std::initializer_list<HashMap<K, V>> maps) {
+  return unions<std::initializer_list<HashMap<K, V>>>(maps);
+}
+
+// ---- Semigroup and monoid ------------------------------------------------------------------
+
+// The combination of the map semigroup: the union.
+template <class K, class V>
+HashMap<K, V> mappend(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
+  return union_(m1, m2);
+}
+template <class K, class V>
+HashMap<K, V> mempty() {
+  return HashMap<K, V>();
+}
+
+// m1 <> (m2 <> (... <> mn)), nested to the right.
+template <class K, class V>
+HashMap<K, V> sconcat(const hs::NonEmpty<HashMap<K, V>>& maps) {
+  if (maps.tail.empty()) return maps.head;
+  HashMap<K, V> acc = maps.tail.back();
+  for (std::size_t i = maps.tail.size() - 1; i > 0; --i) acc = union_(maps.tail[i - 1], acc);
+  return union_(maps.head, acc);
+}
+
+// m1 <> (m2 <> (... <> (mn <> mempty))); no maps give the empty map.
+template <class K, class V>
+HashMap<K, V> mconcat(const std::vector<HashMap<K, V>>& maps) {
+  HashMap<K, V> acc;
+  for (std::size_t i = maps.size(); i > 0; --i) acc = union_(maps[i - 1], acc);
+  return acc;
+}
+template <class K, class V>
+HashMap<K, V> mconcat(std::initializer_list<HashMap<K, V>> maps) {
+  return mconcat(std::vector<HashMap<K, V>>(maps));
+}
+
+// Union is idempotent: a positive count gives the map itself, zero the empty map; a negative count
+// is the base library's error for repeating an idempotent monoid.
+template <std::integral N, class K, class V>
+HashMap<K, V> stimes(N n, const HashMap<K, V>& m) {
+  if (n > N(0)) return m;
+  if (n == N(0)) return HashMap<K, V>();
+  hs::errorWithoutStackTrace("stimesIdempotentMonoid: negative multiplier");
+}
+
+}  // namespace vantrel::internal
+
+template <class K, class V>
+struct hs::Semigroup<vantrel::HashMap<K, V>> {
+  using Map = vantrel::HashMap<K, V>;
+  static Map mappend(const Map& a, const Map& b) { return vantrel::internal::union_(a, b); }
+  static Map sconcat(const hs::NonEmpty<Map>& xs) { return vantrel::internal::sconcat(xs); }
+  template <std::integral N>
+  static Map stimes(N n, const Map& m) {
+    return vantrel::internal::stimes(n, m);
+  }
+};
+template <class K, class V>
+struct hs::Monoid<vantrel::HashMap<K, V>> {
+  using Map = vantrel::HashMap<K, V>;
+  static Map mempty() { return Map(); }
+  static Map mconcat(const std::vector<Map>& xs) { return vantrel::internal::mconcat(xs); }
+};

@@ -1,0 +1,216 @@
+// Union, intersection, difference and the submap tests against std::unordered_map over random
+// maps, the validity checker on every result.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "testing/keys.hpp"
+#include "vantrel/map/internal.hpp"
+#include "vantrel/map/internal/debug.hpp"
+#include "vantrel/map/lazy.hpp"
+
+namespace {
+
+using testing_support::Key;
+namespace I = vantrel::internal;
+namespace L = vantrel::lazy;
+using Map = vantrel::HashMap<Key, std::int64_t>;
+using Model = std::unordered_map<std::int64_t, std::int64_t>;
+
+struct HashSpace {
+  const char* name;
+  std::function<std::uint64_t(std::int64_t)> of;
+};
+
+class WholeMapModelTest : public ::testing::TestWithParam<HashSpace> {};
+
+void expectSame(const Map& m, const Model& model, const std::string& what) {
+  const auto v = I::debug::valid(m);
+  ASSERT_TRUE(v.isValid()) << what << ": invariant " << static_cast<int>(v.error().tag)
+                           << " at path length " << v.path().lengthInBits;
+  ASSERT_EQ(L::size(m), static_cast<std::int64_t>(model.size())) << what;
+  for (const auto& rec : m) {
+    const auto it = model.find(rec.key.id);
+    ASSERT_TRUE(it != model.end()) << what << ": extra key " << rec.key.id;
+    ASSERT_EQ(*rec.value, it->second) << what << ": key " << rec.key.id;
+  }
+}
+
+template <class F>
+Model zipModel(const Model& a, const Model& b, F f) {
+  Model out;
+  for (const auto& [k, x] : a)
+    if (const auto it = b.find(k); it != b.end()) {
+      if (const std::optional<std::int64_t> r = f(k, x, it->second)) out[k] = *r;
+    }
+  return out;
+}
+
+TEST_P(WholeMapModelTest, AgreesWithTheModel) {
+  const HashSpace space = GetParam();
+  for (std::uint64_t seed = 1; seed <= 300; ++seed) {
+    std::mt19937_64 rng(seed);
+    const auto k = [&](std::int64_t id) { return Key{id, space.of(id), 0}; };
+    const auto randomModel = [&] {
+      Model m;
+      const std::uint64_t n = rng() % 50;
+      for (std::uint64_t i = 0; i < n; ++i)
+        m[static_cast<std::int64_t>(rng() % 70)] = static_cast<std::int64_t>(rng() % 9);
+      return m;
+    };
+    const auto build = [&](const Model& model) {
+      std::vector<std::pair<Key, std::int64_t>> pairs;
+      for (const auto& [id, v] : model) pairs.emplace_back(k(id), v);
+      std::shuffle(pairs.begin(), pairs.end(), rng);  // collisions in varying order
+      return L::fromList(pairs);
+    };
+    const Model a = randomModel();
+    Model b = randomModel();
+    if (seed % 3 == 0) b.insert(a.begin(), a.end());  // often a submap
+    if (seed % 5 == 0) b = a;
+    const Model c = randomModel();
+    const Map ma = build(a), mb = build(b), mc = build(c);
+    const std::string at = std::string(space.name) + " seed " + std::to_string(seed) + ": ";
+
+    Model u = a;
+    u.insert(b.begin(), b.end());  // the left value wins
+    expectSame(L::union_(ma, mb), u, at + "union");
+    Model uw = u;
+    for (const auto& [id, x] : zipModel(a, b, [](std::int64_t, std::int64_t x, std::int64_t y) {
+           return std::optional<std::int64_t>(x * 3 - y);
+         }))
+      uw[id] = x;
+    expectSame(L::unionWith([](std::int64_t x, std::int64_t y) { return x * 3 - y; }, ma, mb), uw,
+               at + "unionWith");
+    Model uk = u;
+    for (const auto& [id, x] : zipModel(a, b, [](std::int64_t id, std::int64_t x, std::int64_t y) {
+           return std::optional<std::int64_t>(id * 100 + x * 10 + y);
+         }))
+      uk[id] = x;
+    expectSame(L::unionWithKey([](const Key& key, std::int64_t x, std::int64_t y) { return key.id * 100 + x * 10 + y; },
+                               ma, mb),
+               uk, at + "unionWithKey");
+    Model u3 = u;
+    u3.insert(c.begin(), c.end());
+    expectSame(L::unions({ma, mb, mc}), u3, at + "unions");
+    expectSame(I::mconcat({ma, mb, mc}), u3, at + "mconcat");
+
+    const Model inter = zipModel(a, b, [](std::int64_t, std::int64_t x, std::int64_t) {
+      return std::optional<std::int64_t>(x);
+    });
+    const Map mi = L::intersection(ma, mb);
+    expectSame(mi, inter, at + "intersection");
+    expectSame(L::intersectionWith([](std::int64_t x, std::int64_t y) { return x * 7 + y; }, ma, mb),
+               zipModel(a, b, [](std::int64_t, std::int64_t x, std::int64_t y) {
+                 return std::optional<std::int64_t>(x * 7 + y);
+               }),
+               at + "intersectionWith");
+    const auto keyed = [](std::int64_t id, std::int64_t x, std::int64_t y) {
+      return std::optional<std::int64_t>(id * 1000 + x * 10 + y);
+    };
+    const auto keyedFn = [](const Key& key, std::int64_t x, std::int64_t y) { return key.id * 1000 + x * 10 + y; };
+    expectSame(L::intersectionWithKey(keyedFn, ma, mb), zipModel(a, b, keyed), at + "intersectionWithKey");
+    expectSame(I::intersectionWithKeyU(keyedFn, ma, mb), zipModel(a, b, keyed), at + "intersectionWithKey#");
+
+    Model diff = a;
+    for (const auto& [id, x] : b) diff.erase(id);
+    expectSame(L::difference(ma, mb), diff, at + "difference");
+    Model diffWith = diff;
+    for (const auto& [id, x] : zipModel(a, b, [](std::int64_t, std::int64_t x, std::int64_t y) {
+           return (x + y) % 3 == 0 ? std::nullopt : std::optional<std::int64_t>(x - y);
+         }))
+      diffWith[id] = x;
+    expectSame(L::differenceWith(
+                   [](std::int64_t x, std::int64_t y) {
+                     return (x + y) % 3 == 0 ? std::nullopt : std::optional<std::int64_t>(x - y);
+                   },
+                   ma, mb),
+               diffWith, at + "differenceWith");
+
+    const auto submap = [](const Model& x, const Model& y, auto rel) {
+      for (const auto& [id, v] : x) {
+        const auto it = y.find(id);
+        if (it == y.end() || !rel(v, it->second)) return false;
+      }
+      return true;
+    };
+    const auto eq = [](std::int64_t x, std::int64_t y) { return x == y; };
+    const auto le = [](std::int64_t x, std::int64_t y) { return x <= y; };
+    EXPECT_EQ(L::isSubmapOf(ma, mb), submap(a, b, eq)) << at << "isSubmapOf";
+    EXPECT_EQ(L::isSubmapOf(mb, ma), submap(b, a, eq)) << at << "isSubmapOf, swapped";
+    EXPECT_EQ(L::isSubmapOfBy(le, ma, mb), submap(a, b, le)) << at << "isSubmapOfBy";
+    EXPECT_TRUE(L::isSubmapOf(mi, ma)) << at;
+    EXPECT_TRUE(L::isSubmapOf(ma, L::union_(ma, mb))) << at;
+    if (HasFatalFailure()) return;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HashSpaces, WholeMapModelTest,
+    ::testing::Values(HashSpace{"tiny", [](std::int64_t id) { return static_cast<std::uint64_t>(id % 5); }},
+                      HashSpace{"highBits",
+                                [](std::int64_t id) {
+                                  return static_cast<std::uint64_t>(id % 7) << 59 |
+                                         static_cast<std::uint64_t>(id % 4) << 62;
+                                }},
+                      HashSpace{"spread",
+                                [](std::int64_t id) {
+                                  return static_cast<std::uint64_t>(id) * 0x9E3779B97F4A7C15ULL;
+                                }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// A key whose == throws when either operand has the chosen id.
+struct Touchy {
+  int id;
+  static inline int throwAt = -1;
+  friend bool operator==(const Touchy& a, const Touchy& b) {
+    if (a.id == throwAt || b.id == throwAt) throw std::runtime_error("==");
+    return a.id == b.id;
+  }
+};
+
+}  // namespace
+
+template <>
+struct hs::Hashable<Touchy> {
+  static std::int64_t hash(const Touchy& t) { return t.id % 4; }  // collisions everywhere
+  static std::int64_t hashWithSalt(std::int64_t s, const Touchy& t) { return hs::saltedWordHash(s, hash(t)); }
+};
+
+namespace {
+
+TEST(WholeMapFailure, ThrowingEqualityLeavesTheInputsUntouched) {
+  std::vector<std::pair<Touchy, int>> left, right;
+  for (int i = 0; i < 40; ++i) left.push_back({Touchy{i}, i});
+  for (int i = 20; i < 60; ++i) right.push_back({Touchy{i}, -i});
+  const auto a = L::fromList(left), b = L::fromList(right);
+  const auto part = L::fromList(std::vector<std::pair<Touchy, int>>(left.begin() + 30, left.end()));
+  Touchy::throwAt = 33;
+  EXPECT_THROW(L::union_(a, b), std::runtime_error);
+  EXPECT_THROW(L::unionWith([](int x, int) { return x; }, a, b), std::runtime_error);
+  EXPECT_THROW(L::intersection(a, b), std::runtime_error);
+  EXPECT_THROW(I::intersectionWithKeyU([](const Touchy&, int x, int) { return x; }, a, b), std::runtime_error);
+  EXPECT_THROW(L::difference(a, b), std::runtime_error);
+  EXPECT_THROW(L::isSubmapOf(part, a), std::runtime_error);
+  Touchy::throwAt = -1;
+  for (const auto* m : {&a, &b}) {
+    EXPECT_EQ(L::size(*m), 40);
+    EXPECT_TRUE(I::debug::valid(*m).isValid());
+  }
+  EXPECT_EQ(L::size(L::union_(a, b)), 60);
+}
+
+}  // namespace
