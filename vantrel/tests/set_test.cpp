@@ -174,6 +174,82 @@ TEST(SetKeptElement, FromListAndMap) {
   EXPECT_EQ(shape(S::map(image, three).asMap()), "C[100,101]");
 }
 
+TEST(SetAlgebra, IdentityAndKeptElement) {
+  const KSet s = base();
+  const KSet e;
+  const Key a2 = key(1, 1, 11), b2 = key(2, 2, 21), c2 = key(3, 2, 31);
+  // b2 alone under chunk 2 of a branch; a2 alone as a root Leaf.
+  const KSet right = S::fromList({b2, key(7, 7, 70)});
+  struct Case {
+    const char* what;
+    KSet got;
+    std::int64_t id;
+    int tag;  // of the element kept, -1: absent
+  };
+  const Case cases[] = {
+      {"union: two Leaves keep the left", S::union_(S::singleton(a), S::singleton(a2)), 1, 10},
+      {"union: a left Collision meeting a right Leaf takes the right",
+       S::union_(S::fromList({b, c}), S::singleton(b2)), 2, 21},
+      {"union: a left Leaf meeting a right Collision keeps the left",
+       S::union_(S::singleton(b), S::fromList({b2, c2})), 2, 20},
+      {"union: two Collisions keep the left", S::union_(S::fromList({b, c}), S::fromList({c2, b2})), 3,
+       30},
+      {"union: a branch and a branch keep the left", S::union_(s, S::fromList({a2, key(9, 9)})), 1, 10},
+      {"unions: the earliest set's element",
+       S::unions({S::singleton(a), S::singleton(a2), S::singleton(key(1, 1, 12))}), 1, 10},
+      {"intersection: a left Leaf keeps the left", S::intersection(S::singleton(a), S::fromList({a2, d})), 1, 10},
+      {"intersection: a right lone Leaf facing a branch takes the right",
+       S::intersection(s, S::singleton(a2)), 1, 11},
+      {"intersection: a right lone Leaf facing a Collision takes the right",
+       S::intersection(S::fromList({b, c}), S::singleton(b2)), 2, 21},
+      {"intersection: two Collisions keep the left", S::intersection(S::fromList({b, c}), S::fromList({c2, b2})),
+       3, 30},
+      {"intersection: branches down to two Leaves keep the left",
+       S::intersection(s, S::fromList({key(4, 33, 41), key(8, 65)})), 4, 40},
+      {"intersection: branches, then a right Leaf facing a Collision", S::intersection(s, right), 2, 21},
+      {"difference keeps the left", S::difference(s, right), 1, 10},
+      {"difference drops", S::difference(s, right), 2, -1},
+  };
+  for (const Case& t : cases) {
+    EXPECT_EQ(storedTag(t.got, t.id), t.tag) << t.what;
+    EXPECT_TRUE(valid(t.got)) << t.what;
+    EXPECT_TRUE(sharesUnitCell(t.got)) << t.what;
+  }
+  // The right element takes the left one's place in the collision.
+  EXPECT_EQ(shape(S::union_(S::fromList({b, c}), S::singleton(b2)).asMap()), "C[2,3]");
+
+  struct Same {
+    const char* what;
+    KSet input, got;
+    bool same;
+  };
+  const Same identities[] = {
+      {"union with the empty set on the right", s, S::union_(s, e), true},
+      {"union with the empty set on the left", s, S::union_(e, s), true},
+      {"union with itself", s, S::union_(s, s), false},
+      {"unions of one set", s, S::unions({s}), true},
+      {"difference from the empty set", s, S::difference(s, e), false},
+  };
+  for (const Same& t : identities) EXPECT_EQ(same(t.got, t.input), t.same) << t.what;
+  EXPECT_TRUE(S::union_(s, s) == s);
+  EXPECT_TRUE(S::difference(s, e) == s);
+  EXPECT_TRUE(S::null(S::intersection(s, e)));
+  EXPECT_TRUE(S::null(S::intersection(e, s)));
+  EXPECT_TRUE(S::null(S::unions(std::vector<KSet>{})));
+  EXPECT_TRUE(S::isSubsetOf(e, s));
+  EXPECT_TRUE(S::isSubsetOf(e, e));
+  EXPECT_TRUE(S::isSubsetOf(S::fromList({c, a}), s));
+  EXPECT_FALSE(S::isSubsetOf(s, S::fromList({c, a})));
+  EXPECT_FALSE(S::isSubsetOf(S::singleton(key(5, 2)), s));
+}
+
+TEST(SetAlgebra, SubsetDoesNotLookAtTheUnitCells) {
+  // Sets made from maps whose unit cells fail when forced.
+  const KMap failing = I::insert<Key, hs::Unit>(a, testing_support::throwing<hs::Unit>(), KMap{});
+  EXPECT_TRUE(S::isSubsetOf(S::fromMap(failing), base()));
+  EXPECT_TRUE(S::isSubsetOf(base(), S::union_(base(), S::fromMap(failing))));
+}
+
 TEST(SetMap, ImagesAreComputedAndInsertedInTrieOrder) {
   testing_support::keyLog().clear();
   std::vector<std::int64_t> seen;

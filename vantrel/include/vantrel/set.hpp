@@ -22,6 +22,12 @@ using internal::set::toMap;
 using internal::set::asMap;
 using internal::set::fromMap;
 
+using internal::set::union_;
+using internal::set::unions;
+using internal::set::difference;
+using internal::set::intersection;
+using internal::set::isSubsetOf;
+
 using internal::set::filter;
 using internal::set::map;
 using internal::set::fromList;

@@ -4,4 +4,5 @@
 
 #include "vantrel/set/internal/type.hpp"
 #include "vantrel/set/internal/ops.hpp"
+#include "vantrel/set/internal/algebra.hpp"
 #include "vantrel/set/internal/classes.hpp"
