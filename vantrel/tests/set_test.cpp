@@ -146,6 +146,18 @@ TEST(SetKeptElement, InsertAndErase) {
   EXPECT_EQ(shape(S::erase(key(1, 1), s).asMap()), "B6[L4,C[2,3]]");
 }
 
+TEST(SetKeptElement, AnEntryWithItsOwnUnitCellIsReplaced) {
+  // A map handed in with a unit cell of its own: re-inserting the element builds a new Leaf with
+  // the new element and the shared cell.
+  const KMap own = I::insert<Key, hs::Unit>(a, hs::Lazy<hs::Unit>(hs::unit), KMap{});
+  const KSet s = S::fromMap(own);
+  const KSet t = S::insert(key(1, 1, 11), s);
+  EXPECT_FALSE(same(t, s));
+  EXPECT_EQ(storedTag(t, 1), 11);
+  EXPECT_TRUE(sharesUnitCell(t));
+  EXPECT_TRUE(same(S::insert(key(1, 1, 12), t), t));
+}
+
 TEST(SetKeptElement, FromListAndMap) {
   struct Case {
     const char* what;
