@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "hs/classes1.hpp"
+#include "hs/either.hpp"
 #include "hs/foldable.hpp"
 #include "hs/functor.hpp"
 #include "hs/islist.hpp"
@@ -183,6 +188,377 @@ TEST(NFData, ForcesEveryDeferredValue) {
   int seen = 0;
   hs::liftRnf([&](int) { ++seen; }, std::optional<int>(3));
   EXPECT_EQ(seen, 1);
+}
+
+}  // namespace
+
+// ---- Applicatives and traversals -----------------------------------------------------------
+
+namespace {
+
+TEST(Applicative, ListRunsTheRestOnceAndGivesIndependentResults) {
+  int rests = 0;
+  const auto both = [&] { ++rests; return std::vector<int>{10, 20}; };
+  const auto sums = hs::liftA2([](int a, int b) { return a + b; }, V{1, 2}, both);
+  EXPECT_EQ(sums, V({11, 21, 12, 22}));
+  EXPECT_EQ(rests, 1);
+  EXPECT_TRUE(hs::liftA2([](int a, int b) { return a + b; }, V{}, both).empty());
+  EXPECT_EQ(rests, 1);  // no left result: the rest never runs
+
+  // Results share their common prefix while they are built; each comes out a value of its own.
+  std::vector<V> all = hs::traverse([](int x) { return V{x, x + 1}; }, V{1, 10, 100});
+  ASSERT_EQ(all.size(), 8u);
+  all[0][0] = -7;
+  all[0].push_back(5);
+  EXPECT_EQ(all[1], V({1, 10, 101}));
+  EXPECT_EQ(all[7], V({2, 11, 101}));
+}
+
+// Counts the copies made of it, so that a traversal that copies what it has gathered at every
+// step (quadratic work) shows.
+struct Counted {
+  int id = 0;
+  static inline long copies = 0;
+  explicit Counted(int i) : id(i) {}
+  Counted(const Counted& o) : id(o.id) { ++copies; }
+  Counted& operator=(const Counted& o) {
+    id = o.id;
+    ++copies;
+    return *this;
+  }
+};
+
+TEST(Applicative, TraversalsCostLinearWorkAndStack) {
+  const int n = 4000;
+  V xs(n);
+  for (int i = 0; i < n; ++i) xs[i] = i;
+  Counted::copies = 0;
+  const auto viaOptional = hs::traverse([](int x) { return std::optional<Counted>(Counted(x)); }, xs);
+  ASSERT_TRUE(viaOptional.has_value());
+  EXPECT_EQ(viaOptional->back().id, n - 1);
+  EXPECT_LT(Counted::copies, 8L * n);
+  Counted::copies = 0;
+  const auto viaIdentity = hs::traverse([](int x) { return hs::Identity<Counted>{Counted(x)}; }, xs);
+  EXPECT_EQ(viaIdentity.value[17].id, 17);
+  EXPECT_LT(Counted::copies, 8L * n);
+
+  // A state traversal runs its elements in a loop: a long one neither overflows the stack when
+  // run nor when destroyed.
+  const V big(200000, 1);
+  const auto numbered = hs::traverse(
+      [](int x) { return hs::State<int, int>{[x](int s) { return std::pair<int, int>{s + x, s + 1}; }}; },
+      big);
+  const auto [values, next] = numbered(0);
+  EXPECT_EQ(next, 200000);
+  EXPECT_EQ(values.back(), 200000);
+  EXPECT_EQ(hs::traverse([](int x) { return std::optional<int>(x); }, big)->size(), big.size());
+}
+
+TEST(Applicative, WriterAndConstCombineTheLeftEffectFirst) {
+  const auto w = hs::liftA2([](int a, int b) { return a * b; },
+                            hs::Writer<std::string, int>{2, "left;"},
+                            [] { return hs::Writer<std::string, int>{3, "right;"}; });
+  EXPECT_EQ(w.value, 6);
+  EXPECT_EQ(w.log, "left;right;");
+  const auto c = hs::traverse(
+      [](int x) { return hs::Const<std::string, int>{std::to_string(x)}; }, V{4, 5, 6});
+  EXPECT_EQ(c.value, "456");
+  EXPECT_EQ(hs::pure<hs::ConstTag<std::string>>(3).value, "");
+  EXPECT_EQ(hs::pure<hs::WriterTag<std::string>>(3), (hs::Writer<std::string, int>{3, ""}));
+  EXPECT_EQ(hs::sequenceA(std::vector<std::optional<int>>{1, std::nullopt}), std::nullopt);
+  EXPECT_EQ(hs::sequenceA(std::optional<V>(V{1, 2})), (std::vector<std::optional<int>>{1, 2}));
+  EXPECT_EQ(hs::sequenceA(std::optional<V>()), std::vector<std::optional<int>>{std::nullopt});
+}
+
+TEST(Functor, ReplaceValuesKeepsTheShape) {
+  EXPECT_EQ(hs::replaceValues(std::string("x"), V{1, 2}), (std::vector<std::string>{"x", "x"}));
+  EXPECT_EQ(hs::replaceValues(7, std::optional<std::string>()), std::nullopt);
+  const auto st = hs::replaceValues(
+      'c', hs::State<int, int>{[](int s) { return std::pair<int, int>{s, s * 2}; }});
+  EXPECT_EQ(st(4), (std::pair<char, int>{'c', 8}));
+}
+
+// ---- Folds ---------------------------------------------------------------------------------
+
+TEST(Foldable, FunctionsRunInElementOrder) {
+  std::vector<int> seen;
+  const auto f = [&](int x) {
+    seen.push_back(x);
+    return Tracked{std::to_string(x)};
+  };
+  Tracked::mappends = 0;
+  EXPECT_EQ(hs::foldMap<Tracked>(f, V{1, 2, 3, 4}).text, "(1<>(2<>(3<>4)))");
+  EXPECT_EQ(Tracked::mappends, 3);
+  EXPECT_EQ(seen, V({1, 2, 3, 4}));
+  EXPECT_EQ(hs::foldMap_<Tracked>(f, V{1, 2}).text, "((e<>1)<>2)");
+  EXPECT_EQ(hs::fold(std::vector<std::string>{"a", "b", "c"}), "abc");
+  EXPECT_EQ(hs::fold(std::vector<std::string>{}), "");
+}
+
+TEST(Foldable, LazyLeftFoldDefersAllButTheLast) {
+  int calls = 0;
+  const int last = hs::foldl([&](const hs::Lazy<int>&, int x) { ++calls; return x; }, 0, V{5, 6, 7});
+  EXPECT_EQ(last, 7);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(hs::foldl([](const hs::Lazy<int>& acc, int x) { return *acc * 10 + x; }, 0, V{1, 2, 3}), 123);
+  EXPECT_EQ(hs::foldl([](const hs::Lazy<int>& acc, int x) { return *acc + x; }, 9, V{}), 9);
+  EXPECT_EQ(hs::foldr_([](int x, int acc) { return acc * 10 + x; }, 0, V{1, 2, 3}), 321);
+  EXPECT_EQ(hs::foldr([](int x, const hs::Lazy<int>& r) { return x + *r; }, 4, std::optional<int>(3)), 7);
+}
+
+// Ordered by key only, so that the element a maximum or minimum returns can be told apart.
+struct Keyed {
+  int key;
+  char tag;
+  friend bool operator<(const Keyed& a, const Keyed& b) { return a.key < b.key; }
+};
+
+TEST(Foldable, OfEqualExtremesMaximumTakesTheLastAndMinimumTheFirst) {
+  const std::vector<Keyed> xs{{1, 'a'}, {3, 'b'}, {1, 'c'}, {3, 'd'}};
+  EXPECT_EQ(hs::maximum(xs).tag, 'd');
+  EXPECT_EQ(hs::minimum(xs).tag, 'a');
+  EXPECT_EQ(hs::foldr1([](int x, int a) { return x * 10 + a; }, V{7}), 7);
+  EXPECT_EQ(hs::sum(std::vector<double>{}), 0.0);
+  EXPECT_EQ(hs::product(std::vector<double>{}), 1.0);
+  EXPECT_FALSE(hs::elem(1, std::optional<int>()));
+  EXPECT_TRUE(hs::null(std::vector<int>{}));
+}
+
+// A container of at most one element whose instance has its own foldMap (ending in mempty) and
+// length; the other methods fall back to the defaults over toList.
+template <class A>
+struct Box {
+  std::optional<A> item;
+};
+struct BoxTag {
+  template <class X>
+  using apply = Box<X>;
+  static inline int lengths = 0;
+};
+
+}  // namespace
+
+template <class A>
+struct hs::TagOf<Box<A>> {
+  using type = BoxTag;
+  using value_type = A;
+};
+template <>
+struct hs::Foldable<BoxTag> {
+  template <class A>
+  static std::vector<A> toList(const Box<A>& b) {
+    if (!b.item) return {};
+    return {*b.item};
+  }
+  template <class M, class F, class A>
+  static M foldMap(F&& f, const Box<A>& b) {
+    if (!b.item) return hs::mempty<M>();
+    return hs::mappend<M>(f(*b.item), hs::mempty<M>());
+  }
+  template <class A>
+  static std::int64_t length(const Box<A>& b) {
+    ++BoxTag::lengths;
+    return b.item ? 1 : 0;
+  }
+};
+
+namespace {
+
+TEST(Foldable, AnInstanceOwnMethodsAreUsed) {
+  const Box<int> one{5};
+  EXPECT_EQ(hs::foldMap<Tracked>([](int x) { return Tracked{std::to_string(x)}; }, one).text, "(5<>e)");
+  BoxTag::lengths = 0;
+  EXPECT_EQ(hs::length(one), 1);
+  EXPECT_EQ(BoxTag::lengths, 1);
+  EXPECT_EQ(hs::maximum(one), 5);
+  EXPECT_EQ(hs::sum(one), 5);
+  try {
+    hs::foldl1([](int a, int) { return a; }, Box<int>{});
+    ADD_FAILURE() << "foldl1 of an empty box";
+  } catch (const hs::ProgramError& e) {
+    EXPECT_STREQ(e.what(), "foldl1: empty structure");
+    EXPECT_TRUE(e.callStack().entries().empty());
+  }
+}
+
+// ---- Semigroups ----------------------------------------------------------------------------
+
+// A sum that counts its combinations.
+struct Tally {
+  std::int64_t n;
+  static inline int mappends = 0;
+};
+
+}  // namespace
+
+template <>
+struct hs::Semigroup<Tally> {
+  static Tally mappend(const Tally& a, const Tally& b) {
+    ++Tally::mappends;
+    return {a.n + b.n};
+  }
+};
+
+namespace {
+
+TEST(Semigroup, RepetitionNestsAsTheDefaultDoes) {
+  const Tracked a{"a"};
+  EXPECT_EQ(hs::stimesDefault(1, a).text, "a");
+  EXPECT_EQ(hs::stimesDefault(3, a).text, "((a<>a)<>a)");
+  EXPECT_EQ(hs::stimesDefault(5, a).text, "(((a<>a)<>(a<>a))<>a)");
+  EXPECT_EQ(hs::stimesDefault(6, a).text, "(((a<>a)<>(a<>a))<>(a<>a))");
+  Tally::mappends = 0;
+  EXPECT_EQ(hs::stimesDefault(std::int64_t{1} << 40, Tally{1}).n, std::int64_t{1} << 40);
+  EXPECT_EQ(Tally::mappends, 40);  // repeated squaring, not 2^40 steps
+  Tally::mappends = 0;
+  EXPECT_EQ(hs::stimesDefault(std::uint16_t{1000}, Tally{1}).n, 1000);
+  EXPECT_LE(Tally::mappends, 20);
+}
+
+TEST(Semigroup, BaseInstancesRepeatAsTheBaseLibraryDoes) {
+  using OS = std::optional<std::string>;
+  EXPECT_EQ(hs::stimes(0, std::string("ab")), "");
+  EXPECT_EQ(hs::stimes(std::uint64_t{3}, std::string("ab")), "ababab");
+  EXPECT_EQ(hs::stimes(2, V{1, 2}), V({1, 2, 1, 2}));
+  EXPECT_EQ(hs::stimes(std::int64_t{1} << 60, std::string()), "");
+  EXPECT_EQ(hs::stimes(-4, OS()), OS());
+  EXPECT_EQ(hs::stimes(0, OS("ab")), OS());
+  EXPECT_EQ(hs::stimes(2, OS("ab")), OS("abab"));
+  EXPECT_EQ(hs::stimes(2, std::pair<std::string, V>{"x", {1}}), (std::pair<std::string, V>{"xx", {1, 1}}));
+  EXPECT_EQ(hs::stimes(0, hs::LT), hs::EQ);
+  EXPECT_EQ(hs::stimes(9, hs::GT), hs::GT);
+  EXPECT_EQ(hs::stimes(4, hs::Sum<int>{3}).value, 12);
+  EXPECT_EQ(hs::stimes(0, hs::Sum<int>{3}).value, 0);
+  EXPECT_EQ(hs::stimes(-2, hs::unit), hs::unit);
+  EXPECT_EQ(hs::stimesMonoid(std::uint8_t{0}, std::string("x")), "");
+  EXPECT_EQ(hs::stimesIdempotent(std::uint64_t{2}, std::string("x")), "x");
+  EXPECT_EQ(hs::stimesIdempotentMonoid(std::uint64_t{0}, std::string("x")), "");
+  EXPECT_EQ(hs::mconcat(std::vector<std::string>{}), "");
+  EXPECT_EQ(hs::mappend(OS(), OS("a")), OS("a"));
+  EXPECT_EQ(hs::mappend(hs::EQ, hs::GT), hs::GT);
+  struct Case {
+    std::function<void()> op;
+    const char* message;
+  };
+  const Case cases[] = {
+      {[] { hs::stimes(-1, std::string("x")); }, "stimes: [], negative multiplier"},
+      {[] { hs::stimes(-1, V{1}); }, "stimes: [], negative multiplier"},
+      {[] { hs::stimes(-1, OS("x")); }, "stimes: Maybe, negative multiplier"},
+      {[] { hs::stimes(-1, hs::LT); }, "stimesIdempotentMonoid: negative multiplier"},
+      {[] { hs::stimesDefault(std::uint64_t{0}, std::string("x")); }, "stimes: positive multiplier expected"},
+      {[] { hs::stimes(0, Tracked{"a"}); }, "stimes: positive multiplier expected"},
+  };
+  for (const Case& c : cases) {
+    try {
+      c.op();
+      ADD_FAILURE() << c.message;
+    } catch (const hs::ProgramError& e) {
+      EXPECT_STREQ(e.what(), c.message);
+    }
+  }
+}
+
+// ---- Lifted comparisons --------------------------------------------------------------------
+
+TEST(Lifted, ComparisonsStopAtTheFirstDecidingElement) {
+  int calls = 0;
+  const auto eqLen = [&](int n, const std::string& s) {
+    ++calls;
+    return static_cast<std::size_t>(n) == s.size();
+  };
+  EXPECT_TRUE(hs::liftEq(eqLen, V{1, 2}, std::vector<std::string>{"a", "bb"}));
+  calls = 0;
+  EXPECT_FALSE(hs::liftEq(eqLen, V{1, 2}, std::vector<std::string>{"a"}));
+  EXPECT_EQ(calls, 1);  // the common prefix is compared before the lengths decide
+  calls = 0;
+  EXPECT_FALSE(hs::liftEq(eqLen, V{3, 2}, std::vector<std::string>{"a", "bb"}));
+  EXPECT_EQ(calls, 1);
+  EXPECT_FALSE(hs::liftEq(eqLen, std::optional<int>(1), std::optional<std::string>()));
+
+  int seconds = 0;
+  const auto second = [&](int a, int b) {
+    ++seconds;
+    return hs::compare(a, b);
+  };
+  EXPECT_EQ(hs::liftCompare2(hs::Compare{}, second, std::pair<int, int>{1, 9}, std::pair<int, int>{2, 0}),
+            hs::LT);
+  EXPECT_EQ(seconds, 0);
+  EXPECT_EQ(hs::liftCompare2(hs::Compare{}, second, std::pair<int, int>{1, 9}, std::pair<int, int>{1, 0}),
+            hs::GT);
+  EXPECT_EQ(seconds, 1);
+  EXPECT_FALSE(hs::liftEq2(hs::Equal{}, eqLen, std::pair<int, int>{1, 2},
+                           std::pair<int, std::string>{2, "xy"}));
+  EXPECT_EQ(hs::liftCompare([](int a, const std::string& s) { return hs::compare<std::size_t>(a, s.size()); },
+                            V{1, 2}, std::vector<std::string>{"a", "bbb"}),
+            hs::LT);
+}
+
+// ---- Deep evaluation -----------------------------------------------------------------------
+
+TEST(NFData, ReachesCellsInsideEveryBaseContainer) {
+  int runs = 0;
+  const auto cell = [&] { return hs::delay([&] { return ++runs; }); };
+  const std::pair<hs::Lazy<int>, std::optional<hs::Lazy<int>>> p{cell(), cell()};
+  const std::tuple<int, hs::Lazy<int>, std::string> t{1, cell(), "s"};
+  const hs::Lazy<std::vector<hs::Lazy<int>>> nested = hs::delay([&] { return std::vector<hs::Lazy<int>>{cell()}; });
+  hs::rnf(p);
+  hs::rnf(t);
+  EXPECT_EQ(runs, 3);
+  EXPECT_TRUE(hs::force(nested)->at(0).evaluated());
+  EXPECT_EQ(runs, 4);
+  EXPECT_EQ(hs::deepseq(std::vector<hs::Lazy<int>>{cell()}, 'k'), 'k');
+  EXPECT_EQ(runs, 5);
+  const hs::Either<hs::Lazy<int>, int> left = hs::Left(cell());
+  hs::rnf(left);
+  EXPECT_TRUE(left.left().evaluated());
+  int lefts = 0;
+  int rights = 0;
+  hs::liftRnf2([&](const auto&) { ++lefts; }, [&](const auto&) { ++rights; },
+               hs::Either<int, int>(hs::Right(2)));
+  EXPECT_EQ(lefts, 0);
+  EXPECT_EQ(rights, 1);
+  // A failing cell's error surfaces through rnf.
+  const std::vector<hs::Lazy<int>> bad{hs::delay([]() -> int { throw std::runtime_error("boom"); })};
+  EXPECT_THROW(hs::rnf(bad), std::runtime_error);
+}
+
+// ---- List conversion -----------------------------------------------------------------------
+
+struct Bag {
+  std::vector<int> items;
+  static inline std::int64_t hinted = -1;
+};
+struct Hinted {
+  std::vector<char> items;
+};
+
+}  // namespace
+
+template <>
+struct hs::IsList<Bag> {
+  using Item = int;
+  static Bag fromList(const std::vector<int>& xs) { return {xs}; }
+  static std::vector<int> toList(const Bag& b) { return b.items; }
+};
+template <>
+struct hs::IsList<Hinted> {
+  using Item = char;
+  static Hinted fromList(const std::vector<char>& xs) { return {xs}; }
+  static Hinted fromListN(std::int64_t n, const std::vector<char>& xs) {
+    Bag::hinted = n;
+    return {xs};
+  }
+  static std::vector<char> toList(const Hinted& h) { return h.items; }
+};
+
+namespace {
+
+TEST(IsList, ConvertsBothWaysAndTakesTheCountAsAHint) {
+  EXPECT_EQ(hs::toItems(hs::fromList<Bag>({3, 1, 2})), V({3, 1, 2}));
+  EXPECT_EQ(hs::fromListN<Bag>(99, {4}).items, V({4}));
+  Bag::hinted = -1;
+  EXPECT_EQ(hs::toItems(hs::fromListN<Hinted>(2, {'a', 'b'})), (std::vector<char>{'a', 'b'}));
+  EXPECT_EQ(Bag::hinted, 2);
 }
 
 }  // namespace

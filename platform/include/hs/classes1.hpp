@@ -21,20 +21,22 @@ struct Eq2;
 template <class T, class Enable = void>
 struct Ord2;
 
-template <class E, class T>
-bool liftEq(E&& eq, const T& a, const T& b) {
+// The two structures may hold different element types (`liftEq(eq, F<A>, F<B>)`); the trait is
+// that of the first operand's type.
+template <class E, class T, class U>
+bool liftEq(E&& eq, const T& a, const U& b) {
   return Eq1<T>::liftEq(std::forward<E>(eq), a, b);
 }
-template <class C, class T>
-Ordering liftCompare(C&& cmp, const T& a, const T& b) {
+template <class C, class T, class U>
+Ordering liftCompare(C&& cmp, const T& a, const U& b) {
   return Ord1<T>::liftCompare(std::forward<C>(cmp), a, b);
 }
-template <class E1, class E2, class T>
-bool liftEq2(E1&& eq1, E2&& eq2, const T& a, const T& b) {
+template <class E1, class E2, class T, class U>
+bool liftEq2(E1&& eq1, E2&& eq2, const T& a, const U& b) {
   return Eq2<T>::liftEq2(std::forward<E1>(eq1), std::forward<E2>(eq2), a, b);
 }
-template <class C1, class C2, class T>
-Ordering liftCompare2(C1&& cmp1, C2&& cmp2, const T& a, const T& b) {
+template <class C1, class C2, class T, class U>
+Ordering liftCompare2(C1&& cmp1, C2&& cmp2, const T& a, const U& b) {
   return Ord2<T>::liftCompare2(std::forward<C1>(cmp1), std::forward<C2>(cmp2), a, b);
 }
 
@@ -52,21 +54,23 @@ struct Compare {
   }
 };
 
+// Element by element from the front, stopping at the first unequal pair or where a list ends.
 template <class A>
 struct Eq1<std::vector<A>> {
-  template <class E>
-  static bool liftEq(E&& eq, const std::vector<A>& a, const std::vector<A>& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
+  template <class E, class B>
+  static bool liftEq(E&& eq, const std::vector<A>& a, const std::vector<B>& b) {
+    for (std::size_t i = 0;; ++i) {
+      if (i == a.size()) return i == b.size();
+      if (i == b.size()) return false;
       if (!eq(a[i], b[i])) return false;
-    return true;
+    }
   }
 };
 // Lexicographic; a list that ends first is the smaller.
 template <class A>
 struct Ord1<std::vector<A>> {
-  template <class C>
-  static Ordering liftCompare(C&& cmp, const std::vector<A>& a, const std::vector<A>& b) {
+  template <class C, class B>
+  static Ordering liftCompare(C&& cmp, const std::vector<A>& a, const std::vector<B>& b) {
     for (std::size_t i = 0;; ++i) {
       if (i == a.size()) return i == b.size() ? EQ : LT;
       if (i == b.size()) return GT;
@@ -77,8 +81,8 @@ struct Ord1<std::vector<A>> {
 };
 template <class A>
 struct Eq1<std::optional<A>> {
-  template <class E>
-  static bool liftEq(E&& eq, const std::optional<A>& a, const std::optional<A>& b) {
+  template <class E, class B>
+  static bool liftEq(E&& eq, const std::optional<A>& a, const std::optional<B>& b) {
     if (!a || !b) return !a && !b;
     return eq(*a, *b);
   }
@@ -86,8 +90,8 @@ struct Eq1<std::optional<A>> {
 // Absent before present.
 template <class A>
 struct Ord1<std::optional<A>> {
-  template <class C>
-  static Ordering liftCompare(C&& cmp, const std::optional<A>& a, const std::optional<A>& b) {
+  template <class C, class B>
+  static Ordering liftCompare(C&& cmp, const std::optional<A>& a, const std::optional<B>& b) {
     if (!a) return b ? LT : EQ;
     if (!b) return GT;
     return cmp(*a, *b);
@@ -95,16 +99,19 @@ struct Ord1<std::optional<A>> {
 };
 template <class A, class B>
 struct Eq2<std::pair<A, B>> {
-  template <class E1, class E2>
-  static bool liftEq2(E1&& e1, E2&& e2, const std::pair<A, B>& x, const std::pair<A, B>& y) {
+  template <class E1, class E2, class C, class D>
+  static bool liftEq2(E1&& e1, E2&& e2, const std::pair<A, B>& x, const std::pair<C, D>& y) {
     return e1(x.first, y.first) && e2(x.second, y.second);
   }
 };
+// The second components are compared only when the first ones are equal.
 template <class A, class B>
 struct Ord2<std::pair<A, B>> {
-  template <class C1, class C2>
-  static Ordering liftCompare2(C1&& c1, C2&& c2, const std::pair<A, B>& x, const std::pair<A, B>& y) {
-    return thenCmp(c1(x.first, y.first), c2(x.second, y.second));
+  template <class C1, class C2, class C, class D>
+  static Ordering liftCompare2(C1&& c1, C2&& c2, const std::pair<A, B>& x,
+                               const std::pair<C, D>& y) {
+    const Ordering o = c1(x.first, y.first);
+    return o != EQ ? o : c2(x.second, y.second);
   }
 };
 

@@ -1,8 +1,9 @@
 // Foldable and traversable structures, keyed on type-constructor tags (see functor.hpp).
 //
-// A Foldable instance gives at least `toList`; the other methods default to definitions over it
-// unless the instance has its own. `foldr` hands the fold of the rest to its function deferred
-// (an hs::Lazy), so a function that ignores it never computes it.
+// A Foldable instance gives at least `toList`; every other method of the front doors below is
+// taken from the instance when it has its own, and otherwise defined over `toList`. The lazy
+// folds hand the fold of the rest to the caller's function as a deferred cell (an hs::Lazy): a
+// function that ignores it never computes it.
 #pragma once
 
 #include <cstdint>
@@ -19,136 +20,231 @@
 
 namespace hs {
 
-// Specialise per tag: `template <class TA> static std::vector<A> toList(const TA&)`, optionally
-// any of the other methods below.
+// Specialise per tag: `template <class A> static std::vector<A> toList(const F<A>&)` (a const
+// reference to a stored vector will do), optionally any of the methods below with the front
+// door's signature: foldr, foldl, foldr_, foldl_, foldMap<M>, foldMap_<M>, fold, foldr1, foldl1,
+// null, length, elem, maximum, minimum, sum, product.
 template <class Tag>
 struct Foldable;
 // Specialise per tag: `traverse(f, ta)`, the applicative deduced from f's result.
 template <class Tag>
 struct Traversable;
 
+// The elements in order (a reference to them when the structure stores them as a vector).
 template <class TA>
-auto toList(const TA& t) {
+decltype(auto) toList(const TA& t) {
   return Foldable<TagOfT<TA>>::toList(t);
 }
 
 namespace detail {
+template <class TA>
+using FoldableOf = Foldable<TagOfT<TA>>;
+
+template <class TA>
+std::shared_ptr<const std::vector<ElementOf<TA>>> sharedElements(const TA& t) {
+  return std::make_shared<const std::vector<ElementOf<TA>>>(hs::toList(t));
+}
+// The fold of elements i.. over z, deferred: built one cell per element as it is demanded.
 template <class Z, class F, class A>
 Lazy<Z> foldrRest(const F& f, const Lazy<Z>& z, std::shared_ptr<const std::vector<A>> xs,
                   std::size_t i) {
   if (i == xs->size()) return z;
   return Lazy<Z>::defer([f, z, xs, i]() -> Z { return f((*xs)[i], foldrRest<Z>(f, z, xs, i + 1)); });
 }
+// The fold of elements ..i-1 over z, deferred likewise.
+template <class Z, class F, class A>
+Lazy<Z> foldlInit(const F& f, const Lazy<Z>& z, std::shared_ptr<const std::vector<A>> xs,
+                  std::size_t i) {
+  if (i == 0) return z;
+  return Lazy<Z>::defer([f, z, xs, i]() -> Z { return f(foldlInit<Z>(f, z, xs, i - 1), (*xs)[i - 1]); });
+}
 }  // namespace detail
 
-// Lazy right fold: f(x, deferred fold of the rest).
+// Lazy right fold: f(x0, deferred fold of the rest); z when empty. f receives (element,
+// const hs::Lazy<Z>&). Forcing the whole rest nests one call per element; use foldr_ for
+// long structures whose every element is needed.
 template <class F, class Z, class TA>
 Z foldr(const F& f, Z z, const TA& t) {
-  using Tag = TagOfT<TA>;
-  if constexpr (requires { Foldable<Tag>::foldr(f, z, t); }) {
-    return Foldable<Tag>::foldr(f, std::move(z), t);
+  if constexpr (requires { detail::FoldableOf<TA>::foldr(f, z, t); }) {
+    return detail::FoldableOf<TA>::foldr(f, std::move(z), t);
   } else {
-    auto xs = std::make_shared<const std::vector<ElementOf<TA>>>(hs::toList(t));
+    const auto xs = detail::sharedElements(t);
     if (xs->empty()) return z;
     return f((*xs)[0], detail::foldrRest<Z>(f, Lazy<Z>(std::move(z)), xs, 1));
   }
 }
-// Strict left fold from the first element.
+// Lazy left fold: f(deferred fold of all but the last, last); z when empty. f receives
+// (const hs::Lazy<Z>&, element).
+template <class F, class Z, class TA>
+Z foldl(const F& f, Z z, const TA& t) {
+  if constexpr (requires { detail::FoldableOf<TA>::foldl(f, z, t); }) {
+    return detail::FoldableOf<TA>::foldl(f, std::move(z), t);
+  } else {
+    const auto xs = detail::sharedElements(t);
+    if (xs->empty()) return z;
+    const std::size_t n = xs->size();
+    return f(detail::foldlInit<Z>(f, Lazy<Z>(std::move(z)), xs, n - 1), (*xs)[n - 1]);
+  }
+}
+// Strict left fold from the first element: acc = f(acc, x).
 template <class F, class Z, class TA>
 Z foldl_(F&& f, Z z, const TA& t) {
-  for (const auto& x : hs::toList(t)) z = f(std::move(z), x);
-  return z;
+  if constexpr (requires { detail::FoldableOf<TA>::foldl_(f, z, t); }) {
+    return detail::FoldableOf<TA>::foldl_(f, std::move(z), t);
+  } else {
+    for (const auto& x : hs::toList(t)) z = f(std::move(z), x);
+    return z;
+  }
 }
-// Strict right fold from the last element.
+// Strict right fold from the last element: acc = f(x, acc).
 template <class F, class Z, class TA>
 Z foldr_(F&& f, Z z, const TA& t) {
-  const auto xs = hs::toList(t);
-  for (std::size_t i = xs.size(); i > 0; --i) z = f(xs[i - 1], std::move(z));
-  return z;
+  if constexpr (requires { detail::FoldableOf<TA>::foldr_(f, z, t); }) {
+    return detail::FoldableOf<TA>::foldr_(f, std::move(z), t);
+  } else {
+    const auto& xs = hs::toList(t);
+    for (std::size_t i = xs.size(); i > 0; --i) z = f(xs[i - 1], std::move(z));
+    return z;
+  }
 }
-// f of each element combined from the right, f x0 <> (f x1 <> (...)); mempty only when empty.
+// f of each element combined from the right, f x0 <> (f x1 <> (... <> f xn-1)): n - 1 mappends,
+// mempty only for an empty structure. f is called in element order.
 template <class M, class F, class TA>
 M foldMap(F&& f, const TA& t) {
-  using Tag = TagOfT<TA>;
-  if constexpr (requires { Foldable<Tag>::template foldMap<M>(f, t); }) {
-    return Foldable<Tag>::template foldMap<M>(f, t);
+  if constexpr (requires { detail::FoldableOf<TA>::template foldMap<M>(f, t); }) {
+    return detail::FoldableOf<TA>::template foldMap<M>(f, t);
   } else {
-    const auto xs = hs::toList(t);
+    const auto& xs = hs::toList(t);
     if (xs.empty()) return hs::mempty<M>();
-    M acc = f(xs.back());
-    for (std::size_t i = xs.size() - 1; i > 0; --i) acc = hs::mappend<M>(f(xs[i - 1]), acc);
+    std::vector<M> parts;
+    parts.reserve(xs.size());
+    for (const auto& x : xs) parts.push_back(M(f(x)));
+    M acc = std::move(parts.back());
+    for (std::size_t i = parts.size() - 1; i > 0; --i) acc = hs::mappend<M>(parts[i - 1], acc);
     return acc;
   }
 }
+// The strict monoidal fold from the left: ((mempty <> f x0) <> f x1) <> ...
+template <class M, class F, class TA>
+M foldMap_(F&& f, const TA& t) {
+  if constexpr (requires { detail::FoldableOf<TA>::template foldMap_<M>(f, t); }) {
+    return detail::FoldableOf<TA>::template foldMap_<M>(f, t);
+  } else {
+    M acc = hs::mempty<M>();
+    for (const auto& x : hs::toList(t)) acc = hs::mappend<M>(acc, M(f(x)));
+    return acc;
+  }
+}
+// The elements themselves combined as foldMap does.
+template <class TA>
+auto fold(const TA& t) {
+  using M = ElementOf<TA>;
+  if constexpr (requires { detail::FoldableOf<TA>::fold(t); })
+    return detail::FoldableOf<TA>::fold(t);
+  else
+    return hs::foldMap<M>([](const M& x) -> const M& { return x; }, t);
+}
 template <class TA>
 bool null(const TA& t) {
-  using Tag = TagOfT<TA>;
-  if constexpr (requires { Foldable<Tag>::null(t); })
-    return Foldable<Tag>::null(t);
+  if constexpr (requires { detail::FoldableOf<TA>::null(t); })
+    return detail::FoldableOf<TA>::null(t);
   else
     return hs::toList(t).empty();
 }
 template <class TA>
 std::int64_t length(const TA& t) {
-  using Tag = TagOfT<TA>;
-  if constexpr (requires { Foldable<Tag>::length(t); })
-    return Foldable<Tag>::length(t);
+  if constexpr (requires { detail::FoldableOf<TA>::length(t); })
+    return detail::FoldableOf<TA>::length(t);
   else
     return static_cast<std::int64_t>(hs::toList(t).size());
 }
+// x == e for the elements in order (x the left operand), stopping at the first true.
 template <class A, class TA>
 bool elem(const A& x, const TA& t) {
-  for (const auto& y : hs::toList(t))
-    if (x == y) return true;
-  return false;
+  if constexpr (requires { detail::FoldableOf<TA>::elem(x, t); }) {
+    return detail::FoldableOf<TA>::elem(x, t);
+  } else {
+    for (const auto& y : hs::toList(t))
+      if (x == y) return true;
+    return false;
+  }
 }
+// 0 + x0 + x1 + ..., from the left.
 template <class TA>
 auto sum(const TA& t) {
-  ElementOf<TA> acc{};
-  for (const auto& x : hs::toList(t)) acc = acc + x;
-  return acc;
+  if constexpr (requires { detail::FoldableOf<TA>::sum(t); }) {
+    return detail::FoldableOf<TA>::sum(t);
+  } else {
+    ElementOf<TA> acc(0);
+    for (const auto& x : hs::toList(t)) acc = acc + x;
+    return acc;
+  }
 }
+// 1 * x0 * x1 * ..., from the left.
 template <class TA>
 auto product(const TA& t) {
-  ElementOf<TA> acc{1};
-  for (const auto& x : hs::toList(t)) acc = acc * x;
-  return acc;
+  if constexpr (requires { detail::FoldableOf<TA>::product(t); }) {
+    return detail::FoldableOf<TA>::product(t);
+  } else {
+    ElementOf<TA> acc(1);
+    for (const auto& x : hs::toList(t)) acc = acc * x;
+    return acc;
+  }
 }
-// The largest element; of equal ones the last (the way max keeps its second argument).
+// The largest element; of equal ones the last (max keeps its second argument). A single
+// element is returned without a comparison.
 template <class TA>
 auto maximum(const TA& t) {
-  const auto xs = hs::toList(t);
-  if (xs.empty()) errorWithoutStackTrace("maximum: empty structure");
-  auto best = xs[0];
-  for (std::size_t i = 1; i < xs.size(); ++i)
-    if (!(xs[i] < best)) best = xs[i];
-  return best;
+  if constexpr (requires { detail::FoldableOf<TA>::maximum(t); }) {
+    return detail::FoldableOf<TA>::maximum(t);
+  } else {
+    const auto& xs = hs::toList(t);
+    if (xs.empty()) errorWithoutStackTrace("maximum: empty structure");
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < xs.size(); ++i)
+      if (!(xs[i] < xs[best])) best = i;
+    return ElementOf<TA>(xs[best]);
+  }
 }
-// The smallest element; of equal ones the first.
+// The smallest element; of equal ones the first (min keeps its first argument).
 template <class TA>
 auto minimum(const TA& t) {
-  const auto xs = hs::toList(t);
-  if (xs.empty()) errorWithoutStackTrace("minimum: empty structure");
-  auto best = xs[0];
-  for (std::size_t i = 1; i < xs.size(); ++i)
-    if (xs[i] < best) best = xs[i];
-  return best;
+  if constexpr (requires { detail::FoldableOf<TA>::minimum(t); }) {
+    return detail::FoldableOf<TA>::minimum(t);
+  } else {
+    const auto& xs = hs::toList(t);
+    if (xs.empty()) errorWithoutStackTrace("minimum: empty structure");
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < xs.size(); ++i)
+      if (xs[i] < xs[best]) best = i;
+    return ElementOf<TA>(xs[best]);
+  }
 }
+// f(x0, f(x1, ... xn-1)); a single element is returned without calling f.
 template <class F, class TA>
 auto foldr1(F&& f, const TA& t) {
-  const auto xs = hs::toList(t);
-  if (xs.empty()) errorWithoutStackTrace("foldr1: empty structure");
-  auto acc = xs.back();
-  for (std::size_t i = xs.size() - 1; i > 0; --i) acc = f(xs[i - 1], std::move(acc));
-  return acc;
+  if constexpr (requires { detail::FoldableOf<TA>::foldr1(f, t); }) {
+    return detail::FoldableOf<TA>::foldr1(f, t);
+  } else {
+    const auto& xs = hs::toList(t);
+    if (xs.empty()) errorWithoutStackTrace("foldr1: empty structure");
+    ElementOf<TA> acc = xs.back();
+    for (std::size_t i = xs.size() - 1; i > 0; --i) acc = f(xs[i - 1], std::move(acc));
+    return acc;
+  }
 }
+// f(... f(x0, x1) ..., xn-1); a single element is returned without calling f.
 template <class F, class TA>
 auto foldl1(F&& f, const TA& t) {
-  const auto xs = hs::toList(t);
-  if (xs.empty()) errorWithoutStackTrace("foldl1: empty structure");
-  auto acc = xs[0];
-  for (std::size_t i = 1; i < xs.size(); ++i) acc = f(std::move(acc), xs[i]);
-  return acc;
+  if constexpr (requires { detail::FoldableOf<TA>::foldl1(f, t); }) {
+    return detail::FoldableOf<TA>::foldl1(f, t);
+  } else {
+    const auto& xs = hs::toList(t);
+    if (xs.empty()) errorWithoutStackTrace("foldl1: empty structure");
+    ElementOf<TA> acc = xs[0];
+    for (std::size_t i = 1; i < xs.size(); ++i) acc = f(std::move(acc), xs[i]);
+    return acc;
+  }
 }
 
 template <class F, class TA>
@@ -160,25 +256,71 @@ auto sequenceA(const TA& t) {
   return hs::traverse([](const auto& x) { return x; }, t);
 }
 
-// f over the elements in order, the results gathered in the applicative of f's result: effects
-// combine from the first element on; the list applicative gives independent result lists.
+namespace detail {
+// The results gathered so far by a traversal, as a persistent list that grows at its end: a
+// step adds one node and shares the rest, so a traversal costs one node per element and result
+// (the list applicative's results share their common prefixes) and each result becomes a vector
+// of its own only at the end.
+template <class B>
+struct Gathered {
+  struct Node {
+    B last;
+    mutable std::shared_ptr<const Node> init;
+    std::size_t size;
+    Node(B b, std::shared_ptr<const Node> before)
+        : last(std::move(b)), init(std::move(before)), size(init ? init->size + 1 : 1) {}
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+    // Unlinks a long chain node by node rather than by nested destructors.
+    ~Node() {
+      std::shared_ptr<const Node> p = std::move(init);
+      while (p && p.use_count() == 1) {
+        std::shared_ptr<const Node> next = std::move(p->init);
+        p = std::move(next);
+      }
+    }
+  };
+  std::shared_ptr<const Node> nodes;
+
+  Gathered snoc(B b) const { return {std::make_shared<const Node>(std::move(b), nodes)}; }
+  std::vector<B> toVector() const {
+    const std::size_t n = nodes ? nodes->size : 0;
+    std::vector<const B*> in(n);
+    std::size_t i = n;
+    for (const Node* p = nodes.get(); p != nullptr; p = p->init.get()) in[--i] = &p->last;
+    std::vector<B> out;
+    out.reserve(n);
+    for (const B* b : in) out.push_back(*b);
+    return out;
+  }
+};
+}  // namespace detail
+
+namespace detail {
+template <class G, class B, class F, class A>
+auto traverseGathered(F& f, const std::vector<A>& xs) {
+  using Acc = Gathered<B>;
+  auto acc = hs::pure<G>(Acc{});
+  for (const A& x : xs)
+    acc = hs::liftA2([](const Acc& done, const B& b) { return done.snoc(b); }, acc,
+                     [&]() { return f(x); });
+  return hs::fmap([](const Acc& done) { return done.toVector(); }, acc);
+}
+}  // namespace detail
+
+// f over the elements in order, the results gathered in the applicative of f's result. The
+// effects are combined with liftA2 from the first element on, one step per element and without
+// recursion; f runs in element order, and not at all after an optional's absent value. The list
+// applicative gives every combination as an independent vector.
 template <class F, class A>
 auto traverseVector(F&& f, const std::vector<A>& xs) {
   using FB = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
   using G = TagOfT<FB>;
   using B = ElementOf<FB>;
-  auto acc = hs::pure<G>(std::vector<B>{});
-  for (const A& x : xs)
-    acc = hs::liftA2(
-        [](const std::vector<B>& done, const B& b) {
-          std::vector<B> out;
-          out.reserve(done.size() + 1);
-          out.insert(out.end(), done.begin(), done.end());
-          out.push_back(b);
-          return out;
-        },
-        acc, [&]() { return f(x); });
-  return acc;
+  if constexpr (requires { Applicative<G>::traverseVector(f, xs); })
+    return Applicative<G>::traverseVector(f, xs);
+  else
+    return detail::traverseGathered<G, B>(f, xs);
 }
 
 template <>

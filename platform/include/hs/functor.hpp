@@ -110,17 +110,29 @@ using TagOfT = typename TagOf<std::remove_cvref_t<FA>>::type;
 template <class FA>
 using ElementOf = typename TagOf<std::remove_cvref_t<FA>>::value_type;
 
-// Specialise per tag: `fmap(f, fa)`.
+// Specialise per tag: `fmap(f, fa)`, optionally `replaceValues(x, fa)`.
 template <class Tag>
 struct Functor;
 // Specialise per tag: `pure<A>(a)` and `liftA2(f, fa, rest)`, where rest() gives the second
-// operand and is called only when the applicative needs it.
+// operand and is called only when the applicative needs it. An instance whose combined values
+// nest (a chain of closures) may also give `traverseVector(f, xs)`, the traversal of a list in
+// one step, which hs::traverseVector then uses.
 template <class Tag>
 struct Applicative;
 
 template <class F, class FA>
 auto fmap(F&& f, FA&& fa) {
   return Functor<TagOfT<FA>>::fmap(std::forward<F>(f), std::forward<FA>(fa));
+}
+// Every element replaced by x (`<$`): the instance's own `replaceValues` when it has one, else
+// fmap of a function returning a copy of x.
+template <class X, class FA>
+auto replaceValues(const X& x, const FA& fa) {
+  using Tag = TagOfT<FA>;
+  if constexpr (requires { Functor<Tag>::replaceValues(x, fa); })
+    return Functor<Tag>::replaceValues(x, fa);
+  else
+    return hs::fmap([x](const auto&) { return x; }, fa);
 }
 template <class Tag, class A>
 auto pure(A&& a) {
@@ -286,6 +298,27 @@ struct Applicative<StateTag<S>> {
       auto [b, s2] = y(std::move(s1));
       return {f(a, b), std::move(s2)};
     }};
+  }
+  // A list traversal as one computation that runs the elements' computations in a loop: a chain
+  // of liftA2 steps would nest one call (and one destructor) per element.
+  template <class F, class A>
+  static auto traverseVector(F& f, const std::vector<A>& xs) {
+    using FB = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
+    using B = typename TagOf<FB>::value_type;
+    std::vector<FB> steps;
+    steps.reserve(xs.size());
+    for (const A& x : xs) steps.push_back(f(x));
+    return State<S, std::vector<B>>{
+        [steps = std::move(steps)](S s) -> std::pair<std::vector<B>, S> {
+          std::vector<B> out;
+          out.reserve(steps.size());
+          for (const FB& step : steps) {
+            auto [b, next] = step(std::move(s));
+            out.push_back(std::move(b));
+            s = std::move(next);
+          }
+          return {std::move(out), std::move(s)};
+        }};
   }
 };
 

@@ -13,8 +13,12 @@
 
 namespace hs {
 
+template <class A, class B>
+class Either;
+
 // Specialise with `static void rnf(const T&)`. Types that hold no deferred value need nothing:
-// the primary template does nothing for them.
+// the primary template does nothing for them (scalars, strings, Unit, Ordering). A type that
+// holds deferred values, directly or in its fields, must have its own instance.
 template <class T, class Enable = void>
 struct NFData {
   static void rnf(const T&) noexcept {}
@@ -45,9 +49,15 @@ struct Rnf {
     hs::rnf(x);
   }
 };
-// The value, deep-evaluated first.
+// b, after a has been deep-evaluated.
+template <class A, class B>
+std::decay_t<B> deepseq(const A& a, B&& b) {
+  hs::rnf(a);
+  return std::forward<B>(b);
+}
+// The value itself, deep-evaluated first.
 template <class T>
-const T& deepseq(const T& x) {
+const T& force(const T& x) {
   hs::rnf(x);
   return x;
 }
@@ -89,6 +99,27 @@ struct NFData2<std::pair<A, B>> {
 template <class A, class B>
 struct NFData<std::pair<A, B>> {
   static void rnf(const std::pair<A, B>& p) { NFData2<std::pair<A, B>>::liftRnf2(Rnf{}, Rnf{}, p); }
+};
+template <class A, class B>
+struct NFData2<Either<A, B>> {
+  template <class R1, class R2>
+  static void liftRnf2(R1&& r1, R2&& r2, const Either<A, B>& e) {
+    if (e.isLeft())
+      r1(e.left());
+    else
+      r2(e.right());
+  }
+};
+template <class A, class B>
+struct NFData1<Either<A, B>> {
+  template <class R>
+  static void liftRnf(R&& r, const Either<A, B>& e) {
+    NFData2<Either<A, B>>::liftRnf2(Rnf{}, std::forward<R>(r), e);
+  }
+};
+template <class A, class B>
+struct NFData<Either<A, B>> {
+  static void rnf(const Either<A, B>& e) { NFData2<Either<A, B>>::liftRnf2(Rnf{}, Rnf{}, e); }
 };
 template <class... A>
 struct NFData<std::tuple<A...>> {

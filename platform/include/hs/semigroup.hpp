@@ -5,6 +5,7 @@
 #include <concepts>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -69,11 +70,26 @@ T mconcat(const std::vector<T>& xs) {
   }
 }
 
+namespace detail {
+// Count tests that stay quiet for unsigned count types.
+template <std::integral N>
+constexpr bool negativeCount(N n) noexcept {
+  if constexpr (std::is_signed_v<N>)
+    return n < 0;
+  else
+    return false;
+}
+template <std::integral N>
+constexpr bool positiveCount(N n) noexcept {
+  return n != 0 && !negativeCount(n);
+}
+}  // namespace detail
+
 // The default repetition: x combined with itself n times by repeated squaring; n must be
 // positive.
 template <class T, std::integral N>
 T stimesDefault(N n, const T& x) {
-  if (n <= 0) errorWithoutStackTrace("stimes: positive multiplier expected");
+  if (!detail::positiveCount(n)) errorWithoutStackTrace("stimes: positive multiplier expected");
   T base = x;
   auto k = n;
   while (k % 2 == 0) {
@@ -96,24 +112,26 @@ T stimesDefault(N n, const T& x) {
 // Repetition in a monoid: zero repetitions give mempty; a negative count is an error.
 template <class T, std::integral N>
 T stimesMonoid(N n, const T& x) {
-  if (n < 0) errorWithoutStackTrace("stimesMonoid: negative multiplier");
+  if (detail::negativeCount(n)) errorWithoutStackTrace("stimesMonoid: negative multiplier");
   if (n == 0) return hs::mempty<T>();
   return stimesDefault(n, x);
 }
 // Repetition of an idempotent value: the value itself for any positive count.
 template <class T, std::integral N>
 T stimesIdempotent(N n, const T& x) {
-  if (n <= 0) errorWithoutStackTrace("stimesIdempotent: positive multiplier expected");
+  if (!detail::positiveCount(n))
+    errorWithoutStackTrace("stimesIdempotent: positive multiplier expected");
   return x;
 }
 // Repetition of an idempotent value in a monoid: mempty for zero, the value for a positive count.
 template <class T, std::integral N>
 T stimesIdempotentMonoid(N n, const T& x) {
-  if (n < 0) errorWithoutStackTrace("stimesIdempotentMonoid: negative multiplier");
+  if (detail::negativeCount(n)) errorWithoutStackTrace("stimesIdempotentMonoid: negative multiplier");
   if (n == 0) return hs::mempty<T>();
   return x;
 }
 
+// x repeated n times: the type's own repetition, else stimesDefault.
 template <class T, std::integral N>
 T stimes(N n, const T& x) {
   if constexpr (requires { Semigroup<T>::stimes(n, x); })
@@ -121,6 +139,19 @@ T stimes(N n, const T& x) {
   else
     return stimesDefault(n, x);
 }
+
+namespace detail {
+// Repetition of a list: any count from zero; a negative one is the list instance's error.
+template <class L, std::integral N>
+L repeatList(N n, const L& x) {
+  if (negativeCount(n)) errorWithoutStackTrace("stimes: [], negative multiplier");
+  L out;
+  if (x.empty()) return out;
+  out.reserve(x.size() * static_cast<std::size_t>(n));
+  for (N i = 0; i < n; ++i) out.insert(out.end(), x.begin(), x.end());
+  return out;
+}
+}  // namespace detail
 
 // ---- Instances -----------------------------------------------------------------------------
 
@@ -140,6 +171,10 @@ struct Monoid<Unit> {
 template <>
 struct Semigroup<std::string> {
   static std::string mappend(const std::string& a, const std::string& b) { return a + b; }
+  template <std::integral N>
+  static std::string stimes(N n, const std::string& x) {
+    return detail::repeatList(n, x);
+  }
 };
 template <>
 struct Monoid<std::string> {
@@ -152,6 +187,10 @@ struct Semigroup<std::vector<A>> {
     std::vector<A> out = a;
     out.insert(out.end(), b.begin(), b.end());
     return out;
+  }
+  template <std::integral N>
+  static std::vector<A> stimes(N n, const std::vector<A>& x) {
+    return detail::repeatList(n, x);
   }
 };
 template <class A>
@@ -167,6 +206,14 @@ struct Semigroup<std::optional<A>> {
     if (!b) return a;
     return hs::mappend(*a, *b);
   }
+  // Absent stays absent for any count; a present value repeats inside, zero times giving absent.
+  template <std::integral N>
+  static std::optional<A> stimes(N n, const std::optional<A>& x) {
+    if (!x) return x;
+    if (detail::negativeCount(n)) errorWithoutStackTrace("stimes: Maybe, negative multiplier");
+    if (n == 0) return std::nullopt;
+    return hs::stimes(n, *x);
+  }
 };
 template <class A>
 struct Monoid<std::optional<A>> {
@@ -178,6 +225,10 @@ struct Semigroup<std::pair<A, B>> {
   static std::pair<A, B> mappend(const std::pair<A, B>& x, const std::pair<A, B>& y) {
     return {hs::mappend(x.first, y.first), hs::mappend(x.second, y.second)};
   }
+  template <std::integral N>
+  static std::pair<A, B> stimes(N n, const std::pair<A, B>& x) {
+    return {hs::stimes(n, x.first), hs::stimes(n, x.second)};
+  }
 };
 template <class A, class B>
 struct Monoid<std::pair<A, B>> {
@@ -187,6 +238,10 @@ struct Monoid<std::pair<A, B>> {
 template <>
 struct Semigroup<Ordering> {
   static Ordering mappend(Ordering a, Ordering b) { return thenCmp(a, b); }
+  template <std::integral N>
+  static Ordering stimes(N n, Ordering x) {
+    return stimesIdempotentMonoid(n, x);
+  }
 };
 template <>
 struct Monoid<Ordering> {
@@ -202,6 +257,11 @@ struct Sum {
 template <class A>
 struct Semigroup<Sum<A>> {
   static Sum<A> mappend(const Sum<A>& a, const Sum<A>& b) { return {a.value + b.value}; }
+  // n copies of a summand add up to n times it, for any count.
+  template <std::integral N>
+  static Sum<A> stimes(N n, const Sum<A>& x) {
+    return {static_cast<A>(n) * x.value};
+  }
 };
 template <class A>
 struct Monoid<Sum<A>> {

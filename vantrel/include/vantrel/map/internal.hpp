@@ -17,3 +17,7 @@
 #include "vantrel/map/internal/union.hpp"
 #include "vantrel/map/internal/intersection.hpp"
 #include "vantrel/map/internal/difference.hpp"
+#include "vantrel/map/internal/transform.hpp"
+#include "vantrel/map/internal/fold.hpp"
+#include "vantrel/map/internal/traverse.hpp"
+#include "vantrel/map/internal/filter.hpp"

@@ -72,4 +72,41 @@ using internal::differenceWith;
 using internal::isSubmapOf;
 using internal::isSubmapOfBy;
 
+// Mapping, folding, traversal, filtering and composition.
+using vantrel::HashMapTag;
+
+using internal::map;
+using internal::mapWithKey;
+using internal::replaceValues;
+using internal::mapKeys;
+
+using internal::foldr;
+using internal::foldrWithKey;
+using internal::foldr_;
+using internal::foldrWithKey_;
+using internal::foldl;
+using internal::foldlWithKey;
+using internal::foldl_;
+using internal::foldlWithKey_;
+using internal::foldMapWithKey;
+using internal::foldMap;
+using internal::bifoldMap;
+using internal::bifoldr;
+using internal::bifoldl;
+
+using internal::keys;
+using internal::elems;
+
+using internal::traverseWithKey;
+using internal::traverse;
+using internal::sequenceA;
+using internal::mapM;
+using internal::sequence;
+
+using internal::filter;
+using internal::filterWithKey;
+using internal::mapMaybe;
+using internal::mapMaybeWithKey;
+using internal::compose;
+
 }  // namespace vantrel::lazy

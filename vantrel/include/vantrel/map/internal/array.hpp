@@ -533,8 +533,12 @@ template <class M, class F, class T>
 M foldMap(F&& f, const Array<T>& a) {
   const std::uint32_t n = a.size();
   if (n == 0) return hs::mempty<M>();
-  M acc = f(a.slot(n - 1).force());
-  for (std::uint32_t i = n - 1; i > 0; --i) acc = hs::mappend<M>(f(a.slot(i - 1).force()), acc);
+  // f runs in slot order; the combination nests to the right.
+  std::vector<M> parts;
+  parts.reserve(n);
+  for (const auto& x : a) parts.push_back(f(x.force()));
+  M acc = std::move(parts.back());
+  for (std::size_t i = parts.size() - 1; i > 0; --i) acc = hs::mappend<M>(parts[i - 1], acc);
   return acc;
 }
 

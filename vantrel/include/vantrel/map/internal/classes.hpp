@@ -17,6 +17,7 @@
 #include "hs/th/lift.hpp"
 #include "hs/unit.hpp"
 #include "vantrel/map/internal/bulk.hpp"
+#include "vantrel/map/internal/fold.hpp"
 #include "vantrel/map/internal/iterate.hpp"
 #include "vantrel/map/internal/nodes.hpp"
 #include "vantrel/package.hpp"
@@ -25,14 +26,7 @@ namespace vantrel::internal {
 
 // ---- Lists ---------------------------------------------------------------------------------
 
-// The pairs in trie order, values as their stored cells (nothing is forced).
-template <class K, class V>
-std::vector<std::pair<K, hs::Lazy<V>>> toList(const HashMap<K, V>& m) {
-  std::vector<std::pair<K, hs::Lazy<V>>> out;
-  out.reserve(static_cast<std::size_t>(internal::size(m)));
-  for (const L<K, V>& r : m) out.emplace_back(r.key, r.value);
-  return out;
-}
+// toList (the pairs in trie order, values as their stored cells) is in fold.hpp.
 // fromList; the count is not used, so a wrong one changes nothing.
 template <std::ranges::input_range R>
 HashMap<KeyOf<R>, ValueOf<R>> fromListN(std::int64_t, const R& pairs) {

@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <barrier>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "vantrel/map/internal/debug.hpp"
+#include "vantrel/map/lazy.hpp"
+
+namespace {
+
+namespace L = vantrel::lazy;
+using Map = vantrel::HashMap<std::int64_t, std::int64_t>;
+
+// Threads share one map: each reads it, builds its own versions from it (sharing nodes), forces
+// deferred values stored in it, and drops what it built. The shared map stays as it was.
+TEST(MapConcurrency, SharedMapsAreReadAndExtendedFromManyThreads) {
+  std::atomic<int> runs{0};
+  Map shared;
+  for (std::int64_t i = 0; i < 2000; ++i)
+    shared = L::insert(i, hs::Lazy<std::int64_t>::defer([&runs, i] {
+                         runs.fetch_add(1);
+                         return i * 2;
+                       }),
+                       shared);
+  std::barrier start(8);
+  std::vector<std::thread> threads;
+  std::atomic<std::int64_t> total{0};
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&, t] {
+      start.arrive_and_wait();
+      Map mine = shared;
+      for (std::int64_t i = 0; i < 2000; ++i) {
+        total.fetch_add(*L::at(shared, i));
+        mine = L::insert(i + 10000 * (t + 1), i, mine);
+        if (i % 3 == 0) mine = L::erase(i, mine);
+      }
+      EXPECT_TRUE(vantrel::internal::debug::valid(mine).isValid());
+      EXPECT_EQ(L::size(mine), 2000 + 2000 - 667);
+    });
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(runs.load(), 2000);  // each deferred value ran once, whichever thread demanded it
+  EXPECT_EQ(total.load(), 8 * 2 * (1999 * 2000 / 2));
+  EXPECT_EQ(L::size(shared), 2000);
+  EXPECT_TRUE(vantrel::internal::debug::valid(shared).isValid());
+}
+
+}  // namespace

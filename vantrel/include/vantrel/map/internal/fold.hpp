@@ -1,0 +1,390 @@
+// Folds over a map in trie order, its lists of pairs, keys and values, and its Foldable
+// capability (with the two-sided folds as free functions).
+//
+// The lazy folds hand the caller's function the fold of the rest as a deferred cell: a right fold
+// computes its first application without walking the rest of the map, a left fold its last one.
+// A function that demands the rest at once nests one native call per pair, as any lazy fold does;
+// the strict folds (foldl_, foldr_) run in constant stack and keep the accumulator evaluated.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "hs/foldable.hpp"
+#include "hs/lazy.hpp"
+#include "hs/semigroup.hpp"
+#include "vantrel/map/internal/iterate.hpp"
+#include "vantrel/map/internal/nodes.hpp"
+#include "vantrel/map/internal/transform.hpp"
+
+namespace vantrel::internal {
+
+namespace detail {
+
+// The accumulator type of a fold whose seed is a value or a cell.
+template <class Z>
+using AccOf = typename StripLazy<std::remove_cvref_t<Z>>::type;
+
+// The seed, evaluated.
+template <class A, class Z>
+A seedValue(Z&& z) {
+  if constexpr (hs::IsLazy<std::remove_cvref_t<Z>>::value)
+    return z.force();
+  else
+    return A(std::forward<Z>(z));
+}
+
+// ---- Lazy right folds: step(record, deferred rest) ------------------------------------------
+
+template <class A, class K, class V, class S>
+A foldrNode(const std::shared_ptr<S>& s, const HashMap<K, V>& t, const hs::Lazy<A>& a);
+
+template <class A, class K, class V, class S>
+hs::Lazy<A> foldrChildrenFrom(const std::shared_ptr<S>& s, const HashMap<K, V>& t, std::uint32_t i,
+                              const hs::Lazy<A>& a) {
+  if (i >= childrenOf(t).size()) return a;
+  return hs::Lazy<A>::defer([s, t, i, a]() -> A {
+    return detail::foldrNode<A>(s, childrenOf(t)[i], detail::foldrChildrenFrom<A>(s, t, i + 1, a));
+  });
+}
+template <class A, class K, class V, class S>
+hs::Lazy<A> foldrEntriesFrom(const std::shared_ptr<S>& s, const HashMap<K, V>& t, std::uint32_t i,
+                             const hs::Lazy<A>& a) {
+  if (i >= entriesOf(t).size()) return a;
+  return hs::Lazy<A>::defer([s, t, i, a]() -> A {
+    return A((*s)(entriesOf(t)[i], detail::foldrEntriesFrom<A>(s, t, i + 1, a)));
+  });
+}
+template <class A, class K, class V, class S>
+A foldrNode(const std::shared_ptr<S>& s, const HashMap<K, V>& t, const hs::Lazy<A>& a) {
+  switch (kindOf(t)) {
+    case Kind::Empty:
+      return a.force();
+    case Kind::Leaf:
+      return A((*s)(leafOf(t), a));
+    case Kind::Collision:
+      if (entriesOf(t).size() == 0) return a.force();
+      return A((*s)(entriesOf(t)[0], detail::foldrEntriesFrom<A>(s, t, 1, a)));
+    default:
+      if (childrenOf(t).size() == 0) return a.force();
+      return detail::foldrNode<A>(s, childrenOf(t)[0], detail::foldrChildrenFrom<A>(s, t, 1, a));
+  }
+}
+template <class A, class K, class V, class S>
+A foldrLazy(S step, hs::Lazy<A> seed, const HashMap<K, V>& m) {
+  return detail::foldrNode<A>(std::make_shared<S>(std::move(step)), m, seed);
+}
+
+// ---- Lazy left folds: step(deferred fold of what comes before, record) ----------------------
+
+template <class A, class K, class V, class S>
+A foldlNode(const std::shared_ptr<S>& s, const HashMap<K, V>& t, const hs::Lazy<A>& a);
+
+// The fold of the first n children over a.
+template <class A, class K, class V, class S>
+hs::Lazy<A> foldlChildrenUpTo(const std::shared_ptr<S>& s, const HashMap<K, V>& t, std::uint32_t n,
+                              const hs::Lazy<A>& a) {
+  if (n == 0) return a;
+  return hs::Lazy<A>::defer([s, t, n, a]() -> A {
+    return detail::foldlNode<A>(s, childrenOf(t)[n - 1], detail::foldlChildrenUpTo<A>(s, t, n - 1, a));
+  });
+}
+template <class A, class K, class V, class S>
+hs::Lazy<A> foldlEntriesUpTo(const std::shared_ptr<S>& s, const HashMap<K, V>& t, std::uint32_t n,
+                             const hs::Lazy<A>& a) {
+  if (n == 0) return a;
+  return hs::Lazy<A>::defer([s, t, n, a]() -> A {
+    return A((*s)(detail::foldlEntriesUpTo<A>(s, t, n - 1, a), entriesOf(t)[n - 1]));
+  });
+}
+template <class A, class K, class V, class S>
+A foldlNode(const std::shared_ptr<S>& s, const HashMap<K, V>& t, const hs::Lazy<A>& a) {
+  switch (kindOf(t)) {
+    case Kind::Empty:
+      return a.force();
+    case Kind::Leaf:
+      return A((*s)(a, leafOf(t)));
+    case Kind::Collision: {
+      const std::uint32_t n = entriesOf(t).size();
+      if (n == 0) return a.force();
+      return A((*s)(detail::foldlEntriesUpTo<A>(s, t, n - 1, a), entriesOf(t)[n - 1]));
+    }
+    default: {
+      const std::uint32_t n = childrenOf(t).size();
+      if (n == 0) return a.force();
+      return detail::foldlNode<A>(s, childrenOf(t)[n - 1], detail::foldlChildrenUpTo<A>(s, t, n - 1, a));
+    }
+  }
+}
+template <class A, class K, class V, class S>
+A foldlLazy(S step, hs::Lazy<A> seed, const HashMap<K, V>& m) {
+  return detail::foldlNode<A>(std::make_shared<S>(std::move(step)), m, seed);
+}
+
+// ---- Strict folds --------------------------------------------------------------------------
+
+// From the last pair in trie order down to the first; step(record, accumulator).
+template <class A, class K, class V, class S>
+void foldrStrict(S& step, const HashMap<K, V>& t, A& acc) {
+  switch (kindOf(t)) {
+    case Kind::Empty:
+      return;
+    case Kind::Leaf:
+      acc = step(leafOf(t), std::move(acc));
+      return;
+    case Kind::Collision: {
+      const Entries<K, V>& a = entriesOf(t);
+      for (std::uint32_t i = a.size(); i > 0; --i) acc = step(a[i - 1], std::move(acc));
+      return;
+    }
+    default: {
+      const Children<K, V>& a = childrenOf(t);
+      for (std::uint32_t i = a.size(); i > 0; --i) detail::foldrStrict<A>(step, a[i - 1], acc);
+      return;
+    }
+  }
+}
+
+// ---- Monoidal folds ------------------------------------------------------------------------
+
+// r(0) <> (r(1) <> (... <> r(n-1))): n - 1 mappends, each slot's result computed in slot order.
+template <class M, class R>
+M foldMapFrom(R& r, std::uint32_t i, std::uint32_t n) {
+  M first = r(i);
+  if (i + 1 == n) return first;
+  M rest = detail::foldMapFrom<M>(r, i + 1, n);
+  return hs::mappend<M>(first, rest);
+}
+// record(L) gives the monoid value of one pair.
+template <class M, class K, class V, class R>
+M foldMapNode(R& record, const HashMap<K, V>& t) {
+  switch (kindOf(t)) {
+    case Kind::Empty:
+      return hs::mempty<M>();
+    case Kind::Leaf:
+      return record(leafOf(t));
+    case Kind::Collision: {
+      const Entries<K, V>& a = entriesOf(t);
+      if (a.size() == 0) return hs::mempty<M>();
+      auto slot = [&](std::uint32_t i) -> M { return record(a[i]); };
+      return detail::foldMapFrom<M>(slot, 0, a.size());
+    }
+    default: {
+      const Children<K, V>& a = childrenOf(t);
+      if (a.size() == 0) return hs::mempty<M>();
+      auto slot = [&](std::uint32_t i) -> M { return detail::foldMapNode<M>(record, a[i]); };
+      return detail::foldMapFrom<M>(slot, 0, a.size());
+    }
+  }
+}
+
+}  // namespace detail
+
+// ---- Lazy right folds ----------------------------------------------------------------------
+
+// f(v0, deferred f(v1, ... f(vN-1, z))); f receives a value and the rest as an hs::Lazy.
+template <class F, class Z, class K, class V>
+auto foldr(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  auto step = [f = std::move(f)](const L<K, V>& r, const hs::Lazy<A>& rest) mutable -> A {
+    return detail::resultAs<A>(std::invoke(detail::target(f), detail::valueArg<F>(r.value), rest));
+  };
+  return detail::foldrLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
+}
+template <class F, class Z, class K, class V>
+auto foldrWithKey(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  auto step = [f = std::move(f)](const L<K, V>& r, const hs::Lazy<A>& rest) mutable -> A {
+    return detail::resultAs<A>(
+        std::invoke(detail::target(f), r.key, detail::valueArg<F>(r.value), rest));
+  };
+  return detail::foldrLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
+}
+// A pair folds as f(k, deferred g(v, rest)).
+template <class F, class G, class Z, class K, class V>
+auto bifoldr(F f, G g, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  auto gs = std::make_shared<G>(std::move(g));
+  auto step = [f = std::move(f), gs](const L<K, V>& r, const hs::Lazy<A>& rest) mutable -> A {
+    const hs::Lazy<A> right = hs::Lazy<A>::defer([gs, v = r.value, rest]() -> A {
+      return detail::resultAs<A>(std::invoke(detail::target(*gs), detail::valueArg<G>(v), rest));
+    });
+    return detail::resultAs<A>(std::invoke(detail::target(f), r.key, right));
+  };
+  return detail::foldrLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
+}
+
+// ---- Lazy left folds -----------------------------------------------------------------------
+
+// f(deferred f(... f(z, v0) ...), vN-1); f receives the accumulator as an hs::Lazy.
+template <class F, class Z, class K, class V>
+auto foldl(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  auto step = [f = std::move(f)](const hs::Lazy<A>& acc, const L<K, V>& r) mutable -> A {
+    return detail::resultAs<A>(std::invoke(detail::target(f), acc, detail::valueArg<F>(r.value)));
+  };
+  return detail::foldlLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
+}
+template <class F, class Z, class K, class V>
+auto foldlWithKey(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  auto step = [f = std::move(f)](const hs::Lazy<A>& acc, const L<K, V>& r) mutable -> A {
+    return detail::resultAs<A>(
+        std::invoke(detail::target(f), acc, r.key, detail::valueArg<F>(r.value)));
+  };
+  return detail::foldlLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
+}
+// A pair folds as g(deferred f(acc, k), v).
+template <class F, class G, class Z, class K, class V>
+auto bifoldl(F f, G g, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  auto fs = std::make_shared<F>(std::move(f));
+  auto step = [fs, g = std::move(g)](const hs::Lazy<A>& acc, const L<K, V>& r) mutable -> A {
+    const hs::Lazy<A> left = hs::Lazy<A>::defer([fs, acc, k = r.key]() -> A {
+      return detail::resultAs<A>(std::invoke(detail::target(*fs), acc, k));
+    });
+    return detail::resultAs<A>(std::invoke(detail::target(g), left, detail::valueArg<G>(r.value)));
+  };
+  return detail::foldlLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
+}
+
+// ---- Strict folds --------------------------------------------------------------------------
+
+// From the first pair up; the seed is evaluated before the map is looked at.
+template <class F, class Z, class K, class V>
+auto foldl_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  A acc = detail::seedValue<A>(std::move(z));
+  for (const L<K, V>& r : m)
+    acc = detail::resultAs<A>(std::invoke(detail::target(f), std::move(acc), detail::valueArg<F>(r.value)));
+  return acc;
+}
+template <class F, class Z, class K, class V>
+auto foldlWithKey_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  A acc = detail::seedValue<A>(std::move(z));
+  for (const L<K, V>& r : m)
+    acc = detail::resultAs<A>(
+        std::invoke(detail::target(f), std::move(acc), r.key, detail::valueArg<F>(r.value)));
+  return acc;
+}
+// From the last pair down to the first.
+template <class F, class Z, class K, class V>
+auto foldr_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  A acc = detail::seedValue<A>(std::move(z));
+  auto step = [&f](const L<K, V>& r, A&& a) -> A {
+    return detail::resultAs<A>(std::invoke(detail::target(f), detail::valueArg<F>(r.value), std::move(a)));
+  };
+  detail::foldrStrict<A>(step, m, acc);
+  return acc;
+}
+template <class F, class Z, class K, class V>
+auto foldrWithKey_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  A acc = detail::seedValue<A>(std::move(z));
+  auto step = [&f](const L<K, V>& r, A&& a) -> A {
+    return detail::resultAs<A>(
+        std::invoke(detail::target(f), r.key, detail::valueArg<F>(r.value), std::move(a)));
+  };
+  detail::foldrStrict<A>(step, m, acc);
+  return acc;
+}
+
+// ---- Monoidal folds ------------------------------------------------------------------------
+
+// f(k0, v0) <> (f(k1, v1) <> ...), right-nested per node array; mempty only for the empty map.
+template <class F, class K, class V>
+auto foldMapWithKey(F f, const HashMap<K, V>& m) {
+  using M = detail::ValueResultT<F, K, hs::Lazy<V>>;
+  auto record = [&f](const L<K, V>& r) -> M { return detail::resultAs<M>(hs::call(f, r.key, r.value)); };
+  return detail::foldMapNode<M>(record, m);
+}
+template <class F, class K, class V>
+auto foldMap(F f, const HashMap<K, V>& m) {
+  using M = detail::ValueResultT<F, hs::Lazy<V>>;
+  auto record = [&f](const L<K, V>& r) -> M { return detail::resultAs<M>(hs::call(f, r.value)); };
+  return detail::foldMapNode<M>(record, m);
+}
+// A pair gives f(k) <> g(v).
+template <class F, class G, class K, class V>
+auto bifoldMap(F f, G g, const HashMap<K, V>& m) {
+  using M = detail::ValueResultT<F, K>;
+  auto record = [&f, &g](const L<K, V>& r) -> M {
+    const M left = detail::resultAs<M>(hs::call(f, r.key));
+    const M right = detail::resultAs<M>(hs::call(g, r.value));
+    return hs::mappend<M>(left, right);
+  };
+  return detail::foldMapNode<M>(record, m);
+}
+
+// ---- Lists ---------------------------------------------------------------------------------
+
+// The pairs in trie order, each value as stored.
+template <class K, class V>
+std::vector<std::pair<K, hs::Lazy<V>>> toList(const HashMap<K, V>& m) {
+  std::vector<std::pair<K, hs::Lazy<V>>> out;
+  out.reserve(static_cast<std::size_t>(internal::size(m)));
+  for (const L<K, V>& r : m) out.emplace_back(r.key, r.value);
+  return out;
+}
+template <class K, class V>
+std::vector<K> keys(const HashMap<K, V>& m) {
+  std::vector<K> out;
+  out.reserve(static_cast<std::size_t>(internal::size(m)));
+  for (const L<K, V>& r : m) out.push_back(r.key);
+  return out;
+}
+// The values in trie order, as stored.
+template <class K, class V>
+std::vector<hs::Lazy<V>> elems(const HashMap<K, V>& m) {
+  std::vector<hs::Lazy<V>> out;
+  out.reserve(static_cast<std::size_t>(internal::size(m)));
+  for (const L<K, V>& r : m) out.push_back(r.value);
+  return out;
+}
+
+}  // namespace vantrel::internal
+
+// Foldable over the values; the class's toList gives the values, evaluated, in trie order.
+template <class K>
+struct hs::Foldable<vantrel::HashMapTag<K>> {
+  template <class V>
+  static std::vector<V> toList(const vantrel::HashMap<K, V>& m) {
+    std::vector<V> out;
+    out.reserve(static_cast<std::size_t>(vantrel::internal::size(m)));
+    for (const auto& r : m) out.push_back(r.value.force());
+    return out;
+  }
+  template <class M, class F, class V>
+  static M foldMap(F&& f, const vantrel::HashMap<K, V>& m) {
+    return vantrel::internal::foldMap([&f](const V& v) -> M { return f(v); }, m);
+  }
+  template <class F, class Z, class V>
+  static auto foldr(F&& f, Z z, const vantrel::HashMap<K, V>& m) {
+    return vantrel::internal::foldr(std::forward<F>(f), std::move(z), m);
+  }
+  template <class F, class Z, class V>
+  static auto foldr_(F&& f, Z z, const vantrel::HashMap<K, V>& m) {
+    return vantrel::internal::foldr_(std::forward<F>(f), std::move(z), m);
+  }
+  template <class F, class Z, class V>
+  static auto foldl(F&& f, Z z, const vantrel::HashMap<K, V>& m) {
+    return vantrel::internal::foldl(std::forward<F>(f), std::move(z), m);
+  }
+  template <class F, class Z, class V>
+  static auto foldl_(F&& f, Z z, const vantrel::HashMap<K, V>& m) {
+    return vantrel::internal::foldl_(std::forward<F>(f), std::move(z), m);
+  }
+  template <class V>
+  static bool null(const vantrel::HashMap<K, V>& m) noexcept {
+    return vantrel::internal::null(m);
+  }
+  template <class V>
+  static std::int64_t length(const vantrel::HashMap<K, V>& m) noexcept {
+    return vantrel::internal::size(m);
+  }
+};

@@ -1,0 +1,172 @@
+// Mapping the values of a map (same keys, hashes, bitmaps and collision order) and remapping its
+// keys; the map's Functor capability.
+//
+// The mapped values are deferred: the caller's function runs for a pair only when that pair's
+// new value is demanded, at most once. The nodes themselves are built at once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ranges>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+#include "hs/call.hpp"
+#include "hs/functor.hpp"
+#include "hs/lazy.hpp"
+#include "vantrel/map/internal/bulk.hpp"
+#include "vantrel/map/internal/iterate.hpp"
+#include "vantrel/map/internal/nodes.hpp"
+
+namespace vantrel {
+
+// The type constructor `HashMap<K, .>`, for the functor-level capabilities.
+template <class K>
+struct HashMapTag {
+  template <class X>
+  using apply = HashMap<K, X>;
+};
+
+namespace internal::detail {
+
+// What a caller's function gives for these arguments (cells forced unless it is marked
+// hs::onCells), a returned cell read as its value type.
+template <class F, class... A>
+using CallResultT =
+    std::remove_cvref_t<decltype(hs::call(std::declval<F&>(), std::declval<const A&>()...))>;
+template <class F, class... A>
+using ValueResultT = typename StripLazy<CallResultT<F, A...>>::type;
+
+// A stored value as the caller's function takes it: the cell under hs::onCells, else its value.
+template <class F, class V>
+decltype(auto) valueArg(const hs::Lazy<V>& c) {
+  if constexpr (hs::isOnCells<F>)
+    return (c);
+  else
+    return (c.force());
+}
+// The callable behind a possibly hs::onCells-marked function.
+template <class F>
+decltype(auto) target(F& f) {
+  if constexpr (hs::isOnCells<F>)
+    return (f.fn);
+  else
+    return (f);
+}
+// A function's result as a plain value (a returned cell is forced).
+template <class A, class R>
+A resultAs(R&& r) {
+  if constexpr (hs::IsLazy<std::remove_cvref_t<R>>::value)
+    return r.force();
+  else
+    return A(std::forward<R>(r));
+}
+
+// A caller's function that many deferred values will hold: a small, trivially copyable one is
+// copied into each, any other is shared, so a mapping does not copy a large function per value.
+template <class F>
+auto shareFn(F f) {
+  if constexpr (std::is_trivially_copyable_v<F> && sizeof(F) <= 2 * sizeof(void*)) {
+    return f;
+  } else if constexpr (hs::isOnCells<F>) {
+    auto p = std::make_shared<decltype(f.fn)>(std::move(f.fn));
+    return hs::onCells([p](const auto&... a) -> decltype(auto) { return (*p)(a...); });
+  } else {
+    auto p = std::make_shared<F>(std::move(f));
+    return [p](const auto&... a) -> decltype(auto) { return (*p)(a...); };
+  }
+}
+
+// The same shape with new values: value(key, stored cell) gives each new cell.
+template <class K, class V, class W, class Value>
+HashMap<K, W> mapNode(Value& value, const HashMap<K, V>& t) {
+  switch (kindOf(t)) {
+    case Kind::Empty:
+      return HashMap<K, W>();
+    case Kind::Leaf: {
+      const L<K, V>& r = leafOf(t);
+      return leafNode<K, W>(wordOf(t), L<K, W>{r.key, value(r.key, r.value)});
+    }
+    case Kind::Collision: {
+      const Entries<K, V>& a = entriesOf(t);
+      EntryBuilder<K, W> out(Kind::Collision, wordOf(t), a.size());
+      for (const L<K, V>& e : a) out.emplace(L<K, W>{e.key, value(e.key, e.value)});
+      return collisionNode<K, W>(wordOf(t), out.finish());
+    }
+    default: {
+      const Children<K, V>& a = childrenOf(t);
+      const Kind kind = kindOf(t);
+      ChildBuilder<K, W> out(kind, wordOf(t), a.size());
+      for (const HashMap<K, V>& c : a) out.emplace(mapNode<K, V, W>(value, c));
+      if (kind == Kind::Full) return full<K, W>(out.finish());
+      return bitmapIndexed<K, W>(wordOf(t), out.finish());
+    }
+  }
+}
+
+}  // namespace internal::detail
+
+namespace internal {
+
+// Every value replaced by the deferred f(value).
+template <class F, class K, class V>
+auto map(F f, const HashMap<K, V>& m) {
+  using W = detail::ValueResultT<F, hs::Lazy<V>>;
+  auto g = detail::shareFn(std::move(f));
+  auto value = [&g](const K&, const hs::Lazy<V>& v) { return hs::deferCall<W>(g, v); };
+  return detail::mapNode<K, V, W>(value, m);
+}
+
+// Every value replaced by the deferred f(key, value).
+template <class F, class K, class V>
+auto mapWithKey(F f, const HashMap<K, V>& m) {
+  using W = detail::ValueResultT<F, K, hs::Lazy<V>>;
+  auto g = detail::shareFn(std::move(f));
+  auto value = [&g](const K& k, const hs::Lazy<V>& v) {
+    return hs::deferCallWith<W>(g, std::tuple<K>(k), v);
+  };
+  return detail::mapNode<K, V, W>(value, m);
+}
+
+// Every value replaced by x: one cell, shared by every entry.
+template <class X, class K, class V>
+auto replaceValues(X x, const HashMap<K, V>& m) {
+  using W = typename StripLazy<std::remove_cvref_t<X>>::type;
+  const hs::Lazy<W> cell(std::move(x));
+  auto value = [&cell](const K&, const hs::Lazy<V>&) { return cell; };
+  return detail::mapNode<K, V, W>(value, m);
+}
+
+// The map rebuilt under the keys f(key), in trie order through fromList: of two keys that f sends
+// to equal new keys, the pair later in trie order wins. Values are kept as stored.
+template <class F, class K, class V>
+auto mapKeys(F f, const HashMap<K, V>& m) {
+  using K2 = detail::CallResultT<F, K>;
+  auto pairs = m | std::views::transform([&f](const L<K, V>& r) {
+                 return std::pair<K2, hs::Lazy<V>>(hs::call(f, r.key), r.value);
+               });
+  return internal::fromList(pairs);
+}
+
+}  // namespace internal
+
+}  // namespace vantrel
+
+template <class K, class V>
+struct hs::TagOf<vantrel::HashMap<K, V>> {
+  using type = vantrel::HashMapTag<K>;
+  using value_type = V;
+};
+
+template <class K>
+struct hs::Functor<vantrel::HashMapTag<K>> {
+  template <class F, class V>
+  static auto fmap(F&& f, const vantrel::HashMap<K, V>& m) {
+    return vantrel::internal::map(std::forward<F>(f), m);
+  }
+  template <class X, class V>
+  static auto replaceValues(X&& x, const vantrel::HashMap<K, V>& m) {
+    return vantrel::internal::replaceValues(std::forward<X>(x), m);
+  }
+};
