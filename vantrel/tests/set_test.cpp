@@ -12,6 +12,7 @@
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
 #include "vantrel/map/internal/debug.hpp"
+#include "vantrel/map/lazy.hpp"
 #include "vantrel/set.hpp"
 
 namespace {
@@ -97,6 +98,21 @@ TEST(SetBasics, ShapeAndQueries) {
   EXPECT_TRUE(T::same(S::toMap(s), s.asMap()));
   EXPECT_TRUE(T::same(S::asMap(s), s.asMap()));
   EXPECT_TRUE(same(S::fromMap(s.asMap()), s));
+}
+
+TEST(SetBasics, KeysSetKeepsTheMapsShape) {
+  const vantrel::HashMap<Key, std::int64_t> m = vantrel::lazy::fromList(
+      std::vector<std::pair<Key, hs::Lazy<std::int64_t>>>{
+          {a, 1}, {d, 2}, {b, testing_support::throwing<std::int64_t>()}, {c, 4}});
+  testing_support::keyLog().clear();
+  const KSet s = S::keysSet(m);
+  EXPECT_TRUE(testing_support::keyLog().eqCalls.empty());
+  EXPECT_EQ(testing_support::keyLog().hashCalls, 0);
+  EXPECT_EQ(shape(s.asMap()), "B6[B3[L1,L4],C[2,3]]");
+  EXPECT_TRUE(sharesUnitCell(s));
+  EXPECT_TRUE(valid(s));
+  EXPECT_EQ(storedTag(s, 2), 20);
+  EXPECT_TRUE(S::keysSet(vantrel::HashMap<Key, int>{}).empty());
 }
 
 TEST(SetIdentity, Table) {

@@ -21,6 +21,7 @@ using internal::set::erase;
 using internal::set::toMap;
 using internal::set::asMap;
 using internal::set::fromMap;
+using internal::set::keysSet;
 
 using internal::set::union_;
 using internal::set::unions;

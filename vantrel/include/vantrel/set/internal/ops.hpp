@@ -20,6 +20,7 @@
 #include "vantrel/map/internal/insert.hpp"
 #include "vantrel/map/internal/lookup.hpp"
 #include "vantrel/map/internal/nodes.hpp"
+#include "vantrel/map/internal/transform.hpp"
 #include "vantrel/set/internal/type.hpp"
 
 namespace vantrel::internal::set {
@@ -45,6 +46,13 @@ SetMap<T> asMap(const HashSet<T>& s) noexcept {
 template <class T>
 HashSet<T> fromMap(SetMap<T> m) noexcept {
   return HashSet<T>(std::move(m));
+}
+
+// The set of any map's keys: the map's shape and key objects, every value replaced by the shared
+// unit cell. No key is hashed or compared.
+template <class K, class V>
+HashSet<K> keysSet(const HashMap<K, V>& m) {
+  return HashSet<K>(internal::replaceValues(hs::unitCell(), m));
 }
 
 // ---- Construction and single elements ------------------------------------------------------
