@@ -31,7 +31,8 @@ TEST(SetAllocation, QueriesAndUnchangedResultsAllocateNothing) {
   EXPECT_EQ(S::compare(a, b), hs::EQ);
   EXPECT_EQ(S::hash(a), S::hash(b));
   EXPECT_TRUE(hs::Foldable<vantrel::HashSetTag>::elem(xs[2999], a));
-  EXPECT_EQ(S::foldl_([](std::int64_t n, std::int64_t) { return n + 1; }, std::int64_t{0}, a), 3000);
+  EXPECT_EQ(S::foldl_([](std::int64_t n, std::int64_t) { return n + 1; }, std::int64_t{0}, a),
+            3000);
   S::rnf(a);
   EXPECT_TRUE(S::isSubsetOf(a, b));
   EXPECT_EQ(scope.count(), 0);

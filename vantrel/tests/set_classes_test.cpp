@@ -76,8 +76,9 @@ TEST(SetEquality, LiftedRelation) {
   EXPECT_TRUE(hs::liftEq(hs::Equal{}, ISet{5, 6}, ISet{6, 5}));
   // Sets of different element types.
   const HashSet<std::uint64_t> words{1, 2};
-  EXPECT_TRUE(S::liftEq([](std::int64_t p, std::uint64_t q) { return p == static_cast<std::int64_t>(q); },
-                        ISet{1, 2}, words));
+  EXPECT_TRUE(
+      S::liftEq([](std::int64_t p, std::uint64_t q) { return p == static_cast<std::int64_t>(q); },
+                ISet{1, 2}, words));
 }
 
 TEST(SetOrdering, Table) {
@@ -86,13 +87,13 @@ TEST(SetOrdering, Table) {
     hs::Ordering want;
   };
   const Case cases[] = {
-      {{}, {}, hs::EQ},
-      {{}, {1}, hs::LT},
-      {{1}, {}, hs::GT},
-      {{1}, {2}, hs::LT},     // stored hashes first
-      {{1, 2}, {1}, hs::GT},  // the longer sequence
-      {{2}, {1, 3}, hs::GT},  // first leaves decide: 2 against 1
-      {{1, 33}, {1, 65}, hs::LT},
+      {{}, {}, hs::EQ},            // both empty
+      {{}, {1}, hs::LT},           // the sequence that ends first
+      {{1}, {}, hs::GT},           // and the other way round
+      {{1}, {2}, hs::LT},          // stored hashes first
+      {{1, 2}, {1}, hs::GT},       // the longer sequence
+      {{2}, {1, 3}, hs::GT},       // first leaves decide: 2 against 1
+      {{1, 33}, {1, 65}, hs::LT},  // the second leaves decide
   };
   for (const Case& c : cases) {
     EXPECT_EQ(S::compare(c.x, c.y), c.want) << hs::show(c.x) << " " << hs::show(c.y);
@@ -142,14 +143,16 @@ TEST(SetHashing, EqualsTheHashOfTheMapToUnit) {
   const std::int64_t lifted = S::liftHashWithSalt(hs::HashWithSalt{}, 3, word);
   EXPECT_EQ(lifted, hs::hashWithSalt(hs::hashWithSalt(3, std::string("ab")), hs::unit));
   EXPECT_EQ(S::hashWithSalt(3, word),
-            hs::hashWithSalt(hs::saltedWordHash(3, static_cast<std::uint64_t>(hs::hash(std::string("ab")))),
-                             hs::unit));
+            hs::hashWithSalt(
+                hs::saltedWordHash(3, static_cast<std::uint64_t>(hs::hash(std::string("ab")))),
+                hs::unit));
   EXPECT_NE(lifted, S::hashWithSalt(3, word));
   EXPECT_EQ(hs::liftHashWithSalt(hs::HashWithSalt{}, 3, word), lifted);
   EXPECT_EQ(S::liftHashWithSalt(hs::HashWithSalt{}, 3, ISet{5}), S::hashWithSalt(3, ISet{5}));
   // ... and equals the map's two-argument lifted hash with the unit's hash for the values.
   auto h = [](std::int64_t salt, const Key& k) {
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(salt) * 31 + static_cast<std::uint64_t>(k.id));
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(salt) * 31 +
+                                     static_cast<std::uint64_t>(k.id));
   };
   EXPECT_EQ(S::liftHashWithSalt(h, 9, s), I::liftHashWithSalt2(h, hs::HashWithSalt{}, 9, m));
   // Collisions are hashed independently of their record order.
@@ -243,7 +246,8 @@ TEST(SetRead, Table) {
     }
   }
   // The element type's list reader: characters read from a string literal or a list.
-  EXPECT_EQ(hs::read<HashSet<char32_t>>("fromList \"abca\""), (HashSet<char32_t>{U'a', U'b', U'c'}));
+  EXPECT_EQ(hs::read<HashSet<char32_t>>("fromList \"abca\""),
+            (HashSet<char32_t>{U'a', U'b', U'c'}));
   EXPECT_EQ(hs::read<HashSet<char32_t>>("fromList ['z']"), HashSet<char32_t>{U'z'});
   // Lists of sets, and round trips.
   const ISet s{1, 33, 2, -7};
@@ -290,22 +294,27 @@ TEST(SetFoldable, ThePlatformFrontDoors) {
   using F = hs::Foldable<vantrel::HashSetTag>;
   const ISet s{1, 33, 2};  // trie order 1, 33, 2
   EXPECT_EQ(hs::toList(s), (std::vector<std::int64_t>{1, 33, 2}));
-  EXPECT_EQ(hs::foldr([](std::int64_t x, const hs::Lazy<std::string>& rest) {
-              return std::to_string(x) + "," + rest.force();
-            }, std::string("."), s),
+  EXPECT_EQ(hs::foldr(
+                [](std::int64_t x, const hs::Lazy<std::string>& rest) {
+                  return std::to_string(x) + "," + rest.force();
+                },
+                std::string("."), s),
             "1,33,2,.");
   EXPECT_EQ(hs::foldMap<std::string>([](std::int64_t x) { return std::to_string(x); }, s), "1332");
   EXPECT_EQ(hs::foldMap<std::string>([](std::int64_t x) { return std::to_string(x); }, ISet{}), "");
   EXPECT_EQ(F::foldMap_<std::string>([](std::int64_t x) { return std::to_string(x); }, s), "1332");
   EXPECT_EQ(F::fold(HashSet<std::string>{"a"}), "a");
   EXPECT_EQ(F::fold(HashSet<std::string>{}), "");
-  EXPECT_EQ(F::foldl([](const hs::Lazy<std::int64_t>& acc, std::int64_t x) { return acc.force() * 100 + x; },
-                     std::int64_t{0}, s),
-            13302);
-  EXPECT_EQ(F::foldl_([](std::int64_t acc, std::int64_t x) { return acc - x; }, std::int64_t{0}, s), -36);
+  auto digits = [](const hs::Lazy<std::int64_t>& acc, std::int64_t x) {
+    return acc.force() * 100 + x;
+  };
+  EXPECT_EQ(F::foldl(digits, std::int64_t{0}, s), 13302);
+  EXPECT_EQ(F::foldl_([](std::int64_t acc, std::int64_t x) { return acc - x; }, std::int64_t{0}, s),
+            -36);
   EXPECT_EQ(F::foldr_([](std::int64_t x, std::int64_t acc) { return x - acc; }, std::int64_t{0}, s),
             1 - (33 - 2));
-  EXPECT_EQ(hs::foldl_([](std::int64_t acc, std::int64_t x) { return acc * 100 + x; }, std::int64_t{0}, s),
+  EXPECT_EQ(hs::foldl_([](std::int64_t acc, std::int64_t x) { return acc * 100 + x; },
+                       std::int64_t{0}, s),
             13302);
   EXPECT_EQ(hs::foldr1([](std::int64_t x, std::int64_t acc) { return x - acc; }, s), 1 - (33 - 2));
   EXPECT_EQ(hs::foldl1([](std::int64_t acc, std::int64_t x) { return acc - x; }, s), 1 - 33 - 2);
@@ -327,8 +336,10 @@ TEST(SetFoldable, ThePlatformFrontDoors) {
     std::function<void()> run;
   };
   const Empty empties[] = {
-      {"foldr1: empty structure", [] { hs::foldr1([](std::int64_t x, std::int64_t) { return x; }, ISet{}); }},
-      {"foldl1: empty structure", [] { hs::foldl1([](std::int64_t x, std::int64_t) { return x; }, ISet{}); }},
+      {"foldr1: empty structure",
+       [] { hs::foldr1([](std::int64_t x, std::int64_t) { return x; }, ISet{}); }},
+      {"foldl1: empty structure",
+       [] { hs::foldl1([](std::int64_t x, std::int64_t) { return x; }, ISet{}); }},
       {"maximum: empty structure", [] { hs::maximum(ISet{}); }},
       {"minimum: empty structure", [] { hs::minimum(ISet{}); }},
   };

@@ -85,7 +85,8 @@ TEST_P(SetModelTest, RandomOperationsAgreeWithTheModel) {
           s = S::insert(k(id), s);
           model.insert(id);
           if (present) {
-            ASSERT_EQ(I::ptrEq(s.asMap(), before.asMap()), !held) << "seed " << seed << " step " << step;
+            ASSERT_EQ(I::ptrEq(s.asMap(), before.asMap()), !held)
+                << "seed " << seed << " step " << step;
           }
           break;
         }
@@ -143,7 +144,8 @@ TEST_P(SetModelTest, RandomOperationsAgreeWithTheModel) {
       const auto v = I::debug::valid(s.asMap());
       ASSERT_TRUE(v.isValid()) << "seed " << seed << " step " << step << ": invariant "
                                << static_cast<int>(v.error().tag);
-      ASSERT_EQ(S::size(s), static_cast<std::int64_t>(model.size())) << "seed " << seed << " step " << step;
+      ASSERT_EQ(S::size(s), static_cast<std::int64_t>(model.size()))
+          << "seed " << seed << " step " << step;
       std::vector<std::int64_t> held;
       for (const auto& r : s.asMap()) {
         ASSERT_TRUE(hs::ptrEq(r.value, hs::unitCell())) << "seed " << seed << " step " << step;
@@ -168,13 +170,16 @@ TEST_P(SetModelTest, RandomOperationsAgreeWithTheModel) {
 
 INSTANTIATE_TEST_SUITE_P(
     HashSpaces, SetModelTest,
-    ::testing::Values(HashSpace{"identity", [](std::int64_t id) { return static_cast<std::uint64_t>(id); }},
-                      HashSpace{"sevenHashes", [](std::int64_t id) { return static_cast<std::uint64_t>(id % 7); }},
-                      HashSpace{"highBits",
-                                [](std::int64_t id) { return static_cast<std::uint64_t>(id % 13) << 55 | 5; }},
-                      HashSpace{"mixed", [](std::int64_t id) {
-                                  return static_cast<std::uint64_t>(id) * 0x9E3779B97F4A7C15ull;
-                                }}),
+    ::testing::Values(
+        HashSpace{"identity", [](std::int64_t id) { return static_cast<std::uint64_t>(id); }},
+        HashSpace{"sevenHashes",
+                  [](std::int64_t id) { return static_cast<std::uint64_t>(id % 7); }},
+        HashSpace{"highBits",
+                  [](std::int64_t id) { return static_cast<std::uint64_t>(id % 13) << 55 | 5; }},
+        HashSpace{"mixed",
+                  [](std::int64_t id) {
+                    return static_cast<std::uint64_t>(id) * 0x9E3779B97F4A7C15ull;
+                  }}),
     [](const ::testing::TestParamInfo<HashSpace>& i) { return std::string(i.param.name); });
 
 }  // namespace

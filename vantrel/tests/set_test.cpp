@@ -54,7 +54,8 @@ std::string shape(const KMap& m) {
       return "L" + std::to_string(I::leafOf(m).key.id);
     case T::Kind::Collision: {
       std::string out = "C[";
-      for (const auto& e : T::entries(m)) out += (out.size() > 2 ? "," : "") + std::to_string(e.key.id);
+      for (const auto& e : T::entries(m))
+        out += (out.size() > 2 ? "," : "") + std::to_string(e.key.id);
       return out + "]";
     }
     default: {
@@ -101,8 +102,8 @@ TEST(SetBasics, ShapeAndQueries) {
 }
 
 TEST(SetBasics, KeysSetKeepsTheMapsShape) {
-  const vantrel::HashMap<Key, std::int64_t> m = vantrel::lazy::fromList(
-      std::vector<std::pair<Key, hs::Lazy<std::int64_t>>>{
+  const vantrel::HashMap<Key, std::int64_t> m =
+      vantrel::lazy::fromList(std::vector<std::pair<Key, hs::Lazy<std::int64_t>>>{
           {a, 1}, {d, 2}, {b, testing_support::throwing<std::int64_t>()}, {c, 4}});
   testing_support::keyLog().clear();
   const KSet s = S::keysSet(m);
@@ -136,7 +137,8 @@ TEST(SetIdentity, Table) {
       {"erase a present element", s, S::erase(key(4, 33), s), false},
       {"erase from the empty set", e, S::erase(a, e), true},
       {"filter keeping everything", s, S::filter([](const Key&) { return true; }, s), false},
-      {"filter a one-Leaf set keeping it", one, S::filter([](const Key&) { return true; }, one), true},
+      {"filter a one-Leaf set keeping it", one, S::filter([](const Key&) { return true; }, one),
+       true},
       {"filter the empty set", e, S::filter([](const Key&) { return false; }, e), true},
   };
   for (const Case& t : cases) {
@@ -220,21 +222,24 @@ TEST(SetAlgebra, IdentityAndKeptElement) {
        S::union_(S::fromList({b, c}), S::singleton(b2)), 2, 21},
       {"union: a left Leaf meeting a right Collision keeps the left",
        S::union_(S::singleton(b), S::fromList({b2, c2})), 2, 20},
-      {"union: two Collisions keep the left", S::union_(S::fromList({b, c}), S::fromList({c2, b2})), 3,
-       30},
-      {"union: a branch and a branch keep the left", S::union_(s, S::fromList({a2, key(9, 9)})), 1, 10},
+      {"union: two Collisions keep the left", S::union_(S::fromList({b, c}), S::fromList({c2, b2})),
+       3, 30},
+      {"union: a branch and a branch keep the left", S::union_(s, S::fromList({a2, key(9, 9)})), 1,
+       10},
       {"unions: the earliest set's element",
        S::unions({S::singleton(a), S::singleton(a2), S::singleton(key(1, 1, 12))}), 1, 10},
-      {"intersection: a left Leaf keeps the left", S::intersection(S::singleton(a), S::fromList({a2, d})), 1, 10},
+      {"intersection: a left Leaf keeps the left",
+       S::intersection(S::singleton(a), S::fromList({a2, d})), 1, 10},
       {"intersection: a right lone Leaf facing a branch takes the right",
        S::intersection(s, S::singleton(a2)), 1, 11},
       {"intersection: a right lone Leaf facing a Collision takes the right",
        S::intersection(S::fromList({b, c}), S::singleton(b2)), 2, 21},
-      {"intersection: two Collisions keep the left", S::intersection(S::fromList({b, c}), S::fromList({c2, b2})),
-       3, 30},
+      {"intersection: two Collisions keep the left",
+       S::intersection(S::fromList({b, c}), S::fromList({c2, b2})), 3, 30},
       {"intersection: branches down to two Leaves keep the left",
        S::intersection(s, S::fromList({key(4, 33, 41), key(8, 65)})), 4, 40},
-      {"intersection: branches, then a right Leaf facing a Collision", S::intersection(s, right), 2, 21},
+      {"intersection: branches, then a right Leaf facing a Collision", S::intersection(s, right), 2,
+       21},
       {"difference keeps the left", S::difference(s, right), 1, 10},
       {"difference drops", S::difference(s, right), 2, -1},
   };
@@ -324,7 +329,8 @@ TEST(SetFilter, Shapes) {
       {"a lone Leaf rises from a deeper level", leaves, {4}, "L4"},
       {"a lone inner child stays below a one-child node", leaves, {1, 4}, "B2[B3[L1,L4]]"},
       {"a lone collision rises", base(), {2, 3}, "C[2,3]"},
-      {"a Full node that loses a child", fullSet,
+      {"a Full node that loses a child",
+       fullSet,
        {100, 101, 102, 103, 104, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116,
         117, 118, 119, 120, 121, 122, 123, 124, 125, 126, 127, 128, 129, 130, 131},
        ""},
@@ -418,9 +424,10 @@ TEST(SetFolds, OrderAndNesting) {
   EXPECT_EQ(r, "14235z");
   EXPECT_EQ(calls, (std::vector<std::string>{"1", "4", "2", "3", "5"}));
 
-  const std::string l = S::foldl(
-      [](const hs::Lazy<std::string>& acc, const Key& x) { return acc.force() + std::to_string(x.id); },
-      std::string("z"), s);
+  auto append = [](const hs::Lazy<std::string>& acc, const Key& x) {
+    return acc.force() + std::to_string(x.id);
+  };
+  const std::string l = S::foldl(append, std::string("z"), s);
   EXPECT_EQ(l, "z14235");
 
   calls.clear();
@@ -433,8 +440,8 @@ TEST(SetFolds, OrderAndNesting) {
   EXPECT_EQ(rs, "14235z");
   EXPECT_EQ(calls, (std::vector<std::string>{"5", "3", "2", "4", "1"}));
 
-  const std::int64_t ls = S::foldl_([](std::int64_t acc, const Key& x) { return acc * 10 + x.id; },
-                                    std::int64_t{0}, s);
+  const std::int64_t ls =
+      S::foldl_([](std::int64_t acc, const Key& x) { return acc * 10 + x.id; }, std::int64_t{0}, s);
   EXPECT_EQ(ls, 14235);
 
   // Right-nested per node: the branch of 1 and 4, then the collision of 2, 3, 5.
@@ -477,9 +484,9 @@ TEST(SetFolds, LazyFoldsStopWhereTheFunctionStops) {
   EXPECT_EQ(S::foldr([](const Key&, const hs::Lazy<int>&) { return 0; }, 7, KSet{}), 7);
   EXPECT_EQ(S::foldl([](const hs::Lazy<int>&, const Key&) { return 0; }, 7, KSet{}), 7);
   // A strict fold evaluates a deferred seed even for the empty set.
-  EXPECT_THROW(S::foldl_([](int acc, const Key&) { return acc; },
-                         testing_support::throwing<int>(), KSet{}),
-               testing_support::TestFailure);
+  EXPECT_THROW(
+      S::foldl_([](int acc, const Key&) { return acc; }, testing_support::throwing<int>(), KSet{}),
+      testing_support::TestFailure);
 }
 
 TEST(SetFolds, LongCollisionFoldsToTheEnd) {
@@ -487,14 +494,15 @@ TEST(SetFolds, LongCollisionFoldsToTheEnd) {
   for (std::int64_t i = 0; i < 1200; ++i) xs.push_back(key(i, 9));
   const KSet s = S::fromList(xs);
   ASSERT_EQ(T::kind(s.asMap()), T::Kind::Collision);
-  EXPECT_EQ(S::foldl_([](std::int64_t acc, const Key& x) { return acc + x.id; }, std::int64_t{0}, s),
-            1199 * 1200 / 2);
+  EXPECT_EQ(
+      S::foldl_([](std::int64_t acc, const Key& x) { return acc + x.id; }, std::int64_t{0}, s),
+      1199 * 1200 / 2);
   EXPECT_EQ(S::foldMap([](const Key& x) { return hs::Sum<std::int64_t>{x.id}; }, s).value,
             1199 * 1200 / 2);
-  EXPECT_EQ(S::foldr(
-                [](const Key& x, const hs::Lazy<std::int64_t>& rest) { return x.id + rest.force(); },
-                std::int64_t{0}, s),
-            1199 * 1200 / 2);
+  EXPECT_EQ(
+      S::foldr([](const Key& x, const hs::Lazy<std::int64_t>& rest) { return x.id + rest.force(); },
+               std::int64_t{0}, s),
+      1199 * 1200 / 2);
 }
 
 TEST(SetFromList, AFailureMidwayLeavesNothing) {

@@ -204,9 +204,7 @@ struct hs::Hashable<vantrel::HashSet<T>> {
   static std::int64_t hashWithSalt(std::int64_t salt, const vantrel::HashSet<T>& s) {
     return vantrel::internal::set::hashWithSalt(salt, s);
   }
-  static std::int64_t hash(const vantrel::HashSet<T>& s) {
-    return vantrel::internal::set::hash(s);
-  }
+  static std::int64_t hash(const vantrel::HashSet<T>& s) { return vantrel::internal::set::hash(s); }
 };
 template <class T>
 struct hs::Hashable1<vantrel::HashSet<T>> {
@@ -253,11 +251,10 @@ struct hs::Show1<vantrel::HashSet<T>> {
   // The element list written by sl; sp is never called.
   template <class SP, class SL>
   static void liftShowsPrec(SP&&, SL&& sl, int d, const vantrel::HashSet<T>& s, std::string& out) {
-    hs::showsUnaryWith(
-        [&](int, const vantrel::HashSet<T>& x, std::string& o) {
-          sl(vantrel::internal::set::toList(x), o);
-        },
-        "fromList", d, s, out);
+    auto elements = [&sl](int, const vantrel::HashSet<T>& x, std::string& o) {
+      sl(vantrel::internal::set::toList(x), o);
+    };
+    hs::showsUnaryWith(elements, "fromList", d, s, out);
   }
 };
 
@@ -268,9 +265,10 @@ struct hs::Read<vantrel::HashSet<T>> {
   static hs::ReadPrec<vantrel::HashSet<T>> readPrec() {
     namespace rp = hs::readprec;
     return rp::parens(rp::prec(
-        10, rp::then(rp::expectP(hs::Lexeme::Ident("fromList")),
-                     rp::fmap([](std::vector<T>&& xs) { return vantrel::internal::set::fromList(xs); },
-                              hs::readListPrec<T>()))));
+        10,
+        rp::then(rp::expectP(hs::Lexeme::Ident("fromList")),
+                 rp::fmap([](std::vector<T>&& xs) { return vantrel::internal::set::fromList(xs); },
+                          hs::readListPrec<T>()))));
   }
 };
 

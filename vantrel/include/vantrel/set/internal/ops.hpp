@@ -254,7 +254,8 @@ hs::Lazy<A> foldrChildrenFrom(const std::shared_ptr<F>& f, const SetMap<T>& t, s
                               const hs::Lazy<A>& rest) {
   if (i == childrenOf(t).size()) return rest;
   return hs::Lazy<A>::defer([f, t, i, rest]() -> A {
-    return detail::foldrNode<A>(f, childrenOf(t)[i], detail::foldrChildrenFrom<A>(f, t, i + 1, rest));
+    return detail::foldrNode<A>(f, childrenOf(t)[i],
+                                detail::foldrChildrenFrom<A>(f, t, i + 1, rest));
   });
 }
 template <class A, class T, class F>
@@ -313,8 +314,8 @@ A foldlNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& 
       return accValue<A>(std::invoke(*f, before, leafOf(t).key));
     case Kind::Collision: {
       const std::uint32_t n = entriesOf(t).size();
-      return accValue<A>(
-          std::invoke(*f, detail::foldlEntriesUpTo<A>(f, t, n - 1, before), entriesOf(t)[n - 1].key));
+      return accValue<A>(std::invoke(*f, detail::foldlEntriesUpTo<A>(f, t, n - 1, before),
+                                     entriesOf(t)[n - 1].key));
     }
     case Kind::BitmapIndexed:
     case Kind::Full: {
