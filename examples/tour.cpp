@@ -12,6 +12,7 @@
 #include "sarkel/package.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/set.hpp"
 
 namespace {
 
@@ -32,6 +33,21 @@ void mapTour() {
   std::cout << "checker: " << hs::show(vantrel::internal::debug::valid(counted)) << "\n";
 }
 
+void setTour() {
+  namespace S = vantrel::set;
+  std::cout << "== vantrel: persistent hash sets\n";
+  const vantrel::HashSet<std::string> words{"to", "be", "or", "not", "to", "be"};
+  std::cout << std::boolalpha << "distinct words: " << S::size(words) << "\n";
+  const auto more = S::union_(words, vantrel::HashSet<std::string>{"question"});
+  std::cout << "\"question\" added: " << S::member("question", more)
+            << ", a subset: " << S::isSubsetOf(words, more) << "\n";
+  // Equality does not depend on the order of insertion.
+  const vantrel::HashSet<std::string> reordered{"not", "or", "be", "to"};
+  std::cout << "equal to a reordered set: " << (words == reordered) << "\n";
+  std::cout << hs::show(S::filter([](const std::string& w) { return w.size() == 2; }, words))
+            << "\n";
+}
+
 }  // namespace
 
 int main() {
@@ -39,5 +55,6 @@ int main() {
             << ambrel::packageId() << ", " << quendle::packageId() << ", " << morvet::packageId()
             << "\n";
   mapTour();
+  setTour();
   return 0;
 }

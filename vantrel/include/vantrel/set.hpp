@@ -1,0 +1,54 @@
+// Persistent hash sets: `vantrel::HashSet<T>`, a map from the elements to the one unit value, with
+// its operations in `vantrel::set` (text forms, hashing, folding and the other capabilities are
+// the platform traits; ==, <=>, <, <=, >, >= and std::hash are the operators).
+#pragma once
+
+#include "vantrel/set/internal.hpp"
+
+namespace vantrel::set {
+
+using vantrel::HashSet;
+using vantrel::HashSetTag;
+
+using internal::set::empty;
+using internal::set::singleton;
+using internal::set::null;
+using internal::set::size;
+using internal::set::member;
+using internal::set::insert;
+using internal::set::erase;
+
+using internal::set::toMap;
+using internal::set::asMap;
+using internal::set::fromMap;
+using internal::set::keysSet;
+
+using internal::set::union_;
+using internal::set::unions;
+using internal::set::difference;
+using internal::set::intersection;
+using internal::set::isSubsetOf;
+
+using internal::set::filter;
+using internal::set::map;
+using internal::set::fromList;
+using internal::set::toList;
+
+using internal::set::foldr;
+using internal::set::foldl;
+using internal::set::foldr_;
+using internal::set::foldl_;
+using internal::set::foldMap;
+
+using internal::set::liftEq;
+using internal::set::compare;
+using internal::set::liftCompare;
+using internal::set::max;
+using internal::set::min;
+using internal::set::hashWithSalt;
+using internal::set::hash;
+using internal::set::liftHashWithSalt;
+using internal::set::rnf;
+using internal::set::liftRnf;
+
+}  // namespace vantrel::set

@@ -1,0 +1,439 @@
+// The set operations that take one element or one set: construction, membership, insertion and
+// deletion through the map's own workers; filtering, mapping, list conversion and the folds as
+// walks of their own.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <ranges>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "hs/lazy.hpp"
+#include "hs/semigroup.hpp"
+#include "hs/unit.hpp"
+#include "vantrel/map/internal/bulk.hpp"
+#include "vantrel/map/internal/delete.hpp"
+#include "vantrel/map/internal/insert.hpp"
+#include "vantrel/map/internal/lookup.hpp"
+#include "vantrel/map/internal/nodes.hpp"
+#include "vantrel/map/internal/transform.hpp"
+#include "vantrel/set/internal/type.hpp"
+
+namespace vantrel::internal::set {
+
+template <class T>
+using SetMap = HashMap<T, hs::Unit>;
+
+// The element type of a range.
+template <class R>
+using ElementOfRange = std::remove_cvref_t<std::ranges::range_reference_t<const R&>>;
+
+// ---- Conversions ---------------------------------------------------------------------------
+
+template <class T>
+SetMap<T> toMap(const HashSet<T>& s) noexcept {
+  return s.asMap();
+}
+template <class T>
+SetMap<T> asMap(const HashSet<T>& s) noexcept {
+  return s.asMap();
+}
+// The map as the set, as it stands (its entries may hold unit cells of their own).
+template <class T>
+HashSet<T> fromMap(SetMap<T> m) noexcept {
+  return HashSet<T>(std::move(m));
+}
+
+// The set of any map's keys: the map's shape and key objects, every value replaced by the shared
+// unit cell. No key is hashed or compared.
+template <class K, class V>
+HashSet<K> keysSet(const HashMap<K, V>& m) {
+  return HashSet<K>(internal::replaceValues(hs::unitCell(), m));
+}
+
+// ---- Construction and single elements ------------------------------------------------------
+
+template <class T>
+HashSet<T> empty() noexcept {
+  return HashSet<T>();
+}
+template <class T>
+HashSet<T> singleton(const T& x) {
+  const KeyHash h = internal::hash(x);
+  return HashSet<T>(leafNode<T, hs::Unit>(h, x, hs::unitCell()));
+}
+template <class T>
+bool null(const HashSet<T>& s) noexcept {
+  return internal::null(s.asMap());
+}
+template <class T>
+std::int64_t size(const HashSet<T>& s) noexcept {
+  return internal::size(s.asMap());
+}
+template <class T>
+bool member(const std::type_identity_t<T>& x, const HashSet<T>& s) {
+  return internal::member<T, hs::Unit>(x, s.asMap());
+}
+
+// The set with x. Every entry shares the one unit cell, so an element already held by a `Leaf`
+// gives back the set itself (the stored element stays); one held in a `Collision` is replaced by
+// x at its position in a new set.
+template <class T>
+HashSet<T> insert(const std::type_identity_t<T>& x, const HashSet<T>& s) {
+  const KeyHash h = internal::hash(x);
+  return HashSet<T>(internal::insert_<T, hs::Unit>(h, x, hs::unitCell(), s.asMap()));
+}
+// The set without x; the set itself when x is absent.
+template <class T>
+HashSet<T> erase(const std::type_identity_t<T>& x, const HashSet<T>& s) {
+  const KeyHash h = internal::hash(x);
+  return HashSet<T>(internal::delete_<T, hs::Unit>(h, x, s.asMap()));
+}
+
+// ---- Bulk construction ---------------------------------------------------------------------
+
+namespace detail {
+
+// Inserts y into an accumulator that nobody else holds. The in-place walk makes the same choices
+// as the persistent insert (an equal element in a `Leaf` stays, one in a `Collision` is replaced
+// at its position) without copying a path per element.
+template <class T>
+void addPrivate(SetMap<T>& acc, const T& y) {
+  acc = internal::unsafeInsert<T, hs::Unit>(y, hs::unitCell(), acc);
+}
+
+template <class T, class R>
+HashSet<T> fromRange(const R& xs) {
+  SetMap<T> acc;
+  for (const auto& x : xs) detail::addPrivate<T>(acc, x);
+  return HashSet<T>(std::move(acc));
+}
+
+}  // namespace detail
+
+// The set of the elements, inserted in order: of equal elements held by a `Leaf` the first stays.
+// A throwing hash or == leaves nothing behind.
+template <std::ranges::input_range R>
+HashSet<ElementOfRange<R>> fromList(const R& xs) {
+  return detail::fromRange<ElementOfRange<R>>(xs);
+}
+template <class T>
+HashSet<T> fromList(std::initializer_list<T> xs) {
+  return detail::fromRange<T>(xs);
+}
+
+// The elements in trie order.
+template <class T>
+std::vector<T> toList(const HashSet<T>& s) {
+  std::vector<T> out;
+  out.reserve(static_cast<std::size_t>(internal::size(s.asMap())));
+  for (const T& x : s) out.push_back(x);
+  return out;
+}
+
+// ---- Filtering -----------------------------------------------------------------------------
+
+namespace detail {
+
+template <class P, class T>
+SetMap<T> filterWalk(P& p, const SetMap<T>& t) {
+  switch (kindOf(t)) {
+    case Kind::Empty:
+      return t;
+    case Kind::Leaf:
+      if (std::invoke(p, leafOf(t).key)) return t;
+      return SetMap<T>();
+    case Kind::BitmapIndexed:
+    case Kind::Full: {
+      // Every visited branch is rebuilt, even when all its children come back unchanged.
+      const Children<T, hs::Unit>& a = childrenOf(t);
+      const std::uint32_t n = a.size();
+      ChildBitmap rest = wordOf(t), kept = wordOf(t);
+      ChildBuilder<T, hs::Unit> out(Kind::BitmapIndexed, 0, n);
+      for (std::uint32_t i = 0; i < n; ++i) {
+        const ChildBitmap bit = rest & (~rest + 1);
+        rest &= rest - 1;
+        SetMap<T> r = filterWalk(p, a[i]);
+        if (kindOf(r) == Kind::Empty)
+          kept &= ~bit;
+        else
+          out.emplace(std::move(r));
+      }
+      const std::uint32_t j = out.built();
+      if (j == 0) return SetMap<T>();
+      // Shrunk in place to the kept children; `Full` only when nothing was dropped.
+      SetMap<T> node = bitmapIndexedOrFull<T, hs::Unit>(kept, out.finishShort());
+      if (j == 1 && isLeafOrCollision(childrenOf(node)[0])) return childrenOf(node)[0];
+      return node;
+    }
+    case Kind::Collision: {
+      const Entries<T, hs::Unit>& a = entriesOf(t);
+      const KeyHash h = wordOf(t);
+      EntryBuilder<T, hs::Unit> out(Kind::Collision, h, a.size());
+      const L<T, hs::Unit>* last = nullptr;
+      for (const L<T, hs::Unit>& e : a) {
+        if (std::invoke(p, e.key)) {
+          out.emplace(e);
+          last = &e;
+        }
+      }
+      const std::uint32_t j = out.built();
+      if (j == 0) return SetMap<T>();
+      if (j == 1) return leafNode<T, hs::Unit>(h, last->key, hs::unitCell());
+      return collisionNode<T, hs::Unit>(h, out.finishShort());
+    }
+    default:
+      return t;
+  }
+}
+
+}  // namespace detail
+
+// The elements that p keeps, tested in trie order. The result is the input itself only for the
+// empty set and for a one-`Leaf` set that p keeps.
+template <class P, class T>
+HashSet<T> filter(P p, const HashSet<T>& s) {
+  return HashSet<T>(detail::filterWalk<P, T>(p, s.asMap()));
+}
+
+// ---- Mapping -------------------------------------------------------------------------------
+
+// The set of the images f(x), computed and inserted in trie order: of equal images held by a
+// `Leaf` the first inserted stays.
+template <class F, class T>
+auto map(F f, const HashSet<T>& s) {
+  using R = std::remove_cvref_t<std::invoke_result_t<F&, const T&>>;
+  SetMap<R> acc;
+  for (const T& x : s) {
+    const R y = std::invoke(f, x);
+    detail::addPrivate<R>(acc, y);
+  }
+  return HashSet<R>(std::move(acc));
+}
+
+// ---- Folds ---------------------------------------------------------------------------------
+//
+// All in trie order, walking the trie directly. The lazy folds hand the caller's function the
+// rest of the fold as a deferred cell, so a function that does not demand it stops the walk; one
+// that demands it at once nests one native call per element, as any lazy fold does. The strict
+// folds run in constant stack per element.
+
+namespace detail {
+
+// The accumulator type of a fold whose seed is a value or a cell.
+template <class Z>
+using AccOf = typename internal::StripLazy<std::remove_cvref_t<Z>>::type;
+
+template <class A, class Z>
+hs::Lazy<A> seedCell(Z&& z) {
+  if constexpr (hs::IsLazy<std::remove_cvref_t<Z>>::value)
+    return z;
+  else
+    return hs::Lazy<A>(A(std::forward<Z>(z)));
+}
+// A function's result as the accumulator: a returned cell is forced.
+template <class A, class R>
+A accValue(R&& r) {
+  if constexpr (hs::IsLazy<std::remove_cvref_t<R>>::value)
+    return r.force();
+  else
+    return A(std::forward<R>(r));
+}
+
+// ---- foldr: f(x, deferred rest)
+
+template <class A, class T, class F>
+A foldrNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& rest);
+
+template <class A, class T, class F>
+hs::Lazy<A> foldrChildrenFrom(const std::shared_ptr<F>& f, const SetMap<T>& t, std::uint32_t i,
+                              const hs::Lazy<A>& rest) {
+  if (i == childrenOf(t).size()) return rest;
+  return hs::Lazy<A>::defer([f, t, i, rest]() -> A {
+    return detail::foldrNode<A>(f, childrenOf(t)[i],
+                                detail::foldrChildrenFrom<A>(f, t, i + 1, rest));
+  });
+}
+template <class A, class T, class F>
+hs::Lazy<A> foldrEntriesFrom(const std::shared_ptr<F>& f, const SetMap<T>& t, std::uint32_t i,
+                             const hs::Lazy<A>& rest) {
+  if (i == entriesOf(t).size()) return rest;
+  return hs::Lazy<A>::defer([f, t, i, rest]() -> A {
+    return accValue<A>(
+        std::invoke(*f, entriesOf(t)[i].key, detail::foldrEntriesFrom<A>(f, t, i + 1, rest)));
+  });
+}
+template <class A, class T, class F>
+A foldrNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& rest) {
+  switch (kindOf(t)) {
+    case Kind::Leaf:
+      return accValue<A>(std::invoke(*f, leafOf(t).key, rest));
+    case Kind::Collision:
+      return accValue<A>(
+          std::invoke(*f, entriesOf(t)[0].key, detail::foldrEntriesFrom<A>(f, t, 1, rest)));
+    case Kind::BitmapIndexed:
+    case Kind::Full:
+      return detail::foldrNode<A>(f, childrenOf(t)[0], detail::foldrChildrenFrom<A>(f, t, 1, rest));
+    default:
+      return rest.force();
+  }
+}
+
+// ---- foldl: f(deferred fold of what comes before, x)
+
+template <class A, class T, class F>
+A foldlNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& before);
+
+// The fold of the first n children over `before`.
+template <class A, class T, class F>
+hs::Lazy<A> foldlChildrenUpTo(const std::shared_ptr<F>& f, const SetMap<T>& t, std::uint32_t n,
+                              const hs::Lazy<A>& before) {
+  if (n == 0) return before;
+  return hs::Lazy<A>::defer([f, t, n, before]() -> A {
+    return detail::foldlNode<A>(f, childrenOf(t)[n - 1],
+                                detail::foldlChildrenUpTo<A>(f, t, n - 1, before));
+  });
+}
+template <class A, class T, class F>
+hs::Lazy<A> foldlEntriesUpTo(const std::shared_ptr<F>& f, const SetMap<T>& t, std::uint32_t n,
+                             const hs::Lazy<A>& before) {
+  if (n == 0) return before;
+  return hs::Lazy<A>::defer([f, t, n, before]() -> A {
+    return accValue<A>(
+        std::invoke(*f, detail::foldlEntriesUpTo<A>(f, t, n - 1, before), entriesOf(t)[n - 1].key));
+  });
+}
+template <class A, class T, class F>
+A foldlNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& before) {
+  switch (kindOf(t)) {
+    case Kind::Leaf:
+      return accValue<A>(std::invoke(*f, before, leafOf(t).key));
+    case Kind::Collision: {
+      const std::uint32_t n = entriesOf(t).size();
+      return accValue<A>(std::invoke(*f, detail::foldlEntriesUpTo<A>(f, t, n - 1, before),
+                                     entriesOf(t)[n - 1].key));
+    }
+    case Kind::BitmapIndexed:
+    case Kind::Full: {
+      const std::uint32_t n = childrenOf(t).size();
+      return detail::foldlNode<A>(f, childrenOf(t)[n - 1],
+                                  detail::foldlChildrenUpTo<A>(f, t, n - 1, before));
+    }
+    default:
+      return before.force();
+  }
+}
+
+// ---- foldr': from the last element back to the first
+
+template <class A, class T, class F>
+void foldrStrictWalk(F& f, const SetMap<T>& t, A& acc) {
+  switch (kindOf(t)) {
+    case Kind::Leaf:
+      acc = accValue<A>(std::invoke(f, leafOf(t).key, std::move(acc)));
+      return;
+    case Kind::Collision: {
+      const Entries<T, hs::Unit>& a = entriesOf(t);
+      for (std::uint32_t i = a.size(); i > 0; --i)
+        acc = accValue<A>(std::invoke(f, a[i - 1].key, std::move(acc)));
+      return;
+    }
+    case Kind::BitmapIndexed:
+    case Kind::Full: {
+      const Children<T, hs::Unit>& a = childrenOf(t);
+      for (std::uint32_t i = a.size(); i > 0; --i) detail::foldrStrictWalk<A>(f, a[i - 1], acc);
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+// ---- foldMap: c1 <> (c2 <> (... <> cn)) per node, operands computed in trie order
+
+template <class M, class T, class F>
+M foldMapNode(F& f, const SetMap<T>& t);
+
+template <class M, class T, class F>
+M foldMapChildrenFrom(F& f, const Children<T, hs::Unit>& a, std::uint32_t i) {
+  M first = detail::foldMapNode<M>(f, a[i]);
+  if (i + 1 == a.size()) return first;
+  M rest = detail::foldMapChildrenFrom<M>(f, a, i + 1);
+  return hs::mappend<M>(first, rest);
+}
+template <class M, class T, class F>
+M foldMapNode(F& f, const SetMap<T>& t) {
+  switch (kindOf(t)) {
+    case Kind::Leaf:
+      return M(std::invoke(f, leafOf(t).key));
+    case Kind::Collision: {
+      // Collisions may be long: their operands are gathered first, then combined from the right.
+      const Entries<T, hs::Unit>& a = entriesOf(t);
+      std::vector<M> parts;
+      parts.reserve(a.size());
+      for (const L<T, hs::Unit>& e : a) parts.push_back(M(std::invoke(f, e.key)));
+      M acc = std::move(parts.back());
+      for (std::size_t i = parts.size() - 1; i > 0; --i) acc = hs::mappend<M>(parts[i - 1], acc);
+      return acc;
+    }
+    case Kind::BitmapIndexed:
+    case Kind::Full:
+      return detail::foldMapChildrenFrom<M>(f, childrenOf(t), 0);
+    default:
+      return hs::mempty<M>();
+  }
+}
+
+}  // namespace detail
+
+// f(x1, deferred f(x2, ... f(xn, z))): f receives an element and the rest as an hs::Lazy. The
+// seed may be a value or a cell; f may return either.
+template <class F, class Z, class T>
+auto foldr(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  return detail::foldrNode<A>(std::make_shared<F>(std::move(f)), s.asMap(),
+                              detail::seedCell<A>(std::move(z)));
+}
+// f(deferred f(... f(z, x1) ...), xn): f receives the fold before an element as an hs::Lazy.
+template <class F, class Z, class T>
+auto foldl(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  return detail::foldlNode<A>(std::make_shared<F>(std::move(f)), s.asMap(),
+                              detail::seedCell<A>(std::move(z)));
+}
+// The seed evaluated, then acc = f(acc, x) for each element in order.
+template <class F, class Z, class T>
+auto foldl_(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  A acc = detail::accValue<A>(std::move(z));
+  for (const T& x : s) acc = detail::accValue<A>(std::invoke(f, std::move(acc), x));
+  return acc;
+}
+// The seed evaluated, then acc = f(x, acc) from the last element back to the first.
+template <class F, class Z, class T>
+auto foldr_(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
+  using A = detail::AccOf<Z>;
+  A acc = detail::accValue<A>(std::move(z));
+  detail::foldrStrictWalk<A>(f, s.asMap(), acc);
+  return acc;
+}
+// f of each element combined right-nested per node; the monoid's unit only for the empty set.
+template <class F, class T>
+auto foldMap(F f, const HashSet<T>& s) {
+  using M = std::remove_cvref_t<std::invoke_result_t<F&, const T&>>;
+  return detail::foldMapNode<M>(f, s.asMap());
+}
+
+}  // namespace vantrel::internal::set
+
+namespace vantrel {
+
+template <class T>
+HashSet<T>::HashSet(std::initializer_list<T> elements)
+    : HashSet(internal::set::detail::fromRange<T>(elements)) {}
+
+}  // namespace vantrel

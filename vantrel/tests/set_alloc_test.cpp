@@ -1,0 +1,69 @@
+// What set operations allocate (this program counts every operator new): the queries and the
+// operations that give back their input allocate nothing, and the builders allocate only nodes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "testing/alloc.hpp"
+#include "vantrel/set.hpp"
+
+namespace {
+
+namespace S = vantrel::set;
+using testing_support::AllocationScope;
+using ISet = vantrel::HashSet<std::int64_t>;
+
+std::vector<std::int64_t> spread(int n) {
+  std::vector<std::int64_t> xs;
+  for (std::int64_t i = 0; i < n; ++i) xs.push_back(i * 0x9E3779B97F4A7C15LL);
+  return xs;
+}
+
+TEST(SetAllocation, QueriesAndUnchangedResultsAllocateNothing) {
+  const std::vector<std::int64_t> xs = spread(3000);
+  const ISet a = S::fromList(xs), b = S::fromList(xs);
+  AllocationScope scope;
+  EXPECT_TRUE(S::member(xs[17], a));
+  EXPECT_EQ(S::size(S::insert(xs[17], a)), 3000);  // held by a Leaf: the set itself
+  EXPECT_EQ(S::size(S::erase(5, a)), 3000);        // absent: the set itself
+  EXPECT_TRUE(a == b);
+  EXPECT_EQ(S::compare(a, b), hs::EQ);
+  EXPECT_EQ(S::hash(a), S::hash(b));
+  EXPECT_TRUE(hs::Foldable<vantrel::HashSetTag>::elem(xs[2999], a));
+  EXPECT_EQ(S::foldl_([](std::int64_t n, std::int64_t) { return n + 1; }, std::int64_t{0}, a),
+            3000);
+  S::rnf(a);
+  EXPECT_TRUE(S::isSubsetOf(a, b));
+  EXPECT_EQ(scope.count(), 0);
+}
+
+TEST(SetAllocation, BuildersAllocateOnlyTheirNodes) {
+  const std::vector<std::int64_t> xs = spread(3000);
+  // Every element once and again: the second round finds each one in its Leaf.
+  std::vector<std::int64_t> twice = xs;
+  twice.insert(twice.end(), xs.begin(), xs.end());
+  hs::unitCell();  // made on first use
+  std::int64_t once = 0;
+  {
+    AllocationScope scope;
+    const ISet s = S::fromList(xs);
+    once = scope.count();
+  }
+  AllocationScope scope;
+  const ISet s = S::fromList(twice);
+  EXPECT_EQ(scope.count(), once);
+  // Mapping builds as fromList does over the elements in trie order.
+  const std::vector<std::int64_t> order = S::toList(s);
+  std::int64_t built = 0;
+  {
+    AllocationScope inOrder;
+    const ISet r = S::fromList(order);
+    built = inOrder.count();
+  }
+  AllocationScope mapped;
+  const ISet m = S::map([](std::int64_t x) { return x; }, s);
+  EXPECT_EQ(mapped.count(), built);
+}
+
+}  // namespace
