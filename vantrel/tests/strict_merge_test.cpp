@@ -99,16 +99,17 @@ TEST(StrictMergeForcing, CombinedValuesAreEvaluatedAndTheOthersLeftAlone) {
        false},
       {"unionWith, two leaves of one hash, other keys",
        [](const Cell& v) { return S::unionWith(with, leafH(1, 1, v), leafH(2, 2, 0)); }, false},
+      // The one exception to one-sided values: the collision helper evaluates what it appends.
       {"unionWith, a left leaf appended to a right collision",
        [](const Cell& v) {
          return S::unionWith(with, leafH(9, 1, v), collH({{1, 2, 0}, {2, 3, 0}}));
        },
-       false},
+       true},
       {"unionWith, a right leaf appended to a left collision",
        [](const Cell& v) {
          return S::unionWith(with, collH({{1, 2, 0}, {2, 3, 0}}), leafH(9, 1, v));
        },
-       false},
+       true},
       {"unionWith, a collision record beside a merged one",
        [](const Cell& v) {
          return S::unionWith(with, collH({{1, 1, v}, {2, 2, 0}}), collH({{2, 3, 0}, {3, 4, 0}}));

@@ -38,6 +38,11 @@ struct UnionCombine {
     return wordOf(t);
   }
   [[noreturn]] static void unmatched() noexcept { std::terminate(); }
+  // A `Leaf`'s record merged into a collision array (f on cells, as `combine`).
+  template <class F, class K, class V>
+  static HashMap<K, V> snoc(F&& f, const K& k, const hs::Lazy<V>& v, const Entries<K, V>& a) {
+    return updateOrSnocWithKey<K, V>(std::forward<F>(f), k, v, a);
+  }
 };
 
 template <class K, class V>
@@ -67,14 +72,14 @@ HashMap<K, V> unionSameHash(const P& p, const HashMap<K, V>& t1, const HashMap<K
   }
   if (k1 == Kind::Leaf) {
     const L<K, V>& l1 = leafOf(t1);
-    return updateOrSnocWithKey<K, V>(p.combine, l1.key, l1.value, entriesOf(t2));
+    return p.snoc(p.combine, l1.key, l1.value, entriesOf(t2));
   }
   if (k2 == Kind::Leaf) {
     const L<K, V>& l2 = leafOf(t2);
     auto storedFirst = [&p](const K& k, const hs::Lazy<V>& right, const hs::Lazy<V>& stored) {
       return p.combine(k, stored, right);
     };
-    return updateOrSnocWithKey<K, V>(storedFirst, l2.key, l2.value, entriesOf(t1));
+    return p.snoc(storedFirst, l2.key, l2.value, entriesOf(t1));
   }
   return updateOrConcatWithKey<K, V>(p.combine, entriesOf(t1), entriesOf(t2));
 }

@@ -1,12 +1,14 @@
 // Value-strict unions: the map module's union walk, with every combined value computed at once
 // and evaluated before the node that holds it is built. Values that only one map holds are carried
-// over as they stand. No key is hashed.
+// over as they stand, except the value of a `Leaf` appended to the other map's collision array,
+// which the module's collision helper evaluates. No key is hashed.
 #pragma once
 
 #include "hs/call.hpp"
 #include "hs/lazy.hpp"
 #include "vantrel/map/internal/nodes.hpp"
 #include "vantrel/map/internal/strict/errors.hpp"
+#include "vantrel/map/internal/strict/single.hpp"
 #include "vantrel/map/internal/union.hpp"
 
 namespace vantrel::internal::strict {
@@ -27,6 +29,11 @@ struct UnionStrict : UnionCombine<G, false> {
     return strict::leafHashCode(t);
   }
   [[noreturn]] static void unmatched() { unionNoMatchError(); }
+  // The module's own collision helper: a combined value or an appended one is evaluated.
+  template <class F, class K, class V>
+  static HashMap<K, V> snoc(F&& f, const K& k, const hs::Lazy<V>& v, const Entries<K, V>& a) {
+    return strict::updateOrSnocWithKey<K, V>(hs::onCells(std::forward<F>(f)), k, v, a);
+  }
 };
 
 // Every key of either map; a key of both gets f(kept key, left value, right value), called during
