@@ -648,3 +648,16 @@ TEST(StrictMergeReExports, OperationsThatStoreNothingNewAreTheLazyOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StrictReExports, WalksThatStoreNothingNewAreTheLazyOnes) {
+  using M = vantrel::HashMap<std::int64_t, std::int64_t>;
+  const M m = S::fromList<std::int64_t, std::int64_t>({{1, 10}, {2, 20}, {3, 30}});
+  EXPECT_EQ(S::size(S::filter([](std::int64_t v) { return v > 15; }, m)), 2);
+  EXPECT_EQ(S::foldl_([](std::int64_t a, std::int64_t v) { return a + v; }, std::int64_t{0}, m), 60);
+  EXPECT_EQ(S::keys(m).size(), 3u);
+  EXPECT_EQ(*S::at(S::mapKeys([](std::int64_t k) { return k * 2; }, m), 4), 20);
+}
+
+}  // namespace

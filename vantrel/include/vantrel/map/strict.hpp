@@ -80,4 +80,23 @@ using lazy::difference;
 using lazy::isSubmapOf;
 using lazy::isSubmapOfBy;
 
+// Folds, lists, filtering, key remapping and composition store no new value: the lazy ones.
+using lazy::HashMapTag;
+using lazy::compose;
+using lazy::elems;
+using lazy::filter;
+using lazy::filterWithKey;
+using lazy::foldl;
+using lazy::foldl_;
+using lazy::foldlWithKey;
+using lazy::foldlWithKey_;
+using lazy::foldMap;
+using lazy::foldMapWithKey;
+using lazy::foldr;
+using lazy::foldr_;
+using lazy::foldrWithKey;
+using lazy::foldrWithKey_;
+using lazy::keys;
+using lazy::mapKeys;
+
 }  // namespace vantrel::strict
