@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "testing/keys.hpp"
+#include "testing/map_checks.hpp"
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
 #include "vantrel/map/internal.hpp"
@@ -19,6 +20,8 @@ namespace {
 using testing_support::Key;
 using testing_support::key;
 using testing_support::keyLog;
+using testing_support::expectValid;
+using testing_support::pairsOf;
 using vantrel::HashMap;
 using vantrel::internal::Kind;
 namespace I = vantrel::internal;
@@ -27,10 +30,6 @@ namespace T = testing_support::trie;
 using Map = HashMap<Key, int>;
 using Cell = hs::Lazy<int>;
 
-void expectValid(const Map& m) {
-  const auto v = I::debug::valid(m);
-  EXPECT_TRUE(v.isValid()) << "invariant broken at path length " << v.path().lengthInBits;
-}
 
 // ---- Lookups ---------------------------------------------------------------------------------
 

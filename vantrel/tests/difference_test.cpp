@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "testing/keys.hpp"
+#include "testing/map_checks.hpp"
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
 #include "vantrel/map/internal.hpp"
@@ -19,6 +20,8 @@ namespace {
 using testing_support::Key;
 using testing_support::key;
 using testing_support::keyLog;
+using testing_support::expectValid;
+using testing_support::pairsOf;
 using vantrel::HashMap;
 using vantrel::internal::Kind;
 namespace I = vantrel::internal;
@@ -31,15 +34,6 @@ using EqLog = std::vector<std::pair<int, int>>;
 
 constexpr std::uint64_t H = 7;
 
-void expectValid(const Map& m, const std::string& what) {
-  const auto v = I::debug::valid(m);
-  EXPECT_TRUE(v.isValid()) << what << ": invariant broken at path length " << v.path().lengthInBits;
-}
-Pairs pairsOf(const Map& m) {
-  Pairs out;
-  for (const auto& r : m) out.emplace_back(r.key.tag, *r.value);
-  return out;
-}
 
 // ---- Differences ---------------------------------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "testing/keys.hpp"
+#include "testing/map_checks.hpp"
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
 #include "vantrel/map/internal/debug.hpp"
@@ -21,6 +22,8 @@ namespace {
 using testing_support::Key;
 using testing_support::key;
 using testing_support::keyLog;
+using testing_support::expectValid;
+using testing_support::pairsOf;
 using vantrel::HashMap;
 using vantrel::internal::Kind;
 namespace I = vantrel::internal;
@@ -29,11 +32,6 @@ namespace T = testing_support::trie;
 using Map = HashMap<Key, int>;
 using Cell = hs::Lazy<int>;
 
-template <class K, class V>
-void expectValid(const HashMap<K, V>& m) {
-  const auto v = I::debug::valid(m);
-  EXPECT_TRUE(v.isValid()) << "invariant broken at path length " << v.path().lengthInBits;
-}
 
 // Chunk 1: leaf id 1; chunk 2: collision of ids 2, 3, 4; chunk 3: a branch node of ids 5, 6.
 Map sample() {

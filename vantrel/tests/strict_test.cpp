@@ -13,6 +13,7 @@
 
 #include "hs/functor.hpp"
 #include "testing/keys.hpp"
+#include "testing/map_checks.hpp"
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
 #include "vantrel/map/internal/debug.hpp"
@@ -23,6 +24,8 @@ namespace {
 using testing_support::Key;
 using testing_support::key;
 using testing_support::keyLog;
+using testing_support::expectValid;
+using testing_support::pairsOf;
 using testing_support::TestFailure;
 using vantrel::HashMap;
 using vantrel::internal::Kind;
@@ -34,10 +37,6 @@ using Map = HashMap<Key, int>;
 using Cell = hs::Lazy<int>;
 using Opt = std::optional<Cell>;
 
-template <class K, class V>
-void expectValid(const HashMap<K, V>& m, const std::string& what = "") {
-  EXPECT_TRUE(I::debug::valid(m).isValid()) << what;
-}
 template <class K, class V>
 bool allEvaluated(const HashMap<K, V>& m) {
   for (const auto& r : m)

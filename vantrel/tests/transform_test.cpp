@@ -12,6 +12,7 @@
 #include "hs/foldable.hpp"
 #include "hs/functor.hpp"
 #include "testing/keys.hpp"
+#include "testing/map_checks.hpp"
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
 #include "vantrel/map/internal/debug.hpp"
@@ -22,6 +23,8 @@ namespace {
 using testing_support::Key;
 using testing_support::key;
 using testing_support::keyLog;
+using testing_support::expectValid;
+using testing_support::pairsOf;
 using testing_support::TestFailure;
 using vantrel::HashMap;
 using vantrel::internal::Kind;
@@ -31,11 +34,6 @@ namespace T = testing_support::trie;
 using Map = HashMap<Key, int>;
 using Cell = hs::Lazy<int>;
 
-template <class K, class V>
-void expectValid(const HashMap<K, V>& m) {
-  const auto v = I::debug::valid(m);
-  EXPECT_TRUE(v.isValid()) << "invariant broken at path length " << v.path().lengthInBits;
-}
 
 // Chunk 1: a leaf (id 1); chunk 2: a collision of ids 2, 3, 4 (tags 20, 21, 22); chunk 3: a
 // branch node holding ids 5 and 6. Trie order: 1 2 3 4 5 6.

@@ -259,15 +259,19 @@ std::optional<hs::Lazy<V>> lookupCell(KeyHash h, const K& k, const HashMap<K, V>
 // The map after g decided, inside g's functor. Under hs::onCells, g receives the lookup as a
 // deferred cell (so a g that ignores it never runs the lookup) and answers an optional cell; the
 // decision shares that one deferred lookup. Otherwise g receives the optional value and answers
-// an optional value.
-template <class K, class V, class G>
-auto alterF(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+// an optional value. Evaluate: a present answer is evaluated when the decision applies (the
+// value-strict module's form).
+template <bool Evaluate, class K, class V, class G>
+auto alterFWith(G g, const K& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   using Looked = std::optional<hs::Lazy<V>>;
   const hs::Lazy<Looked> looked =
       hs::Lazy<Looked>::defer([h, k, m]() -> Looked { return lookupCell<K, V>(h, k, m); });
   auto decide = [h, k, m, looked](const Looked& answer) -> HashMap<K, V> {
-    if (answer) return insert_<K, V>(h, k, *answer, m);
+    if (answer) {
+      if constexpr (Evaluate) answer->force();
+      return insert_<K, V>(h, k, *answer, m);
+    }
     if (!*looked) return m;
     return delete_<K, V>(h, k, m);
   };
@@ -283,36 +287,41 @@ auto alterF(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
         g(std::move(arg)));
   }
 }
+template <class K, class V, class G>
+auto alterF(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  return alterFWith<false, K, V>(std::move(g), k, m);
+}
 
 // As alterF with the lookup made at once, before g runs; the decision is alter's, with the
 // lookup's position and the same-object test.
-template <class K, class V, class G>
-auto alterFEager(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+template <bool Evaluate, class K, class V, class G>
+auto alterFEagerWith(G g, const K& k, const HashMap<K, V>& m) {
+  using Answer = std::optional<hs::Lazy<V>>;
   const KeyHash h = internal::hash(k);
+  // The record pointer stays valid: the decision holds the map.
   const Found<K, V> found = lookupRecordCollisionU(h, k, m);
-  std::optional<hs::Lazy<V>> current;
-  if (found) current = found.record->value;
-  const std::int64_t position = found ? found.position : -1;
-  auto decide = [h, k, m, current, position](const std::optional<hs::Lazy<V>>& answer) -> HashMap<K, V> {
-    if (!current) {
-      if (!answer) return m;
-      return insertNewKey<K, V>(h, k, *answer, m);
-    }
-    if (!answer) return deleteKeyExists<K, V>(position, h, k, m);
-    if (hs::ptrEq(*answer, *current)) return m;
-    return insertKeyExists<K, V>(position, h, k, *answer, m);
+  auto decide = [h, k, m, found](const Answer& answer) -> HashMap<K, V> {
+    if constexpr (Evaluate)
+      if (answer) answer->force();
+    return alterDecide(found, answer, h, k, m);
   };
   if constexpr (hs::isOnCells<G>) {
-    return hs::fmap(decide, g.fn(current));
+    Answer current;
+    if (found) current = found.record->value;
+    return hs::fmap(decide, g.fn(std::move(current)));
   } else {
     std::optional<V> arg;
-    if (current) arg = current->force();
+    if (found) arg = found.record->value.force();
     return hs::fmap(
         [decide](const std::optional<V>& answer) {
-          return decide(answer ? std::optional<hs::Lazy<V>>(hs::Lazy<V>(*answer)) : std::nullopt);
+          return decide(answer ? Answer(hs::Lazy<V>(*answer)) : Answer());
         },
         g(std::move(arg)));
   }
+}
+template <class K, class V, class G>
+auto alterFEager(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  return alterFEagerWith<false, K, V>(std::move(g), k, m);
 }
 
 // alterFEager, its two leading arguments ignored.

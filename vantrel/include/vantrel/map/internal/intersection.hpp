@@ -14,43 +14,16 @@
 
 #include "hs/call.hpp"
 #include "vantrel/map/internal/bulk.hpp"
+#include "vantrel/map/internal/lookup.hpp"
 #include "vantrel/map/internal/nodes.hpp"
 
 namespace vantrel::internal {
 
 // The record of the key k (hash h, stored in the probing node) in the subtree t whose level is s,
-// or null. k is the left operand of ==; == runs only after the hashes compared equal.
+// or null: the lookup walk, started below the root.
 template <class K, class V>
-const L<K, V>* probeFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t0) {
-  const HashMap<K, V>* t = &t0;
-  for (;;) {
-    switch (kindOf(*t)) {
-      case Kind::BitmapIndexed: {
-        const ChildBitmap b = wordOf(*t), m = mask(h, s);
-        if ((b & m) == 0) return nullptr;
-        t = &childrenOf(*t)[static_cast<std::size_t>(sparseIndex(b, m))];
-        s = nextShift(s);
-        break;
-      }
-      case Kind::Full:
-        t = &childrenOf(*t)[static_cast<std::size_t>(index(h, s))];
-        s = nextShift(s);
-        break;
-      case Kind::Leaf: {
-        const L<K, V>& r = leafOf(*t);
-        if (wordOf(*t) == h && k == r.key) return &r;
-        return nullptr;
-      }
-      case Kind::Collision: {
-        if (wordOf(*t) != h) return nullptr;
-        for (const L<K, V>& e : entriesOf(*t))
-          if (k == e.key) return &e;
-        return nullptr;
-      }
-      default:
-        return nullptr;
-    }
-  }
+const L<K, V>* probeFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
+  return lookupFrom(h, k, s, t).record;
 }
 
 // How a matched pair becomes a stored value: `value(kept key, first cell, second cell)`. With

@@ -21,12 +21,11 @@ struct Found {
   explicit operator bool() const noexcept { return record != nullptr; }
 };
 
-// The walk under every lookup. The key asked for is the left operand of ==; hashes are compared
-// first, so == runs only between keys of equal hash.
+// The walk under every lookup, from the node m at level s. The key asked for is the left operand
+// of ==; hashes are compared first, so == runs only between keys of equal hash.
 template <class K, class V>
-Found<K, V> lookupRecordCollisionU(KeyHash h, const K& k, const HashMap<K, V>& m) {
+Found<K, V> lookupFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& m) {
   const HashMap<K, V>* t = &m;
-  LevelShift s = 0;
   for (;;) {
     switch (kindOf(*t)) {
       case Kind::Empty:
@@ -58,6 +57,11 @@ Found<K, V> lookupRecordCollisionU(KeyHash h, const K& k, const HashMap<K, V>& m
         return {};
     }
   }
+}
+
+template <class K, class V>
+Found<K, V> lookupRecordCollisionU(KeyHash h, const K& k, const HashMap<K, V>& m) {
+  return lookupFrom(h, k, 0, m);
 }
 
 // The stored cell of the key, or null; computes the key's hash once.

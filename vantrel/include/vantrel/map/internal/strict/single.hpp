@@ -217,55 +217,13 @@ HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>&
 // optional value.
 template <class K, class V, class G>
 auto alterF(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  const KeyHash h = internal::hash(k);
-  using Looked = std::optional<hs::Lazy<V>>;
-  const hs::Lazy<Looked> looked =
-      hs::Lazy<Looked>::defer([h, k, m]() -> Looked { return internal::lookupCell<K, V>(h, k, m); });
-  auto decide = [h, k, m, looked](const Looked& answer) -> HashMap<K, V> {
-    if (answer) {
-      answer->force();
-      return internal::insert_<K, V>(h, k, *answer, m);
-    }
-    if (!*looked) return m;
-    return internal::delete_<K, V>(h, k, m);
-  };
-  if constexpr (hs::isOnCells<G>) {
-    return hs::fmap(decide, g.fn(looked));
-  } else {
-    std::optional<V> arg;
-    if (const Looked& l = *looked) arg = l->force();
-    return hs::fmap(
-        [decide](const std::optional<V>& answer) {
-          return decide(answer ? Looked(hs::Lazy<V>(*answer)) : Looked());
-        },
-        g(std::move(arg)));
-  }
+  return internal::alterFWith<true, K, V>(std::move(g), k, m);
 }
 
 // As alterF with the lookup made at once, before g runs; the decision is alter's.
 template <class K, class V, class G>
 auto alterFEager(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  using Answer = std::optional<hs::Lazy<V>>;
-  const KeyHash h = internal::hash(k);
-  // The record pointer stays valid: the decision holds the map.
-  const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
-  auto decide = [h, k, m, found](const Answer& answer) -> HashMap<K, V> {
-    if (answer) answer->force();
-    return internal::alterDecide(found, answer, h, k, m);
-  };
-  if constexpr (hs::isOnCells<G>) {
-    Answer current;
-    if (found) current = found.record->value;
-    return hs::fmap(decide, g.fn(std::move(current)));
-  } else {
-    std::optional<V> arg;
-    if (found) arg = found.record->value.force();
-    return hs::fmap(
-        [decide](const std::optional<V>& answer) {
-          return decide(answer ? Answer(hs::Lazy<V>(*answer)) : Answer());
-        },
-        g(std::move(arg)));
-  }
+  return internal::alterFEagerWith<true, K, V>(std::move(g), k, m);
 }
 
 // alterFEager, its two leading arguments ignored.
