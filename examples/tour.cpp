@@ -12,6 +12,7 @@
 #include "sarkel/package.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/strict.hpp"
 #include "vantrel/set.hpp"
 
 namespace {
@@ -31,6 +32,20 @@ void mapTour() {
                                            {"a", 1}, {"b", 1}, {"a", 1}, {"a", 1}});
   std::cout << "occurrences of \"a\": " << *L::at(counted, "a") << "\n";
   std::cout << "checker: " << hs::show(vantrel::internal::debug::valid(counted)) << "\n";
+
+  // Whole maps combine without rehashing; the text form lists the pairs in trie order.
+  const auto both = L::unionWith([](std::int64_t a, std::int64_t b) { return a * 100 + b; }, two,
+                                 L::insert("three", 3, one));
+  std::cout << "union: size " << L::size(both) << ", \"one\" -> " << *L::at(both, "one") << "\n";
+  const auto small = L::filter([](std::int64_t v) { return v < 3; }, both);
+  std::cout << "filtered: " << hs::show(small) << "\n";
+
+  // The value-strict interface evaluates every value it stores.
+  namespace S = vantrel::strict;
+  const auto strictMap = S::insertWith([](std::int64_t a, std::int64_t b) { return a + b; }, "a",
+                                       10, S::fromList(std::vector<std::pair<std::string, std::int64_t>>{{"a", 1}}));
+  std::cout << "strict: \"a\" -> " << *S::at(strictMap, "a") << ", evaluated: " << std::boolalpha
+            << S::at(strictMap, "a").evaluated() << "\n";
 }
 
 void setTour() {

@@ -235,6 +235,19 @@ TEST(OperandOrder, EachWalkPutsItsKeyWhereItShould) {
   }
 }
 
+TEST(OperandOrder, BulkBuildersHashEachElementOnce) {
+  std::vector<std::pair<Key, int>> pairs;
+  for (int i = 0; i < 200; ++i) pairs.push_back({key(i % 150, static_cast<std::uint64_t>(i % 150) % 13, i), i});
+  keyLog().clear();
+  const Map m = L::fromList(pairs);
+  EXPECT_EQ(keyLog().hashCalls, 200);
+  keyLog().clear();
+  const Map w = L::fromListWith([](int a, int b) { return a + b; }, pairs);
+  EXPECT_EQ(keyLog().hashCalls, 200);
+  EXPECT_EQ(L::size(m), 150);
+  EXPECT_EQ(L::size(w), 150);
+}
+
 // ---- Collision entry order -----------------------------------------------------------------
 
 std::vector<int> tags(const Map& m) {
