@@ -11,21 +11,22 @@
 #include <vector>
 
 #include "testing/keys.hpp"
+#include "testing/map_checks.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "hs/functor.hpp"
 #include "vantrel/map/lazy.hpp"
 
 namespace {
 
+using testing_support::HashSpace;
+using testing_support::hashSpaceName;
+using testing_support::highBitHashes;
+using testing_support::spreadHashes;
+using testing_support::tinyHashes;
 using testing_support::Key;
 namespace L = vantrel::lazy;
 using Map = vantrel::HashMap<Key, std::int64_t>;
 using Model = std::unordered_map<std::int64_t, std::int64_t>;
-
-struct HashSpace {
-  const char* name;
-  std::function<std::uint64_t(std::int64_t)> of;
-};
 
 class ModelTest : public ::testing::TestWithParam<HashSpace> {};
 
@@ -138,18 +139,8 @@ TEST_P(ModelTest, RandomOperationsAgreeWithTheModel) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    HashSpaces, ModelTest,
-    ::testing::Values(HashSpace{"tiny", [](std::int64_t id) { return static_cast<std::uint64_t>(id % 5); }},
-                      HashSpace{"highBits",
-                                [](std::int64_t id) {
-                                  return static_cast<std::uint64_t>(id % 7) << 60 |
-                                         static_cast<std::uint64_t>(id % 3) << 57;
-                                }},
-                      HashSpace{"spread",
-                                [](std::int64_t id) {
-                                  return static_cast<std::uint64_t>(id) * 0x9E3779B97F4A7C15ULL;
-                                }}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(HashSpaces, ModelTest,
+                         ::testing::Values(tinyHashes, highBitHashes, spreadHashes),
+                         hashSpaceName);
 
 }  // namespace

@@ -10,21 +10,18 @@
 #include <vector>
 
 #include "testing/keys.hpp"
+#include "testing/map_checks.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/set.hpp"
 
 namespace {
 
+using testing_support::HashSpace;
 using testing_support::Key;
 namespace I = vantrel::internal;
 namespace S = vantrel::set;
 using KSet = vantrel::HashSet<Key>;
 using Model = std::unordered_set<std::int64_t>;
-
-struct HashSpace {
-  const char* name;
-  std::function<std::uint64_t(std::int64_t)> of;
-};
 
 // Whether the element of this id sits in a `Collision` node.
 bool inCollision(const KSet& s, std::int64_t id) {
@@ -180,6 +177,6 @@ INSTANTIATE_TEST_SUITE_P(
                   [](std::int64_t id) {
                     return static_cast<std::uint64_t>(id) * 0x9E3779B97F4A7C15ull;
                   }}),
-    [](const ::testing::TestParamInfo<HashSpace>& i) { return std::string(i.param.name); });
+    testing_support::hashSpaceName);
 
 }  // namespace

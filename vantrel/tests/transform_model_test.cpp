@@ -13,20 +13,21 @@
 
 #include "hs/functor.hpp"
 #include "testing/keys.hpp"
+#include "testing/map_checks.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
 
 namespace {
 
+using testing_support::HashSpace;
+using testing_support::hashSpaceName;
+using testing_support::highBitHashes;
+using testing_support::spreadHashes;
+using testing_support::tinyHashes;
 using testing_support::Key;
 namespace L = vantrel::lazy;
 using Map = vantrel::HashMap<Key, std::int64_t>;
 using Model = std::unordered_map<std::int64_t, std::int64_t>;
-
-struct HashSpace {
-  const char* name;
-  std::function<std::uint64_t(std::int64_t)> of;
-};
 
 class TransformModelTest : public ::testing::TestWithParam<HashSpace> {};
 
@@ -132,14 +133,8 @@ TEST_P(TransformModelTest, WholeMapOperationsAgreeWithTheModel) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    HashSpaces, TransformModelTest,
-    ::testing::Values(HashSpace{"tiny", [](std::int64_t id) { return static_cast<std::uint64_t>(id % 5); }},
-                      HashSpace{"highBits",
-                                [](std::int64_t id) {
-                                  return static_cast<std::uint64_t>(id % 7) << 60 |
-                                         static_cast<std::uint64_t>(id % 3) << 57;
-                                }}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(HashSpaces, TransformModelTest,
+                         ::testing::Values(tinyHashes, highBitHashes),
+                         hashSpaceName);
 
 }  // namespace
