@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -509,25 +508,6 @@ TEST(Traversal, ArraysBeingGatheredAreNeverWrittenTwice) {
   const Map n4 = I::Node::adopt<Key, int>(solo.finishBlock(Kind::BitmapIndexed, 0b1000));
   EXPECT_EQ(&I::childrenOf(n4)[0], &solo[0]);
   EXPECT_EQ(**L::lookup(key(3, 3), n4), 3);
-}
-
-// Threads extending one shared prefix each get an array of their own.
-TEST(Traversal, ConcurrentExtensionsOfOnePrefixStayApart) {
-  using G = I::detail::Gathered<Map>;
-  const Map a = L::insert(key(0, 0), 0, Map());
-  for (int round = 0; round < 20; ++round) {
-    const G prefix = G::first(2, a);
-    std::vector<Map> mine(8);
-    for (int t = 0; t < 8; ++t) mine[t] = L::insert(key(t + 1, 1), t, Map());
-    std::vector<std::optional<G>> got(8);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) threads.emplace_back([&, t] { got[t].emplace(prefix.snoc(mine[t])); });
-    for (auto& th : threads) th.join();
-    for (int t = 0; t < 8; ++t) {
-      EXPECT_TRUE(T::same((*got[t])[0], a));
-      EXPECT_TRUE(T::same((*got[t])[1], mine[t])) << t;
-    }
-  }
 }
 
 TEST(Traversal, CellsPassThroughUnderOnCells) {
