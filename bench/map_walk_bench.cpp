@@ -55,31 +55,31 @@ void BM_TrieFilterByErase(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
 }
-template <class K>
-void BM_TrieFoldlStrict(benchmark::State& state) {
+// Times fold(m) over a map of n keys whose values are 0 .. n - 1.
+template <class K, class Fold>
+void timeFold(benchmark::State& state, Fold fold) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto m = indexedTrieOf<K>(n);
-  for (auto _ : state)
-    benchmark::DoNotOptimize(
-        L::foldl_([](std::int64_t a, std::int64_t v) { return a + v; }, std::int64_t{0}, m));
+  for (auto _ : state) benchmark::DoNotOptimize(fold(m));
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
+}
+template <class K>
+void BM_TrieFoldlStrict(benchmark::State& state) {
+  timeFold<K>(state, [](const auto& m) {
+    return L::foldl_([](std::int64_t a, std::int64_t v) { return a + v; }, std::int64_t{0}, m);
+  });
 }
 template <class K>
 void BM_TrieFoldrStrict(benchmark::State& state) {
-  const auto n = static_cast<std::size_t>(state.range(0));
-  const auto m = indexedTrieOf<K>(n);
-  for (auto _ : state)
-    benchmark::DoNotOptimize(
-        L::foldr_([](std::int64_t v, std::int64_t a) { return a + v; }, std::int64_t{0}, m));
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
+  timeFold<K>(state, [](const auto& m) {
+    return L::foldr_([](std::int64_t v, std::int64_t a) { return a + v; }, std::int64_t{0}, m);
+  });
 }
 template <class K>
 void BM_TrieFoldMap(benchmark::State& state) {
-  const auto n = static_cast<std::size_t>(state.range(0));
-  const auto m = indexedTrieOf<K>(n);
-  for (auto _ : state)
-    benchmark::DoNotOptimize(L::foldMap([](std::int64_t v) { return hs::Sum<std::int64_t>{v}; }, m).value);
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
+  timeFold<K>(state, [](const auto& m) {
+    return L::foldMap([](std::int64_t v) { return hs::Sum<std::int64_t>{v}; }, m).value;
+  });
 }
 // The same sum by looking every key up.
 template <class K>
