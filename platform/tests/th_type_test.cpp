@@ -118,7 +118,7 @@ TEST(ThType, EqualityIsStructuralAndIdentityIsTheNode) {
 }
 
 TEST(ThType, DeepTypesAreWalkedWithoutRecursion) {
-  constexpr int depth = 200000;
+  constexpr int depth = 100000;
   // Nesting through applications, arrow results, kind signatures and binder kinds.
   auto build = [&] {
     Type t = con(intN);
@@ -219,7 +219,7 @@ TEST(ThSyntax, DeclarationTextForms) {
 
 TEST(ThSyntax, LongForallChainsAreFreedLayerByLayer) {
   th::Con c = th::NormalC{th::mkName("E"), {}};
-  for (int i = 0; i < 200000; ++i) c = th::ForallC{{}, {}, std::move(c)};
+  for (int i = 0; i < 100000; ++i) c = th::ForallC{{}, {}, std::move(c)};
   const th::Con shared = c.get_if<th::ForallC>()->con;  // a layer held from outside survives
   c = th::NormalC{th::mkName("F"), {}};
   EXPECT_TRUE(shared.is<th::ForallC>());

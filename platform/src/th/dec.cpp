@@ -1,4 +1,4 @@
-#include <atomic>
+#include <new>
 #include <ostream>
 #include <string_view>
 
@@ -7,19 +7,32 @@
 
 namespace hs::th {
 
-// ForallC layers nest through their inner constructor; a layer that only this handle holds
-// hands its inner constructor to the loop before it is freed, so a long chain never recurses.
-Con::~Con() {
-  while (node_ != nullptr && node_.use_count() == 1) {
-    // Pairs with the release of the last other holder's count, so its reads of the node
-    // happen before this handle takes the node apart.
-    std::atomic_thread_fence(std::memory_order_acquire);
-    const auto* layer = std::get_if<ForallC>(node_.get());
-    if (layer == nullptr) break;
-    // The node is about to be freed and nobody else holds it, so its field may be taken.
-    std::shared_ptr<const Node> inner = std::move(const_cast<ForallC*>(layer)->con.node_);
-    node_ = std::move(inner);
+// Freeing a node frees the nodes only it held: a constructor freed while another is being freed
+// on this thread is queued for the outermost call's loop instead of being freed at once.
+void Con::freeCon(const Node* n) noexcept {
+  thread_local std::vector<const Node*>* queue = nullptr;
+  if (queue != nullptr) {
+    try {
+      queue->push_back(n);
+      return;
+    } catch (const std::bad_alloc&) {
+      delete n;  // no memory for the queue: free this one by recursion
+      return;
+    }
   }
+  std::vector<const Node*> pending;
+  queue = &pending;
+  const Node* next = n;
+  while (next != nullptr) {
+    delete next;
+    if (pending.empty()) {
+      next = nullptr;
+    } else {
+      next = pending.back();
+      pending.pop_back();
+    }
+  }
+  queue = nullptr;
 }
 
 namespace {

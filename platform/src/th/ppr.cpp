@@ -82,7 +82,7 @@ class Printer {
 
    private:
     Printer& p_;
-    std::vector<Piece> ps_;
+    detail::SmallList<Piece> ps_;
   };
 
   // One element of an application spine: a visible argument, or a kind argument (@k).

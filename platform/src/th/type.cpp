@@ -213,7 +213,7 @@ class TypeWriter {
     }
 
    private:
-    std::vector<Piece> ps_;
+    detail::SmallList<Piece> ps_;
   };
 
   template <class Flag>

@@ -27,8 +27,12 @@ class SyntaxNode {
   template <class C>
     requires IsAlternative<std::remove_cvref_t<C>, V>::value
   SyntaxNode(C&& c)  // NOLINT: every form converts to its value
-      : node_(std::make_shared<const V>(std::in_place_type<std::remove_cvref_t<C>>,
-                                        std::forward<C>(c))) {}
+      : node_(Derived::allocate(std::in_place_type<std::remove_cvref_t<C>>, std::forward<C>(c))) {}
+
+  template <class... A>
+  static std::shared_ptr<const V> allocate(A&&... a) {
+    return std::make_shared<const V>(std::forward<A>(a)...);
+  }
 
   const V& node() const noexcept { return *node_; }
   template <class C>
@@ -77,12 +81,16 @@ class Con
     : public detail::SyntaxNode<Con, std::variant<NormalC, RecC, InfixC, ForallC, GadtC, RecGadtC>> {
  public:
   using SyntaxNode::SyntaxNode;
-  Con(const Con&) = default;
-  Con(Con&&) noexcept = default;
-  Con& operator=(const Con&) = default;
-  Con& operator=(Con&&) noexcept = default;
-  // A chain of nested ForallC layers is freed one layer at a time.
-  ~Con();
+
+  // Nodes are freed through freeCon, so that a long chain of nested ForallC layers is freed in a
+  // loop rather than by recursion.
+  template <class... A>
+  static std::shared_ptr<const Node> allocate(A&&... a) {
+    return std::shared_ptr<const Node>(new Node(std::forward<A>(a)...), &freeCon);
+  }
+
+ private:
+  static void freeCon(const Node* n) noexcept;
 };
 
 struct NormalC {
