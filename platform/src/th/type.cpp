@@ -65,7 +65,9 @@ bool equalTypeCells(const TypeCell* a0, const TypeCell* b0) {
   WorkStack<std::pair<const TypeCell*, const TypeCell*>> todo;
   todo.push({a0, b0});
   while (!todo.empty()) {
-    const auto [a, b] = todo.pop();
+    const auto pair = todo.pop();
+    const TypeCell* a = pair.first;
+    const TypeCell* b = pair.second;
     if (a == b) continue;
     if (a->node.index() != b->node.index()) return false;
     bool same = true;

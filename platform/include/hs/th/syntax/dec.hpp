@@ -85,9 +85,7 @@ class Con
   // Nodes are freed through freeCon, so that a long chain of nested ForallC layers is freed in a
   // loop rather than by recursion.
   template <class... A>
-  static std::shared_ptr<const Node> allocate(A&&... a) {
-    return std::shared_ptr<const Node>(new Node(std::forward<A>(a)...), &freeCon);
-  }
+  static std::shared_ptr<const Node> allocate(A&&... a);
 
  private:
   static void freeCon(const Node* n) noexcept;
@@ -128,6 +126,11 @@ struct RecGadtC {
   Type result;
   friend bool operator==(const RecGadtC&, const RecGadtC&) = default;
 };
+
+template <class... A>
+std::shared_ptr<const Con::Node> Con::allocate(A&&... a) {
+  return std::shared_ptr<const Node>(new Node(std::forward<A>(a)...), &freeCon);
+}
 
 // ---- Pieces of declarations --------------------------------------------------------------------
 
