@@ -65,11 +65,14 @@ void setTour() {
 
 }  // namespace
 
+void sarkelTour();
+
 int main() {
   std::cout << "libraries: " << vantrel::packageId() << ", " << sarkel::packageId() << ", "
             << ambrel::packageId() << ", " << quendle::packageId() << ", " << morvet::packageId()
             << "\n";
   mapTour();
   setTour();
+  sarkelTour();
   return 0;
 }

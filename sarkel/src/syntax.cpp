@@ -1,7 +1,5 @@
 #include "sarkel/datatype/syntax.hpp"
 
-#include <algorithm>
-
 #include "hs/th/lib.hpp"
 #include "sarkel/datatype/internal.hpp"
 
@@ -116,14 +114,20 @@ std::string showFixity(const th::Fixity& f) {
 namespace internal {
 
 std::pair<th::Type, std::vector<TypeArg>> typeAppSpine(const th::Type& t) {
-  std::vector<TypeArg> args;
+  // The spine is walked from the outermost application inwards; the arguments are then listed
+  // in application order.
+  struct Step {
+    bool kind;
+    const th::Type* arg;
+  };
+  std::vector<Step> steps;
   const th::Type* h = &t;
   while (true) {
     if (const auto* a = h->get_if<th::AppT>()) {
-      args.push_back(TANormal{a->arg});
+      steps.push_back(Step{false, &a->arg});
       h = &a->fun;
     } else if (const auto* k = h->get_if<th::AppKindT>()) {
-      args.push_back(TyArg{k->kind});
+      steps.push_back(Step{true, &k->kind});
       h = &k->type;
     } else if (const auto* p = h->get_if<th::ParensT>()) {
       h = &p->type;
@@ -131,7 +135,14 @@ std::pair<th::Type, std::vector<TypeArg>> typeAppSpine(const th::Type& t) {
       break;
     }
   }
-  std::reverse(args.begin(), args.end());
+  std::vector<TypeArg> args;
+  args.reserve(steps.size());
+  for (std::size_t i = steps.size(); i-- > 0;) {
+    if (steps[i].kind)
+      args.emplace_back(TyArg{*steps[i].arg});
+    else
+      args.emplace_back(TANormal{*steps[i].arg});
+  }
   return {*h, std::move(args)};
 }
 
