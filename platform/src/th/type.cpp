@@ -24,8 +24,8 @@ TypeCell* staticCell() {
 
 }  // namespace
 
-TypeCell* newTypeCell(Type::Node&& node) {
-  switch (node.index()) {
+TypeCell* leafCell(std::size_t index) noexcept {
+  switch (index) {
     case variantIndex<ArrowT>: return staticCell<ArrowT>();
     case variantIndex<MulArrowT>: return staticCell<MulArrowT>();
     case variantIndex<EqualityT>: return staticCell<EqualityT>();
@@ -34,8 +34,7 @@ TypeCell* newTypeCell(Type::Node&& node) {
     case variantIndex<PromotedConsT>: return staticCell<PromotedConsT>();
     case variantIndex<StarT>: return staticCell<StarT>();
     case variantIndex<ConstraintT>: return staticCell<ConstraintT>();
-    case variantIndex<WildCardT>: return staticCell<WildCardT>();
-    default: return new TypeCell(false, std::move(node));
+    default: return staticCell<WildCardT>();
   }
 }
 

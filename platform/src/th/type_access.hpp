@@ -10,20 +10,9 @@
 
 namespace hs::th::detail {
 
-template <class C, class V = Type::Node>
-struct VariantIndex;
-template <class C, class... Ts>
-struct VariantIndex<C, std::variant<Ts...>> {
-  static constexpr std::size_t value = [] {
-    constexpr bool hits[] = {std::is_same_v<C, Ts>...};
-    for (std::size_t i = 0; i < sizeof...(Ts); ++i)
-      if (hits[i]) return i;
-    return sizeof...(Ts);
-  }();
-};
 // The position of a form among the type forms, for switches over a node's index.
 template <class C>
-inline constexpr std::size_t variantIndex = VariantIndex<C>::value;
+inline constexpr std::size_t variantIndex = AlternativeIndex<C, Type::Node>::value;
 
 struct TypeAccess {
   static const TypeCell* cell(const Type& t) noexcept { return t.cell_; }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -87,6 +88,17 @@ template <class C, class V>
 struct IsAlternative;
 template <class C, class... Ts>
 struct IsAlternative<C, std::variant<Ts...>> : std::disjunction<std::is_same<C, Ts>...> {};
+template <class C, class V>
+struct AlternativeIndex;
+template <class C, class... Ts>
+struct AlternativeIndex<C, std::variant<Ts...>> {
+  static constexpr std::size_t value = [] {
+    constexpr bool hits[] = {std::is_same_v<C, Ts>...};
+    for (std::size_t i = 0; i < sizeof...(Ts); ++i)
+      if (hits[i]) return i;
+    return sizeof...(Ts);
+  }();
+};
 }  // namespace detail
 
 class Type {
@@ -278,8 +290,8 @@ struct TypeCell {
   Type::Node node;
 };
 
-// A new node for the form (or the shared node of a form without fields).
-TypeCell* newTypeCell(Type::Node&& node);
+// The one shared node of a form without fields, by the form's index.
+TypeCell* leafCell(std::size_t index) noexcept;
 // Frees a node whose count dropped to zero, and every node only it kept alive, without recursion.
 void destroyTypeCell(TypeCell* c) noexcept;
 bool equalTypeCells(const TypeCell* a, const TypeCell* b);
@@ -294,11 +306,17 @@ inline void releaseType(TypeCell* c) noexcept {
 
 }  // namespace detail
 
+// The node is allocated before the form is moved into it, so a failed allocation leaves the
+// form as it was.
 template <class C>
   requires detail::IsAlternative<std::remove_cvref_t<C>, Type::Node>::value
-Type::Type(C&& c)
-    : cell_(detail::newTypeCell(
-          Node(std::in_place_type<std::remove_cvref_t<C>>, std::forward<C>(c)))) {}
+Type::Type(C&& c) : cell_(nullptr) {
+  using F = std::remove_cvref_t<C>;
+  if constexpr (std::is_empty_v<F>)
+    cell_ = detail::leafCell(detail::AlternativeIndex<F, Node>::value);
+  else
+    cell_ = new detail::TypeCell(false, std::in_place_type<F>, std::forward<C>(c));
+}
 
 inline Type::Type(const Type& o) noexcept : cell_(o.cell_) { detail::retainType(cell_); }
 inline Type& Type::operator=(const Type& o) noexcept {
