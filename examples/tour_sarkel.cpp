@@ -16,19 +16,16 @@ void sarkelTour() {
   const th::Name pair = th::mkName("Tour.Pair");
   const th::Name a = th::mkName("a");
   const th::Type intT = th::ConT{th::mkNameG_tc("ghc-prim", "GHC.Types", "Int")};
-  const sarkel::ConstructorInfo con{pair,
-                                    {},
-                                    {},
-                                    {th::VarT{a}, intT},
-                                    {sarkel::isStrictAnnot, sarkel::unpackedAnnot},
-                                    sarkel::RecordConstructor{{th::mkName("first"), th::mkName("second")}}};
-  const sarkel::DatatypeInfo info{{},
-                                  pair,
-                                  {sarkel::plainTVReq(a)},
-                                  {th::VarT{a}},
-                                  sarkel::DatatypeVariant::Datatype,
-                                  th::StarT{},
-                                  {con}};
+  const sarkel::ConstructorInfo con{
+      pair,
+      {},
+      {},
+      {th::VarT{a}, intT},
+      {sarkel::isStrictAnnot, sarkel::unpackedAnnot},
+      sarkel::RecordConstructor{{th::mkName("first"), th::mkName("second")}}};
+  const sarkel::DatatypeInfo info{
+      {},          pair, {sarkel::plainTVReq(a)}, {th::VarT{a}}, sarkel::DatatypeVariant::Datatype,
+      th::StarT{}, {con}};
   std::cout << sarkel::show(info) << "\n";
   std::cout << "the described type: " << th::pprint(sarkel::datatypeType(info)) << "\n";
   std::cout << "the field second belongs to "

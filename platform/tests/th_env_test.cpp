@@ -55,9 +55,8 @@ TEST(ThQ, RecoverCatchesOnlyReflectionFailuresAndKeepsTheirEffects) {
   EXPECT_EQ(handled, 0);
   // A failing handler fails the whole recover; nested recovers catch the inner failure only.
   try {
-    env.recover([](th::Q& q) -> int { q.fail("handler failed"); }, [](th::Q& q) -> int {
-      q.fail("inner");
-    });
+    env.recover([](th::Q& q) -> int { q.fail("handler failed"); },
+                [](th::Q& q) -> int { q.fail("inner"); });
     FAIL();
   } catch (const th::QFailure& e) {
     EXPECT_EQ(e.message(), "handler failed");
@@ -81,53 +80,57 @@ TEST(ThTestEnv, DeclarationsAreReportedAsTheCompilerWould) {
       {th::KindedTV{a, hs::unit, Type(th::StarT{})}},
       std::nullopt,
       {th::RecC{th::mkName("MkT"), {{th::mkName("field"), bang, var(a)}}},
-       th::ForallC{{th::PlainTV{th::mkName("b"), th::SpecifiedSpec}},
-                   {app(con(th::mkName("Show")), var(th::mkName("b")))},
-                   th::NormalC{th::mkName("Ex"),
-                               {{bang, var(th::mkName("b"))}, {bang, con(intN)}}}}},
+       th::ForallC{
+           {th::PlainTV{th::mkName("b"), th::SpecifiedSpec}},
+           {app(con(th::mkName("Show")), var(th::mkName("b")))},
+           th::NormalC{th::mkName("Ex"), {{bang, var(th::mkName("b"))}, {bang, con(intN)}}}}},
       {}};
   env.declare(dataT);
   EXPECT_EQ(env.reify(T), th::Info(th::TyConI{dataT}));
   EXPECT_EQ(th::show(env.reifyType(T)), th::show(arrow(th::StarT{}, th::StarT{})));
   const Type tA = app(con(T), var(a));
   EXPECT_EQ(env.reify(th::mkName("MkT")),
-            th::Info(th::DataConI{th::mkName("MkT"),
-                                  th::ForallT{{th::KindedTV{a, th::SpecifiedSpec, Type(th::StarT{})}},
-                                              {},
-                                              arrow(var(a), tA)},
-                                  T}));
+            th::Info(th::DataConI{
+                th::mkName("MkT"),
+                th::ForallT{
+                    {th::KindedTV{a, th::SpecifiedSpec, Type(th::StarT{})}}, {}, arrow(var(a), tA)},
+                T}));
   EXPECT_EQ(th::show(env.reifyType(th::mkName("Ex"))),
-            th::show(Type(th::ForallT{
-                {th::KindedTV{a, th::SpecifiedSpec, Type(th::StarT{})},
-                 th::PlainTV{th::mkName("b"), th::SpecifiedSpec}},
-                {app(con(th::mkName("Show")), var(th::mkName("b")))},
-                arrow(var(th::mkName("b")), arrow(con(intN), tA))})));
+            th::show(Type(th::ForallT{{th::KindedTV{a, th::SpecifiedSpec, Type(th::StarT{})},
+                                       th::PlainTV{th::mkName("b"), th::SpecifiedSpec}},
+                                      {app(con(th::mkName("Show")), var(th::mkName("b")))},
+                                      arrow(var(th::mkName("b")), arrow(con(intN), tA))})));
   const th::Info field = env.reify(th::mkName("field"));
   ASSERT_TRUE(field.is<th::VarI>());
   EXPECT_EQ(th::show(field.get_if<th::VarI>()->type),
-            th::show(Type(th::ForallT{{th::KindedTV{a, th::SpecifiedSpec, Type(th::StarT{})}},
-                                      {},
-                                      arrow(tA, var(a))})));
+            th::show(Type(th::ForallT{
+                {th::KindedTV{a, th::SpecifiedSpec, Type(th::StarT{})}}, {}, arrow(tA, var(a))})));
 
   // A data family collects its instances, declared before or after it; constructors of an
   // instance have the family as parent.
-  const th::Dec inst1 = th::DataInstD{{}, std::nullopt, app(con(F), con(intN)), std::nullopt,
-                                      {th::NormalC{th::mkName("FInt"), {}}}, {}};
-  const th::Dec family = th::DataFamilyD{F, {th::KindedTV{a, hs::unit, Type(th::StarT{})}}, std::nullopt};
-  const th::Dec inst2 = th::DataInstD{{}, std::nullopt, app(con(F), var(a)), std::nullopt,
-                                      {th::GadtC{{th::mkName("FA")}, {}, app(con(F), var(a))}}, {}};
+  const th::Dec inst1 = th::DataInstD{
+      {}, std::nullopt, app(con(F), con(intN)), std::nullopt, {th::NormalC{th::mkName("FInt"), {}}},
+      {}};
+  const th::Dec family =
+      th::DataFamilyD{F, {th::KindedTV{a, hs::unit, Type(th::StarT{})}}, std::nullopt};
+  const th::Dec inst2 = th::DataInstD{{},
+                                      std::nullopt,
+                                      app(con(F), var(a)),
+                                      std::nullopt,
+                                      {th::GadtC{{th::mkName("FA")}, {}, app(con(F), var(a))}},
+                                      {}};
   env.declare(inst1);
   env.declare(family);
   env.declare(inst2);
   EXPECT_EQ(env.reify(F), th::Info(th::FamilyI{family, {inst1, inst2}}));
   EXPECT_EQ(env.reify(th::mkName("FA")),
-            th::Info(th::DataConI{th::mkName("FA"),
-                                  th::ForallT{{th::PlainTV{a, th::SpecifiedSpec}}, {},
-                                              app(con(F), var(a))},
-                                  F}));
+            th::Info(th::DataConI{
+                th::mkName("FA"),
+                th::ForallT{{th::PlainTV{a, th::SpecifiedSpec}}, {}, app(con(F), var(a))}, F}));
   // A kind variable of the binders is quantified; a plain binder leaves the kind unknown.
   const Name k = th::mkName("k");
-  env.declare(th::DataD{{}, th::mkName("P"), {th::KindedTV{a, hs::unit, var(k)}}, std::nullopt, {}, {}});
+  env.declare(
+      th::DataD{{}, th::mkName("P"), {th::KindedTV{a, hs::unit, var(k)}}, std::nullopt, {}, {}});
   EXPECT_EQ(env.reifyType(th::mkName("P")),
             Type(th::ForallT{{th::PlainTV{k, th::SpecifiedSpec}}, {}, arrow(var(k), th::StarT{})}));
   env.declare(th::DataD{{}, th::mkName("U"), {th::PlainTV{a, hs::unit}}, std::nullopt, {}, {}});
@@ -160,9 +163,9 @@ TEST(ThTestEnv, QueriesLogTheirOrderAndFailAsConfigured) {
     EXPECT_EQ(e.message(), "M.missing is not in scope at a reify");
   }
   EXPECT_THROW(env.reifyType(T), th::QFailure);
-  EXPECT_EQ(env.log(), (Strings{"reifyFixity +", "reifyFixity T", "reifyFixity unknown",
-                                "reifyFixity bad", "newName x", "newName z", "reify M.missing",
-                                "reifyType T"}));
+  EXPECT_EQ(env.log(),
+            (Strings{"reifyFixity +", "reifyFixity T", "reifyFixity unknown", "reifyFixity bad",
+                     "newName x", "newName z", "reify M.missing", "reifyType T"}));
   // A failed fresh name still used up no unique; the next one follows on.
   EXPECT_EQ(env.nextUnique(), 11u);
 }
@@ -182,10 +185,13 @@ TEST(ThLib, DeclarationBuildersRunTheirActionsInArgumentOrder) {
       return th::Con(th::NormalC{th::mkName(tag), {}});
     };
   };
-  const th::Dec d = th::dataD(
-      env, [&](th::Q& q) { return th::cxt(q, {pred("c1"), pred("c2")}); }, T, {}, std::nullopt,
-      {conQ("K1"), conQ("K2")},
-      {[&](th::Q& q) { return th::derivClause(q, std::nullopt, {pred("Show"), pred("Eq")}); }});
+  const th::Dec d = th::dataD(env,
+                              [&](th::Q& q) {
+                                return th::cxt(q, {pred("c1"), pred("c2")});
+                              },
+                              T, {}, std::nullopt, {conQ("K1"), conQ("K2")}, {[&](th::Q& q) {
+                                return th::derivClause(q, std::nullopt, {pred("Show"), pred("Eq")});
+                              }});
   EXPECT_EQ(ran, (Strings{"c1", "c2", "K1", "K2", "Show", "Eq"}));
   EXPECT_EQ(th::show(d),
             "DataD [ConT c1,ConT c2] T [] Nothing [NormalC K1 [],NormalC K2 []] "
@@ -194,8 +200,9 @@ TEST(ThLib, DeclarationBuildersRunTheirActionsInArgumentOrder) {
   // A failing constructor action stops the builder before the deriving clauses.
   ran.clear();
   EXPECT_THROW(th::newtypeD(env, th::pureQ(th::Cxt{}), T, {}, std::nullopt,
-                            [](th::Q& q) -> th::Con { q.fail("no constructor"); },
-                            {[&](th::Q& q) { return th::derivClause(q, std::nullopt, {pred("Show")}); }}),
+                            [](th::Q& q) -> th::Con { q.fail("no constructor"); }, {[&](th::Q& q) {
+                              return th::derivClause(q, std::nullopt, {pred("Show")});
+                            }}),
                th::QFailure);
   EXPECT_TRUE(ran.empty());
 }

@@ -55,10 +55,14 @@ TEST(ThType, DerivedTextForms) {
   }
   // Forms without fields are never bracketed.
   const std::pair<Type, std::string> bare[] = {
-      {th::ArrowT{}, "ArrowT"},         {th::MulArrowT{}, "MulArrowT"},
-      {th::EqualityT{}, "EqualityT"},   {th::ListT{}, "ListT"},
-      {th::PromotedNilT{}, "PromotedNilT"}, {th::PromotedConsT{}, "PromotedConsT"},
-      {th::StarT{}, "StarT"},           {th::ConstraintT{}, "ConstraintT"},
+      {th::ArrowT{}, "ArrowT"},
+      {th::MulArrowT{}, "MulArrowT"},
+      {th::EqualityT{}, "EqualityT"},
+      {th::ListT{}, "ListT"},
+      {th::PromotedNilT{}, "PromotedNilT"},
+      {th::PromotedConsT{}, "PromotedConsT"},
+      {th::StarT{}, "StarT"},
+      {th::ConstraintT{}, "ConstraintT"},
       {th::WildCardT{}, "WildCardT"},
   };
   for (const auto& [t, text] : bare) {
@@ -91,15 +95,13 @@ TEST(ThType, EqualityIsStructuralAndIdentityIsTheNode) {
       th::ForallT{{th::KindedTV{a, th::InferredSpec, Type(th::StarT{})}},
                   {app(con(showN), var(a))},
                   arrow(var(a), con(intN))},
-      th::ForallT{{th::PlainTV{a, th::SpecifiedSpec}},
-                  {app(con(showN), var(a))},
-                  arrow(var(a), con(intN))},
+      th::ForallT{
+          {th::PlainTV{a, th::SpecifiedSpec}}, {app(con(showN), var(a))}, arrow(var(a), con(intN))},
       th::ForallT{{th::KindedTV{a, th::SpecifiedSpec, Type(th::ConstraintT{})}},
                   {app(con(showN), var(a))},
                   arrow(var(a), con(intN))},
-      th::ForallT{{th::KindedTV{a, th::SpecifiedSpec, Type(th::StarT{})}},
-                  {},
-                  arrow(var(a), con(intN))},
+      th::ForallT{
+          {th::KindedTV{a, th::SpecifiedSpec, Type(th::StarT{})}}, {}, arrow(var(a), con(intN))},
       th::ForallT{{th::KindedTV{a, th::SpecifiedSpec, Type(th::StarT{})}},
                   {app(con(showN), var(a))},
                   arrow(var(th::mkName("a")), con(intN))},
@@ -171,7 +173,8 @@ TEST(ThType, PrettyPrinter) {
       {th::ParensT{var(a)}, "(a_1)"},
       {app(app(th::PromotedConsT{}, th::PromotedT{th::mkName("Z")}), th::PromotedNilT{}),
        "'Z ': '[]"},
-      {th::ForallVisT{{th::PlainTV{k, hs::unit}}, arrow(var(k), th::StarT{})}, "forall k -> k -> *"},
+      {th::ForallVisT{{th::PlainTV{k, hs::unit}}, arrow(var(k), th::StarT{})},
+       "forall k -> k -> *"},
       {th::ImplicitParamT{"x", con(intN)}, "?x :: GHC.Types.Int"},
       {th::LitT{th::StrTyLit{"s"}}, "\"s\""},
       {th::TupleT{0}, "()"},
@@ -186,16 +189,15 @@ TEST(ThSyntax, DeclarationTextForms) {
   const th::Bang strictUnpacked{th::SourceUnpackedness::SourceUnpack,
                                 th::SourceStrictness::SourceStrict};
   const th::Con rec = th::RecC{th::mkName("Mk"), {{th::mkName("x"), strictUnpacked, con(intN)}}};
-  const th::Dec data = th::DataD{{},
-                                 th::mkName("T"),
-                                 {th::PlainTV{a, hs::unit}},
-                                 std::nullopt,
-                                 {rec, th::ForallC{{th::PlainTV{k, th::SpecifiedSpec}},
-                                                   {},
-                                                   th::NormalC{th::mkName("E"),
-                                                               {{lazyField, var(k)}}}}},
-                                 {th::DerivClause{th::DerivStrategy(th::StockStrategy{}),
-                                                  {con(showN)}}}};
+  const th::Dec data =
+      th::DataD{{},
+                th::mkName("T"),
+                {th::PlainTV{a, hs::unit}},
+                std::nullopt,
+                {rec, th::ForallC{{th::PlainTV{k, th::SpecifiedSpec}},
+                                  {},
+                                  th::NormalC{th::mkName("E"), {{lazyField, var(k)}}}}},
+                {th::DerivClause{th::DerivStrategy(th::StockStrategy{}), {con(showN)}}}};
   EXPECT_EQ(th::show(data),
             "DataD [] T [PlainTV a_1 ()] Nothing "
             "[RecC Mk [(x,Bang SourceUnpack SourceStrict,ConT GHC.Types.Int)],"

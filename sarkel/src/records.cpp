@@ -90,14 +90,16 @@ void list(const std::vector<T>& xs, W&& w, std::string& out) {
   out += ']';
 }
 void names(const std::vector<hs::th::Name>& ns, std::string& out) {
-  list(ns, [](const hs::th::Name& n, std::string& o) { o += hs::th::showName(n); }, out);
+  list(
+      ns, [](const hs::th::Name& n, std::string& o) { o += hs::th::showName(n); }, out);
 }
 void types(const std::vector<hs::th::Type>& ts, std::string& out) {
-  list(ts, [](const hs::th::Type& t, std::string& o) { hs::th::showsPrec(0, t, o); }, out);
+  list(
+      ts, [](const hs::th::Type& t, std::string& o) { hs::th::showsPrec(0, t, o); }, out);
 }
 void binders(const std::vector<hs::th::TyVarBndrUnit>& bs, std::string& out) {
-  list(bs, [](const hs::th::TyVarBndrUnit& b, std::string& o) { hs::th::showsPrec(0, b, o); },
-       out);
+  list(
+      bs, [](const hs::th::TyVarBndrUnit& b, std::string& o) { hs::th::showsPrec(0, b, o); }, out);
 }
 
 }  // namespace
@@ -140,8 +142,9 @@ void showsPrec(int d, const ConstructorInfo& c, std::string& out) {
   out += ", constructorFields = ";
   types(c.constructorFields, out);
   out += ", constructorStrictness = ";
-  list(c.constructorStrictness,
-       [](const FieldStrictness& f, std::string& o) { showsPrec(0, f, o); }, out);
+  list(
+      c.constructorStrictness, [](const FieldStrictness& f, std::string& o) { showsPrec(0, f, o); },
+      out);
   out += ", constructorVariant = ";
   showsPrec(0, c.constructorVariant, out);
   out += '}';
@@ -163,7 +166,8 @@ void showsPrec(int d, const DatatypeInfo& i, std::string& out) {
   out += ", datatypeReturnKind = ";
   hs::th::showsPrec(0, i.datatypeReturnKind, out);
   out += ", datatypeCons = ";
-  list(i.datatypeCons, [](const ConstructorInfo& c, std::string& o) { showsPrec(0, c, o); }, out);
+  list(
+      i.datatypeCons, [](const ConstructorInfo& c, std::string& o) { showsPrec(0, c, o); }, out);
   out += '}';
   if (d >= 11) out += ')';
 }

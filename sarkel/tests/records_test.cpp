@@ -67,7 +67,9 @@ TEST(Records, TextFormsAtPrecedenceTenAndEleven) {
   const std::string infoText =
       "DatatypeInfo {datatypeContext = [], datatypeName = M.T, datatypeVars = [PlainTV a ()], "
       "datatypeInstTypes = [VarT a], datatypeVariant = Datatype, datatypeReturnKind = StarT, "
-      "datatypeCons = [" + recText + ",ConstructorInfo {constructorName = E, constructorVars = "
+      "datatypeCons = [" +
+      recText +
+      ",ConstructorInfo {constructorName = E, constructorVars = "
       "[], constructorContext = [], constructorFields = [], constructorStrictness = [], "
       "constructorVariant = InfixConstructor}]}";
   const std::pair<std::string, Case> cases[] = {
@@ -97,9 +99,9 @@ TEST(Records, TextFormsAtPrecedenceTenAndEleven) {
   };
   for (const auto& [shown, text] : bare) EXPECT_EQ(shown, text);
   // The platform's writers agree.
-  EXPECT_EQ(hs::show(std::vector<DatatypeVariant>{DatatypeVariant::Datatype,
-                                                  DatatypeVariant::TypeData}),
-            "[Datatype,TypeData]");
+  EXPECT_EQ(
+      hs::show(std::vector<DatatypeVariant>{DatatypeVariant::Datatype, DatatypeVariant::TypeData}),
+      "[Datatype,TypeData]");
 }
 
 TEST(Records, DatatypeVariantReader) {
@@ -148,16 +150,16 @@ TEST(Records, LookupsCompareWholeNames) {
 
   // Same base string, other module or flavour: no match.
   const std::string site = std::string(sarkel::packageId());
-  for (const Name& other : {th::mkName("Third.Mk"), th::mkNameU("Mk", 1),
-                            th::mkNameG_d("pkg", "Other", "Mk")}) {
+  for (const Name& other :
+       {th::mkName("Third.Mk"), th::mkNameU("Mk", 1), th::mkNameG_d("pkg", "Other", "Mk")}) {
     try {
       sarkel::lookupByConstructorName(other, info);
       ADD_FAILURE() << th::showName(other);
     } catch (const hs::ProgramError& e) {
       EXPECT_EQ(e.message(), "Datatype T does not have a constructor named Mk");
       EXPECT_EQ(e.callStack().entries(),
-                (std::vector<hs::SrcLoc>{{"error", site, "Sarkel.Datatype", "src/Sarkel/Datatype",
-                                          425, 21, 425, 26}}));
+                (std::vector<hs::SrcLoc>{
+                    {"error", site, "Sarkel.Datatype", "src/Sarkel/Datatype", 425, 21, 425, 26}}));
     }
   }
   // A constructor name is not a selector; a non-record constructor never matches.
@@ -166,11 +168,13 @@ TEST(Records, LookupsCompareWholeNames) {
       sarkel::lookupByRecordName(n, info);
       ADD_FAILURE() << th::showName(n);
     } catch (const hs::ProgramError& e) {
-      EXPECT_EQ(e.message(), "Datatype T does not have any constructors with a record selector "
-                             "named " + th::nameBase(n));
+      EXPECT_EQ(e.message(),
+                "Datatype T does not have any constructors with a record selector "
+                "named " +
+                    th::nameBase(n));
       EXPECT_EQ(e.callStack().entries(),
-                (std::vector<hs::SrcLoc>{{"error", site, "Sarkel.Datatype", "src/Sarkel/Datatype",
-                                          436, 21, 436, 26}}));
+                (std::vector<hs::SrcLoc>{
+                    {"error", site, "Sarkel.Datatype", "src/Sarkel/Datatype", 436, 21, 436, 26}}));
     }
   }
 }
@@ -183,9 +187,10 @@ TEST(Records, OrderingAndEquality) {
   EXPECT_EQ(sarkel::compare(sarkel::notStrictAnnot, sarkel::isStrictAnnot), hs::LT);
   EXPECT_EQ(sarkel::compare(sarkel::isStrictAnnot, sarkel::unpackedAnnot), hs::LT);
   // Unpackedness decides first.
-  EXPECT_EQ(sarkel::compare(FieldStrictness{Unpackedness::NoUnpack, Strictness::UnspecifiedStrictness},
-                            FieldStrictness{Unpackedness::UnspecifiedUnpackedness, Strictness::Strict}),
-            hs::GT);
+  EXPECT_EQ(
+      sarkel::compare(FieldStrictness{Unpackedness::NoUnpack, Strictness::UnspecifiedStrictness},
+                      FieldStrictness{Unpackedness::UnspecifiedUnpackedness, Strictness::Strict}),
+      hs::GT);
 
   const ConstructorVariant ordered[] = {
       sarkel::NormalConstructor{},
@@ -197,12 +202,15 @@ TEST(Records, OrderingAndEquality) {
   };
   for (std::size_t i = 0; i < std::size(ordered); ++i)
     for (std::size_t j = 0; j < std::size(ordered); ++j) {
-      EXPECT_EQ(sarkel::compare(ordered[i], ordered[j]), i < j ? hs::LT : i > j ? hs::GT : hs::EQ)
+      EXPECT_EQ(sarkel::compare(ordered[i], ordered[j]), i < j   ? hs::LT
+                                                         : i > j ? hs::GT
+                                                                 : hs::EQ)
           << i << " " << j;
       EXPECT_EQ(ordered[i] == ordered[j], i == j);
     }
 
-  const DatatypeInfo base = datatype({con(th::mkName("Mk"), sarkel::NormalConstructor{}, {th::ConT{intN}})});
+  const DatatypeInfo base =
+      datatype({con(th::mkName("Mk"), sarkel::NormalConstructor{}, {th::ConT{intN}})});
   EXPECT_EQ(base, datatype({con(th::mkName("Mk"), sarkel::NormalConstructor{}, {th::ConT{intN}})}));
   DatatypeInfo kinded = base;
   kinded.datatypeReturnKind = th::ConstraintT{};

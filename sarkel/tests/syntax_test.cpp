@@ -69,11 +69,17 @@ TEST(Syntax, ApplicationSpines) {
   const Case cases[] = {
       {app(app(cT, va), vb), cT, {si::TANormal{va}, si::TANormal{vb}}, app(app(cT, va), vb)},
       // Round brackets on the spine disappear; those around an argument stay.
-      {app(th::ParensT{app(cT, va)}, vb), cT, {si::TANormal{va}, si::TANormal{vb}},
+      {app(th::ParensT{app(cT, va)}, vb),
+       cT,
+       {si::TANormal{va}, si::TANormal{vb}},
        app(app(cT, va), vb)},
-      {th::AppKindT{app(cT, th::ParensT{va}), k}, cT, {si::TANormal{th::ParensT{va}}, si::TyArg{k}},
+      {th::AppKindT{app(cT, th::ParensT{va}), k},
+       cT,
+       {si::TANormal{th::ParensT{va}}, si::TyArg{k}},
        th::AppKindT{app(cT, th::ParensT{va}), k}},
-      {app(th::AppKindT{cT, k}, va), cT, {si::TyArg{k}, si::TANormal{va}},
+      {app(th::AppKindT{cT, k}, va),
+       cT,
+       {si::TyArg{k}, si::TANormal{va}},
        app(th::AppKindT{cT, k}, va)},
       // Kind signatures and quantifiers are heads.
       {app(th::SigT{cT, k}, va), th::SigT{cT, k}, {si::TANormal{va}}, app(th::SigT{cT, k}, va)},
@@ -128,13 +134,12 @@ TEST(Syntax, DeclarationBuildersRunActionsInOrder) {
     };
   };
   const Name fam = th::mkName("F");
-  const th::Dec inst = sarkel::tySynInstDCompat(
-      env, fam,
-      std::vector<th::TyVarBndrUnitQ>{[&](th::Q&) {
-        ran.push_back("binder");
-        return th::TyVarBndrUnit(th::PlainTV{th::mkName("a"), hs::unit});
-      }},
-      {type("arg1", va), type("arg2", th::ConT{c})}, type("rhs", vb));
+  const th::Dec inst =
+      sarkel::tySynInstDCompat(env, fam, std::vector<th::TyVarBndrUnitQ>{[&](th::Q&) {
+                                 ran.push_back("binder");
+                                 return th::TyVarBndrUnit(th::PlainTV{th::mkName("a"), hs::unit});
+                               }},
+                               {type("arg1", va), type("arg2", th::ConT{c})}, type("rhs", vb));
   EXPECT_EQ(ran, (Strings{"binder", "arg1", "arg2", "rhs"}));
   EXPECT_EQ(inst, th::Dec(th::TySynInstD{th::TySynEqn{
                       std::vector<th::TyVarBndrUnit>{th::PlainTV{th::mkName("a"), hs::unit}},
@@ -144,11 +149,12 @@ TEST(Syntax, DeclarationBuildersRunActionsInOrder) {
             th::Dec(th::TySynInstD{th::TySynEqn{std::nullopt, th::ConT{fam}, vb}}));
   // A failing argument stops the builder before the later ones.
   ran.clear();
-  EXPECT_THROW(sarkel::tySynInstDCompat(
-                   env, fam, std::nullopt,
-                   {type("arg1", va), [](th::Q& q) -> Type { q.fail("bad argument"); }, type("arg3", va)},
-                   type("rhs", vb)),
-               th::QFailure);
+  EXPECT_THROW(
+      sarkel::tySynInstDCompat(
+          env, fam, std::nullopt,
+          {type("arg1", va), [](th::Q& q) -> Type { q.fail("bad argument"); }, type("arg3", va)},
+          type("rhs", vb)),
+      th::QFailure);
   EXPECT_EQ(ran, (Strings{"arg1"}));
 
   const Name t = th::mkName("T");
@@ -157,10 +163,15 @@ TEST(Syntax, DeclarationBuildersRunActionsInOrder) {
   EXPECT_EQ(plain, th::Dec(th::DataD{{}, t, {}, std::nullopt, {mk(env)}, {}}));
   const th::Dec derived = sarkel::newtypeDCompat(env, th::pureQ(th::Cxt{va}), t, {}, mk,
                                                  {th::mkName("Show"), th::mkName("Eq")});
-  EXPECT_EQ(derived, th::Dec(th::NewtypeD{{va}, t, {}, std::nullopt, mk(env),
-                                          {th::DerivClause{std::nullopt,
-                                                           {th::ConT{th::mkName("Show")},
-                                                            th::ConT{th::mkName("Eq")}}}}}));
+  EXPECT_EQ(derived,
+            th::Dec(th::NewtypeD{
+                {va},
+                t,
+                {},
+                std::nullopt,
+                mk(env),
+                {th::DerivClause{std::nullopt,
+                                 {th::ConT{th::mkName("Show")}, th::ConT{th::mkName("Eq")}}}}}));
 
   const auto line = sarkel::pragLineDCompat(12, "src/M.hs");
   ASSERT_TRUE(line.has_value());

@@ -1,3 +1,5 @@
+#include "sarkel/datatype/tyvarbndr.hpp"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "hs/functor.hpp"
-#include "sarkel/datatype/tyvarbndr.hpp"
 
 namespace {
 
@@ -15,9 +16,9 @@ namespace th = hs::th;
 using th::Kind;
 using th::Name;
 using th::Specificity;
+using th::Type;
 using th::TyVarBndrSpec;
 using th::TyVarBndrUnit;
-using th::Type;
 using Log = std::vector<std::string>;
 
 const Name a = th::mkName("a");
@@ -46,7 +47,9 @@ TEST(TyVarBndr, BuildersAndEliminators) {
   EXPECT_EQ(sarkel::tvName(kindedB), b);
   EXPECT_EQ(sarkel::tvFlag(sarkel::plainTVInferred(a)), th::InferredSpec);
   auto plainFn = [](const Name& n) { return "plain " + th::showName(n); };
-  auto kindedFn = [](const Name& n, const Kind& kk) { return "kinded " + th::showName(n) + " " + th::show(kk); };
+  auto kindedFn = [](const Name& n, const Kind& kk) {
+    return "kinded " + th::showName(n) + " " + th::show(kk);
+  };
   EXPECT_EQ(sarkel::elimTV(plainFn, kindedFn, plainA), "plain a");
   EXPECT_EQ(sarkel::elimTV(plainFn, kindedFn, kindedB), "kinded b_2 " + th::show(k));
   EXPECT_EQ(sarkel::elimTVFlag([](const Name&, Specificity s) { return s == th::InferredSpec; },
@@ -73,11 +76,14 @@ TEST(TyVarBndr, PureMappers) {
   EXPECT_EQ(sarkel::mapTV(rename, toSpec, bumpKind, plainA),
             TyVarBndrSpec(th::PlainTV{th::mkName("a'"), th::InferredSpec}));
   EXPECT_EQ(kindCalls, 0);
-  EXPECT_EQ(sarkel::mapTV(rename, toSpec, bumpKind, kindedB),
-            TyVarBndrSpec(th::KindedTV{th::mkName("b'"), th::InferredSpec, th::AppT{th::ListT{}, k}}));
+  EXPECT_EQ(
+      sarkel::mapTV(rename, toSpec, bumpKind, kindedB),
+      TyVarBndrSpec(th::KindedTV{th::mkName("b'"), th::InferredSpec, th::AppT{th::ListT{}, k}}));
   EXPECT_EQ(kindCalls, 1);
-  EXPECT_EQ(sarkel::mapTVName(rename, kindedB), TyVarBndrUnit(th::KindedTV{th::mkName("b'"), hs::unit, k}));
-  EXPECT_EQ(sarkel::mapTVFlag(toSpec, kindedB), TyVarBndrSpec(th::KindedTV{b, th::InferredSpec, k}));
+  EXPECT_EQ(sarkel::mapTVName(rename, kindedB),
+            TyVarBndrUnit(th::KindedTV{th::mkName("b'"), hs::unit, k}));
+  EXPECT_EQ(sarkel::mapTVFlag(toSpec, kindedB),
+            TyVarBndrSpec(th::KindedTV{b, th::InferredSpec, k}));
   EXPECT_EQ(sarkel::mapTVKind(bumpKind, plainA), plainA);
   EXPECT_EQ(kindCalls, 1);  // not called for a PlainTV
   EXPECT_EQ(sarkel::mapTVKind(bumpKind, kindedB),
@@ -154,7 +160,8 @@ TEST(TyVarBndr, MonadicMappers) {
     calls.push_back("kind");
     return x;
   };
-  EXPECT_EQ(sarkel::mapMTV(name, flag, kind, kindedB), TyVarBndrSpec(th::KindedTV{b, th::SpecifiedSpec, k}));
+  EXPECT_EQ(sarkel::mapMTV(name, flag, kind, kindedB),
+            TyVarBndrSpec(th::KindedTV{b, th::SpecifiedSpec, k}));
   EXPECT_EQ(calls, (Log{"name", "flag", "kind"}));
   calls.clear();
   auto failingFlag = [&](hs::Unit) -> Specificity {

@@ -1,9 +1,10 @@
+#include "hs/th/syntax/dec.hpp"
+
 #include <new>
 #include <ostream>
 #include <string_view>
 
 #include "hs/show.hpp"
-#include "hs/th/syntax/dec.hpp"
 
 namespace hs::th {
 

@@ -170,8 +170,12 @@ class Printer {
     if (allVisible) {
       if (head->is<ArrowT>() && n == 2) {
         open(p >= Fun);
-        Later(*this).type(Fun, *args[0].type).text(" -> ").type(Res, *args[1].type).text(
-            p >= Fun ? ")" : "").emit();
+        Later(*this)
+            .type(Fun, *args[0].type)
+            .text(" -> ")
+            .type(Res, *args[1].type)
+            .text(p >= Fun ? ")" : "")
+            .emit();
         return;
       }
       if (head->is<MulArrowT>() && n == 3) {
@@ -182,7 +186,8 @@ class Printer {
             .type(App, *args[0].type)
             .text(" -> ")
             .type(Res, *args[2].type)
-            .text(p >= Fun ? ")" : "").emit();
+            .text(p >= Fun ? ")" : "")
+            .emit();
         return;
       }
       if ((head->is<EqualityT>() || head->is<PromotedConsT>()) && n == 2) {
@@ -191,7 +196,8 @@ class Printer {
             .type(Op, *args[0].type)
             .text(head->is<EqualityT>() ? " ~ " : " ': ")
             .type(Op, *args[1].type)
-            .text(p >= Op ? ")" : "").emit();
+            .text(p >= Op ? ")" : "")
+            .emit();
         return;
       }
       if (head->is<ListT>() && n == 1) {
@@ -276,7 +282,8 @@ class Printer {
         .infixName(x.op)
         .text(" ")
         .type(operand, x.right)
-        .text(p >= Op ? ")" : "").emit();
+        .text(p >= Op ? ")" : "")
+        .emit();
   }
   void form(int p, const InfixT& x) { infix(p, x, Op, ""); }
   void form(int p, const UInfixT& x) { infix(p, x, Fun, ""); }

@@ -1,5 +1,6 @@
-#include "hs/th/lib.hpp"
 #include "hs/th/q.hpp"
+
+#include "hs/th/lib.hpp"
 
 namespace hs::th {
 
@@ -26,8 +27,8 @@ Dec dataD(Q& q, const CxtQ& context, Name name, std::vector<TyVarBndrUnit> binde
   Cxt c = context(q);
   std::vector<Con> cs = runAll(q, cons);
   std::vector<DerivClause> ds = runAll(q, derivs);
-  return DataD{std::move(c), std::move(name), std::move(binders), std::move(kind), std::move(cs),
-               std::move(ds)};
+  return DataD{std::move(c),    std::move(name), std::move(binders),
+               std::move(kind), std::move(cs),   std::move(ds)};
 }
 
 Dec newtypeD(Q& q, const CxtQ& context, Name name, std::vector<TyVarBndrUnit> binders,
@@ -35,8 +36,8 @@ Dec newtypeD(Q& q, const CxtQ& context, Name name, std::vector<TyVarBndrUnit> bi
   Cxt c = context(q);
   Con k = con(q);
   std::vector<DerivClause> ds = runAll(q, derivs);
-  return NewtypeD{std::move(c), std::move(name), std::move(binders), std::move(kind),
-                  std::move(k), std::move(ds)};
+  return NewtypeD{std::move(c),    std::move(name), std::move(binders),
+                  std::move(kind), std::move(k),    std::move(ds)};
 }
 
 }  // namespace hs::th

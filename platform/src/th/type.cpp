@@ -1,9 +1,10 @@
+#include "hs/th/syntax/type.hpp"
+
 #include <new>
 #include <ostream>
 #include <string_view>
 
 #include "hs/show.hpp"
-#include "hs/th/syntax/type.hpp"
 #include "type_access.hpp"
 #include "work_stack.hpp"
 
@@ -161,8 +162,12 @@ class TypeWriter {
         case Piece::Text: out_ += p.text; break;
         case Piece::NameK: out_ += showName(*static_cast<const Name*>(p.ptr)); break;
         case Piece::TypeK: expand(p.prec, *static_cast<const Type*>(p.ptr)); break;
-        case Piece::UnitBinder: expandBinder(p.prec, *static_cast<const TyVarBndrUnit*>(p.ptr)); break;
-        case Piece::SpecBinder: expandBinder(p.prec, *static_cast<const TyVarBndrSpec*>(p.ptr)); break;
+        case Piece::UnitBinder:
+          expandBinder(p.prec, *static_cast<const TyVarBndrUnit*>(p.ptr));
+          break;
+        case Piece::SpecBinder:
+          expandBinder(p.prec, *static_cast<const TyVarBndrSpec*>(p.ptr));
+          break;
       }
     }
   }

@@ -23,7 +23,13 @@ enum class Unpackedness : std::uint8_t { UnspecifiedUnpackedness, NoUnpack, Unpa
 // A field's strictness mark as written.
 enum class Strictness : std::uint8_t { UnspecifiedStrictness, Lazy, Strict };
 // Which kind of declaration a description describes.
-enum class DatatypeVariant : std::uint8_t { Datatype, Newtype, DataInstance, NewtypeInstance, TypeData };
+enum class DatatypeVariant : std::uint8_t {
+  Datatype,
+  Newtype,
+  DataInstance,
+  NewtypeInstance,
+  TypeData
+};
 
 // How a constructor is written: prefix, infix, or as a record with its field selectors.
 struct NormalConstructor {
@@ -75,8 +81,7 @@ struct FieldStrictness {
   Unpackedness fieldUnpackedness;
   Strictness fieldStrictness;
   friend bool operator==(const FieldStrictness&, const FieldStrictness&) = default;
-  friend std::strong_ordering operator<=>(const FieldStrictness&,
-                                          const FieldStrictness&) = default;
+  friend std::strong_ordering operator<=>(const FieldStrictness&, const FieldStrictness&) = default;
 };
 
 inline constexpr FieldStrictness notStrictAnnot{Unpackedness::UnspecifiedUnpackedness,
@@ -110,7 +115,9 @@ struct DatatypeInfo {
 };
 
 // Selectors, one per field.
-inline const hs::th::Cxt& datatypeContext(const DatatypeInfo& i) noexcept { return i.datatypeContext; }
+inline const hs::th::Cxt& datatypeContext(const DatatypeInfo& i) noexcept {
+  return i.datatypeContext;
+}
 inline const hs::th::Name& datatypeName(const DatatypeInfo& i) noexcept { return i.datatypeName; }
 inline const std::vector<hs::th::TyVarBndrUnit>& datatypeVars(const DatatypeInfo& i) noexcept {
   return i.datatypeVars;
@@ -128,7 +135,8 @@ inline const std::vector<ConstructorInfo>& datatypeCons(const DatatypeInfo& i) n
 inline const hs::th::Name& constructorName(const ConstructorInfo& c) noexcept {
   return c.constructorName;
 }
-inline const std::vector<hs::th::TyVarBndrUnit>& constructorVars(const ConstructorInfo& c) noexcept {
+inline const std::vector<hs::th::TyVarBndrUnit>& constructorVars(
+    const ConstructorInfo& c) noexcept {
   return c.constructorVars;
 }
 inline const hs::th::Cxt& constructorContext(const ConstructorInfo& c) noexcept {
@@ -137,7 +145,8 @@ inline const hs::th::Cxt& constructorContext(const ConstructorInfo& c) noexcept 
 inline const std::vector<hs::th::Type>& constructorFields(const ConstructorInfo& c) noexcept {
   return c.constructorFields;
 }
-inline const std::vector<FieldStrictness>& constructorStrictness(const ConstructorInfo& c) noexcept {
+inline const std::vector<FieldStrictness>& constructorStrictness(
+    const ConstructorInfo& c) noexcept {
   return c.constructorStrictness;
 }
 inline const ConstructorVariant& constructorVariant(const ConstructorInfo& c) noexcept {
@@ -174,7 +183,7 @@ void showsPrec(int d, const FieldStrictness& f, std::string& out);
 void showsPrec(int d, const ConstructorInfo& c, std::string& out);
 void showsPrec(int d, const DatatypeInfo& i, std::string& out);
 template <class T>
-  requires requires(const T& x, std::string& out) { sarkel::showsPrec(0, x, out); }
+requires requires(const T& x, std::string& out) { sarkel::showsPrec(0, x, out); }
 std::string show(const T& x) {
   std::string out;
   sarkel::showsPrec(0, x, out);

@@ -26,34 +26,37 @@ hs::th::TyVarBndr<Flag> plainTVFlag(hs::th::Name n, Flag f) {
   return hs::th::PlainTV<Flag>{std::move(n), std::move(f)};
 }
 inline hs::th::TyVarBndrSpec plainTVInferred(hs::th::Name n) {
-  return plainTVFlag(std::move(n), hs::th::InferredSpec);
+  return sarkel::plainTVFlag(std::move(n), hs::th::InferredSpec);
 }
 inline hs::th::TyVarBndrSpec plainTVSpecified(hs::th::Name n) {
-  return plainTVFlag(std::move(n), hs::th::SpecifiedSpec);
+  return sarkel::plainTVFlag(std::move(n), hs::th::SpecifiedSpec);
 }
 inline hs::th::TyVarBndrUnit plainTVInvis(hs::th::Name n) {
-  return plainTVFlag(std::move(n), hs::unit);
+  return sarkel::plainTVFlag(std::move(n), hs::unit);
 }
-inline hs::th::TyVarBndrUnit plainTVReq(hs::th::Name n) { return plainTVInvis(std::move(n)); }
+inline hs::th::TyVarBndrUnit plainTVReq(hs::th::Name n) {
+  return sarkel::plainTVInvis(std::move(n));
+}
 
 template <class Flag>
 hs::th::TyVarBndr<Flag> kindedTVFlag(hs::th::Name n, Flag f, hs::th::Kind k) {
   return hs::th::KindedTV<Flag>{std::move(n), std::move(f), std::move(k)};
 }
 inline hs::th::TyVarBndrSpec kindedTVInferred(hs::th::Name n, hs::th::Kind k) {
-  return kindedTVFlag(std::move(n), hs::th::InferredSpec, std::move(k));
+  return sarkel::kindedTVFlag(std::move(n), hs::th::InferredSpec, std::move(k));
 }
 inline hs::th::TyVarBndrSpec kindedTVSpecified(hs::th::Name n, hs::th::Kind k) {
-  return kindedTVFlag(std::move(n), hs::th::SpecifiedSpec, std::move(k));
+  return sarkel::kindedTVFlag(std::move(n), hs::th::SpecifiedSpec, std::move(k));
 }
 inline hs::th::TyVarBndrUnit kindedTVInvis(hs::th::Name n, hs::th::Kind k) {
-  return kindedTVFlag(std::move(n), hs::unit, std::move(k));
+  return sarkel::kindedTVFlag(std::move(n), hs::unit, std::move(k));
 }
 inline hs::th::TyVarBndrUnit kindedTVReq(hs::th::Name n, hs::th::Kind k) {
-  return kindedTVInvis(std::move(n), std::move(k));
+  return sarkel::kindedTVInvis(std::move(n), std::move(k));
 }
 
-// ---- Default flags and binder visibility ----------------------------------------------------------
+// ---- Default flags and binder visibility
+// ----------------------------------------------------------
 
 // The flag to use when none is given.
 template <class Flag>
@@ -113,7 +116,9 @@ namespace internal {
 template <class Flag, class F>
 using MappedFlag = std::decay_t<std::invoke_result_t<F&, const Flag&>>;
 template <class R>
-concept HasApplicative = requires { typename hs::TagOf<std::remove_cvref_t<R>>::type; };
+concept HasApplicative = requires {
+  typename hs::TagOf<std::remove_cvref_t<R>>::type;
+};
 }  // namespace internal
 
 // Every component mapped, each function applied once; a PlainTV has no kind to map.
@@ -123,38 +128,40 @@ auto mapTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b)
   using F2 = internal::MappedFlag<Flag, FF>;
   hs::th::Name n = nf(b.name());
   F2 f = ff(b.flag());
-  if (const hs::th::Kind* k = b.kind()) return kindedTVFlag(std::move(n), std::move(f), kf(*k));
-  return plainTVFlag(std::move(n), std::move(f));
+  if (const hs::th::Kind* k = b.kind())
+    return sarkel::kindedTVFlag(std::move(n), std::move(f), kf(*k));
+  return sarkel::plainTVFlag(std::move(n), std::move(f));
 }
 template <class NF, class Flag>
 hs::th::TyVarBndr<Flag> mapTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
-  if (const hs::th::Kind* k = b.kind()) return kindedTVFlag(nf(b.name()), b.flag(), *k);
-  return plainTVFlag(nf(b.name()), b.flag());
+  if (const hs::th::Kind* k = b.kind()) return sarkel::kindedTVFlag(nf(b.name()), b.flag(), *k);
+  return sarkel::plainTVFlag(nf(b.name()), b.flag());
 }
 template <class FF, class Flag>
 auto mapTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b)
     -> hs::th::TyVarBndr<internal::MappedFlag<Flag, FF>> {
-  if (const hs::th::Kind* k = b.kind()) return kindedTVFlag(b.name(), ff(b.flag()), *k);
-  return plainTVFlag(b.name(), ff(b.flag()));
+  if (const hs::th::Kind* k = b.kind()) return sarkel::kindedTVFlag(b.name(), ff(b.flag()), *k);
+  return sarkel::plainTVFlag(b.name(), ff(b.flag()));
 }
 // A PlainTV comes back unchanged (its kind function is not called).
 template <class KF, class Flag>
 hs::th::TyVarBndr<Flag> mapTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
-  if (const hs::th::Kind* k = b.kind()) return kindedTVFlag(b.name(), b.flag(), kf(*k));
+  if (const hs::th::Kind* k = b.kind()) return sarkel::kindedTVFlag(b.name(), b.flag(), kf(*k));
   return b;
 }
 
 // Every binder with its flag replaced, in order.
 template <class NewFlag, class Flag>
-std::vector<hs::th::TyVarBndr<NewFlag>> changeTVFlags(const NewFlag& f,
-                                                     const std::vector<hs::th::TyVarBndr<Flag>>& bs) {
+std::vector<hs::th::TyVarBndr<NewFlag>> changeTVFlags(
+    const NewFlag& f, const std::vector<hs::th::TyVarBndr<Flag>>& bs) {
   std::vector<hs::th::TyVarBndr<NewFlag>> out;
   out.reserve(bs.size());
-  for (const auto& b : bs) out.push_back(mapTVFlag([&](const Flag&) { return f; }, b));
+  for (const auto& b : bs) out.push_back(sarkel::mapTVFlag([&](const Flag&) { return f; }, b));
   return out;
 }
 
-// ---- Effectful traversals -------------------------------------------------------------------------
+// ---- Effectful traversals
+// -------------------------------------------------------------------------
 
 // Effects in order: name, flag, then (KindedTV only) kind.
 template <class NF, class FF, class KF, class Flag>
@@ -165,25 +172,26 @@ auto traverseTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
     auto partial = hs::liftA2(
         [](const hs::th::Name& n, const F2& f) {
           return std::function<B(const hs::th::Kind&)>(
-              [n, f](const hs::th::Kind& k2) { return kindedTVFlag(n, f, k2); });
+              [n, f](const hs::th::Kind& k2) { return sarkel::kindedTVFlag(n, f, k2); });
         },
         nf(b.name()), [&] { return ff(b.flag()); });
     return hs::liftA2([](const auto& g, const hs::th::Kind& k2) { return g(k2); },
                       std::move(partial), [&] { return kf(*k); });
   }
-  return hs::liftA2([](const hs::th::Name& n, const F2& f) { return B(plainTVFlag(n, f)); },
+  return hs::liftA2([](const hs::th::Name& n, const F2& f) { return B(sarkel::plainTVFlag(n, f)); },
                     nf(b.name()), [&] { return ff(b.flag()); });
 }
 template <class NF, class Flag>
 auto traverseTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
-  return hs::fmap([b](const hs::th::Name& n) { return mapTVName([&](const auto&) { return n; }, b); },
-                  nf(b.name()));
+  return hs::fmap(
+      [b](const hs::th::Name& n) { return sarkel::mapTVName([&](const auto&) { return n; }, b); },
+      nf(b.name()));
 }
 template <class FF, class Flag>
 auto traverseTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b) {
   using F2 = hs::ElementOf<std::invoke_result_t<FF&, const Flag&>>;
-  return hs::fmap(
-      [b](const F2& f) { return mapTVFlag([&](const Flag&) { return f; }, b); }, ff(b.flag()));
+  return hs::fmap([b](const F2& f) { return sarkel::mapTVFlag([&](const Flag&) { return f; }, b); },
+                  ff(b.flag()));
 }
 // A PlainTV: pure of the binder itself, without calling the kind function.
 template <class KF, class Flag>
@@ -191,7 +199,9 @@ auto traverseTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
   using R = std::invoke_result_t<KF&, const hs::th::Kind&>;
   if (const hs::th::Kind* k = b.kind())
     return hs::fmap(
-        [b](const hs::th::Kind& k2) { return mapTVKind([&](const auto&) { return k2; }, b); },
+        [b](const hs::th::Kind& k2) {
+          return sarkel::mapTVKind([&](const auto&) { return k2; }, b);
+        },
         kf(*k));
   return hs::pure<hs::TagOfT<R>>(b);
 }
@@ -209,8 +219,8 @@ auto mapMTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
     hs::th::Name n = nf(b.name());
     F2 f = ff(b.flag());
     if (const hs::th::Kind* k = b.kind())
-      return hs::th::TyVarBndr<F2>(kindedTVFlag(std::move(n), std::move(f), kf(*k)));
-    return hs::th::TyVarBndr<F2>(plainTVFlag(std::move(n), std::move(f)));
+      return hs::th::TyVarBndr<F2>(sarkel::kindedTVFlag(std::move(n), std::move(f), kf(*k)));
+    return hs::th::TyVarBndr<F2>(sarkel::plainTVFlag(std::move(n), std::move(f)));
   }
 }
 template <class NF, class Flag>

@@ -25,8 +25,8 @@ class SyntaxNode {
  public:
   using Node = V;
   template <class C>
-    requires IsAlternative<std::remove_cvref_t<C>, V>::value
-  SyntaxNode(C&& c)  // NOLINT: every form converts to its value
+  requires IsAlternative<std::remove_cvref_t<C>, V>::value SyntaxNode(
+      C&& c)  // NOLINT: every form converts to its value
       : node_(Derived::allocate(std::in_place_type<std::remove_cvref_t<C>>, std::forward<C>(c))) {}
 
   template <class... A>
@@ -78,7 +78,8 @@ struct GadtC;
 struct RecGadtC;
 
 class Con
-    : public detail::SyntaxNode<Con, std::variant<NormalC, RecC, InfixC, ForallC, GadtC, RecGadtC>> {
+    : public detail::SyntaxNode<Con,
+                                std::variant<NormalC, RecC, InfixC, ForallC, GadtC, RecGadtC>> {
  public:
   using SyntaxNode::SyntaxNode;
 
@@ -222,10 +223,10 @@ struct ClosedTypeFamilyD;
 struct SigD;
 
 class Dec
-    : public detail::SyntaxNode<Dec, std::variant<DataD, NewtypeD, TypeDataD, DataInstD,
-                                                  NewtypeInstD, DataFamilyD, TySynD, TySynInstD,
-                                                  PragmaD, ClassD, OpenTypeFamilyD,
-                                                  ClosedTypeFamilyD, SigD>> {
+    : public detail::SyntaxNode<
+          Dec,
+          std::variant<DataD, NewtypeD, TypeDataD, DataInstD, NewtypeInstD, DataFamilyD, TySynD,
+                       TySynInstD, PragmaD, ClassD, OpenTypeFamilyD, ClosedTypeFamilyD, SigD>> {
  public:
   using SyntaxNode::SyntaxNode;
 };
@@ -392,9 +393,9 @@ struct TyVarI {
   friend bool operator==(const TyVarI&, const TyVarI&) = default;
 };
 
-class Info : public detail::SyntaxNode<Info, std::variant<ClassI, ClassOpI, TyConI, FamilyI,
-                                                          PrimTyConI, DataConI, PatSynI, VarI,
-                                                          TyVarI>> {
+class Info
+    : public detail::SyntaxNode<Info, std::variant<ClassI, ClassOpI, TyConI, FamilyI, PrimTyConI,
+                                                   DataConI, PatSynI, VarI, TyVarI>> {
  public:
   using SyntaxNode::SyntaxNode;
 };

@@ -103,16 +103,16 @@ struct AlternativeIndex<C, std::variant<Ts...>> {
 
 class Type {
  public:
-  using Node = std::variant<ForallT, ForallVisT, AppT, AppKindT, SigT, VarT, ConT, PromotedT,
-                            InfixT, UInfixT, PromotedInfixT, PromotedUInfixT, ParensT, TupleT,
-                            UnboxedTupleT, UnboxedSumT, ArrowT, MulArrowT, EqualityT, ListT,
-                            PromotedTupleT, PromotedNilT, PromotedConsT, StarT, ConstraintT, LitT,
-                            WildCardT, ImplicitParamT>;
+  using Node =
+      std::variant<ForallT, ForallVisT, AppT, AppKindT, SigT, VarT, ConT, PromotedT, InfixT,
+                   UInfixT, PromotedInfixT, PromotedUInfixT, ParensT, TupleT, UnboxedTupleT,
+                   UnboxedSumT, ArrowT, MulArrowT, EqualityT, ListT, PromotedTupleT, PromotedNilT,
+                   PromotedConsT, StarT, ConstraintT, LitT, WildCardT, ImplicitParamT>;
 
   // Every form converts to a type. The forms without fields share one static node each.
   template <class C>
-    requires detail::IsAlternative<std::remove_cvref_t<C>, Node>::value
-  Type(C&& c);  // NOLINT: every form of the syntax is a type
+  requires detail::IsAlternative<std::remove_cvref_t<C>, Node>::value Type(
+      C&& c);  // NOLINT: every form of the syntax is a type
 
   Type(const Type& o) noexcept;
   Type(Type&& o) noexcept : cell_(std::exchange(o.cell_, nullptr)) {}
@@ -309,8 +309,8 @@ inline void releaseType(TypeCell* c) noexcept {
 // The node is allocated before the form is moved into it, so a failed allocation leaves the
 // form as it was.
 template <class C>
-  requires detail::IsAlternative<std::remove_cvref_t<C>, Type::Node>::value
-Type::Type(C&& c) : cell_(nullptr) {
+requires detail::IsAlternative<std::remove_cvref_t<C>, Type::Node>::value Type::Type(C&& c)
+    : cell_(nullptr) {
   using F = std::remove_cvref_t<C>;
   if constexpr (std::is_empty_v<F>)
     cell_ = detail::leafCell(detail::AlternativeIndex<F, Node>::value);
