@@ -8,11 +8,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "hs/list.hpp"
 #include "hs/semigroup.hpp"
 
 namespace hs {
@@ -56,6 +58,15 @@ struct ListTag {
   template <class X>
   using apply = std::vector<X>;
 };
+// The lazy list (hs::List) and the non-empty list (hs::NonEmpty).
+struct LazyListTag {
+  template <class X>
+  using apply = List<X>;
+};
+struct NonEmptyTag {
+  template <class X>
+  using apply = NonEmpty<X>;
+};
 template <class M>
 struct ConstTag {
   template <class X>
@@ -88,6 +99,16 @@ struct TagOf<std::optional<A>> {
 template <class A>
 struct TagOf<std::vector<A>> {
   using type = ListTag;
+  using value_type = A;
+};
+template <class A>
+struct TagOf<List<A>> {
+  using type = LazyListTag;
+  using value_type = A;
+};
+template <class A>
+struct TagOf<NonEmpty<A>> {
+  using type = NonEmptyTag;
   using value_type = A;
 };
 template <class M, class A>
@@ -223,6 +244,27 @@ struct Applicative<ListTag> {
     for (const A& x : xs)
       for (const auto& y : ys) out.push_back(f(x, y));
     return out;
+  }
+};
+
+// The lazy list maps on demand: f runs for an element when its cell is first produced.
+template <>
+struct Functor<LazyListTag> {
+  template <class F, class A>
+  static auto fmap(F f, const List<A>& xs) {
+    using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
+    return detail::ListAccess::map<R>(std::make_shared<F>(std::move(f)), xs);
+  }
+};
+// The head is mapped at once, the rest on demand.
+template <>
+struct Functor<NonEmptyTag> {
+  template <class F, class A>
+  static auto fmap(F f, const NonEmpty<A>& xs) {
+    using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
+    auto shared = std::make_shared<F>(std::move(f));
+    R head((*shared)(xs.head));
+    return NonEmpty<R>{std::move(head), detail::ListAccess::map<R>(shared, xs.tail)};
   }
 };
 
