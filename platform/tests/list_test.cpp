@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -140,20 +138,6 @@ TEST(List, LongListsWalkAndFreeInConstantStack) {
     List<int> unforced = hs::take(m, naturals());
     for (int i = 0; i < 100'000; ++i) unforced = hs::filter([](int) { return true; }, unforced);
   }
-}
-
-TEST(List, SharedCellsAreProducedOnceAcrossThreads) {
-  std::atomic<int> calls{0};
-  const List<int> xs = hs::fmap([&](int x) { ++calls; return x; }, hs::take(10'000, naturals()));
-  std::vector<std::thread> ts;
-  std::vector<std::int64_t> sums(4);
-  for (int t = 0; t < 4; ++t)
-    ts.emplace_back([&, t] {
-      for (int x : xs) sums[t] += x;
-    });
-  for (auto& t : ts) t.join();
-  for (auto s : sums) EXPECT_EQ(s, std::int64_t(10'000) * 9'999 / 2);
-  EXPECT_EQ(calls.load(), 10'000);
 }
 
 TEST(NonEmpty, MapFoldTraverseAndCombine) {
