@@ -13,7 +13,6 @@ namespace {
 // Shows how a combination nested.
 struct Nest {
   std::string text;
-  friend bool operator==(const Nest&, const Nest&) = default;
 };
 // Ordered by key only, so equal elements can be told apart by their tag.
 struct Keyed {
