@@ -10,6 +10,7 @@
 #include "hs/foldable.hpp"
 #include "hs/functor.hpp"
 #include "hs/list.hpp"
+#include "hs/nfdata.hpp"
 #include "hs/semigroup.hpp"
 #include "hs/show.hpp"
 #include "testing/values.hpp"
@@ -108,6 +109,12 @@ TEST(List, FailuresStayInTheirCells) {
   EXPECT_THROW(mapped.tail().head(), TestFailure);
   EXPECT_THROW(mapped.tail().null(), TestFailure);
   EXPECT_EQ(runs, 2);
+  // Deep evaluation reaches every cell and every element, in order.
+  const List<LI> late{LI(1), hs::delay([] { return 2; })};
+  hs::rnf(late);
+  EXPECT_TRUE(late.tail().head().evaluated());
+  EXPECT_THROW(hs::rnf(cells), TestFailure);
+  EXPECT_THROW(hs::rnf(hs::NonEmpty<int>{0, brokenAfter(2)}), TestFailure);
 }
 
 TEST(List, LongListsWalkAndFreeInConstantStack) {

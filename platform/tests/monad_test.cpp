@@ -76,6 +76,8 @@ TEST(Monad, BindStopsWithoutAValue) {
   EXPECT_EQ(calls, 0);
   EXPECT_EQ(hs::then(std::optional(1), std::optional(std::string("b"))), std::optional(std::string("b")));
   EXPECT_EQ(hs::then(W{1, "a"}, W{2, "b"}), (W{2, "ab"}));
+  const St thenB = hs::then(step("a"), step("b"));  // runs after both arguments are gone
+  EXPECT_EQ(thenB("x"), (std::pair<int, std::string>(2, "xab")));
 }
 
 TEST(Monad, TraversalRunsEffectsInElementOrder) {

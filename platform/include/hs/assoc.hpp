@@ -15,17 +15,17 @@ struct Swap;
 template <class Tag2>
 struct Assoc;
 
-template <class P>
+template <Tagged2 P>
 auto swap(const P& p) {
   return Swap<TagOf2T<P>>::swap(p);
 }
 // P<P<a, b>, c> to P<a, P<b, c>>.
-template <class P>
+template <Tagged2 P>
 auto assoc(const P& p) {
   return Assoc<TagOf2T<P>>::assoc(p);
 }
 // P<a, P<b, c>> to P<P<a, b>, c>.
-template <class P>
+template <Tagged2 P>
 auto unassoc(const P& p) {
   return Assoc<TagOf2T<P>>::unassoc(p);
 }

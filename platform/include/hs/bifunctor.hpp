@@ -47,6 +47,9 @@ using FirstOf = typename TagOf2<std::remove_cvref_t<PAB>>::first_type;
 template <class PAB>
 using SecondOf = typename TagOf2<std::remove_cvref_t<PAB>>::second_type;
 
+template <class PAB>
+concept Tagged2 = requires { typename TagOf2T<PAB>; };
+
 // Specialise per two-parameter tag:
 // - Bifunctor: `bimap(f, g, p)`, optionally `first(f, p)` and `second(g, p)`;
 // - Bifoldable: `bifoldMap<M>(f, g, p)`, `bifoldr(f, g, z, p)`, `bifoldl(f, g, z, p)`, optionally
@@ -79,7 +82,7 @@ auto bimap(F&& f, G&& g, const P& p) {
   return Bifunctor<TagOf2T<P>>::bimap(std::forward<F>(f), std::forward<G>(g), p);
 }
 // The first side mapped: the instance's own `first`, else bimap with the identity.
-template <class F, class P>
+template <class F, Tagged2 P>
 auto first(F&& f, const P& p) {
   using B = Bifunctor<TagOf2T<P>>;
   if constexpr (requires { B::first(f, p); })
@@ -87,7 +90,7 @@ auto first(F&& f, const P& p) {
   else
     return B::bimap(std::forward<F>(f), detail::Same{}, p);
 }
-template <class G, class P>
+template <class G, Tagged2 P>
 auto second(G&& g, const P& p) {
   using B = Bifunctor<TagOf2T<P>>;
   if constexpr (requires { B::second(g, p); })

@@ -121,14 +121,14 @@ auto minimum1(const TA& t) {
     return ElementOf<TA>(xs[best]);
   }
 }
-template <class TA>
+template <Tagged TA>
 auto head(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::head(t); })
     return detail::Foldable1Of<TA>::head(t);
   else
     return ElementOf<TA>(hs::toList(t).front());
 }
-template <class TA>
+template <Tagged TA>
 auto last(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::last(t); })
     return detail::Foldable1Of<TA>::last(t);

@@ -131,6 +131,11 @@ using TagOfT = typename TagOf<std::remove_cvref_t<FA>>::type;
 template <class FA>
 using ElementOf = typename TagOf<std::remove_cvref_t<FA>>::value_type;
 
+// A concrete type that names its tag (keeps the generic front doors out of overload sets where
+// argument-dependent lookup brings them in for other types).
+template <class FA>
+concept Tagged = requires { typename TagOfT<FA>; };
+
 // Specialise per tag: `fmap(f, fa)`, optionally `replaceValues(x, fa)`.
 template <class Tag>
 struct Functor;

@@ -19,18 +19,18 @@ template <class Tag>
 struct Monad;
 
 // m >>= k
-template <class MA, class K>
+template <Tagged MA, class K>
 auto bind(const MA& ma, K&& k) {
   return Monad<TagOfT<MA>>::bind(ma, std::forward<K>(k));
 }
 // m >> m2: m's effects, then m2's, with m2's value.
-template <class MA, class MB>
+template <Tagged MA, class MB>
 auto then(const MA& ma, const MB& mb) {
   using Tag = TagOfT<MA>;
   if constexpr (requires { Monad<Tag>::then(ma, mb); })
     return Monad<Tag>::then(ma, mb);
   else
-    return Monad<Tag>::bind(ma, [&mb](const auto&) -> MB { return mb; });
+    return Monad<Tag>::bind(ma, [mb](const auto&) -> MB { return mb; });  // a state runs it later
 }
 // return: the applicative's pure.
 template <class Tag, class A>
