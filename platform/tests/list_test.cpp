@@ -65,6 +65,14 @@ TEST(List, ConstructionAndObservation) {
 TEST(List, EndlessListsAreProducedOnlyAsFarAsDemanded) {
   EXPECT_EQ(hs::take(4, naturals()).toVector(), V({0, 1, 2, 3}));
   EXPECT_EQ(hs::take(3, hs::repeat(7)).toVector(), V({7, 7, 7}));
+  const List<int> stepped = hs::iterate(
+      [](int x) {
+        if (x == 2) throw TestFailure("step");
+        return x + 1;
+      },
+      0);
+  EXPECT_EQ(hs::take(3, stepped).toVector(), V({0, 1, 2}));  // the failing step is not reached
+  EXPECT_THROW(hs::take(4, stepped).toVector(), TestFailure);
   int calls = 0;
   const List<int> squares = hs::fmap([&](int x) { ++calls; return x * x; }, naturals());
   const List<int> evens = hs::filter([](int x) { return x % 2 == 0; }, squares);

@@ -130,7 +130,6 @@ class List {
     for (;;) {
       const bool ai = i == std::default_sentinel, bj = j == std::default_sentinel;
       if (ai || bj) return ai && bj;
-      if (i == j) return true;  // a shared rest
       if (!(*i == *j)) return false;
       ++i;
       ++j;
@@ -231,6 +230,13 @@ struct ListAccess {
     });
   }
 
+  // x, then (on demand) f(x) and what follows from it.
+  template <class T, class F>
+  static Node<T> iterateFrom(std::shared_ptr<F> f, T x) {
+    List<T> rest = deferred<T>([f, x]() -> Node<T> { return iterateFrom<T>(f, T((*f)(x))); });
+    return consNode<T>(std::move(x), std::move(rest));
+  }
+
   template <class T, class S, class F>
   static List<T> unfoldr(std::shared_ptr<F> step, S seed) {
     return deferred<T>([step, seed = std::move(seed)]() -> Node<T> {
@@ -251,13 +257,11 @@ auto unfoldr(F step, S seed) {
   using T = std::remove_cvref_t<decltype(std::declval<R&>()->first)>;
   return detail::ListAccess::unfoldr<T>(std::make_shared<F>(std::move(step)), std::move(seed));
 }
-// The endless list x, f(x), f(f(x)), ...
+// The endless list x, f(x), f(f(x)), ...; each application runs when its cell is first demanded.
 template <class F, class T>
 List<T> iterate(F f, T x) {
-  auto g = [f = std::move(f)](const T& s) mutable -> std::optional<std::pair<T, T>> {
-    return std::pair<T, T>(s, f(s));
-  };
-  return detail::ListAccess::unfoldr<T>(std::make_shared<decltype(g)>(std::move(g)), std::move(x));
+  using A = detail::ListAccess;
+  return A::fromCell<T>(Lazy<A::Node<T>>(A::iterateFrom<T>(std::make_shared<F>(std::move(f)), std::move(x))));
 }
 // The endless list x, x, x, ... (one cell per element reached: a list never refers to itself,
 // so nothing stays alive by a cycle).
