@@ -171,6 +171,14 @@ TEST(TyVarBndr, MonadicMappers) {
   EXPECT_THROW(sarkel::mapMTV(name, failingFlag, kind, kindedB), std::runtime_error);
   EXPECT_EQ(calls, (Log{"name", "flag"}));
 
+  // In the state monad the actions run in order when the result runs.
+  auto nameS = [](const Name& n) { return logged("name", n); };
+  auto flagS = [](hs::Unit) { return logged("flag", th::InferredSpec); };
+  auto kindS = [](const Kind& x) { return logged("kind", x); };
+  EXPECT_EQ(sarkel::mapMTV(nameS, flagS, kindS, kindedB)(Log{}),
+            std::pair(TyVarBndrSpec(th::KindedTV{b, th::InferredSpec, k}), Log{"name", "flag", "kind"}));
+  EXPECT_EQ(sarkel::mapMTV(nameS, flagS, kindS, plainA)(Log{}).second, (Log{"name", "flag"}));
+
   // In the optional monad an absent result stops the rest.
   calls.clear();
   auto someName = [&](const Name& n) {

@@ -1,11 +1,10 @@
 // Building, taking apart and transforming type-variable binders without matching on their forms.
 //
-// Effectful traversals run in an applicative deduced from the result type of the caller's first
-// function (hs::TagOf: std::optional, std::vector, hs::State, hs::Writer, ...). The monadic
-// mappers run either in such an applicative, whose liftA2 demands a later operand only when the
-// earlier ones let it go on (an absent optional stops the rest), or, when the functions return
-// plain values, directly: each function is called in order and a failure is an exception that
-// stops the rest (the reflection monad's style, with the Q& captured by the functions).
+// Effectful traversals run in the applicative, and the monadic mappers in the monad, deduced from
+// the result type of the caller's first function (hs::TagOf: std::optional, std::vector,
+// hs::State, hs::Writer, ...). The monadic mappers also take functions that return plain values:
+// each is then called directly, in order, and a failure is an exception that stops the rest (the
+// reflection monad's style, with the Q& captured by the functions).
 #pragma once
 
 #include <functional>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "hs/functor.hpp"
+#include "hs/monad.hpp"
 #include "hs/th/syntax/type.hpp"
 #include "hs/unit.hpp"
 
@@ -208,14 +208,31 @@ auto traverseTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
 
 // ---- Monadic mappers ----------------------------------------------------------------------------
 
-// The name's action, then the flag's, then (KindedTV only) the kind's; a later function is not
-// called once an earlier action has stopped the computation.
+// Binds the name's action, then the flag's, then (KindedTV only) the kind's, and returns the
+// rebuilt binder; a later function is not called before the earlier action has produced its
+// value, so a monad that stops early skips it.
 template <class NF, class FF, class KF, class Flag>
 auto mapMTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
-  if constexpr (internal::HasApplicative<std::invoke_result_t<NF&, const hs::th::Name&>>) {
-    return sarkel::traverseTV(std::forward<NF>(nf), std::forward<FF>(ff), std::forward<KF>(kf), b);
+  using MN = std::remove_cvref_t<std::invoke_result_t<NF&, const hs::th::Name&>>;
+  using F2 = internal::MappedFlag<Flag, FF>;
+  if constexpr (hs::Tagged<MN>) {
+    using Tag = hs::TagOfT<MN>;
+    using G = hs::ElementOf<F2>;
+    using B = hs::th::TyVarBndr<G>;
+    if (const hs::th::Kind* k = b.kind()) {
+      return hs::bind(nf(b.name()), [ff, kf, flag = b.flag(), kind = *k](const hs::th::Name& n) {
+        return hs::bind(ff(flag), [kf, n, kind](const G& f) {
+          return hs::bind(kf(kind), [n, f](const hs::th::Kind& k2) {
+            return hs::return_<Tag>(B(sarkel::kindedTVFlag(n, f, k2)));
+          });
+        });
+      });
+    }
+    return hs::bind(nf(b.name()), [ff, flag = b.flag()](const hs::th::Name& n) {
+      return hs::bind(ff(flag),
+                      [n](const G& f) { return hs::return_<Tag>(B(sarkel::plainTVFlag(n, f))); });
+    });
   } else {
-    using F2 = internal::MappedFlag<Flag, FF>;
     hs::th::Name n = nf(b.name());
     F2 f = ff(b.flag());
     if (const hs::th::Kind* k = b.kind())
@@ -225,25 +242,40 @@ auto mapMTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
 }
 template <class NF, class Flag>
 auto mapMTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
-  if constexpr (internal::HasApplicative<std::invoke_result_t<NF&, const hs::th::Name&>>)
-    return sarkel::traverseTVName(std::forward<NF>(nf), b);
+  using MN = std::remove_cvref_t<std::invoke_result_t<NF&, const hs::th::Name&>>;
+  if constexpr (hs::Tagged<MN>)
+    return hs::bind(nf(b.name()), [b](const hs::th::Name& n) {
+      return hs::return_<hs::TagOfT<MN>>(sarkel::mapTVName([&](const auto&) { return n; }, b));
+    });
   else
     return sarkel::mapTVName(std::forward<NF>(nf), b);
 }
 template <class FF, class Flag>
 auto mapMTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b) {
-  if constexpr (internal::HasApplicative<std::invoke_result_t<FF&, const Flag&>>)
-    return sarkel::traverseTVFlag(std::forward<FF>(ff), b);
-  else
+  using MF = std::remove_cvref_t<std::invoke_result_t<FF&, const Flag&>>;
+  if constexpr (hs::Tagged<MF>) {
+    using G = hs::ElementOf<MF>;
+    return hs::bind(ff(b.flag()), [b](const G& f) {
+      return hs::return_<hs::TagOfT<MF>>(sarkel::mapTVFlag([&](const Flag&) { return f; }, b));
+    });
+  } else {
     return sarkel::mapTVFlag(std::forward<FF>(ff), b);
+  }
 }
-// A PlainTV: the binder itself, without calling the kind function.
+// A PlainTV: return of the binder itself, without calling the kind function.
 template <class KF, class Flag>
 auto mapMTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
-  if constexpr (internal::HasApplicative<std::invoke_result_t<KF&, const hs::th::Kind&>>)
-    return sarkel::traverseTVKind(std::forward<KF>(kf), b);
-  else
+  using MK = std::remove_cvref_t<std::invoke_result_t<KF&, const hs::th::Kind&>>;
+  if constexpr (hs::Tagged<MK>) {
+    using Tag = hs::TagOfT<MK>;
+    const hs::th::Kind* k = b.kind();
+    if (k == nullptr) return hs::return_<Tag>(b);
+    return hs::bind(kf(*k), [b](const hs::th::Kind& k2) {
+      return hs::return_<Tag>(sarkel::mapTVKind([&](const auto&) { return k2; }, b));
+    });
+  } else {
     return sarkel::mapTVKind(std::forward<KF>(kf), b);
+  }
 }
 
 }  // namespace sarkel
