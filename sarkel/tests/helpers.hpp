@@ -1,0 +1,46 @@
+// Small builders of reflection types for the datatype tests.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "hs/th/syntax.hpp"
+
+namespace sarkel_test {
+
+namespace th = hs::th;
+using th::Name;
+using th::Type;
+
+inline Name n(const std::string& s) { return th::mkName(s); }
+inline Type v(const std::string& s) { return th::VarT{n(s)}; }
+inline Type con(const std::string& s) { return th::ConT{n(s)}; }
+inline Type app(Type f, Type x) { return th::AppT{std::move(f), std::move(x)}; }
+inline Type app(Type f, Type x, Type y) { return app(app(std::move(f), std::move(x)), std::move(y)); }
+inline Type arrow(Type a, Type r) { return app(th::ArrowT{}, std::move(a), std::move(r)); }
+inline Type sig(Type t, Type k) { return th::SigT{std::move(t), std::move(k)}; }
+inline Type star() { return th::StarT{}; }
+inline Type eq(Type a, Type b) { return app(th::EqualityT{}, std::move(a), std::move(b)); }
+
+inline th::TyVarBndrSpec spec(const std::string& s) {
+  return th::PlainTV<th::Specificity>{n(s), th::SpecifiedSpec};
+}
+inline th::TyVarBndrSpec spec(const std::string& s, Type k) {
+  return th::KindedTV<th::Specificity>{n(s), th::SpecifiedSpec, std::move(k)};
+}
+inline th::TyVarBndrUnit unit(const std::string& s) { return th::PlainTV<hs::Unit>{n(s), hs::unit}; }
+inline th::TyVarBndrUnit unit(const std::string& s, Type k) {
+  return th::KindedTV<hs::Unit>{n(s), hs::unit, std::move(k)};
+}
+inline Type forall(std::vector<th::TyVarBndrSpec> bs, th::Cxt c, Type body) {
+  return th::ForallT{std::move(bs), std::move(c), std::move(body)};
+}
+
+inline std::vector<Name> names(std::initializer_list<const char*> xs) {
+  std::vector<Name> out;
+  for (const char* x : xs) out.push_back(n(x));
+  return out;
+}
+
+}  // namespace sarkel_test
