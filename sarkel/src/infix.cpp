@@ -64,6 +64,21 @@ class InfixPolicy {
 
   explicit InfixPolicy(th::Q& q) : q_(q) {}
 
+  // Forms without parts to resolve are their own result.
+  bool leaf(const th::Type& t, Ctx, std::optional<th::Type>& out) const {
+    const bool compound = std::visit(
+        [](const auto& x) {
+          using F = std::decay_t<decltype(x)>;
+          return isAny<F, th::ForallT, th::ForallVisT, th::AppT, th::AppKindT, th::SigT, th::InfixT,
+                       th::PromotedInfixT, th::UInfixT, th::PromotedUInfixT, th::ParensT,
+                       th::ImplicitParamT>;
+        },
+        t.node());
+    if (compound) return false;
+    out = t;
+    return true;
+  }
+
   internal::Next enter(Frame& f, Kids& kids, std::optional<th::Type>& out) {
     return std::visit(
         [&](const auto& x) {

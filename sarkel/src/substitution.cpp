@@ -213,6 +213,26 @@ struct SubstPolicy {
   using Frame = internal::WalkFrame<Ctx, Scratch>;
   using Kids = internal::Children<Ctx, Scratch>;
 
+  // Variables and forms without types inside need no frame.
+  bool leaf(const th::Type& t, Ctx ctx, std::optional<th::Type>& out) const {
+    if (const auto* x = t.get_if<th::VarT>()) {
+      auto it = ctx->map->find(x->name);
+      out = it != ctx->map->end() ? it->second : t;
+      return true;
+    }
+    const bool compound = std::visit(
+        [](const auto& x) {
+          using F = std::decay_t<decltype(x)>;
+          return isAny<F, th::ForallT, th::ForallVisT, th::AppT, th::AppKindT, th::SigT, th::InfixT,
+                       th::UInfixT, th::PromotedInfixT, th::PromotedUInfixT, th::ParensT,
+                       th::ImplicitParamT>;
+        },
+        t.node());
+    if (compound) return false;
+    out = t;
+    return true;
+  }
+
   internal::Next enter(Frame& f, Kids& kids, std::optional<th::Type>& out) {
     const Substitution& s = *f.ctx->map;
     if (s.empty()) {

@@ -56,7 +56,9 @@ class Children {
 //   Next finish(Frame&, std::span<Type> results, Children&, std::optional<Type>& out)
 // enter runs when a frame starts (and again after Next::Again); finish runs once every child
 // scheduled so far has its result, the results in the order the children were added. A frame's
-// scratch and stage are the policy's to keep.
+// scratch and stage are the policy's to keep. A policy may also have
+//   bool leaf(const Type&, Ctx, std::optional<Type>& out)
+// which gives the result of a child at once (true) when it needs no frame.
 template <class P>
 hs::th::Type walkType(P& policy, hs::th::Type root, typename P::Ctx ctx) {
   using Ctx = typename P::Ctx;
@@ -88,8 +90,16 @@ hs::th::Type walkType(P& policy, hs::th::Type root, typename P::Ctx ctx) {
       Children<Ctx, typename P::Scratch> kids(pending, f);
       next = policy.enter(f, kids, out);
     } else if (f.nextChild < f.endChild) {
-      std::pair<hs::th::Type, Ctx> child = pending[f.nextChild++];
-      open(std::move(child.first), child.second);
+      std::pair<hs::th::Type, Ctx>& child = pending[f.nextChild++];
+      if constexpr (requires { policy.leaf(child.first, child.second, out); }) {
+        // A child that needs no frame of its own.
+        if (policy.leaf(child.first, child.second, out)) {
+          results.push_back(std::move(*out));
+          continue;
+        }
+      }
+      std::pair<hs::th::Type, Ctx> next = child;
+      open(std::move(next.first), next.second);
       entering = true;
       continue;
     } else {

@@ -1,6 +1,10 @@
 // Small builders of reflection types for the datatype tests.
 #pragma once
 
+#include <pthread.h>
+
+#include <exception>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,5 +46,38 @@ inline std::vector<Name> names(std::initializer_list<const char*> xs) {
   for (const char* x : xs) out.push_back(n(x));
   return out;
 }
+
+// Runs f on a thread with a small native stack (512 KiB), so that a walk recursing per level of
+// a deep type fails there; f's exception is rethrown.
+template <class F>
+void onSmallStack(F&& f) {
+  struct Job {
+    F* f;
+    std::exception_ptr error;
+  } job{&f, nullptr};
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, std::size_t{1} << 19);
+  pthread_t thread;
+  const int rc = pthread_create(
+      &thread, &attr,
+      [](void* p) -> void* {
+        auto* j = static_cast<Job*>(p);
+        try {
+          (*j->f)();
+        } catch (...) {
+          j->error = std::current_exception();
+        }
+        return nullptr;
+      },
+      &job);
+  pthread_attr_destroy(&attr);
+  if (rc != 0) throw std::runtime_error("no thread");
+  pthread_join(thread, nullptr);
+  if (job.error) std::rethrow_exception(job.error);
+}
+
+// The depth of the deep types of the tests.
+inline constexpr int kDeep = 20000;
 
 }  // namespace sarkel_test

@@ -232,25 +232,27 @@ TEST(QuantifyType, ClosesOverFreeVariables) {
 
 // Deep types: every walk keeps its work off the native stack.
 TEST(Substitution, DeepTypes) {
-  constexpr int depth = 100000;
   const Type a = v("a");
   const Type b = v("b");
   const Type x = v("x");
   const Type k = v("k");
   Type t = a;
-  for (int i = 0; i < depth; ++i) t = i % 2 == 0 ? app(t, b) : app(b, t);
+  for (int i = 0; i < kDeep; ++i) t = i % 2 == 0 ? app(t, b) : app(b, t);
   Type q = a;
-  for (int i = 0; i < depth / 2; ++i) q = forall({spec("x", k)}, {}, i % 2 == 0 ? sig(q, x) : q);
-  EXPECT_EQ(sarkel::freeVariables(t), names({"b", "a"}));
-  EXPECT_EQ(sarkel::freeVariables(q), names({"k", "a"}));
-  EXPECT_EQ(sarkel::freeVariables(sarkel::applySubstitution({{n("a"), con("Int")}}, t)),
-            names({"b"}));
-  // The first quantifier shadows x's entry, and no later one captures.
-  const Type r = sarkel::applySubstitution({{n("a"), v("y")}, {n("x"), v("y")}}, q);
-  EXPECT_EQ(sarkel::freeVariables(r), names({"k", "y"}));
-  EXPECT_EQ(si::kindedFreeVariables(q), (sarkel::KindMap{{n("a"), x}}));
-  EXPECT_EQ(sarkel::freeVariablesWellScoped({t}),
-            (std::vector<th::TyVarBndrUnit>{unit("b"), unit("a")}));
+  for (int i = 0; i < kDeep; ++i) q = forall({spec("x", k)}, {}, i % 2 == 0 ? sig(q, x) : q);
+  onSmallStack([&] {
+    EXPECT_EQ(sarkel::freeVariables(t), names({"b", "a"}));
+    EXPECT_EQ(sarkel::freeVariables(q), names({"k", "a"}));
+    EXPECT_EQ(sarkel::freeVariables(sarkel::applySubstitution({{n("a"), con("Int")}}, t)),
+              names({"b"}));
+    // The first quantifier shadows x's entry, and no later one captures.
+    const Type r = sarkel::applySubstitution({{n("a"), v("y")}, {n("x"), v("y")}}, q);
+    EXPECT_EQ(sarkel::freeVariables(r), names({"k", "y"}));
+    EXPECT_EQ(si::kindedFreeVariables(q), (sarkel::KindMap{{n("a"), x}}));
+    EXPECT_EQ(sarkel::freeVariablesWellScoped({t}),
+              (std::vector<th::TyVarBndrUnit>{unit("b"), unit("a")}));
+    EXPECT_EQ(sarkel::quantifyType(q).get_if<th::ForallT>()->binders.size(), 3u);
+  });
 }
 
 }  // namespace
