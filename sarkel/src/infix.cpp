@@ -31,9 +31,9 @@ th::Type applyOperator(const th::Name& op, bool promoted, th::Type left, th::Typ
 
 [[noreturn]] void conflict(th::Q& q, const internal::InfixPending& top, const th::Name& op,
                            const th::Fixity& f) {
-  q.fail("Precedence parsing error: cannot mix \xE2\x80\x98" + th::nameBase(top.op) + "\xE2\x80\x99 [" +
-         showFixity(top.fixity) + "] and \xE2\x80\x98" + th::nameBase(op) + "\xE2\x80\x99 [" +
-         showFixity(f) + "] in the same infix type expression");
+  q.fail("Precedence parsing error: cannot mix \xE2\x80\x98" + th::nameBase(top.op) +
+         "\xE2\x80\x99 [" + showFixity(top.fixity) + "] and \xE2\x80\x98" + th::nameBase(op) +
+         "\xE2\x80\x99 [" + showFixity(f) + "] in the same infix type expression");
 }
 
 template <class Flag>

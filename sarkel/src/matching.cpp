@@ -93,7 +93,7 @@ hs::Lazy<KindMap> kindedBinderMap(const th::Name& n, const th::Kind& k) {
 }  // namespace
 
 std::pair<Renaming, th::Cxt> matchGadtResultArgs(const th::Type& outer, const th::Type& inner,
-                                                Renaming renaming, th::Cxt constraints) {
+                                                 Renaming renaming, th::Cxt constraints) {
   std::reverse(constraints.begin(), constraints.end());
   matchInto(outer, inner, renaming, constraints);
   std::reverse(constraints.begin(), constraints.end());
@@ -101,7 +101,7 @@ std::pair<Renaming, th::Cxt> matchGadtResultArgs(const th::Type& outer, const th
 }
 
 std::pair<Renaming, th::Cxt> matchGadtResultArgLists(const std::vector<th::Type>& outers,
-                                                    const std::vector<th::Type>& inners) {
+                                                     const std::vector<th::Type>& inners) {
   Renaming renaming;
   th::Cxt reversed;
   for (std::size_t i = std::min(outers.size(), inners.size()); i-- > 0;)

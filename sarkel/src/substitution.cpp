@@ -108,7 +108,7 @@ internal::NameList rangeVariables(const Substitution& s) {
   return internal::NameList(w.take());
 }
 
-// ---- Binders under a substitution -------------------------------------------------------------
+// ---- Binders under a substitution ---------------------------------------------------------------
 
 // A substitution in effect during a walk, with the variables of its types once they are needed
 // (kept, so that the binders of a long chain of quantifiers under one substitution do not walk
@@ -407,7 +407,7 @@ class KindedWalker {
 
 }  // namespace
 
-// ---- Substitution capability ----------------------------------------------------------------------
+// ---- Substitution capability --------------------------------------------------------------------
 
 th::Type applySubstitution(const Substitution& s, const th::Type& t) {
   if (s.empty()) return t;
@@ -493,7 +493,7 @@ th::TyVarBndrSpec specifiedBinder(const th::TyVarBndrUnit& b) {
 
 }  // namespace internal
 
-// ---- Built on substitution ------------------------------------------------------------------------
+// ---- Built on substitution ----------------------------------------------------------------------
 
 Substitution combineSubstitutions(const Substitution& s1, const Substitution& s2) {
   Substitution out;

@@ -160,8 +160,7 @@ std::optional<hs::Lazy<th::Kind>> reifyKindMaybe(th::Q& q, const th::Name& name,
   });
 }
 
-std::pair<std::vector<th::TyVarBndrUnit>, FunArgs> freshKindBinders(th::Q& q,
-                                                                    const FunArgs& args) {
+std::pair<std::vector<th::TyVarBndrUnit>, FunArgs> freshKindBinders(th::Q& q, const FunArgs& args) {
   std::vector<th::TyVarBndrUnit> binders;
   FunArgs rewritten;
   rewritten.reserve(args.size());
@@ -184,7 +183,8 @@ std::vector<th::Type> repairBinderKinds(th::Q& q,
                                         const std::vector<th::TyVarBndrUnit>& familyBinders,
                                         const std::optional<th::Kind>& familyKind,
                                         const std::vector<th::Type>& types) {
-  const th::Kind k = sarkel::resolveTypeSynonyms(q, familyKind ? *familyKind : th::Kind(th::StarT{}));
+  const th::Kind k =
+      sarkel::resolveTypeSynonyms(q, familyKind ? *familyKind : th::Kind(th::StarT{}));
   std::vector<th::TyVarBndrUnit> refs = familyBinders;
   std::vector<th::TyVarBndrUnit> extra = freshKindBinders(q, splitFunArgs(k).first).first;
   refs.insert(refs.end(), extra.begin(), extra.end());

@@ -27,7 +27,8 @@ bool occursFree(const th::Name& n, const th::Type& t) {
   return std::find(vars.begin(), vars.end(), n) != vars.end();
 }
 
-// ---- Synonym expansion ----------------------------------------------------------------------------
+// ---- Synonym expansion
+// ----------------------------------------------------------------------------
 
 const th::Type& argType(const internal::TypeArg& a) {
   if (const auto* n = a.get_if<internal::TANormal>()) return n->type;
@@ -51,7 +52,8 @@ std::optional<th::Type> expandSynonym(th::Q& q, const th::Name& c,
   for (std::size_t i = 0; i < syn->binders.size(); ++i)
     s.insert_or_assign(syn->binders[i].name(), visible[i]);
   th::Type e = sarkel::applySubstitution(s, syn->rhs);
-  for (std::size_t i = syn->binders.size(); i < visible.size(); ++i) e = th::AppT{std::move(e), visible[i]};
+  for (std::size_t i = syn->binders.size(); i < visible.size(); ++i)
+    e = th::AppT{std::move(e), visible[i]};
   return e;
 }
 
@@ -172,13 +174,11 @@ class SynonymPolicy {
                             : th::Type(th::SigT{rs[0], rs[1]});
         return defaultTreatment(f, head, kids);
       }
-      case kPromoted:
-        out = rebuiltOperands(spineHead, rs);
-        return internal::Next::Done;
+      case kPromoted: out = rebuiltOperands(spineHead, rs); return internal::Next::Done;
       case kImplicit: {
         const auto& x = *spineHead.get_if<th::ImplicitParamT>();
-        out = th::sameObject(rs[0], x.type) ? spineHead
-                                            : th::Type(th::ImplicitParamT{x.name, rs[0]});
+        out =
+            th::sameObject(rs[0], x.type) ? spineHead : th::Type(th::ImplicitParamT{x.name, rs[0]});
         return internal::Next::Done;
       }
       default:  // kQuantified: the arguments applied to a quantified type are not kept
@@ -263,7 +263,7 @@ class SynonymPolicy {
 }  // namespace
 
 hs::Either<std::pair<th::Type, th::Type>, Substitution> unify_(const th::Type& t1,
-                                                              const th::Type& t2) {
+                                                               const th::Type& t2) {
   // The arguments of the applications entered so far: each waits for its function parts'
   // substitution (second = false), then for its own (second = true).
   struct Frame {

@@ -107,8 +107,8 @@ hs::th::Type walkType(P& policy, hs::th::Type root, typename P::Ctx ctx) {
       f.nextChild = f.endChild = f.firstChild;
       const std::size_t first = f.firstResult;
       Children<Ctx, typename P::Scratch> kids(pending, f);
-      next = policy.finish(f, std::span<hs::th::Type>(results.data() + first, results.size() - first),
-                           kids, out);
+      next = policy.finish(
+          f, std::span<hs::th::Type>(results.data() + first, results.size() - first), kids, out);
       results.erase(results.begin() + static_cast<std::ptrdiff_t>(first), results.end());
     }
     switch (next) {

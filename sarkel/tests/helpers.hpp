@@ -21,7 +21,9 @@ inline Name n(const std::string& s) { return th::mkName(s); }
 inline Type v(const std::string& s) { return th::VarT{n(s)}; }
 inline Type con(const std::string& s) { return th::ConT{n(s)}; }
 inline Type app(Type f, Type x) { return th::AppT{std::move(f), std::move(x)}; }
-inline Type app(Type f, Type x, Type y) { return app(app(std::move(f), std::move(x)), std::move(y)); }
+inline Type app(Type f, Type x, Type y) {
+  return app(app(std::move(f), std::move(x)), std::move(y));
+}
 inline Type arrow(Type a, Type r) { return app(th::ArrowT{}, std::move(a), std::move(r)); }
 inline Type sig(Type t, Type k) { return th::SigT{std::move(t), std::move(k)}; }
 inline Type star() { return th::StarT{}; }
@@ -33,7 +35,9 @@ inline th::TyVarBndrSpec spec(const std::string& s) {
 inline th::TyVarBndrSpec spec(const std::string& s, Type k) {
   return th::KindedTV<th::Specificity>{n(s), th::SpecifiedSpec, std::move(k)};
 }
-inline th::TyVarBndrUnit unit(const std::string& s) { return th::PlainTV<hs::Unit>{n(s), hs::unit}; }
+inline th::TyVarBndrUnit unit(const std::string& s) {
+  return th::PlainTV<hs::Unit>{n(s), hs::unit};
+}
 inline th::TyVarBndrUnit unit(const std::string& s, Type k) {
   return th::KindedTV<hs::Unit>{n(s), hs::unit, std::move(k)};
 }

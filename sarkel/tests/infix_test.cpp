@@ -72,16 +72,14 @@ TEST_F(Infix, ChainsGroupByFixity) {
       {"a + b : c", chain({a, b, c}, {"+", ":"}), op(":", op("+", a, b), c)},
       {"a : b + c", chain({a, b, c}, {":", "+"}), op(":", a, op("+", b, c))},
       {"a ^ b $ c", chain({a, b, c}, {"^", "$"}), op("$", op("^", a, b), c)},
-      {"no fixity declaration: infixl 9", chain({a, b, c}, {"%", "*"}),
-       op("*", op("%", a, b), c)},
+      {"no fixity declaration: infixl 9", chain({a, b, c}, {"%", "*"}), op("*", op("%", a, b), c)},
       {"fixity that cannot be queried: infixl 9", chain({a, b, c}, {"??", "*"}),
        op("*", op("??", a, b), c)},
       // Nesting on either side is flattened into one chain.
       {"right-nested chain", th::UInfixT{a, n("*"), th::UInfixT{b, n("+"), c}},
        op("+", op("*", a, b), c)},
       {"a parenthesised sub-chain is grouped on its own",
-       th::UInfixT{a, n("*"), th::ParensT{th::UInfixT{b, n("+"), c}}},
-       op("*", a, op("+", b, c))},
+       th::UInfixT{a, n("*"), th::ParensT{th::UInfixT{b, n("+"), c}}}, op("*", a, op("+", b, c))},
       {"promoted operators", th::PromotedUInfixT{a, n(":"), th::UInfixT{b, n("+"), c}},
        app(th::PromotedT{n(":")}, a, op("+", b, c))},
       {"grouped applications", th::InfixT{a, n("+"), th::PromotedInfixT{b, n(":"), c}},
@@ -135,8 +133,7 @@ TEST_F(Infix, OtherForms) {
        forall({spec("x", plus)}, {plus}, plus)},
       {"visible quantifier", th::ForallVisT{{unit("k", sum)}, sum},
        th::ForallVisT{{unit("k", plus)}, plus}},
-      {"application, kind application, signature",
-       app(th::AppKindT{con("T"), sum}, sig(sum, sum)),
+      {"application, kind application, signature", app(th::AppKindT{con("T"), sum}, sig(sum, sum)),
        app(th::AppKindT{con("T"), plus}, sig(plus, plus))},
       {"implicit parameter", th::ImplicitParamT{"p", sum}, th::ImplicitParamT{"p", plus}},
       {"brackets", th::ParensT{th::ParensT{a}}, a},
@@ -149,9 +146,8 @@ TEST_F(Infix, OtherForms) {
 
 TEST_F(Infix, Flattening) {
   const Type grouped = th::InfixT{c, n("-"), d};
-  const si::InfixList list = si::flattenInfixChain(
-      th::UInfixT{th::PromotedUInfixT{a, n(":"), th::ParensT{b}}, n("*"),
-                  th::UInfixT{grouped, n("+"), d}});
+  const si::InfixList list = si::flattenInfixChain(th::UInfixT{
+      th::PromotedUInfixT{a, n(":"), th::ParensT{b}}, n("*"), th::UInfixT{grouped, n("+"), d}});
   ASSERT_EQ(list.cells.size(), 3u);
   EXPECT_EQ(list.cells[0].left, a);
   EXPECT_EQ(list.cells[0].op, n(":"));
@@ -165,8 +161,9 @@ TEST_F(Infix, Flattening) {
   EXPECT_TRUE(si::flattenInfixChain(a).cells.empty());
 
   // Reassociation on top of waiting operators.
-  const Type t = si::reassociateInfixChain(env, {si::InfixPending{a, n("+"), false, {6, D::InfixL}}},
-                                           si::flattenInfixChain(th::UInfixT{b, n("*"), c}));
+  const Type t =
+      si::reassociateInfixChain(env, {si::InfixPending{a, n("+"), false, {6, D::InfixL}}},
+                                si::flattenInfixChain(th::UInfixT{b, n("*"), c}));
   EXPECT_EQ(t, op("+", a, op("*", b, c)));
 }
 

@@ -10,8 +10,8 @@ namespace {
 
 using namespace sarkel_test;
 namespace si = sarkel::internal;
-using si::Renaming;
 using sarkel::KindMap;
+using si::Renaming;
 
 TEST(Matching, ResultArguments) {
   const Type k = v("k");
@@ -26,18 +26,34 @@ TEST(Matching, ResultArguments) {
       {"variables", v("a"), v("b"), {}, {{n("b"), n("a")}}, {}},
       {"again", v("a"), v("b"), {{n("b"), n("a")}}, {{n("b"), n("a")}}, {}},
       {"itself", v("a"), v("a"), {}, {}, {}},
-      {"mapped elsewhere", v("a"), v("b"), {{n("b"), n("c")}}, {{n("b"), n("c")}},
+      {"mapped elsewhere",
+       v("a"),
+       v("b"),
+       {{n("b"), n("c")}},
+       {{n("b"), n("c")}},
        {eq(v("a"), v("b"))}},
       {"a constructor", v("a"), con("Int"), {}, {}, {eq(v("a"), con("Int"))}},
       {"constructor outside", con("Maybe"), v("b"), {}, {}, {}},
-      {"inner signature kept under an outer variable", app(con("T"), v("a")),
-       app(con("T"), sig(v("b"), k)), {}, {}, {eq(v("a"), sig(v("b"), k))}},
+      {"inner signature kept under an outer variable",
+       app(con("T"), v("a")),
+       app(con("T"), sig(v("b"), k)),
+       {},
+       {},
+       {eq(v("a"), sig(v("b"), k))}},
       {"outer signature dropped", sig(v("a"), k), v("b"), {}, {{n("b"), n("a")}}, {}},
-      {"inner signature dropped elsewhere", app(v("f"), v("a")), sig(app(v("g"), v("b")), k), {},
-       {{n("g"), n("f")}, {n("b"), n("a")}}, {}},
+      {"inner signature dropped elsewhere",
+       app(v("f"), v("a")),
+       sig(app(v("g"), v("b")), k),
+       {},
+       {{n("g"), n("f")}, {n("b"), n("a")}},
+       {}},
       // The argument part's constraints come before the function part's.
-      {"application", app(app(con("P"), v("a")), v("b")), app(app(con("P"), con("X")), con("Y")),
-       {}, {}, {eq(v("b"), con("Y")), eq(v("a"), con("X"))}},
+      {"application",
+       app(app(con("P"), v("a")), v("b")),
+       app(app(con("P"), con("X")), con("Y")),
+       {},
+       {},
+       {eq(v("b"), con("Y")), eq(v("a"), con("X"))}},
   };
   for (const Case& c : cases) {
     const auto [r, cs] = si::matchGadtResultArgs(c.outer, c.inner, c.renaming, {});
@@ -63,8 +79,8 @@ TEST(Matching, ArgumentLists) {
   }
   {
     // Earlier positions' constraints first; the shorter list ends the pairing.
-    const auto [r, cs] = si::matchGadtResultArgLists({v("a"), v("b"), v("c")},
-                                                     {con("X"), con("Y")});
+    const auto [r, cs] =
+        si::matchGadtResultArgLists({v("a"), v("b"), v("c")}, {con("X"), con("Y")});
     EXPECT_TRUE(r.empty());
     EXPECT_EQ(cs, (th::Cxt{eq(v("a"), con("X")), eq(v("b"), con("Y"))}));
   }
@@ -95,9 +111,9 @@ TEST(KindMaps, PatternsAndBinders) {
             (KindMap{{n("a"), k1}}));
   EXPECT_EQ(si::familyPatternVarKinds(sig(v("a"), sig(v("k"), star()))).force(),
             (KindMap{{n("a"), sig(v("k"), star())}, {n("k"), star()}}));
-  EXPECT_EQ(si::familyPatternVarKinds(sig(app(con("T"), sig(v("x"), k1)), sig(v("j"), star())))
-                .force(),
-            (KindMap{{n("x"), k1}, {n("j"), star()}}));
+  EXPECT_EQ(
+      si::familyPatternVarKinds(sig(app(con("T"), sig(v("x"), k1)), sig(v("j"), star()))).force(),
+      (KindMap{{n("x"), k1}, {n("j"), star()}}));
   EXPECT_EQ(si::familyPatternVarKinds(th::AppKindT{con("T"), sig(v("x"), k1)}).force(), KindMap{});
 
   EXPECT_EQ(si::binderKindMap(unit("a")).force(), (KindMap{{n("a"), star()}}));

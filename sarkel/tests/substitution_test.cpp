@@ -33,8 +33,7 @@ TEST(FreeVariables, FirstOccurrenceOrderUnderBinders) {
        names({"k1", "c", "k2", "d"})},
       // A binder kind mentioning a binder of the same telescope does not make it free.
       {"telescope", forall({spec("a", v("k")), spec("k", star())}, {}, v("a")), names({})},
-      {"visible quantifier",
-       th::ForallVisT{{unit("k")}, arrow(v("k"), v("j"))}, names({"j"})},
+      {"visible quantifier", th::ForallVisT{{unit("k")}, arrow(v("k"), v("j"))}, names({"j"})},
       {"repeats", app(v("a"), app(v("b"), v("a"))), names({"a", "b"})},
       {"kind signature and application", th::AppKindT{sig(v("a"), v("k")), v("j")},
        names({"a", "k", "j"})},
@@ -71,34 +70,43 @@ TEST(Substitution, CaptureShadowingAndOperators) {
     Type want;
   };
   const Case cases[] = {
-      {"capture renames the binder", {{n("a"), v("b")}},
+      {"capture renames the binder",
+       {{n("a"), v("b")}},
        forall({spec("b")}, {}, arrow(v("a"), v("b"))),
        forall({spec("fb")}, {}, arrow(v("b"), v("fb")))},
-      {"the new name is checked again", {{n("a"), v("b")}, {n("c"), v("fb")}},
+      {"the new name is checked again",
+       {{n("a"), v("b")}, {n("c"), v("fb")}},
        forall({spec("b")}, {}, arrow(v("a"), v("b"))),
        forall({spec("ffb")}, {}, arrow(v("b"), v("ffb")))},
       // The check looks at the substituted types only: a free fb of the body is captured.
-      {"only the substitution's types are checked", {{n("a"), v("b")}},
+      {"only the substitution's types are checked",
+       {{n("a"), v("b")}},
        forall({spec("b")}, {}, arrow(v("a"), arrow(v("b"), v("fb")))),
        forall({spec("fb")}, {}, arrow(v("b"), arrow(v("fb"), v("fb"))))},
       // A binder with an entry keeps its name, even where the other entries mention it.
-      {"a shadowing binder is not checked", {{n("a"), v("x")}, {n("x"), con("Int")}},
+      {"a shadowing binder is not checked",
+       {{n("a"), v("x")}, {n("x"), con("Int")}},
        forall({spec("x")}, {}, arrow(v("a"), v("x"))),
        forall({spec("x")}, {}, arrow(v("x"), v("x")))},
-      {"a binder shadows its entry", {{n("a"), con("Int")}, {n("c"), con("Bool")}},
+      {"a binder shadows its entry",
+       {{n("a"), con("Int")}, {n("c"), con("Bool")}},
        forall({spec("a")}, {app(con("Eq"), v("c"))}, arrow(v("a"), v("c"))),
        forall({spec("a")}, {app(con("Eq"), con("Bool"))}, arrow(v("a"), con("Bool")))},
       // Each binder kind takes the substitution the binders before it leave.
-      {"binder kinds", {{n("k"), star()}, {n("a"), con("Int")}},
+      {"binder kinds",
+       {{n("k"), star()}, {n("a"), con("Int")}},
        forall({spec("a", v("k")), spec("b", v("a"))}, {}, v("b")),
        forall({spec("a", star()), spec("b", v("a"))}, {}, v("b"))},
-      {"visible quantifier", {{n("a"), v("k")}},
+      {"visible quantifier",
+       {{n("a"), v("k")}},
        th::ForallVisT{{unit("k")}, arrow(v("k"), v("a"))},
        th::ForallVisT{{unit("fk")}, arrow(v("fk"), v("k"))}},
-      {"operators stay", {{n("op"), con("Int")}, {n("x"), con("Int")}},
+      {"operators stay",
+       {{n("op"), con("Int")}, {n("x"), con("Int")}},
        th::UInfixT{v("x"), n("op"), th::PromotedInfixT{v("op"), n("op"), v("y")}},
        th::UInfixT{con("Int"), n("op"), th::PromotedInfixT{con("Int"), n("op"), v("y")}}},
-      {"inside brackets", {{n("x"), con("Int")}},
+      {"inside brackets",
+       {{n("x"), con("Int")}},
        th::ParensT{th::ImplicitParamT{"x", sig(v("x"), v("x"))}},
        th::ParensT{th::ImplicitParamT{"x", sig(con("Int"), con("Int"))}}},
   };
@@ -125,13 +133,13 @@ TEST(Substitution, UntouchedPartsAreTheInputObjects) {
 }
 
 TEST(Substitution, ConstructorVariablesShadowAndAreNeverRenamed) {
-  const sarkel::ConstructorInfo info{n("Mk"),
-                                     {unit("a", v("k")), unit("b")},
-                                     {app(con("Show"), v("a"))},
-                                     {v("a"), v("c"), v("b")},
-                                     {sarkel::notStrictAnnot, sarkel::isStrictAnnot,
-                                      sarkel::notStrictAnnot},
-                                     sarkel::RecordConstructor{{n("x"), n("y"), n("z")}}};
+  const sarkel::ConstructorInfo info{
+      n("Mk"),
+      {unit("a", v("k")), unit("b")},
+      {app(con("Show"), v("a"))},
+      {v("a"), v("c"), v("b")},
+      {sarkel::notStrictAnnot, sarkel::isStrictAnnot, sarkel::notStrictAnnot},
+      sarkel::RecordConstructor{{n("x"), n("y"), n("z")}}};
   // c's entry mentions b, a binder of the constructor: it is captured, not renamed.
   const Substitution s{{n("a"), con("Int")}, {n("k"), star()}, {n("c"), v("b")}};
   sarkel::ConstructorInfo want = info;
@@ -144,9 +152,9 @@ TEST(Substitution, ConstructorVariablesShadowAndAreNeverRenamed) {
 
 TEST(Substitution, BindersThreadTheSubstitution) {
   // b would capture and is renamed, which a's kind sees; a shadows its entry, deleted after it.
-  const auto [after, binders] = si::substituteBinders(
-      Substitution{{n("a"), v("b")}, {n("c"), v("k")}},
-      std::vector<th::TyVarBndrUnit>{unit("b", v("c")), unit("a", v("b"))});
+  const auto [after, binders] =
+      si::substituteBinders(Substitution{{n("a"), v("b")}, {n("c"), v("k")}},
+                            std::vector<th::TyVarBndrUnit>{unit("b", v("c")), unit("a", v("b"))});
   EXPECT_EQ(after, (Substitution{{n("b"), v("fb")}, {n("c"), v("k")}}));
   EXPECT_EQ(binders, (std::vector<th::TyVarBndrUnit>{unit("fb", v("k")), unit("a", v("fb"))}));
 }
@@ -176,7 +184,8 @@ TEST(KindedFreeVariables, WhichSignaturesCount) {
     sarkel::KindMap want;
   };
   const Case cases[] = {
-      {"outer signature wins", sig(v("a"), sig(v("k"), star())),
+      {"outer signature wins",
+       sig(v("a"), sig(v("k"), star())),
        {{n("a"), sig(v("k"), star())}, {n("k"), star()}}},
       {"left wins", app(sig(v("a"), v("k1")), sig(v("a"), v("k2"))), {{n("a"), v("k1")}}},
       {"kind applications", th::AppKindT{con("P"), sig(v("k"), star())}, {{n("k"), star()}}},
@@ -185,8 +194,10 @@ TEST(KindedFreeVariables, WhichSignaturesCount) {
            sig(v("a"), con("Bool"))),
        {{n("c"), star()}, {n("a"), con("Bool")}}},
       {"not under brackets or operators",
-       app(th::ParensT{sig(v("a"), star())}, th::InfixT{sig(v("b"), star()), n("o"), v("c")}), {}},
-      {"a signature of a non-variable", sig(app(v("f"), sig(v("x"), star())), v("k")),
+       app(th::ParensT{sig(v("a"), star())}, th::InfixT{sig(v("b"), star()), n("o"), v("c")}),
+       {}},
+      {"a signature of a non-variable",
+       sig(app(v("f"), sig(v("x"), star())), v("k")),
        {{n("x"), star()}}},
   };
   for (const Case& c : cases) EXPECT_EQ(si::kindedFreeVariables(c.type), c.want) << c.what;
@@ -203,20 +214,23 @@ TEST(FreeVariablesWellScoped, KindVariablesComeFirst) {
       {"a :: k", {sig(v("a"), v("k"))}, {unit("k"), unit("a", v("k"))}},
       {"no kinds", {v("a"), v("b")}, {unit("a"), unit("b")}},
       {"bare first, signature later", {v("a"), sig(v("a"), star())}, {unit("a", star())}},
-      {"a chain of dependencies", {sig(v("a"), v("k")), sig(v("k"), v("j"))},
+      {"a chain of dependencies",
+       {sig(v("a"), v("k")), sig(v("k"), v("j"))},
        {unit("j"), unit("k", v("j")), unit("a", v("k"))}},
       // b stays after a: no variable placed before it mentions it.
-      {"placed last", {sig(v("a"), v("k")), v("b"), sig(v("c"), v("b"))},
+      {"placed last",
+       {sig(v("a"), v("k")), v("b"), sig(v("c"), v("b"))},
        {unit("k"), unit("a", v("k")), unit("b"), unit("c", v("b"))}},
       // k moves in front of a, whose kind mentions it, but stays after x.
-      {"only as far back as needed", {v("x"), sig(v("a"), v("k")), v("k")},
+      {"only as far back as needed",
+       {v("x"), sig(v("a"), v("k")), v("k")},
        {unit("x"), unit("k"), unit("a", v("k"))}},
-      {"two users", {sig(v("a"), v("k")), sig(v("b"), v("k")), v("k")},
+      {"two users",
+       {sig(v("a"), v("k")), sig(v("b"), v("k")), v("k")},
        {unit("k"), unit("a", v("k")), unit("b", v("k"))}},
       {"none", {con("Int")}, {}},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(sarkel::freeVariablesWellScoped(c.types), c.want) << c.what;
+  for (const Case& c : cases) EXPECT_EQ(sarkel::freeVariablesWellScoped(c.types), c.want) << c.what;
 }
 
 TEST(QuantifyType, ClosesOverFreeVariables) {

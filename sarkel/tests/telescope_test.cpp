@@ -74,8 +74,10 @@ TEST(Telescope, SplitAndRebuild) {
        "invis PlainTV a SpecifiedSpec;cxt;", v("a")},
       {"forall k -> k -> Type", th::ForallVisT{{unit("k")}, arrow(v("k"), star())},
        "vis PlainTV k ();anon VarT k;", star()},
-      {"nested quantifiers", forall({spec("a")}, {}, forall({spec("b")}, {eqA}, arrow(v("a"), v("b")))),
-       "invis PlainTV a SpecifiedSpec;cxt;invis PlainTV b SpecifiedSpec;cxt AppT (ConT Eq) (VarT a);"
+      {"nested quantifiers",
+       forall({spec("a")}, {}, forall({spec("b")}, {eqA}, arrow(v("a"), v("b")))),
+       "invis PlainTV a SpecifiedSpec;cxt;invis PlainTV b SpecifiedSpec;cxt AppT (ConT Eq) (VarT "
+       "a);"
        "anon VarT a;",
        v("b")},
       {"a context alone", forall({}, {eqA}, v("a")), "invis;cxt AppT (ConT Eq) (VarT a);", v("a")},
@@ -92,13 +94,13 @@ TEST(Telescope, SplitAndRebuild) {
   }
   const th::Cxt ctx{eqA};
   EXPECT_EQ(si::funArgsToType({si::FACxt{ctx}}, v("r")), forall({}, ctx, v("r")));
-  EXPECT_EQ(si::funArgsToType({si::FAForalls{si::ForallInvis{{spec("a")}}}, si::FAAnon{v("a")}},
-                              v("r")),
-            forall({spec("a")}, {}, arrow(v("a"), v("r"))));
-  EXPECT_EQ(si::funArgsToType({si::FAForalls{si::ForallInvis{{spec("a")}}}, si::FACxt{ctx},
-                               si::FACxt{ctx}},
-                              v("r")),
-            forall({spec("a")}, ctx, forall({}, ctx, v("r"))));
+  EXPECT_EQ(
+      si::funArgsToType({si::FAForalls{si::ForallInvis{{spec("a")}}}, si::FAAnon{v("a")}}, v("r")),
+      forall({spec("a")}, {}, arrow(v("a"), v("r"))));
+  EXPECT_EQ(
+      si::funArgsToType(
+          {si::FAForalls{si::ForallInvis{{spec("a")}}}, si::FACxt{ctx}, si::FACxt{ctx}}, v("r")),
+      forall({spec("a")}, ctx, forall({}, ctx, v("r"))));
 }
 
 TEST(Telescope, LongTelescopes) {
@@ -135,18 +137,30 @@ TEST(Telescope, VisibleArgumentsUpTo) {
     std::string rest;
   };
   const Case cases[] = {
-      {"forall k -> k -> Type", {"i"}, th::ForallVisT{{unit("k")}, arrow(v("k"), star())},
-       "i=dep PlainTV k ();", "anon VarT k;"},
-      {"a quantifier only partly used", {"i"},
-       th::ForallVisT{{unit("k"), unit("j")}, arrow(v("k"), star())}, "i=dep PlainTV k ();",
-       "vis PlainTV j ();anon VarT k;"},
-      {"a quantifier used up", {"i", "m", "o"},
+      {"forall k -> k -> Type",
+       {"i"},
+       th::ForallVisT{{unit("k")}, arrow(v("k"), star())},
+       "i=dep PlainTV k ();",
+       "anon VarT k;"},
+      {"a quantifier only partly used",
+       {"i"},
        th::ForallVisT{{unit("k"), unit("j")}, arrow(v("k"), star())},
-       "i=dep PlainTV k ();m=dep PlainTV j ();o=anon VarT k;", ""},
-      {"invisible quantifiers and contexts skipped", {"i"},
+       "i=dep PlainTV k ();",
+       "vis PlainTV j ();anon VarT k;"},
+      {"a quantifier used up",
+       {"i", "m", "o"},
+       th::ForallVisT{{unit("k"), unit("j")}, arrow(v("k"), star())},
+       "i=dep PlainTV k ();m=dep PlainTV j ();o=anon VarT k;",
+       ""},
+      {"invisible quantifiers and contexts skipped",
+       {"i"},
        forall({spec("k")}, {app(con("C"), v("k"))}, arrow(v("k"), arrow(star(), star()))),
-       "i=anon VarT k;", "anon StarT;"},
-      {"no items", {}, forall({spec("k")}, {}, arrow(v("k"), star())), "",
+       "i=anon VarT k;",
+       "anon StarT;"},
+      {"no items",
+       {},
+       forall({spec("k")}, {}, arrow(v("k"), star())),
+       "",
        "invis PlainTV k SpecifiedSpec;cxt;anon VarT k;"},
   };
   for (const Case& c : cases) {
@@ -183,10 +197,10 @@ TEST(Telescope, ConversionsAndPairs) {
   EXPECT_EQ(si::funArgsTypes(tele),
             (std::vector<Type>{sig(v("a"), v("k")), app(con("C"), v("a")), con("Int"), v("j")}));
 
-  const auto [declared, kinds] = si::splitVisFunArgPairs(
-      {{v("x"), si::VisFADep{unit("k", star())}},
-       {sig(v("y"), v("j")), si::VisFAAnon{v("k")}},
-       {v("z"), si::VisFAAnon{star()}}});
+  const auto [declared, kinds] =
+      si::splitVisFunArgPairs({{v("x"), si::VisFADep{unit("k", star())}},
+                               {sig(v("y"), v("j")), si::VisFAAnon{v("k")}},
+                               {v("z"), si::VisFAAnon{star()}}});
   EXPECT_EQ(declared, (std::vector<Type>{v("x"), v("j")}));
   EXPECT_EQ(kinds, (std::vector<Type>{sig(v("k"), star()), v("k")}));
 }
@@ -243,8 +257,9 @@ TEST_F(Kinds, FreshKindBinders) {
   // Visible quantifiers give their binders; invisible ones and contexts nothing.
   env.clearLog();
   const auto [more, rest] = si::freshKindBinders(
-      env, si::splitFunArgs(forall({spec("i")}, {}, th::ForallVisT{{unit("k")}, arrow(v("k"), star())}))
-               .first);
+      env,
+      si::splitFunArgs(forall({spec("i")}, {}, th::ForallVisT{{unit("k")}, arrow(v("k"), star())}))
+          .first);
   const th::TyVarBndrUnit x3 = th::KindedTV{th::mkNameU("x", 3), hs::unit, v("k")};
   EXPECT_EQ(more, (std::vector<th::TyVarBndrUnit>{unit("k"), x3}));
   EXPECT_EQ(describe(rest),
@@ -260,9 +275,10 @@ TEST_F(Kinds, RepairBinderKinds) {
             (std::vector<Type>{sig(v("x"), con("Bool")), sig(v("y"), star())}));
   EXPECT_TRUE(env.log().empty());
   // The family's kind gives further binders, fresh, its synonyms resolved.
-  EXPECT_EQ(si::repairBinderKinds(env, family, arrow(con("KType"), con("KType")),
-                                  {v("x"), v("y"), v("z"), app(con("Maybe"), v("w"))}),
-            (std::vector<Type>{sig(v("x"), con("Bool")), sig(v("y"), star()), sig(v("z"), star())}));
+  EXPECT_EQ(
+      si::repairBinderKinds(env, family, arrow(con("KType"), con("KType")),
+                            {v("x"), v("y"), v("z"), app(con("Maybe"), v("w"))}),
+      (std::vector<Type>{sig(v("x"), con("Bool")), sig(v("y"), star()), sig(v("z"), star())}));
   EXPECT_EQ(env.log(), (Strings{"reify KType", "reify KType", "newName x"}));
 }
 

@@ -66,8 +66,8 @@ TEST(Unify, DeepApplications) {
     t2 = app(con("Maybe"), t2);
   }
   onSmallStack([&] {
-    EXPECT_EQ(sarkel::unify_(t1, t2), (hs::Either<Mismatch, Substitution>(
-                                          hs::Right(Substitution{{n("a"), con("Int")}}))));
+    EXPECT_EQ(sarkel::unify_(t1, t2),
+              (hs::Either<Mismatch, Substitution>(hs::Right(Substitution{{n("a"), con("Int")}}))));
     // a is Int by the time the arguments meet.
     const auto r = sarkel::unify_(app(t1, v("a")), app(t2, t1));
     ASSERT_TRUE(r.isLeft());
@@ -138,8 +138,8 @@ TEST_F(Synonyms, Expansion) {
        app(con("Either"), intT, v("b"))},
       {"operator with two parameters", th::InfixT{v("x"), n("Fn"), v("y")}, arrow(v("x"), v("y"))},
       {"operator with one parameter", th::UInfixT{v("x"), n("Id"), v("y")}, app(v("x"), v("y"))},
-      {"operator with more parameters than operands",
-       th::InfixT{con("IntT"), n("T3"), v("y")}, th::InfixT{intT, n("T3"), v("y")}},
+      {"operator with more parameters than operands", th::InfixT{con("IntT"), n("T3"), v("y")},
+       th::InfixT{intT, n("T3"), v("y")}},
       {"operator with an argument after it", app(th::UInfixT{v("x"), n("T3"), v("y")}, con("IntT")),
        app(app(th::TupleT{3}, v("x"), v("y")), intT)},
       {"class and unknown names", app(con("C"), con("Unknown")), app(con("C"), con("Unknown"))},
@@ -199,17 +199,21 @@ TEST_F(Synonyms, UnifyTypes) {
   // Synonyms are expanded first; every type is unified with the first.
   EXPECT_EQ(sarkel::unifyTypes(env, {app(v("f"), v("a")), app(con("Maybe"), con("IntT"))}),
             (Substitution{{n("a"), con("Int")}, {n("f"), con("Maybe")}}));
-  EXPECT_EQ(sarkel::unifyTypes(env, {app(con("Either"), v("a"), v("b")),
-                                     app(con("Either"), con("Int"), v("c")),
-                                     app(con("Either"), v("d"), con("Bool"))}),
+  EXPECT_EQ(sarkel::unifyTypes(
+                env, {app(con("Either"), v("a"), v("b")), app(con("Either"), con("Int"), v("c")),
+                      app(con("Either"), v("d"), con("Bool"))}),
             (Substitution{{n("a"), con("Int")},
                           {n("b"), con("Bool")},
                           {n("c"), con("Bool")},
                           {n("d"), con("Int")}}));
 
-  EXPECT_EQ(failureOf([&] { sarkel::unifyTypes(env, {v("a"), con("Int"), con("Bool")}); }),
+  EXPECT_EQ(failureOf([&] {
+              sarkel::unifyTypes(env, {v("a"), con("Int"), con("Bool")});
+            }),
             "Unable to unify types (ConT Int) and (ConT Bool)");
-  EXPECT_EQ(failureOf([&] { sarkel::unifyTypes(env, {v("a"), app(con("Maybe"), v("a"))}); }),
+  EXPECT_EQ(failureOf([&] {
+              sarkel::unifyTypes(env, {v("a"), app(con("Maybe"), v("a"))});
+            }),
             "Unable to unify types (VarT a) and (AppT (ConT Maybe) (VarT a))");
 }
 

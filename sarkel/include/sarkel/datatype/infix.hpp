@@ -50,8 +50,7 @@ InfixList flattenInfixChain(const hs::th::Type& t);
 // far as its right operand while its fixity binds more tightly than the incoming operator's
 // (both left-associative: at least as high a precedence; otherwise a higher one), compared again
 // with each operator below after a reduction. Operands are left as they are.
-hs::th::Type reassociateInfixChain(hs::th::Q& q, InfixPendingStack pending,
-                                   const InfixList& chain);
+hs::th::Type reassociateInfixChain(hs::th::Q& q, InfixPendingStack pending, const InfixList& chain);
 
 }  // namespace internal
 

@@ -23,12 +23,12 @@ using Renaming = std::map<hs::th::Name, hs::th::Name>;
 // part, the function part first; a kind signature is dropped from the outer side, and from the
 // inner side unless the outer side is a variable; other pairs give nothing.
 std::pair<Renaming, hs::th::Cxt> matchGadtResultArgs(const hs::th::Type& outer,
-                                                    const hs::th::Type& inner, Renaming renaming,
-                                                    hs::th::Cxt constraints);
+                                                     const hs::th::Type& inner, Renaming renaming,
+                                                     hs::th::Cxt constraints);
 // The lists matched position by position (the shorter list ends the pairing), from the last
 // position to the first, starting from nothing: the constraints of earlier positions come first.
 std::pair<Renaming, hs::th::Cxt> matchGadtResultArgLists(const std::vector<hs::th::Type>& outers,
-                                                        const std::vector<hs::th::Type>& inners);
+                                                         const std::vector<hs::th::Type>& inners);
 // The renaming as a substitution of variables.
 Substitution varSubstitution(const Renaming& renaming);
 
@@ -42,6 +42,7 @@ hs::Lazy<KindMap> familyPatternVarKinds(const hs::th::Type& t);
 hs::Lazy<KindMap> binderKindMap(const hs::th::TyVarBndrUnit& b);
 hs::Lazy<KindMap> binderKindMap(const hs::th::TyVarBndrSpec& b);
 // The maps united into the starting map in order; the first map holding a name decides its kind.
-hs::Lazy<KindMap> unionKindMaps(const std::vector<hs::Lazy<KindMap>>& maps, hs::Lazy<KindMap> start);
+hs::Lazy<KindMap> unionKindMaps(const std::vector<hs::Lazy<KindMap>>& maps,
+                                hs::Lazy<KindMap> start);
 
 }  // namespace sarkel::internal

@@ -89,8 +89,8 @@ std::pair<std::vector<std::pair<T, VisFunArg>>, FunArgs> filterVisFunArgsUpTo(
     if (b < vis->binders.size()) {
       FunArgs rest;
       rest.reserve(args.size() - j + 1);
-      rest.push_back(FAForalls{ForallVis{{vis->binders.begin() + static_cast<std::ptrdiff_t>(b),
-                                          vis->binders.end()}}});
+      rest.push_back(FAForalls{
+          ForallVis{{vis->binders.begin() + static_cast<std::ptrdiff_t>(b), vis->binders.end()}}});
       rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(j), args.end());
       return {std::move(pairs), std::move(rest)};
     }
@@ -100,8 +100,7 @@ std::pair<std::vector<std::pair<T, VisFunArg>>, FunArgs> filterVisFunArgsUpTo(
 
 // The binders and contexts of the outer quantifiers (outermost first), the argument types of the
 // arrows after them, and the result; visible quantifiers are not entered.
-std::tuple<std::vector<hs::th::TyVarBndrSpec>, hs::th::Cxt, std::vector<hs::th::Type>,
-           hs::th::Type>
+std::tuple<std::vector<hs::th::TyVarBndrSpec>, hs::th::Cxt, std::vector<hs::th::Type>, hs::th::Type>
 splitArrowTelescope(const hs::th::Type& t);
 
 // VarT of a plain binder's name; SigT of it and the kind for a kinded one.

@@ -17,7 +17,7 @@ namespace sarkel {
 // occurs check has the variable first); applications unify part by part; kind signatures are
 // ignored; everything else must be equal.
 hs::Either<std::pair<hs::th::Type, hs::th::Type>, Substitution> unify_(const hs::th::Type& t1,
-                                                                      const hs::th::Type& t2);
+                                                                       const hs::th::Type& t2);
 
 // The types' synonyms expanded, in list order; then every type unified with the first under the
 // substitution so far. Fails with "Unable to unify types " + the two types that do not match.
