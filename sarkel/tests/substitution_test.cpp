@@ -9,6 +9,29 @@
 #include "sarkel/datatype.hpp"
 #include "sarkel/datatype/tyvarbndr.hpp"
 
+// A client type with the substitution capability, and namesakes of the library's functions that
+// argument-dependent lookup would find for it.
+namespace user {
+struct Box {
+  hs::th::Type type;
+  friend bool operator==(const Box&, const Box&) = default;
+};
+inline Box applySubstitution(const sarkel::Substitution&, const Box&) {
+  return Box{hs::th::StarT{}};
+}
+inline std::vector<hs::th::Name> freeVariables(const Box&) { return {}; }
+}  // namespace user
+
+template <>
+struct sarkel::TypeSubstitution<user::Box> {
+  static user::Box applySubstitution(const sarkel::Substitution& s, const user::Box& b) {
+    return user::Box{sarkel::applySubstitution(s, b.type)};
+  }
+  static std::vector<hs::th::Name> freeVariables(const user::Box& b) {
+    return sarkel::freeVariables(b.type);
+  }
+};
+
 namespace {
 
 using namespace sarkel_test;
@@ -157,6 +180,15 @@ TEST(Substitution, BindersThreadTheSubstitution) {
                             std::vector<th::TyVarBndrUnit>{unit("b", v("c")), unit("a", v("b"))});
   EXPECT_EQ(after, (Substitution{{n("b"), v("fb")}, {n("c"), v("k")}}));
   EXPECT_EQ(binders, (std::vector<th::TyVarBndrUnit>{unit("fb", v("k")), unit("a", v("fb"))}));
+}
+
+TEST(Substitution, CapabilityOfClientTypes) {
+  const std::vector<user::Box> boxes{{v("a")}, {app(v("b"), v("a"))}};
+  EXPECT_EQ(sarkel::freeVariables(boxes), names({"a", "b"}));
+  EXPECT_EQ(sarkel::applySubstitution(Substitution{{n("a"), con("Int")}}, boxes),
+            (std::vector<user::Box>{{con("Int")}, {app(v("b"), con("Int"))}}));
+  EXPECT_EQ(sarkel::applySubstitution(Substitution{{n("a"), con("Int")}}, boxes[0]),
+            user::Box{con("Int")});
 }
 
 TEST(Substitution, Combination) {
