@@ -51,7 +51,7 @@ inline std::vector<Name> names(std::initializer_list<const char*> xs) {
   return out;
 }
 
-// Runs f on a thread with a small native stack (512 KiB), so that a walk recursing per level of
+// Runs f on a thread with a small native stack (256 KiB), so that a walk recursing per level of
 // a deep type fails there; f's exception is rethrown.
 template <class F>
 void onSmallStack(F&& f) {
@@ -61,7 +61,7 @@ void onSmallStack(F&& f) {
   } job{&f, nullptr};
   pthread_attr_t attr;
   pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, std::size_t{1} << 19);
+  pthread_attr_setstacksize(&attr, std::size_t{1} << 18);
   pthread_t thread;
   const int rc = pthread_create(
       &thread, &attr,
@@ -82,6 +82,6 @@ void onSmallStack(F&& f) {
 }
 
 // The depth of the deep types of the tests.
-inline constexpr int kDeep = 20000;
+inline constexpr int kDeep = 10000;
 
 }  // namespace sarkel_test
