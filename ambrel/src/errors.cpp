@@ -1,5 +1,6 @@
-#include "hs/error.hpp"
 #include "ambrel/ambrel/type.hpp"
+#include "ambrel/functor/type.hpp"
+#include "hs/error.hpp"
 
 namespace ambrel::internal {
 
@@ -7,3 +8,10 @@ void noHere() { hs::errorWithoutStackTrace("Ambrel.here: That has no first value
 void noThere() { hs::errorWithoutStackTrace("Ambrel.there: This has no second value"); }
 
 }  // namespace ambrel::internal
+
+namespace ambrel::internal::one {
+
+void noFPart() { hs::errorWithoutStackTrace("Ambrel1.fPart: That1 has no first part"); }
+void noGPart() { hs::errorWithoutStackTrace("Ambrel1.gPart: This1 has no second part"); }
+
+}  // namespace ambrel::internal::one
