@@ -308,4 +308,22 @@ TEST(Reassociation, SwapAssocAndUnassocFollowTheirTables) {
   EXPECT_TRUE(ambrel::ptrEq(hs::unassoc(rights[0]).here().force(), rights[0]));
 }
 
+TEST(DeepChains, LongChainsOfDeferredFieldsForceAndFreeInConstantStack) {
+  constexpr int n = 100'000;  // far deeper than the native stack would allow nested calls
+  II mapped = This(Int{0});
+  II counted = That<Int>(Int{0});
+  using Sums = Ambrel<hs::Sum<Int>, hs::Sum<Int>>;
+  Sums combined = This(hs::Sum<Int>{0});
+  const Sums one(hs::Sum<Int>{1}, hs::Sum<Int>{1});
+  for (int i = 0; i < n; ++i) {
+    mapped = ambrel::mapThis([](Int a) { return a + 1; }, mapped);
+    counted = hs::fmap([](Int b) { return b + 1; }, counted);
+    combined = hs::mappend(combined, one);
+  }
+  EXPECT_EQ(mapped.here().force(), n);
+  EXPECT_EQ(counted.there().force(), n);
+  EXPECT_EQ(combined.here().force().value, n);
+  EXPECT_EQ(combined.there().force().value, n);
+}
+
 }  // namespace
