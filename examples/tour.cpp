@@ -65,11 +65,14 @@ void setTour() {
 
 }  // namespace
 
+void ambrelTour();
+
 int main() {
   std::cout << "libraries: " << vantrel::packageId() << ", " << sarkel::packageId() << ", "
             << ambrel::packageId() << ", " << quendle::packageId() << ", " << morvet::packageId()
             << "\n";
   mapTour();
   setTour();
+  ambrelTour();
   return 0;
 }
