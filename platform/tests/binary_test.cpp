@@ -1,0 +1,204 @@
+#include "hs/binary.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Hands out buffers of a fixed size (or larger when asked) and records every exchange.
+class RecordingSink : public hs::binary::BufferSink {
+ public:
+  explicit RecordingSink(std::size_t size) : size_(size) {}
+  hs::binary::BufferRange first() { return fresh(size_); }
+  hs::binary::BufferRange bufferFull(std::size_t minSize, std::uint8_t* filled) override {
+    asks.emplace_back(minSize, static_cast<std::size_t>(filled - buffers_.back().data()));
+    filledUpTo_.push_back(filled);
+    return fresh(std::max(size_, minSize));
+  }
+  Bytes bytes(std::uint8_t* end) const {
+    Bytes out;
+    for (std::size_t i = 0; i < buffers_.size(); ++i) {
+      const std::uint8_t* stop = i + 1 < buffers_.size() ? filledUpTo_[i] : end;
+      out.insert(out.end(), buffers_[i].data(), stop);
+    }
+    return out;
+  }
+  std::vector<std::pair<std::size_t, std::size_t>> asks;  // (size asked for, bytes filled)
+  std::deque<Bytes> buffers_;
+
+ private:
+  hs::binary::BufferRange fresh(std::size_t n) {
+    buffers_.emplace_back(n, 0xAA);
+    return {buffers_.back().data(), buffers_.back().data() + n};
+  }
+  std::size_t size_;
+  std::vector<std::uint8_t*> filledUpTo_;
+};
+
+template <class T>
+Bytes encoded(const T& x, std::size_t bufferSize = 64) {
+  RecordingSink sink(bufferSize);
+  hs::binary::Output out(sink.first(), sink);
+  hs::put(x, out);
+  return sink.bytes(out.position());
+}
+
+// Delivers the input in pieces of a given size, counting the times it is asked.
+class PieceSource : public hs::binary::ChunkSource {
+ public:
+  PieceSource(Bytes b, std::size_t piece) : bytes_(std::move(b)), piece_(piece) {}
+  std::optional<hs::ByteString> more() override {
+    ++asked;
+    if (at_ >= bytes_.size()) return std::nullopt;
+    const std::size_t n = std::min(piece_, bytes_.size() - at_);
+    hs::ByteString s(bytes_.data() + at_, n);
+    at_ += n;
+    return s;
+  }
+  int asked = 0;
+
+ private:
+  Bytes bytes_;
+  std::size_t piece_, at_ = 0;
+};
+
+template <class T>
+T decodedInPieces(const Bytes& b, std::size_t piece) {
+  PieceSource src(b, piece);
+  hs::binary::Input in(hs::ByteString(), &src);
+  T x = hs::get<T>(in);
+  EXPECT_TRUE(in.isEmpty());
+  return x;
+}
+
+TEST(BinaryOutput, AFullBufferIsExchangedBeforeAnythingIsWritten) {
+  RecordingSink sink(15);
+  hs::binary::Output out(sink.first(), sink);
+  out.putWord64be(0x0102030405060708ULL);  // fits: 7 bytes left
+  out.putWord64be(0x1112131415161718ULL);  // 7 free: asks for 8 and writes nothing before
+  ASSERT_EQ(sink.asks.size(), 1u);
+  EXPECT_EQ(sink.asks[0], std::make_pair(std::size_t{8}, std::size_t{8}));
+  EXPECT_EQ(sink.buffers_[0][8], 0xAA);
+  out.putWord32be(0x21222324);  // 7 left in the new buffer
+  EXPECT_EQ(sink.asks.size(), 1u);
+  const Bytes want{1, 2, 3, 4, 5, 6, 7, 8, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18,
+                   0x21, 0x22, 0x23, 0x24};
+  EXPECT_EQ(sink.bytes(out.position()), want);
+}
+
+TEST(BinaryOutput, BytesSpanBuffers) {
+  RecordingSink sink(4);
+  hs::binary::Output out(sink.first(), sink);
+  const Bytes data{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  out.putBytes(data.data(), data.size());
+  EXPECT_EQ(sink.asks.size(), 1u);
+  EXPECT_EQ(sink.asks[0].first, 6u);
+  EXPECT_EQ(sink.bytes(out.position()), data);
+}
+
+TEST(Binary, BaseInstanceBytes) {
+  using hs::Left, hs::Right;
+  using E = hs::Either<std::uint8_t, bool>;
+  EXPECT_EQ(encoded(std::int64_t{-2}), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}));
+  EXPECT_EQ(encoded(std::uint16_t{0x1234}), (Bytes{0x12, 0x34}));
+  EXPECT_EQ(encoded(std::int32_t{-1}), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(encoded(true), (Bytes{1}));
+  EXPECT_EQ(encoded(U'a'), (Bytes{0x61}));
+  EXPECT_EQ(encoded(U'\u00E9'), (Bytes{0xC3, 0xA9}));
+  EXPECT_EQ(encoded(U'\u20AC'), (Bytes{0xE2, 0x82, 0xAC}));
+  EXPECT_EQ(encoded(U'\U0001F600'), (Bytes{0xF0, 0x9F, 0x98, 0x80}));
+  EXPECT_EQ(encoded(std::string("a\xC3\xA9")), (Bytes{0, 0, 0, 0, 0, 0, 0, 2, 0x61, 0xC3, 0xA9}));
+  EXPECT_EQ(encoded(std::vector<std::int16_t>{1, -1}),
+            (Bytes{0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0xFF, 0xFF}));
+  EXPECT_EQ(encoded(std::vector<bool>{}), (Bytes{0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(encoded(std::optional<std::uint8_t>{}), (Bytes{0}));
+  EXPECT_EQ(encoded(std::optional<std::uint8_t>{7}), (Bytes{1, 7}));
+  EXPECT_EQ(encoded(E(Left(std::uint8_t{9}))), (Bytes{0, 9}));
+  EXPECT_EQ(encoded(E(Right(false))), (Bytes{1, 0}));
+  EXPECT_EQ(encoded(std::pair<std::uint8_t, hs::Unit>{5, hs::unit}), (Bytes{5}));
+  EXPECT_EQ(encoded(std::tuple<bool, std::uint8_t, std::uint8_t>{true, 2, 3}), (Bytes{1, 2, 3}));
+  EXPECT_EQ(encoded(hs::ByteString{7, 8}), (Bytes{0, 0, 0, 0, 0, 0, 0, 2, 7, 8}));
+}
+
+TEST(Binary, RoundTripsInOneBytePieces) {
+  using V = std::tuple<std::int64_t, std::string, std::vector<std::optional<char32_t>>,
+                       hs::Either<std::uint32_t, std::pair<bool, std::int8_t>>, hs::ByteString>;
+  // The string holds bytes that start no well-formed sequence; they survive too.
+  const V v{-123456789, std::string("x\xFFy\xC3\xA9\xED\xA0\x80"),
+            {std::nullopt, U'\U0010FFFF', U'\u0800'},
+            hs::Right(std::pair<bool, std::int8_t>{true, -5}),
+            hs::ByteString{1, 2, 3, 4, 5, 6, 7, 8, 9}};
+  for (std::size_t piece : {1u, 3u, 1000u}) EXPECT_EQ(decodedInPieces<V>(encoded(v, 5), piece), v);
+}
+
+struct FailureCase {
+  const char* name;
+  Bytes input;
+  std::size_t piece;
+  std::string message;
+  std::int64_t offset;
+  Bytes unread;
+};
+
+template <class T>
+void expectFailure(const FailureCase& c) {
+  SCOPED_TRACE(c.name);
+  PieceSource src(c.input, c.piece);
+  hs::binary::Input in(hs::ByteString(), &src);
+  try {
+    (void)hs::get<T>(in);
+    ADD_FAILURE() << "decoded";
+  } catch (const hs::DecoderFailure& f) {
+    EXPECT_EQ(f.message(), c.message);
+    EXPECT_EQ(in.bytesRead(), c.offset);
+    EXPECT_EQ(in.unreadChunk().unpack(), c.unread);
+  }
+}
+
+TEST(Binary, FailuresReportTheMessageTheOffsetAndTheUnreadBytes) {
+  expectFailure<std::uint64_t>({"short word", {1, 2, 3, 4, 5}, 2, "not enough bytes", 0, {1, 2, 3, 4, 5}});
+  expectFailure<std::pair<std::uint32_t, std::uint32_t>>(
+      {"second word short", {1, 2, 3, 4, 5, 6}, 4, "not enough bytes", 4, {5, 6}});
+  expectFailure<bool>({"bool tag", {2, 9}, 1, "Could not map value 2 to Bool", 1, {}});
+  expectFailure<char32_t>({"code point", {0xF7, 0xBF, 0xBF, 0xBF}, 4, "Not a valid Unicode code point!", 4, {}});
+  // Hostile counts cost no more than the input that is there.
+  expectFailure<std::vector<std::uint64_t>>(
+      {"huge count", {0x40, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 3, "not enough bytes", 8, {1, 2, 3}});
+  expectFailure<hs::ByteString>(
+      {"huge length", {0x40, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 2, "not enough bytes", 8, {1, 2, 3}});
+}
+
+TEST(Binary, NegativeCountsReadAsEmpty) {
+  const Bytes minusOne(8, 0xFF);
+  EXPECT_TRUE(decodedInPieces<std::vector<std::uint8_t>>(minusOne, 8).empty());
+  EXPECT_TRUE(decodedInPieces<hs::ByteString>(minusOne, 8).empty());
+}
+
+TEST(BinaryInput, ReadsInPlaceAndAsksForMoreOnlyWhenNeeded) {
+  PieceSource src(Bytes{9, 10, 11, 12}, 2);
+  hs::binary::Input in(hs::ByteString{1, 2, 3, 4, 5, 6, 7, 8, 0}, &src);
+  const std::uint8_t* before = in.position();
+  std::uint8_t scratch[8];
+  EXPECT_EQ(in.readN(8, scratch), before);  // in place
+  EXPECT_EQ(src.asked, 0);
+  EXPECT_EQ(in.getWord32be(), 0x00090A0Bu);  // gathered over three chunks
+  EXPECT_EQ(src.asked, 2);
+  EXPECT_EQ(in.bytesRead(), 12);
+  EXPECT_FALSE(in.isEmpty());
+  EXPECT_EQ(in.getWord8(), 12);
+  EXPECT_TRUE(in.isEmpty());
+  EXPECT_EQ(src.asked, 3);
+  EXPECT_TRUE(in.isEmpty());
+  EXPECT_EQ(src.asked, 3);  // the end is final
+}
+
+}  // namespace

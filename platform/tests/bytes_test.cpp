@@ -1,0 +1,103 @@
+#include "hs/bytes.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "hs/storable.hpp"
+#include "hs/text.hpp"
+
+namespace {
+
+TEST(ByteString, SlicesShareTheBufferAndClamp) {
+  const hs::ByteString s(std::string_view("hello, world"));
+  const hs::ByteString mid = s.slice(7, 5);
+  EXPECT_EQ(mid.chars(), "world");
+  EXPECT_TRUE(mid.sharesBufferWith(s));
+  EXPECT_EQ(s.drop(7).chars(), "world");
+  EXPECT_EQ(s.take(5).chars(), "hello");
+  EXPECT_EQ(s.slice(10, 99).chars(), "ld");
+  EXPECT_TRUE(s.drop(99).empty());
+  EXPECT_TRUE(s.take(0).empty());
+  // A copy outlives the original's holder.
+  hs::ByteString kept;
+  {
+    const hs::ByteString tmp(std::string_view("temporary"));
+    kept = tmp.drop(4);
+  }
+  EXPECT_EQ(kept.chars(), "orary");
+}
+
+TEST(ByteString, OrderIsUnsignedLexicographic) {
+  const hs::ByteString a{0x01, 0xFF}, b{0x01, 0xFF, 0x00}, c{0x80}, e;
+  EXPECT_LT(a, b);  // a proper prefix is smaller
+  EXPECT_LT(b, c);  // 0x80 above 0x01: bytes compare unsigned
+  EXPECT_LT(e, a);
+  EXPECT_EQ(a, b.take(2));
+  EXPECT_NE(a, b);
+  EXPECT_EQ(e, hs::ByteString());
+  EXPECT_EQ(hs::hash(a), hs::hash(b.take(2)));
+}
+
+TEST(ByteString, ConcatSharesASingleNonEmptyPart) {
+  const hs::ByteString a(std::string_view("ab")), b(std::string_view("cde")), none;
+  const std::vector<hs::ByteString> parts{none, a, none, b};
+  EXPECT_EQ(hs::concat(parts).chars(), "abcde");
+  const std::vector<hs::ByteString> one{none, b, none};
+  EXPECT_TRUE(hs::concat(one).sharesBufferWith(b));
+  EXPECT_TRUE(hs::concat(std::vector<hs::ByteString>{}).empty());
+}
+
+TEST(ByteString, CreateFreesTheBufferWhenFillThrows) {
+  EXPECT_THROW(hs::ByteString::create(10, [](std::uint8_t*) { throw std::runtime_error("x"); }),
+               std::runtime_error);
+  const auto s = hs::ByteString::create(3, [](std::uint8_t* p) { p[0] = 'a', p[1] = 'b', p[2] = 'c'; });
+  EXPECT_EQ(s.chars(), "abc");
+}
+
+TEST(ByteString, ShowsAsLatin1StringLiteral) {
+  EXPECT_EQ(hs::show(hs::ByteString{'a', '"', 0x0A, 0xE9, 0x00}), "\"a\\\"\\n\\233\\NUL\"");
+  EXPECT_EQ(hs::show(hs::ByteString()), "\"\"");
+}
+
+TEST(Text, HoldsWellFormedUtf8) {
+  const hs::Text t("h\xC3\xA9llo \xE2\x82\xAC");
+  EXPECT_EQ(t.length(), 7u);
+  EXPECT_EQ(t.utf8(), "h\xC3\xA9llo \xE2\x82\xAC");
+  EXPECT_TRUE(hs::encodeUtf8(t).sharesBufferWith(t.utf8Bytes()));
+  // An ill-formed byte and an encoded surrogate each become U+FFFD.
+  EXPECT_EQ(hs::Text("a\xFF" "b").utf8(), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(hs::Text("\xED\xA0\x80").utf8(), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(hs::show(t), "\"h\\233llo \\8364\"");
+  EXPECT_TRUE(hs::Text().empty());
+  EXPECT_LT(hs::Text("a"), hs::Text("\xC3\xA9"));
+}
+
+TEST(Text, DecodeLatin1SharesAsciiAndEncodesTheRest) {
+  const hs::ByteString ascii(std::string_view("plain"));
+  const hs::Text t = hs::decodeLatin1(ascii);
+  EXPECT_EQ(t.utf8(), "plain");
+  EXPECT_TRUE(t.utf8Bytes().sharesBufferWith(ascii));
+  const hs::Text u = hs::decodeLatin1(hs::ByteString{'x', 0xE9, 0xFF});
+  EXPECT_EQ(u.utf8(), "x\xC3\xA9\xC3\xBF");
+  EXPECT_EQ(u.length(), 3u);
+}
+
+TEST(Storable, MachineWordsInHostOrder) {
+  alignas(8) std::array<std::uint8_t, 16> mem{};
+  hs::pokeElemOff<std::uint32_t>(mem.data(), 1, 0x11223344u);
+  EXPECT_EQ(hs::peekByteOff<std::uint32_t>(mem.data(), 4), 0x11223344u);
+  std::uint32_t raw;
+  std::memcpy(&raw, mem.data() + 4, 4);
+  EXPECT_EQ(raw, 0x11223344u);
+  hs::poke<std::int16_t>(mem.data() + 10, -2);
+  EXPECT_EQ(hs::peek<std::int16_t>(mem.data() + 10), -2);
+  EXPECT_EQ(hs::sizeOf<std::uint64_t>(), 8u);
+  EXPECT_EQ(hs::alignment(std::uint16_t{}), 2u);
+}
+
+}  // namespace
