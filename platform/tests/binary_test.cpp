@@ -3,81 +3,26 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "testing/binary.hpp"
+
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// Hands out buffers of a fixed size (or larger when asked) and records every exchange.
-class RecordingSink : public hs::binary::BufferSink {
- public:
-  explicit RecordingSink(std::size_t size) : size_(size) {}
-  hs::binary::BufferRange first() { return fresh(size_); }
-  hs::binary::BufferRange bufferFull(std::size_t minSize, std::uint8_t* filled) override {
-    asks.emplace_back(minSize, static_cast<std::size_t>(filled - buffers_.back().data()));
-    filledUpTo_.push_back(filled);
-    return fresh(std::max(size_, minSize));
-  }
-  Bytes bytes(std::uint8_t* end) const {
-    Bytes out;
-    for (std::size_t i = 0; i < buffers_.size(); ++i) {
-      const std::uint8_t* stop = i + 1 < buffers_.size() ? filledUpTo_[i] : end;
-      out.insert(out.end(), buffers_[i].data(), stop);
-    }
-    return out;
-  }
-  std::vector<std::pair<std::size_t, std::size_t>> asks;  // (size asked for, bytes filled)
-  std::deque<Bytes> buffers_;
-
- private:
-  hs::binary::BufferRange fresh(std::size_t n) {
-    buffers_.emplace_back(n, 0xAA);
-    return {buffers_.back().data(), buffers_.back().data() + n};
-  }
-  std::size_t size_;
-  std::vector<std::uint8_t*> filledUpTo_;
-};
-
-template <class T>
-Bytes encoded(const T& x, std::size_t bufferSize = 64) {
-  RecordingSink sink(bufferSize);
-  hs::binary::Output out(sink.first(), sink);
-  hs::put(x, out);
-  return sink.bytes(out.position());
-}
-
-// Delivers the input in pieces of a given size, counting the times it is asked.
-class PieceSource : public hs::binary::ChunkSource {
- public:
-  PieceSource(Bytes b, std::size_t piece) : bytes_(std::move(b)), piece_(piece) {}
-  std::optional<hs::ByteString> more() override {
-    ++asked;
-    if (at_ >= bytes_.size()) return std::nullopt;
-    const std::size_t n = std::min(piece_, bytes_.size() - at_);
-    hs::ByteString s(bytes_.data() + at_, n);
-    at_ += n;
-    return s;
-  }
-  int asked = 0;
-
- private:
-  Bytes bytes_;
-  std::size_t piece_, at_ = 0;
-};
+using testing_support::Bytes;
+using testing_support::encoded;
+using testing_support::PieceSource;
+using testing_support::RecordingSink;
 
 template <class T>
 T decodedInPieces(const Bytes& b, std::size_t piece) {
-  PieceSource src(b, piece);
-  hs::binary::Input in(hs::ByteString(), &src);
-  T x = hs::get<T>(in);
-  EXPECT_TRUE(in.isEmpty());
-  return x;
+  const auto r = testing_support::readInPieces<T>(b, piece);
+  EXPECT_TRUE(r.atEnd);
+  return r.value.value();
 }
 
 TEST(BinaryOutput, AFullBufferIsExchangedBeforeAnythingIsWritten) {
@@ -87,12 +32,12 @@ TEST(BinaryOutput, AFullBufferIsExchangedBeforeAnythingIsWritten) {
   out.putWord64be(0x1112131415161718ULL);  // 7 free: asks for 8 and writes nothing before
   ASSERT_EQ(sink.asks.size(), 1u);
   EXPECT_EQ(sink.asks[0], std::make_pair(std::size_t{8}, std::size_t{8}));
-  EXPECT_EQ(sink.buffers_[0][8], 0xAA);
+  EXPECT_EQ(sink.buffers[0][8], 0xAA);
   out.putWord32be(0x21222324);  // 7 left in the new buffer
   EXPECT_EQ(sink.asks.size(), 1u);
   const Bytes want{1, 2, 3, 4, 5, 6, 7, 8, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18,
                    0x21, 0x22, 0x23, 0x24};
-  EXPECT_EQ(sink.bytes(out.position()), want);
+  EXPECT_EQ(sink.written(out.position()), want);
 }
 
 TEST(BinaryOutput, BytesSpanBuffers) {
@@ -102,7 +47,7 @@ TEST(BinaryOutput, BytesSpanBuffers) {
   out.putBytes(data.data(), data.size());
   EXPECT_EQ(sink.asks.size(), 1u);
   EXPECT_EQ(sink.asks[0].first, 6u);
-  EXPECT_EQ(sink.bytes(out.position()), data);
+  EXPECT_EQ(sink.written(out.position()), data);
 }
 
 TEST(Binary, BaseInstanceBytes) {
@@ -152,16 +97,11 @@ struct FailureCase {
 template <class T>
 void expectFailure(const FailureCase& c) {
   SCOPED_TRACE(c.name);
-  PieceSource src(c.input, c.piece);
-  hs::binary::Input in(hs::ByteString(), &src);
-  try {
-    (void)hs::get<T>(in);
-    ADD_FAILURE() << "decoded";
-  } catch (const hs::DecoderFailure& f) {
-    EXPECT_EQ(f.message(), c.message);
-    EXPECT_EQ(in.bytesRead(), c.offset);
-    EXPECT_EQ(in.unreadChunk().unpack(), c.unread);
-  }
+  const auto r = testing_support::readInPieces<T>(c.input, c.piece);
+  EXPECT_FALSE(r.value.has_value());
+  EXPECT_EQ(r.message, c.message);
+  EXPECT_EQ(r.offset, c.offset);
+  EXPECT_EQ(r.unread, c.unread);
 }
 
 TEST(Binary, FailuresReportTheMessageTheOffsetAndTheUnreadBytes) {
