@@ -13,23 +13,37 @@
 
 namespace {
 
-TEST(ByteString, SlicesShareTheBufferAndClamp) {
-  const hs::ByteString s(std::string_view("hello, world"));
-  const hs::ByteString mid = s.slice(7, 5);
+TEST(ByteString, LongSlicesShareTheBufferShortOnesAreInline) {
+  const std::string text = std::string(50, 'x') + "hello, world";
+  const hs::ByteString s(text);
+  const hs::ByteString tail = s.drop(5);
+  EXPECT_EQ(tail.chars(), text.substr(5));
+  EXPECT_TRUE(tail.sharesBufferWith(s));
+  const hs::ByteString mid = s.slice(57, 5);
   EXPECT_EQ(mid.chars(), "world");
-  EXPECT_TRUE(mid.sharesBufferWith(s));
-  EXPECT_EQ(s.drop(7).chars(), "world");
-  EXPECT_EQ(s.take(5).chars(), "hello");
-  EXPECT_EQ(s.slice(10, 99).chars(), "ld");
+  EXPECT_FALSE(mid.sharesBufferWith(s));  // short: held inline
+  EXPECT_EQ(s.slice(60, 99).chars(), "ld");
   EXPECT_TRUE(s.drop(99).empty());
   EXPECT_TRUE(s.take(0).empty());
-  // A copy outlives the original's holder.
-  hs::ByteString kept;
+  EXPECT_EQ(s.take(41).size(), 41u);
+  // A slice outlives the original; moved and swapped strings keep their bytes.
+  hs::ByteString kept, small(std::string_view("tiny"));
   {
-    const hs::ByteString tmp(std::string_view("temporary"));
+    const hs::ByteString tmp(text);
     kept = tmp.drop(4);
   }
-  EXPECT_EQ(kept.chars(), "orary");
+  EXPECT_EQ(kept.chars(), text.substr(4));
+  kept.swap(small);
+  EXPECT_EQ(kept.chars(), "tiny");
+  EXPECT_EQ(small.chars(), text.substr(4));
+  hs::ByteString moved(std::move(small));
+  EXPECT_EQ(moved.chars(), text.substr(4));
+  EXPECT_TRUE(small.empty());  // NOLINT: a moved-from long string is empty
+  const hs::ByteString& alias = moved;
+  moved = alias;  // assigning a string to itself keeps it
+  EXPECT_EQ(moved.chars(), text.substr(4));
+  moved = kept;
+  EXPECT_EQ(moved.chars(), "tiny");
 }
 
 TEST(ByteString, OrderIsUnsignedLexicographic) {
@@ -44,17 +58,19 @@ TEST(ByteString, OrderIsUnsignedLexicographic) {
 }
 
 TEST(ByteString, ConcatSharesASingleNonEmptyPart) {
-  const hs::ByteString a(std::string_view("ab")), b(std::string_view("cde")), none;
+  const std::string longText(45, 'c');
+  const hs::ByteString a(std::string_view("ab")), b(longText), none;
   const std::vector<hs::ByteString> parts{none, a, none, b};
-  EXPECT_EQ(hs::concat(parts).chars(), "abcde");
+  EXPECT_EQ(hs::concat(parts).chars(), "ab" + longText);
   const std::vector<hs::ByteString> one{none, b, none};
   EXPECT_TRUE(hs::concat(one).sharesBufferWith(b));
   EXPECT_TRUE(hs::concat(std::vector<hs::ByteString>{}).empty());
 }
 
 TEST(ByteString, CreateFreesTheBufferWhenFillThrows) {
-  EXPECT_THROW(hs::ByteString::create(10, [](std::uint8_t*) { throw std::runtime_error("x"); }),
-               std::runtime_error);
+  for (std::size_t n : {10u, 100u})
+    EXPECT_THROW(hs::ByteString::create(n, [](std::uint8_t*) { throw std::runtime_error("x"); }),
+                 std::runtime_error);
   const auto s = hs::ByteString::create(3, [](std::uint8_t* p) { p[0] = 'a', p[1] = 'b', p[2] = 'c'; });
   EXPECT_EQ(s.chars(), "abc");
 }
@@ -67,8 +83,9 @@ TEST(ByteString, ShowsAsLatin1StringLiteral) {
 TEST(Text, HoldsWellFormedUtf8) {
   const hs::Text t("h\xC3\xA9llo \xE2\x82\xAC");
   EXPECT_EQ(t.length(), 7u);
+  const hs::Text long_(std::string(60, 'a'));
   EXPECT_EQ(t.utf8(), "h\xC3\xA9llo \xE2\x82\xAC");
-  EXPECT_TRUE(hs::encodeUtf8(t).sharesBufferWith(t.utf8Bytes()));
+  EXPECT_TRUE(hs::encodeUtf8(long_).sharesBufferWith(long_.utf8Bytes()));
   // An ill-formed byte and an encoded surrogate each become U+FFFD.
   EXPECT_EQ(hs::Text("a\xFF" "b").utf8(), "a\xEF\xBF\xBD" "b");
   EXPECT_EQ(hs::Text("\xED\xA0\x80").utf8(), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
@@ -78,9 +95,10 @@ TEST(Text, HoldsWellFormedUtf8) {
 }
 
 TEST(Text, DecodeLatin1SharesAsciiAndEncodesTheRest) {
-  const hs::ByteString ascii(std::string_view("plain"));
+  const std::string plain(64, 'p');
+  const hs::ByteString ascii(plain);
   const hs::Text t = hs::decodeLatin1(ascii);
-  EXPECT_EQ(t.utf8(), "plain");
+  EXPECT_EQ(t.utf8(), plain);
   EXPECT_TRUE(t.utf8Bytes().sharesBufferWith(ascii));
   const hs::Text u = hs::decodeLatin1(hs::ByteString{'x', 0xE9, 0xFF});
   EXPECT_EQ(u.utf8(), "x\xC3\xA9\xC3\xBF");

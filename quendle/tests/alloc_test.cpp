@@ -61,12 +61,13 @@ TEST(UUIDAllocation, RandomUUIDsAllocateNothing) {
   EXPECT_NE(sink, 0u);
 }
 
-TEST(UUIDAllocation, TheByteStringWriterAllocatesOnlyItsBuffer) {
+TEST(UUIDAllocation, TheByteStringAndTextWritersAllocateNothing) {
   const UUID a(5, 6);
   AllocationScope scope;
   const hs::ByteString s = quendle::toASCIIBytes(a);
-  EXPECT_EQ(scope.count(), 1);
-  EXPECT_EQ(s.size(), 36u);
+  const hs::Text t = quendle::toText(a);
+  EXPECT_EQ(scope.count(), 0);
+  EXPECT_EQ(s.size() + t.utf8().size(), 72u);
 }
 
 }  // namespace

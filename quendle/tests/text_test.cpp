@@ -91,15 +91,24 @@ TEST(UUIDText, ParsersRejectEveryMalformedForm) {
     for (const std::string& c : cases) EXPECT_FALSE(parse(c).has_value()) << name << " [" << c << "]";
 }
 
-TEST(UUIDText, EveryDigitPositionRejectsEveryNonDigit) {
-  const char bad[] = {'g', 'G', '/', ':', '@', '`', '-', ' ', '\0', '\x80', '\xFF', 'x'};
+TEST(UUIDText, EveryByteAtEveryPosition) {
+  // Each of the 256 byte values at each of the 36 positions, against the rule itself.
+  const auto isHex = [](unsigned c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+  };
   for (std::size_t pos = 0; pos < 36; ++pos) {
-    if (pos == 8 || pos == 13 || pos == 18 || pos == 23) continue;
-    for (char c : bad) {
+    const bool dashHere = pos == 8 || pos == 13 || pos == 18 || pos == 23;
+    for (unsigned c = 0; c < 256; ++c) {
       std::string s = exampleText;
-      s[pos] = c;
-      EXPECT_FALSE(quendle::fromString(s).has_value()) << pos << " " << int(c);
-      EXPECT_FALSE(quendle::fromASCIIBytes(hs::ByteString(std::string_view(s))).has_value());
+      s[pos] = static_cast<char>(c);
+      const bool valid = dashHere ? c == '-' : isHex(c);
+      const auto parsed = quendle::fromString(s);
+      ASSERT_EQ(parsed.has_value(), valid) << pos << " " << c;
+      ASSERT_EQ(quendle::fromASCIIBytes(hs::ByteString(std::string_view(s))).has_value(), valid);
+      if (valid && !dashHere) {
+        const unsigned digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+        EXPECT_EQ(quendle::toString(*parsed)[pos], "0123456789abcdef"[digit]);
+      }
     }
   }
 }

@@ -47,21 +47,21 @@ inline void releaseByteBuffer(ByteBuffer* b) noexcept {
 
 }  // namespace detail
 
-// A strict byte string: a view of part of a shared buffer that is filled once, before the string
-// exists, and never written or moved afterwards. Copies and slices share the buffer.
+// A strict byte string: an immutable run of bytes. Up to `inlineCapacity` bytes are held in the
+// object itself (as std::string holds short strings); longer ones view part of a shared buffer
+// that is filled once, before the string exists, and is never written or moved afterwards. Copies
+// and slices of a long string share its buffer.
 class ByteString {
  public:
   using value_type = std::uint8_t;
   using const_iterator = const std::uint8_t*;
+  static constexpr std::size_t inlineCapacity = 40;
 
-  ByteString() noexcept = default;
+  ByteString() noexcept : rep_{} {}
   // Copies n bytes from p.
-  ByteString(const void* p, std::size_t n) {
-    if (n == 0) return;
-    buf_ = detail::allocateByteBuffer(n);
-    std::memcpy(buf_->bytes(), p, n);
-    p_ = buf_->bytes();
-    n_ = n;
+  ByteString(const void* p, std::size_t n) : ByteString(NoInit{}) {
+    std::uint8_t* d = allocate(n);
+    if (n > 0) std::memcpy(d, p, n);
   }
   // The characters of s as bytes.
   explicit ByteString(std::string_view s) : ByteString(s.data(), s.size()) {}
@@ -69,91 +69,118 @@ class ByteString {
   explicit ByteString(std::span<const std::uint8_t> bytes)
       : ByteString(bytes.data(), bytes.size()) {}
 
-  // A new buffer of n bytes, filled by fill(std::uint8_t*) before anyone else can see it. If fill
-  // throws, the buffer is freed.
+  // n bytes, filled by fill(std::uint8_t*) before anyone else can see them. If fill throws,
+  // nothing is kept.
   template <class F>
   static ByteString create(std::size_t n, F&& fill) {
-    ByteString s;
-    if (n == 0) return s;
-    s.buf_ = detail::allocateByteBuffer(n);
-    s.p_ = s.buf_->bytes();
-    s.n_ = n;
-    std::forward<F>(fill)(s.buf_->bytes());
+    ByteString s{NoInit{}};
+    std::forward<F>(fill)(s.allocate(n));
     return s;
   }
 
-  ByteString(const ByteString& o) noexcept : buf_(o.buf_), p_(o.p_), n_(o.n_) {
-    detail::retainByteBuffer(buf_);
+  ByteString(const ByteString& o) noexcept : rep_(o.rep_), n_(o.n_) {
+    if (!isInline()) detail::retainByteBuffer(rep_.heap.buf);
   }
-  ByteString(ByteString&& o) noexcept : buf_(o.buf_), p_(o.p_), n_(o.n_) {
-    o.buf_ = nullptr;
-    o.p_ = nullptr;
-    o.n_ = 0;
+  ByteString(ByteString&& o) noexcept : rep_(o.rep_), n_(o.n_) {
+    if (!isInline()) o.n_ = 0;
   }
   ByteString& operator=(const ByteString& o) noexcept {
-    detail::retainByteBuffer(o.buf_);
-    detail::releaseByteBuffer(buf_);
-    buf_ = o.buf_;
-    p_ = o.p_;
-    n_ = o.n_;
+    if (this != &o) {
+      ByteString copy(o);
+      swap(copy);
+    }
     return *this;
   }
   ByteString& operator=(ByteString&& o) noexcept {
     if (this != &o) {
-      detail::releaseByteBuffer(buf_);
-      buf_ = std::exchange(o.buf_, nullptr);
-      p_ = std::exchange(o.p_, nullptr);
-      n_ = std::exchange(o.n_, 0);
+      ByteString taken(std::move(o));
+      swap(taken);
     }
     return *this;
   }
-  ~ByteString() { detail::releaseByteBuffer(buf_); }
+  ~ByteString() {
+    if (!isInline()) detail::releaseByteBuffer(rep_.heap.buf);
+  }
 
-  const std::uint8_t* data() const noexcept { return p_; }
+  const std::uint8_t* data() const noexcept { return isInline() ? rep_.small : rep_.heap.p; }
   std::size_t size() const noexcept { return n_; }
   bool empty() const noexcept { return n_ == 0; }
-  std::uint8_t operator[](std::size_t i) const noexcept { return p_[i]; }
-  const_iterator begin() const noexcept { return p_; }
-  const_iterator end() const noexcept { return p_ + n_; }
-  std::span<const std::uint8_t> span() const noexcept { return {p_, n_}; }
+  std::uint8_t operator[](std::size_t i) const noexcept { return data()[i]; }
+  const_iterator begin() const noexcept { return data(); }
+  const_iterator end() const noexcept { return data() + n_; }
+  std::span<const std::uint8_t> span() const noexcept { return {data(), n_}; }
   std::string_view chars() const noexcept {
-    return {reinterpret_cast<const char*>(p_), n_};
+    return {reinterpret_cast<const char*>(data()), n_};
   }
   std::vector<std::uint8_t> unpack() const { return {begin(), end()}; }
 
-  // Slices that share the buffer (clamped to the string).
+  // Slices (clamped to the string); a long slice of a long string shares its buffer.
   ByteString take(std::size_t k) const noexcept { return slice(0, k); }
   ByteString drop(std::size_t k) const noexcept { return slice(k, n_); }
   ByteString slice(std::size_t from, std::size_t count) const noexcept {
     if (from > n_) from = n_;
     if (count > n_ - from) count = n_ - from;
-    if (count == 0) return ByteString();
-    detail::retainByteBuffer(buf_);
-    return ByteString(buf_, p_ + from, count);
+    ByteString s{NoInit{}};
+    if (count <= inlineCapacity) {
+      std::uint8_t* d = s.allocate(count);
+      if (count > 0) std::memcpy(d, data() + from, count);
+    } else {
+      detail::retainByteBuffer(rep_.heap.buf);
+      s.rep_.heap = Heap{rep_.heap.buf, rep_.heap.p + from};
+      s.n_ = count;
+    }
+    return s;
   }
 
-  // True when both view the same buffer (one was made from the other without copying).
+  // True when both view the same shared buffer (one was made from the other without copying).
   bool sharesBufferWith(const ByteString& o) const noexcept {
-    return buf_ != nullptr && buf_ == o.buf_;
+    return !isInline() && !o.isInline() && rep_.heap.buf == o.rep_.heap.buf;
+  }
+
+  void swap(ByteString& o) noexcept {
+    std::swap(rep_, o.rep_);
+    std::swap(n_, o.n_);
   }
 
   friend bool operator==(const ByteString& a, const ByteString& b) noexcept {
-    return a.n_ == b.n_ && (a.n_ == 0 || std::memcmp(a.p_, b.p_, a.n_) == 0);
+    return a.n_ == b.n_ && (a.n_ == 0 || std::memcmp(a.data(), b.data(), a.n_) == 0);
   }
   // Lexicographic over the bytes as unsigned numbers; a proper prefix is smaller.
   friend std::strong_ordering operator<=>(const ByteString& a, const ByteString& b) noexcept {
     const std::size_t n = a.n_ < b.n_ ? a.n_ : b.n_;
-    const int c = n == 0 ? 0 : std::memcmp(a.p_, b.p_, n);
+    const int c = n == 0 ? 0 : std::memcmp(a.data(), b.data(), n);
     if (c != 0) return c < 0 ? std::strong_ordering::less : std::strong_ordering::greater;
     return a.n_ <=> b.n_;
   }
 
  private:
-  ByteString(detail::ByteBuffer* b, const std::uint8_t* p, std::size_t n) noexcept
-      : buf_(b), p_(p), n_(n) {}
+  struct Heap {
+    detail::ByteBuffer* buf;
+    const std::uint8_t* p;
+  };
+  struct NoInit {};
+  // An empty string whose inline bytes are not yet written: allocate comes next.
+  explicit ByteString(NoInit) noexcept : n_(0) {}
+  bool isInline() const noexcept { return n_ <= inlineCapacity; }
+  // Room for n bytes (the string must be empty); n becomes the size. Inline bytes past n are
+  // cleared, so copies never read unwritten bytes.
+  std::uint8_t* allocate(std::size_t n) {
+    if (n <= inlineCapacity) {
+      std::memset(rep_.small + n, 0, inlineCapacity - n);
+      n_ = n;
+      return rep_.small;
+    }
+    detail::ByteBuffer* b = detail::allocateByteBuffer(n);
+    rep_.heap = Heap{b, b->bytes()};
+    n_ = n;
+    return b->bytes();
+  }
 
-  detail::ByteBuffer* buf_ = nullptr;
-  const std::uint8_t* p_ = nullptr;
+  union Rep {
+    Heap heap;
+    std::uint8_t small[inlineCapacity];
+  };
+  Rep rep_;
   std::size_t n_ = 0;
 };
 
