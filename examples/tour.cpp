@@ -15,6 +15,8 @@
 #include "vantrel/map/strict.hpp"
 #include "vantrel/set.hpp"
 
+void quendleTour();
+
 namespace {
 
 void mapTour() {
@@ -71,5 +73,6 @@ int main() {
             << "\n";
   mapTour();
   setTour();
+  quendleTour();
   return 0;
 }

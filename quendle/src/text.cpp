@@ -24,8 +24,9 @@ constexpr std::array<std::int8_t, 256> hexValues = [] {
   return t;
 }();
 
-// n digits at p appended to acc; a byte that is no digit sets the sign of bad.
-inline std::uint64_t digits(std::uint64_t acc, const std::uint8_t* p, int n, int& bad) noexcept {
+// n digits at p appended to acc; a byte that is no digit sets the sign of bad. (The portable
+// path, for hosts the word-at-a-time one does not serve.)
+[[maybe_unused]] inline std::uint64_t digits(std::uint64_t acc, const std::uint8_t* p, int n, int& bad) noexcept {
   for (int i = 0; i < n; ++i) {
     const int d = hexValues[p[i]];
     bad |= d;
@@ -67,7 +68,7 @@ inline std::uint32_t digits8(std::uint64_t x, std::uint64_t& bad) noexcept {
 }
 
 // The eight lower-case digits of w, most significant first, as they lie in memory.
-inline std::uint64_t hex8(std::uint32_t w) noexcept {
+[[maybe_unused]] inline std::uint64_t hex8(std::uint32_t w) noexcept {
   std::uint64_t x = w;
   x = (x | (x << 16)) & 0x0000FFFF0000FFFFULL;
   x = (x | (x << 8)) & 0x00FF00FF00FF00FFULL;
