@@ -73,7 +73,6 @@ TEST(Applicative, WriterAndStateRunEffectsInOrder) {
 struct Tracked {
   std::string text;
   static inline int mappends = 0;
-  friend bool operator==(const Tracked&, const Tracked&) = default;
 };
 
 }  // namespace

@@ -1,4 +1,6 @@
-// Either: a value that is Left a or Right b, with its comparisons, text forms and hash.
+// Either: a value that is Left a or Right b, with its comparisons, text forms and hash, the
+// functor, applicative and monad of `Either a` (a Left stops the computation), and the split of a
+// lazy list of them.
 #pragma once
 
 #include <compare>
@@ -9,7 +11,10 @@
 #include <variant>
 #include <vector>
 
+#include "hs/functor.hpp"
 #include "hs/hashable.hpp"
+#include "hs/list.hpp"
+#include "hs/monad.hpp"
 #include "hs/read.hpp"
 #include "hs/show.hpp"
 
@@ -132,5 +137,65 @@ struct Hashable<Either<A, B>> {
     return hs::hashWithSalt(saltedWordHash(salt, 1), e.right());
   }
 };
+
+// `Either a` as a type constructor: a Left is the failure that stops a computation.
+template <class A>
+struct EitherTag {
+  template <class X>
+  using apply = Either<A, X>;
+};
+template <class A, class B>
+struct TagOf<Either<A, B>> {
+  using type = EitherTag<A>;
+  using value_type = B;
+};
+
+template <class A>
+struct Functor<EitherTag<A>> {
+  template <class F, class B>
+  static auto fmap(F&& f, const Either<A, B>& e) {
+    using E = Either<A, std::remove_cvref_t<std::invoke_result_t<F&, const B&>>>;
+    if (e.isLeft()) return E(Left(e.left()));
+    return E(Right(f(e.right())));
+  }
+};
+// The rest is produced only when the left operand is a Right.
+template <class A>
+struct Applicative<EitherTag<A>> {
+  template <class B>
+  static Either<A, B> pure(B b) {
+    return Right(std::move(b));
+  }
+  template <class F, class B, class Rest>
+  static auto liftA2(F&& f, const Either<A, B>& x, Rest&& rest) {
+    using FC = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
+    using C = typename FC::right_type;
+    using E = Either<A, std::remove_cvref_t<std::invoke_result_t<F&, const B&, const C&>>>;
+    if (x.isLeft()) return E(Left(x.left()));
+    const FC y = rest();
+    if (y.isLeft()) return E(Left(y.left()));
+    return E(Right(f(x.right(), y.right())));
+  }
+};
+template <class A>
+struct Monad<EitherTag<A>> {
+  template <class B, class K>
+  static auto bind(const Either<A, B>& m, K&& k) {
+    using MC = std::remove_cvref_t<std::invoke_result_t<K&, const B&>>;
+    if (m.isLeft()) return MC(Left(m.left()));
+    return MC(k(m.right()));
+  }
+};
+
+// The Left values and the Right values of a list, each in order and produced on demand.
+template <class A, class B>
+std::pair<List<A>, List<B>> partitionEithers(const List<Either<A, B>>& xs) {
+  return {hs::mapMaybe(
+              [](const Either<A, B>& e) { return e.isLeft() ? std::optional<A>(e.left()) : std::nullopt; },
+              xs),
+          hs::mapMaybe(
+              [](const Either<A, B>& e) { return e.isRight() ? std::optional<B>(e.right()) : std::nullopt; },
+              xs)};
+}
 
 }  // namespace hs

@@ -20,6 +20,12 @@
 
 namespace hs {
 
+// The base library's program errors (no call stack) of the four folds that need an element.
+[[noreturn]] void foldr1Empty();
+[[noreturn]] void foldl1Empty();
+[[noreturn]] void maximumEmpty();
+[[noreturn]] void minimumEmpty();
+
 // Specialise per tag: `template <class A> static std::vector<A> toList(const F<A>&)` (a const
 // reference to a stored vector will do), optionally any of the methods below with the front
 // door's signature: foldr, foldl, foldr_, foldl_, foldMap<M>, foldMap_<M>, fold, foldr1, foldl1,
@@ -199,7 +205,7 @@ auto maximum(const TA& t) {
     return detail::FoldableOf<TA>::maximum(t);
   } else {
     const auto& xs = hs::toList(t);
-    if (xs.empty()) errorWithoutStackTrace("maximum: empty structure");
+    if (xs.empty()) hs::maximumEmpty();
     std::size_t best = 0;
     for (std::size_t i = 1; i < xs.size(); ++i)
       if (!(xs[i] < xs[best])) best = i;
@@ -213,7 +219,7 @@ auto minimum(const TA& t) {
     return detail::FoldableOf<TA>::minimum(t);
   } else {
     const auto& xs = hs::toList(t);
-    if (xs.empty()) errorWithoutStackTrace("minimum: empty structure");
+    if (xs.empty()) hs::minimumEmpty();
     std::size_t best = 0;
     for (std::size_t i = 1; i < xs.size(); ++i)
       if (xs[i] < xs[best]) best = i;
@@ -227,7 +233,7 @@ auto foldr1(F&& f, const TA& t) {
     return detail::FoldableOf<TA>::foldr1(f, t);
   } else {
     const auto& xs = hs::toList(t);
-    if (xs.empty()) errorWithoutStackTrace("foldr1: empty structure");
+    if (xs.empty()) hs::foldr1Empty();
     ElementOf<TA> acc = xs.back();
     for (std::size_t i = xs.size() - 1; i > 0; --i) acc = f(xs[i - 1], std::move(acc));
     return acc;
@@ -240,7 +246,7 @@ auto foldl1(F&& f, const TA& t) {
     return detail::FoldableOf<TA>::foldl1(f, t);
   } else {
     const auto& xs = hs::toList(t);
-    if (xs.empty()) errorWithoutStackTrace("foldl1: empty structure");
+    if (xs.empty()) hs::foldl1Empty();
     ElementOf<TA> acc = xs[0];
     for (std::size_t i = 1; i < xs.size(); ++i) acc = f(std::move(acc), xs[i]);
     return acc;
@@ -354,6 +360,51 @@ struct Traversable<MaybeTag> {
     using B = ElementOf<FB>;
     if (!x) return hs::pure<TagOfT<FB>>(std::optional<B>());
     return hs::fmap([](const B& b) { return std::optional<B>(b); }, f(*x));
+  }
+};
+
+template <>
+struct Foldable<LazyListTag> {
+  template <class A>
+  static std::vector<A> toList(const List<A>& xs) {
+    return xs.toVector();
+  }
+  template <class A>
+  static bool null(const List<A>& xs) {
+    return xs.null();
+  }
+};
+template <>
+struct Traversable<LazyListTag> {
+  template <class F, class A>
+  static auto traverse(F&& f, const List<A>& xs) {
+    using B = ElementOf<std::invoke_result_t<F&, const A&>>;
+    return hs::fmap([](const std::vector<B>& ys) { return List<B>(ys); },
+                    hs::traverseVector(std::forward<F>(f), xs.toVector()));
+  }
+};
+template <>
+struct Foldable<NonEmptyTag> {
+  template <class A>
+  static std::vector<A> toList(const NonEmpty<A>& xs) {
+    return xs.toVector();
+  }
+  template <class A>
+  static bool null(const NonEmpty<A>&) {
+    return false;
+  }
+};
+// The effects of the head first, then those of the rest in order.
+template <>
+struct Traversable<NonEmptyTag> {
+  template <class F, class A>
+  static auto traverse(F&& f, const NonEmpty<A>& xs) {
+    using B = ElementOf<std::invoke_result_t<F&, const A&>>;
+    return hs::fmap(
+        [](const std::vector<B>& ys) {
+          return NonEmpty<B>{ys[0], List<B>(std::vector<B>(ys.begin() + 1, ys.end()))};
+        },
+        hs::traverseVector(std::forward<F>(f), xs.toVector()));
   }
 };
 

@@ -8,11 +8,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "hs/list.hpp"
 #include "hs/semigroup.hpp"
 
 namespace hs {
@@ -56,6 +58,15 @@ struct ListTag {
   template <class X>
   using apply = std::vector<X>;
 };
+// The lazy list (hs::List) and the non-empty list (hs::NonEmpty).
+struct LazyListTag {
+  template <class X>
+  using apply = List<X>;
+};
+struct NonEmptyTag {
+  template <class X>
+  using apply = NonEmpty<X>;
+};
 template <class M>
 struct ConstTag {
   template <class X>
@@ -90,6 +101,16 @@ struct TagOf<std::vector<A>> {
   using type = ListTag;
   using value_type = A;
 };
+template <class A>
+struct TagOf<List<A>> {
+  using type = LazyListTag;
+  using value_type = A;
+};
+template <class A>
+struct TagOf<NonEmpty<A>> {
+  using type = NonEmptyTag;
+  using value_type = A;
+};
 template <class M, class A>
 struct TagOf<Const<M, A>> {
   using type = ConstTag<M>;
@@ -109,6 +130,11 @@ template <class FA>
 using TagOfT = typename TagOf<std::remove_cvref_t<FA>>::type;
 template <class FA>
 using ElementOf = typename TagOf<std::remove_cvref_t<FA>>::value_type;
+
+// A concrete type that names its tag (keeps the generic front doors out of overload sets where
+// argument-dependent lookup brings them in for other types).
+template <class FA>
+concept Tagged = requires { typename TagOfT<FA>; };
 
 // Specialise per tag: `fmap(f, fa)`, optionally `replaceValues(x, fa)`.
 template <class Tag>
@@ -223,6 +249,27 @@ struct Applicative<ListTag> {
     for (const A& x : xs)
       for (const auto& y : ys) out.push_back(f(x, y));
     return out;
+  }
+};
+
+// The lazy list maps on demand: f runs for an element when its cell is first produced.
+template <>
+struct Functor<LazyListTag> {
+  template <class F, class A>
+  static auto fmap(F f, const List<A>& xs) {
+    using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
+    return detail::ListAccess::map<R>(std::make_shared<F>(std::move(f)), xs);
+  }
+};
+// The head is mapped at once, the rest on demand.
+template <>
+struct Functor<NonEmptyTag> {
+  template <class F, class A>
+  static auto fmap(F f, const NonEmpty<A>& xs) {
+    using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
+    auto shared = std::make_shared<F>(std::move(f));
+    R head((*shared)(xs.head));
+    return NonEmpty<R>{std::move(head), detail::ListAccess::map<R>(shared, xs.tail)};
   }
 };
 

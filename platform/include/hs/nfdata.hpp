@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hs/lazy.hpp"
+#include "hs/list.hpp"
 #include "hs/unit.hpp"
 
 namespace hs {
@@ -76,6 +77,30 @@ struct NFData1<std::vector<A>> {
 template <class A>
 struct NFData<std::vector<A>> {
   static void rnf(const std::vector<A>& xs) { NFData1<std::vector<A>>::liftRnf(Rnf{}, xs); }
+};
+// The whole spine, then (per cell, in order) the element: a walk in a loop.
+template <class A>
+struct NFData1<List<A>> {
+  template <class R>
+  static void liftRnf(R&& r, const List<A>& xs) {
+    for (const A& x : xs) r(x);
+  }
+};
+template <class A>
+struct NFData<List<A>> {
+  static void rnf(const List<A>& xs) { NFData1<List<A>>::liftRnf(Rnf{}, xs); }
+};
+template <class A>
+struct NFData1<NonEmpty<A>> {
+  template <class R>
+  static void liftRnf(R&& r, const NonEmpty<A>& xs) {
+    r(xs.head);
+    NFData1<List<A>>::liftRnf(r, xs.tail);
+  }
+};
+template <class A>
+struct NFData<NonEmpty<A>> {
+  static void rnf(const NonEmpty<A>& xs) { NFData1<NonEmpty<A>>::liftRnf(Rnf{}, xs); }
 };
 template <class A>
 struct NFData1<std::optional<A>> {

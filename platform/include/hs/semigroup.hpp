@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hs/error.hpp"
+#include "hs/list.hpp"
 #include "hs/unit.hpp"
 
 namespace hs {
@@ -20,21 +21,6 @@ struct Semigroup;
 // Specialise with `static T mempty()` and optionally `mconcat`.
 template <class T, class Enable = void>
 struct Monoid;
-
-// A list with at least one element.
-template <class T>
-struct NonEmpty {
-  T head;
-  std::vector<T> tail;
-
-  std::vector<T> toVector() const {
-    std::vector<T> out;
-    out.reserve(tail.size() + 1);
-    out.push_back(head);
-    out.insert(out.end(), tail.begin(), tail.end());
-    return out;
-  }
-};
 
 template <class T>
 T mappend(const T& a, const T& b) {
@@ -52,9 +38,11 @@ T sconcat(const NonEmpty<T>& xs) {
   if constexpr (requires { Semigroup<T>::sconcat(xs); }) {
     return Semigroup<T>::sconcat(xs);
   } else {
-    if (xs.tail.empty()) return xs.head;
-    T acc = xs.tail.back();
-    for (std::size_t i = xs.tail.size() - 1; i > 0; --i) acc = hs::mappend(xs.tail[i - 1], acc);
+    std::vector<const T*> rest;
+    for (const T& x : xs.tail) rest.push_back(&x);  // the cells stay alive in xs
+    if (rest.empty()) return xs.head;
+    T acc = *rest.back();
+    for (std::size_t i = rest.size() - 1; i > 0; --i) acc = hs::mappend(*rest[i - 1], acc);
     return hs::mappend(xs.head, acc);
   }
 }

@@ -202,9 +202,12 @@ struct hs::Semigroup<vantrel::internal::debug::Validity<K>> {
   // The first Invalid element, else the last element.
   static Val sconcat(const hs::NonEmpty<Val>& xs) {
     if (!xs.head.isValid()) return xs.head;
-    for (const Val& v : xs.tail)
+    const Val* last = &xs.head;
+    for (const Val& v : xs.tail) {
       if (!v.isValid()) return v;
-    return xs.tail.empty() ? xs.head : xs.tail.back();
+      last = &v;
+    }
+    return *last;
   }
   template <std::integral N>
   static Val stimes(N n, const Val& x) {

@@ -247,9 +247,10 @@ HashMap<K, V> mempty() {
 // m1 <> (m2 <> (... <> mn)), nested to the right.
 template <class K, class V>
 HashMap<K, V> sconcat(const hs::NonEmpty<HashMap<K, V>>& maps) {
-  if (maps.tail.empty()) return maps.head;
-  HashMap<K, V> acc = maps.tail.back();
-  for (std::size_t i = maps.tail.size() - 1; i > 0; --i) acc = union_(maps.tail[i - 1], acc);
+  const std::vector<HashMap<K, V>> rest = maps.tail.toVector();
+  if (rest.empty()) return maps.head;
+  HashMap<K, V> acc = rest.back();
+  for (std::size_t i = rest.size() - 1; i > 0; --i) acc = union_(rest[i - 1], acc);
   return union_(maps.head, acc);
 }
 

@@ -1,0 +1,258 @@
+// Structures over two element types (pairs, Either, ...): two-sided mapping, folding, non-empty
+// folding and traversal, keyed on two-parameter type-constructor tags.
+//
+// A two-parameter tag is a type with a nested `template <class A, class B> using apply = ...;`
+// (`PairTag2::apply<int, char>` is `std::pair<int, char>`); `TagOf2<P<A, B>>` gives the tag and
+// the two element types of a concrete type, as `TagOf` does for one-parameter tags.
+#pragma once
+
+#include <type_traits>
+#include <utility>
+
+#include "hs/either.hpp"
+#include "hs/functor.hpp"
+#include "hs/lazy.hpp"
+#include "hs/semigroup.hpp"
+
+namespace hs {
+
+struct PairTag2 {
+  template <class A, class B>
+  using apply = std::pair<A, B>;
+};
+struct EitherTag2 {
+  template <class A, class B>
+  using apply = Either<A, B>;
+};
+
+// Specialise with `type` (the tag), `first_type` and `second_type`.
+template <class PAB>
+struct TagOf2;
+template <class A, class B>
+struct TagOf2<std::pair<A, B>> {
+  using type = PairTag2;
+  using first_type = A;
+  using second_type = B;
+};
+template <class A, class B>
+struct TagOf2<Either<A, B>> {
+  using type = EitherTag2;
+  using first_type = A;
+  using second_type = B;
+};
+template <class PAB>
+using TagOf2T = typename TagOf2<std::remove_cvref_t<PAB>>::type;
+template <class PAB>
+using FirstOf = typename TagOf2<std::remove_cvref_t<PAB>>::first_type;
+template <class PAB>
+using SecondOf = typename TagOf2<std::remove_cvref_t<PAB>>::second_type;
+
+template <class PAB>
+concept Tagged2 = requires { typename TagOf2T<PAB>; };
+
+// Specialise per two-parameter tag:
+// - Bifunctor: `bimap(f, g, p)`, optionally `first(f, p)` and `second(g, p)`;
+// - Bifoldable: `bifoldMap<M>(f, g, p)`, `bifoldr(f, g, z, p)`, `bifoldl(f, g, z, p)`, optionally
+//   `bifold(p)`. The lazy folds follow foldr's and foldl's protocol (foldable.hpp): bifoldr's
+//   functions receive (element, const hs::Lazy<Z>& rest), bifoldl's (const hs::Lazy<Z>& init,
+//   element), the deferred part computed only if they demand it;
+// - Bifoldable1: `bifoldMap1<S>(f, g, p)`, optionally `bifold1(p)`;
+// - Bitraversable: `bitraverse(f, g, p)`, the applicative deduced from the functions' results.
+template <class Tag2>
+struct Bifunctor;
+template <class Tag2>
+struct Bifoldable;
+template <class Tag2>
+struct Bifoldable1;
+template <class Tag2>
+struct Bitraversable;
+
+namespace detail {
+// The identity function, returning a copy.
+struct Same {
+  template <class X>
+  X operator()(const X& x) const {
+    return x;
+  }
+};
+}  // namespace detail
+
+template <class F, class G, class P>
+auto bimap(F&& f, G&& g, const P& p) {
+  return Bifunctor<TagOf2T<P>>::bimap(std::forward<F>(f), std::forward<G>(g), p);
+}
+// The first side mapped: the instance's own `first`, else bimap with the identity.
+template <class F, Tagged2 P>
+auto first(F&& f, const P& p) {
+  using B = Bifunctor<TagOf2T<P>>;
+  if constexpr (requires { B::first(f, p); })
+    return B::first(std::forward<F>(f), p);
+  else
+    return B::bimap(std::forward<F>(f), detail::Same{}, p);
+}
+template <class G, Tagged2 P>
+auto second(G&& g, const P& p) {
+  using B = Bifunctor<TagOf2T<P>>;
+  if constexpr (requires { B::second(g, p); })
+    return B::second(std::forward<G>(g), p);
+  else
+    return B::bimap(detail::Same{}, std::forward<G>(g), p);
+}
+
+template <class M, class F, class G, class P>
+M bifoldMap(F&& f, G&& g, const P& p) {
+  return Bifoldable<TagOf2T<P>>::template bifoldMap<M>(std::forward<F>(f), std::forward<G>(g), p);
+}
+template <class F, class G, class Z, class P>
+Z bifoldr(F&& f, G&& g, Z z, const P& p) {
+  return Bifoldable<TagOf2T<P>>::bifoldr(std::forward<F>(f), std::forward<G>(g), std::move(z), p);
+}
+template <class F, class G, class Z, class P>
+Z bifoldl(F&& f, G&& g, Z z, const P& p) {
+  return Bifoldable<TagOf2T<P>>::bifoldl(std::forward<F>(f), std::forward<G>(g), std::move(z), p);
+}
+// Both sides (of one monoid type) combined: the instance's own, else bifoldMap of the identity.
+template <class P>
+auto bifold(const P& p) {
+  using B = Bifoldable<TagOf2T<P>>;
+  using M = FirstOf<P>;
+  if constexpr (requires { B::bifold(p); })
+    return B::bifold(p);
+  else
+    return B::template bifoldMap<M>(detail::Same{}, detail::Same{}, p);
+}
+
+template <class S, class F, class G, class P>
+S bifoldMap1(F&& f, G&& g, const P& p) {
+  return Bifoldable1<TagOf2T<P>>::template bifoldMap1<S>(std::forward<F>(f), std::forward<G>(g),
+                                                         p);
+}
+template <class P>
+auto bifold1(const P& p) {
+  using B = Bifoldable1<TagOf2T<P>>;
+  using S = FirstOf<P>;
+  if constexpr (requires { B::bifold1(p); })
+    return B::bifold1(p);
+  else
+    return B::template bifoldMap1<S>(detail::Same{}, detail::Same{}, p);
+}
+
+template <class F, class G, class P>
+auto bitraverse(F&& f, G&& g, const P& p) {
+  return Bitraversable<TagOf2T<P>>::bitraverse(std::forward<F>(f), std::forward<G>(g), p);
+}
+// The effects the structure holds on both sides, run in its order.
+template <class P>
+auto bisequence(const P& p) {
+  return Bitraversable<TagOf2T<P>>::bitraverse(detail::Same{}, detail::Same{}, p);
+}
+
+// ---- Pairs: the first component, then the second ------------------------------------------
+
+template <>
+struct Bifunctor<PairTag2> {
+  template <class F, class G, class A, class B>
+  static auto bimap(F&& f, G&& g, const std::pair<A, B>& p) {
+    using C = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
+    using D = std::remove_cvref_t<std::invoke_result_t<G&, const B&>>;
+    C c = f(p.first);
+    return std::pair<C, D>(std::move(c), g(p.second));
+  }
+};
+template <>
+struct Bifoldable<PairTag2> {
+  template <class M, class F, class G, class A, class B>
+  static M bifoldMap(F&& f, G&& g, const std::pair<A, B>& p) {
+    M a = M(f(p.first));
+    return hs::mappend<M>(a, M(g(p.second)));
+  }
+  // f(a, deferred g(b, z))
+  template <class F, class G, class Z, class A, class B>
+  static Z bifoldr(F f, G g, Z z, const std::pair<A, B>& p) {
+    Lazy<Z> rest = Lazy<Z>::defer([g, b = p.second, z = std::move(z)]() mutable -> Z {
+      return g(b, Lazy<Z>(std::move(z)));
+    });
+    return f(p.first, rest);
+  }
+  // g(deferred f(z, a), b)
+  template <class F, class G, class Z, class A, class B>
+  static Z bifoldl(F f, G g, Z z, const std::pair<A, B>& p) {
+    Lazy<Z> init = Lazy<Z>::defer([f, a = p.first, z = std::move(z)]() mutable -> Z {
+      return f(Lazy<Z>(std::move(z)), a);
+    });
+    return g(init, p.second);
+  }
+};
+template <>
+struct Bifoldable1<PairTag2> {
+  template <class S, class F, class G, class A, class B>
+  static S bifoldMap1(F&& f, G&& g, const std::pair<A, B>& p) {
+    S a = S(f(p.first));
+    return hs::mappend<S>(a, S(g(p.second)));
+  }
+};
+// The effect of the first component before that of the second.
+template <>
+struct Bitraversable<PairTag2> {
+  template <class F, class G, class A, class B>
+  static auto bitraverse(F&& f, G&& g, const std::pair<A, B>& p) {
+    using FC = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
+    using FD = std::remove_cvref_t<std::invoke_result_t<G&, const B&>>;
+    using C = ElementOf<FC>;
+    using D = ElementOf<FD>;
+    return hs::liftA2([](const C& c, const D& d) { return std::pair<C, D>(c, d); }, f(p.first),
+                      [&]() -> FD { return g(p.second); });
+  }
+};
+
+// ---- Either: the one side present ---------------------------------------------------------
+
+template <>
+struct Bifunctor<EitherTag2> {
+  template <class F, class G, class A, class B>
+  static auto bimap(F&& f, G&& g, const Either<A, B>& e) {
+    using C = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
+    using D = std::remove_cvref_t<std::invoke_result_t<G&, const B&>>;
+    if (e.isLeft()) return Either<C, D>(Left(f(e.left())));
+    return Either<C, D>(Right(g(e.right())));
+  }
+};
+template <>
+struct Bifoldable<EitherTag2> {
+  template <class M, class F, class G, class A, class B>
+  static M bifoldMap(F&& f, G&& g, const Either<A, B>& e) {
+    if (e.isLeft()) return M(f(e.left()));
+    return M(g(e.right()));
+  }
+  template <class F, class G, class Z, class A, class B>
+  static Z bifoldr(F&& f, G&& g, Z z, const Either<A, B>& e) {
+    if (e.isLeft()) return f(e.left(), Lazy<Z>(std::move(z)));
+    return g(e.right(), Lazy<Z>(std::move(z)));
+  }
+  template <class F, class G, class Z, class A, class B>
+  static Z bifoldl(F&& f, G&& g, Z z, const Either<A, B>& e) {
+    if (e.isLeft()) return f(Lazy<Z>(std::move(z)), e.left());
+    return g(Lazy<Z>(std::move(z)), e.right());
+  }
+};
+template <>
+struct Bifoldable1<EitherTag2> {
+  template <class S, class F, class G, class A, class B>
+  static S bifoldMap1(F&& f, G&& g, const Either<A, B>& e) {
+    if (e.isLeft()) return S(f(e.left()));
+    return S(g(e.right()));
+  }
+};
+template <>
+struct Bitraversable<EitherTag2> {
+  template <class F, class G, class A, class B>
+  static auto bitraverse(F&& f, G&& g, const Either<A, B>& e) {
+    using C = ElementOf<std::invoke_result_t<F&, const A&>>;
+    using D = ElementOf<std::invoke_result_t<G&, const B&>>;
+    using E = Either<C, D>;
+    if (e.isLeft()) return hs::fmap([](const C& c) { return E(Left(c)); }, f(e.left()));
+    return hs::fmap([](const D& d) { return E(Right(d)); }, g(e.right()));
+  }
+};
+
+}  // namespace hs
