@@ -177,3 +177,46 @@ ByteString Binary<ByteString>::get(binary::Input& in) {
 }
 
 }  // namespace hs
+
+namespace hs::binary {
+
+ChunkCollector::~ChunkCollector() {
+  if (buf_ != nullptr) hs::detail::releaseByteBuffer(buf_);
+}
+
+BufferRange ChunkCollector::fresh(std::size_t minSize) {
+  if (buf_ != nullptr && capacity_ >= minSize) return {buf_->bytes(), buf_->bytes() + capacity_};
+  if (buf_ != nullptr) hs::detail::releaseByteBuffer(std::exchange(buf_, nullptr));
+  capacity_ = std::max(next_, minSize);
+  next_ = std::min<std::size_t>(next_ * 2, 32 * 1024);
+  buf_ = hs::detail::allocateByteBuffer(capacity_);
+  return {buf_->bytes(), buf_->bytes() + capacity_};
+}
+
+BufferRange ChunkCollector::first() { return fresh(1); }
+
+void ChunkCollector::keep(std::uint8_t* filled) {
+  const auto n = static_cast<std::size_t>(filled - buf_->bytes());
+  if (n == 0) return;
+  if (n <= ByteString::inlineCapacity || n * 2 < capacity_) {
+    chunks_.emplace_back(buf_->bytes(), n);  // copied to its size; the buffer is used again
+    return;
+  }
+  chunks_.push_back(ByteString::adoptBuffer(std::exchange(buf_, nullptr), n));
+}
+
+BufferRange ChunkCollector::bufferFull(std::size_t minSize, std::uint8_t* filled) {
+  keep(filled);
+  return fresh(minSize);
+}
+
+LazyByteString ChunkCollector::finish(std::uint8_t* filled) {
+  keep(filled);
+  List<ByteString> chunks;
+  for (std::size_t i = chunks_.size(); i > 0; --i)
+    chunks = List<ByteString>::cons(std::move(chunks_[i - 1]), std::move(chunks));
+  chunks_.clear();
+  return LazyByteString::fromChunks(chunks);
+}
+
+}  // namespace hs::binary

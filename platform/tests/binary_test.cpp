@@ -142,3 +142,41 @@ TEST(BinaryInput, ReadsInPlaceAndAsksForMoreOnlyWhenNeeded) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BinaryRun, EncodeCollectsChunksAndDecodeReadsThemBack) {
+  std::vector<std::string> words;
+  for (int i = 0; i < 3000; ++i) words.push_back("word " + std::to_string(i));
+  const hs::LazyByteString out = hs::binary::encode(words);
+  EXPECT_GT(out.toChunks().toVector().size(), 3u);  // output spans several buffers
+  EXPECT_EQ(out.unpack(), encoded(words));
+  EXPECT_EQ(hs::binary::decode<std::vector<std::string>>(out), words);
+  EXPECT_EQ(hs::binary::encode(std::uint16_t{0x0102}).toStrict(), (hs::ByteString{1, 2}));
+  EXPECT_TRUE(hs::binary::encode(hs::unit).null());
+}
+
+TEST(BinaryRun, OutcomesCarryTheRestAndTheOffset) {
+  const auto in = hs::LazyByteString::fromChunks(
+      hs::List<hs::ByteString>{hs::ByteString{0, 0, 0}, hs::ByteString{5, 6, 7}});
+  const auto ok = hs::binary::decodeOrFail<std::uint32_t>(in);
+  ASSERT_TRUE(ok.isRight());
+  EXPECT_EQ(ok.right().value, 5u);
+  EXPECT_EQ(ok.right().offset, 4);
+  EXPECT_EQ(ok.right().rest.unpack(), (Bytes{6, 7}));  // the rest of the second chunk
+  // A type's own failure leaves the unread chunk and the chunks never asked for.
+  const auto bad = hs::binary::decodeOrFail<std::pair<std::uint16_t, bool>>(
+      hs::LazyByteString::fromChunks(hs::List<hs::ByteString>{hs::ByteString{1, 2, 3, 4}, hs::ByteString{9}}));
+  ASSERT_TRUE(bad.isLeft());
+  EXPECT_EQ(bad.left().message, "Could not map value 3 to Bool");
+  EXPECT_EQ(bad.left().offset, 3);
+  EXPECT_EQ(bad.left().rest.unpack(), (Bytes{4, 9}));
+  try {
+    (void)hs::binary::decode<std::uint64_t>(in);
+    ADD_FAILURE() << "decoded";
+  } catch (const hs::ProgramError& e) {
+    EXPECT_STREQ(e.what(), "Data.Binary.Get.runGet at position 0: not enough bytes");
+  }
+}
+
+}  // namespace

@@ -119,3 +119,58 @@ TEST(Storable, MachineWordsInHostOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::size_t> chunkSizes(const hs::LazyByteString& s) {
+  std::vector<std::size_t> out;
+  for (const hs::ByteString& c : s.toChunks()) out.push_back(c.size());
+  return out;
+}
+
+TEST(LazyByteString, PackFillsGrowingChunks) {
+  std::vector<std::uint8_t> bytes(200);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i);
+  const auto s = hs::LazyByteString::pack(bytes);
+  EXPECT_EQ(chunkSizes(s), (std::vector<std::size_t>{32, 64, 104}));
+  EXPECT_EQ(s.unpack(), bytes);
+  EXPECT_EQ(s.length(), 200);
+  EXPECT_EQ(s.toStrict().unpack(), bytes);
+  EXPECT_EQ(chunkSizes(hs::LazyByteString::pack({1, 2, 3})), (std::vector<std::size_t>{3}));
+  EXPECT_TRUE(hs::LazyByteString::pack({}).null());
+  EXPECT_EQ(hs::show(hs::LazyByteString::pack({'a', 0xFF})), "\"a\\255\"");
+}
+
+TEST(LazyByteString, ChunksAreSkippedWhenEmptyAndComparedByBytes) {
+  const hs::ByteString ab(std::string_view("ab")), c(std::string_view("c")), none;
+  const auto s = hs::LazyByteString::fromChunks(hs::List<hs::ByteString>{none, ab, none, c, none});
+  EXPECT_EQ(chunkSizes(s), (std::vector<std::size_t>{2, 1}));
+  EXPECT_EQ(s, hs::LazyByteString(hs::ByteString(std::string_view("abc"))));
+  EXPECT_FALSE(s == hs::LazyByteString(ab));
+  EXPECT_TRUE(hs::LazyByteString(none).null());
+  EXPECT_TRUE(hs::LazyByteString::chunk(none, s) == s);
+  EXPECT_EQ(hs::LazyByteString::chunk(c, s).toStrict().chars(), "cabc");
+  std::string walked;
+  for (std::uint8_t b : s) walked.push_back(static_cast<char>(b));
+  EXPECT_EQ(walked, "abc");
+}
+
+TEST(LazyByteString, LengthComparisonStopsOnceTheCountIsExceeded) {
+  // An endless string of 5-byte chunks that counts the chunks it produces.
+  auto produced = std::make_shared<int>(0);
+  const auto endless = hs::LazyByteString::fromChunks(hs::unfoldr(
+      [produced](int i) -> std::optional<std::pair<hs::ByteString, int>> {
+        ++*produced;
+        return std::make_pair(hs::ByteString(std::string_view("12345")), i + 1);
+      },
+      0));
+  EXPECT_EQ(endless.compareLength(36), hs::GT);
+  EXPECT_EQ(*produced, 8);
+  EXPECT_EQ(endless.compareLength(-1), hs::GT);
+  const auto ten = hs::LazyByteString::pack(std::vector<std::uint8_t>(10, 7));
+  EXPECT_EQ(ten.compareLength(10), hs::EQ);
+  EXPECT_EQ(ten.compareLength(11), hs::LT);
+  EXPECT_EQ(ten.compareLength(9), hs::GT);
+}
+
+}  // namespace

@@ -173,6 +173,21 @@ hs::ByteString toASCIIBytes(UUID u) {
 
 hs::Text toText(UUID u) { return hs::decodeLatin1(toASCIIBytes(u)); }
 
+hs::LazyByteString toLazyASCIIBytes(UUID u) { return hs::LazyByteString(toASCIIBytes(u)); }
+
+std::optional<UUID> fromLazyASCIIBytes(const hs::LazyByteString& l) {
+  if (l.compareLength(36) != hs::EQ) return std::nullopt;
+  const hs::List<hs::ByteString>& chunks = l.toChunks();
+  if (chunks.head().size() == 36) return internal::parseText(chunks.head().data());
+  std::uint8_t joined[36];
+  std::size_t at = 0;
+  for (const hs::ByteString& c : chunks) {
+    std::memcpy(joined + at, c.data(), c.size());
+    at += c.size();
+  }
+  return internal::parseText(joined);
+}
+
 std::optional<UUID> fromString(std::string_view s) noexcept {
   if (s.size() != 36) return std::nullopt;
   return internal::parseText(reinterpret_cast<const std::uint8_t*>(s.data()));

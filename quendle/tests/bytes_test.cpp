@@ -23,6 +23,51 @@ TEST(UUIDBytes, NetworkOrder) {
   EXPECT_EQ(testing_support::encoded(example), exampleBytes);
 }
 
+hs::LazyByteString inChunks(const Bytes& b, std::size_t n) {
+  std::vector<hs::ByteString> parts;
+  for (std::size_t i = 0; i < b.size(); i += n) parts.emplace_back(b.data() + i, std::min(n, b.size() - i));
+  return hs::LazyByteString::fromChunks(hs::List<hs::ByteString>(parts));
+}
+
+TEST(UUIDBytes, LazyByteForm) {
+  const hs::LazyByteString l = quendle::toByteString(example);
+  EXPECT_EQ(l.toChunks().toVector().size(), 1u);
+  EXPECT_EQ(l.unpack(), exampleBytes);
+  EXPECT_EQ(quendle::fromByteString(l), example);
+  for (std::size_t piece : {1u, 5u, 15u}) EXPECT_EQ(quendle::fromByteString(inChunks(exampleBytes, piece)), example);
+  Bytes longer = exampleBytes;
+  longer.push_back(0);
+  EXPECT_FALSE(quendle::fromByteString(inChunks(longer, 4)).has_value());
+  EXPECT_FALSE(quendle::fromByteString(inChunks(Bytes(exampleBytes.begin(), exampleBytes.end() - 1), 4)).has_value());
+  EXPECT_FALSE(quendle::fromByteString(hs::LazyByteString()).has_value());
+  // An endless input of one-byte chunks: exactly 17 chunks are produced.
+  auto produced = std::make_shared<int>(0);
+  const auto endless = hs::LazyByteString::fromChunks(hs::unfoldr(
+      [produced](int i) -> std::optional<std::pair<hs::ByteString, int>> {
+        ++*produced;
+        return std::make_pair(hs::ByteString{0x42}, i + 1);
+      },
+      0));
+  EXPECT_FALSE(quendle::fromByteString(endless).has_value());
+  EXPECT_EQ(*produced, 17);
+}
+
+TEST(UUIDSerialised, EncodeAndDecodeOverLazyInput) {
+  EXPECT_EQ(hs::binary::encode(example).unpack(), exampleBytes);
+  EXPECT_EQ(hs::binary::decode<UUID>(inChunks(exampleBytes, 5)), example);
+  const auto shortInput = hs::binary::decodeOrFail<UUID>(inChunks(Bytes(exampleBytes.begin(), exampleBytes.end() - 1), 5));
+  ASSERT_TRUE(shortInput.isLeft());
+  EXPECT_EQ(shortInput.left().message, "not enough bytes");
+  EXPECT_EQ(shortInput.left().offset, 8);
+  EXPECT_EQ(shortInput.left().rest.unpack(), Bytes(exampleBytes.begin() + 8, exampleBytes.end() - 1));
+  Bytes more = exampleBytes;
+  more.push_back(0x99);
+  const auto ok = hs::binary::decodeOrFail<UUID>(inChunks(more, 5));
+  ASSERT_TRUE(ok.isRight());
+  EXPECT_EQ(ok.right().value, example);
+  EXPECT_EQ(ok.right().rest.unpack(), Bytes{0x99});
+}
+
 TEST(UUIDSerialised, RoundTripsWhateverThePieces) {
   std::mt19937_64 e(11);
   for (int i = 0; i < 50; ++i) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -128,6 +129,33 @@ TEST(RandomUUID, PureFormsThreadTheGenerator) {
   const auto [s, snext] = hs::random<UUID>(hs::mkSMGen(1));
   EXPECT_TRUE(looksVersion4(s));
   EXPECT_EQ(snext, hs::nextWord64(hs::nextWord64(hs::mkSMGen(1)).second).second);
+}
+
+// A pure generator that counts its draws.
+struct CountingGen {
+  hs::SMGen g;
+  std::shared_ptr<int> draws;
+  std::pair<std::uint64_t, CountingGen> genWord64() const {
+    ++*draws;
+    const auto [w, next] = g.genWord64();
+    return {w, CountingGen{next, draws}};
+  }
+};
+
+TEST(RandomUUID, EndlessListsDrawOnDemand) {
+  const CountingGen g{hs::mkSMGen(8), std::make_shared<int>(0)};
+  const hs::List<UUID> xs = hs::randoms<UUID>(g);
+  EXPECT_EQ(*g.draws, 0);
+  const auto [first, g1] = hs::random<UUID>(hs::mkSMGen(8));
+  const auto [second, g2] = hs::random<UUID>(g1);
+  EXPECT_EQ(xs.head(), first);
+  EXPECT_EQ(*g.draws, 2);  // two words per element, drawn when it is reached
+  EXPECT_EQ(xs.tail().head(), second);
+  EXPECT_EQ(*g.draws, 4);
+  const auto ys = hs::randomRs(std::make_pair(UUID(1, 1), UUID(1, 1)), hs::mkSMGen(8));
+  EXPECT_EQ(hs::take(50, ys).toVector(), hs::take(50, hs::randoms<UUID>(hs::mkSMGen(8))).toVector());
+  for (const UUID u : hs::take(200, ys)) EXPECT_TRUE(looksVersion4(u));
+  (void)g2;
 }
 
 TEST(RandomUUID, EveryDrawIsVersion4Variant1) {

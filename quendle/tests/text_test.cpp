@@ -26,6 +26,12 @@ std::string reference(UUID u) {
   return buf;
 }
 
+hs::LazyByteString inChunks(const std::string& s, std::size_t n) {
+  std::vector<hs::ByteString> parts;
+  for (std::size_t i = 0; i < s.size(); i += n) parts.emplace_back(std::string_view(s).substr(i, n));
+  return hs::LazyByteString::fromChunks(hs::List<hs::ByteString>(parts));
+}
+
 // Every parser, each on its own carrier.
 std::vector<std::pair<const char*, std::function<std::optional<UUID>(const std::string&)>>> parsers() {
   return {
@@ -33,6 +39,12 @@ std::vector<std::pair<const char*, std::function<std::optional<UUID>(const std::
       {"fromText", [](const std::string& s) { return quendle::fromText(hs::Text(s)); }},
       {"fromASCIIBytes",
        [](const std::string& s) { return quendle::fromASCIIBytes(hs::ByteString(std::string_view(s))); }},
+      {"fromLazyASCIIBytes (one chunk)",
+       [](const std::string& s) {
+         return quendle::fromLazyASCIIBytes(hs::LazyByteString(hs::ByteString(std::string_view(s))));
+       }},
+      {"fromLazyASCIIBytes (chunks of 5)", [](const std::string& s) { return quendle::fromLazyASCIIBytes(inChunks(s, 5)); }},
+      {"fromLazyASCIIBytes (chunks of 1)", [](const std::string& s) { return quendle::fromLazyASCIIBytes(inChunks(s, 1)); }},
   };
 }
 
@@ -45,6 +57,9 @@ TEST(UUIDText, EveryWriterWritesLowerCaseGroups) {
     EXPECT_EQ(quendle::toString(u), want);
     EXPECT_EQ(quendle::toText(u).utf8(), want);
     EXPECT_EQ(quendle::toASCIIBytes(u).chars(), want);
+    const hs::LazyByteString lazy = quendle::toLazyASCIIBytes(u);
+    EXPECT_EQ(lazy.toChunks().toVector().size(), 1u);
+    EXPECT_EQ(lazy.toStrict().chars(), want);
     EXPECT_EQ(hs::show(u), want);
     for (const auto& [name, parse] : parsers()) EXPECT_EQ(parse(want), u) << name << " " << want;
   }
@@ -111,6 +126,18 @@ TEST(UUIDText, EveryByteAtEveryPosition) {
       }
     }
   }
+}
+
+TEST(UUIDText, AnEndlessLazyInputIsReadOnlyPastThirtySixBytes) {
+  auto produced = std::make_shared<int>(0);
+  const auto endless = hs::LazyByteString::fromChunks(hs::unfoldr(
+      [produced](int i) -> std::optional<std::pair<hs::ByteString, int>> {
+        ++*produced;
+        return std::make_pair(hs::ByteString(std::string_view(exampleText).substr(0, 10)), i + 1);
+      },
+      0));
+  EXPECT_FALSE(quendle::fromLazyASCIIBytes(endless).has_value());
+  EXPECT_EQ(*produced, 4);
 }
 
 TEST(UUIDText, ShowAndRead) {

@@ -422,4 +422,113 @@ struct Binary<ByteString> {
   static ByteString get(binary::Input& in);
 };
 
+
+// ---------------------------------------------------------------------------------------------
+// Running writers and readers over lazy byte strings
+
+namespace binary {
+
+// Collects output in chunks: 256 bytes first, then twice as many each time up to 32 KiB. A chunk
+// is the filled part of its buffer (a short one is copied and its buffer used again).
+class ChunkCollector : public BufferSink {
+ public:
+  ChunkCollector() = default;
+  ChunkCollector(const ChunkCollector&) = delete;
+  ChunkCollector& operator=(const ChunkCollector&) = delete;
+  ~ChunkCollector();
+
+  BufferRange first();
+  BufferRange bufferFull(std::size_t minSize, std::uint8_t* filled) override;
+  // The chunks, given the position the output reached in the last buffer.
+  LazyByteString finish(std::uint8_t* filled);
+
+ private:
+  BufferRange fresh(std::size_t minSize);
+  void keep(std::uint8_t* filled);
+
+  std::vector<ByteString> chunks_;
+  hs::detail::ByteBuffer* buf_ = nullptr;
+  std::size_t capacity_ = 0;
+  std::size_t next_ = 256;
+};
+
+// The output of f(Output&), as a lazy byte string.
+template <class F>
+LazyByteString runPut(F&& f) {
+  ChunkCollector collector;
+  Output out(collector.first(), collector);
+  std::forward<F>(f)(out);
+  return collector.finish(out.position());
+}
+template <class T>
+LazyByteString encode(const T& x) {
+  return runPut([&](Output& out) { Binary<T>::put(x, out); });
+}
+
+// The chunks of a list, one at a time.
+class ListSource : public ChunkSource {
+ public:
+  explicit ListSource(List<ByteString> chunks) : rest_(std::move(chunks)) {}
+  std::optional<ByteString> more() override {
+    auto next = rest_.uncons();
+    if (!next) return std::nullopt;
+    rest_ = std::move(next->second);
+    return std::move(next->first);
+  }
+  // The chunks not asked for yet.
+  const List<ByteString>& rest() const noexcept { return rest_; }
+
+ private:
+  List<ByteString> rest_;
+};
+
+// A run's outcome: the unread rest of the input, the bytes consumed, and the value or the
+// failure's message.
+struct Failed {
+  LazyByteString rest;
+  std::int64_t offset;
+  std::string message;
+};
+template <class T>
+struct Decoded {
+  LazyByteString rest;
+  std::int64_t offset;
+  T value;
+};
+
+// get(Input&) run over the input.
+template <class G>
+auto runGetOrFail(G&& get, const LazyByteString& input)
+    -> Either<Failed, Decoded<std::remove_cvref_t<std::invoke_result_t<G&, Input&>>>> {
+  using T = std::remove_cvref_t<std::invoke_result_t<G&, Input&>>;
+  ListSource source(input.toChunks());
+  Input in(ByteString(), &source);
+  const auto rest = [&] {
+    return LazyByteString::chunk(in.unreadChunk(), LazyByteString::fromChunks(source.rest()));
+  };
+  std::optional<T> value;
+  try {
+    value.emplace(get(in));
+  } catch (const DecoderFailure& f) {
+    return Left(Failed{rest(), in.bytesRead(), f.message()});
+  }
+  return Right(Decoded<T>{rest(), in.bytesRead(), std::move(*value)});
+}
+template <class T>
+Either<Failed, Decoded<T>> decodeOrFail(const LazyByteString& input) {
+  return runGetOrFail([](Input& in) { return Binary<T>::get(in); }, input);
+}
+// The value; a program error ("Data.Binary.Get.runGet at position N: message") when the input
+// does not hold one. Input after the value is ignored.
+template <class T>
+T decode(const LazyByteString& input) {
+  auto r = decodeOrFail<T>(input);
+  if (r.isLeft())
+    errorWithoutStackTrace("Data.Binary.Get.runGet at position " +
+                           std::to_string(r.left().offset) + ": " + r.left().message);
+  return std::move(r.right().value);
+}
+
+}  // namespace binary
+
 }  // namespace hs

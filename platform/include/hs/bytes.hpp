@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "hs/hashable.hpp"
+#include "hs/list.hpp"
 #include "hs/show.hpp"
+#include "hs/unit.hpp"
 
 namespace hs {
 
@@ -137,6 +139,21 @@ class ByteString {
     return !isInline() && !o.isInline() && rep_.heap.buf == o.rep_.heap.buf;
   }
 
+  // The first n bytes of a buffer allocated with detail::allocateByteBuffer; takes over the
+  // caller's reference. (For writers that fill buffers before they know the final size.)
+  static ByteString adoptBuffer(detail::ByteBuffer* b, std::size_t n) noexcept {
+    ByteString s{NoInit{}};
+    if (n <= inlineCapacity) {
+      std::uint8_t* d = s.allocate(n);
+      if (n > 0) std::memcpy(d, b->bytes(), n);
+      detail::releaseByteBuffer(b);
+    } else {
+      s.rep_.heap = Heap{b, b->bytes()};
+      s.n_ = n;
+    }
+    return s;
+  }
+
   void swap(ByteString& o) noexcept {
     std::swap(rep_, o.rep_);
     std::swap(n_, o.n_);
@@ -198,6 +215,97 @@ template <>
 struct Hashable<ByteString> {
   static std::int64_t hashWithSalt(std::int64_t salt, const ByteString& s) noexcept {
     return hashBytesWithSalt(salt, s.data(), s.size());
+  }
+};
+
+// ---------------------------------------------------------------------------------------------
+// A lazy byte string: a list of non-empty strict chunks, each produced when it is first reached,
+// so the string may be endless. Copies share the chunks.
+class LazyByteString {
+ public:
+  LazyByteString() = default;
+  // One chunk (none when it is empty).
+  explicit LazyByteString(ByteString chunk)
+      : chunks_(chunk.empty() ? List<ByteString>()
+                              : List<ByteString>::cons(std::move(chunk), List<ByteString>())) {}
+  // The chunks of a list, as the list produces them; empty chunks are left out.
+  static LazyByteString fromChunks(const List<ByteString>& chunks) {
+    return LazyByteString(hs::filter([](const ByteString& c) { return !c.empty(); }, chunks));
+  }
+  static LazyByteString fromStrict(ByteString s) { return LazyByteString(std::move(s)); }
+  // The chunk c (left out when empty), then the chunks of rest.
+  static LazyByteString chunk(ByteString c, LazyByteString rest) {
+    if (c.empty()) return rest;
+    return LazyByteString(List<ByteString>::cons(std::move(c), std::move(rest.chunks_)));
+  }
+  // The bytes in chunks of 32, then of twice as many each time, up to 4080.
+  static LazyByteString pack(std::span<const std::uint8_t> bytes);
+  static LazyByteString pack(std::initializer_list<std::uint8_t> bytes) {
+    return pack(std::span<const std::uint8_t>(bytes.begin(), bytes.size()));
+  }
+
+  // The chunks, all non-empty.
+  const List<ByteString>& toChunks() const noexcept { return chunks_; }
+  // Every byte in one strict string (a single chunk is shared).
+  ByteString toStrict() const;
+  // Forces the first chunk only.
+  bool null() const { return chunks_.null(); }
+  // Forces every chunk.
+  std::int64_t length() const;
+  // The length compared with n, reading chunks only until their count exceeds n.
+  Ordering compareLength(std::int64_t n) const;
+  std::vector<std::uint8_t> unpack() const;
+
+  // Byte by byte, producing chunks as it goes.
+  class iterator {
+   public:
+    using iterator_concept = std::forward_iterator_tag;
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = std::uint8_t;
+    using difference_type = std::ptrdiff_t;
+    using reference = std::uint8_t;
+    using pointer = void;
+
+    iterator() = default;
+    explicit iterator(List<ByteString> at) : at_(std::move(at)) {}
+    std::uint8_t operator*() const { return at_.head()[i_]; }
+    iterator& operator++() {
+      if (++i_ == at_.head().size()) {
+        List<ByteString> next = at_.tail();
+        at_ = std::move(next);
+        i_ = 0;
+      }
+      return *this;
+    }
+    iterator operator++(int) {
+      iterator before = *this;
+      ++*this;
+      return before;
+    }
+    friend bool operator==(const iterator& a, const iterator& b) noexcept {
+      return a.at_.identity() == b.at_.identity() && a.i_ == b.i_;
+    }
+    friend bool operator==(const iterator& a, std::default_sentinel_t) { return a.at_.null(); }
+
+   private:
+    List<ByteString> at_;
+    std::size_t i_ = 0;
+  };
+  iterator begin() const { return iterator(chunks_); }
+  std::default_sentinel_t end() const noexcept { return {}; }
+
+  // The same bytes, wherever the chunks divide them.
+  friend bool operator==(const LazyByteString& a, const LazyByteString& b);
+
+ private:
+  explicit LazyByteString(List<ByteString> chunks) : chunks_(std::move(chunks)) {}
+  List<ByteString> chunks_;
+};
+
+template <>
+struct Show<LazyByteString> {
+  static void showsPrec(int d, const LazyByteString& s, std::string& out) {
+    Show<ByteString>::showsPrec(d, s.toStrict(), out);
   }
 };
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "hs/list.hpp"
 #include "hs/show.hpp"
 
 namespace hs {
@@ -187,7 +188,7 @@ auto runStateGen(G g, F&& f) -> std::pair<std::invoke_result_t<F&, StateGen<G>&>
 // ---------------------------------------------------------------------------------------------
 // The classes. Uniform<T>: `template <StatefulGen G> static T uniformM(G&)`. Random<T>:
 // `template <RandomGen G> static std::pair<T, G> random(G)` and
-// `randomR(const std::pair<T, T>& range, G)`.
+// `randomR(const std::pair<T, T>& range, G)`; the endless forms default to successive results.
 template <class T, class Enable = void>
 struct Uniform;
 template <class T, class Enable = void>
@@ -204,6 +205,27 @@ std::pair<T, G> random(G g) {
 template <class T, RandomGen G>
 std::pair<T, G> randomR(const std::pair<T, T>& range, G g) {
   return Random<T>::randomR(range, std::move(g));
+}
+// The endless list of successive results of random: the first from g, each next one from the
+// generator the one before left. Each element is drawn when its cell is first demanded.
+template <class T, RandomGen G>
+List<T> randoms(G g) {
+  if constexpr (requires { Random<T>::randoms(g); })
+    return Random<T>::randoms(std::move(g));
+  else
+    return hs::unfoldr([](const G& at) { return std::optional<std::pair<T, G>>(Random<T>::random(at)); },
+                       std::move(g));
+}
+template <class T, RandomGen G>
+List<T> randomRs(const std::pair<T, T>& range, G g) {
+  if constexpr (requires { Random<T>::randomRs(range, g); })
+    return Random<T>::randomRs(range, std::move(g));
+  else
+    return hs::unfoldr(
+        [range](const G& at) {
+          return std::optional<std::pair<T, G>>(Random<T>::randomR(range, at));
+        },
+        std::move(g));
 }
 
 }  // namespace hs

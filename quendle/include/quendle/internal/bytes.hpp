@@ -5,7 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
+
+#include "hs/bytes.hpp"
 
 #include "hs/binary.hpp"
 #include "hs/storable.hpp"
@@ -15,6 +18,10 @@ namespace quendle {
 
 // Bytes 0 to 15.
 std::vector<std::uint8_t> toList(UUID u);
+// The 16 bytes packed into a lazy byte string (one chunk).
+hs::LazyByteString toByteString(UUID u);
+// Exactly 16 bytes, else absent; at most 17 bytes are reached, so an endless input is answered.
+std::optional<UUID> fromByteString(const hs::LazyByteString& l);
 
 }  // namespace quendle
 

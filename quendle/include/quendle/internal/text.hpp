@@ -24,12 +24,17 @@ inline constexpr std::array<int, 4> dashPositions{8, 13, 18, 23};
 std::string toString(UUID u);
 hs::Text toText(UUID u);
 hs::ByteString toASCIIBytes(UUID u);
+// One chunk, the strict form.
+hs::LazyByteString toLazyASCIIBytes(UUID u);
 
 // Exactly 36 characters with '-' at 8, 13, 18 and 23 and a hexadecimal digit of either case
 // everywhere else; anything else is absent. The input is read in place and nothing is allocated.
 std::optional<UUID> fromString(std::string_view s) noexcept;
 std::optional<UUID> fromText(const hs::Text& t) noexcept;
 std::optional<UUID> fromASCIIBytes(const hs::ByteString& b) noexcept;
+// Reads chunks only until their length passes 36, so an endless input is answered too; 36
+// bytes over several chunks are gathered on the stack.
+std::optional<UUID> fromLazyASCIIBytes(const hs::LazyByteString& l);
 
 // The description of the type: "Data.Quendle.UUID", with no representation.
 const hs::data::DataType& uuidType();
