@@ -28,6 +28,17 @@ void quendleTour() {
   const auto [r, next] = hs::random<quendle::UUID>(hs::mkStdGen(7));
   std::cout << "from mkStdGen 7: " << hs::show(r) << ", then "
             << hs::show(hs::random<quendle::UUID>(next).first) << "\n";
+  // The endless list of the same draws, taken from as far as needed.
+  std::cout << "randoms: " << hs::show(hs::take(3, hs::randoms<quendle::UUID>(hs::mkStdGen(7))))
+            << "\n";
+
+  // The serialised form is the 16 bytes; decoding reports what is missing.
+  const hs::LazyByteString bytes = hs::binary::encode(*u);
+  std::cout << "serialised: " << bytes.length() << " bytes, back: "
+            << hs::show(hs::binary::decode<quendle::UUID>(bytes)) << "\n";
+  const auto cut = hs::binary::decodeOrFail<quendle::UUID>(
+      hs::LazyByteString(bytes.toStrict().take(12)));
+  std::cout << "12 bytes: " << cut.left().message << " at " << cut.left().offset << "\n";
 
   // The raw-memory record keeps the first three fields in host order.
   std::array<std::uint8_t, 16> raw{};

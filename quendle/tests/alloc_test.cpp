@@ -27,8 +27,16 @@ TEST(UUIDAllocation, ComparingHashingAndSerialisingAllocateNothing) {
   const hs::ByteString serial{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
   const hs::Text asText = quendle::toText(a);
   const std::string asString = quendle::toString(a);
-  std::int64_t sink = 0;
+  const std::string t = quendle::toString(a);
+  const auto split = hs::LazyByteString::fromChunks(hs::List<hs::ByteString>{
+      hs::ByteString(std::string_view(t).substr(0, 20)), hs::ByteString(std::string_view(t).substr(20))});
+  const auto tooLong = hs::LazyByteString::chunk(hs::ByteString{'0'}, split);
+  const auto bytes = quendle::toByteString(a);
+  // Chunks are produced (and their cells allocated) when first reached: reach them first.
+  std::int64_t sink = split.length() + tooLong.length();
   AllocationScope scope;
+  sink += quendle::fromLazyASCIIBytes(split).has_value() + quendle::fromLazyASCIIBytes(tooLong).has_value();
+  sink += quendle::fromByteString(bytes).has_value() + quendle::fromByteString(split).has_value();
   sink += quendle::hash(a) + hs::hashWithSalt(5, b) + static_cast<std::int64_t>(std::hash<UUID>{}(a));
   sink += (a == b) + (a < b) + static_cast<int>(quendle::compare(a, b)) + quendle::null(a);
   FixedSink fixed;
