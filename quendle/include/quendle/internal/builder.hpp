@@ -21,12 +21,14 @@ template <class W>
 struct ByteSource;
 
 namespace internal {
+template <std::size_t N, class W, std::size_t... I>
+constexpr std::array<std::uint8_t, N> topFirst(W w, std::index_sequence<I...>) noexcept {
+  return {static_cast<std::uint8_t>(static_cast<std::uint64_t>(w) >> (8 * (N - 1 - I)))...};
+}
+// The low N bytes of w, most significant first.
 template <std::size_t N, class W>
 constexpr std::array<std::uint8_t, N> topFirst(W w) noexcept {
-  std::array<std::uint8_t, N> b{};
-  for (std::size_t i = 0; i < N; ++i)
-    b[i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(w) >> (8 * (N - 1 - i)));
-  return b;
+  return topFirst<N>(w, std::make_index_sequence<N>{});
 }
 }  // namespace internal
 

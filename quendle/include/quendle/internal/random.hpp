@@ -17,13 +17,18 @@ constexpr UUID buildFromBytes(std::uint8_t v, std::uint8_t b0, std::uint8_t b1, 
                               std::uint8_t b7, std::uint8_t b8, std::uint8_t b9, std::uint8_t b10,
                               std::uint8_t b11, std::uint8_t b12, std::uint8_t b13,
                               std::uint8_t b14, std::uint8_t b15) noexcept {
-  const auto w = [](std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
-    return (std::uint32_t{a} << 24) | (std::uint32_t{b} << 16) | (std::uint32_t{c} << 8) | d;
+  const auto word = [](std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d,
+                       std::uint8_t e, std::uint8_t f, std::uint8_t g, std::uint8_t h) {
+    return (std::uint64_t{a} << 56) | (std::uint64_t{b} << 48) | (std::uint64_t{c} << 40) |
+           (std::uint64_t{d} << 32) | (std::uint64_t{e} << 24) | (std::uint64_t{f} << 16) |
+           (std::uint64_t{g} << 8) | std::uint64_t{h};
   };
-  const auto version = static_cast<std::uint8_t>((b6 & 0x0F) | ((v << 4) & 0xFF));
-  const auto variant = static_cast<std::uint8_t>((b8 & 0x3F) | 0x80);
-  return fromWords(w(b0, b1, b2, b3), w(b4, b5, version, b7), w(variant, b9, b10, b11),
-                   w(b12, b13, b14, b15));
+  // Byte 6 is bits 15-8 of hiWord, byte 8 bits 63-56 of loWord.
+  const std::uint64_t version = std::uint64_t{static_cast<std::uint8_t>(v << 4)} << 8;
+  const std::uint64_t hi = (word(b0, b1, b2, b3, b4, b5, b6, b7) & ~std::uint64_t{0xF000}) | version;
+  const std::uint64_t lo = (word(b8, b9, b10, b11, b12, b13, b14, b15) & 0x3FFFFFFFFFFFFFFFULL) |
+                           0x8000000000000000ULL;
+  return UUID(hi, lo);
 }
 
 // The words 0 to 3 with v shifted into bits 12 and up of word 1 (so a v above 15 reaches the
