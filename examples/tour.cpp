@@ -67,12 +67,15 @@ void setTour() {
 
 }  // namespace
 
+void sarkelTour();
+
 int main() {
   std::cout << "libraries: " << vantrel::packageId() << ", " << sarkel::packageId() << ", "
             << ambrel::packageId() << ", " << quendle::packageId() << ", " << morvet::packageId()
             << "\n";
   mapTour();
   setTour();
+  sarkelTour();
   quendleTour();
   return 0;
 }
