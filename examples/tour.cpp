@@ -15,6 +15,8 @@
 #include "vantrel/map/strict.hpp"
 #include "vantrel/set.hpp"
 
+void quendleTour();
+
 namespace {
 
 void mapTour() {
@@ -65,6 +67,7 @@ void setTour() {
 
 }  // namespace
 
+void sarkelTour();
 void ambrelTour();
 
 int main() {
@@ -73,6 +76,8 @@ int main() {
             << "\n";
   mapTour();
   setTour();
+  sarkelTour();
+  quendleTour();
   ambrelTour();
   return 0;
 }
