@@ -1,3 +1,4 @@
+#include "ambrel/ambrel/binary.hpp"
 #include "ambrel/ambrel/type.hpp"
 #include "ambrel/functor/type.hpp"
 #include "hs/error.hpp"
@@ -15,3 +16,9 @@ void noFPart() { hs::errorWithoutStackTrace("Ambrel1.fPart: That1 has no first p
 void noGPart() { hs::errorWithoutStackTrace("Ambrel1.gPart: This1 has no second part"); }
 
 }  // namespace ambrel::internal::one
+
+namespace ambrel::internal {
+
+void invalidIndex(const hs::binary::Input& in) { in.fail("Invalid Ambrel index"); }
+
+}  // namespace ambrel::internal
