@@ -67,19 +67,19 @@ template <class R, class A, class X, class Rest, class Second>
 R applied(const Ambrel<A, X>& x, Rest&& rest, Second&& second) {
   using V = typename R::second_type;
   const Node& nx = Access::node(x);
-  if (nx.index == 0) return view<R>(x);
+  if (nx.index == 0) return internal::view<R>(x);
   const auto y = rest();
   using Y = typename std::remove_cvref_t<decltype(y)>::second_type;
   const Node& ny = Access::node(y);
   const hs::Lazy<X>& xs = nx.there.template get<X>();
   if (nx.index == 1) {
-    if (ny.index == 0) return view<R>(y);
+    if (ny.index == 0) return internal::view<R>(y);
     hs::Lazy<V> v = second(xs, ny.there.template get<Y>());
-    if (ny.index == 1) return makeThat<A, V>(std::move(v));
+    if (ny.index == 1) return internal::makeThat<A, V>(std::move(v));
     return R(ny.here.template get<A>(), std::move(v));
   }
   const hs::Lazy<A>& a = nx.here.template get<A>();
-  if (ny.index == 0) return makeThis<A, V>(internal::combined(a, ny.here.template get<A>()));
+  if (ny.index == 0) return internal::makeThis<A, V>(internal::combined(a, ny.here.template get<A>()));
   hs::Lazy<V> v = second(xs, ny.there.template get<Y>());
   if (ny.index == 1) return R(a, std::move(v));
   return R(internal::combined(a, ny.here.template get<A>()), std::move(v));
@@ -90,7 +90,7 @@ template <class A, class MY>
 MY joined(const hs::Lazy<A>& a, const MY& r) {
   using Y = typename MY::second_type;
   const Node& n = Access::node(r);
-  if (n.index == 0) return makeThis<A, Y>(internal::combined(a, n.here.template get<A>()));
+  if (n.index == 0) return internal::makeThis<A, Y>(internal::combined(a, n.here.template get<A>()));
   if (n.index == 1) return MY(a, n.there.template get<Y>());
   return MY(internal::combined(a, n.here.template get<A>()), n.there.template get<Y>());
 }

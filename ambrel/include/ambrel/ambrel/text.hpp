@@ -130,14 +130,14 @@ hs::ReadPrec<Ambrel<A, B>> liftedReader(hs::ReadPrec<A> rp1, hs::ReadPrec<B> rp2
                                                              std::string_view rest) {
     hs::ReadResult<T> out;
     if (token == "That") {
-      for (auto& [b, r] : rp2(11, rest)) out.emplace_back(makeThat<A, B>(hs::Lazy<B>(std::move(b))), r);
+      for (auto& [b, r] : rp2(11, rest)) out.emplace_back(internal::makeThat<A, B>(hs::Lazy<B>(std::move(b))), r);
     } else if (token == "Ambrel") {
       for (auto& [a, r1] : rp1(11, rest)) {
         const hs::Lazy<A> ca(std::move(a));
         for (auto& [b, r2] : rp2(11, r1)) out.emplace_back(T(ca, hs::Lazy<B>(std::move(b))), r2);
       }
     } else if (token == "This") {
-      for (auto& [a, r] : rp1(11, rest)) out.emplace_back(makeThis<A, B>(hs::Lazy<A>(std::move(a))), r);
+      for (auto& [a, r] : rp1(11, rest)) out.emplace_back(internal::makeThis<A, B>(hs::Lazy<A>(std::move(a))), r);
     }
     return out;
   };

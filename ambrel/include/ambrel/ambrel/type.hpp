@@ -184,15 +184,15 @@ struct Access {
 
 template <class A, class B>
 Ambrel<A, B> makeThis(hs::Lazy<A> a) {
-  return Access::make<A, B>(thisCell<A>(std::move(a)));
+  return Access::make<A, B>(internal::thisCell<A>(std::move(a)));
 }
 template <class A, class B>
 Ambrel<A, B> makeThat(hs::Lazy<B> b) {
-  return Access::make<A, B>(thatCell<B>(std::move(b)));
+  return Access::make<A, B>(internal::thatCell<B>(std::move(b)));
 }
 template <class A, class B>
 Ambrel<A, B> makeBoth(hs::Lazy<A> a, hs::Lazy<B> b) {
-  return Access::make<A, B>(bothCell<A, B>(std::move(a), std::move(b)));
+  return Access::make<A, B>(internal::bothCell<A, B>(std::move(a), std::move(b)));
 }
 // The same value (the same cell) at another type. Only for a node whose present sides keep their
 // types in T (a This node keeps its first type, a That node its second).
