@@ -233,6 +233,21 @@ TEST(Application, FirstValuesJoinFunctionSideFirst) {
   EXPECT_TRUE(ambrel::ptrEq(hs::liftA2(add, xs[0], []() -> VI { throw TestFailure("rest"); }), xs[0]));
 }
 
+TEST(Application, TraversalsInTheApplicativeGatherFirstValues) {
+  auto runs = counter();
+  auto check = [runs](Int x) -> VI {
+    ++*runs;
+    if (x < 0) return This(std::vector<Int>{x});
+    if (x % 2 != 0) return VI(std::vector<Int>{x}, x * 10);
+    return That(x * 10);
+  };
+  EXPECT_EQ(hs::show(hs::traverse(check, std::vector<Int>{1, 2, 3})), "Ambrel [1,3] [10,20,30]");
+  EXPECT_EQ(hs::show(hs::traverse(check, std::vector<Int>{2, 4})), "That [20,40]");
+  *runs = 0;
+  EXPECT_EQ(hs::show(hs::traverse(check, std::vector<Int>{1, -1, 2})), "This [1,-1]");
+  EXPECT_EQ(*runs, 2);
+}
+
 TEST(Application, SequencingKeepsTheSecondValueOfOneSide) {
   const std::vector<Int> one{1}, two{2};
   const VI a1s[] = {This(one), That(testing_support::throwing<Int>()), VI(one, testing_support::throwing<Int>())};
