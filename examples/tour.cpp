@@ -15,6 +15,8 @@
 #include "vantrel/map/strict.hpp"
 #include "vantrel/set.hpp"
 
+void quendleTour();
+
 namespace {
 
 void mapTour() {
@@ -66,6 +68,7 @@ void setTour() {
 }  // namespace
 
 void sarkelTour();
+void ambrelTour();
 
 int main() {
   std::cout << "libraries: " << vantrel::packageId() << ", " << sarkel::packageId() << ", "
@@ -74,5 +77,7 @@ int main() {
   mapTour();
   setTour();
   sarkelTour();
+  quendleTour();
+  ambrelTour();
   return 0;
 }
