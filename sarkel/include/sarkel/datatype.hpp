@@ -3,6 +3,7 @@
 #pragma once
 
 #include "sarkel/datatype/constructor.hpp"   // IWYU pragma: export
+#include "sarkel/datatype/data.hpp"          // IWYU pragma: export
 #include "sarkel/datatype/declaration.hpp"   // IWYU pragma: export
 #include "sarkel/datatype/infix.hpp"         // IWYU pragma: export
 #include "sarkel/datatype/matching.hpp"      // IWYU pragma: export
