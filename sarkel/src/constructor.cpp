@@ -1,8 +1,10 @@
 #include "sarkel/datatype/constructor.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 
@@ -156,6 +158,27 @@ std::vector<ConstructorInfo> normalizeGadtC(th::Q& q, const th::Name& typeName,
   return out;
 }
 
+// The types without later duplicates (structural equality). Long lists are grouped by text form
+// first, so that only types of the same text are compared.
+th::Cxt withoutDuplicates(th::Cxt ts) {
+  th::Cxt unique;
+  unique.reserve(ts.size());
+  if (ts.size() <= 8) {
+    for (th::Pred& p : ts)
+      if (std::find(unique.begin(), unique.end(), p) == unique.end()) unique.push_back(std::move(p));
+    return unique;
+  }
+  std::unordered_map<std::string, std::vector<std::size_t>> byText;
+  for (th::Pred& p : ts) {
+    std::vector<std::size_t>& same = byText[th::show(p)];
+    if (std::any_of(same.begin(), same.end(), [&](std::size_t i) { return unique[i] == p; }))
+      continue;
+    same.push_back(unique.size());
+    unique.push_back(std::move(p));
+  }
+  return unique;
+}
+
 }  // namespace
 
 FieldStrictness fieldStrictnessOfBang(const th::Bang& b) noexcept {
@@ -253,19 +276,7 @@ std::pair<Renaming, th::Cxt> closeRenamingOverKinds(const hs::Lazy<KindMap>& dec
     if (next.empty() || !seen.insert(next).second) break;
     round = std::move(next);
   }
-  // Later duplicates go.
-  th::Cxt unique;
-  unique.reserve(constraints.size());
-  for (th::Pred& p : constraints) {
-    bool dup = false;
-    for (const th::Pred& u : unique)
-      if (u == p) {
-        dup = true;
-        break;
-      }
-    if (!dup) unique.push_back(std::move(p));
-  }
-  return {std::move(all), std::move(unique)};
+  return {std::move(all), withoutDuplicates(std::move(constraints))};
 }
 
 std::vector<ConstructorInfo> normalizeConFor(th::Q& q, bool fromReify, const th::Name& typeName,

@@ -285,6 +285,17 @@ TEST(NormalizeCon, ClosingRenamingsOverKinds) {
                                                                         eq(v("a"), v("a"))}});
   EXPECT_TRUE(none.empty());
   EXPECT_EQ(noCs, (th::Cxt{eq(v("a"), v("a"))}));
+
+  // A long list: first occurrences kept, in order; equal texts of different names kept apart.
+  th::Cxt many;
+  th::Cxt firsts;
+  for (int i = 0; i < 30; ++i) many.push_back(eq(v("a" + std::to_string(i % 12)), con("Int")));
+  for (int i = 0; i < 12; ++i) firsts.push_back(eq(v("a" + std::to_string(i)), con("Int")));
+  many.push_back(eq(th::VarT{th::Name{"M.x", th::NameS{}}}, con("Int")));
+  many.push_back(eq(th::VarT{th::mkName("M.x")}, con("Int")));
+  firsts.push_back(many[30]);
+  firsts.push_back(many[31]);
+  EXPECT_EQ(si::closeRenamingOverKinds(decl, cons, {{}, many}).second, firsts);
 }
 
 TEST(NormalizeCon, DeeplyNestedQuantifiers) {

@@ -230,3 +230,38 @@ TEST(RepairInstanceVariables, MapsForeignVariablesToTheHeads) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(NormalizeDec, DeepTypesOnASmallStack) {
+  // A field and a refined result nested kDeep levels, under a kind signature of kDeep arrows.
+  Type deep = v("a");
+  for (int i = 0; i < kDeep; ++i) deep = app(con("Maybe"), deep);
+  Type kind = star();
+  for (int i = 0; i < kDeep; ++i) kind = arrow(star(), kind);
+  std::vector<Type> resultArgs{deep};
+  Type result = app(con("T"), deep);
+  for (int i = 0; i < kDeep; ++i) result = app(result, con("Int"));
+  const th::Dec dec =
+      dataD({}, "T", {unit("a")}, kind,
+            {normalC("Plain", {deep}), th::GadtC{names({"Mk"}), {field(deep)}, result}});
+  onSmallStack([&] {
+    th::TestEnv env;
+    const DatatypeInfo info = sarkel::normalizeDec(env, dec);
+    ASSERT_EQ(info.datatypeInstTypes.size(), std::size_t{kDeep + 1});
+    ASSERT_EQ(info.datatypeCons.size(), 2u);
+    // The constructor's own a is fresh: a_1, refined into the head's a; each Int argument
+    // refines one of the arguments the kind implies.
+    const ConstructorInfo& mk = info.datatypeCons[1];
+    ASSERT_EQ(mk.constructorVars.size(), 1u);
+    const th::Name own = mk.constructorVars[0].name();
+    Type ownDeep = th::VarT{own};
+    for (int i = 0; i < kDeep; ++i) ownDeep = app(con("Maybe"), ownDeep);
+    ASSERT_EQ(mk.constructorContext.size(), std::size_t{kDeep + 1});
+    EXPECT_TRUE(mk.constructorContext[0] == eq(v("a"), ownDeep));
+    EXPECT_TRUE(mk.constructorContext[kDeep] == eq(th::VarT{info.datatypeVars.back().name()}, con("Int")));
+    EXPECT_TRUE(mk.constructorFields[0] == ownDeep);
+  });
+}
+
+}  // namespace
