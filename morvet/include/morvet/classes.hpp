@@ -32,21 +32,18 @@ namespace morvet {
 
 namespace internal {
 
-// The nesting of Fix layers being read on this thread; beyond readDepthLimit a text reads as no
-// parse, so that hostile nesting cannot exhaust the native stack.
-int& readNesting() noexcept;
-inline constexpr int readDepthLimit = 2000;
+// Reading a layer nests native calls (the reader combinators recurse into the holes), so a
+// reader refuses, as no parse, a Fix layer that would start with less than this much of the
+// thread's stack left: hostile nesting cannot exhaust the stack, whatever the build's frame sizes.
+inline constexpr std::size_t readStackReserve = 256 * 1024;
+// The native stack left below the caller's frame on this thread (the largest value when the
+// thread's stack cannot be found).
+std::size_t stackLeft() noexcept;
 
 template <class T>
 hs::ReadPrec<T> nestedReader(hs::ReadPrec<T> p) {
   return hs::ReadPrec<T>([p = std::move(p)](int d, std::string_view s) {
-    struct Guard {
-      Guard() noexcept { ++readNesting(); }
-      ~Guard() { --readNesting(); }
-      Guard(const Guard&) = delete;
-      Guard& operator=(const Guard&) = delete;
-    } guard;
-    if (readNesting() > readDepthLimit) return hs::ReadResult<T>{};
+    if (internal::stackLeft() < readStackReserve) return hs::ReadResult<T>{};
     return p(d, s);
   });
 }
