@@ -15,6 +15,8 @@
 #include "vantrel/map/strict.hpp"
 #include "vantrel/set.hpp"
 
+void quendleTour();
+
 namespace {
 
 void mapTour() {
@@ -65,11 +67,17 @@ void setTour() {
 
 }  // namespace
 
+void sarkelTour();
+void ambrelTour();
+
 int main() {
   std::cout << "libraries: " << vantrel::packageId() << ", " << sarkel::packageId() << ", "
             << ambrel::packageId() << ", " << quendle::packageId() << ", " << morvet::packageId()
             << "\n";
   mapTour();
   setTour();
+  sarkelTour();
+  quendleTour();
+  ambrelTour();
   return 0;
 }

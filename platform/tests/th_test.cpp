@@ -123,7 +123,9 @@ TEST(ThNames, EqualityAndOrder) {
   // Flavours decide first, in declared order, then the occurrence name.
   const Name ordered[] = {
       th::mkName("a"), th::mkName("z"), th::mkName("B.a"), th::mkNameU("a", 1), th::mkNameU("a", 2),
-      th::mkNameG_v("base", "M", "z"), th::mkNameG_d("base", "M", "a"), th::mkNameG_d("base", "N", "a"),
+      Name{"a", th::NameL{1}}, th::mkNameG_v("base", "M", "z"), th::mkNameG_d("base", "M", "a"),
+      th::mkNameG_d("base", "N", "a"), th::mkNameG_d("ghc-prim", "A", "a"),
+      th::mkNameG_tc("base", "A", "a"),
   };
   for (std::size_t i = 0; i < std::size(ordered); ++i)
     for (std::size_t j = 0; j < std::size(ordered); ++j) {

@@ -1,12 +1,14 @@
 // Builders of the reflection syntax tree. The expression builders run in a quotation context and
 // report each node they build to it (Quote::step), one step per builder call; callers that must
-// keep an order of steps call them as separate statements, in that order.
+// keep an order of steps call them as separate statements, in that order. The declaration
+// builders run in the reflection monad and run the actions they are given.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "hs/th/q.hpp"
 #include "hs/th/syntax.hpp"
 
 namespace hs::th {
@@ -28,5 +30,19 @@ Exp infixApp(Quote& q, Exp left, Exp op, Exp right);
 Exp listE(Quote& q, std::vector<Exp> elems);
 // A tuple of all its elements.
 Exp tupE(Quote& q, std::vector<Exp> elems);
+
+// A context: the predicate actions run in list order.
+Cxt cxt(Q& q, const std::vector<PredQ>& preds);
+// A deriving clause: the predicate actions run in list order.
+DerivClause derivClause(Q& q, std::optional<DerivStrategy> strategy,
+                        const std::vector<PredQ>& preds);
+// Data and newtype declarations. The actions run in argument order: the context, the
+// constructors in list order, the deriving clauses in list order; a failure stops the builder
+// there.
+Dec dataD(Q& q, const CxtQ& context, Name name, std::vector<TyVarBndrUnit> binders,
+          std::optional<Kind> kind, const std::vector<ConQ>& cons,
+          const std::vector<DerivClauseQ>& derivs);
+Dec newtypeD(Q& q, const CxtQ& context, Name name, std::vector<TyVarBndrUnit> binders,
+             std::optional<Kind> kind, const ConQ& con, const std::vector<DerivClauseQ>& derivs);
 
 }  // namespace hs::th

@@ -1,0 +1,36 @@
+// The tagged serialised form: the constructor index as an 8-byte big-endian Int (0 This, 1 That,
+// 2 Ambrel), then the present values' own forms, the first before the second, with nothing in
+// between. A list is its count as the same Int, then its elements.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "ambrel/ambrel/type.hpp"
+#include "hs/binary.hpp"
+#include "hs/lazy.hpp"
+
+namespace ambrel::internal {
+// Fails the decoding with "Invalid Ambrel index" (the index itself already read).
+[[noreturn]] void invalidIndex(const hs::binary::Input& in);
+}  // namespace ambrel::internal
+
+template <class A, class B>
+struct hs::Binary<ambrel::Ambrel<A, B>> {
+  static void put(const ambrel::Ambrel<A, B>& t, hs::binary::Output& out) {
+    namespace I = ambrel::internal;
+    const I::Node& n = I::Access::node(t);
+    out.putInt64be(n.index);
+    if (n.index != 1) hs::Binary<A>::put(n.here.template get<A>().force(), out);
+    if (n.index != 0) hs::Binary<B>::put(n.there.template get<B>().force(), out);
+  }
+  static ambrel::Ambrel<A, B> get(hs::binary::Input& in) {
+    namespace I = ambrel::internal;
+    const std::int64_t index = in.getInt64be();
+    if (index == 0) return I::makeThis<A, B>(hs::Lazy<A>(hs::Binary<A>::get(in)));
+    if (index == 1) return I::makeThat<A, B>(hs::Lazy<B>(hs::Binary<B>::get(in)));
+    if (index != 2) I::invalidIndex(in);
+    hs::Lazy<A> a(hs::Binary<A>::get(in));
+    return ambrel::Ambrel<A, B>(std::move(a), hs::Lazy<B>(hs::Binary<B>::get(in)));
+  }
+};

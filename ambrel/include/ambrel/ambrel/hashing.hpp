@@ -1,0 +1,89 @@
+// Hashing and deep evaluation. The hash mixes the constructor index (0 This, 1 That, 2 Ambrel)
+// into the salt with saltedWordHash, then threads the salt through the first value and then the
+// second; deep evaluation forces the present values, the first before the second.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <utility>
+
+#include "ambrel/ambrel/type.hpp"
+#include "hs/hashable.hpp"
+#include "hs/nfdata.hpp"
+
+namespace ambrel::internal {
+
+template <class H1, class H2, class A, class B>
+std::int64_t hashWith(H1& h1, H2& h2, std::int64_t salt, const Ambrel<A, B>& t) {
+  const Node& n = Access::node(t);
+  const std::int64_t s1 = hs::saltedWordHash(salt, n.index);
+  if (n.index == 0) return h1(s1, n.here.template get<A>().force());
+  if (n.index == 1) return h2(s1, n.there.template get<B>().force());
+  const std::int64_t s2 = h1(s1, n.here.template get<A>().force());
+  return h2(s2, n.there.template get<B>().force());
+}
+
+template <class R1, class R2, class A, class B>
+void rnfWith(R1& r1, R2& r2, const Ambrel<A, B>& t) {
+  const Node& n = Access::node(t);
+  if (n.index != 1) r1(n.here.template get<A>().force());
+  if (n.index != 0) r2(n.there.template get<B>().force());
+}
+
+}  // namespace ambrel::internal
+
+template <class A, class B>
+struct hs::Hashable<ambrel::Ambrel<A, B>> {
+  static std::int64_t hashWithSalt(std::int64_t salt, const ambrel::Ambrel<A, B>& t) {
+    hs::HashWithSalt own;
+    return ambrel::internal::hashWith(own, own, salt, t);
+  }
+};
+// The first value by A's own hash, the second by h.
+template <class A, class B>
+struct hs::Hashable1<ambrel::Ambrel<A, B>> {
+  template <class H>
+  static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const ambrel::Ambrel<A, B>& t) {
+    hs::HashWithSalt own;
+    return ambrel::internal::hashWith(own, h, salt, t);
+  }
+};
+template <class A, class B>
+struct hs::Hashable2<ambrel::Ambrel<A, B>> {
+  template <class H1, class H2>
+  static std::int64_t liftHashWithSalt2(H1&& h1, H2&& h2, std::int64_t salt,
+                                        const ambrel::Ambrel<A, B>& t) {
+    return ambrel::internal::hashWith(h1, h2, salt, t);
+  }
+};
+
+template <class A, class B>
+struct std::hash<ambrel::Ambrel<A, B>> {
+  std::size_t operator()(const ambrel::Ambrel<A, B>& t) const {
+    return static_cast<std::size_t>(hs::hash(t));
+  }
+};
+
+template <class A, class B>
+struct hs::NFData<ambrel::Ambrel<A, B>> {
+  static void rnf(const ambrel::Ambrel<A, B>& t) {
+    hs::Rnf own;
+    ambrel::internal::rnfWith(own, own, t);
+  }
+};
+template <class A, class B>
+struct hs::NFData1<ambrel::Ambrel<A, B>> {
+  template <class R>
+  static void liftRnf(R&& r, const ambrel::Ambrel<A, B>& t) {
+    hs::Rnf own;
+    ambrel::internal::rnfWith(own, r, t);
+  }
+};
+template <class A, class B>
+struct hs::NFData2<ambrel::Ambrel<A, B>> {
+  template <class R1, class R2>
+  static void liftRnf2(R1&& r1, R2&& r2, const ambrel::Ambrel<A, B>& t) {
+    ambrel::internal::rnfWith(r1, r2, t);
+  }
+};

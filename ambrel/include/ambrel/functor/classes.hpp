@@ -1,0 +1,204 @@
+// Mapping, folding, non-empty folding, traversal and deep evaluation of Ambrel1, each handed to
+// the inner functors' own capabilities, the F part before the G part. The elements of a value are
+// those of its F part, then those of its G part.
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "ambrel/functor/type.hpp"
+#include "hs/foldable.hpp"
+#include "hs/foldable1.hpp"
+#include "hs/functor.hpp"
+#include "hs/lazy.hpp"
+#include "hs/nfdata.hpp"
+#include "hs/semigroup.hpp"
+
+namespace ambrel::internal::one {
+
+// foldr c over xs from a deferred start value, which is demanded only where c demands the rest
+// at the last element (or at once when xs is empty).
+template <class Z, class C, class XS>
+Z foldrOnto(const C& c, const hs::Lazy<Z>& start, const XS& xs) {
+  using L = hs::Lazy<Z>;
+  auto step = [c](const auto& x, const hs::Lazy<L>& rest) -> L {
+    const L r = L::defer([rest]() -> Z { return rest.force().force(); });
+    return L(Z(c(x, r)));
+  };
+  return hs::foldr(step, start, xs).force();
+}
+
+// The greatest element, the first of equal ones staying; the least likewise.
+template <class V>
+auto extreme(const V& v, bool greatest) {
+  const auto xs = hs::toList(v);
+  if (xs.empty()) {
+    if (greatest) hs::maximumEmpty();
+    hs::minimumEmpty();
+  }
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < xs.size(); ++i)
+    if (greatest ? xs[best] < xs[i] : xs[i] < xs[best]) best = i;
+  return xs[best];
+}
+
+}  // namespace ambrel::internal::one
+
+// ---- Mapping --------------------------------------------------------------------------------
+
+template <class F, class G>
+struct hs::Functor<ambrel::Ambrel1Tag<F, G>> {
+  // The same constructor; each present part a deferred fmap of the old part.
+  template <class H, class A>
+  static auto fmap(H h, const ambrel::Ambrel1<F, G, A>& v) {
+    using B = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
+    using R = ambrel::Ambrel1<F, G, B>;
+    using FA = typename F::template apply<A>;
+    using GA = typename G::template apply<A>;
+    const auto& n = ambrel::internal::one::Access::node(v);
+    auto fpart = [&] {
+      return hs::Lazy<typename R::FA>::apply([h](const FA& x) { return hs::Functor<F>::fmap(h, x); }, *n.f);
+    };
+    auto gpart = [&] {
+      return hs::Lazy<typename R::GA>::apply([h](const GA& y) { return hs::Functor<G>::fmap(h, y); }, *n.g);
+    };
+    if (n.index == 0) return R(ambrel::This1Value<typename R::FA>(fpart()));
+    if (n.index == 1) return R(ambrel::That1Value<typename R::GA>(gpart()));
+    return R(fpart(), gpart());
+  }
+  template <class X, class A>
+  static auto replaceValues(const X& x, const ambrel::Ambrel1<F, G, A>& v) {
+    return fmap([x](const A&) { return x; }, v);
+  }
+};
+
+// ---- Folding --------------------------------------------------------------------------------
+
+template <class F, class G>
+struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
+  template <class A>
+  static std::vector<A> toList(const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    std::vector<A> out;
+    if (n.f)
+      for (const A& x : hs::toList(n.f->force())) out.push_back(x);
+    if (n.g)
+      for (const A& x : hs::toList(n.g->force())) out.push_back(x);
+    return out;
+  }
+  // mappend of the two parts' foldMap, the F part's first.
+  template <class M, class H, class A>
+  static M foldMap(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.index == 0) return hs::foldMap<M>(h, n.f->force());
+    if (n.index == 1) return hs::foldMap<M>(h, n.g->force());
+    const M left = hs::foldMap<M>(h, n.f->force());
+    return hs::mappend<M>(left, hs::foldMap<M>(h, n.g->force()));
+  }
+  // F's foldr over the F part, from the deferred foldr of the G part.
+  template <class C, class Z, class A>
+  static Z foldr(const C& c, Z z, const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.index == 0) return hs::foldr(c, std::move(z), n.f->force());
+    if (n.index == 1) return hs::foldr(c, std::move(z), n.g->force());
+    const hs::Lazy<Z> start = hs::Lazy<Z>::defer(
+        [c, z = std::move(z), g = *n.g]() -> Z { return hs::foldr(c, z, g.force()); });
+    return ambrel::internal::one::foldrOnto<Z>(c, start, n.f->force());
+  }
+  // The F part is asked first; a non-empty F part answers at once.
+  template <class A>
+  static bool null(const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.f && !hs::null(n.f->force())) return false;
+    return !n.g || hs::null(n.g->force());
+  }
+  template <class A>
+  static A maximum(const ambrel::Ambrel1<F, G, A>& v) {
+    return ambrel::internal::one::extreme(v, true);
+  }
+  template <class A>
+  static A minimum(const ambrel::Ambrel1<F, G, A>& v) {
+    return ambrel::internal::one::extreme(v, false);
+  }
+};
+
+// Every value has an element when both inner functors' values always have one.
+template <class F, class G>
+struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
+  template <class S, class H, class A>
+  static S foldMap1(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.index == 0) return hs::foldMap1<S>(h, n.f->force());
+    if (n.index == 1) return hs::foldMap1<S>(h, n.g->force());
+    const S left = hs::foldMap1<S>(h, n.f->force());
+    return hs::mappend<S>(left, hs::foldMap1<S>(h, n.g->force()));
+  }
+  // F's ordinary foldr c over the F part, from the deferred foldrMap1 of the G part.
+  template <class H, class C, class A>
+  static auto foldrMap1(H&& h, C&& c, const ambrel::Ambrel1<F, G, A>& v) {
+    using B = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.index == 0) return B(hs::foldrMap1(h, c, n.f->force()));
+    if (n.index == 1) return B(hs::foldrMap1(h, c, n.g->force()));
+    const hs::Lazy<B> start = hs::Lazy<B>::defer(
+        [h = std::decay_t<H>(h), c = std::decay_t<C>(c), g = *n.g]() -> B {
+          return hs::foldrMap1(h, c, g.force());
+        });
+    return ambrel::internal::one::foldrOnto<B>(std::decay_t<C>(c), start, n.f->force());
+  }
+  template <class A>
+  static A head(const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    return n.index == 1 ? A(hs::head(n.g->force())) : A(hs::head(n.f->force()));
+  }
+  template <class A>
+  static A last(const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    return n.index == 0 ? A(hs::last(n.f->force())) : A(hs::last(n.g->force()));
+  }
+};
+
+// ---- Traversal ------------------------------------------------------------------------------
+
+template <class F, class G>
+struct hs::Traversable<ambrel::Ambrel1Tag<F, G>> {
+  // The F part's effects, then the G part's; the result keeps the constructor.
+  template <class H, class A>
+  static auto traverse(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
+    using FB = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
+    using B = hs::ElementOf<FB>;
+    using R = ambrel::Ambrel1<F, G, B>;
+    using RF = typename R::FA;
+    using RG = typename R::GA;
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.index == 0)
+      return hs::fmap([](const RF& x) { return R(ambrel::This1Value<RF>(x)); }, hs::traverse(h, n.f->force()));
+    if (n.index == 1)
+      return hs::fmap([](const RG& y) { return R(ambrel::That1Value<RG>(y)); }, hs::traverse(h, n.g->force()));
+    const hs::Lazy<typename G::template apply<A>> g = *n.g;
+    return hs::liftA2([](const RF& x, const RG& y) { return R(x, y); }, hs::traverse(h, n.f->force()),
+                      [&] { return hs::traverse(h, g.force()); });
+  }
+};
+
+// ---- Deep evaluation ------------------------------------------------------------------------
+
+template <class F, class G, class A>
+struct hs::NFData<ambrel::Ambrel1<F, G, A>> {
+  static void rnf(const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.f) hs::rnf(*n.f);
+    if (n.g) hs::rnf(*n.g);
+  }
+};
+template <class F, class G, class A>
+struct hs::NFData1<ambrel::Ambrel1<F, G, A>> {
+  template <class R>
+  static void liftRnf(R&& r, const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.f) hs::liftRnf(r, n.f->force());
+    if (n.g) hs::liftRnf(r, n.g->force());
+  }
+};

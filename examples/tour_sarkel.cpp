@@ -1,0 +1,45 @@
+// The tour's stop at libsarkel: descriptions of data type declarations.
+#include <iostream>
+#include <string>
+
+#include "hs/read.hpp"
+#include "hs/th/ppr.hpp"
+#include "hs/th/testenv.hpp"
+#include "sarkel/datatype.hpp"
+#include "sarkel/datatype/tyvarbndr.hpp"
+
+void sarkelTour() {
+  namespace th = hs::th;
+  std::cout << "== sarkel: data type descriptions\n";
+
+  // data Pair a = Pair { first :: !a, second :: {-# UNPACK #-} !Int }, described by hand.
+  const th::Name pair = th::mkName("Tour.Pair");
+  const th::Name a = th::mkName("a");
+  const th::Type intT = th::ConT{th::mkNameG_tc("ghc-prim", "GHC.Types", "Int")};
+  const sarkel::ConstructorInfo con{
+      pair,
+      {},
+      {},
+      {th::VarT{a}, intT},
+      {sarkel::isStrictAnnot, sarkel::unpackedAnnot},
+      sarkel::RecordConstructor{{th::mkName("first"), th::mkName("second")}}};
+  const sarkel::DatatypeInfo info{
+      {},          pair, {sarkel::plainTVReq(a)}, {th::VarT{a}}, sarkel::DatatypeVariant::Datatype,
+      th::StarT{}, {con}};
+  std::cout << sarkel::show(info) << "\n";
+  std::cout << "the described type: " << th::pprint(sarkel::datatypeType(info)) << "\n";
+  std::cout << "the field second belongs to "
+            << th::showName(sarkel::lookupByRecordName(th::mkName("second"), info).constructorName)
+            << "\n";
+  std::cout << "read back: " << sarkel::show(hs::read<sarkel::DatatypeVariant>(" (Newtype) "))
+            << "\n";
+
+  // The reflection monad, here the test environment: a fixity lookup with its default.
+  th::TestEnv env;
+  const th::Name op = th::mkName(":+:");
+  env.setFixity(op, th::Fixity{5, th::FixityDirection::InfixR});
+  env.declare(th::DataD{{}, pair, {sarkel::plainTVReq(a)}, std::nullopt, {}, {}});
+  std::cout << "fixity of :+: " << sarkel::showFixity(*sarkel::reifyFixityCompat(env, op))
+            << ", of Tour.Pair " << sarkel::showFixity(*sarkel::reifyFixityCompat(env, pair))
+            << "; queries: " << env.log().size() << "\n";
+}

@@ -1,0 +1,534 @@
+// The serialised form: values written as big-endian bytes into output buffers and read back from
+// chunked input. A type joins through the Binary trait.
+//
+// Output: an Output writes into the current buffer range. When a write needs more bytes than are
+// free, it asks its BufferSink for the next buffer (the buffer-full exchange: the size the write
+// needs and the position up to which the current buffer is filled); the write then goes to the
+// start of the new buffer, which holds at least the size asked for.
+//
+// Input: an Input reads from its current chunk in place and asks its ChunkSource for the next
+// chunk when a read needs more bytes than the chunk holds. A read that runs out of input, or a
+// `fail` of the type's own, throws DecoderFailure; the runners turn it into a result that carries
+// the message, the number of bytes consumed and the unread rest of the input.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "hs/bytes.hpp"
+#include "hs/either.hpp"
+#include "hs/error.hpp"
+#include "hs/lazy.hpp"
+#include "hs/unit.hpp"
+
+namespace hs {
+
+// A decoder's failure: the input does not hold a value of the type read.
+class DecoderFailure : public std::exception {
+ public:
+  explicit DecoderFailure(std::string message) : message_(std::move(message)) {}
+  const char* what() const noexcept override { return message_.c_str(); }
+  const std::string& message() const noexcept { return message_; }
+
+ private:
+  std::string message_;
+};
+
+namespace binary {
+
+// ---------------------------------------------------------------------------------------------
+// Output
+
+struct BufferRange {
+  std::uint8_t* next = nullptr;
+  std::uint8_t* end = nullptr;
+};
+
+class BufferSink {
+ public:
+  // The buffer is full up to `filled`; the result is the next buffer, with at least `minSize`
+  // free bytes.
+  virtual BufferRange bufferFull(std::size_t minSize, std::uint8_t* filled) = 0;
+
+ protected:
+  ~BufferSink() = default;
+};
+
+namespace detail {
+inline void storeBE64(std::uint8_t* p, std::uint64_t w) noexcept {
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+  std::memcpy(p, &w, 8);
+}
+inline void storeBE32(std::uint8_t* p, std::uint32_t w) noexcept {
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap32(w);
+  std::memcpy(p, &w, 4);
+}
+inline void storeBE16(std::uint8_t* p, std::uint16_t w) noexcept {
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap16(w);
+  std::memcpy(p, &w, 2);
+}
+inline std::uint64_t loadBE64(const std::uint8_t* p) noexcept {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+  return w;
+}
+inline std::uint32_t loadBE32(const std::uint8_t* p) noexcept {
+  std::uint32_t w;
+  std::memcpy(&w, p, 4);
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap32(w);
+  return w;
+}
+inline std::uint16_t loadBE16(const std::uint8_t* p) noexcept {
+  std::uint16_t w;
+  std::memcpy(&w, p, 2);
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap16(w);
+  return w;
+}
+}  // namespace detail
+
+class Output {
+ public:
+  Output(BufferRange r, BufferSink& sink) noexcept : next_(r.next), end_(r.end), sink_(&sink) {}
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  std::uint8_t* position() const noexcept { return next_; }
+  std::size_t available() const noexcept { return static_cast<std::size_t>(end_ - next_); }
+
+  // Room for n contiguous bytes at the position, after a buffer-full exchange when fewer are
+  // free. Write them, then advance(n).
+  std::uint8_t* reserve(std::size_t n) {
+    if (n > available()) exchange(n);
+    return next_;
+  }
+  void advance(std::size_t n) noexcept { next_ += n; }
+
+  void putWord8(std::uint8_t w) {
+    *reserve(1) = w;
+    advance(1);
+  }
+  void putWord16be(std::uint16_t w) {
+    detail::storeBE16(reserve(2), w);
+    advance(2);
+  }
+  void putWord32be(std::uint32_t w) {
+    detail::storeBE32(reserve(4), w);
+    advance(4);
+  }
+  void putWord64be(std::uint64_t w) {
+    detail::storeBE64(reserve(8), w);
+    advance(8);
+  }
+  void putInt64be(std::int64_t i) { putWord64be(static_cast<std::uint64_t>(i)); }
+  // n bytes copied from p: what fits into the current buffer, the rest after an exchange.
+  void putBytes(const void* p, std::size_t n);
+
+ private:
+  void exchange(std::size_t n);
+
+  std::uint8_t* next_;
+  std::uint8_t* end_;
+  BufferSink* sink_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Input
+
+class ChunkSource {
+ public:
+  // The next chunk of input, or nothing at the end of the input.
+  virtual std::optional<ByteString> more() = 0;
+
+ protected:
+  ~ChunkSource() = default;
+};
+
+class Input {
+ public:
+  // Input that starts with `first` and continues with the chunks of `rest` (none: first is all).
+  explicit Input(ByteString first, ChunkSource* rest = nullptr) noexcept
+      : chunk_(std::move(first)), at_(chunk_.data()), end_(at_ + chunk_.size()), source_(rest) {}
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
+
+  // The unread bytes of the current chunk.
+  const std::uint8_t* position() const noexcept { return at_; }
+  std::size_t available() const noexcept { return static_cast<std::size_t>(end_ - at_); }
+  // The number of bytes consumed so far.
+  std::int64_t bytesRead() const noexcept {
+    return consumedBefore_ + static_cast<std::int64_t>(at_ - chunk_.data());
+  }
+  // The unread part of the current chunk (the rest is still with the source).
+  ByteString unreadChunk() const noexcept {
+    return chunk_.drop(static_cast<std::size_t>(at_ - chunk_.data()));
+  }
+
+  // The next n bytes, consumed: in place when the current chunk holds them, otherwise gathered
+  // across chunks into scratch (at least n bytes). Throws "not enough bytes" when the input ends
+  // first; the bytes gathered so far are then the unread input.
+  const std::uint8_t* readN(std::size_t n, std::uint8_t* scratch) {
+    if (n <= available()) {
+      const std::uint8_t* p = at_;
+      at_ += n;
+      return p;
+    }
+    gather(n, scratch);
+    return scratch;
+  }
+
+  std::uint8_t getWord8() {
+    std::uint8_t s[1];
+    return *readN(1, s);
+  }
+  std::uint16_t getWord16be() {
+    std::uint8_t s[2];
+    return detail::loadBE16(readN(2, s));
+  }
+  std::uint32_t getWord32be() {
+    std::uint8_t s[4];
+    return detail::loadBE32(readN(4, s));
+  }
+  std::uint64_t getWord64be() {
+    std::uint8_t s[8];
+    return detail::loadBE64(readN(8, s));
+  }
+  std::int64_t getInt64be() { return static_cast<std::int64_t>(getWord64be()); }
+  // n bytes as a byte string (shared with the input when one chunk holds them).
+  ByteString getByteString(std::size_t n);
+  // True when no input is left (asks the source for more when the current chunk is used up).
+  bool isEmpty();
+
+  // Fails the decoding with a message.
+  [[noreturn]] void fail(std::string message) const { throw DecoderFailure(std::move(message)); }
+
+ private:
+  void gather(std::size_t n, std::uint8_t* scratch);
+  bool nextChunk();
+  [[noreturn]] void notEnough(std::int64_t readBefore, ByteString unread);
+
+  ByteString chunk_;
+  const std::uint8_t* at_;
+  const std::uint8_t* end_;
+  std::int64_t consumedBefore_ = 0;
+  ChunkSource* source_;
+};
+
+}  // namespace binary
+
+// ---------------------------------------------------------------------------------------------
+// The class. Specialise with
+//   static void put(const T&, binary::Output&);
+//   static T get(binary::Input&);
+// and, where a list of T has its own form, `static void putList(const std::vector<T>&, Output&)`.
+template <class T, class Enable = void>
+struct Binary;
+
+template <class T>
+concept BinaryType = requires(const T& x, binary::Output& out, binary::Input& in) {
+  Binary<T>::put(x, out);
+  { Binary<T>::get(in) } -> std::convertible_to<T>;
+};
+
+template <class T>
+void put(const T& x, binary::Output& out) {
+  Binary<T>::put(x, out);
+}
+template <class T>
+T get(binary::Input& in) {
+  return Binary<T>::get(in);
+}
+
+namespace binary {
+// The default list form: the count as an 8-byte big-endian Int, then every element.
+template <class T>
+void defaultPutList(const std::vector<T>& xs, Output& out) {
+  out.putInt64be(static_cast<std::int64_t>(xs.size()));
+  for (const T& x : xs) Binary<T>::put(x, out);
+}
+// n elements read one after the other (none when n is not positive). Nothing is reserved ahead,
+// so a hostile count costs no more than the input that is actually there.
+template <class T>
+std::vector<T> getMany(std::int64_t n, Input& in) {
+  std::vector<T> xs;
+  for (std::int64_t i = 0; i < n; ++i) xs.push_back(Binary<T>::get(in));
+  return xs;
+}
+}  // namespace binary
+
+template <class T>
+void putList(const std::vector<T>& xs, binary::Output& out) {
+  if constexpr (requires { Binary<T>::putList(xs, out); })
+    Binary<T>::putList(xs, out);
+  else
+    binary::defaultPutList(xs, out);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Base instances
+
+// Machine integers: their width, big-endian, two's complement.
+template <class T>
+struct Binary<T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool> &&
+                                  !std::is_same_v<T, char> && !std::is_same_v<T, char32_t> &&
+                                  !std::is_same_v<T, wchar_t> && !std::is_same_v<T, char8_t> &&
+                                  !std::is_same_v<T, char16_t>>> {
+  using U = std::make_unsigned_t<T>;
+  static void put(T x, binary::Output& out) {
+    const auto u = static_cast<U>(x);
+    if constexpr (sizeof(T) == 1)
+      out.putWord8(static_cast<std::uint8_t>(u));
+    else if constexpr (sizeof(T) == 2)
+      out.putWord16be(static_cast<std::uint16_t>(u));
+    else if constexpr (sizeof(T) == 4)
+      out.putWord32be(static_cast<std::uint32_t>(u));
+    else
+      out.putWord64be(static_cast<std::uint64_t>(u));
+  }
+  static T get(binary::Input& in) {
+    if constexpr (sizeof(T) == 1)
+      return static_cast<T>(in.getWord8());
+    else if constexpr (sizeof(T) == 2)
+      return static_cast<T>(in.getWord16be());
+    else if constexpr (sizeof(T) == 4)
+      return static_cast<T>(in.getWord32be());
+    else
+      return static_cast<T>(in.getWord64be());
+  }
+};
+
+// Bool: one byte, 0 or 1.
+template <>
+struct Binary<bool> {
+  static void put(bool b, binary::Output& out) { out.putWord8(b ? 1 : 0); }
+  static bool get(binary::Input& in);
+};
+
+// Char: the code point in one to four bytes, UTF-8 style.
+template <>
+struct Binary<char32_t> {
+  static void put(char32_t c, binary::Output& out);
+  static char32_t get(binary::Input& in);
+};
+
+// String (UTF-8 text as a list of Char): the count of characters, then each character. The
+// platform's decoding maps a byte that starts no well-formed sequence to U+DC00 + byte and back,
+// so every std::string round-trips.
+template <>
+struct Binary<std::string> {
+  static void put(const std::string& s, binary::Output& out);
+  static std::string get(binary::Input& in);
+};
+
+template <>
+struct Binary<Unit> {
+  static void put(Unit, binary::Output&) noexcept {}
+  static Unit get(binary::Input&) noexcept { return unit; }
+};
+
+// Lists: the element type's list form; read back as the count, then the elements.
+template <class A>
+struct Binary<std::vector<A>> {
+  static void put(const std::vector<A>& xs, binary::Output& out) { hs::putList(xs, out); }
+  static std::vector<A> get(binary::Input& in) {
+    const std::int64_t n = in.getInt64be();
+    return binary::getMany<A>(n, in);
+  }
+};
+
+// Maybe: a tag byte (0 absent, 1 present), then the value; any tag but 0 reads as present.
+template <class A>
+struct Binary<std::optional<A>> {
+  static void put(const std::optional<A>& x, binary::Output& out) {
+    if (!x) {
+      out.putWord8(0);
+      return;
+    }
+    out.putWord8(1);
+    Binary<A>::put(*x, out);
+  }
+  static std::optional<A> get(binary::Input& in) {
+    if (in.getWord8() == 0) return std::nullopt;
+    return std::optional<A>(Binary<A>::get(in));
+  }
+};
+
+// Either: a tag byte (0 Left, 1 Right), then the payload; any tag but 0 reads as Right.
+template <class A, class B>
+struct Binary<Either<A, B>> {
+  static void put(const Either<A, B>& e, binary::Output& out) {
+    if (e.isLeft()) {
+      out.putWord8(0);
+      Binary<A>::put(e.left(), out);
+    } else {
+      out.putWord8(1);
+      Binary<B>::put(e.right(), out);
+    }
+  }
+  static Either<A, B> get(binary::Input& in) {
+    if (in.getWord8() == 0) return Left(Binary<A>::get(in));
+    return Right(Binary<B>::get(in));
+  }
+};
+
+// Pairs and tuples: the components in order.
+template <class A, class B>
+struct Binary<std::pair<A, B>> {
+  static void put(const std::pair<A, B>& p, binary::Output& out) {
+    Binary<A>::put(p.first, out);
+    Binary<B>::put(p.second, out);
+  }
+  static std::pair<A, B> get(binary::Input& in) {
+    A a = Binary<A>::get(in);
+    B b = Binary<B>::get(in);
+    return {std::move(a), std::move(b)};
+  }
+};
+template <class... A>
+struct Binary<std::tuple<A...>> {
+  static void put(const std::tuple<A...>& t, binary::Output& out) {
+    std::apply([&](const A&... a) { (Binary<A>::put(a, out), ...); }, t);
+  }
+  static std::tuple<A...> get(binary::Input& in) {
+    // Braced initialisation reads the components left to right.
+    return std::tuple<A...>{Binary<A>::get(in)...};
+  }
+};
+
+// A deferred value is written as its value and read back into an evaluated cell.
+template <class A>
+struct Binary<Lazy<A>> {
+  static void put(const Lazy<A>& x, binary::Output& out) { Binary<A>::put(x.force(), out); }
+  static Lazy<A> get(binary::Input& in) { return Lazy<A>(Binary<A>::get(in)); }
+};
+
+template <>
+struct Binary<ByteString> {
+  // The length as an 8-byte Int, then the bytes.
+  static void put(const ByteString& s, binary::Output& out) {
+    out.putInt64be(static_cast<std::int64_t>(s.size()));
+    out.putBytes(s.data(), s.size());
+  }
+  static ByteString get(binary::Input& in);
+};
+
+
+// ---------------------------------------------------------------------------------------------
+// Running writers and readers over lazy byte strings
+
+namespace binary {
+
+// Collects output in chunks: 256 bytes first, then twice as many each time up to 32 KiB. A chunk
+// is the filled part of its buffer (a short one is copied and its buffer used again).
+class ChunkCollector : public BufferSink {
+ public:
+  ChunkCollector() = default;
+  ChunkCollector(const ChunkCollector&) = delete;
+  ChunkCollector& operator=(const ChunkCollector&) = delete;
+  ~ChunkCollector();
+
+  BufferRange first();
+  BufferRange bufferFull(std::size_t minSize, std::uint8_t* filled) override;
+  // The chunks, given the position the output reached in the last buffer.
+  LazyByteString finish(std::uint8_t* filled);
+
+ private:
+  BufferRange fresh(std::size_t minSize);
+  void keep(std::uint8_t* filled);
+
+  std::vector<ByteString> chunks_;
+  hs::detail::ByteBuffer* buf_ = nullptr;
+  std::size_t capacity_ = 0;
+  std::size_t next_ = 256;
+};
+
+// The output of f(Output&), as a lazy byte string.
+template <class F>
+LazyByteString runPut(F&& f) {
+  ChunkCollector collector;
+  Output out(collector.first(), collector);
+  std::forward<F>(f)(out);
+  return collector.finish(out.position());
+}
+template <class T>
+LazyByteString encode(const T& x) {
+  return runPut([&](Output& out) { Binary<T>::put(x, out); });
+}
+
+// The chunks of a list, one at a time.
+class ListSource : public ChunkSource {
+ public:
+  explicit ListSource(List<ByteString> chunks) : rest_(std::move(chunks)) {}
+  std::optional<ByteString> more() override {
+    auto next = rest_.uncons();
+    if (!next) return std::nullopt;
+    rest_ = std::move(next->second);
+    return std::move(next->first);
+  }
+  // The chunks not asked for yet.
+  const List<ByteString>& rest() const noexcept { return rest_; }
+
+ private:
+  List<ByteString> rest_;
+};
+
+// A run's outcome: the unread rest of the input, the bytes consumed, and the value or the
+// failure's message.
+struct Failed {
+  LazyByteString rest;
+  std::int64_t offset;
+  std::string message;
+};
+template <class T>
+struct Decoded {
+  LazyByteString rest;
+  std::int64_t offset;
+  T value;
+};
+
+// get(Input&) run over the input.
+template <class G>
+auto runGetOrFail(G&& get, const LazyByteString& input)
+    -> Either<Failed, Decoded<std::remove_cvref_t<std::invoke_result_t<G&, Input&>>>> {
+  using T = std::remove_cvref_t<std::invoke_result_t<G&, Input&>>;
+  ListSource source(input.toChunks());
+  Input in(ByteString(), &source);
+  const auto rest = [&] {
+    return LazyByteString::chunk(in.unreadChunk(), LazyByteString::fromChunks(source.rest()));
+  };
+  std::optional<T> value;
+  try {
+    value.emplace(get(in));
+  } catch (const DecoderFailure& f) {
+    return Left(Failed{rest(), in.bytesRead(), f.message()});
+  }
+  return Right(Decoded<T>{rest(), in.bytesRead(), std::move(*value)});
+}
+template <class T>
+Either<Failed, Decoded<T>> decodeOrFail(const LazyByteString& input) {
+  return runGetOrFail([](Input& in) { return Binary<T>::get(in); }, input);
+}
+// The value; a program error ("Data.Binary.Get.runGet at position N: message") when the input
+// does not hold one. Input after the value is ignored.
+template <class T>
+T decode(const LazyByteString& input) {
+  auto r = decodeOrFail<T>(input);
+  if (r.isLeft())
+    errorWithoutStackTrace("Data.Binary.Get.runGet at position " +
+                           std::to_string(r.left().offset) + ": " + r.left().message);
+  return std::move(r.right().value);
+}
+
+}  // namespace binary
+
+}  // namespace hs

@@ -1,0 +1,182 @@
+#include "hs/binary.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "testing/binary.hpp"
+
+namespace {
+
+using testing_support::Bytes;
+using testing_support::encoded;
+using testing_support::PieceSource;
+using testing_support::RecordingSink;
+
+template <class T>
+T decodedInPieces(const Bytes& b, std::size_t piece) {
+  const auto r = testing_support::readInPieces<T>(b, piece);
+  EXPECT_TRUE(r.atEnd);
+  return r.value.value();
+}
+
+TEST(BinaryOutput, AFullBufferIsExchangedBeforeAnythingIsWritten) {
+  RecordingSink sink(15);
+  hs::binary::Output out(sink.first(), sink);
+  out.putWord64be(0x0102030405060708ULL);  // fits: 7 bytes left
+  out.putWord64be(0x1112131415161718ULL);  // 7 free: asks for 8 and writes nothing before
+  ASSERT_EQ(sink.asks.size(), 1u);
+  EXPECT_EQ(sink.asks[0], std::make_pair(std::size_t{8}, std::size_t{8}));
+  EXPECT_EQ(sink.buffers[0][8], 0xAA);
+  out.putWord32be(0x21222324);  // 7 left in the new buffer
+  EXPECT_EQ(sink.asks.size(), 1u);
+  const Bytes want{1, 2, 3, 4, 5, 6, 7, 8, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18,
+                   0x21, 0x22, 0x23, 0x24};
+  EXPECT_EQ(sink.written(out.position()), want);
+}
+
+TEST(BinaryOutput, BytesSpanBuffers) {
+  RecordingSink sink(4);
+  hs::binary::Output out(sink.first(), sink);
+  const Bytes data{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  out.putBytes(data.data(), data.size());
+  EXPECT_EQ(sink.asks.size(), 1u);
+  EXPECT_EQ(sink.asks[0].first, 6u);
+  EXPECT_EQ(sink.written(out.position()), data);
+}
+
+TEST(Binary, BaseInstanceBytes) {
+  using hs::Left, hs::Right;
+  using E = hs::Either<std::uint8_t, bool>;
+  EXPECT_EQ(encoded(std::int64_t{-2}), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}));
+  EXPECT_EQ(encoded(std::uint16_t{0x1234}), (Bytes{0x12, 0x34}));
+  EXPECT_EQ(encoded(std::int32_t{-1}), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(encoded(true), (Bytes{1}));
+  EXPECT_EQ(encoded(U'a'), (Bytes{0x61}));
+  EXPECT_EQ(encoded(U'\u00E9'), (Bytes{0xC3, 0xA9}));
+  EXPECT_EQ(encoded(U'\u20AC'), (Bytes{0xE2, 0x82, 0xAC}));
+  EXPECT_EQ(encoded(U'\U0001F600'), (Bytes{0xF0, 0x9F, 0x98, 0x80}));
+  EXPECT_EQ(encoded(std::string("a\xC3\xA9")), (Bytes{0, 0, 0, 0, 0, 0, 0, 2, 0x61, 0xC3, 0xA9}));
+  EXPECT_EQ(encoded(std::vector<std::int16_t>{1, -1}),
+            (Bytes{0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0xFF, 0xFF}));
+  EXPECT_EQ(encoded(std::vector<bool>{}), (Bytes{0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(encoded(std::optional<std::uint8_t>{}), (Bytes{0}));
+  EXPECT_EQ(encoded(std::optional<std::uint8_t>{7}), (Bytes{1, 7}));
+  EXPECT_EQ(encoded(E(Left(std::uint8_t{9}))), (Bytes{0, 9}));
+  EXPECT_EQ(encoded(E(Right(false))), (Bytes{1, 0}));
+  EXPECT_EQ(encoded(std::pair<std::uint8_t, hs::Unit>{5, hs::unit}), (Bytes{5}));
+  EXPECT_EQ(encoded(std::tuple<bool, std::uint8_t, std::uint8_t>{true, 2, 3}), (Bytes{1, 2, 3}));
+  EXPECT_EQ(encoded(hs::ByteString{7, 8}), (Bytes{0, 0, 0, 0, 0, 0, 0, 2, 7, 8}));
+}
+
+TEST(Binary, RoundTripsInOneBytePieces) {
+  using V = std::tuple<std::int64_t, std::string, std::vector<std::optional<char32_t>>,
+                       hs::Either<std::uint32_t, std::pair<bool, std::int8_t>>, hs::ByteString>;
+  // The string holds bytes that start no well-formed sequence; they survive too.
+  const V v{-123456789, std::string("x\xFFy\xC3\xA9\xED\xA0\x80"),
+            {std::nullopt, U'\U0010FFFF', U'\u0800'},
+            hs::Right(std::pair<bool, std::int8_t>{true, -5}),
+            hs::ByteString{1, 2, 3, 4, 5, 6, 7, 8, 9}};
+  for (std::size_t piece : {1u, 3u, 1000u}) EXPECT_EQ(decodedInPieces<V>(encoded(v, 5), piece), v);
+}
+
+struct FailureCase {
+  const char* name;
+  Bytes input;
+  std::size_t piece;
+  std::string message;
+  std::int64_t offset;
+  Bytes unread;
+};
+
+template <class T>
+void expectFailure(const FailureCase& c) {
+  SCOPED_TRACE(c.name);
+  const auto r = testing_support::readInPieces<T>(c.input, c.piece);
+  EXPECT_FALSE(r.value.has_value());
+  EXPECT_EQ(r.message, c.message);
+  EXPECT_EQ(r.offset, c.offset);
+  EXPECT_EQ(r.unread, c.unread);
+}
+
+TEST(Binary, FailuresReportTheMessageTheOffsetAndTheUnreadBytes) {
+  expectFailure<std::uint64_t>({"short word", {1, 2, 3, 4, 5}, 2, "not enough bytes", 0, {1, 2, 3, 4, 5}});
+  expectFailure<std::pair<std::uint32_t, std::uint32_t>>(
+      {"second word short", {1, 2, 3, 4, 5, 6}, 4, "not enough bytes", 4, {5, 6}});
+  expectFailure<bool>({"bool tag", {2, 9}, 1, "Could not map value 2 to Bool", 1, {}});
+  expectFailure<char32_t>({"code point", {0xF7, 0xBF, 0xBF, 0xBF}, 4, "Not a valid Unicode code point!", 4, {}});
+  // Hostile counts cost no more than the input that is there.
+  expectFailure<std::vector<std::uint64_t>>(
+      {"huge count", {0x40, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 3, "not enough bytes", 8, {1, 2, 3}});
+  expectFailure<hs::ByteString>(
+      {"huge length", {0x40, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3}, 2, "not enough bytes", 8, {1, 2, 3}});
+}
+
+TEST(Binary, NegativeCountsReadAsEmpty) {
+  const Bytes minusOne(8, 0xFF);
+  EXPECT_TRUE(decodedInPieces<std::vector<std::uint8_t>>(minusOne, 8).empty());
+  EXPECT_TRUE(decodedInPieces<hs::ByteString>(minusOne, 8).empty());
+}
+
+TEST(BinaryInput, ReadsInPlaceAndAsksForMoreOnlyWhenNeeded) {
+  PieceSource src(Bytes{9, 10, 11, 12}, 2);
+  hs::binary::Input in(hs::ByteString{1, 2, 3, 4, 5, 6, 7, 8, 0}, &src);
+  const std::uint8_t* before = in.position();
+  std::uint8_t scratch[8];
+  EXPECT_EQ(in.readN(8, scratch), before);  // in place
+  EXPECT_EQ(src.asked, 0);
+  EXPECT_EQ(in.getWord32be(), 0x00090A0Bu);  // gathered over three chunks
+  EXPECT_EQ(src.asked, 2);
+  EXPECT_EQ(in.bytesRead(), 12);
+  EXPECT_FALSE(in.isEmpty());
+  EXPECT_EQ(in.getWord8(), 12);
+  EXPECT_TRUE(in.isEmpty());
+  EXPECT_EQ(src.asked, 3);
+  EXPECT_TRUE(in.isEmpty());
+  EXPECT_EQ(src.asked, 3);  // the end is final
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BinaryRun, EncodeCollectsChunksAndDecodeReadsThemBack) {
+  std::vector<std::string> words;
+  for (int i = 0; i < 3000; ++i) words.push_back("word " + std::to_string(i));
+  const hs::LazyByteString out = hs::binary::encode(words);
+  EXPECT_GT(out.toChunks().toVector().size(), 3u);  // output spans several buffers
+  EXPECT_EQ(out.unpack(), encoded(words));
+  EXPECT_EQ(hs::binary::decode<std::vector<std::string>>(out), words);
+  EXPECT_EQ(hs::binary::encode(std::uint16_t{0x0102}).toStrict(), (hs::ByteString{1, 2}));
+  EXPECT_TRUE(hs::binary::encode(hs::unit).null());
+}
+
+TEST(BinaryRun, OutcomesCarryTheRestAndTheOffset) {
+  const auto in = hs::LazyByteString::fromChunks(
+      hs::List<hs::ByteString>{hs::ByteString{0, 0, 0}, hs::ByteString{5, 6, 7}});
+  const auto ok = hs::binary::decodeOrFail<std::uint32_t>(in);
+  ASSERT_TRUE(ok.isRight());
+  EXPECT_EQ(ok.right().value, 5u);
+  EXPECT_EQ(ok.right().offset, 4);
+  EXPECT_EQ(ok.right().rest.unpack(), (Bytes{6, 7}));  // the rest of the second chunk
+  // A type's own failure leaves the unread chunk and the chunks never asked for.
+  const auto bad = hs::binary::decodeOrFail<std::pair<std::uint16_t, bool>>(
+      hs::LazyByteString::fromChunks(hs::List<hs::ByteString>{hs::ByteString{1, 2, 3, 4}, hs::ByteString{9}}));
+  ASSERT_TRUE(bad.isLeft());
+  EXPECT_EQ(bad.left().message, "Could not map value 3 to Bool");
+  EXPECT_EQ(bad.left().offset, 3);
+  EXPECT_EQ(bad.left().rest.unpack(), (Bytes{4, 9}));
+  try {
+    (void)hs::binary::decode<std::uint64_t>(in);
+    ADD_FAILURE() << "decoded";
+  } catch (const hs::ProgramError& e) {
+    EXPECT_STREQ(e.what(), "Data.Binary.Get.runGet at position 0: not enough bytes");
+  }
+}
+
+}  // namespace

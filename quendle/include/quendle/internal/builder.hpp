@@ -1,0 +1,119 @@
+// Feeding the bytes of machine words, most significant first, to a function that takes bytes
+// one argument at a time.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+
+namespace quendle {
+
+// A machine integer of which only the low three bytes are fed.
+struct ThreeByte {
+  constexpr explicit ThreeByte(std::int64_t v) noexcept : value(v) {}
+  std::int64_t value;
+};
+
+// ByteSource<W>: `size`, the number of bytes fed, and `bytes(w)`, those bytes, first to last.
+template <class W>
+struct ByteSource;
+
+namespace internal {
+template <std::size_t N, class W, std::size_t... I>
+constexpr std::array<std::uint8_t, N> topFirst(W w, std::index_sequence<I...>) noexcept {
+  return {static_cast<std::uint8_t>(static_cast<std::uint64_t>(w) >> (8 * (N - 1 - I)))...};
+}
+// The low N bytes of w, most significant first.
+template <std::size_t N, class W>
+constexpr std::array<std::uint8_t, N> topFirst(W w) noexcept {
+  return topFirst<N>(w, std::make_index_sequence<N>{});
+}
+}  // namespace internal
+
+template <>
+struct ByteSource<std::uint8_t> {
+  static constexpr std::size_t size = 1;
+  static constexpr std::array<std::uint8_t, 1> bytes(std::uint8_t w) noexcept { return {w}; }
+};
+template <>
+struct ByteSource<std::uint16_t> {
+  static constexpr std::size_t size = 2;
+  static constexpr auto bytes(std::uint16_t w) noexcept { return internal::topFirst<2>(w); }
+};
+template <>
+struct ByteSource<std::uint32_t> {
+  static constexpr std::size_t size = 4;
+  static constexpr auto bytes(std::uint32_t w) noexcept { return internal::topFirst<4>(w); }
+};
+template <>
+struct ByteSource<std::uint64_t> {
+  static constexpr std::size_t size = 8;
+  static constexpr auto bytes(std::uint64_t w) noexcept { return internal::topFirst<8>(w); }
+};
+// A machine integer: its low four bytes.
+template <>
+struct ByteSource<std::int64_t> {
+  static constexpr std::size_t size = 4;
+  static constexpr auto bytes(std::int64_t w) noexcept { return internal::topFirst<4>(w); }
+};
+template <>
+struct ByteSource<ThreeByte> {
+  static constexpr std::size_t size = 3;
+  static constexpr auto bytes(ThreeByte w) noexcept { return internal::topFirst<3>(w.value); }
+};
+
+namespace internal {
+
+template <class F, class Seq, class... Rest>
+struct TakesBytes;
+template <class F, std::size_t... I, class... Rest>
+struct TakesBytes<F, std::index_sequence<I...>, Rest...>
+    : std::bool_constant<
+          std::is_invocable_v<const F&, decltype((void)I, std::uint8_t{})..., Rest...>> {};
+template <class F, std::size_t N, class... Rest>
+inline constexpr bool takesBytes = TakesBytes<F, std::make_index_sequence<N>, Rest...>::value;
+
+// f with N bytes given: called with them, then with whatever arguments follow.
+template <class F, std::size_t N>
+class Fed {
+ public:
+  constexpr Fed(F f, std::array<std::uint8_t, N> b) : f_(std::move(f)), b_(b) {}
+
+  template <class... Rest>
+    requires takesBytes<F, N, Rest...>
+  constexpr decltype(auto) operator()(Rest&&... rest) const {
+    return call(std::make_index_sequence<N>{}, std::forward<Rest>(rest)...);
+  }
+
+ private:
+  template <std::size_t... I, class... Rest>
+  constexpr decltype(auto) call(std::index_sequence<I...>, Rest&&... rest) const {
+    return f_(b_[I]..., std::forward<Rest>(rest)...);
+  }
+  F f_;
+  std::array<std::uint8_t, N> b_;
+};
+
+template <class F, std::size_t... I, std::size_t N>
+constexpr decltype(auto) applyBytes(const F& f, const std::array<std::uint8_t, N>& b,
+                                    std::index_sequence<I...>) {
+  return f(b[I]...);
+}
+
+}  // namespace internal
+
+// f fed with the bytes of w, most significant first: f's result when those are all the bytes f
+// takes, otherwise f waiting for the bytes that follow (chained feeds append).
+template <class F, class W>
+constexpr decltype(auto) feed(F f, W w) {
+  using S = ByteSource<std::remove_cvref_t<W>>;
+  const auto b = S::bytes(w);
+  if constexpr (internal::takesBytes<F, S::size>)
+    return internal::applyBytes(f, b, std::make_index_sequence<S::size>{});
+  else
+    return internal::Fed<F, S::size>(std::move(f), b);
+}
+
+}  // namespace quendle

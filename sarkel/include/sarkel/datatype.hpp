@@ -1,0 +1,6 @@
+// The datatype module: uniform descriptions of algebraic data type declarations as the
+// reflection library reports them, and the operations over reflection syntax they rest on.
+#pragma once
+
+#include "sarkel/datatype/records.hpp"  // IWYU pragma: export
+#include "sarkel/datatype/syntax.hpp"   // IWYU pragma: export

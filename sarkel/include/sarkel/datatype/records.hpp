@@ -1,0 +1,239 @@
+// The description records: one uniform description of an algebraic data type declaration and of
+// each of its constructors, with their equality, ordering and text forms.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "hs/read.hpp"
+#include "hs/show.hpp"
+#include "hs/th/syntax.hpp"
+#include "hs/unit.hpp"
+
+namespace sarkel {
+
+// A field's unpack pragma as written.
+enum class Unpackedness : std::uint8_t { UnspecifiedUnpackedness, NoUnpack, Unpack };
+// A field's strictness mark as written.
+enum class Strictness : std::uint8_t { UnspecifiedStrictness, Lazy, Strict };
+// Which kind of declaration a description describes.
+enum class DatatypeVariant : std::uint8_t {
+  Datatype,
+  Newtype,
+  DataInstance,
+  NewtypeInstance,
+  TypeData
+};
+
+// How a constructor is written: prefix, infix, or as a record with its field selectors.
+struct NormalConstructor {
+  friend bool operator==(NormalConstructor, NormalConstructor) = default;
+  friend std::strong_ordering operator<=>(NormalConstructor, NormalConstructor) = default;
+};
+struct InfixConstructor {
+  friend bool operator==(InfixConstructor, InfixConstructor) = default;
+  friend std::strong_ordering operator<=>(InfixConstructor, InfixConstructor) = default;
+};
+struct RecordConstructor {
+  std::vector<hs::th::Name> names;  // the field selectors, in field order
+  friend bool operator==(const RecordConstructor&, const RecordConstructor&) = default;
+  friend std::strong_ordering operator<=>(const RecordConstructor&,
+                                          const RecordConstructor&) = default;
+};
+
+// Ordered by constructor (NormalConstructor < InfixConstructor < RecordConstructor), then two
+// records by their selector lists, lexicographically in name order.
+class ConstructorVariant {
+ public:
+  using Node = std::variant<NormalConstructor, InfixConstructor, RecordConstructor>;
+  ConstructorVariant(NormalConstructor c) : node_(c) {}             // NOLINT
+  ConstructorVariant(InfixConstructor c) : node_(c) {}              // NOLINT
+  ConstructorVariant(RecordConstructor c) : node_(std::move(c)) {}  // NOLINT
+
+  const Node& node() const noexcept { return node_; }
+  template <class C>
+  const C* get_if() const noexcept {
+    return std::get_if<C>(&node_);
+  }
+  template <class C>
+  bool is() const noexcept {
+    return get_if<C>() != nullptr;
+  }
+
+  friend bool operator==(const ConstructorVariant&, const ConstructorVariant&) = default;
+  friend std::strong_ordering operator<=>(const ConstructorVariant& a,
+                                          const ConstructorVariant& b) {
+    return a.node_ <=> b.node_;
+  }
+
+ private:
+  Node node_;
+};
+
+// A field's source annotations (not the strictness finally chosen for it).
+struct FieldStrictness {
+  Unpackedness fieldUnpackedness;
+  Strictness fieldStrictness;
+  friend bool operator==(const FieldStrictness&, const FieldStrictness&) = default;
+  friend std::strong_ordering operator<=>(const FieldStrictness&, const FieldStrictness&) = default;
+};
+
+inline constexpr FieldStrictness notStrictAnnot{Unpackedness::UnspecifiedUnpackedness,
+                                                Strictness::UnspecifiedStrictness};
+inline constexpr FieldStrictness isStrictAnnot{Unpackedness::UnspecifiedUnpackedness,
+                                               Strictness::Strict};
+inline constexpr FieldStrictness unpackedAnnot{Unpackedness::Unpack, Strictness::Strict};
+
+struct ConstructorInfo {
+  hs::th::Name constructorName;
+  // Variables bound by the constructor itself (existentials, a GADT constructor's own).
+  std::vector<hs::th::TyVarBndrUnit> constructorVars;
+  hs::th::Cxt constructorContext;
+  std::vector<hs::th::Type> constructorFields;
+  std::vector<FieldStrictness> constructorStrictness;  // one per field
+  ConstructorVariant constructorVariant;
+  friend bool operator==(const ConstructorInfo&, const ConstructorInfo&) = default;
+};
+
+struct DatatypeInfo {
+  hs::th::Cxt datatypeContext;
+  // The type constructor; for a family instance, the family.
+  hs::th::Name datatypeName;
+  std::vector<hs::th::TyVarBndrUnit> datatypeVars;
+  // The head's argument types, then one per further argument the kind signature implies.
+  std::vector<hs::th::Type> datatypeInstTypes;
+  DatatypeVariant datatypeVariant;
+  hs::th::Kind datatypeReturnKind;
+  std::vector<ConstructorInfo> datatypeCons;
+  friend bool operator==(const DatatypeInfo&, const DatatypeInfo&) = default;
+};
+
+// Selectors, one per field.
+inline const hs::th::Cxt& datatypeContext(const DatatypeInfo& i) noexcept {
+  return i.datatypeContext;
+}
+inline const hs::th::Name& datatypeName(const DatatypeInfo& i) noexcept { return i.datatypeName; }
+inline const std::vector<hs::th::TyVarBndrUnit>& datatypeVars(const DatatypeInfo& i) noexcept {
+  return i.datatypeVars;
+}
+inline const std::vector<hs::th::Type>& datatypeInstTypes(const DatatypeInfo& i) noexcept {
+  return i.datatypeInstTypes;
+}
+inline DatatypeVariant datatypeVariant(const DatatypeInfo& i) noexcept { return i.datatypeVariant; }
+inline const hs::th::Kind& datatypeReturnKind(const DatatypeInfo& i) noexcept {
+  return i.datatypeReturnKind;
+}
+inline const std::vector<ConstructorInfo>& datatypeCons(const DatatypeInfo& i) noexcept {
+  return i.datatypeCons;
+}
+inline const hs::th::Name& constructorName(const ConstructorInfo& c) noexcept {
+  return c.constructorName;
+}
+inline const std::vector<hs::th::TyVarBndrUnit>& constructorVars(
+    const ConstructorInfo& c) noexcept {
+  return c.constructorVars;
+}
+inline const hs::th::Cxt& constructorContext(const ConstructorInfo& c) noexcept {
+  return c.constructorContext;
+}
+inline const std::vector<hs::th::Type>& constructorFields(const ConstructorInfo& c) noexcept {
+  return c.constructorFields;
+}
+inline const std::vector<FieldStrictness>& constructorStrictness(
+    const ConstructorInfo& c) noexcept {
+  return c.constructorStrictness;
+}
+inline const ConstructorVariant& constructorVariant(const ConstructorInfo& c) noexcept {
+  return c.constructorVariant;
+}
+inline Unpackedness fieldUnpackedness(const FieldStrictness& f) noexcept {
+  return f.fieldUnpackedness;
+}
+inline Strictness fieldStrictness(const FieldStrictness& f) noexcept { return f.fieldStrictness; }
+
+// The described type applied to its head arguments, one outer kind signature stripped from each.
+hs::th::Type datatypeType(const DatatypeInfo& info);
+
+// The constructor with that name (base string and flavour). A program error when there is none.
+ConstructorInfo lookupByConstructorName(const hs::th::Name& name, const DatatypeInfo& info);
+// The first record constructor with a field selector of that name. A program error when none.
+ConstructorInfo lookupByRecordName(const hs::th::Name& name, const DatatypeInfo& info);
+
+// compare of the ordered types, agreeing with <=>.
+hs::Ordering compare(Unpackedness a, Unpackedness b) noexcept;
+hs::Ordering compare(Strictness a, Strictness b) noexcept;
+hs::Ordering compare(DatatypeVariant a, DatatypeVariant b) noexcept;
+hs::Ordering compare(const FieldStrictness& a, const FieldStrictness& b) noexcept;
+hs::Ordering compare(const ConstructorVariant& a, const ConstructorVariant& b) noexcept;
+
+// Text forms: constructor names for the enumerations, "RecordConstructor [x,y]" (bracketed at
+// 11 and above), and record forms "DatatypeInfo {datatypeContext = [], ...}" (bracketed at 11
+// and above) with names in their plain text form and reflection values in their derived form.
+void showsPrec(int d, Unpackedness u, std::string& out);
+void showsPrec(int d, Strictness s, std::string& out);
+void showsPrec(int d, DatatypeVariant v, std::string& out);
+void showsPrec(int d, const ConstructorVariant& v, std::string& out);
+void showsPrec(int d, const FieldStrictness& f, std::string& out);
+void showsPrec(int d, const ConstructorInfo& c, std::string& out);
+void showsPrec(int d, const DatatypeInfo& i, std::string& out);
+template <class T>
+requires requires(const T& x, std::string& out) { sarkel::showsPrec(0, x, out); }
+std::string show(const T& x) {
+  std::string out;
+  sarkel::showsPrec(0, x, out);
+  return out;
+}
+std::ostream& operator<<(std::ostream& os, Unpackedness u);
+std::ostream& operator<<(std::ostream& os, Strictness s);
+std::ostream& operator<<(std::ostream& os, DatatypeVariant v);
+std::ostream& operator<<(std::ostream& os, const ConstructorVariant& v);
+std::ostream& operator<<(std::ostream& os, const FieldStrictness& f);
+std::ostream& operator<<(std::ostream& os, const ConstructorInfo& c);
+std::ostream& operator<<(std::ostream& os, const DatatypeInfo& i);
+
+namespace internal {
+// The platform's text-form class over this library's writers.
+struct ShowVia {
+  template <class T>
+  static void showsPrec(int d, const T& x, std::string& out) {
+    sarkel::showsPrec(d, x, out);
+  }
+};
+// The reader of DatatypeVariant: one of the five constructor names as a whole identifier, inside
+// any number of round brackets, at any precedence.
+hs::ReadPrec<DatatypeVariant> readDatatypeVariant();
+}  // namespace internal
+
+}  // namespace sarkel
+
+namespace hs {
+
+template <>
+struct Show<sarkel::Unpackedness> : sarkel::internal::ShowVia {};
+template <>
+struct Show<sarkel::Strictness> : sarkel::internal::ShowVia {};
+template <>
+struct Show<sarkel::DatatypeVariant> : sarkel::internal::ShowVia {};
+template <>
+struct Show<sarkel::ConstructorVariant> : sarkel::internal::ShowVia {};
+template <>
+struct Show<sarkel::FieldStrictness> : sarkel::internal::ShowVia {};
+template <>
+struct Show<sarkel::ConstructorInfo> : sarkel::internal::ShowVia {};
+template <>
+struct Show<sarkel::DatatypeInfo> : sarkel::internal::ShowVia {};
+
+template <>
+struct Read<sarkel::DatatypeVariant> {
+  static ReadPrec<sarkel::DatatypeVariant> readPrec() {
+    return sarkel::internal::readDatatypeVariant();
+  }
+};
+
+}  // namespace hs
