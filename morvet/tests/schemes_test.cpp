@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -99,6 +100,31 @@ TEST(Fold, DeferredLayerAlgebraRunsBeforeItsArgumentIsEvaluated) {
   };
   EXPECT_THROW(morvet::foldFix(atLeast3, undefinedNat()), std::runtime_error);
   EXPECT_EQ(morvet::foldFix(atLeast3, nat(10)), 3);
+}
+
+// Deferred holes: a child is folded only when its hole is demanded, in every encoding.
+TEST(Fold, DeferredHolesAreFoldedOnlyWhenDemanded) {
+  int runs = 0;
+  const auto take3 = [&](auto fold) {
+    runs = 0;
+    const std::int64_t got = fold()(3);
+    EXPECT_EQ(got, 0 + 1 + 2);
+    EXPECT_LE(runs, 4);
+  };
+  using L = morvet::ListF<std::int64_t, std::int64_t>;
+  const auto naturals = [](const std::int64_t& n) { return L::Cons(n, n + 1); };
+  using R = std::function<std::int64_t(int)>;
+  const auto alg = [&](const hs::Lazy<morvet::ListF<std::int64_t, hs::Lazy<R>>>& l) -> R {
+    ++runs;
+    return [l](int k) -> std::int64_t {
+      if (k == 0 || l->isNil()) return 0;
+      return l->head() + (*l->rest())(k - 1);
+    };
+  };
+  take3([&] { return morvet::foldFix(alg, morvet::unfoldFix(naturals, std::int64_t{0})); });
+  take3([&] { return morvet::refold(alg, naturals, std::int64_t{0}); });
+  take3([&] { return morvet::foldMu(alg, morvet::unfoldMu(naturals, std::int64_t{0})); });
+  take3([&] { return morvet::foldNu(alg, morvet::unfoldNu(naturals, std::int64_t{0})); });
 }
 
 TEST(Unfold, EndlessUnfoldingReturnsAtOnceAndKeepsDemandedLayers) {

@@ -181,14 +181,23 @@ struct HoistStep_ {
 
 }  // namespace internal
 
-// The fold of x with alg. An algebra of a layer (`F<A>`) gets the layer of its children's
-// results: the walk runs over an explicit stack, children first. An algebra of a deferred layer
-// (`hs::Lazy<F<A>>`) runs before anything of x is evaluated; the layer is mapped only when the
-// algebra demands it. A generic algebra needs its result type named: foldFix<A>(alg, x).
+// The fold of x with alg, in one of three forms chosen by the algebra's parameter:
+// - `F<A>`: the layer of the children's results; the walk runs over an explicit stack, children
+//   first, so values of any depth fold.
+// - `hs::Lazy<F<A>>`: the algebra runs before anything of x is evaluated; the layer is mapped
+//   (each child's algebra called) only when the algebra demands it. Right for results that are
+//   themselves lazy (a Fix, an hs::Lazy).
+// - `hs::Lazy<F<hs::Lazy<A>>>`: as above, and each child is folded only when its hole is
+//   demanded.
+// The deferred forms nest native calls as deep as the algebra's demand reaches. A generic algebra
+// gets the layer and needs its result type named: foldFix<A>(alg, x).
 template <class A = internal::Deduce, class Alg, class F>
 internal::ResultOf<A, Alg> foldFix(Alg alg, const Fix<F>& x) {
   using R = internal::ResultOf<A, Alg>;
-  if constexpr (internal::takesLazyLayer<Alg>()) {
+  constexpr internal::Form form = internal::formOf<F, R, Alg>();
+  if constexpr (form == internal::Form::DeferredHoles) {
+    return morvet::foldFix<hs::Lazy<R>>(internal::deferResult<R>(std::move(alg)), x).force();
+  } else if constexpr (form == internal::Form::DeferredLayer || internal::IsDeferredResult<Alg>::value) {
     const internal::LazyFoldStep<F, R, Alg> step{std::make_shared<const Alg>(std::move(alg))};
     return step(x);
   } else {
@@ -221,7 +230,12 @@ template <class B = internal::Deduce, class Alg, class Coalg, class S>
 internal::ResultOf<B, Alg> refold(Alg alg, Coalg coalg, S seed) {
   using R = internal::ResultOf<B, Alg>;
   using F = hs::TagOfT<internal::CoalgebraLayer<Coalg, S>>;
-  if constexpr (internal::takesLazyLayer<Alg>()) {
+  constexpr internal::Form form = internal::formOf<F, R, Alg>();
+  if constexpr (form == internal::Form::DeferredHoles) {
+    return morvet::refold<hs::Lazy<R>>(internal::deferResult<R>(std::move(alg)), std::move(coalg),
+                                       std::move(seed))
+        .force();
+  } else if constexpr (form == internal::Form::DeferredLayer || internal::IsDeferredResult<Alg>::value) {
     const internal::LazyRefoldStep<F, R, S, Alg, Coalg> step{
         std::make_shared<const std::pair<Alg, Coalg>>(std::move(alg), std::move(coalg))};
     return step(seed);

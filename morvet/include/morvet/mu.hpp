@@ -194,14 +194,16 @@ Box foldMuLazy(const SharedLazyAlgebra<F>& alg, const Mu<F>& m) {
 
 }  // namespace internal
 
-// The fold of m with alg. As for foldFix, an algebra of a layer gets the layer of results (a chain
-// of wrapMu layers and an unfoldMu fold over an explicit stack), an algebra of a deferred layer
-// runs at once. Each fold runs m's fold function anew.
+// The fold of m with alg, in the three forms of foldFix (a chain of wrapMu layers and an unfoldMu
+// fold over an explicit stack). Each fold runs m's fold function anew.
 template <class A = internal::Deduce, class Alg, class F>
 internal::ResultOf<A, Alg> foldMu(Alg alg, const Mu<F>& m) {
   using R = internal::ResultOf<A, Alg>;
   using internal::Box;
-  if constexpr (internal::takesLazyLayer<Alg>()) {
+  constexpr internal::Form form = internal::formOf<F, R, Alg>();
+  if constexpr (form == internal::Form::DeferredHoles) {
+    return morvet::foldMu<hs::Lazy<R>>(internal::deferResult<R>(std::move(alg)), m).force();
+  } else if constexpr (form == internal::Form::DeferredLayer || internal::IsDeferredResult<Alg>::value) {
     auto erased = std::make_shared<const internal::LazyAlgebra<F>>(
         [alg = std::move(alg)](const hs::Lazy<internal::BoxLayer<F>>& l) {
           return Box(R(alg(hs::Lazy<internal::Apply<F, R>>::apply(

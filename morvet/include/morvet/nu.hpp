@@ -146,20 +146,25 @@ auto wrapNu(L layer) -> Nu<hs::TagOfT<L>> {
   return morvet::wrapNu<hs::TagOfT<L>>(std::move(layer));
 }
 
-// The fold of n's layers with alg (as for foldFix: an algebra of a layer runs over an explicit
-// stack, one of a deferred layer runs at once). Demands the cell before anything else.
+// The fold of n's layers with alg, in the three forms of foldFix. Demands the cell before
+// anything else.
 template <class A = internal::Deduce, class Alg, class F>
 internal::ResultOf<A, Alg> foldNu(Alg alg, const Nu<F>& n) {
   using R = internal::ResultOf<A, Alg>;
-  const internal::NuCell<F>& c = n.cell();
-  if constexpr (internal::takesLazyLayer<Alg>()) {
-    auto coalg = [step = c.step](const std::any& s) { return step->step(s); };
-    const internal::LazyRefoldStep<F, R, std::any, Alg, decltype(coalg)> step{
-        std::make_shared<const std::pair<Alg, decltype(coalg)>>(std::move(alg), std::move(coalg))};
-    return step(c.seed);
+  constexpr internal::Form form = internal::formOf<F, R, Alg>();
+  if constexpr (form == internal::Form::DeferredHoles) {
+    return morvet::foldNu<hs::Lazy<R>>(internal::deferResult<R>(std::move(alg)), n).force();
   } else {
-    return internal::hyloStrict<F, R>(alg, internal::ExpandNu<F>{c.step.get()}, internal::NoLeaf{},
-                                      c.seed);
+    const internal::NuCell<F>& c = n.cell();
+    if constexpr (form == internal::Form::DeferredLayer || internal::IsDeferredResult<Alg>::value) {
+      auto coalg = [step = c.step](const std::any& s) { return step->step(s); };
+      const internal::LazyRefoldStep<F, R, std::any, Alg, decltype(coalg)> step{
+          std::make_shared<const std::pair<Alg, decltype(coalg)>>(std::move(alg), std::move(coalg))};
+      return step(c.seed);
+    } else {
+      return internal::hyloStrict<F, R>(alg, internal::ExpandNu<F>{c.step.get()}, internal::NoLeaf{},
+                                        c.seed);
+    }
   }
 }
 

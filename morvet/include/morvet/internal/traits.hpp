@@ -1,7 +1,9 @@
 // Deducing what a caller's algebra or coalgebra works on, and which functors map lazily.
 #pragma once
 
+#include <memory>
 #include <type_traits>
+#include <utility>
 
 #include "hs/functor.hpp"
 #include "hs/lazy.hpp"
@@ -65,18 +67,47 @@ struct ResultOfImpl<Deduce, Fn> {
 template <class Given, class Fn>
 using ResultOf = typename ResultOfImpl<Given, Fn>::type;
 
-// An algebra takes its layer deferred when its parameter is an hs::Lazy (only a non-generic
-// algebra can say so; a generic one receives the layer itself).
-template <class Fn>
-constexpr bool takesLazyLayer() {
-  if constexpr (HasCallSig<Fn>)
-    return hs::IsLazy<typename CallSig<std::remove_cvref_t<Fn>>::param>::value;
-  else
-    return false;
-}
-
 template <class F, class X>
 using Apply = typename F::template apply<X>;
+
+// What an algebra of result R takes: its layer of results (`F<R>`); the layer deferred
+// (`hs::Lazy<F<R>>`: the holes are computed when the layer is); or the layer deferred with
+// deferred holes (`hs::Lazy<F<hs::Lazy<R>>>`: each hole folded when it is demanded). Only a
+// non-generic algebra can ask for a deferred layer; a generic one receives the layer itself.
+enum class Form { Layer, DeferredLayer, DeferredHoles };
+template <class F, class R, class Fn>
+constexpr Form formOf() {
+  if constexpr (HasCallSig<Fn>) {
+    using P = typename CallSig<std::remove_cvref_t<Fn>>::param;
+    if constexpr (!hs::IsLazy<P>::value)
+      return Form::Layer;
+    else if constexpr (std::is_same_v<typename P::value_type, Apply<F, hs::Lazy<R>>>)
+      return Form::DeferredHoles;
+    else
+      return Form::DeferredLayer;
+  } else {
+    return Form::Layer;
+  }
+}
+
+// An algebra of deferred holes as an algebra of a deferred layer whose results are deferred:
+// each result is computed when demanded, so folding a layer's holes runs nothing yet.
+template <class R, class Alg>
+struct DeferredResult {
+  std::shared_ptr<const Alg> alg;
+  template <class L>
+  hs::Lazy<R> operator()(const hs::Lazy<L>& layer) const {
+    return hs::Lazy<R>::defer([alg = alg, layer]() -> R { return (*alg)(layer); });
+  }
+};
+template <class T>
+struct IsDeferredResult : std::false_type {};
+template <class R, class Alg>
+struct IsDeferredResult<DeferredResult<R, Alg>> : std::true_type {};
+template <class R, class Alg>
+DeferredResult<R, Alg> deferResult(Alg alg) {
+  return {std::make_shared<const Alg>(std::move(alg))};
+}
 
 // The functor tag of a coalgebra's layer: the one given, or the tag of what it returns.
 template <class Given, class Layer>
