@@ -44,10 +44,6 @@ TEST(Depth, MillionLayerValuesAreFreedWithoutRecursion) {
     for (std::int64_t i = 0; i < kVeryDeep; ++i) l = IntList(IntListF::Cons(i, l));
   }
   {
-    const Nat unfolded = morvet::unfoldFix(countDown, kVeryDeep);
-    EXPECT_EQ(walk(unfolded), kVeryDeep);
-  }
-  {
     const Nat converted = morvet::nuToFix(morvet::unfoldNu(countDown, kVeryDeep));
     EXPECT_EQ(walk(converted), kVeryDeep);
   }
