@@ -143,7 +143,39 @@ TEST(BinaryInput, ReadsInPlaceAndAsksForMoreOnlyWhenNeeded) {
 
 }  // namespace
 
+// A value whose namespace has its own Left and Right, greedy enough to tie with the platform's.
+namespace namesakes {
+struct Tag {
+  std::uint8_t v;
+  friend bool operator==(Tag, Tag) = default;
+};
+template <class T>
+int Left(T&&) {
+  return 0;
+}
+template <class T>
+int Right(T&&) {
+  return 0;
+}
+}  // namespace namesakes
+
+template <>
+struct hs::Binary<namesakes::Tag> {
+  static void put(namesakes::Tag t, binary::Output& out) { out.putWord8(t.v); }
+  static namesakes::Tag get(binary::Input& in) { return {in.getWord8()}; }
+};
+
 namespace {
+
+TEST(Binary, NamesakesInTheValuesNamespaceChangeNothing) {
+  using E = hs::Either<namesakes::Tag, namesakes::Tag>;
+  const E left = hs::Left(namesakes::Tag{7}), right = hs::Right(namesakes::Tag{8});
+  EXPECT_EQ(decodedInPieces<E>(Bytes{0, 7}, 1), left);
+  EXPECT_EQ(decodedInPieces<E>(Bytes{1, 8}, 1), right);
+  const auto r = hs::binary::decodeOrFail<namesakes::Tag>(hs::LazyByteString(hs::ByteString{5}));
+  ASSERT_TRUE(r.isRight());
+  EXPECT_EQ(r.right().value.v, 5);
+}
 
 TEST(BinaryRun, EncodeCollectsChunksAndDecodeReadsThemBack) {
   std::vector<std::string> words;
