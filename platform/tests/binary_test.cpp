@@ -40,6 +40,25 @@ TEST(BinaryOutput, AFullBufferIsExchangedBeforeAnythingIsWritten) {
   EXPECT_EQ(sink.written(out.position()), want);
 }
 
+// Hands out a next buffer one byte smaller than asked for.
+struct ShortSink : hs::binary::BufferSink {
+  Bytes next;
+  hs::binary::BufferRange bufferFull(std::size_t minSize, std::uint8_t*) override {
+    next.assign(minSize - 1, 0xAA);
+    return {next.data(), next.data() + next.size()};
+  }
+};
+
+TEST(BinaryOutput, AShortNextBufferIsAProgramErrorAndNothingIsWritten) {
+  Bytes first(4, 0xAA);
+  ShortSink sink;
+  hs::binary::Output out({first.data(), first.data() + first.size()}, sink);
+  EXPECT_THROW(out.putWord64be(0x0102030405060708ULL), hs::ProgramError);
+  EXPECT_EQ(first, Bytes(4, 0xAA));
+  EXPECT_EQ(sink.next, Bytes(7, 0xAA));
+  EXPECT_EQ(out.position(), first.data());
+}
+
 TEST(BinaryOutput, BytesSpanBuffers) {
   RecordingSink sink(4);
   hs::binary::Output out(sink.first(), sink);
