@@ -42,4 +42,20 @@ void sarkelTour() {
   std::cout << "fixity of :+: " << sarkel::showFixity(*sarkel::reifyFixityCompat(env, op))
             << ", of Tour.Pair " << sarkel::showFixity(*sarkel::reifyFixityCompat(env, pair))
             << "; queries: " << env.log().size() << "\n";
+
+  // Unification into a substitution, and an operator chain grouped by its fixities.
+  const th::Type maybe = th::ConT{th::mkName("Maybe")};
+  const sarkel::Substitution s = sarkel::unifyTypes(
+      env, {th::AppT{th::VarT{th::mkName("f")}, th::VarT{a}}, th::AppT{maybe, intT}});
+  for (const auto& [var, type] : s)
+    std::cout << th::showName(var) << " := " << th::pprint(type) << "\n";
+  env.setFixity(th::mkName("+"), th::Fixity{6, th::FixityDirection::InfixL});
+  env.setFixity(th::mkName("*"), th::Fixity{7, th::FixityDirection::InfixL});
+  auto chain = [](th::Type l, const char* o, th::Type r) {
+    return th::Type(th::UInfixT{std::move(l), th::mkName(o), std::move(r)});
+  };
+  const th::Type x = th::VarT{th::mkName("x")};
+  std::cout << "x + x * x + x groups as "
+            << th::show(sarkel::resolveInfixT(env, chain(chain(chain(x, "+", x), "*", x), "+", x)))
+            << "\n";
 }

@@ -1,0 +1,91 @@
+// Small helpers of the library's own walks: a stack whose first entries live inline, and lists
+// of names without duplicates that keep an index once they grow.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "hs/th/syntax/name.hpp"
+
+namespace sarkel::internal {
+
+// A stack for walks over types: the walks of small types allocate nothing.
+template <class T, std::size_t N = 32>
+class SmallStack {
+ public:
+  bool empty() const noexcept { return size_ == 0; }
+  void push(T x) {
+    if (size_ < N)
+      inline_[size_] = std::move(x);
+    else
+      spill_.push_back(std::move(x));
+    ++size_;
+  }
+  T pop() noexcept {
+    --size_;
+    if (size_ < N) return std::move(inline_[size_]);
+    T x = std::move(spill_.back());
+    spill_.pop_back();
+    return x;
+  }
+
+ private:
+  std::array<T, N> inline_{};
+  std::vector<T> spill_;
+  std::size_t size_ = 0;
+};
+
+// A list of names without duplicates, in the order they were first added. Lists are searched
+// directly while short; a longer one keeps an ordered index, so a type with very many variables
+// stays n log n.
+class NameList {
+ public:
+  NameList() = default;
+  explicit NameList(std::vector<hs::th::Name> names) : names_(std::move(names)) {
+    if (names_.size() > kShort) index_.emplace(names_.begin(), names_.end());
+  }
+  bool contains(const hs::th::Name& n) const {
+    if (index_) return index_->count(n) != 0;
+    return std::find(names_.begin(), names_.end(), n) != names_.end();
+  }
+  // Appends n unless it is there already.
+  void add(const hs::th::Name& n) {
+    if (contains(n)) return;
+    names_.push_back(n);
+    if (index_)
+      index_->insert(n);
+    else if (names_.size() > kShort)
+      index_.emplace(names_.begin(), names_.end());
+  }
+  const std::vector<hs::th::Name>& names() const noexcept { return names_; }
+  std::vector<hs::th::Name> take() { return std::move(names_); }
+
+ private:
+  static constexpr std::size_t kShort = 16;
+  std::vector<hs::th::Name> names_;
+  std::optional<std::set<hs::th::Name>> index_;
+};
+
+// The names bound around the point a walk has reached, with their multiplicity (a name may be
+// bound again inside its own scope).
+class BoundNames {
+ public:
+  bool empty() const noexcept { return counts_.empty(); }
+  bool contains(const hs::th::Name& n) const { return !counts_.empty() && counts_.count(n) != 0; }
+  void bind(const hs::th::Name& n) { ++counts_[n]; }
+  void unbind(const hs::th::Name& n) {
+    auto it = counts_.find(n);
+    if (it != counts_.end() && --it->second == 0) counts_.erase(it);
+  }
+
+ private:
+  std::map<hs::th::Name, std::size_t> counts_;
+};
+
+}  // namespace sarkel::internal

@@ -1,0 +1,566 @@
+#include "sarkel/datatype/substitution.hpp"
+
+#include <memory>
+#include <optional>
+#include <set>
+#include <span>
+#include <type_traits>
+#include <utility>
+#include <variant>
+
+#include "names.hpp"
+#include "sarkel/datatype/tyvarbndr.hpp"
+#include "sites.hpp"
+#include "walk.hpp"
+
+namespace sarkel {
+
+namespace th = hs::th;
+
+namespace {
+
+template <class F, class... Fs>
+inline constexpr bool isAny = (std::is_same_v<F, Fs> || ...);
+
+// ---- Free variables -----------------------------------------------------------------------------
+
+// Walks types in order, collecting the variables they use outside the binders around them. The
+// recursive definition (a union of the parts' variables, less a quantifier's binders) lists the
+// same names as this one walk: each variable at its first occurrence not under a binder of its
+// name.
+class FreeVarWalker {
+ public:
+  void walk(const th::Type& root) {
+    todo_.push(Item{&root, nullptr, false});
+    while (!todo_.empty()) {
+      const Item it = todo_.pop();
+      if (it.type == nullptr) {
+        if (it.visible)
+          unbindAll(static_cast<const th::ForallVisT*>(it.scope)->binders);
+        else
+          unbindAll(static_cast<const th::ForallT*>(it.scope)->binders);
+        continue;
+      }
+      std::visit([&](const auto& x) { step(x); }, it.type->node());
+    }
+  }
+  void bind(const th::Name& n) { bound_.bind(n); }
+  std::vector<th::Name> take() { return out_.take(); }
+
+ private:
+  struct Item {
+    const th::Type* type;  // null: the end of a quantifier's scope
+    const void* scope;
+    bool visible;
+  };
+
+  void push(const th::Type& t) { todo_.push(Item{&t, nullptr, false}); }
+  template <class Flag>
+  void unbindAll(const std::vector<th::TyVarBndr<Flag>>& bs) {
+    for (const auto& b : bs) bound_.unbind(b.name());
+  }
+  // The binders' names are bound for their own kinds too; kinds come first, then the context,
+  // then the body.
+  template <class Flag>
+  void enterScope(const void* scope, bool visible, const std::vector<th::TyVarBndr<Flag>>& bs,
+                  const th::Cxt* context, const th::Type& body) {
+    for (const auto& b : bs) bound_.bind(b.name());
+    todo_.push(Item{nullptr, scope, visible});
+    push(body);
+    if (context != nullptr)
+      for (std::size_t i = context->size(); i-- > 0;) push((*context)[i]);
+    for (std::size_t i = bs.size(); i-- > 0;)
+      if (const th::Kind* k = bs[i].kind()) push(*k);
+  }
+
+  template <class F>
+  void step(const F& x) {
+    if constexpr (std::is_same_v<F, th::VarT>) {
+      if (!bound_.contains(x.name)) out_.add(x.name);
+    } else if constexpr (std::is_same_v<F, th::AppT>) {
+      push(x.arg);
+      push(x.fun);
+    } else if constexpr (isAny<F, th::AppKindT, th::SigT>) {
+      push(x.kind);
+      push(x.type);
+    } else if constexpr (isAny<F, th::InfixT, th::UInfixT, th::PromotedInfixT,
+                               th::PromotedUInfixT>) {
+      push(x.right);
+      push(x.left);
+    } else if constexpr (isAny<F, th::ParensT, th::ImplicitParamT>) {
+      push(x.type);
+    } else if constexpr (std::is_same_v<F, th::ForallT>) {
+      enterScope(&x, false, x.binders, &x.context, x.body);
+    } else if constexpr (std::is_same_v<F, th::ForallVisT>) {
+      enterScope(&x, true, x.binders, nullptr, x.body);
+    }
+  }
+
+  internal::SmallStack<Item> todo_;
+  internal::BoundNames bound_;
+  internal::NameList out_;
+};
+
+// The variables of the types a substitution holds.
+internal::NameList rangeVariables(const Substitution& s) {
+  FreeVarWalker w;
+  for (const auto& entry : s) w.walk(entry.second);
+  return internal::NameList(w.take());
+}
+
+// ---- Binders under a substitution ---------------------------------------------------------------
+
+// A substitution in effect during a walk, with the variables of its types once they are needed
+// (kept, so that the binders of a long chain of quantifiers under one substitution do not walk
+// its types again).
+struct SubstCtx {
+  explicit SubstCtx(const Substitution& m) : map(&m) {}
+  SubstCtx(std::in_place_t, Substitution m) : own(std::move(m)), map(&*own) {}
+  SubstCtx(const SubstCtx&) = delete;
+  SubstCtx& operator=(const SubstCtx&) = delete;
+  const internal::NameList& range() {
+    if (!rangeVars) rangeVars = rangeVariables(*map);
+    return *rangeVars;
+  }
+  std::optional<Substitution> own;
+  const Substitution* map;
+  std::optional<internal::NameList> rangeVars;
+};
+
+// What a quantifier's binders do to the substitution: the substitution each binder's kind takes,
+// each binder's name afterwards, and the substitution for the quantifier's body.
+struct BinderScope {
+  std::vector<std::unique_ptr<SubstCtx>> owned;
+  std::vector<SubstCtx*> kindSubst;
+  std::vector<th::Name> names;
+  SubstCtx* after = nullptr;
+};
+
+template <class Flag>
+void scopeBinders(SubstCtx& s, const std::vector<th::TyVarBndr<Flag>>& bs, BinderScope& out) {
+  SubstCtx* cur = &s;
+  auto replace = [&](Substitution next) {
+    out.owned.push_back(std::make_unique<SubstCtx>(std::in_place, std::move(next)));
+    cur = out.owned.back().get();
+  };
+  out.kindSubst.reserve(bs.size());
+  out.names.reserve(bs.size());
+  for (const auto& b : bs) {
+    const th::Name& n = b.name();
+    out.kindSubst.push_back(cur);
+    if (cur->map->count(n) != 0) {
+      // The binder shadows the entry.
+      Substitution next = *cur->map;
+      next.erase(n);
+      replace(std::move(next));
+      out.names.push_back(n);
+      continue;
+    }
+    if (!cur->range().contains(n)) {
+      out.names.push_back(n);
+      continue;
+    }
+    // The binder would capture a variable of the substituted types: rename it.
+    th::Name m = th::mkName("f" + th::nameBase(n));
+    while (cur->range().contains(m)) m = th::mkName("f" + th::nameBase(m));
+    Substitution next = *cur->map;
+    next.insert_or_assign(n, th::Type(th::VarT{m}));
+    internal::NameList range = cur->range();
+    range.add(m);
+    replace(std::move(next));
+    cur->rangeVars = std::move(range);
+    out.names.push_back(std::move(m));
+  }
+  out.after = cur;
+}
+
+// The binders with their new names and the results of their kinds, taken in order from rs.
+template <class Flag>
+std::vector<th::TyVarBndr<Flag>> rebuildBinders(const std::vector<th::TyVarBndr<Flag>>& bs,
+                                                const std::vector<th::Name>& names,
+                                                std::span<th::Type>& rs, bool& changed) {
+  std::vector<th::TyVarBndr<Flag>> out;
+  out.reserve(bs.size());
+  for (std::size_t i = 0; i < bs.size(); ++i) {
+    if (names[i] != bs[i].name()) changed = true;
+    if (const th::Kind* k = bs[i].kind()) {
+      if (!th::sameObject(rs.front(), *k)) changed = true;
+      out.push_back(th::KindedTV<Flag>{names[i], bs[i].flag(), std::move(rs.front())});
+      rs = rs.subspan(1);
+    } else {
+      out.push_back(th::PlainTV<Flag>{names[i], bs[i].flag()});
+    }
+  }
+  return out;
+}
+
+th::Cxt takeTypes(std::span<th::Type>& rs, const th::Cxt& old, bool& changed) {
+  th::Cxt out;
+  out.reserve(old.size());
+  for (std::size_t i = 0; i < old.size(); ++i) {
+    if (!th::sameObject(rs[i], old[i])) changed = true;
+    out.push_back(std::move(rs[i]));
+  }
+  rs = rs.subspan(old.size());
+  return out;
+}
+
+// applySubstitution over a type. A node whose parts all come back as the same objects comes
+// back itself.
+struct SubstPolicy {
+  using Ctx = SubstCtx*;
+  using Scratch = std::unique_ptr<BinderScope>;
+  using Frame = internal::WalkFrame<Ctx, Scratch>;
+  using Kids = internal::Children<Ctx, Scratch>;
+
+  // Variables and forms without types inside need no frame.
+  bool leaf(const th::Type& t, Ctx ctx, std::optional<th::Type>& out) const {
+    if (const auto* x = t.get_if<th::VarT>()) {
+      auto it = ctx->map->find(x->name);
+      out = it != ctx->map->end() ? it->second : t;
+      return true;
+    }
+    const bool compound = std::visit(
+        [](const auto& x) {
+          using F = std::decay_t<decltype(x)>;
+          return isAny<F, th::ForallT, th::ForallVisT, th::AppT, th::AppKindT, th::SigT, th::InfixT,
+                       th::UInfixT, th::PromotedInfixT, th::PromotedUInfixT, th::ParensT,
+                       th::ImplicitParamT>;
+        },
+        t.node());
+    if (compound) return false;
+    out = t;
+    return true;
+  }
+
+  internal::Next enter(Frame& f, Kids& kids, std::optional<th::Type>& out) {
+    const Substitution& s = *f.ctx->map;
+    if (s.empty()) {
+      out = f.input;
+      return internal::Next::Done;
+    }
+    return std::visit(
+        [&](const auto& x) {
+          using F = std::decay_t<decltype(x)>;
+          if constexpr (std::is_same_v<F, th::VarT>) {
+            auto it = s.find(x.name);
+            out = it != s.end() ? it->second : f.input;
+            return internal::Next::Done;
+          } else if constexpr (std::is_same_v<F, th::AppT>) {
+            kids.add(x.fun, f.ctx);
+            kids.add(x.arg, f.ctx);
+          } else if constexpr (isAny<F, th::AppKindT, th::SigT>) {
+            kids.add(x.type, f.ctx);
+            kids.add(x.kind, f.ctx);
+          } else if constexpr (isAny<F, th::InfixT, th::UInfixT, th::PromotedInfixT,
+                                     th::PromotedUInfixT>) {
+            kids.add(x.left, f.ctx);
+            kids.add(x.right, f.ctx);
+          } else if constexpr (isAny<F, th::ParensT, th::ImplicitParamT>) {
+            kids.add(x.type, f.ctx);
+          } else if constexpr (isAny<F, th::ForallT, th::ForallVisT>) {
+            auto scope = std::make_unique<BinderScope>();
+            scopeBinders(*f.ctx, x.binders, *scope);
+            for (std::size_t i = 0; i < x.binders.size(); ++i)
+              if (const th::Kind* k = x.binders[i].kind()) kids.add(*k, scope->kindSubst[i]);
+            if constexpr (std::is_same_v<F, th::ForallT>)
+              for (const th::Pred& p : x.context) kids.add(p, scope->after);
+            kids.add(x.body, scope->after);
+            f.scratch = std::move(scope);
+          } else {
+            out = f.input;
+            return internal::Next::Done;
+          }
+          return internal::Next::Children;
+        },
+        f.input.node());
+  }
+
+  internal::Next finish(Frame& f, std::span<th::Type> rs, Kids&, std::optional<th::Type>& out) {
+    std::visit(
+        [&](const auto& x) {
+          using F = std::decay_t<decltype(x)>;
+          if constexpr (std::is_same_v<F, th::AppT>) {
+            out = same2(rs, x.fun, x.arg) ? f.input : th::Type(th::AppT{rs[0], rs[1]});
+          } else if constexpr (isAny<F, th::AppKindT, th::SigT>) {
+            out = same2(rs, x.type, x.kind) ? f.input : th::Type(F{rs[0], rs[1]});
+          } else if constexpr (isAny<F, th::InfixT, th::UInfixT, th::PromotedInfixT,
+                                     th::PromotedUInfixT>) {
+            out = same2(rs, x.left, x.right) ? f.input : th::Type(F{rs[0], x.op, rs[1]});
+          } else if constexpr (std::is_same_v<F, th::ParensT>) {
+            out = th::sameObject(rs[0], x.type) ? f.input : th::Type(th::ParensT{rs[0]});
+          } else if constexpr (std::is_same_v<F, th::ImplicitParamT>) {
+            out = th::sameObject(rs[0], x.type) ? f.input
+                                                : th::Type(th::ImplicitParamT{x.name, rs[0]});
+          } else if constexpr (isAny<F, th::ForallT, th::ForallVisT>) {
+            bool changed = false;
+            std::span<th::Type> rest = rs;
+            auto binders = rebuildBinders(x.binders, f.scratch->names, rest, changed);
+            if constexpr (std::is_same_v<F, th::ForallT>) {
+              th::Cxt context = takeTypes(rest, x.context, changed);
+              if (!th::sameObject(rest.front(), x.body)) changed = true;
+              out = changed ? th::Type(th::ForallT{std::move(binders), std::move(context),
+                                                   std::move(rest.front())})
+                            : f.input;
+            } else {
+              if (!th::sameObject(rest.front(), x.body)) changed = true;
+              out = changed ? th::Type(th::ForallVisT{std::move(binders), std::move(rest.front())})
+                            : f.input;
+            }
+          }
+        },
+        f.input.node());
+    f.scratch.reset();
+    return internal::Next::Done;
+  }
+
+  static bool same2(std::span<th::Type> rs, const th::Type& a, const th::Type& b) {
+    return th::sameObject(rs[0], a) && th::sameObject(rs[1], b);
+  }
+};
+
+template <class Flag>
+std::pair<Substitution, std::vector<th::TyVarBndr<Flag>>> substituteBindersWith(
+    const Substitution& s, const std::vector<th::TyVarBndr<Flag>>& bs) {
+  SubstCtx root(s);
+  BinderScope scope;
+  scopeBinders(root, bs, scope);
+  std::vector<th::TyVarBndr<Flag>> out;
+  out.reserve(bs.size());
+  for (std::size_t i = 0; i < bs.size(); ++i) {
+    if (const th::Kind* k = bs[i].kind())
+      out.push_back(th::KindedTV<Flag>{scope.names[i], bs[i].flag(),
+                                       sarkel::applySubstitution(*scope.kindSubst[i]->map, *k)});
+    else
+      out.push_back(th::PlainTV<Flag>{scope.names[i], bs[i].flag()});
+  }
+  return {*scope.after->map, std::move(out)};
+}
+
+// ---- Kinded variables ---------------------------------------------------------------------------
+
+// One walk in order with the first entry of a name kept: the left-biased unions of the parts'
+// maps keep the entry met first, an outer signature's entry is met before those inside its kind,
+// and a quantifier's deletion of its binders is a skip of the entries under them.
+class KindedWalker {
+ public:
+  void walk(const th::Type& root) {
+    todo_.push(Item{&root, nullptr, false});
+    while (!todo_.empty()) {
+      const Item it = todo_.pop();
+      if (it.type == nullptr) {
+        if (it.visible)
+          for (const auto& b : static_cast<const th::ForallVisT*>(it.scope)->binders)
+            bound_.unbind(b.name());
+        else
+          for (const auto& b : static_cast<const th::ForallT*>(it.scope)->binders)
+            bound_.unbind(b.name());
+        continue;
+      }
+      std::visit([&](const auto& x) { step(x); }, it.type->node());
+    }
+  }
+  KindMap take() { return std::move(out_); }
+
+ private:
+  struct Item {
+    const th::Type* type;
+    const void* scope;
+    bool visible;
+  };
+  void push(const th::Type& t) { todo_.push(Item{&t, nullptr, false}); }
+
+  template <class F>
+  void step(const F& x) {
+    if constexpr (std::is_same_v<F, th::SigT>) {
+      if (const auto* v = x.type.template get_if<th::VarT>()) {
+        if (!bound_.contains(v->name)) out_.emplace(v->name, x.kind);
+        push(x.kind);
+      } else {
+        push(x.kind);
+        push(x.type);
+      }
+    } else if constexpr (std::is_same_v<F, th::AppT>) {
+      push(x.arg);
+      push(x.fun);
+    } else if constexpr (std::is_same_v<F, th::AppKindT>) {
+      push(x.kind);
+      push(x.type);
+    } else if constexpr (std::is_same_v<F, th::ImplicitParamT>) {
+      push(x.type);
+    } else if constexpr (std::is_same_v<F, th::ForallT>) {
+      for (const auto& b : x.binders) bound_.bind(b.name());
+      todo_.push(Item{nullptr, &x, false});
+      push(x.body);
+      for (std::size_t i = x.context.size(); i-- > 0;) push(x.context[i]);
+    } else if constexpr (std::is_same_v<F, th::ForallVisT>) {
+      for (const auto& b : x.binders) bound_.bind(b.name());
+      todo_.push(Item{nullptr, &x, true});
+      push(x.body);
+    }
+  }
+
+  internal::SmallStack<Item> todo_;
+  internal::BoundNames bound_;
+  KindMap out_;
+};
+
+}  // namespace
+
+// ---- Substitution capability --------------------------------------------------------------------
+
+th::Type applySubstitution(const Substitution& s, const th::Type& t) {
+  if (s.empty()) return t;
+  SubstPolicy policy;
+  SubstCtx root(s);
+  return internal::walkType(policy, t, &root);
+}
+
+std::vector<th::Name> freeVariables(const th::Type& t) {
+  FreeVarWalker w;
+  w.walk(t);
+  return w.take();
+}
+
+std::vector<th::Type> applySubstitution(const Substitution& s, const std::vector<th::Type>& ts) {
+  std::vector<th::Type> out;
+  out.reserve(ts.size());
+  for (const th::Type& t : ts) out.push_back(sarkel::applySubstitution(s, t));
+  return out;
+}
+
+std::vector<th::Name> freeVariables(const std::vector<th::Type>& ts) {
+  FreeVarWalker w;
+  for (const th::Type& t : ts) w.walk(t);
+  return w.take();
+}
+
+ConstructorInfo applySubstitution(const Substitution& s, const ConstructorInfo& c) {
+  // The constructor's variables shadow their entries; they are never renamed.
+  std::optional<Substitution> reduced;
+  for (const auto& v : c.constructorVars)
+    if ((reduced ? *reduced : s).count(v.name()) != 0) {
+      if (!reduced) reduced.emplace(s);
+      reduced->erase(v.name());
+    }
+  const Substitution& r = reduced ? *reduced : s;
+  ConstructorInfo out = c;
+  for (auto& v : out.constructorVars)
+    if (const th::Kind* k = v.kind())
+      v = th::KindedTV<hs::Unit>{v.name(), v.flag(), sarkel::applySubstitution(r, *k)};
+  out.constructorContext = sarkel::applySubstitution(r, c.constructorContext);
+  out.constructorFields = sarkel::applySubstitution(r, c.constructorFields);
+  return out;
+}
+
+std::vector<th::Name> freeVariables(const ConstructorInfo& c) {
+  FreeVarWalker w;
+  for (const auto& v : c.constructorVars) w.bind(v.name());
+  for (const auto& v : c.constructorVars)
+    if (const th::Kind* k = v.kind()) w.walk(*k);
+  for (const th::Pred& p : c.constructorContext) w.walk(p);
+  for (const th::Type& t : c.constructorFields) w.walk(t);
+  return w.take();
+}
+
+namespace internal {
+
+void appendNewNames(std::vector<th::Name>& acc, const std::vector<th::Name>& more) {
+  NameList list(std::move(acc));
+  for (const th::Name& n : more) list.add(n);
+  acc = list.take();
+}
+
+std::pair<Substitution, std::vector<th::TyVarBndrUnit>> substituteBinders(
+    const Substitution& s, const std::vector<th::TyVarBndrUnit>& bs) {
+  return substituteBindersWith(s, bs);
+}
+std::pair<Substitution, std::vector<th::TyVarBndrSpec>> substituteBinders(
+    const Substitution& s, const std::vector<th::TyVarBndrSpec>& bs) {
+  return substituteBindersWith(s, bs);
+}
+
+KindMap kindedFreeVariables(const th::Type& t) {
+  KindedWalker w;
+  w.walk(t);
+  return w.take();
+}
+
+th::TyVarBndrSpec specifiedBinder(const th::TyVarBndrUnit& b) {
+  if (const th::Kind* k = b.kind()) return th::KindedTV{b.name(), th::SpecifiedSpec, *k};
+  return th::PlainTV{b.name(), th::SpecifiedSpec};
+}
+
+}  // namespace internal
+
+// ---- Built on substitution ----------------------------------------------------------------------
+
+Substitution combineSubstitutions(const Substitution& s1, const Substitution& s2) {
+  Substitution out;
+  for (const auto& [n, t] : s1) out.emplace_hint(out.end(), n, sarkel::applySubstitution(s2, t));
+  for (const auto& entry : s2) out.insert(entry);  // s1's entry stays where both have one
+  return out;
+}
+
+th::Type freshenFreeVariables(th::Q& q, const th::Type& t) {
+  const std::vector<th::Name> vars = sarkel::freeVariables(t);
+  // The fresh names are made in ascending order of the variables.
+  const std::set<th::Name> ordered(vars.begin(), vars.end());
+  Substitution s;
+  for (const th::Name& n : ordered)
+    s.emplace_hint(s.end(), n, th::Type(th::VarT{q.newName(th::nameBase(n))}));
+  return sarkel::applySubstitution(s, t);
+}
+
+std::vector<th::TyVarBndrUnit> freeVariablesWellScoped(const std::vector<th::Type>& ts) {
+  KindMap kinds;
+  for (const th::Type& t : ts)
+    for (auto& entry : internal::kindedFreeVariables(t)) kinds.insert(std::move(entry));
+  const std::vector<th::Name> vars = sarkel::freeVariables(ts);
+
+  // The scoped sort, oldest first: each variable goes last, unless the set of a variable placed
+  // later mentions it; then it moves in front of the earliest such run. The set of a variable
+  // gathers the kind variables of it and of every variable placed after it.
+  std::vector<th::Name> sorted;
+  std::vector<std::set<th::Name>> sets;
+  for (const th::Name& v : vars) {
+    std::set<th::Name> kv;
+    if (auto it = kinds.find(v); it != kinds.end())
+      for (th::Name& n : sarkel::freeVariables(it->second)) kv.insert(std::move(n));
+    std::size_t j = sorted.size();
+    while (j > 0 && sets[j - 1].count(v) != 0) {
+      sets[j - 1].insert(kv.begin(), kv.end());
+      --j;
+    }
+    std::set<th::Name> mine = j > 0 ? sets[j - 1] : std::set<th::Name>{};
+    mine.insert(kv.begin(), kv.end());
+    sorted.insert(sorted.begin() + static_cast<std::ptrdiff_t>(j), v);
+    sets.insert(sets.begin() + static_cast<std::ptrdiff_t>(j), std::move(mine));
+  }
+  if (sorted.size() != sets.size()) hs::error("scopedSort", internal::datatypeSite(2280, 22, 27));
+
+  std::vector<th::TyVarBndrUnit> out;
+  out.reserve(sorted.size());
+  for (const th::Name& v : sorted) {
+    if (auto it = kinds.find(v); it != kinds.end())
+      out.push_back(sarkel::kindedTVInvis(v, it->second));
+    else
+      out.push_back(sarkel::plainTVInvis(v));
+  }
+  return out;
+}
+
+th::Type quantifyType(const th::Type& t) {
+  const std::vector<th::TyVarBndrUnit> vars = sarkel::freeVariablesWellScoped({t});
+  if (vars.empty()) return t;
+  std::vector<th::TyVarBndrSpec> binders;
+  binders.reserve(vars.size());
+  for (const auto& v : vars) binders.push_back(internal::specifiedBinder(v));
+  if (const auto* f = t.get_if<th::ForallT>()) {
+    binders.insert(binders.end(), f->binders.begin(), f->binders.end());
+    return th::ForallT{std::move(binders), f->context, f->body};
+  }
+  return th::ForallT{std::move(binders), {}, t};
+}
+
+}  // namespace sarkel

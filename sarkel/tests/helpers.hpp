@@ -1,0 +1,87 @@
+// Small builders of reflection types for the datatype tests.
+#pragma once
+
+#include <pthread.h>
+
+#include <exception>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "hs/th/syntax.hpp"
+
+namespace sarkel_test {
+
+namespace th = hs::th;
+using th::Name;
+using th::Type;
+
+inline Name n(const std::string& s) { return th::mkName(s); }
+inline Type v(const std::string& s) { return th::VarT{n(s)}; }
+inline Type con(const std::string& s) { return th::ConT{n(s)}; }
+inline Type app(Type f, Type x) { return th::AppT{std::move(f), std::move(x)}; }
+inline Type app(Type f, Type x, Type y) {
+  return app(app(std::move(f), std::move(x)), std::move(y));
+}
+inline Type arrow(Type a, Type r) { return app(th::ArrowT{}, std::move(a), std::move(r)); }
+inline Type sig(Type t, Type k) { return th::SigT{std::move(t), std::move(k)}; }
+inline Type star() { return th::StarT{}; }
+inline Type eq(Type a, Type b) { return app(th::EqualityT{}, std::move(a), std::move(b)); }
+
+inline th::TyVarBndrSpec spec(const std::string& s) {
+  return th::PlainTV<th::Specificity>{n(s), th::SpecifiedSpec};
+}
+inline th::TyVarBndrSpec spec(const std::string& s, Type k) {
+  return th::KindedTV<th::Specificity>{n(s), th::SpecifiedSpec, std::move(k)};
+}
+inline th::TyVarBndrUnit unit(const std::string& s) {
+  return th::PlainTV<hs::Unit>{n(s), hs::unit};
+}
+inline th::TyVarBndrUnit unit(const std::string& s, Type k) {
+  return th::KindedTV<hs::Unit>{n(s), hs::unit, std::move(k)};
+}
+inline Type forall(std::vector<th::TyVarBndrSpec> bs, th::Cxt c, Type body) {
+  return th::ForallT{std::move(bs), std::move(c), std::move(body)};
+}
+
+inline std::vector<Name> names(std::initializer_list<const char*> xs) {
+  std::vector<Name> out;
+  for (const char* x : xs) out.push_back(n(x));
+  return out;
+}
+
+// Runs f on a thread with a small native stack (256 KiB), so that a walk recursing per level of
+// a deep type fails there; f's exception is rethrown.
+template <class F>
+void onSmallStack(F&& f) {
+  struct Job {
+    F* f;
+    std::exception_ptr error;
+  } job{&f, nullptr};
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, std::size_t{1} << 18);
+  pthread_t thread;
+  const int rc = pthread_create(
+      &thread, &attr,
+      [](void* p) -> void* {
+        auto* j = static_cast<Job*>(p);
+        try {
+          (*j->f)();
+        } catch (...) {
+          j->error = std::current_exception();
+        }
+        return nullptr;
+      },
+      &job);
+  pthread_attr_destroy(&attr);
+  if (rc != 0) throw std::runtime_error("no thread");
+  pthread_join(thread, nullptr);
+  if (job.error) std::rethrow_exception(job.error);
+}
+
+// The depth of the deep types of the tests.
+inline constexpr int kDeep = 10000;
+
+}  // namespace sarkel_test

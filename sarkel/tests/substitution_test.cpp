@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "helpers.hpp"
+#include "hs/error.hpp"
+#include "hs/th/testenv.hpp"
+#include "sarkel/datatype.hpp"
+#include "sarkel/datatype/tyvarbndr.hpp"
+
+// A client type with the substitution capability, and namesakes of the library's functions that
+// argument-dependent lookup would find for it.
+namespace user {
+struct Box {
+  hs::th::Type type;
+  friend bool operator==(const Box&, const Box&) = default;
+};
+inline Box applySubstitution(const sarkel::Substitution&, const Box&) {
+  return Box{hs::th::StarT{}};
+}
+inline std::vector<hs::th::Name> freeVariables(const Box&) { return {}; }
+}  // namespace user
+
+template <>
+struct sarkel::TypeSubstitution<user::Box> {
+  static user::Box applySubstitution(const sarkel::Substitution& s, const user::Box& b) {
+    return user::Box{sarkel::applySubstitution(s, b.type)};
+  }
+  static std::vector<hs::th::Name> freeVariables(const user::Box& b) {
+    return sarkel::freeVariables(b.type);
+  }
+};
+
+namespace {
+
+using namespace sarkel_test;
+namespace si = sarkel::internal;
+using sarkel::Substitution;
+using Strings = std::vector<std::string>;
+
+TEST(FreeVariables, FirstOccurrenceOrderUnderBinders) {
+  const Type showC = app(con("Show"), v("c"));
+  struct Case {
+    const char* what;
+    Type type;
+    std::vector<Name> want;
+  };
+  const Case cases[] = {
+      {"forall (a :: k). a b", forall({spec("a", v("k"))}, {}, app(v("a"), v("b"))),
+       names({"k", "b"})},
+      // Binder kinds first, then the context, then the body, inner quantifiers alike.
+      {"nested quantifiers",
+       forall({spec("a", v("k1"))}, {showC},
+              forall({spec("b", v("k2"))}, {}, app(v("b"), v("a"), v("d")))),
+       names({"k1", "c", "k2", "d"})},
+      // A binder kind mentioning a binder of the same telescope does not make it free.
+      {"telescope", forall({spec("a", v("k")), spec("k", star())}, {}, v("a")), names({})},
+      {"visible quantifier", th::ForallVisT{{unit("k")}, arrow(v("k"), v("j"))}, names({"j"})},
+      {"repeats", app(v("a"), app(v("b"), v("a"))), names({"a", "b"})},
+      {"kind signature and application", th::AppKindT{sig(v("a"), v("k")), v("j")},
+       names({"a", "k", "j"})},
+      // Operator names are never variables.
+      {"operators", th::UInfixT{v("x"), n("y"), th::InfixT{v("z"), n("x"), v("w")}},
+       names({"x", "z", "w"})},
+      {"brackets", th::ParensT{th::ImplicitParamT{"p", v("q")}}, names({"q"})},
+      {"shadowing inside", app(forall({spec("a")}, {}, v("a")), v("a")), names({"a"})},
+      {"constants", app(con("Maybe"), th::LitT{th::NumTyLit(3)}), names({})},
+  };
+  for (const Case& c : cases) EXPECT_EQ(sarkel::freeVariables(c.type), c.want) << c.what;
+
+  EXPECT_EQ(sarkel::freeVariables(std::vector<Type>{v("b"), app(v("a"), v("b")), v("c")}),
+            names({"b", "a", "c"}));
+}
+
+TEST(FreeVariables, OfConstructorDescriptions) {
+  const sarkel::ConstructorInfo info{n("Mk"),
+                                     {unit("a", v("k")), unit("e")},
+                                     {app(con("Show"), v("b")), app(con("Eq"), v("e"))},
+                                     {v("a"), app(v("c"), v("k"))},
+                                     {sarkel::notStrictAnnot, sarkel::notStrictAnnot},
+                                     sarkel::NormalConstructor{}};
+  EXPECT_EQ(sarkel::freeVariables(info), names({"k", "b", "c"}));
+  EXPECT_EQ(sarkel::freeVariables(std::vector<sarkel::ConstructorInfo>{info, info}),
+            names({"k", "b", "c"}));
+}
+
+TEST(Substitution, CaptureShadowingAndOperators) {
+  struct Case {
+    const char* what;
+    Substitution s;
+    Type in;
+    Type want;
+  };
+  const Case cases[] = {
+      {"capture renames the binder",
+       {{n("a"), v("b")}},
+       forall({spec("b")}, {}, arrow(v("a"), v("b"))),
+       forall({spec("fb")}, {}, arrow(v("b"), v("fb")))},
+      {"the new name is checked again",
+       {{n("a"), v("b")}, {n("c"), v("fb")}},
+       forall({spec("b")}, {}, arrow(v("a"), v("b"))),
+       forall({spec("ffb")}, {}, arrow(v("b"), v("ffb")))},
+      // The check looks at the substituted types only: a free fb of the body is captured.
+      {"only the substitution's types are checked",
+       {{n("a"), v("b")}},
+       forall({spec("b")}, {}, arrow(v("a"), arrow(v("b"), v("fb")))),
+       forall({spec("fb")}, {}, arrow(v("b"), arrow(v("fb"), v("fb"))))},
+      // A binder with an entry keeps its name, even where the other entries mention it.
+      {"a shadowing binder is not checked",
+       {{n("a"), v("x")}, {n("x"), con("Int")}},
+       forall({spec("x")}, {}, arrow(v("a"), v("x"))),
+       forall({spec("x")}, {}, arrow(v("x"), v("x")))},
+      {"a binder shadows its entry",
+       {{n("a"), con("Int")}, {n("c"), con("Bool")}},
+       forall({spec("a")}, {app(con("Eq"), v("c"))}, arrow(v("a"), v("c"))),
+       forall({spec("a")}, {app(con("Eq"), con("Bool"))}, arrow(v("a"), con("Bool")))},
+      // Each binder kind takes the substitution the binders before it leave.
+      {"binder kinds",
+       {{n("k"), star()}, {n("a"), con("Int")}},
+       forall({spec("a", v("k")), spec("b", v("a"))}, {}, v("b")),
+       forall({spec("a", star()), spec("b", v("a"))}, {}, v("b"))},
+      {"visible quantifier",
+       {{n("a"), v("k")}},
+       th::ForallVisT{{unit("k")}, arrow(v("k"), v("a"))},
+       th::ForallVisT{{unit("fk")}, arrow(v("fk"), v("k"))}},
+      {"operators stay",
+       {{n("op"), con("Int")}, {n("x"), con("Int")}},
+       th::UInfixT{v("x"), n("op"), th::PromotedInfixT{v("op"), n("op"), v("y")}},
+       th::UInfixT{con("Int"), n("op"), th::PromotedInfixT{con("Int"), n("op"), v("y")}}},
+      {"inside brackets",
+       {{n("x"), con("Int")}},
+       th::ParensT{th::ImplicitParamT{"x", sig(v("x"), v("x"))}},
+       th::ParensT{th::ImplicitParamT{"x", sig(con("Int"), con("Int"))}}},
+  };
+  for (const Case& c : cases) {
+    const Type got = sarkel::applySubstitution(c.s, c.in);
+    EXPECT_EQ(got, c.want) << c.what << ": " << th::show(got);
+  }
+}
+
+TEST(Substitution, UntouchedPartsAreTheInputObjects) {
+  const Type leaf = con("Int");
+  const Type untouched = app(con("Maybe"), v("b"));
+  const Type t = app(untouched, v("a"));
+  const Substitution s{{n("a"), leaf}};
+  EXPECT_TRUE(th::sameObject(sarkel::applySubstitution({}, t), t));
+  EXPECT_TRUE(th::sameObject(sarkel::applySubstitution(s, untouched), untouched));
+  const Type varB = v("b");
+  EXPECT_TRUE(th::sameObject(sarkel::applySubstitution(s, varB), varB));
+  const Type got = sarkel::applySubstitution(s, t);
+  EXPECT_TRUE(th::sameObject(got.get_if<th::AppT>()->fun, untouched));
+  EXPECT_TRUE(th::sameObject(got.get_if<th::AppT>()->arg, leaf));
+  const Type quantified = forall({spec("a", v("k"))}, {}, v("a"));
+  EXPECT_TRUE(th::sameObject(sarkel::applySubstitution(s, quantified), quantified));
+}
+
+TEST(Substitution, ConstructorVariablesShadowAndAreNeverRenamed) {
+  const sarkel::ConstructorInfo info{
+      n("Mk"),
+      {unit("a", v("k")), unit("b")},
+      {app(con("Show"), v("a"))},
+      {v("a"), v("c"), v("b")},
+      {sarkel::notStrictAnnot, sarkel::isStrictAnnot, sarkel::notStrictAnnot},
+      sarkel::RecordConstructor{{n("x"), n("y"), n("z")}}};
+  // c's entry mentions b, a binder of the constructor: it is captured, not renamed.
+  const Substitution s{{n("a"), con("Int")}, {n("k"), star()}, {n("c"), v("b")}};
+  sarkel::ConstructorInfo want = info;
+  want.constructorVars = {unit("a", star()), unit("b")};
+  want.constructorFields = {v("a"), v("b"), v("b")};
+  EXPECT_EQ(sarkel::applySubstitution(s, info), want);
+  EXPECT_EQ(sarkel::applySubstitution(s, std::vector<sarkel::ConstructorInfo>{info}),
+            std::vector<sarkel::ConstructorInfo>{want});
+}
+
+TEST(Substitution, BindersThreadTheSubstitution) {
+  // b would capture and is renamed, which a's kind sees; a shadows its entry, deleted after it.
+  const auto [after, binders] =
+      si::substituteBinders(Substitution{{n("a"), v("b")}, {n("c"), v("k")}},
+                            std::vector<th::TyVarBndrUnit>{unit("b", v("c")), unit("a", v("b"))});
+  EXPECT_EQ(after, (Substitution{{n("b"), v("fb")}, {n("c"), v("k")}}));
+  EXPECT_EQ(binders, (std::vector<th::TyVarBndrUnit>{unit("fb", v("k")), unit("a", v("fb"))}));
+}
+
+TEST(Substitution, CapabilityOfClientTypes) {
+  const std::vector<user::Box> boxes{{v("a")}, {app(v("b"), v("a"))}};
+  EXPECT_EQ(sarkel::freeVariables(boxes), names({"a", "b"}));
+  EXPECT_EQ(sarkel::applySubstitution(Substitution{{n("a"), con("Int")}}, boxes),
+            (std::vector<user::Box>{{con("Int")}, {app(v("b"), con("Int"))}}));
+  EXPECT_EQ(sarkel::applySubstitution(Substitution{{n("a"), con("Int")}}, boxes[0]),
+            user::Box{con("Int")});
+}
+
+TEST(Substitution, Combination) {
+  EXPECT_EQ(sarkel::combineSubstitutions({{n("a"), v("b")}}, {{n("b"), con("Int")}}),
+            (Substitution{{n("a"), con("Int")}, {n("b"), con("Int")}}));
+  EXPECT_EQ(sarkel::combineSubstitutions({{n("a"), con("X")}}, {{n("a"), con("Y")}}),
+            (Substitution{{n("a"), con("X")}}));
+  EXPECT_EQ(sarkel::combineSubstitutions({}, {{n("a"), v("a")}}), (Substitution{{n("a"), v("a")}}));
+}
+
+TEST(Substitution, FreshNamesInNameOrder) {
+  th::TestEnv env;
+  const Name u = th::mkNameU("u", 40);  // unique names sort after plain ones
+  const Type t = app(th::VarT{u}, v("b"), app(v("a"), v("b")));
+  const Type got = sarkel::freshenFreeVariables(env, t);
+  EXPECT_EQ(env.log(), (Strings{"newName a", "newName b", "newName u"}));
+  EXPECT_EQ(got, app(th::VarT{th::mkNameU("u", 3)}, th::VarT{th::mkNameU("b", 2)},
+                     app(th::VarT{th::mkNameU("a", 1)}, th::VarT{th::mkNameU("b", 2)})));
+}
+
+TEST(KindedFreeVariables, WhichSignaturesCount) {
+  struct Case {
+    const char* what;
+    Type type;
+    sarkel::KindMap want;
+  };
+  const Case cases[] = {
+      {"outer signature wins",
+       sig(v("a"), sig(v("k"), star())),
+       {{n("a"), sig(v("k"), star())}, {n("k"), star()}}},
+      {"left wins", app(sig(v("a"), v("k1")), sig(v("a"), v("k2"))), {{n("a"), v("k1")}}},
+      {"kind applications", th::AppKindT{con("P"), sig(v("k"), star())}, {{n("k"), star()}}},
+      {"binders are deleted, binder kinds not visited",
+       app(forall({spec("a", sig(v("j"), star()))}, {sig(v("c"), star())}, sig(v("a"), star())),
+           sig(v("a"), con("Bool"))),
+       {{n("c"), star()}, {n("a"), con("Bool")}}},
+      {"not under brackets or operators",
+       app(th::ParensT{sig(v("a"), star())}, th::InfixT{sig(v("b"), star()), n("o"), v("c")}),
+       {}},
+      {"a signature of a non-variable",
+       sig(app(v("f"), sig(v("x"), star())), v("k")),
+       {{n("x"), star()}}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(si::kindedFreeVariables(c.type), c.want) << c.what;
+}
+
+TEST(FreeVariablesWellScoped, KindVariablesComeFirst) {
+  using Bs = std::vector<th::TyVarBndrUnit>;
+  struct Case {
+    const char* what;
+    std::vector<Type> types;
+    Bs want;
+  };
+  const Case cases[] = {
+      {"a :: k", {sig(v("a"), v("k"))}, {unit("k"), unit("a", v("k"))}},
+      {"no kinds", {v("a"), v("b")}, {unit("a"), unit("b")}},
+      {"bare first, signature later", {v("a"), sig(v("a"), star())}, {unit("a", star())}},
+      {"a chain of dependencies",
+       {sig(v("a"), v("k")), sig(v("k"), v("j"))},
+       {unit("j"), unit("k", v("j")), unit("a", v("k"))}},
+      // b stays after a: no variable placed before it mentions it.
+      {"placed last",
+       {sig(v("a"), v("k")), v("b"), sig(v("c"), v("b"))},
+       {unit("k"), unit("a", v("k")), unit("b"), unit("c", v("b"))}},
+      // k moves in front of a, whose kind mentions it, but stays after x.
+      {"only as far back as needed",
+       {v("x"), sig(v("a"), v("k")), v("k")},
+       {unit("x"), unit("k"), unit("a", v("k"))}},
+      {"two users",
+       {sig(v("a"), v("k")), sig(v("b"), v("k")), v("k")},
+       {unit("k"), unit("a", v("k")), unit("b", v("k"))}},
+      {"none", {con("Int")}, {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(sarkel::freeVariablesWellScoped(c.types), c.want) << c.what;
+}
+
+TEST(QuantifyType, ClosesOverFreeVariables) {
+  const Type intT = con("Int");
+  EXPECT_TRUE(th::sameObject(sarkel::quantifyType(intT), intT));
+  EXPECT_EQ(sarkel::quantifyType(forall({spec("b")}, {app(con("C"), v("b"))}, app(v("a"), v("b")))),
+            forall({spec("a"), spec("b")}, {app(con("C"), v("b"))}, app(v("a"), v("b"))));
+  EXPECT_EQ(sarkel::quantifyType(arrow(sig(v("a"), v("k")), v("a"))),
+            forall({spec("k"), spec("a", v("k"))}, {}, arrow(sig(v("a"), v("k")), v("a"))));
+  EXPECT_EQ(si::specifiedBinder(unit("a", star())), spec("a", star()));
+  EXPECT_EQ(si::specifiedBinder(unit("a")), spec("a"));
+}
+
+// Deep types: every walk keeps its work off the native stack.
+TEST(Substitution, DeepTypes) {
+  const Type a = v("a");
+  const Type b = v("b");
+  const Type x = v("x");
+  const Type k = v("k");
+  Type t = a;
+  for (int i = 0; i < kDeep; ++i) t = i % 2 == 0 ? app(t, b) : app(b, t);
+  Type q = a;
+  for (int i = 0; i < kDeep; ++i) q = forall({spec("x", k)}, {}, i % 2 == 0 ? sig(q, x) : q);
+  onSmallStack([&] {
+    EXPECT_EQ(sarkel::freeVariables(t), names({"b", "a"}));
+    EXPECT_EQ(sarkel::freeVariables(q), names({"k", "a"}));
+    EXPECT_EQ(sarkel::freeVariables(sarkel::applySubstitution({{n("a"), con("Int")}}, t)),
+              names({"b"}));
+    // The first quantifier shadows x's entry, and no later one captures.
+    const Type r = sarkel::applySubstitution({{n("a"), v("y")}, {n("x"), v("y")}}, q);
+    EXPECT_EQ(sarkel::freeVariables(r), names({"k", "y"}));
+    EXPECT_EQ(si::kindedFreeVariables(q), (sarkel::KindMap{{n("a"), x}}));
+    EXPECT_EQ(sarkel::freeVariablesWellScoped({t}),
+              (std::vector<th::TyVarBndrUnit>{unit("b"), unit("a")}));
+    EXPECT_EQ(sarkel::quantifyType(q).get_if<th::ForallT>()->binders.size(), 3u);
+  });
+}
+
+}  // namespace
