@@ -2,7 +2,9 @@
 // F part first), comparison, and the text forms with their readers.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -77,7 +79,8 @@ TEST(Folding1, TheElementsAreTheFPartsThenTheGParts) {
 struct Keyed {
   Int key;
   char tag;
-  friend bool operator<(const Keyed& a, const Keyed& b) { return a.key < b.key; }
+  friend bool operator<=(const Keyed& a, const Keyed& b) { return a.key <= b.key; }
+  friend bool operator>=(const Keyed& a, const Keyed& b) { return a.key >= b.key; }
 };
 
 TEST(Folding1, OfEqualExtremesTheFirstVisitedStays) {
@@ -88,6 +91,14 @@ TEST(Folding1, OfEqualExtremesTheFirstVisitedStays) {
   const KK w(std::vector<Keyed>{{1, 'f'}, {3, 'a'}}, std::vector<Keyed>{{3, 'b'}, {0, 'c'}});
   EXPECT_EQ(hs::maximum(w).tag, 'a');
   EXPECT_EQ(hs::minimum(w).tag, 'c');
+  // The kept element is replaced unless it is greater than or equal to (less than or equal to)
+  // the next one: an unordered current element gives way.
+  using DD = Ambrel1<hs::ListTag, hs::ListTag, double>;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(hs::maximum(DD(std::vector<double>{nan}, std::vector<double>{1.0})), 1.0);
+  EXPECT_EQ(hs::minimum(DD(std::vector<double>{nan}, std::vector<double>{1.0})), 1.0);
+  EXPECT_TRUE(std::isnan(hs::maximum(DD(std::vector<double>{1.0}, std::vector<double>{nan}))));
+  EXPECT_TRUE(std::isnan(hs::minimum(DD(std::vector<double>{1.0}, std::vector<double>{nan}))));
 }
 
 TEST(Folding1, NonEmptyFoldsInClassOrder) {

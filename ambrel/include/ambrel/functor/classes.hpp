@@ -30,7 +30,8 @@ Z foldrOnto(const C& c, const hs::Lazy<Z>& start, const XS& xs) {
   return hs::foldr(step, start, xs).force();
 }
 
-// The greatest element, the first of equal ones staying; the least likewise.
+// The greatest element: the kept one gives way unless it is greater than or equal to the next, so
+// of equal ones the first stays. The least likewise, with less than or equal.
 template <class V>
 auto extreme(const V& v, bool greatest) {
   const auto xs = hs::toList(v);
@@ -40,9 +41,10 @@ auto extreme(const V& v, bool greatest) {
   }
   std::size_t best = 0;
   for (std::size_t i = 1; i < xs.size(); ++i)
-    if (greatest ? xs[best] < xs[i] : xs[i] < xs[best]) best = i;
+    if (greatest ? !(xs[best] >= xs[i]) : !(xs[best] <= xs[i])) best = i;
   return xs[best];
 }
+
 
 }  // namespace ambrel::internal::one
 
