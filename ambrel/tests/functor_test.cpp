@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "ambrel/functor.hpp"
@@ -129,6 +130,33 @@ TEST(Folding1, NonEmptyFoldsInClassOrder) {
             "1");
 }
 
+// A box whose own <$ marks what it builds, so a test sees which operation made a part.
+template <class X>
+struct Box {
+  X value;
+  bool replaced = false;
+};
+struct BoxTag {
+  template <class X>
+  using apply = Box<X>;
+};
+
+}  // namespace
+
+template <>
+struct hs::Functor<BoxTag> {
+  template <class H, class X>
+  static auto fmap(H&& h, const Box<X>& b) {
+    return Box<std::remove_cvref_t<std::invoke_result_t<H&, const X&>>>{h(b.value)};
+  }
+  template <class Y, class X>
+  static Box<Y> replaceValues(const Y& y, const Box<X>&) {
+    return {y, true};
+  }
+};
+
+namespace {
+
 TEST(Mapping1, KeepsTheConstructorAndDefersEachPart) {
   auto twice = [](Int x) { return x * 2; };
   const LL mapped = hs::fmap(twice, LL(This1(Vec{1, 2})));
@@ -136,6 +164,12 @@ TEST(Mapping1, KeepsTheConstructorAndDefersEachPart) {
   EXPECT_EQ(hs::show(mapped), "This1 [2,4]");
   EXPECT_EQ(hs::show(hs::fmap(twice, LL(Vec{1}, Vec{3}))), "Ambrel1 [2] [6]");
   EXPECT_EQ(hs::show(hs::replaceValues(Int{0}, LL(That1(Vec{1, 2})))), "That1 [0,0]");
+  // <$ replaces through each part's own <$.
+  using BL = Ambrel1<BoxTag, hs::ListTag, Int>;
+  const auto replaced = hs::replaceValues(Int{0}, BL(Box<Int>{1}, Vec{1, 2}));
+  EXPECT_TRUE(replaced.fPart().force().replaced);
+  EXPECT_EQ(replaced.gPart().force(), (Vec{0, 0}));
+  EXPECT_FALSE(hs::fmap([](Int x) { return x; }, BL(This1(Box<Int>{1}))).fPart().force().replaced);
   const LL lazy = hs::fmap(twice, LL(testing_support::throwing<Vec>(), Vec{1}));
   EXPECT_EQ(lazy.index(), 2);
   EXPECT_THROW((void)lazy.fPart().force(), TestFailure);

@@ -45,6 +45,14 @@ auto extreme(const V& v, bool greatest) {
   return xs[best];
 }
 
+// x <$ p through the tag's own <$ when it has one.
+template <class Tag, class X, class P>
+auto replacedWith(const X& x, const P& p) {
+  if constexpr (requires { hs::Functor<Tag>::replaceValues(x, p); })
+    return hs::Functor<Tag>::replaceValues(x, p);
+  else
+    return hs::Functor<Tag>::fmap([x](const auto&) { return x; }, p);
+}
 
 }  // namespace ambrel::internal::one
 
@@ -70,9 +78,23 @@ struct hs::Functor<ambrel::Ambrel1Tag<F, G>> {
     if (n.index == 1) return R(ambrel::That1Value<typename R::GA>(gpart()));
     return R(fpart(), gpart());
   }
+  // Likewise with each part's own <$.
   template <class X, class A>
   static auto replaceValues(const X& x, const ambrel::Ambrel1<F, G, A>& v) {
-    return fmap([x](const A&) { return x; }, v);
+    namespace O = ambrel::internal::one;
+    using R = ambrel::Ambrel1<F, G, X>;
+    using FA = typename F::template apply<A>;
+    using GA = typename G::template apply<A>;
+    const auto& n = O::Access::node(v);
+    auto fpart = [&] {
+      return hs::Lazy<typename R::FA>::apply([x](const FA& p) { return O::replacedWith<F>(x, p); }, *n.f);
+    };
+    auto gpart = [&] {
+      return hs::Lazy<typename R::GA>::apply([x](const GA& p) { return O::replacedWith<G>(x, p); }, *n.g);
+    };
+    if (n.index == 0) return R(ambrel::This1Value<typename R::FA>(fpart()));
+    if (n.index == 1) return R(ambrel::That1Value<typename R::GA>(gpart()));
+    return R(fpart(), gpart());
   }
 };
 
