@@ -75,6 +75,17 @@ TEST(Folding1, TheElementsAreTheFPartsThenTheGParts) {
   EXPECT_EQ(hs::foldr(digits, std::string("."), v), "123.");
   EXPECT_EQ(hs::foldr(digits, std::string("."), LL(Vec{}, Vec{4})), "4.");
   EXPECT_EQ(hs::foldr(digits, std::string("."), LL(This1(Vec{5}))), "5.");
+  // elem stops in the F part when it finds the element there.
+  EXPECT_TRUE(hs::elem(Int{1}, LL(Vec{1}, testing_support::throwing<Vec>())));
+  EXPECT_TRUE(hs::elem(Int{4}, LL(Vec{}, Vec{4})));
+  EXPECT_FALSE(hs::elem(Int{4}, LL(This1(Vec{3}))));
+  // foldl folds the G part onto the F part's fold, which stays deferred.
+  auto lastOnly = [](const hs::Lazy<Int>&, Int x) { return x; };
+  EXPECT_EQ(hs::foldl(lastOnly, Int{0}, LL(testing_support::throwing<Vec>(), Vec{2})), 2);
+  auto snoc = [](const hs::Lazy<std::string>& acc, Int x) { return *acc + std::to_string(x); };
+  EXPECT_EQ(hs::foldl(snoc, std::string("."), v), ".123");
+  EXPECT_EQ(hs::foldl(snoc, std::string("."), LL(Vec{4}, Vec{})), ".4");
+  EXPECT_EQ(hs::foldl(snoc, std::string("."), LL(That1(Vec{5}))), ".5");
 }
 
 struct Keyed {
@@ -128,6 +139,14 @@ TEST(Folding1, NonEmptyFoldsInClassOrder) {
   const NN lazyG(NE{1, {}}, testing_support::throwing<NE>());
   EXPECT_EQ(hs::foldrMap1(str, [](Int x, const hs::Lazy<std::string>&) { return std::to_string(x); }, lazyG),
             "1");
+  // The lazy left fold mirrors it: the F part's fold is demanded only when the G part's first step
+  // asks for it.
+  auto leftArrow = [](const hs::Lazy<std::string>& acc, Int x) { return *acc + "<" + std::to_string(x); };
+  EXPECT_EQ(hs::foldlMap1(str, leftArrow, v), "1<2<3<4");
+  EXPECT_EQ(hs::foldlMap1(str, leftArrow, five), "5");
+  const NN lazyF(testing_support::throwing<NE>(), NE{8, {9}});
+  EXPECT_EQ(hs::foldlMap1(str, [](const hs::Lazy<std::string>&, Int x) { return std::to_string(x); }, lazyF),
+            "9");
 }
 
 // A box whose own <$ marks what it builds, so a test sees which operation made a part.

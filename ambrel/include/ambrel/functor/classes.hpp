@@ -30,6 +30,18 @@ Z foldrOnto(const C& c, const hs::Lazy<Z>& start, const XS& xs) {
   return hs::foldr(step, start, xs).force();
 }
 
+// foldl c over xs from a deferred start value, which is demanded only where c demands the
+// accumulator at the first element (or at once when xs is empty).
+template <class Z, class C, class XS>
+Z foldlOnto(const C& c, const hs::Lazy<Z>& start, const XS& xs) {
+  using L = hs::Lazy<Z>;
+  auto step = [c](const hs::Lazy<L>& init, const auto& x) -> L {
+    const L acc = L::defer([init]() -> Z { return init.force().force(); });
+    return L(Z(c(acc, x)));
+  };
+  return hs::foldl(step, start, xs).force();
+}
+
 // The greatest element: the kept one gives way unless it is greater than or equal to the next, so
 // of equal ones the first stays. The least likewise, with less than or equal.
 template <class V>
@@ -131,12 +143,29 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
         [c, z = std::move(z), g = *n.g]() -> Z { return hs::foldr(c, z, g.force()); });
     return ambrel::internal::one::foldrOnto<Z>(c, start, n.f->force());
   }
+  // G's foldl over the G part, from the deferred foldl of the F part.
+  template <class C, class Z, class A>
+  static Z foldl(const C& c, Z z, const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.index == 0) return hs::foldl(c, std::move(z), n.f->force());
+    if (n.index == 1) return hs::foldl(c, std::move(z), n.g->force());
+    const hs::Lazy<Z> start = hs::Lazy<Z>::defer(
+        [c, z = std::move(z), f = *n.f]() -> Z { return hs::foldl(c, z, f.force()); });
+    return ambrel::internal::one::foldlOnto<Z>(c, start, n.g->force());
+  }
   // The F part is asked first; a non-empty F part answers at once.
   template <class A>
   static bool null(const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.f && !hs::null(n.f->force())) return false;
     return !n.g || hs::null(n.g->force());
+  }
+  // The F part is searched first; the G part only when the element is not there.
+  template <class X, class A>
+  static bool elem(const X& x, const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.f && hs::elem(x, n.f->force())) return true;
+    return n.g && hs::elem(x, n.g->force());
   }
   template <class A>
   static A maximum(const ambrel::Ambrel1<F, G, A>& v) {
@@ -171,6 +200,19 @@ struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
           return hs::foldrMap1(h, c, g.force());
         });
     return ambrel::internal::one::foldrOnto<B>(std::decay_t<C>(c), start, n.f->force());
+  }
+  // G's ordinary foldl c over the G part, from the deferred foldlMap1 of the F part.
+  template <class H, class C, class A>
+  static auto foldlMap1(H&& h, C&& c, const ambrel::Ambrel1<F, G, A>& v) {
+    using B = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.index == 0) return B(hs::foldlMap1(h, c, n.f->force()));
+    if (n.index == 1) return B(hs::foldlMap1(h, c, n.g->force()));
+    const hs::Lazy<B> start = hs::Lazy<B>::defer(
+        [h = std::decay_t<H>(h), c = std::decay_t<C>(c), f = *n.f]() -> B {
+          return hs::foldlMap1(h, c, f.force());
+        });
+    return ambrel::internal::one::foldlOnto<B>(std::decay_t<C>(c), start, n.g->force());
   }
   template <class A>
   static A head(const ambrel::Ambrel1<F, G, A>& v) {
