@@ -113,6 +113,20 @@ TEST(Folding1, OfEqualExtremesTheFirstVisitedStays) {
   EXPECT_TRUE(std::isnan(hs::minimum(DD(std::vector<double>{1.0}, std::vector<double>{nan}))));
 }
 
+// The non-empty folds exist only where both inner functors' values always hold an element: over
+// plain lists an empty part would leave them nothing to return.
+template <class V>
+concept HasNonEmptyFolds = requires(const V& v) {
+  hs::head(v);
+  hs::last(v);
+  hs::maximum1(v);
+  hs::toNonEmpty(v);
+};
+static_assert(HasNonEmptyFolds<NN>);
+static_assert(!HasNonEmptyFolds<LL>);
+static_assert(!HasNonEmptyFolds<Ambrel1<hs::NonEmptyTag, hs::ListTag, Int>>);
+static_assert(!HasNonEmptyFolds<Ambrel1<hs::ListTag, hs::NonEmptyTag, Int>>);
+
 TEST(Folding1, NonEmptyFoldsInClassOrder) {
   using NE = hs::NonEmpty<Int>;
   const NN v(NE{1, {2}}, NE{3, {4}});

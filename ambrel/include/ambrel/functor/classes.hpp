@@ -177,8 +177,10 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
   }
 };
 
-// Every value has an element when both inner functors' values always have one.
+// Every value has an element when both inner functors' values always have one; otherwise there
+// are no non-empty folds.
 template <class F, class G>
+  requires hs::Foldable1Tag<F> && hs::Foldable1Tag<G>
 struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
   template <class S, class H, class A>
   static S foldMap1(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
