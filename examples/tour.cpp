@@ -69,6 +69,7 @@ void setTour() {
 
 void sarkelTour();
 void ambrelTour();
+void morvetTour();
 
 int main() {
   std::cout << "libraries: " << vantrel::packageId() << ", " << sarkel::packageId() << ", "
@@ -79,5 +80,6 @@ int main() {
   sarkelTour();
   quendleTour();
   ambrelTour();
+  morvetTour();
   return 0;
 }

@@ -2,10 +2,13 @@
 // F part first), comparison, and the text forms with their readers.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "ambrel/functor.hpp"
@@ -72,12 +75,24 @@ TEST(Folding1, TheElementsAreTheFPartsThenTheGParts) {
   EXPECT_EQ(hs::foldr(digits, std::string("."), v), "123.");
   EXPECT_EQ(hs::foldr(digits, std::string("."), LL(Vec{}, Vec{4})), "4.");
   EXPECT_EQ(hs::foldr(digits, std::string("."), LL(This1(Vec{5}))), "5.");
+  // elem stops in the F part when it finds the element there.
+  EXPECT_TRUE(hs::elem(Int{1}, LL(Vec{1}, testing_support::throwing<Vec>())));
+  EXPECT_TRUE(hs::elem(Int{4}, LL(Vec{}, Vec{4})));
+  EXPECT_FALSE(hs::elem(Int{4}, LL(This1(Vec{3}))));
+  // foldl folds the G part onto the F part's fold, which stays deferred.
+  auto lastOnly = [](const hs::Lazy<Int>&, Int x) { return x; };
+  EXPECT_EQ(hs::foldl(lastOnly, Int{0}, LL(testing_support::throwing<Vec>(), Vec{2})), 2);
+  auto snoc = [](const hs::Lazy<std::string>& acc, Int x) { return *acc + std::to_string(x); };
+  EXPECT_EQ(hs::foldl(snoc, std::string("."), v), ".123");
+  EXPECT_EQ(hs::foldl(snoc, std::string("."), LL(Vec{4}, Vec{})), ".4");
+  EXPECT_EQ(hs::foldl(snoc, std::string("."), LL(That1(Vec{5}))), ".5");
 }
 
 struct Keyed {
   Int key;
   char tag;
-  friend bool operator<(const Keyed& a, const Keyed& b) { return a.key < b.key; }
+  friend bool operator<=(const Keyed& a, const Keyed& b) { return a.key <= b.key; }
+  friend bool operator>=(const Keyed& a, const Keyed& b) { return a.key >= b.key; }
 };
 
 TEST(Folding1, OfEqualExtremesTheFirstVisitedStays) {
@@ -88,7 +103,29 @@ TEST(Folding1, OfEqualExtremesTheFirstVisitedStays) {
   const KK w(std::vector<Keyed>{{1, 'f'}, {3, 'a'}}, std::vector<Keyed>{{3, 'b'}, {0, 'c'}});
   EXPECT_EQ(hs::maximum(w).tag, 'a');
   EXPECT_EQ(hs::minimum(w).tag, 'c');
+  // The kept element is replaced unless it is greater than or equal to (less than or equal to)
+  // the next one: an unordered current element gives way.
+  using DD = Ambrel1<hs::ListTag, hs::ListTag, double>;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(hs::maximum(DD(std::vector<double>{nan}, std::vector<double>{1.0})), 1.0);
+  EXPECT_EQ(hs::minimum(DD(std::vector<double>{nan}, std::vector<double>{1.0})), 1.0);
+  EXPECT_TRUE(std::isnan(hs::maximum(DD(std::vector<double>{1.0}, std::vector<double>{nan}))));
+  EXPECT_TRUE(std::isnan(hs::minimum(DD(std::vector<double>{1.0}, std::vector<double>{nan}))));
 }
+
+// The non-empty folds exist only where both inner functors' values always hold an element: over
+// plain lists an empty part would leave them nothing to return.
+template <class V>
+concept HasNonEmptyFolds = requires(const V& v) {
+  hs::head(v);
+  hs::last(v);
+  hs::maximum1(v);
+  hs::toNonEmpty(v);
+};
+static_assert(HasNonEmptyFolds<NN>);
+static_assert(!HasNonEmptyFolds<LL>);
+static_assert(!HasNonEmptyFolds<Ambrel1<hs::NonEmptyTag, hs::ListTag, Int>>);
+static_assert(!HasNonEmptyFolds<Ambrel1<hs::ListTag, hs::NonEmptyTag, Int>>);
 
 TEST(Folding1, NonEmptyFoldsInClassOrder) {
   using NE = hs::NonEmpty<Int>;
@@ -116,7 +153,42 @@ TEST(Folding1, NonEmptyFoldsInClassOrder) {
   const NN lazyG(NE{1, {}}, testing_support::throwing<NE>());
   EXPECT_EQ(hs::foldrMap1(str, [](Int x, const hs::Lazy<std::string>&) { return std::to_string(x); }, lazyG),
             "1");
+  // The lazy left fold mirrors it: the F part's fold is demanded only when the G part's first step
+  // asks for it.
+  auto leftArrow = [](const hs::Lazy<std::string>& acc, Int x) { return *acc + "<" + std::to_string(x); };
+  EXPECT_EQ(hs::foldlMap1(str, leftArrow, v), "1<2<3<4");
+  EXPECT_EQ(hs::foldlMap1(str, leftArrow, five), "5");
+  const NN lazyF(testing_support::throwing<NE>(), NE{8, {9}});
+  EXPECT_EQ(hs::foldlMap1(str, [](const hs::Lazy<std::string>&, Int x) { return std::to_string(x); }, lazyF),
+            "9");
 }
+
+// A box whose own <$ marks what it builds, so a test sees which operation made a part.
+template <class X>
+struct Box {
+  X value;
+  bool replaced = false;
+};
+struct BoxTag {
+  template <class X>
+  using apply = Box<X>;
+};
+
+}  // namespace
+
+template <>
+struct hs::Functor<BoxTag> {
+  template <class H, class X>
+  static auto fmap(H&& h, const Box<X>& b) {
+    return Box<std::remove_cvref_t<std::invoke_result_t<H&, const X&>>>{h(b.value)};
+  }
+  template <class Y, class X>
+  static Box<Y> replaceValues(const Y& y, const Box<X>&) {
+    return {y, true};
+  }
+};
+
+namespace {
 
 TEST(Mapping1, KeepsTheConstructorAndDefersEachPart) {
   auto twice = [](Int x) { return x * 2; };
@@ -125,6 +197,12 @@ TEST(Mapping1, KeepsTheConstructorAndDefersEachPart) {
   EXPECT_EQ(hs::show(mapped), "This1 [2,4]");
   EXPECT_EQ(hs::show(hs::fmap(twice, LL(Vec{1}, Vec{3}))), "Ambrel1 [2] [6]");
   EXPECT_EQ(hs::show(hs::replaceValues(Int{0}, LL(That1(Vec{1, 2})))), "That1 [0,0]");
+  // <$ replaces through each part's own <$.
+  using BL = Ambrel1<BoxTag, hs::ListTag, Int>;
+  const auto replaced = hs::replaceValues(Int{0}, BL(Box<Int>{1}, Vec{1, 2}));
+  EXPECT_TRUE(replaced.fPart().force().replaced);
+  EXPECT_EQ(replaced.gPart().force(), (Vec{0, 0}));
+  EXPECT_FALSE(hs::fmap([](Int x) { return x; }, BL(This1(Box<Int>{1}))).fPart().force().replaced);
   const LL lazy = hs::fmap(twice, LL(testing_support::throwing<Vec>(), Vec{1}));
   EXPECT_EQ(lazy.index(), 2);
   EXPECT_THROW((void)lazy.fPart().force(), TestFailure);

@@ -148,6 +148,33 @@ TEST(Partitions, EndlessInputsAndFailingFields) {
   EXPECT_THROW((void)ba.tail().null(), TestFailure);
 }
 
+TEST(Partitions, TheResultIsKnownOnceTheFirstCellAndItsElementAre) {
+  auto runs = std::make_shared<int>(0);
+  auto counted = [runs](const IC& v) {
+    return IC::defer([runs, v] {
+      ++*runs;
+      return v;
+    });
+  };
+  const hs::List<IC> xs{counted(IC(That('y'))), counted(IC(This(Int{1})))};
+  const auto [as, bs, abs] = ambrel::partitionAmbrel(xs);
+  EXPECT_EQ(*runs, 1);
+  EXPECT_EQ(hs::show(bs), "['y']");
+  EXPECT_EQ(*runs, 2);
+  *runs = 0;
+  const auto [hs1, ts1] = ambrel::partitionHereThere(hs::List<IC>{counted(IC(2, 'x')), counted(IC(This(Int{3})))});
+  EXPECT_EQ(*runs, 1);
+  EXPECT_EQ(hs::show(hs::take(1, ts1)), "['x']");
+  EXPECT_EQ(*runs, 1);
+  // So a failing first element, or a failing input, fails the call itself.
+  const hs::List<IC> badHead{failingValue<IC>()};
+  const hs::List<IC> badList = hs::List<IC>::defer([]() -> hs::List<IC> { throw TestFailure("list"); });
+  for (const hs::List<IC>& bad : {badHead, badList}) {
+    EXPECT_THROW((void)ambrel::partitionAmbrel(bad), TestFailure);
+    EXPECT_THROW((void)ambrel::partitionHereThere(bad), TestFailure);
+  }
+}
+
 TEST(Partitions, EithersOfANonEmptyListLeadWithTheHead) {
   using E = hs::Either<Int, char>;
   using NE = hs::NonEmpty<E>;

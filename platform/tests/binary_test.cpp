@@ -40,6 +40,25 @@ TEST(BinaryOutput, AFullBufferIsExchangedBeforeAnythingIsWritten) {
   EXPECT_EQ(sink.written(out.position()), want);
 }
 
+// Hands out a next buffer one byte smaller than asked for.
+struct ShortSink : hs::binary::BufferSink {
+  Bytes next;
+  hs::binary::BufferRange bufferFull(std::size_t minSize, std::uint8_t*) override {
+    next.assign(minSize - 1, 0xAA);
+    return {next.data(), next.data() + next.size()};
+  }
+};
+
+TEST(BinaryOutput, AShortNextBufferIsAProgramErrorAndNothingIsWritten) {
+  Bytes first(4, 0xAA);
+  ShortSink sink;
+  hs::binary::Output out({first.data(), first.data() + first.size()}, sink);
+  EXPECT_THROW(out.putWord64be(0x0102030405060708ULL), hs::ProgramError);
+  EXPECT_EQ(first, Bytes(4, 0xAA));
+  EXPECT_EQ(sink.next, Bytes(7, 0xAA));
+  EXPECT_EQ(out.position(), first.data());
+}
+
 TEST(BinaryOutput, BytesSpanBuffers) {
   RecordingSink sink(4);
   hs::binary::Output out(sink.first(), sink);
@@ -143,7 +162,39 @@ TEST(BinaryInput, ReadsInPlaceAndAsksForMoreOnlyWhenNeeded) {
 
 }  // namespace
 
+// A value whose namespace has its own Left and Right, greedy enough to tie with the platform's.
+namespace namesakes {
+struct Tag {
+  std::uint8_t v;
+  friend bool operator==(Tag, Tag) = default;
+};
+template <class T>
+int Left(T&&) {
+  return 0;
+}
+template <class T>
+int Right(T&&) {
+  return 0;
+}
+}  // namespace namesakes
+
+template <>
+struct hs::Binary<namesakes::Tag> {
+  static void put(namesakes::Tag t, binary::Output& out) { out.putWord8(t.v); }
+  static namesakes::Tag get(binary::Input& in) { return {in.getWord8()}; }
+};
+
 namespace {
+
+TEST(Binary, NamesakesInTheValuesNamespaceChangeNothing) {
+  using E = hs::Either<namesakes::Tag, namesakes::Tag>;
+  const E left = hs::Left(namesakes::Tag{7}), right = hs::Right(namesakes::Tag{8});
+  EXPECT_EQ(decodedInPieces<E>(Bytes{0, 7}, 1), left);
+  EXPECT_EQ(decodedInPieces<E>(Bytes{1, 8}, 1), right);
+  const auto r = hs::binary::decodeOrFail<namesakes::Tag>(hs::LazyByteString(hs::ByteString{5}));
+  ASSERT_TRUE(r.isRight());
+  EXPECT_EQ(r.right().value.v, 5);
+}
 
 TEST(BinaryRun, EncodeCollectsChunksAndDecodeReadsThemBack) {
   std::vector<std::string> words;

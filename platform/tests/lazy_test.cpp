@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <any>
 #include <stdexcept>
 #include <string>
 
@@ -49,6 +50,21 @@ TEST(Lazy, ApplicationForcesItsDependenciesAndPropagatesTheirFailure) {
   auto broken = hs::applyLazy([](int a, int b) { return a + b; }, x, bad);
   EXPECT_EQ(*sum, 4);
   EXPECT_THROW(broken.force(), std::runtime_error);
+}
+
+// A value type that can be made from a pointer must not take the new cell as its value.
+TEST(Lazy, DeferredCellsOfPointerConstructibleTypesHoldTheirComputation) {
+  int runs = 0;
+  const auto b = hs::Lazy<bool>::defer([&] {
+    ++runs;
+    return false;
+  });
+  EXPECT_FALSE(b.force());
+  const auto a = hs::Lazy<std::any>::apply([](int x) { return std::any(x + 1); }, hs::Lazy<int>(1));
+  EXPECT_EQ(std::any_cast<int>(a.force()), 2);
+  static const auto never = hs::Lazy<bool>::immortal(false);  // never freed
+  EXPECT_FALSE(never.force());
+  EXPECT_EQ(runs, 1);
 }
 
 TEST(Lazy, DistinctCellsAreNotPointerEqual) {

@@ -80,6 +80,25 @@ TEST(Monad, BindStopsWithoutAValue) {
   EXPECT_EQ(thenB("x"), (std::pair<int, std::string>(2, "xab")));
 }
 
+// A computation built on another holds it shared: copying a tall stack of binds copies none of
+// the computations below.
+TEST(Monad, StateComputationsShareWhatTheyAreBuiltOn) {
+  struct Counted {
+    int* copies;
+    Counted(int* c) : copies(c) {}
+    Counted(const Counted& o) : copies(o.copies) { ++*copies; }
+    std::pair<int, std::string> operator()(std::string s) const { return {1, std::move(s)}; }
+  };
+  int copies = 0;
+  St m{Counted(&copies)};
+  const int before = copies;
+  for (int i = 0; i < 50; ++i) m = hs::bind(m, [](int x) { return St{[x](std::string s) { return std::pair<int, std::string>{x + 1, std::move(s)}; }}; });
+  m = hs::fmap([](int x) { return x * 2; }, m);
+  std::vector<St> held(10, m);
+  EXPECT_LE(copies, before + 1);  // the one copy into the first bind
+  EXPECT_EQ(held[3]("").first, 102);
+}
+
 TEST(Monad, TraversalRunsEffectsInElementOrder) {
   // Writer: logs in element order; state: each step sees the state the one before left.
   const auto logged = hs::mapM([](int x) { return W{x * 10, std::to_string(x)}; }, V{3, 1, 2});

@@ -15,8 +15,11 @@ hs::Ordering compare(const UnpackedUUID& a, const UnpackedUUID& b) {
 }
 
 bool operator==(const UnpackedUUID& a, const UnpackedUUID& b) {
-  for (std::size_t i = 0; i < unpackedFieldCount; ++i)
-    if (a.field(i) != b.field(i)) return false;
+  for (std::size_t i = 0; i < unpackedFieldCount; ++i) {
+    // Two statements: the left field is forced first (the operands of != are unsequenced).
+    const std::uint32_t x = a.field(i);
+    if (x != b.field(i)) return false;
+  }
   return true;
 }
 

@@ -114,6 +114,22 @@ TEST(UnpackedRecord, ComparisonStopsAtTheFirstDifference) {
   EXPECT_EQ(quendle::compare(y, x), hs::GT);
   EXPECT_FALSE(boom.settled());
   EXPECT_THROW((void)(x == x), testing_support::TestFailure);
+  // At each field the left record's value is forced before the right one's.
+  const UnpackedUUID l = record(1, testing_support::throwing<std::uint8_t>("left")),
+                     r = record(1, testing_support::throwing<std::uint8_t>("right"));
+  const auto firstFailure = [](auto op) -> std::string {
+    try {
+      op();
+    } catch (const testing_support::TestFailure& e) {
+      return e.what();
+    }
+    return "none";
+  };
+  EXPECT_EQ(firstFailure([&] { (void)(l == r); }), "left");
+  EXPECT_EQ(firstFailure([&] { (void)(l != r); }), "left");
+  EXPECT_EQ(firstFailure([&] { (void)(l < r); }), "left");
+  EXPECT_EQ(firstFailure([&] { (void)quendle::compare(l, r); }), "left");
+  EXPECT_EQ(firstFailure([&] { (void)(r == l); }), "right");
   EXPECT_EQ(quendle::compare(record(3), record(4)), hs::LT);
   EXPECT_TRUE(record(200) > record(100));  // unsigned
   const UnpackedUUID p = record(9), q = record(9);

@@ -376,8 +376,8 @@ struct Binary<Either<A, B>> {
     }
   }
   static Either<A, B> get(binary::Input& in) {
-    if (in.getWord8() == 0) return Left(Binary<A>::get(in));
-    return Right(Binary<B>::get(in));
+    if (in.getWord8() == 0) return hs::Left(Binary<A>::get(in));
+    return hs::Right(Binary<B>::get(in));
   }
 };
 
@@ -510,9 +510,9 @@ auto runGetOrFail(G&& get, const LazyByteString& input)
   try {
     value.emplace(get(in));
   } catch (const DecoderFailure& f) {
-    return Left(Failed{rest(), in.bytesRead(), f.message()});
+    return hs::Left(Failed{rest(), in.bytesRead(), f.message()});
   }
-  return Right(Decoded<T>{rest(), in.bytesRead(), std::move(*value)});
+  return hs::Right(Decoded<T>{rest(), in.bytesRead(), std::move(*value)});
 }
 template <class T>
 Either<Failed, Decoded<T>> decodeOrFail(const LazyByteString& input) {

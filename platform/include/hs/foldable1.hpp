@@ -26,6 +26,14 @@ namespace hs {
 template <class Tag>
 struct Foldable1;
 
+// A tag that has joined (specialised Foldable1, before this is first asked), and a structure
+// over one. The front doors take only those: the defaults over the elements would read past an
+// empty structure.
+template <class Tag>
+concept Foldable1Tag = requires { sizeof(Foldable1<Tag>); };
+template <class TA>
+concept Foldable1Type = Tagged<TA> && Foldable1Tag<TagOfT<TA>>;
+
 namespace detail {
 template <class TA>
 using Foldable1Of = Foldable1<TagOfT<TA>>;
@@ -49,7 +57,7 @@ B foldlMap1To(const std::shared_ptr<const std::vector<A>>& xs, std::size_t i, co
 }  // namespace detail
 
 // f x0 <> (f x1 <> (... <> f xn)); f is called in element order.
-template <class S, class F, class TA>
+template <class S, class F, Foldable1Type TA>
 S foldMap1(F&& f, const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::template foldMap1<S>(f, t); }) {
     return detail::Foldable1Of<TA>::template foldMap1<S>(f, t);
@@ -64,7 +72,7 @@ S foldMap1(F&& f, const TA& t) {
   }
 }
 // The elements themselves combined as foldMap1 does.
-template <class TA>
+template <Foldable1Type TA>
 auto fold1(const TA& t) {
   using S = ElementOf<TA>;
   if constexpr (requires { detail::Foldable1Of<TA>::fold1(t); })
@@ -73,7 +81,7 @@ auto fold1(const TA& t) {
     return hs::foldMap1<S>([](const S& x) -> const S& { return x; }, t);
 }
 // The strict combination from the left: ((f x0 <> f x1) <> f x2) <> ...
-template <class S, class F, class TA>
+template <class S, class F, Foldable1Type TA>
 S foldMap1_(F&& f, const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::template foldMap1_<S>(f, t); }) {
     return detail::Foldable1Of<TA>::template foldMap1_<S>(f, t);
@@ -84,7 +92,7 @@ S foldMap1_(F&& f, const TA& t) {
     return acc;
   }
 }
-template <class TA>
+template <Foldable1Type TA>
 auto toNonEmpty(const TA& t) {
   using A = ElementOf<TA>;
   if constexpr (requires { detail::Foldable1Of<TA>::toNonEmpty(t); }) {
@@ -96,7 +104,7 @@ auto toNonEmpty(const TA& t) {
 }
 // The largest element by the element type's max (of equal ones the later, as max keeps its
 // second argument), folded from the left.
-template <class TA>
+template <Foldable1Type TA>
 auto maximum1(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::maximum(t); }) {
     return detail::Foldable1Of<TA>::maximum(t);
@@ -109,7 +117,7 @@ auto maximum1(const TA& t) {
   }
 }
 // The smallest element by the element type's min (of equal ones the earlier).
-template <class TA>
+template <Foldable1Type TA>
 auto minimum1(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::minimum(t); }) {
     return detail::Foldable1Of<TA>::minimum(t);
@@ -121,14 +129,14 @@ auto minimum1(const TA& t) {
     return ElementOf<TA>(xs[best]);
   }
 }
-template <Tagged TA>
+template <Foldable1Type TA>
 auto head(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::head(t); })
     return detail::Foldable1Of<TA>::head(t);
   else
     return ElementOf<TA>(hs::toList(t).front());
 }
-template <Tagged TA>
+template <Foldable1Type TA>
 auto last(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::last(t); })
     return detail::Foldable1Of<TA>::last(t);
@@ -137,7 +145,7 @@ auto last(const TA& t) {
 }
 // Lazy right fold: g(x0, deferred g(x1, ... f(x_last))); f maps the last element, g receives
 // (element, const hs::Lazy<B>&).
-template <class F, class G, class TA>
+template <class F, class G, Foldable1Type TA>
 auto foldrMap1(F&& f, G&& g, const TA& t) {
   using A = ElementOf<TA>;
   using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
@@ -149,7 +157,7 @@ auto foldrMap1(F&& f, G&& g, const TA& t) {
   }
 }
 // Strict left fold from f(x0): acc = g(acc, x).
-template <class F, class G, class TA>
+template <class F, class G, Foldable1Type TA>
 auto foldlMap1_(F&& f, G&& g, const TA& t) {
   using A = ElementOf<TA>;
   using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
@@ -164,7 +172,7 @@ auto foldlMap1_(F&& f, G&& g, const TA& t) {
 }
 // Lazy left fold: g(deferred fold of all but the last, x_last), f(x0) at the start; g receives
 // (const hs::Lazy<B>&, element).
-template <class F, class G, class TA>
+template <class F, class G, Foldable1Type TA>
 auto foldlMap1(F&& f, G&& g, const TA& t) {
   using A = ElementOf<TA>;
   using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
@@ -176,7 +184,7 @@ auto foldlMap1(F&& f, G&& g, const TA& t) {
   }
 }
 // Strict right fold from f(x_last): acc = g(x, acc).
-template <class F, class G, class TA>
+template <class F, class G, Foldable1Type TA>
 auto foldrMap1_(F&& f, G&& g, const TA& t) {
   using A = ElementOf<TA>;
   using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;

@@ -315,13 +315,23 @@ struct Applicative<WriterTag<W>> {
   }
 };
 
+namespace detail {
+// A computation held by the computations built on it. Shared, not copied: a copy of a
+// std::function copies what it holds, so nested binds copied by value would cost the depth of
+// the nesting on every copy.
+template <class S, class A>
+std::shared_ptr<const State<S, A>> shareState(State<S, A> m) {
+  return std::make_shared<const State<S, A>>(std::move(m));
+}
+}  // namespace detail
+
 template <class S>
 struct Functor<StateTag<S>> {
   template <class F, class A>
   static auto fmap(F f, const State<S, A>& x) {
     using R = std::invoke_result_t<F&, const A&>;
-    return State<S, R>{[f, x](S s) mutable -> std::pair<R, S> {
-      auto [a, s2] = x(std::move(s));
+    return State<S, R>{[f, x = detail::shareState(x)](S s) mutable -> std::pair<R, S> {
+      auto [a, s2] = (*x)(std::move(s));
       return {f(a), std::move(s2)};
     }};
   }
@@ -339,10 +349,10 @@ struct Applicative<StateTag<S>> {
     using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
     using B = typename TagOf<FB>::value_type;
     using R = std::invoke_result_t<F&, const A&, const B&>;
-    FB y = rest();
-    return State<S, R>{[f, x, y](S s) mutable -> std::pair<R, S> {
-      auto [a, s1] = x(std::move(s));
-      auto [b, s2] = y(std::move(s1));
+    auto y = detail::shareState(FB(rest()));
+    return State<S, R>{[f, x = detail::shareState(x), y](S s) mutable -> std::pair<R, S> {
+      auto [a, s1] = (*x)(std::move(s));
+      auto [b, s2] = (*y)(std::move(s1));
       return {f(a, b), std::move(s2)};
     }};
   }
@@ -356,10 +366,10 @@ struct Applicative<StateTag<S>> {
     steps.reserve(xs.size());
     for (const A& x : xs) steps.push_back(f(x));
     return State<S, std::vector<B>>{
-        [steps = std::move(steps)](S s) -> std::pair<std::vector<B>, S> {
+        [steps = std::make_shared<const std::vector<FB>>(std::move(steps))](S s) -> std::pair<std::vector<B>, S> {
           std::vector<B> out;
-          out.reserve(steps.size());
-          for (const FB& step : steps) {
+          out.reserve(steps->size());
+          for (const FB& step : *steps) {
             auto [b, next] = step(std::move(s));
             out.push_back(std::move(b));
             s = std::move(next);

@@ -169,16 +169,18 @@ class Lazy {
   // A deferred computation f() of no dependencies.
   template <class F>
   static Lazy defer(F f) {
-    return Lazy(new detail::ThunkCell<T, F>(std::move(f)));
+    return Lazy(Adopt{}, new detail::ThunkCell<T, F>(std::move(f)));
   }
   // A deferred application of f to the values of the given cells; the cells are forced first,
   // without recursion, so long chains of such applications force in constant stack.
   template <class F, class... D>
   static Lazy apply(F f, Lazy<D>... deps) {
-    return Lazy(new detail::ThunkCell<T, F, D...>(std::move(f), std::move(deps)...));
+    return Lazy(Adopt{}, new detail::ThunkCell<T, F, D...>(std::move(f), std::move(deps)...));
   }
   // A cell that is never freed (shared constants).
-  static Lazy immortal(T v) { return Lazy(new detail::Cell<T>(std::in_place, true, std::move(v))); }
+  static Lazy immortal(T v) {
+    return Lazy(Adopt{}, new detail::Cell<T>(std::in_place, true, std::move(v)));
+  }
 
   // The value; runs the computation on first demand, re-throws a stored exception.
   const T& force() const { return cell_->get(); }
@@ -195,7 +197,10 @@ class Lazy {
   const void* identity() const noexcept { return cell_; }
 
  private:
-  explicit Lazy(detail::Cell<T>* c) noexcept : cell_(c) {}
+  // Takes over a new cell. The tag keeps the converting constructor out: a T that can be made
+  // from a pointer (bool, std::any) would otherwise take the cell as its value.
+  struct Adopt {};
+  Lazy(Adopt, detail::Cell<T>* c) noexcept : cell_(c) {}
   friend detail::Cell<T>* detail::cellOf<T>(const Lazy<T>&) noexcept;
   detail::Cell<T>* cell_;
 };

@@ -101,8 +101,8 @@ struct Monad<StateTag<S>> {
   static auto bind(const State<S, A>& m, K k) {
     using MB = std::remove_cvref_t<std::invoke_result_t<K&, const A&>>;
     using B = ElementOf<MB>;
-    return State<S, B>{[m, k](S s) mutable -> std::pair<B, S> {
-      auto [a, s1] = m(std::move(s));
+    return State<S, B>{[m = detail::shareState(m), k](S s) mutable -> std::pair<B, S> {
+      auto [a, s1] = (*m)(std::move(s));
       return k(a)(std::move(s1));
     }};
   }

@@ -27,6 +27,12 @@ template <class A, class B>
 hs::Lazy<std::pair<A, B>> pairCell(const hs::Lazy<A>& a, const hs::Lazy<B>& b) {
   return hs::Lazy<std::pair<A, B>>::apply(&makePair<A, B>, a, b);
 }
+// A partition is known once the input's first cell and that element's constructor are (a failing
+// one fails the partition itself); every entry after them is left to its own list.
+template <class A, class B>
+void partitionHead(const hs::List<Ambrel<A, B>>& xs) {
+  if (!xs.null()) (void)xs.head().index();
+}
 }  // namespace internal
 
 // Case analysis: f(a) for This a, g(b) for That b, h(a, b) for Ambrel a b, called now. The
@@ -76,7 +82,8 @@ auto mergeAmbrelWith(F f, G g, Op op, const Ambrel<A, B>& t) {
   return hs::deferCall<C>(std::move(op), std::move(fa), std::move(gb));
 }
 
-// ---- Partitions (each result list is produced on demand, one input element at a time) -------
+// ---- Partitions (each result list is produced on demand, one input element at a time; the call
+// itself evaluates the first cell and its element) ----------------------------------------------
 
 // (the first values of the This elements, the second values of the That elements, the pairs of
 // the Ambrel elements), in input order.
@@ -87,6 +94,7 @@ partitionAmbrel(const hs::List<Ambrel<A, B>>& xs) {
   using LA = hs::Lazy<A>;
   using LB = hs::Lazy<B>;
   using P = std::pair<LA, LB>;
+  internal::partitionHead(xs);
   return {hs::mapMaybe(
               [](const Ambrel<A, B>& t) -> std::optional<LA> {
                 if (t.index() != 0) return std::nullopt;
@@ -113,6 +121,7 @@ std::pair<hs::List<hs::Lazy<A>>, hs::List<hs::Lazy<B>>> partitionHereThere(
     const hs::List<Ambrel<A, B>>& xs) {
   using LA = hs::Lazy<A>;
   using LB = hs::Lazy<B>;
+  internal::partitionHead(xs);
   return {hs::mapMaybe(
               [](const Ambrel<A, B>& t) -> std::optional<LA> {
                 if (t.index() == 1) return std::nullopt;

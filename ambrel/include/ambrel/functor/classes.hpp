@@ -30,7 +30,20 @@ Z foldrOnto(const C& c, const hs::Lazy<Z>& start, const XS& xs) {
   return hs::foldr(step, start, xs).force();
 }
 
-// The greatest element, the first of equal ones staying; the least likewise.
+// foldl c over xs from a deferred start value, which is demanded only where c demands the
+// accumulator at the first element (or at once when xs is empty).
+template <class Z, class C, class XS>
+Z foldlOnto(const C& c, const hs::Lazy<Z>& start, const XS& xs) {
+  using L = hs::Lazy<Z>;
+  auto step = [c](const hs::Lazy<L>& init, const auto& x) -> L {
+    const L acc = L::defer([init]() -> Z { return init.force().force(); });
+    return L(Z(c(acc, x)));
+  };
+  return hs::foldl(step, start, xs).force();
+}
+
+// The greatest element: the kept one gives way unless it is greater than or equal to the next, so
+// of equal ones the first stays. The least likewise, with less than or equal.
 template <class V>
 auto extreme(const V& v, bool greatest) {
   const auto xs = hs::toList(v);
@@ -40,8 +53,17 @@ auto extreme(const V& v, bool greatest) {
   }
   std::size_t best = 0;
   for (std::size_t i = 1; i < xs.size(); ++i)
-    if (greatest ? xs[best] < xs[i] : xs[i] < xs[best]) best = i;
+    if (greatest ? !(xs[best] >= xs[i]) : !(xs[best] <= xs[i])) best = i;
   return xs[best];
+}
+
+// x <$ p through the tag's own <$ when it has one.
+template <class Tag, class X, class P>
+auto replacedWith(const X& x, const P& p) {
+  if constexpr (requires { hs::Functor<Tag>::replaceValues(x, p); })
+    return hs::Functor<Tag>::replaceValues(x, p);
+  else
+    return hs::Functor<Tag>::fmap([x](const auto&) { return x; }, p);
 }
 
 }  // namespace ambrel::internal::one
@@ -68,9 +90,23 @@ struct hs::Functor<ambrel::Ambrel1Tag<F, G>> {
     if (n.index == 1) return R(ambrel::That1Value<typename R::GA>(gpart()));
     return R(fpart(), gpart());
   }
+  // Likewise with each part's own <$.
   template <class X, class A>
   static auto replaceValues(const X& x, const ambrel::Ambrel1<F, G, A>& v) {
-    return fmap([x](const A&) { return x; }, v);
+    namespace O = ambrel::internal::one;
+    using R = ambrel::Ambrel1<F, G, X>;
+    using FA = typename F::template apply<A>;
+    using GA = typename G::template apply<A>;
+    const auto& n = O::Access::node(v);
+    auto fpart = [&] {
+      return hs::Lazy<typename R::FA>::apply([x](const FA& p) { return O::replacedWith<F>(x, p); }, *n.f);
+    };
+    auto gpart = [&] {
+      return hs::Lazy<typename R::GA>::apply([x](const GA& p) { return O::replacedWith<G>(x, p); }, *n.g);
+    };
+    if (n.index == 0) return R(ambrel::This1Value<typename R::FA>(fpart()));
+    if (n.index == 1) return R(ambrel::That1Value<typename R::GA>(gpart()));
+    return R(fpart(), gpart());
   }
 };
 
@@ -107,12 +143,29 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
         [c, z = std::move(z), g = *n.g]() -> Z { return hs::foldr(c, z, g.force()); });
     return ambrel::internal::one::foldrOnto<Z>(c, start, n.f->force());
   }
+  // G's foldl over the G part, from the deferred foldl of the F part.
+  template <class C, class Z, class A>
+  static Z foldl(const C& c, Z z, const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.index == 0) return hs::foldl(c, std::move(z), n.f->force());
+    if (n.index == 1) return hs::foldl(c, std::move(z), n.g->force());
+    const hs::Lazy<Z> start = hs::Lazy<Z>::defer(
+        [c, z = std::move(z), f = *n.f]() -> Z { return hs::foldl(c, z, f.force()); });
+    return ambrel::internal::one::foldlOnto<Z>(c, start, n.g->force());
+  }
   // The F part is asked first; a non-empty F part answers at once.
   template <class A>
   static bool null(const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.f && !hs::null(n.f->force())) return false;
     return !n.g || hs::null(n.g->force());
+  }
+  // The F part is searched first; the G part only when the element is not there.
+  template <class X, class A>
+  static bool elem(const X& x, const ambrel::Ambrel1<F, G, A>& v) {
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.f && hs::elem(x, n.f->force())) return true;
+    return n.g && hs::elem(x, n.g->force());
   }
   template <class A>
   static A maximum(const ambrel::Ambrel1<F, G, A>& v) {
@@ -124,8 +177,10 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
   }
 };
 
-// Every value has an element when both inner functors' values always have one.
+// Every value has an element when both inner functors' values always have one; otherwise there
+// are no non-empty folds.
 template <class F, class G>
+  requires hs::Foldable1Tag<F> && hs::Foldable1Tag<G>
 struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
   template <class S, class H, class A>
   static S foldMap1(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
@@ -147,6 +202,19 @@ struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
           return hs::foldrMap1(h, c, g.force());
         });
     return ambrel::internal::one::foldrOnto<B>(std::decay_t<C>(c), start, n.f->force());
+  }
+  // G's ordinary foldl c over the G part, from the deferred foldlMap1 of the F part.
+  template <class H, class C, class A>
+  static auto foldlMap1(H&& h, C&& c, const ambrel::Ambrel1<F, G, A>& v) {
+    using B = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
+    const auto& n = ambrel::internal::one::Access::node(v);
+    if (n.index == 0) return B(hs::foldlMap1(h, c, n.f->force()));
+    if (n.index == 1) return B(hs::foldlMap1(h, c, n.g->force()));
+    const hs::Lazy<B> start = hs::Lazy<B>::defer(
+        [h = std::decay_t<H>(h), c = std::decay_t<C>(c), f = *n.f]() -> B {
+          return hs::foldlMap1(h, c, f.force());
+        });
+    return ambrel::internal::one::foldlOnto<B>(std::decay_t<C>(c), start, n.g->force());
   }
   template <class A>
   static A head(const ambrel::Ambrel1<F, G, A>& v) {

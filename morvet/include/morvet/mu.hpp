@@ -1,0 +1,290 @@
+// Mu f: a recursive value stored as its own fold, usable with an algebra of any result type.
+#pragma once
+
+#include <any>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+#include "hs/functor.hpp"
+#include "hs/lazy.hpp"
+#include "morvet/fix.hpp"
+#include "morvet/internal/engine.hpp"
+#include "morvet/internal/traits.hpp"
+
+namespace morvet {
+
+template <class F>
+class Mu;
+
+namespace internal {
+
+// A Mu's fold is polymorphic in its result. A virtual function cannot be, so the stored folds run
+// at one erased result type, std::any (Box); foldMu wraps the caller's algebra into an algebra of
+// boxes, which views a layer of boxes as a layer of the caller's results by one mapping.
+using Box = std::any;
+template <class F>
+using BoxLayer = Apply<F, Box>;
+template <class F>
+using StrictAlgebra = std::function<Box(const BoxLayer<F>&)>;
+template <class F>
+using LazyAlgebra = std::function<Box(const hs::Lazy<BoxLayer<F>>&)>;
+template <class F>
+using SharedLazyAlgebra = std::shared_ptr<const LazyAlgebra<F>>;
+
+template <class F>
+struct MuBody {
+  virtual ~MuBody() = default;
+  virtual Box foldStrict(const StrictAlgebra<F>& alg) const = 0;
+  virtual Box foldLazy(const SharedLazyAlgebra<F>& alg) const = 0;
+  // The layer a wrapMu holds; null for the other kinds.
+  virtual const hs::Lazy<Apply<F, Mu<F>>>* wrapped() const noexcept { return nullptr; }
+};
+
+template <class F>
+Box foldMuStrict(const StrictAlgebra<F>& alg, const Mu<F>& m);
+template <class F>
+Box foldMuLazy(const SharedLazyAlgebra<F>& alg, const Mu<F>& m);
+
+template <class F, class Fold>
+struct UserMu;
+
+template <class A>
+A unbox(const Box& b) {
+  return *std::any_cast<A>(&b);
+}
+
+}  // namespace internal
+
+// The fold function of a Mu, as unMu returns it: given an algebra, the fold with it.
+template <class F>
+class MuFold;
+
+template <class F>
+class Mu {
+ public:
+  using functor = F;
+  using Layer = internal::Apply<F, Mu>;
+
+  // The Mu whose fold, given an algebra `alg` (a callable from F<R> to R with
+  // `typename decltype(alg)::result_type` naming R), is fold(alg). Every fold calls it anew.
+  template <class Fold>
+    requires(!std::is_same_v<std::remove_cvref_t<Fold>, Mu> &&
+             !std::is_convertible_v<Fold, std::shared_ptr<const internal::MuBody<F>>>)
+  explicit Mu(Fold fold)
+      : body_(std::make_shared<const internal::UserMu<F, Fold>>(std::move(fold))) {}
+  explicit Mu(std::shared_ptr<const internal::MuBody<F>> body) noexcept : body_(std::move(body)) {}
+
+  const internal::MuBody<F>& body() const noexcept { return *body_; }
+  const void* identity() const noexcept { return body_.get(); }
+
+ private:
+  std::shared_ptr<const internal::MuBody<F>> body_;
+};
+
+template <class F>
+bool ptrEq(const Mu<F>& a, const Mu<F>& b) noexcept {
+  return a.identity() == b.identity();
+}
+
+namespace internal {
+
+// The algebra a Mu's own fold function receives.
+template <class F>
+struct ErasedAlgebra {
+  using result_type = Box;
+  const StrictAlgebra<F>* alg;
+  Box operator()(const BoxLayer<F>& layer) const { return (*alg)(layer); }
+};
+
+template <class F, class Fold>
+struct UserMu final : MuBody<F> {
+  explicit UserMu(Fold f) : fold(std::move(f)) {}
+  Fold fold;
+  Box foldStrict(const StrictAlgebra<F>& alg) const override {
+    return Box(fold(ErasedAlgebra<F>{&alg}));
+  }
+  Box foldLazy(const SharedLazyAlgebra<F>& alg) const override {
+    const StrictAlgebra<F> strict = [&alg](const BoxLayer<F>& l) {
+      return (*alg)(hs::Lazy<BoxLayer<F>>(l));
+    };
+    return Box(fold(ErasedAlgebra<F>{&strict}));
+  }
+};
+
+template <class F, class S, class Coalg>
+struct UnfoldMu final : MuBody<F> {
+  UnfoldMu(std::shared_ptr<const Coalg> c, S s) : coalg(std::move(c)), seed(std::move(s)) {}
+  std::shared_ptr<const Coalg> coalg;
+  S seed;
+  Box foldStrict(const StrictAlgebra<F>& alg) const override {
+    return internal::hyloStrict<F, Box>(alg, *coalg, NoLeaf{}, seed);
+  }
+  Box foldLazy(const SharedLazyAlgebra<F>& alg) const override {
+    auto lazy = [alg](const hs::Lazy<BoxLayer<F>>& l) { return (*alg)(l); };
+    auto coalgebra = [c = coalg](const S& s) { return (*c)(s); };
+    const LazyRefoldStep<F, Box, S, decltype(lazy), decltype(coalgebra)> step{
+        std::make_shared<const std::pair<decltype(lazy), decltype(coalgebra)>>(lazy, coalgebra)};
+    return step(seed);
+  }
+};
+
+template <class F>
+struct WrapMu final : MuBody<F> {
+  explicit WrapMu(hs::Lazy<Apply<F, Mu<F>>> l) : layer(std::move(l)) {}
+  hs::Lazy<Apply<F, Mu<F>>> layer;
+  const hs::Lazy<Apply<F, Mu<F>>>* wrapped() const noexcept override { return &layer; }
+  // foldMuStrict walks chains of these itself; this is the fold of one held as a hoist's inner.
+  Box foldStrict(const StrictAlgebra<F>& alg) const override {
+    return alg(hs::fmap([&alg](const Mu<F>& m) { return internal::foldMuStrict(alg, m); },
+                        layer.force()));
+  }
+  Box foldLazy(const SharedLazyAlgebra<F>& alg) const override {
+    return (*alg)(hs::Lazy<BoxLayer<F>>::apply(
+        [alg](const Apply<F, Mu<F>>& l) {
+          return hs::fmap([alg](const Mu<F>& m) { return internal::foldMuLazy(alg, m); }, l);
+        },
+        layer));
+  }
+};
+
+template <class G, class F, class NT>
+struct HoistMu final : MuBody<G> {
+  HoistMu(std::shared_ptr<const NT> n, Mu<F> m) : nt(std::move(n)), inner(std::move(m)) {}
+  std::shared_ptr<const NT> nt;
+  Mu<F> inner;
+  Box foldStrict(const StrictAlgebra<G>& alg) const override {
+    const StrictAlgebra<F> composed = [this, &alg](const BoxLayer<F>& l) { return alg((*nt)(l)); };
+    return internal::foldMuStrict(composed, inner);
+  }
+  Box foldLazy(const SharedLazyAlgebra<G>& alg) const override {
+    auto composed = std::make_shared<const LazyAlgebra<F>>(
+        [alg, nt = nt](const hs::Lazy<BoxLayer<F>>& l) {
+          return (*alg)(hs::Lazy<BoxLayer<G>>::apply(
+              [nt](const BoxLayer<F>& x) -> BoxLayer<G> { return (*nt)(x); }, l));
+        });
+    return internal::foldMuLazy(composed, inner);
+  }
+};
+
+// A chain of wrapMu layers folds over an explicit stack; any other kind folds itself.
+template <class F>
+struct ExpandWrapped {
+  const Apply<F, Mu<F>>& operator()(const Mu<F>& m) const { return m.body().wrapped()->force(); }
+};
+template <class F>
+struct FoldUnwrapped {
+  const StrictAlgebra<F>* alg;
+  std::optional<Box> operator()(const Mu<F>& m) const {
+    if (m.body().wrapped() != nullptr) return std::nullopt;
+    return m.body().foldStrict(*alg);
+  }
+};
+
+template <class F>
+Box foldMuStrict(const StrictAlgebra<F>& alg, const Mu<F>& m) {
+  return internal::hyloStrict<F, Box>(alg, ExpandWrapped<F>{}, FoldUnwrapped<F>{&alg}, m);
+}
+template <class F>
+Box foldMuLazy(const SharedLazyAlgebra<F>& alg, const Mu<F>& m) {
+  return m.body().foldLazy(alg);
+}
+
+}  // namespace internal
+
+// The fold of m with alg, in the three forms of foldFix (a chain of wrapMu layers and an unfoldMu
+// fold over an explicit stack). Each fold runs m's fold function anew.
+template <class A = internal::Deduce, class Alg, class F>
+internal::ResultOf<A, Alg> foldMu(Alg alg, const Mu<F>& m) {
+  using R = internal::ResultOf<A, Alg>;
+  using internal::Box;
+  constexpr internal::Form form = internal::formOf<F, R, Alg>();
+  if constexpr (form == internal::Form::DeferredHoles) {
+    return morvet::foldMu<hs::Lazy<R>>(internal::deferResult<R>(std::move(alg)), m).force();
+  } else if constexpr (form == internal::Form::DeferredLayer || internal::IsDeferredResult<Alg>::value) {
+    auto erased = std::make_shared<const internal::LazyAlgebra<F>>(
+        [alg = std::move(alg)](const hs::Lazy<internal::BoxLayer<F>>& l) {
+          return Box(R(alg(hs::Lazy<internal::Apply<F, R>>::apply(
+              [](const internal::BoxLayer<F>& boxes) {
+                return hs::fmap([](const Box& b) { return internal::unbox<R>(b); }, boxes);
+              },
+              l))));
+        });
+    return internal::unbox<R>(internal::foldMuLazy(erased, m));
+  } else {
+    const internal::StrictAlgebra<F> erased = [&alg](const internal::BoxLayer<F>& boxes) {
+      return Box(R(alg(hs::fmap([](const Box& b) { return internal::unbox<R>(b); }, boxes))));
+    };
+    return internal::unbox<R>(internal::foldMuStrict(erased, m));
+  }
+}
+
+template <class F>
+class MuFold {
+ public:
+  explicit MuFold(Mu<F> m) : m_(std::move(m)) {}
+  template <class A = internal::Deduce, class Alg>
+  internal::ResultOf<A, Alg> operator()(Alg alg) const {
+    return morvet::foldMu<A>(std::move(alg), m_);
+  }
+
+ private:
+  Mu<F> m_;
+};
+template <class F>
+MuFold<F> unMu(const Mu<F>& m) {
+  return MuFold<F>(m);
+}
+
+// The Mu whose every fold refolds coalg from seed (the coalgebra runs again on each fold).
+template <class F = internal::Deduce, class Coalg, class S>
+auto unfoldMu(Coalg coalg, S seed) {
+  using G = typename internal::TagFor<F, internal::CoalgebraLayer<Coalg, S>>::type;
+  return Mu<G>(std::make_shared<const internal::UnfoldMu<G, S, Coalg>>(
+      std::make_shared<const Coalg>(std::move(coalg)), std::move(seed)));
+}
+
+// The Mu of a layer of Mu values: its fold calls the algebra on the layer with each inner Mu
+// folded by the same algebra.
+template <class F>
+Mu<F> wrapMu(hs::Lazy<internal::Apply<F, Mu<F>>> layer) {
+  return Mu<F>(std::make_shared<const internal::WrapMu<F>>(std::move(layer)));
+}
+template <class L>
+Mu<hs::TagOfT<L>> wrapMu(L layer) {
+  using F = hs::TagOfT<L>;
+  return morvet::wrapMu<F>(hs::Lazy<internal::Apply<F, Mu<F>>>(std::move(layer)));
+}
+
+// The outermost layer of m, every hole a Mu of its own: a whole fold of m.
+template <class F>
+internal::Apply<F, Mu<F>> unwrapMu(const Mu<F>& m) {
+  using Layer = internal::Apply<F, Mu<F>>;
+  const auto rewrap = [](const internal::Apply<F, Layer>& layer) -> Layer {
+    return hs::fmap([](const Layer& l) { return morvet::wrapMu<F>(hs::Lazy<Layer>(l)); }, layer);
+  };
+  return morvet::foldMu<Layer>(rewrap, m);
+}
+
+// m with every layer put through the natural transformation nt (at fold time, each fold anew).
+template <class G = internal::Deduce, class NT, class F>
+auto hoistMu(NT nt, const Mu<F>& m) {
+  using T = internal::TargetOf<G, F, NT>;
+  return Mu<T>(std::make_shared<const internal::HoistMu<T, F, NT>>(
+      std::make_shared<const NT>(std::move(nt)), m));
+}
+
+// Conversions between Fix and Mu.
+template <class F>
+Fix<F> muToFix(const Mu<F>& m) {
+  return morvet::foldMu<Fix<F>>(
+      [](const hs::Lazy<typename Fix<F>::Layer>& layer) { return Fix<F>(layer); }, m);
+}
+template <class F>
+Mu<F> fixToMu(const Fix<F>& x) {
+  return morvet::unfoldMu<F>(internal::ExpandFix<F>{}, x);
+}
+
+}  // namespace morvet

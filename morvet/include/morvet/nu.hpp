@@ -1,0 +1,193 @@
+// Nu f: a recursive value stored as a step function and a seed, its layers produced on demand.
+#pragma once
+
+#include <any>
+#include <memory>
+#include <type_traits>
+#include <utility>
+
+#include "hs/functor.hpp"
+#include "hs/lazy.hpp"
+#include "morvet/fix.hpp"
+#include "morvet/internal/engine.hpp"
+#include "morvet/internal/traits.hpp"
+
+namespace morvet {
+
+template <class F>
+class Nu;
+
+namespace internal {
+
+// The seed's type is hidden: a cell holds the step, erased behind a virtual call that takes the
+// seed as a std::any and gives the layer of child seeds as std::any values, and the seed itself.
+template <class F>
+struct NuStep {
+  virtual ~NuStep() = default;
+  virtual Apply<F, std::any> step(const std::any& seed) const = 0;
+};
+
+template <class F>
+struct NuCell {
+  std::shared_ptr<const NuStep<F>> step;
+  std::any seed;
+};
+
+// A seed is stored as given: a plain value, or a deferred one (an hs::Lazy), demanded when the
+// step first needs it. Child seeds are plain values.
+template <class S>
+const S& seedValue(const std::any& seed) {
+  if (const S* s = std::any_cast<S>(&seed)) return *s;
+  return std::any_cast<const hs::Lazy<S>&>(seed).force();
+}
+template <class G, class S>
+decltype(auto) callStep(const G& g, const S& s) {
+  if constexpr (hs::IsLazy<G>::value)
+    return g.force()(s);
+  else
+    return g(s);
+}
+
+template <class F, class S, class G>
+struct TypedStep final : NuStep<F> {
+  explicit TypedStep(G g) : fn(std::move(g)) {}
+  G fn;
+  Apply<F, std::any> step(const std::any& seed) const override {
+    return hs::fmap([](const S& child) { return std::any(child); },
+                    internal::callStep(fn, internal::seedValue<S>(seed)));
+  }
+};
+
+template <class G, class F, class NT>
+struct HoistedStep final : NuStep<G> {
+  HoistedStep(std::shared_ptr<const NuStep<F>> i, std::shared_ptr<const NT> n)
+      : inner(std::move(i)), nt(std::move(n)) {}
+  std::shared_ptr<const NuStep<F>> inner;
+  std::shared_ptr<const NT> nt;
+  Apply<G, std::any> step(const std::any& seed) const override { return (*nt)(inner->step(seed)); }
+};
+
+template <class F>
+struct ExpandNu {
+  const NuStep<F>* step;
+  Apply<F, std::any> operator()(const std::any& seed) const { return step->step(seed); }
+};
+
+template <class X>
+struct StepType {
+  using type = X;
+};
+template <class X>
+struct StepType<hs::Lazy<X>> {
+  using type = X;
+};
+
+}  // namespace internal
+
+template <class F>
+class Nu {
+ public:
+  using functor = F;
+  using Cell = internal::NuCell<F>;
+
+  explicit Nu(hs::Lazy<Cell> cell) noexcept : cell_(std::move(cell)) {}
+  // A Nu whose cell is f(), computed when first demanded (and failing then if f throws).
+  template <class Fn>
+  static Nu defer(Fn f) {
+    return Nu(hs::Lazy<Cell>::defer([f = std::move(f)]() -> Cell { return f().cell_.force(); }));
+  }
+
+  // Demands the cell.
+  const Cell& cell() const { return cell_.force(); }
+  const hs::Lazy<Cell>& lazyCell() const noexcept { return cell_; }
+  const void* identity() const noexcept { return cell_.identity(); }
+
+ private:
+  hs::Lazy<Cell> cell_;
+};
+
+template <class F>
+bool ptrEq(const Nu<F>& a, const Nu<F>& b) noexcept {
+  return a.identity() == b.identity();
+}
+
+// The Nu of a step (a callable from S to F<S>) and a seed; either may be an hs::Lazy, and nothing
+// is evaluated. The functor is the tag of what the step returns, unless given: unfoldNu<F>(...).
+template <class F = internal::Deduce, class G, class S>
+auto unfoldNu(G step, S seed) {
+  using Seed = typename internal::StepType<S>::type;
+  using Fn = typename internal::StepType<G>::type;
+  using T = typename internal::TagFor<F, internal::CoalgebraLayer<Fn, Seed>>::type;
+  using Cell = internal::NuCell<T>;
+  return Nu<T>(hs::Lazy<Cell>(Cell{std::make_shared<const internal::TypedStep<T, Seed, G>>(std::move(step)),
+                                   std::any(std::move(seed))}));
+}
+
+// The outermost layer, every hole a Nu of the same step and a child seed. Demands the cell, then
+// runs the step once.
+template <class F>
+internal::Apply<F, Nu<F>> unwrapNu(const Nu<F>& n) {
+  using Cell = internal::NuCell<F>;
+  const Cell& c = n.cell();
+  return hs::fmap(
+      [step = c.step](const std::any& child) { return Nu<F>(hs::Lazy<Cell>(Cell{step, child})); },
+      c.step->step(c.seed));
+}
+
+// The Nu whose seed is the layer itself and whose step unwraps each inner Nu.
+template <class F>
+Nu<F> wrapNu(internal::Apply<F, Nu<F>> layer) {
+  using Layer = internal::Apply<F, Nu<F>>;
+  auto step = [](const Layer& l) { return hs::fmap([](const Nu<F>& n) { return morvet::unwrapNu(n); }, l); };
+  return morvet::unfoldNu<F>(std::move(step), std::move(layer));
+}
+template <class L>
+auto wrapNu(L layer) -> Nu<hs::TagOfT<L>> {
+  return morvet::wrapNu<hs::TagOfT<L>>(std::move(layer));
+}
+
+// The fold of n's layers with alg, in the three forms of foldFix. Demands the cell before
+// anything else.
+template <class A = internal::Deduce, class Alg, class F>
+internal::ResultOf<A, Alg> foldNu(Alg alg, const Nu<F>& n) {
+  using R = internal::ResultOf<A, Alg>;
+  constexpr internal::Form form = internal::formOf<F, R, Alg>();
+  if constexpr (form == internal::Form::DeferredHoles) {
+    return morvet::foldNu<hs::Lazy<R>>(internal::deferResult<R>(std::move(alg)), n).force();
+  } else {
+    const internal::NuCell<F>& c = n.cell();
+    if constexpr (form == internal::Form::DeferredLayer || internal::IsDeferredResult<Alg>::value) {
+      auto coalg = [step = c.step](const std::any& s) { return step->step(s); };
+      const internal::LazyRefoldStep<F, R, std::any, Alg, decltype(coalg)> step{
+          std::make_shared<const std::pair<Alg, decltype(coalg)>>(std::move(alg), std::move(coalg))};
+      return step(c.seed);
+    } else {
+      return internal::hyloStrict<F, R>(alg, internal::ExpandNu<F>{c.step.get()}, internal::NoLeaf{},
+                                        c.seed);
+    }
+  }
+}
+
+// n with the natural transformation nt after its step; the same seed. Demands the cell.
+template <class G = internal::Deduce, class NT, class F>
+auto hoistNu(NT nt, const Nu<F>& n) {
+  using T = internal::TargetOf<G, F, NT>;
+  using Cell = internal::NuCell<T>;
+  const internal::NuCell<F>& c = n.cell();
+  return Nu<T>(hs::Lazy<Cell>(
+      Cell{std::make_shared<const internal::HoistedStep<T, F, NT>>(c.step, std::make_shared<const NT>(std::move(nt))),
+           c.seed}));
+}
+
+// Conversions between Fix and Nu.
+template <class F>
+Fix<F> nuToFix(const Nu<F>& n) {
+  return morvet::foldNu<Fix<F>>(
+      [](const hs::Lazy<typename Fix<F>::Layer>& layer) { return Fix<F>(layer); }, n);
+}
+template <class F>
+Nu<F> fixToNu(const Fix<F>& x) {
+  return morvet::unfoldNu<F>(internal::ExpandFix<F>{}, x);
+}
+
+}  // namespace morvet
