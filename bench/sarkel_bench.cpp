@@ -24,10 +24,14 @@ th::Type con(const char* s) { return th::ConT{th::mkName(s)}; }
 // The field types cycle through a few shapes.
 th::Type fieldType(int i) {
   switch (i % 4) {
-    case 0: return con("Int");
-    case 1: return var("a");
-    case 2: return th::AppT{con("Maybe"), var("b")};
-    default: return th::AppT{th::AppT{th::ArrowT{}, var("a")}, con("Bool")};
+    case 0:
+      return con("Int");
+    case 1:
+      return var("a");
+    case 2:
+      return th::AppT{con("Maybe"), var("b")};
+    default:
+      return th::AppT{th::AppT{th::ArrowT{}, var("a")}, con("Bool")};
   }
 }
 th::Bang bang(int i) {
@@ -85,8 +89,26 @@ void Reify(benchmark::State& state) {
   state.counters["fields"] = cons * kFields;
 }
 
-BENCHMARK(Reify<recordDecl>)->Name("ReifyRecords")->Arg(50)->Arg(100)->Arg(150)->Arg(200)->Arg(250)->Arg(300)->Arg(400)->Complexity();
-BENCHMARK(Reify<gadtDecl>)->Name("ReifyGadt")->Arg(50)->Arg(100)->Arg(150)->Arg(200)->Arg(250)->Arg(300)->Arg(400)->Complexity();
+BENCHMARK(Reify<recordDecl>)
+    ->Name("ReifyRecords")
+    ->Arg(50)
+    ->Arg(100)
+    ->Arg(150)
+    ->Arg(200)
+    ->Arg(250)
+    ->Arg(300)
+    ->Arg(400)
+    ->Complexity();
+BENCHMARK(Reify<gadtDecl>)
+    ->Name("ReifyGadt")
+    ->Arg(50)
+    ->Arg(100)
+    ->Arg(150)
+    ->Arg(200)
+    ->Arg(250)
+    ->Arg(300)
+    ->Arg(400)
+    ->Complexity();
 
 }  // namespace
 

@@ -4,10 +4,10 @@
 
 #include "hs/read.hpp"
 #include "hs/th/ppr.hpp"
+#include "hs/th/syntax.hpp"
 #include "hs/th/testenv.hpp"
 #include "sarkel/datatype.hpp"
 #include "sarkel/datatype/tyvarbndr.hpp"
-#include "hs/th/syntax.hpp"
 
 void sarkelTour() {
   namespace th = hs::th;
@@ -70,16 +70,16 @@ void sarkelTour() {
   // data Expr a where
   //   Lit :: Int -> Expr Int
   //   Pair :: Expr a -> Expr b -> Expr (a, b)
-  compiler.declare(th::DataD{
-      {},
-      expr,
-      {sarkel::plainTVReq(a)},
-      std::nullopt,
-      {th::GadtC{{th::mkName("Tour.Lit")}, {{lazy, intT}}, exprOf(intT)},
-       th::GadtC{{th::mkName("Tour.Pair")},
-                 {{lazy, exprOf(th::VarT{a})}, {lazy, exprOf(th::VarT{b})}},
-                 exprOf(th::AppT{th::AppT{th::TupleT{2}, th::VarT{a}}, th::VarT{b}})}},
-      {}});
+  compiler.declare(
+      th::DataD{{},
+                expr,
+                {sarkel::plainTVReq(a)},
+                std::nullopt,
+                {th::GadtC{{th::mkName("Tour.Lit")}, {{lazy, intT}}, exprOf(intT)},
+                 th::GadtC{{th::mkName("Tour.Pair")},
+                           {{lazy, exprOf(th::VarT{a})}, {lazy, exprOf(th::VarT{b})}},
+                           exprOf(th::AppT{th::AppT{th::TupleT{2}, th::VarT{a}}, th::VarT{b}})}},
+                {}});
   const sarkel::DatatypeInfo exprInfo = sarkel::reifyDatatype(compiler, expr);
   std::cout << "reified " << th::pprint(sarkel::datatypeType(exprInfo)) << ":\n";
   for (const sarkel::ConstructorInfo& c : exprInfo.datatypeCons) {

@@ -240,7 +240,8 @@ TEST(Data, FoldAndUnfoldRoundTrip) {
 
 TEST(Data, CharactersStringsAndUnit) {
   EXPECT_EQ(hs::data::dataTypeName(hs::dataTypeOf<char32_t>()), "Prelude.Char");
-  EXPECT_TRUE(std::holds_alternative<hs::data::CharRep>(hs::data::dataTypeRep(hs::dataTypeOf<char32_t>())));
+  EXPECT_TRUE(std::holds_alternative<hs::data::CharRep>(
+      hs::data::dataTypeRep(hs::dataTypeOf<char32_t>())));
   EXPECT_EQ(hs::data::showConstr(hs::toConstr(U'a')), "'a'");
   EXPECT_EQ(hs::data::showConstr(hs::toConstr(U'\n')), "'\\n'");
   EXPECT_EQ(hs::data::constrRep(hs::toConstr(U'\u00e9')),
@@ -290,7 +291,8 @@ TEST(Data, InstanceHelpers) {
   auto kt = [](std::string acc, auto type) {
     return acc + hs::data::dataTypeName(hs::dataTypeOf<typename decltype(type)::type>()) + ";";
   };
-  EXPECT_EQ((hs::data::unfoldFields<Int, char32_t>(kt, std::string())), "Prelude.Int;Prelude.Char;");
+  EXPECT_EQ((hs::data::unfoldFields<Int, char32_t>(kt, std::string())),
+            "Prelude.Int;Prelude.Char;");
   EXPECT_EQ(hs::data::unfoldFields<>(kt, std::string("x")), "x");
 }
 

@@ -157,9 +157,9 @@ TEST(ThData, CastsAndLimits) {
   EXPECT_EQ(programError([&] { hs::gunfold<th::IntegerL>(none, id, hs::toConstr(U'x')); }),
             "Data.Data.gunfold: Constructor 'x' is not of type Integer.");
   // An index beyond the others names the last constructor, as derived instances read it.
-  EXPECT_EQ(hs::gunfold<th::Specificity>(none, id,
-                                         hs::data::indexConstr(hs::dataTypeOf<Type>(), 5)),
-            th::InferredSpec);
+  EXPECT_EQ(
+      hs::gunfold<th::Specificity>(none, id, hs::data::indexConstr(hs::dataTypeOf<Type>(), 5)),
+      th::InferredSpec);
 }
 
 }  // namespace

@@ -20,18 +20,24 @@ namespace {
 
 Unpackedness unpackednessOf(th::SourceUnpackedness u) noexcept {
   switch (u) {
-    case th::SourceUnpackedness::NoSourceUnpackedness: return Unpackedness::UnspecifiedUnpackedness;
-    case th::SourceUnpackedness::SourceNoUnpack: return Unpackedness::NoUnpack;
-    case th::SourceUnpackedness::SourceUnpack: return Unpackedness::Unpack;
+    case th::SourceUnpackedness::NoSourceUnpackedness:
+      return Unpackedness::UnspecifiedUnpackedness;
+    case th::SourceUnpackedness::SourceNoUnpack:
+      return Unpackedness::NoUnpack;
+    case th::SourceUnpackedness::SourceUnpack:
+      return Unpackedness::Unpack;
   }
   return Unpackedness::UnspecifiedUnpackedness;
 }
 
 Strictness strictnessOf(th::SourceStrictness s) noexcept {
   switch (s) {
-    case th::SourceStrictness::NoSourceStrictness: return Strictness::UnspecifiedStrictness;
-    case th::SourceStrictness::SourceLazy: return Strictness::Lazy;
-    case th::SourceStrictness::SourceStrict: return Strictness::Strict;
+    case th::SourceStrictness::NoSourceStrictness:
+      return Strictness::UnspecifiedStrictness;
+    case th::SourceStrictness::SourceLazy:
+      return Strictness::Lazy;
+    case th::SourceStrictness::SourceStrict:
+      return Strictness::Strict;
   }
   return Strictness::UnspecifiedStrictness;
 }
@@ -149,7 +155,8 @@ std::vector<ConstructorInfo> normalizeGadtC(th::Q& q, const th::Name& typeName,
   const std::vector<th::Type> conFields = sarkel::applySubstitution(toDecl, fields);
 
   std::optional<ConstructorVariant> record;
-  if (in.recordFields != nullptr) record.emplace(RecordConstructor{recordFieldNames(*in.recordFields)});
+  if (in.recordFields != nullptr)
+    record.emplace(RecordConstructor{recordFieldNames(*in.recordFields)});
   std::vector<ConstructorInfo> out;
   out.reserve(in.names.size());
   for (const th::Name& n : in.names)
@@ -165,7 +172,8 @@ th::Cxt withoutDuplicates(th::Cxt ts) {
   unique.reserve(ts.size());
   if (ts.size() <= 8) {
     for (th::Pred& p : ts)
-      if (std::find(unique.begin(), unique.end(), p) == unique.end()) unique.push_back(std::move(p));
+      if (std::find(unique.begin(), unique.end(), p) == unique.end())
+        unique.push_back(std::move(p));
     return unique;
   }
   std::unordered_map<std::string, std::vector<std::size_t>> byText;
@@ -312,13 +320,13 @@ std::vector<ConstructorInfo> normalizeConFor(th::Q& q, bool fromReify, const th:
                                   recordFieldStrictness(x.fields),
                                   RecordConstructor{recordFieldNames(x.fields)}}};
         } else if constexpr (std::is_same_v<X, th::InfixC>) {
-          return {ConstructorInfo{x.name,
-                                  binders,
-                                  context,
-                                  {x.left.second, x.right.second},
-                                  {fieldStrictnessOfBang(x.left.first),
-                                   fieldStrictnessOfBang(x.right.first)},
-                                  InfixConstructor{}}};
+          return {ConstructorInfo{
+              x.name,
+              binders,
+              context,
+              {x.left.second, x.right.second},
+              {fieldStrictnessOfBang(x.left.first), fieldStrictnessOfBang(x.right.first)},
+              InfixConstructor{}}};
         } else if constexpr (std::is_same_v<X, th::GadtC>) {
           auto [bangs, types] = splitBangTypes(x.fields);
           return normalizeGadtC(

@@ -19,10 +19,9 @@ const hs::data::DataType& datatypeInfoDataType() {
 }
 const hs::data::DataType& constructorInfoDataType() {
   static const hs::data::DataType t = moduleType(
-      "ConstructorInfo",
-      {{"ConstructorInfo",
-        {"constructorName", "constructorVars", "constructorContext", "constructorFields",
-         "constructorStrictness", "constructorVariant"}}});
+      "ConstructorInfo", {{"ConstructorInfo",
+                           {"constructorName", "constructorVars", "constructorContext",
+                            "constructorFields", "constructorStrictness", "constructorVariant"}}});
   return t;
 }
 const hs::data::DataType& fieldStrictnessDataType() {

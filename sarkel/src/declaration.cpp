@@ -35,8 +35,8 @@ struct Classified {
 
 template <class D>
 Classified plain(const D& d, th::Cxt context, std::vector<th::Con> cons, DatatypeVariant variant) {
-  return Classified{std::move(context), d.name, d.binders, binderAsType(d.binders),
-                    variant,            std::move(cons), d.kind};
+  return Classified{std::move(context), d.name, d.binders, binderAsType(d.binders), variant,
+                    std::move(cons),    d.kind};
 }
 
 template <class D>
@@ -52,8 +52,8 @@ Classified instance(th::Q& q, const D& d, std::vector<th::Con> cons, DatatypeVar
     if (auto t = visibleTypeArg(a)) argTypes.push_back(std::move(*t));
   std::vector<th::TyVarBndrUnit> binders =
       d.binders ? *d.binders : sarkel::freeVariablesWellScoped(argTypes);
-  return Classified{d.context,          c->name, std::move(binders), std::move(argTypes),
-                    variant,            std::move(cons), d.kind};
+  return Classified{d.context,       c->name, std::move(binders), std::move(argTypes), variant,
+                    std::move(cons), d.kind};
 }
 
 Classified classify(th::Q& q, const th::Dec& dec) {
@@ -103,8 +103,8 @@ DatatypeInfo normalizeDecFor(th::Q& q, bool fromReify, const th::Dec& dec) {
 
   for (auto& b : vars) b = starKindedBinder(fromReify, b);
   for (auto& t : instTypes) t = starKindedType(fromReify, t);
-  DatatypeInfo info{std::move(d.context), std::move(d.name),   std::move(vars),
-                    std::move(instTypes), d.variant,           std::move(returnKind),
+  DatatypeInfo info{std::move(d.context), std::move(d.name), std::move(vars),
+                    std::move(instTypes), d.variant,         std::move(returnKind),
                     std::move(cons)};
   if (fromReify && (info.datatypeVariant == DatatypeVariant::DataInstance ||
                     info.datatypeVariant == DatatypeVariant::NewtypeInstance))

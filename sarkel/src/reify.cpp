@@ -23,17 +23,16 @@ bool hasConstructor(const DatatypeInfo& info, const th::Name& n) {
 }
 
 bool hasSelector(const DatatypeInfo& info, const th::Name& n) {
-  return std::any_of(info.datatypeCons.begin(), info.datatypeCons.end(),
-                     [&](const ConstructorInfo& c) {
-                       const auto* r = c.constructorVariant.get_if<RecordConstructor>();
-                       return r != nullptr &&
-                              std::find(r->names.begin(), r->names.end(), n) != r->names.end();
-                     });
+  return std::any_of(
+      info.datatypeCons.begin(), info.datatypeCons.end(), [&](const ConstructorInfo& c) {
+        const auto* r = c.constructorVariant.get_if<RecordConstructor>();
+        return r != nullptr && std::find(r->names.begin(), r->names.end(), n) != r->names.end();
+      });
 }
 
 [[noreturn]] void notSelector(th::Q& q, const th::VarI& v) {
-  q.fail("reifyRecordType: Not a record selector type: " + th::nameBase(v.name) + " :: " +
-         th::show(v.type));
+  q.fail("reifyRecordType: Not a record selector type: " + th::nameBase(v.name) +
+         " :: " + th::show(v.type));
 }
 
 [[noreturn]] void refuse(th::Q& q, const std::string& entry, const char* text) {
@@ -76,8 +75,7 @@ DatatypeInfo normalizeInfo_(th::Q& q, const std::string& entry, bool fromReify,
             refuse(q, entry, ": Use a value constructor to reify a data family instance");
           refuse(q, entry, ": Type families not supported");
         } else if constexpr (std::is_same_v<X, th::PrimTyConI>) {
-          return normalizeDecFor(q, fromReify,
-                                 th::DataD{{}, x.name, {}, std::nullopt, {}, {}});
+          return normalizeDecFor(q, fromReify, th::DataD{{}, x.name, {}, std::nullopt, {}, {}});
         } else if constexpr (std::is_same_v<X, th::DataConI>) {
           const th::Name con = x.name;
           return reifyParentDatatype(
@@ -104,7 +102,8 @@ DatatypeInfo reifyParentDatatype(th::Q& q, const std::string& prefix,
   // Every instance is repaired, then every one normalised, before the search.
   std::vector<th::Dec> repaired;
   repaired.reserve(f->instances.size());
-  for (const th::Dec& inst : f->instances) repaired.push_back(repairFamilyInstance(q, f->dec, inst));
+  for (const th::Dec& inst : f->instances)
+    repaired.push_back(repairFamilyInstance(q, f->dec, inst));
   std::vector<DatatypeInfo> described;
   described.reserve(repaired.size());
   for (const th::Dec& inst : repaired) described.push_back(normalizeDecFor(q, true, inst));

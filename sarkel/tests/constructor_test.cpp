@@ -55,8 +55,8 @@ struct Case {
 void run(const Case& c, bool fromReify = false) {
   th::TestEnv env;
   env.setFixity(n(":+"), th::Fixity{6, th::FixityDirection::InfixL});
-  const auto got = si::normalizeConFor(env, fromReify, n(c.decl.typeName),
-                                       c.decl.vars, c.decl.instTypes, c.decl.returnKind, c.con);
+  const auto got = si::normalizeConFor(env, fromReify, n(c.decl.typeName), c.decl.vars,
+                                       c.decl.instTypes, c.decl.returnKind, c.con);
   EXPECT_EQ(got, c.expected) << c.what;
   EXPECT_EQ(env.log(), c.log) << c.what;
 }
@@ -65,28 +65,34 @@ TEST(NormalizeCon, PlainForms) {
   const Type showA = app(con("Show"), v("a"));
   const Type eqB = app(con("Eq"), v("b"));
   const Case cases[] = {
-      {"a prefix constructor runs nothing", tA(),
+      {"a prefix constructor runs nothing",
+       tA(),
        th::NormalC{n("Mk"), {field(con("Int"), strictBang())}},
        {{n("Mk"), {}, {}, {con("Int")}, {strictF}, normal}},
        {}},
-      {"under a quantifier the fixity decides", tA(),
+      {"under a quantifier the fixity decides",
+       tA(),
        forallC({spec("a")}, {showA}, th::NormalC{n("Mk"), {field(v("a"))}}),
        {{n("Mk"), {unit("a")}, {showA}, {v("a")}, {lazyF}, normal}},
        {"reifyFixity Mk"}},
-      {"an operator under a quantifier with a fixity is infix", tA(),
+      {"an operator under a quantifier with a fixity is infix",
+       tA(),
        forallC({}, {}, th::NormalC{n(":+"), {field(v("a")), field(v("a"))}}),
        {{n(":+"), {}, {}, {v("a"), v("a")}, {lazyF, lazyF}, infix}},
        {"reifyFixity :+"}},
-      {"nested quantifiers, the innermost first", tA(),
+      {"nested quantifiers, the innermost first",
+       tA(),
        forallC({spec("a")}, {showA}, forallC({spec("b")}, {eqB}, th::NormalC{n("Mk"), {}})),
        {{n("Mk"), {unit("b"), unit("a")}, {eqB, showA}, {}, {}, normal}},
        {"reifyFixity Mk"}},
-      {"infix whatever the quantifier", tA(),
+      {"infix whatever the quantifier",
+       tA(),
        forallC({spec("a")}, {},
                th::InfixC{field(v("a"), strictBang()), n(":*"), field(con("Int"), unpackBang())}),
        {{n(":*"), {unit("a")}, {}, {v("a"), con("Int")}, {strictF, unpackF}, infix}},
        {}},
-      {"a record", tA(),
+      {"a record",
+       tA(),
        th::RecC{n("Mk"),
                 {recField("x", con("Int"), strictBang()), recField("y", v("a"), unpackBang())}},
        {{n("Mk"), {}, {}, {con("Int"), v("a")}, {strictF, unpackF}, record({"x", "y"})}},
@@ -102,46 +108,64 @@ TEST(NormalizeCon, GadtResultsMatchedAgainstTheHead) {
   const Decl kinded{{unit("k"), unit("a", v("k"))}, {sig(v("a"), v("k"))}, star()};
   const Decl selfKinded{{unit("a", v("a"))}, {v("a")}, star()};
   const Case cases[] = {
-      {"a variable that renames the head's is the head's", tA(),
+      {"a variable that renames the head's is the head's",
+       tA(),
        gadtC({"Mk"}, {field(v("b"))}, tOf(v("b"))),
        {{n("Mk"), {}, {}, {v("a")}, {lazyF}, normal}},
        {"newName b", "reify T", "reifyFixity Mk"}},
-      {"a refinement becomes an equality", tA(), gadtC({"Mk"}, {}, tOf(con("Int"))),
+      {"a refinement becomes an equality",
+       tA(),
+       gadtC({"Mk"}, {}, tOf(con("Int"))),
        {{n("Mk"), {}, {eq(v("a"), con("Int"))}, {}, {}, normal}},
        {"reify T", "reify Int", "reifyFixity Mk"}},
-      {"an existential keeps a fresh name of its base", tA(),
+      {"an existential keeps a fresh name of its base",
+       tA(),
        forallC({spec("b")}, {}, gadtC({"Mk"}, {field(v("b"))}, tOf(v("a")))),
        {{n("Mk"), {th::PlainTV{fresh("b", 2), hs::unit}}, {}, {fv("b", 2)}, {lazyF}, normal}},
        {"newName a", "newName b", "reify T", "reifyFixity Mk"}},
-      {"two names share one renaming", tA(),
-       forallC({spec("c")}, {},
-               gadtC({"Mk1", ":+"}, {field(v("b")), field(v("c"))}, tOf(v("b")))),
-       {{n("Mk1"), {th::PlainTV{fresh("c", 2), hs::unit}}, {}, {v("a"), fv("c", 2)},
-         {lazyF, lazyF}, normal},
-        {n(":+"), {th::PlainTV{fresh("c", 2), hs::unit}}, {}, {v("a"), fv("c", 2)},
-         {lazyF, lazyF}, infix}},
+      {"two names share one renaming",
+       tA(),
+       forallC({spec("c")}, {}, gadtC({"Mk1", ":+"}, {field(v("b")), field(v("c"))}, tOf(v("b")))),
+       {{n("Mk1"),
+         {th::PlainTV{fresh("c", 2), hs::unit}},
+         {},
+         {v("a"), fv("c", 2)},
+         {lazyF, lazyF},
+         normal},
+        {n(":+"),
+         {th::PlainTV{fresh("c", 2), hs::unit}},
+         {},
+         {v("a"), fv("c", 2)},
+         {lazyF, lazyF},
+         infix}},
        {"newName b", "newName c", "reify T", "reifyFixity Mk1", "reifyFixity :+"}},
-      {"the later position is matched first", tAC,
+      {"the later position is matched first",
+       tAC,
        gadtC({"Mk"}, {}, app(con("T"), v("b"), v("b"))),
        {{n("Mk"), {}, {eq(v("a"), v("c"))}, {}, {}, normal}},
        {"newName b", "reify T", "reifyFixity Mk"}},
-      {"a result kind is matched before the arguments", tAR,
+      {"a result kind is matched before the arguments",
+       tAR,
        gadtC({"Mk"}, {}, sig(tOf(con("Int")), con("Bool"))),
        {{n("Mk"), {}, {eq(v("r"), con("Bool")), eq(v("a"), con("Int"))}, {}, {}, normal}},
        {"reify T", "reify Int", "reify Bool", "reifyFixity Mk"}},
-      {"a record GADT constructor looks up no fixity", tA(),
+      {"a record GADT constructor looks up no fixity",
+       tA(),
        th::RecGadtC{names({"Mk"}), {recField("x", con("Int"), strictBang())}, tOf(con("Int"))},
        {{n("Mk"), {}, {eq(v("a"), con("Int"))}, {con("Int")}, {strictF}, record({"x"})}},
        {"reify T", "reify Int"}},
-      {"identified variables identify their kinds' variables", kinded,
+      {"identified variables identify their kinds' variables",
+       kinded,
        forallC({spec("j"), spec("b", v("j"))}, {}, gadtC({"Mk"}, {}, tOf(v("b")))),
        {{n("Mk"), {}, {}, {}, {}, normal}},
        {"newName b", "newName j", "reify T", "reifyFixity Mk"}},
-      {"a kind that mentions its own variable ends", selfKinded,
+      {"a kind that mentions its own variable ends",
+       selfKinded,
        forallC({spec("b", v("b"))}, {}, gadtC({"Mk"}, {}, tOf(v("b")))),
        {{n("Mk"), {}, {}, {}, {}, normal}},
        {"newName b", "reify T", "reifyFixity Mk"}},
-      {":+: between its operands", op,
+      {":+: between its operands",
+       op,
        gadtC({"MkP"}, {field(v("c")), field(v("d"))}, th::InfixT{v("c"), n(":+:"), v("d")}),
        {{n("MkP"), {}, {}, {v("a"), v("b")}, {lazyF, lazyF}, normal}},
        {"newName c", "newName d", "reify :+:", "reifyFixity MkP"}},
@@ -204,11 +228,14 @@ TEST(NormalizeCon, FailuresOfTheHeadCheck) {
 
 TEST(NormalizeCon, FromReifyGivesConstructorVariablesAKind) {
   const th::TyVarBndrUnit starred = th::KindedTV{fresh("b", 2), hs::unit, star()};
-  run({"an existential", tA(), forallC({spec("b")}, {}, gadtC({"Mk"}, {field(v("b"))}, tOf(v("a")))),
+  run({"an existential",
+       tA(),
+       forallC({spec("b")}, {}, gadtC({"Mk"}, {field(v("b"))}, tOf(v("a")))),
        {{n("Mk"), {starred}, {}, {fv("b", 2)}, {lazyF}, normal}},
        {"newName a", "newName b", "reify T", "reifyFixity Mk"}},
       true);
-  run({"a quantified prefix constructor", tA(),
+  run({"a quantified prefix constructor",
+       tA(),
        forallC({spec("a"), spec("k", con("Bool"))}, {}, th::NormalC{n("Mk"), {}}),
        {{n("Mk"), {unit("a", star()), unit("k", con("Bool"))}, {}, {}, {}, normal}},
        {"reifyFixity Mk"}},
@@ -224,8 +251,7 @@ TEST(NormalizeCon, KindMapsAreForcedOnlyForIdentifiedVariables) {
                                            gadtC({"Mk"}, {}, tOf(con("Int"))));
   EXPECT_EQ(refined[0].constructorContext, (th::Cxt{eq(v("a"), con("Int"))}));
   try {
-    si::normalizeConFor(env, false, n("T"), vars, {v("a")}, star(),
-                        gadtC({"Mk"}, {}, tOf(v("b"))));
+    si::normalizeConFor(env, false, n("T"), vars, {v("a")}, star(), gadtC({"Mk"}, {}, tOf(v("b"))));
     ADD_FAILURE() << "no error";
   } catch (const hs::ProgramError& e) {
     EXPECT_STREQ(e.what(), "`forall` type used in data family pattern");
@@ -250,7 +276,8 @@ TEST(NormalizeCon, Helpers) {
   const auto [bangs, types] = si::splitBangTypes({field(v("a"), strictBang()), field(v("b"))});
   EXPECT_EQ(bangs, (std::vector<th::Bang>{strictBang(), lazyBang()}));
   EXPECT_EQ(types, (std::vector<Type>{v("a"), v("b")}));
-  const std::vector<th::VarBangType> rec{recField("x", v("a"), unpackBang()), recField("y", v("b"))};
+  const std::vector<th::VarBangType> rec{recField("x", v("a"), unpackBang()),
+                                         recField("y", v("b"))};
   EXPECT_EQ(si::recordFieldNames(rec), names({"x", "y"}));
   EXPECT_EQ(si::recordFieldTypes(rec), (std::vector<Type>{v("a"), v("b")}));
   EXPECT_EQ(si::recordFieldStrictness(rec), (std::vector<FieldStrictness>{unpackF, lazyF}));
@@ -263,8 +290,8 @@ TEST(NormalizeCon, Helpers) {
   th::TestEnv env;
   const auto pairs = si::freshenBinderNames({unit("b", app(v("k"), v("j"))), unit("a")});
   Strings order;
-  for (const auto& [name, make] : pairs) order.push_back(th::showName(name) + "->" +
-                                                         th::showName(make(env)));
+  for (const auto& [name, make] : pairs)
+    order.push_back(th::showName(name) + "->" + th::showName(make(env)));
   EXPECT_EQ(order, (Strings{"b->b_1", "k->k_2", "j->j_3", "a->a_4"}));
 }
 
@@ -277,12 +304,11 @@ TEST(NormalizeCon, ClosingRenamingsOverKinds) {
   const si::Renaming start{{n("d"), n("r")}, {n("e"), n("z")}};
   const auto [renaming, cs] =
       si::closeRenamingOverKinds(decl, cons, {start, {eq(v("q"), con("Bool"))}});
-  EXPECT_EQ(renaming,
-            (si::Renaming{{n("d"), n("r")}, {n("e"), n("z")}, {n("k1"), n("k2")}}));
+  EXPECT_EQ(renaming, (si::Renaming{{n("d"), n("r")}, {n("e"), n("z")}, {n("k1"), n("k2")}}));
   EXPECT_EQ(cs, (th::Cxt{eq(v("q"), con("Bool"))}));
 
-  const auto [none, noCs] = si::closeRenamingOverKinds(decl, cons, {{}, {eq(v("a"), v("a")),
-                                                                        eq(v("a"), v("a"))}});
+  const auto [none, noCs] =
+      si::closeRenamingOverKinds(decl, cons, {{}, {eq(v("a"), v("a")), eq(v("a"), v("a"))}});
   EXPECT_TRUE(none.empty());
   EXPECT_EQ(noCs, (th::Cxt{eq(v("a"), v("a"))}));
 

@@ -69,16 +69,16 @@ DatatypeInfo sample() {
                            {v("b"), con("Int")},
                            {sarkel::isStrictAnnot, sarkel::notStrictAnnot},
                            sarkel::RecordConstructor{names({"x", "y"})}};
-  return DatatypeInfo{{app(con("Show"), v("a"))}, n("T"), {unit("a")}, {v("a")},
+  return DatatypeInfo{{app(con("Show"), v("a"))},       n("T"), {unit("a")}, {v("a")},
                       sarkel::DatatypeVariant::Newtype, star(), {mk}};
 }
 
 TEST(DescriptionData, RecordsAndEnumerations) {
   const DatatypeInfo info = sample();
   const std::string S = "Language.Haskell.TH.Syntax.";
-  EXPECT_EQ(roundTrip(info), (Strings{"DatatypeInfo", "Prelude.[]", S + "Name", "Prelude.[]",
-                                      "Prelude.[]", M + "DatatypeVariant", S + "Type",
-                                      "Prelude.[]"}));
+  EXPECT_EQ(roundTrip(info),
+            (Strings{"DatatypeInfo", "Prelude.[]", S + "Name", "Prelude.[]", "Prelude.[]",
+                     M + "DatatypeVariant", S + "Type", "Prelude.[]"}));
   EXPECT_EQ(roundTrip(info.datatypeCons[0]),
             (Strings{"ConstructorInfo", S + "Name", "Prelude.[]", "Prelude.[]", "Prelude.[]",
                      "Prelude.[]", M + "ConstructorVariant"}));
@@ -111,8 +111,8 @@ TEST(DescriptionData, RecordsAndEnumerations) {
 TEST(DescriptionData, GenericWalksReachEveryName) {
   Strings found;
   Names{found}(sample());
-  EXPECT_EQ(found, (Strings{"Show", "a", "T", "a", "a", "Mk", "b", "a", "b", "b", "Int", "x",
-                            "y"}));
+  EXPECT_EQ(found,
+            (Strings{"Show", "a", "T", "a", "a", "Mk", "b", "a", "b", "b", "Int", "x", "y"}));
   // One layer at a time: gmapT over the record maps its fields.
   const auto renamed = hs::gmapT(
       [](const auto& field) {

@@ -57,15 +57,24 @@ TEST(NormalizeDec, DeclarationForms) {
        dataD({showA}, "T", {unit("a"), unit("b")}, std::nullopt, {normalC("Mk", {v("a")})}),
        false,
        std::nullopt,
-       {{showA}, n("T"), {unit("a"), unit("b")}, {v("a"), v("b")}, DatatypeVariant::Datatype,
-        star(), {prefix("Mk", {v("a")})}},
+       {{showA},
+        n("T"),
+        {unit("a"), unit("b")},
+        {v("a"), v("b")},
+        DatatypeVariant::Datatype,
+        star(),
+        {prefix("Mk", {v("a")})}},
        {"reifyType T"}},
       {"the same from reification",
        dataD({showA}, "T", {unit("a"), unit("b")}, std::nullopt, {normalC("Mk", {v("a")})}),
        true,
        std::nullopt,
-       {{showA}, n("T"), {unit("a", star()), unit("b", star())},
-        {sig(v("a"), star()), sig(v("b"), star())}, DatatypeVariant::Datatype, star(),
+       {{showA},
+        n("T"),
+        {unit("a", star()), unit("b", star())},
+        {sig(v("a"), star()), sig(v("b"), star())},
+        DatatypeVariant::Datatype,
+        star(),
         {prefix("Mk", {v("a")})}},
        {"reifyType T"}},
       {"a reified kind with an argument beyond the binders",
@@ -74,7 +83,8 @@ TEST(NormalizeDec, DeclarationForms) {
        arrow(star(), starToStar),
        {{}, n("T"), {unit("a"), x1}, {v("a"), x1Type}, DatatypeVariant::Datatype, star(), {}},
        {"reifyType T", "newName x"}},
-      {"a kind signature implying an argument", dataD({}, "T", {unit("a")}, starToStar, {}),
+      {"a kind signature implying an argument",
+       dataD({}, "T", {unit("a")}, starToStar, {}),
        false,
        std::nullopt,
        {{}, n("T"), {unit("a"), x1}, {v("a"), x1Type}, DatatypeVariant::Datatype, star(), {}},
@@ -91,13 +101,20 @@ TEST(NormalizeDec, DeclarationForms) {
         star(),
         {}},
        {"newName x"}},
-      {"a newtype", th::NewtypeD{{}, n("T"), {unit("a")}, std::nullopt, normalC("W", {v("a")}), {}},
+      {"a newtype",
+       th::NewtypeD{{}, n("T"), {unit("a")}, std::nullopt, normalC("W", {v("a")}), {}},
        false,
        std::nullopt,
-       {{}, n("T"), {unit("a")}, {v("a")}, DatatypeVariant::Newtype, star(),
+       {{},
+        n("T"),
+        {unit("a")},
+        {v("a")},
+        DatatypeVariant::Newtype,
+        star(),
         {prefix("W", {v("a")})}},
        {"reifyType T"}},
-      {"type data", th::TypeDataD{n("T"), {}, std::nullopt, {normalC("Z", {})}},
+      {"type data",
+       th::TypeDataD{n("T"), {}, std::nullopt, {normalC("Z", {})}},
        false,
        std::nullopt,
        {{}, n("T"), {}, {}, DatatypeVariant::TypeData, star(), {prefix("Z", {})}},
@@ -107,29 +124,49 @@ TEST(NormalizeDec, DeclarationForms) {
                  {normalC("FB", {v("b")})}),
        false,
        std::nullopt,
-       {{}, n("T"), {unit("b", con("Bool")), unit("c")}, {con("Int"), v("b")},
-        DatatypeVariant::DataInstance, star(), {prefix("FB", {v("b")})}},
+       {{},
+        n("T"),
+        {unit("b", con("Bool")), unit("c")},
+        {con("Int"), v("b")},
+        DatatypeVariant::DataInstance,
+        star(),
+        {prefix("FB", {v("b")})}},
        {"reifyType T"}},
       {"an instance without binders binds the head's variables",
        dataInstD(std::nullopt, th::AppKindT{app(con("T"), con("Int"), v("b")), star()},
                  {normalC("FB", {v("b")})}),
        false,
        std::nullopt,
-       {{}, n("T"), {unit("b")}, {con("Int"), v("b")}, DatatypeVariant::DataInstance, star(),
+       {{},
+        n("T"),
+        {unit("b")},
+        {con("Int"), v("b")},
+        DatatypeVariant::DataInstance,
+        star(),
         {prefix("FB", {v("b")})}},
        {"reifyType T"}},
       {"a reified instance gets its variables repaired",
        dataInstD(std::nullopt, app(con("T"), v("b")), {normalC("FB", {fv("b", 77)})}),
        true,
        std::nullopt,
-       {{}, n("T"), {unit("b", star())}, {sig(v("b"), star())}, DatatypeVariant::DataInstance,
-        star(), {prefix("FB", {v("b")})}},
+       {{},
+        n("T"),
+        {unit("b", star())},
+        {sig(v("b"), star())},
+        DatatypeVariant::DataInstance,
+        star(),
+        {prefix("FB", {v("b")})}},
        {"reifyType T"}},
       {"a caller's instance is not repaired",
        dataInstD(std::nullopt, app(con("T"), v("b")), {normalC("FB", {fv("b", 77)})}),
        false,
        std::nullopt,
-       {{}, n("T"), {unit("b")}, {v("b")}, DatatypeVariant::DataInstance, star(),
+       {{},
+        n("T"),
+        {unit("b")},
+        {v("b")},
+        DatatypeVariant::DataInstance,
+        star(),
         {prefix("FB", {fv("b", 77)})}},
        {"reifyType T"}},
       {"nor is a reified data type",
@@ -197,8 +234,8 @@ TEST(NormalizeDec, StarKindedTypes) {
 
 TEST(RepairInstanceVariables, MapsForeignVariablesToTheHeads) {
   auto info = [](std::vector<th::TyVarBndrUnit> vars, std::vector<ConstructorInfo> cons) {
-    return DatatypeInfo{{}, n("F"), std::move(vars), {}, DatatypeVariant::DataInstance, star(),
-                        std::move(cons)};
+    return DatatypeInfo{{},     n("F"),         std::move(vars), {}, DatatypeVariant::DataInstance,
+                        star(), std::move(cons)};
   };
   th::TestEnv env;
   // Only the constructors change; a constructor's own variables are not free.
@@ -216,16 +253,16 @@ TEST(RepairInstanceVariables, MapsForeignVariablesToTheHeads) {
     const char* message;
   };
   const Failing failing[] = {
-      {{unit("a"), th::PlainTV{fresh("a", 3), hs::unit}}, {fv("a", 7)},
+      {{unit("a"), th::PlainTV{fresh("a", 3), hs::unit}},
+       {fv("a", 7)},
        "Ambiguous free variable: a_7"},
       // Both are impossible; x comes first in name order (plain names before fresh ones).
       {{unit("a")}, {fv("y", 4), v("x")}, "Impossible free variable: x"},
   };
   for (const Failing& f : failing)
-    EXPECT_EQ(qFailure([&] {
-                si::repairInstanceVariables(env, info(f.vars, {prefix("FB", f.fields)}));
-              }),
-              f.message);
+    EXPECT_EQ(
+        qFailure([&] { si::repairInstanceVariables(env, info(f.vars, {prefix("FB", f.fields)})); }),
+        f.message);
   EXPECT_TRUE(env.log().empty());
 }
 
@@ -259,7 +296,8 @@ TEST(NormalizeDec, DeepTypesOnASmallStack) {
     for (int i = 0; i < kDeep; ++i) ownDeep = app(con("Maybe"), ownDeep);
     ASSERT_EQ(mk.constructorContext.size(), std::size_t{kDeep + 1});
     EXPECT_TRUE(mk.constructorContext[0] == eq(v("a"), ownDeep));
-    EXPECT_TRUE(mk.constructorContext[kDeep] == eq(th::VarT{info.datatypeVars.back().name()}, con("Int")));
+    EXPECT_TRUE(mk.constructorContext[kDeep] ==
+                eq(th::VarT{info.datatypeVars.back().name()}, con("Int")));
     EXPECT_TRUE(mk.constructorFields[0] == ownDeep);
   });
 }

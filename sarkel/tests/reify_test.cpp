@@ -39,7 +39,9 @@ th::Dec dataD(const char* name, std::vector<th::TyVarBndrUnit> bs, std::optional
 th::Dec dataInstD(Type head, std::vector<th::Con> cons) {
   return th::DataInstD{{}, std::nullopt, std::move(head), std::nullopt, std::move(cons), {}};
 }
-std::vector<FieldStrictness> lazies(std::size_t k) { return std::vector<FieldStrictness>(k, lazyF); }
+std::vector<FieldStrictness> lazies(std::size_t k) {
+  return std::vector<FieldStrictness>(k, lazyF);
+}
 const th::TyVarBndrUnit aStar = unit("a", star());
 const Type aSig = sig(v("a"), star());
 Type expr(Type t) { return app(con("Expr"), std::move(t)); }
@@ -55,31 +57,35 @@ class Reify : public testing::Test {
                                 {recField("first", v("a"), strictBang()),
                                  recField("second", con("Int"), unpackBang())}}}));
     // data Some = forall a. Show a => MkSome a
-    env.declare(dataD("Some", {}, std::nullopt,
-                      {th::ForallC{{spec("a")}, {app(con("Show"), v("a"))},
-                                   normalC("MkSome", {v("a")})}}));
+    env.declare(
+        dataD("Some", {}, std::nullopt,
+              {th::ForallC{{spec("a")}, {app(con("Show"), v("a"))}, normalC("MkSome", {v("a")})}}));
     // data Cell = Int :* !Bool
     env.declare(dataD("Cell", {}, std::nullopt,
                       {th::InfixC{field(con("Int")), n(":*"), field(con("Bool"), strictBang())}}));
     // newtype Wrap a = MkWrap { unwrap :: a }
-    env.declare(th::NewtypeD{{}, n("Wrap"), {unit("a")}, std::nullopt,
-                             th::RecC{n("MkWrap"), {recField("unwrap", v("a"))}}, {}});
+    env.declare(th::NewtypeD{{},
+                             n("Wrap"),
+                             {unit("a")},
+                             std::nullopt,
+                             th::RecC{n("MkWrap"), {recField("unwrap", v("a"))}},
+                             {}});
     // type data Nat = Z | S Nat
-    env.declare(th::TypeDataD{n("Nat"), {}, std::nullopt,
-                              {normalC("Z", {}), normalC("S", {con("Nat")})}});
+    env.declare(
+        th::TypeDataD{n("Nat"), {}, std::nullopt, {normalC("Z", {}), normalC("S", {con("Nat")})}});
     // data Expr a where
     //   IntE :: Int -> Expr Int
     //   PairE :: forall b c. Expr b -> Expr c -> Expr (b, c)
     //   If :: Expr Bool -> Expr a -> Expr a -> Expr a
     //   (:+:) :: Expr Int -> Expr Int -> Expr Int   -- infixl 6 :+:
-    env.declare(dataD(
-        "Expr", {unit("a")}, std::nullopt,
-        {gadtC("IntE", {con("Int")}, expr(con("Int"))),
-         th::ForallC{{spec("b"), spec("c")}, {},
-                     gadtC("PairE", {expr(v("b")), expr(v("c"))},
-                           expr(app(th::TupleT{2}, v("b"), v("c"))))},
-         gadtC("If", {expr(con("Bool")), expr(v("a")), expr(v("a"))}, expr(v("a"))),
-         gadtC(":+:", {expr(con("Int")), expr(con("Int"))}, expr(con("Int")))}));
+    env.declare(dataD("Expr", {unit("a")}, std::nullopt,
+                      {gadtC("IntE", {con("Int")}, expr(con("Int"))),
+                       th::ForallC{{spec("b"), spec("c")},
+                                   {},
+                                   gadtC("PairE", {expr(v("b")), expr(v("c"))},
+                                         expr(app(th::TupleT{2}, v("b"), v("c"))))},
+                       gadtC("If", {expr(con("Bool")), expr(v("a")), expr(v("a"))}, expr(v("a"))),
+                       gadtC(":+:", {expr(con("Int")), expr(con("Int"))}, expr(con("Int")))}));
     env.setKind(n("Expr"), arrow(star(), star()));
     env.setFixity(n(":+:"), th::Fixity{6, th::FixityDirection::InfixL});
     // data Box a :: Type -> Type where MkBox :: a -> b -> Box a b
@@ -92,7 +98,8 @@ class Reify : public testing::Test {
     env.declare(dataInstD(fam(con("Int"), v("b")), {normalC("FInt", {v("b")})}));
     env.declare(dataInstD(fam(con("Bool"), v("b")), {normalC("FBool", {fv("b", 77)})}));
     // class C a where method :: a -> Int; type family TF a
-    env.declare(th::ClassD{{}, n("C"), {unit("a")}, {}, {th::SigD{n("method"), arrow(v("a"), con("Int"))}}});
+    env.declare(th::ClassD{
+        {}, n("C"), {unit("a")}, {}, {th::SigD{n("method"), arrow(v("a"), con("Int"))}}});
     env.declare(th::OpenTypeFamilyD{th::TypeFamilyHead{n("TF"), {unit("a")}, th::NoSig{}, {}}});
     // A primitive type constructor of kind Type -> Type.
     env.setInfo(n("Array#"), th::PrimTyConI{n("Array#"), 1, true});
@@ -144,34 +151,72 @@ TEST_F(Reify, DeclarationForms) {
       {"MkPair", pairInfo(), {"reify MkPair", "reify Pair", "reifyType Pair"}},
       {"size", pairInfo(), {"reify size", "reify Pair", "reifyType Pair"}},
       {"Some",
-       {{}, n("Some"), {}, {}, DatatypeVariant::Datatype, star(),
+       {{},
+        n("Some"),
+        {},
+        {},
+        DatatypeVariant::Datatype,
+        star(),
         {{n("MkSome"), {aStar}, {app(con("Show"), v("a"))}, {v("a")}, {lazyF}, normal}}},
        {"reify Some", "reifyType Some", "reifyFixity MkSome"}},
       {"Cell",
-       {{}, n("Cell"), {}, {}, DatatypeVariant::Datatype, star(),
-        {{n(":*"), {}, {}, {con("Int"), con("Bool")}, {lazyF, sarkel::isStrictAnnot},
+       {{},
+        n("Cell"),
+        {},
+        {},
+        DatatypeVariant::Datatype,
+        star(),
+        {{n(":*"),
+          {},
+          {},
+          {con("Int"), con("Bool")},
+          {lazyF, sarkel::isStrictAnnot},
           sarkel::InfixConstructor{}}}},
        {"reify Cell", "reifyType Cell"}},
       {"unwrap",
-       {{}, n("Wrap"), {aStar}, {aSig}, DatatypeVariant::Newtype, star(),
+       {{},
+        n("Wrap"),
+        {aStar},
+        {aSig},
+        DatatypeVariant::Newtype,
+        star(),
         {{n("MkWrap"), {}, {}, {v("a")}, {lazyF}, sarkel::RecordConstructor{names({"unwrap"})}}}},
        {"reify unwrap", "reify Wrap", "reifyType Wrap"}},
       {"Nat",
-       {{}, n("Nat"), {}, {}, DatatypeVariant::TypeData, star(),
+       {{},
+        n("Nat"),
+        {},
+        {},
+        DatatypeVariant::TypeData,
+        star(),
         {{n("Z"), {}, {}, {}, {}, normal}, {n("S"), {}, {}, {con("Nat")}, {lazyF}, normal}}},
        {"reify Nat", "reifyType Nat"}},
       {"Box",
-       {{}, n("Box"), {aStar, x1}, {aSig, sig(fv("x", 1), star())}, DatatypeVariant::Datatype,
-        star(), {{n("MkBox"), {}, {}, {v("a"), fv("x", 1)}, lazies(2), normal}}},
+       {{},
+        n("Box"),
+        {aStar, x1},
+        {aSig, sig(fv("x", 1), star())},
+        DatatypeVariant::Datatype,
+        star(),
+        {{n("MkBox"), {}, {}, {v("a"), fv("x", 1)}, lazies(2), normal}}},
        {"reify Box", "newName x", "newName a", "newName b", "reify Box", "reifyFixity MkBox"}},
       // The environment's counter runs on from Box's three names.
       {"Array#",
-       {{}, n("Array#"), {th::KindedTV{fresh("x", 4), hs::unit, star()}}, {sig(fv("x", 4), star())},
-        DatatypeVariant::Datatype, star(), {}},
+       {{},
+        n("Array#"),
+        {th::KindedTV{fresh("x", 4), hs::unit, star()}},
+        {sig(fv("x", 4), star())},
+        DatatypeVariant::Datatype,
+        star(),
+        {}},
        {"reify Array#", "reifyType Array#", "newName x"}},
       {"FInt",
-       {{}, n("Fam"), {unit("b", star())}, {con("Int"), sig(v("b"), star())},
-        DatatypeVariant::DataInstance, star(),
+       {{},
+        n("Fam"),
+        {unit("b", star())},
+        {con("Int"), sig(v("b"), star())},
+        DatatypeVariant::DataInstance,
+        star(),
         {{n("FInt"), {}, {}, {v("b")}, {lazyF}, normal}}},
        {"reify FInt", "reify Fam", "newName x", "newName x", "reifyType Fam", "reifyType Fam"}},
   };
@@ -180,15 +225,16 @@ TEST_F(Reify, DeclarationForms) {
     EXPECT_EQ(got, c.expected) << c.name << "\n" << sarkel::show(got);
     EXPECT_EQ(env.log(), c.log) << c.name;
   }
-  EXPECT_EQ(sarkel::show(reified("Pair")),
-            "DatatypeInfo {datatypeContext = [], datatypeName = Pair, datatypeVars = [KindedTV a () "
-            "StarT], datatypeInstTypes = [SigT (VarT a) StarT], datatypeVariant = Datatype, "
-            "datatypeReturnKind = StarT, datatypeCons = [ConstructorInfo {constructorName = "
-            "MkPair, constructorVars = [], constructorContext = [], constructorFields = [VarT "
-            "a,ConT Int], constructorStrictness = [FieldStrictness {fieldUnpackedness = "
-            "UnspecifiedUnpackedness, fieldStrictness = Strict},FieldStrictness {fieldUnpackedness "
-            "= Unpack, fieldStrictness = Strict}], constructorVariant = RecordConstructor "
-            "[first,second]}]}");
+  EXPECT_EQ(
+      sarkel::show(reified("Pair")),
+      "DatatypeInfo {datatypeContext = [], datatypeName = Pair, datatypeVars = [KindedTV a () "
+      "StarT], datatypeInstTypes = [SigT (VarT a) StarT], datatypeVariant = Datatype, "
+      "datatypeReturnKind = StarT, datatypeCons = [ConstructorInfo {constructorName = "
+      "MkPair, constructorVars = [], constructorContext = [], constructorFields = [VarT "
+      "a,ConT Int], constructorStrictness = [FieldStrictness {fieldUnpackedness = "
+      "UnspecifiedUnpackedness, fieldStrictness = Strict},FieldStrictness {fieldUnpackedness "
+      "= Unpack, fieldStrictness = Strict}], constructorVariant = RecordConstructor "
+      "[first,second]}]}");
 }
 
 TEST_F(Reify, GadtConstructorsInOrder) {
@@ -249,8 +295,7 @@ TEST_F(Reify, DataFamilyInstances) {
   const th::Dec family = th::DataFamilyD{n("Fam"), {aStar}, arrow(star(), star())};
   const th::Dec inst = dataInstD(app(th::AppKindT{con("Fam"), star()}, v("p"), v("q")), {});
   const th::Dec repaired = sarkel::internal::repairFamilyInstance(env, family, inst);
-  EXPECT_EQ(repaired.get_if<th::DataInstD>()->head,
-            fam(sig(v("p"), star()), sig(v("q"), star())));
+  EXPECT_EQ(repaired.get_if<th::DataInstD>()->head, fam(sig(v("p"), star()), sig(v("q"), star())));
   const th::Dec plain = dataD("Pair", {}, std::nullopt, {});
   EXPECT_TRUE(th::sameObject(sarkel::internal::repairFamilyInstance(env, plain, inst), inst));
 }
@@ -340,8 +385,9 @@ TEST_F(Reify, CallersDeclarationsAreTakenAsGiven) {
                                             DatatypeVariant::Datatype, c);
   EXPECT_EQ(viaData, sarkel::normalizeCon(e2, n("Expr"), {unit("a")}, {v("a")}, star(),
                                           DatatypeVariant::NewtypeInstance, c));
-  EXPECT_EQ(viaData, (std::vector<ConstructorInfo>{
-                         {n("Mk"), {}, {eq(v("a"), con("Int"))}, {}, {}, normal}}));
+  EXPECT_EQ(
+      viaData,
+      (std::vector<ConstructorInfo>{{n("Mk"), {}, {eq(v("a"), con("Int"))}, {}, {}, normal}}));
 }
 
 }  // namespace

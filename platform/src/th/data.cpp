@@ -44,14 +44,14 @@ const hs::data::DataType& integerDataType() {
   return t;
 }
 const hs::data::DataType& typeDataType() {
-  static const hs::data::DataType t = syntaxType(
-      "Type", {"ForallT",        "ForallVisT",      "AppT",          "AppKindT",
-               "SigT",           "VarT",            "ConT",          "PromotedT",
-               "InfixT",         "UInfixT",         "PromotedInfixT", "PromotedUInfixT",
-               "ParensT",        "TupleT",          "UnboxedTupleT", "UnboxedSumT",
-               "ArrowT",         "MulArrowT",       "EqualityT",     "ListT",
-               "PromotedTupleT", "PromotedNilT",    "PromotedConsT", "StarT",
-               "ConstraintT",    "LitT",            "WildCardT",     "ImplicitParamT"});
+  static const hs::data::DataType t =
+      syntaxType("Type", {"ForallT",        "ForallVisT",   "AppT",           "AppKindT",
+                          "SigT",           "VarT",         "ConT",           "PromotedT",
+                          "InfixT",         "UInfixT",      "PromotedInfixT", "PromotedUInfixT",
+                          "ParensT",        "TupleT",       "UnboxedTupleT",  "UnboxedSumT",
+                          "ArrowT",         "MulArrowT",    "EqualityT",      "ListT",
+                          "PromotedTupleT", "PromotedNilT", "PromotedConsT",  "StarT",
+                          "ConstraintT",    "LitT",         "WildCardT",      "ImplicitParamT"});
   return t;
 }
 const hs::data::DataType& tyVarBndrDataType() {

@@ -115,29 +115,29 @@ struct ConstructorView<th::NameG> {
 template <class F>
 requires(std::is_same_v<F, th::ForallT> || std::is_same_v<F, th::InfixT> ||
          std::is_same_v<F, th::UInfixT> || std::is_same_v<F, th::PromotedInfixT> ||
-         std::is_same_v<F, th::PromotedUInfixT>)
-struct ConstructorView<F> : AggregateView<F, 3> {};
+         std::is_same_v<F, th::PromotedUInfixT>) struct ConstructorView<F> : AggregateView<F, 3> {
+};
 template <class F>
 requires(std::is_same_v<F, th::ForallVisT> || std::is_same_v<F, th::AppT> ||
          std::is_same_v<F, th::AppKindT> || std::is_same_v<F, th::SigT> ||
-         std::is_same_v<F, th::ImplicitParamT>)
-struct ConstructorView<F> : AggregateView<F, 2> {};
+         std::is_same_v<F, th::ImplicitParamT>) struct ConstructorView<F> : AggregateView<F, 2> {
+};
 template <class F>
 requires(std::is_same_v<F, th::VarT> || std::is_same_v<F, th::ConT> ||
          std::is_same_v<F, th::PromotedT> || std::is_same_v<F, th::ParensT> ||
-         std::is_same_v<F, th::LitT>)
-struct ConstructorView<F> : AggregateView<F, 1> {};
+         std::is_same_v<F, th::LitT>) struct ConstructorView<F> : AggregateView<F, 1> {
+};
 template <class F>
 requires(std::is_same_v<F, th::ArrowT> || std::is_same_v<F, th::MulArrowT> ||
          std::is_same_v<F, th::EqualityT> || std::is_same_v<F, th::ListT> ||
          std::is_same_v<F, th::PromotedNilT> || std::is_same_v<F, th::PromotedConsT> ||
          std::is_same_v<F, th::StarT> || std::is_same_v<F, th::ConstraintT> ||
-         std::is_same_v<F, th::WildCardT>)
-struct ConstructorView<F> : AggregateView<F, 0> {};
+         std::is_same_v<F, th::WildCardT>) struct ConstructorView<F> : AggregateView<F, 0> {
+};
 template <class F>
 requires(std::is_same_v<F, th::TupleT> || std::is_same_v<F, th::UnboxedTupleT> ||
-         std::is_same_v<F, th::UnboxedSumT> || std::is_same_v<F, th::PromotedTupleT>)
-struct ConstructorView<F> {
+         std::is_same_v<F, th::UnboxedSumT> ||
+         std::is_same_v<F, th::PromotedTupleT>) struct ConstructorView<F> {
   using Fields = std::tuple<std::int64_t>;
   static Fields fields(const F& x) { return {std::int64_t{x.arity}}; }
   static F make(std::int64_t arity) { return F{static_cast<int>(arity)}; }
@@ -176,10 +176,9 @@ struct Data<th::PkgName> : hs::data::RecordData<th::PkgName, th::detail::pkgName
 template <>
 struct Data<th::NameFlavour>
     : hs::data::VariantData<th::NameFlavour, th::NameFlavour, th::detail::nameFlavourDataType,
-                              th::detail::flavourNode> {};
+                            th::detail::flavourNode> {};
 template <>
-struct Data<th::NameSpace>
-    : hs::data::EnumData<th::NameSpace, th::detail::nameSpaceDataType, 3> {};
+struct Data<th::NameSpace> : hs::data::EnumData<th::NameSpace, th::detail::nameSpaceDataType, 3> {};
 template <>
 struct Data<th::Specificity>
     : hs::data::EnumData<th::Specificity, th::detail::specificityDataType, 2> {};
@@ -199,18 +198,16 @@ struct Data<th::IntegerL> {
 };
 
 template <>
-struct Data<th::Type> : hs::data::VariantData<th::Type, th::Type::Node,
-                                                th::detail::typeDataType, th::detail::typeNode> {
-};
+struct Data<th::Type> : hs::data::VariantData<th::Type, th::Type::Node, th::detail::typeDataType,
+                                              th::detail::typeNode> {};
 template <>
-struct Data<th::TyLit>
-    : hs::data::VariantData<th::TyLit, th::TyLit, th::detail::tyLitDataType,
-                              th::detail::tyLitNode> {};
+struct Data<th::TyLit> : hs::data::VariantData<th::TyLit, th::TyLit, th::detail::tyLitDataType,
+                                               th::detail::tyLitNode> {};
 
 template <class Flag>
 struct Data<th::TyVarBndr<Flag>>
     : hs::data::VariantData<th::TyVarBndr<Flag>, typename th::TyVarBndr<Flag>::Node,
-                              th::detail::tyVarBndrDataType, th::detail::binderNode<Flag>> {
+                            th::detail::tyVarBndrDataType, th::detail::binderNode<Flag>> {
   template <class Tag, class R, class F>
   static std::optional<R> dataCast1(F& f) {
     return data::gcast1<th::TyVarBndr<Flag>, Flag, Tag, R>(f);

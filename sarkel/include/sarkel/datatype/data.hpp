@@ -18,34 +18,32 @@ const hs::data::DataType& strictnessDataType();
 const hs::data::DataType& unpackednessDataType();
 const hs::data::DataType& constructorVariantDataType();
 const hs::data::DataType& datatypeVariantDataType();
-inline const ConstructorVariant::Node& variantNode(const ConstructorVariant& v) {
-  return v.node();
-}
+inline const ConstructorVariant::Node& variantNode(const ConstructorVariant& v) { return v.node(); }
 }  // namespace sarkel::internal
 
 namespace hs::data {
 
 template <>
 struct ConstructorView<sarkel::DatatypeInfo> {
-  using Fields = std::tuple<th::Cxt, th::Name, std::vector<th::TyVarBndrUnit>,
-                            std::vector<th::Type>, sarkel::DatatypeVariant, th::Kind,
-                            std::vector<sarkel::ConstructorInfo>>;
+  using Fields =
+      std::tuple<th::Cxt, th::Name, std::vector<th::TyVarBndrUnit>, std::vector<th::Type>,
+                 sarkel::DatatypeVariant, th::Kind, std::vector<sarkel::ConstructorInfo>>;
   static Fields fields(const sarkel::DatatypeInfo& i) {
-    return {i.datatypeContext,    i.datatypeName,       i.datatypeVars, i.datatypeInstTypes,
-            i.datatypeVariant,    i.datatypeReturnKind, i.datatypeCons};
+    return {i.datatypeContext, i.datatypeName,       i.datatypeVars, i.datatypeInstTypes,
+            i.datatypeVariant, i.datatypeReturnKind, i.datatypeCons};
   }
   static sarkel::DatatypeInfo make(th::Cxt cx, th::Name n, std::vector<th::TyVarBndrUnit> vs,
                                    std::vector<th::Type> ts, sarkel::DatatypeVariant v, th::Kind k,
                                    std::vector<sarkel::ConstructorInfo> cs) {
-    return {std::move(cx), std::move(n), std::move(vs), std::move(ts), v, std::move(k),
-            std::move(cs)};
+    return {std::move(cx), std::move(n), std::move(vs), std::move(ts), v,
+            std::move(k),  std::move(cs)};
   }
 };
 template <>
 struct ConstructorView<sarkel::ConstructorInfo> {
-  using Fields = std::tuple<th::Name, std::vector<th::TyVarBndrUnit>, th::Cxt,
-                            std::vector<th::Type>, std::vector<sarkel::FieldStrictness>,
-                            sarkel::ConstructorVariant>;
+  using Fields =
+      std::tuple<th::Name, std::vector<th::TyVarBndrUnit>, th::Cxt, std::vector<th::Type>,
+                 std::vector<sarkel::FieldStrictness>, sarkel::ConstructorVariant>;
   static Fields fields(const sarkel::ConstructorInfo& c) {
     return {c.constructorName,   c.constructorVars,       c.constructorContext,
             c.constructorFields, c.constructorStrictness, c.constructorVariant};
@@ -54,8 +52,7 @@ struct ConstructorView<sarkel::ConstructorInfo> {
                                       std::vector<th::Type> fs,
                                       std::vector<sarkel::FieldStrictness> ss,
                                       sarkel::ConstructorVariant v) {
-    return {std::move(n), std::move(vs), std::move(cx), std::move(fs), std::move(ss),
-            std::move(v)};
+    return {std::move(n), std::move(vs), std::move(cx), std::move(fs), std::move(ss), std::move(v)};
   }
 };
 template <>
