@@ -73,7 +73,7 @@ class Cell : public CellBase {
 
   const T& get() const {
     if (state_.load(std::memory_order_acquire) != Done) {
-      forceSlow(const_cast<Cell*>(this));
+      detail::forceSlow(const_cast<Cell*>(this));
       if (state_.load(std::memory_order_acquire) != Done) rethrow();
     }
     return value_;
@@ -101,7 +101,8 @@ class ThunkCell final : public Cell<T> {
     CellBase* found = nullptr;
     std::apply(
         [&](const F&, const Lazy<D>&... d) {
-          ((found == nullptr && !cellOf(d)->settled() ? (found = cellOf(d), 0) : 0), ...);
+          ((found == nullptr && !detail::cellOf(d)->settled() ? (found = detail::cellOf(d), 0) : 0),
+           ...);
         },
         *job_);
     return found;

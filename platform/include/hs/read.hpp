@@ -144,8 +144,8 @@ template <class T>
 ReadResult<T> parensAt(const ReadPrec<T>& p, int d, std::string_view s) {
   ReadResult<T> out = p(d, s);
   if (const auto open = expectPunc(s, '(')) {
-    for (auto& [x, rest] : parensAt(p, 0, *open))
-      if (const auto close = expectPunc(rest, ')')) out.emplace_back(std::move(x), *close);
+    for (auto& [x, rest] : detail::parensAt(p, 0, *open))
+      if (const auto close = detail::expectPunc(rest, ')')) out.emplace_back(std::move(x), *close);
   }
   return out;
 }
@@ -189,7 +189,7 @@ auto fmap(F f, ReadPrec<T> p) -> ReadPrec<std::invoke_result_t<const F&, T&&>> {
 // p, then q, keeping q's values.
 template <class T, class U>
 ReadPrec<U> then(ReadPrec<T> p, ReadPrec<U> q) {
-  return bind(std::move(p), [q = std::move(q)](T&&) { return q; });
+  return readprec::bind(std::move(p), [q = std::move(q)](T&&) { return q; });
 }
 // Symmetric choice: the parses of every alternative, the first alternative's first.
 template <class T, class... More>
@@ -303,7 +303,7 @@ ReadPrec<std::vector<T>> list(ReadPrec<T> p) {
     }
     return out;
   });
-  return parens(std::move(body));
+  return readprec::parens(std::move(body));
 }
 
 // Nullary constructors by name: the next lexeme, an identifier or symbol, picks the readers
@@ -325,13 +325,14 @@ ReadPrec<T> choose(std::vector<std::pair<std::string, ReadPrec<T>>> alternatives
 // A constructor application: optional brackets, and at most precedence 10 outside them.
 template <class T>
 ReadPrec<T> readData(ReadPrec<T> p) {
-  return parens(prec(10, std::move(p)));
+  return readprec::parens(readprec::prec(10, std::move(p)));
 }
 // The identifier `name`, then an argument read by rp at one level higher, given to cons.
 template <class A, class C>
 auto readUnaryWith(ReadPrec<A> rp, std::string name, C cons)
     -> ReadPrec<std::invoke_result_t<const C&, A&&>> {
-  return then(expectP(Lexeme::Ident(std::move(name))), fmap(std::move(cons), step(std::move(rp))));
+  return readprec::then(expectP(Lexeme::Ident(std::move(name))),
+                        readprec::fmap(std::move(cons), readprec::step(std::move(rp))));
 }
 
 }  // namespace readprec
@@ -346,8 +347,8 @@ ReadResult<T> readParenAt(const G& g, bool mandatory, std::string_view s) {
   if (!mandatory) out = g(s);
   for (auto& [open, r] : lex(s)) {
     if (open != "(") continue;
-    for (auto& [x, t] : readParenAt<T>(g, false, r))
-      for (auto& [close, u] : lex(t))
+    for (auto& [x, t] : detail::readParenAt<T>(g, false, r))
+      for (auto& [close, u] : hs::lex(t))
         if (close == ")") out.emplace_back(x, u);
   }
   return out;
@@ -367,7 +368,7 @@ auto readParen(bool b, G g) {
 template <class F>
 auto readsData(F reader, int d) {
   using R = std::invoke_result_t<const F&, const std::string&, std::string_view>;
-  return readParen(d > 10, [reader = std::move(reader)](std::string_view r) {
+  return hs::readParen(d > 10, [reader = std::move(reader)](std::string_view r) {
     R out;
     for (auto& [token, rest] : lex(r))
       for (auto& x : reader(token, rest)) out.push_back(std::move(x));
@@ -404,7 +405,7 @@ ReadPrec<std::vector<T>> readListPrec() {
       if constexpr (requires { Read<T>::readListPrec(); })
         return ReadPrec<std::vector<T>>(Read<T>::readListPrec());
       else
-        return readprec::list(readPrec<T>());
+        return readprec::list(hs::readPrec<T>());
     }();
     return built(d, s);
   });
@@ -413,11 +414,11 @@ ReadPrec<std::vector<T>> readListPrec() {
 
 template <class T>
 ReadResult<T> readsPrec(int d, std::string_view s) {
-  return readPrec<T>()(d, s);
+  return hs::readPrec<T>()(d, s);
 }
 template <class T>
 ReadResult<T> reads(std::string_view s) {
-  return readPrec<T>()(0, s);
+  return hs::readPrec<T>()(0, s);
 }
 
 namespace detail {
@@ -425,8 +426,8 @@ namespace detail {
 template <class T>
 std::vector<T> completeParses(std::string_view s) {
   std::vector<T> out;
-  for (auto& [x, rest] : readPrec<T>()(0, s))
-    if (skipSpaces(rest).empty()) out.push_back(std::move(x));
+  for (auto& [x, rest] : hs::readPrec<T>()(0, s))
+    if (hs::skipSpaces(rest).empty()) out.push_back(std::move(x));
   return out;
 }
 }  // namespace detail
@@ -603,7 +604,7 @@ void readTupleFrom(std::tuple<std::optional<A>...>& acc, std::string_view s,
       out.emplace_back(std::apply([](const auto&... o) { return std::tuple<A...>(*o...); }, acc),
                        rest);
     else
-      readTupleFrom<I + 1, A...>(acc, rest, out);
+      detail::readTupleFrom<I + 1, A...>(acc, rest, out);
   }
 }
 }  // namespace detail
