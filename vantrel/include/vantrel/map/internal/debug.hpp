@@ -160,11 +160,12 @@ Validity<K> checkSubtree(const HashMap<K, V>& t, SubHashPath path) {
       if (a.size() < 2) return invalid(E::INV9_Collision_size(a.size()));
       for (const L<K, V>& e : a)
         if (internal::hash(e.key) != h) return invalid(E::INV7_key_hash_mismatch(e.key, h));
-      for (const L<K, V>& e : a) {
-        std::int64_t occurrences = 0;
-        for (const L<K, V>& other : a) occurrences += other.key == e.key;
-        if (occurrences != 1) return invalid(E::INV10_Collision_duplicate_key(e.key, h));
-      }
+      // A duplicate is another entry whose key equals this one's; a key need not equal itself
+      // (a NaN does not).
+      for (std::uint32_t i = 0; i < a.size(); ++i)
+        for (std::uint32_t j = 0; j < a.size(); ++j)
+          if (j != i && a[j].key == a[i].key)
+            return invalid(E::INV10_Collision_duplicate_key(a[i].key, h));
       return Validity<K>::Valid();
     }
     case Kind::BitmapIndexed: {

@@ -65,9 +65,12 @@ HashMap<K, W> filterCollision(EntryH& onEntry, const HashMap<K, V>& t) {
   if (j == 0) return HashMap<K, W>();
   Entries<K, W>* kept = out.finishShort();
   if (j == 1) {
-    L<K, W> only = std::move((*kept)[0]);
-    Entries<K, W>::destroy(kept);
-    return internal::leafNode<K, W>(h, std::move(only));
+    // The block goes however the move of its one record ends: a key's move may throw.
+    struct Free {
+      Entries<K, W>* b;
+      ~Free() { Entries<K, W>::destroy(b); }
+    } free{kept};
+    return internal::leafNode<K, W>(h, std::move((*kept)[0]));
   }
   return internal::collisionNode<K, W>(h, kept);
 }

@@ -183,14 +183,16 @@ HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_
   return internal::insert_<K, V>(h, k, v, m);
 }
 // The same result for a map the caller gives up: the nodes on the path that nothing else holds
-// are updated in place instead of copied.
+// are updated in place instead of copied. The walk changes a node only after everything below it
+// succeeded, so when the key's hash or == (or an allocation) throws, m is still the caller's map.
 template <class K, class V>
 HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
                      HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
-  const HashMap<K, V> owned = std::move(m);
   ReplacePolicy<K, V> p{h, k, v};
-  return internal::insertWalk<Walk::Owned>(h, k, 0, owned, p);
+  HashMap<K, V> r = internal::insertWalk<Walk::Owned>(h, k, 0, m, p);
+  m = HashMap<K, V>();
+  return r;
 }
 
 // Absent key: k mapped to x. Present key: k mapped to g applied, now, to the stored value; g
