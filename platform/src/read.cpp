@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 #include <system_error>
+#include <unordered_map>
 
 namespace hs {
 
@@ -306,6 +307,84 @@ std::optional<std::string_view> detail::expectPunc(std::string_view s, char c) n
   return s.substr(1);
 }
 
+int& detail::readNesting() noexcept {
+  static constinit thread_local int open = 0;
+  return open;
+}
+
+namespace {
+struct MemoKey {
+  const void* reader;
+  const char* at;
+  int nesting;
+  bool operator==(const MemoKey&) const = default;
+};
+struct MemoKeyHash {
+  std::size_t operator()(const MemoKey& k) const noexcept {
+    const auto a = reinterpret_cast<std::uintptr_t>(k.reader);
+    const auto b = reinterpret_cast<std::uintptr_t>(k.at);
+    return std::hash<std::uintptr_t>()(a * 0x9E3779B97F4A7C15ULL ^ b ^
+                                       static_cast<std::uintptr_t>(k.nesting) << 48);
+  }
+};
+struct MemoEntry {
+  std::shared_ptr<const void> reader;
+  std::shared_ptr<const void> parses;
+};
+struct MemoTable {
+  const char* begin;
+  const char* end;
+  std::unordered_map<MemoKey, MemoEntry, MemoKeyHash> entries;
+  bool holds(std::string_view at) const noexcept {
+    return at.data() >= begin && at.data() + at.size() == end;
+  }
+};
+// The open table of this thread; owned by the ParseMemo that opened it.
+constinit thread_local MemoTable* openMemo = nullptr;
+}  // namespace
+
+detail::ParseMemo::ParseMemo(std::string_view s, bool wanted) {
+  if (!wanted || openMemo != nullptr) return;
+  openMemo = new MemoTable{s.data(), s.data() + s.size(), {}};
+  opened_ = true;
+}
+detail::ParseMemo::~ParseMemo() {
+  if (!opened_) return;
+  delete openMemo;
+  openMemo = nullptr;
+}
+std::shared_ptr<const void> detail::ParseMemo::find(const void* reader, std::string_view at) {
+  if (openMemo == nullptr || !openMemo->holds(at)) return nullptr;
+  const auto it = openMemo->entries.find(MemoKey{reader, at.data(), readNesting()});
+  return it == openMemo->entries.end() ? nullptr : it->second.parses;
+}
+void detail::ParseMemo::keep(std::shared_ptr<const void> reader, std::string_view at,
+                             std::shared_ptr<const void> parses) {
+  if (openMemo == nullptr || !openMemo->holds(at)) return;
+  const MemoKey key{reader.get(), at.data(), readNesting()};
+  openMemo->entries.emplace(key, MemoEntry{std::move(reader), std::move(parses)});
+}
+
+std::vector<std::string_view> detail::openBrackets(std::string_view s) {
+  std::vector<std::string_view> inner{s};
+  const int room = readNestingLimit - readNesting();
+  while (static_cast<int>(inner.size()) <= room) {
+    const auto open = expectPunc(inner.back(), '(');
+    if (!open) break;
+    inner.push_back(*open);
+  }
+  return inner;
+}
+
+std::optional<std::string_view> detail::closeBrackets(std::string_view s, std::size_t n) noexcept {
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto close = expectPunc(s, ')');
+    if (!close) return std::nullopt;
+    s = *close;
+  }
+  return s;
+}
+
 ReadResult<std::string> lex(std::string_view s) {
   s = skipSpaces(s);
   ReadResult<std::string> out;
@@ -454,15 +533,37 @@ ReadPrec<char32_t> detail::readCharLiteral() {
 }
 
 ReadPrec<std::vector<char32_t>> detail::readCodePointList() {
-  ReadPrec<std::vector<char32_t>> literal([](int, std::string_view s) {
+  const ReadPrec<std::vector<char32_t>> elements = listBody(hs::readPrec<char32_t>());
+  // A string literal or a list of character literals, inside any number of brackets. The list
+  // reader takes brackets of its own, so a list inside brackets has one derivation per way of
+  // sharing them out: it reads ambiguously, and its parse is given twice, not once per way.
+  return ReadPrec<std::vector<char32_t>>([elements](int, std::string_view s) {
     ReadResult<std::vector<char32_t>> out;
-    if (auto l = lexLexeme(s); l && l->first.kind == Lexeme::Kind::String)
-      out.emplace_back(std::vector<char32_t>(l->first.string.begin(), l->first.string.end()),
-                       l->second);
+    auto inside = [&](std::size_t depth, std::string_view at) {
+      if (auto l = lexLexeme(at); l && l->first.kind == Lexeme::Kind::String) {
+        if (const auto rest = closeBrackets(l->second, depth))
+          out.emplace_back(std::vector<char32_t>(l->first.string.begin(), l->first.string.end()),
+                           *rest);
+        return;
+      }
+      ReadResult<std::vector<char32_t>> xs;
+      {
+        const NestingScope scope(depth);
+        xs = elements(0, at);
+      }
+      for (auto& [x, r] : xs) {
+        const auto rest = closeBrackets(r, depth);
+        if (!rest) continue;
+        if (depth > 0) out.emplace_back(x, *rest);
+        out.emplace_back(std::move(x), *rest);
+      }
+    };
+    inside(0, s);
+    if (!expectPunc(s, '(')) return out;
+    const std::vector<std::string_view> inner = openBrackets(s);
+    for (std::size_t j = 1; j < inner.size(); ++j) inside(j, inner[j]);
     return out;
   });
-  return readprec::parens(
-      readprec::alt(std::move(literal), readprec::list(hs::readPrec<char32_t>())));
 }
 
 }  // namespace hs

@@ -108,6 +108,32 @@ std::optional<std::pair<Lexeme, std::string_view>> lexLexeme(std::string_view s)
 std::optional<std::string_view> expectPunc(std::string_view s, char c) noexcept;
 }  // namespace detail
 
+// A text that holds more than this many brackets (round or square) open at once has no parse.
+// The readers of nested values call each other once per level, so the limit keeps hostile input
+// from exhausting the native stack, and bounds the work on a deep run of opening brackets.
+inline constexpr int readNestingLimit = 512;
+
+namespace detail {
+// The brackets held open at the position the readers of this thread are at.
+int& readNesting() noexcept;
+// Counts n more brackets open while it lives.
+class NestingScope {
+ public:
+  explicit NestingScope(std::size_t n) noexcept : n_(static_cast<int>(n)) { readNesting() += n_; }
+  NestingScope(const NestingScope&) = delete;
+  NestingScope& operator=(const NestingScope&) = delete;
+  ~NestingScope() { readNesting() -= n_; }
+
+ private:
+  int n_;
+};
+// s, then the rest after each further opening round bracket in a row (white space allowed
+// before each), as many as the nesting limit leaves room for.
+std::vector<std::string_view> openBrackets(std::string_view s);
+// The rest after n closing round brackets, if they come next.
+std::optional<std::string_view> closeBrackets(std::string_view s, std::size_t n) noexcept;
+}  // namespace detail
+
 // The one-token lexer: skips white space, then returns the source text of one whole token and
 // the rest (the empty token at the end of the input; no result when no token can be read).
 ReadResult<std::string> lex(std::string_view s);
@@ -134,20 +160,139 @@ class ReadPrec {
 
   Result operator()(int d, std::string_view s) const { return (*fn_)(d, s); }
 
+  // The shared function: the same for every copy of this reader.
+  const std::shared_ptr<const Function>& function() const noexcept { return fn_; }
+
  private:
   std::shared_ptr<const Function> fn_;
 };
 
 namespace detail {
-// p at d, then p inside one more pair of brackets at 0, recursively.
+// The parses of readers inside a long run of opening brackets, kept while the outermost reader
+// that met the run is at work: readers of nested values meet the same reader at the same position
+// again and again there (each bracket may be the outer value's or the inner one's), and a reader
+// gives the same parses at the same position and nesting. Only positions within that reader's
+// input are kept, so no text that is gone can be mistaken for it.
+class ParseMemo {
+ public:
+  // Opens the table for input s when asked and none is open; the opener closes it.
+  ParseMemo(std::string_view s, bool wanted);
+  ParseMemo(const ParseMemo&) = delete;
+  ParseMemo& operator=(const ParseMemo&) = delete;
+  ~ParseMemo();
+
+  // The kept parses of `reader` at `at`, if the table is open, holds `at` and has them.
+  static std::shared_ptr<const void> find(const void* reader, std::string_view at);
+  // Keeps them, if the table is open and holds `at`; `reader` is kept alive with them.
+  static void keep(std::shared_ptr<const void> reader, std::string_view at,
+                   std::shared_ptr<const void> parses);
+
+ private:
+  bool opened_ = false;
+};
+
+// p at 0 at `at`: the kept parses when there are some, else computed (and kept when a table is
+// open).
+template <class T>
+std::shared_ptr<ReadResult<T>> parsesAt(const ReadPrec<T>& p, std::string_view at) {
+  if (auto kept = ParseMemo::find(p.function().get(), at))
+    return std::const_pointer_cast<ReadResult<T>>(
+        std::static_pointer_cast<const ReadResult<T>>(std::move(kept)));
+  auto parses = std::make_shared<ReadResult<T>>(p(0, at));
+  ParseMemo::keep(p.function(), at, parses);
+  return parses;
+}
+}  // namespace detail
+
+namespace detail {
+// p at d, then p at 0 inside one, two, ... pairs of brackets. The opening brackets are found
+// first, so no call nests per bracket.
 template <class T>
 ReadResult<T> parensAt(const ReadPrec<T>& p, int d, std::string_view s) {
   ReadResult<T> out = p(d, s);
-  if (const auto open = expectPunc(s, '(')) {
-    for (auto& [x, rest] : detail::parensAt(p, 0, *open))
-      if (const auto close = detail::expectPunc(rest, ')')) out.emplace_back(std::move(x), *close);
+  if (!detail::expectPunc(s, '(')) return out;
+  const std::vector<std::string_view> inner = detail::openBrackets(s);
+  const ParseMemo memo(s, inner.size() > 4);
+  for (std::size_t j = 1; j < inner.size(); ++j) {
+    const NestingScope scope(j);
+    const std::shared_ptr<ReadResult<T>> xs = detail::parsesAt(p, inner[j]);
+    const bool kept = xs.use_count() > 1;  // then they are the table's, to be copied
+    for (auto& [x, rest] : *xs)
+      if (const auto close = detail::closeBrackets(rest, j)) {
+        if (kept)
+          out.emplace_back(x, *close);
+        else
+          out.emplace_back(std::move(x), *close);
+      }
   }
   return out;
+}
+
+// "[", elements read by p at precedence 0 separated by ",", "]", white space allowed around every
+// lexeme; no enclosing brackets. A parse of an element given twice (the same value and rest) is
+// one parse read ambiguously: it is followed once, and the lists it ends in are given twice, so
+// ambiguous elements cost no more than plain ones.
+template <class T>
+ReadPrec<std::vector<T>> listBody(ReadPrec<T> p) {
+  return ReadPrec<std::vector<T>>([p = std::move(p)](int, std::string_view s) {
+    ReadResult<std::vector<T>> out;
+    const auto open = detail::expectPunc(s, '[');
+    if (!open || detail::readNesting() >= readNestingLimit) return out;
+    const NestingScope inside(1);
+    if (const auto close = detail::expectPunc(*open, ']'))
+      out.emplace_back(std::vector<T>{}, *close);
+    // Depth first over (elements so far, rest after them), so that the parses come out in the
+    // order of the element readers' alternatives, without recursion per element.
+    struct Branch {
+      std::vector<T> prefix;
+      std::string_view at;
+      bool ambiguous;
+    };
+    std::vector<Branch> todo;
+    todo.push_back(Branch{std::vector<T>{}, *open, false});
+    std::vector<Branch> next;
+    std::vector<char> twice;
+    while (!todo.empty()) {
+      Branch b = std::move(todo.back());
+      todo.pop_back();
+      auto xs = p(0, b.at);
+      // Each parse given again is dropped, its first copy marked.
+      twice.assign(xs.size(), 0);
+      std::size_t kept = 0;
+      for (std::size_t i = 0; i < xs.size(); ++i) {
+        std::size_t k = 0;
+        if constexpr (std::equality_comparable<T>) {
+          for (; k < kept; ++k)
+            if (xs[k].second.data() == xs[i].second.data() &&
+                xs[k].second.size() == xs[i].second.size() && xs[k].first == xs[i].first)
+              break;
+        } else {
+          k = kept;
+        }
+        if (k < kept) {
+          twice[k] = 1;
+          continue;
+        }
+        if (kept != i) xs[kept] = std::move(xs[i]);
+        ++kept;
+      }
+      next.clear();
+      for (std::size_t i = 0; i < kept; ++i) {
+        std::vector<T> grown = i + 1 == kept ? std::move(b.prefix) : b.prefix;
+        grown.push_back(std::move(xs[i].first));
+        const std::string_view rest = xs[i].second;
+        const bool ambiguous = b.ambiguous || twice[i] != 0;
+        if (const auto close = detail::expectPunc(rest, ']')) {
+          if (ambiguous) out.emplace_back(grown, *close);
+          out.emplace_back(std::move(grown), *close);
+        } else if (const auto comma = detail::expectPunc(rest, ',')) {
+          next.push_back(Branch{std::move(grown), *comma, ambiguous});
+        }
+      }
+      for (std::size_t i = next.size(); i-- > 0;) todo.push_back(std::move(next[i]));
+    }
+    return out;
+  });
 }
 }  // namespace detail
 
@@ -257,8 +402,13 @@ ReadPrec<T> paren(ReadPrec<T> p) {
   return ReadPrec<T>([p = std::move(p)](int, std::string_view s) {
     ReadResult<T> out;
     const auto open = detail::expectPunc(s, '(');
-    if (!open) return out;
-    for (auto& [x, rest] : p(0, *open))
+    if (!open || detail::readNesting() >= readNestingLimit) return out;
+    ReadResult<T> xs;
+    {
+      const detail::NestingScope inside(1);
+      xs = p(0, *open);
+    }
+    for (auto& [x, rest] : xs)
       if (const auto close = detail::expectPunc(rest, ')')) out.emplace_back(std::move(x), *close);
     return out;
   });
@@ -275,35 +425,7 @@ ReadPrec<T> parens(ReadPrec<T> p) {
 // (white space allowed around every lexeme), inside any number of round brackets.
 template <class T>
 ReadPrec<std::vector<T>> list(ReadPrec<T> p) {
-  ReadPrec<std::vector<T>> body([p = std::move(p)](int, std::string_view s) {
-    ReadResult<std::vector<T>> out;
-    const auto open = detail::expectPunc(s, '[');
-    if (!open) return out;
-    if (const auto close = detail::expectPunc(*open, ']'))
-      out.emplace_back(std::vector<T>{}, *close);
-    // Depth first over (elements so far, rest after them), so that the parses come out in the
-    // order of the element readers' alternatives, without recursion per element.
-    std::vector<std::pair<std::vector<T>, std::string_view>> todo;
-    todo.emplace_back(std::vector<T>{}, *open);
-    while (!todo.empty()) {
-      auto [prefix, at] = std::move(todo.back());
-      todo.pop_back();
-      auto xs = p(0, at);
-      std::vector<std::pair<std::vector<T>, std::string_view>> next;
-      for (std::size_t i = 0; i < xs.size(); ++i) {
-        std::vector<T> grown = i + 1 == xs.size() ? std::move(prefix) : prefix;
-        grown.push_back(std::move(xs[i].first));
-        const std::string_view rest = xs[i].second;
-        if (const auto close = detail::expectPunc(rest, ']'))
-          out.emplace_back(std::move(grown), *close);
-        else if (const auto comma = detail::expectPunc(rest, ','))
-          next.emplace_back(std::move(grown), *comma);
-      }
-      for (std::size_t i = next.size(); i-- > 0;) todo.push_back(std::move(next[i]));
-    }
-    return out;
-  });
-  return readprec::parens(std::move(body));
+  return readprec::parens(detail::listBody(std::move(p)));
 }
 
 // Nullary constructors by name: the next lexeme, an identifier or symbol, picks the readers
@@ -341,15 +463,22 @@ auto readUnaryWith(ReadPrec<A> rp, std::string name, C cons)
 // Precedence-free readers over the one-token lexer
 
 namespace detail {
+// g (unless brackets are mandatory), then g inside one, two, ... pairs of brackets; the opening
+// brackets are found first, so no call nests per bracket.
 template <class T, class G>
 ReadResult<T> readParenAt(const G& g, bool mandatory, std::string_view s) {
   ReadResult<T> out;
   if (!mandatory) out = g(s);
-  for (auto& [open, r] : lex(s)) {
-    if (open != "(") continue;
-    for (auto& [x, t] : detail::readParenAt<T>(g, false, r))
-      for (auto& [close, u] : hs::lex(t))
-        if (close == ")") out.emplace_back(x, u);
+  if (!detail::expectPunc(s, '(')) return out;
+  const std::vector<std::string_view> inner = detail::openBrackets(s);
+  for (std::size_t j = 1; j < inner.size(); ++j) {
+    ReadResult<T> xs;
+    {
+      const NestingScope scope(j);
+      xs = g(inner[j]);
+    }
+    for (auto& [x, t] : xs)
+      if (const auto u = detail::closeBrackets(t, j)) out.emplace_back(std::move(x), *u);
   }
   return out;
 }
