@@ -27,7 +27,6 @@ struct Twice {
 struct Counted {
   std::int64_t v;
   static inline std::int64_t runs = 0;
-  friend bool operator==(const Counted&, const Counted&) = default;
 };
 
 // A recursive type: its reader refers to the reader of a list of itself.
