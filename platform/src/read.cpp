@@ -1,9 +1,12 @@
 #include "hs/read.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <functional>
+#include <memory>
 #include <system_error>
 #include <unordered_map>
 
@@ -313,39 +316,18 @@ int& detail::readNesting() noexcept {
 }
 
 namespace {
-struct MemoKey {
-  const void* reader;
-  const char* at;
-  int nesting;
-  bool operator==(const MemoKey&) const = default;
-};
-struct MemoKeyHash {
-  std::size_t operator()(const MemoKey& k) const noexcept {
-    const auto a = reinterpret_cast<std::uintptr_t>(k.reader);
-    const auto b = reinterpret_cast<std::uintptr_t>(k.at);
-    return std::hash<std::uintptr_t>()(a * 0x9E3779B97F4A7C15ULL ^ b ^
-                                       static_cast<std::uintptr_t>(k.nesting) << 48);
-  }
-};
-struct MemoEntry {
-  std::shared_ptr<const void> reader;
-  std::shared_ptr<const void> parses;
-};
 struct MemoTable {
-  const char* begin;
-  const char* end;
-  std::unordered_map<MemoKey, MemoEntry, MemoKeyHash> entries;
-  bool holds(std::string_view at) const noexcept {
-    return at.data() >= begin && at.data() + at.size() == end;
-  }
+  std::vector<std::string_view> run;
+  int nesting;  // at run[0]
+  std::unordered_map<const void*, detail::ParseMemo::Kept> byReader;
 };
 // The open table of this thread; owned by the ParseMemo that opened it.
 constinit thread_local MemoTable* openMemo = nullptr;
 }  // namespace
 
-detail::ParseMemo::ParseMemo(std::string_view s, bool wanted) {
-  if (!wanted || openMemo != nullptr) return;
-  openMemo = new MemoTable{s.data(), s.data() + s.size(), {}};
+detail::ParseMemo::ParseMemo(const std::vector<std::string_view>& run) {
+  if (run.size() <= 4 || openMemo != nullptr) return;
+  openMemo = new MemoTable{run, readNesting(), {}};
   opened_ = true;
 }
 detail::ParseMemo::~ParseMemo() {
@@ -353,16 +335,28 @@ detail::ParseMemo::~ParseMemo() {
   delete openMemo;
   openMemo = nullptr;
 }
-std::shared_ptr<const void> detail::ParseMemo::find(const void* reader, std::string_view at) {
-  if (openMemo == nullptr || !openMemo->holds(at)) return nullptr;
-  const auto it = openMemo->entries.find(MemoKey{reader, at.data(), readNesting()});
-  return it == openMemo->entries.end() ? nullptr : it->second.parses;
+std::ptrdiff_t detail::ParseMemo::indexOf(std::string_view s) noexcept {
+  if (openMemo == nullptr) return -1;
+  const std::vector<std::string_view>& run = openMemo->run;
+  // The positions of a run stand in increasing order in one text.
+  const auto it = std::lower_bound(
+      run.begin(), run.end(), s.data(),
+      [](std::string_view a, const char* b) { return std::less<const char*>()(a.data(), b); });
+  if (it == run.end() || it->data() != s.data() || it->size() != s.size()) return -1;
+  const std::ptrdiff_t i = it - run.begin();
+  return readNesting() == openMemo->nesting + i ? i : -1;
 }
-void detail::ParseMemo::keep(std::shared_ptr<const void> reader, std::string_view at,
-                             std::shared_ptr<const void> parses) {
-  if (openMemo == nullptr || !openMemo->holds(at)) return;
-  const MemoKey key{reader.get(), at.data(), readNesting()};
-  openMemo->entries.emplace(key, MemoEntry{std::move(reader), std::move(parses)});
+const std::vector<std::string_view>& detail::ParseMemo::run() noexcept { return openMemo->run; }
+detail::ParseMemo::Kept& detail::ParseMemo::kept(const std::shared_ptr<const void>& reader) {
+  Kept& k = openMemo->byReader[reader.get()];
+  if (!k.reader) {
+    const std::size_t n = openMemo->run.size();
+    k.reader = reader;
+    k.parses.resize(n);
+    k.next.assign(n + 1, static_cast<std::uint32_t>(n));
+    k.covered = n;
+  }
+  return k;
 }
 
 std::vector<std::string_view> detail::openBrackets(std::string_view s) {
@@ -533,35 +527,28 @@ ReadPrec<char32_t> detail::readCharLiteral() {
 }
 
 ReadPrec<std::vector<char32_t>> detail::readCodePointList() {
+  // A string literal (false) or a list of character literals (true).
+  using Tagged = std::pair<bool, std::vector<char32_t>>;
   const ReadPrec<std::vector<char32_t>> elements = listBody(hs::readPrec<char32_t>());
-  // A string literal or a list of character literals, inside any number of brackets. The list
-  // reader takes brackets of its own, so a list inside brackets has one derivation per way of
-  // sharing them out: it reads ambiguously, and its parse is given twice, not once per way.
-  return ReadPrec<std::vector<char32_t>>([elements](int, std::string_view s) {
+  const ReadPrec<Tagged> either([elements](int, std::string_view s) {
+    ReadResult<Tagged> out;
+    if (auto l = lexLexeme(s); l && l->first.kind == Lexeme::Kind::String) {
+      out.emplace_back(Tagged(false, {l->first.string.begin(), l->first.string.end()}), l->second);
+      return out;
+    }
+    for (auto& [x, rest] : elements(0, s)) out.emplace_back(Tagged(true, std::move(x)), rest);
+    return out;
+  });
+  // Either inside any number of brackets. The list reader takes brackets of its own, so a list
+  // inside brackets has one derivation per way of sharing them out: it reads ambiguously, and its
+  // parse is given twice, not once per way.
+  return ReadPrec<std::vector<char32_t>>([either](int d, std::string_view s) {
     ReadResult<std::vector<char32_t>> out;
-    auto inside = [&](std::size_t depth, std::string_view at) {
-      if (auto l = lexLexeme(at); l && l->first.kind == Lexeme::Kind::String) {
-        if (const auto rest = closeBrackets(l->second, depth))
-          out.emplace_back(std::vector<char32_t>(l->first.string.begin(), l->first.string.end()),
-                           *rest);
-        return;
-      }
-      ReadResult<std::vector<char32_t>> xs;
-      {
-        const NestingScope scope(depth);
-        xs = elements(0, at);
-      }
-      for (auto& [x, r] : xs) {
-        const auto rest = closeBrackets(r, depth);
-        if (!rest) continue;
-        if (depth > 0) out.emplace_back(x, *rest);
-        out.emplace_back(std::move(x), *rest);
-      }
-    };
-    inside(0, s);
-    if (!expectPunc(s, '(')) return out;
-    const std::vector<std::string_view> inner = openBrackets(s);
-    for (std::size_t j = 1; j < inner.size(); ++j) inside(j, inner[j]);
+    for (auto& [x, rest] : either(d, s)) out.emplace_back(std::move(x.second), rest);
+    parensRun(either, s, [&out](auto&& x, std::string_view rest) {
+      if (x.first) out.emplace_back(x.second, rest);
+      out.emplace_back(std::forward<decltype(x)>(x).second, rest);
+    });
     return out;
   });
 }

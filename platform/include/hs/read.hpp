@@ -3,6 +3,7 @@
 // Readers never throw on bad text: no parse is an empty result.
 #pragma once
 
+#include <algorithm>
 #include <concepts>
 #include <cstdint>
 #include <functional>
@@ -168,67 +169,105 @@ class ReadPrec {
 };
 
 namespace detail {
-// The parses of readers inside a long run of opening brackets, kept while the outermost reader
-// that met the run is at work: readers of nested values meet the same reader at the same position
-// again and again there (each bracket may be the outer value's or the inner one's), and a reader
-// gives the same parses at the same position and nesting. Only positions within that reader's
-// input are kept, so no text that is gone can be mistaken for it.
+// The parses of readers inside a long run of opening brackets, kept while the outermost bracket
+// reader that met the run is at work: readers of nested values meet the same reader at the same
+// position of the run again and again (each bracket may be the outer value's or an inner one's),
+// and a reader gives the same parses at the same position and nesting.
 class ParseMemo {
  public:
-  // Opens the table for input s when asked and none is open; the opener closes it.
-  ParseMemo(std::string_view s, bool wanted);
+  // Opens the table for `run` (a position, then the rest after each further opening bracket) when
+  // the run is long and no table is open; the opener closes it.
+  explicit ParseMemo(const std::vector<std::string_view>& run);
   ParseMemo(const ParseMemo&) = delete;
   ParseMemo& operator=(const ParseMemo&) = delete;
   ~ParseMemo();
+  bool opened() const noexcept { return opened_; }
 
-  // The kept parses of `reader` at `at`, if the table is open, holds `at` and has them.
-  static std::shared_ptr<const void> find(const void* reader, std::string_view at);
-  // Keeps them, if the table is open and holds `at`; `reader` is kept alive with them.
-  static void keep(std::shared_ptr<const void> reader, std::string_view at,
-                   std::shared_ptr<const void> parses);
+  // Where s stands in the open table's run, with this thread's nesting as it was there; -1 when
+  // no table is open or s is not such a position.
+  static std::ptrdiff_t indexOf(std::string_view s) noexcept;
+  // The open table's run.
+  static const std::vector<std::string_view>& run() noexcept;
+  // What the table keeps of one reader: its parses at each position of the run (null until
+  // computed), and from `covered` on, where every position is computed, `next[q]`: the first
+  // position from q on with parses (the run's length if none), so later demands skip the rest.
+  struct Kept {
+    std::shared_ptr<const void> reader;  // kept alive, so no other reader takes its address
+    std::vector<std::shared_ptr<const void>> parses;
+    std::vector<std::uint32_t> next;
+    std::size_t covered = 0;
+  };
+  static Kept& kept(const std::shared_ptr<const void>& reader);
 
  private:
   bool opened_ = false;
 };
-
-// p at 0 at `at`: the kept parses when there are some, else computed (and kept when a table is
-// open).
-template <class T>
-std::shared_ptr<ReadResult<T>> parsesAt(const ReadPrec<T>& p, std::string_view at) {
-  if (auto kept = ParseMemo::find(p.function().get(), at))
-    return std::const_pointer_cast<ReadResult<T>>(
-        std::static_pointer_cast<const ReadResult<T>>(std::move(kept)));
-  auto parses = std::make_shared<ReadResult<T>>(p(0, at));
-  ParseMemo::keep(p.function(), at, parses);
-  return parses;
-}
 }  // namespace detail
 
 namespace detail {
 // p at d, then p at 0 inside one, two, ... pairs of brackets. The opening brackets are found
 // first, so no call nests per bracket.
+// The parses of p at 0 inside one, two, ... pairs of brackets at s, each handed to
+// sink(x, rest) (x a value to copy when it is kept, else to move). The opening brackets are found
+// first, so no call nests per bracket.
+template <class T, class Sink>
+void parensRun(const ReadPrec<T>& p, std::string_view s, Sink&& sink) {
+  if (!detail::expectPunc(s, '(')) return;
+  std::vector<std::string_view> own;
+  std::optional<ParseMemo> memo;
+  std::ptrdiff_t at = ParseMemo::indexOf(s);
+  if (at < 0) {
+    own = detail::openBrackets(s);
+    memo.emplace(own);
+    if (memo->opened()) at = 0;
+  }
+  const std::vector<std::string_view>& run = at >= 0 ? ParseMemo::run() : own;
+  const std::size_t from = at >= 0 ? static_cast<std::size_t>(at) : 0, n = run.size();
+  if (at < 0) {
+    for (std::size_t q = 1; q < n; ++q) {
+      ReadResult<T> xs;
+      {
+        const NestingScope scope(q);
+        xs = p(0, run[q]);
+      }
+      for (auto& [x, rest] : xs)
+        if (const auto close = detail::closeBrackets(rest, q)) sink(std::move(x), *close);
+    }
+    return;
+  }
+  ParseMemo::Kept& k = ParseMemo::kept(p.function());
+  auto parsesAt = [&](std::size_t q) -> const ReadResult<T>& {
+    std::shared_ptr<const void>& slot = k.parses[q];
+    if (!slot) {
+      const NestingScope scope(q - from);
+      slot = std::make_shared<const ReadResult<T>>(p(0, run[q]));
+    }
+    return *static_cast<const ReadResult<T>*>(slot.get());
+  };
+  auto give = [&](std::size_t q) {
+    for (const auto& [x, rest] : parsesAt(q))
+      if (const auto close = detail::closeBrackets(rest, q - from)) sink(x, *close);
+  };
+  // Positions not yet covered are computed one by one, then the covered ones skipped through.
+  const std::size_t covered = std::max(k.covered, from + 1);
+  for (std::size_t q = from + 1; q < covered; ++q) give(q);
+  if (from + 1 < k.covered) {
+    for (std::size_t q = k.covered; q-- > from + 1;)
+      k.next[q] = parsesAt(q).empty() ? k.next[q + 1] : static_cast<std::uint32_t>(q);
+    k.covered = from + 1;
+  }
+  for (std::size_t q = k.next[covered]; q < n; q = k.next[q + 1]) give(q);
+}
+
+// p at d, then p at 0 inside any number of pairs of brackets.
 template <class T>
 ReadResult<T> parensAt(const ReadPrec<T>& p, int d, std::string_view s) {
   ReadResult<T> out = p(d, s);
-  if (!detail::expectPunc(s, '(')) return out;
-  const std::vector<std::string_view> inner = detail::openBrackets(s);
-  const ParseMemo memo(s, inner.size() > 4);
-  for (std::size_t j = 1; j < inner.size(); ++j) {
-    const NestingScope scope(j);
-    const std::shared_ptr<ReadResult<T>> xs = detail::parsesAt(p, inner[j]);
-    const bool kept = xs.use_count() > 1;  // then they are the table's, to be copied
-    for (auto& [x, rest] : *xs)
-      if (const auto close = detail::closeBrackets(rest, j)) {
-        if (kept)
-          out.emplace_back(x, *close);
-        else
-          out.emplace_back(std::move(x), *close);
-      }
-  }
+  detail::parensRun(p, s, [&out](auto&& x, std::string_view rest) {
+    out.emplace_back(std::forward<decltype(x)>(x), rest);
+  });
   return out;
-}
-
-// "[", elements read by p at precedence 0 separated by ",", "]", white space allowed around every
+}// "[", elements read by p at precedence 0 separated by ",", "]", white space allowed around every
 // lexeme; no enclosing brackets. A parse of an element given twice (the same value and rest) is
 // one parse read ambiguously: it is followed once, and the lists it ends in are given twice, so
 // ambiguous elements cost no more than plain ones.
