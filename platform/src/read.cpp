@@ -326,7 +326,7 @@ constinit thread_local MemoTable* openMemo = nullptr;
 }  // namespace
 
 detail::ParseMemo::ParseMemo(const std::vector<std::string_view>& run) {
-  if (run.size() <= 4 || openMemo != nullptr) return;
+  if (run.size() <= shortRun + 1 || openMemo != nullptr) return;
   openMemo = new MemoTable{run, readNesting(), {}};
   opened_ = true;
 }

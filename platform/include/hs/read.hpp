@@ -120,12 +120,18 @@ int& readNesting() noexcept;
 // Counts n more brackets open while it lives.
 class NestingScope {
  public:
-  explicit NestingScope(std::size_t n) noexcept : n_(static_cast<int>(n)) { readNesting() += n_; }
+  explicit NestingScope(std::size_t n) noexcept
+      : open_(readNesting()), n_(static_cast<int>(n)) {
+    open_ += n_;
+  }
   NestingScope(const NestingScope&) = delete;
   NestingScope& operator=(const NestingScope&) = delete;
-  ~NestingScope() { readNesting() -= n_; }
+  ~NestingScope() { open_ -= n_; }
+  // The brackets open now, this scope's included.
+  int depth() const noexcept { return open_; }
 
  private:
+  int& open_;
   int n_;
 };
 // s, then the rest after each further opening round bracket in a row (white space allowed
@@ -182,6 +188,8 @@ class ParseMemo {
   ParseMemo& operator=(const ParseMemo&) = delete;
   ~ParseMemo();
   bool opened() const noexcept { return opened_; }
+  // Runs of at most this many opening brackets are read without a table.
+  static constexpr std::size_t shortRun = 3;
 
   // Where s stands in the open table's run, with this thread's nesting as it was there; -1 when
   // no table is open or s is not such a position.
@@ -213,28 +221,38 @@ namespace detail {
 template <class T, class Sink>
 void parensRun(const ReadPrec<T>& p, std::string_view s, Sink&& sink) {
   if (!detail::expectPunc(s, '(')) return;
-  std::vector<std::string_view> own;
-  std::optional<ParseMemo> memo;
-  std::ptrdiff_t at = ParseMemo::indexOf(s);
-  if (at < 0) {
-    own = detail::openBrackets(s);
-    memo.emplace(own);
-    if (memo->opened()) at = 0;
-  }
-  const std::vector<std::string_view>& run = at >= 0 ? ParseMemo::run() : own;
-  const std::size_t from = at >= 0 ? static_cast<std::size_t>(at) : 0, n = run.size();
-  if (at < 0) {
-    for (std::size_t q = 1; q < n; ++q) {
+  auto direct = [&](const std::string_view* positions, std::size_t count) {
+    for (std::size_t q = 1; q < count; ++q) {
       ReadResult<T> xs;
       {
         const NestingScope scope(q);
-        xs = p(0, run[q]);
+        xs = p(0, positions[q]);
       }
       for (auto& [x, rest] : xs)
         if (const auto close = detail::closeBrackets(rest, q)) sink(std::move(x), *close);
     }
-    return;
+  };
+  std::ptrdiff_t at = ParseMemo::indexOf(s);
+  std::vector<std::string_view> own;
+  std::optional<ParseMemo> memo;
+  if (at < 0) {
+    // A short run (the common case: a bracketed value) is walked without a table.
+    std::string_view few[ParseMemo::shortRun + 1] = {s};
+    std::size_t count = 1;
+    const int room = readNestingLimit - readNesting();
+    while (count <= ParseMemo::shortRun && static_cast<int>(count) <= room) {
+      const auto open = detail::expectPunc(few[count - 1], '(');
+      if (!open) break;
+      few[count++] = *open;
+    }
+    if (count <= ParseMemo::shortRun) return direct(few, count);
+    own = detail::openBrackets(s);
+    memo.emplace(own);
+    if (!memo->opened()) return direct(own.data(), own.size());
+    at = 0;
   }
+  const std::vector<std::string_view>& run = ParseMemo::run();
+  const std::size_t from = static_cast<std::size_t>(at), n = run.size();
   ParseMemo::Kept& k = ParseMemo::kept(p.function());
   auto parsesAt = [&](std::size_t q) -> const ReadResult<T>& {
     std::shared_ptr<const void>& slot = k.parses[q];
@@ -276,8 +294,9 @@ ReadPrec<std::vector<T>> listBody(ReadPrec<T> p) {
   return ReadPrec<std::vector<T>>([p = std::move(p)](int, std::string_view s) {
     ReadResult<std::vector<T>> out;
     const auto open = detail::expectPunc(s, '[');
-    if (!open || detail::readNesting() >= readNestingLimit) return out;
+    if (!open) return out;
     const NestingScope inside(1);
+    if (inside.depth() > readNestingLimit) return out;
     if (const auto close = detail::expectPunc(*open, ']'))
       out.emplace_back(std::vector<T>{}, *close);
     // Depth first over (elements so far, rest after them), so that the parses come out in the
@@ -441,10 +460,11 @@ ReadPrec<T> paren(ReadPrec<T> p) {
   return ReadPrec<T>([p = std::move(p)](int, std::string_view s) {
     ReadResult<T> out;
     const auto open = detail::expectPunc(s, '(');
-    if (!open || detail::readNesting() >= readNestingLimit) return out;
+    if (!open) return out;
     ReadResult<T> xs;
     {
       const detail::NestingScope inside(1);
+      if (inside.depth() > readNestingLimit) return out;
       xs = p(0, *open);
     }
     for (auto& [x, rest] : xs)
