@@ -97,9 +97,9 @@ TEST(Depth, ReadingRefusesNestingThatWouldExhaustTheStack) {
     for (int i = 0; i < d; ++i) s += "))";
     return s;
   };
-  const auto ok = hs::readMaybe<Nat>(nested(300));
+  const auto ok = hs::readMaybe<Nat>(nested(200));
   ASSERT_TRUE(ok.has_value());
-  EXPECT_EQ(walk(*ok), 300);
+  EXPECT_EQ(walk(*ok), 200);
   EXPECT_FALSE(hs::readMaybe<Nat>(nested(static_cast<int>(kDeep))).has_value());
   EXPECT_FALSE(hs::readMaybe<Mu<hs::MaybeTag>>("unfoldMu unFix (" + nested(static_cast<int>(kDeep)) + ")").has_value());
 }

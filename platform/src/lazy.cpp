@@ -1,8 +1,8 @@
 #include "hs/lazy.hpp"
 
-#include <algorithm>
-#include <iterator>
-#include <vector>
+#include <cstddef>
+#include <cstring>
+#include <new>
 
 #include "hs/error.hpp"
 
@@ -10,81 +10,196 @@ namespace hs::detail {
 
 void CellBase::rethrow() const { throw ProgramError("hs::Lazy: no value"); }
 
-namespace {
-thread_local bool releasing = false;
-thread_local std::vector<CellBase*> releaseQueue;
-// Cells claimed by this thread and not yet settled; a demand of one of them is a loop.
-thread_local std::vector<CellBase*> claimedHere;
+const char* ForceOutOfMemory::what() const noexcept {
+  return "hs::Lazy: out of memory while forcing";
+}
 
-bool claimedByThisThread(CellBase* c) {
-  return std::find(claimedHere.begin(), claimedHere.end(), c) != claimedHere.end();
+namespace {
+
+// The runtime's per-thread state is trivially destructible and constant-initialised: cells held
+// by static or thread_local variables are freed while the thread's (or the process's) other
+// objects are destroyed, in an order nobody controls, and freeing must work then too.
+
+// Cells whose count dropped to zero while another cell was being freed. A few fit inline; more
+// spill into a heap buffer that lives only while a release is running.
+struct ReleaseQueue {
+  static constexpr std::size_t inlineCapacity = 32;
+  bool running;
+  std::size_t size;
+  std::size_t spillCapacity;
+  CellBase** spill;
+  CellBase* inlineSlots[inlineCapacity];
+
+  // False when the spill buffer cannot grow.
+  bool push(CellBase* c) noexcept {
+    if (size < inlineCapacity) {
+      inlineSlots[size++] = c;
+      return true;
+    }
+    const std::size_t at = size - inlineCapacity;
+    if (at == spillCapacity) {
+      const std::size_t grown = spillCapacity == 0 ? 64 : spillCapacity * 2;
+      auto* bigger =
+          static_cast<CellBase**>(::operator new(grown * sizeof(CellBase*), std::nothrow));
+      if (bigger == nullptr) return false;
+      if (spill != nullptr) {
+        std::memcpy(bigger, spill, spillCapacity * sizeof(CellBase*));
+        ::operator delete(spill);
+      }
+      spill = bigger;
+      spillCapacity = grown;
+    }
+    spill[at] = c;
+    ++size;
+    return true;
+  }
+  CellBase* pop() noexcept {
+    --size;
+    return size < inlineCapacity ? inlineSlots[size] : spill[size - inlineCapacity];
+  }
+  void dropSpill() noexcept {
+    ::operator delete(spill);
+    spill = nullptr;
+    spillCapacity = 0;
+  }
+};
+constinit thread_local ReleaseQueue releases{};
+
+struct Frame {
+  CellBase* cell;
+  bool mine;  // claimed by this forcing
+};
+
+// The work stack of one forcing: a few frames inline, more on the heap.
+class FrameStack {
+ public:
+  FrameStack() noexcept = default;
+  FrameStack(const FrameStack&) = delete;
+  FrameStack& operator=(const FrameStack&) = delete;
+  ~FrameStack() {
+    if (data_ != inline_) delete[] data_;
+  }
+
+  bool empty() const noexcept { return size_ == 0; }
+  std::size_t size() const noexcept { return size_; }
+  Frame& back() noexcept { return data_[size_ - 1]; }
+  Frame& operator[](std::size_t i) noexcept { return data_[i]; }
+  void pop() noexcept { --size_; }
+  void push(Frame f) {
+    if (size_ == capacity_) {
+      auto* bigger = new Frame[capacity_ * 2];
+      std::memcpy(static_cast<void*>(bigger), data_, size_ * sizeof(Frame));
+      if (data_ != inline_) delete[] data_;
+      data_ = bigger;
+      capacity_ *= 2;
+    }
+    data_[size_++] = f;
+  }
+
+ private:
+  static constexpr std::size_t inlineCapacity = 8;
+  Frame inline_[inlineCapacity];
+  Frame* data_ = inline_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = inlineCapacity;
+};
+
+// The forcings running on this thread, innermost first: a computation may force other cells.
+struct Forcing {
+  FrameStack frames;
+  Forcing* outer;
+};
+constinit thread_local Forcing* innermost = nullptr;
+
+// Claimed by this thread and not settled yet: a demand of such a cell is a loop.
+bool claimedByThisThread(CellBase* c) noexcept {
+  for (Forcing* f = innermost; f != nullptr; f = f->outer)
+    for (std::size_t i = 0; i < f->frames.size(); ++i)
+      if (f->frames[i].mine && f->frames[i].cell == c) return true;
+  return false;
 }
-// The cell run last is nearly always the one claimed last: search from the back.
-void unclaim(CellBase* c) {
-  auto it = std::find(claimedHere.rbegin(), claimedHere.rend(), c);
-  if (it != claimedHere.rend()) claimedHere.erase(std::next(it).base());
+
+std::exception_ptr loopError() { return std::make_exception_ptr(ProgramError("<<loop>>")); }
+
+// Gives back, unrun, every cell a failed forcing claimed; threads waiting on one of them retry.
+void unclaimAll(FrameStack& stack) noexcept {
+  for (std::size_t i = 0; i < stack.size(); ++i) {
+    if (!stack[i].mine) continue;
+    CellBase* c = stack[i].cell;
+    c->state_.store(CellBase::Pending, std::memory_order_release);
+    c->state_.notify_all();
+  }
 }
-std::exception_ptr loopError() {
-  return std::make_exception_ptr(ProgramError("<<loop>>"));
-}
+
 }  // namespace
 
 void releaseSlow(CellBase* c) noexcept {
-  if (releasing) {
-    releaseQueue.push_back(c);
+  ReleaseQueue& q = releases;
+  if (q.running) {
+    // Out of memory for the queue: free this one at once, one level deeper.
+    if (!q.push(c)) delete c;
     return;
   }
-  releasing = true;
+  q.running = true;
   delete c;
-  while (!releaseQueue.empty()) {
-    CellBase* next = releaseQueue.back();
-    releaseQueue.pop_back();
-    delete next;
-  }
-  releasing = false;
+  while (q.size > 0) delete q.pop();
+  if (q.spill != nullptr) q.dropSpill();
+  q.running = false;
 }
 
 void forceSlow(CellBase* root) {
-  struct Frame {
-    CellBase* cell;
-    bool mine;  // claimed by this call
-  };
-  std::vector<Frame> stack;
-  stack.push_back({root, false});
-  while (!stack.empty()) {
-    Frame& top = stack.back();
-    CellBase* c = top.cell;
-    if (!top.mine) {
-      std::uint8_t s = c->state_.load(std::memory_order_acquire);
-      if (s >= CellBase::Done) {
-        stack.pop_back();
-        continue;
-      }
-      if (s == CellBase::Running) {
-        if (claimedByThisThread(c)) {
-          // The cell's own computation demands it: it can never finish.
-          if (stack.size() == 1) throw ProgramError("<<loop>>");
-          stack.pop_back();
-          stack.back().cell->fail(loopError());
-          unclaim(stack.back().cell);
-          stack.pop_back();
+  Forcing self{{}, innermost};
+  innermost = &self;
+  struct Unlink {
+    Forcing& f;
+    ~Unlink() { innermost = f.outer; }
+  } unlink{self};
+  FrameStack& stack = self.frames;
+  try {
+    stack.push({root, false});
+    while (!stack.empty()) {
+      Frame& top = stack.back();
+      CellBase* c = top.cell;
+      if (!top.mine) {
+        std::uint8_t s = c->state_.load(std::memory_order_acquire);
+        if (s >= CellBase::Done) {
+          stack.pop();
           continue;
         }
-        c->state_.wait(CellBase::Running, std::memory_order_acquire);
+        if (s == CellBase::Running) {
+          if (claimedByThisThread(c)) {
+            // The cell's own computation demands it: it can never finish.
+            if (stack.size() == 1) throw ProgramError("<<loop>>");
+            stack.pop();
+            stack.back().cell->fail(loopError());
+            stack.pop();
+            continue;
+          }
+          c->state_.wait(CellBase::Running, std::memory_order_acquire);
+          continue;
+        }
+        if (!c->state_.compare_exchange_strong(s, CellBase::Running, std::memory_order_acq_rel))
+          continue;
+        top.mine = true;
+      }
+      if (CellBase* dep = c->unsettledDependency()) {
+        stack.push({dep, false});
         continue;
       }
-      if (!c->state_.compare_exchange_strong(s, CellBase::Running, std::memory_order_acq_rel))
-        continue;
-      top.mine = true;
-      claimedHere.push_back(c);
+      std::exception_ptr again;
+      c->run(again);
+      if (again) std::rethrow_exception(again);
+      stack.pop();
     }
-    if (CellBase* dep = c->unsettledDependency()) {
-      stack.push_back({dep, false});
-      continue;
-    }
-    c->run();
-    unclaim(c);
-    stack.pop_back();
+  } catch (const ForceOutOfMemory&) {
+    unclaimAll(stack);
+    throw;
+  } catch (const std::bad_alloc&) {
+    unclaimAll(stack);
+    throw ForceOutOfMemory();
+  } catch (...) {
+    unclaimAll(stack);
+    throw;
   }
 }
 

@@ -1,10 +1,14 @@
 #include "hs/read.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <functional>
+#include <memory>
 #include <system_error>
+#include <unordered_map>
 
 namespace hs {
 
@@ -306,6 +310,75 @@ std::optional<std::string_view> detail::expectPunc(std::string_view s, char c) n
   return s.substr(1);
 }
 
+int& detail::readNesting() noexcept {
+  static constinit thread_local int open = 0;
+  return open;
+}
+
+namespace {
+struct MemoTable {
+  std::vector<std::string_view> run;
+  int nesting;  // at run[0]
+  std::unordered_map<const void*, detail::ParseMemo::Kept> byReader;
+};
+// The open table of this thread; owned by the ParseMemo that opened it.
+constinit thread_local MemoTable* openMemo = nullptr;
+}  // namespace
+
+detail::ParseMemo::ParseMemo(const std::vector<std::string_view>& run) {
+  if (run.size() <= shortRun + 1 || openMemo != nullptr) return;
+  openMemo = new MemoTable{run, readNesting(), {}};
+  opened_ = true;
+}
+detail::ParseMemo::~ParseMemo() {
+  if (!opened_) return;
+  delete openMemo;
+  openMemo = nullptr;
+}
+std::ptrdiff_t detail::ParseMemo::indexOf(std::string_view s) noexcept {
+  if (openMemo == nullptr) return -1;
+  const std::vector<std::string_view>& run = openMemo->run;
+  // The positions of a run stand in increasing order in one text.
+  const auto it = std::lower_bound(
+      run.begin(), run.end(), s.data(),
+      [](std::string_view a, const char* b) { return std::less<const char*>()(a.data(), b); });
+  if (it == run.end() || it->data() != s.data() || it->size() != s.size()) return -1;
+  const std::ptrdiff_t i = it - run.begin();
+  return readNesting() == openMemo->nesting + i ? i : -1;
+}
+const std::vector<std::string_view>& detail::ParseMemo::run() noexcept { return openMemo->run; }
+detail::ParseMemo::Kept& detail::ParseMemo::kept(const std::shared_ptr<const void>& reader) {
+  Kept& k = openMemo->byReader[reader.get()];
+  if (!k.reader) {
+    const std::size_t n = openMemo->run.size();
+    k.reader = reader;
+    k.parses.resize(n);
+    k.next.assign(n + 1, static_cast<std::uint32_t>(n));
+    k.covered = n;
+  }
+  return k;
+}
+
+std::vector<std::string_view> detail::openBrackets(std::string_view s) {
+  std::vector<std::string_view> inner{s};
+  const int room = readNestingLimit - readNesting();
+  while (static_cast<int>(inner.size()) <= room) {
+    const auto open = expectPunc(inner.back(), '(');
+    if (!open) break;
+    inner.push_back(*open);
+  }
+  return inner;
+}
+
+std::optional<std::string_view> detail::closeBrackets(std::string_view s, std::size_t n) noexcept {
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto close = expectPunc(s, ')');
+    if (!close) return std::nullopt;
+    s = *close;
+  }
+  return s;
+}
+
 ReadResult<std::string> lex(std::string_view s) {
   s = skipSpaces(s);
   ReadResult<std::string> out;
@@ -454,15 +527,30 @@ ReadPrec<char32_t> detail::readCharLiteral() {
 }
 
 ReadPrec<std::vector<char32_t>> detail::readCodePointList() {
-  ReadPrec<std::vector<char32_t>> literal([](int, std::string_view s) {
-    ReadResult<std::vector<char32_t>> out;
-    if (auto l = lexLexeme(s); l && l->first.kind == Lexeme::Kind::String)
-      out.emplace_back(std::vector<char32_t>(l->first.string.begin(), l->first.string.end()),
-                       l->second);
+  // A string literal (false) or a list of character literals (true).
+  using Tagged = std::pair<bool, std::vector<char32_t>>;
+  const ReadPrec<std::vector<char32_t>> elements = listBody(hs::readPrec<char32_t>());
+  const ReadPrec<Tagged> either([elements](int, std::string_view s) {
+    ReadResult<Tagged> out;
+    if (auto l = lexLexeme(s); l && l->first.kind == Lexeme::Kind::String) {
+      out.emplace_back(Tagged(false, {l->first.string.begin(), l->first.string.end()}), l->second);
+      return out;
+    }
+    for (auto& [x, rest] : elements(0, s)) out.emplace_back(Tagged(true, std::move(x)), rest);
     return out;
   });
-  return readprec::parens(
-      readprec::alt(std::move(literal), readprec::list(hs::readPrec<char32_t>())));
+  // Either inside any number of brackets. The list reader takes brackets of its own, so a list
+  // inside brackets has one derivation per way of sharing them out: it reads ambiguously, and its
+  // parse is given twice, not once per way.
+  return ReadPrec<std::vector<char32_t>>([either](int d, std::string_view s) {
+    ReadResult<std::vector<char32_t>> out;
+    for (auto& [x, rest] : either(d, s)) out.emplace_back(std::move(x.second), rest);
+    parensRun(either, s, [&out](auto&& x, std::string_view rest) {
+      if (x.first) out.emplace_back(x.second, rest);
+      out.emplace_back(std::forward<decltype(x)>(x).second, rest);
+    });
+    return out;
+  });
 }
 
 }  // namespace hs

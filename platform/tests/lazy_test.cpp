@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <any>
+#include <cstdlib>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "hs/error.hpp"
 #include "hs/lazy.hpp"
@@ -92,6 +95,32 @@ TEST(Lazy, ComputationDemandingItselfIsALoop) {
   EXPECT_THROW(self.force(), hs::ProgramError);
   EXPECT_THROW(self.force(), hs::ProgramError);
   holder->reset();  // break the cycle so the cell is freed
+}
+
+// A deferred application over a deferred value: freeing it frees a second cell from inside the
+// first one's destructor.
+hs::Lazy<int> twoCellChain() {
+  return hs::applyLazy([](int x) { return x + 1; }, hs::delay([] { return 1; }));
+}
+
+// Cells with thread or static storage are freed after the thread's own state of the runtime is
+// gone: at thread exit, or at process exit after the main thread's.
+TEST(Lazy, CellsOfThreadStorageAreFreedAtThreadExit) {
+  std::thread([] {
+    thread_local hs::Lazy<int> held = twoCellChain();
+    (void)twoCellChain();  // frees a chain after held was built
+    (void)held;
+  }).join();
+}
+TEST(LazyDeathTest, CellsOfStaticStorageAreFreedAtProcessExit) {
+  EXPECT_EXIT(
+      {
+        (void)twoCellChain();
+        static hs::Lazy<int> held = twoCellChain();
+        (void)held;
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(Lazy, UnitCellIsOneSharedObject) {

@@ -23,6 +23,12 @@ struct Twice {
   friend bool operator==(const Twice&, const Twice&) = default;
 };
 
+// An integer whose reader counts how often it runs.
+struct Counted {
+  std::int64_t v;
+  static inline std::int64_t runs = 0;
+};
+
 // A recursive type: its reader refers to the reader of a list of itself.
 struct Tree {
   std::vector<Tree> kids;
@@ -42,6 +48,19 @@ template <>
 struct hs::Show<Tree> {
   static void showsPrec(int d, const Tree& t, std::string& out) {
     showsUnaryWith(ShowsPrec{}, "Node", d, t.kids, out);
+  }
+};
+
+template <>
+struct hs::Read<Counted> {
+  static ReadPrec<Counted> readPrec() {
+    const auto number = hs::readPrec<std::int64_t>();
+    return readprec::parens(ReadPrec<Counted>([number](int d, std::string_view s) {
+      ++Counted::runs;
+      ReadResult<Counted> out;
+      for (auto& [v, rest] : number(d, s)) out.emplace_back(Counted{v}, rest);
+      return out;
+    }));
   }
 };
 
@@ -400,6 +419,88 @@ TEST(Read, WholeInputAndErrors) {
   EXPECT_EQ(message([] { hs::read<int64_t>("x"); }), "Prelude.read: no parse");
   EXPECT_EQ(message([] { hs::read<int64_t>(""); }), "Prelude.read: no parse");
   EXPECT_EQ(message([] { hs::read<Twice>("1"); }), "Prelude.read: ambiguous parse");
+}
+
+// Hostile input: ambiguous elements, deep nesting. Reading stays polynomial, near linear, and
+// never exhausts the stack.
+TEST(ReadHostile, AmbiguousElementsAreFollowedOnce) {
+  // Each element reads twice (the same value and rest): the list is read once and its parse is
+  // given twice, for `read` to answer "ambiguous", not once per combination.
+  const std::string many = "[1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1]";
+  EXPECT_EQ(hs::reads<std::vector<Twice>>(many).size(), 2u);
+  EXPECT_EQ(hs::readMaybe<std::vector<Twice>>(many), std::nullopt);
+  EXPECT_EQ(hs::reads<std::vector<Twice>>("[1]").size(), 2u);
+  EXPECT_EQ(hs::reads<std::vector<std::vector<Twice>>>("[[1,1],[1]]").size(), 2u);
+
+  // A bracketed list of characters reads as a String in two ways (whose are the brackets?).
+  std::string strings = "[";
+  for (int i = 0; i < 12; ++i) strings += i ? ",(['a'])" : "(['a'])";
+  strings += "]";
+  const auto parses = hs::reads<std::vector<std::string>>(strings);
+  ASSERT_EQ(parses.size(), 2u);
+  EXPECT_EQ(parses[0].first, std::vector<std::string>(12, "a"));
+  EXPECT_EQ(hs::readMaybe<std::vector<std::string>>(strings), std::nullopt);
+  // However many brackets: two parses, not one per way of sharing the brackets out.
+  const std::string deep = std::string(300, '(') + "['a','b']" + std::string(300, ')') + " x";
+  const auto deepParses = hs::reads<std::string>(deep);
+  ASSERT_EQ(deepParses.size(), 2u);
+  EXPECT_EQ(deepParses[0], deepParses[1]);
+  EXPECT_EQ(deepParses[0].first, "ab");
+  EXPECT_EQ(deepParses[0].second, " x");
+  EXPECT_EQ(hs::reads<std::string>("(\"ab\")").size(), 1u);
+  EXPECT_EQ(hs::read<std::vector<std::string>>("[\"a\",['b'],((\"c\"))]"),
+            (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST(ReadHostile, DeepBracketsReadUpToTheNestingLimit) {
+  auto nested = [](int n, const std::string& inner) {
+    return std::string(static_cast<std::size_t>(n), '(') + inner +
+           std::string(static_cast<std::size_t>(n), ')');
+  };
+  constexpr int limit = hs::readNestingLimit;
+  EXPECT_EQ(hs::readMaybe<int64_t>(nested(limit, "5")), 5);
+  EXPECT_EQ(hs::readMaybe<int64_t>(nested(limit + 1, "5")), std::nullopt);
+  EXPECT_EQ(hs::readMaybe<std::vector<int64_t>>(nested(limit - 1, "[5]")),
+            std::vector<int64_t>{5});
+  EXPECT_EQ(hs::readMaybe<std::vector<int64_t>>(nested(limit, "[5]")), std::nullopt);
+  using P = std::pair<int64_t, int64_t>;
+  EXPECT_EQ(hs::readMaybe<P>(nested(limit, "1,2")), (P{1, 2}));
+  EXPECT_EQ(hs::readMaybe<P>(nested(limit + 1, "1,2")), std::nullopt);
+
+  // Far beyond it, for every kind of reader: no parse, and no exhausted stack.
+  const std::string open(200000, '(');
+  EXPECT_EQ(hs::readMaybe<int64_t>(open + "1"), std::nullopt);
+  EXPECT_EQ(hs::readMaybe<double>(open + "1.5"), std::nullopt);
+  EXPECT_EQ(hs::readMaybe<std::string>(open + "\"a\""), std::nullopt);
+  EXPECT_EQ(hs::readMaybe<std::string>(open + "['a']"), std::nullopt);
+  EXPECT_EQ(hs::readMaybe<std::vector<int64_t>>(open + "[1]"), std::nullopt);
+  EXPECT_EQ(hs::readMaybe<P>(open + "1,2"), std::nullopt);
+  EXPECT_EQ(hs::readMaybe<std::optional<int64_t>>(open + "Just 1"), std::nullopt);
+  EXPECT_EQ((hs::readMaybe<hs::Either<int64_t, bool>>(open + "Left 1")), std::nullopt);
+  EXPECT_EQ(hs::readMaybe<hs::Unit>(open + "()"), std::nullopt);
+  EXPECT_EQ(hs::readMaybe<std::vector<int64_t>>(std::string(200000, '[')), std::nullopt);
+  std::string tree;
+  for (int i = 0; i < 100000; ++i) tree += "Node [";
+  EXPECT_EQ(hs::readMaybe<Tree>(tree), std::nullopt);
+  const auto lifted = hs::liftReadPrec<std::optional<int64_t>>(hs::readPrec<int64_t>(),
+                                                               hs::readListPrec<int64_t>());
+  EXPECT_TRUE(lifted(0, open + "Just 1").empty());
+}
+
+// Brackets that may belong to any of several nested values are not tried anew for each way of
+// sharing them out: the work grows with the brackets, not with their fourth power.
+TEST(ReadHostile, BracketsSharedByNestedValuesCostLittle) {
+  using Q = std::pair<std::pair<std::pair<Counted, Counted>, Counted>, Counted>;
+  for (const int n : {60, 120}) {
+    const std::string text = std::string(static_cast<std::size_t>(n), '(') + "((1,2),3),4" +
+                             std::string(static_cast<std::size_t>(n), ')');
+    Counted::runs = 0;
+    const auto q = hs::readMaybe<Q>(text);
+    ASSERT_TRUE(q) << n;
+    EXPECT_EQ(q->first.first.first.v, 1);
+    EXPECT_EQ(q->second.v, 4);
+    EXPECT_LT(Counted::runs, 20 * n) << n;
+  }
 }
 
 TEST(ReadPrec, Combinators) {

@@ -209,6 +209,28 @@ TEST(Read, RoundTrips) {
 // ---- Lists
 // -----------------------------------------------------------------------------------------
 
+// Hostile texts: ambiguous string keys are followed once, deep brackets give no parse.
+TEST(Read, HostileTexts) {
+  std::string pairs = "fromList [";
+  for (int i = 0; i < 40; ++i)
+    pairs += (i ? "," : "") + std::string("((['k']),") + std::to_string(i) + ")";
+  pairs += "]";
+  using SMap = HashMap<std::string, std::int64_t>;
+  const auto parses = hs::reads<SMap>(pairs);
+  ASSERT_EQ(parses.size(), 2u) << "one ambiguous parse, given twice";
+  EXPECT_EQ(*L::at(parses[0].first, std::string("k")), 39);
+  EXPECT_FALSE(hs::readMaybe<SMap>(pairs));
+
+  const std::string open(200000, '(');
+  EXPECT_FALSE(hs::readMaybe<Map>(open + "fromList []"));
+  EXPECT_FALSE(hs::readMaybe<Map>("fromList [" + open + "1,2)]"));
+  EXPECT_FALSE(hs::readMaybe<Map>("fromList " + std::string(200000, '[')));
+  EXPECT_TRUE(hs::liftReadPrec<Map>(hs::readPrec<std::int64_t>(),
+                                    hs::readListPrec<std::int64_t>())(0, open + "fromList []")
+                  .empty());
+  EXPECT_EQ(hs::read<Map>("((((fromList [((1,2))]))))"), (Map{{1, 2}}));
+}
+
 TEST(IsList, ConversionsAndCounts) {
   const Pairs five{{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}};
   EXPECT_EQ(L::fromListN(0, five).size(), 5);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -455,9 +456,44 @@ TEST(Failure, ThrowingHashOrEqualityLeavesNothingBehind) {
   EXPECT_TRUE(I::debug::valid(m).isValid());
 }
 
+// The in-place insert of a map given up keeps the persistent insert's promise: when the key's ==
+// throws on the way down, the caller's map is intact, whether its nodes are shared or not.
+TEST(Failure, ThrowingEqualityLeavesAMovedMapIntact) {
+  using testing_support::FailingKey;
+  using FMap = HashMap<FailingKey, int>;
+  std::vector<std::pair<FailingKey, int>> pairs;
+  for (int i = 0; i < 60; ++i) pairs.push_back({FailingKey(i), i});
+  for (const bool shared : {false, true}) {
+    FMap m = L::fromList(pairs);
+    const FMap other = shared ? m : FMap();
+    FailingKey::eqThrowsAt = 45;
+    EXPECT_THROW(m = L::insert(FailingKey(45), -1, std::move(m)), testing_support::KeyFailure);
+    FailingKey::eqThrowsAt = -1;
+    ASSERT_EQ(L::size(m), 60) << shared;
+    for (int i = 0; i < 60; ++i) EXPECT_EQ(*L::at(m, FailingKey(i)), i) << i;
+    expectValid(m);
+    m = L::insert(FailingKey(45), -1, std::move(m));
+    EXPECT_EQ(*L::at(m, FailingKey(45)), -1);
+  }
+}
+
 }  // namespace
 
 namespace {
+
+// A map of static storage holding a deferred combination (two cells) is freed at process exit,
+// after the main thread's own state of the deferred-value runtime.
+TEST(LifetimeDeathTest, StaticMapWithDeferredValuesIsFreedAtExit) {
+  auto buildAndExit = [] {
+    (void)hs::applyLazy([](int x) { return x; }, hs::delay([] { return 1; }));
+    static const HashMap<std::int64_t, int> m = L::fromListWith(
+        [](int a, int b) { return a + b; },
+        std::vector<std::pair<std::int64_t, int>>{{1, 1}, {2, 2}, {1, 3}});
+    (void)m;
+    std::exit(0);
+  };
+  EXPECT_EXIT(buildAndExit(), ::testing::ExitedWithCode(0), "");
+}
 
 TEST(Sentinels, RaiseTheirErrorsWithTheirSites) {
   struct Case {

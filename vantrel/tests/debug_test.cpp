@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "testing/keys.hpp"
@@ -22,6 +23,17 @@ Map leaf(std::uint64_t h, std::int64_t id) { return T::leaf<Key, int>(h, key(id,
 TEST(Validity, LibraryBuiltMapsAreValid) {
   EXPECT_TRUE(D::valid(Map()).isValid());
   EXPECT_TRUE(D::valid(leaf(0xDEADBEEF, 1)).isValid()) << "a root leaf passes whatever its hash";
+}
+
+// A key need not equal itself: two NaN keys are two entries, and no duplicate.
+TEST(Validity, KeysUnequalToThemselvesAreNoDuplicates) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const auto m = vantrel::lazy::insert(nan, 1, vantrel::lazy::insert(nan, 2, vantrel::HashMap<double, int>()));
+  ASSERT_EQ(vantrel::lazy::size(m), 2);
+  EXPECT_TRUE(D::valid(m).isValid());
+  const auto twice = T::collision<double, int>(vantrel::internal::hash(1.5), {{1.5, 1}, {1.5, 3}});
+  ASSERT_FALSE(D::valid(twice).isValid());
+  EXPECT_EQ(D::valid(twice).error().tag, D::Error<double>::Tag::INV10_Collision_duplicate_key);
 }
 
 // Each broken trie gives its error at its path.

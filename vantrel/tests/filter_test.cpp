@@ -183,6 +183,32 @@ TEST(Filter, CallsEveryPredicateOnceInTrieOrderAndNothingElse) {
   EXPECT_EQ(ids(m), std::vector<std::int64_t>({1, 2, 3, 4, 5, 6}));
 }
 
+// A collision filtered down to one record becomes a Leaf; whichever move of a key throws on the
+// way, nothing is left behind and the input is untouched.
+TEST(Filter, AKeyMoveThatThrowsLeavesNothingBehind) {
+  using testing_support::FailingKey;
+  const auto m = L::fromList(std::vector<std::pair<FailingKey, int>>{{0, 0}, {3, 3}, {1, 1}});
+  const std::int64_t keys = FailingKey::live;
+  int failures = 0;
+  for (int n = 1;; ++n) {
+    FailingKey::movesBeforeThrow = n;
+    bool failed = false;
+    try {
+      const auto kept = L::filter([](int v) { return v != 3; }, m);
+      EXPECT_EQ(L::size(kept), 2);
+    } catch (const testing_support::KeyFailure&) {
+      failed = true;
+      ++failures;
+    }
+    FailingKey::movesBeforeThrow = -1;
+    EXPECT_EQ(FailingKey::live, keys) << "after a failing move " << n;
+    if (!failed) break;
+  }
+  EXPECT_GT(failures, 0);
+  EXPECT_EQ(L::size(m), 3);
+  expectValid(m);
+}
+
 TEST(MapMaybe, KeepsTheShapeAndStoresValuesAsDelivered) {
   const Map m = sample();
   const auto all = L::mapMaybe([](int v) { return std::optional<std::string>(std::to_string(v)); }, m);

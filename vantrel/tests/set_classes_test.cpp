@@ -256,6 +256,12 @@ TEST(SetRead, Table) {
             (std::vector<ISet>{s, ISet{}}));
   EXPECT_EQ(hs::read<HashSet<std::string>>(hs::show(HashSet<std::string>{"a \"b\"", ""})),
             (HashSet<std::string>{"a \"b\"", ""}));
+  // Deep brackets give no parse; ambiguous string elements are followed once.
+  EXPECT_FALSE(hs::readMaybe<ISet>(std::string(200000, '(') + "fromList [1]"));
+  EXPECT_FALSE(hs::readMaybe<ISet>("fromList [" + std::string(200000, '(') + "1]"));
+  std::string strings = "fromList [";
+  for (int i = 0; i < 40; ++i) strings += (i ? ",(['" : "(['") + std::to_string(i % 10) + "'])";
+  EXPECT_EQ(hs::reads<HashSet<std::string>>(strings + "]").size(), 2u);
   EXPECT_FALSE(hs::readMaybe<ISet>("fromList [1] junk"));
 }
 

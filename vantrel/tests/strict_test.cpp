@@ -218,6 +218,20 @@ TEST(StrictForcing, MapsOfTheLazyInterfaceComeOutEvaluated) {
   EXPECT_TRUE(allEvaluated(mapped));
 }
 
+// The in-place insert of a map given up: when the key's == throws, the caller's map is intact.
+TEST(StrictFailure, ThrowingEqualityLeavesAMovedMapIntact) {
+  using testing_support::FailingKey;
+  std::vector<std::pair<FailingKey, int>> pairs;
+  for (int i = 0; i < 60; ++i) pairs.push_back({FailingKey(i), i});
+  HashMap<FailingKey, int> m = S::fromList(pairs);
+  FailingKey::eqThrowsAt = 30;
+  EXPECT_THROW(m = S::insert(FailingKey(30), -1, std::move(m)), testing_support::KeyFailure);
+  FailingKey::eqThrowsAt = -1;
+  ASSERT_EQ(S::size(m), 60);
+  for (int i = 0; i < 60; ++i) EXPECT_EQ(*S::at(m, FailingKey(i)), i) << i;
+  expectValid(m);
+}
+
 TEST(StrictForcing, AFailingValueSurfacesAndLeavesNothingBehind) {
   // Enough keys for several levels, so that the failures strike with nodes half-built.
   std::vector<std::pair<Key, Cell>> pairs;

@@ -50,7 +50,7 @@ V resultValue(R&& r) {
 // with every cell forced.
 template <class F, class... A>
 decltype(auto) call(F& f, const A&... a) {
-  if constexpr (isOnCells<F>)
+  if constexpr (hs::isOnCells<F>)
     return std::invoke(f.fn, a...);
   else
     return std::invoke(f, detail::asValue(a)...);
@@ -69,7 +69,7 @@ Lazy<V> toCell(R&& r) {
 // Calls f now and returns its result as a cell.
 template <class V, class F, class... A>
 Lazy<V> callToCell(F& f, const A&... a) {
-  return toCell<V>(call(f, a...));
+  return hs::toCell<V>(hs::call(f, a...));
 }
 
 // The deferred application of f to leading plain arguments and to cells; nothing runs until the
@@ -77,7 +77,7 @@ Lazy<V> callToCell(F& f, const A&... a) {
 // without recursion, so chains of such applications force in constant stack.
 template <class V, class F, class... P, class... C>
 Lazy<V> deferCallWith(F f, std::tuple<P...> prefix, Lazy<C>... cells) {
-  if constexpr (isOnCells<F>) {
+  if constexpr (hs::isOnCells<F>) {
     return Lazy<V>::defer([f = std::move(f), prefix = std::move(prefix), cells...]() mutable -> V {
       return std::apply(
           [&](const P&... p) -> V { return detail::resultValue<V>(std::invoke(f.fn, p..., cells...)); },
@@ -95,7 +95,7 @@ Lazy<V> deferCallWith(F f, std::tuple<P...> prefix, Lazy<C>... cells) {
 }
 template <class V, class F, class... C>
 Lazy<V> deferCall(F f, Lazy<C>... cells) {
-  return deferCallWith<V>(std::move(f), std::tuple<>{}, std::move(cells)...);
+  return hs::deferCallWith<V>(std::move(f), std::tuple<>{}, std::move(cells)...);
 }
 
 }  // namespace hs

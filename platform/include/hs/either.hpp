@@ -82,9 +82,9 @@ struct Show2<Either<A, B>> {
   static void liftShowsPrec2(SP1&& sp1, SL1&&, SP2&& sp2, SL2&&, int d, const Either<A, B>& e,
                              std::string& out) {
     if (e.isLeft())
-      showsUnaryWith(sp1, "Left", d, e.left(), out);
+      hs::showsUnaryWith(sp1, "Left", d, e.left(), out);
     else
-      showsUnaryWith(sp2, "Right", d, e.right(), out);
+      hs::showsUnaryWith(sp2, "Right", d, e.right(), out);
   }
 };
 template <class A, class B>
@@ -109,9 +109,9 @@ struct Read2<Either<A, B>> {
     using E = Either<A, B>;
     return readprec::readData(
         readprec::alt(readprec::readUnaryWith(std::move(rp1), "Left",
-                                              [](A&& a) { return E(Left(std::move(a))); }),
+                                              [](A&& a) { return E(hs::Left(std::move(a))); }),
                       readprec::readUnaryWith(std::move(rp2), "Right",
-                                              [](B&& b) { return E(Right(std::move(b))); })));
+                                              [](B&& b) { return E(hs::Right(std::move(b))); })));
   }
 };
 template <class A, class B>

@@ -55,14 +55,16 @@ template <class Z, class F, class A>
 Lazy<Z> foldrRest(const F& f, const Lazy<Z>& z, std::shared_ptr<const std::vector<A>> xs,
                   std::size_t i) {
   if (i == xs->size()) return z;
-  return Lazy<Z>::defer([f, z, xs, i]() -> Z { return f((*xs)[i], foldrRest<Z>(f, z, xs, i + 1)); });
+  return Lazy<Z>::defer(
+      [f, z, xs, i]() -> Z { return f((*xs)[i], detail::foldrRest<Z>(f, z, xs, i + 1)); });
 }
 // The fold of elements ..i-1 over z, deferred likewise.
 template <class Z, class F, class A>
 Lazy<Z> foldlInit(const F& f, const Lazy<Z>& z, std::shared_ptr<const std::vector<A>> xs,
                   std::size_t i) {
   if (i == 0) return z;
-  return Lazy<Z>::defer([f, z, xs, i]() -> Z { return f(foldlInit<Z>(f, z, xs, i - 1), (*xs)[i - 1]); });
+  return Lazy<Z>::defer(
+      [f, z, xs, i]() -> Z { return f(detail::foldlInit<Z>(f, z, xs, i - 1), (*xs)[i - 1]); });
 }
 }  // namespace detail
 
@@ -340,7 +342,7 @@ template <>
 struct Traversable<ListTag> {
   template <class F, class A>
   static auto traverse(F&& f, const std::vector<A>& xs) {
-    return traverseVector(std::forward<F>(f), xs);
+    return hs::traverseVector(std::forward<F>(f), xs);
   }
 };
 

@@ -97,7 +97,7 @@ struct Hashable<T, std::enable_if_t<std::is_integral_v<T>>> {
   }
   static std::int64_t hash(T x) noexcept { return static_cast<std::int64_t>(word(x)); }
   static std::int64_t hashWithSalt(std::int64_t salt, T x) noexcept {
-    return saltedWordHash(salt, word(x));
+    return hs::saltedWordHash(salt, word(x));
   }
 };
 template <class T>
@@ -123,7 +123,7 @@ struct Hashable<T, std::enable_if_t<std::is_floating_point_v<T>>> {
   }
   static std::int64_t hash(T x) noexcept { return static_cast<std::int64_t>(word(x)); }
   static std::int64_t hashWithSalt(std::int64_t salt, T x) noexcept {
-    return saltedWordHash(salt, word(x));
+    return hs::saltedWordHash(salt, word(x));
   }
 };
 
@@ -183,7 +183,7 @@ struct Hashable1<std::vector<A>> {
   template <class H>
   static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const std::vector<A>& xs) {
     for (const A& x : xs) salt = h(salt, x);
-    return saltedWordHash(salt, xs.size());
+    return hs::saltedWordHash(salt, xs.size());
   }
 };
 template <class A>

@@ -40,7 +40,9 @@ class CellBase {
   // Only called by the thread that claimed the cell, while the computation is still held.
   virtual CellBase* unsettledDependency() noexcept { return nullptr; }
   // Runs the computation: stores the value or the exception, drops the computation, settles.
-  virtual void run() noexcept {}
+  // When forcing itself ran out of memory inside the computation, the cell keeps its computation
+  // and stays claimed, and the failure is handed back in `again` for the forcing to re-throw.
+  virtual void run(std::exception_ptr& again) noexcept { (void)again; }
   // Settles the cell as failed without running its computation.
   virtual void fail(std::exception_ptr) noexcept {}
   [[noreturn]] virtual void rethrow() const;
@@ -56,8 +58,16 @@ inline void release(CellBase* c) noexcept {
   if (c != nullptr && !c->immortal_ && c->refs_.fetch_sub(1, std::memory_order_acq_rel) == 1)
     releaseSlow(c);
 }
-// Forces a cell that is not settled: dependencies first, with an explicit stack.
+// Forces a cell that is not settled: dependencies first, with an explicit stack. When forcing
+// itself fails (memory runs out), every cell it claimed is given back unrun, so a later demand
+// tries again, and the failure, a ForceOutOfMemory, propagates.
 void forceSlow(CellBase* c);
+
+// The failure of a forcing that ran out of memory; a computation that lets it pass is not settled
+// by it.
+struct ForceOutOfMemory : std::bad_alloc {
+  const char* what() const noexcept override;
+};
 
 template <class T>
 class Cell : public CellBase {
@@ -73,7 +83,7 @@ class Cell : public CellBase {
 
   const T& get() const {
     if (state_.load(std::memory_order_acquire) != Done) {
-      forceSlow(const_cast<Cell*>(this));
+      detail::forceSlow(const_cast<Cell*>(this));
       if (state_.load(std::memory_order_acquire) != Done) rethrow();
     }
     return value_;
@@ -101,16 +111,20 @@ class ThunkCell final : public Cell<T> {
     CellBase* found = nullptr;
     std::apply(
         [&](const F&, const Lazy<D>&... d) {
-          ((found == nullptr && !cellOf(d)->settled() ? (found = cellOf(d), 0) : 0), ...);
+          ((found == nullptr && !detail::cellOf(d)->settled() ? (found = detail::cellOf(d), 0) : 0),
+           ...);
         },
         *job_);
     return found;
   }
-  void run() noexcept override {
+  void run(std::exception_ptr& again) noexcept override {
     try {
       ::new (static_cast<void*>(&this->value_)) T(std::apply(
           [](F& f, const Lazy<D>&... d) -> T { return std::invoke(f, d.force()...); }, *job_));
       this->state_.store(CellBase::Done, std::memory_order_release);
+    } catch (const ForceOutOfMemory&) {
+      again = std::current_exception();
+      return;
     } catch (...) {
       error_ = std::current_exception();
       this->state_.store(CellBase::Failed, std::memory_order_release);

@@ -3,6 +3,7 @@
 // Readers never throw on bad text: no parse is an empty result.
 #pragma once
 
+#include <algorithm>
 #include <concepts>
 #include <cstdint>
 #include <functional>
@@ -108,6 +109,38 @@ std::optional<std::pair<Lexeme, std::string_view>> lexLexeme(std::string_view s)
 std::optional<std::string_view> expectPunc(std::string_view s, char c) noexcept;
 }  // namespace detail
 
+// A text that holds more than this many brackets (round or square) open at once has no parse.
+// The readers of nested values call each other once per level, so the limit keeps hostile input
+// from exhausting the native stack, and bounds the work on a deep run of opening brackets.
+inline constexpr int readNestingLimit = 512;
+
+namespace detail {
+// The brackets held open at the position the readers of this thread are at.
+int& readNesting() noexcept;
+// Counts n more brackets open while it lives.
+class NestingScope {
+ public:
+  explicit NestingScope(std::size_t n) noexcept
+      : open_(readNesting()), n_(static_cast<int>(n)) {
+    open_ += n_;
+  }
+  NestingScope(const NestingScope&) = delete;
+  NestingScope& operator=(const NestingScope&) = delete;
+  ~NestingScope() { open_ -= n_; }
+  // The brackets open now, this scope's included.
+  int depth() const noexcept { return open_; }
+
+ private:
+  int& open_;
+  int n_;
+};
+// s, then the rest after each further opening round bracket in a row (white space allowed
+// before each), as many as the nesting limit leaves room for.
+std::vector<std::string_view> openBrackets(std::string_view s);
+// The rest after n closing round brackets, if they come next.
+std::optional<std::string_view> closeBrackets(std::string_view s, std::size_t n) noexcept;
+}  // namespace detail
+
 // The one-token lexer: skips white space, then returns the source text of one whole token and
 // the rest (the empty token at the end of the input; no result when no token can be read).
 ReadResult<std::string> lex(std::string_view s);
@@ -134,20 +167,190 @@ class ReadPrec {
 
   Result operator()(int d, std::string_view s) const { return (*fn_)(d, s); }
 
+  // The shared function: the same for every copy of this reader.
+  const std::shared_ptr<const Function>& function() const noexcept { return fn_; }
+
  private:
   std::shared_ptr<const Function> fn_;
 };
 
 namespace detail {
-// p at d, then p inside one more pair of brackets at 0, recursively.
+// The parses of readers inside a long run of opening brackets, kept while the outermost bracket
+// reader that met the run is at work: readers of nested values meet the same reader at the same
+// position of the run again and again (each bracket may be the outer value's or an inner one's),
+// and a reader gives the same parses at the same position and nesting.
+class ParseMemo {
+ public:
+  // Opens the table for `run` (a position, then the rest after each further opening bracket) when
+  // the run is long and no table is open; the opener closes it.
+  explicit ParseMemo(const std::vector<std::string_view>& run);
+  ParseMemo(const ParseMemo&) = delete;
+  ParseMemo& operator=(const ParseMemo&) = delete;
+  ~ParseMemo();
+  bool opened() const noexcept { return opened_; }
+  // Runs of at most this many opening brackets are read without a table.
+  static constexpr std::size_t shortRun = 3;
+
+  // Where s stands in the open table's run, with this thread's nesting as it was there; -1 when
+  // no table is open or s is not such a position.
+  static std::ptrdiff_t indexOf(std::string_view s) noexcept;
+  // The open table's run.
+  static const std::vector<std::string_view>& run() noexcept;
+  // What the table keeps of one reader: its parses at each position of the run (null until
+  // computed), and from `covered` on, where every position is computed, `next[q]`: the first
+  // position from q on with parses (the run's length if none), so later demands skip the rest.
+  struct Kept {
+    std::shared_ptr<const void> reader;  // kept alive, so no other reader takes its address
+    std::vector<std::shared_ptr<const void>> parses;
+    std::vector<std::uint32_t> next;
+    std::size_t covered = 0;
+  };
+  static Kept& kept(const std::shared_ptr<const void>& reader);
+
+ private:
+  bool opened_ = false;
+};
+}  // namespace detail
+
+namespace detail {
+// p at d, then p at 0 inside one, two, ... pairs of brackets. The opening brackets are found
+// first, so no call nests per bracket.
+// The parses of p at 0 inside one, two, ... pairs of brackets at s, each handed to
+// sink(x, rest) (x a value to copy when it is kept, else to move). The opening brackets are found
+// first, so no call nests per bracket.
+template <class T, class Sink>
+void parensRun(const ReadPrec<T>& p, std::string_view s, Sink&& sink) {
+  if (!detail::expectPunc(s, '(')) return;
+  auto direct = [&](const std::string_view* positions, std::size_t count) {
+    for (std::size_t q = 1; q < count; ++q) {
+      ReadResult<T> xs;
+      {
+        const NestingScope scope(q);
+        xs = p(0, positions[q]);
+      }
+      for (auto& [x, rest] : xs)
+        if (const auto close = detail::closeBrackets(rest, q)) sink(std::move(x), *close);
+    }
+  };
+  std::ptrdiff_t at = ParseMemo::indexOf(s);
+  std::vector<std::string_view> own;
+  std::optional<ParseMemo> memo;
+  if (at < 0) {
+    // A short run (the common case: a bracketed value) is walked without a table.
+    std::string_view few[ParseMemo::shortRun + 1] = {s};
+    std::size_t count = 1;
+    const int room = readNestingLimit - readNesting();
+    while (count <= ParseMemo::shortRun && static_cast<int>(count) <= room) {
+      const auto open = detail::expectPunc(few[count - 1], '(');
+      if (!open) break;
+      few[count++] = *open;
+    }
+    if (count <= ParseMemo::shortRun) return direct(few, count);
+    own = detail::openBrackets(s);
+    memo.emplace(own);
+    if (!memo->opened()) return direct(own.data(), own.size());
+    at = 0;
+  }
+  const std::vector<std::string_view>& run = ParseMemo::run();
+  const std::size_t from = static_cast<std::size_t>(at), n = run.size();
+  ParseMemo::Kept& k = ParseMemo::kept(p.function());
+  auto parsesAt = [&](std::size_t q) -> const ReadResult<T>& {
+    std::shared_ptr<const void>& slot = k.parses[q];
+    if (!slot) {
+      const NestingScope scope(q - from);
+      slot = std::make_shared<const ReadResult<T>>(p(0, run[q]));
+    }
+    return *static_cast<const ReadResult<T>*>(slot.get());
+  };
+  auto give = [&](std::size_t q) {
+    for (const auto& [x, rest] : parsesAt(q))
+      if (const auto close = detail::closeBrackets(rest, q - from)) sink(x, *close);
+  };
+  // Positions not yet covered are computed one by one, then the covered ones skipped through.
+  const std::size_t covered = std::max(k.covered, from + 1);
+  for (std::size_t q = from + 1; q < covered; ++q) give(q);
+  if (from + 1 < k.covered) {
+    for (std::size_t q = k.covered; q-- > from + 1;)
+      k.next[q] = parsesAt(q).empty() ? k.next[q + 1] : static_cast<std::uint32_t>(q);
+    k.covered = from + 1;
+  }
+  for (std::size_t q = k.next[covered]; q < n; q = k.next[q + 1]) give(q);
+}
+
+// p at d, then p at 0 inside any number of pairs of brackets.
 template <class T>
 ReadResult<T> parensAt(const ReadPrec<T>& p, int d, std::string_view s) {
   ReadResult<T> out = p(d, s);
-  if (const auto open = expectPunc(s, '(')) {
-    for (auto& [x, rest] : parensAt(p, 0, *open))
-      if (const auto close = expectPunc(rest, ')')) out.emplace_back(std::move(x), *close);
-  }
+  detail::parensRun(p, s, [&out](auto&& x, std::string_view rest) {
+    out.emplace_back(std::forward<decltype(x)>(x), rest);
+  });
   return out;
+}// "[", elements read by p at precedence 0 separated by ",", "]", white space allowed around every
+// lexeme; no enclosing brackets. A parse of an element given twice (the same value and rest) is
+// one parse read ambiguously: it is followed once, and the lists it ends in are given twice, so
+// ambiguous elements cost no more than plain ones.
+template <class T>
+ReadPrec<std::vector<T>> listBody(ReadPrec<T> p) {
+  return ReadPrec<std::vector<T>>([p = std::move(p)](int, std::string_view s) {
+    ReadResult<std::vector<T>> out;
+    const auto open = detail::expectPunc(s, '[');
+    if (!open) return out;
+    const NestingScope inside(1);
+    if (inside.depth() > readNestingLimit) return out;
+    if (const auto close = detail::expectPunc(*open, ']'))
+      out.emplace_back(std::vector<T>{}, *close);
+    // Depth first over (elements so far, rest after them), so that the parses come out in the
+    // order of the element readers' alternatives, without recursion per element.
+    struct Branch {
+      std::vector<T> prefix;
+      std::string_view at;
+      bool ambiguous;
+    };
+    std::vector<Branch> todo;
+    todo.push_back(Branch{std::vector<T>{}, *open, false});
+    std::vector<Branch> next;
+    std::vector<char> twice;
+    while (!todo.empty()) {
+      Branch b = std::move(todo.back());
+      todo.pop_back();
+      auto xs = p(0, b.at);
+      // Each parse given again is dropped, its first copy marked.
+      twice.assign(xs.size(), 0);
+      std::size_t kept = 0;
+      for (std::size_t i = 0; i < xs.size(); ++i) {
+        std::size_t k = 0;
+        if constexpr (std::equality_comparable<T>) {
+          for (; k < kept; ++k)
+            if (xs[k].second.data() == xs[i].second.data() &&
+                xs[k].second.size() == xs[i].second.size() && xs[k].first == xs[i].first)
+              break;
+        } else {
+          k = kept;
+        }
+        if (k < kept) {
+          twice[k] = 1;
+          continue;
+        }
+        if (kept != i) xs[kept] = std::move(xs[i]);
+        ++kept;
+      }
+      next.clear();
+      for (std::size_t i = 0; i < kept; ++i) {
+        std::vector<T> grown = i + 1 == kept ? std::move(b.prefix) : b.prefix;
+        grown.push_back(std::move(xs[i].first));
+        const std::string_view rest = xs[i].second;
+        const bool ambiguous = b.ambiguous || twice[i] != 0;
+        if (const auto close = detail::expectPunc(rest, ']')) {
+          if (ambiguous) out.emplace_back(grown, *close);
+          out.emplace_back(std::move(grown), *close);
+        } else if (const auto comma = detail::expectPunc(rest, ',')) {
+          next.push_back(Branch{std::move(grown), *comma, ambiguous});
+        }
+      }
+      for (std::size_t i = next.size(); i-- > 0;) todo.push_back(std::move(next[i]));
+    }
+    return out;
+  });
 }
 }  // namespace detail
 
@@ -189,7 +392,7 @@ auto fmap(F f, ReadPrec<T> p) -> ReadPrec<std::invoke_result_t<const F&, T&&>> {
 // p, then q, keeping q's values.
 template <class T, class U>
 ReadPrec<U> then(ReadPrec<T> p, ReadPrec<U> q) {
-  return bind(std::move(p), [q = std::move(q)](T&&) { return q; });
+  return readprec::bind(std::move(p), [q = std::move(q)](T&&) { return q; });
 }
 // Symmetric choice: the parses of every alternative, the first alternative's first.
 template <class T, class... More>
@@ -258,7 +461,13 @@ ReadPrec<T> paren(ReadPrec<T> p) {
     ReadResult<T> out;
     const auto open = detail::expectPunc(s, '(');
     if (!open) return out;
-    for (auto& [x, rest] : p(0, *open))
+    ReadResult<T> xs;
+    {
+      const detail::NestingScope inside(1);
+      if (inside.depth() > readNestingLimit) return out;
+      xs = p(0, *open);
+    }
+    for (auto& [x, rest] : xs)
       if (const auto close = detail::expectPunc(rest, ')')) out.emplace_back(std::move(x), *close);
     return out;
   });
@@ -275,35 +484,7 @@ ReadPrec<T> parens(ReadPrec<T> p) {
 // (white space allowed around every lexeme), inside any number of round brackets.
 template <class T>
 ReadPrec<std::vector<T>> list(ReadPrec<T> p) {
-  ReadPrec<std::vector<T>> body([p = std::move(p)](int, std::string_view s) {
-    ReadResult<std::vector<T>> out;
-    const auto open = detail::expectPunc(s, '[');
-    if (!open) return out;
-    if (const auto close = detail::expectPunc(*open, ']'))
-      out.emplace_back(std::vector<T>{}, *close);
-    // Depth first over (elements so far, rest after them), so that the parses come out in the
-    // order of the element readers' alternatives, without recursion per element.
-    std::vector<std::pair<std::vector<T>, std::string_view>> todo;
-    todo.emplace_back(std::vector<T>{}, *open);
-    while (!todo.empty()) {
-      auto [prefix, at] = std::move(todo.back());
-      todo.pop_back();
-      auto xs = p(0, at);
-      std::vector<std::pair<std::vector<T>, std::string_view>> next;
-      for (std::size_t i = 0; i < xs.size(); ++i) {
-        std::vector<T> grown = i + 1 == xs.size() ? std::move(prefix) : prefix;
-        grown.push_back(std::move(xs[i].first));
-        const std::string_view rest = xs[i].second;
-        if (const auto close = detail::expectPunc(rest, ']'))
-          out.emplace_back(std::move(grown), *close);
-        else if (const auto comma = detail::expectPunc(rest, ','))
-          next.emplace_back(std::move(grown), *comma);
-      }
-      for (std::size_t i = next.size(); i-- > 0;) todo.push_back(std::move(next[i]));
-    }
-    return out;
-  });
-  return parens(std::move(body));
+  return readprec::parens(detail::listBody(std::move(p)));
 }
 
 // Nullary constructors by name: the next lexeme, an identifier or symbol, picks the readers
@@ -325,13 +506,14 @@ ReadPrec<T> choose(std::vector<std::pair<std::string, ReadPrec<T>>> alternatives
 // A constructor application: optional brackets, and at most precedence 10 outside them.
 template <class T>
 ReadPrec<T> readData(ReadPrec<T> p) {
-  return parens(prec(10, std::move(p)));
+  return readprec::parens(readprec::prec(10, std::move(p)));
 }
 // The identifier `name`, then an argument read by rp at one level higher, given to cons.
 template <class A, class C>
 auto readUnaryWith(ReadPrec<A> rp, std::string name, C cons)
     -> ReadPrec<std::invoke_result_t<const C&, A&&>> {
-  return then(expectP(Lexeme::Ident(std::move(name))), fmap(std::move(cons), step(std::move(rp))));
+  return readprec::then(expectP(Lexeme::Ident(std::move(name))),
+                        readprec::fmap(std::move(cons), readprec::step(std::move(rp))));
 }
 
 }  // namespace readprec
@@ -340,15 +522,22 @@ auto readUnaryWith(ReadPrec<A> rp, std::string name, C cons)
 // Precedence-free readers over the one-token lexer
 
 namespace detail {
+// g (unless brackets are mandatory), then g inside one, two, ... pairs of brackets; the opening
+// brackets are found first, so no call nests per bracket.
 template <class T, class G>
 ReadResult<T> readParenAt(const G& g, bool mandatory, std::string_view s) {
   ReadResult<T> out;
   if (!mandatory) out = g(s);
-  for (auto& [open, r] : lex(s)) {
-    if (open != "(") continue;
-    for (auto& [x, t] : readParenAt<T>(g, false, r))
-      for (auto& [close, u] : lex(t))
-        if (close == ")") out.emplace_back(x, u);
+  if (!detail::expectPunc(s, '(')) return out;
+  const std::vector<std::string_view> inner = detail::openBrackets(s);
+  for (std::size_t j = 1; j < inner.size(); ++j) {
+    ReadResult<T> xs;
+    {
+      const NestingScope scope(j);
+      xs = g(inner[j]);
+    }
+    for (auto& [x, t] : xs)
+      if (const auto u = detail::closeBrackets(t, j)) out.emplace_back(std::move(x), *u);
   }
   return out;
 }
@@ -367,7 +556,7 @@ auto readParen(bool b, G g) {
 template <class F>
 auto readsData(F reader, int d) {
   using R = std::invoke_result_t<const F&, const std::string&, std::string_view>;
-  return readParen(d > 10, [reader = std::move(reader)](std::string_view r) {
+  return hs::readParen(d > 10, [reader = std::move(reader)](std::string_view r) {
     R out;
     for (auto& [token, rest] : lex(r))
       for (auto& x : reader(token, rest)) out.push_back(std::move(x));
@@ -404,7 +593,7 @@ ReadPrec<std::vector<T>> readListPrec() {
       if constexpr (requires { Read<T>::readListPrec(); })
         return ReadPrec<std::vector<T>>(Read<T>::readListPrec());
       else
-        return readprec::list(readPrec<T>());
+        return readprec::list(hs::readPrec<T>());
     }();
     return built(d, s);
   });
@@ -413,11 +602,11 @@ ReadPrec<std::vector<T>> readListPrec() {
 
 template <class T>
 ReadResult<T> readsPrec(int d, std::string_view s) {
-  return readPrec<T>()(d, s);
+  return hs::readPrec<T>()(d, s);
 }
 template <class T>
 ReadResult<T> reads(std::string_view s) {
-  return readPrec<T>()(0, s);
+  return hs::readPrec<T>()(0, s);
 }
 
 namespace detail {
@@ -425,8 +614,8 @@ namespace detail {
 template <class T>
 std::vector<T> completeParses(std::string_view s) {
   std::vector<T> out;
-  for (auto& [x, rest] : readPrec<T>()(0, s))
-    if (skipSpaces(rest).empty()) out.push_back(std::move(x));
+  for (auto& [x, rest] : hs::readPrec<T>()(0, s))
+    if (hs::skipSpaces(rest).empty()) out.push_back(std::move(x));
   return out;
 }
 }  // namespace detail
@@ -603,7 +792,7 @@ void readTupleFrom(std::tuple<std::optional<A>...>& acc, std::string_view s,
       out.emplace_back(std::apply([](const auto&... o) { return std::tuple<A...>(*o...); }, acc),
                        rest);
     else
-      readTupleFrom<I + 1, A...>(acc, rest, out);
+      detail::readTupleFrom<I + 1, A...>(acc, rest, out);
   }
 }
 }  // namespace detail

@@ -69,7 +69,7 @@ constexpr bool negativeCount(N n) noexcept {
 }
 template <std::integral N>
 constexpr bool positiveCount(N n) noexcept {
-  return n != 0 && !negativeCount(n);
+  return n != 0 && !detail::negativeCount(n);
 }
 }  // namespace detail
 
@@ -102,7 +102,7 @@ template <class T, std::integral N>
 T stimesMonoid(N n, const T& x) {
   if (detail::negativeCount(n)) errorWithoutStackTrace("stimesMonoid: negative multiplier");
   if (n == 0) return hs::mempty<T>();
-  return stimesDefault(n, x);
+  return hs::stimesDefault(n, x);
 }
 // Repetition of an idempotent value: the value itself for any positive count.
 template <class T, std::integral N>
@@ -125,14 +125,14 @@ T stimes(N n, const T& x) {
   if constexpr (requires { Semigroup<T>::stimes(n, x); })
     return Semigroup<T>::stimes(n, x);
   else
-    return stimesDefault(n, x);
+    return hs::stimesDefault(n, x);
 }
 
 namespace detail {
 // Repetition of a list: any count from zero; a negative one is the list instance's error.
 template <class L, std::integral N>
 L repeatList(N n, const L& x) {
-  if (negativeCount(n)) errorWithoutStackTrace("stimes: [], negative multiplier");
+  if (detail::negativeCount(n)) errorWithoutStackTrace("stimes: [], negative multiplier");
   L out;
   if (x.empty()) return out;
   out.reserve(x.size() * static_cast<std::size_t>(n));
@@ -228,7 +228,7 @@ struct Semigroup<Ordering> {
   static Ordering mappend(Ordering a, Ordering b) { return thenCmp(a, b); }
   template <std::integral N>
   static Ordering stimes(N n, Ordering x) {
-    return stimesIdempotentMonoid(n, x);
+    return hs::stimesIdempotentMonoid(n, x);
   }
 };
 template <>

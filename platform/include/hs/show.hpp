@@ -99,13 +99,13 @@ void showList(const std::vector<T>& xs, std::string& out) {
   if constexpr (requires { Show<T>::showList(xs, out); })
     Show<T>::showList(xs, out);
   else
-    showListWith([](const T& x, std::string& o) { Show<T>::showsPrec(0, x, o); }, xs, out);
+    hs::showListWith([](const T& x, std::string& o) { Show<T>::showsPrec(0, x, o); }, xs, out);
 }
 
 // A unary constructor: the name, a space and the argument at precedence 11, in brackets above 10.
 template <class SP, class A>
 void showsUnaryWith(SP&& sp, std::string_view name, int d, const A& x, std::string& out) {
-  showParen(
+  hs::showParen(
       d > 10,
       [&](std::string& o) {
         o.append(name);
@@ -148,8 +148,8 @@ void liftShowList(SP&& sp, SL&& sl, const std::vector<T>& xs, std::string& out) 
   if constexpr (requires { Show1<T>::liftShowList(sp, sl, xs, out); })
     Show1<T>::liftShowList(sp, sl, xs, out);
   else
-    showListWith([&](const T& x, std::string& o) { Show1<T>::liftShowsPrec(sp, sl, 0, x, o); }, xs,
-                 out);
+    hs::showListWith([&](const T& x, std::string& o) { Show1<T>::liftShowsPrec(sp, sl, 0, x, o); },
+                     xs, out);
 }
 template <class SP1, class SL1, class SP2, class SL2, class T>
 void liftShowsPrec2(SP1&& sp1, SL1&& sl1, SP2&& sp2, SL2&& sl2, int d, const T& x,
@@ -162,7 +162,7 @@ void liftShowList2(SP1&& sp1, SL1&& sl1, SP2&& sp2, SL2&& sl2, const std::vector
   if constexpr (requires { Show2<T>::liftShowList2(sp1, sl1, sp2, sl2, xs, out); })
     Show2<T>::liftShowList2(sp1, sl1, sp2, sl2, xs, out);
   else
-    showListWith(
+    hs::showListWith(
         [&](const T& x, std::string& o) { Show2<T>::liftShowsPrec2(sp1, sl1, sp2, sl2, 0, x, o); },
         xs, out);
 }
@@ -279,7 +279,7 @@ struct Show<std::optional<A>> {
       out.append("Nothing");
       return;
     }
-    showsUnaryWith(ShowsPrec{}, "Just", d, *x, out);
+    hs::showsUnaryWith(ShowsPrec{}, "Just", d, *x, out);
   }
 };
 
@@ -306,7 +306,7 @@ struct Show1<std::optional<A>> {
       out.append("Nothing");
       return;
     }
-    showsUnaryWith(sp, "Just", d, *x, out);
+    hs::showsUnaryWith(sp, "Just", d, *x, out);
   }
 };
 template <class A, class B>

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,7 +44,45 @@ inline std::ostream& operator<<(std::ostream& o, const Key& k) {
 
 inline Key key(std::int64_t id, std::uint64_t h, int tag = 0) { return Key{id, h, tag}; }
 
+struct KeyFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// A key that fails on demand: == throws KeyFailure when either operand has the id `eqThrowsAt`,
+// and the move that brings `movesBeforeThrow` down to zero throws. Its hash is id % 3, so
+// collisions are everywhere; `live` counts the objects in existence, so a test sees a key that
+// was never destroyed.
+struct FailingKey {
+  std::int64_t id = 0;
+  static inline std::int64_t eqThrowsAt = -1;
+  static inline int movesBeforeThrow = -1;
+  static inline std::int64_t live = 0;
+
+  FailingKey(std::int64_t i) : id(i) { ++live; }  // NOLINT: implicit, as an integer key reads
+  FailingKey(const FailingKey& o) : id(o.id) { ++live; }
+  FailingKey(FailingKey&& o) : id(o.id) {
+    if (movesBeforeThrow > 0 && --movesBeforeThrow == 0) throw KeyFailure("move");
+    ++live;
+  }
+  FailingKey& operator=(const FailingKey&) = default;
+  FailingKey& operator=(FailingKey&&) = default;
+  ~FailingKey() { --live; }
+
+  friend bool operator==(const FailingKey& a, const FailingKey& b) {
+    if (a.id == eqThrowsAt || b.id == eqThrowsAt) throw KeyFailure("==");
+    return a.id == b.id;
+  }
+};
+
 }  // namespace testing_support
+
+template <>
+struct hs::Hashable<testing_support::FailingKey> {
+  static std::int64_t hash(const testing_support::FailingKey& k) { return k.id % 3; }
+  static std::int64_t hashWithSalt(std::int64_t salt, const testing_support::FailingKey& k) {
+    return hs::saltedWordHash(salt, static_cast<std::uint64_t>(hash(k)));
+  }
+};
 
 template <>
 struct hs::Hashable<testing_support::Key> {

@@ -321,7 +321,7 @@ MArray<T> newFilled(std::int64_t n, hs::Lazy<T> x) {
 }
 template <class T>
 MArray<T> new_(std::int64_t n) {
-  return MArray<T>::filled(static_cast<std::uint32_t>(n), undefinedElem<T>());
+  return MArray<T>::filled(static_cast<std::uint32_t>(n), array::undefinedElem<T>());
 }
 template <class T>
 MArray<T>& shrink(MArray<T>& a, std::int64_t n) noexcept {
@@ -339,17 +339,17 @@ MArray<T> unsafeThaw(Array<T>&& a) noexcept {
 // Runs a construction that produces a mutable array and freezes that array in place.
 template <class F>
 auto run(F&& construct) {
-  return unsafeFreeze(std::forward<F>(construct)());
+  return array::unsafeFreeze(std::forward<F>(construct)());
 }
 template <class T>
 MArray<T> thaw(const Array<T>& a, std::int64_t off, std::int64_t n) {
-  MArray<T> m = new_<T>(n);
+  MArray<T> m = array::new_<T>(n);
   for (std::int64_t i = 0; i < n; ++i) m.slot(i) = a.slot(off + i);
   return m;
 }
 template <class T>
 MArray<T> cloneM(const MArray<T>& a, std::int64_t off, std::int64_t n) {
-  MArray<T> m = new_<T>(n);
+  MArray<T> m = array::new_<T>(n);
   for (std::int64_t i = 0; i < n; ++i) m.slot(i) = a.slot(off + i);
   return m;
 }
@@ -380,82 +380,83 @@ hs::Unit unsafeUpdateM(const Array<T>& a, std::int64_t i, std::type_identity_t<h
 
 template <class T>
 Array<T> singleton(hs::Lazy<T> x) {
-  return unsafeFreeze(newFilled<T>(1, std::move(x)));
+  return array::unsafeFreeze(array::newFilled<T>(1, std::move(x)));
 }
 template <class T>
 MArray<T> singletonM(hs::Lazy<T> x) {
-  return newFilled<T>(1, std::move(x));
+  return array::newFilled<T>(1, std::move(x));
 }
 template <class T>
 Array<T> pair(hs::Lazy<T> x, std::type_identity_t<hs::Lazy<T>> y) {
-  MArray<T> m = newFilled<T>(2, x);
+  MArray<T> m = array::newFilled<T>(2, x);
   m.slot(1) = std::move(y);
-  return unsafeFreeze(std::move(m));
+  return array::unsafeFreeze(std::move(m));
 }
 // n slots holding the list's elements in order; the list must hold exactly n elements.
 template <class T>
 Array<T> fromList(std::int64_t n, const std::vector<hs::Lazy<T>>& xs) {
   assert(static_cast<std::int64_t>(xs.size()) <= n && "fromList: list longer than its count");
-  MArray<T> m = new_<T>(n);
+  MArray<T> m = array::new_<T>(n);
   for (std::size_t i = 0; i < xs.size() && static_cast<std::int64_t>(i) < n; ++i) m.slot(i) = xs[i];
-  return unsafeFreeze(std::move(m));
+  return array::unsafeFreeze(std::move(m));
 }
 // As fromList, each element evaluated (in list order) before it is stored.
 template <class T>
 Array<T> fromList_(std::int64_t n, const std::vector<hs::Lazy<T>>& xs) {
   assert(static_cast<std::int64_t>(xs.size()) <= n && "fromList': list longer than its count");
-  MArray<T> m = new_<T>(n);
+  MArray<T> m = array::new_<T>(n);
   for (std::size_t i = 0; i < xs.size() && static_cast<std::int64_t>(i) < n; ++i) {
     xs[i].force();
     m.slot(i) = xs[i];
   }
-  return unsafeFreeze(std::move(m));
+  return array::unsafeFreeze(std::move(m));
 }
 template <class T>
 Array<T> snoc(const Array<T>& a, std::type_identity_t<hs::Lazy<T>> x) {
   const std::uint32_t n = a.size();
-  return Array<T>::adopt(copyInsert(Kind::Array, 0, a.begin(), n, n, std::move(x)));
+  return Array<T>::adopt(internal::copyInsert(Kind::Array, 0, a.begin(), n, n, std::move(x)));
 }
 template <class T>
 Array<T> insert(const Array<T>& a, std::int64_t i, std::type_identity_t<hs::Lazy<T>> x) {
-  return Array<T>::adopt(
-      copyInsert(Kind::Array, 0, a.begin(), a.size(), static_cast<std::uint32_t>(i), std::move(x)));
+  return Array<T>::adopt(internal::copyInsert(Kind::Array, 0, a.begin(), a.size(),
+                                              static_cast<std::uint32_t>(i), std::move(x)));
 }
 template <class T>
 Array<T> insertM(const Array<T>& a, std::int64_t i, std::type_identity_t<hs::Lazy<T>> x) {
-  return insert(a, i, std::move(x));
+  return array::insert(a, i, std::move(x));
 }
 template <class T>
 Array<T> erase(const Array<T>& a, std::int64_t i) {
-  return Array<T>::adopt(copyErase(Kind::Array, 0, a.begin(), a.size(), static_cast<std::uint32_t>(i)));
+  return Array<T>::adopt(
+      internal::copyErase(Kind::Array, 0, a.begin(), a.size(), static_cast<std::uint32_t>(i)));
 }
 template <class T>
 Array<T> update(const Array<T>& a, std::int64_t i, std::type_identity_t<hs::Lazy<T>> x) {
-  return Array<T>::adopt(
-      copyUpdate(Kind::Array, 0, a.begin(), a.size(), static_cast<std::uint32_t>(i), std::move(x)));
+  return Array<T>::adopt(internal::copyUpdate(Kind::Array, 0, a.begin(), a.size(),
+                                              static_cast<std::uint32_t>(i), std::move(x)));
 }
 // A copy whose slot i holds f of the old element; f's result is evaluated before the copy is made.
 template <class T, class F>
 Array<T> updateWith_(const Array<T>& a, std::int64_t i, F&& f) {
-  hs::Lazy<T> x(std::forward<F>(f)(index(a, i)));
+  hs::Lazy<T> x(std::forward<F>(f)(array::index(a, i)));
   x.force();
-  return update(a, i, std::move(x));
+  return array::update(a, i, std::move(x));
 }
 // Slot i holds a deferred f of element i; f is not called here.
 template <class F, class T>
 auto map(F f, const Array<T>& a) {
   using R = std::remove_cvref_t<std::invoke_result_t<F&, const T&>>;
-  MArray<R> m = new_<R>(a.size());
+  MArray<R> m = array::new_<R>(a.size());
   for (std::uint32_t i = 0; i < a.size(); ++i) m.slot(i) = hs::Lazy<R>::apply(f, a.slot(i));
-  return unsafeFreeze(std::move(m));
+  return array::unsafeFreeze(std::move(m));
 }
 // Slot i holds f of element i, computed now, slot 0 first.
 template <class F, class T>
 auto map_(F f, const Array<T>& a) {
   using R = std::remove_cvref_t<std::invoke_result_t<F&, const T&>>;
-  MArray<R> m = new_<R>(a.size());
+  MArray<R> m = array::new_<R>(a.size());
   for (std::uint32_t i = 0; i < a.size(); ++i) m.slot(i) = hs::Lazy<R>(f(a.slot(i).force()));
-  return unsafeFreeze(std::move(m));
+  return array::unsafeFreeze(std::move(m));
 }
 
 // ---- Folds and queries ---------------------------------------------------------------------
@@ -477,25 +478,26 @@ template <class Z, class F, class T>
 hs::Lazy<Z> foldrFrom(const F& f, const hs::Lazy<Z>& z, const Array<T>& a, std::uint32_t i) {
   if (i == a.size()) return z;
   return hs::Lazy<Z>::defer(
-      [f, z, a, i]() -> Z { return f(a.slot(i).force(), foldrFrom<Z>(f, z, a, i + 1)); });
+      [f, z, a, i]() -> Z { return f(a.slot(i).force(), array::foldrFrom<Z>(f, z, a, i + 1)); });
 }
 template <class F, class Z, class T>
 Z foldr(const F& f, Z z, const Array<T>& a) {
   if (a.size() == 0) return z;
-  return f(a.slot(0).force(), foldrFrom<Z>(f, hs::Lazy<Z>(std::move(z)), a, 1));
+  return f(a.slot(0).force(), array::foldrFrom<Z>(f, hs::Lazy<Z>(std::move(z)), a, 1));
 }
 // Lazy left fold: f receives the deferred fold of all but the last element, and the last element.
 template <class Z, class F, class T>
 hs::Lazy<Z> foldlUpTo(const F& f, const hs::Lazy<Z>& z, const Array<T>& a, std::uint32_t n) {
   if (n == 0) return z;
-  return hs::Lazy<Z>::defer(
-      [f, z, a, n]() -> Z { return f(foldlUpTo<Z>(f, z, a, n - 1), a.slot(n - 1).force()); });
+  return hs::Lazy<Z>::defer([f, z, a, n]() -> Z {
+    return f(array::foldlUpTo<Z>(f, z, a, n - 1), a.slot(n - 1).force());
+  });
 }
 template <class F, class Z, class T>
 Z foldl(const F& f, Z z, const Array<T>& a) {
   const std::uint32_t n = a.size();
   if (n == 0) return z;
-  return f(foldlUpTo<Z>(f, hs::Lazy<Z>(std::move(z)), a, n - 1), a.slot(n - 1).force());
+  return f(array::foldlUpTo<Z>(f, hs::Lazy<Z>(std::move(z)), a, n - 1), a.slot(n - 1).force());
 }
 template <class P, class T>
 bool all(P&& p, const Array<T>& a) {
@@ -519,13 +521,13 @@ bool sameArray1(R&& r, const Array<A>& a, const Array<B>& b) {
 template <class F, class T>
 auto traverseST(F&& f, const Array<T>& a) {
   using R = typename std::remove_cvref_t<std::invoke_result_t<F&, const T&>>;
-  MArray<R> m = new_<R>(a.size());
+  MArray<R> m = array::new_<R>(a.size());
   for (std::uint32_t i = 0; i < a.size(); ++i) m.slot(i) = hs::Lazy<R>(f(a.slot(i).force()));
-  return unsafeFreeze(std::move(m));
+  return array::unsafeFreeze(std::move(m));
 }
 template <class F, class T>
 auto traverseIO(F&& f, const Array<T>& a) {
-  return traverseST(std::forward<F>(f), a);
+  return array::traverseST(std::forward<F>(f), a);
 }
 
 // f of each element combined from the right, f x0 <> (f x1 <> (...)): mempty only when empty.
@@ -553,16 +555,16 @@ auto traverse(F&& f, const Array<T>& a) {
   using B = hs::ElementOf<FB>;
   return hs::fmap(
       [](const std::vector<B>& bs) {
-        MArray<B> m = new_<B>(static_cast<std::int64_t>(bs.size()));
+        MArray<B> m = array::new_<B>(static_cast<std::int64_t>(bs.size()));
         for (std::size_t i = 0; i < bs.size(); ++i) m.slot(i) = hs::Lazy<B>(bs[i]);
-        return unsafeFreeze(std::move(m));
+        return array::unsafeFreeze(std::move(m));
       },
       hs::traverseVector(std::forward<F>(f), xs));
 }
 // As traverse; results are values already, so nothing is left to evaluate before storing.
 template <class F, class T>
 auto traverse_(F&& f, const Array<T>& a) {
-  return traverse(std::forward<F>(f), a);
+  return array::traverse(std::forward<F>(f), a);
 }
 
 // Deep evaluation of every element from slot 0 up.

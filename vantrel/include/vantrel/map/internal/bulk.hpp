@@ -49,15 +49,17 @@ template <std::ranges::input_range R>
 HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
   using K = KeyOf<R>;
   using V = ValueOf<R>;
-  return foldPairs<K, V>(pairs, [](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
-    return unsafeInsert<K, V>(k, v, acc);
-  });
+  return internal::foldPairs<K, V>(pairs,
+                                   [](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
+                                     return internal::unsafeInsert<K, V>(k, v, acc);
+                                   });
 }
 template <class K, class V>
 HashMap<K, V> fromList(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
-  return foldPairs<K, V>(pairs, [](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
-    return unsafeInsert<K, V>(k, v, acc);
-  });
+  return internal::foldPairs<K, V>(pairs,
+                                   [](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
+                                     return internal::unsafeInsert<K, V>(k, v, acc);
+                                   });
 }
 
 // As fromList; the values of an equal key combine into the deferred f(new, old).
@@ -68,13 +70,15 @@ HashMap<KeyOf<R>, ValueOf<R>> fromListWith(F f, const R& pairs) {
   auto combine = [&f](const K&, const hs::Lazy<V>& n, const hs::Lazy<V>& o) {
     return hs::deferCall<V>(f, n, o);
   };
-  return foldPairs<K, V>(pairs, [&](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
-    return unsafeInsertWithKey<K, V>(combine, k, v, acc);
-  });
+  return internal::foldPairs<K, V>(pairs,
+                                   [&](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
+                                     return internal::unsafeInsertWithKey<K, V>(combine, k, v, acc);
+                                   });
 }
 template <class K, class V, class F>
 HashMap<K, V> fromListWith(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
-  return fromListWith<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(std::move(f), pairs);
+  return internal::fromListWith<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(std::move(f),
+                                                                                     pairs);
 }
 
 // As fromListWith, the combination the deferred f(key of the later pair, new, old).
@@ -85,13 +89,15 @@ HashMap<KeyOf<R>, ValueOf<R>> fromListWithKey(F f, const R& pairs) {
   auto combine = [&f](const K& k, const hs::Lazy<V>& n, const hs::Lazy<V>& o) {
     return hs::deferCallWith<V>(f, std::tuple<K>(k), n, o);
   };
-  return foldPairs<K, V>(pairs, [&](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
-    return unsafeInsertWithKey<K, V>(combine, k, v, acc);
-  });
+  return internal::foldPairs<K, V>(pairs,
+                                   [&](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
+                                     return internal::unsafeInsertWithKey<K, V>(combine, k, v, acc);
+                                   });
 }
 template <class K, class V, class F>
 HashMap<K, V> fromListWithKey(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
-  return fromListWithKey<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(std::move(f), pairs);
+  return internal::fromListWithKey<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(
+      std::move(f), pairs);
 }
 
 }  // namespace vantrel::internal

@@ -53,17 +53,17 @@ void rnfRecord(F& f, G& g, const L<K, V>& r) {
 // Every key, then its value, in trie order. Allocates nothing.
 template <class F, class G, class K, class V>
 void rnfWalk(F& f, G& g, const HashMap<K, V>& m) {
-  switch (kindOf(m)) {
+  switch (internal::kindOf(m)) {
     case Kind::Empty:
       return;
     case Kind::Leaf:
-      rnfRecord(f, g, leafOf(m));
+      detail::rnfRecord(f, g, internal::leafOf(m));
       return;
     case Kind::Collision:
-      for (const L<K, V>& r : entriesOf(m)) rnfRecord(f, g, r);
+      for (const L<K, V>& r : internal::entriesOf(m)) detail::rnfRecord(f, g, r);
       return;
     default:
-      for (const HashMap<K, V>& c : childrenOf(m)) rnfWalk(f, g, c);
+      for (const HashMap<K, V>& c : internal::childrenOf(m)) detail::rnfWalk(f, g, c);
       return;
   }
 }

@@ -52,14 +52,14 @@ class LeafSequence {
   void settle(const HashMap<K, V>* n) {
     for (;;) {
       if (n != nullptr) {
-        switch (kindOf(*n)) {
+        switch (internal::kindOf(*n)) {
           case Kind::Leaf:
           case Kind::Collision:
             head_ = n;
             return;
           case Kind::BitmapIndexed:
           case Kind::Full: {
-            const Children<K, V>& c = childrenOf(*n);
+            const Children<K, V>& c = internal::childrenOf(*n);
             assert(depth_ < stack_.size() && "trie deeper than any valid trie");
             stack_[depth_++] = Frame{&c, 0};
             n = c.size() > 0 ? &c[0] : nullptr;
@@ -101,7 +101,7 @@ namespace detail {
 // so that no key or value is copied.
 template <class K, class V>
 std::vector<const L<K, V>*> recordList(const HashMap<K, V>& node) {
-  const Entries<K, V>& a = entriesOf(node);
+  const Entries<K, V>& a = internal::entriesOf(node);
   std::vector<const L<K, V>*> out;
   out.reserve(a.size());
   for (const L<K, V>& r : a) out.push_back(&r);
@@ -121,35 +121,35 @@ bool valuesEqual(EqV& eqv, const hs::Lazy<A>& a, const hs::Lazy<B>& b) {
 
 template <class EqV, class K, class V1, class V2>
 bool equalWalk(EqV& eqv, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
-  const Kind k1 = kindOf(t1), k2 = kindOf(t2);
+  const Kind k1 = internal::kindOf(t1), k2 = internal::kindOf(t2);
   switch (k1) {
     case Kind::Empty:
       return k2 == Kind::Empty;
     case Kind::BitmapIndexed:
     case Kind::Full: {
       if (k2 != k1) return false;
-      if (k1 == Kind::BitmapIndexed && wordOf(t1) != wordOf(t2)) return false;
-      const Children<K, V1>& ca = childrenOf(t1);
-      const Children<K, V2>& cb = childrenOf(t2);
+      if (k1 == Kind::BitmapIndexed && internal::wordOf(t1) != internal::wordOf(t2)) return false;
+      const Children<K, V1>& ca = internal::childrenOf(t1);
+      const Children<K, V2>& cb = internal::childrenOf(t2);
       if (ca.size() != cb.size()) return false;
       for (std::uint32_t i = 0; i < ca.size(); ++i)
-        if (!equalWalk(eqv, ca[i], cb[i])) return false;
+        if (!detail::equalWalk(eqv, ca[i], cb[i])) return false;
       return true;
     }
     case Kind::Leaf: {
-      if (k2 != Kind::Leaf || wordOf(t1) != wordOf(t2)) return false;
-      const L<K, V1>& a = leafOf(t1);
-      const L<K, V2>& b = leafOf(t2);
-      return a.key == b.key && valuesEqual(eqv, a.value, b.value);
+      if (k2 != Kind::Leaf || internal::wordOf(t1) != internal::wordOf(t2)) return false;
+      const L<K, V1>& a = internal::leafOf(t1);
+      const L<K, V2>& b = internal::leafOf(t2);
+      return a.key == b.key && detail::valuesEqual(eqv, a.value, b.value);
     }
     case Kind::Collision: {
-      if (k2 != Kind::Collision || wordOf(t1) != wordOf(t2)) return false;
+      if (k2 != Kind::Collision || internal::wordOf(t1) != internal::wordOf(t2)) return false;
       // No length test of its own: the permutation test fails lists of different lengths.
       return list::isPermutationBy(
           [&eqv](const L<K, V1>* a, const L<K, V2>* b) {
-            return a->key == b->key && valuesEqual(eqv, a->value, b->value);
+            return a->key == b->key && detail::valuesEqual(eqv, a->value, b->value);
           },
-          recordList(t1), recordList(t2));
+          detail::recordList(t1), detail::recordList(t2));
     }
     default:
       return false;
@@ -164,19 +164,21 @@ bool sequenceEqual(EqK& eqk, EqV& eqv, const HashMap<K1, V1>& t1, const HashMap<
     const HashMap<K1, V1>* a = as.head();
     const HashMap<K2, V2>* b = bs.head();
     if (a == nullptr || b == nullptr) return a == nullptr && b == nullptr;
-    const Kind ka = kindOf(*a), kb = kindOf(*b);
+    const Kind ka = internal::kindOf(*a), kb = internal::kindOf(*b);
     if (ka == Kind::Leaf && kb == Kind::Leaf) {
-      if (wordOf(*a) != wordOf(*b)) return false;
-      const L<K1, V1>& x = leafOf(*a);
-      const L<K2, V2>& y = leafOf(*b);
-      if (!hs::call(eqk, x.key, y.key) || !valuesEqual(eqv, x.value, y.value)) return false;
+      if (internal::wordOf(*a) != internal::wordOf(*b)) return false;
+      const L<K1, V1>& x = internal::leafOf(*a);
+      const L<K2, V2>& y = internal::leafOf(*b);
+      if (!hs::call(eqk, x.key, y.key) || !detail::valuesEqual(eqv, x.value, y.value)) return false;
     } else if (ka == Kind::Collision && kb == Kind::Collision) {
-      if (wordOf(*a) != wordOf(*b) || entriesOf(*a).size() != entriesOf(*b).size()) return false;
+      if (internal::wordOf(*a) != internal::wordOf(*b) ||
+          internal::entriesOf(*a).size() != internal::entriesOf(*b).size())
+        return false;
       const bool same = list::isPermutationBy(
           [&](const L<K1, V1>* x, const L<K2, V2>* y) {
-            return hs::call(eqk, x->key, y->key) && valuesEqual(eqv, x->value, y->value);
+            return hs::call(eqk, x->key, y->key) && detail::valuesEqual(eqv, x->value, y->value);
           },
-          recordList(*a), recordList(*b));
+          detail::recordList(*a), detail::recordList(*b));
       if (!same) return false;
     } else {
       return false;
@@ -230,7 +232,7 @@ bool equalKeys(const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
 }
 template <class EqV, class K, class V1, class V2>
 bool liftEq(EqV&& eq, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
-  return equal1(eq, t1, t2);
+  return internal::equal1(eq, t1, t2);
 }
 
 // ---- Equality of the leaf sequences ----------------------------------------------------------
@@ -252,15 +254,18 @@ bool equalKeys1(EqK&& eqk, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2)
 // One position of the two leaf sequences: the ordering it decides, or EQ to go on.
 template <class CK, class CV, class K1, class V1, class K2, class V2>
 hs::Ordering cmpHeads(CK& cmpk, CV& cmpv, const HashMap<K1, V1>& a, const HashMap<K2, V2>& b) {
-  const Kind ka = kindOf(a), kb = kindOf(b);
+  const Kind ka = internal::kindOf(a), kb = internal::kindOf(b);
   const bool aLeafLike = ka == Kind::Leaf || ka == Kind::Collision;
   const bool bLeafLike = kb == Kind::Leaf || kb == Kind::Collision;
   if (!aLeafLike || !bLeafLike) cmpNeverError();
   if (ka == Kind::Leaf && kb == Kind::Collision) return hs::LT;
   if (ka == Kind::Collision && kb == Kind::Leaf) return hs::GT;
-  if (const hs::Ordering o = detail::compareWords(wordOf(a), wordOf(b)); o != hs::EQ) return o;
-  if (ka == Kind::Leaf) return detail::compareRecords(cmpk, cmpv, leafOf(a), leafOf(b));
-  const std::uint32_t na = entriesOf(a).size(), nb = entriesOf(b).size();
+  if (const hs::Ordering o = detail::compareWords(internal::wordOf(a), internal::wordOf(b));
+      o != hs::EQ)
+    return o;
+  if (ka == Kind::Leaf)
+    return detail::compareRecords(cmpk, cmpv, internal::leafOf(a), internal::leafOf(b));
+  const std::uint32_t na = internal::entriesOf(a).size(), nb = internal::entriesOf(b).size();
   if (na != nb) return na < nb ? hs::LT : hs::GT;
   return list::unorderedCompare(
       [&](const L<K1, V1>* x, const L<K2, V2>* y) {
@@ -280,7 +285,7 @@ hs::Ordering cmp(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1, const HashMap<
     const HashMap<K2, V2>* b = bs.head();
     if (a == nullptr) return b == nullptr ? hs::EQ : hs::LT;
     if (b == nullptr) return hs::GT;
-    if (const hs::Ordering o = cmpHeads(cmpk, cmpv, *a, *b); o != hs::EQ) return o;
+    if (const hs::Ordering o = internal::cmpHeads(cmpk, cmpv, *a, *b); o != hs::EQ) return o;
     as.advance();
     bs.advance();
   }
@@ -288,12 +293,12 @@ hs::Ordering cmp(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1, const HashMap<
 
 template <class CV, class K, class V1, class V2>
 hs::Ordering liftCompare(CV&& cmpv, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
-  return cmp(detail::Compare{}, cmpv, t1, t2);
+  return internal::cmp(detail::Compare{}, cmpv, t1, t2);
 }
 template <class CK, class CV, class K1, class V1, class K2, class V2>
 hs::Ordering liftCompare2(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1,
                           const HashMap<K2, V2>& t2) {
-  return cmp(cmpk, cmpv, t1, t2);
+  return internal::cmp(cmpk, cmpv, t1, t2);
 }
 
 // The ordering methods, each one call of cmp with the key and value types' own comparisons;
@@ -301,17 +306,17 @@ hs::Ordering liftCompare2(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1,
 // values first.
 template <class K, class V>
 hs::Ordering compare(const HashMap<K, V>& x, const HashMap<K, V>& y) {
-  return cmp(detail::Compare{}, detail::Compare{}, x, y);
+  return internal::cmp(detail::Compare{}, detail::Compare{}, x, y);
 }
 // x when it is the greater, else y (so y on a tie).
 template <class K, class V>
 HashMap<K, V> max(const HashMap<K, V>& x, const HashMap<K, V>& y) {
-  return compare(x, y) == hs::GT ? x : y;
+  return internal::compare(x, y) == hs::GT ? x : y;
 }
 // y when x is the greater, else x (so x on a tie).
 template <class K, class V>
 HashMap<K, V> min(const HashMap<K, V>& x, const HashMap<K, V>& y) {
-  return compare(x, y) == hs::GT ? y : x;
+  return internal::compare(x, y) == hs::GT ? y : x;
 }
 
 // The record equality: keys, and only when they are equal, values.

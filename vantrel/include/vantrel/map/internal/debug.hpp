@@ -121,15 +121,16 @@ Validity<K> checkSubtree(const HashMap<K, V>& t, SubHashPath path);
 
 template <class K, class V>
 Validity<K> checkChildren(const HashMap<K, V>& t, SubHashPath path, std::uint64_t b) {
-  const Children<K, V>& a = childrenOf(t);
-  if (a.size() == 1 && isLeafOrCollision(a[0]))
+  const Children<K, V>& a = internal::childrenOf(t);
+  if (a.size() == 1 && internal::isLeafOrCollision(a[0]))
     return Validity<K>::Invalid(Error<K>::INV5_BitmapIndexed_invalid_single_subtree(), path);
   for (std::uint64_t rest = b; rest != 0; rest &= rest - 1) {
     const int c = std::countr_zero(rest);
     const auto i = static_cast<std::size_t>(std::popcount(b & ((std::uint64_t{1} << c) - 1)));
-    Validity<K> r = checkSubtree(
-        a[i], SubHashPath{path.partialHash | chunkAt(static_cast<std::uint64_t>(c), path.lengthInBits),
-                          path.lengthInBits + bitsPerSubkey});
+    Validity<K> r = debug::checkSubtree(
+        a[i],
+        SubHashPath{path.partialHash | chunkAt(static_cast<std::uint64_t>(c), path.lengthInBits),
+                    path.lengthInBits + bitsPerSubkey});
     if (!r.isValid()) return r;
   }
   return Validity<K>::Valid();
@@ -142,42 +143,43 @@ Validity<K> checkSubtree(const HashMap<K, V>& t, SubHashPath path) {
   auto inPlace = [&](std::uint64_t h) {
     return (h & lowBits(path.lengthInBits)) == path.partialHash;
   };
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Empty:
       return invalid(E::INV1_internal_Empty());
     case Kind::Leaf: {
-      const std::uint64_t h = wordOf(t);
+      const std::uint64_t h = internal::wordOf(t);
       if (!inPlace(h)) return invalid(E::INV6_misplaced_hash(h));
-      const K& k = leafOf(t).key;
+      const K& k = internal::leafOf(t).key;
       if (internal::hash(k) != h) return invalid(E::INV7_key_hash_mismatch(k, h));
       return Validity<K>::Valid();
     }
     case Kind::Collision: {
-      const std::uint64_t h = wordOf(t);
-      const Entries<K, V>& a = entriesOf(t);
+      const std::uint64_t h = internal::wordOf(t);
+      const Entries<K, V>& a = internal::entriesOf(t);
       if (!inPlace(h)) return invalid(E::INV6_misplaced_hash(h));
       if (a.size() < 2) return invalid(E::INV9_Collision_size(a.size()));
       for (const L<K, V>& e : a)
         if (internal::hash(e.key) != h) return invalid(E::INV7_key_hash_mismatch(e.key, h));
-      for (const L<K, V>& e : a) {
-        std::int64_t occurrences = 0;
-        for (const L<K, V>& other : a) occurrences += other.key == e.key;
-        if (occurrences != 1) return invalid(E::INV10_Collision_duplicate_key(e.key, h));
-      }
+      // A duplicate is another entry whose key equals this one's; a key need not equal itself
+      // (a NaN does not).
+      for (std::uint32_t i = 0; i < a.size(); ++i)
+        for (std::uint32_t j = 0; j < a.size(); ++j)
+          if (j != i && a[j].key == a[i].key)
+            return invalid(E::INV10_Collision_duplicate_key(a[i].key, h));
       return Validity<K>::Valid();
     }
     case Kind::BitmapIndexed: {
-      const std::uint64_t b = wordOf(t);
-      const std::int64_t n = childrenOf(t).size();
+      const std::uint64_t b = internal::wordOf(t);
+      const std::int64_t n = internal::childrenOf(t).size();
       if ((b & ~fullBitmap) != 0) return invalid(E::INV2_Bitmap_unexpected_1_bits(b));
       if (n < 1 || n >= 32) return invalid(E::INV3_bad_BitmapIndexed_size(n));
       if (std::popcount(b) != n) return invalid(E::INV4_bitmap_array_size_mismatch(b, n));
-      return checkChildren(t, path, b);
+      return debug::checkChildren(t, path, b);
     }
     case Kind::Full: {
-      const std::int64_t n = childrenOf(t).size();
+      const std::int64_t n = internal::childrenOf(t).size();
       if (n != maxChildren) return invalid(E::INV8_bad_Full_size(n));
-      return checkChildren(t, path, fullBitmap);
+      return debug::checkChildren(t, path, fullBitmap);
     }
     default:
       return Validity<K>::Valid();
@@ -187,8 +189,8 @@ Validity<K> checkSubtree(const HashMap<K, V>& t, SubHashPath path) {
 // The map's validity: `Valid`, or `Invalid` with the first broken invariant in check order.
 template <class K, class V>
 Validity<K> valid(const HashMap<K, V>& m) {
-  if (kindOf(m) == Kind::Empty) return Validity<K>::Valid();
-  return checkSubtree(m, SubHashPath{0, 0});
+  if (internal::kindOf(m) == Kind::Empty) return Validity<K>::Valid();
+  return debug::checkSubtree(m, SubHashPath{0, 0});
 }
 
 }  // namespace vantrel::internal::debug

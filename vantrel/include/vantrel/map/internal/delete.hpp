@@ -21,73 +21,77 @@ namespace vantrel::internal {
 template <class K, class V>
 HashMap<K, V> rebuildBitmapIndexed(const HashMap<K, V>& t, ChildBitmap b, ChildBitmap bit,
                                    std::uint32_t i, HashMap<K, V> c2) {
-  const Children<K, V>& a = childrenOf(t);
+  const Children<K, V>& a = internal::childrenOf(t);
   const std::uint32_t n = a.size();
-  if (kindOf(c2) == Kind::Empty) {
+  if (internal::kindOf(c2) == Kind::Empty) {
     if (n == 1) return HashMap<K, V>();
     if (n == 2) {
       const HashMap<K, V>& other = a[i == 0 ? 1 : 0];
-      if (isLeafOrCollision(other)) return other;
-      return oneChild<K, V>(b & ~bit, other);
+      if (internal::isLeafOrCollision(other)) return other;
+      return internal::oneChild<K, V>(b & ~bit, other);
     }
-    return bitmapIndexed<K, V>(b & ~bit, copyErase(Kind::BitmapIndexed, b & ~bit, a.slots(), n, i));
+    return internal::bitmapIndexed<K, V>(
+        b & ~bit, internal::copyErase(Kind::BitmapIndexed, b & ~bit, a.slots(), n, i));
   }
-  if (isLeafOrCollision(c2) && n == 1) return c2;
-  return bitmapIndexed<K, V>(b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), n, i, std::move(c2)));
+  if (internal::isLeafOrCollision(c2) && n == 1) return c2;
+  return internal::bitmapIndexed<K, V>(
+      b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), n, i, std::move(c2)));
 }
 
 // The result at a `Full` node once the child at chunk i came back as c2 (not the same object).
 template <class K, class V>
 HashMap<K, V> rebuildFull(const HashMap<K, V>& t, std::uint32_t i, HashMap<K, V> c2) {
-  const Children<K, V>& a = childrenOf(t);
-  if (kindOf(c2) == Kind::Empty) {
+  const Children<K, V>& a = internal::childrenOf(t);
+  if (internal::kindOf(c2) == Kind::Empty) {
     const ChildBitmap b = fullBitmap & ~(ChildBitmap{1} << i);
-    return bitmapIndexed<K, V>(b, copyErase(Kind::BitmapIndexed, b, a.slots(), a.size(), i));
+    return internal::bitmapIndexed<K, V>(
+        b, internal::copyErase(Kind::BitmapIndexed, b, a.slots(), a.size(), i));
   }
-  return update32<K, V>(a, i, std::move(c2));
+  return internal::update32<K, V>(a, i, std::move(c2));
 }
 
 // A `Collision` without entry i: a `Leaf` of the other record when two were left, else a copy
 // without slot i (order kept).
 template <class K, class V>
 HashMap<K, V> collisionWithout(const HashMap<K, V>& t, std::uint32_t i) {
-  const Entries<K, V>& a = entriesOf(t);
-  const KeyHash h = wordOf(t);
-  if (a.size() == 2) return leafNode<K, V>(h, a[i == 0 ? 1 : 0]);
-  return collisionNode<K, V>(h, copyErase(Kind::Collision, h, a.slots(), a.size(), i));
+  const Entries<K, V>& a = internal::entriesOf(t);
+  const KeyHash h = internal::wordOf(t);
+  if (a.size() == 2) return internal::leafNode<K, V>(h, a[i == 0 ? 1 : 0]);
+  return internal::collisionNode<K, V>(
+      h, internal::copyErase(Kind::Collision, h, a.slots(), a.size(), i));
 }
 
 template <class K, class V>
 HashMap<K, V> deleteWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Empty:
       return t;
     case Kind::Leaf: {
       // The stored key is the left operand here.
-      if (wordOf(t) == h && leafOf(t).key == k) return HashMap<K, V>();
+      if (internal::wordOf(t) == h && internal::leafOf(t).key == k) return HashMap<K, V>();
       return t;
     }
     case Kind::Collision: {
-      if (wordOf(t) != h) return t;
-      const std::optional<std::int64_t> i = indexOf<K, V>(k, entriesOf(t));
+      if (internal::wordOf(t) != h) return t;
+      const std::optional<std::int64_t> i = internal::indexOf<K, V>(k, internal::entriesOf(t));
       if (!i) return t;
-      return collisionWithout(t, static_cast<std::uint32_t>(*i));
+      return internal::collisionWithout(t, static_cast<std::uint32_t>(*i));
     }
     case Kind::BitmapIndexed: {
-      const ChildBitmap b = wordOf(t), bit = mask(h, s);
+      const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
       if ((b & bit) == 0) return t;
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      const HashMap<K, V>& c = childrenOf(t)[i];
-      HashMap<K, V> c2 = deleteWalk(h, k, nextShift(s), c);
-      if (ptrEq(c2, c)) return t;
-      return rebuildBitmapIndexed(t, b, bit, i, std::move(c2));
+      const HashMap<K, V>& c = internal::childrenOf(t)[i];
+      HashMap<K, V> c2 = internal::deleteWalk(h, k, nextShift(s), c);
+      if (internal::ptrEq(c2, c)) return t;
+      return internal::rebuildBitmapIndexed(t, b, bit, i, std::move(c2));
     }
     case Kind::Full: {
       const auto i = static_cast<std::uint32_t>(index(h, s));
-      const HashMap<K, V>& c = childrenOf(t)[i];
-      HashMap<K, V> c2 = deleteWalk(h, k, nextShift(s), c);
-      if (ptrEq(c2, c)) return t;
-      return rebuildFull(t, i, std::move(c2));
+      const HashMap<K, V>& c = internal::childrenOf(t)[i];
+      HashMap<K, V> c2 = internal::deleteWalk(h, k, nextShift(s), c);
+      if (internal::ptrEq(c2, c)) return t;
+      return internal::rebuildFull(t, i, std::move(c2));
     }
     default:
       return t;
@@ -97,29 +101,32 @@ HashMap<K, V> deleteWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
 // delete' : the key's hash computed by the caller.
 template <class K, class V>
 HashMap<K, V> delete_(KeyHash h, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  return deleteWalk<K, V>(h, k, 0, m);
+  return internal::deleteWalk<K, V>(h, k, 0, m);
 }
 template <class K, class V>
 HashMap<K, V> erase(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
-  return deleteWalk<K, V>(h, k, 0, m);
+  return internal::deleteWalk<K, V>(h, k, 0, m);
 }
 
 // Removes a key known to be present at position p: no comparison, every level rebuilt.
 template <class K, class V>
 HashMap<K, V> deleteKeyExistsWalk(std::int64_t p, KeyHash q, const HashMap<K, V>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Collision:
-      return collisionWithout(t, static_cast<std::uint32_t>(p));
+      return internal::collisionWithout(t, static_cast<std::uint32_t>(p));
     case Kind::BitmapIndexed: {
-      const ChildBitmap b = wordOf(t), bit = ChildBitmap{1} << (q & subkeyMask);
+      const ChildBitmap b = internal::wordOf(t), bit = ChildBitmap{1} << (q & subkeyMask);
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      return rebuildBitmapIndexed(t, b, bit, i,
-                                  deleteKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, childrenOf(t)[i]));
+      return internal::rebuildBitmapIndexed(
+          t, b, bit, i,
+          internal::deleteKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, internal::childrenOf(t)[i]));
     }
     case Kind::Full: {
       const auto i = static_cast<std::uint32_t>(q & subkeyMask);
-      return rebuildFull(t, i, deleteKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, childrenOf(t)[i]));
+      return internal::rebuildFull(
+          t, i,
+          internal::deleteKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, internal::childrenOf(t)[i]));
     }
     default:  // Leaf or Empty
       return HashMap<K, V>();
@@ -128,7 +135,7 @@ HashMap<K, V> deleteKeyExistsWalk(std::int64_t p, KeyHash q, const HashMap<K, V>
 template <class K, class V>
 HashMap<K, V> deleteKeyExists(std::int64_t p, KeyHash h, const std::type_identity_t<K>&,
                               const HashMap<K, V>& m) {
-  return deleteKeyExistsWalk<K, V>(p, h, m);
+  return internal::deleteKeyExistsWalk<K, V>(p, h, m);
 }
 
 // ---- Adjustment ----------------------------------------------------------------------------
@@ -136,35 +143,35 @@ HashMap<K, V> deleteKeyExists(std::int64_t p, KeyHash h, const std::type_identit
 // f maps the stored cell to the cell to store, called now.
 template <class K, class V, class F>
 HashMap<K, V> adjustWalk(F& f, KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Leaf: {
-      const L<K, V>& y = leafOf(t);
-      if (wordOf(t) == h && y.key == k) {
+      const L<K, V>& y = internal::leafOf(t);
+      if (internal::wordOf(t) == h && y.key == k) {
         hs::Lazy<V> v2 = f(y.value);
         if (hs::ptrEq(v2, y.value)) return t;
-        return leafNode<K, V>(h, k, std::move(v2));
+        return internal::leafNode<K, V>(h, k, std::move(v2));
       }
       return t;
     }
     case Kind::Collision:
-      if (wordOf(t) != h) return t;
-      return updateWithU<K, V>(f, k, t);
+      if (internal::wordOf(t) != h) return t;
+      return internal::updateWithU<K, V>(f, k, t);
     case Kind::BitmapIndexed: {
-      const ChildBitmap b = wordOf(t), bit = mask(h, s);
+      const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
       if ((b & bit) == 0) return t;
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      const Children<K, V>& a = childrenOf(t);
-      HashMap<K, V> c2 = adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
-      if (ptrEq(c2, a[i])) return t;
-      return bitmapIndexed<K, V>(b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i,
-                                               std::move(c2)));
+      const Children<K, V>& a = internal::childrenOf(t);
+      HashMap<K, V> c2 = internal::adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
+      if (internal::ptrEq(c2, a[i])) return t;
+      return internal::bitmapIndexed<K, V>(
+          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(c2)));
     }
     case Kind::Full: {
       const auto i = static_cast<std::uint32_t>(index(h, s));
-      const Children<K, V>& a = childrenOf(t);
-      HashMap<K, V> c2 = adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
-      if (ptrEq(c2, a[i])) return t;
-      return update32<K, V>(a, i, std::move(c2));
+      const Children<K, V>& a = internal::childrenOf(t);
+      HashMap<K, V> c2 = internal::adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
+      if (internal::ptrEq(c2, a[i])) return t;
+      return internal::update32<K, V>(a, i, std::move(c2));
     }
     default:
       return t;
@@ -177,7 +184,7 @@ template <class K, class V, class F>
 HashMap<K, V> adjustU(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   auto cellFn = [&f](const hs::Lazy<V>& y) { return hs::callToCell<V>(f, y); };
-  return adjustWalk<K, V>(cellFn, h, k, 0, m);
+  return internal::adjustWalk<K, V>(cellFn, h, k, 0, m);
 }
 
 // The key's value replaced by the deferred f(stored value); f is not called here.
@@ -185,7 +192,7 @@ template <class K, class V, class F>
 HashMap<K, V> adjust(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   auto cellFn = [&f](const hs::Lazy<V>& y) { return hs::deferCall<V>(f, y); };
-  return adjustWalk<K, V>(cellFn, h, k, 0, m);
+  return internal::adjustWalk<K, V>(cellFn, h, k, 0, m);
 }
 
 // ---- Alteration ----------------------------------------------------------------------------
@@ -196,11 +203,11 @@ HashMap<K, V> alterDecide(const Found<K, V>& found, const std::optional<hs::Lazy
                           KeyHash h, const K& k, const HashMap<K, V>& m) {
   if (!found) {
     if (!answer) return m;
-    return insertNewKey<K, V>(h, k, *answer, m);
+    return internal::insertNewKey<K, V>(h, k, *answer, m);
   }
-  if (!answer) return deleteKeyExists<K, V>(found.position, h, k, m);
+  if (!answer) return internal::deleteKeyExists<K, V>(found.position, h, k, m);
   if (hs::ptrEq(*answer, found.record->value)) return m;
-  return insertKeyExists<K, V>(found.position, h, k, *answer, m);
+  return internal::insertKeyExists<K, V>(found.position, h, k, *answer, m);
 }
 
 // f's answer for the current value: with hs::onCells f maps an optional cell to an optional cell,
@@ -223,17 +230,17 @@ std::optional<hs::Lazy<V>> decideOptional(F& f, const hs::Lazy<V>* current) {
 template <class K, class V, class F>
 HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
-  const Found<K, V> found = lookupRecordCollisionU(h, k, m);
+  const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
   const std::optional<hs::Lazy<V>> answer =
-      decideOptional<V>(f, found ? &found.record->value : nullptr);
-  return alterDecide(found, answer, h, k, m);
+      internal::decideOptional<V>(f, found ? &found.record->value : nullptr);
+  return internal::alterDecide(found, answer, h, k, m);
 }
 
 // alter with a function of the present value only: a missing key stays missing.
 template <class K, class V, class F>
 HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
-  const Found<K, V> found = lookupRecordCollisionU(h, k, m);
+  const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
   std::optional<hs::Lazy<V>> answer;
   if (found) {
     if constexpr (hs::isOnCells<F>) {
@@ -243,7 +250,7 @@ HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>&
       if (r) answer = hs::Lazy<V>(std::move(*r));
     }
   }
-  return alterDecide(found, answer, h, k, m);
+  return internal::alterDecide(found, answer, h, k, m);
 }
 
 // ---- Functorial alteration -----------------------------------------------------------------
@@ -251,7 +258,7 @@ HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>&
 // The stored cell of k, as an optional (the position dropped).
 template <class K, class V>
 std::optional<hs::Lazy<V>> lookupCell(KeyHash h, const K& k, const HashMap<K, V>& m) {
-  const Found<K, V> f = lookupRecordCollisionU(h, k, m);
+  const Found<K, V> f = internal::lookupRecordCollisionU(h, k, m);
   if (!f) return std::nullopt;
   return f.record->value;
 }
@@ -265,15 +272,15 @@ template <bool Evaluate, class K, class V, class G>
 auto alterFWith(G g, const K& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   using Looked = std::optional<hs::Lazy<V>>;
-  const hs::Lazy<Looked> looked =
-      hs::Lazy<Looked>::defer([h, k, m]() -> Looked { return lookupCell<K, V>(h, k, m); });
+  const hs::Lazy<Looked> looked = hs::Lazy<Looked>::defer(
+      [h, k, m]() -> Looked { return internal::lookupCell<K, V>(h, k, m); });
   auto decide = [h, k, m, looked](const Looked& answer) -> HashMap<K, V> {
     if (answer) {
       if constexpr (Evaluate) answer->force();
-      return insert_<K, V>(h, k, *answer, m);
+      return internal::insert_<K, V>(h, k, *answer, m);
     }
     if (!*looked) return m;
-    return delete_<K, V>(h, k, m);
+    return internal::delete_<K, V>(h, k, m);
   };
   if constexpr (hs::isOnCells<G>) {
     return hs::fmap(decide, g.fn(looked));
@@ -289,7 +296,7 @@ auto alterFWith(G g, const K& k, const HashMap<K, V>& m) {
 }
 template <class K, class V, class G>
 auto alterF(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  return alterFWith<false, K, V>(std::move(g), k, m);
+  return internal::alterFWith<false, K, V>(std::move(g), k, m);
 }
 
 // As alterF with the lookup made at once, before g runs; the decision is alter's, with the
@@ -299,11 +306,11 @@ auto alterFEagerWith(G g, const K& k, const HashMap<K, V>& m) {
   using Answer = std::optional<hs::Lazy<V>>;
   const KeyHash h = internal::hash(k);
   // The record pointer stays valid: the decision holds the map.
-  const Found<K, V> found = lookupRecordCollisionU(h, k, m);
+  const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
   auto decide = [h, k, m, found](const Answer& answer) -> HashMap<K, V> {
     if constexpr (Evaluate)
       if (answer) answer->force();
-    return alterDecide(found, answer, h, k, m);
+    return internal::alterDecide(found, answer, h, k, m);
   };
   if constexpr (hs::isOnCells<G>) {
     Answer current;
@@ -321,13 +328,13 @@ auto alterFEagerWith(G g, const K& k, const HashMap<K, V>& m) {
 }
 template <class K, class V, class G>
 auto alterFEager(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  return alterFEagerWith<false, K, V>(std::move(g), k, m);
+  return internal::alterFEagerWith<false, K, V>(std::move(g), k, m);
 }
 
 // alterFEager, its two leading arguments ignored.
 template <class K, class V, class A, class B, class G>
 auto alterFWeird(const A&, const B&, G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  return alterFEager<K, V>(std::move(g), k, m);
+  return internal::alterFEager<K, V>(std::move(g), k, m);
 }
 
 }  // namespace vantrel::internal

@@ -26,7 +26,8 @@ template <class K, class V, class W>
 HashMap<K, V> difference(const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   HashMap<K, V> acc;
   for (const L<K, V>& r : m1)
-    if (lookupU<K, W>(r.key, m2) == nullptr) acc = unsafeInsert<K, V>(r.key, r.value, acc);
+    if (internal::lookupU<K, W>(r.key, m2) == nullptr)
+      acc = internal::unsafeInsert<K, V>(r.key, r.value, acc);
   return acc;
 }
 
@@ -36,17 +37,17 @@ template <bool Evaluate, class K, class V, class W, class F>
 HashMap<K, V> differenceWithFold(F& f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   HashMap<K, V> acc;
   for (const L<K, V>& r : m1) {
-    const hs::Lazy<W>* w = lookupU<K, W>(r.key, m2);
+    const hs::Lazy<W>* w = internal::lookupU<K, W>(r.key, m2);
     if (w == nullptr) {
       if constexpr (Evaluate) r.value.force();
-      acc = unsafeInsert<K, V>(r.key, r.value, acc);
+      acc = internal::unsafeInsert<K, V>(r.key, r.value, acc);
       continue;
     }
     auto answer = hs::call(f, r.value, *w);
     if (answer) {
       hs::Lazy<V> y = hs::toCell<V>(std::move(*answer));
       if constexpr (Evaluate) y.force();
-      acc = unsafeInsert<K, V>(r.key, std::move(y), acc);
+      acc = internal::unsafeInsert<K, V>(r.key, std::move(y), acc);
     }
   }
   return acc;
@@ -58,7 +59,7 @@ HashMap<K, V> differenceWithFold(F& f, const HashMap<K, V>& m1, const HashMap<K,
 // value.
 template <class K, class V, class W, class F>
 HashMap<K, V> differenceWith(F f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
-  return differenceWithFold<false, K, V, W>(f, m1, m2);
+  return internal::differenceWithFold<false, K, V, W>(f, m1, m2);
 }
 
 // ---- Submap tests --------------------------------------------------------------------------
@@ -101,48 +102,49 @@ bool subsetArray(C& cmp, const Entries<K, V1>& a1, const Entries<K, V2>& a2) {
 
 template <class K, class V1, class V2, class C>
 bool submapWalk(C& cmp, LevelShift s, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
-  const Kind k1 = kindOf(t1);
+  const Kind k1 = internal::kindOf(t1);
   if (k1 == Kind::Empty) return true;
-  const Kind k2 = kindOf(t2);
+  const Kind k2 = internal::kindOf(t2);
   if (k2 == Kind::Empty) return false;
   auto below = [&cmp, s](const HashMap<K, V1>& c1, const HashMap<K, V2>& c2) {
-    return submapWalk<K, V1, V2>(cmp, nextShift(s), c1, c2);
+    return internal::submapWalk<K, V1, V2>(cmp, nextShift(s), c1, c2);
   };
   switch (k1) {
     case Kind::Leaf: {
-      const L<K, V1>& r1 = leafOf(t1);
-      const L<K, V2>* r2 = probeFrom(wordOf(t1), r1.key, s, t2);
+      const L<K, V1>& r1 = internal::leafOf(t1);
+      const L<K, V2>* r2 = internal::probeFrom(internal::wordOf(t1), r1.key, s, t2);
       return r2 != nullptr && hs::call(cmp, r1.value, r2->value);
     }
     case Kind::Collision: {
       // Down the collision's hash path to a node that is not a branch node.
-      const KeyHash h1 = wordOf(t1);
+      const KeyHash h1 = internal::wordOf(t1);
       const HashMap<K, V2>* t = &t2;
       for (LevelShift level = s;; level = nextShift(level)) {
-        const Kind k = kindOf(*t);
+        const Kind k = internal::kindOf(*t);
         if (k == Kind::BitmapIndexed) {
-          const ChildBitmap b = wordOf(*t), m = mask(h1, level);
+          const ChildBitmap b = internal::wordOf(*t), m = mask(h1, level);
           if ((b & m) == 0) return false;
-          t = &childrenOf(*t)[static_cast<std::size_t>(sparseIndex(b, m))];
+          t = &internal::childrenOf(*t)[static_cast<std::size_t>(sparseIndex(b, m))];
         } else if (k == Kind::Full) {
-          t = &childrenOf(*t)[static_cast<std::size_t>(index(h1, level))];
+          t = &internal::childrenOf(*t)[static_cast<std::size_t>(index(h1, level))];
         } else {
           // A collision holds at least two keys, so a single leaf never holds it.
-          if (k != Kind::Collision || wordOf(*t) != h1) return false;
-          return subsetArray<K, V1, V2>(cmp, entriesOf(t1), entriesOf(*t));
+          if (k != Kind::Collision || internal::wordOf(*t) != h1) return false;
+          return internal::subsetArray<K, V1, V2>(cmp, internal::entriesOf(t1),
+                                                  internal::entriesOf(*t));
         }
       }
     }
     case Kind::BitmapIndexed:
       if (k2 == Kind::BitmapIndexed || k2 == Kind::Full)
-        return submapBitmapIndexed<K, V1, V2>(below, wordOf(t1), childrenOf(t1),
-                                              k2 == Kind::Full ? fullBitmap : wordOf(t2),
-                                              childrenOf(t2));
+        return internal::submapBitmapIndexed<K, V1, V2>(
+            below, internal::wordOf(t1), internal::childrenOf(t1),
+            k2 == Kind::Full ? fullBitmap : internal::wordOf(t2), internal::childrenOf(t2));
       return false;
     case Kind::Full:
       if (k2 == Kind::Full)
-        return submapBitmapIndexed<K, V1, V2>(below, fullBitmap, childrenOf(t1), fullBitmap,
-                                              childrenOf(t2));
+        return internal::submapBitmapIndexed<K, V1, V2>(below, fullBitmap, internal::childrenOf(t1),
+                                                        fullBitmap, internal::childrenOf(t2));
       return false;
     default:
       return false;
@@ -154,14 +156,14 @@ bool submapWalk(C& cmp, LevelShift s, const HashMap<K, V1>& t1, const HashMap<K,
 // after the first False; with hs::onCells it receives the cells. No key is hashed.
 template <class K, class V1, class V2, class C>
 bool isSubmapOfBy(C cmp, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
-  return submapWalk<K, V1, V2>(cmp, 0, m1, m2);
+  return internal::submapWalk<K, V1, V2>(cmp, 0, m1, m2);
 }
 
 // isSubmapOfBy with the value type's ==, the first map's value on the left.
 template <class K, class V>
 bool isSubmapOf(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   auto eq = [](const V& x1, const V& x2) -> bool { return x1 == x2; };
-  return submapWalk<K, V, V>(eq, 0, m1, m2);
+  return internal::submapWalk<K, V, V>(eq, 0, m1, m2);
 }
 
 }  // namespace vantrel::internal

@@ -35,7 +35,7 @@ HashMap<K, W> filterChildren(LeafH& onLeaf, EntryH& onEntry, const Children<K, V
     const ChildBitmap bit = rest & (~rest + 1);  // child i's chunk: the lowest bit not yet passed
     rest &= ~bit;
     HashMap<K, W> c = detail::filterNode<K, W>(onLeaf, onEntry, a[i]);
-    if (kindOf(c) == Kind::Empty)
+    if (internal::kindOf(c) == Kind::Empty)
       b &= ~bit;
     else
       out.emplace(std::move(c));
@@ -43,19 +43,19 @@ HashMap<K, W> filterChildren(LeafH& onLeaf, EntryH& onEntry, const Children<K, V
   const std::uint32_t j = out.built();
   if (j == 0) return HashMap<K, W>();
   Children<K, W>* kept = out.finishShort();
-  if (j == 1 && isLeafOrCollision((*kept)[0])) {
+  if (j == 1 && internal::isLeafOrCollision((*kept)[0])) {
     HashMap<K, W> only = std::move((*kept)[0]);
     Children<K, W>::destroy(kept);
     return only;
   }
-  if (j == maxChildren) return full<K, W>(kept);
-  return bitmapIndexed<K, W>(b, kept);
+  if (j == maxChildren) return internal::full<K, W>(kept);
+  return internal::bitmapIndexed<K, W>(b, kept);
 }
 
 template <class K, class W, class V, class EntryH>
 HashMap<K, W> filterCollision(EntryH& onEntry, const HashMap<K, V>& t) {
-  const Entries<K, V>& a = entriesOf(t);
-  const KeyHash h = wordOf(t);
+  const Entries<K, V>& a = internal::entriesOf(t);
+  const KeyHash h = internal::wordOf(t);
   EntryBuilder<K, W> out(Kind::Collision, h, a.size());
   for (const L<K, V>& e : a) {
     std::optional<L<K, W>> r = onEntry(e);
@@ -65,16 +65,19 @@ HashMap<K, W> filterCollision(EntryH& onEntry, const HashMap<K, V>& t) {
   if (j == 0) return HashMap<K, W>();
   Entries<K, W>* kept = out.finishShort();
   if (j == 1) {
-    L<K, W> only = std::move((*kept)[0]);
-    Entries<K, W>::destroy(kept);
-    return leafNode<K, W>(h, std::move(only));
+    // The block goes however the move of its one record ends: a key's move may throw.
+    struct Free {
+      Entries<K, W>* b;
+      ~Free() { Entries<K, W>::destroy(b); }
+    } free{kept};
+    return internal::leafNode<K, W>(h, std::move((*kept)[0]));
   }
-  return collisionNode<K, W>(h, kept);
+  return internal::collisionNode<K, W>(h, kept);
 }
 
 template <class K, class W, class V, class LeafH, class EntryH>
 HashMap<K, W> filterNode(LeafH& onLeaf, EntryH& onEntry, const HashMap<K, V>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Empty:
       return HashMap<K, W>();
     case Kind::Leaf: {
@@ -85,9 +88,10 @@ HashMap<K, W> filterNode(LeafH& onLeaf, EntryH& onEntry, const HashMap<K, V>& t)
     case Kind::Collision:
       return detail::filterCollision<K, W>(onEntry, t);
     case Kind::Full:
-      return detail::filterChildren<K, W>(onLeaf, onEntry, childrenOf(t), fullBitmap);
+      return detail::filterChildren<K, W>(onLeaf, onEntry, internal::childrenOf(t), fullBitmap);
     default:
-      return detail::filterChildren<K, W>(onLeaf, onEntry, childrenOf(t), wordOf(t));
+      return detail::filterChildren<K, W>(onLeaf, onEntry, internal::childrenOf(t),
+                                          internal::wordOf(t));
   }
 }
 
@@ -113,7 +117,7 @@ auto filterMapAux(LeafH onLeaf, EntryH onEntry, const HashMap<K, V>& m) {
 template <class P, class K, class V>
 HashMap<K, V> filter(P p, const HashMap<K, V>& m) {
   auto onLeaf = [&p](const HashMap<K, V>& t) -> std::optional<HashMap<K, V>> {
-    if (hs::call(p, leafOf(t).value)) return t;
+    if (hs::call(p, internal::leafOf(t).value)) return t;
     return std::nullopt;
   };
   auto onEntry = [&p](const L<K, V>& e) -> std::optional<L<K, V>> {
@@ -125,7 +129,7 @@ HashMap<K, V> filter(P p, const HashMap<K, V>& m) {
 template <class P, class K, class V>
 HashMap<K, V> filterWithKey(P p, const HashMap<K, V>& m) {
   auto onLeaf = [&p](const HashMap<K, V>& t) -> std::optional<HashMap<K, V>> {
-    const L<K, V>& r = leafOf(t);
+    const L<K, V>& r = internal::leafOf(t);
     if (hs::call(p, r.key, r.value)) return t;
     return std::nullopt;
   };
@@ -141,10 +145,10 @@ template <class F, class K, class V>
 auto mapMaybeWithKey(F f, const HashMap<K, V>& m) {
   using W = detail::MaybeValueT<F, K, hs::Lazy<V>>;
   auto onLeaf = [&f](const HashMap<K, V>& t) -> std::optional<HashMap<K, W>> {
-    const L<K, V>& r = leafOf(t);
+    const L<K, V>& r = internal::leafOf(t);
     auto x = hs::call(f, r.key, r.value);
     if (!x) return std::nullopt;
-    return leafNode<K, W>(wordOf(t), r.key, hs::toCell<W>(std::move(*x)));
+    return internal::leafNode<K, W>(internal::wordOf(t), r.key, hs::toCell<W>(std::move(*x)));
   };
   auto onEntry = [&f](const L<K, V>& e) -> std::optional<L<K, W>> {
     auto x = hs::call(f, e.key, e.value);
@@ -157,10 +161,10 @@ template <class F, class K, class V>
 auto mapMaybe(F f, const HashMap<K, V>& m) {
   using W = detail::MaybeValueT<F, hs::Lazy<V>>;
   auto onLeaf = [&f](const HashMap<K, V>& t) -> std::optional<HashMap<K, W>> {
-    const L<K, V>& r = leafOf(t);
+    const L<K, V>& r = internal::leafOf(t);
     auto x = hs::call(f, r.value);
     if (!x) return std::nullopt;
-    return leafNode<K, W>(wordOf(t), r.key, hs::toCell<W>(std::move(*x)));
+    return internal::leafNode<K, W>(internal::wordOf(t), r.key, hs::toCell<W>(std::move(*x)));
   };
   auto onEntry = [&f](const L<K, V>& e) -> std::optional<L<K, W>> {
     auto x = hs::call(f, e.value);
@@ -177,10 +181,10 @@ template <class B, class C, class A>
 HashMap<A, C> compose(const HashMap<B, C>& bc, const HashMap<A, B>& ab) {
   if (internal::null(bc)) return HashMap<A, C>();
   auto onLeaf = [&bc](const HashMap<A, B>& t) -> std::optional<HashMap<A, C>> {
-    const L<A, B>& r = leafOf(t);
+    const L<A, B>& r = internal::leafOf(t);
     const hs::Lazy<C>* z = internal::lookupU<B, C>(r.value.force(), bc);
     if (z == nullptr) return std::nullopt;
-    return leafNode<A, C>(wordOf(t), r.key, *z);
+    return internal::leafNode<A, C>(internal::wordOf(t), r.key, *z);
   };
   auto onEntry = [&bc](const L<A, B>& e) -> std::optional<L<A, C>> {
     const hs::Lazy<C>* z = internal::lookupU<B, C>(e.value.force(), bc);

@@ -45,32 +45,34 @@ A foldrNode(const std::shared_ptr<S>& s, const HashMap<K, V>& t, const hs::Lazy<
 template <class A, class K, class V, class S>
 hs::Lazy<A> foldrChildrenFrom(const std::shared_ptr<S>& s, const HashMap<K, V>& t, std::uint32_t i,
                               const hs::Lazy<A>& a) {
-  if (i >= childrenOf(t).size()) return a;
+  if (i >= internal::childrenOf(t).size()) return a;
   return hs::Lazy<A>::defer([s, t, i, a]() -> A {
-    return detail::foldrNode<A>(s, childrenOf(t)[i], detail::foldrChildrenFrom<A>(s, t, i + 1, a));
+    return detail::foldrNode<A>(s, internal::childrenOf(t)[i],
+                                detail::foldrChildrenFrom<A>(s, t, i + 1, a));
   });
 }
 template <class A, class K, class V, class S>
 hs::Lazy<A> foldrEntriesFrom(const std::shared_ptr<S>& s, const HashMap<K, V>& t, std::uint32_t i,
                              const hs::Lazy<A>& a) {
-  if (i >= entriesOf(t).size()) return a;
+  if (i >= internal::entriesOf(t).size()) return a;
   return hs::Lazy<A>::defer([s, t, i, a]() -> A {
-    return A((*s)(entriesOf(t)[i], detail::foldrEntriesFrom<A>(s, t, i + 1, a)));
+    return A((*s)(internal::entriesOf(t)[i], detail::foldrEntriesFrom<A>(s, t, i + 1, a)));
   });
 }
 template <class A, class K, class V, class S>
 A foldrNode(const std::shared_ptr<S>& s, const HashMap<K, V>& t, const hs::Lazy<A>& a) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Empty:
       return a.force();
     case Kind::Leaf:
-      return A((*s)(leafOf(t), a));
+      return A((*s)(internal::leafOf(t), a));
     case Kind::Collision:
-      if (entriesOf(t).size() == 0) return a.force();
-      return A((*s)(entriesOf(t)[0], detail::foldrEntriesFrom<A>(s, t, 1, a)));
+      if (internal::entriesOf(t).size() == 0) return a.force();
+      return A((*s)(internal::entriesOf(t)[0], detail::foldrEntriesFrom<A>(s, t, 1, a)));
     default:
-      if (childrenOf(t).size() == 0) return a.force();
-      return detail::foldrNode<A>(s, childrenOf(t)[0], detail::foldrChildrenFrom<A>(s, t, 1, a));
+      if (internal::childrenOf(t).size() == 0) return a.force();
+      return detail::foldrNode<A>(s, internal::childrenOf(t)[0],
+                                  detail::foldrChildrenFrom<A>(s, t, 1, a));
   }
 }
 template <class A, class K, class V, class S>
@@ -89,7 +91,8 @@ hs::Lazy<A> foldlChildrenUpTo(const std::shared_ptr<S>& s, const HashMap<K, V>& 
                               const hs::Lazy<A>& a) {
   if (n == 0) return a;
   return hs::Lazy<A>::defer([s, t, n, a]() -> A {
-    return detail::foldlNode<A>(s, childrenOf(t)[n - 1], detail::foldlChildrenUpTo<A>(s, t, n - 1, a));
+    return detail::foldlNode<A>(s, internal::childrenOf(t)[n - 1],
+                                detail::foldlChildrenUpTo<A>(s, t, n - 1, a));
   });
 }
 template <class A, class K, class V, class S>
@@ -97,25 +100,26 @@ hs::Lazy<A> foldlEntriesUpTo(const std::shared_ptr<S>& s, const HashMap<K, V>& t
                              const hs::Lazy<A>& a) {
   if (n == 0) return a;
   return hs::Lazy<A>::defer([s, t, n, a]() -> A {
-    return A((*s)(detail::foldlEntriesUpTo<A>(s, t, n - 1, a), entriesOf(t)[n - 1]));
+    return A((*s)(detail::foldlEntriesUpTo<A>(s, t, n - 1, a), internal::entriesOf(t)[n - 1]));
   });
 }
 template <class A, class K, class V, class S>
 A foldlNode(const std::shared_ptr<S>& s, const HashMap<K, V>& t, const hs::Lazy<A>& a) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Empty:
       return a.force();
     case Kind::Leaf:
-      return A((*s)(a, leafOf(t)));
+      return A((*s)(a, internal::leafOf(t)));
     case Kind::Collision: {
-      const std::uint32_t n = entriesOf(t).size();
+      const std::uint32_t n = internal::entriesOf(t).size();
       if (n == 0) return a.force();
-      return A((*s)(detail::foldlEntriesUpTo<A>(s, t, n - 1, a), entriesOf(t)[n - 1]));
+      return A((*s)(detail::foldlEntriesUpTo<A>(s, t, n - 1, a), internal::entriesOf(t)[n - 1]));
     }
     default: {
-      const std::uint32_t n = childrenOf(t).size();
+      const std::uint32_t n = internal::childrenOf(t).size();
       if (n == 0) return a.force();
-      return detail::foldlNode<A>(s, childrenOf(t)[n - 1], detail::foldlChildrenUpTo<A>(s, t, n - 1, a));
+      return detail::foldlNode<A>(s, internal::childrenOf(t)[n - 1],
+                                  detail::foldlChildrenUpTo<A>(s, t, n - 1, a));
     }
   }
 }
@@ -129,19 +133,19 @@ A foldlLazy(S step, hs::Lazy<A> seed, const HashMap<K, V>& m) {
 // From the last pair in trie order down to the first; step(record, accumulator).
 template <class A, class K, class V, class S>
 void foldrStrict(S& step, const HashMap<K, V>& t, A& acc) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Empty:
       return;
     case Kind::Leaf:
-      acc = step(leafOf(t), std::move(acc));
+      acc = step(internal::leafOf(t), std::move(acc));
       return;
     case Kind::Collision: {
-      const Entries<K, V>& a = entriesOf(t);
+      const Entries<K, V>& a = internal::entriesOf(t);
       for (std::uint32_t i = a.size(); i > 0; --i) acc = step(a[i - 1], std::move(acc));
       return;
     }
     default: {
-      const Children<K, V>& a = childrenOf(t);
+      const Children<K, V>& a = internal::childrenOf(t);
       for (std::uint32_t i = a.size(); i > 0; --i) detail::foldrStrict<A>(step, a[i - 1], acc);
       return;
     }
@@ -161,19 +165,19 @@ M foldMapFrom(R& r, std::uint32_t i, std::uint32_t n) {
 // record(L) gives the monoid value of one pair.
 template <class M, class K, class V, class R>
 M foldMapNode(R& record, const HashMap<K, V>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Empty:
       return hs::mempty<M>();
     case Kind::Leaf:
-      return record(leafOf(t));
+      return record(internal::leafOf(t));
     case Kind::Collision: {
-      const Entries<K, V>& a = entriesOf(t);
+      const Entries<K, V>& a = internal::entriesOf(t);
       if (a.size() == 0) return hs::mempty<M>();
       auto slot = [&](std::uint32_t i) -> M { return record(a[i]); };
       return detail::foldMapFrom<M>(slot, 0, a.size());
     }
     default: {
-      const Children<K, V>& a = childrenOf(t);
+      const Children<K, V>& a = internal::childrenOf(t);
       if (a.size() == 0) return hs::mempty<M>();
       auto slot = [&](std::uint32_t i) -> M { return detail::foldMapNode<M>(record, a[i]); };
       return detail::foldMapFrom<M>(slot, 0, a.size());

@@ -24,8 +24,8 @@ namespace detail {
 // into s1.
 template <class HK, class HV, class K, class V>
 std::int64_t collisionHash(HK& hk, HV& hv, std::int64_t salt, const HashMap<K, V>& node) {
-  const Entries<K, V>& a = entriesOf(node);
-  const std::int64_t s1 = hs::saltedWordHash(salt, wordOf(node));
+  const Entries<K, V>& a = internal::entriesOf(node);
+  const std::int64_t s1 = hs::saltedWordHash(salt, internal::wordOf(node));
   auto fold = [&](std::int64_t* hashes) {
     for (std::uint32_t i = 0; i < a.size(); ++i)
       hashes[i] = hs::call(hv, hs::call(hk, s1, a[i].key), a[i].value);
@@ -54,36 +54,38 @@ struct OwnHash {
 
 template <class K, class V>
 std::int64_t hashWalk(std::int64_t salt, const HashMap<K, V>& m) {
-  switch (kindOf(m)) {
+  switch (internal::kindOf(m)) {
     case Kind::Empty:
       return salt;
     case Kind::Leaf:
       // The stored hash stands for the key.
-      return hs::hashWithSalt(hs::saltedWordHash(salt, wordOf(m)), leafOf(m).value.force());
+      return hs::hashWithSalt(hs::saltedWordHash(salt, internal::wordOf(m)),
+                              internal::leafOf(m).value.force());
     case Kind::Collision: {
       OwnHash own;
-      return collisionHash(own, own, salt, m);
+      return detail::collisionHash(own, own, salt, m);
     }
     default:
-      for (const HashMap<K, V>& c : childrenOf(m)) salt = hashWalk(salt, c);
+      for (const HashMap<K, V>& c : internal::childrenOf(m)) salt = detail::hashWalk(salt, c);
       return salt;
   }
 }
 
 template <class HK, class HV, class K, class V>
 std::int64_t liftHashWalk(HK& hk, HV& hv, std::int64_t salt, const HashMap<K, V>& m) {
-  switch (kindOf(m)) {
+  switch (internal::kindOf(m)) {
     case Kind::Empty:
       return salt;
     case Kind::Leaf: {
       // The key is hashed with the running salt; the stored hash is not used.
-      const L<K, V>& r = leafOf(m);
+      const L<K, V>& r = internal::leafOf(m);
       return hs::call(hv, hs::call(hk, salt, r.key), r.value);
     }
     case Kind::Collision:
-      return collisionHash(hk, hv, salt, m);
+      return detail::collisionHash(hk, hv, salt, m);
     default:
-      for (const HashMap<K, V>& c : childrenOf(m)) salt = liftHashWalk(hk, hv, salt, c);
+      for (const HashMap<K, V>& c : internal::childrenOf(m))
+        salt = detail::liftHashWalk(hk, hv, salt, c);
       return salt;
   }
 }
@@ -98,7 +100,7 @@ std::int64_t hashWithSalt(std::int64_t salt, const HashMap<K, V>& m) {
 }
 template <class K, class V>
 std::int64_t hash(const HashMap<K, V>& m) {
-  return hashWithSalt(hs::defaultSalt, m);
+  return internal::hashWithSalt(hs::defaultSalt, m);
 }
 
 // The hash with the caller's hashers hk(salt, key) and hv(salt, value): a leaf becomes

@@ -35,30 +35,30 @@ constexpr bool inPlaceAt(const HashMap<K, V>& t) noexcept {
 
 template <Walk W, class K, class V, class P>
 HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Empty:
-      return leafNode<K, V>(h, k, policy.fresh());
+      return internal::leafNode<K, V>(h, k, policy.fresh());
     case Kind::Leaf: {
-      const KeyHash hy = wordOf(t);
-      const L<K, V>& y = leafOf(t);
+      const KeyHash hy = internal::wordOf(t);
+      const L<K, V>& y = internal::leafOf(t);
       if (hy == h) {
         if (y.key == k) return policy.leafMatch(t, y);
-        return collision<K, V>(h, y, L<K, V>{k, policy.fresh()});
+        return internal::collision<K, V>(h, y, L<K, V>{k, policy.fresh()});
       }
-      return two<K, V>(s, h, k, policy.fresh(), hy, t);
+      return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
     }
     case Kind::Collision: {
-      const KeyHash hy = wordOf(t);
+      const KeyHash hy = internal::wordOf(t);
       if (hy == h) return policy.collision(t);
-      return two<K, V>(s, h, k, policy.fresh(), hy, t);
+      return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
     }
     case Kind::BitmapIndexed: {
-      const ChildBitmap b = wordOf(t), bit = mask(h, s);
-      Children<K, V>& a = childrenOf(t);
+      const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
+      Children<K, V>& a = internal::childrenOf(t);
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      const bool inPlace = inPlaceAt<W>(t);
+      const bool inPlace = internal::inPlaceAt<W>(t);
       if ((b & bit) == 0) {
-        HashMap<K, V> leaf = leafNode<K, V>(h, k, policy.fresh());
+        HashMap<K, V> leaf = internal::leafNode<K, V>(h, k, policy.fresh());
         if constexpr (W != Walk::Persistent) {
           // The node is about to leave the trie: when nothing else holds it, its children move
           // into the grown node instead of being counted up here and down again when it is freed.
@@ -68,33 +68,34 @@ HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
             grown.emplace(std::move(leaf));
             grown.relocate(a.slots() + i, a.size() - i);
             a.abandon();
-            return bitmapIndexedOrFull<K, V>(b | bit, grown.finish());
+            return internal::bitmapIndexedOrFull<K, V>(b | bit, grown.finish());
           }
         }
-        return bitmapIndexedOrFull<K, V>(
-            b | bit, copyInsert(Kind::BitmapIndexed, b | bit, a.slots(), a.size(), i, std::move(leaf)));
+        return internal::bitmapIndexedOrFull<K, V>(
+            b | bit, internal::copyInsert(Kind::BitmapIndexed, b | bit, a.slots(), a.size(), i,
+                                          std::move(leaf)));
       }
       const HashMap<K, V>& c = a[i];
       if (inPlace) {
-        a[i] = insertWalk<W>(h, k, nextShift(s), c, policy);
+        a[i] = internal::insertWalk<W>(h, k, nextShift(s), c, policy);
         return t;
       }
-      HashMap<K, V> r = insertWalk<Walk::Persistent>(h, k, nextShift(s), c, policy);
-      if (ptrEq(r, c)) return t;
-      return bitmapIndexed<K, V>(b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i,
-                                               std::move(r)));
+      HashMap<K, V> r = internal::insertWalk<Walk::Persistent>(h, k, nextShift(s), c, policy);
+      if (internal::ptrEq(r, c)) return t;
+      return internal::bitmapIndexed<K, V>(
+          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(r)));
     }
     case Kind::Full: {
-      Children<K, V>& a = childrenOf(t);
+      Children<K, V>& a = internal::childrenOf(t);
       const auto i = static_cast<std::uint32_t>(index(h, s));
       const HashMap<K, V>& c = a[i];
-      if (inPlaceAt<W>(t)) {
-        a[i] = insertWalk<W>(h, k, nextShift(s), c, policy);
+      if (internal::inPlaceAt<W>(t)) {
+        a[i] = internal::insertWalk<W>(h, k, nextShift(s), c, policy);
         return t;
       }
-      HashMap<K, V> r = insertWalk<Walk::Persistent>(h, k, nextShift(s), c, policy);
-      if (ptrEq(r, c)) return t;
-      return update32<K, V>(a, i, std::move(r));
+      HashMap<K, V> r = internal::insertWalk<Walk::Persistent>(h, k, nextShift(s), c, policy);
+      if (internal::ptrEq(r, c)) return t;
+      return internal::update32<K, V>(a, i, std::move(r));
     }
     default:
       return t;
@@ -111,12 +112,12 @@ struct ReplacePolicy {
   const hs::Lazy<V>& fresh() const noexcept { return v; }
   HashMap<K, V> leafMatch(const HashMap<K, V>& t, const L<K, V>& y) const {
     if (hs::ptrEq(v, y.value)) return t;
-    return leafNode<K, V>(h, k, v);
+    return internal::leafNode<K, V>(h, k, v);
   }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
-    return updateOrSnocWithKey<K, V>(
+    return internal::updateOrSnocWithKey<K, V>(
         [this](const K&, const hs::Lazy<V>&, const hs::Lazy<V>&) { return v; }, k, v,
-        entriesOf(t));
+        internal::entriesOf(t));
   }
 };
 
@@ -131,20 +132,21 @@ struct ModifyPolicy {
   HashMap<K, V> leafMatch(const HashMap<K, V>& t, const L<K, V>& y) const {
     hs::Lazy<V> r = g(y.value);
     if (hs::ptrEq(r, y.value)) return t;
-    return leafNode<K, V>(h, k, std::move(r));
+    return internal::leafNode<K, V>(h, k, std::move(r));
   }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
-    const Entries<K, V>& a = entriesOf(t);
+    const Entries<K, V>& a = internal::entriesOf(t);
     const std::uint32_t n = a.size();
     for (std::uint32_t j = 0; j < n; ++j) {
       if (k == a[j].key) {
         hs::Lazy<V> r = g(a[j].value);
         if (hs::ptrEq(r, a[j].value)) return t;
-        return collisionNode<K, V>(
-            h, copyUpdate(Kind::Collision, h, a.slots(), n, j, L<K, V>{k, std::move(r)}));
+        return internal::collisionNode<K, V>(
+            h, internal::copyUpdate(Kind::Collision, h, a.slots(), n, j, L<K, V>{k, std::move(r)}));
       }
     }
-    return collisionNode<K, V>(h, copyInsert(Kind::Collision, h, a.slots(), n, n, L<K, V>{k, x}));
+    return internal::collisionNode<K, V>(
+        h, internal::copyInsert(Kind::Collision, h, a.slots(), n, n, L<K, V>{k, x}));
   }
 };
 
@@ -157,10 +159,10 @@ struct CombinePolicy {
   F& f;
   const hs::Lazy<V>& fresh() const noexcept { return v; }
   HashMap<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>& y) const {
-    return leafNode<K, V>(h, k, f(k, v, y.value));
+    return internal::leafNode<K, V>(h, k, f(k, v, y.value));
   }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
-    return updateOrSnocWithKey<K, V>(f, k, v, entriesOf(t));
+    return internal::updateOrSnocWithKey<K, V>(f, k, v, internal::entriesOf(t));
   }
 };
 
@@ -171,7 +173,7 @@ template <class K, class V>
 HashMap<K, V> insert_(KeyHash h, const std::type_identity_t<K>& k,
                       const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
   ReplacePolicy<K, V> p{h, k, v};
-  return insertWalk<Walk::Persistent>(h, k, 0, m, p);
+  return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
 }
 
 template <class K, class V>
@@ -181,14 +183,16 @@ HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_
   return internal::insert_<K, V>(h, k, v, m);
 }
 // The same result for a map the caller gives up: the nodes on the path that nothing else holds
-// are updated in place instead of copied.
+// are updated in place instead of copied. The walk changes a node only after everything below it
+// succeeded, so when the key's hash or == (or an allocation) throws, m is still the caller's map.
 template <class K, class V>
 HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
                      HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
-  const HashMap<K, V> owned = std::move(m);
   ReplacePolicy<K, V> p{h, k, v};
-  return insertWalk<Walk::Owned>(h, k, 0, owned, p);
+  HashMap<K, V> r = internal::insertWalk<Walk::Owned>(h, k, 0, m, p);
+  m = HashMap<K, V>();
+  return r;
 }
 
 // Absent key: k mapped to x. Present key: k mapped to g applied, now, to the stored value; g
@@ -199,7 +203,7 @@ HashMap<K, V> insertModifying(const std::type_identity_t<hs::Lazy<V>>& x, G g,
   const KeyHash h = internal::hash(k);
   auto cellFn = [&g](const hs::Lazy<V>& y) { return hs::callToCell<V>(g, y); };
   ModifyPolicy<K, V, decltype(cellFn)> p{h, k, x, cellFn};
-  return insertWalk<Walk::Persistent>(h, k, 0, m, p);
+  return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
 }
 
 // Absent key: k mapped to v. Present key: k mapped to the deferred f(v, stored value); f is not
@@ -210,46 +214,48 @@ HashMap<K, V> insertWith(F f, const std::type_identity_t<K>& k,
   const KeyHash h = internal::hash(k);
   auto cellFn = [&f, &v](const hs::Lazy<V>& old) { return hs::deferCall<V>(f, v, old); };
   ModifyPolicy<K, V, decltype(cellFn)> p{h, k, v, cellFn};
-  return insertWalk<Walk::Persistent>(h, k, 0, m, p);
+  return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
 }
 
 // Adds a key known to be absent: no key comparison and no identity test, every level rebuilt.
 template <class K, class V>
 HashMap<K, V> insertNewKeyWalk(KeyHash h, const K& k, const hs::Lazy<V>& v, LevelShift s,
                                const HashMap<K, V>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Empty:
-      return leafNode<K, V>(h, k, v);
+      return internal::leafNode<K, V>(h, k, v);
     case Kind::Leaf: {
-      const KeyHash hy = wordOf(t);
-      if (hy == h) return collision<K, V>(h, leafOf(t), L<K, V>{k, v});
-      return two<K, V>(s, h, k, v, hy, t);
+      const KeyHash hy = internal::wordOf(t);
+      if (hy == h) return internal::collision<K, V>(h, internal::leafOf(t), L<K, V>{k, v});
+      return internal::two<K, V>(s, h, k, v, hy, t);
     }
     case Kind::Collision: {
-      const KeyHash hy = wordOf(t);
+      const KeyHash hy = internal::wordOf(t);
       if (hy == h) {
-        const Entries<K, V>& a = entriesOf(t);
-        return collisionNode<K, V>(
-            h, copyInsert(Kind::Collision, h, a.slots(), a.size(), a.size(), L<K, V>{k, v}));
+        const Entries<K, V>& a = internal::entriesOf(t);
+        return internal::collisionNode<K, V>(
+            h,
+            internal::copyInsert(Kind::Collision, h, a.slots(), a.size(), a.size(), L<K, V>{k, v}));
       }
-      return two<K, V>(s, h, k, v, hy, t);
+      return internal::two<K, V>(s, h, k, v, hy, t);
     }
     case Kind::BitmapIndexed: {
-      const ChildBitmap b = wordOf(t), bit = mask(h, s);
-      const Children<K, V>& a = childrenOf(t);
+      const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
+      const Children<K, V>& a = internal::childrenOf(t);
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
       if ((b & bit) == 0)
-        return bitmapIndexedOrFull<K, V>(
-            b | bit, copyInsert(Kind::BitmapIndexed, b | bit, a.slots(), a.size(), i,
-                                leafNode<K, V>(h, k, v)));
-      return bitmapIndexed<K, V>(
-          b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i,
-                        insertNewKeyWalk<K, V>(h, k, v, nextShift(s), a[i])));
+        return internal::bitmapIndexedOrFull<K, V>(
+            b | bit, internal::copyInsert(Kind::BitmapIndexed, b | bit, a.slots(), a.size(), i,
+                                          internal::leafNode<K, V>(h, k, v)));
+      return internal::bitmapIndexed<K, V>(
+          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i,
+                                  internal::insertNewKeyWalk<K, V>(h, k, v, nextShift(s), a[i])));
     }
     case Kind::Full: {
-      const Children<K, V>& a = childrenOf(t);
+      const Children<K, V>& a = internal::childrenOf(t);
       const auto i = static_cast<std::uint32_t>(index(h, s));
-      return update32<K, V>(a, i, insertNewKeyWalk<K, V>(h, k, v, nextShift(s), a[i]));
+      return internal::update32<K, V>(
+          a, i, internal::insertNewKeyWalk<K, V>(h, k, v, nextShift(s), a[i]));
     }
     default:
       return t;
@@ -258,7 +264,7 @@ HashMap<K, V> insertNewKeyWalk(KeyHash h, const K& k, const hs::Lazy<V>& v, Leve
 template <class K, class V>
 HashMap<K, V> insertNewKey(KeyHash h, const std::type_identity_t<K>& k,
                            const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
-  return insertNewKeyWalk<K, V>(h, k, v, 0, m);
+  return internal::insertNewKeyWalk<K, V>(h, k, v, 0, m);
 }
 
 // Replaces the record of a key known to be present at position p (-1 for a `Leaf`): no key or
@@ -266,27 +272,31 @@ HashMap<K, V> insertNewKey(KeyHash h, const std::type_identity_t<K>& k,
 template <class K, class V>
 HashMap<K, V> insertKeyExistsWalk(std::int64_t p, KeyHash q, const K& k, const hs::Lazy<V>& v,
                                   const HashMap<K, V>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::BitmapIndexed: {
-      const ChildBitmap b = wordOf(t), bit = ChildBitmap{1} << (q & subkeyMask);
-      const Children<K, V>& a = childrenOf(t);
+      const ChildBitmap b = internal::wordOf(t), bit = ChildBitmap{1} << (q & subkeyMask);
+      const Children<K, V>& a = internal::childrenOf(t);
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      return bitmapIndexed<K, V>(
-          b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i,
-                        insertKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, k, v, a[i])));
+      return internal::bitmapIndexed<K, V>(
+          b, internal::copyUpdate(
+                 Kind::BitmapIndexed, b, a.slots(), a.size(), i,
+                 internal::insertKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, k, v, a[i])));
     }
     case Kind::Full: {
-      const Children<K, V>& a = childrenOf(t);
+      const Children<K, V>& a = internal::childrenOf(t);
       const auto i = static_cast<std::uint32_t>(q & subkeyMask);
-      return update32<K, V>(a, i, insertKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, k, v, a[i]));
+      return internal::update32<K, V>(
+          a, i, internal::insertKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, k, v, a[i]));
     }
     case Kind::Leaf:
-      return leafNode<K, V>(wordOf(t), k, v);
+      return internal::leafNode<K, V>(internal::wordOf(t), k, v);
     case Kind::Collision: {
       if (p < 0) return HashMap<K, V>();
-      const Entries<K, V>& a = entriesOf(t);
-      return collisionNode<K, V>(wordOf(t), copyUpdate(Kind::Collision, wordOf(t), a.slots(), a.size(),
-                                                       static_cast<std::uint32_t>(p), L<K, V>{k, v}));
+      const Entries<K, V>& a = internal::entriesOf(t);
+      return internal::collisionNode<K, V>(
+          internal::wordOf(t),
+          internal::copyUpdate(Kind::Collision, internal::wordOf(t), a.slots(), a.size(),
+                               static_cast<std::uint32_t>(p), L<K, V>{k, v}));
     }
     default:
       return HashMap<K, V>();
@@ -295,7 +305,7 @@ HashMap<K, V> insertKeyExistsWalk(std::int64_t p, KeyHash q, const K& k, const h
 template <class K, class V>
 HashMap<K, V> insertKeyExists(std::int64_t p, KeyHash h, const std::type_identity_t<K>& k,
                               const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
-  return insertKeyExistsWalk<K, V>(p, h, k, v, m);
+  return internal::insertKeyExistsWalk<K, V>(p, h, k, v, m);
 }
 
 // ---- In-place inserts of the bulk builders -------------------------------------------------
@@ -306,7 +316,7 @@ HashMap<K, V> unsafeInsert(const std::type_identity_t<K>& k,
                            const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   ReplacePolicy<K, V> p{h, k, v};
-  return insertWalk<Walk::Private>(h, k, 0, m, p);
+  return internal::insertWalk<Walk::Private>(h, k, 0, m, p);
 }
 
 // As unsafeInsert; a present key gets f(k, v, stored value), called now; f receives and returns
@@ -317,7 +327,7 @@ HashMap<K, V> unsafeInsertWithKey(F f, const std::type_identity_t<K>& k,
                                   const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   CombinePolicy<K, V, F> p{h, k, v, f};
-  return insertWalk<Walk::Private>(h, k, 0, m, p);
+  return internal::insertWalk<Walk::Private>(h, k, 0, m, p);
 }
 
 }  // namespace vantrel::internal

@@ -23,7 +23,7 @@ namespace vantrel::internal {
 // or null: the lookup walk, started below the root.
 template <class K, class V>
 const L<K, V>* probeFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
-  return lookupFrom(h, k, s, t).record;
+  return internal::lookupFrom(h, k, s, t).record;
 }
 
 // How a matched pair becomes a stored value: `value(kept key, first cell, second cell)`. With
@@ -80,8 +80,8 @@ HashMap<K, V3> intersectCollisions(const P& p, KeyHash h, const Entries<K, V1>& 
     ++j;
   }
   if (j == 0) return HashMap<K, V3>();
-  if (j == 1) return leafNode<K, V3>(h, std::move(*first));
-  return collisionNode<K, V3>(h, out->finishShort());
+  if (j == 1) return internal::leafNode<K, V3>(h, std::move(*first));
+  return internal::collisionNode<K, V3>(h, out->finishShort());
 }
 
 // Two branch nodes (a `Full` one with the full bitmap): the common chunks, each intersected one
@@ -95,9 +95,10 @@ HashMap<K, V3> intersectBranches(const P& p, LevelShift s, ChildBitmap b1, const
   ChildBitmap kept = both;
   for (ChildBitmap rest = both; rest != 0; rest &= rest - 1) {
     const ChildBitmap m = rest & (~rest + 1);
-    HashMap<K, V3> r = intersectWalk<V3>(p, nextShift(s), a1[static_cast<std::size_t>(sparseIndex(b1, m))],
-                                         a2[static_cast<std::size_t>(sparseIndex(b2, m))]);
-    if (kindOf(r) == Kind::Empty)
+    HashMap<K, V3> r = internal::intersectWalk<V3>(
+        p, nextShift(s), a1[static_cast<std::size_t>(sparseIndex(b1, m))],
+        a2[static_cast<std::size_t>(sparseIndex(b2, m))]);
+    if (internal::kindOf(r) == Kind::Empty)
       kept &= ~m;
     else
       out.emplace(std::move(r));
@@ -105,68 +106,73 @@ HashMap<K, V3> intersectBranches(const P& p, LevelShift s, ChildBitmap b1, const
   const std::uint32_t n = out.built();
   if (n == 0) return HashMap<K, V3>();
   Children<K, V3>* block = out.finishShort();
-  if (n == 1 && isLeafOrCollision((*block)[0])) {
+  if (n == 1 && internal::isLeafOrCollision((*block)[0])) {
     HashMap<K, V3> only = (*block)[0];
     Children<K, V3>::destroy(block);
     return only;
   }
-  return bitmapIndexedOrFull<K, V3>(kept, block);
+  return internal::bitmapIndexedOrFull<K, V3>(kept, block);
 }
 
 template <class V3, class K, class V1, class V2, class P>
 HashMap<K, V3> intersectWalk(const P& p, LevelShift s, const HashMap<K, V1>& t1,
                              const HashMap<K, V2>& t2) {
-  const Kind k2 = kindOf(t2);
+  const Kind k2 = internal::kindOf(t2);
   if (k2 == Kind::Empty) return HashMap<K, V3>();
-  const Kind k1 = kindOf(t1);
+  const Kind k1 = internal::kindOf(t1);
   if (k1 == Kind::Empty) return HashMap<K, V3>();
 
   // A first-map leaf keeps its own key and hash.
   if (k1 == Kind::Leaf) {
-    const KeyHash h1 = wordOf(t1);
-    const L<K, V1>& r1 = leafOf(t1);
-    const L<K, V2>* r2 = probeFrom(h1, r1.key, s, t2);
+    const KeyHash h1 = internal::wordOf(t1);
+    const L<K, V1>& r1 = internal::leafOf(t1);
+    const L<K, V2>* r2 = internal::probeFrom(h1, r1.key, s, t2);
     if (r2 == nullptr) return HashMap<K, V3>();
     if constexpr (P::keepFirst)
       return t1;
     else
-      return leafNode<K, V3>(h1, r1.key, p.value(r1.key, r1.value, r2->value));
+      return internal::leafNode<K, V3>(h1, r1.key, p.value(r1.key, r1.value, r2->value));
   }
   // A second-map leaf facing a branch or a collision: the second map's key and hash are kept.
   if (k2 == Kind::Leaf) {
-    const KeyHash h2 = wordOf(t2);
-    const L<K, V2>& r2 = leafOf(t2);
-    const L<K, V1>* r1 = probeFrom(h2, r2.key, s, t1);
+    const KeyHash h2 = internal::wordOf(t2);
+    const L<K, V2>& r2 = internal::leafOf(t2);
+    const L<K, V1>* r1 = internal::probeFrom(h2, r2.key, s, t1);
     if (r1 == nullptr) return HashMap<K, V3>();
-    return leafNode<K, V3>(h2, r2.key, p.value(r2.key, r1->value, r2.value));
+    return internal::leafNode<K, V3>(h2, r2.key, p.value(r2.key, r1->value, r2.value));
   }
 
   // A collision stays where it is while the other side descends by its hash.
   if (k1 == Kind::Collision) {
-    const KeyHash h1 = wordOf(t1);
+    const KeyHash h1 = internal::wordOf(t1);
     if (k2 == Kind::Collision) {
-      if (h1 != wordOf(t2)) return HashMap<K, V3>();
-      return intersectCollisions<V3>(p, h1, entriesOf(t1), entriesOf(t2));
+      if (h1 != internal::wordOf(t2)) return HashMap<K, V3>();
+      return internal::intersectCollisions<V3>(p, h1, internal::entriesOf(t1),
+                                               internal::entriesOf(t2));
     }
-    const Children<K, V2>& a2 = childrenOf(t2);
+    const Children<K, V2>& a2 = internal::childrenOf(t2);
     if (k2 == Kind::Full)
-      return intersectWalk<V3>(p, nextShift(s), t1, a2[static_cast<std::size_t>(index(h1, s))]);
-    const ChildBitmap b2 = wordOf(t2), m = mask(h1, s);
+      return internal::intersectWalk<V3>(p, nextShift(s), t1,
+                                         a2[static_cast<std::size_t>(index(h1, s))]);
+    const ChildBitmap b2 = internal::wordOf(t2), m = mask(h1, s);
     if ((b2 & m) == 0) return HashMap<K, V3>();
-    return intersectWalk<V3>(p, nextShift(s), t1, a2[static_cast<std::size_t>(sparseIndex(b2, m))]);
+    return internal::intersectWalk<V3>(p, nextShift(s), t1,
+                                       a2[static_cast<std::size_t>(sparseIndex(b2, m))]);
   }
-  const Children<K, V1>& a1 = childrenOf(t1);
-  const ChildBitmap b1 = k1 == Kind::Full ? fullBitmap : wordOf(t1);
+  const Children<K, V1>& a1 = internal::childrenOf(t1);
+  const ChildBitmap b1 = k1 == Kind::Full ? fullBitmap : internal::wordOf(t1);
   if (k2 == Kind::Collision) {
-    const KeyHash h2 = wordOf(t2);
+    const KeyHash h2 = internal::wordOf(t2);
     if (k1 == Kind::Full)
-      return intersectWalk<V3>(p, nextShift(s), a1[static_cast<std::size_t>(index(h2, s))], t2);
+      return internal::intersectWalk<V3>(p, nextShift(s),
+                                         a1[static_cast<std::size_t>(index(h2, s))], t2);
     const ChildBitmap m = mask(h2, s);
     if ((b1 & m) == 0) return HashMap<K, V3>();
-    return intersectWalk<V3>(p, nextShift(s), a1[static_cast<std::size_t>(sparseIndex(b1, m))], t2);
+    return internal::intersectWalk<V3>(p, nextShift(s),
+                                       a1[static_cast<std::size_t>(sparseIndex(b1, m))], t2);
   }
-  const ChildBitmap b2 = k2 == Kind::Full ? fullBitmap : wordOf(t2);
-  return intersectBranches<V3>(p, s, b1, a1, b2, childrenOf(t2));
+  const ChildBitmap b2 = k2 == Kind::Full ? fullBitmap : internal::wordOf(t2);
+  return internal::intersectBranches<V3>(p, s, b1, a1, b2, internal::childrenOf(t2));
 }
 
 // The value type a caller's function gives for the arguments (cells under hs::onCells).
@@ -183,7 +189,7 @@ HashMap<K, V1> intersection(const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) 
     return x1;
   };
   const IntersectPolicy<V1, decltype(keep), true> p{keep};
-  return intersectWalk<V1>(p, 0, m1, m2);
+  return internal::intersectWalk<V1>(p, 0, m1, m2);
 }
 
 // The keys of both maps, each with the deferred f(first value, second value).
@@ -194,7 +200,7 @@ HashMap<K, V3> intersectionWith(F f, const HashMap<K, V1>& m1, const HashMap<K, 
     return hs::deferCall<V3>(f, x1, x2);
   };
   const IntersectPolicy<V3, decltype(defer), false> p{defer};
-  return intersectWalk<V3>(p, 0, m1, m2);
+  return internal::intersectWalk<V3>(p, 0, m1, m2);
 }
 
 // The keys of both maps, each with the deferred f(kept key, first value, second value).
@@ -205,7 +211,7 @@ HashMap<K, V3> intersectionWithKey(F f, const HashMap<K, V1>& m1, const HashMap<
     return hs::deferCallWith<V3>(f, std::tuple<K>(k), x1, x2);
   };
   const IntersectPolicy<V3, decltype(defer), false> p{defer};
-  return intersectWalk<V3>(p, 0, m1, m2);
+  return internal::intersectWalk<V3>(p, 0, m1, m2);
 }
 
 // intersectionWithKey# : f(kept key, first value, second value) called during the walk, its
@@ -217,7 +223,7 @@ HashMap<K, V3> intersectionWithKeyU(F f, const HashMap<K, V1>& m1, const HashMap
     return hs::callToCell<V3>(f, k, x1, x2);
   };
   const IntersectPolicy<V3, decltype(now), false> p{now};
-  return intersectWalk<V3>(p, 0, m1, m2);
+  return internal::intersectWalk<V3>(p, 0, m1, m2);
 }
 
 }  // namespace vantrel::internal

@@ -27,28 +27,28 @@ template <class K, class V>
 Found<K, V> lookupFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& m) {
   const HashMap<K, V>* t = &m;
   for (;;) {
-    switch (kindOf(*t)) {
+    switch (internal::kindOf(*t)) {
       case Kind::Empty:
         return {};
       case Kind::BitmapIndexed: {
-        const ChildBitmap b = wordOf(*t), bit = mask(h, s);
+        const ChildBitmap b = internal::wordOf(*t), bit = mask(h, s);
         if ((b & bit) == 0) return {};
-        t = &childrenOf(*t)[static_cast<std::size_t>(sparseIndex(b, bit))];
+        t = &internal::childrenOf(*t)[static_cast<std::size_t>(sparseIndex(b, bit))];
         s = nextShift(s);
         break;
       }
       case Kind::Full:
-        t = &childrenOf(*t)[static_cast<std::size_t>(index(h, s))];
+        t = &internal::childrenOf(*t)[static_cast<std::size_t>(index(h, s))];
         s = nextShift(s);
         break;
       case Kind::Leaf: {
-        const L<K, V>& r = leafOf(*t);
-        if (wordOf(*t) == h && k == r.key) return {&r, -1};
+        const L<K, V>& r = internal::leafOf(*t);
+        if (internal::wordOf(*t) == h && k == r.key) return {&r, -1};
         return {};
       }
       case Kind::Collision: {
-        if (wordOf(*t) != h) return {};
-        const Entries<K, V>& a = entriesOf(*t);
+        if (internal::wordOf(*t) != h) return {};
+        const Entries<K, V>& a = internal::entriesOf(*t);
         for (std::uint32_t i = 0; i < a.size(); ++i)
           if (k == a[i].key) return {&a[i], static_cast<std::int64_t>(i)};
         return {};
@@ -61,21 +61,21 @@ Found<K, V> lookupFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>&
 
 template <class K, class V>
 Found<K, V> lookupRecordCollisionU(KeyHash h, const K& k, const HashMap<K, V>& m) {
-  return lookupFrom(h, k, 0, m);
+  return internal::lookupFrom(h, k, 0, m);
 }
 
 // The stored cell of the key, or null; computes the key's hash once.
 template <class K, class V>
 const hs::Lazy<V>* lookupU(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
-  const Found<K, V> f = lookupRecordCollisionU(h, k, m);
+  const Found<K, V> f = internal::lookupRecordCollisionU(h, k, m);
   return f ? &f.record->value : nullptr;
 }
 
 template <class K, class V>
 LookupRes<V> lookupRecordCollision(KeyHash h, const std::type_identity_t<K>& k,
                                    const HashMap<K, V>& m) {
-  const Found<K, V> f = lookupRecordCollisionU(h, k, m);
+  const Found<K, V> f = internal::lookupRecordCollisionU(h, k, m);
   if (!f) return LookupRes<V>::Absent();
   return LookupRes<V>::Present(f.record->value, f.position);
 }
@@ -83,7 +83,7 @@ LookupRes<V> lookupRecordCollision(KeyHash h, const std::type_identity_t<K>& k,
 template <class K, class V>
 std::optional<hs::Lazy<V>> lookup_(KeyHash h, const std::type_identity_t<K>& k,
                                    const HashMap<K, V>& m) {
-  const Found<K, V> f = lookupRecordCollisionU(h, k, m);
+  const Found<K, V> f = internal::lookupRecordCollisionU(h, k, m);
   if (!f) return std::nullopt;
   return f.record->value;
 }
@@ -91,12 +91,12 @@ std::optional<hs::Lazy<V>> lookup_(KeyHash h, const std::type_identity_t<K>& k,
 // The stored value's cell (still deferred if it was stored deferred), or none.
 template <class K, class V>
 std::optional<hs::Lazy<V>> lookup(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  if (const hs::Lazy<V>* v = lookupU(k, m)) return *v;
+  if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
   return std::nullopt;
 }
 template <class K, class V>
 bool member(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  return lookupU(k, m) != nullptr;
+  return internal::lookupU(k, m) != nullptr;
 }
 // `lookup` with the arguments swapped.
 template <class K, class V>
@@ -106,7 +106,7 @@ std::optional<hs::Lazy<V>> find(const HashMap<K, V>& m, const std::type_identity
 template <class K, class V>
 hs::Lazy<V> findWithDefault(std::type_identity_t<hs::Lazy<V>> def, const std::type_identity_t<K>& k,
                             const HashMap<K, V>& m) {
-  if (const hs::Lazy<V>* v = lookupU(k, m)) return *v;
+  if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
   return def;
 }
 template <class K, class V>
@@ -122,7 +122,7 @@ hs::Lazy<V> lookupDefault(std::type_identity_t<hs::Lazy<V>> def, const std::type
 template <class K, class V>
 hs::Lazy<V> at(const HashMap<K, V>& m, const std::type_identity_t<K>& k,
                const hs::CallStack& caller = {}) {
-  if (const hs::Lazy<V>* v = lookupU(k, m)) return *v;
+  if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
   keyNotFound(caller);
 }
 

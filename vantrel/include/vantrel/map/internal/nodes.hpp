@@ -162,12 +162,12 @@ Entries<K, V>& entriesOf(const HashMap<K, V>& m) noexcept {
 }
 template <class K, class V>
 bool isLeafOrCollision(const HashMap<K, V>& m) noexcept {
-  const Kind k = kindOf(m);
+  const Kind k = internal::kindOf(m);
   return k == Kind::Leaf || k == Kind::Collision;
 }
 template <class K, class V>
 bool isInner(const HashMap<K, V>& m) noexcept {
-  const Kind k = kindOf(m);
+  const Kind k = internal::kindOf(m);
   return k == Kind::BitmapIndexed || k == Kind::Full;
 }
 
@@ -210,7 +210,7 @@ HashMap<K, V> leafNode(KeyHash h, L<K, V> pair) {
 }
 template <class K, class V>
 HashMap<K, V> leafNode(KeyHash h, const K& k, hs::Lazy<V> v) {
-  return leafNode<K, V>(h, L<K, V>{k, std::move(v)});
+  return internal::leafNode<K, V>(h, L<K, V>{k, std::move(v)});
 }
 // A branch node over a finished child block: `Full` when the bitmap is full, else `BitmapIndexed`.
 template <class K, class V>
@@ -247,7 +247,7 @@ template <class K, class V>
 HashMap<K, V> oneChild(ChildBitmap b, HashMap<K, V> child) {
   ChildBuilder<K, V> a(Kind::BitmapIndexed, b, 1);
   a.emplace(std::move(child));
-  return bitmapIndexed<K, V>(b, a.finish());
+  return internal::bitmapIndexed<K, V>(b, a.finish());
 }
 // The smallest subtree that separates node t1 and node t2 of different hashes h1 and h2, both
 // placed unchanged: one-child nodes for the levels where their chunks agree, above a two-child
@@ -258,8 +258,8 @@ HashMap<K, V> joinDifferentHashes(LevelShift s, KeyHash h1, KeyHash h2, HashMap<
   assert(h1 != h2 && "two nodes of one hash cannot be separated");
   const ChildBitmap b1 = mask(h1, s), b2 = mask(h2, s);
   if (b1 == b2)
-    return oneChild<K, V>(b1, joinDifferentHashes<K, V>(nextShift(s), h1, h2, std::move(t1),
-                                                        std::move(t2)));
+    return internal::oneChild<K, V>(b1, internal::joinDifferentHashes<K, V>(
+                                            nextShift(s), h1, h2, std::move(t1), std::move(t2)));
   ChildBuilder<K, V> a(Kind::BitmapIndexed, b1 | b2, 2);
   if (b1 < b2) {
     a.emplace(std::move(t1));
@@ -268,46 +268,47 @@ HashMap<K, V> joinDifferentHashes(LevelShift s, KeyHash h1, KeyHash h2, HashMap<
     a.emplace(std::move(t2));
     a.emplace(std::move(t1));
   }
-  return bitmapIndexed<K, V>(b1 | b2, a.finish());
+  return internal::bitmapIndexed<K, V>(b1 | b2, a.finish());
 }
 // A new leaf (h1, k1, x1) joined with the node t2 of another hash h2.
 template <class K, class V>
 HashMap<K, V> two(LevelShift s, KeyHash h1, const K& k1, hs::Lazy<V> x1, KeyHash h2,
                   HashMap<K, V> t2) {
   assert(h1 != h2 && "two: equal hashes");
-  return joinDifferentHashes<K, V>(s, h1, h2, leafNode<K, V>(h1, k1, std::move(x1)), std::move(t2));
+  return internal::joinDifferentHashes<K, V>(
+      s, h1, h2, internal::leafNode<K, V>(h1, k1, std::move(x1)), std::move(t2));
 }
 template <class K, class V>
 HashMap<K, V> collision(KeyHash h, L<K, V> e1, L<K, V> e2) {
   EntryBuilder<K, V> a(Kind::Collision, h, 2);
   a.emplace(std::move(e1));
   a.emplace(std::move(e2));
-  return collisionNode<K, V>(h, a.finish());
+  return internal::collisionNode<K, V>(h, a.finish());
 }
 template <class K, class V>
 HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
   const KeyHash h = internal::hash(k);
-  return leafNode<K, V>(h, k, std::move(v));
+  return internal::leafNode<K, V>(h, k, std::move(v));
 }
 
 // ---- Whole-map tests -----------------------------------------------------------------------
 
 template <class K, class V>
 bool null(const HashMap<K, V>& m) noexcept {
-  return kindOf(m) == Kind::Empty;
+  return internal::kindOf(m) == Kind::Empty;
 }
 template <class K, class V>
 std::int64_t size(const HashMap<K, V>& m) noexcept {
-  switch (kindOf(m)) {
+  switch (internal::kindOf(m)) {
     case Kind::Empty:
       return 0;
     case Kind::Leaf:
       return 1;
     case Kind::Collision:
-      return entriesOf(m).size();
+      return internal::entriesOf(m).size();
     default: {
       std::int64_t n = 0;
-      for (const HashMap<K, V>& c : childrenOf(m)) n += internal::size(c);
+      for (const HashMap<K, V>& c : internal::childrenOf(m)) n += internal::size(c);
       return n;
     }
   }
@@ -346,17 +347,17 @@ std::optional<hs::Lazy<V>> lookupResToMaybe(const LookupRes<V>& r) {
 template <class K, class V>
 HashMap<K, V> update32(const Children<K, V>& a, std::int64_t i, HashMap<K, V> x) {
   assert(a.size() >= 32 && i >= 0 && i < 32);
-  return full<K, V>(copyUpdate(Kind::Full, fullBitmap, a.slots(), 32, static_cast<std::uint32_t>(i),
-                               std::move(x)));
+  return internal::full<K, V>(internal::copyUpdate(Kind::Full, fullBitmap, a.slots(), 32,
+                                                   static_cast<std::uint32_t>(i), std::move(x)));
 }
 template <class K, class V>
 HashMap<K, V> update32M(const Children<K, V>& a, std::int64_t i, HashMap<K, V> x) {
-  return update32<K, V>(a, i, std::move(x));
+  return internal::update32<K, V>(a, i, std::move(x));
 }
 template <class K, class V, class F>
 HashMap<K, V> update32With_(const Children<K, V>& a, std::int64_t i, F&& f) {
   HashMap<K, V> x = std::forward<F>(f)(a[static_cast<std::size_t>(i)]);
-  return update32<K, V>(a, i, std::move(x));
+  return internal::update32<K, V>(a, i, std::move(x));
 }
 
 // ---- Collision entry arrays ----------------------------------------------------------------
@@ -378,26 +379,28 @@ HashMap<K, V> updateOrSnocWithKey(F&& f, const K& k, const hs::Lazy<V>& v, const
   for (std::uint32_t i = 0; i < n; ++i) {
     if (k == a[i].key) {
       hs::Lazy<V> r = f(k, v, a[i].value);
-      return collisionNode<K, V>(
-          a.word, copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
+      return internal::collisionNode<K, V>(
+          a.word,
+          internal::copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
     }
   }
-  return collisionNode<K, V>(a.word,
-                             copyInsert(Kind::Collision, a.word, a.slots(), n, n, L<K, V>{k, v}));
+  return internal::collisionNode<K, V>(
+      a.word, internal::copyInsert(Kind::Collision, a.word, a.slots(), n, n, L<K, V>{k, v}));
 }
 
 // The entry of an equal key with its value replaced by f(stored value), keyed by the caller's
 // key; the collision node itself when the key is absent or f gives back the very stored cell.
 template <class K, class V, class F>
 HashMap<K, V> updateWithU(F&& f, const K& k, const HashMap<K, V>& node) {
-  const Entries<K, V>& a = entriesOf(node);
+  const Entries<K, V>& a = internal::entriesOf(node);
   const std::uint32_t n = a.size();
   for (std::uint32_t i = 0; i < n; ++i) {
     if (k == a[i].key) {
       hs::Lazy<V> r = f(a[i].value);
       if (hs::ptrEq(r, a[i].value)) return node;
-      return collisionNode<K, V>(
-          a.word, copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
+      return internal::collisionNode<K, V>(
+          a.word,
+          internal::copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
     }
   }
   return node;
@@ -412,7 +415,7 @@ HashMap<K, V> updateOrConcatWithKey(F&& f, const Entries<K, V>& a1, const Entrie
   std::vector<std::int64_t> where(n2);
   std::uint32_t fresh = 0;
   for (std::uint32_t i = 0; i < n2; ++i) {
-    const std::optional<std::int64_t> j = indexOf<K, V>(a2[i].key, a1);
+    const std::optional<std::int64_t> j = internal::indexOf<K, V>(a2[i].key, a1);
     where[i] = j ? *j : -1;
     if (!j) ++fresh;
   }
@@ -431,7 +434,7 @@ HashMap<K, V> updateOrConcatWithKey(F&& f, const Entries<K, V>& a1, const Entrie
   }
   for (std::uint32_t i = 0; i < n2; ++i)
     if (where[i] < 0) out.emplace(a2[i]);
-  return collisionNode<K, V>(a1.word, out.finish());
+  return internal::collisionNode<K, V>(a1.word, out.finish());
 }
 
 }  // namespace internal

@@ -81,26 +81,26 @@ auto shareFn(F f) {
 // The same shape with new values: value(key, stored cell) gives each new cell.
 template <class K, class V, class W, class Value>
 HashMap<K, W> mapNode(Value& value, const HashMap<K, V>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Empty:
       return HashMap<K, W>();
     case Kind::Leaf: {
-      const L<K, V>& r = leafOf(t);
-      return leafNode<K, W>(wordOf(t), L<K, W>{r.key, value(r.key, r.value)});
+      const L<K, V>& r = internal::leafOf(t);
+      return internal::leafNode<K, W>(internal::wordOf(t), L<K, W>{r.key, value(r.key, r.value)});
     }
     case Kind::Collision: {
-      const Entries<K, V>& a = entriesOf(t);
-      EntryBuilder<K, W> out(Kind::Collision, wordOf(t), a.size());
+      const Entries<K, V>& a = internal::entriesOf(t);
+      EntryBuilder<K, W> out(Kind::Collision, internal::wordOf(t), a.size());
       for (const L<K, V>& e : a) out.emplace(L<K, W>{e.key, value(e.key, e.value)});
-      return collisionNode<K, W>(wordOf(t), out.finish());
+      return internal::collisionNode<K, W>(internal::wordOf(t), out.finish());
     }
     default: {
-      const Children<K, V>& a = childrenOf(t);
-      const Kind kind = kindOf(t);
-      ChildBuilder<K, W> out(kind, wordOf(t), a.size());
-      for (const HashMap<K, V>& c : a) out.emplace(mapNode<K, V, W>(value, c));
-      if (kind == Kind::Full) return full<K, W>(out.finish());
-      return bitmapIndexed<K, W>(wordOf(t), out.finish());
+      const Children<K, V>& a = internal::childrenOf(t);
+      const Kind kind = internal::kindOf(t);
+      ChildBuilder<K, W> out(kind, internal::wordOf(t), a.size());
+      for (const HashMap<K, V>& c : a) out.emplace(detail::mapNode<K, V, W>(value, c));
+      if (kind == Kind::Full) return internal::full<K, W>(out.finish());
+      return internal::bitmapIndexed<K, W>(internal::wordOf(t), out.finish());
     }
   }
 }

@@ -80,7 +80,7 @@ class Gathered {
     assert(len_ == cap_);
     std::uint32_t sole = 1;
     if (!b_->refs.compare_exchange_strong(sole, 2, std::memory_order_acq_rel))
-      return copyBlock(kind, word, b_->slots(), len_);
+      return internal::copyBlock(kind, word, b_->slots(), len_);
     b_->kind = kind;
     b_->word = word;
     return b_;
@@ -107,13 +107,15 @@ class Traversal {
 
   // The functions handed to fmap and liftA2 capture by value: an applicative may run them later.
   Result node(const HashMap<K, V>& t) const {
-    switch (kindOf(t)) {
+    switch (internal::kindOf(t)) {
       case Kind::Empty:
         return hs::pure<G>(Out());
       case Kind::Leaf: {
-        const L<K, V>& r = leafOf(t);
+        const L<K, V>& r = internal::leafOf(t);
         return hs::fmap(
-            [h = wordOf(t), k = r.key](const X& x) { return leafNode<K, W>(h, k, hs::toCell<W>(x)); },
+            [h = internal::wordOf(t), k = r.key](const X& x) {
+              return internal::leafNode<K, W>(h, k, hs::toCell<W>(x));
+            },
             elem_(r));
       }
       case Kind::Collision:
@@ -125,12 +127,12 @@ class Traversal {
 
  private:
   Result branch(const HashMap<K, V>& t) const {
-    const Children<K, V>& a = childrenOf(t);
+    const Children<K, V>& a = internal::childrenOf(t);
     const std::uint32_t n = a.size();
-    const Kind kind = kindOf(t);
-    const std::uint64_t word = wordOf(t);
+    const Kind kind = internal::kindOf(t);
+    const std::uint64_t word = internal::wordOf(t);
     auto build = [kind, word](Children<K, W>* b) {
-      return kind == Kind::Full ? full<K, W>(b) : bitmapIndexed<K, W>(word, b);
+      return kind == Kind::Full ? internal::full<K, W>(b) : internal::bitmapIndexed<K, W>(word, b);
     };
     if (n == 0) return hs::pure<G>(build(ChildBuilder<K, W>(kind, word, 0).finish()));
     using Acc = Gathered<Out>;
@@ -142,13 +144,13 @@ class Traversal {
   }
 
   Result collision(const HashMap<K, V>& t) const {
-    const Entries<K, V>& a = entriesOf(t);
+    const Entries<K, V>& a = internal::entriesOf(t);
     const std::uint32_t n = a.size();
     auto build = [t](const Gathered<hs::Lazy<W>>* g) {
-      const Entries<K, V>& src = entriesOf(t);
-      EntryBuilder<K, W> out(Kind::Collision, wordOf(t), src.size());
+      const Entries<K, V>& src = internal::entriesOf(t);
+      EntryBuilder<K, W> out(Kind::Collision, internal::wordOf(t), src.size());
       for (std::uint32_t i = 0; i < src.size(); ++i) out.emplace(L<K, W>{src[i].key, (*g)[i]});
-      return collisionNode<K, W>(wordOf(t), out.finish());
+      return internal::collisionNode<K, W>(internal::wordOf(t), out.finish());
     };
     if (n == 0) return hs::pure<G>(build(nullptr));
     using Acc = Gathered<hs::Lazy<W>>;

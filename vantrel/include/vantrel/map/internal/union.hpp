@@ -35,13 +35,13 @@ struct UnionCombine {
 
   template <class K, class V>
   static KeyHash sideHash(const HashMap<K, V>& t) noexcept {
-    return wordOf(t);
+    return internal::wordOf(t);
   }
   [[noreturn]] static void unmatched() noexcept { std::terminate(); }
   // A `Leaf`'s record merged into a collision array (f on cells, as `combine`).
   template <class F, class K, class V>
   static HashMap<K, V> snoc(F&& f, const K& k, const hs::Lazy<V>& v, const Entries<K, V>& a) {
-    return updateOrSnocWithKey<K, V>(std::forward<F>(f), k, v, a);
+    return internal::updateOrSnocWithKey<K, V>(std::forward<F>(f), k, v, a);
   }
 };
 
@@ -60,28 +60,30 @@ HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const
 // leaves, the left array's key when both are collisions).
 template <class K, class V, class P>
 HashMap<K, V> unionSameHash(const P& p, const HashMap<K, V>& t1, const HashMap<K, V>& t2) {
-  const Kind k1 = kindOf(t1), k2 = kindOf(t2);
+  const Kind k1 = internal::kindOf(t1), k2 = internal::kindOf(t2);
   if (k1 == Kind::Leaf && k2 == Kind::Leaf) {
-    const L<K, V>& l1 = leafOf(t1);
-    const L<K, V>& l2 = leafOf(t2);
+    const L<K, V>& l1 = internal::leafOf(t1);
+    const L<K, V>& l2 = internal::leafOf(t2);
     if (l1.key == l2.key) {
       if constexpr (P::keepLeftLeaf) return t1;
-      return leafNode<K, V>(wordOf(t1), l1.key, p.combine(l1.key, l1.value, l2.value));
+      return internal::leafNode<K, V>(internal::wordOf(t1), l1.key,
+                                      p.combine(l1.key, l1.value, l2.value));
     }
-    return collision<K, V>(wordOf(t1), l1, l2);
+    return internal::collision<K, V>(internal::wordOf(t1), l1, l2);
   }
   if (k1 == Kind::Leaf) {
-    const L<K, V>& l1 = leafOf(t1);
-    return p.snoc(p.combine, l1.key, l1.value, entriesOf(t2));
+    const L<K, V>& l1 = internal::leafOf(t1);
+    return p.snoc(p.combine, l1.key, l1.value, internal::entriesOf(t2));
   }
   if (k2 == Kind::Leaf) {
-    const L<K, V>& l2 = leafOf(t2);
+    const L<K, V>& l2 = internal::leafOf(t2);
     auto storedFirst = [&p](const K& k, const hs::Lazy<V>& right, const hs::Lazy<V>& stored) {
       return p.combine(k, stored, right);
     };
-    return p.snoc(storedFirst, l2.key, l2.value, entriesOf(t1));
+    return p.snoc(storedFirst, l2.key, l2.value, internal::entriesOf(t1));
   }
-  return updateOrConcatWithKey<K, V>(p.combine, entriesOf(t1), entriesOf(t2));
+  return internal::updateOrConcatWithKey<K, V>(p.combine, internal::entriesOf(t1),
+                                               internal::entriesOf(t2));
 }
 
 // A `Leaf` or `Collision` (`side`, hash h) meeting a branch node: placed into a free chunk as it
@@ -91,24 +93,24 @@ template <bool SideIsLeft, class K, class V, class P>
 HashMap<K, V> unionIntoBranch(const P& p, LevelShift s, const HashMap<K, V>& branch,
                               const HashMap<K, V>& side) {
   const KeyHash h = p.sideHash(side);
-  const Children<K, V>& a = childrenOf(branch);
+  const Children<K, V>& a = internal::childrenOf(branch);
   auto below = [&](const HashMap<K, V>& child) {
     if constexpr (SideIsLeft)
-      return unionWalk<K, V>(p, nextShift(s), side, child);
+      return internal::unionWalk<K, V>(p, nextShift(s), side, child);
     else
-      return unionWalk<K, V>(p, nextShift(s), child, side);
+      return internal::unionWalk<K, V>(p, nextShift(s), child, side);
   };
-  if (kindOf(branch) == Kind::Full) {
+  if (internal::kindOf(branch) == Kind::Full) {
     const auto i = static_cast<std::uint32_t>(index(h, s));
-    return update32<K, V>(a, i, below(a[i]));
+    return internal::update32<K, V>(a, i, below(a[i]));
   }
-  const ChildBitmap b = wordOf(branch), m = mask(h, s);
+  const ChildBitmap b = internal::wordOf(branch), m = mask(h, s);
   const auto i = static_cast<std::uint32_t>(sparseIndex(b, m));
   if ((b & m) == 0)
-    return bitmapIndexedOrFull<K, V>(
-        b | m, copyInsert(Kind::BitmapIndexed, b | m, a.slots(), a.size(), i, side));
-  return bitmapIndexed<K, V>(
-      b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, below(a[i])));
+    return internal::bitmapIndexedOrFull<K, V>(
+        b | m, internal::copyInsert(Kind::BitmapIndexed, b | m, a.slots(), a.size(), i, side));
+  return internal::bitmapIndexed<K, V>(
+      b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, below(a[i])));
 }
 
 // Two branch nodes: one slot per chunk of either; chunks of both merge one level down, the others
@@ -116,18 +118,18 @@ HashMap<K, V> unionIntoBranch(const P& p, LevelShift s, const HashMap<K, V>& bra
 template <class K, class V, class P>
 HashMap<K, V> unionBranches(const P& p, LevelShift s, const HashMap<K, V>& t1,
                             const HashMap<K, V>& t2) {
-  const ChildBitmap b1 = kindOf(t1) == Kind::Full ? fullBitmap : wordOf(t1);
-  const ChildBitmap b2 = kindOf(t2) == Kind::Full ? fullBitmap : wordOf(t2);
+  const ChildBitmap b1 = internal::kindOf(t1) == Kind::Full ? fullBitmap : internal::wordOf(t1);
+  const ChildBitmap b2 = internal::kindOf(t2) == Kind::Full ? fullBitmap : internal::wordOf(t2);
   const ChildBitmap b = b1 | b2;
-  const Children<K, V>& a1 = childrenOf(t1);
-  const Children<K, V>& a2 = childrenOf(t2);
+  const Children<K, V>& a1 = internal::childrenOf(t1);
+  const Children<K, V>& a2 = internal::childrenOf(t2);
   ChildBuilder<K, V> out(Kind::BitmapIndexed, b, static_cast<std::uint32_t>(std::popcount(b)));
   std::uint32_t i1 = 0, i2 = 0;
   for (ChildBitmap rest = b; rest != 0; rest &= rest - 1) {
     const ChildBitmap m = rest & (~rest + 1);
     const bool left = (b1 & m) != 0, right = (b2 & m) != 0;
     if (left && right) {
-      out.emplace(unionWalk<K, V>(p, nextShift(s), a1[i1], a2[i2]));
+      out.emplace(internal::unionWalk<K, V>(p, nextShift(s), a1[i1], a2[i2]));
       ++i1;
       ++i2;
     } else if (left) {
@@ -136,25 +138,25 @@ HashMap<K, V> unionBranches(const P& p, LevelShift s, const HashMap<K, V>& t1,
       out.emplace(a2[i2++]);
     }
   }
-  return bitmapIndexedOrFull<K, V>(b, out.finish());
+  return internal::bitmapIndexedOrFull<K, V>(b, out.finish());
 }
 
 template <class K, class V, class P>
 HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const HashMap<K, V>& t2) {
-  const Kind k1 = kindOf(t1), k2 = kindOf(t2);
+  const Kind k1 = internal::kindOf(t1), k2 = internal::kindOf(t2);
   if (k2 == Kind::Empty) return t1;
   if (k1 == Kind::Empty) return t2;
   const bool side1 = k1 == Kind::Leaf || k1 == Kind::Collision;
   const bool side2 = k2 == Kind::Leaf || k2 == Kind::Collision;
   if (side1 && side2) {
-    const KeyHash h1 = wordOf(t1), h2 = wordOf(t2);
-    if (h1 == h2) return unionSameHash<K, V>(p, t1, t2);
-    return joinDifferentHashes<K, V>(s, h1, h2, t1, t2);
+    const KeyHash h1 = internal::wordOf(t1), h2 = internal::wordOf(t2);
+    if (h1 == h2) return internal::unionSameHash<K, V>(p, t1, t2);
+    return internal::joinDifferentHashes<K, V>(s, h1, h2, t1, t2);
   }
-  const bool inner1 = isInner(t1), inner2 = isInner(t2);
-  if (inner1 && inner2) return unionBranches<K, V>(p, s, t1, t2);
-  if (inner1) return unionIntoBranch<false, K, V>(p, s, t1, t2);
-  if (inner2) return unionIntoBranch<true, K, V>(p, s, t2, t1);
+  const bool inner1 = internal::isInner(t1), inner2 = internal::isInner(t2);
+  if (inner1 && inner2) return internal::unionBranches<K, V>(p, s, t1, t2);
+  if (inner1) return internal::unionIntoBranch<false, K, V>(p, s, t1, t2);
+  if (inner2) return internal::unionIntoBranch<true, K, V>(p, s, t2, t1);
   p.unmatched();
 }
 
@@ -165,7 +167,7 @@ HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const
 template <class K, class V>
 HashMap<K, V> union_(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   const UnionCombine<KeepLeftValue<K, V>, true> p{{}};
-  return unionWalk<K, V>(p, 0, m1, m2);
+  return internal::unionWalk<K, V>(p, 0, m1, m2);
 }
 
 // A key of both maps gets the deferred f(left value, right value); f is not called here.
@@ -175,7 +177,7 @@ HashMap<K, V> unionWith(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
     return hs::deferCall<V>(f, x1, x2);
   };
   const UnionCombine<decltype(g), false> p{g};
-  return unionWalk<K, V>(p, 0, m1, m2);
+  return internal::unionWalk<K, V>(p, 0, m1, m2);
 }
 
 // A key of both maps gets the deferred f(key, left value, right value), the key being the one the
@@ -186,7 +188,7 @@ HashMap<K, V> unionWithKey(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2
     return hs::deferCallWith<V>(f, std::tuple<K>(k), x1, x2);
   };
   const UnionCombine<decltype(g), false> p{g};
-  return unionWalk<K, V>(p, 0, m1, m2);
+  return internal::unionWalk<K, V>(p, 0, m1, m2);
 }
 
 // The merge of two bitmap-addressed arrays: popcount(b1 | b2) slots in bit order; a position that
@@ -224,12 +226,12 @@ using MapOfRange = std::remove_cvref_t<std::ranges::range_reference_t<const R&>>
 template <std::ranges::input_range R>
 MapOfRange<R> unions(const R& maps) {
   MapOfRange<R> acc;
-  for (const auto& m : maps) acc = union_(acc, m);
+  for (const auto& m : maps) acc = internal::union_(acc, m);
   return acc;
 }
 template <class K, class V>
 HashMap<K, V> unions(std::initializer_list<HashMap<K, V>> maps) {
-  return unions<std::initializer_list<HashMap<K, V>>>(maps);
+  return internal::unions<std::initializer_list<HashMap<K, V>>>(maps);
 }
 
 // ---- Semigroup and monoid ------------------------------------------------------------------
@@ -237,7 +239,7 @@ HashMap<K, V> unions(std::initializer_list<HashMap<K, V>> maps) {
 // The combination of the map semigroup: the union.
 template <class K, class V>
 HashMap<K, V> mappend(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
-  return union_(m1, m2);
+  return internal::union_(m1, m2);
 }
 template <class K, class V>
 HashMap<K, V> mempty() {
@@ -250,20 +252,20 @@ HashMap<K, V> sconcat(const hs::NonEmpty<HashMap<K, V>>& maps) {
   const std::vector<HashMap<K, V>> rest = maps.tail.toVector();
   if (rest.empty()) return maps.head;
   HashMap<K, V> acc = rest.back();
-  for (std::size_t i = rest.size() - 1; i > 0; --i) acc = union_(rest[i - 1], acc);
-  return union_(maps.head, acc);
+  for (std::size_t i = rest.size() - 1; i > 0; --i) acc = internal::union_(rest[i - 1], acc);
+  return internal::union_(maps.head, acc);
 }
 
 // m1 <> (m2 <> (... <> (mn <> mempty))); no maps give the empty map.
 template <class K, class V>
 HashMap<K, V> mconcat(const std::vector<HashMap<K, V>>& maps) {
   HashMap<K, V> acc;
-  for (std::size_t i = maps.size(); i > 0; --i) acc = union_(maps[i - 1], acc);
+  for (std::size_t i = maps.size(); i > 0; --i) acc = internal::union_(maps[i - 1], acc);
   return acc;
 }
 template <class K, class V>
 HashMap<K, V> mconcat(std::initializer_list<HashMap<K, V>> maps) {
-  return mconcat(std::vector<HashMap<K, V>>(maps));
+  return internal::mconcat(std::vector<HashMap<K, V>>(maps));
 }
 
 // Union is idempotent: a positive count gives the map itself, zero the empty map; a negative count

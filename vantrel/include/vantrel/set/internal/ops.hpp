@@ -64,7 +64,7 @@ HashSet<T> empty() noexcept {
 template <class T>
 HashSet<T> singleton(const T& x) {
   const KeyHash h = internal::hash(x);
-  return HashSet<T>(leafNode<T, hs::Unit>(h, x, hs::unitCell()));
+  return HashSet<T>(internal::leafNode<T, hs::Unit>(h, x, hs::unitCell()));
 }
 template <class T>
 bool null(const HashSet<T>& s) noexcept {
@@ -141,24 +141,24 @@ namespace detail {
 
 template <class P, class T>
 SetMap<T> filterWalk(P& p, const SetMap<T>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Empty:
       return t;
     case Kind::Leaf:
-      if (std::invoke(p, leafOf(t).key)) return t;
+      if (std::invoke(p, internal::leafOf(t).key)) return t;
       return SetMap<T>();
     case Kind::BitmapIndexed:
     case Kind::Full: {
       // Every visited branch is rebuilt, even when all its children come back unchanged.
-      const Children<T, hs::Unit>& a = childrenOf(t);
+      const Children<T, hs::Unit>& a = internal::childrenOf(t);
       const std::uint32_t n = a.size();
-      ChildBitmap rest = wordOf(t), kept = wordOf(t);
+      ChildBitmap rest = internal::wordOf(t), kept = internal::wordOf(t);
       ChildBuilder<T, hs::Unit> out(Kind::BitmapIndexed, 0, n);
       for (std::uint32_t i = 0; i < n; ++i) {
         const ChildBitmap bit = rest & (~rest + 1);
         rest &= rest - 1;
-        SetMap<T> r = filterWalk(p, a[i]);
-        if (kindOf(r) == Kind::Empty)
+        SetMap<T> r = detail::filterWalk(p, a[i]);
+        if (internal::kindOf(r) == Kind::Empty)
           kept &= ~bit;
         else
           out.emplace(std::move(r));
@@ -166,13 +166,14 @@ SetMap<T> filterWalk(P& p, const SetMap<T>& t) {
       const std::uint32_t j = out.built();
       if (j == 0) return SetMap<T>();
       // Shrunk in place to the kept children; `Full` only when nothing was dropped.
-      SetMap<T> node = bitmapIndexedOrFull<T, hs::Unit>(kept, out.finishShort());
-      if (j == 1 && isLeafOrCollision(childrenOf(node)[0])) return childrenOf(node)[0];
+      SetMap<T> node = internal::bitmapIndexedOrFull<T, hs::Unit>(kept, out.finishShort());
+      if (j == 1 && internal::isLeafOrCollision(internal::childrenOf(node)[0]))
+        return internal::childrenOf(node)[0];
       return node;
     }
     case Kind::Collision: {
-      const Entries<T, hs::Unit>& a = entriesOf(t);
-      const KeyHash h = wordOf(t);
+      const Entries<T, hs::Unit>& a = internal::entriesOf(t);
+      const KeyHash h = internal::wordOf(t);
       EntryBuilder<T, hs::Unit> out(Kind::Collision, h, a.size());
       const L<T, hs::Unit>* last = nullptr;
       for (const L<T, hs::Unit>& e : a) {
@@ -183,8 +184,8 @@ SetMap<T> filterWalk(P& p, const SetMap<T>& t) {
       }
       const std::uint32_t j = out.built();
       if (j == 0) return SetMap<T>();
-      if (j == 1) return leafNode<T, hs::Unit>(h, last->key, hs::unitCell());
-      return collisionNode<T, hs::Unit>(h, out.finishShort());
+      if (j == 1) return internal::leafNode<T, hs::Unit>(h, last->key, hs::unitCell());
+      return internal::collisionNode<T, hs::Unit>(h, out.finishShort());
     }
     default:
       return t;
@@ -252,32 +253,33 @@ A foldrNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& 
 template <class A, class T, class F>
 hs::Lazy<A> foldrChildrenFrom(const std::shared_ptr<F>& f, const SetMap<T>& t, std::uint32_t i,
                               const hs::Lazy<A>& rest) {
-  if (i == childrenOf(t).size()) return rest;
+  if (i == internal::childrenOf(t).size()) return rest;
   return hs::Lazy<A>::defer([f, t, i, rest]() -> A {
-    return detail::foldrNode<A>(f, childrenOf(t)[i],
+    return detail::foldrNode<A>(f, internal::childrenOf(t)[i],
                                 detail::foldrChildrenFrom<A>(f, t, i + 1, rest));
   });
 }
 template <class A, class T, class F>
 hs::Lazy<A> foldrEntriesFrom(const std::shared_ptr<F>& f, const SetMap<T>& t, std::uint32_t i,
                              const hs::Lazy<A>& rest) {
-  if (i == entriesOf(t).size()) return rest;
+  if (i == internal::entriesOf(t).size()) return rest;
   return hs::Lazy<A>::defer([f, t, i, rest]() -> A {
-    return accValue<A>(
-        std::invoke(*f, entriesOf(t)[i].key, detail::foldrEntriesFrom<A>(f, t, i + 1, rest)));
+    return detail::accValue<A>(std::invoke(*f, internal::entriesOf(t)[i].key,
+                                           detail::foldrEntriesFrom<A>(f, t, i + 1, rest)));
   });
 }
 template <class A, class T, class F>
 A foldrNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& rest) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Leaf:
-      return accValue<A>(std::invoke(*f, leafOf(t).key, rest));
+      return detail::accValue<A>(std::invoke(*f, internal::leafOf(t).key, rest));
     case Kind::Collision:
-      return accValue<A>(
-          std::invoke(*f, entriesOf(t)[0].key, detail::foldrEntriesFrom<A>(f, t, 1, rest)));
+      return detail::accValue<A>(std::invoke(*f, internal::entriesOf(t)[0].key,
+                                             detail::foldrEntriesFrom<A>(f, t, 1, rest)));
     case Kind::BitmapIndexed:
     case Kind::Full:
-      return detail::foldrNode<A>(f, childrenOf(t)[0], detail::foldrChildrenFrom<A>(f, t, 1, rest));
+      return detail::foldrNode<A>(f, internal::childrenOf(t)[0],
+                                  detail::foldrChildrenFrom<A>(f, t, 1, rest));
     default:
       return rest.force();
   }
@@ -294,7 +296,7 @@ hs::Lazy<A> foldlChildrenUpTo(const std::shared_ptr<F>& f, const SetMap<T>& t, s
                               const hs::Lazy<A>& before) {
   if (n == 0) return before;
   return hs::Lazy<A>::defer([f, t, n, before]() -> A {
-    return detail::foldlNode<A>(f, childrenOf(t)[n - 1],
+    return detail::foldlNode<A>(f, internal::childrenOf(t)[n - 1],
                                 detail::foldlChildrenUpTo<A>(f, t, n - 1, before));
   });
 }
@@ -303,24 +305,24 @@ hs::Lazy<A> foldlEntriesUpTo(const std::shared_ptr<F>& f, const SetMap<T>& t, st
                              const hs::Lazy<A>& before) {
   if (n == 0) return before;
   return hs::Lazy<A>::defer([f, t, n, before]() -> A {
-    return accValue<A>(
-        std::invoke(*f, detail::foldlEntriesUpTo<A>(f, t, n - 1, before), entriesOf(t)[n - 1].key));
+    return detail::accValue<A>(std::invoke(*f, detail::foldlEntriesUpTo<A>(f, t, n - 1, before),
+                                           internal::entriesOf(t)[n - 1].key));
   });
 }
 template <class A, class T, class F>
 A foldlNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& before) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Leaf:
-      return accValue<A>(std::invoke(*f, before, leafOf(t).key));
+      return detail::accValue<A>(std::invoke(*f, before, internal::leafOf(t).key));
     case Kind::Collision: {
-      const std::uint32_t n = entriesOf(t).size();
-      return accValue<A>(std::invoke(*f, detail::foldlEntriesUpTo<A>(f, t, n - 1, before),
-                                     entriesOf(t)[n - 1].key));
+      const std::uint32_t n = internal::entriesOf(t).size();
+      return detail::accValue<A>(std::invoke(*f, detail::foldlEntriesUpTo<A>(f, t, n - 1, before),
+                                             internal::entriesOf(t)[n - 1].key));
     }
     case Kind::BitmapIndexed:
     case Kind::Full: {
-      const std::uint32_t n = childrenOf(t).size();
-      return detail::foldlNode<A>(f, childrenOf(t)[n - 1],
+      const std::uint32_t n = internal::childrenOf(t).size();
+      return detail::foldlNode<A>(f, internal::childrenOf(t)[n - 1],
                                   detail::foldlChildrenUpTo<A>(f, t, n - 1, before));
     }
     default:
@@ -332,19 +334,19 @@ A foldlNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& 
 
 template <class A, class T, class F>
 void foldrStrictWalk(F& f, const SetMap<T>& t, A& acc) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Leaf:
-      acc = accValue<A>(std::invoke(f, leafOf(t).key, std::move(acc)));
+      acc = detail::accValue<A>(std::invoke(f, internal::leafOf(t).key, std::move(acc)));
       return;
     case Kind::Collision: {
-      const Entries<T, hs::Unit>& a = entriesOf(t);
+      const Entries<T, hs::Unit>& a = internal::entriesOf(t);
       for (std::uint32_t i = a.size(); i > 0; --i)
-        acc = accValue<A>(std::invoke(f, a[i - 1].key, std::move(acc)));
+        acc = detail::accValue<A>(std::invoke(f, a[i - 1].key, std::move(acc)));
       return;
     }
     case Kind::BitmapIndexed:
     case Kind::Full: {
-      const Children<T, hs::Unit>& a = childrenOf(t);
+      const Children<T, hs::Unit>& a = internal::childrenOf(t);
       for (std::uint32_t i = a.size(); i > 0; --i) detail::foldrStrictWalk<A>(f, a[i - 1], acc);
       return;
     }
@@ -367,12 +369,12 @@ M foldMapChildrenFrom(F& f, const Children<T, hs::Unit>& a, std::uint32_t i) {
 }
 template <class M, class T, class F>
 M foldMapNode(F& f, const SetMap<T>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Leaf:
-      return M(std::invoke(f, leafOf(t).key));
+      return M(std::invoke(f, internal::leafOf(t).key));
     case Kind::Collision: {
       // Collisions may be long: their operands are gathered first, then combined from the right.
-      const Entries<T, hs::Unit>& a = entriesOf(t);
+      const Entries<T, hs::Unit>& a = internal::entriesOf(t);
       std::vector<M> parts;
       parts.reserve(a.size());
       for (const L<T, hs::Unit>& e : a) parts.push_back(M(std::invoke(f, e.key)));
@@ -382,7 +384,7 @@ M foldMapNode(F& f, const SetMap<T>& t) {
     }
     case Kind::BitmapIndexed:
     case Kind::Full:
-      return detail::foldMapChildrenFrom<M>(f, childrenOf(t), 0);
+      return detail::foldMapChildrenFrom<M>(f, internal::childrenOf(t), 0);
     default:
       return hs::mempty<M>();
   }

@@ -33,10 +33,11 @@ template <std::ranges::input_range R>
 HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
   using K = KeyOf<R>;
   using V = ValueOf<R>;
-  return foldPairs<K, V>(pairs, [](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
-    v.force();
-    return internal::unsafeInsert<K, V>(k, v, acc);
-  });
+  return internal::foldPairs<K, V>(pairs,
+                                   [](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
+                                     v.force();
+                                     return internal::unsafeInsert<K, V>(k, v, acc);
+                                   });
 }
 template <class K, class V>
 HashMap<K, V> fromList(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
@@ -49,9 +50,10 @@ template <class F, std::ranges::input_range R>
 HashMap<KeyOf<R>, ValueOf<R>> fromListWithKey(F f, const R& pairs) {
   using K = KeyOf<R>;
   using V = ValueOf<R>;
-  return foldPairs<K, V>(pairs, [&f](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
-    return strict::unsafeInsertWithKey<K, V>(f, k, v, acc);
-  });
+  return internal::foldPairs<K, V>(
+      pairs, [&f](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
+        return strict::unsafeInsertWithKey<K, V>(f, k, v, acc);
+      });
 }
 template <class K, class V, class F>
 HashMap<K, V> fromListWithKey(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {

@@ -22,7 +22,7 @@ HashMap<K, V3> intersectionWithKey(F f, const HashMap<K, V1>& m1, const HashMap<
     return r;
   };
   const IntersectPolicy<V3, decltype(now), false> p{now};
-  return intersectWalk<V3>(p, 0, m1, m2);
+  return internal::intersectWalk<V3>(p, 0, m1, m2);
 }
 
 // As intersectionWithKey with f(first value, second value).
@@ -35,7 +35,7 @@ HashMap<K, V3> intersectionWith(F f, const HashMap<K, V1>& m1, const HashMap<K, 
     return r;
   };
   const IntersectPolicy<V3, decltype(now), false> p{now};
-  return intersectWalk<V3>(p, 0, m1, m2);
+  return internal::intersectWalk<V3>(p, 0, m1, m2);
 }
 
 // A new map of the first map's keys, each kept with its own value, evaluated, when the second map
@@ -44,7 +44,7 @@ HashMap<K, V3> intersectionWith(F f, const HashMap<K, V1>& m1, const HashMap<K, 
 // cells and an optional cell under hs::onCells).
 template <class K, class V, class W, class F>
 HashMap<K, V> differenceWith(F f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
-  return differenceWithFold<true, K, V, W>(f, m1, m2);
+  return internal::differenceWithFold<true, K, V, W>(f, m1, m2);
 }
 
 }  // namespace vantrel::internal::strict

@@ -36,13 +36,14 @@ HashMap<K, V> updateOrSnocWithKey(F&& f, const std::type_identity_t<K>& k,
     if (k == a[i].key) {
       hs::Lazy<V> r = hs::callToCell<V>(f, k, v, a[i].value);
       r.force();
-      return collisionNode<K, V>(
-          a.word, copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
+      return internal::collisionNode<K, V>(
+          a.word,
+          internal::copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
     }
   }
   v.force();
-  return collisionNode<K, V>(a.word,
-                             copyInsert(Kind::Collision, a.word, a.slots(), n, n, L<K, V>{k, v}));
+  return internal::collisionNode<K, V>(
+      a.word, internal::copyInsert(Kind::Collision, a.word, a.slots(), n, n, L<K, V>{k, v}));
 }
 
 // The first entry with k == stored key, its value replaced by f(stored value), evaluated, and its
@@ -50,14 +51,15 @@ HashMap<K, V> updateOrSnocWithKey(F&& f, const std::type_identity_t<K>& k,
 // node itself when the key is absent.
 template <class K, class V, class F>
 HashMap<K, V> updateWith(F&& f, const std::type_identity_t<K>& k, const HashMap<K, V>& node) {
-  const Entries<K, V>& a = entriesOf(node);
+  const Entries<K, V>& a = internal::entriesOf(node);
   const std::uint32_t n = a.size();
   for (std::uint32_t i = 0; i < n; ++i) {
     if (k == a[i].key) {
       hs::Lazy<V> r = hs::callToCell<V>(f, a[i].value);
       r.force();
-      return collisionNode<K, V>(
-          a.word, copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
+      return internal::collisionNode<K, V>(
+          a.word,
+          internal::copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
     }
   }
   return node;
@@ -104,10 +106,10 @@ struct CombineStrict {
   HashMap<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>& y) const {
     hs::Lazy<V> r = hs::callToCell<V>(f, k, v, y.value);
     r.force();
-    return leafNode<K, V>(h, k, std::move(r));
+    return internal::leafNode<K, V>(h, k, std::move(r));
   }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
-    return strict::updateOrSnocWithKey<K, V>(f, k, v, entriesOf(t));
+    return strict::updateOrSnocWithKey<K, V>(f, k, v, internal::entriesOf(t));
   }
 };
 
@@ -129,38 +131,39 @@ HashMap<K, V> insertWith(F f, const std::type_identity_t<K>& k,
 // Rebuilds every node on the key's path that exists, whether or not the key is found.
 template <class K, class V, class F>
 HashMap<K, V> adjustWalk(F& f, KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Leaf: {
-      const L<K, V>& y = leafOf(t);
-      if (wordOf(t) == h && y.key == k) {
+      const L<K, V>& y = internal::leafOf(t);
+      if (internal::wordOf(t) == h && y.key == k) {
         hs::Lazy<V> r = hs::callToCell<V>(f, y.value);
         r.force();
-        return leafNode<K, V>(h, k, std::move(r));
+        return internal::leafNode<K, V>(h, k, std::move(r));
       }
       return t;
     }
     case Kind::Collision: {
-      if (wordOf(t) != h) return t;
+      if (internal::wordOf(t) != h) return t;
       HashMap<K, V> r = strict::updateWith<K, V>(f, k, t);
-      if (!ptrEq(r, t)) return r;
+      if (!internal::ptrEq(r, t)) return r;
       // A node holds its entries inline: a new node over the same entries is a copy of them.
-      const Entries<K, V>& a = entriesOf(t);
-      return collisionNode<K, V>(h, copyBlock(Kind::Collision, h, a.slots(), a.size()));
+      const Entries<K, V>& a = internal::entriesOf(t);
+      return internal::collisionNode<K, V>(
+          h, internal::copyBlock(Kind::Collision, h, a.slots(), a.size()));
     }
     case Kind::BitmapIndexed: {
-      const ChildBitmap b = wordOf(t), bit = mask(h, s);
+      const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
       if ((b & bit) == 0) return t;
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      const Children<K, V>& a = childrenOf(t);
+      const Children<K, V>& a = internal::childrenOf(t);
       HashMap<K, V> c2 = strict::adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
-      return bitmapIndexed<K, V>(
-          b, copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(c2)));
+      return internal::bitmapIndexed<K, V>(
+          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(c2)));
     }
     case Kind::Full: {
       const auto i = static_cast<std::uint32_t>(index(h, s));
-      const Children<K, V>& a = childrenOf(t);
+      const Children<K, V>& a = internal::childrenOf(t);
       HashMap<K, V> c2 = strict::adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
-      return update32<K, V>(a, i, std::move(c2));
+      return internal::update32<K, V>(a, i, std::move(c2));
     }
     default:
       return t;

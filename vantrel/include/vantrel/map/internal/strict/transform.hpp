@@ -32,28 +32,28 @@ using StoredValue = typename StripLazy<std::remove_cvref_t<R>>::type;
 // Every node rebuilt with the same shape; g maps a record to its new, evaluated cell.
 template <class K, class V, class V2, class G>
 HashMap<K, V2> mapWalk(G& g, const HashMap<K, V>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Leaf: {
-      const L<K, V>& e = leafOf(t);
+      const L<K, V>& e = internal::leafOf(t);
       hs::Lazy<V2> r = g(e);
-      return leafNode<K, V2>(wordOf(t), e.key, std::move(r));
+      return internal::leafNode<K, V2>(internal::wordOf(t), e.key, std::move(r));
     }
     case Kind::BitmapIndexed:
     case Kind::Full: {
-      const Children<K, V>& a = childrenOf(t);
-      ChildBuilder<K, V2> out(kindOf(t), wordOf(t), a.size());
+      const Children<K, V>& a = internal::childrenOf(t);
+      ChildBuilder<K, V2> out(internal::kindOf(t), internal::wordOf(t), a.size());
       for (const HashMap<K, V>& c : a) out.emplace(detail::mapWalk<K, V, V2>(g, c));
-      if (kindOf(t) == Kind::Full) return full<K, V2>(out.finish());
-      return bitmapIndexed<K, V2>(wordOf(t), out.finish());
+      if (internal::kindOf(t) == Kind::Full) return internal::full<K, V2>(out.finish());
+      return internal::bitmapIndexed<K, V2>(internal::wordOf(t), out.finish());
     }
     case Kind::Collision: {
-      const Entries<K, V>& a = entriesOf(t);
+      const Entries<K, V>& a = internal::entriesOf(t);
       EntryBuilder<K, V2> out(Kind::Collision, a.word, a.size());
       for (const L<K, V>& e : a) {
         hs::Lazy<V2> r = g(e);
         out.emplace(L<K, V2>{e.key, std::move(r)});
       }
-      return collisionNode<K, V2>(a.word, out.finish());
+      return internal::collisionNode<K, V2>(a.word, out.finish());
     }
     default:
       return HashMap<K, V2>();
@@ -64,16 +64,16 @@ HashMap<K, V2> mapWalk(G& g, const HashMap<K, V>& t) {
 // emptied node disappears and a lone `Leaf` or `Collision` takes its parent's place.
 template <class K, class V, class V2, class G>
 HashMap<K, V2> mapMaybeWalk(G& g, const HashMap<K, V>& t) {
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Leaf: {
-      const L<K, V>& e = leafOf(t);
+      const L<K, V>& e = internal::leafOf(t);
       std::optional<hs::Lazy<V2>> r = g(e);
       if (!r) return HashMap<K, V2>();
-      return leafNode<K, V2>(wordOf(t), e.key, std::move(*r));
+      return internal::leafNode<K, V2>(internal::wordOf(t), e.key, std::move(*r));
     }
     case Kind::BitmapIndexed:
     case Kind::Full: {
-      const Children<K, V>& a = childrenOf(t);
+      const Children<K, V>& a = internal::childrenOf(t);
       const std::uint32_t n = a.size();
       // The kept children wait here, so the new node is allocated at its final size.
       std::array<HashMap<K, V2>, maxChildren> local;
@@ -83,26 +83,26 @@ HashMap<K, V2> mapMaybeWalk(G& g, const HashMap<K, V>& t) {
         spill.resize(n);
         kept = spill.data();
       }
-      ChildBitmap bits = wordOf(t), bitmap = wordOf(t);
+      ChildBitmap bits = internal::wordOf(t), bitmap = internal::wordOf(t);
       std::uint32_t j = 0;
       for (std::uint32_t i = 0; i < n; ++i) {
         const ChildBitmap bit = bits & (~bits + 1);
         bits &= bits - 1;
         HashMap<K, V2> r = detail::mapMaybeWalk<K, V, V2>(g, a[i]);
-        if (kindOf(r) == Kind::Empty)
+        if (internal::kindOf(r) == Kind::Empty)
           bitmap &= ~bit;
         else
           kept[j++] = std::move(r);
       }
       if (j == 0) return HashMap<K, V2>();
-      if (j == 1 && isLeafOrCollision(kept[0])) return std::move(kept[0]);
+      if (j == 1 && internal::isLeafOrCollision(kept[0])) return std::move(kept[0]);
       ChildBuilder<K, V2> out(Kind::BitmapIndexed, bitmap, j);
       for (std::uint32_t i = 0; i < j; ++i) out.emplace(std::move(kept[i]));
-      if (j == static_cast<std::uint32_t>(maxChildren)) return full<K, V2>(out.finish());
-      return bitmapIndexed<K, V2>(bitmap, out.finish());
+      if (j == static_cast<std::uint32_t>(maxChildren)) return internal::full<K, V2>(out.finish());
+      return internal::bitmapIndexed<K, V2>(bitmap, out.finish());
     }
     case Kind::Collision: {
-      const Entries<K, V>& a = entriesOf(t);
+      const Entries<K, V>& a = internal::entriesOf(t);
       const KeyHash h = a.word;
       const std::uint32_t n = a.size();
       EntryBuilder<K, V2> out(Kind::Collision, h, n);
@@ -112,11 +112,12 @@ HashMap<K, V2> mapMaybeWalk(G& g, const HashMap<K, V>& t) {
       }
       const std::uint32_t j = out.built();
       if (j == 0) return HashMap<K, V2>();
-      if (j == n) return collisionNode<K, V2>(h, out.finish());
-      const HashMap<K, V2> kept = collisionNode<K, V2>(h, out.finishShort());
-      const Entries<K, V2>& b = entriesOf(kept);
-      if (j == 1) return leafNode<K, V2>(h, b[0]);
-      return collisionNode<K, V2>(h, copyBlock(Kind::Collision, h, b.slots(), j));
+      if (j == n) return internal::collisionNode<K, V2>(h, out.finish());
+      const HashMap<K, V2> kept = internal::collisionNode<K, V2>(h, out.finishShort());
+      const Entries<K, V2>& b = internal::entriesOf(kept);
+      if (j == 1) return internal::leafNode<K, V2>(h, b[0]);
+      return internal::collisionNode<K, V2>(h,
+                                            internal::copyBlock(Kind::Collision, h, b.slots(), j));
     }
     default:
       return HashMap<K, V2>();
@@ -173,36 +174,37 @@ auto chain(std::uint32_t n, Element&& element) {
 template <class Tag, class V2, class F, class K, class V>
 auto traverseNode(F& f, const HashMap<K, V>& t) -> typename Tag::template apply<HashMap<K, V2>> {
   using Out = HashMap<K, V2>;
-  switch (kindOf(t)) {
+  switch (internal::kindOf(t)) {
     case Kind::Leaf: {
-      const L<K, V>& e = leafOf(t);
+      const L<K, V>& e = internal::leafOf(t);
       return hs::fmap(
           [t](const auto& r) {
             hs::Lazy<V2> c = hs::toCell<V2>(r);
             c.force();
-            return leafNode<K, V2>(wordOf(t), leafOf(t).key, std::move(c));
+            return internal::leafNode<K, V2>(internal::wordOf(t), internal::leafOf(t).key,
+                                             std::move(c));
           },
           hs::call(f, e.key, e.value));
     }
     case Kind::BitmapIndexed:
     case Kind::Full: {
-      const Children<K, V>& a = childrenOf(t);
+      const Children<K, V>& a = internal::childrenOf(t);
       const std::uint32_t n = a.size();
       auto children = detail::chain<Tag, Out>(
           n, [&f, &a](std::uint32_t i) { return detail::traverseNode<Tag, V2>(f, a[i]); });
-      const Kind kind = kindOf(t);
-      const ChildBitmap b = wordOf(t);
+      const Kind kind = internal::kindOf(t);
+      const ChildBitmap b = internal::wordOf(t);
       return hs::fmap(
           [kind, b, n](const SnocList<Out>& xs) {
             ChildBuilder<K, V2> out(kind, b, n);
             detail::unsnoc<Out>(xs, n, [&out](const Out& c) { out.emplace(c); });
-            if (kind == Kind::Full) return full<K, V2>(out.finish());
-            return bitmapIndexed<K, V2>(b, out.finish());
+            if (kind == Kind::Full) return internal::full<K, V2>(out.finish());
+            return internal::bitmapIndexed<K, V2>(b, out.finish());
           },
           children);
     }
     case Kind::Collision: {
-      const Entries<K, V>& a = entriesOf(t);
+      const Entries<K, V>& a = internal::entriesOf(t);
       const std::uint32_t n = a.size();
       auto values = detail::chain<Tag, hs::Lazy<V2>>(n, [&f, &a](std::uint32_t i) {
         return hs::fmap(
@@ -215,14 +217,14 @@ auto traverseNode(F& f, const HashMap<K, V>& t) -> typename Tag::template apply<
       });
       return hs::fmap(
           [t, n](const SnocList<hs::Lazy<V2>>& xs) {
-            const Entries<K, V>& old = entriesOf(t);
+            const Entries<K, V>& old = internal::entriesOf(t);
             EntryBuilder<K, V2> out(Kind::Collision, old.word, n);
             std::uint32_t i = 0;
             detail::unsnoc<hs::Lazy<V2>>(xs, n, [&](const hs::Lazy<V2>& v) {
               out.emplace(L<K, V2>{old[i].key, v});
               ++i;
             });
-            return collisionNode<K, V2>(old.word, out.finish());
+            return internal::collisionNode<K, V2>(old.word, out.finish());
           },
           values);
     }
@@ -295,7 +297,7 @@ auto traverseWithKey(F f, const HashMap<K, V>& m) {
   using Action = detail::CallResult<F, K, hs::Lazy<V>>;
   using Tag = hs::TagOfT<Action>;
   using V2 = detail::StoredValue<hs::ElementOf<Action>>;
-  if (kindOf(m) == Kind::Empty) return hs::pure<Tag>(HashMap<K, V2>());
+  if (internal::kindOf(m) == Kind::Empty) return hs::pure<Tag>(HashMap<K, V2>());
   return detail::traverseNode<Tag, V2>(f, m);
 }
 

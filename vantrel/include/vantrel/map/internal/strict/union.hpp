@@ -16,8 +16,8 @@ namespace vantrel::internal::strict {
 // The stored hash of a `Leaf` or `Collision`; any other node is a program error.
 template <class K, class V>
 KeyHash leafHashCode(const HashMap<K, V>& t) {
-  if (!isLeafOrCollision(t)) leafHashCodeError();
-  return wordOf(t);
+  if (!internal::isLeafOrCollision(t)) leafHashCodeError();
+  return internal::wordOf(t);
 }
 
 // The walk's policy: g(kept key, left cell, right cell) is called now and its result evaluated;
@@ -47,7 +47,7 @@ HashMap<K, V> unionWithKey(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2
     return r;
   };
   const UnionStrict<decltype(g)> p{{g}};
-  return unionWalk<K, V>(p, 0, m1, m2);
+  return internal::unionWalk<K, V>(p, 0, m1, m2);
 }
 
 // As unionWithKey with f(left value, right value).
@@ -59,7 +59,7 @@ HashMap<K, V> unionWith(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
     return r;
   };
   const UnionStrict<decltype(g)> p{{g}};
-  return unionWalk<K, V>(p, 0, m1, m2);
+  return internal::unionWalk<K, V>(p, 0, m1, m2);
 }
 
 }  // namespace vantrel::internal::strict

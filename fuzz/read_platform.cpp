@@ -1,0 +1,40 @@
+// The platform's base readers (integers, floating point, characters, strings, lists, tuples,
+// optional values, Either, unit) over arbitrary text.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "fuzz.hpp"
+#include "hs/either.hpp"
+#include "hs/read.hpp"
+#include "hs/unit.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  (void)hs::lex(text);
+  fuzz::checkReader<std::int64_t>(text);
+  fuzz::checkReader<std::uint8_t>(text);
+  fuzz::checkReader<double>(text);
+  fuzz::checkReader<float>(text);
+  fuzz::checkReader<char32_t>(text);
+  fuzz::checkReader<char>(text);
+  fuzz::checkReader<bool>(text);
+  fuzz::checkReader<hs::Unit>(text);
+  fuzz::checkReader<std::string>(text);
+  fuzz::checkReader<std::vector<std::int64_t>>(text);
+  fuzz::checkReader<std::vector<std::string>>(text);
+  fuzz::checkReader<std::vector<std::vector<double>>>(text);
+  fuzz::checkReader<std::pair<std::int64_t, std::string>>(text);
+  fuzz::checkReader<std::tuple<bool, std::optional<std::int64_t>, std::vector<char32_t>>>(text);
+  fuzz::checkReader<std::pair<std::pair<std::int64_t, std::int64_t>, std::int64_t>>(text);
+  fuzz::checkReader<std::optional<std::int64_t>>(text);
+  fuzz::checkReader<std::optional<std::optional<std::string>>>(text);
+  fuzz::checkReader<hs::Either<std::int64_t, std::string>>(text);
+  fuzz::checkReader<std::vector<hs::Either<std::optional<double>, std::pair<char, bool>>>>(text);
+  return 0;
+}
