@@ -60,7 +60,9 @@ bool equalFix(const Fix<F>& x, const Fix<F>& y) {
       found.emplace_back(a, b);
       return true;
     };
-    if (!hs::liftEq(hole, p.first.unFix(), p.second.unFix())) return false;
+    // The left layer is demanded first (the order of function arguments is unspecified).
+    const auto& left = p.first.unFix();
+    if (!hs::liftEq(hole, left, p.second.unFix())) return false;
     for (std::size_t i = found.size(); i-- > 0;) todo.push_back(std::move(found[i]));
   }
   return true;
@@ -83,7 +85,8 @@ hs::Ordering compareFix(const Fix<F>& x, const Fix<F>& y) {
       holes.emplace_back(c, d);
       return hs::EQ;
     };
-    const hs::Ordering shape = hs::liftCompare(hole, a.unFix(), b.unFix());
+    const auto& left = a.unFix();  // the left layer first
+    const hs::Ordering shape = hs::liftCompare(hole, left, b.unFix());
     frames.push_back(Frame{begin, begin, holes.size(), shape});
   };
   open(x, y);
@@ -259,11 +262,13 @@ const Fix<F>& min(const Fix<F>& a, const Fix<F>& b) {
 #define MORVET_REBUILT_ORDERING(T, toFix)                                   \
   template <class F>                                                        \
   bool operator==(const T<F>& a, const T<F>& b) {                           \
-    return internal::equalFix(toFix(a), toFix(b));                          \
+    const Fix<F> fa = toFix(a);                                             \
+    return internal::equalFix(fa, toFix(b));                                \
   }                                                                         \
   template <class F>                                                        \
   hs::Ordering compare(const T<F>& a, const T<F>& b) {                      \
-    return internal::compareFix(toFix(a), toFix(b));                        \
+    const Fix<F> fa = toFix(a);                                             \
+    return internal::compareFix(fa, toFix(b));                              \
   }                                                                         \
   template <class F>                                                        \
   bool operator<(const T<F>& a, const T<F>& b) {                            \

@@ -276,11 +276,15 @@ auto hoistMu(NT nt, const Mu<F>& m) {
       std::make_shared<const NT>(std::move(nt)), m));
 }
 
-// Conversions between Fix and Mu.
+// Conversions between Fix and Mu. The conversion to Fix is deferred: m is folded when the
+// outermost layer is first demanded, and (as far as m's kind allows) each layer below when it is.
 template <class F>
 Fix<F> muToFix(const Mu<F>& m) {
-  return morvet::foldMu<Fix<F>>(
-      [](const hs::Lazy<typename Fix<F>::Layer>& layer) { return Fix<F>(layer); }, m);
+  using Layer = typename Fix<F>::Layer;
+  return Fix<F>(hs::Lazy<Layer>::defer([m]() -> Layer {
+    return morvet::foldMu<Fix<F>>([](const hs::Lazy<Layer>& layer) { return Fix<F>(layer); }, m)
+        .unFix();
+  }));
 }
 template <class F>
 Mu<F> fixToMu(const Fix<F>& x) {
