@@ -295,6 +295,30 @@ TEST(Mu, WrapUnwrapHoistAndOwnFoldFunctions) {
   EXPECT_EQ(morvet::foldMu(ignore, morvet::unfoldMu(upward, std::int64_t{0})), 9);
 }
 
+// unwrapMu folds with wrapMu over each layer, and wrapMu leaves its layer alone: only the outermost
+// layer is computed at once, each inner layer when it is first folded, and then it is kept.
+TEST(Mu, UnwrapMuComputesOnlyTheOutermostLayerAtOnce) {
+  int calls = 0;
+  const auto counted = [&calls](const std::int64_t& n) -> std::optional<std::int64_t> {
+    ++calls;
+    if (n == 1000) throw Boom();  // deep down the endless value
+    return n + 1;
+  };
+  const std::optional<Mu<hs::MaybeTag>> outer = morvet::unwrapMu(morvet::unfoldMu(counted, std::int64_t{0}));
+  EXPECT_EQ(calls, 1);
+  ASSERT_TRUE(outer.has_value());
+  // The number of layers, counted up to a limit.
+  using Upto = std::function<std::int64_t(int)>;
+  const auto upto = [](const hs::Lazy<std::optional<hs::Lazy<Upto>>>& l) -> Upto {
+    return [l](int k) -> std::int64_t { return k == 0 || !l->has_value() ? 0 : 1 + (***l)(k - 1); };
+  };
+  EXPECT_EQ(morvet::foldMu(upto, *outer)(3), 3);
+  EXPECT_EQ(calls, 4);
+  EXPECT_EQ(morvet::foldMu(upto, *outer)(3), 3);
+  EXPECT_EQ(calls, 4);
+  EXPECT_EQ(morvet::muToFix(*morvet::unwrapMu(morvet::fixToMu(nat(3)))), nat(2));
+}
+
 TEST(Nu, UndefinedNuFailsFirstUnfoldNuOfUndefinedArgumentsDoesNot) {
   using N = Nu<hs::MaybeTag>;
   const N undefinedNu = N::defer([]() -> N { throw Boom(); });

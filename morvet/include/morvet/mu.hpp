@@ -258,12 +258,14 @@ Mu<hs::TagOfT<L>> wrapMu(L layer) {
   return morvet::wrapMu<F>(hs::Lazy<internal::Apply<F, Mu<F>>>(std::move(layer)));
 }
 
-// The outermost layer of m, every hole a Mu of its own: a whole fold of m.
+// The outermost layer of m, every hole a Mu of its own: the fold of m that rebuilds each layer
+// with wrapMu. wrapMu leaves its layer alone, so each hole's fold is deferred: the outermost layer
+// is computed now, each inner one when its Mu is first folded (and kept). An endless m unwraps.
 template <class F>
 internal::Apply<F, Mu<F>> unwrapMu(const Mu<F>& m) {
   using Layer = internal::Apply<F, Mu<F>>;
-  const auto rewrap = [](const internal::Apply<F, Layer>& layer) -> Layer {
-    return hs::fmap([](const Layer& l) { return morvet::wrapMu<F>(hs::Lazy<Layer>(l)); }, layer);
+  const auto rewrap = [](const hs::Lazy<internal::Apply<F, hs::Lazy<Layer>>>& layer) -> Layer {
+    return hs::fmap([](const hs::Lazy<Layer>& l) { return morvet::wrapMu<F>(l); }, layer.force());
   };
   return morvet::foldMu<Layer>(rewrap, m);
 }
