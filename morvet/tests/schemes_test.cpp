@@ -127,6 +127,33 @@ TEST(Fold, DeferredHolesAreFoldedOnlyWhenDemanded) {
   take3([&] { return morvet::foldNu(alg, morvet::unfoldNu(naturals, std::int64_t{0})); });
 }
 
+// The state functor maps on demand: its mapped function runs when the state runs, after the fold
+// has returned, so the fold must hand it a step that owns what it uses.
+TEST(Fold, AFunctorThatMapsOnDemandGetsAStepThatOutlivesTheFold) {
+  using Process = Fix<hs::StateTag<std::int64_t>>;
+  // Each layer adds the state to the seed and steps on to the next seed.
+  const Process p = morvet::unfoldFix(
+      [](const std::int64_t& n) {
+        return hs::State<std::int64_t, std::int64_t>{
+            [n](std::int64_t s) { return std::pair<std::int64_t, std::int64_t>{n + 1, s + n}; }};
+      },
+      std::int64_t{0});
+  using Run = std::function<std::int64_t(int, std::int64_t)>;  // k layers from a state: the last state
+  const std::vector<int> one{1};  // a capture of its own, so that a dangling algebra is seen
+  const auto alg = [one](const hs::State<std::int64_t, Run>& l) -> Run {
+    return [l, one](int k, std::int64_t s) -> std::int64_t {
+      if (k == 0) return s;
+      auto [next, s2] = l(s);
+      return next(k - one[0], s2);
+    };
+  };
+  // Each fold returns first; its result runs afterwards.
+  const Run viaFix = morvet::foldFix(alg, p);
+  const Run viaMu = morvet::foldMu(alg, morvet::fixToMu(p));
+  const Run viaNu = morvet::foldNu(alg, morvet::fixToNu(p));
+  for (const Run& run : {viaFix, viaMu, viaNu}) EXPECT_EQ(run(4, 0), 0 + 1 + 2 + 3);
+}
+
 TEST(Unfold, EndlessUnfoldingReturnsAtOnceAndKeepsDemandedLayers) {
   int calls = 0;
   const Nat endless = morvet::unfoldFix(

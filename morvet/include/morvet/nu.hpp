@@ -69,7 +69,7 @@ struct HoistedStep final : NuStep<G> {
 
 template <class F>
 struct ExpandNu {
-  const NuStep<F>* step;
+  std::shared_ptr<const NuStep<F>> step;  // owned: a mapping may call it after the fold returns
   Apply<F, std::any> operator()(const std::any& seed) const { return step->step(seed); }
 };
 
@@ -162,7 +162,7 @@ internal::ResultOf<A, Alg> foldNu(Alg alg, const Nu<F>& n) {
           std::make_shared<const std::pair<Alg, decltype(coalg)>>(std::move(alg), std::move(coalg))};
       return step(c.seed);
     } else {
-      return internal::hyloStrict<F, R>(alg, internal::ExpandNu<F>{c.step.get()}, internal::NoLeaf{},
+      return internal::hyloStrict<F, R>(alg, internal::ExpandNu<F>{c.step}, internal::NoLeaf{},
                                         c.seed);
     }
   }

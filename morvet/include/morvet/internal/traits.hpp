@@ -11,14 +11,16 @@
 namespace morvet {
 
 // Specialise as std::true_type for a functor tag whose mapping defers the calls of the mapped
-// function (the lazy and non-empty lists): the strict folds then fold its holes on demand instead
-// of gathering them first.
+// function (the lazy and non-empty lists, the state functor): the strict folds then fold its holes
+// on demand, with a step that owns what it uses, instead of gathering them first.
 template <class Tag>
 struct LazyMapping : std::false_type {};
 template <>
 struct LazyMapping<hs::LazyListTag> : std::true_type {};
 template <>
 struct LazyMapping<hs::NonEmptyTag> : std::true_type {};
+template <class S>
+struct LazyMapping<hs::StateTag<S>> : std::true_type {};
 
 namespace internal {
 
