@@ -305,6 +305,45 @@ TEST(Hash, IsTheLiftedHashOfTheLayerWithNothingOfFixsOwn) {
   EXPECT_EQ(std::hash<IntList>{}(l), static_cast<std::size_t>(want));
 }
 
+// A row of holes whose lifted hash counts its runs.
+template <class R>
+struct Row {
+  std::vector<R> holes;
+};
+struct RowTag {
+  template <class X>
+  using apply = Row<X>;
+};
+int rowHashRuns = 0;
+
+}  // namespace
+
+template <class R>
+struct hs::Hashable1<Row<R>> {
+  template <class H>
+  static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const Row<R>& r) {
+    ++rowHashRuns;
+    for (const R& x : r.holes) salt = h(salt, x);
+    return hs::saltedWordHash(salt, r.holes.size());
+  }
+};
+
+namespace {
+
+// While the stack has room, each layer's lifted hash runs once, however many holes it has.
+TEST(Hash, EachLayerIsHashedOnce) {
+  using Table = Fix<RowTag>;
+  const Table leaf(Row<Table>{});
+  const Table wide(Row<Table>{std::vector<Table>(1000, Table(Row<Table>{{leaf, leaf}}))});
+  rowHashRuns = 0;
+  const std::int64_t got = hs::hashWithSalt(9, wide);
+  EXPECT_EQ(rowHashRuns, 1 + 1000 * 3);
+  std::int64_t salt = 9;
+  for (int i = 0; i < 1000; ++i)
+    salt = hs::saltedWordHash(hs::saltedWordHash(hs::saltedWordHash(salt, 0), 0), 2);
+  EXPECT_EQ(got, hs::saltedWordHash(salt, 1000));
+}
+
 TEST(DeepEvaluation, ForcesEveryLayerAndSurfacesFailures) {
   const Nat x = morvet::unfoldFix([](const std::int64_t& n) -> std::optional<std::int64_t> {
     if (n == 0) return std::nullopt;

@@ -5,8 +5,8 @@
 // and evaluate in constant native stack: the lifted operation is handed a stand-in for the holes
 // that records them (equality and ordering take a recorded hole as equal and settle it after the
 // layer; the writer leaves a gap where a hole goes; deep evaluation visits the recorded holes
-// next). Hashing threads the salt through the holes, so a layer's hash is computed again once per
-// hole, each time with one more hole's hash known.
+// next). Hashing threads the salt through the holes: it nests while the stack has room, and below
+// that computes a layer's hash again once per hole, each time with one more hole's hash known.
 #pragma once
 
 #include <cstddef>
@@ -156,8 +156,24 @@ void showsPrecFix(int d, const Fix<F>& x, std::string& out) {
   }
 }
 
+// A hole's salt is known only once the holes before it are hashed, so the walk over an explicit
+// stack runs a layer's lifted hash once more per hole (k + 1 runs for k holes, quadratic in a wide
+// layer). While the thread's stack has room, holes are hashed by nested calls instead (one run per
+// layer); the explicit stack takes over below this much stack.
+inline constexpr std::size_t hashStackReserve = 256 * 1024;
+
+template <class F>
+std::int64_t hashFixOnStack(std::int64_t salt, const Fix<F>& x);
+
 template <class F>
 std::int64_t hashFix(std::int64_t salt, const Fix<F>& x) {
+  if (internal::stackLeft() < hashStackReserve) return internal::hashFixOnStack(salt, x);
+  return hs::liftHashWithSalt([](std::int64_t s, const Fix<F>& c) { return internal::hashFix(s, c); },
+                              salt, x.unFix());
+}
+
+template <class F>
+std::int64_t hashFixOnStack(std::int64_t salt, const Fix<F>& x) {
   struct Frame {
     Fix<F> node;
     std::int64_t salt;
