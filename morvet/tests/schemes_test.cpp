@@ -274,6 +274,32 @@ TEST(EffectOrder, UnfoldedValueIsTheOneTheCoalgebraDescribes) {
   EXPECT_FALSE(morvet::foldFixM(noC2, tree(false)).has_value());
 }
 
+// The traversal of a layer is a deferred action until the bind demands it: a state's bind runs its
+// first action only when the state runs, a writer's at once.
+TEST(EffectOrder, TheMonadicFoldDemandsTheValueWhenTheBindDoes) {
+  int layers = 0;
+  const Nat x = morvet::unfoldFix(
+      [&layers](const std::int64_t& n) -> std::optional<std::int64_t> {
+        ++layers;
+        if (n == 2) throw Boom();
+        return n + 1;
+      },
+      std::int64_t{0});
+  const auto alg = [](const std::optional<std::int64_t>& l) {
+    const std::int64_t r = l ? *l + 1 : 0;
+    return hs::State<Log, std::int64_t>{[r](Log log) { return std::pair<std::int64_t, Log>{r, log}; }};
+  };
+  const auto folded = morvet::foldFixM(alg, x);
+  EXPECT_EQ(layers, 0);
+  EXPECT_THROW(folded(Log{}), Boom);
+  EXPECT_EQ(layers, 3);
+  const auto logged = [](const std::optional<std::int64_t>& l) {
+    return hs::Writer<Log, std::int64_t>{l ? *l + 1 : 0, {}};
+  };
+  EXPECT_THROW(morvet::foldFixM(logged, undefinedNat()), std::runtime_error);
+  EXPECT_EQ(morvet::foldFixM(alg, nat(3))(Log{}).first, 3);
+}
+
 TEST(Mu, FoldingAnUnfoldMuTwiceRunsTheCoalgebraTwiceAndAnUnfoldFixOnce) {
   std::map<std::int64_t, int> calls;
   const auto coalg = [&calls](const std::int64_t& n) -> std::optional<std::int64_t> {

@@ -9,6 +9,7 @@
 
 #include "hs/foldable.hpp"
 #include "hs/functor.hpp"
+#include "hs/lazy.hpp"
 #include "hs/semigroup.hpp"
 
 namespace hs {
@@ -36,6 +37,17 @@ auto then(const MA& ma, const MB& mb) {
 template <class Tag, class A>
 auto return_(A&& a) {
   return hs::pure<Tag>(std::forward<A>(a));
+}
+// The computation make() gives, as a deferred value that the monad demands when its bind needs
+// its first computation: at once for most monads, when the computation runs for a state (whose
+// bind runs it later). Specialise with `delay(make)` where the bind runs its first computation
+// later.
+template <class Tag, class Make>
+auto delayM(Make make) {
+  if constexpr (requires { Monad<Tag>::delay(make); })
+    return Monad<Tag>::delay(std::move(make));
+  else
+    return make();
 }
 // The monadic traversal and sequence: the traversal in the monad's applicative, whose effects
 // run in element order (see traverse).
@@ -105,6 +117,12 @@ struct Monad<StateTag<S>> {
       auto [a, s1] = (*m)(std::move(s));
       return k(a)(std::move(s1));
     }};
+  }
+  // Made on the first run, and kept.
+  template <class Make>
+  static auto delay(Make make) {
+    using MA = std::remove_cvref_t<std::invoke_result_t<Make&>>;
+    return MA{[cell = Lazy<MA>::defer(std::move(make))](S s) { return cell.force()(std::move(s)); }};
   }
 };
 
