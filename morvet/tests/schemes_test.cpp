@@ -434,6 +434,38 @@ TEST(Hoist, BothHoistsAgreeAndDifferInWhatTheTransformationSees) {
   EXPECT_EQ(endless.unFix().size(), 1u);
 }
 
+// A functor with no mapping: hoistFix needs only the source's mapping, hoistFix_ only the
+// target's, hoistMu and hoistNu none of their own.
+template <class X>
+struct Bare {
+  std::optional<X> x;
+};
+struct BareTag {
+  template <class X>
+  using apply = Bare<X>;
+};
+
+}  // namespace
+
+template <class X>
+struct hs::TagOf<Bare<X>> {
+  using type = BareTag;
+  using value_type = X;
+};
+
+namespace {
+
+TEST(Hoist, EachHoistNeedsOnlyTheMappingItUses) {
+  const auto toBare = []<class X>(const std::optional<X>& o) { return Bare<X>{o}; };
+  const auto fromBare = []<class X>(const Bare<X>& b) { return b.x; };
+  const Fix<BareTag> bare = morvet::hoistFix(toBare, nat(3));
+  EXPECT_EQ(morvet::hoistFix_(fromBare, bare), nat(3));
+  const Mu<BareTag> mu = morvet::hoistMu(toBare, morvet::fixToMu(nat(2)));
+  EXPECT_EQ(morvet::foldMu(count, morvet::hoistMu(fromBare, mu)), 2);
+  const Nu<BareTag> nu = morvet::hoistNu(toBare, morvet::fixToNu(nat(2)));
+  EXPECT_EQ(morvet::nuToFix(morvet::hoistNu(fromBare, nu)), nat(2));
+}
+
 TEST(Conversions, RoundTripsKeepTheValue) {
   for (int n : {0, 1, 4}) {
     const Nat x = nat(n);

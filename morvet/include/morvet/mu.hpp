@@ -184,10 +184,14 @@ struct FoldUnwrapped {
 };
 
 // The strict folds hand on copies, not references: a functor whose mapping defers its calls runs
-// them after the fold has returned.
+// them after the fold has returned. Without a mapping of F there is no wrapMu of F to walk, so a
+// hoist's inner Mu folds itself (hoistMu needs no mapping of its source).
 template <class F>
 Box foldMuStrict(const StrictAlgebra<F>& alg, const Mu<F>& m) {
-  return internal::hyloStrict<F, Box>(alg, ExpandWrapped<F>{}, FoldUnwrapped<F>{alg}, m);
+  if constexpr (HasMapping<F>)
+    return internal::hyloStrict<F, Box>(alg, ExpandWrapped<F>{}, FoldUnwrapped<F>{alg}, m);
+  else
+    return m.body().foldStrict(alg);
 }
 
 // The caller's algebra as an algebra of boxes: one mapping unboxes the layer, the result is boxed.

@@ -7,6 +7,7 @@
 
 #include "hs/functor.hpp"
 #include "hs/lazy.hpp"
+#include "hs/unit.hpp"
 
 namespace morvet {
 
@@ -23,6 +24,12 @@ template <class S>
 struct LazyMapping<hs::StateTag<S>> : std::true_type {};
 
 namespace internal {
+
+// Whether the functor has a mapping at all.
+template <class F>
+concept HasMapping = requires(const typename F::template apply<hs::Unit>& layer) {
+  hs::Functor<F>::fmap([](const hs::Unit&) { return hs::unit; }, layer);
+};
 
 // The default of the result-type parameters: take it from the caller's function.
 struct Deduce {};
