@@ -228,10 +228,11 @@ void showRebuilt(std::string_view words, int d, const T& x, std::string& out) {
 
 template <class T, class F, class Make>
 hs::ReadPrec<T> readRebuilt(std::string word, Make make) {
-  using namespace hs::readprec;
-  return parens(prec(10, then(expectP(hs::Lexeme::Ident(std::move(word))),
-                              then(expectP(hs::Lexeme::Ident("unFix")),
-                                   fmap(std::move(make), step(hs::readPrec<Fix<F>>()))))));
+  namespace rp = hs::readprec;
+  return rp::parens(rp::prec(
+      10, rp::then(rp::expectP(hs::Lexeme::Ident(std::move(word))),
+                   rp::then(rp::expectP(hs::Lexeme::Ident("unFix")),
+                            rp::fmap(std::move(make), rp::step(hs::readPrec<Fix<F>>()))))));
 }
 
 }  // namespace internal
