@@ -117,8 +117,11 @@ struct FoldMStep {
   MR operator()(const Fix<F>& x) const {
     using A = hs::ElementOf<MR>;
     const FoldMStep self = *this;
-    return hs::bind(hs::delayM<hs::TagOfT<MR>>([self, x] { return hs::mapM(self, x.unFix()); }),
-                    [alg = alg](const Apply<F, A>& layer) -> MR { return (*alg)(layer); });
+    const auto next = [alg = alg](const Apply<F, A>& layer) -> MR { return (*alg)(layer); };
+    if constexpr (hs::DelayingMonad<hs::TagOfT<MR>>)
+      return hs::bind(hs::delayM<hs::TagOfT<MR>>([self, x] { return hs::mapM(self, x.unFix()); }), next);
+    else
+      return hs::bind(hs::mapM(self, x.unFix()), next);
   }
 };
 

@@ -38,13 +38,15 @@ template <class Tag, class A>
 auto return_(A&& a) {
   return hs::pure<Tag>(std::forward<A>(a));
 }
+// A monad whose bind runs its first computation later (a state) says so with a member type
+// `delays` and gives `delay(make)`: the computation make() gives, made when it first runs.
+template <class Tag>
+concept DelayingMonad = requires { typename Monad<Tag>::delays; };
 // The computation make() gives, as a deferred value that the monad demands when its bind needs
-// its first computation: at once for most monads, when the computation runs for a state (whose
-// bind runs it later). Specialise with `delay(make)` where the bind runs its first computation
-// later.
+// its first computation: when it runs for a delaying monad, at once for the others.
 template <class Tag, class Make>
 auto delayM(Make make) {
-  if constexpr (requires { Monad<Tag>::delay(make); })
+  if constexpr (DelayingMonad<Tag>)
     return Monad<Tag>::delay(std::move(make));
   else
     return make();
@@ -119,6 +121,7 @@ struct Monad<StateTag<S>> {
     }};
   }
   // Made on the first run, and kept.
+  using delays = void;
   template <class Make>
   static auto delay(Make make) {
     using MA = std::remove_cvref_t<std::invoke_result_t<Make&>>;
