@@ -12,8 +12,9 @@
 namespace morvet {
 
 // Specialise as std::true_type for a functor tag whose mapping defers the calls of the mapped
-// function (the lazy and non-empty lists, the state functor): the strict folds then fold its holes
-// on demand, with a step that owns what it uses, instead of gathering them first.
+// function (the lazy and non-empty lists, the state functor), or hands it copies rather than
+// references into the layer: the strict folds then fold its holes on demand, with a step that owns
+// what it uses, instead of gathering them first (which records where each hole is).
 template <class Tag>
 struct LazyMapping : std::false_type {};
 template <>
