@@ -122,8 +122,12 @@ th::Dec repairFamilyInstance(th::Q& q, const th::Dec& family, const th::Dec& ins
     for (const TypeArg& a : args)
       if (auto t = visibleTypeArg(a)) visible.push_back(std::move(*t));
     th::Type out = std::move(h);
-    for (th::Type& t : repairBinderKinds(q, fam->binders, fam->kind, visible))
-      out = th::AppT{std::move(out), std::move(t)};
+    std::vector<th::Type> kinded = repairBinderKinds(q, fam->binders, fam->kind, visible);
+    for (th::Type& t : kinded) out = th::AppT{std::move(out), std::move(t)};
+    // Arguments beyond what the family declares (its result kind a variable) stay as written:
+    // dropping them would describe another instance.
+    for (std::size_t i = kinded.size(); i < visible.size(); ++i)
+      out = th::AppT{std::move(out), std::move(visible[i])};
     return out;
   };
   if (const auto* d = instance.get_if<th::DataInstD>()) return withHead(*d, repaired(d->head));

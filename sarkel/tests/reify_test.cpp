@@ -296,6 +296,12 @@ TEST_F(Reify, DataFamilyInstances) {
   const th::Dec inst = dataInstD(app(th::AppKindT{con("Fam"), star()}, v("p"), v("q")), {});
   const th::Dec repaired = sarkel::internal::repairFamilyInstance(env, family, inst);
   EXPECT_EQ(repaired.get_if<th::DataInstD>()->head, fam(sig(v("p"), star()), sig(v("q"), star())));
+  // Arguments beyond those the family declares (its result kind a variable) are kept.
+  const th::Dec poly = th::DataFamilyD{n("Poly"), {aStar}, v("k")};
+  const th::Dec polyInst = dataInstD(app(con("Poly"), v("p"), con("Bool")), {});
+  const th::Dec polyRepaired = sarkel::internal::repairFamilyInstance(env, poly, polyInst);
+  EXPECT_EQ(polyRepaired.get_if<th::DataInstD>()->head,
+            app(con("Poly"), sig(v("p"), star()), con("Bool")));
   const th::Dec plain = dataD("Pair", {}, std::nullopt, {});
   EXPECT_TRUE(th::sameObject(sarkel::internal::repairFamilyInstance(env, plain, inst), inst));
 }
