@@ -98,7 +98,7 @@ TEST(Fold, DeferredLayerAlgebraRunsBeforeItsArgumentIsEvaluated) {
   const auto atLeast3 = [](const hs::Lazy<std::optional<std::int64_t>>& l) -> std::int64_t {
     return l->has_value() ? std::min<std::int64_t>(3, **l + 1) : 0;
   };
-  EXPECT_THROW(morvet::foldFix(atLeast3, undefinedNat()), std::runtime_error);
+  EXPECT_THROW((void)morvet::foldFix(atLeast3, undefinedNat()), std::runtime_error);
   EXPECT_EQ(morvet::foldFix(atLeast3, nat(10)), 3);
 }
 
@@ -296,7 +296,7 @@ TEST(EffectOrder, TheMonadicFoldDemandsTheValueWhenTheBindDoes) {
   const auto logged = [](const std::optional<std::int64_t>& l) {
     return hs::Writer<Log, std::int64_t>{l ? *l + 1 : 0, {}};
   };
-  EXPECT_THROW(morvet::foldFixM(logged, undefinedNat()), std::runtime_error);
+  EXPECT_THROW((void)morvet::foldFixM(logged, undefinedNat()), std::runtime_error);
   EXPECT_EQ(morvet::foldFixM(alg, nat(3))(Log{}).first, 3);
 }
 
@@ -376,9 +376,9 @@ TEST(Nu, UndefinedNuFailsFirstUnfoldNuOfUndefinedArgumentsDoesNot) {
   using N = Nu<hs::MaybeTag>;
   const N undefinedNu = N::defer([]() -> N { throw Boom(); });
   const auto ignore = [](const hs::Lazy<std::optional<std::int64_t>>&) -> std::int64_t { return 1; };
-  EXPECT_THROW(morvet::foldNu(ignore, undefinedNu), Boom);
-  EXPECT_THROW(morvet::unwrapNu(undefinedNu), Boom);
-  EXPECT_THROW(morvet::hoistNu([](const auto& o) { return o; }, undefinedNu), Boom);
+  EXPECT_THROW((void)morvet::foldNu(ignore, undefinedNu), Boom);
+  EXPECT_THROW((void)morvet::unwrapNu(undefinedNu), Boom);
+  EXPECT_THROW((void)morvet::hoistNu([](const auto& o) { return o; }, undefinedNu), Boom);
   // unlike foldFix on an undefined Fix
   EXPECT_EQ(morvet::foldFix(ignore, undefinedNat()), 1);
 
@@ -387,8 +387,8 @@ TEST(Nu, UndefinedNuFailsFirstUnfoldNuOfUndefinedArgumentsDoesNot) {
   const auto badSeed = hs::Lazy<std::int64_t>::defer([]() -> std::int64_t { throw Boom(); });
   const N n = morvet::unfoldNu(badStep, badSeed);
   EXPECT_EQ(morvet::foldNu(ignore, n), 1);
-  EXPECT_THROW(morvet::unwrapNu(n), Boom);
-  EXPECT_THROW(morvet::unwrapNu(morvet::unfoldNu(Step(countDown), badSeed)), Boom);
+  EXPECT_THROW((void)morvet::unwrapNu(n), Boom);
+  EXPECT_THROW((void)morvet::unwrapNu(morvet::unfoldNu(Step(countDown), badSeed)), Boom);
   EXPECT_EQ(morvet::foldNu(count, morvet::unfoldNu(Step(countDown), hs::Lazy<std::int64_t>(4))), 4);
 }
 
@@ -486,17 +486,17 @@ TEST(Failures, AThrowingAlgebraOrCoalgebraPropagatesAndLeavesNothingBehind) {
     if (l && *l == 2) throw Boom();
     return l ? *l + 1 : 0;
   };
-  EXPECT_THROW(morvet::foldFix(throwsAt2, nat(5)), Boom);
-  EXPECT_THROW(morvet::foldMu(throwsAt2, morvet::fixToMu(nat(5))), Boom);
-  EXPECT_THROW(morvet::foldNu(throwsAt2, morvet::fixToNu(nat(5))), Boom);
+  EXPECT_THROW((void)morvet::foldFix(throwsAt2, nat(5)), Boom);
+  EXPECT_THROW((void)morvet::foldMu(throwsAt2, morvet::fixToMu(nat(5))), Boom);
+  EXPECT_THROW((void)morvet::foldNu(throwsAt2, morvet::fixToNu(nat(5))), Boom);
   const auto badCoalg = [](const std::int64_t& n) -> std::optional<std::int64_t> {
     if (n == 3) throw Boom();
     return n + 1;
   };
-  EXPECT_THROW(morvet::refold(count, badCoalg, std::int64_t{0}), Boom);
+  EXPECT_THROW((void)morvet::refold(count, badCoalg, std::int64_t{0}), Boom);
   const Nat x = morvet::unfoldFix(badCoalg, std::int64_t{0});
-  EXPECT_THROW(morvet::foldFix(count, x), Boom);
-  EXPECT_THROW(morvet::foldFix(count, x), Boom);  // the failed layer keeps its failure
+  EXPECT_THROW((void)morvet::foldFix(count, x), Boom);
+  EXPECT_THROW((void)morvet::foldFix(count, x), Boom);  // the failed layer keeps its failure
 }
 
 }  // namespace

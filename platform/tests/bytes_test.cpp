@@ -69,7 +69,7 @@ TEST(ByteString, ConcatSharesASingleNonEmptyPart) {
 
 TEST(ByteString, CreateFreesTheBufferWhenFillThrows) {
   for (std::size_t n : {10u, 100u})
-    EXPECT_THROW(hs::ByteString::create(n, [](std::uint8_t*) { throw std::runtime_error("x"); }),
+    EXPECT_THROW((void)hs::ByteString::create(n, [](std::uint8_t*) { throw std::runtime_error("x"); }),
                  std::runtime_error);
   const auto s = hs::ByteString::create(3, [](std::uint8_t* p) { p[0] = 'a', p[1] = 'b', p[2] = 'c'; });
   EXPECT_EQ(s.chars(), "abc");

@@ -122,10 +122,10 @@ TEST(Foldable, LazyRightFoldAndTheEmptyStructureErrors) {
     const char* message;
   };
   const Case cases[] = {
-      {[] { hs::foldr1([](int a, int) { return a; }, V{}); }, "foldr1: empty structure"},
-      {[] { hs::foldl1([](int a, int) { return a; }, V{}); }, "foldl1: empty structure"},
-      {[] { hs::maximum(V{}); }, "maximum: empty structure"},
-      {[] { hs::minimum(std::optional<int>()); }, "minimum: empty structure"},
+      {[] { (void)hs::foldr1([](int a, int) { return a; }, V{}); }, "foldr1: empty structure"},
+      {[] { (void)hs::foldl1([](int a, int) { return a; }, V{}); }, "foldl1: empty structure"},
+      {[] { (void)hs::maximum(V{}); }, "maximum: empty structure"},
+      {[] { (void)hs::minimum(std::optional<int>()); }, "minimum: empty structure"},
   };
   for (const Case& c : cases) {
     try {
@@ -149,10 +149,10 @@ TEST(Semigroup, RepetitionAndItsErrors) {
     const char* message;
   };
   const Case cases[] = {
-      {[] { hs::stimesDefault(0, std::string("x")); }, "stimes: positive multiplier expected"},
-      {[] { hs::stimesMonoid(-1, std::string("x")); }, "stimesMonoid: negative multiplier"},
-      {[] { hs::stimesIdempotent(0L, std::string("x")); }, "stimesIdempotent: positive multiplier expected"},
-      {[] { hs::stimesIdempotentMonoid(-2, std::string("x")); },
+      {[] { (void)hs::stimesDefault(0, std::string("x")); }, "stimes: positive multiplier expected"},
+      {[] { (void)hs::stimesMonoid(-1, std::string("x")); }, "stimesMonoid: negative multiplier"},
+      {[] { (void)hs::stimesIdempotent(0L, std::string("x")); }, "stimesIdempotent: positive multiplier expected"},
+      {[] { (void)hs::stimesIdempotentMonoid(-2, std::string("x")); },
        "stimesIdempotentMonoid: negative multiplier"},
   };
   for (const Case& c : cases) {
@@ -372,7 +372,7 @@ TEST(Foldable, AnInstanceOwnMethodsAreUsed) {
   EXPECT_EQ(hs::maximum(one), 5);
   EXPECT_EQ(hs::sum(one), 5);
   try {
-    hs::foldl1([](int a, int) { return a; }, Box<int>{});
+    (void)hs::foldl1([](int a, int) { return a; }, Box<int>{});
     ADD_FAILURE() << "foldl1 of an empty box";
   } catch (const hs::ProgramError& e) {
     EXPECT_STREQ(e.what(), "foldl1: empty structure");
@@ -440,12 +440,12 @@ TEST(Semigroup, BaseInstancesRepeatAsTheBaseLibraryDoes) {
     const char* message;
   };
   const Case cases[] = {
-      {[] { hs::stimes(-1, std::string("x")); }, "stimes: [], negative multiplier"},
-      {[] { hs::stimes(-1, V{1}); }, "stimes: [], negative multiplier"},
-      {[] { hs::stimes(-1, OS("x")); }, "stimes: Maybe, negative multiplier"},
-      {[] { hs::stimes(-1, hs::LT); }, "stimesIdempotentMonoid: negative multiplier"},
-      {[] { hs::stimesDefault(std::uint64_t{0}, std::string("x")); }, "stimes: positive multiplier expected"},
-      {[] { hs::stimes(0, Tracked{"a"}); }, "stimes: positive multiplier expected"},
+      {[] { (void)hs::stimes(-1, std::string("x")); }, "stimes: [], negative multiplier"},
+      {[] { (void)hs::stimes(-1, V{1}); }, "stimes: [], negative multiplier"},
+      {[] { (void)hs::stimes(-1, OS("x")); }, "stimes: Maybe, negative multiplier"},
+      {[] { (void)hs::stimes(-1, hs::LT); }, "stimesIdempotentMonoid: negative multiplier"},
+      {[] { (void)hs::stimesDefault(std::uint64_t{0}, std::string("x")); }, "stimes: positive multiplier expected"},
+      {[] { (void)hs::stimes(0, Tracked{"a"}); }, "stimes: positive multiplier expected"},
   };
   for (const Case& c : cases) {
     try {

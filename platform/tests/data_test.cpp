@@ -138,28 +138,28 @@ TEST(Data, ErrorsOfDescriptions) {
   auto z = [](auto g) { return g; };
   auto k = [](auto f, auto type) { return f(typename decltype(type)::type{}); };
   const std::pair<std::function<void()>, std::string> cases[] = {
-      {[] { hs::data::constrIndex(hs::toConstr(Int{7})); },
+      {[] { (void)hs::data::constrIndex(hs::toConstr(Int{7})); },
        "Data.Data.constrIndex is not supported for Prelude.Int, as it is not an algebraic data type."},
-      {[&] { hs::data::indexConstr(opaque, 1); },
+      {[&] { (void)hs::data::indexConstr(opaque, 1); },
        "Data.Data.indexConstr is not supported for Test.Opaque, as it is not an algebraic data type."},
-      {[] { hs::data::dataTypeConstrs(hs::dataTypeOf<Int>()); },
+      {[] { (void)hs::data::dataTypeConstrs(hs::dataTypeOf<Int>()); },
        "Data.Data.dataTypeConstrs is not supported for Prelude.Int, as it is not an algebraic data type."},
-      {[] { hs::data::mkIntegralConstr(shapeType(), 1); },
+      {[] { (void)hs::data::mkIntegralConstr(shapeType(), 1); },
        "Data.Data.mkIntegralConstr is not supported for Test.Shape, as it is not an Integral data type."},
-      {[] { hs::data::constrFields(hs::toConstr(Int{1})); }, "Data.Data.confields"},
-      {[] { hs::data::constrFixity(hs::toConstr(Int{1})); }, "Data.Data.confixity"},
-      {[&] { hs::gunfold<std::vector<Int>>(k, z, hs::data::indexConstr(shapeType(), 3)); },
+      {[] { (void)hs::data::constrFields(hs::toConstr(Int{1})); }, "Data.Data.confields"},
+      {[] { (void)hs::data::constrFixity(hs::toConstr(Int{1})); }, "Data.Data.confixity"},
+      {[&] { (void)hs::gunfold<std::vector<Int>>(k, z, hs::data::indexConstr(shapeType(), 3)); },
        "Data.Data.gunfold(List)"},
-      {[&] { hs::gunfold<Int>(k, z, hs::data::indexConstr(shapeType(), 1)); },
+      {[&] { (void)hs::gunfold<Int>(k, z, hs::data::indexConstr(shapeType(), 1)); },
        "Data.Data.gunfold: Constructor Dot is not of type Int."},
-      {[&] { hs::gunfold<std::pair<Int, Int>>(k, z, hs::data::indexConstr(shapeType(), 2)); },
+      {[&] { (void)hs::gunfold<std::pair<Int, Int>>(k, z, hs::data::indexConstr(shapeType(), 2)); },
        "Data.Data.gunfold(tup2)"},
   };
   for (const auto& [run, message] : cases) EXPECT_EQ(programError(run), message);
-  EXPECT_NE(programError([] { hs::data::indexConstr(shapeType(), 4); }), "no error");
-  EXPECT_NE(programError([] { hs::data::indexConstr(shapeType(), 0); }), "no error");
+  EXPECT_NE(programError([] { (void)hs::data::indexConstr(shapeType(), 4); }), "no error");
+  EXPECT_NE(programError([] { (void)hs::data::indexConstr(shapeType(), 0); }), "no error");
   EXPECT_NE(programError([] {
-              hs::data::constrIndex(hs::data::mkConstr(shapeType(), std::string("Circle"),
+              (void)hs::data::constrIndex(hs::data::mkConstr(shapeType(), std::string("Circle"),
                                                        std::vector<std::string>{},
                                                        hs::data::Prefix));
             }),
@@ -185,14 +185,14 @@ TEST(Data, PartsOfAConstructorAreDeferred) {
   EXPECT_EQ(nameRuns, 1);
   EXPECT_TRUE(hs::data::constrFields(c).empty());
   try {
-    hs::data::constrFixity(c);
+    (void)hs::data::constrFixity(c);
     ADD_FAILURE() << "fixity inspected without error";
   } catch (const hs::ProgramError& e) {
     EXPECT_EQ(e.message(), "fixity");
     ASSERT_EQ(e.callStack().entries().size(), 1u);
     EXPECT_EQ(e.callStack().entries()[0].startCol, 2);
   }
-  EXPECT_EQ(programError([&] { hs::data::constrIndex(c); }),
+  EXPECT_EQ(programError([&] { (void)hs::data::constrIndex(c); }),
             "Data.Data.dataTypeConstrs is not supported for Test.Opaque, as it is not an "
             "algebraic data type.");
   EXPECT_EQ(hs::data::dataTypeName(hs::data::constrType(c)), "Test.Opaque");
@@ -263,14 +263,14 @@ TEST(Data, CharactersStringsAndUnit) {
   auto z = [](auto g) { return g; };
   auto k = [](auto f, auto type) { return f(typename decltype(type)::type{}); };
   const std::pair<std::function<void()>, std::string> cases[] = {
-      {[] { hs::data::mkCharConstr(shapeType(), U'a'); },
+      {[] { (void)hs::data::mkCharConstr(shapeType(), U'a'); },
        "Data.Data.mkCharConstr is not supported for Test.Shape, as it is not an Char data type."},
-      {[] { hs::data::constrFields(hs::toConstr(U'a')); }, "Data.Data.confields"},
-      {[&] { hs::gunfold<char32_t>(k, z, hs::data::indexConstr(shapeType(), 1)); },
+      {[] { (void)hs::data::constrFields(hs::toConstr(U'a')); }, "Data.Data.confields"},
+      {[&] { (void)hs::gunfold<char32_t>(k, z, hs::data::indexConstr(shapeType(), 1)); },
        "Data.Data.gunfold: Constructor Dot is not of type Char."},
-      {[&] { hs::gunfold<hs::Unit>(k, z, hs::data::indexConstr(shapeType(), 2)); },
+      {[&] { (void)hs::gunfold<hs::Unit>(k, z, hs::data::indexConstr(shapeType(), 2)); },
        "Data.Data.gunfold(unit)"},
-      {[&] { hs::gunfold<std::string>(k, z, hs::data::indexConstr(shapeType(), 3)); },
+      {[&] { (void)hs::gunfold<std::string>(k, z, hs::data::indexConstr(shapeType(), 3)); },
        "Data.Data.gunfold(List)"},
   };
   for (const auto& [run, message] : cases) EXPECT_EQ(programError(run), message);

@@ -416,9 +416,9 @@ TEST(Read, WholeInputAndErrors) {
     }
     return std::string("no error");
   };
-  EXPECT_EQ(message([] { hs::read<int64_t>("x"); }), "Prelude.read: no parse");
-  EXPECT_EQ(message([] { hs::read<int64_t>(""); }), "Prelude.read: no parse");
-  EXPECT_EQ(message([] { hs::read<Twice>("1"); }), "Prelude.read: ambiguous parse");
+  EXPECT_EQ(message([] { (void)hs::read<int64_t>("x"); }), "Prelude.read: no parse");
+  EXPECT_EQ(message([] { (void)hs::read<int64_t>(""); }), "Prelude.read: no parse");
+  EXPECT_EQ(message([] { (void)hs::read<Twice>("1"); }), "Prelude.read: ambiguous parse");
 }
 
 // Hostile input: ambiguous elements, deep nesting. Reading stays polynomial, near linear, and

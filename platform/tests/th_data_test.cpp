@@ -38,7 +38,7 @@ std::vector<std::string> roundTrip(const T& x) {
     fields.emplace_back(d);
     return n + 1;
   };
-  hs::gfoldl(collect, start, x);
+  (void)hs::gfoldl(collect, start, x);
   auto id = [](auto g) { return g; };
   auto next = [&](auto f, auto type) {
     using D = typename decltype(type)::type;
@@ -149,12 +149,12 @@ TEST(ThData, CastsAndLimits) {
 
   // Integral constructors hold 64-bit values.
   const th::IntegerL big(std::numeric_limits<std::uint64_t>::max());
-  EXPECT_EQ(programError([&] { hs::toConstr(big); }),
+  EXPECT_EQ(programError([&] { (void)hs::toConstr(big); }),
             "Data.Data.mkIntegralConstr: 18446744073709551615 does not fit an integral "
             "constructor");
   auto id = [](auto g) { return g; };
   auto none = [](auto f, auto) { return f; };
-  EXPECT_EQ(programError([&] { hs::gunfold<th::IntegerL>(none, id, hs::toConstr(U'x')); }),
+  EXPECT_EQ(programError([&] { (void)hs::gunfold<th::IntegerL>(none, id, hs::toConstr(U'x')); }),
             "Data.Data.gunfold: Constructor 'x' is not of type Integer.");
   // An index beyond the others names the last constructor, as derived instances read it.
   EXPECT_EQ(

@@ -34,7 +34,7 @@ TEST(ThQ, RecoverCatchesOnlyReflectionFailuresAndKeepsTheirEffects) {
   EXPECT_EQ(env.recover(fallback,
                         [](th::Q& q) -> std::string {
                           q.newName("x");
-                          q.reify(T);
+                          (void)q.reify(T);
                           return "unreachable";
                         }),
             "fallback");
@@ -134,7 +134,7 @@ TEST(ThTestEnv, DeclarationsAreReportedAsTheCompilerWould) {
   EXPECT_EQ(env.reifyType(th::mkName("P")),
             Type(th::ForallT{{th::PlainTV{k, th::SpecifiedSpec}}, {}, arrow(var(k), th::StarT{})}));
   env.declare(th::DataD{{}, th::mkName("U"), {th::PlainTV{a, hs::unit}}, std::nullopt, {}, {}});
-  EXPECT_THROW(env.reifyType(th::mkName("U")), th::QFailure);
+  EXPECT_THROW((void)env.reifyType(th::mkName("U")), th::QFailure);
 }
 
 TEST(ThTestEnv, QueriesLogTheirOrderAndFailAsConfigured) {
@@ -147,9 +147,9 @@ TEST(ThTestEnv, QueriesLogTheirOrderAndFailAsConfigured) {
 
   EXPECT_EQ(env.reifyFixity(plus), (th::Fixity{6, th::FixityDirection::InfixL}));
   EXPECT_EQ(env.reifyFixity(T), std::nullopt);  // known, no fixity declaration
-  EXPECT_THROW(env.reifyFixity(th::mkName("unknown")), th::QFailure);
+  EXPECT_THROW((void)env.reifyFixity(th::mkName("unknown")), th::QFailure);
   try {
-    env.reifyFixity(th::mkName("bad"));
+    (void)env.reifyFixity(th::mkName("bad"));
     FAIL();
   } catch (const th::QFailure& e) {
     EXPECT_EQ(e.message(), "injected");
@@ -157,12 +157,12 @@ TEST(ThTestEnv, QueriesLogTheirOrderAndFailAsConfigured) {
   EXPECT_EQ(env.newName("x"), th::mkNameU("x", 10));
   EXPECT_THROW(env.newName("z"), th::QFailure);
   try {
-    env.reify(th::mkName("M.missing"));
+    (void)env.reify(th::mkName("M.missing"));
     FAIL();
   } catch (const th::QFailure& e) {
     EXPECT_EQ(e.message(), "M.missing is not in scope at a reify");
   }
-  EXPECT_THROW(env.reifyType(T), th::QFailure);
+  EXPECT_THROW((void)env.reifyType(T), th::QFailure);
   EXPECT_EQ(env.log(),
             (Strings{"reifyFixity +", "reifyFixity T", "reifyFixity unknown", "reifyFixity bad",
                      "newName x", "newName z", "reify M.missing", "reifyType T"}));
@@ -199,7 +199,7 @@ TEST(ThLib, DeclarationBuildersRunTheirActionsInArgumentOrder) {
 
   // A failing constructor action stops the builder before the deriving clauses.
   ran.clear();
-  EXPECT_THROW(th::newtypeD(env, th::pureQ(th::Cxt{}), T, {}, std::nullopt,
+  EXPECT_THROW((void)th::newtypeD(env, th::pureQ(th::Cxt{}), T, {}, std::nullopt,
                             [](th::Q& q) -> th::Con { q.fail("no constructor"); }, {[&](th::Q& q) {
                               return th::derivClause(q, std::nullopt, {pred("Show")});
                             }}),

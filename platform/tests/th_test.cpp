@@ -182,7 +182,7 @@ TEST(ThLift, StepsRunInOrder) {
   EXPECT_EQ(q.steps.back(), e);
 
   Recorder p;
-  th::lift(p, std::pair<bool, std::int64_t>{false, 7});
+  (void)th::lift(p, std::pair<bool, std::int64_t>{false, 7});
   EXPECT_EQ(kinds(p.steps), (std::vector<std::string>{"ConE", "LitE", "TupE"}));
   EXPECT_EQ(th::show(p.steps[0]), "ConE GHC.Types.False");
 }

@@ -203,7 +203,7 @@ TEST(NormalizeCon, FailuresOfTheHeadCheck) {
   for (const Type& res : results) {
     th::TestEnv env;
     EXPECT_EQ(qFailure([&] {
-                si::normalizeConFor(env, false, n("T"), {unit("a")}, {v("a")}, star(),
+                (void)si::normalizeConFor(env, false, n("T"), {unit("a")}, {v("a")}, star(),
                                     gadtC({"Mk"}, {}, res));
               }),
               "normalizeGadtC: Expected type constructor application")
@@ -220,7 +220,7 @@ TEST(NormalizeCon, FailuresOfTheHeadCheck) {
   // A failing fresh name fails the constructor.
   env.failOn(th::TestEnv::Query::NewName, n("b"), "no fresh names");
   EXPECT_EQ(qFailure([&] {
-              si::normalizeConFor(env, false, n("T"), {unit("a")}, {v("a")}, star(),
+              (void)si::normalizeConFor(env, false, n("T"), {unit("a")}, {v("a")}, star(),
                                   gadtC({"Mk"}, {}, tOf(v("b"))));
             }),
             "no fresh names");
@@ -251,7 +251,7 @@ TEST(NormalizeCon, KindMapsAreForcedOnlyForIdentifiedVariables) {
                                            gadtC({"Mk"}, {}, tOf(con("Int"))));
   EXPECT_EQ(refined[0].constructorContext, (th::Cxt{eq(v("a"), con("Int"))}));
   try {
-    si::normalizeConFor(env, false, n("T"), vars, {v("a")}, star(), gadtC({"Mk"}, {}, tOf(v("b"))));
+    (void)si::normalizeConFor(env, false, n("T"), vars, {v("a")}, star(), gadtC({"Mk"}, {}, tOf(v("b"))));
     ADD_FAILURE() << "no error";
   } catch (const hs::ProgramError& e) {
     EXPECT_STREQ(e.what(), "`forall` type used in data family pattern");

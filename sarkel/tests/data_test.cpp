@@ -31,7 +31,7 @@ Strings roundTrip(const T& x) {
     fields.emplace_back(d);
     return n + 1;
   };
-  hs::gfoldl(collect, start, x);
+  (void)hs::gfoldl(collect, start, x);
   auto id = [](auto g) { return g; };
   auto next = [&](auto f, auto type) {
     using D = typename decltype(type)::type;
@@ -52,7 +52,7 @@ struct Names {
     if constexpr (std::is_same_v<D, th::Name>) {
       out.push_back(th::showName(d));
     } else {
-      hs::gmapQ<int>(
+      (void)hs::gmapQ<int>(
           [this](const auto& field) {
             (*this)(field);
             return 0;

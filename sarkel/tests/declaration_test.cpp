@@ -201,14 +201,14 @@ TEST(NormalizeDec, Failures) {
   };
   for (const Case& c : cases) {
     th::TestEnv env;
-    EXPECT_EQ(qFailure([&] { si::normalizeDecFor(env, true, c.dec); }), c.message);
+    EXPECT_EQ(qFailure([&] { (void)si::normalizeDecFor(env, true, c.dec); }), c.message);
     EXPECT_TRUE(env.log().empty());  // nothing is asked before the declaration is classified
   }
 
   // A constructor's failure fails the whole declaration.
   th::TestEnv env;
   EXPECT_EQ(qFailure([&] {
-              si::normalizeDecFor(
+              (void)si::normalizeDecFor(
                   env, false,
                   dataD({}, "T", {}, std::nullopt,
                         {normalC("A", {}), th::GadtC{names({"B"}), {}, con("Maybe")}}));
@@ -218,7 +218,7 @@ TEST(NormalizeDec, Failures) {
   // A reified kind with fewer arguments than the declaration is a program error.
   env.setKind(n("T"), star());
   try {
-    si::normalizeDecFor(env, true, dataD({}, "T", {unit("a")}, std::nullopt, {}));
+    (void)si::normalizeDecFor(env, true, dataD({}, "T", {unit("a")}, std::nullopt, {}));
     ADD_FAILURE() << "no error";
   } catch (const hs::ProgramError& e) {
     EXPECT_STREQ(e.what(), "filterVisFunArgsUpTo.go_fun_args: Too few FunArgs");
@@ -261,7 +261,7 @@ TEST(RepairInstanceVariables, MapsForeignVariablesToTheHeads) {
   };
   for (const Failing& f : failing)
     EXPECT_EQ(
-        qFailure([&] { si::repairInstanceVariables(env, info(f.vars, {prefix("FB", f.fields)})); }),
+        qFailure([&] { (void)si::repairInstanceVariables(env, info(f.vars, {prefix("FB", f.fields)})); }),
         f.message);
   EXPECT_TRUE(env.log().empty());
 }

@@ -150,7 +150,7 @@ TEST(Syntax, DeclarationBuildersRunActionsInOrder) {
   // A failing argument stops the builder before the later ones.
   ran.clear();
   EXPECT_THROW(
-      sarkel::tySynInstDCompat(
+      (void)sarkel::tySynInstDCompat(
           env, fam, std::nullopt,
           {type("arg1", va), [](th::Q& q) -> Type { q.fail("bad argument"); }, type("arg3", va)},
           type("rhs", vb)),

@@ -170,7 +170,7 @@ TEST(Telescope, VisibleArgumentsUpTo) {
   }
   expectSiteError(
       [] {
-        si::filterVisFunArgsUpTo(std::vector<int>{1, 2},
+        (void)si::filterVisFunArgsUpTo(std::vector<int>{1, 2},
                                  si::splitFunArgs(arrow(star(), star())).first);
       },
       "filterVisFunArgsUpTo.go_fun_args: Too few FunArgs", 1962, 7, 12);

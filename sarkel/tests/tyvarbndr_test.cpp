@@ -168,7 +168,7 @@ TEST(TyVarBndr, MonadicMappers) {
     calls.push_back("flag");
     throw std::runtime_error("flag failed");
   };
-  EXPECT_THROW(sarkel::mapMTV(name, failingFlag, kind, kindedB), std::runtime_error);
+  EXPECT_THROW((void)sarkel::mapMTV(name, failingFlag, kind, kindedB), std::runtime_error);
   EXPECT_EQ(calls, (Log{"name", "flag"}));
 
   // In the state monad the actions run in order when the result runs.

@@ -208,11 +208,11 @@ TEST_F(Synonyms, UnifyTypes) {
                           {n("d"), con("Int")}}));
 
   EXPECT_EQ(failureOf([&] {
-              sarkel::unifyTypes(env, {v("a"), con("Int"), con("Bool")});
+              (void)sarkel::unifyTypes(env, {v("a"), con("Int"), con("Bool")});
             }),
             "Unable to unify types (ConT Int) and (ConT Bool)");
   EXPECT_EQ(failureOf([&] {
-              sarkel::unifyTypes(env, {v("a"), app(con("Maybe"), v("a"))});
+              (void)sarkel::unifyTypes(env, {v("a"), app(con("Maybe"), v("a"))});
             }),
             "Unable to unify types (VarT a) and (AppT (ConT Maybe) (VarT a))");
 }

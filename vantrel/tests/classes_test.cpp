@@ -365,7 +365,7 @@ TEST(Data, FoldsAndUnfoldsThroughThePairList) {
   // Another type's second constructor: the "gunfold" program error.
   const auto other = hs::data::mkDataType("Test.Two", {"A", "B"});
   try {
-    hs::gunfold<Map>(k, z, hs::data::indexConstr(other, 2));
+    (void)hs::gunfold<Map>(k, z, hs::data::indexConstr(other, 2));
     ADD_FAILURE() << "no error";
   } catch (const hs::ProgramError& e) {
     EXPECT_STREQ(e.what(), "gunfold");
@@ -376,7 +376,7 @@ TEST(Data, FoldsAndUnfoldsThroughThePairList) {
   }
   // A constructor of a type that is not algebraic is refused by the constructor index.
   EXPECT_THROW(
-      hs::gunfold<Map>(k, z, hs::data::mkIntegralConstr(hs::dataTypeOf<std::int64_t>(), 3)),
+      (void)hs::gunfold<Map>(k, z, hs::data::mkIntegralConstr(hs::dataTypeOf<std::int64_t>(), 3)),
       hs::ProgramError);
 }
 

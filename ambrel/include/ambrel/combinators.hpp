@@ -21,29 +21,29 @@ namespace ambrel {
 
 // The first value, of This and Ambrel.
 template <class A, class B>
-std::optional<hs::Lazy<A>> justHere(const Ambrel<A, B>& t) {
+[[nodiscard]] std::optional<hs::Lazy<A>> justHere(const Ambrel<A, B>& t) {
   if (t.index() == 1) return std::nullopt;
   return t.here();
 }
 // The second value, of That and Ambrel.
 template <class A, class B>
-std::optional<hs::Lazy<B>> justThere(const Ambrel<A, B>& t) {
+[[nodiscard]] std::optional<hs::Lazy<B>> justThere(const Ambrel<A, B>& t) {
   if (t.index() == 0) return std::nullopt;
   return t.there();
 }
 template <class A, class B>
-std::optional<hs::Lazy<A>> justThis(const Ambrel<A, B>& t) {
+[[nodiscard]] std::optional<hs::Lazy<A>> justThis(const Ambrel<A, B>& t) {
   if (t.index() != 0) return std::nullopt;
   return t.here();
 }
 template <class A, class B>
-std::optional<hs::Lazy<B>> justThat(const Ambrel<A, B>& t) {
+[[nodiscard]] std::optional<hs::Lazy<B>> justThat(const Ambrel<A, B>& t) {
   if (t.index() != 1) return std::nullopt;
   return t.there();
 }
 // Both fields of an Ambrel, as a new pair of the cells.
 template <class A, class B>
-std::optional<std::pair<hs::Lazy<A>, hs::Lazy<B>>> justAmbrel(const Ambrel<A, B>& t) {
+[[nodiscard]] std::optional<std::pair<hs::Lazy<A>, hs::Lazy<B>>> justAmbrel(const Ambrel<A, B>& t) {
   if (t.index() != 2) return std::nullopt;
   return std::pair<hs::Lazy<A>, hs::Lazy<B>>(t.here(), t.there());
 }
@@ -51,23 +51,23 @@ std::optional<std::pair<hs::Lazy<A>, hs::Lazy<B>>> justAmbrel(const Ambrel<A, B>
 // ---- Predicates -----------------------------------------------------------------------------
 
 template <class A, class B>
-bool hasHere(const Ambrel<A, B>& t) {
+[[nodiscard]] bool hasHere(const Ambrel<A, B>& t) {
   return t.index() != 1;
 }
 template <class A, class B>
-bool hasThere(const Ambrel<A, B>& t) {
+[[nodiscard]] bool hasThere(const Ambrel<A, B>& t) {
   return t.index() != 0;
 }
 template <class A, class B>
-bool isThis(const Ambrel<A, B>& t) {
+[[nodiscard]] bool isThis(const Ambrel<A, B>& t) {
   return t.index() == 0;
 }
 template <class A, class B>
-bool isThat(const Ambrel<A, B>& t) {
+[[nodiscard]] bool isThat(const Ambrel<A, B>& t) {
   return t.index() == 1;
 }
 template <class A, class B>
-bool isAmbrel(const Ambrel<A, B>& t) {
+[[nodiscard]] bool isAmbrel(const Ambrel<A, B>& t) {
   return t.index() == 2;
 }
 
@@ -75,20 +75,20 @@ bool isAmbrel(const Ambrel<A, B>& t) {
 
 // This (f a); any other value itself.
 template <class F, class A, class B>
-Ambrel<A, B> mapThis(F f, const Ambrel<A, B>& t) {
+[[nodiscard]] Ambrel<A, B> mapThis(F f, const Ambrel<A, B>& t) {
   if (t.index() != 0) return t;
   return internal::makeThis<A, B>(hs::deferCall<A>(std::move(f), t.here()));
 }
 // That (f b); any other value itself.
 template <class F, class A, class B>
-Ambrel<A, B> mapThat(F f, const Ambrel<A, B>& t) {
+[[nodiscard]] Ambrel<A, B> mapThat(F f, const Ambrel<A, B>& t) {
   if (t.index() != 1) return t;
   return internal::makeThat<A, B>(hs::deferCall<B>(std::move(f), t.there()));
 }
 // Ambrel c d with (c, d) = f((a, b)): one deferred application shared by both fields; any other
 // value itself. f receives the pair (a, b), or its deferred cell under hs::onCells.
 template <class F, class A, class B>
-Ambrel<A, B> mapAmbrel(F f, const Ambrel<A, B>& t) {
+[[nodiscard]] Ambrel<A, B> mapAmbrel(F f, const Ambrel<A, B>& t) {
   if (t.index() != 2) return t;
   using P = std::pair<A, B>;
   const hs::Lazy<P> r = hs::deferCall<P>(std::move(f), internal::pairCell(t.here(), t.there()));
@@ -99,54 +99,54 @@ Ambrel<A, B> mapAmbrel(F f, const Ambrel<A, B>& t) {
 // ---- List filters (in input order, produced on demand) --------------------------------------
 
 template <class A, class B>
-hs::List<hs::Lazy<A>> catHere(const hs::List<Ambrel<A, B>>& xs) {
+[[nodiscard]] hs::List<hs::Lazy<A>> catHere(const hs::List<Ambrel<A, B>>& xs) {
   return hs::mapMaybe([](const Ambrel<A, B>& t) { return ambrel::justHere(t); }, xs);
 }
 template <class A, class B>
-hs::List<hs::Lazy<B>> catThere(const hs::List<Ambrel<A, B>>& xs) {
+[[nodiscard]] hs::List<hs::Lazy<B>> catThere(const hs::List<Ambrel<A, B>>& xs) {
   return hs::mapMaybe([](const Ambrel<A, B>& t) { return ambrel::justThere(t); }, xs);
 }
 template <class A, class B>
-hs::List<hs::Lazy<A>> catThis(const hs::List<Ambrel<A, B>>& xs) {
+[[nodiscard]] hs::List<hs::Lazy<A>> catThis(const hs::List<Ambrel<A, B>>& xs) {
   return hs::mapMaybe([](const Ambrel<A, B>& t) { return ambrel::justThis(t); }, xs);
 }
 template <class A, class B>
-hs::List<hs::Lazy<B>> catThat(const hs::List<Ambrel<A, B>>& xs) {
+[[nodiscard]] hs::List<hs::Lazy<B>> catThat(const hs::List<Ambrel<A, B>>& xs) {
   return hs::mapMaybe([](const Ambrel<A, B>& t) { return ambrel::justThat(t); }, xs);
 }
 template <class A, class B>
-hs::List<std::pair<hs::Lazy<A>, hs::Lazy<B>>> catAmbrel(const hs::List<Ambrel<A, B>>& xs) {
+[[nodiscard]] hs::List<std::pair<hs::Lazy<A>, hs::Lazy<B>>> catAmbrel(const hs::List<Ambrel<A, B>>& xs) {
   return hs::mapMaybe([](const Ambrel<A, B>& t) { return ambrel::justAmbrel(t); }, xs);
 }
 
 // ---- Second names of class operations -------------------------------------------------------
 
 template <class F, class G, class A, class B>
-auto bimapAmbrel(F&& f, G&& g, const Ambrel<A, B>& t) {
+[[nodiscard]] auto bimapAmbrel(F&& f, G&& g, const Ambrel<A, B>& t) {
   return hs::bimap(std::forward<F>(f), std::forward<G>(g), t);
 }
 template <class F, class A, class B>
-auto mapHere(F&& f, const Ambrel<A, B>& t) {
+[[nodiscard]] auto mapHere(F&& f, const Ambrel<A, B>& t) {
   return hs::first(std::forward<F>(f), t);
 }
 template <class F, class A, class B>
-auto mapThere(F&& f, const Ambrel<A, B>& t) {
+[[nodiscard]] auto mapThere(F&& f, const Ambrel<A, B>& t) {
   return hs::second(std::forward<F>(f), t);
 }
 template <class F, class G, class A, class B>
-auto bitraverseAmbrel(F&& f, G&& g, const Ambrel<A, B>& t) {
+[[nodiscard]] auto bitraverseAmbrel(F&& f, G&& g, const Ambrel<A, B>& t) {
   return hs::bitraverse(std::forward<F>(f), std::forward<G>(g), t);
 }
 template <class A, class B>
-auto swapAmbrel(const Ambrel<A, B>& t) {
+[[nodiscard]] auto swapAmbrel(const Ambrel<A, B>& t) {
   return hs::swap(t);
 }
 template <class A, class B, class C>
-auto assocAmbrel(const Ambrel<Ambrel<A, B>, C>& t) {
+[[nodiscard]] auto assocAmbrel(const Ambrel<Ambrel<A, B>, C>& t) {
   return hs::assoc(t);
 }
 template <class A, class B, class C>
-auto unassocAmbrel(const Ambrel<A, Ambrel<B, C>>& t) {
+[[nodiscard]] auto unassocAmbrel(const Ambrel<A, Ambrel<B, C>>& t) {
   return hs::unassoc(t);
 }
 

@@ -38,10 +38,10 @@ namespace internal {
 inline constexpr std::size_t readStackReserve = 256 * 1024;
 // The native stack left below the caller's frame on this thread (the largest value when the
 // thread's stack cannot be found).
-std::size_t stackLeft() noexcept;
+[[nodiscard]] std::size_t stackLeft() noexcept;
 
 template <class T>
-hs::ReadPrec<T> nestedReader(hs::ReadPrec<T> p) {
+[[nodiscard]] hs::ReadPrec<T> nestedReader(hs::ReadPrec<T> p) {
   return hs::ReadPrec<T>([p = std::move(p)](int d, std::string_view s) {
     if (internal::stackLeft() < readStackReserve) return hs::ReadResult<T>{};
     return p(d, s);
@@ -49,7 +49,7 @@ hs::ReadPrec<T> nestedReader(hs::ReadPrec<T> p) {
 }
 
 template <class F>
-bool equalFix(const Fix<F>& x, const Fix<F>& y) {
+[[nodiscard]] bool equalFix(const Fix<F>& x, const Fix<F>& y) {
   std::vector<std::pair<Fix<F>, Fix<F>>> todo, found;
   todo.emplace_back(x, y);
   while (!todo.empty()) {
@@ -72,7 +72,7 @@ bool equalFix(const Fix<F>& x, const Fix<F>& y) {
 // position where the lifted comparison stopped, so they are settled first, in order, each with
 // its own holes before the next.
 template <class F>
-hs::Ordering compareFix(const Fix<F>& x, const Fix<F>& y) {
+[[nodiscard]] hs::Ordering compareFix(const Fix<F>& x, const Fix<F>& y) {
   struct Frame {
     std::size_t begin, next, end;
     hs::Ordering shape;
@@ -163,17 +163,17 @@ void showsPrecFix(int d, const Fix<F>& x, std::string& out) {
 inline constexpr std::size_t hashStackReserve = 256 * 1024;
 
 template <class F>
-std::int64_t hashFixOnStack(std::int64_t salt, const Fix<F>& x);
+[[nodiscard]] std::int64_t hashFixOnStack(std::int64_t salt, const Fix<F>& x);
 
 template <class F>
-std::int64_t hashFix(std::int64_t salt, const Fix<F>& x) {
+[[nodiscard]] std::int64_t hashFix(std::int64_t salt, const Fix<F>& x) {
   if (internal::stackLeft() < hashStackReserve) return internal::hashFixOnStack(salt, x);
   return hs::liftHashWithSalt([](std::int64_t s, const Fix<F>& c) { return internal::hashFix(s, c); },
                               salt, x.unFix());
 }
 
 template <class F>
-std::int64_t hashFixOnStack(std::int64_t salt, const Fix<F>& x) {
+[[nodiscard]] std::int64_t hashFixOnStack(std::int64_t salt, const Fix<F>& x) {
   struct Frame {
     Fix<F> node;
     std::int64_t salt;
@@ -227,7 +227,7 @@ void showRebuilt(std::string_view words, int d, const T& x, std::string& out) {
 }
 
 template <class T, class F, class Make>
-hs::ReadPrec<T> readRebuilt(std::string word, Make make) {
+[[nodiscard]] hs::ReadPrec<T> readRebuilt(std::string word, Make make) {
   namespace rp = hs::readprec;
   return rp::parens(rp::prec(
       10, rp::then(rp::expectP(hs::Lexeme::Ident(std::move(word))),
@@ -240,37 +240,37 @@ hs::ReadPrec<T> readRebuilt(std::string word, Make make) {
 // ---- Fix ----------------------------------------------------------------------------------
 
 template <class F>
-bool operator==(const Fix<F>& a, const Fix<F>& b) {
+[[nodiscard]] bool operator==(const Fix<F>& a, const Fix<F>& b) {
   return internal::equalFix(a, b);
 }
 template <class F>
-hs::Ordering compare(const Fix<F>& a, const Fix<F>& b) {
+[[nodiscard]] hs::Ordering compare(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b);
 }
 template <class F>
-bool operator<(const Fix<F>& a, const Fix<F>& b) {
+[[nodiscard]] bool operator<(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) == hs::LT;
 }
 template <class F>
-bool operator<=(const Fix<F>& a, const Fix<F>& b) {
+[[nodiscard]] bool operator<=(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) != hs::GT;
 }
 template <class F>
-bool operator>(const Fix<F>& a, const Fix<F>& b) {
+[[nodiscard]] bool operator>(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) == hs::GT;
 }
 template <class F>
-bool operator>=(const Fix<F>& a, const Fix<F>& b) {
+[[nodiscard]] bool operator>=(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) != hs::LT;
 }
 // The very argument: b unless a is the greater (so b when they are equal).
 template <class F>
-const Fix<F>& max(const Fix<F>& a, const Fix<F>& b) {
+[[nodiscard]] const Fix<F>& max(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) == hs::GT ? a : b;
 }
 // The very argument: b when a is the greater, otherwise a (so a when they are equal).
 template <class F>
-const Fix<F>& min(const Fix<F>& a, const Fix<F>& b) {
+[[nodiscard]] const Fix<F>& min(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) == hs::GT ? b : a;
 }
 
@@ -343,7 +343,7 @@ struct Show<morvet::Nu<F>> {
 // The identifier "Fix", then a layer read at precedence 11; any number of brackets around.
 template <class F>
 struct Read<morvet::Fix<F>> {
-  static ReadPrec<morvet::Fix<F>> readPrec() {
+  [[nodiscard]] static ReadPrec<morvet::Fix<F>> readPrec() {
     using Fix = morvet::Fix<F>;
     using Layer = typename Fix::Layer;
     return readprec::readData(readprec::readUnaryWith(
@@ -355,14 +355,14 @@ struct Read<morvet::Fix<F>> {
 // "unfoldMu", "unFix", then a bracketed Fix: the Mu that folds it.
 template <class F>
 struct Read<morvet::Mu<F>> {
-  static ReadPrec<morvet::Mu<F>> readPrec() {
+  [[nodiscard]] static ReadPrec<morvet::Mu<F>> readPrec() {
     return morvet::internal::readRebuilt<morvet::Mu<F>, F>(
         "unfoldMu", [](morvet::Fix<F>&& x) { return morvet::fixToMu(x); });
   }
 };
 template <class F>
 struct Read<morvet::Nu<F>> {
-  static ReadPrec<morvet::Nu<F>> readPrec() {
+  [[nodiscard]] static ReadPrec<morvet::Nu<F>> readPrec() {
     return morvet::internal::readRebuilt<morvet::Nu<F>, F>(
         "unfoldNu", [](morvet::Fix<F>&& x) { return morvet::fixToNu(x); });
   }
@@ -371,7 +371,7 @@ struct Read<morvet::Nu<F>> {
 // The functor's lifted hash of the layer, with Fix's own hash for the holes; nothing of Fix's own.
 template <class F>
 struct Hashable<morvet::Fix<F>> {
-  static std::int64_t hashWithSalt(std::int64_t salt, const morvet::Fix<F>& x) {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const morvet::Fix<F>& x) {
     return morvet::internal::hashFix(salt, x);
   }
 };

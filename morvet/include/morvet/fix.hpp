@@ -36,33 +36,33 @@ class Fix {
   explicit Fix(C&& cell) noexcept : cell_(std::forward<C>(cell)) {}
 
   // The layer; demands the cell.
-  const Layer& unFix() const { return cell_.force(); }
-  const hs::Lazy<Layer>& cell() const noexcept { return cell_; }
+  [[nodiscard]] const Layer& unFix() const { return cell_.force(); }
+  [[nodiscard]] const hs::Lazy<Layer>& cell() const noexcept { return cell_; }
   // Values that share their cell are the same value.
-  const void* identity() const noexcept { return cell_.identity(); }
+  [[nodiscard]] const void* identity() const noexcept { return cell_.identity(); }
 
  private:
   hs::Lazy<Layer> cell_;
 };
 
 template <class L>
-Fix<hs::TagOfT<L>> wrapFix(L layer) {
+[[nodiscard]] Fix<hs::TagOfT<L>> wrapFix(L layer) {
   return Fix<hs::TagOfT<L>>(std::move(layer));
 }
 template <class F>
-Fix<F> wrapFix(hs::Lazy<typename Fix<F>::Layer> cell) {
+[[nodiscard]] Fix<F> wrapFix(hs::Lazy<typename Fix<F>::Layer> cell) {
   return Fix<F>(std::move(cell));
 }
 template <class F>
-const typename Fix<F>::Layer& unFix(const Fix<F>& x) {
+[[nodiscard]] const typename Fix<F>::Layer& unFix(const Fix<F>& x) {
   return x.unFix();
 }
 template <class F>
-const typename Fix<F>::Layer& unwrapFix(const Fix<F>& x) {
+[[nodiscard]] const typename Fix<F>::Layer& unwrapFix(const Fix<F>& x) {
   return x.unFix();
 }
 template <class F>
-bool ptrEq(const Fix<F>& a, const Fix<F>& b) noexcept {
+[[nodiscard]] bool ptrEq(const Fix<F>& a, const Fix<F>& b) noexcept {
   return a.identity() == b.identity();
 }
 
@@ -196,7 +196,7 @@ struct HoistStep_ {
 // The deferred forms nest native calls as deep as the algebra's demand reaches. A generic algebra
 // gets the layer and needs its result type named: foldFix<A>(alg, x).
 template <class A = internal::Deduce, class Alg, class F>
-internal::ResultOf<A, Alg> foldFix(Alg alg, const Fix<F>& x) {
+[[nodiscard]] internal::ResultOf<A, Alg> foldFix(Alg alg, const Fix<F>& x) {
   using R = internal::ResultOf<A, Alg>;
   constexpr internal::Form form = internal::formOf<F, R, Alg>();
   if constexpr (form == internal::Form::DeferredHoles) {
@@ -209,7 +209,7 @@ internal::ResultOf<A, Alg> foldFix(Alg alg, const Fix<F>& x) {
   }
 }
 template <class A = internal::Deduce, class Alg, class F>
-internal::ResultOf<A, Alg> cata(Alg alg, const Fix<F>& x) {
+[[nodiscard]] internal::ResultOf<A, Alg> cata(Alg alg, const Fix<F>& x) {
   return morvet::foldFix<A>(std::move(alg), x);
 }
 
@@ -217,13 +217,13 @@ internal::ResultOf<A, Alg> cata(Alg alg, const Fix<F>& x) {
 // demanded (and kept), so an endless unfolding can be consumed as far as needed. The functor is
 // the tag of what coalg returns, unless given: unfoldFix<F>(coalg, seed).
 template <class F = internal::Deduce, class Coalg, class S>
-auto unfoldFix(Coalg coalg, S seed) {
+[[nodiscard]] auto unfoldFix(Coalg coalg, S seed) {
   using G = typename internal::TagFor<F, internal::CoalgebraLayer<Coalg, S>>::type;
   const internal::UnfoldStep<G, S, Coalg> step{std::make_shared<const Coalg>(std::move(coalg))};
   return step(seed);
 }
 template <class F = internal::Deduce, class Coalg, class S>
-auto ana(Coalg coalg, S seed) {
+[[nodiscard]] auto ana(Coalg coalg, S seed) {
   return morvet::unfoldFix<F>(std::move(coalg), std::move(seed));
 }
 
@@ -231,7 +231,7 @@ auto ana(Coalg coalg, S seed) {
 // a layer runs over an explicit stack (only the layers under evaluation are alive); an algebra of
 // a deferred layer runs at once, and the coalgebra runs only when the algebra demands its layer.
 template <class B = internal::Deduce, class Alg, class Coalg, class S>
-internal::ResultOf<B, Alg> refold(Alg alg, Coalg coalg, S seed) {
+[[nodiscard]] internal::ResultOf<B, Alg> refold(Alg alg, Coalg coalg, S seed) {
   using R = internal::ResultOf<B, Alg>;
   using F = hs::TagOfT<internal::CoalgebraLayer<Coalg, S>>;
   constexpr internal::Form form = internal::formOf<F, R, Alg>();
@@ -248,27 +248,27 @@ internal::ResultOf<B, Alg> refold(Alg alg, Coalg coalg, S seed) {
   }
 }
 template <class B = internal::Deduce, class Alg, class Coalg, class S>
-internal::ResultOf<B, Alg> hylo(Alg alg, Coalg coalg, S seed) {
+[[nodiscard]] internal::ResultOf<B, Alg> hylo(Alg alg, Coalg coalg, S seed) {
   return morvet::refold<B>(std::move(alg), std::move(coalg), std::move(seed));
 }
 
 // The monadic fold: alg returns M<A> (name it, foldFixM<M<A>>, for a generic algebra). Effects:
 // each child's whole subtree in traversal order, then the algebra on the layer (post-order).
 template <class MA = internal::Deduce, class AlgM, class F>
-internal::ResultOf<MA, AlgM> foldFixM(AlgM alg, const Fix<F>& x) {
+[[nodiscard]] internal::ResultOf<MA, AlgM> foldFixM(AlgM alg, const Fix<F>& x) {
   using MR = internal::ResultOf<MA, AlgM>;
   const internal::FoldMStep<F, MR, AlgM> step{std::make_shared<const AlgM>(std::move(alg))};
   return step(x);
 }
 template <class MA = internal::Deduce, class AlgM, class F>
-internal::ResultOf<MA, AlgM> cataM(AlgM alg, const Fix<F>& x) {
+[[nodiscard]] internal::ResultOf<MA, AlgM> cataM(AlgM alg, const Fix<F>& x) {
   return morvet::foldFixM<MA>(std::move(alg), x);
 }
 
 // The monadic unfolding: coalg returns M<F<S>>. Effects: the coalgebra on a seed, then each child
 // seed's whole unfolding in traversal order (pre-order).
 template <class F = internal::Deduce, class CoalgM, class S>
-auto unfoldFixM(CoalgM coalg, S seed) {
+[[nodiscard]] auto unfoldFixM(CoalgM coalg, S seed) {
   using MLayer = internal::CoalgebraLayer<CoalgM, S>;
   using M = hs::TagOfT<MLayer>;
   using G = typename internal::TagFor<F, hs::ElementOf<MLayer>>::type;
@@ -276,14 +276,14 @@ auto unfoldFixM(CoalgM coalg, S seed) {
   return step(seed);
 }
 template <class F = internal::Deduce, class CoalgM, class S>
-auto anaM(CoalgM coalg, S seed) {
+[[nodiscard]] auto anaM(CoalgM coalg, S seed) {
   return morvet::unfoldFixM<F>(std::move(coalg), std::move(seed));
 }
 
 // The monadic refold: the coalgebra's effects in pre-order and the algebra's in post-order,
 // interleaved depth first; no Fix is built.
 template <class MB = internal::Deduce, class AlgM, class CoalgM, class S>
-internal::ResultOf<MB, AlgM> refoldM(AlgM alg, CoalgM coalg, S seed) {
+[[nodiscard]] internal::ResultOf<MB, AlgM> refoldM(AlgM alg, CoalgM coalg, S seed) {
   using MR = internal::ResultOf<MB, AlgM>;
   using F = hs::TagOfT<hs::ElementOf<internal::CoalgebraLayer<CoalgM, S>>>;
   const internal::RefoldMStep<F, MR, S, AlgM, CoalgM> step{
@@ -291,7 +291,7 @@ internal::ResultOf<MB, AlgM> refoldM(AlgM alg, CoalgM coalg, S seed) {
   return step(seed);
 }
 template <class MB = internal::Deduce, class AlgM, class CoalgM, class S>
-internal::ResultOf<MB, AlgM> hyloM(AlgM alg, CoalgM coalg, S seed) {
+[[nodiscard]] internal::ResultOf<MB, AlgM> hyloM(AlgM alg, CoalgM coalg, S seed) {
   return morvet::refoldM<MB>(std::move(alg), std::move(coalg), std::move(seed));
 }
 
@@ -300,13 +300,13 @@ internal::ResultOf<MB, AlgM> hyloM(AlgM alg, CoalgM coalg, S seed) {
 // converted children; hoistFix_ hands nt the unconverted layer and maps with the target functor.
 // The target is what nt makes of a layer, unless given: hoistFix<G>(nt, x).
 template <class G = internal::Deduce, class NT, class F>
-auto hoistFix(NT nt, const Fix<F>& x) {
+[[nodiscard]] auto hoistFix(NT nt, const Fix<F>& x) {
   using T = internal::TargetOf<G, F, NT>;
   const internal::HoistStep<F, T, NT> step{std::make_shared<const NT>(std::move(nt))};
   return step(x);
 }
 template <class G = internal::Deduce, class NT, class F>
-auto hoistFix_(NT nt, const Fix<F>& x) {
+[[nodiscard]] auto hoistFix_(NT nt, const Fix<F>& x) {
   using T = internal::TargetOf<G, F, NT>;
   const internal::HoistStep_<F, T, NT> step{std::make_shared<const NT>(std::move(nt))};
   return step(x);

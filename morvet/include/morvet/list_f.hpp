@@ -24,16 +24,16 @@ class ListF {
   using element_type = A;
   using rest_type = R;
 
-  static ListF Nil() { return ListF(); }
-  static ListF Cons(A head, R rest) { return ListF(std::pair<A, R>(std::move(head), std::move(rest))); }
+  [[nodiscard]] static ListF Nil() { return ListF(); }
+  [[nodiscard]] static ListF Cons(A head, R rest) { return ListF(std::pair<A, R>(std::move(head), std::move(rest))); }
 
-  bool isNil() const noexcept { return !cell_; }
-  bool isCons() const noexcept { return cell_.has_value(); }
+  [[nodiscard]] bool isNil() const noexcept { return !cell_; }
+  [[nodiscard]] bool isCons() const noexcept { return cell_.has_value(); }
   // The fields of a Cons (std::bad_optional_access on Nil).
-  const A& head() const { return cell_.value().first; }
-  const R& rest() const { return cell_.value().second; }
+  [[nodiscard]] const A& head() const { return cell_.value().first; }
+  [[nodiscard]] const R& rest() const { return cell_.value().second; }
 
-  friend bool operator==(const ListF& a, const ListF& b) { return a.cell_ == b.cell_; }
+  [[nodiscard]] friend bool operator==(const ListF& a, const ListF& b) { return a.cell_ == b.cell_; }
 
  private:
   ListF() = default;
@@ -61,7 +61,7 @@ struct TagOf<morvet::ListF<A, R>> {
 template <class A>
 struct Functor<morvet::ListFTag<A>> {
   template <class F, class R>
-  static auto fmap(F&& f, const morvet::ListF<A, R>& l) {
+  [[nodiscard]] static auto fmap(F&& f, const morvet::ListF<A, R>& l) {
     using S = std::remove_cvref_t<std::invoke_result_t<F&, const R&>>;
     if (l.isNil()) return morvet::ListF<A, S>::Nil();
     return morvet::ListF<A, S>::Cons(l.head(), f(l.rest()));
@@ -70,7 +70,7 @@ struct Functor<morvet::ListFTag<A>> {
 template <class A>
 struct Foldable<morvet::ListFTag<A>> {
   template <class R>
-  static std::vector<R> toList(const morvet::ListF<A, R>& l) {
+  [[nodiscard]] static std::vector<R> toList(const morvet::ListF<A, R>& l) {
     if (l.isNil()) return {};
     return {l.rest()};
   }
@@ -78,7 +78,7 @@ struct Foldable<morvet::ListFTag<A>> {
 template <class A>
 struct Traversable<morvet::ListFTag<A>> {
   template <class F, class R>
-  static auto traverse(F&& f, const morvet::ListF<A, R>& l) {
+  [[nodiscard]] static auto traverse(F&& f, const morvet::ListF<A, R>& l) {
     using FS = std::remove_cvref_t<std::invoke_result_t<F&, const R&>>;
     using S = ElementOf<FS>;
     using Out = morvet::ListF<A, S>;
@@ -91,7 +91,7 @@ struct Traversable<morvet::ListFTag<A>> {
 template <class A, class R>
 struct Eq1<morvet::ListF<A, R>> {
   template <class E, class R2>
-  static bool liftEq(E&& eq, const morvet::ListF<A, R>& a, const morvet::ListF<A, R2>& b) {
+  [[nodiscard]] static bool liftEq(E&& eq, const morvet::ListF<A, R>& a, const morvet::ListF<A, R2>& b) {
     if (a.isNil() || b.isNil()) return a.isNil() && b.isNil();
     return a.head() == b.head() && eq(a.rest(), b.rest());
   }
@@ -99,7 +99,7 @@ struct Eq1<morvet::ListF<A, R>> {
 template <class A, class R>
 struct Ord1<morvet::ListF<A, R>> {
   template <class C, class R2>
-  static Ordering liftCompare(C&& cmp, const morvet::ListF<A, R>& a, const morvet::ListF<A, R2>& b) {
+  [[nodiscard]] static Ordering liftCompare(C&& cmp, const morvet::ListF<A, R>& a, const morvet::ListF<A, R2>& b) {
     if (a.isNil()) return b.isNil() ? EQ : LT;
     if (b.isNil()) return GT;
     const Ordering o = hs::compare(a.head(), b.head());
@@ -136,7 +136,7 @@ struct Show<morvet::ListF<A, R>> {
 
 template <class A, class R>
 struct Read1<morvet::ListF<A, R>> {
-  static ReadPrec<morvet::ListF<A, R>> liftReadPrec(ReadPrec<R> rp, ReadPrec<std::vector<R>>) {
+  [[nodiscard]] static ReadPrec<morvet::ListF<A, R>> liftReadPrec(ReadPrec<R> rp, ReadPrec<std::vector<R>>) {
     using L = morvet::ListF<A, R>;
     auto nil = readprec::then(readprec::expectP(Lexeme::Ident("Nil")), readprec::pure(L::Nil()));
     auto cons = readprec::prec(
@@ -151,7 +151,7 @@ struct Read1<morvet::ListF<A, R>> {
 };
 template <class A, class R>
 struct Read<morvet::ListF<A, R>> {
-  static ReadPrec<morvet::ListF<A, R>> readPrec() {
+  [[nodiscard]] static ReadPrec<morvet::ListF<A, R>> readPrec() {
     return Read1<morvet::ListF<A, R>>::liftReadPrec(hs::readPrec<R>(), hs::readListPrec<R>());
   }
 };
@@ -160,14 +160,14 @@ struct Read<morvet::ListF<A, R>> {
 template <class A, class R>
 struct Hashable1<morvet::ListF<A, R>> {
   template <class H>
-  static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const morvet::ListF<A, R>& l) {
+  [[nodiscard]] static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const morvet::ListF<A, R>& l) {
     if (l.isNil()) return hs::saltedWordHash(salt, 0);
     return h(hs::hashWithSalt(hs::saltedWordHash(salt, 1), l.head()), l.rest());
   }
 };
 template <class A, class R>
 struct Hashable<morvet::ListF<A, R>> {
-  static std::int64_t hashWithSalt(std::int64_t salt, const morvet::ListF<A, R>& l) {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const morvet::ListF<A, R>& l) {
     return Hashable1<morvet::ListF<A, R>>::liftHashWithSalt(HashWithSalt{}, salt, l);
   }
 };

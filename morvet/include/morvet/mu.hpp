@@ -37,22 +37,22 @@ using SharedLazyAlgebra = std::shared_ptr<const LazyAlgebra<F>>;
 template <class F>
 struct MuBody {
   virtual ~MuBody() = default;
-  virtual Box foldStrict(const StrictAlgebra<F>& alg) const = 0;
-  virtual Box foldLazy(const SharedLazyAlgebra<F>& alg) const = 0;
+  [[nodiscard]] virtual Box foldStrict(const StrictAlgebra<F>& alg) const = 0;
+  [[nodiscard]] virtual Box foldLazy(const SharedLazyAlgebra<F>& alg) const = 0;
   // The layer a wrapMu holds; null for the other kinds.
-  virtual const hs::Lazy<Apply<F, Mu<F>>>* wrapped() const noexcept { return nullptr; }
+  [[nodiscard]] virtual const hs::Lazy<Apply<F, Mu<F>>>* wrapped() const noexcept { return nullptr; }
 };
 
 template <class F>
-Box foldMuStrict(const StrictAlgebra<F>& alg, const Mu<F>& m);
+[[nodiscard]] Box foldMuStrict(const StrictAlgebra<F>& alg, const Mu<F>& m);
 template <class F>
-Box foldMuLazy(const SharedLazyAlgebra<F>& alg, const Mu<F>& m);
+[[nodiscard]] Box foldMuLazy(const SharedLazyAlgebra<F>& alg, const Mu<F>& m);
 
 template <class F, class Fold>
 struct UserMu;
 
 template <class A>
-A unbox(const Box& b) {
+[[nodiscard]] A unbox(const Box& b) {
   return *std::any_cast<A>(&b);
 }
 
@@ -77,15 +77,15 @@ class Mu {
       : body_(std::make_shared<const internal::UserMu<F, Fold>>(std::move(fold))) {}
   explicit Mu(std::shared_ptr<const internal::MuBody<F>> body) noexcept : body_(std::move(body)) {}
 
-  const internal::MuBody<F>& body() const noexcept { return *body_; }
-  const void* identity() const noexcept { return body_.get(); }
+  [[nodiscard]] const internal::MuBody<F>& body() const noexcept { return *body_; }
+  [[nodiscard]] const void* identity() const noexcept { return body_.get(); }
 
  private:
   std::shared_ptr<const internal::MuBody<F>> body_;
 };
 
 template <class F>
-bool ptrEq(const Mu<F>& a, const Mu<F>& b) noexcept {
+[[nodiscard]] bool ptrEq(const Mu<F>& a, const Mu<F>& b) noexcept {
   return a.identity() == b.identity();
 }
 
@@ -103,10 +103,10 @@ template <class F, class Fold>
 struct UserMu final : MuBody<F> {
   explicit UserMu(Fold f) : fold(std::move(f)) {}
   Fold fold;
-  Box foldStrict(const StrictAlgebra<F>& alg) const override {
+  [[nodiscard]] Box foldStrict(const StrictAlgebra<F>& alg) const override {
     return Box(fold(ErasedAlgebra<F>{alg}));
   }
-  Box foldLazy(const SharedLazyAlgebra<F>& alg) const override {
+  [[nodiscard]] Box foldLazy(const SharedLazyAlgebra<F>& alg) const override {
     const StrictAlgebra<F> strict = [alg](const BoxLayer<F>& l) {
       return (*alg)(hs::Lazy<BoxLayer<F>>(l));
     };
@@ -119,10 +119,10 @@ struct UnfoldMu final : MuBody<F> {
   UnfoldMu(std::shared_ptr<const Coalg> c, S s) : coalg(std::move(c)), seed(std::move(s)) {}
   std::shared_ptr<const Coalg> coalg;
   S seed;
-  Box foldStrict(const StrictAlgebra<F>& alg) const override {
+  [[nodiscard]] Box foldStrict(const StrictAlgebra<F>& alg) const override {
     return internal::hyloStrict<F, Box>(alg, *coalg, NoLeaf{}, seed);
   }
-  Box foldLazy(const SharedLazyAlgebra<F>& alg) const override {
+  [[nodiscard]] Box foldLazy(const SharedLazyAlgebra<F>& alg) const override {
     auto lazy = [alg](const hs::Lazy<BoxLayer<F>>& l) { return (*alg)(l); };
     auto coalgebra = [c = coalg](const S& s) { return (*c)(s); };
     const LazyRefoldStep<F, Box, S, decltype(lazy), decltype(coalgebra)> step{
@@ -135,13 +135,13 @@ template <class F>
 struct WrapMu final : MuBody<F> {
   explicit WrapMu(hs::Lazy<Apply<F, Mu<F>>> l) : layer(std::move(l)) {}
   hs::Lazy<Apply<F, Mu<F>>> layer;
-  const hs::Lazy<Apply<F, Mu<F>>>* wrapped() const noexcept override { return &layer; }
+  [[nodiscard]] const hs::Lazy<Apply<F, Mu<F>>>* wrapped() const noexcept override { return &layer; }
   // foldMuStrict walks chains of these itself; this is the fold of one held as a hoist's inner.
-  Box foldStrict(const StrictAlgebra<F>& alg) const override {
+  [[nodiscard]] Box foldStrict(const StrictAlgebra<F>& alg) const override {
     return alg(hs::fmap([alg](const Mu<F>& m) { return internal::foldMuStrict(alg, m); },
                         layer.force()));
   }
-  Box foldLazy(const SharedLazyAlgebra<F>& alg) const override {
+  [[nodiscard]] Box foldLazy(const SharedLazyAlgebra<F>& alg) const override {
     return (*alg)(hs::Lazy<BoxLayer<F>>::apply(
         [alg](const Apply<F, Mu<F>>& l) {
           return hs::fmap([alg](const Mu<F>& m) { return internal::foldMuLazy(alg, m); }, l);
@@ -155,11 +155,11 @@ struct HoistMu final : MuBody<G> {
   HoistMu(std::shared_ptr<const NT> n, Mu<F> m) : nt(std::move(n)), inner(std::move(m)) {}
   std::shared_ptr<const NT> nt;
   Mu<F> inner;
-  Box foldStrict(const StrictAlgebra<G>& alg) const override {
+  [[nodiscard]] Box foldStrict(const StrictAlgebra<G>& alg) const override {
     const StrictAlgebra<F> composed = [nt = nt, alg](const BoxLayer<F>& l) { return alg((*nt)(l)); };
     return internal::foldMuStrict(composed, inner);
   }
-  Box foldLazy(const SharedLazyAlgebra<G>& alg) const override {
+  [[nodiscard]] Box foldLazy(const SharedLazyAlgebra<G>& alg) const override {
     auto composed = std::make_shared<const LazyAlgebra<F>>(
         [alg, nt = nt](const hs::Lazy<BoxLayer<F>>& l) {
           return (*alg)(hs::Lazy<BoxLayer<G>>::apply(
@@ -187,7 +187,7 @@ struct FoldUnwrapped {
 // them after the fold has returned. Without a mapping of F there is no wrapMu of F to walk, so a
 // hoist's inner Mu folds itself (hoistMu needs no mapping of its source).
 template <class F>
-Box foldMuStrict(const StrictAlgebra<F>& alg, const Mu<F>& m) {
+[[nodiscard]] Box foldMuStrict(const StrictAlgebra<F>& alg, const Mu<F>& m) {
   if constexpr (HasMapping<F>)
     return internal::hyloStrict<F, Box>(alg, ExpandWrapped<F>{}, FoldUnwrapped<F>{alg}, m);
   else
@@ -204,7 +204,7 @@ struct UnboxingAlgebra {
   }
 };
 template <class F>
-Box foldMuLazy(const SharedLazyAlgebra<F>& alg, const Mu<F>& m) {
+[[nodiscard]] Box foldMuLazy(const SharedLazyAlgebra<F>& alg, const Mu<F>& m) {
   return m.body().foldLazy(alg);
 }
 
@@ -213,7 +213,7 @@ Box foldMuLazy(const SharedLazyAlgebra<F>& alg, const Mu<F>& m) {
 // The fold of m with alg, in the three forms of foldFix (a chain of wrapMu layers and an unfoldMu
 // fold over an explicit stack). Each fold runs m's fold function anew.
 template <class A = internal::Deduce, class Alg, class F>
-internal::ResultOf<A, Alg> foldMu(Alg alg, const Mu<F>& m) {
+[[nodiscard]] internal::ResultOf<A, Alg> foldMu(Alg alg, const Mu<F>& m) {
   using R = internal::ResultOf<A, Alg>;
   using internal::Box;
   constexpr internal::Form form = internal::formOf<F, R, Alg>();
@@ -253,13 +253,13 @@ class MuFold {
   Mu<F> m_;
 };
 template <class F>
-MuFold<F> unMu(const Mu<F>& m) {
+[[nodiscard]] MuFold<F> unMu(const Mu<F>& m) {
   return MuFold<F>(m);
 }
 
 // The Mu whose every fold refolds coalg from seed (the coalgebra runs again on each fold).
 template <class F = internal::Deduce, class Coalg, class S>
-auto unfoldMu(Coalg coalg, S seed) {
+[[nodiscard]] auto unfoldMu(Coalg coalg, S seed) {
   using G = typename internal::TagFor<F, internal::CoalgebraLayer<Coalg, S>>::type;
   return Mu<G>(std::make_shared<const internal::UnfoldMu<G, S, Coalg>>(
       std::make_shared<const Coalg>(std::move(coalg)), std::move(seed)));
@@ -268,11 +268,11 @@ auto unfoldMu(Coalg coalg, S seed) {
 // The Mu of a layer of Mu values: its fold calls the algebra on the layer with each inner Mu
 // folded by the same algebra.
 template <class F>
-Mu<F> wrapMu(hs::Lazy<internal::Apply<F, Mu<F>>> layer) {
+[[nodiscard]] Mu<F> wrapMu(hs::Lazy<internal::Apply<F, Mu<F>>> layer) {
   return Mu<F>(std::make_shared<const internal::WrapMu<F>>(std::move(layer)));
 }
 template <class L>
-Mu<hs::TagOfT<L>> wrapMu(L layer) {
+[[nodiscard]] Mu<hs::TagOfT<L>> wrapMu(L layer) {
   using F = hs::TagOfT<L>;
   return morvet::wrapMu<F>(hs::Lazy<internal::Apply<F, Mu<F>>>(std::move(layer)));
 }
@@ -281,7 +281,7 @@ Mu<hs::TagOfT<L>> wrapMu(L layer) {
 // with wrapMu. wrapMu leaves its layer alone, so each hole's fold is deferred: the outermost layer
 // is computed now, each inner one when its Mu is first folded (and kept). An endless m unwraps.
 template <class F>
-internal::Apply<F, Mu<F>> unwrapMu(const Mu<F>& m) {
+[[nodiscard]] internal::Apply<F, Mu<F>> unwrapMu(const Mu<F>& m) {
   using Layer = internal::Apply<F, Mu<F>>;
   const auto rewrap = [](const hs::Lazy<internal::Apply<F, hs::Lazy<Layer>>>& layer) -> Layer {
     return hs::fmap([](const hs::Lazy<Layer>& l) { return morvet::wrapMu<F>(l); }, layer.force());
@@ -291,7 +291,7 @@ internal::Apply<F, Mu<F>> unwrapMu(const Mu<F>& m) {
 
 // m with every layer put through the natural transformation nt (at fold time, each fold anew).
 template <class G = internal::Deduce, class NT, class F>
-auto hoistMu(NT nt, const Mu<F>& m) {
+[[nodiscard]] auto hoistMu(NT nt, const Mu<F>& m) {
   using T = internal::TargetOf<G, F, NT>;
   return Mu<T>(std::make_shared<const internal::HoistMu<T, F, NT>>(
       std::make_shared<const NT>(std::move(nt)), m));
@@ -300,7 +300,7 @@ auto hoistMu(NT nt, const Mu<F>& m) {
 // Conversions between Fix and Mu. The conversion to Fix is deferred: m is folded when the
 // outermost layer is first demanded, and (as far as m's kind allows) each layer below when it is.
 template <class F>
-Fix<F> muToFix(const Mu<F>& m) {
+[[nodiscard]] Fix<F> muToFix(const Mu<F>& m) {
   using Layer = typename Fix<F>::Layer;
   return Fix<F>(hs::Lazy<Layer>::defer([m]() -> Layer {
     return morvet::foldMu<Fix<F>>([](const hs::Lazy<Layer>& layer) { return Fix<F>(layer); }, m)
@@ -308,7 +308,7 @@ Fix<F> muToFix(const Mu<F>& m) {
   }));
 }
 template <class F>
-Mu<F> fixToMu(const Fix<F>& x) {
+[[nodiscard]] Mu<F> fixToMu(const Fix<F>& x) {
   return morvet::unfoldMu<F>(internal::ExpandFix<F>{}, x);
 }
 

@@ -36,12 +36,12 @@ struct NuCell {
 // A seed is stored as given: a plain value, or a deferred one (an hs::Lazy), demanded when the
 // step first needs it. Child seeds are plain values.
 template <class S>
-const S& seedValue(const std::any& seed) {
+[[nodiscard]] const S& seedValue(const std::any& seed) {
   if (const S* s = std::any_cast<S>(&seed)) return *s;
   return std::any_cast<const hs::Lazy<S>&>(seed).force();
 }
 template <class G, class S>
-decltype(auto) callStep(const G& g, const S& s) {
+[[nodiscard]] decltype(auto) callStep(const G& g, const S& s) {
   if constexpr (hs::IsLazy<G>::value)
     return g.force()(s);
   else
@@ -93,28 +93,28 @@ class Nu {
   explicit Nu(hs::Lazy<Cell> cell) noexcept : cell_(std::move(cell)) {}
   // A Nu whose cell is f(), computed when first demanded (and failing then if f throws).
   template <class Fn>
-  static Nu defer(Fn f) {
+  [[nodiscard]] static Nu defer(Fn f) {
     return Nu(hs::Lazy<Cell>::defer([f = std::move(f)]() -> Cell { return f().cell_.force(); }));
   }
 
   // Demands the cell.
-  const Cell& cell() const { return cell_.force(); }
-  const hs::Lazy<Cell>& lazyCell() const noexcept { return cell_; }
-  const void* identity() const noexcept { return cell_.identity(); }
+  [[nodiscard]] const Cell& cell() const { return cell_.force(); }
+  [[nodiscard]] const hs::Lazy<Cell>& lazyCell() const noexcept { return cell_; }
+  [[nodiscard]] const void* identity() const noexcept { return cell_.identity(); }
 
  private:
   hs::Lazy<Cell> cell_;
 };
 
 template <class F>
-bool ptrEq(const Nu<F>& a, const Nu<F>& b) noexcept {
+[[nodiscard]] bool ptrEq(const Nu<F>& a, const Nu<F>& b) noexcept {
   return a.identity() == b.identity();
 }
 
 // The Nu of a step (a callable from S to F<S>) and a seed; either may be an hs::Lazy, and nothing
 // is evaluated. The functor is the tag of what the step returns, unless given: unfoldNu<F>(...).
 template <class F = internal::Deduce, class G, class S>
-auto unfoldNu(G step, S seed) {
+[[nodiscard]] auto unfoldNu(G step, S seed) {
   using Seed = typename internal::StepType<S>::type;
   using Fn = typename internal::StepType<G>::type;
   using T = typename internal::TagFor<F, internal::CoalgebraLayer<Fn, Seed>>::type;
@@ -126,7 +126,7 @@ auto unfoldNu(G step, S seed) {
 // The outermost layer, every hole a Nu of the same step and a child seed. Demands the cell, then
 // runs the step once.
 template <class F>
-internal::Apply<F, Nu<F>> unwrapNu(const Nu<F>& n) {
+[[nodiscard]] internal::Apply<F, Nu<F>> unwrapNu(const Nu<F>& n) {
   using Cell = internal::NuCell<F>;
   const Cell& c = n.cell();
   return hs::fmap(
@@ -136,20 +136,20 @@ internal::Apply<F, Nu<F>> unwrapNu(const Nu<F>& n) {
 
 // The Nu whose seed is the layer itself and whose step unwraps each inner Nu.
 template <class F>
-Nu<F> wrapNu(internal::Apply<F, Nu<F>> layer) {
+[[nodiscard]] Nu<F> wrapNu(internal::Apply<F, Nu<F>> layer) {
   using Layer = internal::Apply<F, Nu<F>>;
   auto step = [](const Layer& l) { return hs::fmap([](const Nu<F>& n) { return morvet::unwrapNu(n); }, l); };
   return morvet::unfoldNu<F>(std::move(step), std::move(layer));
 }
 template <class L>
-auto wrapNu(L layer) -> Nu<hs::TagOfT<L>> {
+[[nodiscard]] auto wrapNu(L layer) -> Nu<hs::TagOfT<L>> {
   return morvet::wrapNu<hs::TagOfT<L>>(std::move(layer));
 }
 
 // The fold of n's layers with alg, in the three forms of foldFix. Demands the cell before
 // anything else.
 template <class A = internal::Deduce, class Alg, class F>
-internal::ResultOf<A, Alg> foldNu(Alg alg, const Nu<F>& n) {
+[[nodiscard]] internal::ResultOf<A, Alg> foldNu(Alg alg, const Nu<F>& n) {
   using R = internal::ResultOf<A, Alg>;
   constexpr internal::Form form = internal::formOf<F, R, Alg>();
   if constexpr (form == internal::Form::DeferredHoles) {
@@ -170,7 +170,7 @@ internal::ResultOf<A, Alg> foldNu(Alg alg, const Nu<F>& n) {
 
 // n with the natural transformation nt after its step; the same seed. Demands the cell.
 template <class G = internal::Deduce, class NT, class F>
-auto hoistNu(NT nt, const Nu<F>& n) {
+[[nodiscard]] auto hoistNu(NT nt, const Nu<F>& n) {
   using T = internal::TargetOf<G, F, NT>;
   using Cell = internal::NuCell<T>;
   const internal::NuCell<F>& c = n.cell();
@@ -182,7 +182,7 @@ auto hoistNu(NT nt, const Nu<F>& n) {
 // Conversions between Fix and Nu. The conversion to Fix is deferred: n's cell is evaluated when
 // the outermost layer is first demanded, and each layer below is built when it is demanded.
 template <class F>
-Fix<F> nuToFix(const Nu<F>& n) {
+[[nodiscard]] Fix<F> nuToFix(const Nu<F>& n) {
   using Layer = typename Fix<F>::Layer;
   return Fix<F>(hs::Lazy<Layer>::apply(
       [](const internal::NuCell<F>& c) -> Layer {
@@ -196,7 +196,7 @@ Fix<F> nuToFix(const Nu<F>& n) {
       n.lazyCell()));
 }
 template <class F>
-Nu<F> fixToNu(const Fix<F>& x) {
+[[nodiscard]] Nu<F> fixToNu(const Fix<F>& x) {
   return morvet::unfoldNu<F>(internal::ExpandFix<F>{}, x);
 }
 

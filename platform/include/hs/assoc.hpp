@@ -16,35 +16,35 @@ template <class Tag2>
 struct Assoc;
 
 template <Tagged2 P>
-auto swap(const P& p) {
+[[nodiscard]] auto swap(const P& p) {
   return Swap<TagOf2T<P>>::swap(p);
 }
 // P<P<a, b>, c> to P<a, P<b, c>>.
 template <Tagged2 P>
-auto assoc(const P& p) {
+[[nodiscard]] auto assoc(const P& p) {
   return Assoc<TagOf2T<P>>::assoc(p);
 }
 // P<a, P<b, c>> to P<P<a, b>, c>.
 template <Tagged2 P>
-auto unassoc(const P& p) {
+[[nodiscard]] auto unassoc(const P& p) {
   return Assoc<TagOf2T<P>>::unassoc(p);
 }
 
 template <>
 struct Swap<PairTag2> {
   template <class A, class B>
-  static std::pair<B, A> swap(const std::pair<A, B>& p) {
+  [[nodiscard]] static std::pair<B, A> swap(const std::pair<A, B>& p) {
     return {p.second, p.first};
   }
 };
 template <>
 struct Assoc<PairTag2> {
   template <class A, class B, class C>
-  static std::pair<A, std::pair<B, C>> assoc(const std::pair<std::pair<A, B>, C>& p) {
+  [[nodiscard]] static std::pair<A, std::pair<B, C>> assoc(const std::pair<std::pair<A, B>, C>& p) {
     return {p.first.first, {p.first.second, p.second}};
   }
   template <class A, class B, class C>
-  static std::pair<std::pair<A, B>, C> unassoc(const std::pair<A, std::pair<B, C>>& p) {
+  [[nodiscard]] static std::pair<std::pair<A, B>, C> unassoc(const std::pair<A, std::pair<B, C>>& p) {
     return {{p.first, p.second.first}, p.second.second};
   }
 };
@@ -52,7 +52,7 @@ struct Assoc<PairTag2> {
 template <>
 struct Swap<EitherTag2> {
   template <class A, class B>
-  static Either<B, A> swap(const Either<A, B>& e) {
+  [[nodiscard]] static Either<B, A> swap(const Either<A, B>& e) {
     if (e.isLeft()) return Right(e.left());
     return Left(e.right());
   }
@@ -60,7 +60,7 @@ struct Swap<EitherTag2> {
 template <>
 struct Assoc<EitherTag2> {
   template <class A, class B, class C>
-  static Either<A, Either<B, C>> assoc(const Either<Either<A, B>, C>& e) {
+  [[nodiscard]] static Either<A, Either<B, C>> assoc(const Either<Either<A, B>, C>& e) {
     using R = Either<B, C>;
     if (e.isRight()) return Right(R(Right(e.right())));
     const Either<A, B>& inner = e.left();
@@ -68,7 +68,7 @@ struct Assoc<EitherTag2> {
     return Right(R(Left(inner.right())));
   }
   template <class A, class B, class C>
-  static Either<Either<A, B>, C> unassoc(const Either<A, Either<B, C>>& e) {
+  [[nodiscard]] static Either<Either<A, B>, C> unassoc(const Either<A, Either<B, C>>& e) {
     using L = Either<A, B>;
     if (e.isLeft()) return Left(L(Left(e.left())));
     const Either<B, C>& inner = e.right();

@@ -78,12 +78,12 @@ struct Same {
 }  // namespace detail
 
 template <class F, class G, class P>
-auto bimap(F&& f, G&& g, const P& p) {
+[[nodiscard]] auto bimap(F&& f, G&& g, const P& p) {
   return Bifunctor<TagOf2T<P>>::bimap(std::forward<F>(f), std::forward<G>(g), p);
 }
 // The first side mapped: the instance's own `first`, else bimap with the identity.
 template <class F, Tagged2 P>
-auto first(F&& f, const P& p) {
+[[nodiscard]] auto first(F&& f, const P& p) {
   using B = Bifunctor<TagOf2T<P>>;
   if constexpr (requires { B::first(f, p); })
     return B::first(std::forward<F>(f), p);
@@ -91,7 +91,7 @@ auto first(F&& f, const P& p) {
     return B::bimap(std::forward<F>(f), detail::Same{}, p);
 }
 template <class G, Tagged2 P>
-auto second(G&& g, const P& p) {
+[[nodiscard]] auto second(G&& g, const P& p) {
   using B = Bifunctor<TagOf2T<P>>;
   if constexpr (requires { B::second(g, p); })
     return B::second(std::forward<G>(g), p);
@@ -100,20 +100,20 @@ auto second(G&& g, const P& p) {
 }
 
 template <class M, class F, class G, class P>
-M bifoldMap(F&& f, G&& g, const P& p) {
+[[nodiscard]] M bifoldMap(F&& f, G&& g, const P& p) {
   return Bifoldable<TagOf2T<P>>::template bifoldMap<M>(std::forward<F>(f), std::forward<G>(g), p);
 }
 template <class F, class G, class Z, class P>
-Z bifoldr(F&& f, G&& g, Z z, const P& p) {
+[[nodiscard]] Z bifoldr(F&& f, G&& g, Z z, const P& p) {
   return Bifoldable<TagOf2T<P>>::bifoldr(std::forward<F>(f), std::forward<G>(g), std::move(z), p);
 }
 template <class F, class G, class Z, class P>
-Z bifoldl(F&& f, G&& g, Z z, const P& p) {
+[[nodiscard]] Z bifoldl(F&& f, G&& g, Z z, const P& p) {
   return Bifoldable<TagOf2T<P>>::bifoldl(std::forward<F>(f), std::forward<G>(g), std::move(z), p);
 }
 // Both sides (of one monoid type) combined: the instance's own, else bifoldMap of the identity.
 template <class P>
-auto bifold(const P& p) {
+[[nodiscard]] auto bifold(const P& p) {
   using B = Bifoldable<TagOf2T<P>>;
   using M = FirstOf<P>;
   if constexpr (requires { B::bifold(p); })
@@ -123,12 +123,12 @@ auto bifold(const P& p) {
 }
 
 template <class S, class F, class G, class P>
-S bifoldMap1(F&& f, G&& g, const P& p) {
+[[nodiscard]] S bifoldMap1(F&& f, G&& g, const P& p) {
   return Bifoldable1<TagOf2T<P>>::template bifoldMap1<S>(std::forward<F>(f), std::forward<G>(g),
                                                          p);
 }
 template <class P>
-auto bifold1(const P& p) {
+[[nodiscard]] auto bifold1(const P& p) {
   using B = Bifoldable1<TagOf2T<P>>;
   using S = FirstOf<P>;
   if constexpr (requires { B::bifold1(p); })
@@ -138,12 +138,12 @@ auto bifold1(const P& p) {
 }
 
 template <class F, class G, class P>
-auto bitraverse(F&& f, G&& g, const P& p) {
+[[nodiscard]] auto bitraverse(F&& f, G&& g, const P& p) {
   return Bitraversable<TagOf2T<P>>::bitraverse(std::forward<F>(f), std::forward<G>(g), p);
 }
 // The effects the structure holds on both sides, run in its order.
 template <class P>
-auto bisequence(const P& p) {
+[[nodiscard]] auto bisequence(const P& p) {
   return Bitraversable<TagOf2T<P>>::bitraverse(detail::Same{}, detail::Same{}, p);
 }
 
@@ -152,7 +152,7 @@ auto bisequence(const P& p) {
 template <>
 struct Bifunctor<PairTag2> {
   template <class F, class G, class A, class B>
-  static auto bimap(F&& f, G&& g, const std::pair<A, B>& p) {
+  [[nodiscard]] static auto bimap(F&& f, G&& g, const std::pair<A, B>& p) {
     using C = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
     using D = std::remove_cvref_t<std::invoke_result_t<G&, const B&>>;
     C c = f(p.first);
@@ -162,13 +162,13 @@ struct Bifunctor<PairTag2> {
 template <>
 struct Bifoldable<PairTag2> {
   template <class M, class F, class G, class A, class B>
-  static M bifoldMap(F&& f, G&& g, const std::pair<A, B>& p) {
+  [[nodiscard]] static M bifoldMap(F&& f, G&& g, const std::pair<A, B>& p) {
     M a = M(f(p.first));
     return hs::mappend<M>(a, M(g(p.second)));
   }
   // f(a, deferred g(b, z))
   template <class F, class G, class Z, class A, class B>
-  static Z bifoldr(F f, G g, Z z, const std::pair<A, B>& p) {
+  [[nodiscard]] static Z bifoldr(F f, G g, Z z, const std::pair<A, B>& p) {
     Lazy<Z> rest = Lazy<Z>::defer([g, b = p.second, z = std::move(z)]() mutable -> Z {
       return g(b, Lazy<Z>(std::move(z)));
     });
@@ -176,7 +176,7 @@ struct Bifoldable<PairTag2> {
   }
   // g(deferred f(z, a), b)
   template <class F, class G, class Z, class A, class B>
-  static Z bifoldl(F f, G g, Z z, const std::pair<A, B>& p) {
+  [[nodiscard]] static Z bifoldl(F f, G g, Z z, const std::pair<A, B>& p) {
     Lazy<Z> init = Lazy<Z>::defer([f, a = p.first, z = std::move(z)]() mutable -> Z {
       return f(Lazy<Z>(std::move(z)), a);
     });
@@ -186,7 +186,7 @@ struct Bifoldable<PairTag2> {
 template <>
 struct Bifoldable1<PairTag2> {
   template <class S, class F, class G, class A, class B>
-  static S bifoldMap1(F&& f, G&& g, const std::pair<A, B>& p) {
+  [[nodiscard]] static S bifoldMap1(F&& f, G&& g, const std::pair<A, B>& p) {
     S a = S(f(p.first));
     return hs::mappend<S>(a, S(g(p.second)));
   }
@@ -195,7 +195,7 @@ struct Bifoldable1<PairTag2> {
 template <>
 struct Bitraversable<PairTag2> {
   template <class F, class G, class A, class B>
-  static auto bitraverse(F&& f, G&& g, const std::pair<A, B>& p) {
+  [[nodiscard]] static auto bitraverse(F&& f, G&& g, const std::pair<A, B>& p) {
     using FC = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
     using FD = std::remove_cvref_t<std::invoke_result_t<G&, const B&>>;
     using C = ElementOf<FC>;
@@ -210,7 +210,7 @@ struct Bitraversable<PairTag2> {
 template <>
 struct Bifunctor<EitherTag2> {
   template <class F, class G, class A, class B>
-  static auto bimap(F&& f, G&& g, const Either<A, B>& e) {
+  [[nodiscard]] static auto bimap(F&& f, G&& g, const Either<A, B>& e) {
     using C = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
     using D = std::remove_cvref_t<std::invoke_result_t<G&, const B&>>;
     if (e.isLeft()) return Either<C, D>(Left(f(e.left())));
@@ -220,17 +220,17 @@ struct Bifunctor<EitherTag2> {
 template <>
 struct Bifoldable<EitherTag2> {
   template <class M, class F, class G, class A, class B>
-  static M bifoldMap(F&& f, G&& g, const Either<A, B>& e) {
+  [[nodiscard]] static M bifoldMap(F&& f, G&& g, const Either<A, B>& e) {
     if (e.isLeft()) return M(f(e.left()));
     return M(g(e.right()));
   }
   template <class F, class G, class Z, class A, class B>
-  static Z bifoldr(F&& f, G&& g, Z z, const Either<A, B>& e) {
+  [[nodiscard]] static Z bifoldr(F&& f, G&& g, Z z, const Either<A, B>& e) {
     if (e.isLeft()) return f(e.left(), Lazy<Z>(std::move(z)));
     return g(e.right(), Lazy<Z>(std::move(z)));
   }
   template <class F, class G, class Z, class A, class B>
-  static Z bifoldl(F&& f, G&& g, Z z, const Either<A, B>& e) {
+  [[nodiscard]] static Z bifoldl(F&& f, G&& g, Z z, const Either<A, B>& e) {
     if (e.isLeft()) return f(Lazy<Z>(std::move(z)), e.left());
     return g(Lazy<Z>(std::move(z)), e.right());
   }
@@ -238,7 +238,7 @@ struct Bifoldable<EitherTag2> {
 template <>
 struct Bifoldable1<EitherTag2> {
   template <class S, class F, class G, class A, class B>
-  static S bifoldMap1(F&& f, G&& g, const Either<A, B>& e) {
+  [[nodiscard]] static S bifoldMap1(F&& f, G&& g, const Either<A, B>& e) {
     if (e.isLeft()) return S(f(e.left()));
     return S(g(e.right()));
   }
@@ -246,7 +246,7 @@ struct Bifoldable1<EitherTag2> {
 template <>
 struct Bitraversable<EitherTag2> {
   template <class F, class G, class A, class B>
-  static auto bitraverse(F&& f, G&& g, const Either<A, B>& e) {
+  [[nodiscard]] static auto bitraverse(F&& f, G&& g, const Either<A, B>& e) {
     using C = ElementOf<std::invoke_result_t<F&, const A&>>;
     using D = ElementOf<std::invoke_result_t<G&, const B&>>;
     using E = Either<C, D>;

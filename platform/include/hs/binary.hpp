@@ -37,8 +37,8 @@ namespace hs {
 class DecoderFailure : public std::exception {
  public:
   explicit DecoderFailure(std::string message) : message_(std::move(message)) {}
-  const char* what() const noexcept override { return message_.c_str(); }
-  const std::string& message() const noexcept { return message_; }
+  [[nodiscard]] const char* what() const noexcept override { return message_.c_str(); }
+  [[nodiscard]] const std::string& message() const noexcept { return message_; }
 
  private:
   std::string message_;
@@ -77,19 +77,19 @@ inline void storeBE16(std::uint8_t* p, std::uint16_t w) noexcept {
   if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap16(w);
   std::memcpy(p, &w, 2);
 }
-inline std::uint64_t loadBE64(const std::uint8_t* p) noexcept {
+[[nodiscard]] inline std::uint64_t loadBE64(const std::uint8_t* p) noexcept {
   std::uint64_t w;
   std::memcpy(&w, p, 8);
   if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
   return w;
 }
-inline std::uint32_t loadBE32(const std::uint8_t* p) noexcept {
+[[nodiscard]] inline std::uint32_t loadBE32(const std::uint8_t* p) noexcept {
   std::uint32_t w;
   std::memcpy(&w, p, 4);
   if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap32(w);
   return w;
 }
-inline std::uint16_t loadBE16(const std::uint8_t* p) noexcept {
+[[nodiscard]] inline std::uint16_t loadBE16(const std::uint8_t* p) noexcept {
   std::uint16_t w;
   std::memcpy(&w, p, 2);
   if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap16(w);
@@ -103,8 +103,8 @@ class Output {
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
 
-  std::uint8_t* position() const noexcept { return next_; }
-  std::size_t available() const noexcept { return static_cast<std::size_t>(end_ - next_); }
+  [[nodiscard]] std::uint8_t* position() const noexcept { return next_; }
+  [[nodiscard]] std::size_t available() const noexcept { return static_cast<std::size_t>(end_ - next_); }
 
   // Room for n contiguous bytes at the position, after a buffer-full exchange when fewer are
   // free. Write them, then advance(n).
@@ -163,14 +163,14 @@ class Input {
   Input& operator=(const Input&) = delete;
 
   // The unread bytes of the current chunk.
-  const std::uint8_t* position() const noexcept { return at_; }
-  std::size_t available() const noexcept { return static_cast<std::size_t>(end_ - at_); }
+  [[nodiscard]] const std::uint8_t* position() const noexcept { return at_; }
+  [[nodiscard]] std::size_t available() const noexcept { return static_cast<std::size_t>(end_ - at_); }
   // The number of bytes consumed so far.
-  std::int64_t bytesRead() const noexcept {
+  [[nodiscard]] std::int64_t bytesRead() const noexcept {
     return consumedBefore_ + static_cast<std::int64_t>(at_ - chunk_.data());
   }
   // The unread part of the current chunk (the rest is still with the source).
-  ByteString unreadChunk() const noexcept {
+  [[nodiscard]] ByteString unreadChunk() const noexcept {
     return chunk_.drop(static_cast<std::size_t>(at_ - chunk_.data()));
   }
 
@@ -207,7 +207,7 @@ class Input {
   // n bytes as a byte string (shared with the input when one chunk holds them).
   ByteString getByteString(std::size_t n);
   // True when no input is left (asks the source for more when the current chunk is used up).
-  bool isEmpty();
+  [[nodiscard]] bool isEmpty();
 
   // Fails the decoding with a message.
   [[noreturn]] void fail(std::string message) const { throw DecoderFailure(std::move(message)); }
@@ -437,7 +437,7 @@ class ChunkCollector : public BufferSink {
   ChunkCollector& operator=(const ChunkCollector&) = delete;
   ~ChunkCollector();
 
-  BufferRange first();
+  [[nodiscard]] BufferRange first();
   BufferRange bufferFull(std::size_t minSize, std::uint8_t* filled) override;
   // The chunks, given the position the output reached in the last buffer.
   LazyByteString finish(std::uint8_t* filled);
@@ -454,14 +454,14 @@ class ChunkCollector : public BufferSink {
 
 // The output of f(Output&), as a lazy byte string.
 template <class F>
-LazyByteString runPut(F&& f) {
+[[nodiscard]] LazyByteString runPut(F&& f) {
   ChunkCollector collector;
   Output out(collector.first(), collector);
   std::forward<F>(f)(out);
   return collector.finish(out.position());
 }
 template <class T>
-LazyByteString encode(const T& x) {
+[[nodiscard]] LazyByteString encode(const T& x) {
   return runPut([&](Output& out) { Binary<T>::put(x, out); });
 }
 
@@ -476,7 +476,7 @@ class ListSource : public ChunkSource {
     return std::move(next->first);
   }
   // The chunks not asked for yet.
-  const List<ByteString>& rest() const noexcept { return rest_; }
+  [[nodiscard]] const List<ByteString>& rest() const noexcept { return rest_; }
 
  private:
   List<ByteString> rest_;
@@ -498,7 +498,7 @@ struct Decoded {
 
 // get(Input&) run over the input.
 template <class G>
-auto runGetOrFail(G&& get, const LazyByteString& input)
+[[nodiscard]] auto runGetOrFail(G&& get, const LazyByteString& input)
     -> Either<Failed, Decoded<std::remove_cvref_t<std::invoke_result_t<G&, Input&>>>> {
   using T = std::remove_cvref_t<std::invoke_result_t<G&, Input&>>;
   ListSource source(input.toChunks());
@@ -515,13 +515,13 @@ auto runGetOrFail(G&& get, const LazyByteString& input)
   return hs::Right(Decoded<T>{rest(), in.bytesRead(), std::move(*value)});
 }
 template <class T>
-Either<Failed, Decoded<T>> decodeOrFail(const LazyByteString& input) {
+[[nodiscard]] Either<Failed, Decoded<T>> decodeOrFail(const LazyByteString& input) {
   return runGetOrFail([](Input& in) { return Binary<T>::get(in); }, input);
 }
 // The value; a program error ("Data.Binary.Get.runGet at position N: message") when the input
 // does not hold one. Input after the value is ignored.
 template <class T>
-T decode(const LazyByteString& input) {
+[[nodiscard]] T decode(const LazyByteString& input) {
   auto r = decodeOrFail<T>(input);
   if (r.isLeft())
     errorWithoutStackTrace("Data.Binary.Get.runGet at position " +

@@ -27,11 +27,11 @@ namespace detail {
 // A buffer's header; its bytes follow it in the same allocation.
 struct ByteBuffer {
   std::atomic<std::uint32_t> refs{1};
-  std::uint8_t* bytes() noexcept { return reinterpret_cast<std::uint8_t*>(this + 1); }
+  [[nodiscard]] std::uint8_t* bytes() noexcept { return reinterpret_cast<std::uint8_t*>(this + 1); }
 };
 static_assert(alignof(ByteBuffer) <= alignof(std::max_align_t));
 
-ByteBuffer* allocateByteBuffer(std::size_t n);
+[[nodiscard]] ByteBuffer* allocateByteBuffer(std::size_t n);
 inline void freeByteBuffer(ByteBuffer* b) noexcept {
   b->~ByteBuffer();
   ::operator delete(static_cast<void*>(b));
@@ -74,7 +74,7 @@ class ByteString {
   // n bytes, filled by fill(std::uint8_t*) before anyone else can see them. If fill throws,
   // nothing is kept.
   template <class F>
-  static ByteString create(std::size_t n, F&& fill) {
+  [[nodiscard]] static ByteString create(std::size_t n, F&& fill) {
     ByteString s{NoInit{}};
     std::forward<F>(fill)(s.allocate(n));
     return s;
@@ -104,22 +104,22 @@ class ByteString {
     if (!isInline()) detail::releaseByteBuffer(rep_.heap.buf);
   }
 
-  const std::uint8_t* data() const noexcept { return isInline() ? rep_.small : rep_.heap.p; }
-  std::size_t size() const noexcept { return n_; }
-  bool empty() const noexcept { return n_ == 0; }
-  std::uint8_t operator[](std::size_t i) const noexcept { return data()[i]; }
-  const_iterator begin() const noexcept { return data(); }
-  const_iterator end() const noexcept { return data() + n_; }
-  std::span<const std::uint8_t> span() const noexcept { return {data(), n_}; }
-  std::string_view chars() const noexcept {
+  [[nodiscard]] const std::uint8_t* data() const noexcept { return isInline() ? rep_.small : rep_.heap.p; }
+  [[nodiscard]] std::size_t size() const noexcept { return n_; }
+  [[nodiscard]] bool empty() const noexcept { return n_ == 0; }
+  [[nodiscard]] std::uint8_t operator[](std::size_t i) const noexcept { return data()[i]; }
+  [[nodiscard]] const_iterator begin() const noexcept { return data(); }
+  [[nodiscard]] const_iterator end() const noexcept { return data() + n_; }
+  [[nodiscard]] std::span<const std::uint8_t> span() const noexcept { return {data(), n_}; }
+  [[nodiscard]] std::string_view chars() const noexcept {
     return {reinterpret_cast<const char*>(data()), n_};
   }
-  std::vector<std::uint8_t> unpack() const { return {begin(), end()}; }
+  [[nodiscard]] std::vector<std::uint8_t> unpack() const { return {begin(), end()}; }
 
   // Slices (clamped to the string); a long slice of a long string shares its buffer.
   ByteString take(std::size_t k) const noexcept { return slice(0, k); }
-  ByteString drop(std::size_t k) const noexcept { return slice(k, n_); }
-  ByteString slice(std::size_t from, std::size_t count) const noexcept {
+  [[nodiscard]] ByteString drop(std::size_t k) const noexcept { return slice(k, n_); }
+  [[nodiscard]] ByteString slice(std::size_t from, std::size_t count) const noexcept {
     if (from > n_) from = n_;
     if (count > n_ - from) count = n_ - from;
     ByteString s{NoInit{}};
@@ -135,13 +135,13 @@ class ByteString {
   }
 
   // True when both view the same shared buffer (one was made from the other without copying).
-  bool sharesBufferWith(const ByteString& o) const noexcept {
+  [[nodiscard]] bool sharesBufferWith(const ByteString& o) const noexcept {
     return !isInline() && !o.isInline() && rep_.heap.buf == o.rep_.heap.buf;
   }
 
   // The first n bytes of a buffer allocated with detail::allocateByteBuffer; takes over the
   // caller's reference. (For writers that fill buffers before they know the final size.)
-  static ByteString adoptBuffer(detail::ByteBuffer* b, std::size_t n) noexcept {
+  [[nodiscard]] static ByteString adoptBuffer(detail::ByteBuffer* b, std::size_t n) noexcept {
     ByteString s{NoInit{}};
     if (n <= inlineCapacity) {
       std::uint8_t* d = s.allocate(n);
@@ -159,11 +159,11 @@ class ByteString {
     std::swap(n_, o.n_);
   }
 
-  friend bool operator==(const ByteString& a, const ByteString& b) noexcept {
+  [[nodiscard]] friend bool operator==(const ByteString& a, const ByteString& b) noexcept {
     return a.n_ == b.n_ && (a.n_ == 0 || std::memcmp(a.data(), b.data(), a.n_) == 0);
   }
   // Lexicographic over the bytes as unsigned numbers; a proper prefix is smaller.
-  friend std::strong_ordering operator<=>(const ByteString& a, const ByteString& b) noexcept {
+  [[nodiscard]] friend std::strong_ordering operator<=>(const ByteString& a, const ByteString& b) noexcept {
     const std::size_t n = a.n_ < b.n_ ? a.n_ : b.n_;
     const int c = n == 0 ? 0 : std::memcmp(a.data(), b.data(), n);
     if (c != 0) return c < 0 ? std::strong_ordering::less : std::strong_ordering::greater;
@@ -178,10 +178,10 @@ class ByteString {
   struct NoInit {};
   // An empty string whose inline bytes are not yet written: allocate comes next.
   explicit ByteString(NoInit) noexcept : n_(0) {}
-  bool isInline() const noexcept { return n_ <= inlineCapacity; }
+  [[nodiscard]] bool isInline() const noexcept { return n_ <= inlineCapacity; }
   // Room for n bytes (the string must be empty); n becomes the size. Inline bytes past n are
   // cleared, so copies never read unwritten bytes.
-  std::uint8_t* allocate(std::size_t n) {
+  [[nodiscard]] std::uint8_t* allocate(std::size_t n) {
     if (n <= inlineCapacity) {
       std::memset(rep_.small + n, 0, inlineCapacity - n);
       n_ = n;
@@ -202,7 +202,7 @@ class ByteString {
 };
 
 // The strings one after the other, in one new buffer (a single non-empty part is shared).
-ByteString concat(std::span<const ByteString> parts);
+[[nodiscard]] ByteString concat(std::span<const ByteString> parts);
 
 // The text form of the base library: a string literal of the bytes taken as Latin-1 characters.
 template <>
@@ -213,7 +213,7 @@ struct Show<ByteString> {
 // The bytes eight at a time, then the length (as for std::string).
 template <>
 struct Hashable<ByteString> {
-  static std::int64_t hashWithSalt(std::int64_t salt, const ByteString& s) noexcept {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const ByteString& s) noexcept {
     return hashBytesWithSalt(salt, s.data(), s.size());
   }
 };
@@ -229,32 +229,32 @@ class LazyByteString {
       : chunks_(chunk.empty() ? List<ByteString>()
                               : List<ByteString>::cons(std::move(chunk), List<ByteString>())) {}
   // The chunks of a list, as the list produces them; empty chunks are left out.
-  static LazyByteString fromChunks(const List<ByteString>& chunks) {
+  [[nodiscard]] static LazyByteString fromChunks(const List<ByteString>& chunks) {
     return LazyByteString(hs::filter([](const ByteString& c) { return !c.empty(); }, chunks));
   }
-  static LazyByteString fromStrict(ByteString s) { return LazyByteString(std::move(s)); }
+  [[nodiscard]] static LazyByteString fromStrict(ByteString s) { return LazyByteString(std::move(s)); }
   // The chunk c (left out when empty), then the chunks of rest.
-  static LazyByteString chunk(ByteString c, LazyByteString rest) {
+  [[nodiscard]] static LazyByteString chunk(ByteString c, LazyByteString rest) {
     if (c.empty()) return rest;
     return LazyByteString(List<ByteString>::cons(std::move(c), std::move(rest.chunks_)));
   }
   // The bytes in chunks of 32, then of twice as many each time, up to 4080.
-  static LazyByteString pack(std::span<const std::uint8_t> bytes);
-  static LazyByteString pack(std::initializer_list<std::uint8_t> bytes) {
+  [[nodiscard]] static LazyByteString pack(std::span<const std::uint8_t> bytes);
+  [[nodiscard]] static LazyByteString pack(std::initializer_list<std::uint8_t> bytes) {
     return pack(std::span<const std::uint8_t>(bytes.begin(), bytes.size()));
   }
 
   // The chunks, all non-empty.
-  const List<ByteString>& toChunks() const noexcept { return chunks_; }
+  [[nodiscard]] const List<ByteString>& toChunks() const noexcept { return chunks_; }
   // Every byte in one strict string (a single chunk is shared).
-  ByteString toStrict() const;
+  [[nodiscard]] ByteString toStrict() const;
   // Forces the first chunk only.
-  bool null() const { return chunks_.null(); }
+  [[nodiscard]] bool null() const { return chunks_.null(); }
   // Forces every chunk.
-  std::int64_t length() const;
+  [[nodiscard]] std::int64_t length() const;
   // The length compared with n, reading chunks only until their count exceeds n.
-  Ordering compareLength(std::int64_t n) const;
-  std::vector<std::uint8_t> unpack() const;
+  [[nodiscard]] Ordering compareLength(std::int64_t n) const;
+  [[nodiscard]] std::vector<std::uint8_t> unpack() const;
 
   // Byte by byte, producing chunks as it goes.
   class iterator {
@@ -282,17 +282,17 @@ class LazyByteString {
       ++*this;
       return before;
     }
-    friend bool operator==(const iterator& a, const iterator& b) noexcept {
+    [[nodiscard]] friend bool operator==(const iterator& a, const iterator& b) noexcept {
       return a.at_.identity() == b.at_.identity() && a.i_ == b.i_;
     }
-    friend bool operator==(const iterator& a, std::default_sentinel_t) { return a.at_.null(); }
+    [[nodiscard]] friend bool operator==(const iterator& a, std::default_sentinel_t) { return a.at_.null(); }
 
    private:
     List<ByteString> at_;
     std::size_t i_ = 0;
   };
-  iterator begin() const { return iterator(chunks_); }
-  std::default_sentinel_t end() const noexcept { return {}; }
+  [[nodiscard]] iterator begin() const { return iterator(chunks_); }
+  [[nodiscard]] std::default_sentinel_t end() const noexcept { return {}; }
 
   // The same bytes, wherever the chunks divide them.
   friend bool operator==(const LazyByteString& a, const LazyByteString& b);

@@ -18,7 +18,7 @@ struct OnCells {
 };
 // Marks f as taking and returning cells (hs::Lazy) rather than values.
 template <class F>
-OnCells<std::decay_t<F>> onCells(F&& f) {
+[[nodiscard]] OnCells<std::decay_t<F>> onCells(F&& f) {
   return {std::forward<F>(f)};
 }
 
@@ -31,14 +31,14 @@ inline constexpr bool isOnCells = IsOnCells<std::remove_cvref_t<F>>::value;
 
 namespace detail {
 template <class A>
-decltype(auto) asValue(const A& a) {
+[[nodiscard]] decltype(auto) asValue(const A& a) {
   if constexpr (IsLazy<A>::value)
     return a.force();
   else
     return (a);
 }
 template <class V, class R>
-V resultValue(R&& r) {
+[[nodiscard]] V resultValue(R&& r) {
   if constexpr (IsLazy<std::remove_cvref_t<R>>::value)
     return r.force();
   else
@@ -49,7 +49,7 @@ V resultValue(R&& r) {
 // Calls f now: with the cells among the arguments unforced when f is marked onCells, otherwise
 // with every cell forced.
 template <class F, class... A>
-decltype(auto) call(F& f, const A&... a) {
+[[nodiscard]] decltype(auto) call(F& f, const A&... a) {
   if constexpr (hs::isOnCells<F>)
     return std::invoke(f.fn, a...);
   else
@@ -59,7 +59,7 @@ decltype(auto) call(F& f, const A&... a) {
 // A function's result as a cell: a returned cell is kept as it is (its identity matters), a
 // returned value goes into a new evaluated cell.
 template <class V, class R>
-Lazy<V> toCell(R&& r) {
+[[nodiscard]] Lazy<V> toCell(R&& r) {
   if constexpr (std::is_same_v<std::remove_cvref_t<R>, Lazy<V>>)
     return std::forward<R>(r);
   else
@@ -68,7 +68,7 @@ Lazy<V> toCell(R&& r) {
 
 // Calls f now and returns its result as a cell.
 template <class V, class F, class... A>
-Lazy<V> callToCell(F& f, const A&... a) {
+[[nodiscard]] Lazy<V> callToCell(F& f, const A&... a) {
   return hs::toCell<V>(hs::call(f, a...));
 }
 
@@ -76,7 +76,7 @@ Lazy<V> callToCell(F& f, const A&... a) {
 // result is demanded, and then at most once. When f takes values, the cells are forced first
 // without recursion, so chains of such applications force in constant stack.
 template <class V, class F, class... P, class... C>
-Lazy<V> deferCallWith(F f, std::tuple<P...> prefix, Lazy<C>... cells) {
+[[nodiscard]] Lazy<V> deferCallWith(F f, std::tuple<P...> prefix, Lazy<C>... cells) {
   if constexpr (hs::isOnCells<F>) {
     return Lazy<V>::defer([f = std::move(f), prefix = std::move(prefix), cells...]() mutable -> V {
       return std::apply(
@@ -94,7 +94,7 @@ Lazy<V> deferCallWith(F f, std::tuple<P...> prefix, Lazy<C>... cells) {
   }
 }
 template <class V, class F, class... C>
-Lazy<V> deferCall(F f, Lazy<C>... cells) {
+[[nodiscard]] Lazy<V> deferCall(F f, Lazy<C>... cells) {
   return hs::deferCallWith<V>(std::move(f), std::tuple<>{}, std::move(cells)...);
 }
 

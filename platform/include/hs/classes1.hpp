@@ -24,19 +24,19 @@ struct Ord2;
 // The two structures may hold different element types (`liftEq(eq, F<A>, F<B>)`); the trait is
 // that of the first operand's type.
 template <class E, class T, class U>
-bool liftEq(E&& eq, const T& a, const U& b) {
+[[nodiscard]] bool liftEq(E&& eq, const T& a, const U& b) {
   return Eq1<T>::liftEq(std::forward<E>(eq), a, b);
 }
 template <class C, class T, class U>
-Ordering liftCompare(C&& cmp, const T& a, const U& b) {
+[[nodiscard]] Ordering liftCompare(C&& cmp, const T& a, const U& b) {
   return Ord1<T>::liftCompare(std::forward<C>(cmp), a, b);
 }
 template <class E1, class E2, class T, class U>
-bool liftEq2(E1&& eq1, E2&& eq2, const T& a, const U& b) {
+[[nodiscard]] bool liftEq2(E1&& eq1, E2&& eq2, const T& a, const U& b) {
   return Eq2<T>::liftEq2(std::forward<E1>(eq1), std::forward<E2>(eq2), a, b);
 }
 template <class C1, class C2, class T, class U>
-Ordering liftCompare2(C1&& cmp1, C2&& cmp2, const T& a, const U& b) {
+[[nodiscard]] Ordering liftCompare2(C1&& cmp1, C2&& cmp2, const T& a, const U& b) {
   return Ord2<T>::liftCompare2(std::forward<C1>(cmp1), std::forward<C2>(cmp2), a, b);
 }
 
@@ -58,7 +58,7 @@ struct Compare {
 template <class A>
 struct Eq1<std::vector<A>> {
   template <class E, class B>
-  static bool liftEq(E&& eq, const std::vector<A>& a, const std::vector<B>& b) {
+  [[nodiscard]] static bool liftEq(E&& eq, const std::vector<A>& a, const std::vector<B>& b) {
     for (std::size_t i = 0;; ++i) {
       if (i == a.size()) return i == b.size();
       if (i == b.size()) return false;
@@ -70,7 +70,7 @@ struct Eq1<std::vector<A>> {
 template <class A>
 struct Ord1<std::vector<A>> {
   template <class C, class B>
-  static Ordering liftCompare(C&& cmp, const std::vector<A>& a, const std::vector<B>& b) {
+  [[nodiscard]] static Ordering liftCompare(C&& cmp, const std::vector<A>& a, const std::vector<B>& b) {
     for (std::size_t i = 0;; ++i) {
       if (i == a.size()) return i == b.size() ? EQ : LT;
       if (i == b.size()) return GT;
@@ -82,7 +82,7 @@ struct Ord1<std::vector<A>> {
 template <class A>
 struct Eq1<std::optional<A>> {
   template <class E, class B>
-  static bool liftEq(E&& eq, const std::optional<A>& a, const std::optional<B>& b) {
+  [[nodiscard]] static bool liftEq(E&& eq, const std::optional<A>& a, const std::optional<B>& b) {
     if (!a || !b) return !a && !b;
     return eq(*a, *b);
   }
@@ -91,7 +91,7 @@ struct Eq1<std::optional<A>> {
 template <class A>
 struct Ord1<std::optional<A>> {
   template <class C, class B>
-  static Ordering liftCompare(C&& cmp, const std::optional<A>& a, const std::optional<B>& b) {
+  [[nodiscard]] static Ordering liftCompare(C&& cmp, const std::optional<A>& a, const std::optional<B>& b) {
     if (!a) return b ? LT : EQ;
     if (!b) return GT;
     return cmp(*a, *b);
@@ -100,7 +100,7 @@ struct Ord1<std::optional<A>> {
 template <class A, class B>
 struct Eq2<std::pair<A, B>> {
   template <class E1, class E2, class C, class D>
-  static bool liftEq2(E1&& e1, E2&& e2, const std::pair<A, B>& x, const std::pair<C, D>& y) {
+  [[nodiscard]] static bool liftEq2(E1&& e1, E2&& e2, const std::pair<A, B>& x, const std::pair<C, D>& y) {
     return e1(x.first, y.first) && e2(x.second, y.second);
   }
 };
@@ -108,7 +108,7 @@ struct Eq2<std::pair<A, B>> {
 template <class A, class B>
 struct Ord2<std::pair<A, B>> {
   template <class C1, class C2, class C, class D>
-  static Ordering liftCompare2(C1&& c1, C2&& c2, const std::pair<A, B>& x,
+  [[nodiscard]] static Ordering liftCompare2(C1&& c1, C2&& c2, const std::pair<A, B>& x,
                                const std::pair<C, D>& y) {
     const Ordering o = c1(x.first, y.first);
     return o != EQ ? o : c2(x.second, y.second);

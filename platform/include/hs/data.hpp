@@ -142,40 +142,40 @@ struct ConstrSpec {
 };
 
 // An algebraic data type whose constructors are numbered from 1 in the given order.
-DataType mkDataType(std::string name, std::vector<ConstrSpec> constrs);
+[[nodiscard]] DataType mkDataType(std::string name, std::vector<ConstrSpec> constrs);
 // Data types of primitive values, and one without any representation.
-DataType mkIntType(std::string name);
-DataType mkFloatType(std::string name);
-DataType mkCharType(std::string name);
-DataType mkNoRepType(std::string name);
+[[nodiscard]] DataType mkIntType(std::string name);
+[[nodiscard]] DataType mkFloatType(std::string name);
+[[nodiscard]] DataType mkCharType(std::string name);
+[[nodiscard]] DataType mkNoRepType(std::string name);
 
 // A constructor of dt with the given parts. Its index is that of dt's constructor with the same
 // name, looked up on demand: inspecting the index of a constructor of a type that is not
 // algebraic, or of a name that dt does not list, raises a program error.
-Constr mkConstr(const DataType& dt, Lazy<std::string> name, Lazy<std::vector<std::string>> fields,
+[[nodiscard]] Constr mkConstr(const DataType& dt, Lazy<std::string> name, Lazy<std::vector<std::string>> fields,
                 Lazy<Fixity> fixity);
 // The constructor of an integer value of an integral data type; its name is the number's text.
 // Its field names and fixity raise a program error when they are inspected.
-Constr mkIntegralConstr(const DataType& dt, std::int64_t value);
+[[nodiscard]] Constr mkIntegralConstr(const DataType& dt, std::int64_t value);
 // The constructor of a character of a character data type; its name is the character's literal
 // ("'a'"). Its field names and fixity raise a program error when they are inspected.
-Constr mkCharConstr(const DataType& dt, char32_t value);
+[[nodiscard]] Constr mkCharConstr(const DataType& dt, char32_t value);
 
-const std::string& dataTypeName(const DataType& dt) noexcept;
-DataRep dataTypeRep(const DataType& dt);
+[[nodiscard]] const std::string& dataTypeName(const DataType& dt) noexcept;
+[[nodiscard]] DataRep dataTypeRep(const DataType& dt);
 // The constructors of an algebraic data type; a program error for any other.
-std::vector<Constr> dataTypeConstrs(const DataType& dt);
+[[nodiscard]] std::vector<Constr> dataTypeConstrs(const DataType& dt);
 // The constructor with the given index (from 1); a program error for a type that is not
 // algebraic or an index that it does not have.
-Constr indexConstr(const DataType& dt, ConIndex index);
+[[nodiscard]] Constr indexConstr(const DataType& dt, ConIndex index);
 
-const ConstrRep& constrRep(const Constr& c);
+[[nodiscard]] const ConstrRep& constrRep(const Constr& c);
 // The index of an algebraic constructor; a program error for any other.
-ConIndex constrIndex(const Constr& c);
-const std::string& showConstr(const Constr& c);
-const std::vector<std::string>& constrFields(const Constr& c);
-Fixity constrFixity(const Constr& c);
-DataType constrType(const Constr& c);
+[[nodiscard]] ConIndex constrIndex(const Constr& c);
+[[nodiscard]] const std::string& showConstr(const Constr& c);
+[[nodiscard]] const std::vector<std::string>& constrFields(const Constr& c);
+[[nodiscard]] Fixity constrFixity(const Constr& c);
+[[nodiscard]] DataType constrType(const Constr& c);
 
 // Writes showConstr, as the constructor's text form does.
 std::ostream& operator<<(std::ostream& os, const Constr& c);
@@ -190,7 +190,7 @@ using ContextOf = std::invoke_result_t<Z&, T>;
 // std::type_identity of each) and its result is given as present; otherwise the result is absent
 // and f is not even instantiated.
 template <class T, class A, class Tag, class R, class F>
-std::optional<R> gcast1(F& f) {
+[[nodiscard]] std::optional<R> gcast1(F& f) {
   if constexpr (requires { typename Tag::template apply<A>; }) {
     if constexpr (std::is_same_v<typename Tag::template apply<A>, T>)
       return std::optional<R>(std::in_place, f(std::type_identity<A>{}));
@@ -201,7 +201,7 @@ std::optional<R> gcast1(F& f) {
   }
 }
 template <class T, class A, class B, class Tag, class R, class F>
-std::optional<R> gcast2(F& f) {
+[[nodiscard]] std::optional<R> gcast2(F& f) {
   if constexpr (requires { typename Tag::template apply<A, B>; }) {
     if constexpr (std::is_same_v<typename Tag::template apply<A, B>, T>)
       return std::optional<R>(std::in_place, f(std::type_identity<A>{}, std::type_identity<B>{}));
@@ -216,7 +216,7 @@ std::optional<R> gcast2(F& f) {
 // curried<A, B>(f)(a)(b) is f(a, b) (and curried<>(f) is f()). foldFields(k, acc, a, b) is
 // k(k(acc, a), b); unfoldFields<A, B>(k, acc) is k(k(acc, type_identity<A>), type_identity<B>).
 template <class First, class... Rest, class F>
-auto curried(F f) {
+[[nodiscard]] auto curried(F f) {
   return [f = std::move(f)](First x) {
     if constexpr (sizeof...(Rest) == 0)
       return f(std::move(x));
@@ -226,19 +226,19 @@ auto curried(F f) {
   };
 }
 template <class F>
-auto curried(F f) {
+[[nodiscard]] auto curried(F f) {
   return f();
 }
 template <class K, class Acc>
-Acc foldFields(K&, Acc acc) {
+[[nodiscard]] Acc foldFields(K&, Acc acc) {
   return acc;
 }
 template <class K, class Acc, class F1, class... Fs>
-auto foldFields(K& k, Acc acc, const F1& f1, const Fs&... fs) {
+[[nodiscard]] auto foldFields(K& k, Acc acc, const F1& f1, const Fs&... fs) {
   return hs::data::foldFields(k, k(std::move(acc), f1), fs...);
 }
 template <class... Fs, class K, class Acc>
-auto unfoldFields(K& k, Acc acc) {
+[[nodiscard]] auto unfoldFields(K& k, Acc acc) {
   if constexpr (sizeof...(Fs) == 0) {
     return acc;
   } else {
@@ -261,7 +261,7 @@ struct ConstructorView;
 
 template <class F, std::size_t N>
 struct AggregateView {
-  static auto fields(const F& x) {
+  [[nodiscard]] static auto fields(const F& x) {
     if constexpr (N == 0) {
       return std::tuple<>();
     } else if constexpr (N == 1) {
@@ -279,20 +279,20 @@ struct AggregateView {
   }
   using Fields = decltype(fields(std::declval<const F&>()));
   template <class... A>
-  static F make(A&&... a) {
+  [[nodiscard]] static F make(A&&... a) {
     return F{std::forward<A>(a)...};
   }
 };
 
 template <class T, class F>
-auto curriedView() {
+[[nodiscard]] auto curriedView() {
   return []<class... Fs>(std::type_identity<std::tuple<Fs...>>) {
     return hs::data::curried<Fs...>(
         [](Fs... fs) { return T(ConstructorView<F>::make(std::move(fs)...)); });
   }(std::type_identity<typename ConstructorView<F>::Fields>{});
 }
 template <class T, class K, class Z, class F>
-ContextOf<Z, T> foldView(K& k, Z& z, const F& x) {
+[[nodiscard]] ContextOf<Z, T> foldView(K& k, Z& z, const F& x) {
   return std::apply(
       [&](const auto&... fs) -> ContextOf<Z, T> {
         return hs::data::foldFields(k, z(hs::data::curriedView<T, F>()), fs...);
@@ -300,19 +300,19 @@ ContextOf<Z, T> foldView(K& k, Z& z, const F& x) {
       ConstructorView<F>::fields(x));
 }
 template <class T, class F, class K, class Z>
-ContextOf<Z, T> unfoldView(K& k, Z& z) {
+[[nodiscard]] ContextOf<Z, T> unfoldView(K& k, Z& z) {
   return [&]<class... Fs>(std::type_identity<std::tuple<Fs...>>) -> ContextOf<Z, T> {
     return hs::data::unfoldFields<Fs...>(k, z(hs::data::curriedView<T, F>()));
   }(std::type_identity<typename ConstructorView<F>::Fields>{});
 }
 // The fold of a variant's present alternative.
 template <class T, class K, class Z, class V>
-ContextOf<Z, T> foldAlternative(K& k, Z& z, const V& node) {
+[[nodiscard]] ContextOf<Z, T> foldAlternative(K& k, Z& z, const V& node) {
   return std::visit(
       [&](const auto& x) -> ContextOf<Z, T> { return hs::data::foldView<T>(k, z, x); }, node);
 }
 template <class T, class V, class K, class Z>
-ContextOf<Z, T> unfoldAlternative(K& k, Z& z, const Constr& c) {
+[[nodiscard]] ContextOf<Z, T> unfoldAlternative(K& k, Z& z, const Constr& c) {
   constexpr std::size_t n = std::variant_size_v<V>;
   const ConIndex index = hs::data::constrIndex(c);
   return [&]<std::size_t... I>(std::index_sequence<I...>) {
@@ -329,12 +329,12 @@ ContextOf<Z, T> unfoldAlternative(K& k, Z& z, const Constr& c) {
 // Data over an enumeration whose constructors are numbered from 0.
 template <class E, const DataType& (*Type)(), std::size_t N>
 struct EnumData {
-  static DataType dataTypeOf() { return Type(); }
-  static Constr toConstr(E e) {
+  [[nodiscard]] static DataType dataTypeOf() { return Type(); }
+  [[nodiscard]] static Constr toConstr(E e) {
     return hs::data::indexConstr(Type(), static_cast<ConIndex>(e) + 1);
   }
   template <class K, class Z>
-  static ContextOf<Z, E> gunfold(K&&, Z&& z, const Constr& c) {
+  [[nodiscard]] static ContextOf<Z, E> gunfold(K&&, Z&& z, const Constr& c) {
     const ConIndex i = hs::data::constrIndex(c);
     return z(static_cast<E>(i >= 1 && i < static_cast<ConIndex>(N) ? i - 1 : N - 1));
   }
@@ -343,14 +343,14 @@ struct EnumData {
 // Data over a single-constructor record.
 template <class T, const DataType& (*Type)()>
 struct RecordData {
-  static DataType dataTypeOf() { return Type(); }
-  static Constr toConstr(const T&) { return hs::data::indexConstr(Type(), 1); }
+  [[nodiscard]] static DataType dataTypeOf() { return Type(); }
+  [[nodiscard]] static Constr toConstr(const T&) { return hs::data::indexConstr(Type(), 1); }
   template <class K, class Z>
-  static ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& x) {
+  [[nodiscard]] static ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& x) {
     return hs::data::foldView<T>(k, z, x);
   }
   template <class K, class Z>
-  static ContextOf<Z, T> gunfold(K&& k, Z&& z, const Constr&) {
+  [[nodiscard]] static ContextOf<Z, T> gunfold(K&& k, Z&& z, const Constr&) {
     return hs::data::unfoldView<T, T>(k, z);
   }
 };
@@ -358,26 +358,26 @@ struct RecordData {
 // Data over a value whose forms are the alternatives of a variant.
 template <class T, class V, const DataType& (*Type)(), const V& (*NodeOf)(const T&)>
 struct VariantData {
-  static DataType dataTypeOf() { return Type(); }
-  static Constr toConstr(const T& x) {
+  [[nodiscard]] static DataType dataTypeOf() { return Type(); }
+  [[nodiscard]] static Constr toConstr(const T& x) {
     return hs::data::indexConstr(Type(), static_cast<ConIndex>(NodeOf(x).index()) + 1);
   }
   template <class K, class Z>
-  static ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& x) {
+  [[nodiscard]] static ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& x) {
     return hs::data::foldAlternative<T>(k, z, NodeOf(x));
   }
   template <class K, class Z>
-  static ContextOf<Z, T> gunfold(K&& k, Z&& z, const Constr& c) {
+  [[nodiscard]] static ContextOf<Z, T> gunfold(K&& k, Z&& z, const Constr& c) {
     return hs::data::unfoldAlternative<T, V>(k, z, c);
   }
 };
 
 namespace detail {
-const DataType& intDataType();
-const DataType& charDataType();
-const DataType& listDataType();
-const DataType& tuple2DataType();
-const DataType& unitDataType();
+[[nodiscard]] const DataType& intDataType();
+[[nodiscard]] const DataType& charDataType();
+[[nodiscard]] const DataType& listDataType();
+[[nodiscard]] const DataType& tuple2DataType();
+[[nodiscard]] const DataType& unitDataType();
 }  // namespace detail
 
 }  // namespace hs::data
@@ -404,20 +404,20 @@ concept HasData = requires(const T& x) {
 };
 
 template <class T>
-data::Constr toConstr(const T& x) {
+[[nodiscard]] data::Constr toConstr(const T& x) {
   return Data<T>::toConstr(x);
 }
 template <class T>
-data::DataType dataTypeOf() {
+[[nodiscard]] data::DataType dataTypeOf() {
   return Data<T>::dataTypeOf();
 }
 template <class T>
-data::DataType dataTypeOf(const T&) {
+[[nodiscard]] data::DataType dataTypeOf(const T&) {
   return Data<T>::dataTypeOf();
 }
 
 template <class K, class Z, class T>
-data::ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& x) {
+[[nodiscard]] data::ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& x) {
   if constexpr (requires { Data<T>::gfoldl(k, z, x); })
     return Data<T>::gfoldl(k, z, x);
   else
@@ -425,21 +425,21 @@ data::ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& x) {
 }
 
 template <class T, class K, class Z>
-data::ContextOf<Z, T> gunfold(K&& k, Z&& z, const data::Constr& c) {
+[[nodiscard]] data::ContextOf<Z, T> gunfold(K&& k, Z&& z, const data::Constr& c) {
   return Data<T>::gunfold(k, z, c);
 }
 
 // dataCast1<T, Tag, R>(f): f used at T's type argument when T is Tag applied to it; R is the
 // caller's context type for T.
 template <class T, class Tag, class R, class F>
-std::optional<R> dataCast1(F&& f) {
+[[nodiscard]] std::optional<R> dataCast1(F&& f) {
   if constexpr (requires { Data<T>::template dataCast1<Tag, R>(f); })
     return Data<T>::template dataCast1<Tag, R>(f);
   else
     return std::nullopt;
 }
 template <class T, class Tag, class R, class F>
-std::optional<R> dataCast2(F&& f) {
+[[nodiscard]] std::optional<R> dataCast2(F&& f) {
   if constexpr (requires { Data<T>::template dataCast2<Tag, R>(f); })
     return Data<T>::template dataCast2<Tag, R>(f);
   else
@@ -449,13 +449,13 @@ std::optional<R> dataCast2(F&& f) {
 // One-layer traversals built on gfoldl: gmapT applies f (which keeps each field's type) to every
 // immediate field; gmapQ collects q of every immediate field, first field first.
 template <class F, class T>
-T gmapT(F&& f, const T& x) {
+[[nodiscard]] T gmapT(F&& f, const T& x) {
   auto z = [](auto g) { return g; };
   auto k = [&f](auto c, const auto& d) { return c(f(d)); };
   return hs::gfoldl(k, z, x);
 }
 template <class R, class Q, class T>
-std::vector<R> gmapQ(Q&& q, const T& x) {
+[[nodiscard]] std::vector<R> gmapQ(Q&& q, const T& x) {
   auto z = [](auto&&) { return std::vector<R>{}; };
   auto k = [&q](std::vector<R> acc, const auto& d) {
     acc.push_back(q(d));
@@ -467,12 +467,12 @@ std::vector<R> gmapQ(Q&& q, const T& x) {
 // Machine integers: an integral data type whose constructors are the numbers themselves.
 template <>
 struct Data<std::int64_t> {
-  static data::DataType dataTypeOf() { return data::detail::intDataType(); }
-  static data::Constr toConstr(std::int64_t x) {
+  [[nodiscard]] static data::DataType dataTypeOf() { return data::detail::intDataType(); }
+  [[nodiscard]] static data::Constr toConstr(std::int64_t x) {
     return data::mkIntegralConstr(data::detail::intDataType(), x);
   }
   template <class K, class Z>
-  static data::ContextOf<Z, std::int64_t> gunfold(K&&, Z&& z, const data::Constr& c) {
+  [[nodiscard]] static data::ContextOf<Z, std::int64_t> gunfold(K&&, Z&& z, const data::Constr& c) {
     if (const auto* i = std::get_if<data::IntConstr>(&data::constrRep(c))) return z(i->value);
     errorWithoutStackTrace("Data.Data.gunfold: Constructor " + data::showConstr(c) +
                            " is not of type Int.");
@@ -482,12 +482,12 @@ struct Data<std::int64_t> {
 // Characters: a character data type whose constructors are the characters themselves.
 template <>
 struct Data<char32_t> {
-  static data::DataType dataTypeOf() { return data::detail::charDataType(); }
-  static data::Constr toConstr(char32_t c) {
+  [[nodiscard]] static data::DataType dataTypeOf() { return data::detail::charDataType(); }
+  [[nodiscard]] static data::Constr toConstr(char32_t c) {
     return data::mkCharConstr(data::detail::charDataType(), c);
   }
   template <class K, class Z>
-  static data::ContextOf<Z, char32_t> gunfold(K&&, Z&& z, const data::Constr& c) {
+  [[nodiscard]] static data::ContextOf<Z, char32_t> gunfold(K&&, Z&& z, const data::Constr& c) {
     if (const auto* ch = std::get_if<data::CharConstr>(&data::constrRep(c))) return z(ch->value);
     errorWithoutStackTrace("Data.Data.gunfold: Constructor " + data::showConstr(c) +
                            " is not of type Char.");
@@ -497,10 +497,10 @@ struct Data<char32_t> {
 // The unit: one constructor "()".
 template <>
 struct Data<Unit> {
-  static data::DataType dataTypeOf() { return data::detail::unitDataType(); }
-  static data::Constr toConstr(Unit) { return data::indexConstr(data::detail::unitDataType(), 1); }
+  [[nodiscard]] static data::DataType dataTypeOf() { return data::detail::unitDataType(); }
+  [[nodiscard]] static data::Constr toConstr(Unit) { return data::indexConstr(data::detail::unitDataType(), 1); }
   template <class K, class Z>
-  static data::ContextOf<Z, Unit> gunfold(K&&, Z&& z, const data::Constr& c) {
+  [[nodiscard]] static data::ContextOf<Z, Unit> gunfold(K&&, Z&& z, const data::Constr& c) {
     if (data::constrIndex(c) != 1) errorWithoutStackTrace("Data.Data.gunfold(unit)");
     return z(unit);
   }
@@ -510,7 +510,7 @@ struct Data<Unit> {
 template <class A>
 struct Data<std::vector<A>> {
   using T = std::vector<A>;
-  static auto cons() {
+  [[nodiscard]] static auto cons() {
     return [](A x) {
       return [x = std::move(x)](T xs) {
         xs.insert(xs.begin(), x);
@@ -518,17 +518,17 @@ struct Data<std::vector<A>> {
       };
     };
   }
-  static data::DataType dataTypeOf() { return data::detail::listDataType(); }
-  static data::Constr toConstr(const T& xs) {
+  [[nodiscard]] static data::DataType dataTypeOf() { return data::detail::listDataType(); }
+  [[nodiscard]] static data::Constr toConstr(const T& xs) {
     return data::indexConstr(data::detail::listDataType(), xs.empty() ? 1 : 2);
   }
   template <class K, class Z>
-  static data::ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& xs) {
+  [[nodiscard]] static data::ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& xs) {
     if (xs.empty()) return z(T{});
     return k(k(z(cons()), xs.front()), T(xs.begin() + 1, xs.end()));
   }
   template <class K, class Z>
-  static data::ContextOf<Z, T> gunfold(K&& k, Z&& z, const data::Constr& c) {
+  [[nodiscard]] static data::ContextOf<Z, T> gunfold(K&& k, Z&& z, const data::Constr& c) {
     switch (data::constrIndex(c)) {
       case 1:
         return z(T{});
@@ -539,7 +539,7 @@ struct Data<std::vector<A>> {
     }
   }
   template <class Tag, class R, class F>
-  static std::optional<R> dataCast1(F& f) {
+  [[nodiscard]] static std::optional<R> dataCast1(F& f) {
     return data::gcast1<T, A, Tag, R>(f);
   }
 };
@@ -550,7 +550,7 @@ struct Data<std::vector<A>> {
 template <>
 struct Data<std::string> {
   using T = std::string;
-  static auto cons() {
+  [[nodiscard]] static auto cons() {
     return [](char32_t c) {
       return [c](T rest) {
         T out;
@@ -561,19 +561,19 @@ struct Data<std::string> {
       };
     };
   }
-  static data::DataType dataTypeOf() { return data::detail::listDataType(); }
-  static data::Constr toConstr(const T& s) {
+  [[nodiscard]] static data::DataType dataTypeOf() { return data::detail::listDataType(); }
+  [[nodiscard]] static data::Constr toConstr(const T& s) {
     return data::indexConstr(data::detail::listDataType(), s.empty() ? 1 : 2);
   }
   template <class K, class Z>
-  static data::ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& s) {
+  [[nodiscard]] static data::ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& s) {
     if (s.empty()) return z(T{});
     char32_t c = 0;
     const std::size_t n = hs::detail::decodeUtf8At(s, 0, c);
     return k(k(z(cons()), c), T(s, n));
   }
   template <class K, class Z>
-  static data::ContextOf<Z, T> gunfold(K&& k, Z&& z, const data::Constr& c) {
+  [[nodiscard]] static data::ContextOf<Z, T> gunfold(K&& k, Z&& z, const data::Constr& c) {
     switch (data::constrIndex(c)) {
       case 1:
         return z(T{});
@@ -589,24 +589,24 @@ struct Data<std::string> {
 template <class A, class B>
 struct Data<std::pair<A, B>> {
   using T = std::pair<A, B>;
-  static auto pairUp() {
+  [[nodiscard]] static auto pairUp() {
     return [](A a) { return [a = std::move(a)](B b) { return T(a, std::move(b)); }; };
   }
-  static data::DataType dataTypeOf() { return data::detail::tuple2DataType(); }
-  static data::Constr toConstr(const T&) {
+  [[nodiscard]] static data::DataType dataTypeOf() { return data::detail::tuple2DataType(); }
+  [[nodiscard]] static data::Constr toConstr(const T&) {
     return data::indexConstr(data::detail::tuple2DataType(), 1);
   }
   template <class K, class Z>
-  static data::ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& p) {
+  [[nodiscard]] static data::ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& p) {
     return k(k(z(pairUp()), p.first), p.second);
   }
   template <class K, class Z>
-  static data::ContextOf<Z, T> gunfold(K&& k, Z&& z, const data::Constr& c) {
+  [[nodiscard]] static data::ContextOf<Z, T> gunfold(K&& k, Z&& z, const data::Constr& c) {
     if (data::constrIndex(c) != 1) errorWithoutStackTrace("Data.Data.gunfold(tup2)");
     return k(k(z(pairUp()), std::type_identity<A>{}), std::type_identity<B>{});
   }
   template <class Tag, class R, class F>
-  static std::optional<R> dataCast2(F& f) {
+  [[nodiscard]] static std::optional<R> dataCast2(F& f) {
     return data::gcast2<T, A, B, Tag, R>(f);
   }
 };

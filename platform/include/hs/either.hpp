@@ -31,11 +31,11 @@ struct RightValue {
   B value;
 };
 template <class A>
-LeftValue<std::decay_t<A>> Left(A&& a) {
+[[nodiscard]] LeftValue<std::decay_t<A>> Left(A&& a) {
   return {std::forward<A>(a)};
 }
 template <class B>
-RightValue<std::decay_t<B>> Right(B&& b) {
+[[nodiscard]] RightValue<std::decay_t<B>> Right(B&& b) {
   return {std::forward<B>(b)};
 }
 
@@ -52,11 +52,11 @@ class Either {
     requires std::is_constructible_v<B, U&&>
   Either(RightValue<U> r) : v_(std::in_place_index<1>, std::move(r.value)) {}  // NOLINT
 
-  bool isLeft() const noexcept { return v_.index() == 0; }
-  bool isRight() const noexcept { return v_.index() == 1; }
+  [[nodiscard]] bool isLeft() const noexcept { return v_.index() == 0; }
+  [[nodiscard]] bool isRight() const noexcept { return v_.index() == 1; }
   // The payload of the side the value is on (std::bad_variant_access on the other side).
-  const A& left() const { return std::get<0>(v_); }
-  const B& right() const { return std::get<1>(v_); }
+  [[nodiscard]] const A& left() const { return std::get<0>(v_); }
+  [[nodiscard]] const B& right() const { return std::get<1>(v_); }
 
   // Left before Right, then by payload.
   friend bool operator==(const Either&, const Either&) = default;
@@ -67,11 +67,11 @@ class Either {
 };
 
 template <class A, class B>
-bool isLeft(const Either<A, B>& e) noexcept {
+[[nodiscard]] bool isLeft(const Either<A, B>& e) noexcept {
   return e.isLeft();
 }
 template <class A, class B>
-bool isRight(const Either<A, B>& e) noexcept {
+[[nodiscard]] bool isRight(const Either<A, B>& e) noexcept {
   return e.isRight();
 }
 
@@ -104,7 +104,7 @@ struct Show<Either<A, B>> {
 
 template <class A, class B>
 struct Read2<Either<A, B>> {
-  static ReadPrec<Either<A, B>> liftReadPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>>,
+  [[nodiscard]] static ReadPrec<Either<A, B>> liftReadPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>>,
                                               ReadPrec<B> rp2, ReadPrec<std::vector<B>>) {
     using E = Either<A, B>;
     return readprec::readData(
@@ -116,14 +116,14 @@ struct Read2<Either<A, B>> {
 };
 template <class A, class B>
 struct Read1<Either<A, B>> {
-  static ReadPrec<Either<A, B>> liftReadPrec(ReadPrec<B> rp, ReadPrec<std::vector<B>> rl) {
+  [[nodiscard]] static ReadPrec<Either<A, B>> liftReadPrec(ReadPrec<B> rp, ReadPrec<std::vector<B>> rl) {
     return Read2<Either<A, B>>::liftReadPrec2(hs::readPrec<A>(), hs::readListPrec<A>(),
                                               std::move(rp), std::move(rl));
   }
 };
 template <class A, class B>
 struct Read<Either<A, B>> {
-  static ReadPrec<Either<A, B>> readPrec() {
+  [[nodiscard]] static ReadPrec<Either<A, B>> readPrec() {
     return Read2<Either<A, B>>::liftReadPrec2(hs::readPrec<A>(), hs::readListPrec<A>(),
                                               hs::readPrec<B>(), hs::readListPrec<B>());
   }
@@ -132,7 +132,7 @@ struct Read<Either<A, B>> {
 // A tag word (0 for Left, 1 for Right), then the payload.
 template <class A, class B>
 struct Hashable<Either<A, B>> {
-  static std::int64_t hashWithSalt(std::int64_t salt, const Either<A, B>& e) {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const Either<A, B>& e) {
     if (e.isLeft()) return hs::hashWithSalt(saltedWordHash(salt, 0), e.left());
     return hs::hashWithSalt(saltedWordHash(salt, 1), e.right());
   }
@@ -153,7 +153,7 @@ struct TagOf<Either<A, B>> {
 template <class A>
 struct Functor<EitherTag<A>> {
   template <class F, class B>
-  static auto fmap(F&& f, const Either<A, B>& e) {
+  [[nodiscard]] static auto fmap(F&& f, const Either<A, B>& e) {
     using E = Either<A, std::remove_cvref_t<std::invoke_result_t<F&, const B&>>>;
     if (e.isLeft()) return E(Left(e.left()));
     return E(Right(f(e.right())));
@@ -163,11 +163,11 @@ struct Functor<EitherTag<A>> {
 template <class A>
 struct Applicative<EitherTag<A>> {
   template <class B>
-  static Either<A, B> pure(B b) {
+  [[nodiscard]] static Either<A, B> pure(B b) {
     return Right(std::move(b));
   }
   template <class F, class B, class Rest>
-  static auto liftA2(F&& f, const Either<A, B>& x, Rest&& rest) {
+  [[nodiscard]] static auto liftA2(F&& f, const Either<A, B>& x, Rest&& rest) {
     using FC = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
     using C = typename FC::right_type;
     using E = Either<A, std::remove_cvref_t<std::invoke_result_t<F&, const B&, const C&>>>;
@@ -180,7 +180,7 @@ struct Applicative<EitherTag<A>> {
 template <class A>
 struct Monad<EitherTag<A>> {
   template <class B, class K>
-  static auto bind(const Either<A, B>& m, K&& k) {
+  [[nodiscard]] static auto bind(const Either<A, B>& m, K&& k) {
     using MC = std::remove_cvref_t<std::invoke_result_t<K&, const B&>>;
     if (m.isLeft()) return MC(Left(m.left()));
     return MC(k(m.right()));
@@ -189,7 +189,7 @@ struct Monad<EitherTag<A>> {
 
 // The Left values and the Right values of a list, each in order and produced on demand.
 template <class A, class B>
-std::pair<List<A>, List<B>> partitionEithers(const List<Either<A, B>>& xs) {
+[[nodiscard]] std::pair<List<A>, List<B>> partitionEithers(const List<Either<A, B>>& xs) {
   return {hs::mapMaybe(
               [](const Either<A, B>& e) { return e.isLeft() ? std::optional<A>(e.left()) : std::nullopt; },
               xs),

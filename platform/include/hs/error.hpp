@@ -30,19 +30,19 @@ class CallStack {
  public:
   CallStack() = default;
 
-  CallStack pushed(SrcLoc entry) const {
+  [[nodiscard]] CallStack pushed(SrcLoc entry) const {
     if (frozen_) return *this;
     CallStack s = *this;
     s.entries_.insert(s.entries_.begin(), std::move(entry));
     return s;
   }
-  CallStack frozen() const {
+  [[nodiscard]] CallStack frozen() const {
     CallStack s = *this;
     s.frozen_ = true;
     return s;
   }
-  bool isFrozen() const noexcept { return frozen_; }
-  const std::vector<SrcLoc>& entries() const noexcept { return entries_; }
+  [[nodiscard]] bool isFrozen() const noexcept { return frozen_; }
+  [[nodiscard]] const std::vector<SrcLoc>& entries() const noexcept { return entries_; }
 
   friend bool operator==(const CallStack&, const CallStack&) = default;
 
@@ -52,15 +52,15 @@ class CallStack {
 };
 
 // "CallStack (from HasCallStack):" followed by one line per entry, as the runtime prints it.
-std::string prettyCallStack(const CallStack& s);
+[[nodiscard]] std::string prettyCallStack(const CallStack& s);
 
 class ProgramError : public std::exception {
  public:
   explicit ProgramError(std::string message, CallStack stack = {})
       : message_(std::move(message)), stack_(std::move(stack)) {}
-  const char* what() const noexcept override { return message_.c_str(); }
-  const std::string& message() const noexcept { return message_; }
-  const CallStack& callStack() const noexcept { return stack_; }
+  [[nodiscard]] const char* what() const noexcept override { return message_.c_str(); }
+  [[nodiscard]] const std::string& message() const noexcept { return message_; }
+  [[nodiscard]] const CallStack& callStack() const noexcept { return stack_; }
 
  private:
   std::string message_;
@@ -76,7 +76,7 @@ class ProgramError : public std::exception {
 class PatternMatchFail : public std::exception {
  public:
   explicit PatternMatchFail(std::string message) : message_(std::move(message)) {}
-  const char* what() const noexcept override { return message_.c_str(); }
+  [[nodiscard]] const char* what() const noexcept override { return message_.c_str(); }
 
  private:
   std::string message_;

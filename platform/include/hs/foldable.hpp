@@ -38,7 +38,7 @@ struct Traversable;
 
 // The elements in order (a reference to them when the structure stores them as a vector).
 template <class TA>
-decltype(auto) toList(const TA& t) {
+[[nodiscard]] decltype(auto) toList(const TA& t) {
   return Foldable<TagOfT<TA>>::toList(t);
 }
 
@@ -47,12 +47,12 @@ template <class TA>
 using FoldableOf = Foldable<TagOfT<TA>>;
 
 template <class TA>
-std::shared_ptr<const std::vector<ElementOf<TA>>> sharedElements(const TA& t) {
+[[nodiscard]] std::shared_ptr<const std::vector<ElementOf<TA>>> sharedElements(const TA& t) {
   return std::make_shared<const std::vector<ElementOf<TA>>>(hs::toList(t));
 }
 // The fold of elements i.. over z, deferred: built one cell per element as it is demanded.
 template <class Z, class F, class A>
-Lazy<Z> foldrRest(const F& f, const Lazy<Z>& z, std::shared_ptr<const std::vector<A>> xs,
+[[nodiscard]] Lazy<Z> foldrRest(const F& f, const Lazy<Z>& z, std::shared_ptr<const std::vector<A>> xs,
                   std::size_t i) {
   if (i == xs->size()) return z;
   return Lazy<Z>::defer(
@@ -60,7 +60,7 @@ Lazy<Z> foldrRest(const F& f, const Lazy<Z>& z, std::shared_ptr<const std::vecto
 }
 // The fold of elements ..i-1 over z, deferred likewise.
 template <class Z, class F, class A>
-Lazy<Z> foldlInit(const F& f, const Lazy<Z>& z, std::shared_ptr<const std::vector<A>> xs,
+[[nodiscard]] Lazy<Z> foldlInit(const F& f, const Lazy<Z>& z, std::shared_ptr<const std::vector<A>> xs,
                   std::size_t i) {
   if (i == 0) return z;
   return Lazy<Z>::defer(
@@ -72,7 +72,7 @@ Lazy<Z> foldlInit(const F& f, const Lazy<Z>& z, std::shared_ptr<const std::vecto
 // const hs::Lazy<Z>&). Forcing the whole rest nests one call per element; use foldr_ for
 // long structures whose every element is needed.
 template <class F, class Z, class TA>
-Z foldr(const F& f, Z z, const TA& t) {
+[[nodiscard]] Z foldr(const F& f, Z z, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldr(f, z, t); }) {
     return detail::FoldableOf<TA>::foldr(f, std::move(z), t);
   } else {
@@ -84,7 +84,7 @@ Z foldr(const F& f, Z z, const TA& t) {
 // Lazy left fold: f(deferred fold of all but the last, last); z when empty. f receives
 // (const hs::Lazy<Z>&, element).
 template <class F, class Z, class TA>
-Z foldl(const F& f, Z z, const TA& t) {
+[[nodiscard]] Z foldl(const F& f, Z z, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldl(f, z, t); }) {
     return detail::FoldableOf<TA>::foldl(f, std::move(z), t);
   } else {
@@ -96,7 +96,7 @@ Z foldl(const F& f, Z z, const TA& t) {
 }
 // Strict left fold from the first element: acc = f(acc, x).
 template <class F, class Z, class TA>
-Z foldl_(F&& f, Z z, const TA& t) {
+[[nodiscard]] Z foldl_(F&& f, Z z, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldl_(f, z, t); }) {
     return detail::FoldableOf<TA>::foldl_(f, std::move(z), t);
   } else {
@@ -106,7 +106,7 @@ Z foldl_(F&& f, Z z, const TA& t) {
 }
 // Strict right fold from the last element: acc = f(x, acc).
 template <class F, class Z, class TA>
-Z foldr_(F&& f, Z z, const TA& t) {
+[[nodiscard]] Z foldr_(F&& f, Z z, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldr_(f, z, t); }) {
     return detail::FoldableOf<TA>::foldr_(f, std::move(z), t);
   } else {
@@ -118,7 +118,7 @@ Z foldr_(F&& f, Z z, const TA& t) {
 // f of each element combined from the right, f x0 <> (f x1 <> (... <> f xn-1)): n - 1 mappends,
 // mempty only for an empty structure. f is called in element order.
 template <class M, class F, class TA>
-M foldMap(F&& f, const TA& t) {
+[[nodiscard]] M foldMap(F&& f, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::template foldMap<M>(f, t); }) {
     return detail::FoldableOf<TA>::template foldMap<M>(f, t);
   } else {
@@ -134,7 +134,7 @@ M foldMap(F&& f, const TA& t) {
 }
 // The strict monoidal fold from the left: ((mempty <> f x0) <> f x1) <> ...
 template <class M, class F, class TA>
-M foldMap_(F&& f, const TA& t) {
+[[nodiscard]] M foldMap_(F&& f, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::template foldMap_<M>(f, t); }) {
     return detail::FoldableOf<TA>::template foldMap_<M>(f, t);
   } else {
@@ -145,7 +145,7 @@ M foldMap_(F&& f, const TA& t) {
 }
 // The elements themselves combined as foldMap does.
 template <class TA>
-auto fold(const TA& t) {
+[[nodiscard]] auto fold(const TA& t) {
   using M = ElementOf<TA>;
   if constexpr (requires { detail::FoldableOf<TA>::fold(t); })
     return detail::FoldableOf<TA>::fold(t);
@@ -153,14 +153,14 @@ auto fold(const TA& t) {
     return hs::foldMap<M>([](const M& x) -> const M& { return x; }, t);
 }
 template <class TA>
-bool null(const TA& t) {
+[[nodiscard]] bool null(const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::null(t); })
     return detail::FoldableOf<TA>::null(t);
   else
     return hs::toList(t).empty();
 }
 template <class TA>
-std::int64_t length(const TA& t) {
+[[nodiscard]] std::int64_t length(const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::length(t); })
     return detail::FoldableOf<TA>::length(t);
   else
@@ -168,7 +168,7 @@ std::int64_t length(const TA& t) {
 }
 // x == e for the elements in order (x the left operand), stopping at the first true.
 template <class A, class TA>
-bool elem(const A& x, const TA& t) {
+[[nodiscard]] bool elem(const A& x, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::elem(x, t); }) {
     return detail::FoldableOf<TA>::elem(x, t);
   } else {
@@ -179,7 +179,7 @@ bool elem(const A& x, const TA& t) {
 }
 // 0 + x0 + x1 + ..., from the left.
 template <class TA>
-auto sum(const TA& t) {
+[[nodiscard]] auto sum(const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::sum(t); }) {
     return detail::FoldableOf<TA>::sum(t);
   } else {
@@ -190,7 +190,7 @@ auto sum(const TA& t) {
 }
 // 1 * x0 * x1 * ..., from the left.
 template <class TA>
-auto product(const TA& t) {
+[[nodiscard]] auto product(const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::product(t); }) {
     return detail::FoldableOf<TA>::product(t);
   } else {
@@ -202,7 +202,7 @@ auto product(const TA& t) {
 // The largest element; of equal ones the last (max keeps its second argument). A single
 // element is returned without a comparison.
 template <class TA>
-auto maximum(const TA& t) {
+[[nodiscard]] auto maximum(const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::maximum(t); }) {
     return detail::FoldableOf<TA>::maximum(t);
   } else {
@@ -216,7 +216,7 @@ auto maximum(const TA& t) {
 }
 // The smallest element; of equal ones the first (min keeps its first argument).
 template <class TA>
-auto minimum(const TA& t) {
+[[nodiscard]] auto minimum(const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::minimum(t); }) {
     return detail::FoldableOf<TA>::minimum(t);
   } else {
@@ -230,7 +230,7 @@ auto minimum(const TA& t) {
 }
 // f(x0, f(x1, ... xn-1)); a single element is returned without calling f.
 template <class F, class TA>
-auto foldr1(F&& f, const TA& t) {
+[[nodiscard]] auto foldr1(F&& f, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldr1(f, t); }) {
     return detail::FoldableOf<TA>::foldr1(f, t);
   } else {
@@ -243,7 +243,7 @@ auto foldr1(F&& f, const TA& t) {
 }
 // f(... f(x0, x1) ..., xn-1); a single element is returned without calling f.
 template <class F, class TA>
-auto foldl1(F&& f, const TA& t) {
+[[nodiscard]] auto foldl1(F&& f, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldl1(f, t); }) {
     return detail::FoldableOf<TA>::foldl1(f, t);
   } else {
@@ -256,11 +256,11 @@ auto foldl1(F&& f, const TA& t) {
 }
 
 template <class F, class TA>
-auto traverse(F&& f, const TA& t) {
+[[nodiscard]] auto traverse(F&& f, const TA& t) {
   return Traversable<TagOfT<TA>>::traverse(std::forward<F>(f), t);
 }
 template <class TA>
-auto sequenceA(const TA& t) {
+[[nodiscard]] auto sequenceA(const TA& t) {
   return hs::traverse([](const auto& x) { return x; }, t);
 }
 
@@ -290,8 +290,8 @@ struct Gathered {
   };
   std::shared_ptr<const Node> nodes;
 
-  Gathered snoc(B b) const { return {std::make_shared<const Node>(std::move(b), nodes)}; }
-  std::vector<B> toVector() const {
+  [[nodiscard]] Gathered snoc(B b) const { return {std::make_shared<const Node>(std::move(b), nodes)}; }
+  [[nodiscard]] std::vector<B> toVector() const {
     const std::size_t n = nodes ? nodes->size : 0;
     std::vector<const B*> in(n);
     std::size_t i = n;
@@ -306,7 +306,7 @@ struct Gathered {
 
 namespace detail {
 template <class G, class B, class F, class A>
-auto traverseGathered(F& f, const std::vector<A>& xs) {
+[[nodiscard]] auto traverseGathered(F& f, const std::vector<A>& xs) {
   using Acc = Gathered<B>;
   auto acc = hs::pure<G>(Acc{});
   for (const A& x : xs)
@@ -321,7 +321,7 @@ auto traverseGathered(F& f, const std::vector<A>& xs) {
 // recursion; f runs in element order, and not at all after an optional's absent value. The list
 // applicative gives every combination as an independent vector.
 template <class F, class A>
-auto traverseVector(F&& f, const std::vector<A>& xs) {
+[[nodiscard]] auto traverseVector(F&& f, const std::vector<A>& xs) {
   using FB = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
   using G = TagOfT<FB>;
   using B = ElementOf<FB>;
@@ -334,14 +334,14 @@ auto traverseVector(F&& f, const std::vector<A>& xs) {
 template <>
 struct Foldable<ListTag> {
   template <class A>
-  static const std::vector<A>& toList(const std::vector<A>& xs) {
+  [[nodiscard]] static const std::vector<A>& toList(const std::vector<A>& xs) {
     return xs;
   }
 };
 template <>
 struct Traversable<ListTag> {
   template <class F, class A>
-  static auto traverse(F&& f, const std::vector<A>& xs) {
+  [[nodiscard]] static auto traverse(F&& f, const std::vector<A>& xs) {
     return hs::traverseVector(std::forward<F>(f), xs);
   }
 };
@@ -349,7 +349,7 @@ struct Traversable<ListTag> {
 template <>
 struct Foldable<MaybeTag> {
   template <class A>
-  static std::vector<A> toList(const std::optional<A>& x) {
+  [[nodiscard]] static std::vector<A> toList(const std::optional<A>& x) {
     if (!x) return {};
     return {*x};
   }
@@ -357,7 +357,7 @@ struct Foldable<MaybeTag> {
 template <>
 struct Traversable<MaybeTag> {
   template <class F, class A>
-  static auto traverse(F&& f, const std::optional<A>& x) {
+  [[nodiscard]] static auto traverse(F&& f, const std::optional<A>& x) {
     using FB = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
     using B = ElementOf<FB>;
     if (!x) return hs::pure<TagOfT<FB>>(std::optional<B>());
@@ -368,18 +368,18 @@ struct Traversable<MaybeTag> {
 template <>
 struct Foldable<LazyListTag> {
   template <class A>
-  static std::vector<A> toList(const List<A>& xs) {
+  [[nodiscard]] static std::vector<A> toList(const List<A>& xs) {
     return xs.toVector();
   }
   template <class A>
-  static bool null(const List<A>& xs) {
+  [[nodiscard]] static bool null(const List<A>& xs) {
     return xs.null();
   }
 };
 template <>
 struct Traversable<LazyListTag> {
   template <class F, class A>
-  static auto traverse(F&& f, const List<A>& xs) {
+  [[nodiscard]] static auto traverse(F&& f, const List<A>& xs) {
     using B = ElementOf<std::invoke_result_t<F&, const A&>>;
     return hs::fmap([](const std::vector<B>& ys) { return List<B>(ys); },
                     hs::traverseVector(std::forward<F>(f), xs.toVector()));
@@ -388,11 +388,11 @@ struct Traversable<LazyListTag> {
 template <>
 struct Foldable<NonEmptyTag> {
   template <class A>
-  static std::vector<A> toList(const NonEmpty<A>& xs) {
+  [[nodiscard]] static std::vector<A> toList(const NonEmpty<A>& xs) {
     return xs.toVector();
   }
   template <class A>
-  static bool null(const NonEmpty<A>&) {
+  [[nodiscard]] static bool null(const NonEmpty<A>&) {
     return false;
   }
 };
@@ -400,7 +400,7 @@ struct Foldable<NonEmptyTag> {
 template <>
 struct Traversable<NonEmptyTag> {
   template <class F, class A>
-  static auto traverse(F&& f, const NonEmpty<A>& xs) {
+  [[nodiscard]] static auto traverse(F&& f, const NonEmpty<A>& xs) {
     using B = ElementOf<std::invoke_result_t<F&, const A&>>;
     return hs::fmap(
         [](const std::vector<B>& ys) {
@@ -413,7 +413,7 @@ struct Traversable<NonEmptyTag> {
 template <>
 struct Foldable<IdentityTag> {
   template <class A>
-  static std::vector<A> toList(const Identity<A>& x) {
+  [[nodiscard]] static std::vector<A> toList(const Identity<A>& x) {
     return {x.value};
   }
 };

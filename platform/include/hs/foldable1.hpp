@@ -40,7 +40,7 @@ using Foldable1Of = Foldable1<TagOfT<TA>>;
 
 // g(x_i, deferred fold of the elements after i), f(x_last) at the end.
 template <class B, class F, class G, class A>
-B foldrMap1From(const std::shared_ptr<const std::vector<A>>& xs, std::size_t i, const F& f,
+[[nodiscard]] B foldrMap1From(const std::shared_ptr<const std::vector<A>>& xs, std::size_t i, const F& f,
                 const G& g) {
   if (i + 1 == xs->size()) return f((*xs)[i]);
   Lazy<B> rest = Lazy<B>::defer([xs, i, f, g]() -> B { return foldrMap1From<B>(xs, i + 1, f, g); });
@@ -48,7 +48,7 @@ B foldrMap1From(const std::shared_ptr<const std::vector<A>>& xs, std::size_t i, 
 }
 // g(deferred fold of the elements before i, x_i), f(x_0) at the start.
 template <class B, class F, class G, class A>
-B foldlMap1To(const std::shared_ptr<const std::vector<A>>& xs, std::size_t i, const F& f,
+[[nodiscard]] B foldlMap1To(const std::shared_ptr<const std::vector<A>>& xs, std::size_t i, const F& f,
               const G& g) {
   if (i == 0) return f((*xs)[0]);
   Lazy<B> init = Lazy<B>::defer([xs, i, f, g]() -> B { return foldlMap1To<B>(xs, i - 1, f, g); });
@@ -58,7 +58,7 @@ B foldlMap1To(const std::shared_ptr<const std::vector<A>>& xs, std::size_t i, co
 
 // f x0 <> (f x1 <> (... <> f xn)); f is called in element order.
 template <class S, class F, Foldable1Type TA>
-S foldMap1(F&& f, const TA& t) {
+[[nodiscard]] S foldMap1(F&& f, const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::template foldMap1<S>(f, t); }) {
     return detail::Foldable1Of<TA>::template foldMap1<S>(f, t);
   } else {
@@ -73,7 +73,7 @@ S foldMap1(F&& f, const TA& t) {
 }
 // The elements themselves combined as foldMap1 does.
 template <Foldable1Type TA>
-auto fold1(const TA& t) {
+[[nodiscard]] auto fold1(const TA& t) {
   using S = ElementOf<TA>;
   if constexpr (requires { detail::Foldable1Of<TA>::fold1(t); })
     return detail::Foldable1Of<TA>::fold1(t);
@@ -82,7 +82,7 @@ auto fold1(const TA& t) {
 }
 // The strict combination from the left: ((f x0 <> f x1) <> f x2) <> ...
 template <class S, class F, Foldable1Type TA>
-S foldMap1_(F&& f, const TA& t) {
+[[nodiscard]] S foldMap1_(F&& f, const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::template foldMap1_<S>(f, t); }) {
     return detail::Foldable1Of<TA>::template foldMap1_<S>(f, t);
   } else {
@@ -93,7 +93,7 @@ S foldMap1_(F&& f, const TA& t) {
   }
 }
 template <Foldable1Type TA>
-auto toNonEmpty(const TA& t) {
+[[nodiscard]] auto toNonEmpty(const TA& t) {
   using A = ElementOf<TA>;
   if constexpr (requires { detail::Foldable1Of<TA>::toNonEmpty(t); }) {
     return detail::Foldable1Of<TA>::toNonEmpty(t);
@@ -105,7 +105,7 @@ auto toNonEmpty(const TA& t) {
 // The largest element by the element type's max (of equal ones the later, as max keeps its
 // second argument), folded from the left.
 template <Foldable1Type TA>
-auto maximum1(const TA& t) {
+[[nodiscard]] auto maximum1(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::maximum(t); }) {
     return detail::Foldable1Of<TA>::maximum(t);
   } else {
@@ -118,7 +118,7 @@ auto maximum1(const TA& t) {
 }
 // The smallest element by the element type's min (of equal ones the earlier).
 template <Foldable1Type TA>
-auto minimum1(const TA& t) {
+[[nodiscard]] auto minimum1(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::minimum(t); }) {
     return detail::Foldable1Of<TA>::minimum(t);
   } else {
@@ -130,14 +130,14 @@ auto minimum1(const TA& t) {
   }
 }
 template <Foldable1Type TA>
-auto head(const TA& t) {
+[[nodiscard]] auto head(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::head(t); })
     return detail::Foldable1Of<TA>::head(t);
   else
     return ElementOf<TA>(hs::toList(t).front());
 }
 template <Foldable1Type TA>
-auto last(const TA& t) {
+[[nodiscard]] auto last(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::last(t); })
     return detail::Foldable1Of<TA>::last(t);
   else
@@ -146,7 +146,7 @@ auto last(const TA& t) {
 // Lazy right fold: g(x0, deferred g(x1, ... f(x_last))); f maps the last element, g receives
 // (element, const hs::Lazy<B>&).
 template <class F, class G, Foldable1Type TA>
-auto foldrMap1(F&& f, G&& g, const TA& t) {
+[[nodiscard]] auto foldrMap1(F&& f, G&& g, const TA& t) {
   using A = ElementOf<TA>;
   using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
   if constexpr (requires { detail::Foldable1Of<TA>::foldrMap1(f, g, t); }) {
@@ -158,7 +158,7 @@ auto foldrMap1(F&& f, G&& g, const TA& t) {
 }
 // Strict left fold from f(x0): acc = g(acc, x).
 template <class F, class G, Foldable1Type TA>
-auto foldlMap1_(F&& f, G&& g, const TA& t) {
+[[nodiscard]] auto foldlMap1_(F&& f, G&& g, const TA& t) {
   using A = ElementOf<TA>;
   using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
   if constexpr (requires { detail::Foldable1Of<TA>::foldlMap1_(f, g, t); }) {
@@ -173,7 +173,7 @@ auto foldlMap1_(F&& f, G&& g, const TA& t) {
 // Lazy left fold: g(deferred fold of all but the last, x_last), f(x0) at the start; g receives
 // (const hs::Lazy<B>&, element).
 template <class F, class G, Foldable1Type TA>
-auto foldlMap1(F&& f, G&& g, const TA& t) {
+[[nodiscard]] auto foldlMap1(F&& f, G&& g, const TA& t) {
   using A = ElementOf<TA>;
   using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
   if constexpr (requires { detail::Foldable1Of<TA>::foldlMap1(f, g, t); }) {
@@ -185,7 +185,7 @@ auto foldlMap1(F&& f, G&& g, const TA& t) {
 }
 // Strict right fold from f(x_last): acc = g(x, acc).
 template <class F, class G, Foldable1Type TA>
-auto foldrMap1_(F&& f, G&& g, const TA& t) {
+[[nodiscard]] auto foldrMap1_(F&& f, G&& g, const TA& t) {
   using A = ElementOf<TA>;
   using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
   if constexpr (requires { detail::Foldable1Of<TA>::foldrMap1_(f, g, t); }) {
@@ -204,15 +204,15 @@ auto foldrMap1_(F&& f, G&& g, const TA& t) {
 template <>
 struct Foldable1<NonEmptyTag> {
   template <class A>
-  static A head(const NonEmpty<A>& xs) {
+  [[nodiscard]] static A head(const NonEmpty<A>& xs) {
     return xs.head;
   }
   template <class A>
-  static NonEmpty<A> toNonEmpty(const NonEmpty<A>& xs) {
+  [[nodiscard]] static NonEmpty<A> toNonEmpty(const NonEmpty<A>& xs) {
     return xs;
   }
   template <class F, class G, class A>
-  static auto foldrMap1(F&& f, G&& g, const NonEmpty<A>& xs) {
+  [[nodiscard]] static auto foldrMap1(F&& f, G&& g, const NonEmpty<A>& xs) {
     using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
     return from<B>(std::make_shared<std::decay_t<F>>(f), std::make_shared<std::decay_t<G>>(g),
                    xs.head, xs.tail);
@@ -220,7 +220,7 @@ struct Foldable1<NonEmptyTag> {
 
  private:
   template <class B, class F, class G, class A>
-  static B from(const std::shared_ptr<F>& f, const std::shared_ptr<G>& g, const A& x,
+  [[nodiscard]] static B from(const std::shared_ptr<F>& f, const std::shared_ptr<G>& g, const A& x,
                 const List<A>& rest) {
     auto next = rest.uncons();
     if (!next) return (*f)(x);

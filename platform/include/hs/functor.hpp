@@ -147,13 +147,13 @@ template <class Tag>
 struct Applicative;
 
 template <class F, class FA>
-auto fmap(F&& f, FA&& fa) {
+[[nodiscard]] auto fmap(F&& f, FA&& fa) {
   return Functor<TagOfT<FA>>::fmap(std::forward<F>(f), std::forward<FA>(fa));
 }
 // Every element replaced by x (`<$`): the instance's own `replaceValues` when it has one, else
 // fmap of a function returning a copy of x.
 template <class X, class FA>
-auto replaceValues(const X& x, const FA& fa) {
+[[nodiscard]] auto replaceValues(const X& x, const FA& fa) {
   using Tag = TagOfT<FA>;
   if constexpr (requires { Functor<Tag>::replaceValues(x, fa); })
     return Functor<Tag>::replaceValues(x, fa);
@@ -161,11 +161,11 @@ auto replaceValues(const X& x, const FA& fa) {
     return hs::fmap([x](const auto&) { return x; }, fa);
 }
 template <class Tag, class A>
-auto pure(A&& a) {
+[[nodiscard]] auto pure(A&& a) {
   return Applicative<Tag>::template pure<std::remove_cvref_t<A>>(std::forward<A>(a));
 }
 template <class F, class FA, class Rest>
-auto liftA2(F&& f, FA&& fa, Rest&& rest) {
+[[nodiscard]] auto liftA2(F&& f, FA&& fa, Rest&& rest) {
   return Applicative<TagOfT<FA>>::liftA2(std::forward<F>(f), std::forward<FA>(fa),
                                          std::forward<Rest>(rest));
 }
@@ -175,18 +175,18 @@ auto liftA2(F&& f, FA&& fa, Rest&& rest) {
 template <>
 struct Functor<IdentityTag> {
   template <class F, class A>
-  static auto fmap(F&& f, const Identity<A>& x) {
+  [[nodiscard]] static auto fmap(F&& f, const Identity<A>& x) {
     return Identity<std::invoke_result_t<F&, const A&>>{f(x.value)};
   }
 };
 template <>
 struct Applicative<IdentityTag> {
   template <class A>
-  static Identity<A> pure(A a) {
+  [[nodiscard]] static Identity<A> pure(A a) {
     return {std::move(a)};
   }
   template <class F, class A, class Rest>
-  static auto liftA2(F&& f, const Identity<A>& x, Rest&& rest) {
+  [[nodiscard]] static auto liftA2(F&& f, const Identity<A>& x, Rest&& rest) {
     auto y = rest();
     return Identity<std::invoke_result_t<F&, const A&, decltype(y.value)>>{f(x.value, y.value)};
   }
@@ -195,7 +195,7 @@ struct Applicative<IdentityTag> {
 template <>
 struct Functor<MaybeTag> {
   template <class F, class A>
-  static auto fmap(F&& f, const std::optional<A>& x) {
+  [[nodiscard]] static auto fmap(F&& f, const std::optional<A>& x) {
     using R = std::invoke_result_t<F&, const A&>;
     if (!x) return std::optional<R>();
     return std::optional<R>(f(*x));
@@ -204,11 +204,11 @@ struct Functor<MaybeTag> {
 template <>
 struct Applicative<MaybeTag> {
   template <class A>
-  static std::optional<A> pure(A a) {
+  [[nodiscard]] static std::optional<A> pure(A a) {
     return std::optional<A>(std::move(a));
   }
   template <class F, class A, class Rest>
-  static auto liftA2(F&& f, const std::optional<A>& x, Rest&& rest) {
+  [[nodiscard]] static auto liftA2(F&& f, const std::optional<A>& x, Rest&& rest) {
     using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
     using R = std::invoke_result_t<F&, const A&, const typename FB::value_type&>;
     if (!x) return std::optional<R>();
@@ -223,7 +223,7 @@ struct Applicative<MaybeTag> {
 template <>
 struct Functor<ListTag> {
   template <class F, class A>
-  static auto fmap(F&& f, const std::vector<A>& xs) {
+  [[nodiscard]] static auto fmap(F&& f, const std::vector<A>& xs) {
     std::vector<std::invoke_result_t<F&, const A&>> out;
     out.reserve(xs.size());
     for (const A& x : xs) out.push_back(f(x));
@@ -233,13 +233,13 @@ struct Functor<ListTag> {
 template <>
 struct Applicative<ListTag> {
   template <class A>
-  static std::vector<A> pure(A a) {
+  [[nodiscard]] static std::vector<A> pure(A a) {
     std::vector<A> out;
     out.push_back(std::move(a));
     return out;
   }
   template <class F, class A, class Rest>
-  static auto liftA2(F&& f, const std::vector<A>& xs, Rest&& rest) {
+  [[nodiscard]] static auto liftA2(F&& f, const std::vector<A>& xs, Rest&& rest) {
     using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
     using R = std::invoke_result_t<F&, const A&, const typename FB::value_type&>;
     std::vector<R> out;
@@ -256,7 +256,7 @@ struct Applicative<ListTag> {
 template <>
 struct Functor<LazyListTag> {
   template <class F, class A>
-  static auto fmap(F f, const List<A>& xs) {
+  [[nodiscard]] static auto fmap(F f, const List<A>& xs) {
     using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
     return detail::ListAccess::map<R>(std::make_shared<F>(std::move(f)), xs);
   }
@@ -265,7 +265,7 @@ struct Functor<LazyListTag> {
 template <>
 struct Functor<NonEmptyTag> {
   template <class F, class A>
-  static auto fmap(F f, const NonEmpty<A>& xs) {
+  [[nodiscard]] static auto fmap(F f, const NonEmpty<A>& xs) {
     using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
     auto shared = std::make_shared<F>(std::move(f));
     R head((*shared)(xs.head));
@@ -276,18 +276,18 @@ struct Functor<NonEmptyTag> {
 template <class M>
 struct Functor<ConstTag<M>> {
   template <class F, class A>
-  static auto fmap(F&&, const Const<M, A>& x) {
+  [[nodiscard]] static auto fmap(F&&, const Const<M, A>& x) {
     return Const<M, std::invoke_result_t<F&, const A&>>{x.value};
   }
 };
 template <class M>
 struct Applicative<ConstTag<M>> {
   template <class A>
-  static Const<M, A> pure(A) {
+  [[nodiscard]] static Const<M, A> pure(A) {
     return {hs::mempty<M>()};
   }
   template <class F, class A, class Rest>
-  static auto liftA2(F&&, const Const<M, A>& x, Rest&& rest) {
+  [[nodiscard]] static auto liftA2(F&&, const Const<M, A>& x, Rest&& rest) {
     using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
     using B = typename TagOf<FB>::value_type;
     return Const<M, std::invoke_result_t<F&, const A&, const B&>>{hs::mappend(x.value, rest().value)};
@@ -297,18 +297,18 @@ struct Applicative<ConstTag<M>> {
 template <class W>
 struct Functor<WriterTag<W>> {
   template <class F, class A>
-  static auto fmap(F&& f, const Writer<W, A>& x) {
+  [[nodiscard]] static auto fmap(F&& f, const Writer<W, A>& x) {
     return Writer<W, std::invoke_result_t<F&, const A&>>{f(x.value), x.log};
   }
 };
 template <class W>
 struct Applicative<WriterTag<W>> {
   template <class A>
-  static Writer<W, A> pure(A a) {
+  [[nodiscard]] static Writer<W, A> pure(A a) {
     return {std::move(a), hs::mempty<W>()};
   }
   template <class F, class A, class Rest>
-  static auto liftA2(F&& f, const Writer<W, A>& x, Rest&& rest) {
+  [[nodiscard]] static auto liftA2(F&& f, const Writer<W, A>& x, Rest&& rest) {
     const auto y = rest();
     return Writer<W, std::invoke_result_t<F&, const A&, decltype(y.value)>>{
         f(x.value, y.value), hs::mappend(x.log, y.log)};
@@ -320,7 +320,7 @@ namespace detail {
 // std::function copies what it holds, so nested binds copied by value would cost the depth of
 // the nesting on every copy.
 template <class S, class A>
-std::shared_ptr<const State<S, A>> shareState(State<S, A> m) {
+[[nodiscard]] std::shared_ptr<const State<S, A>> shareState(State<S, A> m) {
   return std::make_shared<const State<S, A>>(std::move(m));
 }
 }  // namespace detail
@@ -328,7 +328,7 @@ std::shared_ptr<const State<S, A>> shareState(State<S, A> m) {
 template <class S>
 struct Functor<StateTag<S>> {
   template <class F, class A>
-  static auto fmap(F f, const State<S, A>& x) {
+  [[nodiscard]] static auto fmap(F f, const State<S, A>& x) {
     using R = std::invoke_result_t<F&, const A&>;
     return State<S, R>{[f, x = detail::shareState(x)](S s) mutable -> std::pair<R, S> {
       auto [a, s2] = (*x)(std::move(s));
@@ -341,11 +341,11 @@ struct Functor<StateTag<S>> {
 template <class S>
 struct Applicative<StateTag<S>> {
   template <class A>
-  static State<S, A> pure(A a) {
+  [[nodiscard]] static State<S, A> pure(A a) {
     return {[a](S s) { return std::pair<A, S>{a, std::move(s)}; }};
   }
   template <class F, class A, class Rest>
-  static auto liftA2(F f, const State<S, A>& x, Rest&& rest) {
+  [[nodiscard]] static auto liftA2(F f, const State<S, A>& x, Rest&& rest) {
     using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
     using B = typename TagOf<FB>::value_type;
     using R = std::invoke_result_t<F&, const A&, const B&>;
@@ -359,7 +359,7 @@ struct Applicative<StateTag<S>> {
   // A list traversal as one computation that runs the elements' computations in a loop: a chain
   // of liftA2 steps would nest one call (and one destructor) per element.
   template <class F, class A>
-  static auto traverseVector(F& f, const std::vector<A>& xs) {
+  [[nodiscard]] static auto traverseVector(F& f, const std::vector<A>& xs) {
     using FB = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
     using B = typename TagOf<FB>::value_type;
     std::vector<FB> steps;

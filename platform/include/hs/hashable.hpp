@@ -20,7 +20,7 @@ namespace hs {
 inline constexpr std::int64_t defaultSalt = -3750763034362895579;
 
 // The 64-bit finaliser of MurmurHash3.
-constexpr std::uint64_t fmix64(std::uint64_t z) noexcept {
+[[nodiscard]] constexpr std::uint64_t fmix64(std::uint64_t z) noexcept {
   z ^= z >> 33;
   z *= 0xff51afd7ed558ccdULL;
   z ^= z >> 33;
@@ -30,7 +30,7 @@ constexpr std::uint64_t fmix64(std::uint64_t z) noexcept {
 }
 
 // The salted hash of one machine word, the one mixing step every library uses.
-constexpr std::int64_t saltedWordHash(std::int64_t salt, std::uint64_t x) noexcept {
+[[nodiscard]] constexpr std::int64_t saltedWordHash(std::int64_t salt, std::uint64_t x) noexcept {
   const auto s = static_cast<std::uint64_t>(salt);
   const unsigned __int128 p = static_cast<unsigned __int128>(s) * x;
   const auto hi = static_cast<std::uint64_t>(p >> 64);
@@ -49,11 +49,11 @@ concept HashableType = requires(const T& x, std::int64_t s) {
 };
 
 template <class T>
-std::int64_t hashWithSalt(std::int64_t salt, const T& x) {
+[[nodiscard]] std::int64_t hashWithSalt(std::int64_t salt, const T& x) {
   return Hashable<T>::hashWithSalt(salt, x);
 }
 template <class T>
-std::int64_t hash(const T& x) {
+[[nodiscard]] std::int64_t hash(const T& x) {
   if constexpr (requires { Hashable<T>::hash(x); })
     return Hashable<T>::hash(x);
   else
@@ -69,11 +69,11 @@ template <class T, class Enable = void>
 struct Hashable2;
 
 template <class H, class T>
-std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const T& x) {
+[[nodiscard]] std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const T& x) {
   return Hashable1<T>::liftHashWithSalt(std::forward<H>(h), salt, x);
 }
 template <class H1, class H2, class T>
-std::int64_t liftHashWithSalt2(H1&& h1, H2&& h2, std::int64_t salt, const T& x) {
+[[nodiscard]] std::int64_t liftHashWithSalt2(H1&& h1, H2&& h2, std::int64_t salt, const T& x) {
   return Hashable2<T>::liftHashWithSalt2(std::forward<H1>(h1), std::forward<H2>(h2), salt, x);
 }
 
@@ -89,23 +89,23 @@ struct HashWithSalt {
 // unsigned ones), `hashWithSalt` mixes that word with saltedWordHash.
 template <class T>
 struct Hashable<T, std::enable_if_t<std::is_integral_v<T>>> {
-  static std::uint64_t word(T x) noexcept {
+  [[nodiscard]] static std::uint64_t word(T x) noexcept {
     if constexpr (std::is_signed_v<T>)
       return static_cast<std::uint64_t>(static_cast<std::int64_t>(x));
     else
       return static_cast<std::uint64_t>(x);
   }
-  static std::int64_t hash(T x) noexcept { return static_cast<std::int64_t>(word(x)); }
-  static std::int64_t hashWithSalt(std::int64_t salt, T x) noexcept {
+  [[nodiscard]] static std::int64_t hash(T x) noexcept { return static_cast<std::int64_t>(word(x)); }
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, T x) noexcept {
     return hs::saltedWordHash(salt, word(x));
   }
 };
 template <class T>
 struct Hashable<T, std::enable_if_t<std::is_enum_v<T>>> {
-  static std::int64_t hash(T x) noexcept {
+  [[nodiscard]] static std::int64_t hash(T x) noexcept {
     return Hashable<std::underlying_type_t<T>>::hash(static_cast<std::underlying_type_t<T>>(x));
   }
-  static std::int64_t hashWithSalt(std::int64_t salt, T x) noexcept {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, T x) noexcept {
     return Hashable<std::underlying_type_t<T>>::hashWithSalt(
         salt, static_cast<std::underlying_type_t<T>>(x));
   }
@@ -114,46 +114,46 @@ struct Hashable<T, std::enable_if_t<std::is_enum_v<T>>> {
 // Floating point: the bit pattern, with both zeros hashed alike (they compare equal).
 template <class T>
 struct Hashable<T, std::enable_if_t<std::is_floating_point_v<T>>> {
-  static std::uint64_t word(T x) noexcept {
+  [[nodiscard]] static std::uint64_t word(T x) noexcept {
     if (x == T(0)) return 0;
     if constexpr (sizeof(T) == 8)
       return std::bit_cast<std::uint64_t>(x);
     else
       return std::bit_cast<std::uint32_t>(static_cast<float>(x));
   }
-  static std::int64_t hash(T x) noexcept { return static_cast<std::int64_t>(word(x)); }
-  static std::int64_t hashWithSalt(std::int64_t salt, T x) noexcept {
+  [[nodiscard]] static std::int64_t hash(T x) noexcept { return static_cast<std::int64_t>(word(x)); }
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, T x) noexcept {
     return hs::saltedWordHash(salt, word(x));
   }
 };
 
 template <>
 struct Hashable<Unit> {
-  static std::int64_t hash(Unit) noexcept { return 0; }
-  static std::int64_t hashWithSalt(std::int64_t salt, Unit) noexcept {
+  [[nodiscard]] static std::int64_t hash(Unit) noexcept { return 0; }
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, Unit) noexcept {
     return saltedWordHash(salt, 0);
   }
 };
 template <>
 struct Hashable<Ordering> {
-  static std::int64_t hash(Ordering o) noexcept { return static_cast<std::int64_t>(o) + 1; }
-  static std::int64_t hashWithSalt(std::int64_t salt, Ordering o) noexcept {
+  [[nodiscard]] static std::int64_t hash(Ordering o) noexcept { return static_cast<std::int64_t>(o) + 1; }
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, Ordering o) noexcept {
     return saltedWordHash(salt, static_cast<std::uint64_t>(hash(o)));
   }
 };
 
 // Byte strings: eight bytes at a time (little-endian, the last word zero-padded), then the length.
-std::int64_t hashBytesWithSalt(std::int64_t salt, const void* data, std::size_t n) noexcept;
+[[nodiscard]] std::int64_t hashBytesWithSalt(std::int64_t salt, const void* data, std::size_t n) noexcept;
 
 template <>
 struct Hashable<std::string_view> {
-  static std::int64_t hashWithSalt(std::int64_t salt, std::string_view s) noexcept {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, std::string_view s) noexcept {
     return hashBytesWithSalt(salt, s.data(), s.size());
   }
 };
 template <>
 struct Hashable<std::string> {
-  static std::int64_t hashWithSalt(std::int64_t salt, const std::string& s) noexcept {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const std::string& s) noexcept {
     return hashBytesWithSalt(salt, s.data(), s.size());
   }
 };
@@ -162,16 +162,16 @@ struct Hashable<std::string> {
 // starts from the first component's own hash.
 template <class A, class B>
 struct Hashable<std::pair<A, B>> {
-  static std::int64_t hash(const std::pair<A, B>& p) {
+  [[nodiscard]] static std::int64_t hash(const std::pair<A, B>& p) {
     return hs::hashWithSalt(hs::hash(p.first), p.second);
   }
-  static std::int64_t hashWithSalt(std::int64_t salt, const std::pair<A, B>& p) {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const std::pair<A, B>& p) {
     return hs::hashWithSalt(hs::hashWithSalt(salt, p.first), p.second);
   }
 };
 template <class... A>
 struct Hashable<std::tuple<A...>> {
-  static std::int64_t hashWithSalt(std::int64_t salt, const std::tuple<A...>& t) {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const std::tuple<A...>& t) {
     std::apply([&](const A&... a) { ((salt = hs::hashWithSalt(salt, a)), ...); }, t);
     return salt;
   }
@@ -181,14 +181,14 @@ struct Hashable<std::tuple<A...>> {
 template <class A>
 struct Hashable1<std::vector<A>> {
   template <class H>
-  static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const std::vector<A>& xs) {
+  [[nodiscard]] static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const std::vector<A>& xs) {
     for (const A& x : xs) salt = h(salt, x);
     return hs::saltedWordHash(salt, xs.size());
   }
 };
 template <class A>
 struct Hashable<std::vector<A>> {
-  static std::int64_t hashWithSalt(std::int64_t salt, const std::vector<A>& xs) {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const std::vector<A>& xs) {
     return Hashable1<std::vector<A>>::liftHashWithSalt(HashWithSalt{}, salt, xs);
   }
 };
@@ -197,14 +197,14 @@ struct Hashable<std::vector<A>> {
 template <class A>
 struct Hashable1<std::optional<A>> {
   template <class H>
-  static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const std::optional<A>& x) {
+  [[nodiscard]] static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const std::optional<A>& x) {
     if (!x) return saltedWordHash(salt, 0);
     return h(saltedWordHash(salt, 1), *x);
   }
 };
 template <class A>
 struct Hashable<std::optional<A>> {
-  static std::int64_t hashWithSalt(std::int64_t salt, const std::optional<A>& x) {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const std::optional<A>& x) {
     return Hashable1<std::optional<A>>::liftHashWithSalt(HashWithSalt{}, salt, x);
   }
 };
@@ -212,8 +212,8 @@ struct Hashable<std::optional<A>> {
 // A deferred value hashes as its value.
 template <class A>
 struct Hashable<Lazy<A>> {
-  static std::int64_t hash(const Lazy<A>& x) { return hs::hash(x.force()); }
-  static std::int64_t hashWithSalt(std::int64_t salt, const Lazy<A>& x) {
+  [[nodiscard]] static std::int64_t hash(const Lazy<A>& x) { return hs::hash(x.force()); }
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const Lazy<A>& x) {
     return hs::hashWithSalt(salt, x.force());
   }
 };

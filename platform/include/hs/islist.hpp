@@ -12,19 +12,19 @@ template <class T, class Enable = void>
 struct IsList;
 
 template <class T>
-T fromList(const std::vector<typename IsList<T>::Item>& items) {
+[[nodiscard]] T fromList(const std::vector<typename IsList<T>::Item>& items) {
   return IsList<T>::fromList(items);
 }
 // The count is a hint only: the items decide.
 template <class T>
-T fromListN(std::int64_t n, const std::vector<typename IsList<T>::Item>& items) {
+[[nodiscard]] T fromListN(std::int64_t n, const std::vector<typename IsList<T>::Item>& items) {
   if constexpr (requires { IsList<T>::fromListN(n, items); })
     return IsList<T>::fromListN(n, items);
   else
     return IsList<T>::fromList(items);
 }
 template <class T>
-std::vector<typename IsList<T>::Item> toItems(const T& x) {
+[[nodiscard]] std::vector<typename IsList<T>::Item> toItems(const T& x) {
   return IsList<T>::toList(x);
 }
 

@@ -34,11 +34,11 @@ class CellBase {
   std::atomic<std::uint8_t> state_;
   const bool immortal_;
 
-  bool settled() const noexcept { return state_.load(std::memory_order_acquire) >= Done; }
+  [[nodiscard]] bool settled() const noexcept { return state_.load(std::memory_order_acquire) >= Done; }
 
   // The first dependency (a cell the computation needs forced) that is not settled yet, or null.
   // Only called by the thread that claimed the cell, while the computation is still held.
-  virtual CellBase* unsettledDependency() noexcept { return nullptr; }
+  [[nodiscard]] virtual CellBase* unsettledDependency() noexcept { return nullptr; }
   // Runs the computation: stores the value or the exception, drops the computation, settles.
   // When forcing itself ran out of memory inside the computation, the cell keeps its computation
   // and stays claimed, and the failure is handed back in `again` for the forcing to re-throw.
@@ -66,7 +66,7 @@ void forceSlow(CellBase* c);
 // The failure of a forcing that ran out of memory; a computation that lets it pass is not settled
 // by it.
 struct ForceOutOfMemory : std::bad_alloc {
-  const char* what() const noexcept override;
+  [[nodiscard]] const char* what() const noexcept override;
 };
 
 template <class T>
@@ -96,7 +96,7 @@ class Cell : public CellBase {
 };
 
 template <class T>
-Cell<T>* cellOf(const Lazy<T>& l) noexcept;
+[[nodiscard]] Cell<T>* cellOf(const Lazy<T>& l) noexcept;
 
 // A computation with declared dependencies: the dependencies are forced (iteratively) before
 // the computation runs, and the computation receives their values.
@@ -106,7 +106,7 @@ class ThunkCell final : public Cell<T> {
   ThunkCell(F f, Lazy<D>... deps) : job_(std::in_place, std::move(f), std::move(deps)...) {}
   ~ThunkCell() override = default;
 
-  CellBase* unsettledDependency() noexcept override {
+  [[nodiscard]] CellBase* unsettledDependency() noexcept override {
     if (!job_) return nullptr;
     CellBase* found = nullptr;
     std::apply(
@@ -182,17 +182,17 @@ class Lazy {
 
   // A deferred computation f() of no dependencies.
   template <class F>
-  static Lazy defer(F f) {
+  [[nodiscard]] static Lazy defer(F f) {
     return Lazy(Adopt{}, new detail::ThunkCell<T, F>(std::move(f)));
   }
   // A deferred application of f to the values of the given cells; the cells are forced first,
   // without recursion, so long chains of such applications force in constant stack.
   template <class F, class... D>
-  static Lazy apply(F f, Lazy<D>... deps) {
+  [[nodiscard]] static Lazy apply(F f, Lazy<D>... deps) {
     return Lazy(Adopt{}, new detail::ThunkCell<T, F, D...>(std::move(f), std::move(deps)...));
   }
   // A cell that is never freed (shared constants).
-  static Lazy immortal(T v) {
+  [[nodiscard]] static Lazy immortal(T v) {
     return Lazy(Adopt{}, new detail::Cell<T>(std::in_place, true, std::move(v)));
   }
 
@@ -202,13 +202,13 @@ class Lazy {
   const T* operator->() const { return &force(); }
 
   // True once the cell holds a value (not a computation, not an exception).
-  bool evaluated() const noexcept {
+  [[nodiscard]] bool evaluated() const noexcept {
     return cell_->state_.load(std::memory_order_acquire) == detail::CellBase::Done;
   }
   // True once the cell is settled, with a value or with an exception.
-  bool settled() const noexcept { return cell_->settled(); }
+  [[nodiscard]] bool settled() const noexcept { return cell_->settled(); }
 
-  const void* identity() const noexcept { return cell_; }
+  [[nodiscard]] const void* identity() const noexcept { return cell_; }
 
  private:
   // Takes over a new cell. The tag keeps the converting constructor out: a T that can be made
@@ -220,24 +220,24 @@ class Lazy {
 };
 
 template <class T>
-detail::Cell<T>* detail::cellOf(const Lazy<T>& l) noexcept {
+[[nodiscard]] detail::Cell<T>* detail::cellOf(const Lazy<T>& l) noexcept {
   return l.cell_;
 }
 
 // A deferred computation, its type deduced from f.
 template <class F>
-auto delay(F f) -> Lazy<std::invoke_result_t<F&>> {
+[[nodiscard]] auto delay(F f) -> Lazy<std::invoke_result_t<F&>> {
   return Lazy<std::invoke_result_t<F&>>::defer(std::move(f));
 }
 // A deferred application of f to the values of cells.
 template <class F, class... D>
-auto applyLazy(F f, Lazy<D>... deps) -> Lazy<std::invoke_result_t<F&, const D&...>> {
+[[nodiscard]] auto applyLazy(F f, Lazy<D>... deps) -> Lazy<std::invoke_result_t<F&, const D&...>> {
   return Lazy<std::invoke_result_t<F&, const D&...>>::apply(std::move(f), std::move(deps)...);
 }
 
 // Pointer identity of cells.
 template <class T>
-bool ptrEq(const Lazy<T>& a, const Lazy<T>& b) noexcept {
+[[nodiscard]] bool ptrEq(const Lazy<T>& a, const Lazy<T>& b) noexcept {
   return a.identity() == b.identity();
 }
 

@@ -47,44 +47,44 @@ class List {
   explicit List(const std::vector<T>& xs) : List(fromRange(xs.begin(), xs.end())) {}
 
   // x in front of xs (xs is not forced).
-  static List cons(T x, List xs) {
+  [[nodiscard]] static List cons(T x, List xs) {
     return List(Lazy<Node>(Node{typename Node::Cons{std::move(x), std::move(xs)}}));
   }
   // The list f() returns, computed when the list's first cell is first demanded.
   template <class F>
-  static List defer(F f) {
+  [[nodiscard]] static List defer(F f) {
     return List(Lazy<Node>::defer([f = std::move(f)]() mutable -> Node { return f().node(); }));
   }
 
   // Observation. Each forces the first cell (and nothing else); head and tail of an empty list
   // are program errors.
-  bool null() const { return !node().cons; }
-  const T& head() const {
+  [[nodiscard]] bool null() const { return !node().cons; }
+  [[nodiscard]] const T& head() const {
     const Node& n = node();
     if (!n.cons) errorWithoutStackTrace("Prelude.head: empty list");
     return n.cons->head;
   }
-  List tail() const {
+  [[nodiscard]] List tail() const {
     const Node& n = node();
     if (!n.cons) errorWithoutStackTrace("Prelude.tail: empty list");
     return n.cons->tail;
   }
-  std::optional<std::pair<T, List>> uncons() const {
+  [[nodiscard]] std::optional<std::pair<T, List>> uncons() const {
     const Node& n = node();
     if (!n.cons) return std::nullopt;
     return std::pair<T, List>(n.cons->head, n.cons->tail);
   }
   // Every element, in order (never returns for an endless list).
-  std::vector<T> toVector() const {
+  [[nodiscard]] std::vector<T> toVector() const {
     std::vector<T> out;
     for (const T& x : *this) out.push_back(x);
     return out;
   }
 
   // True once the first cell has been produced (false while it is deferred or failed).
-  bool evaluated() const noexcept { return cell_.evaluated(); }
+  [[nodiscard]] bool evaluated() const noexcept { return cell_.evaluated(); }
   // The first cell's identity: lists that share their first cell are the same list.
-  const void* identity() const noexcept { return cell_.identity(); }
+  [[nodiscard]] const void* identity() const noexcept { return cell_.identity(); }
 
   // A forward iterator that produces the cells as it goes; end() is a sentinel (reaching it
   // forces the cell it is compared at).
@@ -111,21 +111,21 @@ class List {
       ++*this;
       return before;
     }
-    friend bool operator==(const iterator& a, const iterator& b) noexcept {
+    [[nodiscard]] friend bool operator==(const iterator& a, const iterator& b) noexcept {
       return a.at_.identity() == b.at_.identity();
     }
-    friend bool operator==(const iterator& a, std::default_sentinel_t) { return a.at_.null(); }
+    [[nodiscard]] friend bool operator==(const iterator& a, std::default_sentinel_t) { return a.at_.null(); }
     // The rest of the list from this position.
-    const List& rest() const noexcept { return at_; }
+    [[nodiscard]] const List& rest() const noexcept { return at_; }
 
    private:
     List at_;
   };
-  iterator begin() const { return iterator(*this); }
-  std::default_sentinel_t end() const noexcept { return {}; }
+  [[nodiscard]] iterator begin() const { return iterator(*this); }
+  [[nodiscard]] std::default_sentinel_t end() const noexcept { return {}; }
 
   // Element by element from the front, stopping at the first unequal pair.
-  friend bool operator==(const List& a, const List& b) {
+  [[nodiscard]] friend bool operator==(const List& a, const List& b) {
     iterator i = a.begin(), j = b.begin();
     for (;;) {
       const bool ai = i == std::default_sentinel, bj = j == std::default_sentinel;
@@ -139,13 +139,13 @@ class List {
  private:
   friend struct detail::ListAccess;
   explicit List(Lazy<Node> c) noexcept : cell_(std::move(c)) {}
-  const Node& node() const { return cell_.force(); }
-  static const Lazy<Node>& nilCell() {
+  [[nodiscard]] const Node& node() const { return cell_.force(); }
+  [[nodiscard]] static const Lazy<Node>& nilCell() {
     static const Lazy<Node> nil = Lazy<Node>::immortal(Node{});
     return nil;
   }
   template <class It>
-  static List fromRange(It first, It last) {
+  [[nodiscard]] static List fromRange(It first, It last) {
     std::vector<const T*> items;
     for (; first != last; ++first) items.push_back(&*first);
     List acc;
@@ -171,25 +171,25 @@ struct ListAccess {
   template <class T>
   using Node = ListNode<T>;
   template <class T>
-  static const Lazy<Node<T>>& cell(const List<T>& xs) noexcept {
+  [[nodiscard]] static const Lazy<Node<T>>& cell(const List<T>& xs) noexcept {
     return xs.cell_;
   }
   template <class T>
-  static List<T> fromCell(Lazy<Node<T>> c) noexcept {
+  [[nodiscard]] static List<T> fromCell(Lazy<Node<T>> c) noexcept {
     return List<T>(std::move(c));
   }
   template <class T, class F>
-  static List<T> deferred(F f) {
+  [[nodiscard]] static List<T> deferred(F f) {
     return fromCell<T>(Lazy<Node<T>>::defer(std::move(f)));
   }
   // A cell computed from the source's first cell, which is forced first (without recursion,
   // so a chain of such producers forces in constant stack).
   template <class T, class S, class F>
-  static List<T> after(const List<S>& src, F f) {
+  [[nodiscard]] static List<T> after(const List<S>& src, F f) {
     return fromCell<T>(Lazy<Node<T>>::apply(std::move(f), src.cell_));
   }
   template <class T>
-  static Node<T> consNode(T x, List<T> xs) {
+  [[nodiscard]] static Node<T> consNode(T x, List<T> xs) {
     return Node<T>{typename Node<T>::Cons{std::move(x), std::move(xs)}};
   }
 
@@ -205,7 +205,7 @@ struct ListAccess {
 
   // The results f gives for the elements, in order.
   template <class R, class T, class F>
-  static List<R> map(std::shared_ptr<F> f, const List<T>& xs) {
+  [[nodiscard]] static List<R> map(std::shared_ptr<F> f, const List<T>& xs) {
     return after<R>(xs, [f](const Node<T>& c) -> Node<R> {
       if (!c.cons) return Node<R>{};
       return consNode<R>(R((*f)(c.cons->head)), map<R>(f, c.cons->tail));
@@ -215,7 +215,7 @@ struct ListAccess {
   // The present results of f (a std::optional), in order. The search for the next present
   // result walks the source in a loop.
   template <class R, class T, class F>
-  static List<R> mapMaybe(std::shared_ptr<F> f, const List<T>& xs) {
+  [[nodiscard]] static List<R> mapMaybe(std::shared_ptr<F> f, const List<T>& xs) {
     return after<R>(xs, [f](const Node<T>& first) -> Node<R> {
       const Node<T>* c = &first;
       List<T> keep;  // holds the cell c points into
@@ -232,13 +232,13 @@ struct ListAccess {
 
   // x, then (on demand) f(x) and what follows from it.
   template <class T, class F>
-  static Node<T> iterateFrom(std::shared_ptr<F> f, T x) {
+  [[nodiscard]] static Node<T> iterateFrom(std::shared_ptr<F> f, T x) {
     List<T> rest = deferred<T>([f, x]() -> Node<T> { return iterateFrom<T>(f, T((*f)(x))); });
     return consNode<T>(std::move(x), std::move(rest));
   }
 
   template <class T, class S, class F>
-  static List<T> unfoldr(std::shared_ptr<F> step, S seed) {
+  [[nodiscard]] static List<T> unfoldr(std::shared_ptr<F> step, S seed) {
     return deferred<T>([step, seed = std::move(seed)]() -> Node<T> {
       auto r = (*step)(seed);
       if (!r) return Node<T>{};
@@ -252,21 +252,21 @@ struct ListAccess {
 // std::optional<std::pair<T, S>>, the next element and the next seed, or nothing at the end.
 // Each cell runs step once, when it is first demanded.
 template <class F, class S>
-auto unfoldr(F step, S seed) {
+[[nodiscard]] auto unfoldr(F step, S seed) {
   using R = std::remove_cvref_t<std::invoke_result_t<F&, const S&>>;
   using T = std::remove_cvref_t<decltype(std::declval<R&>()->first)>;
   return detail::ListAccess::unfoldr<T>(std::make_shared<F>(std::move(step)), std::move(seed));
 }
 // The endless list x, f(x), f(f(x)), ...; each application runs when its cell is first demanded.
 template <class F, class T>
-List<T> iterate(F f, T x) {
+[[nodiscard]] List<T> iterate(F f, T x) {
   using A = detail::ListAccess;
   return A::fromCell<T>(Lazy<A::Node<T>>(A::iterateFrom<T>(std::make_shared<F>(std::move(f)), std::move(x))));
 }
 // The endless list x, x, x, ... (one cell per element reached: a list never refers to itself,
 // so nothing stays alive by a cycle).
 template <class T>
-List<T> repeat(T x) {
+[[nodiscard]] List<T> repeat(T x) {
   auto g = [](const T& s) -> std::optional<std::pair<T, T>> { return std::pair<T, T>(s, s); };
   return detail::ListAccess::unfoldr<T>(std::make_shared<decltype(g)>(std::move(g)), std::move(x));
 }
@@ -277,14 +277,14 @@ List<T> take(std::int64_t n, const List<T>& xs) {
 }
 // The contents of the present results of f (a std::optional), in order, produced on demand.
 template <class F, class T>
-auto mapMaybe(F f, const List<T>& xs) {
+[[nodiscard]] auto mapMaybe(F f, const List<T>& xs) {
   using O = std::remove_cvref_t<std::invoke_result_t<F&, const T&>>;
   using R = typename O::value_type;
   return detail::ListAccess::mapMaybe<R>(std::make_shared<F>(std::move(f)), xs);
 }
 // The elements that satisfy p, in order, produced on demand.
 template <class P, class T>
-List<T> filter(P p, const List<T>& xs) {
+[[nodiscard]] List<T> filter(P p, const List<T>& xs) {
   auto f = [p = std::move(p)](const T& x) mutable -> std::optional<T> {
     if (p(x)) return x;
     return std::nullopt;
@@ -293,7 +293,7 @@ List<T> filter(P p, const List<T>& xs) {
 }
 
 template <class T>
-bool ptrEq(const List<T>& a, const List<T>& b) noexcept {
+[[nodiscard]] bool ptrEq(const List<T>& a, const List<T>& b) noexcept {
   return a.identity() == b.identity();
 }
 
@@ -303,7 +303,7 @@ struct NonEmpty {
   T head;
   List<T> tail;
 
-  std::vector<T> toVector() const {
+  [[nodiscard]] std::vector<T> toVector() const {
     std::vector<T> out;
     out.push_back(head);
     for (const T& x : tail) out.push_back(x);

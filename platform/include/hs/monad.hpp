@@ -21,12 +21,12 @@ struct Monad;
 
 // m >>= k
 template <Tagged MA, class K>
-auto bind(const MA& ma, K&& k) {
+[[nodiscard]] auto bind(const MA& ma, K&& k) {
   return Monad<TagOfT<MA>>::bind(ma, std::forward<K>(k));
 }
 // m >> m2: m's effects, then m2's, with m2's value.
 template <Tagged MA, class MB>
-auto then(const MA& ma, const MB& mb) {
+[[nodiscard]] auto then(const MA& ma, const MB& mb) {
   using Tag = TagOfT<MA>;
   if constexpr (requires { Monad<Tag>::then(ma, mb); })
     return Monad<Tag>::then(ma, mb);
@@ -35,7 +35,7 @@ auto then(const MA& ma, const MB& mb) {
 }
 // return: the applicative's pure.
 template <class Tag, class A>
-auto return_(A&& a) {
+[[nodiscard]] auto return_(A&& a) {
   return hs::pure<Tag>(std::forward<A>(a));
 }
 // A monad whose bind runs its first computation later (a state) says so with a member type
@@ -45,7 +45,7 @@ concept DelayingMonad = requires { typename Monad<Tag>::delays; };
 // The computation make() gives, as a deferred value that the monad demands when its bind needs
 // its first computation: when it runs for a delaying monad, at once for the others.
 template <class Tag, class Make>
-auto delayM(Make make) {
+[[nodiscard]] auto delayM(Make make) {
   if constexpr (DelayingMonad<Tag>)
     return Monad<Tag>::delay(std::move(make));
   else
@@ -54,11 +54,11 @@ auto delayM(Make make) {
 // The monadic traversal and sequence: the traversal in the monad's applicative, whose effects
 // run in element order (see traverse).
 template <class F, class TA>
-auto mapM(F&& f, const TA& t) {
+[[nodiscard]] auto mapM(F&& f, const TA& t) {
   return hs::traverse(std::forward<F>(f), t);
 }
 template <class TA>
-auto sequence(const TA& t) {
+[[nodiscard]] auto sequence(const TA& t) {
   return hs::sequenceA(t);
 }
 
@@ -67,7 +67,7 @@ auto sequence(const TA& t) {
 template <>
 struct Monad<IdentityTag> {
   template <class A, class K>
-  static auto bind(const Identity<A>& m, K&& k) {
+  [[nodiscard]] static auto bind(const Identity<A>& m, K&& k) {
     return k(m.value);
   }
 };
@@ -75,7 +75,7 @@ struct Monad<IdentityTag> {
 template <>
 struct Monad<MaybeTag> {
   template <class A, class K>
-  static auto bind(const std::optional<A>& m, K&& k) {
+  [[nodiscard]] static auto bind(const std::optional<A>& m, K&& k) {
     using MB = std::remove_cvref_t<std::invoke_result_t<K&, const A&>>;
     if (!m) return MB();
     return MB(k(*m));
@@ -86,7 +86,7 @@ struct Monad<MaybeTag> {
 template <>
 struct Monad<ListTag> {
   template <class A, class K>
-  static auto bind(const std::vector<A>& m, K&& k) {
+  [[nodiscard]] static auto bind(const std::vector<A>& m, K&& k) {
     using MB = std::remove_cvref_t<std::invoke_result_t<K&, const A&>>;
     MB out;
     for (const A& x : m) {
@@ -101,7 +101,7 @@ struct Monad<ListTag> {
 template <class W>
 struct Monad<WriterTag<W>> {
   template <class A, class K>
-  static auto bind(const Writer<W, A>& m, K&& k) {
+  [[nodiscard]] static auto bind(const Writer<W, A>& m, K&& k) {
     using MB = std::remove_cvref_t<std::invoke_result_t<K&, const A&>>;
     MB next = k(m.value);
     return MB{std::move(next.value), hs::mappend(m.log, next.log)};
@@ -112,7 +112,7 @@ struct Monad<WriterTag<W>> {
 template <class S>
 struct Monad<StateTag<S>> {
   template <class A, class K>
-  static auto bind(const State<S, A>& m, K k) {
+  [[nodiscard]] static auto bind(const State<S, A>& m, K k) {
     using MB = std::remove_cvref_t<std::invoke_result_t<K&, const A&>>;
     using B = ElementOf<MB>;
     return State<S, B>{[m = detail::shareState(m), k](S s) mutable -> std::pair<B, S> {
@@ -123,7 +123,7 @@ struct Monad<StateTag<S>> {
   // Made on the first run, and kept.
   using delays = void;
   template <class Make>
-  static auto delay(Make make) {
+  [[nodiscard]] static auto delay(Make make) {
     using MA = std::remove_cvref_t<std::invoke_result_t<Make&>>;
     return MA{[cell = Lazy<MA>::defer(std::move(make))](S s) { return cell.force()(std::move(s)); }};
   }

@@ -52,7 +52,7 @@ struct Rnf {
 };
 // b, after a has been deep-evaluated.
 template <class A, class B>
-std::decay_t<B> deepseq(const A& a, B&& b) {
+[[nodiscard]] std::decay_t<B> deepseq(const A& a, B&& b) {
   hs::rnf(a);
   return std::forward<B>(b);
 }

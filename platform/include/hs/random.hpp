@@ -21,21 +21,21 @@ namespace hs {
 inline constexpr std::uint64_t goldenGamma = 0x9e3779b97f4a7c15ULL;
 
 namespace detail {
-constexpr std::uint64_t shiftXorMultiply(int n, std::uint64_t k, std::uint64_t w) noexcept {
+[[nodiscard]] constexpr std::uint64_t shiftXorMultiply(int n, std::uint64_t k, std::uint64_t w) noexcept {
   return (w ^ (w >> n)) * k;
 }
-constexpr std::uint64_t mix64(std::uint64_t z) noexcept {
+[[nodiscard]] constexpr std::uint64_t mix64(std::uint64_t z) noexcept {
   const std::uint64_t z1 = shiftXorMultiply(33, 0xff51afd7ed558ccdULL, z);
   const std::uint64_t z2 = shiftXorMultiply(33, 0xc4ceb9fe1a85ec53ULL, z1);
   return z2 ^ (z2 >> 33);
 }
-constexpr std::uint64_t mix64variant13(std::uint64_t z) noexcept {
+[[nodiscard]] constexpr std::uint64_t mix64variant13(std::uint64_t z) noexcept {
   const std::uint64_t z1 = shiftXorMultiply(30, 0xbf58476d1ce4e5b9ULL, z);
   const std::uint64_t z2 = shiftXorMultiply(27, 0x94d049bb133111ebULL, z1);
   return z2 ^ (z2 >> 31);
 }
 // An odd gamma with enough bit transitions.
-constexpr std::uint64_t mixGamma(std::uint64_t z) noexcept {
+[[nodiscard]] constexpr std::uint64_t mixGamma(std::uint64_t z) noexcept {
   const std::uint64_t g = mix64variant13(z) | 1;
   return std::popcount(g ^ (g >> 1)) >= 24 ? g : g ^ 0xaaaaaaaaaaaaaaaaULL;
 }
@@ -46,12 +46,12 @@ class SMGen {
   // A generator of the given seed and gamma (the gamma must be odd).
   constexpr SMGen(std::uint64_t seed, std::uint64_t gamma) noexcept : seed_(seed), gamma_(gamma) {}
 
-  constexpr std::uint64_t seed() const noexcept { return seed_; }
-  constexpr std::uint64_t gamma() const noexcept { return gamma_; }
+  [[nodiscard]] constexpr std::uint64_t seed() const noexcept { return seed_; }
+  [[nodiscard]] constexpr std::uint64_t gamma() const noexcept { return gamma_; }
 
   // The RandomGen interface.
-  constexpr std::pair<std::uint64_t, SMGen> genWord64() const noexcept;
-  constexpr std::pair<SMGen, SMGen> split() const noexcept;
+  [[nodiscard]] constexpr std::pair<std::uint64_t, SMGen> genWord64() const noexcept;
+  [[nodiscard]] constexpr std::pair<SMGen, SMGen> split() const noexcept;
 
   friend constexpr bool operator==(SMGen, SMGen) noexcept = default;
 
@@ -60,24 +60,24 @@ class SMGen {
 };
 
 // The generator of a seed.
-constexpr SMGen mkSMGen(std::uint64_t s) noexcept {
+[[nodiscard]] constexpr SMGen mkSMGen(std::uint64_t s) noexcept {
   return SMGen(detail::mix64(s), detail::mixGamma(s + goldenGamma));
 }
 // One output and the generator after it.
-constexpr std::pair<std::uint64_t, SMGen> nextWord64(SMGen g) noexcept {
+[[nodiscard]] constexpr std::pair<std::uint64_t, SMGen> nextWord64(SMGen g) noexcept {
   const std::uint64_t seed = g.seed() + g.gamma();
   return {detail::mix64(seed), SMGen(seed, g.gamma())};
 }
 // Two generators whose outputs are independent.
-constexpr std::pair<SMGen, SMGen> splitSMGen(SMGen g) noexcept {
+[[nodiscard]] constexpr std::pair<SMGen, SMGen> splitSMGen(SMGen g) noexcept {
   const std::uint64_t seed1 = g.seed() + g.gamma();
   const std::uint64_t seed2 = seed1 + g.gamma();
   return {SMGen(seed2, g.gamma()), SMGen(detail::mix64(seed1), detail::mixGamma(seed2))};
 }
-constexpr std::pair<std::uint64_t, SMGen> SMGen::genWord64() const noexcept {
+[[nodiscard]] constexpr std::pair<std::uint64_t, SMGen> SMGen::genWord64() const noexcept {
   return nextWord64(*this);
 }
-constexpr std::pair<SMGen, SMGen> SMGen::split() const noexcept { return splitSMGen(*this); }
+[[nodiscard]] constexpr std::pair<SMGen, SMGen> SMGen::split() const noexcept { return splitSMGen(*this); }
 
 // ---------------------------------------------------------------------------------------------
 // Pure generators: values that give one uniform 64-bit word and the generator after it.
@@ -91,13 +91,13 @@ concept RandomGen = std::copy_constructible<G> && requires(const G& g) {
 class StdGen {
  public:
   constexpr explicit StdGen(SMGen g) noexcept : g_(g) {}
-  constexpr SMGen unStdGen() const noexcept { return g_; }
+  [[nodiscard]] constexpr SMGen unStdGen() const noexcept { return g_; }
 
-  constexpr std::pair<std::uint64_t, StdGen> genWord64() const noexcept {
+  [[nodiscard]] constexpr std::pair<std::uint64_t, StdGen> genWord64() const noexcept {
     const auto [w, next] = nextWord64(g_);
     return {w, StdGen(next)};
   }
-  constexpr std::pair<StdGen, StdGen> split() const noexcept {
+  [[nodiscard]] constexpr std::pair<StdGen, StdGen> split() const noexcept {
     const auto [a, b] = splitSMGen(g_);
     return {StdGen(a), StdGen(b)};
   }
@@ -108,7 +108,7 @@ class StdGen {
   SMGen g_;
 };
 
-constexpr StdGen mkStdGen(std::int64_t n) noexcept {
+[[nodiscard]] constexpr StdGen mkStdGen(std::int64_t n) noexcept {
   return StdGen(mkSMGen(static_cast<std::uint64_t>(n)));
 }
 
@@ -171,7 +171,7 @@ class StateGen {
     g_ = std::move(next);
     return w;
   }
-  const G& generator() const noexcept { return g_; }
+  [[nodiscard]] const G& generator() const noexcept { return g_; }
 
  private:
   G g_;
@@ -179,7 +179,7 @@ class StateGen {
 
 // f(stateGen) run over g: f's result and the generator after every draw f made.
 template <RandomGen G, class F>
-auto runStateGen(G g, F&& f) -> std::pair<std::invoke_result_t<F&, StateGen<G>&>, G> {
+[[nodiscard]] auto runStateGen(G g, F&& f) -> std::pair<std::invoke_result_t<F&, StateGen<G>&>, G> {
   StateGen<G> s(std::move(g));
   auto a = std::forward<F>(f)(s);
   return {std::move(a), s.generator()};
@@ -199,17 +199,17 @@ T uniformM(G& g) {
   return Uniform<T>::uniformM(g);
 }
 template <class T, RandomGen G>
-std::pair<T, G> random(G g) {
+[[nodiscard]] std::pair<T, G> random(G g) {
   return Random<T>::random(std::move(g));
 }
 template <class T, RandomGen G>
-std::pair<T, G> randomR(const std::pair<T, T>& range, G g) {
+[[nodiscard]] std::pair<T, G> randomR(const std::pair<T, T>& range, G g) {
   return Random<T>::randomR(range, std::move(g));
 }
 // The endless list of successive results of random: the first from g, each next one from the
 // generator the one before left. Each element is drawn when its cell is first demanded.
 template <class T, RandomGen G>
-List<T> randoms(G g) {
+[[nodiscard]] List<T> randoms(G g) {
   if constexpr (requires { Random<T>::randoms(g); })
     return Random<T>::randoms(std::move(g));
   else
@@ -217,7 +217,7 @@ List<T> randoms(G g) {
                        std::move(g));
 }
 template <class T, RandomGen G>
-List<T> randomRs(const std::pair<T, T>& range, G g) {
+[[nodiscard]] List<T> randomRs(const std::pair<T, T>& range, G g) {
   if constexpr (requires { Random<T>::randomRs(range, g); })
     return Random<T>::randomRs(range, std::move(g));
   else

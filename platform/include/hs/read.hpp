@@ -36,9 +36,9 @@ using ReadS = std::function<ReadResult<T>(std::string_view)>;
 // Lexemes
 
 // White space as the base library's isSpace tests it (code points, not bytes).
-bool isSpace(char32_t c) noexcept;
+[[nodiscard]] bool isSpace(char32_t c) noexcept;
 // s without its leading white space.
-std::string_view skipSpaces(std::string_view s) noexcept;
+[[nodiscard]] std::string_view skipSpaces(std::string_view s) noexcept;
 
 // A numeric literal: decimal digits with optional fraction and exponent, or an octal (0o) or
 // hexadecimal (0x) integer.
@@ -51,10 +51,10 @@ struct Number {
 };
 
 // The value of an integral literal (no fraction, no exponent) modulo 2^64; absent otherwise.
-std::optional<std::uint64_t> numberToWord(const Number& n);
+[[nodiscard]] std::optional<std::uint64_t> numberToWord(const Number& n);
 // The value correctly rounded to the nearest double / float (too large: infinity).
-double numberToDouble(const Number& n);
-float numberToFloat(const Number& n);
+[[nodiscard]] double numberToDouble(const Number& n);
+[[nodiscard]] float numberToFloat(const Number& n);
 
 struct Lexeme {
   enum class Kind : std::uint8_t { Char, String, Punc, Ident, Symbol, Number, Eof };
@@ -65,33 +65,33 @@ struct Lexeme {
   std::string text;        // Punc, Ident, Symbol (UTF-8)
   hs::Number number;       // Number
 
-  static Lexeme Char(char32_t c) {
+  [[nodiscard]] static Lexeme Char(char32_t c) {
     Lexeme l;
     l.kind = Kind::Char;
     l.character = c;
     return l;
   }
-  static Lexeme String(std::u32string s) {
+  [[nodiscard]] static Lexeme String(std::u32string s) {
     Lexeme l;
     l.kind = Kind::String;
     l.string = std::move(s);
     return l;
   }
-  static Lexeme Punc(std::string s) { return named(Kind::Punc, std::move(s)); }
-  static Lexeme Ident(std::string s) { return named(Kind::Ident, std::move(s)); }
-  static Lexeme Symbol(std::string s) { return named(Kind::Symbol, std::move(s)); }
-  static Lexeme Number(hs::Number n) {
+  [[nodiscard]] static Lexeme Punc(std::string s) { return named(Kind::Punc, std::move(s)); }
+  [[nodiscard]] static Lexeme Ident(std::string s) { return named(Kind::Ident, std::move(s)); }
+  [[nodiscard]] static Lexeme Symbol(std::string s) { return named(Kind::Symbol, std::move(s)); }
+  [[nodiscard]] static Lexeme Number(hs::Number n) {
     Lexeme l;
     l.kind = Kind::Number;
     l.number = std::move(n);
     return l;
   }
-  static Lexeme Eof() { return Lexeme{}; }
+  [[nodiscard]] static Lexeme Eof() { return Lexeme{}; }
 
   friend bool operator==(const Lexeme&, const Lexeme&) = default;
 
  private:
-  static Lexeme named(Kind k, std::string s) {
+  [[nodiscard]] static Lexeme named(Kind k, std::string s) {
     Lexeme l;
     l.kind = k;
     l.text = std::move(s);
@@ -102,11 +102,11 @@ struct Lexeme {
 namespace detail {
 // One lexeme at the very start of s (no white space skipped) and the rest; none when the text
 // there is no lexeme. At the end of the input the lexeme is Eof.
-std::optional<std::pair<Lexeme, std::string_view>> lexToken(std::string_view s);
+[[nodiscard]] std::optional<std::pair<Lexeme, std::string_view>> lexToken(std::string_view s);
 // White space skipped, then one lexeme.
-std::optional<std::pair<Lexeme, std::string_view>> lexLexeme(std::string_view s);
+[[nodiscard]] std::optional<std::pair<Lexeme, std::string_view>> lexLexeme(std::string_view s);
 // The rest after white space and the punctuation character c, if that is what comes next.
-std::optional<std::string_view> expectPunc(std::string_view s, char c) noexcept;
+[[nodiscard]] std::optional<std::string_view> expectPunc(std::string_view s, char c) noexcept;
 }  // namespace detail
 
 // A text that holds more than this many brackets (round or square) open at once has no parse.
@@ -116,7 +116,7 @@ inline constexpr int readNestingLimit = 512;
 
 namespace detail {
 // The brackets held open at the position the readers of this thread are at.
-int& readNesting() noexcept;
+[[nodiscard]] int& readNesting() noexcept;
 // Counts n more brackets open while it lives.
 class NestingScope {
  public:
@@ -128,7 +128,7 @@ class NestingScope {
   NestingScope& operator=(const NestingScope&) = delete;
   ~NestingScope() { open_ -= n_; }
   // The brackets open now, this scope's included.
-  int depth() const noexcept { return open_; }
+  [[nodiscard]] int depth() const noexcept { return open_; }
 
  private:
   int& open_;
@@ -136,14 +136,14 @@ class NestingScope {
 };
 // s, then the rest after each further opening round bracket in a row (white space allowed
 // before each), as many as the nesting limit leaves room for.
-std::vector<std::string_view> openBrackets(std::string_view s);
+[[nodiscard]] std::vector<std::string_view> openBrackets(std::string_view s);
 // The rest after n closing round brackets, if they come next.
-std::optional<std::string_view> closeBrackets(std::string_view s, std::size_t n) noexcept;
+[[nodiscard]] std::optional<std::string_view> closeBrackets(std::string_view s, std::size_t n) noexcept;
 }  // namespace detail
 
 // The one-token lexer: skips white space, then returns the source text of one whole token and
 // the rest (the empty token at the end of the input; no result when no token can be read).
-ReadResult<std::string> lex(std::string_view s);
+[[nodiscard]] ReadResult<std::string> lex(std::string_view s);
 
 // ---------------------------------------------------------------------------------------------
 // Precedence readers
@@ -168,7 +168,7 @@ class ReadPrec {
   Result operator()(int d, std::string_view s) const { return (*fn_)(d, s); }
 
   // The shared function: the same for every copy of this reader.
-  const std::shared_ptr<const Function>& function() const noexcept { return fn_; }
+  [[nodiscard]] const std::shared_ptr<const Function>& function() const noexcept { return fn_; }
 
  private:
   std::shared_ptr<const Function> fn_;
@@ -187,13 +187,13 @@ class ParseMemo {
   ParseMemo(const ParseMemo&) = delete;
   ParseMemo& operator=(const ParseMemo&) = delete;
   ~ParseMemo();
-  bool opened() const noexcept { return opened_; }
+  [[nodiscard]] bool opened() const noexcept { return opened_; }
   // Runs of at most this many opening brackets are read without a table.
   static constexpr std::size_t shortRun = 3;
 
   // Where s stands in the open table's run, with this thread's nesting as it was there; -1 when
   // no table is open or s is not such a position.
-  static std::ptrdiff_t indexOf(std::string_view s) noexcept;
+  [[nodiscard]] static std::ptrdiff_t indexOf(std::string_view s) noexcept;
   // The open table's run.
   static const std::vector<std::string_view>& run() noexcept;
   // What the table keeps of one reader: its parses at each position of the run (null until
@@ -205,7 +205,7 @@ class ParseMemo {
     std::vector<std::uint32_t> next;
     std::size_t covered = 0;
   };
-  static Kept& kept(const std::shared_ptr<const void>& reader);
+  [[nodiscard]] static Kept& kept(const std::shared_ptr<const void>& reader);
 
  private:
   bool opened_ = false;
@@ -279,7 +279,7 @@ void parensRun(const ReadPrec<T>& p, std::string_view s, Sink&& sink) {
 
 // p at d, then p at 0 inside any number of pairs of brackets.
 template <class T>
-ReadResult<T> parensAt(const ReadPrec<T>& p, int d, std::string_view s) {
+[[nodiscard]] ReadResult<T> parensAt(const ReadPrec<T>& p, int d, std::string_view s) {
   ReadResult<T> out = p(d, s);
   detail::parensRun(p, s, [&out](auto&& x, std::string_view rest) {
     out.emplace_back(std::forward<decltype(x)>(x), rest);
@@ -290,7 +290,7 @@ ReadResult<T> parensAt(const ReadPrec<T>& p, int d, std::string_view s) {
 // one parse read ambiguously: it is followed once, and the lists it ends in are given twice, so
 // ambiguous elements cost no more than plain ones.
 template <class T>
-ReadPrec<std::vector<T>> listBody(ReadPrec<T> p) {
+[[nodiscard]] ReadPrec<std::vector<T>> listBody(ReadPrec<T> p) {
   return ReadPrec<std::vector<T>>([p = std::move(p)](int, std::string_view s) {
     ReadResult<std::vector<T>> out;
     const auto open = detail::expectPunc(s, '[');
@@ -357,20 +357,20 @@ ReadPrec<std::vector<T>> listBody(ReadPrec<T> p) {
 namespace readprec {
 
 template <class T>
-ReadPrec<std::remove_cvref_t<T>> pure(T&& x) {
+[[nodiscard]] ReadPrec<std::remove_cvref_t<T>> pure(T&& x) {
   using V = std::remove_cvref_t<T>;
   return ReadPrec<V>([x = V(std::forward<T>(x))](int, std::string_view s) {
     return ReadResult<V>{{x, s}};
   });
 }
 template <class T>
-ReadPrec<T> pfail() {
+[[nodiscard]] ReadPrec<T> pfail() {
   return ReadPrec<T>();
 }
 
 // Sequencing: every parse x of p, then every parse of f(x) on the rest, at the same precedence.
 template <class T, class F>
-auto bind(ReadPrec<T> p, F f) -> std::invoke_result_t<const F&, T&&> {
+[[nodiscard]] auto bind(ReadPrec<T> p, F f) -> std::invoke_result_t<const F&, T&&> {
   using R = std::invoke_result_t<const F&, T&&>;
   return R([p = std::move(p), f = std::move(f)](int d, std::string_view s) {
     typename R::Result out;
@@ -381,7 +381,7 @@ auto bind(ReadPrec<T> p, F f) -> std::invoke_result_t<const F&, T&&> {
 }
 // The parses of p, each mapped by f.
 template <class F, class T>
-auto fmap(F f, ReadPrec<T> p) -> ReadPrec<std::invoke_result_t<const F&, T&&>> {
+[[nodiscard]] auto fmap(F f, ReadPrec<T> p) -> ReadPrec<std::invoke_result_t<const F&, T&&>> {
   using U = std::invoke_result_t<const F&, T&&>;
   return ReadPrec<U>([p = std::move(p), f = std::move(f)](int d, std::string_view s) {
     ReadResult<U> out;
@@ -391,12 +391,12 @@ auto fmap(F f, ReadPrec<T> p) -> ReadPrec<std::invoke_result_t<const F&, T&&>> {
 }
 // p, then q, keeping q's values.
 template <class T, class U>
-ReadPrec<U> then(ReadPrec<T> p, ReadPrec<U> q) {
+[[nodiscard]] ReadPrec<U> then(ReadPrec<T> p, ReadPrec<U> q) {
   return readprec::bind(std::move(p), [q = std::move(q)](T&&) { return q; });
 }
 // Symmetric choice: the parses of every alternative, the first alternative's first.
 template <class T, class... More>
-ReadPrec<T> alt(ReadPrec<T> p, More... more) {
+[[nodiscard]] ReadPrec<T> alt(ReadPrec<T> p, More... more) {
   std::vector<ReadPrec<T>> ps{std::move(p), ReadPrec<T>(std::move(more))...};
   return ReadPrec<T>([ps = std::move(ps)](int d, std::string_view s) {
     ReadResult<T> out;
@@ -407,13 +407,13 @@ ReadPrec<T> alt(ReadPrec<T> p, More... more) {
 }
 // A reader from a function of precedence and input.
 template <class F>
-auto readS_to_Prec(F f) {
+[[nodiscard]] auto readS_to_Prec(F f) {
   using R = std::invoke_result_t<const F&, int, std::string_view>;
   return ReadPrec<typename R::value_type::first_type>(std::move(f));
 }
 // A reader from a precedence-free reader.
 template <class F>
-auto lift(F f) {
+[[nodiscard]] auto lift(F f) {
   using R = std::invoke_result_t<const F&, std::string_view>;
   return ReadPrec<typename R::value_type::first_type>(
       [f = std::move(f)](int, std::string_view s) { return f(s); });
@@ -421,7 +421,7 @@ auto lift(F f) {
 
 // p at precedence n when the surrounding precedence is at most n; otherwise no parse.
 template <class T>
-ReadPrec<T> prec(int n, ReadPrec<T> p) {
+[[nodiscard]] ReadPrec<T> prec(int n, ReadPrec<T> p) {
   return ReadPrec<T>([n, p = std::move(p)](int d, std::string_view s) {
     return d <= n ? p(n, s) : ReadResult<T>{};
   });
@@ -433,12 +433,12 @@ ReadPrec<T> step(ReadPrec<T> p) {
 }
 // p at precedence 0.
 template <class T>
-ReadPrec<T> reset(ReadPrec<T> p) {
+[[nodiscard]] ReadPrec<T> reset(ReadPrec<T> p) {
   return ReadPrec<T>([p = std::move(p)](int, std::string_view s) { return p(0, s); });
 }
 
 // One lexeme, white space before it skipped.
-inline ReadPrec<Lexeme> lexP() {
+[[nodiscard]] inline ReadPrec<Lexeme> lexP() {
   return ReadPrec<Lexeme>([](int, std::string_view s) {
     ReadResult<Lexeme> out;
     if (auto l = detail::lexLexeme(s)) out.emplace_back(std::move(l->first), l->second);
@@ -446,7 +446,7 @@ inline ReadPrec<Lexeme> lexP() {
   });
 }
 // Succeeds, consuming one lexeme, exactly when that lexeme is `want`.
-inline ReadPrec<Unit> expectP(Lexeme want) {
+[[nodiscard]] inline ReadPrec<Unit> expectP(Lexeme want) {
   return ReadPrec<Unit>([want = std::move(want)](int, std::string_view s) {
     ReadResult<Unit> out;
     if (auto l = detail::lexLexeme(s); l && l->first == want) out.emplace_back(unit, l->second);
@@ -456,7 +456,7 @@ inline ReadPrec<Unit> expectP(Lexeme want) {
 
 // p inside one pair of round brackets, at precedence 0 inside.
 template <class T>
-ReadPrec<T> paren(ReadPrec<T> p) {
+[[nodiscard]] ReadPrec<T> paren(ReadPrec<T> p) {
   return ReadPrec<T>([p = std::move(p)](int, std::string_view s) {
     ReadResult<T> out;
     const auto open = detail::expectPunc(s, '(');
@@ -475,7 +475,7 @@ ReadPrec<T> paren(ReadPrec<T> p) {
 
 // p with any number of enclosing pairs of round brackets; inside a pair precedence starts at 0.
 template <class T>
-ReadPrec<T> parens(ReadPrec<T> p) {
+[[nodiscard]] ReadPrec<T> parens(ReadPrec<T> p) {
   return ReadPrec<T>(
       [p = std::move(p)](int d, std::string_view s) { return hs::detail::parensAt(p, d, s); });
 }
@@ -483,14 +483,14 @@ ReadPrec<T> parens(ReadPrec<T> p) {
 // The standard list reader: "[", elements read by p at precedence 0 separated by ",", "]"
 // (white space allowed around every lexeme), inside any number of round brackets.
 template <class T>
-ReadPrec<std::vector<T>> list(ReadPrec<T> p) {
+[[nodiscard]] ReadPrec<std::vector<T>> list(ReadPrec<T> p) {
   return readprec::parens(detail::listBody(std::move(p)));
 }
 
 // Nullary constructors by name: the next lexeme, an identifier or symbol, picks the readers
 // whose name it equals (at any precedence).
 template <class T>
-ReadPrec<T> choose(std::vector<std::pair<std::string, ReadPrec<T>>> alternatives) {
+[[nodiscard]] ReadPrec<T> choose(std::vector<std::pair<std::string, ReadPrec<T>>> alternatives) {
   return ReadPrec<T>([as = std::move(alternatives)](int d, std::string_view s) {
     ReadResult<T> out;
     const auto l = detail::lexLexeme(s);
@@ -505,12 +505,12 @@ ReadPrec<T> choose(std::vector<std::pair<std::string, ReadPrec<T>>> alternatives
 
 // A constructor application: optional brackets, and at most precedence 10 outside them.
 template <class T>
-ReadPrec<T> readData(ReadPrec<T> p) {
+[[nodiscard]] ReadPrec<T> readData(ReadPrec<T> p) {
   return readprec::parens(readprec::prec(10, std::move(p)));
 }
 // The identifier `name`, then an argument read by rp at one level higher, given to cons.
 template <class A, class C>
-auto readUnaryWith(ReadPrec<A> rp, std::string name, C cons)
+[[nodiscard]] auto readUnaryWith(ReadPrec<A> rp, std::string name, C cons)
     -> ReadPrec<std::invoke_result_t<const C&, A&&>> {
   return readprec::then(expectP(Lexeme::Ident(std::move(name))),
                         readprec::fmap(std::move(cons), readprec::step(std::move(rp))));
@@ -525,7 +525,7 @@ namespace detail {
 // g (unless brackets are mandatory), then g inside one, two, ... pairs of brackets; the opening
 // brackets are found first, so no call nests per bracket.
 template <class T, class G>
-ReadResult<T> readParenAt(const G& g, bool mandatory, std::string_view s) {
+[[nodiscard]] ReadResult<T> readParenAt(const G& g, bool mandatory, std::string_view s) {
   ReadResult<T> out;
   if (!mandatory) out = g(s);
   if (!detail::expectPunc(s, '(')) return out;
@@ -545,7 +545,7 @@ ReadResult<T> readParenAt(const G& g, bool mandatory, std::string_view s) {
 
 // g, inside at least one pair of round brackets when b holds, inside any number otherwise.
 template <class G>
-auto readParen(bool b, G g) {
+[[nodiscard]] auto readParen(bool b, G g) {
   using R = std::invoke_result_t<const G&, std::string_view>;
   using T = typename R::value_type::first_type;
   return ReadS<T>(
@@ -554,7 +554,7 @@ auto readParen(bool b, G g) {
 // A constructor form read with the lexer: brackets required above precedence 10, then one
 // token given to reader(token, rest).
 template <class F>
-auto readsData(F reader, int d) {
+[[nodiscard]] auto readsData(F reader, int d) {
   using R = std::invoke_result_t<const F&, const std::string&, std::string_view>;
   return hs::readParen(d > 10, [reader = std::move(reader)](std::string_view r) {
     R out;
@@ -578,7 +578,7 @@ concept ReadType = requires {
 // T's reader. It is built on first use and kept, so readers of recursive types may refer to
 // themselves.
 template <class T>
-ReadPrec<T> readPrec() {
+[[nodiscard]] ReadPrec<T> readPrec() {
   static const ReadPrec<T> p([](int d, std::string_view s) {
     static const ReadPrec<T> built = Read<T>::readPrec();
     return built(d, s);
@@ -587,7 +587,7 @@ ReadPrec<T> readPrec() {
 }
 // The reader of a list of T: the type's own, or the standard list reader.
 template <class T>
-ReadPrec<std::vector<T>> readListPrec() {
+[[nodiscard]] ReadPrec<std::vector<T>> readListPrec() {
   static const ReadPrec<std::vector<T>> p([](int d, std::string_view s) {
     static const ReadPrec<std::vector<T>> built = [] {
       if constexpr (requires { Read<T>::readListPrec(); })
@@ -601,18 +601,18 @@ ReadPrec<std::vector<T>> readListPrec() {
 }
 
 template <class T>
-ReadResult<T> readsPrec(int d, std::string_view s) {
+[[nodiscard]] ReadResult<T> readsPrec(int d, std::string_view s) {
   return hs::readPrec<T>()(d, s);
 }
 template <class T>
-ReadResult<T> reads(std::string_view s) {
+[[nodiscard]] ReadResult<T> reads(std::string_view s) {
   return hs::readPrec<T>()(0, s);
 }
 
 namespace detail {
 // The values of the parses that use the whole input, trailing white space allowed.
 template <class T>
-std::vector<T> completeParses(std::string_view s) {
+[[nodiscard]] std::vector<T> completeParses(std::string_view s) {
   std::vector<T> out;
   for (auto& [x, rest] : hs::readPrec<T>()(0, s))
     if (hs::skipSpaces(rest).empty()) out.push_back(std::move(x));
@@ -622,14 +622,14 @@ std::vector<T> completeParses(std::string_view s) {
 
 // The one value the whole text reads as; absent when there is none or more than one.
 template <class T>
-std::optional<T> readMaybe(std::string_view s) {
+[[nodiscard]] std::optional<T> readMaybe(std::string_view s) {
   auto xs = detail::completeParses<T>(s);
   if (xs.size() != 1) return std::nullopt;
   return std::optional<T>(std::move(xs.front()));
 }
 // The one value the whole text reads as; a program error when there is none or more than one.
 template <class T>
-T read(std::string_view s) {
+[[nodiscard]] T read(std::string_view s) {
   auto xs = detail::completeParses<T>(s);
   if (xs.empty()) errorWithoutStackTrace("Prelude.read: no parse");
   if (xs.size() > 1) errorWithoutStackTrace("Prelude.read: ambiguous parse");
@@ -646,23 +646,23 @@ template <class T, class Enable = void>
 struct Read2;
 
 template <class T, class A>
-ReadPrec<T> liftReadPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>> rl) {
+[[nodiscard]] ReadPrec<T> liftReadPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>> rl) {
   return Read1<T>::liftReadPrec(std::move(rp), std::move(rl));
 }
 template <class T, class A>
-ReadPrec<std::vector<T>> liftReadListPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>> rl) {
+[[nodiscard]] ReadPrec<std::vector<T>> liftReadListPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>> rl) {
   if constexpr (requires { Read1<T>::liftReadListPrec(rp, rl); })
     return Read1<T>::liftReadListPrec(std::move(rp), std::move(rl));
   else
     return readprec::list(Read1<T>::liftReadPrec(std::move(rp), std::move(rl)));
 }
 template <class T, class A, class B>
-ReadPrec<T> liftReadPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>> rl1, ReadPrec<B> rp2,
+[[nodiscard]] ReadPrec<T> liftReadPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>> rl1, ReadPrec<B> rp2,
                           ReadPrec<std::vector<B>> rl2) {
   return Read2<T>::liftReadPrec2(std::move(rp1), std::move(rl1), std::move(rp2), std::move(rl2));
 }
 template <class T, class A, class B>
-ReadPrec<std::vector<T>> liftReadListPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>> rl1,
+[[nodiscard]] ReadPrec<std::vector<T>> liftReadListPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>> rl1,
                                            ReadPrec<B> rp2, ReadPrec<std::vector<B>> rl2) {
   if constexpr (requires { Read2<T>::liftReadListPrec2(rp1, rl1, rp2, rl2); })
     return Read2<T>::liftReadListPrec2(std::move(rp1), std::move(rl1), std::move(rp2),
@@ -676,19 +676,19 @@ ReadPrec<std::vector<T>> liftReadListPrec2(ReadPrec<A> rp1, ReadPrec<std::vector
 // Base instances
 
 namespace detail {
-ReadPrec<std::uint64_t> readIntegerModWord();
-ReadPrec<double> readDoubleNumber();
-ReadPrec<float> readFloatNumber();
-ReadPrec<char32_t> readCharLiteral();
+[[nodiscard]] ReadPrec<std::uint64_t> readIntegerModWord();
+[[nodiscard]] ReadPrec<double> readDoubleNumber();
+[[nodiscard]] ReadPrec<float> readFloatNumber();
+[[nodiscard]] ReadPrec<char32_t> readCharLiteral();
 // A string literal, or a bracketed list of character literals.
-ReadPrec<std::vector<char32_t>> readCodePointList();
+[[nodiscard]] ReadPrec<std::vector<char32_t>> readCodePointList();
 }  // namespace detail
 
 // Integers read as the base library reads them: an integer literal (decimal, 0o octal or 0x
 // hexadecimal) with an optional minus sign, its value taken modulo 2^bits.
 template <class T>
 struct Read<T, std::enable_if_t<detail::isIntegerType<T>>> {
-  static ReadPrec<T> readPrec() {
+  [[nodiscard]] static ReadPrec<T> readPrec() {
     return readprec::fmap([](std::uint64_t w) { return static_cast<T>(w); },
                           detail::readIntegerModWord());
   }
@@ -696,27 +696,27 @@ struct Read<T, std::enable_if_t<detail::isIntegerType<T>>> {
 // Floating point: any numeric literal, "NaN" or "Infinity", with an optional minus sign.
 template <>
 struct Read<double> {
-  static ReadPrec<double> readPrec() { return detail::readDoubleNumber(); }
+  [[nodiscard]] static ReadPrec<double> readPrec() { return detail::readDoubleNumber(); }
 };
 template <>
 struct Read<float> {
-  static ReadPrec<float> readPrec() { return detail::readFloatNumber(); }
+  [[nodiscard]] static ReadPrec<float> readPrec() { return detail::readFloatNumber(); }
 };
 
 template <>
 struct Read<char32_t> {
-  static ReadPrec<char32_t> readPrec() { return detail::readCharLiteral(); }
-  static ReadPrec<std::vector<char32_t>> readListPrec() { return detail::readCodePointList(); }
+  [[nodiscard]] static ReadPrec<char32_t> readPrec() { return detail::readCharLiteral(); }
+  [[nodiscard]] static ReadPrec<std::vector<char32_t>> readListPrec() { return detail::readCodePointList(); }
 };
 // char: only the code points 0-255 read.
 template <>
 struct Read<char> {
-  static ReadPrec<char> readPrec() {
+  [[nodiscard]] static ReadPrec<char> readPrec() {
     return readprec::bind(detail::readCharLiteral(), [](char32_t c) {
       return c <= 0xFF ? readprec::pure(static_cast<char>(c)) : readprec::pfail<char>();
     });
   }
-  static ReadPrec<std::vector<char>> readListPrec() {
+  [[nodiscard]] static ReadPrec<std::vector<char>> readListPrec() {
     return readprec::bind(detail::readCodePointList(), [](std::vector<char32_t>&& cs) {
       std::vector<char> out;
       for (char32_t c : cs) {
@@ -729,7 +729,7 @@ struct Read<char> {
 };
 template <>
 struct Read<std::string> {
-  static ReadPrec<std::string> readPrec() {
+  [[nodiscard]] static ReadPrec<std::string> readPrec() {
     return readprec::fmap(
         [](std::vector<char32_t>&& cs) {
           return encodeUtf8(std::u32string_view(cs.data(), cs.size()));
@@ -740,33 +740,33 @@ struct Read<std::string> {
 
 template <>
 struct Read<bool> {
-  static ReadPrec<bool> readPrec() {
+  [[nodiscard]] static ReadPrec<bool> readPrec() {
     return readprec::parens(
         readprec::choose<bool>({{"False", readprec::pure(false)}, {"True", readprec::pure(true)}}));
   }
 };
 template <>
 struct Read<Ordering> {
-  static ReadPrec<Ordering> readPrec() {
+  [[nodiscard]] static ReadPrec<Ordering> readPrec() {
     return readprec::parens(readprec::choose<Ordering>(
         {{"LT", readprec::pure(LT)}, {"EQ", readprec::pure(EQ)}, {"GT", readprec::pure(GT)}}));
   }
 };
 template <>
 struct Read<Unit> {
-  static ReadPrec<Unit> readPrec() {
+  [[nodiscard]] static ReadPrec<Unit> readPrec() {
     return readprec::parens(readprec::paren(readprec::pure(unit)));
   }
 };
 
 template <class A>
 struct Read<std::vector<A>> {
-  static ReadPrec<std::vector<A>> readPrec() { return hs::readListPrec<A>(); }
+  [[nodiscard]] static ReadPrec<std::vector<A>> readPrec() { return hs::readListPrec<A>(); }
 };
 
 template <class A>
 struct Read<std::optional<A>> {
-  static ReadPrec<std::optional<A>> readPrec() {
+  [[nodiscard]] static ReadPrec<std::optional<A>> readPrec() {
     using R = std::optional<A>;
     return readprec::parens(readprec::alt(
         readprec::then(readprec::expectP(Lexeme::Ident("Nothing")), readprec::pure(R())),
@@ -810,7 +810,7 @@ struct Read<std::tuple<A...>, std::enable_if_t<(sizeof...(A) >= 2)>> {
 };
 template <class A, class B>
 struct Read<std::pair<A, B>> {
-  static ReadPrec<std::pair<A, B>> readPrec() {
+  [[nodiscard]] static ReadPrec<std::pair<A, B>> readPrec() {
     return readprec::fmap(
         [](std::tuple<A, B>&& t) {
           return std::pair<A, B>(std::move(std::get<0>(t)), std::move(std::get<1>(t)));
@@ -822,20 +822,20 @@ struct Read<std::pair<A, B>> {
 // A deferred value reads as its value, in an evaluated cell.
 template <class A>
 struct Read<Lazy<A>> {
-  static ReadPrec<Lazy<A>> readPrec() {
+  [[nodiscard]] static ReadPrec<Lazy<A>> readPrec() {
     return readprec::fmap([](A&& x) { return Lazy<A>(std::move(x)); }, hs::readPrec<A>());
   }
 };
 
 template <class A>
 struct Read1<std::vector<A>> {
-  static ReadPrec<std::vector<A>> liftReadPrec(ReadPrec<A>, ReadPrec<std::vector<A>> rl) {
+  [[nodiscard]] static ReadPrec<std::vector<A>> liftReadPrec(ReadPrec<A>, ReadPrec<std::vector<A>> rl) {
     return rl;
   }
 };
 template <class A>
 struct Read1<std::optional<A>> {
-  static ReadPrec<std::optional<A>> liftReadPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>>) {
+  [[nodiscard]] static ReadPrec<std::optional<A>> liftReadPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>>) {
     using R = std::optional<A>;
     return readprec::alt(readprec::parens(readprec::then(
                              readprec::expectP(Lexeme::Ident("Nothing")), readprec::pure(R()))),
@@ -845,7 +845,7 @@ struct Read1<std::optional<A>> {
 };
 template <class A, class B>
 struct Read2<std::pair<A, B>> {
-  static ReadPrec<std::pair<A, B>> liftReadPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>>,
+  [[nodiscard]] static ReadPrec<std::pair<A, B>> liftReadPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>>,
                                                  ReadPrec<B> rp2, ReadPrec<std::vector<B>>) {
     using P = std::pair<A, B>;
     ReadPrec<P> body([rp1 = std::move(rp1), rp2 = std::move(rp2)](int d, std::string_view s) {
@@ -863,7 +863,7 @@ struct Read2<std::pair<A, B>> {
 // The pair as a functor in its second component.
 template <class A, class B>
 struct Read1<std::pair<A, B>> {
-  static ReadPrec<std::pair<A, B>> liftReadPrec(ReadPrec<B> rp, ReadPrec<std::vector<B>> rl) {
+  [[nodiscard]] static ReadPrec<std::pair<A, B>> liftReadPrec(ReadPrec<B> rp, ReadPrec<std::vector<B>> rl) {
     return Read2<std::pair<A, B>>::liftReadPrec2(hs::readPrec<A>(), hs::readListPrec<A>(),
                                                  std::move(rp), std::move(rl));
   }

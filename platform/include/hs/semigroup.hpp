@@ -23,18 +23,18 @@ template <class T, class Enable = void>
 struct Monoid;
 
 template <class T>
-T mappend(const T& a, const T& b) {
+[[nodiscard]] T mappend(const T& a, const T& b) {
   return Semigroup<T>::mappend(a, b);
 }
 template <class T>
-T mempty() {
+[[nodiscard]] T mempty() {
   return Monoid<T>::mempty();
 }
 
 // sconcat: the elements combined from the right, a <> (b <> (... <> z)), unless the type
 // defines its own.
 template <class T>
-T sconcat(const NonEmpty<T>& xs) {
+[[nodiscard]] T sconcat(const NonEmpty<T>& xs) {
   if constexpr (requires { Semigroup<T>::sconcat(xs); }) {
     return Semigroup<T>::sconcat(xs);
   } else {
@@ -48,7 +48,7 @@ T sconcat(const NonEmpty<T>& xs) {
 }
 // mconcat: foldr mappend mempty, unless the type defines its own.
 template <class T>
-T mconcat(const std::vector<T>& xs) {
+[[nodiscard]] T mconcat(const std::vector<T>& xs) {
   if constexpr (requires { Monoid<T>::mconcat(xs); }) {
     return Monoid<T>::mconcat(xs);
   } else {
@@ -61,14 +61,14 @@ T mconcat(const std::vector<T>& xs) {
 namespace detail {
 // Count tests that stay quiet for unsigned count types.
 template <std::integral N>
-constexpr bool negativeCount(N n) noexcept {
+[[nodiscard]] constexpr bool negativeCount(N n) noexcept {
   if constexpr (std::is_signed_v<N>)
     return n < 0;
   else
     return false;
 }
 template <std::integral N>
-constexpr bool positiveCount(N n) noexcept {
+[[nodiscard]] constexpr bool positiveCount(N n) noexcept {
   return n != 0 && !detail::negativeCount(n);
 }
 }  // namespace detail
@@ -76,7 +76,7 @@ constexpr bool positiveCount(N n) noexcept {
 // The default repetition: x combined with itself n times by repeated squaring; n must be
 // positive.
 template <class T, std::integral N>
-T stimesDefault(N n, const T& x) {
+[[nodiscard]] T stimesDefault(N n, const T& x) {
   if (!detail::positiveCount(n)) errorWithoutStackTrace("stimes: positive multiplier expected");
   T base = x;
   auto k = n;
@@ -99,21 +99,21 @@ T stimesDefault(N n, const T& x) {
 }
 // Repetition in a monoid: zero repetitions give mempty; a negative count is an error.
 template <class T, std::integral N>
-T stimesMonoid(N n, const T& x) {
+[[nodiscard]] T stimesMonoid(N n, const T& x) {
   if (detail::negativeCount(n)) errorWithoutStackTrace("stimesMonoid: negative multiplier");
   if (n == 0) return hs::mempty<T>();
   return hs::stimesDefault(n, x);
 }
 // Repetition of an idempotent value: the value itself for any positive count.
 template <class T, std::integral N>
-T stimesIdempotent(N n, const T& x) {
+[[nodiscard]] T stimesIdempotent(N n, const T& x) {
   if (!detail::positiveCount(n))
     errorWithoutStackTrace("stimesIdempotent: positive multiplier expected");
   return x;
 }
 // Repetition of an idempotent value in a monoid: mempty for zero, the value for a positive count.
 template <class T, std::integral N>
-T stimesIdempotentMonoid(N n, const T& x) {
+[[nodiscard]] T stimesIdempotentMonoid(N n, const T& x) {
   if (detail::negativeCount(n)) errorWithoutStackTrace("stimesIdempotentMonoid: negative multiplier");
   if (n == 0) return hs::mempty<T>();
   return x;
@@ -121,7 +121,7 @@ T stimesIdempotentMonoid(N n, const T& x) {
 
 // x repeated n times: the type's own repetition, else stimesDefault.
 template <class T, std::integral N>
-T stimes(N n, const T& x) {
+[[nodiscard]] T stimes(N n, const T& x) {
   if constexpr (requires { Semigroup<T>::stimes(n, x); })
     return Semigroup<T>::stimes(n, x);
   else
@@ -131,7 +131,7 @@ T stimes(N n, const T& x) {
 namespace detail {
 // Repetition of a list: any count from zero; a negative one is the list instance's error.
 template <class L, std::integral N>
-L repeatList(N n, const L& x) {
+[[nodiscard]] L repeatList(N n, const L& x) {
   if (detail::negativeCount(n)) errorWithoutStackTrace("stimes: [], negative multiplier");
   L out;
   if (x.empty()) return out;
@@ -145,58 +145,58 @@ L repeatList(N n, const L& x) {
 
 template <>
 struct Semigroup<Unit> {
-  static Unit mappend(Unit, Unit) { return unit; }
+  [[nodiscard]] static Unit mappend(Unit, Unit) { return unit; }
   template <std::integral N>
-  static Unit stimes(N, Unit) {
+  [[nodiscard]] static Unit stimes(N, Unit) {
     return unit;
   }
 };
 template <>
 struct Monoid<Unit> {
-  static Unit mempty() { return unit; }
+  [[nodiscard]] static Unit mempty() { return unit; }
 };
 
 template <>
 struct Semigroup<std::string> {
-  static std::string mappend(const std::string& a, const std::string& b) { return a + b; }
+  [[nodiscard]] static std::string mappend(const std::string& a, const std::string& b) { return a + b; }
   template <std::integral N>
-  static std::string stimes(N n, const std::string& x) {
+  [[nodiscard]] static std::string stimes(N n, const std::string& x) {
     return detail::repeatList(n, x);
   }
 };
 template <>
 struct Monoid<std::string> {
-  static std::string mempty() { return {}; }
+  [[nodiscard]] static std::string mempty() { return {}; }
 };
 
 template <class A>
 struct Semigroup<std::vector<A>> {
-  static std::vector<A> mappend(const std::vector<A>& a, const std::vector<A>& b) {
+  [[nodiscard]] static std::vector<A> mappend(const std::vector<A>& a, const std::vector<A>& b) {
     std::vector<A> out = a;
     out.insert(out.end(), b.begin(), b.end());
     return out;
   }
   template <std::integral N>
-  static std::vector<A> stimes(N n, const std::vector<A>& x) {
+  [[nodiscard]] static std::vector<A> stimes(N n, const std::vector<A>& x) {
     return detail::repeatList(n, x);
   }
 };
 template <class A>
 struct Monoid<std::vector<A>> {
-  static std::vector<A> mempty() { return {}; }
+  [[nodiscard]] static std::vector<A> mempty() { return {}; }
 };
 
 // An optional value over a semigroup: absent is neutral.
 template <class A>
 struct Semigroup<std::optional<A>> {
-  static std::optional<A> mappend(const std::optional<A>& a, const std::optional<A>& b) {
+  [[nodiscard]] static std::optional<A> mappend(const std::optional<A>& a, const std::optional<A>& b) {
     if (!a) return b;
     if (!b) return a;
     return hs::mappend(*a, *b);
   }
   // Absent stays absent for any count; a present value repeats inside, zero times giving absent.
   template <std::integral N>
-  static std::optional<A> stimes(N n, const std::optional<A>& x) {
+  [[nodiscard]] static std::optional<A> stimes(N n, const std::optional<A>& x) {
     if (!x) return x;
     if (detail::negativeCount(n)) errorWithoutStackTrace("stimes: Maybe, negative multiplier");
     if (n == 0) return std::nullopt;
@@ -205,35 +205,35 @@ struct Semigroup<std::optional<A>> {
 };
 template <class A>
 struct Monoid<std::optional<A>> {
-  static std::optional<A> mempty() { return std::nullopt; }
+  [[nodiscard]] static std::optional<A> mempty() { return std::nullopt; }
 };
 
 template <class A, class B>
 struct Semigroup<std::pair<A, B>> {
-  static std::pair<A, B> mappend(const std::pair<A, B>& x, const std::pair<A, B>& y) {
+  [[nodiscard]] static std::pair<A, B> mappend(const std::pair<A, B>& x, const std::pair<A, B>& y) {
     return {hs::mappend(x.first, y.first), hs::mappend(x.second, y.second)};
   }
   template <std::integral N>
-  static std::pair<A, B> stimes(N n, const std::pair<A, B>& x) {
+  [[nodiscard]] static std::pair<A, B> stimes(N n, const std::pair<A, B>& x) {
     return {hs::stimes(n, x.first), hs::stimes(n, x.second)};
   }
 };
 template <class A, class B>
 struct Monoid<std::pair<A, B>> {
-  static std::pair<A, B> mempty() { return {hs::mempty<A>(), hs::mempty<B>()}; }
+  [[nodiscard]] static std::pair<A, B> mempty() { return {hs::mempty<A>(), hs::mempty<B>()}; }
 };
 
 template <>
 struct Semigroup<Ordering> {
-  static Ordering mappend(Ordering a, Ordering b) { return thenCmp(a, b); }
+  [[nodiscard]] static Ordering mappend(Ordering a, Ordering b) { return thenCmp(a, b); }
   template <std::integral N>
-  static Ordering stimes(N n, Ordering x) {
+  [[nodiscard]] static Ordering stimes(N n, Ordering x) {
     return hs::stimesIdempotentMonoid(n, x);
   }
 };
 template <>
 struct Monoid<Ordering> {
-  static Ordering mempty() { return EQ; }
+  [[nodiscard]] static Ordering mempty() { return EQ; }
 };
 
 // The sum of numbers as a monoid.
@@ -244,16 +244,16 @@ struct Sum {
 };
 template <class A>
 struct Semigroup<Sum<A>> {
-  static Sum<A> mappend(const Sum<A>& a, const Sum<A>& b) { return {a.value + b.value}; }
+  [[nodiscard]] static Sum<A> mappend(const Sum<A>& a, const Sum<A>& b) { return {a.value + b.value}; }
   // n copies of a summand add up to n times it, for any count.
   template <std::integral N>
-  static Sum<A> stimes(N n, const Sum<A>& x) {
+  [[nodiscard]] static Sum<A> stimes(N n, const Sum<A>& x) {
     return {static_cast<A>(n) * x.value};
   }
 };
 template <class A>
 struct Monoid<Sum<A>> {
-  static Sum<A> mempty() { return {A{}}; }
+  [[nodiscard]] static Sum<A> mempty() { return {A{}}; }
 };
 
 }  // namespace hs

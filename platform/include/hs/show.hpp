@@ -21,13 +21,13 @@ namespace hs {
 // well-formed sequence to the lone surrogate U+DC00 + byte, and encoding maps U+DC80..U+DCFF
 // back to that byte, so any byte string survives decode-then-encode unchanged (and so survives
 // show-then-read). Code points above U+10FFFF encode as U+FFFD.
-std::u32string decodeUtf8(std::string_view s);
-std::string encodeUtf8(std::u32string_view s);
+[[nodiscard]] std::u32string decodeUtf8(std::string_view s);
+[[nodiscard]] std::string encodeUtf8(std::u32string_view s);
 void appendUtf8(char32_t c, std::string& out);
 
 namespace detail {
 // Decodes the code point at byte position i of s (i < s.size()); returns its length in bytes.
-std::size_t decodeUtf8At(std::string_view s, std::size_t i, char32_t& c) noexcept;
+[[nodiscard]] std::size_t decodeUtf8At(std::string_view s, std::size_t i, char32_t& c) noexcept;
 
 void showSignedInt(int d, std::int64_t x, std::string& out);
 void showWord(std::uint64_t x, std::string& out);
@@ -63,7 +63,7 @@ void showsPrec(int d, const T& x, std::string& out) {
   Show<T>::showsPrec(d, x, out);
 }
 template <class T>
-std::string show(const T& x) {
+[[nodiscard]] std::string show(const T& x) {
   std::string out;
   Show<T>::showsPrec(0, x, out);
   return out;

@@ -26,33 +26,33 @@ concept StorableType = requires(const void* cp, void* p, const T& x) {
 };
 
 namespace detail {
-inline const void* byteOffset(const void* p, std::ptrdiff_t off) noexcept {
+[[nodiscard]] inline const void* byteOffset(const void* p, std::ptrdiff_t off) noexcept {
   return static_cast<const unsigned char*>(p) + off;
 }
-inline void* byteOffset(void* p, std::ptrdiff_t off) noexcept {
+[[nodiscard]] inline void* byteOffset(void* p, std::ptrdiff_t off) noexcept {
   return static_cast<unsigned char*>(p) + off;
 }
 }  // namespace detail
 
 template <class T>
-constexpr std::size_t sizeOf() {
+[[nodiscard]] constexpr std::size_t sizeOf() {
   return Storable<T>::sizeOf();
 }
 template <class T>
-constexpr std::size_t sizeOf(const T&) {
+[[nodiscard]] constexpr std::size_t sizeOf(const T&) {
   return Storable<T>::sizeOf();
 }
 template <class T>
-constexpr std::size_t alignment() {
+[[nodiscard]] constexpr std::size_t alignment() {
   return Storable<T>::alignment();
 }
 template <class T>
-constexpr std::size_t alignment(const T&) {
+[[nodiscard]] constexpr std::size_t alignment(const T&) {
   return Storable<T>::alignment();
 }
 
 template <class T>
-T peekByteOff(const void* p, std::ptrdiff_t off) {
+[[nodiscard]] T peekByteOff(const void* p, std::ptrdiff_t off) {
   return Storable<T>::peekByteOff(p, off);
 }
 template <class T>
@@ -61,7 +61,7 @@ void pokeByteOff(void* p, std::ptrdiff_t off, const T& x) {
 }
 // Element i of an array of T at p.
 template <class T>
-T peekElemOff(const void* p, std::ptrdiff_t i) {
+[[nodiscard]] T peekElemOff(const void* p, std::ptrdiff_t i) {
   if constexpr (requires { Storable<T>::peekElemOff(p, i); })
     return Storable<T>::peekElemOff(p, i);
   else
@@ -75,7 +75,7 @@ void pokeElemOff(void* p, std::ptrdiff_t i, const T& x) {
     Storable<T>::pokeByteOff(p, i * static_cast<std::ptrdiff_t>(Storable<T>::sizeOf()), x);
 }
 template <class T>
-T peek(const void* p) {
+[[nodiscard]] T peek(const void* p) {
   return hs::peekByteOff<T>(p, 0);
 }
 template <class T>
@@ -87,9 +87,9 @@ void poke(void* p, const T& x) {
 // size and alignment.
 template <class T>
 struct Storable<T, std::enable_if_t<std::is_arithmetic_v<T>>> {
-  static constexpr std::size_t sizeOf() noexcept { return sizeof(T); }
-  static constexpr std::size_t alignment() noexcept { return alignof(T); }
-  static T peekByteOff(const void* p, std::ptrdiff_t off) noexcept {
+  [[nodiscard]] static constexpr std::size_t sizeOf() noexcept { return sizeof(T); }
+  [[nodiscard]] static constexpr std::size_t alignment() noexcept { return alignof(T); }
+  [[nodiscard]] static T peekByteOff(const void* p, std::ptrdiff_t off) noexcept {
     T x;
     std::memcpy(&x, detail::byteOffset(p, off), sizeof(T));
     return x;

@@ -20,15 +20,15 @@ class Text {
   explicit Text(std::string_view utf8);
 
   // The UTF-8 bytes.
-  std::string_view utf8() const noexcept { return bytes_.chars(); }
-  const ByteString& utf8Bytes() const noexcept { return bytes_; }
-  bool empty() const noexcept { return bytes_.empty(); }
+  [[nodiscard]] std::string_view utf8() const noexcept { return bytes_.chars(); }
+  [[nodiscard]] const ByteString& utf8Bytes() const noexcept { return bytes_; }
+  [[nodiscard]] bool empty() const noexcept { return bytes_.empty(); }
   // The number of characters.
-  std::size_t length() const noexcept;
+  [[nodiscard]] std::size_t length() const noexcept;
 
-  friend bool operator==(const Text& a, const Text& b) noexcept { return a.bytes_ == b.bytes_; }
+  [[nodiscard]] friend bool operator==(const Text& a, const Text& b) noexcept { return a.bytes_ == b.bytes_; }
   // UTF-8 byte order is code point order.
-  friend std::strong_ordering operator<=>(const Text& a, const Text& b) noexcept {
+  [[nodiscard]] friend std::strong_ordering operator<=>(const Text& a, const Text& b) noexcept {
     return a.bytes_ <=> b.bytes_;
   }
 
@@ -41,9 +41,9 @@ class Text {
 };
 
 // Every byte as the character of that code point. Bytes that are all ASCII are shared, not copied.
-Text decodeLatin1(const ByteString& b);
+[[nodiscard]] Text decodeLatin1(const ByteString& b);
 // The UTF-8 bytes of a text (shared, not copied).
-inline ByteString encodeUtf8(const Text& t) { return t.utf8Bytes(); }
+[[nodiscard]] inline ByteString encodeUtf8(const Text& t) { return t.utf8Bytes(); }
 
 template <>
 struct Show<Text> {
@@ -53,7 +53,7 @@ struct Show<Text> {
 };
 template <>
 struct Hashable<Text> {
-  static std::int64_t hashWithSalt(std::int64_t salt, const Text& t) noexcept {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const Text& t) noexcept {
     return hashBytesWithSalt(salt, t.utf8().data(), t.utf8().size());
   }
 };

@@ -10,15 +10,15 @@ namespace hs {
 
 // The one value of the unit type; all units are equal.
 struct Unit {
-  friend constexpr bool operator==(Unit, Unit) noexcept { return true; }
-  friend constexpr std::strong_ordering operator<=>(Unit, Unit) noexcept {
+  [[nodiscard]] friend constexpr bool operator==(Unit, Unit) noexcept { return true; }
+  [[nodiscard]] friend constexpr std::strong_ordering operator<=>(Unit, Unit) noexcept {
     return std::strong_ordering::equal;
   }
 };
 inline constexpr Unit unit{};
 
 // The shared, evaluated cell holding the unit value; every use shares this one object.
-const Lazy<Unit>& unitCell() noexcept;
+[[nodiscard]] const Lazy<Unit>& unitCell() noexcept;
 
 // The standard three-way ordering, in declared order.
 enum class Ordering : std::int8_t { LT = -1, EQ = 0, GT = 1 };
@@ -26,24 +26,24 @@ inline constexpr Ordering LT = Ordering::LT;
 inline constexpr Ordering EQ = Ordering::EQ;
 inline constexpr Ordering GT = Ordering::GT;
 
-constexpr Ordering toOrdering(std::strong_ordering o) noexcept {
+[[nodiscard]] constexpr Ordering toOrdering(std::strong_ordering o) noexcept {
   return o < 0 ? LT : (o > 0 ? GT : EQ);
 }
-constexpr Ordering toOrdering(std::weak_ordering o) noexcept {
+[[nodiscard]] constexpr Ordering toOrdering(std::weak_ordering o) noexcept {
   return o < 0 ? LT : (o > 0 ? GT : EQ);
 }
-constexpr std::strong_ordering toStdOrdering(Ordering o) noexcept {
+[[nodiscard]] constexpr std::strong_ordering toStdOrdering(Ordering o) noexcept {
   return o == LT ? std::strong_ordering::less
                  : (o == GT ? std::strong_ordering::greater : std::strong_ordering::equal);
 }
 // compare through < of the type: LT when a < b, GT when b < a, else EQ.
 template <class T>
-constexpr Ordering compare(const T& a, const T& b) {
+[[nodiscard]] constexpr Ordering compare(const T& a, const T& b) {
   if (a < b) return LT;
   if (b < a) return GT;
   return EQ;
 }
 // Lexicographic combination: the first ordering unless it is EQ.
-constexpr Ordering thenCmp(Ordering a, Ordering b) noexcept { return a == EQ ? b : a; }
+[[nodiscard]] constexpr Ordering thenCmp(Ordering a, Ordering b) noexcept { return a == EQ ? b : a; }
 
 }  // namespace hs

@@ -3,6 +3,6 @@
 namespace quendle {
 
 // The package identifier of this library (name-version), fixed when the library is built.
-const char* packageId() noexcept;
+[[nodiscard]] const char* packageId() noexcept;
 
 }  // namespace quendle

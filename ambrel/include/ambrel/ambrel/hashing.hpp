@@ -15,7 +15,7 @@
 namespace ambrel::internal {
 
 template <class H1, class H2, class A, class B>
-std::int64_t hashWith(H1& h1, H2& h2, std::int64_t salt, const Ambrel<A, B>& t) {
+[[nodiscard]] std::int64_t hashWith(H1& h1, H2& h2, std::int64_t salt, const Ambrel<A, B>& t) {
   const Node& n = Access::node(t);
   const std::int64_t s1 = hs::saltedWordHash(salt, n.index);
   if (n.index == 0) return h1(s1, n.here.template get<A>().force());
@@ -35,7 +35,7 @@ void rnfWith(R1& r1, R2& r2, const Ambrel<A, B>& t) {
 
 template <class A, class B>
 struct hs::Hashable<ambrel::Ambrel<A, B>> {
-  static std::int64_t hashWithSalt(std::int64_t salt, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const ambrel::Ambrel<A, B>& t) {
     hs::HashWithSalt own;
     return ambrel::internal::hashWith(own, own, salt, t);
   }
@@ -44,7 +44,7 @@ struct hs::Hashable<ambrel::Ambrel<A, B>> {
 template <class A, class B>
 struct hs::Hashable1<ambrel::Ambrel<A, B>> {
   template <class H>
-  static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const ambrel::Ambrel<A, B>& t) {
     hs::HashWithSalt own;
     return ambrel::internal::hashWith(own, h, salt, t);
   }
@@ -52,7 +52,7 @@ struct hs::Hashable1<ambrel::Ambrel<A, B>> {
 template <class A, class B>
 struct hs::Hashable2<ambrel::Ambrel<A, B>> {
   template <class H1, class H2>
-  static std::int64_t liftHashWithSalt2(H1&& h1, H2&& h2, std::int64_t salt,
+  [[nodiscard]] static std::int64_t liftHashWithSalt2(H1&& h1, H2&& h2, std::int64_t salt,
                                         const ambrel::Ambrel<A, B>& t) {
     return ambrel::internal::hashWith(h1, h2, salt, t);
   }

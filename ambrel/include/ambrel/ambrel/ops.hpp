@@ -19,12 +19,12 @@ namespace ambrel {
 
 namespace internal {
 template <class A, class B>
-std::pair<A, B> makePair(const A& a, const B& b) {
+[[nodiscard]] std::pair<A, B> makePair(const A& a, const B& b) {
   return std::pair<A, B>(a, b);
 }
 // The deferred pair (a, b) of two cells: building it evaluates neither.
 template <class A, class B>
-hs::Lazy<std::pair<A, B>> pairCell(const hs::Lazy<A>& a, const hs::Lazy<B>& b) {
+[[nodiscard]] hs::Lazy<std::pair<A, B>> pairCell(const hs::Lazy<A>& a, const hs::Lazy<B>& b) {
   return hs::Lazy<std::pair<A, B>>::apply(&makePair<A, B>, a, b);
 }
 // A partition is known once the input's first cell and that element's constructor are (a failing
@@ -38,7 +38,7 @@ void partitionHead(const hs::List<Ambrel<A, B>>& xs) {
 // Case analysis: f(a) for This a, g(b) for That b, h(a, b) for Ambrel a b, called now. The
 // functions receive the field values (forced), or the field cells unforced under hs::onCells.
 template <class F, class G, class H, class A, class B>
-auto ambrel(F&& f, G&& g, H&& h, const Ambrel<A, B>& t) {
+[[nodiscard]] auto ambrel(F&& f, G&& g, H&& h, const Ambrel<A, B>& t) {
   const internal::Node& n = internal::Access::node(t);
   switch (n.index) {
     case 0:
@@ -52,7 +52,7 @@ auto ambrel(F&& f, G&& g, H&& h, const Ambrel<A, B>& t) {
 
 // The pair of the fields, the defaults filling the absent side (never evaluated).
 template <class A, class B>
-std::pair<hs::Lazy<A>, hs::Lazy<B>> fromAmbrel(hs::Lazy<A> a0, hs::Lazy<B> b0,
+[[nodiscard]] std::pair<hs::Lazy<A>, hs::Lazy<B>> fromAmbrel(hs::Lazy<A> a0, hs::Lazy<B> b0,
                                                const Ambrel<A, B>& t) {
   const internal::Node& n = internal::Access::node(t);
   if (n.index == 0) return {n.here.template get<A>(), std::move(b0)};
@@ -62,7 +62,7 @@ std::pair<hs::Lazy<A>, hs::Lazy<B>> fromAmbrel(hs::Lazy<A> a0, hs::Lazy<B> b0,
 
 // The one field of This or That (the cell itself), or the deferred op(a, b) of Ambrel.
 template <class Op, class A>
-hs::Lazy<A> mergeAmbrel(Op op, const Ambrel<A, A>& t) {
+[[nodiscard]] hs::Lazy<A> mergeAmbrel(Op op, const Ambrel<A, A>& t) {
   const internal::Node& n = internal::Access::node(t);
   if (n.index == 0) return n.here.template get<A>();
   if (n.index == 1) return n.there.template get<A>();
@@ -72,7 +72,7 @@ hs::Lazy<A> mergeAmbrel(Op op, const Ambrel<A, A>& t) {
 // The deferred f(a), g(b), or op(f(a), g(b)) (the two applications themselves deferred: op
 // receives their cells under hs::onCells).
 template <class F, class G, class Op, class A, class B>
-auto mergeAmbrelWith(F f, G g, Op op, const Ambrel<A, B>& t) {
+[[nodiscard]] auto mergeAmbrelWith(F f, G g, Op op, const Ambrel<A, B>& t) {
   using C = internal::ResultOf<F, A>;
   const internal::Node& n = internal::Access::node(t);
   if (n.index == 0) return hs::deferCall<C>(std::move(f), n.here.template get<A>());
@@ -88,7 +88,7 @@ auto mergeAmbrelWith(F f, G g, Op op, const Ambrel<A, B>& t) {
 // (the first values of the This elements, the second values of the That elements, the pairs of
 // the Ambrel elements), in input order.
 template <class A, class B>
-std::tuple<hs::List<hs::Lazy<A>>, hs::List<hs::Lazy<B>>,
+[[nodiscard]] std::tuple<hs::List<hs::Lazy<A>>, hs::List<hs::Lazy<B>>,
            hs::List<std::pair<hs::Lazy<A>, hs::Lazy<B>>>>
 partitionAmbrel(const hs::List<Ambrel<A, B>>& xs) {
   using LA = hs::Lazy<A>;
@@ -117,7 +117,7 @@ partitionAmbrel(const hs::List<Ambrel<A, B>>& xs) {
 
 // (every first value, every second value), in input order.
 template <class A, class B>
-std::pair<hs::List<hs::Lazy<A>>, hs::List<hs::Lazy<B>>> partitionHereThere(
+[[nodiscard]] std::pair<hs::List<hs::Lazy<A>>, hs::List<hs::Lazy<B>>> partitionHereThere(
     const hs::List<Ambrel<A, B>>& xs) {
   using LA = hs::Lazy<A>;
   using LB = hs::Lazy<B>;
@@ -140,7 +140,7 @@ std::pair<hs::List<hs::Lazy<A>>, hs::List<hs::Lazy<B>>> partitionHereThere(
 // the head leads the list of its own side. Evaluates the head, the tail's first cell, and the
 // tail up to the first element of the other side.
 template <class A, class B>
-Ambrel<hs::NonEmpty<A>, hs::NonEmpty<B>> partitionEithersNE(
+[[nodiscard]] Ambrel<hs::NonEmpty<A>, hs::NonEmpty<B>> partitionEithersNE(
     const hs::NonEmpty<hs::Either<A, B>>& xs) {
   using NA = hs::NonEmpty<A>;
   using NB = hs::NonEmpty<B>;
@@ -163,7 +163,7 @@ Ambrel<hs::NonEmpty<A>, hs::NonEmpty<B>> partitionEithersNE(
 
 // Ambrel (a, b) c to (Ambrel a c, Ambrel b c); a That is both components itself.
 template <class A, class B, class C>
-std::pair<Ambrel<A, C>, Ambrel<B, C>> distrAmbrelPair(const Ambrel<std::pair<A, B>, C>& t) {
+[[nodiscard]] std::pair<Ambrel<A, C>, Ambrel<B, C>> distrAmbrelPair(const Ambrel<std::pair<A, B>, C>& t) {
   const internal::Node& n = internal::Access::node(t);
   if (n.index == 1)
     return {internal::view<Ambrel<A, C>>(t), internal::view<Ambrel<B, C>>(t)};
@@ -178,7 +178,7 @@ std::pair<Ambrel<A, C>, Ambrel<B, C>> distrAmbrelPair(const Ambrel<std::pair<A, 
 // (Ambrel a c, Ambrel b c) to Ambrel (a, b) c. Evaluates both components, always; where both hold
 // a second value, the first component's stays.
 template <class A, class B, class C>
-Ambrel<std::pair<A, B>, C> undistrAmbrelPair(const std::pair<Ambrel<A, C>, Ambrel<B, C>>& p) {
+[[nodiscard]] Ambrel<std::pair<A, B>, C> undistrAmbrelPair(const std::pair<Ambrel<A, C>, Ambrel<B, C>>& p) {
   using R = Ambrel<std::pair<A, B>, C>;
   const Ambrel<A, C>& x = p.first;
   const Ambrel<B, C>& y = p.second;
@@ -199,7 +199,7 @@ Ambrel<std::pair<A, B>, C> undistrAmbrelPair(const std::pair<Ambrel<A, C>, Ambre
 
 // (Ambrel a b, c) to Ambrel (a, c) (b, c); c is shared by every pair built, not evaluated.
 template <class A, class B, class C>
-Ambrel<std::pair<A, C>, std::pair<B, C>> distrPairAmbrel(const std::pair<Ambrel<A, B>, C>& p) {
+[[nodiscard]] Ambrel<std::pair<A, C>, std::pair<B, C>> distrPairAmbrel(const std::pair<Ambrel<A, B>, C>& p) {
   using R = Ambrel<std::pair<A, C>, std::pair<B, C>>;
   const internal::Node& n = internal::Access::node(p.first);
   const hs::Lazy<C> c(p.second);
@@ -215,7 +215,7 @@ Ambrel<std::pair<A, C>, std::pair<B, C>> distrPairAmbrel(const std::pair<Ambrel<
 
 // Ambrel (a, c) (b, c) to (Ambrel a b, c); of two c the first pair's stays.
 template <class A, class B, class C>
-std::pair<Ambrel<A, B>, C> undistrPairAmbrel(const Ambrel<std::pair<A, C>, std::pair<B, C>>& t) {
+[[nodiscard]] std::pair<Ambrel<A, B>, C> undistrPairAmbrel(const Ambrel<std::pair<A, C>, std::pair<B, C>>& t) {
   const internal::Node& n = internal::Access::node(t);
   if (n.index == 0) {
     const std::pair<A, C>& p = n.here.template get<std::pair<A, C>>().force();

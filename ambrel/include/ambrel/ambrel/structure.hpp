@@ -35,7 +35,7 @@ namespace ambrel::internal {
 
 // A field as a caller's function takes it: the cell under hs::onCells, else its value.
 template <class F, class X>
-decltype(auto) arg(const hs::Lazy<X>& c) {
+[[nodiscard]] decltype(auto) arg(const hs::Lazy<X>& c) {
   if constexpr (hs::isOnCells<F>)
     return (c);
   else
@@ -43,7 +43,7 @@ decltype(auto) arg(const hs::Lazy<X>& c) {
 }
 // The callable behind a possibly hs::onCells-marked function.
 template <class F>
-decltype(auto) target(F& f) {
+[[nodiscard]] decltype(auto) target(F& f) {
   if constexpr (hs::isOnCells<F>)
     return (f.fn);
   else
@@ -51,20 +51,20 @@ decltype(auto) target(F& f) {
 }
 // f of one field, called now.
 template <class F, class X>
-decltype(auto) callOn(F& f, const hs::Lazy<X>& c) {
+[[nodiscard]] decltype(auto) callOn(F& f, const hs::Lazy<X>& c) {
   return std::invoke(internal::target(f), internal::arg<std::remove_cvref_t<F>>(c));
 }
 
 // The deferred l <> r of two fields (left operand on the left).
 template <class A>
-hs::Lazy<A> combined(const hs::Lazy<A>& l, const hs::Lazy<A>& r) {
+[[nodiscard]] hs::Lazy<A> combined(const hs::Lazy<A>& l, const hs::Lazy<A>& r) {
   return hs::Lazy<A>::apply([](const A& x, const A& y) { return hs::mappend(x, y); }, l, r);
 }
 
 // The rows of the applicative table: x's constructor decides, y is asked for only when x is not
 // This, and second(xs, ys) makes the result's second value from the two second cells.
 template <class R, class A, class X, class Rest, class Second>
-R applied(const Ambrel<A, X>& x, Rest&& rest, Second&& second) {
+[[nodiscard]] R applied(const Ambrel<A, X>& x, Rest&& rest, Second&& second) {
   using V = typename R::second_type;
   const Node& nx = Access::node(x);
   if (nx.index == 0) return internal::view<R>(x);
@@ -87,7 +87,7 @@ R applied(const Ambrel<A, X>& x, Rest&& rest, Second&& second) {
 
 // The first value a of m's Ambrel joined with the result k gave for it.
 template <class A, class MY>
-MY joined(const hs::Lazy<A>& a, const MY& r) {
+[[nodiscard]] MY joined(const hs::Lazy<A>& a, const MY& r) {
   using Y = typename MY::second_type;
   const Node& n = Access::node(r);
   if (n.index == 0) return internal::makeThis<A, Y>(internal::combined(a, n.here.template get<A>()));
@@ -103,7 +103,7 @@ template <>
 struct hs::Bifunctor<ambrel::AmbrelTag2> {
   // Always a new value of the same constructor.
   template <class F, class G, class A, class B>
-  static auto bimap(F&& f, G&& g, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static auto bimap(F&& f, G&& g, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
     using C = I::ResultOf<F, A>;
     using D = I::ResultOf<G, B>;
@@ -117,7 +117,7 @@ struct hs::Bifunctor<ambrel::AmbrelTag2> {
   }
   // That: the input itself.
   template <class F, class A, class B>
-  static auto first(F&& f, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static auto first(F&& f, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
     using C = I::ResultOf<F, A>;
     using R = ambrel::Ambrel<C, B>;
@@ -129,7 +129,7 @@ struct hs::Bifunctor<ambrel::AmbrelTag2> {
   }
   // This: the input itself; g is never called for it.
   template <class G, class A, class B>
-  static auto second(G&& g, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static auto second(G&& g, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
     using D = I::ResultOf<G, B>;
     using R = ambrel::Ambrel<A, D>;
@@ -144,12 +144,12 @@ struct hs::Bifunctor<ambrel::AmbrelTag2> {
 template <class A>
 struct hs::Functor<ambrel::AmbrelTag<A>> {
   template <class F, class B>
-  static auto fmap(F&& f, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static auto fmap(F&& f, const ambrel::Ambrel<A, B>& t) {
     return hs::Bifunctor<ambrel::AmbrelTag2>::second(std::forward<F>(f), t);
   }
   // This: the input itself; otherwise the second value replaced by x.
   template <class X, class B>
-  static auto replaceValues(const X& x, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static auto replaceValues(const X& x, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
     using V = I::PlainT<X>;
     using R = ambrel::Ambrel<A, V>;
@@ -166,7 +166,7 @@ template <>
 struct hs::Bifoldable<ambrel::AmbrelTag2> {
   // f a, g b, or mappend (f a) (g b), f called first.
   template <class M, class F, class G, class A, class B>
-  static M bifoldMap(F&& f, G&& g, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static M bifoldMap(F&& f, G&& g, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
     const I::Node& n = I::Access::node(t);
     if (n.index == 0) return M(I::callOn(f, n.here.template get<A>()));
@@ -176,7 +176,7 @@ struct hs::Bifoldable<ambrel::AmbrelTag2> {
   }
   // f(a, z), g(b, z), or f(a, deferred g(b, z)).
   template <class F, class G, class Z, class A, class B>
-  static Z bifoldr(F&& f, G&& g, Z z, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static Z bifoldr(F&& f, G&& g, Z z, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
     const I::Node& n = I::Access::node(t);
     if (n.index == 0)
@@ -193,7 +193,7 @@ struct hs::Bifoldable<ambrel::AmbrelTag2> {
   }
   // f(z, a), g(z, b), or g(deferred f(z, a), b).
   template <class F, class G, class Z, class A, class B>
-  static Z bifoldl(F&& f, G&& g, Z z, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static Z bifoldl(F&& f, G&& g, Z z, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
     const I::Node& n = I::Access::node(t);
     if (n.index == 1)
@@ -209,7 +209,7 @@ struct hs::Bifoldable<ambrel::AmbrelTag2> {
     return Z(std::invoke(I::target(g), init, I::arg<std::decay_t<G>>(n.there.template get<B>())));
   }
   template <class A>
-  static A bifold(const ambrel::Ambrel<A, A>& t) {
+  [[nodiscard]] static A bifold(const ambrel::Ambrel<A, A>& t) {
     namespace I = ambrel::internal;
     const I::Node& n = I::Access::node(t);
     if (n.index == 0) return n.here.template get<A>().force();
@@ -222,12 +222,12 @@ template <>
 struct hs::Bifoldable1<ambrel::AmbrelTag2> {
   // f a, g b, or f a <> g b.
   template <class S, class F, class G, class A, class B>
-  static S bifoldMap1(F&& f, G&& g, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static S bifoldMap1(F&& f, G&& g, const ambrel::Ambrel<A, B>& t) {
     return hs::Bifoldable<ambrel::AmbrelTag2>::bifoldMap<S>(std::forward<F>(f),
                                                             std::forward<G>(g), t);
   }
   template <class A>
-  static A bifold1(const ambrel::Ambrel<A, A>& t) {
+  [[nodiscard]] static A bifold1(const ambrel::Ambrel<A, A>& t) {
     return hs::Bifoldable<ambrel::AmbrelTag2>::bifold(t);
   }
 };
@@ -237,90 +237,90 @@ struct hs::Bifoldable1<ambrel::AmbrelTag2> {
 template <class A>
 struct hs::Foldable<ambrel::AmbrelTag<A>> {
   template <class B>
-  static std::vector<B> toList(const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static std::vector<B> toList(const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) return {};
     return {t.there().force()};
   }
   template <class B>
-  static auto fold(const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static auto fold(const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) return hs::mempty<B>();
     return hs::mappend(t.there().force(), hs::mempty<B>());
   }
   template <class M, class F, class B>
-  static M foldMap(F&& f, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static M foldMap(F&& f, const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) return hs::mempty<M>();
     const M x(ambrel::internal::callOn(f, t.there()));
     return hs::mappend<M>(x, hs::mempty<M>());
   }
   template <class M, class F, class B>
-  static M foldMap_(F&& f, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static M foldMap_(F&& f, const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) return hs::mempty<M>();
     const M e = hs::mempty<M>();
     return hs::mappend<M>(e, M(ambrel::internal::callOn(f, t.there())));
   }
   template <class F, class Z, class B>
-  static Z foldr(const F& f, Z z, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static Z foldr(const F& f, Z z, const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) return z;
     return Z(std::invoke(f, t.there().force(), hs::Lazy<Z>(std::move(z))));
   }
   template <class F, class Z, class B>
-  static Z foldr_(F&& f, Z z, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static Z foldr_(F&& f, Z z, const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) return z;
     return Z(std::invoke(f, t.there().force(), std::move(z)));
   }
   template <class F, class Z, class B>
-  static Z foldl(const F& f, Z z, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static Z foldl(const F& f, Z z, const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) return z;
     return Z(std::invoke(f, hs::Lazy<Z>(std::move(z)), t.there().force()));
   }
   template <class F, class Z, class B>
-  static Z foldl_(F&& f, Z z, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static Z foldl_(F&& f, Z z, const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) return z;
     return Z(std::invoke(f, std::move(z), t.there().force()));
   }
   // The element itself; f is never called.
   template <class F, class B>
-  static B foldr1(F&&, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static B foldr1(F&&, const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) hs::foldr1Empty();
     return t.there().force();
   }
   template <class F, class B>
-  static B foldl1(F&&, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static B foldl1(F&&, const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) hs::foldl1Empty();
     return t.there().force();
   }
   template <class B>
-  static bool null(const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static bool null(const ambrel::Ambrel<A, B>& t) {
     return t.index() == 0;
   }
   template <class B>
-  static std::int64_t length(const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static std::int64_t length(const ambrel::Ambrel<A, B>& t) {
     return t.index() == 0 ? 0 : 1;
   }
   // x == b, the given value on the left.
   template <class X, class B>
-  static bool elem(const X& x, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static bool elem(const X& x, const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) return false;
     return x == t.there().force();
   }
   template <class B>
-  static B maximum(const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static B maximum(const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) hs::maximumEmpty();
     return t.there().force();
   }
   template <class B>
-  static B minimum(const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static B minimum(const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) hs::minimumEmpty();
     return t.there().force();
   }
   template <class B>
-  static B sum(const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static B sum(const ambrel::Ambrel<A, B>& t) {
     B zero(0);
     if (t.index() == 0) return zero;
     return zero + t.there().force();
   }
   template <class B>
-  static B product(const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static B product(const ambrel::Ambrel<A, B>& t) {
     B one(1);
     if (t.index() == 0) return one;
     return one * t.there().force();
@@ -333,7 +333,7 @@ template <class A>
 struct hs::Traversable<ambrel::AmbrelTag<A>> {
   // This: the input itself, wrapped with the applicative's pure; f is not called.
   template <class F, class B>
-  static auto traverse(F&& f, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static auto traverse(F&& f, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
     using FC = std::remove_cvref_t<decltype(I::callOn(f, std::declval<const hs::Lazy<B>&>()))>;
     using C = hs::ElementOf<FC>;
@@ -352,7 +352,7 @@ template <>
 struct hs::Bitraversable<ambrel::AmbrelTag2> {
   // The effect of f a before that of g b.
   template <class F, class G, class A, class B>
-  static auto bitraverse(F&& f, G&& g, const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static auto bitraverse(F&& f, G&& g, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
     using FC = std::remove_cvref_t<decltype(I::callOn(f, std::declval<const hs::Lazy<A>&>()))>;
     using FD = std::remove_cvref_t<decltype(I::callOn(g, std::declval<const hs::Lazy<B>&>()))>;
@@ -379,7 +379,7 @@ struct hs::Bitraversable<ambrel::AmbrelTag2> {
 // operand's value on the left. There is no neutral element.
 template <class A, class B>
 struct hs::Semigroup<ambrel::Ambrel<A, B>> {
-  static ambrel::Ambrel<A, B> mappend(const ambrel::Ambrel<A, B>& x, const ambrel::Ambrel<A, B>& y) {
+  [[nodiscard]] static ambrel::Ambrel<A, B> mappend(const ambrel::Ambrel<A, B>& x, const ambrel::Ambrel<A, B>& y) {
     namespace I = ambrel::internal;
     const I::Node& nx = I::Access::node(x);
     const I::Node& ny = I::Access::node(y);
@@ -392,7 +392,7 @@ struct hs::Semigroup<ambrel::Ambrel<A, B>> {
 
  private:
   template <class X>
-  static std::optional<hs::Lazy<X>> side(bool inX, const ambrel::internal::Slot& sx, bool inY,
+  [[nodiscard]] static std::optional<hs::Lazy<X>> side(bool inX, const ambrel::internal::Slot& sx, bool inY,
                                          const ambrel::internal::Slot& sy) {
     if (inX && inY) return ambrel::internal::combined(sx.get<X>(), sy.get<X>());
     if (inX) return sx.get<X>();
@@ -407,12 +407,12 @@ template <class A>
 struct hs::Applicative<ambrel::AmbrelTag<A>> {
   // That x.
   template <class X>
-  static ambrel::Ambrel<A, X> pure(X x) {
+  [[nodiscard]] static ambrel::Ambrel<A, X> pure(X x) {
     return ambrel::internal::makeThat<A, X>(hs::Lazy<X>(std::move(x)));
   }
   // fmap f x <*> y; a This x is returned itself, without asking for y.
   template <class F, class X, class Rest>
-  static auto liftA2(F&& f, const ambrel::Ambrel<A, X>& x, Rest&& rest) {
+  [[nodiscard]] static auto liftA2(F&& f, const ambrel::Ambrel<A, X>& x, Rest&& rest) {
     namespace I = ambrel::internal;
     using MY = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
     using Y = typename MY::second_type;
@@ -428,7 +428,7 @@ template <class A>
 struct hs::Monad<ambrel::AmbrelTag<A>> {
   // This: the input itself (k not called); That x: k x itself; Ambrel a x: k x joined with a.
   template <class X, class K>
-  static auto bind(const ambrel::Ambrel<A, X>& m, K&& k) {
+  [[nodiscard]] static auto bind(const ambrel::Ambrel<A, X>& m, K&& k) {
     namespace I = ambrel::internal;
     using MY = I::ResultOf<K, X>;
     const I::Node& n = I::Access::node(m);
@@ -439,7 +439,7 @@ struct hs::Monad<ambrel::AmbrelTag<A>> {
   }
   // m >>= \_ -> m2: m's second value is never looked at.
   template <class X, class MY>
-  static MY then(const ambrel::Ambrel<A, X>& m, const MY& m2) {
+  [[nodiscard]] static MY then(const ambrel::Ambrel<A, X>& m, const MY& m2) {
     namespace I = ambrel::internal;
     const I::Node& n = I::Access::node(m);
     if (n.index == 0) return I::view<MY>(m);
@@ -452,7 +452,7 @@ namespace ambrel {
 
 // mf <*> mx: mx is evaluated only when mf is not This.
 template <class A, class Fn, class X>
-auto ap(const Ambrel<A, Fn>& mf, const Ambrel<A, X>& mx) {
+[[nodiscard]] auto ap(const Ambrel<A, Fn>& mf, const Ambrel<A, X>& mx) {
   using V = std::remove_cvref_t<std::invoke_result_t<const Fn&, const X&>>;
   return internal::applied<Ambrel<A, V>>(
       mf, [&] { return mx; }, [](const hs::Lazy<Fn>& fs, const hs::Lazy<X>& xs) {
@@ -462,13 +462,13 @@ auto ap(const Ambrel<A, Fn>& mf, const Ambrel<A, X>& mx) {
 // a1 *> a2: a1 itself when it is This; otherwise the applicative's constructor and first value,
 // with a2's second value (a1's is never looked at).
 template <class A, class X, class Y>
-Ambrel<A, Y> apRight(const Ambrel<A, X>& a1, const Ambrel<A, Y>& a2) {
+[[nodiscard]] Ambrel<A, Y> apRight(const Ambrel<A, X>& a1, const Ambrel<A, Y>& a2) {
   return internal::applied<Ambrel<A, Y>>(
       a1, [&] { return a2; }, [](const hs::Lazy<X>&, const hs::Lazy<Y>& ys) { return ys; });
 }
 // a1 <* a2: likewise, with a1's second value (a2's is never looked at).
 template <class A, class X, class Y>
-Ambrel<A, X> apLeft(const Ambrel<A, X>& a1, const Ambrel<A, Y>& a2) {
+[[nodiscard]] Ambrel<A, X> apLeft(const Ambrel<A, X>& a1, const Ambrel<A, Y>& a2) {
   return internal::applied<Ambrel<A, X>>(
       a1, [&] { return a2; }, [](const hs::Lazy<X>& xs, const hs::Lazy<Y>&) { return xs; });
 }
@@ -481,7 +481,7 @@ template <>
 struct hs::Swap<ambrel::AmbrelTag2> {
   // Always a new value; the fields are shared.
   template <class A, class B>
-  static ambrel::Ambrel<B, A> swap(const ambrel::Ambrel<A, B>& t) {
+  [[nodiscard]] static ambrel::Ambrel<B, A> swap(const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
     const I::Node& n = I::Access::node(t);
     if (n.index == 0) return I::makeThat<B, A>(n.here.template get<A>());
@@ -494,7 +494,7 @@ template <>
 struct hs::Assoc<ambrel::AmbrelTag2> {
   // Ambrel (Ambrel a b) c to Ambrel a (Ambrel b c); the inner value is evaluated where present.
   template <class A, class B, class C>
-  static ambrel::Ambrel<A, ambrel::Ambrel<B, C>> assoc(
+  [[nodiscard]] static ambrel::Ambrel<A, ambrel::Ambrel<B, C>> assoc(
       const ambrel::Ambrel<ambrel::Ambrel<A, B>, C>& t) {
     namespace I = ambrel::internal;
     using BC = ambrel::Ambrel<B, C>;
@@ -517,7 +517,7 @@ struct hs::Assoc<ambrel::AmbrelTag2> {
   }
   // Ambrel a (Ambrel b c) to Ambrel (Ambrel a b) c; the inner value is evaluated where present.
   template <class A, class B, class C>
-  static ambrel::Ambrel<ambrel::Ambrel<A, B>, C> unassoc(
+  [[nodiscard]] static ambrel::Ambrel<ambrel::Ambrel<A, B>, C> unassoc(
       const ambrel::Ambrel<A, ambrel::Ambrel<B, C>>& t) {
     namespace I = ambrel::internal;
     using AB = ambrel::Ambrel<A, B>;

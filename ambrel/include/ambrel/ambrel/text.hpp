@@ -22,7 +22,7 @@ namespace internal {
 // The two-parameter lifted equality: different constructors are unequal without a call; the
 // second values of two Ambrel are compared only after equal first values.
 template <class E1, class E2, class A, class B, class C, class D>
-bool equalWith(E1& eq1, E2& eq2, const Ambrel<A, B>& x, const Ambrel<C, D>& y) {
+[[nodiscard]] bool equalWith(E1& eq1, E2& eq2, const Ambrel<A, B>& x, const Ambrel<C, D>& y) {
   const Node& nx = Access::node(x);
   const Node& ny = Access::node(y);
   if (nx.index != ny.index) return false;
@@ -32,7 +32,7 @@ bool equalWith(E1& eq1, E2& eq2, const Ambrel<A, B>& x, const Ambrel<C, D>& y) {
 }
 
 template <class C1, class C2, class A, class B, class C, class D>
-hs::Ordering compareWith(C1& cmp1, C2& cmp2, const Ambrel<A, B>& x, const Ambrel<C, D>& y) {
+[[nodiscard]] hs::Ordering compareWith(C1& cmp1, C2& cmp2, const Ambrel<A, B>& x, const Ambrel<C, D>& y) {
   const Node& nx = Access::node(x);
   const Node& ny = Access::node(y);
   if (nx.index != ny.index) return nx.index < ny.index ? hs::LT : hs::GT;
@@ -46,24 +46,24 @@ hs::Ordering compareWith(C1& cmp1, C2& cmp2, const Ambrel<A, B>& x, const Ambrel
 }  // namespace internal
 
 template <class A, class B>
-bool operator==(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
+[[nodiscard]] bool operator==(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   hs::Equal eq;
   return internal::equalWith(eq, eq, x, y);
 }
 template <class A, class B>
-bool operator!=(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
+[[nodiscard]] bool operator!=(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return !(x == y);
 }
 
 template <class A, class B>
-hs::Ordering compare(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
+[[nodiscard]] hs::Ordering compare(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   hs::Compare cmp;
   return internal::compareWith(cmp, cmp, x, y);
 }
 // The field types' own < where one field decides; for two Ambrel the first values' compare, and
 // only on equal first values the second values' <.
 template <class A, class B>
-bool operator<(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
+[[nodiscard]] bool operator<(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   const internal::Node& nx = internal::Access::node(x);
   const internal::Node& ny = internal::Access::node(y);
   if (nx.index != ny.index) return nx.index < ny.index;
@@ -74,25 +74,25 @@ bool operator<(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return x.there().force() < y.there().force();
 }
 template <class A, class B>
-bool operator>(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
+[[nodiscard]] bool operator>(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return y < x;
 }
 template <class A, class B>
-bool operator<=(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
+[[nodiscard]] bool operator<=(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return !(y < x);
 }
 template <class A, class B>
-bool operator>=(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
+[[nodiscard]] bool operator>=(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return !(x < y);
 }
 // x itself when y < x, else y itself (y on a tie).
 template <class A, class B>
-const Ambrel<A, B>& max(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
+[[nodiscard]] const Ambrel<A, B>& max(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return y < x ? x : y;
 }
 // y itself when y < x, else x itself (x on a tie).
 template <class A, class B>
-const Ambrel<A, B>& min(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
+[[nodiscard]] const Ambrel<A, B>& min(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return y < x ? y : x;
 }
 
@@ -124,7 +124,7 @@ void showWith(SP1& sp1, SP2& sp2, int d, const Ambrel<A, B>& t, std::string& out
 // The lifted reader: the one-token lexer's constructor word, then the fields at precedence 11,
 // in brackets as readParen (d > 10) requires.
 template <class A, class B>
-hs::ReadPrec<Ambrel<A, B>> liftedReader(hs::ReadPrec<A> rp1, hs::ReadPrec<B> rp2) {
+[[nodiscard]] hs::ReadPrec<Ambrel<A, B>> liftedReader(hs::ReadPrec<A> rp1, hs::ReadPrec<B> rp2) {
   using T = Ambrel<A, B>;
   auto reader = [rp1 = std::move(rp1), rp2 = std::move(rp2)](const std::string& token,
                                                              std::string_view rest) {
@@ -154,7 +154,7 @@ hs::ReadPrec<Ambrel<A, B>> liftedReader(hs::ReadPrec<A> rp1, hs::ReadPrec<B> rp2
 template <class A, class B>
 struct hs::Eq2<ambrel::Ambrel<A, B>> {
   template <class E1, class E2, class C, class D>
-  static bool liftEq2(E1&& eq1, E2&& eq2, const ambrel::Ambrel<A, B>& x,
+  [[nodiscard]] static bool liftEq2(E1&& eq1, E2&& eq2, const ambrel::Ambrel<A, B>& x,
                       const ambrel::Ambrel<C, D>& y) {
     return ambrel::internal::equalWith(eq1, eq2, x, y);
   }
@@ -163,7 +163,7 @@ struct hs::Eq2<ambrel::Ambrel<A, B>> {
 template <class A, class B>
 struct hs::Eq1<ambrel::Ambrel<A, B>> {
   template <class E, class D>
-  static bool liftEq(E&& eq, const ambrel::Ambrel<A, B>& x, const ambrel::Ambrel<A, D>& y) {
+  [[nodiscard]] static bool liftEq(E&& eq, const ambrel::Ambrel<A, B>& x, const ambrel::Ambrel<A, D>& y) {
     hs::Equal own;
     return ambrel::internal::equalWith(own, eq, x, y);
   }
@@ -171,7 +171,7 @@ struct hs::Eq1<ambrel::Ambrel<A, B>> {
 template <class A, class B>
 struct hs::Ord2<ambrel::Ambrel<A, B>> {
   template <class C1, class C2, class C, class D>
-  static hs::Ordering liftCompare2(C1&& cmp1, C2&& cmp2, const ambrel::Ambrel<A, B>& x,
+  [[nodiscard]] static hs::Ordering liftCompare2(C1&& cmp1, C2&& cmp2, const ambrel::Ambrel<A, B>& x,
                                    const ambrel::Ambrel<C, D>& y) {
     return ambrel::internal::compareWith(cmp1, cmp2, x, y);
   }
@@ -179,7 +179,7 @@ struct hs::Ord2<ambrel::Ambrel<A, B>> {
 template <class A, class B>
 struct hs::Ord1<ambrel::Ambrel<A, B>> {
   template <class C, class D>
-  static hs::Ordering liftCompare(C&& cmp, const ambrel::Ambrel<A, B>& x,
+  [[nodiscard]] static hs::Ordering liftCompare(C&& cmp, const ambrel::Ambrel<A, B>& x,
                                   const ambrel::Ambrel<A, D>& y) {
     hs::Compare own;
     return ambrel::internal::compareWith(own, cmp, x, y);
@@ -220,7 +220,7 @@ struct hs::Show1<ambrel::Ambrel<A, B>> {
 // the three constructor forms offered together.
 template <class A, class B>
 struct hs::Read<ambrel::Ambrel<A, B>> {
-  static hs::ReadPrec<ambrel::Ambrel<A, B>> readPrec() {
+  [[nodiscard]] static hs::ReadPrec<ambrel::Ambrel<A, B>> readPrec() {
     namespace rp = hs::readprec;
     namespace I = ambrel::internal;
     using T = ambrel::Ambrel<A, B>;
@@ -241,7 +241,7 @@ struct hs::Read<ambrel::Ambrel<A, B>> {
 // The lifted readers: the one-token lexer under readParen; the list readers are not used.
 template <class A, class B>
 struct hs::Read2<ambrel::Ambrel<A, B>> {
-  static hs::ReadPrec<ambrel::Ambrel<A, B>> liftReadPrec2(hs::ReadPrec<A> rp1,
+  [[nodiscard]] static hs::ReadPrec<ambrel::Ambrel<A, B>> liftReadPrec2(hs::ReadPrec<A> rp1,
                                                           hs::ReadPrec<std::vector<A>>,
                                                           hs::ReadPrec<B> rp2,
                                                           hs::ReadPrec<std::vector<B>>) {
@@ -250,7 +250,7 @@ struct hs::Read2<ambrel::Ambrel<A, B>> {
 };
 template <class A, class B>
 struct hs::Read1<ambrel::Ambrel<A, B>> {
-  static hs::ReadPrec<ambrel::Ambrel<A, B>> liftReadPrec(hs::ReadPrec<B> rp,
+  [[nodiscard]] static hs::ReadPrec<ambrel::Ambrel<A, B>> liftReadPrec(hs::ReadPrec<B> rp,
                                                          hs::ReadPrec<std::vector<B>>) {
     return ambrel::internal::liftedReader<A, B>(hs::readPrec<A>(), std::move(rp));
   }

@@ -116,19 +116,19 @@ struct BothShape {
 };
 
 template <class A>
-hs::Lazy<Node> thisCell(hs::Lazy<A> a) {
+[[nodiscard]] hs::Lazy<Node> thisCell(hs::Lazy<A> a) {
   Node n(&ThisShape<A>::shape, 0);
   n.here.emplace<A>(std::move(a));
   return hs::Lazy<Node>(std::move(n));
 }
 template <class B>
-hs::Lazy<Node> thatCell(hs::Lazy<B> b) {
+[[nodiscard]] hs::Lazy<Node> thatCell(hs::Lazy<B> b) {
   Node n(&ThatShape<B>::shape, 1);
   n.there.emplace<B>(std::move(b));
   return hs::Lazy<Node>(std::move(n));
 }
 template <class A, class B>
-hs::Lazy<Node> bothCell(hs::Lazy<A> a, hs::Lazy<B> b) {
+[[nodiscard]] hs::Lazy<Node> bothCell(hs::Lazy<A> a, hs::Lazy<B> b) {
   Node n(&BothShape<A, B>::shape, 2);
   n.here.emplace<A>(std::move(a));
   n.there.emplace<B>(std::move(b));
@@ -161,7 +161,7 @@ using ResultOf = typename ResultOfCall<std::decay_t<F>, A...>::type;
 
 // A cell for an argument that is a value or already a cell (kept as it is).
 template <class T, class X>
-hs::Lazy<T> cellOf(X&& x) {
+[[nodiscard]] hs::Lazy<T> cellOf(X&& x) {
   return hs::Lazy<T>(std::forward<X>(x));
 }
 
@@ -169,35 +169,35 @@ struct Deduced {};
 
 struct Access {
   template <class A, class B>
-  static Ambrel<A, B> make(hs::Lazy<Node> cell) noexcept {
+  [[nodiscard]] static Ambrel<A, B> make(hs::Lazy<Node> cell) noexcept {
     return Ambrel<A, B>(std::move(cell));
   }
   template <class A, class B>
-  static const hs::Lazy<Node>& cell(const Ambrel<A, B>& t) noexcept {
+  [[nodiscard]] static const hs::Lazy<Node>& cell(const Ambrel<A, B>& t) noexcept {
     return t.cell_;
   }
   template <class A, class B>
-  static const Node& node(const Ambrel<A, B>& t) {
+  [[nodiscard]] static const Node& node(const Ambrel<A, B>& t) {
     return t.cell_.force();
   }
 };
 
 template <class A, class B>
-Ambrel<A, B> makeThis(hs::Lazy<A> a) {
+[[nodiscard]] Ambrel<A, B> makeThis(hs::Lazy<A> a) {
   return Access::make<A, B>(internal::thisCell<A>(std::move(a)));
 }
 template <class A, class B>
-Ambrel<A, B> makeThat(hs::Lazy<B> b) {
+[[nodiscard]] Ambrel<A, B> makeThat(hs::Lazy<B> b) {
   return Access::make<A, B>(internal::thatCell<B>(std::move(b)));
 }
 template <class A, class B>
-Ambrel<A, B> makeBoth(hs::Lazy<A> a, hs::Lazy<B> b) {
+[[nodiscard]] Ambrel<A, B> makeBoth(hs::Lazy<A> a, hs::Lazy<B> b) {
   return Access::make<A, B>(internal::bothCell<A, B>(std::move(a), std::move(b)));
 }
 // The same value (the same cell) at another type. Only for a node whose present sides keep their
 // types in T (a This node keeps its first type, a That node its second).
 template <class T, class A, class B>
-T view(const Ambrel<A, B>& t) noexcept {
+[[nodiscard]] T view(const Ambrel<A, B>& t) noexcept {
   return Access::make<typename T::first_type, typename T::second_type>(Access::cell(t));
 }
 
@@ -226,7 +226,7 @@ class Ambrel {
 
   // The value f() computes, computed when first demanded (at most once).
   template <class F>
-  static Ambrel defer(F f) {
+  [[nodiscard]] static Ambrel defer(F f) {
     return Ambrel(hs::Lazy<internal::Node>::defer([f = std::move(f)]() mutable -> internal::Node {
       const Ambrel r = f();
       return r.cell_.force();
@@ -234,16 +234,16 @@ class Ambrel {
   }
 
   // The constructor index: 0 This, 1 That, 2 Ambrel (evaluates the value).
-  int index() const { return node().index; }
+  [[nodiscard]] int index() const { return node().index; }
   // The first value's cell, of This and Ambrel; the second value's, of That and Ambrel. Asking a
   // value for a side it lacks is a program error.
-  const hs::Lazy<A>& here() const {
+  [[nodiscard]] const hs::Lazy<A>& here() const {
     const internal::Node& n = node();
     if (n.index == 1) internal::noHere();
     assert((n.shape == &internal::ThisShape<A>::shape || n.shape == &internal::BothShape<A, B>::shape));
     return n.here.template get<A>();
   }
-  const hs::Lazy<B>& there() const {
+  [[nodiscard]] const hs::Lazy<B>& there() const {
     const internal::Node& n = node();
     if (n.index == 0) internal::noThere();
     assert((n.shape == &internal::ThatShape<B>::shape || n.shape == &internal::BothShape<A, B>::shape));
@@ -251,16 +251,16 @@ class Ambrel {
   }
 
   // True once the value is known (it is not a pending or failed computation).
-  bool evaluated() const noexcept { return cell_.evaluated(); }
+  [[nodiscard]] bool evaluated() const noexcept { return cell_.evaluated(); }
   // The identity of the value's cell.
-  const void* identity() const noexcept { return cell_.identity(); }
+  [[nodiscard]] const void* identity() const noexcept { return cell_.identity(); }
 
  private:
   friend struct internal::Access;
   explicit Ambrel(hs::Lazy<internal::Node> c) noexcept : cell_(std::move(c)) {}
-  const internal::Node& node() const { return cell_.force(); }
+  [[nodiscard]] const internal::Node& node() const { return cell_.force(); }
   template <class T, class X>
-  static hs::Lazy<T> converted(const hs::Lazy<X>& x) {
+  [[nodiscard]] static hs::Lazy<T> converted(const hs::Lazy<X>& x) {
     if constexpr (std::is_same_v<T, X>)
       return x;
     else
@@ -278,7 +278,7 @@ template <class A>
 class ThisValue {
  public:
   explicit ThisValue(hs::Lazy<A> a) noexcept : value_(std::move(a)) {}
-  const hs::Lazy<A>& value() const noexcept { return value_; }
+  [[nodiscard]] const hs::Lazy<A>& value() const noexcept { return value_; }
 
  private:
   hs::Lazy<A> value_;
@@ -288,7 +288,7 @@ template <class B>
 class ThatValue {
  public:
   explicit ThatValue(hs::Lazy<B> b) noexcept : value_(std::move(b)) {}
-  const hs::Lazy<B>& value() const noexcept { return value_; }
+  [[nodiscard]] const hs::Lazy<B>& value() const noexcept { return value_; }
 
  private:
   hs::Lazy<B> value_;
@@ -297,7 +297,7 @@ class ThatValue {
 // This a. With both types given (This<A, B>(a)) the result is an Ambrel<A, B>; otherwise it is a
 // ThisValue that converts to any Ambrel<A, _>. The field is a value or a cell (kept as given).
 template <class A = internal::Deduced, class B = internal::Deduced, class X>
-auto This(X&& a) {
+[[nodiscard]] auto This(X&& a) {
   using T = std::conditional_t<std::is_same_v<A, internal::Deduced>, internal::PlainT<X>, A>;
   if constexpr (std::is_same_v<B, internal::Deduced>)
     return ThisValue<T>(internal::cellOf<T>(std::forward<X>(a)));
@@ -307,7 +307,7 @@ auto This(X&& a) {
 // That b. With the first type given (That<A>(b)) the result is an Ambrel<A, B>; otherwise it is a
 // ThatValue that converts to any Ambrel<_, B>.
 template <class A = internal::Deduced, class B = internal::Deduced, class Y>
-auto That(Y&& b) {
+[[nodiscard]] auto That(Y&& b) {
   using T = std::conditional_t<std::is_same_v<B, internal::Deduced>, internal::PlainT<Y>, B>;
   if constexpr (std::is_same_v<A, internal::Deduced>)
     return ThatValue<T>(internal::cellOf<T>(std::forward<Y>(b)));
@@ -317,7 +317,7 @@ auto That(Y&& b) {
 
 // Identity of values: the same cell, whatever types view it.
 template <class A, class B, class C, class D>
-bool ptrEq(const Ambrel<A, B>& x, const Ambrel<C, D>& y) noexcept {
+[[nodiscard]] bool ptrEq(const Ambrel<A, B>& x, const Ambrel<C, D>& y) noexcept {
   return x.identity() == y.identity();
 }
 

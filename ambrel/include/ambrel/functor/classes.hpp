@@ -21,7 +21,7 @@ namespace ambrel::internal::one {
 // foldr c over xs from a deferred start value, which is demanded only where c demands the rest
 // at the last element (or at once when xs is empty).
 template <class Z, class C, class XS>
-Z foldrOnto(const C& c, const hs::Lazy<Z>& start, const XS& xs) {
+[[nodiscard]] Z foldrOnto(const C& c, const hs::Lazy<Z>& start, const XS& xs) {
   using L = hs::Lazy<Z>;
   auto step = [c](const auto& x, const hs::Lazy<L>& rest) -> L {
     const L r = L::defer([rest]() -> Z { return rest.force().force(); });
@@ -33,7 +33,7 @@ Z foldrOnto(const C& c, const hs::Lazy<Z>& start, const XS& xs) {
 // foldl c over xs from a deferred start value, which is demanded only where c demands the
 // accumulator at the first element (or at once when xs is empty).
 template <class Z, class C, class XS>
-Z foldlOnto(const C& c, const hs::Lazy<Z>& start, const XS& xs) {
+[[nodiscard]] Z foldlOnto(const C& c, const hs::Lazy<Z>& start, const XS& xs) {
   using L = hs::Lazy<Z>;
   auto step = [c](const hs::Lazy<L>& init, const auto& x) -> L {
     const L acc = L::defer([init]() -> Z { return init.force().force(); });
@@ -45,7 +45,7 @@ Z foldlOnto(const C& c, const hs::Lazy<Z>& start, const XS& xs) {
 // The greatest element: the kept one gives way unless it is greater than or equal to the next, so
 // of equal ones the first stays. The least likewise, with less than or equal.
 template <class V>
-auto extreme(const V& v, bool greatest) {
+[[nodiscard]] auto extreme(const V& v, bool greatest) {
   const auto xs = hs::toList(v);
   if (xs.empty()) {
     if (greatest) hs::maximumEmpty();
@@ -59,7 +59,7 @@ auto extreme(const V& v, bool greatest) {
 
 // x <$ p through the tag's own <$ when it has one.
 template <class Tag, class X, class P>
-auto replacedWith(const X& x, const P& p) {
+[[nodiscard]] auto replacedWith(const X& x, const P& p) {
   if constexpr (requires { hs::Functor<Tag>::replaceValues(x, p); })
     return hs::Functor<Tag>::replaceValues(x, p);
   else
@@ -74,7 +74,7 @@ template <class F, class G>
 struct hs::Functor<ambrel::Ambrel1Tag<F, G>> {
   // The same constructor; each present part a deferred fmap of the old part.
   template <class H, class A>
-  static auto fmap(H h, const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static auto fmap(H h, const ambrel::Ambrel1<F, G, A>& v) {
     using B = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
     using R = ambrel::Ambrel1<F, G, B>;
     using FA = typename F::template apply<A>;
@@ -92,7 +92,7 @@ struct hs::Functor<ambrel::Ambrel1Tag<F, G>> {
   }
   // Likewise with each part's own <$.
   template <class X, class A>
-  static auto replaceValues(const X& x, const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static auto replaceValues(const X& x, const ambrel::Ambrel1<F, G, A>& v) {
     namespace O = ambrel::internal::one;
     using R = ambrel::Ambrel1<F, G, X>;
     using FA = typename F::template apply<A>;
@@ -115,7 +115,7 @@ struct hs::Functor<ambrel::Ambrel1Tag<F, G>> {
 template <class F, class G>
 struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
   template <class A>
-  static std::vector<A> toList(const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static std::vector<A> toList(const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     std::vector<A> out;
     if (n.f)
@@ -126,7 +126,7 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
   }
   // mappend of the two parts' foldMap, the F part's first.
   template <class M, class H, class A>
-  static M foldMap(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static M foldMap(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.index == 0) return hs::foldMap<M>(h, n.f->force());
     if (n.index == 1) return hs::foldMap<M>(h, n.g->force());
@@ -135,7 +135,7 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
   }
   // F's foldr over the F part, from the deferred foldr of the G part.
   template <class C, class Z, class A>
-  static Z foldr(const C& c, Z z, const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static Z foldr(const C& c, Z z, const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.index == 0) return hs::foldr(c, std::move(z), n.f->force());
     if (n.index == 1) return hs::foldr(c, std::move(z), n.g->force());
@@ -145,7 +145,7 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
   }
   // G's foldl over the G part, from the deferred foldl of the F part.
   template <class C, class Z, class A>
-  static Z foldl(const C& c, Z z, const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static Z foldl(const C& c, Z z, const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.index == 0) return hs::foldl(c, std::move(z), n.f->force());
     if (n.index == 1) return hs::foldl(c, std::move(z), n.g->force());
@@ -155,24 +155,24 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
   }
   // The F part is asked first; a non-empty F part answers at once.
   template <class A>
-  static bool null(const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static bool null(const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.f && !hs::null(n.f->force())) return false;
     return !n.g || hs::null(n.g->force());
   }
   // The F part is searched first; the G part only when the element is not there.
   template <class X, class A>
-  static bool elem(const X& x, const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static bool elem(const X& x, const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.f && hs::elem(x, n.f->force())) return true;
     return n.g && hs::elem(x, n.g->force());
   }
   template <class A>
-  static A maximum(const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static A maximum(const ambrel::Ambrel1<F, G, A>& v) {
     return ambrel::internal::one::extreme(v, true);
   }
   template <class A>
-  static A minimum(const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static A minimum(const ambrel::Ambrel1<F, G, A>& v) {
     return ambrel::internal::one::extreme(v, false);
   }
 };
@@ -183,7 +183,7 @@ template <class F, class G>
   requires hs::Foldable1Tag<F> && hs::Foldable1Tag<G>
 struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
   template <class S, class H, class A>
-  static S foldMap1(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static S foldMap1(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.index == 0) return hs::foldMap1<S>(h, n.f->force());
     if (n.index == 1) return hs::foldMap1<S>(h, n.g->force());
@@ -192,7 +192,7 @@ struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
   }
   // F's ordinary foldr c over the F part, from the deferred foldrMap1 of the G part.
   template <class H, class C, class A>
-  static auto foldrMap1(H&& h, C&& c, const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static auto foldrMap1(H&& h, C&& c, const ambrel::Ambrel1<F, G, A>& v) {
     using B = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.index == 0) return B(hs::foldrMap1(h, c, n.f->force()));
@@ -205,7 +205,7 @@ struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
   }
   // G's ordinary foldl c over the G part, from the deferred foldlMap1 of the F part.
   template <class H, class C, class A>
-  static auto foldlMap1(H&& h, C&& c, const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static auto foldlMap1(H&& h, C&& c, const ambrel::Ambrel1<F, G, A>& v) {
     using B = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.index == 0) return B(hs::foldlMap1(h, c, n.f->force()));
@@ -217,12 +217,12 @@ struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
     return ambrel::internal::one::foldlOnto<B>(std::decay_t<C>(c), start, n.g->force());
   }
   template <class A>
-  static A head(const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static A head(const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     return n.index == 1 ? A(hs::head(n.g->force())) : A(hs::head(n.f->force()));
   }
   template <class A>
-  static A last(const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static A last(const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     return n.index == 0 ? A(hs::last(n.f->force())) : A(hs::last(n.g->force()));
   }
@@ -234,7 +234,7 @@ template <class F, class G>
 struct hs::Traversable<ambrel::Ambrel1Tag<F, G>> {
   // The F part's effects, then the G part's; the result keeps the constructor.
   template <class H, class A>
-  static auto traverse(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static auto traverse(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
     using FB = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
     using B = hs::ElementOf<FB>;
     using R = ambrel::Ambrel1<F, G, B>;

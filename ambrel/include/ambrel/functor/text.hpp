@@ -21,13 +21,13 @@ namespace internal::one {
 
 // The F parts, then (only when those are equal) the G parts, by eqF / eqG.
 template <class EF, class EG, class NX, class NY>
-bool equalParts(EF&& eqF, EG&& eqG, const NX& x, const NY& y) {
+[[nodiscard]] bool equalParts(EF&& eqF, EG&& eqG, const NX& x, const NY& y) {
   if (x.index != y.index) return false;
   if (x.f && !eqF(x.f->force(), y.f->force())) return false;
   return !x.g || eqG(x.g->force(), y.g->force());
 }
 template <class CF, class CG, class NX, class NY>
-hs::Ordering compareParts(CF&& cmpF, CG&& cmpG, const NX& x, const NY& y) {
+[[nodiscard]] hs::Ordering compareParts(CF&& cmpF, CG&& cmpG, const NX& x, const NY& y) {
   if (x.index != y.index) return x.index < y.index ? hs::LT : hs::GT;
   if (x.f) {
     const hs::Ordering o = cmpF(x.f->force(), y.f->force());
@@ -53,7 +53,7 @@ void showParts(SF&& spF, SG&& spG, int d, const N& n, std::string& out) {
 // readParen (d > 10) around one lexer token: the constructor word, then the parts read by rf / rg
 // at precedence 11.
 template <class F, class G, class A>
-hs::ReadPrec<Ambrel1<F, G, A>> reader(hs::ReadPrec<typename F::template apply<A>> rf,
+[[nodiscard]] hs::ReadPrec<Ambrel1<F, G, A>> reader(hs::ReadPrec<typename F::template apply<A>> rf,
                                       hs::ReadPrec<typename G::template apply<A>> rg) {
   using V = Ambrel1<F, G, A>;
   using FA = typename V::FA;
@@ -78,45 +78,45 @@ hs::ReadPrec<Ambrel1<F, G, A>> reader(hs::ReadPrec<typename F::template apply<A>
 }  // namespace internal::one
 
 template <class F, class G, class A>
-bool operator==(const Ambrel1<F, G, A>& x, const Ambrel1<F, G, A>& y) {
+[[nodiscard]] bool operator==(const Ambrel1<F, G, A>& x, const Ambrel1<F, G, A>& y) {
   const auto& nx = internal::one::Access::node(x);
   const auto& ny = internal::one::Access::node(y);
   return internal::one::equalParts(hs::Equal{}, hs::Equal{}, nx, ny);
 }
 template <class F, class G, class A>
-bool operator!=(const Ambrel1<F, G, A>& x, const Ambrel1<F, G, A>& y) {
+[[nodiscard]] bool operator!=(const Ambrel1<F, G, A>& x, const Ambrel1<F, G, A>& y) {
   return !(x == y);
 }
 template <class F, class G, class A>
-hs::Ordering compare(const Ambrel1<F, G, A>& x, const Ambrel1<F, G, A>& y) {
+[[nodiscard]] hs::Ordering compare(const Ambrel1<F, G, A>& x, const Ambrel1<F, G, A>& y) {
   const auto& nx = internal::one::Access::node(x);
   const auto& ny = internal::one::Access::node(y);
   return internal::one::compareParts(hs::Compare{}, hs::Compare{}, nx, ny);
 }
 // Each operator evaluates its operands in the order of its compare call.
 template <class F, class G, class A>
-bool operator<(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
+[[nodiscard]] bool operator<(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(b, a) == hs::GT;
 }
 template <class F, class G, class A>
-bool operator<=(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
+[[nodiscard]] bool operator<=(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(a, b) != hs::GT;
 }
 template <class F, class G, class A>
-bool operator>(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
+[[nodiscard]] bool operator>(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(a, b) == hs::GT;
 }
 template <class F, class G, class A>
-bool operator>=(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
+[[nodiscard]] bool operator>=(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(b, a) != hs::GT;
 }
 // a when it is greater, else b (b on a tie); min: b when a is greater, else a.
 template <class F, class G, class A>
-const Ambrel1<F, G, A>& max(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
+[[nodiscard]] const Ambrel1<F, G, A>& max(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(a, b) == hs::GT ? a : b;
 }
 template <class F, class G, class A>
-const Ambrel1<F, G, A>& min(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
+[[nodiscard]] const Ambrel1<F, G, A>& min(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(a, b) == hs::GT ? b : a;
 }
 
@@ -125,7 +125,7 @@ const Ambrel1<F, G, A>& min(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b
 template <class F, class G, class A>
 struct hs::Eq1<ambrel::Ambrel1<F, G, A>> {
   template <class E, class B>
-  static bool liftEq(E&& eq, const ambrel::Ambrel1<F, G, A>& x, const ambrel::Ambrel1<F, G, B>& y) {
+  [[nodiscard]] static bool liftEq(E&& eq, const ambrel::Ambrel1<F, G, A>& x, const ambrel::Ambrel1<F, G, B>& y) {
     return ambrel::internal::one::equalParts(
         [&eq](const auto& p, const auto& q) { return hs::liftEq(eq, p, q); },
         [&eq](const auto& p, const auto& q) { return hs::liftEq(eq, p, q); },
@@ -135,7 +135,7 @@ struct hs::Eq1<ambrel::Ambrel1<F, G, A>> {
 template <class F, class G, class A>
 struct hs::Ord1<ambrel::Ambrel1<F, G, A>> {
   template <class C, class B>
-  static hs::Ordering liftCompare(C&& cmp, const ambrel::Ambrel1<F, G, A>& x,
+  [[nodiscard]] static hs::Ordering liftCompare(C&& cmp, const ambrel::Ambrel1<F, G, A>& x,
                                   const ambrel::Ambrel1<F, G, B>& y) {
     return ambrel::internal::one::compareParts(
         [&cmp](const auto& p, const auto& q) { return hs::liftCompare(cmp, p, q); },
@@ -163,7 +163,7 @@ struct hs::Show1<ambrel::Ambrel1<F, G, A>> {
 
 template <class F, class G, class A>
 struct hs::Read<ambrel::Ambrel1<F, G, A>> {
-  static hs::ReadPrec<ambrel::Ambrel1<F, G, A>> readPrec() {
+  [[nodiscard]] static hs::ReadPrec<ambrel::Ambrel1<F, G, A>> readPrec() {
     using V = ambrel::Ambrel1<F, G, A>;
     return ambrel::internal::one::reader<F, G, A>(hs::readPrec<typename V::FA>(),
                                                   hs::readPrec<typename V::GA>());
@@ -171,7 +171,7 @@ struct hs::Read<ambrel::Ambrel1<F, G, A>> {
 };
 template <class F, class G, class A>
 struct hs::Read1<ambrel::Ambrel1<F, G, A>> {
-  static hs::ReadPrec<ambrel::Ambrel1<F, G, A>> liftReadPrec(hs::ReadPrec<A> rp,
+  [[nodiscard]] static hs::ReadPrec<ambrel::Ambrel1<F, G, A>> liftReadPrec(hs::ReadPrec<A> rp,
                                                              hs::ReadPrec<std::vector<A>> rl) {
     using V = ambrel::Ambrel1<F, G, A>;
     return ambrel::internal::one::reader<F, G, A>(hs::liftReadPrec<typename V::FA>(rp, rl),

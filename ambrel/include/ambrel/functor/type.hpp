@@ -45,17 +45,17 @@ using PlainT = typename Plain<std::decay_t<X>>::type;
 
 struct Access {
   template <class F, class G, class A>
-  static const auto& node(const Ambrel1<F, G, A>& v) {
+  [[nodiscard]] static const auto& node(const Ambrel1<F, G, A>& v) {
     return v.cell_.force();
   }
 };
 
 template <class F, class G, class A>
-Ambrel1<F, G, A> this1(hs::Lazy<typename F::template apply<A>> x) {
+[[nodiscard]] Ambrel1<F, G, A> this1(hs::Lazy<typename F::template apply<A>> x) {
   return Ambrel1<F, G, A>(This1Value<typename F::template apply<A>>(std::move(x)));
 }
 template <class F, class G, class A>
-Ambrel1<F, G, A> that1(hs::Lazy<typename G::template apply<A>> y) {
+[[nodiscard]] Ambrel1<F, G, A> that1(hs::Lazy<typename G::template apply<A>> y) {
   return Ambrel1<F, G, A>(That1Value<typename G::template apply<A>>(std::move(y)));
 }
 
@@ -82,7 +82,7 @@ class Ambrel1 {
 
   // The value f() computes, computed when first demanded (at most once).
   template <class Fn>
-  static Ambrel1 defer(Fn fn) {
+  [[nodiscard]] static Ambrel1 defer(Fn fn) {
     return Ambrel1(hs::Lazy<Node>::defer([fn = std::move(fn)]() mutable -> Node {
       const Ambrel1 r = fn();
       return r.cell_.force();
@@ -90,21 +90,21 @@ class Ambrel1 {
   }
 
   // 0 This1, 1 That1, 2 Ambrel1 (evaluates the value).
-  int index() const { return cell_.force().index; }
+  [[nodiscard]] int index() const { return cell_.force().index; }
   // The F<A> part of This1 and Ambrel1, the G<A> part of That1 and Ambrel1; asking for a part
   // the value lacks is a program error.
-  const hs::Lazy<FA>& fPart() const {
+  [[nodiscard]] const hs::Lazy<FA>& fPart() const {
     const Node& n = cell_.force();
     if (!n.f) internal::one::noFPart();
     return *n.f;
   }
-  const hs::Lazy<GA>& gPart() const {
+  [[nodiscard]] const hs::Lazy<GA>& gPart() const {
     const Node& n = cell_.force();
     if (!n.g) internal::one::noGPart();
     return *n.g;
   }
-  bool evaluated() const noexcept { return cell_.evaluated(); }
-  const void* identity() const noexcept { return cell_.identity(); }
+  [[nodiscard]] bool evaluated() const noexcept { return cell_.evaluated(); }
+  [[nodiscard]] const void* identity() const noexcept { return cell_.identity(); }
 
  private:
   using Node = internal::one::Node<FA, GA>;
@@ -123,7 +123,7 @@ template <class FA>
 class This1Value {
  public:
   explicit This1Value(hs::Lazy<FA> x) noexcept : value_(std::move(x)) {}
-  const hs::Lazy<FA>& value() const noexcept { return value_; }
+  [[nodiscard]] const hs::Lazy<FA>& value() const noexcept { return value_; }
 
  private:
   hs::Lazy<FA> value_;
@@ -132,7 +132,7 @@ template <class GA>
 class That1Value {
  public:
   explicit That1Value(hs::Lazy<GA> y) noexcept : value_(std::move(y)) {}
-  const hs::Lazy<GA>& value() const noexcept { return value_; }
+  [[nodiscard]] const hs::Lazy<GA>& value() const noexcept { return value_; }
 
  private:
   hs::Lazy<GA> value_;
@@ -141,7 +141,7 @@ class That1Value {
 // This1 x: with the other functor's tag given (This1<G>(x)) an Ambrel1 (x's own tag found by
 // hs::TagOf); otherwise a This1Value.
 template <class G = void, class X>
-auto This1(X&& x) {
+[[nodiscard]] auto This1(X&& x) {
   using FA = internal::one::PlainT<X>;
   This1Value<FA> v{hs::Lazy<FA>(std::forward<X>(x))};
   if constexpr (std::is_void_v<G>)
@@ -151,7 +151,7 @@ auto This1(X&& x) {
 }
 // That1 y: likewise, That1<F>(y) an Ambrel1.
 template <class F = void, class Y>
-auto That1(Y&& y) {
+[[nodiscard]] auto That1(Y&& y) {
   using GA = internal::one::PlainT<Y>;
   That1Value<GA> v{hs::Lazy<GA>(std::forward<Y>(y))};
   if constexpr (std::is_void_v<F>)
@@ -161,7 +161,7 @@ auto That1(Y&& y) {
 }
 
 template <class F, class G, class A, class F2, class G2, class A2>
-bool ptrEq(const Ambrel1<F, G, A>& x, const Ambrel1<F2, G2, A2>& y) noexcept {
+[[nodiscard]] bool ptrEq(const Ambrel1<F, G, A>& x, const Ambrel1<F2, G2, A2>& y) noexcept {
   return x.identity() == y.identity();
 }
 

@@ -21,7 +21,7 @@ namespace morvet::internal {
 struct NoLeaf {};
 
 template <class F, class A, class S, class Alg, class Expand, class Leaf>
-A hyloStrict(const Alg& alg, const Expand& expand, const Leaf& leaf, const S& root);
+[[nodiscard]] A hyloStrict(const Alg& alg, const Expand& expand, const Leaf& leaf, const S& root);
 
 // The plain recursive refold, for functors that map lazily: the mapped function may run after
 // the fold has returned, so it owns what it uses.
@@ -46,7 +46,7 @@ struct RecursiveStep {
 // children folded, and then a second mapping hands each hole its result. A hole the gathering did
 // not see is folded on its own when the second mapping reaches it.
 template <class F, class A, class S, class Alg, class Expand, class Leaf>
-A hyloStrict(const Alg& alg, const Expand& expand, const Leaf& leaf, const S& root) {
+[[nodiscard]] A hyloStrict(const Alg& alg, const Expand& expand, const Leaf& leaf, const S& root) {
   using Layer = Apply<F, S>;
   constexpr bool byReference = std::is_lvalue_reference_v<decltype(expand(root))>;
   if constexpr (LazyMapping<F>::value) {

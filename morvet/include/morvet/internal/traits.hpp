@@ -86,7 +86,7 @@ using Apply = typename F::template apply<X>;
 // non-generic algebra can ask for a deferred layer; a generic one receives the layer itself.
 enum class Form { Layer, DeferredLayer, DeferredHoles };
 template <class F, class R, class Fn>
-constexpr Form formOf() {
+[[nodiscard]] constexpr Form formOf() {
   if constexpr (HasCallSig<Fn>) {
     using P = typename CallSig<std::remove_cvref_t<Fn>>::param;
     if constexpr (!hs::IsLazy<P>::value)
@@ -115,7 +115,7 @@ struct IsDeferredResult : std::false_type {};
 template <class R, class Alg>
 struct IsDeferredResult<DeferredResult<R, Alg>> : std::true_type {};
 template <class R, class Alg>
-DeferredResult<R, Alg> deferResult(Alg alg) {
+[[nodiscard]] DeferredResult<R, Alg> deferResult(Alg alg) {
   return {std::make_shared<const Alg>(std::move(alg))};
 }
 

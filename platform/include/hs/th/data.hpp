@@ -37,27 +37,27 @@ struct PkgName {
 };
 
 namespace detail {
-const hs::data::DataType& nameDataType();
-const hs::data::DataType& occNameDataType();
-const hs::data::DataType& modNameDataType();
-const hs::data::DataType& pkgNameDataType();
-const hs::data::DataType& nameFlavourDataType();
-const hs::data::DataType& nameSpaceDataType();
-const hs::data::DataType& integerDataType();
-const hs::data::DataType& typeDataType();
-const hs::data::DataType& tyVarBndrDataType();
-const hs::data::DataType& specificityDataType();
-const hs::data::DataType& tyLitDataType();
+[[nodiscard]] const hs::data::DataType& nameDataType();
+[[nodiscard]] const hs::data::DataType& occNameDataType();
+[[nodiscard]] const hs::data::DataType& modNameDataType();
+[[nodiscard]] const hs::data::DataType& pkgNameDataType();
+[[nodiscard]] const hs::data::DataType& nameFlavourDataType();
+[[nodiscard]] const hs::data::DataType& nameSpaceDataType();
+[[nodiscard]] const hs::data::DataType& integerDataType();
+[[nodiscard]] const hs::data::DataType& typeDataType();
+[[nodiscard]] const hs::data::DataType& tyVarBndrDataType();
+[[nodiscard]] const hs::data::DataType& specificityDataType();
+[[nodiscard]] const hs::data::DataType& tyLitDataType();
 // The integral constructor of an integer literal; a program error beyond the 64-bit range.
-hs::data::Constr integerConstr(const IntegerL& i);
+[[nodiscard]] hs::data::Constr integerConstr(const IntegerL& i);
 // The 64-bit value of an integer literal made from one (an integral constructor's value).
-std::int64_t integerValue(const IntegerL& i);
+[[nodiscard]] std::int64_t integerValue(const IntegerL& i);
 
-inline const Type::Node& typeNode(const Type& t) { return t.node(); }
-inline const NameFlavour& flavourNode(const NameFlavour& f) { return f; }
-inline const TyLit& tyLitNode(const TyLit& l) { return l; }
+[[nodiscard]] inline const Type::Node& typeNode(const Type& t) { return t.node(); }
+[[nodiscard]] inline const NameFlavour& flavourNode(const NameFlavour& f) { return f; }
+[[nodiscard]] inline const TyLit& tyLitNode(const TyLit& l) { return l; }
 template <class Flag>
-const typename TyVarBndr<Flag>::Node& binderNode(const TyVarBndr<Flag>& b) {
+[[nodiscard]] const typename TyVarBndr<Flag>::Node& binderNode(const TyVarBndr<Flag>& b) {
   return b.node();
 }
 }  // namespace detail
@@ -71,8 +71,8 @@ namespace hs::data {
 template <>
 struct ConstructorView<th::Name> {
   using Fields = std::tuple<th::OccName, th::NameFlavour>;
-  static Fields fields(const th::Name& n) { return {th::OccName{n.occ}, n.flavour}; }
-  static th::Name make(th::OccName o, th::NameFlavour f) {
+  [[nodiscard]] static Fields fields(const th::Name& n) { return {th::OccName{n.occ}, n.flavour}; }
+  [[nodiscard]] static th::Name make(th::OccName o, th::NameFlavour f) {
     return th::Name{std::move(o.value), std::move(f)};
   }
 };
@@ -88,25 +88,25 @@ struct ConstructorView<th::NameS> : AggregateView<th::NameS, 0> {};
 template <>
 struct ConstructorView<th::NameQ> {
   using Fields = std::tuple<th::ModName>;
-  static Fields fields(const th::NameQ& q) { return {th::ModName{q.module}}; }
-  static th::NameQ make(th::ModName m) { return th::NameQ{std::move(m.value)}; }
+  [[nodiscard]] static Fields fields(const th::NameQ& q) { return {th::ModName{q.module}}; }
+  [[nodiscard]] static th::NameQ make(th::ModName m) { return th::NameQ{std::move(m.value)}; }
 };
 template <class U>
 requires std::is_same_v<U, th::NameU> || std::is_same_v<U, th::NameL>
 struct ConstructorView<U> {
   using Fields = std::tuple<th::IntegerL>;
-  static Fields fields(const U& u) { return {th::IntegerL(u.unique)}; }
-  static U make(const th::IntegerL& i) {
+  [[nodiscard]] static Fields fields(const U& u) { return {th::IntegerL(u.unique)}; }
+  [[nodiscard]] static U make(const th::IntegerL& i) {
     return U{static_cast<th::Uniq>(th::detail::integerValue(i))};
   }
 };
 template <>
 struct ConstructorView<th::NameG> {
   using Fields = std::tuple<th::NameSpace, th::PkgName, th::ModName>;
-  static Fields fields(const th::NameG& g) {
+  [[nodiscard]] static Fields fields(const th::NameG& g) {
     return {g.space, th::PkgName{g.package}, th::ModName{g.module}};
   }
-  static th::NameG make(th::NameSpace s, th::PkgName p, th::ModName m) {
+  [[nodiscard]] static th::NameG make(th::NameSpace s, th::PkgName p, th::ModName m) {
     return th::NameG{s, std::move(p.value), std::move(m.value)};
   }
 };
@@ -139,8 +139,8 @@ requires(std::is_same_v<F, th::TupleT> || std::is_same_v<F, th::UnboxedTupleT> |
          std::is_same_v<F, th::UnboxedSumT> ||
          std::is_same_v<F, th::PromotedTupleT>) struct ConstructorView<F> {
   using Fields = std::tuple<std::int64_t>;
-  static Fields fields(const F& x) { return {std::int64_t{x.arity}}; }
-  static F make(std::int64_t arity) { return F{static_cast<int>(arity)}; }
+  [[nodiscard]] static Fields fields(const F& x) { return {std::int64_t{x.arity}}; }
+  [[nodiscard]] static F make(std::int64_t arity) { return F{static_cast<int>(arity)}; }
 };
 
 template <class Flag>
@@ -151,8 +151,8 @@ struct ConstructorView<th::KindedTV<Flag>> : AggregateView<th::KindedTV<Flag>, 3
 template <>
 struct ConstructorView<th::NumTyLit> {
   using Fields = std::tuple<th::IntegerL>;
-  static Fields fields(const th::NumTyLit& l) { return {l.value()}; }
-  static th::NumTyLit make(const th::IntegerL& i) {
+  [[nodiscard]] static Fields fields(const th::NumTyLit& l) { return {l.value()}; }
+  [[nodiscard]] static th::NumTyLit make(const th::IntegerL& i) {
     return th::NumTyLit(th::detail::integerValue(i));
   }
 };
@@ -186,10 +186,10 @@ struct Data<th::Specificity>
 // Integers: an integral data type.
 template <>
 struct Data<th::IntegerL> {
-  static data::DataType dataTypeOf() { return th::detail::integerDataType(); }
-  static data::Constr toConstr(const th::IntegerL& i) { return th::detail::integerConstr(i); }
+  [[nodiscard]] static data::DataType dataTypeOf() { return th::detail::integerDataType(); }
+  [[nodiscard]] static data::Constr toConstr(const th::IntegerL& i) { return th::detail::integerConstr(i); }
   template <class K, class Z>
-  static data::ContextOf<Z, th::IntegerL> gunfold(K&&, Z&& z, const data::Constr& c) {
+  [[nodiscard]] static data::ContextOf<Z, th::IntegerL> gunfold(K&&, Z&& z, const data::Constr& c) {
     if (const auto* i = std::get_if<data::IntConstr>(&data::constrRep(c)))
       return z(th::IntegerL(i->value));
     errorWithoutStackTrace("Data.Data.gunfold: Constructor " + data::showConstr(c) +
@@ -209,7 +209,7 @@ struct Data<th::TyVarBndr<Flag>>
     : hs::data::VariantData<th::TyVarBndr<Flag>, typename th::TyVarBndr<Flag>::Node,
                             th::detail::tyVarBndrDataType, th::detail::binderNode<Flag>> {
   template <class Tag, class R, class F>
-  static std::optional<R> dataCast1(F& f) {
+  [[nodiscard]] static std::optional<R> dataCast1(F& f) {
     return data::gcast1<th::TyVarBndr<Flag>, Flag, Tag, R>(f);
   }
 };

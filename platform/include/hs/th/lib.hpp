@@ -14,35 +14,35 @@
 namespace hs::th {
 
 template <detail::IntegerValue I>
-Lit integerL(I v) {
+[[nodiscard]] Lit integerL(I v) {
   return IntegerL(v);
 }
-inline Lit charL(char32_t c) { return CharL{c}; }
-inline Lit stringL(std::string s) { return StringL{std::move(s)}; }
+[[nodiscard]] inline Lit charL(char32_t c) { return CharL{c}; }
+[[nodiscard]] inline Lit stringL(std::string s) { return StringL{std::move(s)}; }
 
-Exp varE(Quote& q, Name n);
-Exp conE(Quote& q, Name n);
-Exp litE(Quote& q, Lit l);
-Exp appE(Quote& q, Exp f, Exp x);
-Exp infixE(Quote& q, std::optional<Exp> left, Exp op, std::optional<Exp> right);
+[[nodiscard]] Exp varE(Quote& q, Name n);
+[[nodiscard]] Exp conE(Quote& q, Name n);
+[[nodiscard]] Exp litE(Quote& q, Lit l);
+[[nodiscard]] Exp appE(Quote& q, Exp f, Exp x);
+[[nodiscard]] Exp infixE(Quote& q, std::optional<Exp> left, Exp op, std::optional<Exp> right);
 // The infix application of op to both operands: InfixE with both present.
-Exp infixApp(Quote& q, Exp left, Exp op, Exp right);
-Exp listE(Quote& q, std::vector<Exp> elems);
+[[nodiscard]] Exp infixApp(Quote& q, Exp left, Exp op, Exp right);
+[[nodiscard]] Exp listE(Quote& q, std::vector<Exp> elems);
 // A tuple of all its elements.
-Exp tupE(Quote& q, std::vector<Exp> elems);
+[[nodiscard]] Exp tupE(Quote& q, std::vector<Exp> elems);
 
 // A context: the predicate actions run in list order.
-Cxt cxt(Q& q, const std::vector<PredQ>& preds);
+[[nodiscard]] Cxt cxt(Q& q, const std::vector<PredQ>& preds);
 // A deriving clause: the predicate actions run in list order.
-DerivClause derivClause(Q& q, std::optional<DerivStrategy> strategy,
+[[nodiscard]] DerivClause derivClause(Q& q, std::optional<DerivStrategy> strategy,
                         const std::vector<PredQ>& preds);
 // Data and newtype declarations. The actions run in argument order: the context, the
 // constructors in list order, the deriving clauses in list order; a failure stops the builder
 // there.
-Dec dataD(Q& q, const CxtQ& context, Name name, std::vector<TyVarBndrUnit> binders,
+[[nodiscard]] Dec dataD(Q& q, const CxtQ& context, Name name, std::vector<TyVarBndrUnit> binders,
           std::optional<Kind> kind, const std::vector<ConQ>& cons,
           const std::vector<DerivClauseQ>& derivs);
-Dec newtypeD(Q& q, const CxtQ& context, Name name, std::vector<TyVarBndrUnit> binders,
+[[nodiscard]] Dec newtypeD(Q& q, const CxtQ& context, Name name, std::vector<TyVarBndrUnit> binders,
              std::optional<Kind> kind, const ConQ& con, const std::vector<DerivClauseQ>& derivs);
 
 }  // namespace hs::th

@@ -32,14 +32,14 @@ concept Liftable = requires(Quote& q, const T& x) { hs::Lift<T>::lift(q, x); } |
                    requires(Quote& q, const T& x) { hs::Lift<T>::liftTyped(q, x); };
 
 template <Liftable T>
-Exp lift(Quote& q, const T& x) {
+[[nodiscard]] Exp lift(Quote& q, const T& x) {
   if constexpr (requires { hs::Lift<T>::lift(q, x); })
     return hs::Lift<T>::lift(q, x);
   else
     return hs::Lift<T>::liftTyped(q, x).unType;
 }
 template <Liftable T>
-TExp<T> liftTyped(Quote& q, const T& x) {
+[[nodiscard]] TExp<T> liftTyped(Quote& q, const T& x) {
   if constexpr (requires { hs::Lift<T>::liftTyped(q, x); })
     return hs::Lift<T>::liftTyped(q, x);
   else
@@ -47,16 +47,16 @@ TExp<T> liftTyped(Quote& q, const T& x) {
 }
 // The same in the default context.
 template <Liftable T>
-Exp lift(const T& x) {
+[[nodiscard]] Exp lift(const T& x) {
   return th::lift(defaultQuote(), x);
 }
 template <Liftable T>
-TExp<T> liftTyped(const T& x) {
+[[nodiscard]] TExp<T> liftTyped(const T& x) {
   return th::liftTyped(defaultQuote(), x);
 }
 
 namespace detail {
-const Name& unitDataName();
+[[nodiscard]] const Name& unitDataName();
 }  // namespace detail
 
 }  // namespace hs::th
@@ -66,32 +66,32 @@ namespace hs {
 // Integers: an integer literal.
 template <class T>
 struct Lift<T, std::enable_if_t<th::detail::IntegerValue<T>>> {
-  static th::Exp lift(th::Quote& q, T x) { return th::litE(q, th::integerL(x)); }
+  [[nodiscard]] static th::Exp lift(th::Quote& q, T x) { return th::litE(q, th::integerL(x)); }
 };
 // Characters (code points): a character literal.
 template <>
 struct Lift<char32_t> {
-  static th::Exp lift(th::Quote& q, char32_t c) { return th::litE(q, th::charL(c)); }
+  [[nodiscard]] static th::Exp lift(th::Quote& q, char32_t c) { return th::litE(q, th::charL(c)); }
 };
 // Text: a string literal.
 template <>
 struct Lift<std::string> {
-  static th::Exp lift(th::Quote& q, const std::string& s) { return th::litE(q, th::stringL(s)); }
+  [[nodiscard]] static th::Exp lift(th::Quote& q, const std::string& s) { return th::litE(q, th::stringL(s)); }
 };
 template <>
 struct Lift<bool> {
-  static th::Exp lift(th::Quote& q, bool b) {
+  [[nodiscard]] static th::Exp lift(th::Quote& q, bool b) {
     return th::conE(q, b ? th::trueName() : th::falseName());
   }
 };
 template <>
 struct Lift<Unit> {
-  static th::Exp lift(th::Quote& q, Unit) { return th::conE(q, th::detail::unitDataName()); }
+  [[nodiscard]] static th::Exp lift(th::Quote& q, Unit) { return th::conE(q, th::detail::unitDataName()); }
 };
 // Lists: the elements in order, then the list expression.
 template <class A>
 struct Lift<std::vector<A>> {
-  static th::Exp lift(th::Quote& q, const std::vector<A>& xs) {
+  [[nodiscard]] static th::Exp lift(th::Quote& q, const std::vector<A>& xs) {
     std::vector<th::Exp> es;
     es.reserve(xs.size());
     for (const A& x : xs) es.push_back(th::lift(q, x));
@@ -101,7 +101,7 @@ struct Lift<std::vector<A>> {
 // Optional values: the constructor Nothing, or the constructor Just, the value, the application.
 template <class A>
 struct Lift<std::optional<A>> {
-  static th::Exp lift(th::Quote& q, const std::optional<A>& x) {
+  [[nodiscard]] static th::Exp lift(th::Quote& q, const std::optional<A>& x) {
     if (!x) return th::conE(q, th::nothingName());
     th::Exp just = th::conE(q, th::justName());
     th::Exp v = th::lift(q, *x);
@@ -111,7 +111,7 @@ struct Lift<std::optional<A>> {
 // Pairs: both components in order, then the tuple.
 template <class A, class B>
 struct Lift<std::pair<A, B>> {
-  static th::Exp lift(th::Quote& q, const std::pair<A, B>& p) {
+  [[nodiscard]] static th::Exp lift(th::Quote& q, const std::pair<A, B>& p) {
     th::Exp a = th::lift(q, p.first);
     th::Exp b = th::lift(q, p.second);
     return th::tupE(q, {std::move(a), std::move(b)});

@@ -12,8 +12,8 @@ namespace hs::th {
 // written as showName gives them (operators in round brackets where they are applied);
 // applications, arrows, lists, tuples, equalities and promoted lists get their own syntax when
 // fully applied; round brackets appear where precedence needs them and for every ParensT.
-std::string pprint(const Type& t);
+[[nodiscard]] std::string pprint(const Type& t);
 // A name as source text, module-qualified for global names.
-std::string pprint(const Name& n);
+[[nodiscard]] std::string pprint(const Name& n);
 
 }  // namespace hs::th

@@ -19,8 +19,8 @@ namespace hs::th {
 class QFailure : public std::exception {
  public:
   explicit QFailure(std::string message) : message_(std::move(message)) {}
-  const char* what() const noexcept override { return message_.c_str(); }
-  const std::string& message() const noexcept { return message_; }
+  [[nodiscard]] const char* what() const noexcept override { return message_.c_str(); }
+  [[nodiscard]] const std::string& message() const noexcept { return message_; }
 
  private:
   std::string message_;
@@ -29,11 +29,11 @@ class QFailure : public std::exception {
 class Q : public Quote {
  public:
   // What the compiler knows about a name; fails when the name is not in scope.
-  virtual Info reify(const Name& n) = 0;
+  [[nodiscard]] virtual Info reify(const Name& n) = 0;
   // The kind of a type constructor, or the type of a value; fails when there is none.
-  virtual Type reifyType(const Name& n) = 0;
+  [[nodiscard]] virtual Type reifyType(const Name& n) = 0;
   // The declared fixity of a name; absent when it has no fixity declaration. May fail.
-  virtual std::optional<Fixity> reifyFixity(const Name& n) = 0;
+  [[nodiscard]] virtual std::optional<Fixity> reifyFixity(const Name& n) = 0;
   // newName(base), from Quote: a fresh local name with that base, distinct from every other.
 
   // Aborts the computation with a message.
@@ -66,7 +66,7 @@ using TyVarBndrUnitQ = QAction<TyVarBndrUnit>;
 
 // The action that yields x and does nothing else.
 template <class T>
-QAction<std::decay_t<T>> pureQ(T&& x) {
+[[nodiscard]] QAction<std::decay_t<T>> pureQ(T&& x) {
   return [v = std::forward<T>(x)](Q&) { return v; };
 }
 

@@ -50,24 +50,24 @@ class TestEnv final : public Q {
 
   // The queries so far, in order: "reify T", "reifyType T", "reifyFixity +" (the name as
   // showName writes it), "newName x" (the base asked for). Failed queries are logged too.
-  const std::vector<std::string>& log() const noexcept { return log_; }
+  [[nodiscard]] const std::vector<std::string>& log() const noexcept { return log_; }
   void clearLog() noexcept { log_.clear(); }
   // The unique the next fresh name gets.
-  Uniq nextUnique() const noexcept { return next_; }
+  [[nodiscard]] Uniq nextUnique() const noexcept { return next_; }
 
   // reify: the registered information; "T is not in scope at a reify" otherwise.
-  Info reify(const Name& n) override;
+  [[nodiscard]] Info reify(const Name& n) override;
   // reifyType: the registered kind, else the type of a registered constructor, method,
   // variable or pattern synonym; "T has no kind or type at a reifyType" otherwise.
-  Type reifyType(const Name& n) override;
+  [[nodiscard]] Type reifyType(const Name& n) override;
   // reifyFixity: the registered fixity; none for any other registered name; "T is not in scope
   // at a reifyFixity" for an unknown name.
-  std::optional<Fixity> reifyFixity(const Name& n) override;
+  [[nodiscard]] std::optional<Fixity> reifyFixity(const Name& n) override;
   Name newName(std::string base) override;
 
  private:
   void query(Query q, const char* what, const Name& n, const std::string& text);
-  bool known(const Name& n) const;
+  [[nodiscard]] bool known(const Name& n) const;
   void declareCons(const std::vector<Con>& cons, const Name& parent, const Type& head,
                    const std::vector<TyVarBndrUnit>* binders);
 

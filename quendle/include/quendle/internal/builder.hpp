@@ -22,12 +22,12 @@ struct ByteSource;
 
 namespace internal {
 template <std::size_t N, class W, std::size_t... I>
-constexpr std::array<std::uint8_t, N> topFirst(W w, std::index_sequence<I...>) noexcept {
+[[nodiscard]] constexpr std::array<std::uint8_t, N> topFirst(W w, std::index_sequence<I...>) noexcept {
   return {static_cast<std::uint8_t>(static_cast<std::uint64_t>(w) >> (8 * (N - 1 - I)))...};
 }
 // The low N bytes of w, most significant first.
 template <std::size_t N, class W>
-constexpr std::array<std::uint8_t, N> topFirst(W w) noexcept {
+[[nodiscard]] constexpr std::array<std::uint8_t, N> topFirst(W w) noexcept {
   return topFirst<N>(w, std::make_index_sequence<N>{});
 }
 }  // namespace internal
@@ -35,33 +35,33 @@ constexpr std::array<std::uint8_t, N> topFirst(W w) noexcept {
 template <>
 struct ByteSource<std::uint8_t> {
   static constexpr std::size_t size = 1;
-  static constexpr std::array<std::uint8_t, 1> bytes(std::uint8_t w) noexcept { return {w}; }
+  [[nodiscard]] static constexpr std::array<std::uint8_t, 1> bytes(std::uint8_t w) noexcept { return {w}; }
 };
 template <>
 struct ByteSource<std::uint16_t> {
   static constexpr std::size_t size = 2;
-  static constexpr auto bytes(std::uint16_t w) noexcept { return internal::topFirst<2>(w); }
+  [[nodiscard]] static constexpr auto bytes(std::uint16_t w) noexcept { return internal::topFirst<2>(w); }
 };
 template <>
 struct ByteSource<std::uint32_t> {
   static constexpr std::size_t size = 4;
-  static constexpr auto bytes(std::uint32_t w) noexcept { return internal::topFirst<4>(w); }
+  [[nodiscard]] static constexpr auto bytes(std::uint32_t w) noexcept { return internal::topFirst<4>(w); }
 };
 template <>
 struct ByteSource<std::uint64_t> {
   static constexpr std::size_t size = 8;
-  static constexpr auto bytes(std::uint64_t w) noexcept { return internal::topFirst<8>(w); }
+  [[nodiscard]] static constexpr auto bytes(std::uint64_t w) noexcept { return internal::topFirst<8>(w); }
 };
 // A machine integer: its low four bytes.
 template <>
 struct ByteSource<std::int64_t> {
   static constexpr std::size_t size = 4;
-  static constexpr auto bytes(std::int64_t w) noexcept { return internal::topFirst<4>(w); }
+  [[nodiscard]] static constexpr auto bytes(std::int64_t w) noexcept { return internal::topFirst<4>(w); }
 };
 template <>
 struct ByteSource<ThreeByte> {
   static constexpr std::size_t size = 3;
-  static constexpr auto bytes(ThreeByte w) noexcept { return internal::topFirst<3>(w.value); }
+  [[nodiscard]] static constexpr auto bytes(ThreeByte w) noexcept { return internal::topFirst<3>(w.value); }
 };
 
 namespace internal {
@@ -89,7 +89,7 @@ class Fed {
 
  private:
   template <std::size_t... I, class... Rest>
-  constexpr decltype(auto) call(std::index_sequence<I...>, Rest&&... rest) const {
+  [[nodiscard]] constexpr decltype(auto) call(std::index_sequence<I...>, Rest&&... rest) const {
     return f_(b_[I]..., std::forward<Rest>(rest)...);
   }
   F f_;
@@ -97,7 +97,7 @@ class Fed {
 };
 
 template <class F, std::size_t... I, std::size_t N>
-constexpr decltype(auto) applyBytes(const F& f, const std::array<std::uint8_t, N>& b,
+[[nodiscard]] constexpr decltype(auto) applyBytes(const F& f, const std::array<std::uint8_t, N>& b,
                                     std::index_sequence<I...>) {
   return f(b[I]...);
 }
@@ -107,7 +107,7 @@ constexpr decltype(auto) applyBytes(const F& f, const std::array<std::uint8_t, N
 // f fed with the bytes of w, most significant first: f's result when those are all the bytes f
 // takes, otherwise f waiting for the bytes that follow (chained feeds append).
 template <class F, class W>
-constexpr decltype(auto) feed(F f, W w) {
+[[nodiscard]] constexpr decltype(auto) feed(F f, W w) {
   using S = ByteSource<std::remove_cvref_t<W>>;
   const auto b = S::bytes(w);
   if constexpr (internal::takesBytes<F, S::size>)

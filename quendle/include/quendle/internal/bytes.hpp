@@ -17,11 +17,11 @@
 namespace quendle {
 
 // Bytes 0 to 15.
-std::vector<std::uint8_t> toList(UUID u);
+[[nodiscard]] std::vector<std::uint8_t> toList(UUID u);
 // The 16 bytes packed into a lazy byte string (one chunk).
-hs::LazyByteString toByteString(UUID u);
+[[nodiscard]] hs::LazyByteString toByteString(UUID u);
 // Exactly 16 bytes, else absent; at most 17 bytes are reached, so an endless input is answered.
-std::optional<UUID> fromByteString(const hs::LazyByteString& l);
+[[nodiscard]] std::optional<UUID> fromByteString(const hs::LazyByteString& l);
 
 }  // namespace quendle
 
@@ -47,9 +47,9 @@ struct Binary<quendle::UUID> {
 // (16 bits each) in host order, then the eight single bytes; 16 bytes, alignment 4.
 template <>
 struct Storable<quendle::UUID> {
-  static constexpr std::size_t sizeOf() noexcept { return 16; }
-  static constexpr std::size_t alignment() noexcept { return 4; }
-  static quendle::UUID peekByteOff(const void* p, std::ptrdiff_t off) noexcept {
+  [[nodiscard]] static constexpr std::size_t sizeOf() noexcept { return 16; }
+  [[nodiscard]] static constexpr std::size_t alignment() noexcept { return 4; }
+  [[nodiscard]] static quendle::UUID peekByteOff(const void* p, std::ptrdiff_t off) noexcept {
     const auto* q = static_cast<const std::uint8_t*>(p) + off;
     std::uint32_t timeLow;
     std::uint16_t timeMid, timeHi;
@@ -75,7 +75,7 @@ struct Storable<quendle::UUID> {
     std::memcpy(q + 8, &lo, 8);
   }
   // Element i lies at byte offset i shifted left by 4.
-  static quendle::UUID peekElemOff(const void* p, std::ptrdiff_t i) noexcept {
+  [[nodiscard]] static quendle::UUID peekElemOff(const void* p, std::ptrdiff_t i) noexcept {
     return peekByteOff(p, elemOffset(i));
   }
   static void pokeElemOff(void* p, std::ptrdiff_t i, quendle::UUID u) noexcept {
@@ -83,7 +83,7 @@ struct Storable<quendle::UUID> {
   }
 
  private:
-  static std::ptrdiff_t elemOffset(std::ptrdiff_t i) noexcept {
+  [[nodiscard]] static std::ptrdiff_t elemOffset(std::ptrdiff_t i) noexcept {
     return static_cast<std::ptrdiff_t>(static_cast<std::size_t>(i) << 4);
   }
 };

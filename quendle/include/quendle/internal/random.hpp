@@ -12,7 +12,7 @@ namespace quendle {
 
 // Bytes 0 to 15, with the low four bits of v as the version (the high four bits of byte 6) and
 // the variant bits 1, 0 (the top two bits of byte 8).
-constexpr UUID buildFromBytes(std::uint8_t v, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
+[[nodiscard]] constexpr UUID buildFromBytes(std::uint8_t v, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
                               std::uint8_t b3, std::uint8_t b4, std::uint8_t b5, std::uint8_t b6,
                               std::uint8_t b7, std::uint8_t b8, std::uint8_t b9, std::uint8_t b10,
                               std::uint8_t b11, std::uint8_t b12, std::uint8_t b13,
@@ -33,7 +33,7 @@ constexpr UUID buildFromBytes(std::uint8_t v, std::uint8_t b0, std::uint8_t b1, 
 
 // The words 0 to 3 with v shifted into bits 12 and up of word 1 (so a v above 15 reaches the
 // low bits of time_mid) and the variant bits 1, 0 in bits 31-30 of word 2.
-constexpr UUID buildFromWords(std::uint8_t v, std::uint32_t w0, std::uint32_t w1,
+[[nodiscard]] constexpr UUID buildFromWords(std::uint8_t v, std::uint32_t w0, std::uint32_t w1,
                               std::uint32_t w2, std::uint32_t w3) noexcept {
   const std::uint64_t hi = (std::uint64_t{w0} << 32) | ((w1 & 0xFFFF0FFFu) | (std::uint32_t{v} << 12));
   const std::uint64_t lo = (std::uint64_t{(w2 & 0x3FFFFFFFu) | 0x80000000u} << 32) | w3;
@@ -74,13 +74,13 @@ struct Uniform<quendle::UUID> {
 template <>
 struct Random<quendle::UUID> {
   template <RandomGen G>
-  static std::pair<quendle::UUID, G> random(G g) {
+  [[nodiscard]] static std::pair<quendle::UUID, G> random(G g) {
     return hs::runStateGen(std::move(g), [](StateGen<G>& s) {
       return Uniform<quendle::UUID>::uniformM(s);
     });
   }
   template <RandomGen G>
-  static std::pair<quendle::UUID, G> randomR(const std::pair<quendle::UUID, quendle::UUID>&,
+  [[nodiscard]] static std::pair<quendle::UUID, G> randomR(const std::pair<quendle::UUID, quendle::UUID>&,
                                              G g) {
     return random(std::move(g));
   }

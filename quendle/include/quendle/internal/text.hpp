@@ -21,30 +21,30 @@ namespace quendle {
 inline constexpr std::array<int, 4> dashPositions{8, 13, 18, 23};
 
 // Lower-case digits grouped 8-4-4-4-12.
-std::string toString(UUID u);
-hs::Text toText(UUID u);
-hs::ByteString toASCIIBytes(UUID u);
+[[nodiscard]] std::string toString(UUID u);
+[[nodiscard]] hs::Text toText(UUID u);
+[[nodiscard]] hs::ByteString toASCIIBytes(UUID u);
 // One chunk, the strict form.
-hs::LazyByteString toLazyASCIIBytes(UUID u);
+[[nodiscard]] hs::LazyByteString toLazyASCIIBytes(UUID u);
 
 // Exactly 36 characters with '-' at 8, 13, 18 and 23 and a hexadecimal digit of either case
 // everywhere else; anything else is absent. The input is read in place and nothing is allocated.
-std::optional<UUID> fromString(std::string_view s) noexcept;
-std::optional<UUID> fromText(const hs::Text& t) noexcept;
-std::optional<UUID> fromASCIIBytes(const hs::ByteString& b) noexcept;
+[[nodiscard]] std::optional<UUID> fromString(std::string_view s) noexcept;
+[[nodiscard]] std::optional<UUID> fromText(const hs::Text& t) noexcept;
+[[nodiscard]] std::optional<UUID> fromASCIIBytes(const hs::ByteString& b) noexcept;
 // Reads chunks only until their length passes 36, so an endless input is answered too; 36
 // bytes over several chunks are gathered on the stack.
-std::optional<UUID> fromLazyASCIIBytes(const hs::LazyByteString& l);
+[[nodiscard]] std::optional<UUID> fromLazyASCIIBytes(const hs::LazyByteString& l);
 
 // The description of the type: "Data.Quendle.UUID", with no representation.
-const hs::data::DataType& uuidType();
+[[nodiscard]] const hs::data::DataType& uuidType();
 
 namespace internal {
 // The 36 characters of u at out.
 void writeText(UUID u, std::uint8_t* out) noexcept;
 // The UUID of the 36 bytes at p, if they are its text form.
-std::optional<UUID> parseText(const std::uint8_t* p) noexcept;
-hs::data::Constr uuidConstr(UUID u);
+[[nodiscard]] std::optional<UUID> parseText(const std::uint8_t* p) noexcept;
+[[nodiscard]] hs::data::Constr uuidConstr(UUID u);
 [[noreturn]] void gunfoldError();
 }  // namespace internal
 
@@ -60,14 +60,14 @@ struct Show<quendle::UUID> {
 // White space skipped, then the next 36 characters; no brackets, any precedence.
 template <>
 struct Read<quendle::UUID> {
-  static ReadPrec<quendle::UUID> readPrec();
+  [[nodiscard]] static ReadPrec<quendle::UUID> readPrec();
 };
 
 template <>
 struct Data<quendle::UUID> {
-  static data::DataType dataTypeOf() { return quendle::uuidType(); }
+  [[nodiscard]] static data::DataType dataTypeOf() { return quendle::uuidType(); }
   // Named by the UUID's text (computed on demand); its fixity fails when it is inspected.
-  static data::Constr toConstr(quendle::UUID u) { return quendle::internal::uuidConstr(u); }
+  [[nodiscard]] static data::Constr toConstr(quendle::UUID u) { return quendle::internal::uuidConstr(u); }
   template <class K, class Z>
   [[noreturn]] static data::ContextOf<Z, quendle::UUID> gunfold(K&&, Z&&, const data::Constr&) {
     quendle::internal::gunfoldError();

@@ -26,12 +26,12 @@ class UUID {
   constexpr UUID() noexcept = default;
   constexpr UUID(std::uint64_t hiWord, std::uint64_t loWord) noexcept : hi_(hiWord), lo_(loWord) {}
 
-  constexpr std::uint64_t hiWord() const noexcept { return hi_; }
-  constexpr std::uint64_t loWord() const noexcept { return lo_; }
+  [[nodiscard]] constexpr std::uint64_t hiWord() const noexcept { return hi_; }
+  [[nodiscard]] constexpr std::uint64_t loWord() const noexcept { return lo_; }
 
   friend constexpr bool operator==(UUID a, UUID b) noexcept = default;
   // hiWord, then loWord, both unsigned: the order of the 16 bytes compared left to right.
-  friend constexpr std::strong_ordering operator<=>(UUID a, UUID b) noexcept {
+  [[nodiscard]] friend constexpr std::strong_ordering operator<=>(UUID a, UUID b) noexcept {
     if (a.hi_ != b.hi_) return a.hi_ <=> b.hi_;
     return a.lo_ <=> b.lo_;
   }
@@ -44,37 +44,37 @@ static_assert(sizeof(UUID) == 16 && std::is_trivially_copyable_v<UUID>);
 
 inline constexpr UUID nil{};
 
-constexpr UUID fromWords64(std::uint64_t hiWord, std::uint64_t loWord) noexcept {
+[[nodiscard]] constexpr UUID fromWords64(std::uint64_t hiWord, std::uint64_t loWord) noexcept {
   return UUID(hiWord, loWord);
 }
-constexpr std::pair<std::uint64_t, std::uint64_t> toWords64(UUID u) noexcept {
+[[nodiscard]] constexpr std::pair<std::uint64_t, std::uint64_t> toWords64(UUID u) noexcept {
   return {u.hiWord(), u.loWord()};
 }
 // The four 32-bit words: bytes 0-3, 4-7, 8-11 and 12-15, each big-endian.
-constexpr std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t> toWords(
+[[nodiscard]] constexpr std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t> toWords(
     UUID u) noexcept {
   return {static_cast<std::uint32_t>(u.hiWord() >> 32), static_cast<std::uint32_t>(u.hiWord()),
           static_cast<std::uint32_t>(u.loWord() >> 32), static_cast<std::uint32_t>(u.loWord())};
 }
-constexpr UUID fromWords(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+[[nodiscard]] constexpr UUID fromWords(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                          std::uint32_t d) noexcept {
   return UUID((std::uint64_t{a} << 32) | b, (std::uint64_t{c} << 32) | d);
 }
-constexpr bool null(UUID u) noexcept { return u.hiWord() == 0 && u.loWord() == 0; }
+[[nodiscard]] constexpr bool null(UUID u) noexcept { return u.hiWord() == 0 && u.loWord() == 0; }
 
-constexpr hs::Ordering compare(UUID a, UUID b) noexcept { return hs::toOrdering(a <=> b); }
+[[nodiscard]] constexpr hs::Ordering compare(UUID a, UUID b) noexcept { return hs::toOrdering(a <=> b); }
 // The very arguments: of two equal values max gives the second and min the first.
-constexpr const UUID& max(const UUID& x, const UUID& y) noexcept { return x <= y ? y : x; }
-constexpr const UUID& min(const UUID& x, const UUID& y) noexcept { return x <= y ? x : y; }
+[[nodiscard]] constexpr const UUID& max(const UUID& x, const UUID& y) noexcept { return x <= y ? y : x; }
+[[nodiscard]] constexpr const UUID& min(const UUID& x, const UUID& y) noexcept { return x <= y ? x : y; }
 
 // The salt through the four 32-bit words in order.
-constexpr std::int64_t hashWithSalt(std::int64_t salt, UUID u) noexcept {
+[[nodiscard]] constexpr std::int64_t hashWithSalt(std::int64_t salt, UUID u) noexcept {
   const auto [w0, w1, w2, w3] = toWords(u);
   return hs::saltedWordHash(
       hs::saltedWordHash(hs::saltedWordHash(hs::saltedWordHash(salt, w0), w1), w2), w3);
 }
 // Word 0 itself is the starting value; the default salt plays no part.
-constexpr std::int64_t hash(UUID u) noexcept {
+[[nodiscard]] constexpr std::int64_t hash(UUID u) noexcept {
   const auto [w0, w1, w2, w3] = toWords(u);
   return hs::saltedWordHash(
       hs::saltedWordHash(hs::saltedWordHash(static_cast<std::int64_t>(w0), w1), w2), w3);
@@ -95,7 +95,7 @@ class Field {
 
   // The value; a deferred one is computed on first demand (and its failure re-thrown).
   T force() const { return v_.index() == 0 ? std::get<0>(v_) : std::get<1>(v_).force(); }
-  bool evaluated() const noexcept { return v_.index() == 0 || std::get<1>(v_).evaluated(); }
+  [[nodiscard]] bool evaluated() const noexcept { return v_.index() == 0 || std::get<1>(v_).evaluated(); }
 
  private:
   std::variant<T, hs::Lazy<T>> v_;
@@ -117,20 +117,20 @@ class UnpackedUUID {
         node_{std::move(node_0), std::move(node_1), std::move(node_2),
               std::move(node_3), std::move(node_4), std::move(node_5)} {}
 
-  std::uint32_t time_low() const { return time_low_.force(); }
-  std::uint16_t time_mid() const { return time_mid_.force(); }
-  std::uint16_t time_hi_and_version() const { return time_hi_and_version_.force(); }
-  std::uint8_t clock_seq_hi_res() const { return clock_seq_hi_res_.force(); }
-  std::uint8_t clock_seq_low() const { return clock_seq_low_.force(); }
-  std::uint8_t node_0() const { return node_[0].force(); }
-  std::uint8_t node_1() const { return node_[1].force(); }
-  std::uint8_t node_2() const { return node_[2].force(); }
-  std::uint8_t node_3() const { return node_[3].force(); }
-  std::uint8_t node_4() const { return node_[4].force(); }
-  std::uint8_t node_5() const { return node_[5].force(); }
+  [[nodiscard]] std::uint32_t time_low() const { return time_low_.force(); }
+  [[nodiscard]] std::uint16_t time_mid() const { return time_mid_.force(); }
+  [[nodiscard]] std::uint16_t time_hi_and_version() const { return time_hi_and_version_.force(); }
+  [[nodiscard]] std::uint8_t clock_seq_hi_res() const { return clock_seq_hi_res_.force(); }
+  [[nodiscard]] std::uint8_t clock_seq_low() const { return clock_seq_low_.force(); }
+  [[nodiscard]] std::uint8_t node_0() const { return node_[0].force(); }
+  [[nodiscard]] std::uint8_t node_1() const { return node_[1].force(); }
+  [[nodiscard]] std::uint8_t node_2() const { return node_[2].force(); }
+  [[nodiscard]] std::uint8_t node_3() const { return node_[3].force(); }
+  [[nodiscard]] std::uint8_t node_4() const { return node_[4].force(); }
+  [[nodiscard]] std::uint8_t node_5() const { return node_[5].force(); }
 
   // Field i (0 to 10) forced, widened.
-  std::uint32_t field(std::size_t i) const;
+  [[nodiscard]] std::uint32_t field(std::size_t i) const;
 
  private:
   Field<std::uint32_t> time_low_;
@@ -143,7 +143,7 @@ class UnpackedUUID {
 
 inline constexpr std::size_t unpackedFieldCount = 11;
 
-inline std::uint32_t UnpackedUUID::field(std::size_t i) const {
+[[nodiscard]] inline std::uint32_t UnpackedUUID::field(std::size_t i) const {
   switch (i) {
     case 0:
       return time_low();
@@ -161,7 +161,7 @@ inline std::uint32_t UnpackedUUID::field(std::size_t i) const {
 }
 
 // Every field computed at once from the words.
-inline UnpackedUUID unpack(UUID u) {
+[[nodiscard]] inline UnpackedUUID unpack(UUID u) {
   const std::uint64_t h = u.hiWord(), l = u.loWord();
   const auto b = [l](int shift) { return static_cast<std::uint8_t>(l >> shift); };
   return UnpackedUUID(static_cast<std::uint32_t>(h >> 32), static_cast<std::uint16_t>(h >> 16),
@@ -169,7 +169,7 @@ inline UnpackedUUID unpack(UUID u) {
                       b(8), b(0));
 }
 // The fields forced in declared order; nothing is masked.
-inline UUID pack(const UnpackedUUID& r) {
+[[nodiscard]] inline UUID pack(const UnpackedUUID& r) {
   std::uint64_t h = std::uint64_t{r.time_low()} << 32;
   h |= std::uint64_t{r.time_mid()} << 16;
   h |= r.time_hi_and_version();
@@ -186,19 +186,19 @@ inline UUID pack(const UnpackedUUID& r) {
 
 // Field by field in declared order, the left record's field forced first; the first difference
 // decides and the fields after it stay unforced.
-hs::Ordering compare(const UnpackedUUID& a, const UnpackedUUID& b);
-bool operator==(const UnpackedUUID& a, const UnpackedUUID& b);
-bool operator<(const UnpackedUUID& a, const UnpackedUUID& b);
-inline bool operator>(const UnpackedUUID& a, const UnpackedUUID& b) { return b < a; }
-inline bool operator<=(const UnpackedUUID& a, const UnpackedUUID& b) { return !(b < a); }
-inline bool operator>=(const UnpackedUUID& a, const UnpackedUUID& b) { return !(a < b); }
-inline std::strong_ordering operator<=>(const UnpackedUUID& a, const UnpackedUUID& b) {
+[[nodiscard]] hs::Ordering compare(const UnpackedUUID& a, const UnpackedUUID& b);
+[[nodiscard]] bool operator==(const UnpackedUUID& a, const UnpackedUUID& b);
+[[nodiscard]] bool operator<(const UnpackedUUID& a, const UnpackedUUID& b);
+[[nodiscard]] inline bool operator>(const UnpackedUUID& a, const UnpackedUUID& b) { return b < a; }
+[[nodiscard]] inline bool operator<=(const UnpackedUUID& a, const UnpackedUUID& b) { return !(b < a); }
+[[nodiscard]] inline bool operator>=(const UnpackedUUID& a, const UnpackedUUID& b) { return !(a < b); }
+[[nodiscard]] inline std::strong_ordering operator<=>(const UnpackedUUID& a, const UnpackedUUID& b) {
   return hs::toStdOrdering(quendle::compare(a, b));
 }
-inline const UnpackedUUID& max(const UnpackedUUID& x, const UnpackedUUID& y) {
+[[nodiscard]] inline const UnpackedUUID& max(const UnpackedUUID& x, const UnpackedUUID& y) {
   return x <= y ? y : x;
 }
-inline const UnpackedUUID& min(const UnpackedUUID& x, const UnpackedUUID& y) {
+[[nodiscard]] inline const UnpackedUUID& min(const UnpackedUUID& x, const UnpackedUUID& y) {
   return x <= y ? x : y;
 }
 
@@ -208,8 +208,8 @@ namespace hs {
 
 template <>
 struct Hashable<quendle::UUID> {
-  static std::int64_t hash(quendle::UUID u) noexcept { return quendle::hash(u); }
-  static std::int64_t hashWithSalt(std::int64_t salt, quendle::UUID u) noexcept {
+  [[nodiscard]] static std::int64_t hash(quendle::UUID u) noexcept { return quendle::hash(u); }
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, quendle::UUID u) noexcept {
     return quendle::hashWithSalt(salt, u);
   }
 };
@@ -222,7 +222,7 @@ struct Show<quendle::UnpackedUUID> {
 };
 template <>
 struct Read<quendle::UnpackedUUID> {
-  static ReadPrec<quendle::UnpackedUUID> readPrec();
+  [[nodiscard]] static ReadPrec<quendle::UnpackedUUID> readPrec();
 };
 
 }  // namespace hs

@@ -11,14 +11,14 @@
 #include "sarkel/datatype/records.hpp"
 
 namespace sarkel::internal {
-const hs::data::DataType& datatypeInfoDataType();
-const hs::data::DataType& constructorInfoDataType();
-const hs::data::DataType& fieldStrictnessDataType();
-const hs::data::DataType& strictnessDataType();
-const hs::data::DataType& unpackednessDataType();
-const hs::data::DataType& constructorVariantDataType();
-const hs::data::DataType& datatypeVariantDataType();
-inline const ConstructorVariant::Node& variantNode(const ConstructorVariant& v) { return v.node(); }
+[[nodiscard]] const hs::data::DataType& datatypeInfoDataType();
+[[nodiscard]] const hs::data::DataType& constructorInfoDataType();
+[[nodiscard]] const hs::data::DataType& fieldStrictnessDataType();
+[[nodiscard]] const hs::data::DataType& strictnessDataType();
+[[nodiscard]] const hs::data::DataType& unpackednessDataType();
+[[nodiscard]] const hs::data::DataType& constructorVariantDataType();
+[[nodiscard]] const hs::data::DataType& datatypeVariantDataType();
+[[nodiscard]] inline const ConstructorVariant::Node& variantNode(const ConstructorVariant& v) { return v.node(); }
 }  // namespace sarkel::internal
 
 namespace hs::data {
@@ -28,11 +28,11 @@ struct ConstructorView<sarkel::DatatypeInfo> {
   using Fields =
       std::tuple<th::Cxt, th::Name, std::vector<th::TyVarBndrUnit>, std::vector<th::Type>,
                  sarkel::DatatypeVariant, th::Kind, std::vector<sarkel::ConstructorInfo>>;
-  static Fields fields(const sarkel::DatatypeInfo& i) {
+  [[nodiscard]] static Fields fields(const sarkel::DatatypeInfo& i) {
     return {i.datatypeContext, i.datatypeName,       i.datatypeVars, i.datatypeInstTypes,
             i.datatypeVariant, i.datatypeReturnKind, i.datatypeCons};
   }
-  static sarkel::DatatypeInfo make(th::Cxt cx, th::Name n, std::vector<th::TyVarBndrUnit> vs,
+  [[nodiscard]] static sarkel::DatatypeInfo make(th::Cxt cx, th::Name n, std::vector<th::TyVarBndrUnit> vs,
                                    std::vector<th::Type> ts, sarkel::DatatypeVariant v, th::Kind k,
                                    std::vector<sarkel::ConstructorInfo> cs) {
     return {std::move(cx), std::move(n), std::move(vs), std::move(ts), v,
@@ -44,11 +44,11 @@ struct ConstructorView<sarkel::ConstructorInfo> {
   using Fields =
       std::tuple<th::Name, std::vector<th::TyVarBndrUnit>, th::Cxt, std::vector<th::Type>,
                  std::vector<sarkel::FieldStrictness>, sarkel::ConstructorVariant>;
-  static Fields fields(const sarkel::ConstructorInfo& c) {
+  [[nodiscard]] static Fields fields(const sarkel::ConstructorInfo& c) {
     return {c.constructorName,   c.constructorVars,       c.constructorContext,
             c.constructorFields, c.constructorStrictness, c.constructorVariant};
   }
-  static sarkel::ConstructorInfo make(th::Name n, std::vector<th::TyVarBndrUnit> vs, th::Cxt cx,
+  [[nodiscard]] static sarkel::ConstructorInfo make(th::Name n, std::vector<th::TyVarBndrUnit> vs, th::Cxt cx,
                                       std::vector<th::Type> fs,
                                       std::vector<sarkel::FieldStrictness> ss,
                                       sarkel::ConstructorVariant v) {

@@ -16,7 +16,7 @@ namespace sarkel {
 // dropped. Fixities are looked up once per operator of a chain, left to right, before the chain's
 // operands are resolved. Fails with "Precedence parsing error: cannot mix ..." when two adjacent
 // operators of equal precedence do not associate the same way.
-hs::th::Type resolveInfixT(hs::th::Q& q, const hs::th::Type& t);
+[[nodiscard]] hs::th::Type resolveInfixT(hs::th::Q& q, const hs::th::Type& t);
 
 namespace internal {
 
@@ -44,13 +44,13 @@ using InfixPendingStack = std::vector<InfixPending>;
 
 // The chain of ungrouped operator applications (UInfixT, PromotedUInfixT) on both sides of t;
 // any other type, grouped ones and round brackets included, is one operand.
-InfixList flattenInfixChain(const hs::th::Type& t);
+[[nodiscard]] InfixList flattenInfixChain(const hs::th::Type& t);
 
 // The chain grouped by fixity on top of the waiting operators: an operator takes the result so
 // far as its right operand while its fixity binds more tightly than the incoming operator's
 // (both left-associative: at least as high a precedence; otherwise a higher one), compared again
 // with each operator below after a reduction. Operands are left as they are.
-hs::th::Type reassociateInfixChain(hs::th::Q& q, InfixPendingStack pending, const InfixList& chain);
+[[nodiscard]] hs::th::Type reassociateInfixChain(hs::th::Q& q, InfixPendingStack pending, const InfixList& chain);
 
 }  // namespace internal
 

@@ -7,8 +7,8 @@ namespace sarkel::internal {
 
 // The type-equality constructor "~" (global, type namespace, package "ghc-prim", module
 // "GHC.Types").
-const hs::th::Name& eqTypeName();
+[[nodiscard]] const hs::th::Name& eqTypeName();
 // The kind "*" (global, type namespace, package "ghc-prim", module "GHC.Prim").
-const hs::th::Name& starKindName();
+[[nodiscard]] const hs::th::Name& starKindName();
 
 }  // namespace sarkel::internal

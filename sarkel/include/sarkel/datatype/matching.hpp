@@ -22,27 +22,27 @@ using Renaming = std::map<hs::th::Name, hs::th::Name>;
 // type makes the constraint outer ~ inner, put in front of the list. Applications match part by
 // part, the function part first; a kind signature is dropped from the outer side, and from the
 // inner side unless the outer side is a variable; other pairs give nothing.
-std::pair<Renaming, hs::th::Cxt> matchGadtResultArgs(const hs::th::Type& outer,
+[[nodiscard]] std::pair<Renaming, hs::th::Cxt> matchGadtResultArgs(const hs::th::Type& outer,
                                                      const hs::th::Type& inner, Renaming renaming,
                                                      hs::th::Cxt constraints);
 // The lists matched position by position (the shorter list ends the pairing), from the last
 // position to the first, starting from nothing: the constraints of earlier positions come first.
-std::pair<Renaming, hs::th::Cxt> matchGadtResultArgLists(const std::vector<hs::th::Type>& outers,
+[[nodiscard]] std::pair<Renaming, hs::th::Cxt> matchGadtResultArgLists(const std::vector<hs::th::Type>& outers,
                                                          const std::vector<hs::th::Type>& inners);
 // The renaming as a substitution of variables.
-Substitution varSubstitution(const Renaming& renaming);
+[[nodiscard]] Substitution varSubstitution(const Renaming& renaming);
 
 // The kinds that the kind signatures of variables in a data family pattern give them; of two
 // signatures of one variable, the outer, then the one further left, wins. Deferred: a quantified
 // type in the pattern raises the program error "`forall` type used in data family pattern" when
 // the map is forced.
-hs::Lazy<KindMap> familyPatternVarKinds(const hs::th::Type& t);
+[[nodiscard]] hs::Lazy<KindMap> familyPatternVarKinds(const hs::th::Type& t);
 // A plain binder's variable has the kind StarT; a kinded binder's has its kind, on top of the
 // kinds its kind's own pattern gives.
-hs::Lazy<KindMap> binderKindMap(const hs::th::TyVarBndrUnit& b);
-hs::Lazy<KindMap> binderKindMap(const hs::th::TyVarBndrSpec& b);
+[[nodiscard]] hs::Lazy<KindMap> binderKindMap(const hs::th::TyVarBndrUnit& b);
+[[nodiscard]] hs::Lazy<KindMap> binderKindMap(const hs::th::TyVarBndrSpec& b);
 // The maps united into the starting map in order; the first map holding a name decides its kind.
-hs::Lazy<KindMap> unionKindMaps(const std::vector<hs::Lazy<KindMap>>& maps,
+[[nodiscard]] hs::Lazy<KindMap> unionKindMaps(const std::vector<hs::Lazy<KindMap>>& maps,
                                 hs::Lazy<KindMap> start);
 
 }  // namespace sarkel::internal

@@ -56,13 +56,13 @@ class ConstructorVariant {
   ConstructorVariant(InfixConstructor c) : node_(c) {}              // NOLINT
   ConstructorVariant(RecordConstructor c) : node_(std::move(c)) {}  // NOLINT
 
-  const Node& node() const noexcept { return node_; }
+  [[nodiscard]] const Node& node() const noexcept { return node_; }
   template <class C>
-  const C* get_if() const noexcept {
+  [[nodiscard]] const C* get_if() const noexcept {
     return std::get_if<C>(&node_);
   }
   template <class C>
-  bool is() const noexcept {
+  [[nodiscard]] bool is() const noexcept {
     return get_if<C>() != nullptr;
   }
 
@@ -115,62 +115,62 @@ struct DatatypeInfo {
 };
 
 // Selectors, one per field.
-inline const hs::th::Cxt& datatypeContext(const DatatypeInfo& i) noexcept {
+[[nodiscard]] inline const hs::th::Cxt& datatypeContext(const DatatypeInfo& i) noexcept {
   return i.datatypeContext;
 }
-inline const hs::th::Name& datatypeName(const DatatypeInfo& i) noexcept { return i.datatypeName; }
-inline const std::vector<hs::th::TyVarBndrUnit>& datatypeVars(const DatatypeInfo& i) noexcept {
+[[nodiscard]] inline const hs::th::Name& datatypeName(const DatatypeInfo& i) noexcept { return i.datatypeName; }
+[[nodiscard]] inline const std::vector<hs::th::TyVarBndrUnit>& datatypeVars(const DatatypeInfo& i) noexcept {
   return i.datatypeVars;
 }
-inline const std::vector<hs::th::Type>& datatypeInstTypes(const DatatypeInfo& i) noexcept {
+[[nodiscard]] inline const std::vector<hs::th::Type>& datatypeInstTypes(const DatatypeInfo& i) noexcept {
   return i.datatypeInstTypes;
 }
-inline DatatypeVariant datatypeVariant(const DatatypeInfo& i) noexcept { return i.datatypeVariant; }
-inline const hs::th::Kind& datatypeReturnKind(const DatatypeInfo& i) noexcept {
+[[nodiscard]] inline DatatypeVariant datatypeVariant(const DatatypeInfo& i) noexcept { return i.datatypeVariant; }
+[[nodiscard]] inline const hs::th::Kind& datatypeReturnKind(const DatatypeInfo& i) noexcept {
   return i.datatypeReturnKind;
 }
-inline const std::vector<ConstructorInfo>& datatypeCons(const DatatypeInfo& i) noexcept {
+[[nodiscard]] inline const std::vector<ConstructorInfo>& datatypeCons(const DatatypeInfo& i) noexcept {
   return i.datatypeCons;
 }
-inline const hs::th::Name& constructorName(const ConstructorInfo& c) noexcept {
+[[nodiscard]] inline const hs::th::Name& constructorName(const ConstructorInfo& c) noexcept {
   return c.constructorName;
 }
-inline const std::vector<hs::th::TyVarBndrUnit>& constructorVars(
+[[nodiscard]] inline const std::vector<hs::th::TyVarBndrUnit>& constructorVars(
     const ConstructorInfo& c) noexcept {
   return c.constructorVars;
 }
-inline const hs::th::Cxt& constructorContext(const ConstructorInfo& c) noexcept {
+[[nodiscard]] inline const hs::th::Cxt& constructorContext(const ConstructorInfo& c) noexcept {
   return c.constructorContext;
 }
-inline const std::vector<hs::th::Type>& constructorFields(const ConstructorInfo& c) noexcept {
+[[nodiscard]] inline const std::vector<hs::th::Type>& constructorFields(const ConstructorInfo& c) noexcept {
   return c.constructorFields;
 }
-inline const std::vector<FieldStrictness>& constructorStrictness(
+[[nodiscard]] inline const std::vector<FieldStrictness>& constructorStrictness(
     const ConstructorInfo& c) noexcept {
   return c.constructorStrictness;
 }
-inline const ConstructorVariant& constructorVariant(const ConstructorInfo& c) noexcept {
+[[nodiscard]] inline const ConstructorVariant& constructorVariant(const ConstructorInfo& c) noexcept {
   return c.constructorVariant;
 }
-inline Unpackedness fieldUnpackedness(const FieldStrictness& f) noexcept {
+[[nodiscard]] inline Unpackedness fieldUnpackedness(const FieldStrictness& f) noexcept {
   return f.fieldUnpackedness;
 }
-inline Strictness fieldStrictness(const FieldStrictness& f) noexcept { return f.fieldStrictness; }
+[[nodiscard]] inline Strictness fieldStrictness(const FieldStrictness& f) noexcept { return f.fieldStrictness; }
 
 // The described type applied to its head arguments, one outer kind signature stripped from each.
-hs::th::Type datatypeType(const DatatypeInfo& info);
+[[nodiscard]] hs::th::Type datatypeType(const DatatypeInfo& info);
 
 // The constructor with that name (base string and flavour). A program error when there is none.
-ConstructorInfo lookupByConstructorName(const hs::th::Name& name, const DatatypeInfo& info);
+[[nodiscard]] ConstructorInfo lookupByConstructorName(const hs::th::Name& name, const DatatypeInfo& info);
 // The first record constructor with a field selector of that name. A program error when none.
-ConstructorInfo lookupByRecordName(const hs::th::Name& name, const DatatypeInfo& info);
+[[nodiscard]] ConstructorInfo lookupByRecordName(const hs::th::Name& name, const DatatypeInfo& info);
 
 // compare of the ordered types, agreeing with <=>.
-hs::Ordering compare(Unpackedness a, Unpackedness b) noexcept;
-hs::Ordering compare(Strictness a, Strictness b) noexcept;
-hs::Ordering compare(DatatypeVariant a, DatatypeVariant b) noexcept;
-hs::Ordering compare(const FieldStrictness& a, const FieldStrictness& b) noexcept;
-hs::Ordering compare(const ConstructorVariant& a, const ConstructorVariant& b) noexcept;
+[[nodiscard]] hs::Ordering compare(Unpackedness a, Unpackedness b) noexcept;
+[[nodiscard]] hs::Ordering compare(Strictness a, Strictness b) noexcept;
+[[nodiscard]] hs::Ordering compare(DatatypeVariant a, DatatypeVariant b) noexcept;
+[[nodiscard]] hs::Ordering compare(const FieldStrictness& a, const FieldStrictness& b) noexcept;
+[[nodiscard]] hs::Ordering compare(const ConstructorVariant& a, const ConstructorVariant& b) noexcept;
 
 // Text forms: constructor names for the enumerations, "RecordConstructor [x,y]" (bracketed at
 // 11 and above), and record forms "DatatypeInfo {datatypeContext = [], ...}" (bracketed at 11
@@ -184,7 +184,7 @@ void showsPrec(int d, const ConstructorInfo& c, std::string& out);
 void showsPrec(int d, const DatatypeInfo& i, std::string& out);
 template <class T>
 requires requires(const T& x, std::string& out) { sarkel::showsPrec(0, x, out); }
-std::string show(const T& x) {
+[[nodiscard]] std::string show(const T& x) {
   std::string out;
   sarkel::showsPrec(0, x, out);
   return out;
@@ -207,7 +207,7 @@ struct ShowVia {
 };
 // The reader of DatatypeVariant: one of the five constructor names as a whole identifier, inside
 // any number of round brackets, at any precedence.
-hs::ReadPrec<DatatypeVariant> readDatatypeVariant();
+[[nodiscard]] hs::ReadPrec<DatatypeVariant> readDatatypeVariant();
 }  // namespace internal
 
 }  // namespace sarkel
@@ -231,7 +231,7 @@ struct Show<sarkel::DatatypeInfo> : sarkel::internal::ShowVia {};
 
 template <>
 struct Read<sarkel::DatatypeVariant> {
-  static ReadPrec<sarkel::DatatypeVariant> readPrec() {
+  [[nodiscard]] static ReadPrec<sarkel::DatatypeVariant> readPrec() {
     return sarkel::internal::readDatatypeVariant();
   }
 };

@@ -40,19 +40,19 @@ concept Substitutable = requires(const Substitution& s, const T& x) {
 // entry shadows it; a binder whose name occurs free in the types s holds is renamed, to "f"
 // followed by its name, with more "f"s while that name too occurs there. Only the types s holds
 // are checked, not the quantifier's body.
-hs::th::Type applySubstitution(const Substitution& s, const hs::th::Type& t);
+[[nodiscard]] hs::th::Type applySubstitution(const Substitution& s, const hs::th::Type& t);
 // In order of first occurrence; under a quantifier, the binder kinds' variables come before the
 // context's and the body's.
-std::vector<hs::th::Name> freeVariables(const hs::th::Type& t);
-std::vector<hs::th::Type> applySubstitution(const Substitution& s,
+[[nodiscard]] std::vector<hs::th::Name> freeVariables(const hs::th::Type& t);
+[[nodiscard]] std::vector<hs::th::Type> applySubstitution(const Substitution& s,
                                             const std::vector<hs::th::Type>& ts);
-std::vector<hs::th::Name> freeVariables(const std::vector<hs::th::Type>& ts);
+[[nodiscard]] std::vector<hs::th::Name> freeVariables(const std::vector<hs::th::Type>& ts);
 // The constructor's own variables shadow entries of s and are never renamed; the kinds of its
 // variables, its context and its fields are substituted.
-ConstructorInfo applySubstitution(const Substitution& s, const ConstructorInfo& c);
+[[nodiscard]] ConstructorInfo applySubstitution(const Substitution& s, const ConstructorInfo& c);
 // The variables of the kinds of the constructor's variables, its context and its fields, less
 // the constructor's own variables.
-std::vector<hs::th::Name> freeVariables(const ConstructorInfo& c);
+[[nodiscard]] std::vector<hs::th::Name> freeVariables(const ConstructorInfo& c);
 
 template <class T>
 requires Substitutable<T> T applySubstitution(const Substitution& s, const T& x) {
@@ -65,19 +65,19 @@ requires Substitutable<T> std::vector<hs::th::Name> freeVariables(const T& x) {
 
 template <>
 struct TypeSubstitution<hs::th::Type> {
-  static hs::th::Type applySubstitution(const Substitution& s, const hs::th::Type& t) {
+  [[nodiscard]] static hs::th::Type applySubstitution(const Substitution& s, const hs::th::Type& t) {
     return sarkel::applySubstitution(s, t);
   }
-  static std::vector<hs::th::Name> freeVariables(const hs::th::Type& t) {
+  [[nodiscard]] static std::vector<hs::th::Name> freeVariables(const hs::th::Type& t) {
     return sarkel::freeVariables(t);
   }
 };
 template <>
 struct TypeSubstitution<ConstructorInfo> {
-  static ConstructorInfo applySubstitution(const Substitution& s, const ConstructorInfo& c) {
+  [[nodiscard]] static ConstructorInfo applySubstitution(const Substitution& s, const ConstructorInfo& c) {
     return sarkel::applySubstitution(s, c);
   }
-  static std::vector<hs::th::Name> freeVariables(const ConstructorInfo& c) {
+  [[nodiscard]] static std::vector<hs::th::Name> freeVariables(const ConstructorInfo& c) {
     return sarkel::freeVariables(c);
   }
 };
@@ -91,13 +91,13 @@ void appendNewNames(std::vector<hs::th::Name>& acc, const std::vector<hs::th::Na
 template <class T>
 requires Substitutable<T>
 struct TypeSubstitution<std::vector<T>> {
-  static std::vector<T> applySubstitution(const Substitution& s, const std::vector<T>& xs) {
+  [[nodiscard]] static std::vector<T> applySubstitution(const Substitution& s, const std::vector<T>& xs) {
     std::vector<T> out;
     out.reserve(xs.size());
     for (const T& x : xs) out.push_back(sarkel::TypeSubstitution<T>::applySubstitution(s, x));
     return out;
   }
-  static std::vector<hs::th::Name> freeVariables(const std::vector<T>& xs) {
+  [[nodiscard]] static std::vector<hs::th::Name> freeVariables(const std::vector<T>& xs) {
     std::vector<hs::th::Name> out;
     for (const T& x : xs)
       sarkel::internal::appendNewNames(out, sarkel::TypeSubstitution<T>::freeVariables(x));
@@ -106,39 +106,39 @@ struct TypeSubstitution<std::vector<T>> {
 };
 
 // Every type of s1 substituted with s2, then united with s2; for a name in both, s1's entry wins.
-Substitution combineSubstitutions(const Substitution& s1, const Substitution& s2);
+[[nodiscard]] Substitution combineSubstitutions(const Substitution& s1, const Substitution& s2);
 
 // The type with every free variable renamed to a fresh name of the same base; the fresh names are
 // made in ascending name order of the variables.
-hs::th::Type freshenFreeVariables(hs::th::Q& q, const hs::th::Type& t);
+[[nodiscard]] hs::th::Type freshenFreeVariables(hs::th::Q& q, const hs::th::Type& t);
 
 // The free variables of the types, each after every variable that its kind (as a kind signature
 // in the types gives it) mentions, directly or through other variables; otherwise in order of
 // first occurrence. A variable with a kind signature is a KindedTV with that kind (the first
 // signature met, list order first), any other a PlainTV.
-std::vector<hs::th::TyVarBndrUnit> freeVariablesWellScoped(const std::vector<hs::th::Type>& ts);
+[[nodiscard]] std::vector<hs::th::TyVarBndrUnit> freeVariablesWellScoped(const std::vector<hs::th::Type>& ts);
 
 // The type quantified over its free variables (well-scoped, as specified binders), in front of
 // the binders of a quantifier it already is; the type itself when it has no free variable.
-hs::th::Type quantifyType(const hs::th::Type& t);
+[[nodiscard]] hs::th::Type quantifyType(const hs::th::Type& t);
 
 namespace internal {
 
 // The substitution to use under the binders, and the binders with their kinds substituted (each
 // kind with the substitution left by the binders before it) and renamed where they would capture
 // (see applySubstitution).
-std::pair<Substitution, std::vector<hs::th::TyVarBndrUnit>> substituteBinders(
+[[nodiscard]] std::pair<Substitution, std::vector<hs::th::TyVarBndrUnit>> substituteBinders(
     const Substitution& s, const std::vector<hs::th::TyVarBndrUnit>& bs);
-std::pair<Substitution, std::vector<hs::th::TyVarBndrSpec>> substituteBinders(
+[[nodiscard]] std::pair<Substitution, std::vector<hs::th::TyVarBndrSpec>> substituteBinders(
     const Substitution& s, const std::vector<hs::th::TyVarBndrSpec>& bs);
 
 // The kinds that kind signatures in t give to variables it does not bind; of two signatures of
 // one variable the outer one, then the one further left, wins. Kind signatures under round
 // brackets, in operator applications and in binder kinds are not looked at.
-KindMap kindedFreeVariables(const hs::th::Type& t);
+[[nodiscard]] KindMap kindedFreeVariables(const hs::th::Type& t);
 
 // The binder with the flag SpecifiedSpec.
-hs::th::TyVarBndrSpec specifiedBinder(const hs::th::TyVarBndrUnit& b);
+[[nodiscard]] hs::th::TyVarBndrSpec specifiedBinder(const hs::th::TyVarBndrUnit& b);
 
 }  // namespace internal
 

@@ -17,43 +17,43 @@ namespace sarkel {
 // A type family instance: the binder actions (when present), then the argument actions left to
 // right, then the right-hand side; the equation's left-hand side is the family applied to the
 // arguments. A failing action stops the builder there.
-hs::th::Dec tySynInstDCompat(hs::th::Q& q, const hs::th::Name& family,
+[[nodiscard]] hs::th::Dec tySynInstDCompat(hs::th::Q& q, const hs::th::Name& family,
                              const std::optional<std::vector<hs::th::TyVarBndrUnitQ>>& binders,
                              const std::vector<hs::th::TypeQ>& args, const hs::th::TypeQ& rhs);
 // A data (newtype) declaration through the reflection library's dataD (newtypeD), without a
 // kind signature; the classes to derive make one deriving clause without a strategy, or none
 // when there are no classes.
-hs::th::Dec dataDCompat(hs::th::Q& q, const hs::th::CxtQ& context, hs::th::Name name,
+[[nodiscard]] hs::th::Dec dataDCompat(hs::th::Q& q, const hs::th::CxtQ& context, hs::th::Name name,
                         std::vector<hs::th::TyVarBndrUnit> binders,
                         const std::vector<hs::th::ConQ>& cons,
                         const std::vector<hs::th::Name>& derive);
-hs::th::Dec newtypeDCompat(hs::th::Q& q, const hs::th::CxtQ& context, hs::th::Name name,
+[[nodiscard]] hs::th::Dec newtypeDCompat(hs::th::Q& q, const hs::th::CxtQ& context, hs::th::Name name,
                            std::vector<hs::th::TyVarBndrUnit> binders, const hs::th::ConQ& con,
                            const std::vector<hs::th::Name>& derive);
 // Always present: the action yielding PragmaD (LineP line file). Building it runs nothing.
-std::optional<hs::th::DecQ> pragLineDCompat(int line, std::string file);
+[[nodiscard]] std::optional<hs::th::DecQ> pragLineDCompat(int line, std::string file);
 
 // The arrow kind k1 -> k2.
-hs::th::Kind arrowKCompat(hs::th::Kind k1, hs::th::Kind k2);
+[[nodiscard]] hs::th::Kind arrowKCompat(hs::th::Kind k1, hs::th::Kind k2);
 
 // The class applied to the types.
-hs::th::Pred classPred(hs::th::Name cls, const std::vector<hs::th::Type>& types);
+[[nodiscard]] hs::th::Pred classPred(hs::th::Name cls, const std::vector<hs::th::Type>& types);
 // The equality a ~ b.
-hs::th::Pred equalPred(hs::th::Type a, hs::th::Type b);
+[[nodiscard]] hs::th::Pred equalPred(hs::th::Type a, hs::th::Type b);
 // The two sides of an equality written with EqualityT or the named "~", applied to exactly two
 // types with nothing around them.
-std::optional<std::pair<hs::th::Type, hs::th::Type>> asEqualPred(const hs::th::Pred& p);
+[[nodiscard]] std::optional<std::pair<hs::th::Type, hs::th::Type>> asEqualPred(const hs::th::Pred& p);
 // The class and its visible arguments, when the predicate's head is a type constructor other
 // than the equality.
-std::optional<std::pair<hs::th::Name, std::vector<hs::th::Type>>> asClassPred(
+[[nodiscard]] std::optional<std::pair<hs::th::Name, std::vector<hs::th::Type>>> asClassPred(
     const hs::th::Pred& p);
 
 // The declared fixity; the default fixity when there is no declaration; absent when the query
 // fails (the failure is not reported).
-std::optional<hs::th::Fixity> reifyFixityCompat(hs::th::Q& q, const hs::th::Name& n);
+[[nodiscard]] std::optional<hs::th::Fixity> reifyFixityCompat(hs::th::Q& q, const hs::th::Name& n);
 // "infixl 9", "infixr 5", "infix 4".
-std::string showFixity(const hs::th::Fixity& f);
-std::string showFixityDirection(hs::th::FixityDirection d);
+[[nodiscard]] std::string showFixity(const hs::th::Fixity& f);
+[[nodiscard]] std::string showFixityDirection(hs::th::FixityDirection d);
 
 namespace internal {
 
@@ -71,9 +71,9 @@ class TypeArg {
   using Node = std::variant<TANormal, TyArg>;
   TypeArg(TANormal a) : node_(std::move(a)) {}  // NOLINT
   TypeArg(TyArg a) : node_(std::move(a)) {}     // NOLINT
-  const Node& node() const noexcept { return node_; }
+  [[nodiscard]] const Node& node() const noexcept { return node_; }
   template <class C>
-  const C* get_if() const noexcept {
+  [[nodiscard]] const C* get_if() const noexcept {
     return std::get_if<C>(&node_);
   }
   friend bool operator==(const TypeArg&, const TypeArg&) = default;
@@ -84,11 +84,11 @@ class TypeArg {
 
 // The head of a type application and its arguments, the one applied first first. Round-bracket
 // nodes on the spine are looked through; kind signatures and quantifiers are heads.
-std::pair<hs::th::Type, std::vector<TypeArg>> typeAppSpine(const hs::th::Type& t);
+[[nodiscard]] std::pair<hs::th::Type, std::vector<TypeArg>> typeAppSpine(const hs::th::Type& t);
 // The type of a visible argument; absent for a kind argument.
-std::optional<hs::th::Type> visibleTypeArg(const TypeArg& a);
+[[nodiscard]] std::optional<hs::th::Type> visibleTypeArg(const TypeArg& a);
 // f applied to the argument again: AppT for a visible one, AppKindT for a kind argument.
-hs::th::Type reapplyTypeArg(hs::th::Type f, const TypeArg& a);
+[[nodiscard]] hs::th::Type reapplyTypeArg(hs::th::Type f, const TypeArg& a);
 
 }  // namespace internal
 

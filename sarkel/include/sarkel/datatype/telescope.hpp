@@ -49,10 +49,10 @@ using VisFunArg = std::variant<VisFADep, VisFAAnon>;
 
 // The telescope of the outermost quantifiers (each ForallT gives its binders, then its context,
 // empty or not), visible quantifiers and arrows of t, and the result after them.
-std::pair<FunArgs, hs::th::Type> splitFunArgs(const hs::th::Type& t);
+[[nodiscard]] std::pair<FunArgs, hs::th::Type> splitFunArgs(const hs::th::Type& t);
 // The type a telescope stands for in front of a result: an invisible quantifier and the context
 // right after it make one ForallT. funArgsToType of splitFunArgs(t) is t.
-hs::th::Type funArgsToType(const FunArgs& args, const hs::th::Type& result);
+[[nodiscard]] hs::th::Type funArgsToType(const FunArgs& args, const hs::th::Type& result);
 
 // Raises the program error of a telescope with fewer visible arguments than items.
 [[noreturn]] void tooFewFunArgs();
@@ -62,7 +62,7 @@ hs::th::Type funArgsToType(const FunArgs& args, const hs::th::Type& result);
 // telescope: a visible quantifier only partly used stays with its remaining binders. A program
 // error when the telescope runs out of visible arguments first.
 template <class T>
-std::pair<std::vector<std::pair<T, VisFunArg>>, FunArgs> filterVisFunArgsUpTo(
+[[nodiscard]] std::pair<std::vector<std::pair<T, VisFunArg>>, FunArgs> filterVisFunArgsUpTo(
     const std::vector<T>& items, const FunArgs& args) {
   std::vector<std::pair<T, VisFunArg>> pairs;
   pairs.reserve(items.size());
@@ -105,12 +105,12 @@ splitArrowTelescope(const hs::th::Type& t);
 
 // VarT of a plain binder's name; SigT of it and the kind for a kinded one.
 template <class Flag>
-hs::th::Type binderAsType(const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] hs::th::Type binderAsType(const hs::th::TyVarBndr<Flag>& b) {
   if (const hs::th::Kind* k = b.kind()) return hs::th::SigT{hs::th::VarT{b.name()}, *k};
   return hs::th::VarT{b.name()};
 }
 template <class Flag>
-std::vector<hs::th::Type> binderAsType(const std::vector<hs::th::TyVarBndr<Flag>>& bs) {
+[[nodiscard]] std::vector<hs::th::Type> binderAsType(const std::vector<hs::th::TyVarBndr<Flag>>& bs) {
   std::vector<hs::th::Type> out;
   out.reserve(bs.size());
   for (const auto& b : bs) out.push_back(sarkel::internal::binderAsType(b));
@@ -119,12 +119,12 @@ std::vector<hs::th::Type> binderAsType(const std::vector<hs::th::TyVarBndr<Flag>
 
 // Every quantifier's binders as types, every context's predicates and every anonymous argument's
 // kind, in telescope order.
-std::vector<hs::th::Type> funArgsTypes(const FunArgs& args);
+[[nodiscard]] std::vector<hs::th::Type> funArgsTypes(const FunArgs& args);
 
 // The declaration side and the kind side of matched arguments: a dependent argument pairs the
 // declared type with its binder as a type; an anonymous one pairs a declared type's kind
 // signature with the argument's kind (a declared type without one gives nothing).
-std::pair<std::vector<hs::th::Type>, std::vector<hs::th::Type>> splitVisFunArgPairs(
+[[nodiscard]] std::pair<std::vector<hs::th::Type>, std::vector<hs::th::Type>> splitVisFunArgPairs(
     const std::vector<std::pair<hs::th::Type, VisFunArg>>& pairs);
 
 // The return kind of a declaration: the declared kind when there is one; otherwise what remains
@@ -132,19 +132,19 @@ std::pair<std::vector<hs::th::Type>, std::vector<hs::th::Type>> splitVisFunArgPa
 // one visible argument per declared argument, its synonyms resolved first and its variables
 // renamed to the declaration's where the declared arguments name them. The remainder is deferred:
 // too few visible arguments raise their program error when the kind is forced.
-std::optional<hs::Lazy<hs::th::Kind>> reifyKindMaybe(hs::th::Q& q, const hs::th::Name& name,
+[[nodiscard]] std::optional<hs::Lazy<hs::th::Kind>> reifyKindMaybe(hs::th::Q& q, const hs::th::Name& name,
                                                      const std::vector<hs::th::Type>& argTypes,
                                                      const std::optional<hs::th::Kind>& kind);
 
 // A fresh kinded binder (base "x", made outermost first) for every anonymous argument, which
 // becomes a visible quantifier over it; the binders of visible quantifiers as they are.
-std::pair<std::vector<hs::th::TyVarBndrUnit>, FunArgs> freshKindBinders(hs::th::Q& q,
+[[nodiscard]] std::pair<std::vector<hs::th::TyVarBndrUnit>, FunArgs> freshKindBinders(hs::th::Q& q,
                                                                         const FunArgs& args);
 
 // The argument types of a family instance with kind signatures from the family: the family's
 // binders, then fresh binders for the anonymous arguments of its kind (StarT when it has none),
 // paired with the types; a bare variable gets its binder's kind. As long as the shorter list.
-std::vector<hs::th::Type> repairBinderKinds(hs::th::Q& q,
+[[nodiscard]] std::vector<hs::th::Type> repairBinderKinds(hs::th::Q& q,
                                             const std::vector<hs::th::TyVarBndrUnit>& familyBinders,
                                             const std::optional<hs::th::Kind>& familyKind,
                                             const std::vector<hs::th::Type>& types);

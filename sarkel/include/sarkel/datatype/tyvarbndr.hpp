@@ -22,36 +22,36 @@ namespace sarkel {
 // ---- Builders -----------------------------------------------------------------------------------
 
 template <class Flag>
-hs::th::TyVarBndr<Flag> plainTVFlag(hs::th::Name n, Flag f) {
+[[nodiscard]] hs::th::TyVarBndr<Flag> plainTVFlag(hs::th::Name n, Flag f) {
   return hs::th::PlainTV<Flag>{std::move(n), std::move(f)};
 }
-inline hs::th::TyVarBndrSpec plainTVInferred(hs::th::Name n) {
+[[nodiscard]] inline hs::th::TyVarBndrSpec plainTVInferred(hs::th::Name n) {
   return sarkel::plainTVFlag(std::move(n), hs::th::InferredSpec);
 }
-inline hs::th::TyVarBndrSpec plainTVSpecified(hs::th::Name n) {
+[[nodiscard]] inline hs::th::TyVarBndrSpec plainTVSpecified(hs::th::Name n) {
   return sarkel::plainTVFlag(std::move(n), hs::th::SpecifiedSpec);
 }
-inline hs::th::TyVarBndrUnit plainTVInvis(hs::th::Name n) {
+[[nodiscard]] inline hs::th::TyVarBndrUnit plainTVInvis(hs::th::Name n) {
   return sarkel::plainTVFlag(std::move(n), hs::unit);
 }
-inline hs::th::TyVarBndrUnit plainTVReq(hs::th::Name n) {
+[[nodiscard]] inline hs::th::TyVarBndrUnit plainTVReq(hs::th::Name n) {
   return sarkel::plainTVInvis(std::move(n));
 }
 
 template <class Flag>
-hs::th::TyVarBndr<Flag> kindedTVFlag(hs::th::Name n, Flag f, hs::th::Kind k) {
+[[nodiscard]] hs::th::TyVarBndr<Flag> kindedTVFlag(hs::th::Name n, Flag f, hs::th::Kind k) {
   return hs::th::KindedTV<Flag>{std::move(n), std::move(f), std::move(k)};
 }
-inline hs::th::TyVarBndrSpec kindedTVInferred(hs::th::Name n, hs::th::Kind k) {
+[[nodiscard]] inline hs::th::TyVarBndrSpec kindedTVInferred(hs::th::Name n, hs::th::Kind k) {
   return sarkel::kindedTVFlag(std::move(n), hs::th::InferredSpec, std::move(k));
 }
-inline hs::th::TyVarBndrSpec kindedTVSpecified(hs::th::Name n, hs::th::Kind k) {
+[[nodiscard]] inline hs::th::TyVarBndrSpec kindedTVSpecified(hs::th::Name n, hs::th::Kind k) {
   return sarkel::kindedTVFlag(std::move(n), hs::th::SpecifiedSpec, std::move(k));
 }
-inline hs::th::TyVarBndrUnit kindedTVInvis(hs::th::Name n, hs::th::Kind k) {
+[[nodiscard]] inline hs::th::TyVarBndrUnit kindedTVInvis(hs::th::Name n, hs::th::Kind k) {
   return sarkel::kindedTVFlag(std::move(n), hs::unit, std::move(k));
 }
-inline hs::th::TyVarBndrUnit kindedTVReq(hs::th::Name n, hs::th::Kind k) {
+[[nodiscard]] inline hs::th::TyVarBndrUnit kindedTVReq(hs::th::Name n, hs::th::Kind k) {
   return sarkel::kindedTVInvis(std::move(n), std::move(k));
 }
 
@@ -63,14 +63,14 @@ template <class Flag>
 struct DefaultBndrFlag;
 template <>
 struct DefaultBndrFlag<hs::Unit> {
-  static constexpr hs::Unit defaultBndrFlag() noexcept { return hs::unit; }
+  [[nodiscard]] static constexpr hs::Unit defaultBndrFlag() noexcept { return hs::unit; }
 };
 template <>
 struct DefaultBndrFlag<hs::th::Specificity> {
-  static constexpr hs::th::Specificity defaultBndrFlag() noexcept { return hs::th::SpecifiedSpec; }
+  [[nodiscard]] static constexpr hs::th::Specificity defaultBndrFlag() noexcept { return hs::th::SpecifiedSpec; }
 };
 template <class Flag>
-constexpr Flag defaultBndrFlag() noexcept {
+[[nodiscard]] constexpr Flag defaultBndrFlag() noexcept {
   return DefaultBndrFlag<Flag>::defaultBndrFlag();
 }
 
@@ -80,32 +80,32 @@ inline constexpr BndrVis BndrReq{};
 inline constexpr BndrVis bndrReq{};
 inline constexpr BndrVis bndrInvis{};
 // The two visibility patterns: a required binder always matches, an invisible one never does.
-constexpr bool isBndrReq(BndrVis) noexcept { return true; }
-constexpr bool isBndrInvis(BndrVis) noexcept { return false; }
+[[nodiscard]] constexpr bool isBndrReq(BndrVis) noexcept { return true; }
+[[nodiscard]] constexpr bool isBndrInvis(BndrVis) noexcept { return false; }
 
 // ---- Eliminators --------------------------------------------------------------------------------
 
 template <class P, class K, class Flag>
-auto elimTV(P&& plain, K&& kinded, const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] auto elimTV(P&& plain, K&& kinded, const hs::th::TyVarBndr<Flag>& b) {
   if (const hs::th::Kind* k = b.kind()) return std::forward<K>(kinded)(b.name(), *k);
   return std::forward<P>(plain)(b.name());
 }
 template <class P, class K, class Flag>
-auto elimTVFlag(P&& plain, K&& kinded, const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] auto elimTVFlag(P&& plain, K&& kinded, const hs::th::TyVarBndr<Flag>& b) {
   if (const hs::th::Kind* k = b.kind()) return std::forward<K>(kinded)(b.name(), b.flag(), *k);
   return std::forward<P>(plain)(b.name(), b.flag());
 }
 template <class Flag>
-const hs::th::Name& tvName(const hs::th::TyVarBndr<Flag>& b) noexcept {
+[[nodiscard]] const hs::th::Name& tvName(const hs::th::TyVarBndr<Flag>& b) noexcept {
   return b.name();
 }
 template <class Flag>
-const Flag& tvFlag(const hs::th::TyVarBndr<Flag>& b) noexcept {
+[[nodiscard]] const Flag& tvFlag(const hs::th::TyVarBndr<Flag>& b) noexcept {
   return b.flag();
 }
 // The kind of a KindedTV; StarT for a PlainTV.
 template <class Flag>
-hs::th::Kind tvKind(const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] hs::th::Kind tvKind(const hs::th::TyVarBndr<Flag>& b) {
   if (const hs::th::Kind* k = b.kind()) return *k;
   return hs::th::StarT{};
 }
@@ -123,7 +123,7 @@ concept HasApplicative = requires {
 
 // Every component mapped, each function applied once; a PlainTV has no kind to map.
 template <class NF, class FF, class KF, class Flag>
-auto mapTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b)
+[[nodiscard]] auto mapTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b)
     -> hs::th::TyVarBndr<internal::MappedFlag<Flag, FF>> {
   using F2 = internal::MappedFlag<Flag, FF>;
   hs::th::Name n = nf(b.name());
@@ -133,26 +133,26 @@ auto mapTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b)
   return sarkel::plainTVFlag(std::move(n), std::move(f));
 }
 template <class NF, class Flag>
-hs::th::TyVarBndr<Flag> mapTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] hs::th::TyVarBndr<Flag> mapTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
   if (const hs::th::Kind* k = b.kind()) return sarkel::kindedTVFlag(nf(b.name()), b.flag(), *k);
   return sarkel::plainTVFlag(nf(b.name()), b.flag());
 }
 template <class FF, class Flag>
-auto mapTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b)
+[[nodiscard]] auto mapTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b)
     -> hs::th::TyVarBndr<internal::MappedFlag<Flag, FF>> {
   if (const hs::th::Kind* k = b.kind()) return sarkel::kindedTVFlag(b.name(), ff(b.flag()), *k);
   return sarkel::plainTVFlag(b.name(), ff(b.flag()));
 }
 // A PlainTV comes back unchanged (its kind function is not called).
 template <class KF, class Flag>
-hs::th::TyVarBndr<Flag> mapTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] hs::th::TyVarBndr<Flag> mapTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
   if (const hs::th::Kind* k = b.kind()) return sarkel::kindedTVFlag(b.name(), b.flag(), kf(*k));
   return b;
 }
 
 // Every binder with its flag replaced, in order.
 template <class NewFlag, class Flag>
-std::vector<hs::th::TyVarBndr<NewFlag>> changeTVFlags(
+[[nodiscard]] std::vector<hs::th::TyVarBndr<NewFlag>> changeTVFlags(
     const NewFlag& f, const std::vector<hs::th::TyVarBndr<Flag>>& bs) {
   std::vector<hs::th::TyVarBndr<NewFlag>> out;
   out.reserve(bs.size());
@@ -165,7 +165,7 @@ std::vector<hs::th::TyVarBndr<NewFlag>> changeTVFlags(
 
 // Effects in order: name, flag, then (KindedTV only) kind.
 template <class NF, class FF, class KF, class Flag>
-auto traverseTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] auto traverseTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
   using F2 = hs::ElementOf<std::invoke_result_t<FF&, const Flag&>>;
   using B = hs::th::TyVarBndr<F2>;
   if (const hs::th::Kind* k = b.kind()) {
@@ -182,20 +182,20 @@ auto traverseTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
                     nf(b.name()), [&] { return ff(b.flag()); });
 }
 template <class NF, class Flag>
-auto traverseTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] auto traverseTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
   return hs::fmap(
       [b](const hs::th::Name& n) { return sarkel::mapTVName([&](const auto&) { return n; }, b); },
       nf(b.name()));
 }
 template <class FF, class Flag>
-auto traverseTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] auto traverseTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b) {
   using F2 = hs::ElementOf<std::invoke_result_t<FF&, const Flag&>>;
   return hs::fmap([b](const F2& f) { return sarkel::mapTVFlag([&](const Flag&) { return f; }, b); },
                   ff(b.flag()));
 }
 // A PlainTV: pure of the binder itself, without calling the kind function.
 template <class KF, class Flag>
-auto traverseTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] auto traverseTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
   using R = std::invoke_result_t<KF&, const hs::th::Kind&>;
   if (const hs::th::Kind* k = b.kind())
     return hs::fmap(
@@ -212,7 +212,7 @@ auto traverseTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
 // rebuilt binder; a later function is not called before the earlier action has produced its
 // value, so a monad that stops early skips it.
 template <class NF, class FF, class KF, class Flag>
-auto mapMTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] auto mapMTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
   using MN = std::remove_cvref_t<std::invoke_result_t<NF&, const hs::th::Name&>>;
   using F2 = internal::MappedFlag<Flag, FF>;
   if constexpr (hs::Tagged<MN>) {
@@ -241,7 +241,7 @@ auto mapMTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
   }
 }
 template <class NF, class Flag>
-auto mapMTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] auto mapMTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
   using MN = std::remove_cvref_t<std::invoke_result_t<NF&, const hs::th::Name&>>;
   if constexpr (hs::Tagged<MN>)
     return hs::bind(nf(b.name()), [b](const hs::th::Name& n) {
@@ -251,7 +251,7 @@ auto mapMTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
     return sarkel::mapTVName(std::forward<NF>(nf), b);
 }
 template <class FF, class Flag>
-auto mapMTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] auto mapMTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b) {
   using MF = std::remove_cvref_t<std::invoke_result_t<FF&, const Flag&>>;
   if constexpr (hs::Tagged<MF>) {
     using G = hs::ElementOf<MF>;
@@ -264,7 +264,7 @@ auto mapMTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b) {
 }
 // A PlainTV: return of the binder itself, without calling the kind function.
 template <class KF, class Flag>
-auto mapMTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
+[[nodiscard]] auto mapMTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
   using MK = std::remove_cvref_t<std::invoke_result_t<KF&, const hs::th::Kind&>>;
   if constexpr (hs::Tagged<MK>) {
     using Tag = hs::TagOfT<MK>;

@@ -30,22 +30,22 @@ class SyntaxNode {
       : node_(Derived::allocate(std::in_place_type<std::remove_cvref_t<C>>, std::forward<C>(c))) {}
 
   template <class... A>
-  static std::shared_ptr<const V> allocate(A&&... a) {
+  [[nodiscard]] static std::shared_ptr<const V> allocate(A&&... a) {
     return std::make_shared<const V>(std::forward<A>(a)...);
   }
 
-  const V& node() const noexcept { return *node_; }
+  [[nodiscard]] const V& node() const noexcept { return *node_; }
   template <class C>
-  const C* get_if() const noexcept {
+  [[nodiscard]] const C* get_if() const noexcept {
     return std::get_if<C>(node_.get());
   }
   template <class C>
-  bool is() const noexcept {
+  [[nodiscard]] bool is() const noexcept {
     return get_if<C>() != nullptr;
   }
   // The node's address: two values are the same object when they hold the same node.
-  const void* identity() const noexcept { return node_.get(); }
-  friend bool operator==(const Derived& a, const Derived& b) {
+  [[nodiscard]] const void* identity() const noexcept { return node_.get(); }
+  [[nodiscard]] friend bool operator==(const Derived& a, const Derived& b) {
     return a.node_ == b.node_ || *a.node_ == *b.node_;
   }
 
@@ -86,7 +86,7 @@ class Con
   // Nodes are freed through freeCon, so that a long chain of nested ForallC layers is freed in a
   // loop rather than by recursion.
   template <class... A>
-  static std::shared_ptr<const Node> allocate(A&&... a);
+  [[nodiscard]] static std::shared_ptr<const Node> allocate(A&&... a);
 
  private:
   static void freeCon(const Node* n) noexcept;
@@ -129,7 +129,7 @@ struct RecGadtC {
 };
 
 template <class... A>
-std::shared_ptr<const Con::Node> Con::allocate(A&&... a) {
+[[nodiscard]] std::shared_ptr<const Con::Node> Con::allocate(A&&... a) {
   return std::shared_ptr<const Node>(new Node(std::forward<A>(a)...), &freeCon);
 }
 
@@ -401,9 +401,9 @@ class Info
 };
 
 // Whether both values hold the very same node.
-inline bool sameObject(const Con& a, const Con& b) noexcept { return a.identity() == b.identity(); }
-inline bool sameObject(const Dec& a, const Dec& b) noexcept { return a.identity() == b.identity(); }
-inline bool sameObject(const Info& a, const Info& b) noexcept {
+[[nodiscard]] inline bool sameObject(const Con& a, const Con& b) noexcept { return a.identity() == b.identity(); }
+[[nodiscard]] inline bool sameObject(const Dec& a, const Dec& b) noexcept { return a.identity() == b.identity(); }
+[[nodiscard]] inline bool sameObject(const Info& a, const Info& b) noexcept {
   return a.identity() == b.identity();
 }
 
@@ -421,11 +421,11 @@ void showsPrec(int d, const Dec& dec, std::string& out);
 void showsPrec(int d, FixityDirection dir, std::string& out);
 void showsPrec(int d, const Fixity& f, std::string& out);
 void showsPrec(int d, const Info& i, std::string& out);
-std::string show(const Bang& b);
-std::string show(const Con& c);
-std::string show(const Dec& d);
-std::string show(const Fixity& f);
-std::string show(const Info& i);
+[[nodiscard]] std::string show(const Bang& b);
+[[nodiscard]] std::string show(const Con& c);
+[[nodiscard]] std::string show(const Dec& d);
+[[nodiscard]] std::string show(const Fixity& f);
+[[nodiscard]] std::string show(const Info& i);
 std::ostream& operator<<(std::ostream& os, const Bang& b);
 std::ostream& operator<<(std::ostream& os, const Con& c);
 std::ostream& operator<<(std::ostream& os, const Dec& d);

@@ -24,7 +24,7 @@ concept IntegerValue = std::integral<I> && !std::same_as<I, bool> && !std::same_
 
 // The decimal text of an integer, with a leading '-' when negative.
 template <IntegerValue I>
-std::string decimal(I v) {
+[[nodiscard]] std::string decimal(I v) {
   using U = std::make_unsigned_t<I>;
   bool negative = false;
   if constexpr (std::is_signed_v<I>) negative = v < 0;
@@ -52,8 +52,8 @@ class IntegerL {
  public:
   template <detail::IntegerValue I>
   explicit IntegerL(I v) : text_(detail::decimal(v)) {}
-  const std::string& text() const noexcept { return text_; }
-  bool negative() const noexcept { return text_.front() == '-'; }
+  [[nodiscard]] const std::string& text() const noexcept { return text_; }
+  [[nodiscard]] bool negative() const noexcept { return text_.front() == '-'; }
   friend bool operator==(const IntegerL&, const IntegerL&) = default;
 
  private:
@@ -84,10 +84,10 @@ class Exp {
   Exp(C&& c)  // NOLINT: every constructor of the syntax is an expression
       : node_(std::make_shared<const Node>(std::forward<C>(c))) {}
 
-  const Node& node() const noexcept;
+  [[nodiscard]] const Node& node() const noexcept;
   // The constructor's fields when the expression is built with C, else null.
   template <class C>
-  const C* get_if() const noexcept;
+  [[nodiscard]] const C* get_if() const noexcept;
 
   friend bool operator==(const Exp& a, const Exp& b);
 
@@ -129,13 +129,13 @@ struct TupE {
   friend bool operator==(const TupE&, const TupE&) = default;
 };
 
-inline const Exp::Node& Exp::node() const noexcept { return *node_; }
+[[nodiscard]] inline const Exp::Node& Exp::node() const noexcept { return *node_; }
 template <class C>
-const C* Exp::get_if() const noexcept {
+[[nodiscard]] const C* Exp::get_if() const noexcept {
   return std::get_if<C>(node_.get());
 }
 
-inline bool operator==(const Exp& a, const Exp& b) {
+[[nodiscard]] inline bool operator==(const Exp& a, const Exp& b) {
   return a.node_ == b.node_ || *a.node_ == *b.node_;
 }
 
@@ -143,8 +143,8 @@ inline bool operator==(const Exp& a, const Exp& b) {
 // round brackets around a constructor with fields when d is above 10.
 void showsPrec(int d, const Lit& l, std::string& out);
 void showsPrec(int d, const Exp& e, std::string& out);
-std::string show(const Lit& l);
-std::string show(const Exp& e);
+[[nodiscard]] std::string show(const Lit& l);
+[[nodiscard]] std::string show(const Exp& e);
 std::ostream& operator<<(std::ostream& os, const Lit& l);
 std::ostream& operator<<(std::ostream& os, const Exp& e);
 

@@ -53,7 +53,7 @@ struct Name {
 
   friend bool operator==(const Name&, const Name&) = default;
   // The flavour decides first (uniques before strings), then the occurrence name.
-  friend std::strong_ordering operator<=>(const Name& a, const Name& b) {
+  [[nodiscard]] friend std::strong_ordering operator<=>(const Name& a, const Name& b) {
     if (auto c = a.flavour <=> b.flavour; c != 0) return c;
     return a.occ <=> b.occ;
   }
@@ -61,16 +61,16 @@ struct Name {
 
 // A plain name, or a qualified one when the text is a module path, a dot and a non-empty rest
 // ("Data.Map.lookup", "Prelude..").
-Name mkName(std::string_view text);
-Name mkNameU(std::string occ, Uniq unique);
+[[nodiscard]] Name mkName(std::string_view text);
+[[nodiscard]] Name mkNameU(std::string occ, Uniq unique);
 // Global names by package, module and occurrence name.
-Name mkNameG(NameSpace space, std::string package, std::string module, std::string occ);
-Name mkNameG_v(std::string package, std::string module, std::string occ);
-Name mkNameG_d(std::string package, std::string module, std::string occ);
-Name mkNameG_tc(std::string package, std::string module, std::string occ);
+[[nodiscard]] Name mkNameG(NameSpace space, std::string package, std::string module, std::string occ);
+[[nodiscard]] Name mkNameG_v(std::string package, std::string module, std::string occ);
+[[nodiscard]] Name mkNameG_d(std::string package, std::string module, std::string occ);
+[[nodiscard]] Name mkNameG_tc(std::string package, std::string module, std::string occ);
 
 // The occurrence name without its module.
-const std::string& nameBase(const Name& n) noexcept;
+[[nodiscard]] const std::string& nameBase(const Name& n) noexcept;
 
 // How a name is written in text: on its own; in the function position of an application
 // (operators in round brackets); between two operands (identifiers in backquotes).
@@ -78,18 +78,18 @@ enum class NameIs : std::uint8_t { Alone, Applied, Infix };
 
 // The text of a name: module-qualified for qualified and global names ("GHC.Base.$!"), with its
 // unique for local ones ("x_12"), the occurrence name alone otherwise.
-std::string showName(const Name& n);
-std::string showName_(NameIs mode, const Name& n);
+[[nodiscard]] std::string showName(const Name& n);
+[[nodiscard]] std::string showName_(NameIs mode, const Name& n);
 
 // The text form of a name is showName at every precedence.
-std::string show(const Name& n);
+[[nodiscard]] std::string show(const Name& n);
 void showsPrec(int d, const Name& n, std::string& out);
 std::ostream& operator<<(std::ostream& os, const Name& n);
 
 // The names of the base types' constructors.
-const Name& trueName();
-const Name& falseName();
-const Name& nothingName();
-const Name& justName();
+[[nodiscard]] const Name& trueName();
+[[nodiscard]] const Name& falseName();
+[[nodiscard]] const Name& nothingName();
+[[nodiscard]] const Name& justName();
 
 }  // namespace hs::th

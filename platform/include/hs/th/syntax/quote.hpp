@@ -26,7 +26,7 @@ class Quote {
 };
 
 // A context that only builds: process-wide, stateless, safe to share between threads.
-Quote& defaultQuote() noexcept;
+[[nodiscard]] Quote& defaultQuote() noexcept;
 
 // An expression marked with the type of the value it rebuilds.
 template <class T>

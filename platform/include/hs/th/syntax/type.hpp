@@ -35,7 +35,7 @@ class NumTyLit {
  public:
   template <detail::IntegerValue I>
   explicit NumTyLit(I v) : value_(v) {}
-  const IntegerL& value() const noexcept { return value_; }
+  [[nodiscard]] const IntegerL& value() const noexcept { return value_; }
   friend bool operator==(const NumTyLit&, const NumTyLit&) = default;
 
  private:
@@ -120,17 +120,17 @@ class Type {
   Type& operator=(Type&& o) noexcept;
   ~Type();
 
-  const Node& node() const noexcept;
+  [[nodiscard]] const Node& node() const noexcept;
   // The form's fields when the type is built with C, else null.
   template <class C>
-  const C* get_if() const noexcept;
+  [[nodiscard]] const C* get_if() const noexcept;
   template <class C>
-  bool is() const noexcept {
+  [[nodiscard]] bool is() const noexcept {
     return get_if<C>() != nullptr;
   }
 
   // Whether both handles hold the very same node.
-  friend bool sameObject(const Type& a, const Type& b) noexcept { return a.cell_ == b.cell_; }
+  [[nodiscard]] friend bool sameObject(const Type& a, const Type& b) noexcept { return a.cell_ == b.cell_; }
   friend bool operator==(const Type& a, const Type& b);
 
  private:
@@ -169,20 +169,20 @@ class TyVarBndr {
   TyVarBndr(PlainTV<Flag> b) : node_(std::move(b)) {}   // NOLINT: a binder form is a binder
   TyVarBndr(KindedTV<Flag> b) : node_(std::move(b)) {}  // NOLINT
 
-  const Node& node() const noexcept { return node_; }
+  [[nodiscard]] const Node& node() const noexcept { return node_; }
   template <class C>
-  const C* get_if() const noexcept {
+  [[nodiscard]] const C* get_if() const noexcept {
     return std::get_if<C>(&node_);
   }
-  bool isKinded() const noexcept { return node_.index() == 1; }
-  const Name& name() const noexcept {
+  [[nodiscard]] bool isKinded() const noexcept { return node_.index() == 1; }
+  [[nodiscard]] const Name& name() const noexcept {
     return std::visit([](const auto& b) -> const Name& { return b.name; }, node_);
   }
-  const Flag& flag() const noexcept {
+  [[nodiscard]] const Flag& flag() const noexcept {
     return std::visit([](const auto& b) -> const Flag& { return b.flag; }, node_);
   }
   // The kind of a KindedTV; null for a PlainTV.
-  const Kind* kind() const noexcept {
+  [[nodiscard]] const Kind* kind() const noexcept {
     const auto* k = std::get_if<KindedTV<Flag>>(&node_);
     return k != nullptr ? &k->kind : nullptr;
   }
@@ -291,10 +291,10 @@ struct TypeCell {
 };
 
 // The one shared node of a form without fields, by the form's index.
-TypeCell* leafCell(std::size_t index) noexcept;
+[[nodiscard]] TypeCell* leafCell(std::size_t index) noexcept;
 // Frees a node whose count dropped to zero, and every node only it kept alive, without recursion.
 void destroyTypeCell(TypeCell* c) noexcept;
-bool equalTypeCells(const TypeCell* a, const TypeCell* b);
+[[nodiscard]] bool equalTypeCells(const TypeCell* a, const TypeCell* b);
 
 inline void retainType(TypeCell* c) noexcept {
   if (c != nullptr && !c->immortal) c->refs.fetch_add(1, std::memory_order_relaxed);
@@ -330,13 +330,13 @@ inline Type& Type::operator=(Type&& o) noexcept {
 }
 inline Type::~Type() { detail::releaseType(cell_); }
 
-inline const Type::Node& Type::node() const noexcept { return cell_->node; }
+[[nodiscard]] inline const Type::Node& Type::node() const noexcept { return cell_->node; }
 template <class C>
-const C* Type::get_if() const noexcept {
+[[nodiscard]] const C* Type::get_if() const noexcept {
   return std::get_if<C>(&cell_->node);
 }
-bool sameObject(const Type& a, const Type& b) noexcept;
-inline bool operator==(const Type& a, const Type& b) {
+[[nodiscard]] bool sameObject(const Type& a, const Type& b) noexcept;
+[[nodiscard]] inline bool operator==(const Type& a, const Type& b) {
   return a.cell_ == b.cell_ || detail::equalTypeCells(a.cell_, b.cell_);
 }
 
@@ -347,11 +347,11 @@ void showsPrec(int d, const TyLit& l, std::string& out);
 void showsPrec(int d, Specificity s, std::string& out);
 void showsPrec(int d, const TyVarBndrUnit& b, std::string& out);
 void showsPrec(int d, const TyVarBndrSpec& b, std::string& out);
-std::string show(const Type& t);
-std::string show(const TyLit& l);
-std::string show(Specificity s);
-std::string show(const TyVarBndrUnit& b);
-std::string show(const TyVarBndrSpec& b);
+[[nodiscard]] std::string show(const Type& t);
+[[nodiscard]] std::string show(const TyLit& l);
+[[nodiscard]] std::string show(Specificity s);
+[[nodiscard]] std::string show(const TyVarBndrUnit& b);
+[[nodiscard]] std::string show(const TyVarBndrSpec& b);
 std::ostream& operator<<(std::ostream& os, const Type& t);
 std::ostream& operator<<(std::ostream& os, Specificity s);
 std::ostream& operator<<(std::ostream& os, const TyVarBndrUnit& b);

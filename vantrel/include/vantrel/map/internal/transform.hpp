@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <ranges>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -143,10 +142,11 @@ auto replaceValues(X x, const HashMap<K, V>& m) {
 template <class F, class K, class V>
 auto mapKeys(F f, const HashMap<K, V>& m) {
   using K2 = detail::CallResultT<F, K>;
-  auto pairs = m | std::views::transform([&f](const L<K, V>& r) {
-                 return std::pair<K2, hs::Lazy<V>>(hs::call(f, r.key), r.value);
-               });
-  return internal::fromList(pairs);
+  // A plain loop rather than a view over the map, which clang 14 cannot compile with libstdc++ 12.
+  // If f, a hash or an == throws part-way, the half-built map is dropped.
+  HashMap<K2, V> acc;
+  for (const L<K, V>& r : m) acc = internal::unsafeInsert<K2, V>(hs::call(f, r.key), r.value, acc);
+  return acc;
 }
 
 }  // namespace internal
