@@ -13,6 +13,7 @@
 #include "vantrel/map/internal/compare.hpp"
 #include "vantrel/map/internal/hashing.hpp"
 #include "vantrel/map/internal/text.hpp"
+#include "vantrel/map/internal/read.hpp"
 #include "vantrel/map/internal/classes.hpp"
 #include "vantrel/map/internal/union.hpp"
 #include "vantrel/map/internal/intersection.hpp"
