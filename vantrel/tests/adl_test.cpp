@@ -13,10 +13,16 @@
 
 #include "hs/read.hpp"
 #include "hs/show.hpp"
+#include "vantrel/map/classes.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/read.hpp"
+#include "vantrel/map/show.hpp"
 #include "vantrel/map/strict.hpp"
 #include "vantrel/set.hpp"
+#include "vantrel/set/classes.hpp"
+#include "vantrel/set/read.hpp"
+#include "vantrel/set/show.hpp"
 
 namespace user {
 

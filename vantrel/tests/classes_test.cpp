@@ -12,8 +12,11 @@
 
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
+#include "vantrel/map/classes.hpp"
 #include "vantrel/map/internal.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/read.hpp"
+#include "vantrel/map/show.hpp"
 
 namespace {
 

@@ -17,8 +17,14 @@
 #include "testing/keys.hpp"
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
+#include "vantrel/map/classes.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/read.hpp"
+#include "vantrel/map/show.hpp"
 #include "vantrel/set.hpp"
+#include "vantrel/set/classes.hpp"
+#include "vantrel/set/read.hpp"
+#include "vantrel/set/show.hpp"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
 #include "vantrel/map/internal/debug.hpp"
+#include "vantrel/map/classes.hpp"
 #include "vantrel/map/strict.hpp"
 #include "vantrel/package.hpp"
 

@@ -50,12 +50,10 @@ std::int64_t hash(const HashMap<K, V>& m) {
   return internal::hash(m);
 }
 
-// List conversion and deep evaluation (text forms are hs::Show / hs::Read).
+// List conversion (text forms, reading, deep evaluation and the other class capabilities are in
+// vantrel/map/show.hpp, vantrel/map/read.hpp and vantrel/map/classes.hpp).
 using internal::fromListN;
 using internal::toList;
-using internal::rnf;
-using internal::liftRnf;
-using internal::liftRnf2;
 
 // Union, intersection, difference and submap tests.
 using internal::union_;

@@ -6,6 +6,3 @@
 #include "vantrel/set/internal/ops.hpp"
 #include "vantrel/set/internal/algebra.hpp"
 #include "vantrel/set/internal/compare.hpp"
-#include "vantrel/set/internal/text.hpp"
-#include "vantrel/set/internal/read.hpp"
-#include "vantrel/set/internal/classes.hpp"
