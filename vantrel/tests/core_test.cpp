@@ -212,20 +212,20 @@ TEST(OperandOrder, EachWalkPutsItsKeyWhereItShould) {
     std::vector<std::pair<int, int>> eqCalls;
   };
   const Case cases[] = {
-      {"insert at a leaf: stored key first", [&] { L::insert(key(1, 1, 9), 0, leaf); }, {{1, 9}}},
-      {"insert at a collision: new key first", [&] { L::insert(key(2, 1, 9), 0, coll); },
+      {"insert at a leaf: stored key first", [&] { (void)L::insert(key(1, 1, 9), 0, leaf); }, {{1, 9}}},
+      {"insert at a collision: new key first", [&] { (void)L::insert(key(2, 1, 9), 0, coll); },
        {{9, 1}, {9, 2}}},
-      {"erase at a leaf: stored key first", [&] { L::erase(key(1, 1, 9), leaf); }, {{1, 9}}},
-      {"erase at a collision: asked key first", [&] { L::erase(key(2, 1, 9), coll); },
+      {"erase at a leaf: stored key first", [&] { (void)L::erase(key(1, 1, 9), leaf); }, {{1, 9}}},
+      {"erase at a collision: asked key first", [&] { (void)L::erase(key(2, 1, 9), coll); },
        {{9, 1}, {9, 2}}},
-      {"adjust at a leaf: stored key first", [&] { L::adjust([](int x) { return x; }, key(1, 1, 9), leaf); },
+      {"adjust at a leaf: stored key first", [&] { (void)L::adjust([](int x) { return x; }, key(1, 1, 9), leaf); },
        {{1, 9}}},
       {"adjust at a collision: asked key first",
-       [&] { L::adjust([](int x) { return x; }, key(2, 1, 9), coll); }, {{9, 1}, {9, 2}}},
-      {"lookup: asked key first", [&] { L::lookup(key(1, 1, 9), leaf); }, {{9, 1}}},
+       [&] { (void)L::adjust([](int x) { return x; }, key(2, 1, 9), coll); }, {{9, 1}, {9, 2}}},
+      {"lookup: asked key first", [&] { (void)L::lookup(key(1, 1, 9), leaf); }, {{9, 1}}},
       {"alter looks up with the asked key first",
-       [&] { L::alter([](std::optional<int> v) { return v; }, key(1, 1, 9), leaf); }, {{9, 1}}},
-      {"a second key of a leaf's hash: stored key first", [&] { L::insert(key(5, 1, 9), 0, leaf); },
+       [&] { (void)L::alter([](std::optional<int> v) { return v; }, key(1, 1, 9), leaf); }, {{9, 1}}},
+      {"a second key of a leaf's hash: stored key first", [&] { (void)L::insert(key(5, 1, 9), 0, leaf); },
        {{1, 9}}},
   };
   for (const Case& c : cases) {

@@ -360,7 +360,7 @@ TEST(SetFilter, Shapes) {
 
 TEST(SetFilter, PredicateRunsInTrieOrderAndAFailureLeavesNothing) {
   std::vector<std::int64_t> seen;
-  S::filter(
+  (void)S::filter(
       [&](const Key& x) {
         seen.push_back(x.id);
         return x.id % 2 == 0;
@@ -485,7 +485,7 @@ TEST(SetFolds, LazyFoldsStopWhereTheFunctionStops) {
   EXPECT_EQ(S::foldl([](const hs::Lazy<int>&, const Key&) { return 0; }, 7, KSet{}), 7);
   // A strict fold evaluates a deferred seed even for the empty set.
   EXPECT_THROW(
-      S::foldl_([](int acc, const Key&) { return acc; }, testing_support::throwing<int>(), KSet{}),
+      (void)S::foldl_([](int acc, const Key&) { return acc; }, testing_support::throwing<int>(), KSet{}),
       testing_support::TestFailure);
 }
 

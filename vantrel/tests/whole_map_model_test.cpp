@@ -195,7 +195,7 @@ TEST(WholeMapFailure, ThrowingEqualityLeavesTheInputsUntouched) {
   EXPECT_THROW(L::intersection(a, b), std::runtime_error);
   EXPECT_THROW(I::intersectionWithKeyU([](const Touchy&, int x, int) { return x; }, a, b), std::runtime_error);
   EXPECT_THROW(L::difference(a, b), std::runtime_error);
-  EXPECT_THROW(L::isSubmapOf(part, a), std::runtime_error);
+  EXPECT_THROW((void)L::isSubmapOf(part, a), std::runtime_error);
   Touchy::throwAt = -1;
   for (const auto* m : {&a, &b}) {
     EXPECT_EQ(L::size(*m), 40);

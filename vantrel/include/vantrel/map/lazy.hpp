@@ -46,7 +46,7 @@ using internal::liftHashWithSalt;
 using internal::liftHashWithSalt2;
 // The map's hash (internal::hash also names the key hash of the trie).
 template <class K, class V>
-std::int64_t hash(const HashMap<K, V>& m) {
+[[nodiscard]] std::int64_t hash(const HashMap<K, V>& m) {
   return internal::hash(m);
 }
 

@@ -38,26 +38,26 @@ struct UnitRnf {
 
 // The same elements under r, leaf by leaf in trie order; collisions in any order.
 template <class R, class A, class B>
-bool liftEq(R&& r, const HashSet<A>& s1, const HashSet<B>& s2) {
+[[nodiscard]] bool liftEq(R&& r, const HashSet<A>& s1, const HashSet<B>& s2) {
   return internal::equalKeys1(r, s1.asMap(), s2.asMap());
 }
 
 template <class T>
-hs::Ordering compare(const HashSet<T>& s1, const HashSet<T>& s2) {
+[[nodiscard]] hs::Ordering compare(const HashSet<T>& s1, const HashSet<T>& s2) {
   return internal::cmp(internal::detail::Compare{}, detail::UnitCompare{}, s1.asMap(), s2.asMap());
 }
 template <class C, class A, class B>
-hs::Ordering liftCompare(C&& cmpElem, const HashSet<A>& s1, const HashSet<B>& s2) {
+[[nodiscard]] hs::Ordering liftCompare(C&& cmpElem, const HashSet<A>& s1, const HashSet<B>& s2) {
   return internal::cmp(cmpElem, detail::UnitCompare{}, s1.asMap(), s2.asMap());
 }
 // s1 when it is the greater, else s2 (so s2 on a tie): the very argument sets.
 template <class T>
-HashSet<T> max(const HashSet<T>& s1, const HashSet<T>& s2) {
+[[nodiscard]] HashSet<T> max(const HashSet<T>& s1, const HashSet<T>& s2) {
   return set::compare(s1, s2) == hs::GT ? s1 : s2;
 }
 // s2 when s1 is the greater, else s1 (so s1 on a tie).
 template <class T>
-HashSet<T> min(const HashSet<T>& s1, const HashSet<T>& s2) {
+[[nodiscard]] HashSet<T> min(const HashSet<T>& s1, const HashSet<T>& s2) {
   return set::compare(s1, s2) == hs::GT ? s2 : s1;
 }
 
@@ -65,17 +65,17 @@ HashSet<T> min(const HashSet<T>& s1, const HashSet<T>& s2) {
 
 // The hash of the map to unit: a set hashes exactly as its map.
 template <class T>
-std::int64_t hashWithSalt(std::int64_t salt, const HashSet<T>& s) {
+[[nodiscard]] std::int64_t hashWithSalt(std::int64_t salt, const HashSet<T>& s) {
   return internal::hashWithSalt(salt, s.asMap());
 }
 template <class T>
-std::int64_t hash(const HashSet<T>& s) {
+[[nodiscard]] std::int64_t hash(const HashSet<T>& s) {
   return internal::hashWithSalt(hs::defaultSalt, s.asMap());
 }
 // With the caller's element hasher h(salt, x); a `Leaf` hashes its element with h rather than
 // mixing in its stored hash, so this differs from hashWithSalt even for the element's own hash.
 template <class H, class T>
-std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const HashSet<T>& s) {
+[[nodiscard]] std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const HashSet<T>& s) {
   return internal::liftHashWithSalt2(h, detail::UnitHash{}, salt, s.asMap());
 }
 
