@@ -10,10 +10,12 @@
 #include "morvet/package.hpp"
 #include "quendle/package.hpp"
 #include "sarkel/package.hpp"
-#include "vantrel/map/internal/debug.hpp"
+#include "vantrel/map/debug.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/show.hpp"
 #include "vantrel/map/strict.hpp"
 #include "vantrel/set.hpp"
+#include "vantrel/set/show.hpp"
 
 void quendleTour();
 
@@ -33,7 +35,7 @@ void mapTour() {
                                        std::vector<std::pair<std::string, std::int64_t>>{
                                            {"a", 1}, {"b", 1}, {"a", 1}, {"a", 1}});
   std::cout << "occurrences of \"a\": " << *L::at(counted, "a") << "\n";
-  std::cout << "checker: " << hs::show(vantrel::internal::debug::valid(counted)) << "\n";
+  std::cout << "checker: " << hs::show(vantrel::debug::valid(counted)) << "\n";
 
   // Whole maps combine without rehashing; the text form lists the pairs in trie order.
   const auto both = L::unionWith([](std::int64_t a, std::int64_t b) { return a * 100 + b; }, two,

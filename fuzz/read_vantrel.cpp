@@ -10,7 +10,11 @@
 #include "fuzz.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/read.hpp"
+#include "vantrel/map/show.hpp"
 #include "vantrel/set.hpp"
+#include "vantrel/set/read.hpp"
+#include "vantrel/set/show.hpp"
 
 namespace {
 

@@ -11,12 +11,21 @@
 #include <utility>
 #include <vector>
 
+#include "hs/assoc.hpp"
+#include "hs/bifunctor.hpp"
+#include "hs/either.hpp"
 #include "hs/read.hpp"
 #include "hs/show.hpp"
+#include "vantrel/map/classes.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/read.hpp"
+#include "vantrel/map/show.hpp"
 #include "vantrel/map/strict.hpp"
 #include "vantrel/set.hpp"
+#include "vantrel/set/classes.hpp"
+#include "vantrel/set/read.hpp"
+#include "vantrel/set/show.hpp"
 
 namespace user {
 
@@ -56,6 +65,11 @@ void forceSlow(hs::detail::Cell<Val>*) = delete;
 void cellOf(const hs::Lazy<Val>&) = delete;
 void showListWith(...) = delete;
 void saltedWordHash(std::int64_t, const Id&) = delete;
+// Namesakes of the platform's Either constructors: taken by any bare call on a user payload.
+template <class T>
+void Left(T&&) = delete;
+template <class T>
+void Right(T&&) = delete;
 
 }  // namespace user
 
@@ -156,3 +170,18 @@ TEST(Namesakes, ChangeNoOperation) {
 }
 
 }  // namespace
+
+TEST(Namesakes, ChangeNoEitherOperation) {
+  using E = hs::Either<user::Id, user::Val>;
+  const E l = hs::Left(user::Id{1});
+  const E r = hs::Right(user::Val{2});
+  EXPECT_EQ(hs::swap(l).right(), user::Id{1});
+  EXPECT_EQ(hs::swap(r).left(), user::Val{2});
+  const hs::Either<E, user::Val> nested = hs::Left(r);
+  EXPECT_EQ(hs::assoc(nested).right().left(), user::Val{2});
+  EXPECT_EQ(hs::unassoc(hs::assoc(nested)).left().right(), user::Val{2});
+  const auto same = [](const auto& x) { return x; };
+  EXPECT_EQ(hs::bimap(same, same, l).left(), user::Id{1});
+  EXPECT_EQ(hs::fmap(same, r).right(), user::Val{2});
+  EXPECT_EQ(hs::bind(r, [](const user::Val& v) { return E(hs::Right(v)); }).right(), user::Val{2});
+}

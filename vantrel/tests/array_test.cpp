@@ -5,6 +5,7 @@
 
 #include "testing/values.hpp"
 #include "vantrel/map/internal/array.hpp"
+#include "vantrel/map/internal/array_classes.hpp"
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "testing/alloc.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/classes.hpp"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "testing/trie.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/show.hpp"
 
 namespace {
 

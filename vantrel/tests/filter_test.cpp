@@ -171,13 +171,13 @@ TEST(Filter, CallsEveryPredicateOnceInTrieOrderAndNothingElse) {
   const Map m = sample();
   std::vector<std::int64_t> calls;
   keyLog().clear();
-  L::filterWithKey([&](const Key& k, int) { calls.push_back(k.id); return k.id % 2 == 0; }, m);
-  L::mapMaybe([&](int v) { calls.push_back(v); return std::optional<int>(v); }, m);
+  (void)L::filterWithKey([&](const Key& k, int) { calls.push_back(k.id); return k.id % 2 == 0; }, m);
+  (void)L::mapMaybe([&](int v) { calls.push_back(v); return std::optional<int>(v); }, m);
   EXPECT_EQ(calls, std::vector<std::int64_t>({1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(keyLog().hashCalls, 0);
   EXPECT_TRUE(keyLog().eqCalls.empty());
   // A failing predicate leaves the input as it was.
-  EXPECT_THROW(L::filter([](int v) -> bool { if (v == 4) throw std::runtime_error("no"); return true; }, m),
+  EXPECT_THROW((void)L::filter([](int v) -> bool { if (v == 4) throw std::runtime_error("no"); return true; }, m),
                std::runtime_error);
   expectValid(m);
   EXPECT_EQ(ids(m), std::vector<std::int64_t>({1, 2, 3, 4, 5, 6}));

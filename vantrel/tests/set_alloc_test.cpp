@@ -7,6 +7,7 @@
 
 #include "testing/alloc.hpp"
 #include "vantrel/set.hpp"
+#include "vantrel/set/classes.hpp"
 
 namespace {
 

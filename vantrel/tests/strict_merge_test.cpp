@@ -18,6 +18,7 @@
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
 #include "vantrel/map/internal/debug.hpp"
+#include "vantrel/map/classes.hpp"
 #include "vantrel/map/strict.hpp"
 #include "vantrel/package.hpp"
 
@@ -244,7 +245,7 @@ TEST(StrictMergeForcing, TheCallersFunctionRunsDuringTheCallOncePerCommonKey) {
     for (const auto& rec : r) EXPECT_TRUE(rec.value.evaluated()) << what;
   }
   seen.clear();
-  S::differenceWith(fd, m1, m2);
+  (void)S::differenceWith(fd, m1, m2);
   EXPECT_EQ(seen, trie1);  // values equal ids here
 }
 
@@ -502,27 +503,27 @@ TEST(StrictMergeFailure, AFailingCombinationSurfacesAndLeavesNothingBehind) {
     std::function<void()> op;
   };
   const Case cases[] = {
-      {"unionWith", [&] { S::unionWith(failAt(150), m1, m2); }},
-      {"unionWith, reversed", [&] { S::unionWith(failAt(150), m2, m1); }},
-      {"unionWith, f's deferred result", [&] { S::unionWith(badResult, m1, m2); }},
+      {"unionWith", [&] { (void)S::unionWith(failAt(150), m1, m2); }},
+      {"unionWith, reversed", [&] { (void)S::unionWith(failAt(150), m2, m1); }},
+      {"unionWith, f's deferred result", [&] { (void)S::unionWith(badResult, m1, m2); }},
       {"unionWithKey",
        [&] {
-         S::unionWithKey([&](const Key&, int a, int b) { return failAt(199)(a, b); }, m1, m2);
+         (void)S::unionWithKey([&](const Key&, int a, int b) { return failAt(199)(a, b); }, m1, m2);
        }},
-      {"intersectionWith", [&] { S::intersectionWith(failAt(150), m1, m2); }},
-      {"intersectionWith, f's deferred result", [&] { S::intersectionWith(badResult, m1, m2); }},
+      {"intersectionWith", [&] { (void)S::intersectionWith(failAt(150), m1, m2); }},
+      {"intersectionWith, f's deferred result", [&] { (void)S::intersectionWith(badResult, m1, m2); }},
       {"intersectionWithKey",
        [&] {
-         S::intersectionWithKey([&](const Key&, int a, int b) { return failAt(120)(a, b); }, m1,
+         (void)S::intersectionWithKey([&](const Key&, int a, int b) { return failAt(120)(a, b); }, m1,
                                 m2);
        }},
       {"differenceWith",
        [&] {
-         S::differenceWith([&](int a, int b) { return std::optional<int>(failAt(150)(a, b)); }, m1,
+         (void)S::differenceWith([&](int a, int b) { return std::optional<int>(failAt(150)(a, b)); }, m1,
                            m2);
        }},
       {"differenceWith, a first-map value kept",
-       [&] { S::differenceWith([](int a, int) { return std::optional<int>(a); }, m1bad, m2); }},
+       [&] { (void)S::differenceWith([](int a, int) { return std::optional<int>(a); }, m1bad, m2); }},
   };
   for (const Case& c : cases) {
     try {
@@ -587,9 +588,9 @@ TEST(StrictMergeErrors, PairingsNoTrieHoldsRaiseTheWalksErrors) {
     for (int keyed = 0; keyed < 2; ++keyed) {
       try {
         if (keyed)
-          S::unionWithKey(withKey, c.left, c.right);
+          (void)S::unionWithKey(withKey, c.left, c.right);
         else
-          S::unionWith(with, c.left, c.right);
+          (void)S::unionWith(with, c.left, c.right);
         ADD_FAILURE() << c.what << ": no error";
       } catch (const hs::ProgramError& e) {
         EXPECT_TRUE(c.hashGuard) << c.what;

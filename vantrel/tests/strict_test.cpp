@@ -250,15 +250,15 @@ TEST(StrictForcing, AFailingValueSurfacesAndLeavesNothingBehind) {
     std::function<void()> op;
   };
   const Case cases[] = {
-      {"singleton", [&] { S::singleton<Key, int>(key(1, 1), bad); }},
-      {"insert", [&] { S::insert(key(500, 5), bad, m); }},
-      {"insert into a map given up", [&] { S::insert(key(500, 5), bad, Map(m)); }},
-      {"insertWith, absent", [&] { S::insertWith(keepOld(), key(500, 5), bad, m); }},
+      {"singleton", [&] { (void)S::singleton<Key, int>(key(1, 1), bad); }},
+      {"insert", [&] { (void)S::insert(key(500, 5), bad, m); }},
+      {"insert into a map given up", [&] { (void)S::insert(key(500, 5), bad, Map(m)); }},
+      {"insertWith, absent", [&] { (void)S::insertWith(keepOld(), key(500, 5), bad, m); }},
       {"insertWith, f's result",
-       [&] { S::insertWith(hs::onCells([&](const Cell&, const Cell&) { return bad; }), pairs[7].first, 1, m); }},
-      {"adjust", [&] { S::adjust(failAt(7), pairs[7].first, m); }},
-      {"alter", [&] { S::alter(hs::onCells([&](Opt) { return Opt(bad); }), pairs[7].first, m); }},
-      {"update", [&] { S::update(hs::onCells([&](const Cell&) { return Opt(bad); }), pairs[7].first, m); }},
+       [&] { (void)S::insertWith(hs::onCells([&](const Cell&, const Cell&) { return bad; }), pairs[7].first, 1, m); }},
+      {"adjust", [&] { (void)S::adjust(failAt(7), pairs[7].first, m); }},
+      {"alter", [&] { (void)S::alter(hs::onCells([&](Opt) { return Opt(bad); }), pairs[7].first, m); }},
+      {"update", [&] { (void)S::update(hs::onCells([&](const Cell&) { return Opt(bad); }), pairs[7].first, m); }},
       {"alterF", [&] {
          S::alterF(hs::onCells([&](const hs::Lazy<Opt>&) { return hs::Identity<Opt>{Opt(bad)}; }),
                    pairs[7].first, m);
@@ -270,17 +270,17 @@ TEST(StrictForcing, AFailingValueSurfacesAndLeavesNothingBehind) {
          std::vector<std::pair<Key, Cell>> p = pairs;
          p[150].second = bad;
          p.push_back({p[150].first, Cell(1)});
-         S::fromList(p);
+         (void)S::fromList(p);
        }},
       {"fromListWith, the combination", [&] {
          std::vector<std::pair<Key, Cell>> p = pairs;
          p.push_back(pairs[3]);
-         S::fromListWith([](int, int) -> int { throw TestFailure("value"); }, p);
+         (void)S::fromListWith([](int, int) -> int { throw TestFailure("value"); }, p);
        }},
-      {"map", [&] { S::map(failAt(150), m); }},
-      {"mapWithKey", [&] { S::mapWithKey([&](const Key&, int x) { return failAt(150)(x); }, m); }},
+      {"map", [&] { (void)S::map(failAt(150), m); }},
+      {"mapWithKey", [&] { (void)S::mapWithKey([&](const Key&, int x) { return failAt(150)(x); }, m); }},
       {"mapMaybe", [&] {
-         S::mapMaybe([&](int x) { return x % 2 ? std::optional<int>(failAt(151)(x)) : std::nullopt; }, m);
+         (void)S::mapMaybe([&](int x) { return x % 2 ? std::optional<int>(failAt(151)(x)) : std::nullopt; }, m);
        }},
       {"traverseWithKey", [&] {
          S::traverseWithKey([&](const Key&, int x) { return hs::Identity<int>{failAt(150)(x)}; }, m);
@@ -333,15 +333,15 @@ TEST(StrictEntryOrder, ValueOrHashFirst) {
     const char* first;
   };
   const Case cases[] = {
-      {"singleton", [&](const Cell& v) { S::singleton<Brittle, int>(bad, v); }, "value"},
-      {"insert", [&](const Cell& v) { S::insert(bad, v, m); }, "value"},
-      {"insertWith", [&](const Cell& v) { S::insertWith([](int a, int) { return a; }, bad, v, m); }, "hash"},
-      {"adjust", [&](const Cell& v) { S::adjust(hs::onCells([v](const Cell&) { return v; }), bad, m); },
+      {"singleton", [&](const Cell& v) { (void)S::singleton<Brittle, int>(bad, v); }, "value"},
+      {"insert", [&](const Cell& v) { (void)S::insert(bad, v, m); }, "value"},
+      {"insertWith", [&](const Cell& v) { (void)S::insertWith([](int a, int) { return a; }, bad, v, m); }, "hash"},
+      {"adjust", [&](const Cell& v) { (void)S::adjust(hs::onCells([v](const Cell&) { return v; }), bad, m); },
        "hash"},
-      {"alter", [&](const Cell& v) { S::alter(hs::onCells([v](BOpt) { return BOpt(v); }), bad, m); },
+      {"alter", [&](const Cell& v) { (void)S::alter(hs::onCells([v](BOpt) { return BOpt(v); }), bad, m); },
        "hash"},
       {"update",
-       [&](const Cell& v) { S::update(hs::onCells([v](const Cell&) { return BOpt(v); }), bad, m); },
+       [&](const Cell& v) { (void)S::update(hs::onCells([v](const Cell&) { return BOpt(v); }), bad, m); },
        "hash"},
       {"alterF", [&](const Cell& v) {
          S::alterF(hs::onCells([v](const hs::Lazy<BOpt>&) { return hs::Identity<BOpt>{BOpt(v)}; }), bad, m);
@@ -349,12 +349,12 @@ TEST(StrictEntryOrder, ValueOrHashFirst) {
       {"alterFEager", [&](const Cell& v) {
          IS::alterFEager(hs::onCells([v](BOpt) { return hs::Identity<BOpt>{BOpt(v)}; }), bad, m);
        }, "hash"},
-      {"fromList", [&](const Cell& v) { S::fromList<Brittle, int>({{bad, v}}); }, "value"},
+      {"fromList", [&](const Cell& v) { (void)S::fromList<Brittle, int>({{bad, v}}); }, "value"},
       {"fromListWith", [&](const Cell& v) {
-         S::fromListWith<Brittle, int>([](int a, int) { return a; }, {{bad, v}});
+         (void)S::fromListWith<Brittle, int>([](int a, int) { return a; }, {{bad, v}});
        }, "hash"},
       {"fromListWithKey", [&](const Cell& v) {
-         S::fromListWithKey<Brittle, int>([](const Brittle&, int a, int) { return a; }, {{bad, v}});
+         (void)S::fromListWithKey<Brittle, int>([](const Brittle&, int a, int) { return a; }, {{bad, v}});
        }, "hash"},
       {"unsafeInsertWithKey", [&](const Cell& v) {
          IS::unsafeInsertWithKey([](const Brittle&, int a, int) { return a; }, bad, v, BMap());
@@ -490,16 +490,16 @@ TEST(StrictOperandOrder, StoredKeyLeftAtLeavesGivenKeyLeftInCollisions) {
     std::vector<std::pair<int, int>> eqCalls;
   };
   const Case cases[] = {
-      {"insertWith at a leaf", [&] { S::insertWith(keepOld(), key(1, 1, 9), 0, leaf); }, {{1, 9}}},
-      {"insertWith in a collision", [&] { S::insertWith(keepOld(), key(2, 1, 9), 0, coll); },
+      {"insertWith at a leaf", [&] { (void)S::insertWith(keepOld(), key(1, 1, 9), 0, leaf); }, {{1, 9}}},
+      {"insertWith in a collision", [&] { (void)S::insertWith(keepOld(), key(2, 1, 9), 0, coll); },
        {{9, 1}, {9, 2}}},
-      {"adjust at a leaf", [&] { S::adjust([](int x) { return x; }, key(1, 1, 9), leaf); }, {{1, 9}}},
-      {"adjust in a collision", [&] { S::adjust([](int x) { return x; }, key(2, 1, 9), coll); },
+      {"adjust at a leaf", [&] { (void)S::adjust([](int x) { return x; }, key(1, 1, 9), leaf); }, {{1, 9}}},
+      {"adjust in a collision", [&] { (void)S::adjust([](int x) { return x; }, key(2, 1, 9), coll); },
        {{9, 1}, {9, 2}}},
       {"alter looks up with the given key left", [&] {
-         S::alter([](std::optional<int> x) { return x; }, key(1, 1, 9), leaf);
+         (void)S::alter([](std::optional<int> x) { return x; }, key(1, 1, 9), leaf);
        }, {{9, 1}}},
-      {"insert at a leaf", [&] { S::insert(key(1, 1, 9), 0, leaf); }, {{1, 9}}},
+      {"insert at a leaf", [&] { (void)S::insert(key(1, 1, 9), 0, leaf); }, {{1, 9}}},
   };
   for (const Case& c : cases) {
     keyLog().clear();
@@ -510,7 +510,7 @@ TEST(StrictOperandOrder, StoredKeyLeftAtLeavesGivenKeyLeftInCollisions) {
   // The bulk builders: the second key of a leaf's hash compares stored first; in a collision the
   // new key is on the left.
   keyLog().clear();
-  S::fromListWith<Key, int>(keepOld(), {{key(1, 1, 1), 1}, {key(1, 1, 2), 2}, {key(3, 1, 3), 3},
+  (void)S::fromListWith<Key, int>(keepOld(), {{key(1, 1, 1), 1}, {key(1, 1, 2), 2}, {key(3, 1, 3), 3},
                                         {key(1, 1, 4), 4}});
   EXPECT_EQ(keyLog().eqCalls, (std::vector<std::pair<int, int>>{{1, 2}, {2, 3}, {4, 2}}));
 }

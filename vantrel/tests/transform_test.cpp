@@ -201,10 +201,10 @@ TEST(Folds, EachFoldVisitsInItsOrder) {
             123456);
 
   // The strict folds: the order of the calls.
-  L::foldl_([&](int a, int v) { log.push_back(v); return a + v; }, 0, m);
+  (void)L::foldl_([&](int a, int v) { log.push_back(v); return a + v; }, 0, m);
   EXPECT_EQ(log, std::vector<std::int64_t>({1, 2, 3, 4, 5, 6}));
   log.clear();
-  L::foldr_([&](int v, int a) { log.push_back(v); return a + v; }, 0, m);
+  (void)L::foldr_([&](int v, int a) { log.push_back(v); return a + v; }, 0, m);
   EXPECT_EQ(log, std::vector<std::int64_t>({6, 5, 4, 3, 2, 1}));
   log.clear();
   EXPECT_EQ(L::foldlWithKey_([&](int a, const Key& k, int v) { log.push_back(k.id); return a * 10 + v; }, 0, m), 123456);
@@ -231,7 +231,7 @@ TEST(Folds, LazyFoldsTouchOnlyWhatTheirFunctionDemands) {
   const Map lastOnly = sample({bad(), bad(), bad(), bad(), bad(), 9});
   EXPECT_EQ(L::foldl([&](const hs::Lazy<int>&, int v) { ++calls; return v; }, 0, lastOnly), 9);
   EXPECT_EQ(calls, 2);
-  EXPECT_THROW(L::foldl_([](int a, int v) { return a + v; }, 0, lastOnly), TestFailure);
+  EXPECT_THROW((void)L::foldl_([](int a, int v) { return a + v; }, 0, lastOnly), TestFailure);
 
   // A rest demanded twice is computed once.
   calls = 0;
@@ -242,9 +242,9 @@ TEST(Folds, LazyFoldsTouchOnlyWhatTheirFunctionDemands) {
   // Seeds: the strict folds evaluate theirs first, also on the empty map; the lazy ones only on
   // demand.
   const hs::Lazy<int> badSeed = bad();
-  EXPECT_THROW(L::foldl_([](int a, int) { return a; }, badSeed, Map()), TestFailure);
-  EXPECT_THROW(L::foldr_([](int, int a) { return a; }, badSeed, Map()), TestFailure);
-  EXPECT_THROW(L::foldr([](int, const hs::Lazy<int>& r) { return *r; }, badSeed, Map()), TestFailure);
+  EXPECT_THROW((void)L::foldl_([](int a, int) { return a; }, badSeed, Map()), TestFailure);
+  EXPECT_THROW((void)L::foldr_([](int, int a) { return a; }, badSeed, Map()), TestFailure);
+  EXPECT_THROW((void)L::foldr([](int, const hs::Lazy<int>& r) { return *r; }, badSeed, Map()), TestFailure);
   EXPECT_EQ(L::foldr([](int v, const hs::Lazy<int>&) { return v; }, badSeed, sample()), 1);
   EXPECT_EQ(L::foldl([](const hs::Lazy<int>&, int v) { return v; }, badSeed, sample()), 6);
 }
@@ -515,7 +515,7 @@ TEST(Traversal, CellsPassThroughUnderOnCells) {
   const Map m = sample({1, 2, bad, 4, 5, 6});
   const auto r = L::traverse(hs::onCells([](const Cell& c) { return hs::Identity<Cell>{c}; }), m);
   for (const auto& e : m) EXPECT_TRUE(hs::ptrEq(*L::lookup(e.key, r.value), e.value));
-  EXPECT_THROW(L::traverse([](int v) { return hs::Identity<int>{v}; }, m), TestFailure);
+  EXPECT_THROW((void)L::traverse([](int v) { return hs::Identity<int>{v}; }, m), TestFailure);
 }
 
 }  // namespace

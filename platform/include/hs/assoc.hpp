@@ -53,8 +53,8 @@ template <>
 struct Swap<EitherTag2> {
   template <class A, class B>
   [[nodiscard]] static Either<B, A> swap(const Either<A, B>& e) {
-    if (e.isLeft()) return Right(e.left());
-    return Left(e.right());
+    if (e.isLeft()) return hs::Right(e.left());
+    return hs::Left(e.right());
   }
 };
 template <>
@@ -62,18 +62,18 @@ struct Assoc<EitherTag2> {
   template <class A, class B, class C>
   [[nodiscard]] static Either<A, Either<B, C>> assoc(const Either<Either<A, B>, C>& e) {
     using R = Either<B, C>;
-    if (e.isRight()) return Right(R(Right(e.right())));
+    if (e.isRight()) return hs::Right(R(hs::Right(e.right())));
     const Either<A, B>& inner = e.left();
-    if (inner.isLeft()) return Left(inner.left());
-    return Right(R(Left(inner.right())));
+    if (inner.isLeft()) return hs::Left(inner.left());
+    return hs::Right(R(hs::Left(inner.right())));
   }
   template <class A, class B, class C>
   [[nodiscard]] static Either<Either<A, B>, C> unassoc(const Either<A, Either<B, C>>& e) {
     using L = Either<A, B>;
-    if (e.isLeft()) return Left(L(Left(e.left())));
+    if (e.isLeft()) return hs::Left(L(hs::Left(e.left())));
     const Either<B, C>& inner = e.right();
-    if (inner.isLeft()) return Left(L(Right(inner.left())));
-    return Right(inner.right());
+    if (inner.isLeft()) return hs::Left(L(hs::Right(inner.left())));
+    return hs::Right(inner.right());
   }
 };
 

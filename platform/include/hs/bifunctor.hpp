@@ -213,8 +213,8 @@ struct Bifunctor<EitherTag2> {
   [[nodiscard]] static auto bimap(F&& f, G&& g, const Either<A, B>& e) {
     using C = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
     using D = std::remove_cvref_t<std::invoke_result_t<G&, const B&>>;
-    if (e.isLeft()) return Either<C, D>(Left(f(e.left())));
-    return Either<C, D>(Right(g(e.right())));
+    if (e.isLeft()) return Either<C, D>(hs::Left(f(e.left())));
+    return Either<C, D>(hs::Right(g(e.right())));
   }
 };
 template <>
@@ -250,8 +250,8 @@ struct Bitraversable<EitherTag2> {
     using C = ElementOf<std::invoke_result_t<F&, const A&>>;
     using D = ElementOf<std::invoke_result_t<G&, const B&>>;
     using E = Either<C, D>;
-    if (e.isLeft()) return hs::fmap([](const C& c) { return E(Left(c)); }, f(e.left()));
-    return hs::fmap([](const D& d) { return E(Right(d)); }, g(e.right()));
+    if (e.isLeft()) return hs::fmap([](const C& c) { return E(hs::Left(c)); }, f(e.left()));
+    return hs::fmap([](const D& d) { return E(hs::Right(d)); }, g(e.right()));
   }
 };
 

@@ -462,7 +462,7 @@ template <class F>
 }
 template <class T>
 [[nodiscard]] LazyByteString encode(const T& x) {
-  return runPut([&](Output& out) { Binary<T>::put(x, out); });
+  return binary::runPut([&](Output& out) { Binary<T>::put(x, out); });
 }
 
 // The chunks of a list, one at a time.
@@ -516,15 +516,15 @@ template <class G>
 }
 template <class T>
 [[nodiscard]] Either<Failed, Decoded<T>> decodeOrFail(const LazyByteString& input) {
-  return runGetOrFail([](Input& in) { return Binary<T>::get(in); }, input);
+  return binary::runGetOrFail([](Input& in) { return Binary<T>::get(in); }, input);
 }
 // The value; a program error ("Data.Binary.Get.runGet at position N: message") when the input
 // does not hold one. Input after the value is ignored.
 template <class T>
 [[nodiscard]] T decode(const LazyByteString& input) {
-  auto r = decodeOrFail<T>(input);
+  auto r = binary::decodeOrFail<T>(input);
   if (r.isLeft())
-    errorWithoutStackTrace("Data.Binary.Get.runGet at position " +
+    hs::errorWithoutStackTrace("Data.Binary.Get.runGet at position " +
                            std::to_string(r.left().offset) + ": " + r.left().message);
   return std::move(r.right().value);
 }

@@ -155,8 +155,8 @@ struct Functor<EitherTag<A>> {
   template <class F, class B>
   [[nodiscard]] static auto fmap(F&& f, const Either<A, B>& e) {
     using E = Either<A, std::remove_cvref_t<std::invoke_result_t<F&, const B&>>>;
-    if (e.isLeft()) return E(Left(e.left()));
-    return E(Right(f(e.right())));
+    if (e.isLeft()) return E(hs::Left(e.left()));
+    return E(hs::Right(f(e.right())));
   }
 };
 // The rest is produced only when the left operand is a Right.
@@ -164,17 +164,17 @@ template <class A>
 struct Applicative<EitherTag<A>> {
   template <class B>
   [[nodiscard]] static Either<A, B> pure(B b) {
-    return Right(std::move(b));
+    return hs::Right(std::move(b));
   }
   template <class F, class B, class Rest>
   [[nodiscard]] static auto liftA2(F&& f, const Either<A, B>& x, Rest&& rest) {
     using FC = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
     using C = typename FC::right_type;
     using E = Either<A, std::remove_cvref_t<std::invoke_result_t<F&, const B&, const C&>>>;
-    if (x.isLeft()) return E(Left(x.left()));
+    if (x.isLeft()) return E(hs::Left(x.left()));
     const FC y = rest();
-    if (y.isLeft()) return E(Left(y.left()));
-    return E(Right(f(x.right(), y.right())));
+    if (y.isLeft()) return E(hs::Left(y.left()));
+    return E(hs::Right(f(x.right(), y.right())));
   }
 };
 template <class A>
@@ -182,7 +182,7 @@ struct Monad<EitherTag<A>> {
   template <class B, class K>
   [[nodiscard]] static auto bind(const Either<A, B>& m, K&& k) {
     using MC = std::remove_cvref_t<std::invoke_result_t<K&, const B&>>;
-    if (m.isLeft()) return MC(Left(m.left()));
+    if (m.isLeft()) return MC(hs::Left(m.left()));
     return MC(k(m.right()));
   }
 };

@@ -43,7 +43,7 @@ template <class B, class F, class G, class A>
 [[nodiscard]] B foldrMap1From(const std::shared_ptr<const std::vector<A>>& xs, std::size_t i, const F& f,
                 const G& g) {
   if (i + 1 == xs->size()) return f((*xs)[i]);
-  Lazy<B> rest = Lazy<B>::defer([xs, i, f, g]() -> B { return foldrMap1From<B>(xs, i + 1, f, g); });
+  Lazy<B> rest = Lazy<B>::defer([xs, i, f, g]() -> B { return hs::detail::foldrMap1From<B>(xs, i + 1, f, g); });
   return g((*xs)[i], rest);
 }
 // g(deferred fold of the elements before i, x_i), f(x_0) at the start.
@@ -51,7 +51,7 @@ template <class B, class F, class G, class A>
 [[nodiscard]] B foldlMap1To(const std::shared_ptr<const std::vector<A>>& xs, std::size_t i, const F& f,
               const G& g) {
   if (i == 0) return f((*xs)[0]);
-  Lazy<B> init = Lazy<B>::defer([xs, i, f, g]() -> B { return foldlMap1To<B>(xs, i - 1, f, g); });
+  Lazy<B> init = Lazy<B>::defer([xs, i, f, g]() -> B { return hs::detail::foldlMap1To<B>(xs, i - 1, f, g); });
   return g(init, (*xs)[i]);
 }
 }  // namespace detail

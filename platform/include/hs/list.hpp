@@ -323,7 +323,7 @@ struct Show<List<A>> {
 template <class A>
 struct Show<NonEmpty<A>> {
   static void showsPrec(int d, const NonEmpty<A>& xs, std::string& out) {
-    showParen(
+    hs::showParen(
         d > 5,
         [&](std::string& o) {
           hs::showsPrec(6, xs.head, o);

@@ -1,6 +1,7 @@
 // Persistent hash sets: `vantrel::HashSet<T>`, a map from the elements to the one unit value, with
-// its operations in `vantrel::set` (text forms, hashing, folding and the other capabilities are
-// the platform traits; ==, <=>, <, <=, >, >= and std::hash are the operators).
+// its operations in `vantrel::set` (==, <=>, <, <=, >, >= and std::hash are the operators; the
+// text form, reading, deep evaluation, folding and the other platform capabilities are in
+// vantrel/set/show.hpp, vantrel/set/read.hpp and vantrel/set/classes.hpp).
 #pragma once
 
 #include "vantrel/set/internal.hpp"
@@ -48,7 +49,5 @@ using internal::set::min;
 using internal::set::hashWithSalt;
 using internal::set::hash;
 using internal::set::liftHashWithSalt;
-using internal::set::rnf;
-using internal::set::liftRnf;
 
 }  // namespace vantrel::set

@@ -12,8 +12,6 @@
 #include "vantrel/map/internal/nodes.hpp"
 #include "vantrel/map/internal/compare.hpp"
 #include "vantrel/map/internal/hashing.hpp"
-#include "vantrel/map/internal/text.hpp"
-#include "vantrel/map/internal/classes.hpp"
 #include "vantrel/map/internal/union.hpp"
 #include "vantrel/map/internal/intersection.hpp"
 #include "vantrel/map/internal/difference.hpp"

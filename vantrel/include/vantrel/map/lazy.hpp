@@ -46,16 +46,14 @@ using internal::liftHashWithSalt;
 using internal::liftHashWithSalt2;
 // The map's hash (internal::hash also names the key hash of the trie).
 template <class K, class V>
-std::int64_t hash(const HashMap<K, V>& m) {
+[[nodiscard]] std::int64_t hash(const HashMap<K, V>& m) {
   return internal::hash(m);
 }
 
-// List conversion and deep evaluation (text forms are hs::Show / hs::Read).
+// List conversion (text forms, reading, deep evaluation and the other class capabilities are in
+// vantrel/map/show.hpp, vantrel/map/read.hpp and vantrel/map/classes.hpp).
 using internal::fromListN;
 using internal::toList;
-using internal::rnf;
-using internal::liftRnf;
-using internal::liftRnf2;
 
 // Union, intersection, difference and submap tests.
 using internal::union_;

@@ -46,8 +46,8 @@ using internal::strict::traverseWithKey;
 
 namespace vantrel::strict {
 
-// Equality, ordering, hashing (the operators are the map's own), list conversion and deep
-// evaluation store nothing. (fromListN stores its values as given, so it stays lazy-only.)
+// Equality, ordering, hashing (the operators are the map's own) and list conversion store
+// nothing. (fromListN stores its values as given, so it stays lazy-only.)
 using lazy::compare;
 using lazy::hash;
 using lazy::hashWithSalt;
@@ -57,11 +57,8 @@ using lazy::liftEq;
 using lazy::liftEq2;
 using lazy::liftHashWithSalt;
 using lazy::liftHashWithSalt2;
-using lazy::liftRnf;
-using lazy::liftRnf2;
 using lazy::max;
 using lazy::min;
-using lazy::rnf;
 using lazy::toList;
 
 // Union, intersection, difference and submap tests: the plain forms keep the stored values as

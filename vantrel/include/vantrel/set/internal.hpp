@@ -5,4 +5,4 @@
 #include "vantrel/set/internal/type.hpp"
 #include "vantrel/set/internal/ops.hpp"
 #include "vantrel/set/internal/algebra.hpp"
-#include "vantrel/set/internal/classes.hpp"
+#include "vantrel/set/internal/compare.hpp"

@@ -46,7 +46,7 @@ HashMap<K, V> foldPairs(const R& pairs, Step&& step) {
 
 // The map of the pairs; a later pair replaces an earlier pair of an equal key.
 template <std::ranges::input_range R>
-HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
+[[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
   using K = KeyOf<R>;
   using V = ValueOf<R>;
   return internal::foldPairs<K, V>(pairs,
@@ -55,7 +55,7 @@ HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
                                    });
 }
 template <class K, class V>
-HashMap<K, V> fromList(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
+[[nodiscard]] HashMap<K, V> fromList(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return internal::foldPairs<K, V>(pairs,
                                    [](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
                                      return internal::unsafeInsert<K, V>(k, v, acc);
@@ -64,7 +64,7 @@ HashMap<K, V> fromList(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
 
 // As fromList; the values of an equal key combine into the deferred f(new, old).
 template <class F, std::ranges::input_range R>
-HashMap<KeyOf<R>, ValueOf<R>> fromListWith(F f, const R& pairs) {
+[[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromListWith(F f, const R& pairs) {
   using K = KeyOf<R>;
   using V = ValueOf<R>;
   auto combine = [&f](const K&, const hs::Lazy<V>& n, const hs::Lazy<V>& o) {
@@ -76,14 +76,14 @@ HashMap<KeyOf<R>, ValueOf<R>> fromListWith(F f, const R& pairs) {
                                    });
 }
 template <class K, class V, class F>
-HashMap<K, V> fromListWith(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
+[[nodiscard]] HashMap<K, V> fromListWith(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return internal::fromListWith<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(std::move(f),
                                                                                      pairs);
 }
 
 // As fromListWith, the combination the deferred f(key of the later pair, new, old).
 template <class F, std::ranges::input_range R>
-HashMap<KeyOf<R>, ValueOf<R>> fromListWithKey(F f, const R& pairs) {
+[[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromListWithKey(F f, const R& pairs) {
   using K = KeyOf<R>;
   using V = ValueOf<R>;
   auto combine = [&f](const K& k, const hs::Lazy<V>& n, const hs::Lazy<V>& o) {
@@ -95,9 +95,20 @@ HashMap<KeyOf<R>, ValueOf<R>> fromListWithKey(F f, const R& pairs) {
                                    });
 }
 template <class K, class V, class F>
-HashMap<K, V> fromListWithKey(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
+[[nodiscard]] HashMap<K, V> fromListWithKey(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return internal::fromListWithKey<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(
       std::move(f), pairs);
+}
+
+// toList (the pairs in trie order, values as their stored cells) is in fold.hpp.
+// fromList; the count is not used, so a wrong one changes nothing.
+template <std::ranges::input_range R>
+[[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromListN(std::int64_t, const R& pairs) {
+  return internal::fromList(pairs);
+}
+template <class K, class V>
+[[nodiscard]] HashMap<K, V> fromListN(std::int64_t, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
+  return internal::fromList<K, V>(pairs);
 }
 
 }  // namespace vantrel::internal

@@ -24,19 +24,6 @@
 
 namespace vantrel::internal {
 
-// ---- Lists ---------------------------------------------------------------------------------
-
-// toList (the pairs in trie order, values as their stored cells) is in fold.hpp.
-// fromList; the count is not used, so a wrong one changes nothing.
-template <std::ranges::input_range R>
-HashMap<KeyOf<R>, ValueOf<R>> fromListN(std::int64_t, const R& pairs) {
-  return internal::fromList(pairs);
-}
-template <class K, class V>
-HashMap<K, V> fromListN(std::int64_t, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
-  return internal::fromList<K, V>(pairs);
-}
-
 // ---- Deep evaluation -----------------------------------------------------------------------
 
 template <class K, class V>

@@ -231,7 +231,7 @@ bool equalKeys(const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
   return detail::equalWalk(none, t1, t2);
 }
 template <class EqV, class K, class V1, class V2>
-bool liftEq(EqV&& eq, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
+[[nodiscard]] bool liftEq(EqV&& eq, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
   return internal::equal1(eq, t1, t2);
 }
 
@@ -240,7 +240,7 @@ bool liftEq(EqV&& eq, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
 // The two leaf sequences position by position: a leaf against a leaf by stored hash, eqk, eqv; a
 // collision against a collision by stored hash, record count, then the records in any order.
 template <class EqK, class EqV, class K1, class V1, class K2, class V2>
-bool liftEq2(EqK&& eqk, EqV&& eqv, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {
+[[nodiscard]] bool liftEq2(EqK&& eqk, EqV&& eqv, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {
   return detail::sequenceEqual(eqk, eqv, t1, t2);
 }
 template <class EqK, class K1, class V1, class K2, class V2>
@@ -292,11 +292,11 @@ hs::Ordering cmp(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1, const HashMap<
 }
 
 template <class CV, class K, class V1, class V2>
-hs::Ordering liftCompare(CV&& cmpv, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
+[[nodiscard]] hs::Ordering liftCompare(CV&& cmpv, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
   return internal::cmp(detail::Compare{}, cmpv, t1, t2);
 }
 template <class CK, class CV, class K1, class V1, class K2, class V2>
-hs::Ordering liftCompare2(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1,
+[[nodiscard]] hs::Ordering liftCompare2(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1,
                           const HashMap<K2, V2>& t2) {
   return internal::cmp(cmpk, cmpv, t1, t2);
 }
@@ -305,17 +305,17 @@ hs::Ordering liftCompare2(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1,
 // the strict tests and >= swap the arguments, so the comparisons see the right map's keys and
 // values first.
 template <class K, class V>
-hs::Ordering compare(const HashMap<K, V>& x, const HashMap<K, V>& y) {
+[[nodiscard]] hs::Ordering compare(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   return internal::cmp(detail::Compare{}, detail::Compare{}, x, y);
 }
 // x when it is the greater, else y (so y on a tie).
 template <class K, class V>
-HashMap<K, V> max(const HashMap<K, V>& x, const HashMap<K, V>& y) {
+[[nodiscard]] HashMap<K, V> max(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   return internal::compare(x, y) == hs::GT ? x : y;
 }
 // y when x is the greater, else x (so x on a tie).
 template <class K, class V>
-HashMap<K, V> min(const HashMap<K, V>& x, const HashMap<K, V>& y) {
+[[nodiscard]] HashMap<K, V> min(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   return internal::compare(x, y) == hs::GT ? y : x;
 }
 

@@ -19,8 +19,8 @@ struct SubHashPath {
   std::int64_t lengthInBits = 0;
   friend bool operator==(const SubHashPath&, const SubHashPath&) = default;
 };
-inline std::uint64_t partialHash(const SubHashPath& p) noexcept { return p.partialHash; }
-inline std::int64_t lengthInBits(const SubHashPath& p) noexcept { return p.lengthInBits; }
+[[nodiscard]] inline std::uint64_t partialHash(const SubHashPath& p) noexcept { return p.partialHash; }
+[[nodiscard]] inline std::int64_t lengthInBits(const SubHashPath& p) noexcept { return p.lengthInBits; }
 
 // The broken invariant, constructors in declared order.
 template <class K>
@@ -188,7 +188,7 @@ Validity<K> checkSubtree(const HashMap<K, V>& t, SubHashPath path) {
 
 // The map's validity: `Valid`, or `Invalid` with the first broken invariant in check order.
 template <class K, class V>
-Validity<K> valid(const HashMap<K, V>& m) {
+[[nodiscard]] Validity<K> valid(const HashMap<K, V>& m) {
   if (internal::kindOf(m) == Kind::Empty) return Validity<K>::Valid();
   return debug::checkSubtree(m, SubHashPath{0, 0});
 }

@@ -104,7 +104,7 @@ HashMap<K, V> delete_(KeyHash h, const std::type_identity_t<K>& k, const HashMap
   return internal::deleteWalk<K, V>(h, k, 0, m);
 }
 template <class K, class V>
-HashMap<K, V> erase(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+[[nodiscard]] HashMap<K, V> erase(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   return internal::deleteWalk<K, V>(h, k, 0, m);
 }
@@ -189,7 +189,7 @@ HashMap<K, V> adjustU(F f, const std::type_identity_t<K>& k, const HashMap<K, V>
 
 // The key's value replaced by the deferred f(stored value); f is not called here.
 template <class K, class V, class F>
-HashMap<K, V> adjust(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+[[nodiscard]] HashMap<K, V> adjust(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   auto cellFn = [&f](const hs::Lazy<V>& y) { return hs::deferCall<V>(f, y); };
   return internal::adjustWalk<K, V>(cellFn, h, k, 0, m);
@@ -228,7 +228,7 @@ std::optional<hs::Lazy<V>> decideOptional(F& f, const hs::Lazy<V>* current) {
 }
 
 template <class K, class V, class F>
-HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+[[nodiscard]] HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
   const std::optional<hs::Lazy<V>> answer =
@@ -238,7 +238,7 @@ HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& 
 
 // alter with a function of the present value only: a missing key stays missing.
 template <class K, class V, class F>
-HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+[[nodiscard]] HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
   std::optional<hs::Lazy<V>> answer;

@@ -23,7 +23,7 @@ namespace vantrel::internal {
 // The pairs of the first map whose key the second map lacks: always a newly built map (the shared
 // empty map when nothing is kept), with the first map's keys and value cells.
 template <class K, class V, class W>
-HashMap<K, V> difference(const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
+[[nodiscard]] HashMap<K, V> difference(const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   HashMap<K, V> acc;
   for (const L<K, V>& r : m1)
     if (internal::lookupU<K, W>(r.key, m2) == nullptr)
@@ -58,7 +58,7 @@ HashMap<K, V> differenceWithFold(F& f, const HashMap<K, V>& m1, const HashMap<K,
 // with hs::onCells it receives cells and answers an optional cell, else values and an optional
 // value.
 template <class K, class V, class W, class F>
-HashMap<K, V> differenceWith(F f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
+[[nodiscard]] HashMap<K, V> differenceWith(F f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   return internal::differenceWithFold<false, K, V, W>(f, m1, m2);
 }
 
@@ -155,13 +155,13 @@ bool submapWalk(C& cmp, LevelShift s, const HashMap<K, V1>& t1, const HashMap<K,
 // accepts. cmp is called at most once per pair of the first map, in its trie order, and never
 // after the first False; with hs::onCells it receives the cells. No key is hashed.
 template <class K, class V1, class V2, class C>
-bool isSubmapOfBy(C cmp, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
+[[nodiscard]] bool isSubmapOfBy(C cmp, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
   return internal::submapWalk<K, V1, V2>(cmp, 0, m1, m2);
 }
 
 // isSubmapOfBy with the value type's ==, the first map's value on the left.
 template <class K, class V>
-bool isSubmapOf(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
+[[nodiscard]] bool isSubmapOf(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   auto eq = [](const V& x1, const V& x2) -> bool { return x1 == x2; };
   return internal::submapWalk<K, V, V>(eq, 0, m1, m2);
 }

@@ -115,7 +115,7 @@ auto filterMapAux(LeafH onLeaf, EntryH onEntry, const HashMap<K, V>& m) {
 // The pairs whose value satisfies p; kept Leaf nodes are the input's own, kept collision records
 // keep their value cells.
 template <class P, class K, class V>
-HashMap<K, V> filter(P p, const HashMap<K, V>& m) {
+[[nodiscard]] HashMap<K, V> filter(P p, const HashMap<K, V>& m) {
   auto onLeaf = [&p](const HashMap<K, V>& t) -> std::optional<HashMap<K, V>> {
     if (hs::call(p, internal::leafOf(t).value)) return t;
     return std::nullopt;
@@ -127,7 +127,7 @@ HashMap<K, V> filter(P p, const HashMap<K, V>& m) {
   return detail::filterNode<K, V>(onLeaf, onEntry, m);
 }
 template <class P, class K, class V>
-HashMap<K, V> filterWithKey(P p, const HashMap<K, V>& m) {
+[[nodiscard]] HashMap<K, V> filterWithKey(P p, const HashMap<K, V>& m) {
   auto onLeaf = [&p](const HashMap<K, V>& t) -> std::optional<HashMap<K, V>> {
     const L<K, V>& r = internal::leafOf(t);
     if (hs::call(p, r.key, r.value)) return t;
@@ -142,7 +142,7 @@ HashMap<K, V> filterWithKey(P p, const HashMap<K, V>& m) {
 
 // The pairs for which f answers a value, with that value (stored as delivered).
 template <class F, class K, class V>
-auto mapMaybeWithKey(F f, const HashMap<K, V>& m) {
+[[nodiscard]] auto mapMaybeWithKey(F f, const HashMap<K, V>& m) {
   using W = detail::MaybeValueT<F, K, hs::Lazy<V>>;
   auto onLeaf = [&f](const HashMap<K, V>& t) -> std::optional<HashMap<K, W>> {
     const L<K, V>& r = internal::leafOf(t);
@@ -158,7 +158,7 @@ auto mapMaybeWithKey(F f, const HashMap<K, V>& m) {
   return detail::filterNode<K, W>(onLeaf, onEntry, m);
 }
 template <class F, class K, class V>
-auto mapMaybe(F f, const HashMap<K, V>& m) {
+[[nodiscard]] auto mapMaybe(F f, const HashMap<K, V>& m) {
   using W = detail::MaybeValueT<F, hs::Lazy<V>>;
   auto onLeaf = [&f](const HashMap<K, V>& t) -> std::optional<HashMap<K, W>> {
     const L<K, V>& r = internal::leafOf(t);
@@ -178,7 +178,7 @@ auto mapMaybe(F f, const HashMap<K, V>& m) {
 // of bc (with B's hash and ==, the value on the left); z is bc's stored cell. An empty bc gives
 // the empty map without walking ab.
 template <class B, class C, class A>
-HashMap<A, C> compose(const HashMap<B, C>& bc, const HashMap<A, B>& ab) {
+[[nodiscard]] HashMap<A, C> compose(const HashMap<B, C>& bc, const HashMap<A, B>& ab) {
   if (internal::null(bc)) return HashMap<A, C>();
   auto onLeaf = [&bc](const HashMap<A, B>& t) -> std::optional<HashMap<A, C>> {
     const L<A, B>& r = internal::leafOf(t);

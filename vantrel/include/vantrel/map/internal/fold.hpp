@@ -191,7 +191,7 @@ M foldMapNode(R& record, const HashMap<K, V>& t) {
 
 // f(v0, deferred f(v1, ... f(vN-1, z))); f receives a value and the rest as an hs::Lazy.
 template <class F, class Z, class K, class V>
-auto foldr(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+[[nodiscard]] auto foldr(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   auto step = [f = std::move(f)](const L<K, V>& r, const hs::Lazy<A>& rest) mutable -> A {
     return detail::resultAs<A>(std::invoke(detail::target(f), detail::valueArg<F>(r.value), rest));
@@ -199,7 +199,7 @@ auto foldr(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   return detail::foldrLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
 }
 template <class F, class Z, class K, class V>
-auto foldrWithKey(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+[[nodiscard]] auto foldrWithKey(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   auto step = [f = std::move(f)](const L<K, V>& r, const hs::Lazy<A>& rest) mutable -> A {
     return detail::resultAs<A>(
@@ -209,7 +209,7 @@ auto foldrWithKey(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
 }
 // A pair folds as f(k, deferred g(v, rest)).
 template <class F, class G, class Z, class K, class V>
-auto bifoldr(F f, G g, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+[[nodiscard]] auto bifoldr(F f, G g, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   auto gs = std::make_shared<G>(std::move(g));
   auto step = [f = std::move(f), gs](const L<K, V>& r, const hs::Lazy<A>& rest) mutable -> A {
@@ -225,7 +225,7 @@ auto bifoldr(F f, G g, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
 
 // f(deferred f(... f(z, v0) ...), vN-1); f receives the accumulator as an hs::Lazy.
 template <class F, class Z, class K, class V>
-auto foldl(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+[[nodiscard]] auto foldl(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   auto step = [f = std::move(f)](const hs::Lazy<A>& acc, const L<K, V>& r) mutable -> A {
     return detail::resultAs<A>(std::invoke(detail::target(f), acc, detail::valueArg<F>(r.value)));
@@ -233,7 +233,7 @@ auto foldl(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   return detail::foldlLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
 }
 template <class F, class Z, class K, class V>
-auto foldlWithKey(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+[[nodiscard]] auto foldlWithKey(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   auto step = [f = std::move(f)](const hs::Lazy<A>& acc, const L<K, V>& r) mutable -> A {
     return detail::resultAs<A>(
@@ -243,7 +243,7 @@ auto foldlWithKey(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
 }
 // A pair folds as g(deferred f(acc, k), v).
 template <class F, class G, class Z, class K, class V>
-auto bifoldl(F f, G g, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+[[nodiscard]] auto bifoldl(F f, G g, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   auto fs = std::make_shared<F>(std::move(f));
   auto step = [fs, g = std::move(g)](const hs::Lazy<A>& acc, const L<K, V>& r) mutable -> A {
@@ -259,7 +259,7 @@ auto bifoldl(F f, G g, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
 
 // From the first pair up; the seed is evaluated before the map is looked at.
 template <class F, class Z, class K, class V>
-auto foldl_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+[[nodiscard]] auto foldl_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   A acc = detail::seedValue<A>(std::move(z));
   for (const L<K, V>& r : m)
@@ -267,7 +267,7 @@ auto foldl_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   return acc;
 }
 template <class F, class Z, class K, class V>
-auto foldlWithKey_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+[[nodiscard]] auto foldlWithKey_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   A acc = detail::seedValue<A>(std::move(z));
   for (const L<K, V>& r : m)
@@ -277,7 +277,7 @@ auto foldlWithKey_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
 }
 // From the last pair down to the first.
 template <class F, class Z, class K, class V>
-auto foldr_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+[[nodiscard]] auto foldr_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   A acc = detail::seedValue<A>(std::move(z));
   auto step = [&f](const L<K, V>& r, A&& a) -> A {
@@ -287,7 +287,7 @@ auto foldr_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   return acc;
 }
 template <class F, class Z, class K, class V>
-auto foldrWithKey_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
+[[nodiscard]] auto foldrWithKey_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   A acc = detail::seedValue<A>(std::move(z));
   auto step = [&f](const L<K, V>& r, A&& a) -> A {
@@ -302,20 +302,20 @@ auto foldrWithKey_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
 
 // f(k0, v0) <> (f(k1, v1) <> ...), right-nested per node array; mempty only for the empty map.
 template <class F, class K, class V>
-auto foldMapWithKey(F f, const HashMap<K, V>& m) {
+[[nodiscard]] auto foldMapWithKey(F f, const HashMap<K, V>& m) {
   using M = detail::ValueResultT<F, K, hs::Lazy<V>>;
   auto record = [&f](const L<K, V>& r) -> M { return detail::resultAs<M>(hs::call(f, r.key, r.value)); };
   return detail::foldMapNode<M>(record, m);
 }
 template <class F, class K, class V>
-auto foldMap(F f, const HashMap<K, V>& m) {
+[[nodiscard]] auto foldMap(F f, const HashMap<K, V>& m) {
   using M = detail::ValueResultT<F, hs::Lazy<V>>;
   auto record = [&f](const L<K, V>& r) -> M { return detail::resultAs<M>(hs::call(f, r.value)); };
   return detail::foldMapNode<M>(record, m);
 }
 // A pair gives f(k) <> g(v).
 template <class F, class G, class K, class V>
-auto bifoldMap(F f, G g, const HashMap<K, V>& m) {
+[[nodiscard]] auto bifoldMap(F f, G g, const HashMap<K, V>& m) {
   using M = detail::ValueResultT<F, K>;
   auto record = [&f, &g](const L<K, V>& r) -> M {
     const M left = detail::resultAs<M>(hs::call(f, r.key));
@@ -329,14 +329,14 @@ auto bifoldMap(F f, G g, const HashMap<K, V>& m) {
 
 // The pairs in trie order, each value as stored.
 template <class K, class V>
-std::vector<std::pair<K, hs::Lazy<V>>> toList(const HashMap<K, V>& m) {
+[[nodiscard]] std::vector<std::pair<K, hs::Lazy<V>>> toList(const HashMap<K, V>& m) {
   std::vector<std::pair<K, hs::Lazy<V>>> out;
   out.reserve(static_cast<std::size_t>(internal::size(m)));
   for (const L<K, V>& r : m) out.emplace_back(r.key, r.value);
   return out;
 }
 template <class K, class V>
-std::vector<K> keys(const HashMap<K, V>& m) {
+[[nodiscard]] std::vector<K> keys(const HashMap<K, V>& m) {
   std::vector<K> out;
   out.reserve(static_cast<std::size_t>(internal::size(m)));
   for (const L<K, V>& r : m) out.push_back(r.key);
@@ -344,7 +344,7 @@ std::vector<K> keys(const HashMap<K, V>& m) {
 }
 // The values in trie order, as stored.
 template <class K, class V>
-std::vector<hs::Lazy<V>> elems(const HashMap<K, V>& m) {
+[[nodiscard]] std::vector<hs::Lazy<V>> elems(const HashMap<K, V>& m) {
   std::vector<hs::Lazy<V>> out;
   out.reserve(static_cast<std::size_t>(internal::size(m)));
   for (const L<K, V>& r : m) out.push_back(r.value);

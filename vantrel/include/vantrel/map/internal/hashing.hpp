@@ -95,11 +95,11 @@ std::int64_t liftHashWalk(HK& hk, HV& hv, std::int64_t salt, const HashMap<K, V>
 // The map's hash from a salt: each leaf's stored hash mixed into the running salt and the value
 // hashed with the result; each collision by its collision hash; inner nodes add nothing.
 template <class K, class V>
-std::int64_t hashWithSalt(std::int64_t salt, const HashMap<K, V>& m) {
+[[nodiscard]] std::int64_t hashWithSalt(std::int64_t salt, const HashMap<K, V>& m) {
   return detail::hashWalk(salt, m);
 }
 template <class K, class V>
-std::int64_t hash(const HashMap<K, V>& m) {
+[[nodiscard]] std::int64_t hash(const HashMap<K, V>& m) {
   return internal::hashWithSalt(hs::defaultSalt, m);
 }
 
@@ -107,11 +107,11 @@ std::int64_t hash(const HashMap<K, V>& m) {
 // hv(hk(salt, key), value), a collision its collision hash with hk and hv. Differs from
 // hashWithSalt on leaves by design (the key is hashed instead of its stored hash mixed in).
 template <class HK, class HV, class K, class V>
-std::int64_t liftHashWithSalt2(HK&& hk, HV&& hv, std::int64_t salt, const HashMap<K, V>& m) {
+[[nodiscard]] std::int64_t liftHashWithSalt2(HK&& hk, HV&& hv, std::int64_t salt, const HashMap<K, V>& m) {
   return detail::liftHashWalk(hk, hv, salt, m);
 }
 template <class HV, class K, class V>
-std::int64_t liftHashWithSalt(HV&& hv, std::int64_t salt, const HashMap<K, V>& m) {
+[[nodiscard]] std::int64_t liftHashWithSalt(HV&& hv, std::int64_t salt, const HashMap<K, V>& m) {
   detail::OwnHash hk;
   return detail::liftHashWalk(hk, hv, salt, m);
 }

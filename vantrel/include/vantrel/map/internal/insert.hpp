@@ -177,7 +177,7 @@ HashMap<K, V> insert_(KeyHash h, const std::type_identity_t<K>& k,
 }
 
 template <class K, class V>
-HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
+[[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
                      const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   return internal::insert_<K, V>(h, k, v, m);
@@ -186,7 +186,7 @@ HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_
 // are updated in place instead of copied. The walk changes a node only after everything below it
 // succeeded, so when the key's hash or == (or an allocation) throws, m is still the caller's map.
 template <class K, class V>
-HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
+[[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
                      HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
   ReplacePolicy<K, V> p{h, k, v};
@@ -209,7 +209,7 @@ HashMap<K, V> insertModifying(const std::type_identity_t<hs::Lazy<V>>& x, G g,
 // Absent key: k mapped to v. Present key: k mapped to the deferred f(v, stored value); f is not
 // called here.
 template <class K, class V, class F>
-HashMap<K, V> insertWith(F f, const std::type_identity_t<K>& k,
+[[nodiscard]] HashMap<K, V> insertWith(F f, const std::type_identity_t<K>& k,
                          const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   auto cellFn = [&f, &v](const hs::Lazy<V>& old) { return hs::deferCall<V>(f, v, old); };

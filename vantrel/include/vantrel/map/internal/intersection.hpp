@@ -184,7 +184,7 @@ using CallResult =
 
 // The keys of both maps with the first map's values.
 template <class K, class V1, class V2>
-HashMap<K, V1> intersection(const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
+[[nodiscard]] HashMap<K, V1> intersection(const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
   auto keep = [](const K&, const hs::Lazy<V1>& x1, const hs::Lazy<V2>&) -> const hs::Lazy<V1>& {
     return x1;
   };
@@ -195,7 +195,7 @@ HashMap<K, V1> intersection(const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) 
 // The keys of both maps, each with the deferred f(first value, second value).
 template <class F, class K, class V1, class V2,
           class V3 = CallResult<F, hs::Lazy<V1>, hs::Lazy<V2>>>
-HashMap<K, V3> intersectionWith(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
+[[nodiscard]] HashMap<K, V3> intersectionWith(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
   auto defer = [&f](const K&, const hs::Lazy<V1>& x1, const hs::Lazy<V2>& x2) {
     return hs::deferCall<V3>(f, x1, x2);
   };
@@ -206,7 +206,7 @@ HashMap<K, V3> intersectionWith(F f, const HashMap<K, V1>& m1, const HashMap<K, 
 // The keys of both maps, each with the deferred f(kept key, first value, second value).
 template <class F, class K, class V1, class V2,
           class V3 = CallResult<F, K, hs::Lazy<V1>, hs::Lazy<V2>>>
-HashMap<K, V3> intersectionWithKey(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
+[[nodiscard]] HashMap<K, V3> intersectionWithKey(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
   auto defer = [&f](const K& k, const hs::Lazy<V1>& x1, const hs::Lazy<V2>& x2) {
     return hs::deferCallWith<V3>(f, std::tuple<K>(k), x1, x2);
   };

@@ -90,27 +90,27 @@ std::optional<hs::Lazy<V>> lookup_(KeyHash h, const std::type_identity_t<K>& k,
 
 // The stored value's cell (still deferred if it was stored deferred), or none.
 template <class K, class V>
-std::optional<hs::Lazy<V>> lookup(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+[[nodiscard]] std::optional<hs::Lazy<V>> lookup(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
   return std::nullopt;
 }
 template <class K, class V>
-bool member(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+[[nodiscard]] bool member(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   return internal::lookupU(k, m) != nullptr;
 }
 // `lookup` with the arguments swapped.
 template <class K, class V>
-std::optional<hs::Lazy<V>> find(const HashMap<K, V>& m, const std::type_identity_t<K>& k) {
+[[nodiscard]] std::optional<hs::Lazy<V>> find(const HashMap<K, V>& m, const std::type_identity_t<K>& k) {
   return internal::lookup(k, m);
 }
 template <class K, class V>
-hs::Lazy<V> findWithDefault(std::type_identity_t<hs::Lazy<V>> def, const std::type_identity_t<K>& k,
+[[nodiscard]] hs::Lazy<V> findWithDefault(std::type_identity_t<hs::Lazy<V>> def, const std::type_identity_t<K>& k,
                             const HashMap<K, V>& m) {
   if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
   return def;
 }
 template <class K, class V>
-hs::Lazy<V> lookupDefault(std::type_identity_t<hs::Lazy<V>> def, const std::type_identity_t<K>& k,
+[[nodiscard]] hs::Lazy<V> lookupDefault(std::type_identity_t<hs::Lazy<V>> def, const std::type_identity_t<K>& k,
                           const HashMap<K, V>& m) {
   return internal::findWithDefault(std::move(def), k, m);
 }
@@ -120,7 +120,7 @@ hs::Lazy<V> lookupDefault(std::type_identity_t<hs::Lazy<V>> def, const std::type
 // The stored value's cell; a program error when the key is absent. The error's call stack is the
 // caller's with this site pushed on it, or the caller's unchanged when it is frozen.
 template <class K, class V>
-hs::Lazy<V> at(const HashMap<K, V>& m, const std::type_identity_t<K>& k,
+[[nodiscard]] hs::Lazy<V> at(const HashMap<K, V>& m, const std::type_identity_t<K>& k,
                const hs::CallStack& caller = {}) {
   if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
   keyNotFound(caller);

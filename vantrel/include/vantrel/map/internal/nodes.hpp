@@ -183,7 +183,7 @@ using hs::ptrEq;
 
 // The key's hash as the trie uses it: the hashing library's hash, read as unsigned.
 template <class K>
-KeyHash hash(const K& k) {
+[[nodiscard]] KeyHash hash(const K& k) {
   return static_cast<KeyHash>(hs::hash(k));
 }
 constexpr std::int64_t index(KeyHash h, LevelShift s) noexcept {
@@ -200,7 +200,7 @@ constexpr LevelShift nextShift(LevelShift s) noexcept { return s + bitsPerSubkey
 // ---- Node builders -------------------------------------------------------------------------
 
 template <class K, class V>
-const HashMap<K, V>& empty() noexcept {
+[[nodiscard]] const HashMap<K, V>& empty() noexcept {
   static const HashMap<K, V> e;
   return e;
 }
@@ -286,7 +286,7 @@ HashMap<K, V> collision(KeyHash h, L<K, V> e1, L<K, V> e2) {
   return internal::collisionNode<K, V>(h, a.finish());
 }
 template <class K, class V>
-HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
+[[nodiscard]] HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
   const KeyHash h = internal::hash(k);
   return internal::leafNode<K, V>(h, k, std::move(v));
 }
@@ -294,11 +294,11 @@ HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
 // ---- Whole-map tests -----------------------------------------------------------------------
 
 template <class K, class V>
-bool null(const HashMap<K, V>& m) noexcept {
+[[nodiscard]] bool null(const HashMap<K, V>& m) noexcept {
   return internal::kindOf(m) == Kind::Empty;
 }
 template <class K, class V>
-std::int64_t size(const HashMap<K, V>& m) noexcept {
+[[nodiscard]] std::int64_t size(const HashMap<K, V>& m) noexcept {
   switch (internal::kindOf(m)) {
     case Kind::Empty:
       return 0;

@@ -110,7 +110,7 @@ namespace internal {
 
 // Every value replaced by the deferred f(value).
 template <class F, class K, class V>
-auto map(F f, const HashMap<K, V>& m) {
+[[nodiscard]] auto map(F f, const HashMap<K, V>& m) {
   using W = detail::ValueResultT<F, hs::Lazy<V>>;
   auto g = detail::shareFn(std::move(f));
   auto value = [&g](const K&, const hs::Lazy<V>& v) { return hs::deferCall<W>(g, v); };
@@ -119,7 +119,7 @@ auto map(F f, const HashMap<K, V>& m) {
 
 // Every value replaced by the deferred f(key, value).
 template <class F, class K, class V>
-auto mapWithKey(F f, const HashMap<K, V>& m) {
+[[nodiscard]] auto mapWithKey(F f, const HashMap<K, V>& m) {
   using W = detail::ValueResultT<F, K, hs::Lazy<V>>;
   auto g = detail::shareFn(std::move(f));
   auto value = [&g](const K& k, const hs::Lazy<V>& v) {
@@ -130,7 +130,7 @@ auto mapWithKey(F f, const HashMap<K, V>& m) {
 
 // Every value replaced by x: one cell, shared by every entry.
 template <class X, class K, class V>
-auto replaceValues(X x, const HashMap<K, V>& m) {
+[[nodiscard]] auto replaceValues(X x, const HashMap<K, V>& m) {
   using W = typename StripLazy<std::remove_cvref_t<X>>::type;
   const hs::Lazy<W> cell(std::move(x));
   auto value = [&cell](const K&, const hs::Lazy<V>&) { return cell; };
@@ -140,7 +140,7 @@ auto replaceValues(X x, const HashMap<K, V>& m) {
 // The map rebuilt under the keys f(key), in trie order through fromList: of two keys that f sends
 // to equal new keys, the pair later in trie order wins. Values are kept as stored.
 template <class F, class K, class V>
-auto mapKeys(F f, const HashMap<K, V>& m) {
+[[nodiscard]] auto mapKeys(F f, const HashMap<K, V>& m) {
   using K2 = detail::CallResultT<F, K>;
   // A plain loop rather than a view over the map, which clang 14 cannot compile with libstdc++ 12.
   // If f, a hash or an == throws part-way, the half-built map is dropped.

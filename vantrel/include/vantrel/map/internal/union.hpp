@@ -165,14 +165,14 @@ HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const
 // Every key of either map; a key of both keeps the left map's value (the right one is dropped
 // unevaluated).
 template <class K, class V>
-HashMap<K, V> union_(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
+[[nodiscard]] HashMap<K, V> union_(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   const UnionCombine<KeepLeftValue<K, V>, true> p{{}};
   return internal::unionWalk<K, V>(p, 0, m1, m2);
 }
 
 // A key of both maps gets the deferred f(left value, right value); f is not called here.
 template <class K, class V, class F>
-HashMap<K, V> unionWith(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
+[[nodiscard]] HashMap<K, V> unionWith(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   auto g = [&f](const K&, const hs::Lazy<V>& x1, const hs::Lazy<V>& x2) {
     return hs::deferCall<V>(f, x1, x2);
   };
@@ -183,7 +183,7 @@ HashMap<K, V> unionWith(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
 // A key of both maps gets the deferred f(key, left value, right value), the key being the one the
 // result keeps; f is not called here.
 template <class K, class V, class F>
-HashMap<K, V> unionWithKey(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
+[[nodiscard]] HashMap<K, V> unionWithKey(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   auto g = [&f](const K& k, const hs::Lazy<V>& x1, const hs::Lazy<V>& x2) {
     return hs::deferCallWith<V>(f, std::tuple<K>(k), x1, x2);
   };
@@ -224,13 +224,13 @@ using MapOfRange = std::remove_cvref_t<std::ranges::range_reference_t<const R&>>
 // The union of the maps from the front, one accumulator: a key of several maps gets the value of
 // the earliest. No maps give the empty map, one map that map itself.
 template <std::ranges::input_range R>
-MapOfRange<R> unions(const R& maps) {
+[[nodiscard]] MapOfRange<R> unions(const R& maps) {
   MapOfRange<R> acc;
   for (const auto& m : maps) acc = internal::union_(acc, m);
   return acc;
 }
 template <class K, class V>
-HashMap<K, V> unions(std::initializer_list<HashMap<K, V>> maps) {
+[[nodiscard]] HashMap<K, V> unions(std::initializer_list<HashMap<K, V>> maps) {
   return internal::unions<std::initializer_list<HashMap<K, V>>>(maps);
 }
 

@@ -24,36 +24,36 @@
 namespace vantrel::internal::set {
 
 template <class T>
-HashSet<T> union_(const HashSet<T>& s1, const HashSet<T>& s2) {
+[[nodiscard]] HashSet<T> union_(const HashSet<T>& s1, const HashSet<T>& s2) {
   return HashSet<T>(internal::union_(s1.asMap(), s2.asMap()));
 }
 
 // The union of the sets from the front, one accumulator: of equal elements the earliest set's
 // stays (as union_ chooses).
 template <std::ranges::input_range R>
-std::remove_cvref_t<std::ranges::range_reference_t<const R&>> unions(const R& sets) {
+[[nodiscard]] std::remove_cvref_t<std::ranges::range_reference_t<const R&>> unions(const R& sets) {
   using S = std::remove_cvref_t<std::ranges::range_reference_t<const R&>>;
   S acc;
   for (const auto& s : sets) acc = set::union_(acc, s);
   return acc;
 }
 template <class T>
-HashSet<T> unions(std::initializer_list<HashSet<T>> sets) {
+[[nodiscard]] HashSet<T> unions(std::initializer_list<HashSet<T>> sets) {
   return set::unions<std::initializer_list<HashSet<T>>>(sets);
 }
 
 // The elements of s1 that s2 lacks, rebuilt into a new set.
 template <class T>
-HashSet<T> difference(const HashSet<T>& s1, const HashSet<T>& s2) {
+[[nodiscard]] HashSet<T> difference(const HashSet<T>& s1, const HashSet<T>& s2) {
   return HashSet<T>(internal::difference(s1.asMap(), s2.asMap()));
 }
 template <class T>
-HashSet<T> intersection(const HashSet<T>& s1, const HashSet<T>& s2) {
+[[nodiscard]] HashSet<T> intersection(const HashSet<T>& s1, const HashSet<T>& s2) {
   return HashSet<T>(internal::intersection(s1.asMap(), s2.asMap()));
 }
 // Every element of s1 is in s2. The values are not looked at, not even forced.
 template <class T>
-bool isSubsetOf(const HashSet<T>& s1, const HashSet<T>& s2) {
+[[nodiscard]] bool isSubsetOf(const HashSet<T>& s1, const HashSet<T>& s2) {
   return internal::isSubmapOfBy(
       hs::onCells([](const hs::Lazy<hs::Unit>&, const hs::Lazy<hs::Unit>&) { return true; }),
       s1.asMap(), s2.asMap());

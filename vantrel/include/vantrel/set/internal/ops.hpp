@@ -35,47 +35,47 @@ using ElementOfRange = std::remove_cvref_t<std::ranges::range_reference_t<const 
 // ---- Conversions ---------------------------------------------------------------------------
 
 template <class T>
-SetMap<T> toMap(const HashSet<T>& s) noexcept {
+[[nodiscard]] SetMap<T> toMap(const HashSet<T>& s) noexcept {
   return s.asMap();
 }
 template <class T>
-SetMap<T> asMap(const HashSet<T>& s) noexcept {
+[[nodiscard]] SetMap<T> asMap(const HashSet<T>& s) noexcept {
   return s.asMap();
 }
 // The map as the set, as it stands (its entries may hold unit cells of their own).
 template <class T>
-HashSet<T> fromMap(SetMap<T> m) noexcept {
+[[nodiscard]] HashSet<T> fromMap(SetMap<T> m) noexcept {
   return HashSet<T>(std::move(m));
 }
 
 // The set of any map's keys: the map's shape and key objects, every value replaced by the shared
 // unit cell. No key is hashed or compared.
 template <class K, class V>
-HashSet<K> keysSet(const HashMap<K, V>& m) {
+[[nodiscard]] HashSet<K> keysSet(const HashMap<K, V>& m) {
   return HashSet<K>(internal::replaceValues(hs::unitCell(), m));
 }
 
 // ---- Construction and single elements ------------------------------------------------------
 
 template <class T>
-HashSet<T> empty() noexcept {
+[[nodiscard]] HashSet<T> empty() noexcept {
   return HashSet<T>();
 }
 template <class T>
-HashSet<T> singleton(const T& x) {
+[[nodiscard]] HashSet<T> singleton(const T& x) {
   const KeyHash h = internal::hash(x);
   return HashSet<T>(internal::leafNode<T, hs::Unit>(h, x, hs::unitCell()));
 }
 template <class T>
-bool null(const HashSet<T>& s) noexcept {
+[[nodiscard]] bool null(const HashSet<T>& s) noexcept {
   return internal::null(s.asMap());
 }
 template <class T>
-std::int64_t size(const HashSet<T>& s) noexcept {
+[[nodiscard]] std::int64_t size(const HashSet<T>& s) noexcept {
   return internal::size(s.asMap());
 }
 template <class T>
-bool member(const std::type_identity_t<T>& x, const HashSet<T>& s) {
+[[nodiscard]] bool member(const std::type_identity_t<T>& x, const HashSet<T>& s) {
   return internal::member<T, hs::Unit>(x, s.asMap());
 }
 
@@ -83,13 +83,13 @@ bool member(const std::type_identity_t<T>& x, const HashSet<T>& s) {
 // gives back the set itself (the stored element stays); one held in a `Collision` is replaced by
 // x at its position in a new set.
 template <class T>
-HashSet<T> insert(const std::type_identity_t<T>& x, const HashSet<T>& s) {
+[[nodiscard]] HashSet<T> insert(const std::type_identity_t<T>& x, const HashSet<T>& s) {
   const KeyHash h = internal::hash(x);
   return HashSet<T>(internal::insert_<T, hs::Unit>(h, x, hs::unitCell(), s.asMap()));
 }
 // The set without x; the set itself when x is absent.
 template <class T>
-HashSet<T> erase(const std::type_identity_t<T>& x, const HashSet<T>& s) {
+[[nodiscard]] HashSet<T> erase(const std::type_identity_t<T>& x, const HashSet<T>& s) {
   const KeyHash h = internal::hash(x);
   return HashSet<T>(internal::delete_<T, hs::Unit>(h, x, s.asMap()));
 }
@@ -118,17 +118,17 @@ HashSet<T> fromRange(const R& xs) {
 // The set of the elements, inserted in order: of equal elements held by a `Leaf` the first stays.
 // A throwing hash or == leaves nothing behind.
 template <std::ranges::input_range R>
-HashSet<ElementOfRange<R>> fromList(const R& xs) {
+[[nodiscard]] HashSet<ElementOfRange<R>> fromList(const R& xs) {
   return detail::fromRange<ElementOfRange<R>>(xs);
 }
 template <class T>
-HashSet<T> fromList(std::initializer_list<T> xs) {
+[[nodiscard]] HashSet<T> fromList(std::initializer_list<T> xs) {
   return detail::fromRange<T>(xs);
 }
 
 // The elements in trie order.
 template <class T>
-std::vector<T> toList(const HashSet<T>& s) {
+[[nodiscard]] std::vector<T> toList(const HashSet<T>& s) {
   std::vector<T> out;
   out.reserve(static_cast<std::size_t>(internal::size(s.asMap())));
   for (const T& x : s) out.push_back(x);
@@ -197,7 +197,7 @@ SetMap<T> filterWalk(P& p, const SetMap<T>& t) {
 // The elements that p keeps, tested in trie order. The result is the input itself only for the
 // empty set and for a one-`Leaf` set that p keeps.
 template <class P, class T>
-HashSet<T> filter(P p, const HashSet<T>& s) {
+[[nodiscard]] HashSet<T> filter(P p, const HashSet<T>& s) {
   return HashSet<T>(detail::filterWalk<P, T>(p, s.asMap()));
 }
 
@@ -206,7 +206,7 @@ HashSet<T> filter(P p, const HashSet<T>& s) {
 // The set of the images f(x), computed and inserted in trie order: of equal images held by a
 // `Leaf` the first inserted stays.
 template <class F, class T>
-auto map(F f, const HashSet<T>& s) {
+[[nodiscard]] auto map(F f, const HashSet<T>& s) {
   using R = std::remove_cvref_t<std::invoke_result_t<F&, const T&>>;
   SetMap<R> acc;
   for (const T& x : s) {
@@ -395,21 +395,21 @@ M foldMapNode(F& f, const SetMap<T>& t) {
 // f(x1, deferred f(x2, ... f(xn, z))): f receives an element and the rest as an hs::Lazy. The
 // seed may be a value or a cell; f may return either.
 template <class F, class Z, class T>
-auto foldr(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
+[[nodiscard]] auto foldr(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   return detail::foldrNode<A>(std::make_shared<F>(std::move(f)), s.asMap(),
                               detail::seedCell<A>(std::move(z)));
 }
 // f(deferred f(... f(z, x1) ...), xn): f receives the fold before an element as an hs::Lazy.
 template <class F, class Z, class T>
-auto foldl(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
+[[nodiscard]] auto foldl(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   return detail::foldlNode<A>(std::make_shared<F>(std::move(f)), s.asMap(),
                               detail::seedCell<A>(std::move(z)));
 }
 // The seed evaluated, then acc = f(acc, x) for each element in order.
 template <class F, class Z, class T>
-auto foldl_(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
+[[nodiscard]] auto foldl_(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   A acc = detail::accValue<A>(std::move(z));
   for (const T& x : s) acc = detail::accValue<A>(std::invoke(f, std::move(acc), x));
@@ -417,7 +417,7 @@ auto foldl_(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
 }
 // The seed evaluated, then acc = f(x, acc) from the last element back to the first.
 template <class F, class Z, class T>
-auto foldr_(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
+[[nodiscard]] auto foldr_(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   A acc = detail::accValue<A>(std::move(z));
   detail::foldrStrictWalk<A>(f, s.asMap(), acc);
@@ -425,7 +425,7 @@ auto foldr_(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
 }
 // f of each element combined right-nested per node; the monoid's unit only for the empty set.
 template <class F, class T>
-auto foldMap(F f, const HashSet<T>& s) {
+[[nodiscard]] auto foldMap(F f, const HashSet<T>& s) {
   using M = std::remove_cvref_t<std::invoke_result_t<F&, const T&>>;
   return detail::foldMapNode<M>(f, s.asMap());
 }

@@ -30,7 +30,7 @@ HashMap<K, V> unsafeInsertWithKey(F&& f, const std::type_identity_t<K>& k,
 // evaluated, in list order, before its key is hashed; a failing value fails the whole build,
 // even when a later pair of the same key would replace it.
 template <std::ranges::input_range R>
-HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
+[[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
   using K = KeyOf<R>;
   using V = ValueOf<R>;
   return internal::foldPairs<K, V>(pairs,
@@ -40,14 +40,14 @@ HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
                                    });
 }
 template <class K, class V>
-HashMap<K, V> fromList(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
+[[nodiscard]] HashMap<K, V> fromList(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return strict::fromList<std::initializer_list<std::pair<K, hs::Lazy<V>>>>(pairs);
 }
 
 // As fromList; a key met again gets f(key of the later pair, new, accumulated), evaluated. The
 // new value of such a pair is left alone when f takes cells.
 template <class F, std::ranges::input_range R>
-HashMap<KeyOf<R>, ValueOf<R>> fromListWithKey(F f, const R& pairs) {
+[[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromListWithKey(F f, const R& pairs) {
   using K = KeyOf<R>;
   using V = ValueOf<R>;
   return internal::foldPairs<K, V>(
@@ -56,14 +56,14 @@ HashMap<KeyOf<R>, ValueOf<R>> fromListWithKey(F f, const R& pairs) {
       });
 }
 template <class K, class V, class F>
-HashMap<K, V> fromListWithKey(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
+[[nodiscard]] HashMap<K, V> fromListWithKey(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return strict::fromListWithKey<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(std::move(f),
                                                                                       pairs);
 }
 
 // As fromListWithKey with f(new, accumulated).
 template <class F, std::ranges::input_range R>
-HashMap<KeyOf<R>, ValueOf<R>> fromListWith(F f, const R& pairs) {
+[[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromListWith(F f, const R& pairs) {
   using K = KeyOf<R>;
   using V = ValueOf<R>;
   auto combine = hs::onCells([&f](const K&, const hs::Lazy<V>& x, const hs::Lazy<V>& y) {
@@ -72,7 +72,7 @@ HashMap<KeyOf<R>, ValueOf<R>> fromListWith(F f, const R& pairs) {
   return strict::fromListWithKey(combine, pairs);
 }
 template <class K, class V, class F>
-HashMap<K, V> fromListWith(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
+[[nodiscard]] HashMap<K, V> fromListWith(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return strict::fromListWith<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(std::move(f),
                                                                                    pairs);
 }

@@ -15,7 +15,7 @@ namespace vantrel::internal::strict {
 // or a `Collision` of the first map: then it is that leaf's key, with its hash. No key is hashed.
 template <class F, class K, class V1, class V2,
           class V3 = CallResult<F, K, hs::Lazy<V1>, hs::Lazy<V2>>>
-HashMap<K, V3> intersectionWithKey(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
+[[nodiscard]] HashMap<K, V3> intersectionWithKey(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
   auto now = [&f](const K& k, const hs::Lazy<V1>& x1, const hs::Lazy<V2>& x2) {
     hs::Lazy<V3> r = hs::callToCell<V3>(f, k, x1, x2);
     r.force();
@@ -28,7 +28,7 @@ HashMap<K, V3> intersectionWithKey(F f, const HashMap<K, V1>& m1, const HashMap<
 // As intersectionWithKey with f(first value, second value).
 template <class F, class K, class V1, class V2,
           class V3 = CallResult<F, hs::Lazy<V1>, hs::Lazy<V2>>>
-HashMap<K, V3> intersectionWith(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
+[[nodiscard]] HashMap<K, V3> intersectionWith(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
   auto now = [&f](const K&, const hs::Lazy<V1>& x1, const hs::Lazy<V2>& x2) {
     hs::Lazy<V3> r = hs::callToCell<V3>(f, x1, x2);
     r.force();
@@ -43,7 +43,7 @@ HashMap<K, V3> intersectionWith(F f, const HashMap<K, V1>& m1, const HashMap<K, 
 // value, evaluated. f is called once per common key, in the first map's trie order (values, or
 // cells and an optional cell under hs::onCells).
 template <class K, class V, class W, class F>
-HashMap<K, V> differenceWith(F f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
+[[nodiscard]] HashMap<K, V> differenceWith(F f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   return internal::differenceWithFold<true, K, V, W>(f, m1, m2);
 }
 

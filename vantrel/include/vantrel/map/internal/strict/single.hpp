@@ -68,7 +68,7 @@ HashMap<K, V> updateWith(F&& f, const std::type_identity_t<K>& k, const HashMap<
 // ---- Construction and insertion ------------------------------------------------------------
 
 template <class K, class V>
-HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
+[[nodiscard]] HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
   v.force();
   return internal::singleton<K, V>(k, std::move(v));
 }
@@ -76,7 +76,7 @@ HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
 // The value is evaluated before the key is hashed. The very cell already stored for the key in a
 // `Leaf` gives back the map itself.
 template <class K, class V>
-HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
+[[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
                      const HashMap<K, V>& m) {
   v.force();
   return internal::insert<K, V>(k, v, m);
@@ -84,7 +84,7 @@ HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_
 // The same for a map the caller gives up (updated in place where nothing else holds it). A
 // failing value leaves the caller's map as it was.
 template <class K, class V>
-HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
+[[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
                      HashMap<K, V>&& m) {
   v.force();
   return internal::insert<K, V>(k, v, std::move(m));
@@ -116,7 +116,7 @@ struct CombineStrict {
 // Absent key: k mapped to v, evaluated. Present key: k mapped to f(v, stored value), evaluated;
 // v itself is left alone there unless f takes values. Every node on the path is new.
 template <class K, class V, class F>
-HashMap<K, V> insertWith(F f, const std::type_identity_t<K>& k,
+[[nodiscard]] HashMap<K, V> insertWith(F f, const std::type_identity_t<K>& k,
                          const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   auto combine = hs::onCells([&f](const K&, const hs::Lazy<V>& x, const hs::Lazy<V>& y) {
@@ -174,7 +174,7 @@ HashMap<K, V> adjustWalk(F& f, KeyHash h, const K& k, LevelShift s, const HashMa
 // the key's path exists, even when f gives back the stored cell; the map itself only when the
 // walk stops at the root.
 template <class K, class V, class F>
-HashMap<K, V> adjust(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+[[nodiscard]] HashMap<K, V> adjust(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   return strict::adjustWalk<K, V>(f, h, k, 0, m);
 }
@@ -185,7 +185,7 @@ HashMap<K, V> adjust(F f, const std::type_identity_t<K>& k, const HashMap<K, V>&
 // answer is evaluated before it is stored. Nothing for an absent key, or the very stored cell for
 // a present one, gives back the map itself.
 template <class K, class V, class F>
-HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+[[nodiscard]] HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
   const std::optional<hs::Lazy<V>> answer =
@@ -196,7 +196,7 @@ HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& 
 
 // alter with f applied to a present value only; f is not called for an absent key.
 template <class K, class V, class F>
-HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+[[nodiscard]] HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
   std::optional<hs::Lazy<V>> answer;

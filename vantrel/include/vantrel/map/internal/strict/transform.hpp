@@ -238,7 +238,7 @@ auto traverseNode(F& f, const HashMap<K, V>& t) -> typename Tag::template apply<
 // A map of the same keys with every value replaced by f(value), evaluated. No node of the input is
 // reused; the first failing call or value ends the walk.
 template <class F, class K, class V>
-auto map(F f, const HashMap<K, V>& m) {
+[[nodiscard]] auto map(F f, const HashMap<K, V>& m) {
   using V2 = detail::StoredValue<detail::CallResult<F, hs::Lazy<V>>>;
   auto g = [&f](const L<K, V>& e) {
     hs::Lazy<V2> r = hs::callToCell<V2>(f, e.value);
@@ -249,7 +249,7 @@ auto map(F f, const HashMap<K, V>& m) {
 }
 // As map with f(key, value).
 template <class F, class K, class V>
-auto mapWithKey(F f, const HashMap<K, V>& m) {
+[[nodiscard]] auto mapWithKey(F f, const HashMap<K, V>& m) {
   using V2 = detail::StoredValue<detail::CallResult<F, K, hs::Lazy<V>>>;
   auto g = [&f](const L<K, V>& e) {
     hs::Lazy<V2> r = hs::callToCell<V2>(f, e.key, e.value);
@@ -261,7 +261,7 @@ auto mapWithKey(F f, const HashMap<K, V>& m) {
 
 // The pairs for which f(value) gives a value (or a cell), that value evaluated; the others dropped.
 template <class F, class K, class V>
-auto mapMaybe(F f, const HashMap<K, V>& m) {
+[[nodiscard]] auto mapMaybe(F f, const HashMap<K, V>& m) {
   using Answer = detail::CallResult<F, hs::Lazy<V>>;
   using V2 = detail::StoredValue<typename Answer::value_type>;
   auto g = [&f](const L<K, V>& e) -> std::optional<hs::Lazy<V2>> {
@@ -275,7 +275,7 @@ auto mapMaybe(F f, const HashMap<K, V>& m) {
 }
 // As mapMaybe with f(key, value).
 template <class F, class K, class V>
-auto mapMaybeWithKey(F f, const HashMap<K, V>& m) {
+[[nodiscard]] auto mapMaybeWithKey(F f, const HashMap<K, V>& m) {
   using Answer = detail::CallResult<F, K, hs::Lazy<V>>;
   using V2 = detail::StoredValue<typename Answer::value_type>;
   auto g = [&f](const L<K, V>& e) -> std::optional<hs::Lazy<V2>> {

@@ -40,7 +40,7 @@ struct UnionStrict : UnionCombine<G, false> {
 // the walk and evaluated. The kept key is the left one, except where a right `Leaf` meets a left
 // `Collision`. A failing f fails the union, and nothing of it is left.
 template <class K, class V, class F>
-HashMap<K, V> unionWithKey(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
+[[nodiscard]] HashMap<K, V> unionWithKey(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   auto g = [&f](const K& k, const hs::Lazy<V>& x1, const hs::Lazy<V>& x2) {
     hs::Lazy<V> r = hs::callToCell<V>(f, k, x1, x2);
     r.force();
@@ -52,7 +52,7 @@ HashMap<K, V> unionWithKey(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2
 
 // As unionWithKey with f(left value, right value).
 template <class K, class V, class F>
-HashMap<K, V> unionWith(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
+[[nodiscard]] HashMap<K, V> unionWith(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   auto g = [&f](const K&, const hs::Lazy<V>& x1, const hs::Lazy<V>& x2) {
     hs::Lazy<V> r = hs::callToCell<V>(f, x1, x2);
     r.force();

@@ -1,0 +1,4 @@
+// Reading sets (hs::Read): `fromList` applied to an element list; equal elements collapse.
+#pragma once
+
+#include "vantrel/set/internal/read.hpp"
