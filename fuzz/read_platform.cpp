@@ -1,5 +1,6 @@
 // The platform's base readers (integers, floating point, characters, strings, lists, tuples,
-// optional values, Either, unit) over arbitrary text.
+// optional values, Either, unit) over arbitrary text, and the few readers of the reflection
+// library's descriptions.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "hs/either.hpp"
 #include "hs/read.hpp"
 #include "hs/unit.hpp"
+#include "sarkel/datatype/records.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -36,5 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::checkReader<std::optional<std::optional<std::string>>>(text);
   fuzz::checkReader<hs::Either<std::int64_t, std::string>>(text);
   fuzz::checkReader<std::vector<hs::Either<std::optional<double>, std::pair<char, bool>>>>(text);
+  if (const auto v = fuzz::checkReader<sarkel::DatatypeVariant>(text))
+    fuzz::check(hs::read<sarkel::DatatypeVariant>(hs::show(*v)) == *v, "a variant reads back unequal");
+  fuzz::checkReader<std::vector<std::pair<sarkel::DatatypeVariant, bool>>>(text);
   return 0;
 }
