@@ -15,10 +15,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "hs/binary.hpp"
 #include "hs/bytes.hpp"
+#include "hs/hashable.hpp"
 #include "hs/list.hpp"
 #include "hs/read.hpp"
 #include "hs/show.hpp"
@@ -33,45 +35,6 @@ namespace fuzz {
 }
 inline void check(bool ok, const char* what, std::string_view detail = {}) {
   if (!ok) fail(what, detail);
-}
-
-// What reading T from any text must give: every rest is a suffix of the text, `readMaybe`
-// agrees with the complete parses, and a value read back from its shown form shows the same.
-// Returns the value when the whole text reads as exactly one.
-template <class T>
-std::optional<T> checkReader(std::string_view text) {
-  const hs::ReadResult<T> parses = hs::reads<T>(text);
-  std::size_t complete = 0;
-  for (const auto& [x, rest] : parses) {
-    check(rest.data() >= text.data() && rest.data() + rest.size() == text.data() + text.size(),
-          "a rest that is not a suffix of the input");
-    if (hs::skipSpaces(rest).empty()) ++complete;
-  }
-  std::optional<T> value = hs::readMaybe<T>(text);
-  check(value.has_value() == (complete == 1), "readMaybe disagrees with the parses");
-  if (value) {
-    const std::string shown = hs::show(*value);
-    const std::optional<T> back = hs::readMaybe<T>(shown);
-    check(back.has_value(), "a shown value does not read back:", shown);
-    check(hs::show(*back) == shown, "a shown value reads back as another:", shown);
-  }
-  return value;
-}
-
-// The parses of a reader at a precedence, each as its shown value and the length of its rest.
-template <class T>
-std::vector<std::pair<std::string, std::size_t>> shownParses(const hs::ReadPrec<T>& p, int d,
-                                                             std::string_view text) {
-  std::vector<std::pair<std::string, std::size_t>> out;
-  for (const auto& [x, rest] : p(d, text)) out.emplace_back(hs::show(x), rest.size());
-  return out;
-}
-
-// Two readers of one type that must give the same parses, in the same order.
-template <class T>
-void checkSameParses(const hs::ReadPrec<T>& a, const hs::ReadPrec<T>& b, std::string_view text) {
-  for (int d : {0, 10, 11})
-    check(shownParses(a, d, text) == shownParses(b, d, text), "two readers disagree on:", text);
 }
 
 // ---- Allocation counting --------------------------------------------------------------------
@@ -90,6 +53,101 @@ std::int64_t allocationsOf(F&& f) {
   const std::int64_t before = allocations.load(std::memory_order_relaxed);
   f();
   return allocations.load(std::memory_order_relaxed) - before;
+}
+
+// Fails when f makes more heap allocations than a fixed share per byte of an input of n bytes:
+// a reader or decoder that allocates far beyond its input has gone superlinear.
+template <class F>
+void checkLinearAllocations(std::size_t n, const char* what, F&& f) {
+  constexpr std::int64_t perByte = 64, base = 4096;
+  const std::int64_t made = allocationsOf(std::forward<F>(f));
+  if (made > perByte * static_cast<std::int64_t>(n) + base)
+    fail(what, std::to_string(made) + " allocations for " + std::to_string(n) + " bytes");
+}
+
+// What reading T from any text must give: every rest is a suffix of the text, `readMaybe`
+// agrees with the complete parses, a value read back from its shown form shows the same, and
+// reading allocates about in proportion to the text. Returns the value when the whole text reads
+// as exactly one.
+template <class T>
+std::optional<T> checkReader(std::string_view text) {
+  hs::ReadResult<T> parses;
+  checkLinearAllocations(text.size(), "a reader allocates beyond its input",
+                         [&] { parses = hs::reads<T>(text); });
+  std::size_t complete = 0;
+  for (const auto& [x, rest] : parses) {
+    check(rest.data() >= text.data() && rest.data() + rest.size() == text.data() + text.size(),
+          "a rest that is not a suffix of the input");
+    if (hs::skipSpaces(rest).empty()) ++complete;
+  }
+  std::optional<T> value = hs::readMaybe<T>(text);
+  check(value.has_value() == (complete == 1), "readMaybe disagrees with the parses");
+  if (value) {
+    const std::string shown = hs::show(*value);
+    const std::optional<T> back = hs::readMaybe<T>(shown);
+    check(back.has_value(), "a shown value does not read back:", shown);
+    check(hs::show(*back) == shown, "a shown value reads back as another:", shown);
+  }
+  return value;
+}
+
+// A value read back from its shown form, checked against the value first read: equal, comparing
+// as equal both ways, and hashing alike, where the type has those.
+template <class T>
+void checkReadsBackEqual(const T& v) {
+  const T back = hs::read<T>(hs::show(v));
+  check(back == v && v == back, "a value reads back unequal:", hs::show(v));
+  if constexpr (requires { compare(v, back); })
+    check(compare(v, back) == hs::EQ && compare(back, v) == hs::EQ && !(v < back) && !(back < v),
+          "a value read back does not compare equal:", hs::show(v));
+  if constexpr (hs::HashableType<T>)
+    check(hs::hash(v) == hs::hash(back) && hs::hashWithSalt(7, v) == hs::hashWithSalt(7, back),
+          "a value read back hashes differently:", hs::show(v));
+}
+
+// The parses of a reader at a precedence, each as its shown value and the length of its rest.
+template <class T>
+std::vector<std::pair<std::string, std::size_t>> shownParses(const hs::ReadPrec<T>& p, int d,
+                                                             std::string_view text) {
+  std::vector<std::pair<std::string, std::size_t>> out;
+  for (const auto& [x, rest] : p(d, text)) out.emplace_back(hs::show(x), rest.size());
+  return out;
+}
+
+// Two readers of one type that must give the same parses, in the same order.
+template <class T>
+void checkSameParses(const hs::ReadPrec<T>& a, const hs::ReadPrec<T>& b, std::string_view text) {
+  for (int d : {0, 10, 11})
+    check(shownParses(a, d, text) == shownParses(b, d, text), "two readers disagree on:", text);
+}
+
+// ---- Deep inputs -----------------------------------------------------------------------------
+
+// A text built from the fuzzer's bytes so that deep nesting and long runs are within its reach.
+// When the first byte is at least 0xF0 it and the second give a count n (1 to 4096), and the rest
+// splits at bytes 0x01 into a head, a prefix, a middle, a suffix and a tail (missing parts are
+// empty): the text is the head, the prefix n times, the middle, the suffix n times, then the
+// tail, at most `cap` bytes (n is lowered to fit). Otherwise the bytes are the text as they are.
+inline std::string_view deepText(std::span<const std::uint8_t> bytes, std::string& buffer,
+                                 std::size_t cap = 1 << 16) {
+  const std::string_view all(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (bytes.size() < 2 || bytes[0] < 0xF0) return all;
+  std::size_t n = 1 + ((std::size_t{bytes[0]} & 0x0F) << 8 | bytes[1]);
+  std::string_view rest = all.substr(2), part[5];
+  for (int i = 0; i < 5; ++i) {
+    const std::size_t at = i < 4 ? std::min(rest.find('\x01'), rest.size()) : rest.size();
+    part[i] = rest.substr(0, at);
+    rest = rest.substr(std::min(at + 1, rest.size()));
+  }
+  const std::size_t fixed = part[0].size() + part[2].size() + part[4].size();
+  const std::size_t unit = part[1].size() + part[3].size();
+  if (unit > 0 && fixed + n * unit > cap) n = (cap - std::min(cap, fixed)) / unit;
+  buffer.assign(part[0]);
+  for (std::size_t i = 0; i < n; ++i) buffer.append(part[1]);
+  buffer.append(part[2]);
+  for (std::size_t i = 0; i < n; ++i) buffer.append(part[3]);
+  buffer.append(part[4]);
+  return buffer;
 }
 
 // ---- Input in pieces -------------------------------------------------------------------------

@@ -1,7 +1,10 @@
 // The UUID parsers over arbitrary bytes: the four 36-character parsers against a plain model of
-// the text form and against each other, the 16-byte form, the two text readers, and the
-// serialised decoder of UUIDs and the base types around them, over input in pieces. The first
+// the text form and against each other, the 16-byte form, the word, field and raw-memory forms,
+// the two text readers, and the serialised decoder of UUIDs and the base types around them, over
+// input in pieces. The first
 // byte chooses the pieces; the rest is the input.
+#include <algorithm>
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -99,6 +102,60 @@ void checkBytes(std::span<const std::uint8_t> bytes, std::uint64_t seed) {
   }
 }
 
+// The bytes 0 to 15 of u as the big-endian words and fields say.
+std::vector<std::uint8_t> bytesOfWords(UUID u) {
+  const auto [a, b, c, d] = quendle::toWords(u);
+  std::vector<std::uint8_t> out;
+  for (const std::uint32_t w : {a, b, c, d})
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(w >> shift));
+  return out;
+}
+
+// The word, field and raw-memory forms of the UUIDs of the first 32 bytes (zero-padded): each
+// gives back the UUID, they agree with the byte order, and comparing UUIDs compares their bytes.
+void checkWords(std::span<const std::uint8_t> bytes) {
+  std::uint8_t raw[32] = {};
+  std::copy_n(bytes.begin(), std::min<std::size_t>(bytes.size(), 32), raw);
+  UUID u[2];
+  for (int i = 0; i < 2; ++i) {
+    const hs::LazyByteString l(hs::ByteString(raw + 16 * i, 16));
+    const std::optional<UUID> got = quendle::fromByteString(l);
+    fuzz::check(got.has_value(), "16 bytes are no UUID");
+    u[i] = *got;
+    const std::vector<std::uint8_t> list(raw + 16 * i, raw + 16 * i + 16);
+    fuzz::check(bytesOfWords(u[i]) == list, "the 32-bit words are not the bytes");
+    const auto [a, b, c, d] = quendle::toWords(u[i]);
+    const auto [hi, lo] = quendle::toWords64(u[i]);
+    fuzz::check(quendle::fromWords(a, b, c, d) == u[i] && quendle::fromWords64(hi, lo) == u[i] &&
+                    hi == u[i].hiWord() && lo == u[i].loWord(),
+                "a word form does not give the UUID back");
+    fuzz::check(quendle::null(u[i]) == (list == std::vector<std::uint8_t>(16, 0)), "null is wrong");
+
+    const quendle::UnpackedUUID f = quendle::unpack(u[i]);
+    fuzz::check(quendle::pack(f) == u[i], "pack . unpack is not the identity");
+    fuzz::check(f.time_low() == a && f.time_mid() == (b >> 16) && f.time_hi_and_version() == (b & 0xFFFF) &&
+                    f.clock_seq_hi_res() == list[8] && f.clock_seq_low() == list[9] &&
+                    f.node_0() == list[10] && f.node_5() == list[15],
+                "the fields are not the bytes");
+
+    // Stored in memory at an odd offset and read back.
+    alignas(16) std::uint8_t cell[40] = {};
+    hs::Storable<UUID>::pokeByteOff(cell, 3 + i, u[i]);
+    fuzz::check(hs::Storable<UUID>::peekByteOff(cell, 3 + i) == u[i], "a stored UUID reads back as another");
+    fuzz::check(std::equal(cell + 3 + i + 8, cell + 3 + i + 16, list.begin() + 8),
+                "the stored node bytes are not in order");
+    hs::Storable<UUID>::pokeElemOff(cell, 1, u[i]);
+    fuzz::check(hs::Storable<UUID>::peekElemOff(cell, 1) == u[i] &&
+                    hs::Storable<UUID>::peekByteOff(cell, 16) == u[i],
+                "a stored element reads back as another");
+  }
+  const auto l0 = quendle::toList(u[0]), l1 = quendle::toList(u[1]);
+  fuzz::check((u[0] < u[1]) == (l0 < l1) && (u[0] == u[1]) == (l0 == l1) &&
+                  quendle::compare(u[0], u[1]) == hs::toOrdering(l0 <=> l1),
+              "comparing UUIDs is not comparing their bytes");
+  if (u[0] == u[1]) fuzz::check(quendle::hash(u[0]) == quendle::hash(u[1]), "equal UUIDs hash apart");
+}
+
 void checkReaders(std::string_view s) {
   const std::optional<UUID> u = fuzz::checkReader<UUID>(s);
   // White space, then the next 36 characters.
@@ -170,6 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view s(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   checkText(s, bytes, seed);
   checkBytes(bytes, seed);
+  checkWords(bytes);
   checkReaders(s);
   checkDecoders(bytes, seed);
   return 0;
