@@ -4,6 +4,7 @@
 
 #include "hs/read.hpp"
 #include "hs/th/ppr.hpp"
+#include "hs/th/syntax.hpp"
 #include "hs/th/testenv.hpp"
 #include "sarkel/datatype.hpp"
 #include "sarkel/datatype/tyvarbndr.hpp"
@@ -58,4 +59,59 @@ void sarkelTour() {
   std::cout << "x + x * x + x groups as "
             << th::show(sarkel::resolveInfixT(env, chain(chain(chain(x, "+", x), "*", x), "+", x)))
             << "\n";
+
+  // Reification from the test environment: a GADT, whose refined results become equalities in
+  // the declaration's own variable, and a data family instance found through its constructor.
+  th::TestEnv compiler;
+  const th::Name expr = th::mkName("Tour.Expr");
+  const th::Name b = th::mkName("b");
+  auto exprOf = [&](th::Type t) { return th::Type(th::AppT{th::ConT{expr}, std::move(t)}); };
+  const th::Bang lazy{};
+  // data Expr a where
+  //   Lit :: Int -> Expr Int
+  //   Pair :: Expr a -> Expr b -> Expr (a, b)
+  compiler.declare(
+      th::DataD{{},
+                expr,
+                {sarkel::plainTVReq(a)},
+                std::nullopt,
+                {th::GadtC{{th::mkName("Tour.Lit")}, {{lazy, intT}}, exprOf(intT)},
+                 th::GadtC{{th::mkName("Tour.Pair")},
+                           {{lazy, exprOf(th::VarT{a})}, {lazy, exprOf(th::VarT{b})}},
+                           exprOf(th::AppT{th::AppT{th::TupleT{2}, th::VarT{a}}, th::VarT{b}})}},
+                {}});
+  const sarkel::DatatypeInfo exprInfo = sarkel::reifyDatatype(compiler, expr);
+  std::cout << "reified " << th::pprint(sarkel::datatypeType(exprInfo)) << ":\n";
+  for (const sarkel::ConstructorInfo& c : exprInfo.datatypeCons) {
+    std::cout << "  " << th::showName(c.constructorName) << " ::";
+    if (!c.constructorVars.empty()) {
+      std::cout << " forall";
+      for (const auto& v : c.constructorVars) std::cout << " " << th::showName(v.name());
+      std::cout << ".";
+    }
+    for (const th::Pred& p : c.constructorContext) std::cout << " (" << th::pprint(p) << ")";
+    std::cout << " =>";
+    for (const th::Type& f : c.constructorFields) std::cout << " " << th::pprint(f) << " ->";
+    std::cout << " " << th::pprint(sarkel::datatypeType(exprInfo)) << "\n";
+  }
+
+  // data family Tour.Vec a; data instance Vec Bool = Bits !Int | Empty
+  const th::Name vec = th::mkName("Tour.Vec");
+  compiler.declare(th::DataFamilyD{vec, {sarkel::plainTVReq(a)}, std::nullopt});
+  compiler.declare(th::DataInstD{
+      {},
+      std::nullopt,
+      th::AppT{th::ConT{vec}, th::ConT{th::mkNameG_tc("ghc-prim", "GHC.Types", "Bool")}},
+      std::nullopt,
+      {th::NormalC{th::mkName("Tour.Bits"),
+                   {{th::Bang{th::SourceUnpackedness::NoSourceUnpackedness,
+                              th::SourceStrictness::SourceStrict},
+                     intT}}},
+       th::NormalC{th::mkName("Tour.Empty"), {}}},
+      {}});
+  compiler.clearLog();
+  std::cout << sarkel::show(sarkel::reifyDatatype(compiler, th::mkName("Tour.Bits"))) << "\n";
+  std::cout << "queries:";
+  for (const std::string& line : compiler.log()) std::cout << " [" << line << "]";
+  std::cout << "\n";
 }

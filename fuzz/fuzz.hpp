@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -123,12 +124,28 @@ void checkSameParses(const hs::ReadPrec<T>& a, const hs::ReadPrec<T>& b, std::st
 
 // ---- Deep inputs -----------------------------------------------------------------------------
 
+// A copy of a text in a heap block of exactly its size, so that the sanitizer reports a read past
+// its end (a std::string has room, and a terminator, after its characters).
+class ExactText {
+ public:
+  ExactText() = default;
+  explicit ExactText(std::string_view s)
+      : chars_(std::make_unique_for_overwrite<char[]>(s.size())), size_(s.size()) {
+    std::copy(s.begin(), s.end(), chars_.get());
+  }
+  std::string_view view() const noexcept { return {chars_.get(), size_}; }
+
+ private:
+  std::unique_ptr<char[]> chars_;
+  std::size_t size_ = 0;
+};
+
 // A text built from the fuzzer's bytes so that deep nesting and long runs are within its reach.
 // When the first byte is at least 0xF0 it and the second give a count n (1 to 4096), and the rest
 // splits at bytes 0x01 into a head, a prefix, a middle, a suffix and a tail (missing parts are
 // empty): the text is the head, the prefix n times, the middle, the suffix n times, then the
 // tail, at most `cap` bytes (n is lowered to fit). Otherwise the bytes are the text as they are.
-inline std::string_view deepText(std::span<const std::uint8_t> bytes, std::string& buffer,
+inline std::string_view deepText(std::span<const std::uint8_t> bytes, ExactText& buffer,
                                  std::size_t cap = 1 << 16) {
   const std::string_view all(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (bytes.size() < 2 || bytes[0] < 0xF0) return all;
@@ -142,12 +159,13 @@ inline std::string_view deepText(std::span<const std::uint8_t> bytes, std::strin
   const std::size_t fixed = part[0].size() + part[2].size() + part[4].size();
   const std::size_t unit = part[1].size() + part[3].size();
   if (unit > 0 && fixed + n * unit > cap) n = (cap - std::min(cap, fixed)) / unit;
-  buffer.assign(part[0]);
-  for (std::size_t i = 0; i < n; ++i) buffer.append(part[1]);
-  buffer.append(part[2]);
-  for (std::size_t i = 0; i < n; ++i) buffer.append(part[3]);
-  buffer.append(part[4]);
-  return buffer;
+  std::string text(part[0]);
+  for (std::size_t i = 0; i < n; ++i) text.append(part[1]);
+  text.append(part[2]);
+  for (std::size_t i = 0; i < n; ++i) text.append(part[3]);
+  text.append(part[4]);
+  buffer = ExactText(text);
+  return buffer.view();
 }
 
 // ---- Input in pieces -------------------------------------------------------------------------

@@ -49,7 +49,7 @@ void checkText(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string buffer;
+  fuzz::ExactText buffer;
   checkText(fuzz::deepText(std::span(data, size), buffer));
   if (size > 0) fuzz::checkDecoder<Serial>(std::span(data + 1, size - 1), data[0]);
   return 0;

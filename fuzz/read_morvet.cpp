@@ -37,8 +37,9 @@ template <class F>
 void checkFixedPoints(std::string_view text) {
   const std::optional<morvet::Fix<F>> fix = readsBackEqual<morvet::Fix<F>>(text);
   const std::string wrapped = std::string(" (") + std::string(text) + ")";
-  const std::optional<morvet::Mu<F>> mu = readsBackEqual<morvet::Mu<F>>("unfoldMu unFix" + wrapped);
-  const std::optional<morvet::Nu<F>> nu = readsBackEqual<morvet::Nu<F>>("unfoldNu unFix" + wrapped);
+  const fuzz::ExactText muText("unfoldMu unFix" + wrapped), nuText("unfoldNu unFix" + wrapped);
+  const std::optional<morvet::Mu<F>> mu = readsBackEqual<morvet::Mu<F>>(muText.view());
+  const std::optional<morvet::Nu<F>> nu = readsBackEqual<morvet::Nu<F>>(nuText.view());
   if (mu) fuzz::check(fix && morvet::muToFix(*mu) == *fix, "a Mu reads another value than its Fix");
   if (nu) fuzz::check(fix && morvet::nuToFix(*nu) == *fix, "a Nu reads another value than its Fix");
   if (fix && bracketDepth(text) < hs::readNestingLimit - 8)
@@ -50,7 +51,7 @@ void checkFixedPoints(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string buffer;
+  fuzz::ExactText buffer;
   const std::string_view text = fuzz::deepText(std::span(data, size), buffer);
   using IntList = morvet::Fix<morvet::ListFTag<std::int64_t>>;
   checkFixedPoints<hs::MaybeTag>(text);

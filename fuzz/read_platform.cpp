@@ -1,6 +1,6 @@
 // The platform's base readers (integers, floating point, characters, strings, lists, tuples,
-// optional values, Either, unit) over arbitrary text, and the few readers of the reflection
-// library's descriptions.
+// optional values, Either, unit) over arbitrary text, and the one reader of the datatype
+// descriptions.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -38,8 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::checkReader<std::optional<std::optional<std::string>>>(text);
   fuzz::checkReader<hs::Either<std::int64_t, std::string>>(text);
   fuzz::checkReader<std::vector<hs::Either<std::optional<double>, std::pair<char, bool>>>>(text);
-  if (const auto v = fuzz::checkReader<sarkel::DatatypeVariant>(text))
-    fuzz::check(hs::read<sarkel::DatatypeVariant>(hs::show(*v)) == *v, "a variant reads back unequal");
-  fuzz::checkReader<std::vector<std::pair<sarkel::DatatypeVariant, bool>>>(text);
+  if (const auto v = fuzz::checkReader<sarkel::DatatypeVariant>(text)) fuzz::checkReadsBackEqual(*v);
+  fuzz::checkReader<std::vector<sarkel::DatatypeVariant>>(text);
   return 0;
 }

@@ -100,7 +100,7 @@ TEST(Show, WordsComeBeforeAnythingIsEvaluated) {
   const NuNat badNu = NuNat::defer([]() -> NuNat { throw std::runtime_error("x"); });
   out.clear();
   EXPECT_THROW(hs::showsPrec(0, badNu, out), std::runtime_error);
-  EXPECT_EQ(out, "unfoldNu unFix ");
+  EXPECT_EQ(out, "unfoldNu unFix (Fix ");  // the conversion is demanded by the layer, after "Fix "
 }
 
 TEST(Read, FormsPrecedenceBracketsAndIdentifiers) {
@@ -228,6 +228,61 @@ TEST(Compare, EndlessAgainstFiniteAnswersAtOnce) {
   EXPECT_FALSE(fixEndless == nat(5));
 }
 
+// Which operand an operation demands first shows in which failure surfaces: Fix demands the left
+// layer first; Mu and Nu convert as the ordering table says (x < y and x >= y compare y with x).
+// The left Nu's cell is fine and its step fails, the right Nu's cell fails: a conversion that
+// evaluated its cell before the left layer is demanded would report the right one.
+TEST(Compare, OperandsAreDemandedInTheirOrder) {
+  struct Side : std::runtime_error {
+    using std::runtime_error::runtime_error;
+  };
+  const auto failing = [](const char* side) {
+    return Nat(hs::Lazy<NatLayer>::defer([side]() -> NatLayer { throw Side(side); }));
+  };
+  const auto first = [](auto op) -> std::string {
+    try {
+      op();
+    } catch (const Side& e) {
+      return e.what();
+    }
+    return "none";
+  };
+  const Nat fl = failing("left"), fr = failing("right");
+  const MuNat ml([](const auto& alg) -> typename std::remove_cvref_t<decltype(alg)>::result_type {
+    throw Side("left");
+  });
+  const MuNat mr([](const auto& alg) -> typename std::remove_cvref_t<decltype(alg)>::result_type {
+    throw Side("right");
+  });
+  const NuNat nl = morvet::unfoldNu(
+      [](const std::int64_t&) -> std::optional<std::int64_t> { throw Side("left"); }, std::int64_t{0});
+  const NuNat nr = NuNat::defer([]() -> NuNat { throw Side("right"); });
+  EXPECT_EQ(first([&] { (void)morvet::nuToFix(nr); }), "none");  // the conversion is deferred
+  EXPECT_EQ(first([&] { (void)morvet::muToFix(mr); }), "none");
+  struct Case {
+    std::string op, fix, rebuilt;
+  };
+  const Case cases[] = {{"==", "left", "left"}, {"!=", "left", "left"}, {"compare", "left", "left"},
+                        {"<", "left", "right"}, {"<=", "left", "left"}, {">", "left", "left"},
+                        {">=", "left", "right"}, {"max", "left", "left"}, {"min", "left", "left"}};
+  const auto run = [](const std::string& op, const auto& a, const auto& b) {
+    if (op == "==") (void)(a == b);
+    if (op == "!=") (void)(a != b);
+    if (op == "compare") (void)morvet::compare(a, b);
+    if (op == "<") (void)(a < b);
+    if (op == "<=") (void)(a <= b);
+    if (op == ">") (void)(a > b);
+    if (op == ">=") (void)(a >= b);
+    if (op == "max") (void)morvet::max(a, b);
+    if (op == "min") (void)morvet::min(a, b);
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(first([&] { run(c.op, fl, fr); }), c.fix) << "Fix " << c.op;
+    EXPECT_EQ(first([&] { run(c.op, ml, mr); }), c.rebuilt) << "Mu " << c.op;
+    EXPECT_EQ(first([&] { run(c.op, nl, nr); }), c.rebuilt) << "Nu " << c.op;
+  }
+}
+
 TEST(Hash, IsTheLiftedHashOfTheLayerWithNothingOfFixsOwn) {
   for (int n : {0, 1, 6}) {
     EXPECT_EQ(hs::hash(nat(n)), hs::hashWithSalt(hs::defaultSalt, nat(n)));
@@ -248,6 +303,45 @@ TEST(Hash, IsTheLiftedHashOfTheLayerWithNothingOfFixsOwn) {
       0);
   EXPECT_EQ(hs::hash(l), want);
   EXPECT_EQ(std::hash<IntList>{}(l), static_cast<std::size_t>(want));
+}
+
+// A row of holes whose lifted hash counts its runs.
+template <class R>
+struct Row {
+  std::vector<R> holes;
+};
+struct RowTag {
+  template <class X>
+  using apply = Row<X>;
+};
+int rowHashRuns = 0;
+
+}  // namespace
+
+template <class R>
+struct hs::Hashable1<Row<R>> {
+  template <class H>
+  static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const Row<R>& r) {
+    ++rowHashRuns;
+    for (const R& x : r.holes) salt = h(salt, x);
+    return hs::saltedWordHash(salt, r.holes.size());
+  }
+};
+
+namespace {
+
+// While the stack has room, each layer's lifted hash runs once, however many holes it has.
+TEST(Hash, EachLayerIsHashedOnce) {
+  using Table = Fix<RowTag>;
+  const Table leaf(Row<Table>{});
+  const Table wide(Row<Table>{std::vector<Table>(1000, Table(Row<Table>{{leaf, leaf}}))});
+  rowHashRuns = 0;
+  const std::int64_t got = hs::hashWithSalt(9, wide);
+  EXPECT_EQ(rowHashRuns, 1 + 1000 * 3);
+  std::int64_t salt = 9;
+  for (int i = 0; i < 1000; ++i)
+    salt = hs::saltedWordHash(hs::saltedWordHash(hs::saltedWordHash(salt, 0), 0), 2);
+  EXPECT_EQ(got, hs::saltedWordHash(salt, 1000));
 }
 
 TEST(DeepEvaluation, ForcesEveryLayerAndSurfacesFailures) {

@@ -84,6 +84,10 @@ TEST(Depth, ComparisonsTextsHashesAndDeepEvaluationOfDeepValues) {
   EXPECT_EQ(hs::show(morvet::fixToMu(a)).size(), text.size() + std::string("unfoldMu unFix ()").size());
   EXPECT_EQ(hs::hash(a), hs::hash(b));
   EXPECT_NE(hs::hash(a), hs::hash(c));
+  // Nested calls near the root, the explicit stack below: one formula, "Just" words then "Nothing".
+  std::int64_t salt = 5;
+  for (std::int64_t i = 0; i < kDeep; ++i) salt = hs::saltedWordHash(salt, 1);
+  EXPECT_EQ(hs::hashWithSalt(5, a), hs::saltedWordHash(salt, 0));
   const Nat deferred = morvet::unfoldFix(countDown, kDeep);
   hs::rnf(deferred);
   EXPECT_EQ(deferred, a);

@@ -127,6 +127,33 @@ TEST(Fold, DeferredHolesAreFoldedOnlyWhenDemanded) {
   take3([&] { return morvet::foldNu(alg, morvet::unfoldNu(naturals, std::int64_t{0})); });
 }
 
+// The state functor maps on demand: its mapped function runs when the state runs, after the fold
+// has returned, so the fold must hand it a step that owns what it uses.
+TEST(Fold, AFunctorThatMapsOnDemandGetsAStepThatOutlivesTheFold) {
+  using Process = Fix<hs::StateTag<std::int64_t>>;
+  // Each layer adds the state to the seed and steps on to the next seed.
+  const Process p = morvet::unfoldFix(
+      [](const std::int64_t& n) {
+        return hs::State<std::int64_t, std::int64_t>{
+            [n](std::int64_t s) { return std::pair<std::int64_t, std::int64_t>{n + 1, s + n}; }};
+      },
+      std::int64_t{0});
+  using Run = std::function<std::int64_t(int, std::int64_t)>;  // k layers from a state: the last state
+  const std::vector<int> one{1};  // a capture of its own, so that a dangling algebra is seen
+  const auto alg = [one](const hs::State<std::int64_t, Run>& l) -> Run {
+    return [l, one](int k, std::int64_t s) -> std::int64_t {
+      if (k == 0) return s;
+      auto [next, s2] = l(s);
+      return next(k - one[0], s2);
+    };
+  };
+  // Each fold returns first; its result runs afterwards.
+  const Run viaFix = morvet::foldFix(alg, p);
+  const Run viaMu = morvet::foldMu(alg, morvet::fixToMu(p));
+  const Run viaNu = morvet::foldNu(alg, morvet::fixToNu(p));
+  for (const Run& run : {viaFix, viaMu, viaNu}) EXPECT_EQ(run(4, 0), 0 + 1 + 2 + 3);
+}
+
 TEST(Unfold, EndlessUnfoldingReturnsAtOnceAndKeepsDemandedLayers) {
   int calls = 0;
   const Nat endless = morvet::unfoldFix(
@@ -247,6 +274,32 @@ TEST(EffectOrder, UnfoldedValueIsTheOneTheCoalgebraDescribes) {
   EXPECT_FALSE(morvet::foldFixM(noC2, tree(false)).has_value());
 }
 
+// The traversal of a layer is a deferred action until the bind demands it: a state's bind runs its
+// first action only when the state runs, a writer's at once.
+TEST(EffectOrder, TheMonadicFoldDemandsTheValueWhenTheBindDoes) {
+  int layers = 0;
+  const Nat x = morvet::unfoldFix(
+      [&layers](const std::int64_t& n) -> std::optional<std::int64_t> {
+        ++layers;
+        if (n == 2) throw Boom();
+        return n + 1;
+      },
+      std::int64_t{0});
+  const auto alg = [](const std::optional<std::int64_t>& l) {
+    const std::int64_t r = l ? *l + 1 : 0;
+    return hs::State<Log, std::int64_t>{[r](Log log) { return std::pair<std::int64_t, Log>{r, log}; }};
+  };
+  const auto folded = morvet::foldFixM(alg, x);
+  EXPECT_EQ(layers, 0);
+  EXPECT_THROW(folded(Log{}), Boom);
+  EXPECT_EQ(layers, 3);
+  const auto logged = [](const std::optional<std::int64_t>& l) {
+    return hs::Writer<Log, std::int64_t>{l ? *l + 1 : 0, {}};
+  };
+  EXPECT_THROW(morvet::foldFixM(logged, undefinedNat()), std::runtime_error);
+  EXPECT_EQ(morvet::foldFixM(alg, nat(3))(Log{}).first, 3);
+}
+
 TEST(Mu, FoldingAnUnfoldMuTwiceRunsTheCoalgebraTwiceAndAnUnfoldFixOnce) {
   std::map<std::int64_t, int> calls;
   const auto coalg = [&calls](const std::int64_t& n) -> std::optional<std::int64_t> {
@@ -293,6 +346,30 @@ TEST(Mu, WrapUnwrapHoistAndOwnFoldFunctions) {
   // An algebra of a deferred layer that ignores it never folds the rest.
   const auto ignore = [](const hs::Lazy<std::optional<std::int64_t>>&) -> std::int64_t { return 9; };
   EXPECT_EQ(morvet::foldMu(ignore, morvet::unfoldMu(upward, std::int64_t{0})), 9);
+}
+
+// unwrapMu folds with wrapMu over each layer, and wrapMu leaves its layer alone: only the outermost
+// layer is computed at once, each inner layer when it is first folded, and then it is kept.
+TEST(Mu, UnwrapMuComputesOnlyTheOutermostLayerAtOnce) {
+  int calls = 0;
+  const auto counted = [&calls](const std::int64_t& n) -> std::optional<std::int64_t> {
+    ++calls;
+    if (n == 1000) throw Boom();  // deep down the endless value
+    return n + 1;
+  };
+  const std::optional<Mu<hs::MaybeTag>> outer = morvet::unwrapMu(morvet::unfoldMu(counted, std::int64_t{0}));
+  EXPECT_EQ(calls, 1);
+  ASSERT_TRUE(outer.has_value());
+  // The number of layers, counted up to a limit.
+  using Upto = std::function<std::int64_t(int)>;
+  const auto upto = [](const hs::Lazy<std::optional<hs::Lazy<Upto>>>& l) -> Upto {
+    return [l](int k) -> std::int64_t { return k == 0 || !l->has_value() ? 0 : 1 + (***l)(k - 1); };
+  };
+  EXPECT_EQ(morvet::foldMu(upto, *outer)(3), 3);
+  EXPECT_EQ(calls, 4);
+  EXPECT_EQ(morvet::foldMu(upto, *outer)(3), 3);
+  EXPECT_EQ(calls, 4);
+  EXPECT_EQ(morvet::muToFix(*morvet::unwrapMu(morvet::fixToMu(nat(3)))), nat(2));
 }
 
 TEST(Nu, UndefinedNuFailsFirstUnfoldNuOfUndefinedArgumentsDoesNot) {
@@ -355,6 +432,38 @@ TEST(Hoist, BothHoistsAgreeAndDifferInWhatTheTransformationSees) {
   // Endless values hoist at once too.
   const auto endless = morvet::hoistFix<hs::ListTag>(toList, morvet::unfoldFix(upward, std::int64_t{0}));
   EXPECT_EQ(endless.unFix().size(), 1u);
+}
+
+// A functor with no mapping: hoistFix needs only the source's mapping, hoistFix_ only the
+// target's, hoistMu and hoistNu none of their own.
+template <class X>
+struct Bare {
+  std::optional<X> x;
+};
+struct BareTag {
+  template <class X>
+  using apply = Bare<X>;
+};
+
+}  // namespace
+
+template <class X>
+struct hs::TagOf<Bare<X>> {
+  using type = BareTag;
+  using value_type = X;
+};
+
+namespace {
+
+TEST(Hoist, EachHoistNeedsOnlyTheMappingItUses) {
+  const auto toBare = []<class X>(const std::optional<X>& o) { return Bare<X>{o}; };
+  const auto fromBare = []<class X>(const Bare<X>& b) { return b.x; };
+  const Fix<BareTag> bare = morvet::hoistFix(toBare, nat(3));
+  EXPECT_EQ(morvet::hoistFix_(fromBare, bare), nat(3));
+  const Mu<BareTag> mu = morvet::hoistMu(toBare, morvet::fixToMu(nat(2)));
+  EXPECT_EQ(morvet::foldMu(count, morvet::hoistMu(fromBare, mu)), 2);
+  const Nu<BareTag> nu = morvet::hoistNu(toBare, morvet::fixToNu(nat(2)));
+  EXPECT_EQ(morvet::nuToFix(morvet::hoistNu(fromBare, nu)), nat(2));
 }
 
 TEST(Conversions, RoundTripsKeepTheValue) {

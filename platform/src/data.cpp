@@ -76,6 +76,17 @@ Constr mkIntegralConstr(const DataType& dt, std::int64_t value) {
                                               failing<Fixity>("Data.Data.confixity")});
 }
 
+Constr mkCharConstr(const DataType& dt, char32_t value) {
+  if (A::node(dt).kind != detail::RepKind::Char)
+    errorWithoutStackTrace("Data.Data.mkCharConstr is not supported for " + dataTypeName(dt) +
+                           ", as it is not an Char data type.");
+  std::string name;
+  hs::detail::showCharLiteral(value, name);
+  return A::standalone(dt, detail::ConstrNode{ConstrRep(CharConstr{value}), std::move(name),
+                                              failing<std::vector<std::string>>("Data.Data.confields"),
+                                              failing<Fixity>("Data.Data.confixity")});
+}
+
 const std::string& dataTypeName(const DataType& dt) noexcept { return A::node(dt).name; }
 
 DataRep dataTypeRep(const DataType& dt) {
@@ -134,6 +145,14 @@ namespace detail {
 
 const DataType& intDataType() {
   static const DataType t = mkIntType("Prelude.Int");
+  return t;
+}
+const DataType& charDataType() {
+  static const DataType t = mkCharType("Prelude.Char");
+  return t;
+}
+const DataType& unitDataType() {
+  static const DataType t = mkDataType("Prelude.()", {{"()"}});
   return t;
 }
 const DataType& listDataType() {

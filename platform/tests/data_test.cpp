@@ -238,6 +238,64 @@ TEST(Data, FoldAndUnfoldRoundTrip) {
   EXPECT_EQ(roundTrip(Int{9}), S{});
 }
 
+TEST(Data, CharactersStringsAndUnit) {
+  EXPECT_EQ(hs::data::dataTypeName(hs::dataTypeOf<char32_t>()), "Prelude.Char");
+  EXPECT_TRUE(std::holds_alternative<hs::data::CharRep>(
+      hs::data::dataTypeRep(hs::dataTypeOf<char32_t>())));
+  EXPECT_EQ(hs::data::showConstr(hs::toConstr(U'a')), "'a'");
+  EXPECT_EQ(hs::data::showConstr(hs::toConstr(U'\n')), "'\\n'");
+  EXPECT_EQ(hs::data::constrRep(hs::toConstr(U'\u00e9')),
+            hs::data::ConstrRep(hs::data::CharConstr{U'\u00e9'}));
+  EXPECT_EQ(hs::data::dataTypeName(hs::dataTypeOf<hs::Unit>()), "Prelude.()");
+  EXPECT_EQ(hs::data::showConstr(hs::toConstr(hs::unit)), "()");
+
+  // A string is the list of its code points; a stray byte is a code point of its own.
+  using S = std::vector<std::string>;
+  EXPECT_EQ(hs::data::dataTypeName(hs::dataTypeOf<std::string>()), "Prelude.[]");
+  EXPECT_EQ(roundTrip(std::string()), S{});
+  EXPECT_EQ(roundTrip(std::string("ab")), (S{"'a'", "(:)"}));
+  EXPECT_EQ(roundTrip(std::string("\xc3\xa9!")), (S{"'\\233'", "(:)"}));
+  EXPECT_EQ(roundTrip(std::string("\xff")), (S{"'\\56575'", "[]"}));
+  EXPECT_EQ(roundTrip(hs::unit), S{});
+  EXPECT_EQ(roundTrip(U'x'), S{});
+  EXPECT_EQ(roundTrip(std::pair<std::string, hs::Unit>{"x", hs::unit}), (S{"(:)", "()"}));
+
+  auto z = [](auto g) { return g; };
+  auto k = [](auto f, auto type) { return f(typename decltype(type)::type{}); };
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[] { hs::data::mkCharConstr(shapeType(), U'a'); },
+       "Data.Data.mkCharConstr is not supported for Test.Shape, as it is not an Char data type."},
+      {[] { hs::data::constrFields(hs::toConstr(U'a')); }, "Data.Data.confields"},
+      {[&] { hs::gunfold<char32_t>(k, z, hs::data::indexConstr(shapeType(), 1)); },
+       "Data.Data.gunfold: Constructor Dot is not of type Char."},
+      {[&] { hs::gunfold<hs::Unit>(k, z, hs::data::indexConstr(shapeType(), 2)); },
+       "Data.Data.gunfold(unit)"},
+      {[&] { hs::gunfold<std::string>(k, z, hs::data::indexConstr(shapeType(), 3)); },
+       "Data.Data.gunfold(List)"},
+  };
+  for (const auto& [run, message] : cases) EXPECT_EQ(programError(run), message);
+}
+
+TEST(Data, InstanceHelpers) {
+  const auto add3 = hs::data::curried<Int, Int, std::string>(
+      [](Int a, Int b, std::string c) { return std::to_string(a - b) + c; });
+  EXPECT_EQ(add3(5)(2)("!"), "3!");
+  EXPECT_EQ(hs::data::curried([] { return 7; }), 7);
+  std::vector<std::string> order;
+  auto k = [&](std::string acc, const auto& x) {
+    order.push_back(std::to_string(x));
+    return acc + std::to_string(x);
+  };
+  EXPECT_EQ(hs::data::foldFields(k, std::string("<"), Int{1}, Int{2}, Int{3}), "<123");
+  EXPECT_EQ(order, (std::vector<std::string>{"1", "2", "3"}));
+  auto kt = [](std::string acc, auto type) {
+    return acc + hs::data::dataTypeName(hs::dataTypeOf<typename decltype(type)::type>()) + ";";
+  };
+  EXPECT_EQ((hs::data::unfoldFields<Int, char32_t>(kt, std::string())),
+            "Prelude.Int;Prelude.Char;");
+  EXPECT_EQ(hs::data::unfoldFields<>(kt, std::string("x")), "x");
+}
+
 TEST(Data, GenericWalksRecurseThroughFields) {
   // A list of pairs, the presentation of a map.
   const std::vector<std::pair<Int, Int>> pairs{{1, 2}, {3, 4}};

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "hs/th/q.hpp"
 #include "hs/th/syntax.hpp"
 
 namespace sarkel_test {
@@ -43,6 +44,34 @@ inline th::TyVarBndrUnit unit(const std::string& s, Type k) {
 }
 inline Type forall(std::vector<th::TyVarBndrSpec> bs, th::Cxt c, Type body) {
   return th::ForallT{std::move(bs), std::move(c), std::move(body)};
+}
+
+// A fresh name as the test environment makes them.
+inline Name fresh(const std::string& base, th::Uniq u) { return th::mkNameU(base, u); }
+inline Type fv(const std::string& base, th::Uniq u) { return th::VarT{fresh(base, u)}; }
+
+// Field annotations.
+inline th::Bang lazyBang() { return th::Bang{}; }
+inline th::Bang strictBang() {
+  return th::Bang{th::SourceUnpackedness::NoSourceUnpackedness, th::SourceStrictness::SourceStrict};
+}
+inline th::Bang unpackBang() {
+  return th::Bang{th::SourceUnpackedness::SourceUnpack, th::SourceStrictness::SourceStrict};
+}
+inline th::BangType field(Type t, th::Bang b = lazyBang()) { return {b, std::move(t)}; }
+inline th::VarBangType recField(const std::string& sel, Type t, th::Bang b = lazyBang()) {
+  return {n(sel), b, std::move(t)};
+}
+
+// The message of the reflection failure f raises; "" when it succeeds.
+template <class F>
+std::string qFailure(F&& f) {
+  try {
+    f();
+  } catch (const th::QFailure& e) {
+    return e.message();
+  }
+  return "";
 }
 
 inline std::vector<Name> names(std::initializer_list<const char*> xs) {

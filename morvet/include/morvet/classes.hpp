@@ -5,8 +5,8 @@
 // and evaluate in constant native stack: the lifted operation is handed a stand-in for the holes
 // that records them (equality and ordering take a recorded hole as equal and settle it after the
 // layer; the writer leaves a gap where a hole goes; deep evaluation visits the recorded holes
-// next). Hashing threads the salt through the holes, so a layer's hash is computed again once per
-// hole, each time with one more hole's hash known.
+// next). Hashing threads the salt through the holes: it nests while the stack has room, and below
+// that computes a layer's hash again once per hole, each time with one more hole's hash known.
 #pragma once
 
 #include <cstddef>
@@ -60,7 +60,9 @@ bool equalFix(const Fix<F>& x, const Fix<F>& y) {
       found.emplace_back(a, b);
       return true;
     };
-    if (!hs::liftEq(hole, p.first.unFix(), p.second.unFix())) return false;
+    // The left layer is demanded first (the order of function arguments is unspecified).
+    const auto& left = p.first.unFix();
+    if (!hs::liftEq(hole, left, p.second.unFix())) return false;
     for (std::size_t i = found.size(); i-- > 0;) todo.push_back(std::move(found[i]));
   }
   return true;
@@ -83,7 +85,8 @@ hs::Ordering compareFix(const Fix<F>& x, const Fix<F>& y) {
       holes.emplace_back(c, d);
       return hs::EQ;
     };
-    const hs::Ordering shape = hs::liftCompare(hole, a.unFix(), b.unFix());
+    const auto& left = a.unFix();  // the left layer first
+    const hs::Ordering shape = hs::liftCompare(hole, left, b.unFix());
     frames.push_back(Frame{begin, begin, holes.size(), shape});
   };
   open(x, y);
@@ -153,8 +156,24 @@ void showsPrecFix(int d, const Fix<F>& x, std::string& out) {
   }
 }
 
+// A hole's salt is known only once the holes before it are hashed, so the walk over an explicit
+// stack runs a layer's lifted hash once more per hole (k + 1 runs for k holes, quadratic in a wide
+// layer). While the thread's stack has room, holes are hashed by nested calls instead (one run per
+// layer); the explicit stack takes over below this much stack.
+inline constexpr std::size_t hashStackReserve = 256 * 1024;
+
+template <class F>
+std::int64_t hashFixOnStack(std::int64_t salt, const Fix<F>& x);
+
 template <class F>
 std::int64_t hashFix(std::int64_t salt, const Fix<F>& x) {
+  if (internal::stackLeft() < hashStackReserve) return internal::hashFixOnStack(salt, x);
+  return hs::liftHashWithSalt([](std::int64_t s, const Fix<F>& c) { return internal::hashFix(s, c); },
+                              salt, x.unFix());
+}
+
+template <class F>
+std::int64_t hashFixOnStack(std::int64_t salt, const Fix<F>& x) {
   struct Frame {
     Fix<F> node;
     std::int64_t salt;
@@ -209,10 +228,11 @@ void showRebuilt(std::string_view words, int d, const T& x, std::string& out) {
 
 template <class T, class F, class Make>
 hs::ReadPrec<T> readRebuilt(std::string word, Make make) {
-  using namespace hs::readprec;
-  return parens(prec(10, then(expectP(hs::Lexeme::Ident(std::move(word))),
-                              then(expectP(hs::Lexeme::Ident("unFix")),
-                                   fmap(std::move(make), step(hs::readPrec<Fix<F>>()))))));
+  namespace rp = hs::readprec;
+  return rp::parens(rp::prec(
+      10, rp::then(rp::expectP(hs::Lexeme::Ident(std::move(word))),
+                   rp::then(rp::expectP(hs::Lexeme::Ident("unFix")),
+                            rp::fmap(std::move(make), rp::step(hs::readPrec<Fix<F>>()))))));
 }
 
 }  // namespace internal
@@ -259,11 +279,13 @@ const Fix<F>& min(const Fix<F>& a, const Fix<F>& b) {
 #define MORVET_REBUILT_ORDERING(T, toFix)                                   \
   template <class F>                                                        \
   bool operator==(const T<F>& a, const T<F>& b) {                           \
-    return internal::equalFix(toFix(a), toFix(b));                          \
+    const Fix<F> fa = toFix(a);                                             \
+    return internal::equalFix(fa, toFix(b));                                \
   }                                                                         \
   template <class F>                                                        \
   hs::Ordering compare(const T<F>& a, const T<F>& b) {                      \
-    return internal::compareFix(toFix(a), toFix(b));                        \
+    const Fix<F> fa = toFix(a);                                             \
+    return internal::compareFix(fa, toFix(b));                              \
   }                                                                         \
   template <class F>                                                        \
   bool operator<(const T<F>& a, const T<F>& b) {                            \

@@ -110,14 +110,18 @@ struct LazyRefoldStep {
 template <class Coalg, class S>
 using CoalgebraLayer = std::remove_cvref_t<std::invoke_result_t<const Coalg&, const S&>>;
 
+// The traversal's action is deferred until the bind demands it (a state's bind, when it runs).
 template <class F, class MR, class AlgM>
 struct FoldMStep {
   std::shared_ptr<const AlgM> alg;
   MR operator()(const Fix<F>& x) const {
     using A = hs::ElementOf<MR>;
     const FoldMStep self = *this;
-    return hs::bind(hs::mapM(self, x.unFix()),
-                    [alg = alg](const Apply<F, A>& layer) -> MR { return (*alg)(layer); });
+    const auto next = [alg = alg](const Apply<F, A>& layer) -> MR { return (*alg)(layer); };
+    if constexpr (hs::DelayingMonad<hs::TagOfT<MR>>)
+      return hs::bind(hs::delayM<hs::TagOfT<MR>>([self, x] { return hs::mapM(self, x.unFix()); }), next);
+    else
+      return hs::bind(hs::mapM(self, x.unFix()), next);
   }
 };
 

@@ -116,7 +116,7 @@ struct Show1<morvet::ListF<A, R>> {
       out.append("Nil");
       return;
     }
-    showParen(
+    hs::showParen(
         d > 10,
         [&](std::string& o) {
           o.append("Cons ");
@@ -161,8 +161,8 @@ template <class A, class R>
 struct Hashable1<morvet::ListF<A, R>> {
   template <class H>
   static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const morvet::ListF<A, R>& l) {
-    if (l.isNil()) return saltedWordHash(salt, 0);
-    return h(hs::hashWithSalt(saltedWordHash(salt, 1), l.head()), l.rest());
+    if (l.isNil()) return hs::saltedWordHash(salt, 0);
+    return h(hs::hashWithSalt(hs::saltedWordHash(salt, 1), l.head()), l.rest());
   }
 };
 template <class A, class R>

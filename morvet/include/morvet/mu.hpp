@@ -95,8 +95,8 @@ namespace internal {
 template <class F>
 struct ErasedAlgebra {
   using result_type = Box;
-  const StrictAlgebra<F>* alg;
-  Box operator()(const BoxLayer<F>& layer) const { return (*alg)(layer); }
+  StrictAlgebra<F> alg;
+  Box operator()(const BoxLayer<F>& layer) const { return alg(layer); }
 };
 
 template <class F, class Fold>
@@ -104,13 +104,13 @@ struct UserMu final : MuBody<F> {
   explicit UserMu(Fold f) : fold(std::move(f)) {}
   Fold fold;
   Box foldStrict(const StrictAlgebra<F>& alg) const override {
-    return Box(fold(ErasedAlgebra<F>{&alg}));
+    return Box(fold(ErasedAlgebra<F>{alg}));
   }
   Box foldLazy(const SharedLazyAlgebra<F>& alg) const override {
-    const StrictAlgebra<F> strict = [&alg](const BoxLayer<F>& l) {
+    const StrictAlgebra<F> strict = [alg](const BoxLayer<F>& l) {
       return (*alg)(hs::Lazy<BoxLayer<F>>(l));
     };
-    return Box(fold(ErasedAlgebra<F>{&strict}));
+    return Box(fold(ErasedAlgebra<F>{strict}));
   }
 };
 
@@ -138,7 +138,7 @@ struct WrapMu final : MuBody<F> {
   const hs::Lazy<Apply<F, Mu<F>>>* wrapped() const noexcept override { return &layer; }
   // foldMuStrict walks chains of these itself; this is the fold of one held as a hoist's inner.
   Box foldStrict(const StrictAlgebra<F>& alg) const override {
-    return alg(hs::fmap([&alg](const Mu<F>& m) { return internal::foldMuStrict(alg, m); },
+    return alg(hs::fmap([alg](const Mu<F>& m) { return internal::foldMuStrict(alg, m); },
                         layer.force()));
   }
   Box foldLazy(const SharedLazyAlgebra<F>& alg) const override {
@@ -156,7 +156,7 @@ struct HoistMu final : MuBody<G> {
   std::shared_ptr<const NT> nt;
   Mu<F> inner;
   Box foldStrict(const StrictAlgebra<G>& alg) const override {
-    const StrictAlgebra<F> composed = [this, &alg](const BoxLayer<F>& l) { return alg((*nt)(l)); };
+    const StrictAlgebra<F> composed = [nt = nt, alg](const BoxLayer<F>& l) { return alg((*nt)(l)); };
     return internal::foldMuStrict(composed, inner);
   }
   Box foldLazy(const SharedLazyAlgebra<G>& alg) const override {
@@ -176,17 +176,33 @@ struct ExpandWrapped {
 };
 template <class F>
 struct FoldUnwrapped {
-  const StrictAlgebra<F>* alg;
+  StrictAlgebra<F> alg;
   std::optional<Box> operator()(const Mu<F>& m) const {
     if (m.body().wrapped() != nullptr) return std::nullopt;
-    return m.body().foldStrict(*alg);
+    return m.body().foldStrict(alg);
   }
 };
 
+// The strict folds hand on copies, not references: a functor whose mapping defers its calls runs
+// them after the fold has returned. Without a mapping of F there is no wrapMu of F to walk, so a
+// hoist's inner Mu folds itself (hoistMu needs no mapping of its source).
 template <class F>
 Box foldMuStrict(const StrictAlgebra<F>& alg, const Mu<F>& m) {
-  return internal::hyloStrict<F, Box>(alg, ExpandWrapped<F>{}, FoldUnwrapped<F>{&alg}, m);
+  if constexpr (HasMapping<F>)
+    return internal::hyloStrict<F, Box>(alg, ExpandWrapped<F>{}, FoldUnwrapped<F>{alg}, m);
+  else
+    return m.body().foldStrict(alg);
 }
+
+// The caller's algebra as an algebra of boxes: one mapping unboxes the layer, the result is boxed.
+// It holds the algebra by address, or owns it where the mapping may call it after foldMu returns.
+template <class F, class R, class AlgRef>
+struct UnboxingAlgebra {
+  AlgRef alg;
+  Box operator()(const BoxLayer<F>& boxes) const {
+    return Box(R((*alg)(hs::fmap([](const Box& b) { return internal::unbox<R>(b); }, boxes))));
+  }
+};
 template <class F>
 Box foldMuLazy(const SharedLazyAlgebra<F>& alg, const Mu<F>& m) {
   return m.body().foldLazy(alg);
@@ -213,10 +229,13 @@ internal::ResultOf<A, Alg> foldMu(Alg alg, const Mu<F>& m) {
               l))));
         });
     return internal::unbox<R>(internal::foldMuLazy(erased, m));
+  } else if constexpr (LazyMapping<F>::value) {
+    using Own = std::shared_ptr<const Alg>;
+    const internal::StrictAlgebra<F> erased =
+        internal::UnboxingAlgebra<F, R, Own>{std::make_shared<const Alg>(std::move(alg))};
+    return internal::unbox<R>(internal::foldMuStrict(erased, m));
   } else {
-    const internal::StrictAlgebra<F> erased = [&alg](const internal::BoxLayer<F>& boxes) {
-      return Box(R(alg(hs::fmap([](const Box& b) { return internal::unbox<R>(b); }, boxes))));
-    };
+    const internal::StrictAlgebra<F> erased = internal::UnboxingAlgebra<F, R, const Alg*>{&alg};
     return internal::unbox<R>(internal::foldMuStrict(erased, m));
   }
 }
@@ -258,12 +277,14 @@ Mu<hs::TagOfT<L>> wrapMu(L layer) {
   return morvet::wrapMu<F>(hs::Lazy<internal::Apply<F, Mu<F>>>(std::move(layer)));
 }
 
-// The outermost layer of m, every hole a Mu of its own: a whole fold of m.
+// The outermost layer of m, every hole a Mu of its own: the fold of m that rebuilds each layer
+// with wrapMu. wrapMu leaves its layer alone, so each hole's fold is deferred: the outermost layer
+// is computed now, each inner one when its Mu is first folded (and kept). An endless m unwraps.
 template <class F>
 internal::Apply<F, Mu<F>> unwrapMu(const Mu<F>& m) {
   using Layer = internal::Apply<F, Mu<F>>;
-  const auto rewrap = [](const internal::Apply<F, Layer>& layer) -> Layer {
-    return hs::fmap([](const Layer& l) { return morvet::wrapMu<F>(hs::Lazy<Layer>(l)); }, layer);
+  const auto rewrap = [](const hs::Lazy<internal::Apply<F, hs::Lazy<Layer>>>& layer) -> Layer {
+    return hs::fmap([](const hs::Lazy<Layer>& l) { return morvet::wrapMu<F>(l); }, layer.force());
   };
   return morvet::foldMu<Layer>(rewrap, m);
 }
@@ -276,11 +297,15 @@ auto hoistMu(NT nt, const Mu<F>& m) {
       std::make_shared<const NT>(std::move(nt)), m));
 }
 
-// Conversions between Fix and Mu.
+// Conversions between Fix and Mu. The conversion to Fix is deferred: m is folded when the
+// outermost layer is first demanded, and (as far as m's kind allows) each layer below when it is.
 template <class F>
 Fix<F> muToFix(const Mu<F>& m) {
-  return morvet::foldMu<Fix<F>>(
-      [](const hs::Lazy<typename Fix<F>::Layer>& layer) { return Fix<F>(layer); }, m);
+  using Layer = typename Fix<F>::Layer;
+  return Fix<F>(hs::Lazy<Layer>::defer([m]() -> Layer {
+    return morvet::foldMu<Fix<F>>([](const hs::Lazy<Layer>& layer) { return Fix<F>(layer); }, m)
+        .unFix();
+  }));
 }
 template <class F>
 Mu<F> fixToMu(const Fix<F>& x) {

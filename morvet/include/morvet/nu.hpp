@@ -69,7 +69,7 @@ struct HoistedStep final : NuStep<G> {
 
 template <class F>
 struct ExpandNu {
-  const NuStep<F>* step;
+  std::shared_ptr<const NuStep<F>> step;  // owned: a mapping may call it after the fold returns
   Apply<F, std::any> operator()(const std::any& seed) const { return step->step(seed); }
 };
 
@@ -162,7 +162,7 @@ internal::ResultOf<A, Alg> foldNu(Alg alg, const Nu<F>& n) {
           std::make_shared<const std::pair<Alg, decltype(coalg)>>(std::move(alg), std::move(coalg))};
       return step(c.seed);
     } else {
-      return internal::hyloStrict<F, R>(alg, internal::ExpandNu<F>{c.step.get()}, internal::NoLeaf{},
+      return internal::hyloStrict<F, R>(alg, internal::ExpandNu<F>{c.step}, internal::NoLeaf{},
                                         c.seed);
     }
   }
@@ -179,11 +179,21 @@ auto hoistNu(NT nt, const Nu<F>& n) {
            c.seed}));
 }
 
-// Conversions between Fix and Nu.
+// Conversions between Fix and Nu. The conversion to Fix is deferred: n's cell is evaluated when
+// the outermost layer is first demanded, and each layer below is built when it is demanded.
 template <class F>
 Fix<F> nuToFix(const Nu<F>& n) {
-  return morvet::foldNu<Fix<F>>(
-      [](const hs::Lazy<typename Fix<F>::Layer>& layer) { return Fix<F>(layer); }, n);
+  using Layer = typename Fix<F>::Layer;
+  return Fix<F>(hs::Lazy<Layer>::apply(
+      [](const internal::NuCell<F>& c) -> Layer {
+        const auto wrap = [](const hs::Lazy<Layer>& layer) { return Fix<F>(layer); };
+        const auto coalg = [step = c.step](const std::any& s) { return step->step(s); };
+        const internal::LazyRefoldStep<F, Fix<F>, std::any, decltype(wrap), decltype(coalg)> step{
+            std::make_shared<const std::pair<decltype(wrap), decltype(coalg)>>(wrap, coalg)};
+        // The outermost layer of foldNu wrapFix: each hole the refold of a child seed.
+        return hs::fmap(step, c.step->step(c.seed));
+      },
+      n.lazyCell()));
 }
 template <class F>
 Nu<F> fixToNu(const Fix<F>& x) {

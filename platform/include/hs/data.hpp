@@ -25,6 +25,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -32,6 +33,8 @@
 
 #include "hs/error.hpp"
 #include "hs/lazy.hpp"
+#include "hs/show.hpp"
+#include "hs/unit.hpp"
 
 namespace hs::data {
 
@@ -154,6 +157,9 @@ Constr mkConstr(const DataType& dt, Lazy<std::string> name, Lazy<std::vector<std
 // The constructor of an integer value of an integral data type; its name is the number's text.
 // Its field names and fixity raise a program error when they are inspected.
 Constr mkIntegralConstr(const DataType& dt, std::int64_t value);
+// The constructor of a character of a character data type; its name is the character's literal
+// ("'a'"). Its field names and fixity raise a program error when they are inspected.
+Constr mkCharConstr(const DataType& dt, char32_t value);
 
 const std::string& dataTypeName(const DataType& dt) noexcept;
 DataRep dataTypeRep(const DataType& dt);
@@ -206,10 +212,172 @@ std::optional<R> gcast2(F& f) {
   }
 }
 
+// Helpers for writing instances. curried<A, B>(f) takes the fields one at a time:
+// curried<A, B>(f)(a)(b) is f(a, b) (and curried<>(f) is f()). foldFields(k, acc, a, b) is
+// k(k(acc, a), b); unfoldFields<A, B>(k, acc) is k(k(acc, type_identity<A>), type_identity<B>).
+template <class First, class... Rest, class F>
+auto curried(F f) {
+  return [f = std::move(f)](First x) {
+    if constexpr (sizeof...(Rest) == 0)
+      return f(std::move(x));
+    else
+      return hs::data::curried<Rest...>(
+          [f, x = std::move(x)](Rest... rest) { return f(x, std::move(rest)...); });
+  };
+}
+template <class F>
+auto curried(F f) {
+  return f();
+}
+template <class K, class Acc>
+Acc foldFields(K&, Acc acc) {
+  return acc;
+}
+template <class K, class Acc, class F1, class... Fs>
+auto foldFields(K& k, Acc acc, const F1& f1, const Fs&... fs) {
+  return hs::data::foldFields(k, k(std::move(acc), f1), fs...);
+}
+template <class... Fs, class K, class Acc>
+auto unfoldFields(K& k, Acc acc) {
+  if constexpr (sizeof...(Fs) == 0) {
+    return acc;
+  } else {
+    return [&]<class F1, class... Rest>(std::type_identity<F1>, std::type_identity<Rest>...) {
+      return hs::data::unfoldFields<Rest...>(k, k(std::move(acc), std::type_identity<F1>{}));
+    }(std::type_identity<Fs>{}...);
+  }
+}
+
+// Instances over constructor views. ConstructorView<F> describes one constructor F (a struct):
+//   using Fields = std::tuple<...>;      the fields' types as the generic view has them
+//   static Fields fields(const F&);      the fields, first first
+//   static F make(Fields' types...);     the constructor applied to them
+// AggregateView<F, N> is that view for an aggregate of N members taken as they are. The
+// functions below fold a value over the view's fields, build one from the view (the value type T
+// built from F), and pick the alternative of a variant that a constructor's index names (any
+// index beyond the others names the last, as derived instances read it).
+template <class F, class Enable = void>
+struct ConstructorView;
+
+template <class F, std::size_t N>
+struct AggregateView {
+  static auto fields(const F& x) {
+    if constexpr (N == 0) {
+      return std::tuple<>();
+    } else if constexpr (N == 1) {
+      const auto& [a] = x;
+      return std::tuple<std::decay_t<decltype(a)>>(a);
+    } else if constexpr (N == 2) {
+      const auto& [a, b] = x;
+      return std::tuple<std::decay_t<decltype(a)>, std::decay_t<decltype(b)>>(a, b);
+    } else {
+      static_assert(N == 3, "AggregateView takes up to three members");
+      const auto& [a, b, c] = x;
+      return std::tuple<std::decay_t<decltype(a)>, std::decay_t<decltype(b)>,
+                        std::decay_t<decltype(c)>>(a, b, c);
+    }
+  }
+  using Fields = decltype(fields(std::declval<const F&>()));
+  template <class... A>
+  static F make(A&&... a) {
+    return F{std::forward<A>(a)...};
+  }
+};
+
+template <class T, class F>
+auto curriedView() {
+  return []<class... Fs>(std::type_identity<std::tuple<Fs...>>) {
+    return hs::data::curried<Fs...>(
+        [](Fs... fs) { return T(ConstructorView<F>::make(std::move(fs)...)); });
+  }(std::type_identity<typename ConstructorView<F>::Fields>{});
+}
+template <class T, class K, class Z, class F>
+ContextOf<Z, T> foldView(K& k, Z& z, const F& x) {
+  return std::apply(
+      [&](const auto&... fs) -> ContextOf<Z, T> {
+        return hs::data::foldFields(k, z(hs::data::curriedView<T, F>()), fs...);
+      },
+      ConstructorView<F>::fields(x));
+}
+template <class T, class F, class K, class Z>
+ContextOf<Z, T> unfoldView(K& k, Z& z) {
+  return [&]<class... Fs>(std::type_identity<std::tuple<Fs...>>) -> ContextOf<Z, T> {
+    return hs::data::unfoldFields<Fs...>(k, z(hs::data::curriedView<T, F>()));
+  }(std::type_identity<typename ConstructorView<F>::Fields>{});
+}
+// The fold of a variant's present alternative.
+template <class T, class K, class Z, class V>
+ContextOf<Z, T> foldAlternative(K& k, Z& z, const V& node) {
+  return std::visit(
+      [&](const auto& x) -> ContextOf<Z, T> { return hs::data::foldView<T>(k, z, x); }, node);
+}
+template <class T, class V, class K, class Z>
+ContextOf<Z, T> unfoldAlternative(K& k, Z& z, const Constr& c) {
+  constexpr std::size_t n = std::variant_size_v<V>;
+  const ConIndex index = hs::data::constrIndex(c);
+  return [&]<std::size_t... I>(std::index_sequence<I...>) {
+    std::optional<ContextOf<Z, T>> out;
+    const auto pick = [&]<std::size_t J>(std::integral_constant<std::size_t, J>) {
+      if (!out && (static_cast<ConIndex>(J + 1) == index || J + 1 == n))
+        out.emplace(hs::data::unfoldView<T, std::variant_alternative_t<J, V>>(k, z));
+    };
+    (pick(std::integral_constant<std::size_t, I>{}), ...);
+    return std::move(*out);
+  }(std::make_index_sequence<n>{});
+}
+
+// Data over an enumeration whose constructors are numbered from 0.
+template <class E, const DataType& (*Type)(), std::size_t N>
+struct EnumData {
+  static DataType dataTypeOf() { return Type(); }
+  static Constr toConstr(E e) {
+    return hs::data::indexConstr(Type(), static_cast<ConIndex>(e) + 1);
+  }
+  template <class K, class Z>
+  static ContextOf<Z, E> gunfold(K&&, Z&& z, const Constr& c) {
+    const ConIndex i = hs::data::constrIndex(c);
+    return z(static_cast<E>(i >= 1 && i < static_cast<ConIndex>(N) ? i - 1 : N - 1));
+  }
+};
+
+// Data over a single-constructor record.
+template <class T, const DataType& (*Type)()>
+struct RecordData {
+  static DataType dataTypeOf() { return Type(); }
+  static Constr toConstr(const T&) { return hs::data::indexConstr(Type(), 1); }
+  template <class K, class Z>
+  static ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& x) {
+    return hs::data::foldView<T>(k, z, x);
+  }
+  template <class K, class Z>
+  static ContextOf<Z, T> gunfold(K&& k, Z&& z, const Constr&) {
+    return hs::data::unfoldView<T, T>(k, z);
+  }
+};
+
+// Data over a value whose forms are the alternatives of a variant.
+template <class T, class V, const DataType& (*Type)(), const V& (*NodeOf)(const T&)>
+struct VariantData {
+  static DataType dataTypeOf() { return Type(); }
+  static Constr toConstr(const T& x) {
+    return hs::data::indexConstr(Type(), static_cast<ConIndex>(NodeOf(x).index()) + 1);
+  }
+  template <class K, class Z>
+  static ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& x) {
+    return hs::data::foldAlternative<T>(k, z, NodeOf(x));
+  }
+  template <class K, class Z>
+  static ContextOf<Z, T> gunfold(K&& k, Z&& z, const Constr& c) {
+    return hs::data::unfoldAlternative<T, V>(k, z, c);
+  }
+};
+
 namespace detail {
 const DataType& intDataType();
+const DataType& charDataType();
 const DataType& listDataType();
 const DataType& tuple2DataType();
+const DataType& unitDataType();
 }  // namespace detail
 
 }  // namespace hs::data
@@ -311,6 +479,33 @@ struct Data<std::int64_t> {
   }
 };
 
+// Characters: a character data type whose constructors are the characters themselves.
+template <>
+struct Data<char32_t> {
+  static data::DataType dataTypeOf() { return data::detail::charDataType(); }
+  static data::Constr toConstr(char32_t c) {
+    return data::mkCharConstr(data::detail::charDataType(), c);
+  }
+  template <class K, class Z>
+  static data::ContextOf<Z, char32_t> gunfold(K&&, Z&& z, const data::Constr& c) {
+    if (const auto* ch = std::get_if<data::CharConstr>(&data::constrRep(c))) return z(ch->value);
+    errorWithoutStackTrace("Data.Data.gunfold: Constructor " + data::showConstr(c) +
+                           " is not of type Char.");
+  }
+};
+
+// The unit: one constructor "()".
+template <>
+struct Data<Unit> {
+  static data::DataType dataTypeOf() { return data::detail::unitDataType(); }
+  static data::Constr toConstr(Unit) { return data::indexConstr(data::detail::unitDataType(), 1); }
+  template <class K, class Z>
+  static data::ContextOf<Z, Unit> gunfold(K&&, Z&& z, const data::Constr& c) {
+    if (data::constrIndex(c) != 1) errorWithoutStackTrace("Data.Data.gunfold(unit)");
+    return z(unit);
+  }
+};
+
 // Lists: the empty list "[]" (index 1) and "(:)" (index 2) with the head and the rest as fields.
 template <class A>
 struct Data<std::vector<A>> {
@@ -346,6 +541,47 @@ struct Data<std::vector<A>> {
   template <class Tag, class R, class F>
   static std::optional<R> dataCast1(F& f) {
     return data::gcast1<T, A, Tag, R>(f);
+  }
+};
+
+// Strings are lists of characters: the head is the first code point of the UTF-8 text (a byte
+// that starts no well-formed sequence is a code point of its own, which encodes back to the
+// byte) and the rest is the remaining text.
+template <>
+struct Data<std::string> {
+  using T = std::string;
+  static auto cons() {
+    return [](char32_t c) {
+      return [c](T rest) {
+        T out;
+        out.reserve(rest.size() + 4);
+        hs::appendUtf8(c, out);
+        out += rest;
+        return out;
+      };
+    };
+  }
+  static data::DataType dataTypeOf() { return data::detail::listDataType(); }
+  static data::Constr toConstr(const T& s) {
+    return data::indexConstr(data::detail::listDataType(), s.empty() ? 1 : 2);
+  }
+  template <class K, class Z>
+  static data::ContextOf<Z, T> gfoldl(K&& k, Z&& z, const T& s) {
+    if (s.empty()) return z(T{});
+    char32_t c = 0;
+    const std::size_t n = hs::detail::decodeUtf8At(s, 0, c);
+    return k(k(z(cons()), c), T(s, n));
+  }
+  template <class K, class Z>
+  static data::ContextOf<Z, T> gunfold(K&& k, Z&& z, const data::Constr& c) {
+    switch (data::constrIndex(c)) {
+      case 1:
+        return z(T{});
+      case 2:
+        return k(k(z(cons()), std::type_identity<char32_t>{}), std::type_identity<T>{});
+      default:
+        errorWithoutStackTrace("Data.Data.gunfold(List)");
+    }
   }
 };
 

@@ -9,6 +9,7 @@
 
 #include "hs/foldable.hpp"
 #include "hs/functor.hpp"
+#include "hs/lazy.hpp"
 #include "hs/semigroup.hpp"
 
 namespace hs {
@@ -36,6 +37,19 @@ auto then(const MA& ma, const MB& mb) {
 template <class Tag, class A>
 auto return_(A&& a) {
   return hs::pure<Tag>(std::forward<A>(a));
+}
+// A monad whose bind runs its first computation later (a state) says so with a member type
+// `delays` and gives `delay(make)`: the computation make() gives, made when it first runs.
+template <class Tag>
+concept DelayingMonad = requires { typename Monad<Tag>::delays; };
+// The computation make() gives, as a deferred value that the monad demands when its bind needs
+// its first computation: when it runs for a delaying monad, at once for the others.
+template <class Tag, class Make>
+auto delayM(Make make) {
+  if constexpr (DelayingMonad<Tag>)
+    return Monad<Tag>::delay(std::move(make));
+  else
+    return make();
 }
 // The monadic traversal and sequence: the traversal in the monad's applicative, whose effects
 // run in element order (see traverse).
@@ -105,6 +119,13 @@ struct Monad<StateTag<S>> {
       auto [a, s1] = (*m)(std::move(s));
       return k(a)(std::move(s1));
     }};
+  }
+  // Made on the first run, and kept.
+  using delays = void;
+  template <class Make>
+  static auto delay(Make make) {
+    using MA = std::remove_cvref_t<std::invoke_result_t<Make&>>;
+    return MA{[cell = Lazy<MA>::defer(std::move(make))](S s) { return cell.force()(std::move(s)); }};
   }
 };
 

@@ -7,20 +7,30 @@
 
 #include "hs/functor.hpp"
 #include "hs/lazy.hpp"
+#include "hs/unit.hpp"
 
 namespace morvet {
 
 // Specialise as std::true_type for a functor tag whose mapping defers the calls of the mapped
-// function (the lazy and non-empty lists): the strict folds then fold its holes on demand instead
-// of gathering them first.
+// function (the lazy and non-empty lists, the state functor), or hands it copies rather than
+// references into the layer: the strict folds then fold its holes on demand, with a step that owns
+// what it uses, instead of gathering them first (which records where each hole is).
 template <class Tag>
 struct LazyMapping : std::false_type {};
 template <>
 struct LazyMapping<hs::LazyListTag> : std::true_type {};
 template <>
 struct LazyMapping<hs::NonEmptyTag> : std::true_type {};
+template <class S>
+struct LazyMapping<hs::StateTag<S>> : std::true_type {};
 
 namespace internal {
+
+// Whether the functor has a mapping at all.
+template <class F>
+concept HasMapping = requires(const typename F::template apply<hs::Unit>& layer) {
+  hs::Functor<F>::fmap([](const hs::Unit&) { return hs::unit; }, layer);
+};
 
 // The default of the result-type parameters: take it from the caller's function.
 struct Deduce {};

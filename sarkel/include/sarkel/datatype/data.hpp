@@ -1,0 +1,95 @@
+// The Data capability of the description records and their enumerations, as derived instances
+// give it: the records with their field names, the enumerations' constructors in declared order.
+#pragma once
+
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "hs/data.hpp"
+#include "hs/th/data.hpp"
+#include "sarkel/datatype/records.hpp"
+
+namespace sarkel::internal {
+const hs::data::DataType& datatypeInfoDataType();
+const hs::data::DataType& constructorInfoDataType();
+const hs::data::DataType& fieldStrictnessDataType();
+const hs::data::DataType& strictnessDataType();
+const hs::data::DataType& unpackednessDataType();
+const hs::data::DataType& constructorVariantDataType();
+const hs::data::DataType& datatypeVariantDataType();
+inline const ConstructorVariant::Node& variantNode(const ConstructorVariant& v) { return v.node(); }
+}  // namespace sarkel::internal
+
+namespace hs::data {
+
+template <>
+struct ConstructorView<sarkel::DatatypeInfo> {
+  using Fields =
+      std::tuple<th::Cxt, th::Name, std::vector<th::TyVarBndrUnit>, std::vector<th::Type>,
+                 sarkel::DatatypeVariant, th::Kind, std::vector<sarkel::ConstructorInfo>>;
+  static Fields fields(const sarkel::DatatypeInfo& i) {
+    return {i.datatypeContext, i.datatypeName,       i.datatypeVars, i.datatypeInstTypes,
+            i.datatypeVariant, i.datatypeReturnKind, i.datatypeCons};
+  }
+  static sarkel::DatatypeInfo make(th::Cxt cx, th::Name n, std::vector<th::TyVarBndrUnit> vs,
+                                   std::vector<th::Type> ts, sarkel::DatatypeVariant v, th::Kind k,
+                                   std::vector<sarkel::ConstructorInfo> cs) {
+    return {std::move(cx), std::move(n), std::move(vs), std::move(ts), v,
+            std::move(k),  std::move(cs)};
+  }
+};
+template <>
+struct ConstructorView<sarkel::ConstructorInfo> {
+  using Fields =
+      std::tuple<th::Name, std::vector<th::TyVarBndrUnit>, th::Cxt, std::vector<th::Type>,
+                 std::vector<sarkel::FieldStrictness>, sarkel::ConstructorVariant>;
+  static Fields fields(const sarkel::ConstructorInfo& c) {
+    return {c.constructorName,   c.constructorVars,       c.constructorContext,
+            c.constructorFields, c.constructorStrictness, c.constructorVariant};
+  }
+  static sarkel::ConstructorInfo make(th::Name n, std::vector<th::TyVarBndrUnit> vs, th::Cxt cx,
+                                      std::vector<th::Type> fs,
+                                      std::vector<sarkel::FieldStrictness> ss,
+                                      sarkel::ConstructorVariant v) {
+    return {std::move(n), std::move(vs), std::move(cx), std::move(fs), std::move(ss), std::move(v)};
+  }
+};
+template <>
+struct ConstructorView<sarkel::FieldStrictness> : AggregateView<sarkel::FieldStrictness, 2> {};
+template <>
+struct ConstructorView<sarkel::NormalConstructor> : AggregateView<sarkel::NormalConstructor, 0> {};
+template <>
+struct ConstructorView<sarkel::InfixConstructor> : AggregateView<sarkel::InfixConstructor, 0> {};
+template <>
+struct ConstructorView<sarkel::RecordConstructor> : AggregateView<sarkel::RecordConstructor, 1> {};
+
+}  // namespace hs::data
+
+namespace hs {
+
+template <>
+struct Data<sarkel::DatatypeInfo>
+    : data::RecordData<sarkel::DatatypeInfo, sarkel::internal::datatypeInfoDataType> {};
+template <>
+struct Data<sarkel::ConstructorInfo>
+    : data::RecordData<sarkel::ConstructorInfo, sarkel::internal::constructorInfoDataType> {};
+template <>
+struct Data<sarkel::FieldStrictness>
+    : data::RecordData<sarkel::FieldStrictness, sarkel::internal::fieldStrictnessDataType> {};
+template <>
+struct Data<sarkel::Strictness>
+    : data::EnumData<sarkel::Strictness, sarkel::internal::strictnessDataType, 3> {};
+template <>
+struct Data<sarkel::Unpackedness>
+    : data::EnumData<sarkel::Unpackedness, sarkel::internal::unpackednessDataType, 3> {};
+template <>
+struct Data<sarkel::DatatypeVariant>
+    : data::EnumData<sarkel::DatatypeVariant, sarkel::internal::datatypeVariantDataType, 5> {};
+template <>
+struct Data<sarkel::ConstructorVariant>
+    : data::VariantData<sarkel::ConstructorVariant, sarkel::ConstructorVariant::Node,
+                        sarkel::internal::constructorVariantDataType,
+                        sarkel::internal::variantNode> {};
+
+}  // namespace hs
