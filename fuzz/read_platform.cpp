@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::checkReader<std::optional<std::optional<std::string>>>(text);
   fuzz::checkReader<hs::Either<std::int64_t, std::string>>(text);
   fuzz::checkReader<std::vector<hs::Either<std::optional<double>, std::pair<char, bool>>>>(text);
-  fuzz::checkReader<sarkel::DatatypeVariant>(text);
+  if (const auto v = fuzz::checkReader<sarkel::DatatypeVariant>(text)) fuzz::checkReadsBackEqual(*v);
   fuzz::checkReader<std::vector<sarkel::DatatypeVariant>>(text);
   return 0;
 }
