@@ -101,6 +101,19 @@ void BM_LookupHit_Trie(benchmark::State& state) {
   }
   perEntry(state, n);
 }
+// The same, reading the stored cell in place (no handle copied).
+template <class K>
+void BM_LookupCellHit_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& m = trie<K>(n);
+  const auto& probes = shuffled<K>(n);
+  for (auto _ : state) {
+    std::int64_t sum = 0;
+    for (const K& k : probes) sum += **L::lookupCell(k, m);
+    benchmark::DoNotOptimize(sum);
+  }
+  perEntry(state, n);
+}
 template <class K>
 void BM_LookupHit_Std(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
@@ -396,6 +409,7 @@ void BM_Intersection_Std(benchmark::State& state) {
   BENCHMARK(BM_##name##_Std<K>) SIZES;
 
 PAIR(LookupHit, std::int64_t)
+BENCHMARK(BM_LookupCellHit_Trie<std::int64_t>) SIZES;
 BENCHMARK(BM_PersistentInsert_Trie<std::int64_t>) SIZES;
 BENCHMARK(BM_BuildMovedInsert_Trie<std::int64_t>) SIZES;
 BENCHMARK(BM_BuildInsert_Std<std::int64_t>) SIZES;
@@ -409,6 +423,7 @@ PAIR(Intersection, std::int64_t)
 BENCHMARK(BM_BuildSet_Trie) SIZES;
 BENCHMARK(BM_BuildSet_Std) SIZES;
 PAIR(LookupHit, std::string)
+BENCHMARK(BM_LookupCellHit_Trie<std::string>) SIZES;
 PAIR(Hash, std::string)
 
 }  // namespace
