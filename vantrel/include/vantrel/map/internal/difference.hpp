@@ -27,17 +27,26 @@ namespace vantrel::internal {
 // Where hashing and comparing a key has no visible effect, the difference walks both tries in step
 // by the stored hashes and keeps every unchanged subtree of the first map as it is. The results
 // are the maps the lookup-and-insert fold builds (same shapes, collision records in the same
-// order). A walk step answers none for "the first map's subtree, unchanged", so unchanged
-// subtrees are never copied or counted.
+// order). A walk step reports "the first map's subtree, unchanged" instead of handing it back, so
+// unchanged subtrees are never copied or counted.
+
+// A walk step's answer: unchanged, or the subtree that replaces the first map's.
+template <class K, class V>
+struct Step {
+  bool changed = false;
+  HashMap<K, V> node;
+};
+template <class K, class V>
+Step<K, V> changedTo(HashMap<K, V> n) {
+  return Step<K, V>{true, std::move(n)};
+}
 
 template <class K, class V, class W>
-std::optional<HashMap<K, V>> differenceWalk(LevelShift s, const HashMap<K, V>& t1,
-                                            const HashMap<K, W>& t2);
+Step<K, V> differenceWalk(LevelShift s, const HashMap<K, V>& t1, const HashMap<K, W>& t2);
 
 // A collision's records that the second subtree lacks, in their order.
 template <class K, class V, class W>
-std::optional<HashMap<K, V>> differenceCollision(LevelShift s, const HashMap<K, V>& t1,
-                                                 const HashMap<K, W>& t2) {
+Step<K, V> differenceCollision(LevelShift s, const HashMap<K, V>& t1, const HashMap<K, W>& t2) {
   const KeyHash h = internal::wordOf(t1);
   const Entries<K, V>& a = internal::entriesOf(t1);
   const std::uint32_t n = a.size();
@@ -48,42 +57,41 @@ std::optional<HashMap<K, V>> differenceCollision(LevelShift s, const HashMap<K, 
       keep[i] = true;
       ++kept;
     }
-  if (kept == n) return std::nullopt;
-  if (kept == 0) return HashMap<K, V>();
+  if (kept == n) return {};
+  if (kept == 0) return internal::changedTo(HashMap<K, V>());
   if (kept == 1) {
     for (std::uint32_t i = 0; i < n; ++i)
-      if (keep[i]) return internal::leafNode<K, V>(h, a[i]);
+      if (keep[i]) return internal::changedTo(internal::leafNode<K, V>(h, a[i]));
   }
   EntryBuilder<K, V> out(Kind::Collision, h, kept);
   for (std::uint32_t i = 0; i < n; ++i)
     if (keep[i]) out.emplace(a[i]);
-  return internal::collisionNode<K, V>(h, out.finish());
+  return internal::changedTo(internal::collisionNode<K, V>(h, out.finish()));
 }
 
-// A branch node rebuilt from child(i, m) (none: child i, of bit m, unchanged). Nothing is built
-// until a child changes; empty children drop out, and a lone `Leaf` or `Collision` replaces the
-// node.
+// A branch node rebuilt from child(i, m), the step of child i (of bit m). Nothing is built until
+// a child changes; empty children drop out, and a lone `Leaf` or `Collision` replaces the node.
 template <class K, class V, class F>
-std::optional<HashMap<K, V>> rebuildBranch(ChildBitmap b1, const Children<K, V>& a1, F&& child) {
+Step<K, V> rebuildBranch(ChildBitmap b1, const Children<K, V>& a1, F&& child) {
   ChildBitmap rest = b1, m = 0;
   std::uint32_t i = 0;
-  std::optional<HashMap<K, V>> r;
+  Step<K, V> r;
   for (; rest != 0; rest &= rest - 1, ++i) {
     m = rest & (~rest + 1);
     r = child(i, m);
-    if (r) break;
+    if (r.changed) break;
   }
-  if (rest == 0) return std::nullopt;
+  if (rest == 0) return {};
   ChildBuilder<K, V> out(Kind::BitmapIndexed, 0, a1.size());
   out.copy(a1.slots(), i);
   ChildBitmap kept = b1;
   for (;;) {
-    if (!r)
+    if (!r.changed)
       out.emplace(a1[i]);
-    else if (internal::kindOf(*r) == Kind::Empty)
+    else if (internal::kindOf(r.node) == Kind::Empty)
       kept &= ~m;
     else
-      out.emplace(std::move(*r));
+      out.emplace(std::move(r.node));
     rest &= rest - 1;
     ++i;
     if (rest == 0) break;
@@ -91,27 +99,26 @@ std::optional<HashMap<K, V>> rebuildBranch(ChildBitmap b1, const Children<K, V>&
     r = child(i, m);
   }
   const std::uint32_t n = out.built();
-  if (n == 0) return HashMap<K, V>();
+  if (n == 0) return internal::changedTo(HashMap<K, V>());
   Children<K, V>* block = out.finishShort();
   if (n == 1 && internal::isLeafOrCollision((*block)[0])) {
     HashMap<K, V> only = (*block)[0];
     Children<K, V>::destroy(block);
-    return only;
+    return internal::changedTo(std::move(only));
   }
-  return internal::bitmapIndexedOrFull<K, V>(kept, block);
+  return internal::changedTo(internal::bitmapIndexedOrFull<K, V>(kept, block));
 }
 
 template <class K, class V, class W>
-std::optional<HashMap<K, V>> differenceWalk(LevelShift s, const HashMap<K, V>& t1,
-                                            const HashMap<K, W>& t2) {
+Step<K, V> differenceWalk(LevelShift s, const HashMap<K, V>& t1, const HashMap<K, W>& t2) {
   const Kind k1 = internal::kindOf(t1), k2 = internal::kindOf(t2);
-  if (k1 == Kind::Empty || k2 == Kind::Empty) return std::nullopt;
+  if (k1 == Kind::Empty || k2 == Kind::Empty) return {};
   if constexpr (std::is_same_v<V, W>)
-    if (internal::ptrEq(t1, t2)) return HashMap<K, V>();
+    if (internal::ptrEq(t1, t2)) return internal::changedTo(HashMap<K, V>());
   if (k1 == Kind::Leaf) {
     if (internal::probeFrom(internal::wordOf(t1), internal::leafOf(t1).key, s, t2) == nullptr)
-      return std::nullopt;
-    return HashMap<K, V>();
+      return {};
+    return internal::changedTo(HashMap<K, V>());
   }
   if (k1 == Kind::Collision) return internal::differenceCollision<K, V, W>(s, t1, t2);
   const Children<K, V>& a1 = internal::childrenOf(t1);
@@ -119,22 +126,20 @@ std::optional<HashMap<K, V>> differenceWalk(LevelShift s, const HashMap<K, V>& t
   if (k2 == Kind::Leaf || k2 == Kind::Collision) {
     // Only the child on the second node's hash path can lose keys.
     const ChildBitmap m2 = mask(internal::wordOf(t2), s);
-    if ((b1 & m2) == 0) return std::nullopt;
-    return internal::rebuildBranch<K, V>(
-        b1, a1, [&](std::uint32_t i, ChildBitmap m) -> std::optional<HashMap<K, V>> {
-          if (m != m2) return std::nullopt;
-          return internal::differenceWalk<K, V, W>(nextShift(s), a1[i], t2);
-        });
+    if ((b1 & m2) == 0) return {};
+    return internal::rebuildBranch<K, V>(b1, a1, [&](std::uint32_t i, ChildBitmap m) {
+      if (m != m2) return Step<K, V>{};
+      return internal::differenceWalk<K, V, W>(nextShift(s), a1[i], t2);
+    });
   }
   const Children<K, W>& a2 = internal::childrenOf(t2);
   const ChildBitmap b2 = k2 == Kind::Full ? fullBitmap : internal::wordOf(t2);
-  if ((b1 & b2) == 0) return std::nullopt;
-  return internal::rebuildBranch<K, V>(
-      b1, a1, [&](std::uint32_t i, ChildBitmap m) -> std::optional<HashMap<K, V>> {
-        if ((b2 & m) == 0) return std::nullopt;
-        return internal::differenceWalk<K, V, W>(
-            nextShift(s), a1[i], a2[static_cast<std::size_t>(sparseIndex(b2, m))]);
-      });
+  if ((b1 & b2) == 0) return {};
+  return internal::rebuildBranch<K, V>(b1, a1, [&](std::uint32_t i, ChildBitmap m) {
+    if ((b2 & m) == 0) return Step<K, V>{};
+    return internal::differenceWalk<K, V, W>(nextShift(s), a1[i],
+                                             a2[static_cast<std::size_t>(sparseIndex(b2, m))]);
+  });
 }
 
 // A new map equal to m: its root node copied, everything below shared.
@@ -168,8 +173,8 @@ HashMap<K, V> copyRoot(const HashMap<K, V>& m) {
 template <class K, class V, class W>
 HashMap<K, V> difference(const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   if constexpr (quietKey<K>) {
-    std::optional<HashMap<K, V>> r = internal::differenceWalk<K, V, W>(0, m1, m2);
-    return r ? std::move(*r) : internal::copyRoot(m1);
+    Step<K, V> r = internal::differenceWalk<K, V, W>(0, m1, m2);
+    return r.changed ? std::move(r.node) : internal::copyRoot(m1);
   } else {
     HashMap<K, V> acc;
     for (const L<K, V>& r : m1)
