@@ -44,20 +44,6 @@ struct ArrayObject : Object {
   std::uint32_t len;
 };
 
-// Copying or destroying a run of handles updates the count of every object they hold, each on a
-// line of its own that is often cold; asking for all the lines first lets their misses overlap.
-// Only for slots that are one pointer (node and cell handles, whose one member is the pointer).
-template <class S>
-void prefetchCounts(const S* src, std::uint32_t n) noexcept {
-  if constexpr (sizeof(S) == sizeof(void*) && std::is_class_v<S>) {
-    for (std::uint32_t i = 0; i < n; ++i) {
-      const void* p;
-      std::memcpy(&p, static_cast<const void*>(src + i), sizeof p);
-      __builtin_prefetch(p, 1);
-    }
-  }
-}
-
 // An object with `len` slots of type S stored inline after the header.
 template <class S>
 struct Block : ArrayObject {
@@ -85,7 +71,6 @@ struct Block : ArrayObject {
   // Destroys the slots and frees the object.
   static void destroy(Block* b) noexcept {
     S* s = b->slots();
-    internal::prefetchCounts<S>(s, b->len);
     for (std::uint32_t i = b->len; i > 0; --i) s[i - 1].~S();
     b->~Block();
     ::operator delete(static_cast<void*>(b));
@@ -124,7 +109,6 @@ class BlockBuilder {
     ++block_->len;
   }
   void copy(const S* src, std::uint32_t n) {
-    internal::prefetchCounts(src, n);
     for (std::uint32_t i = 0; i < n; ++i) emplace(src[i]);
   }
   // Moves n slots of a block that is about to be freed by a bitwise copy, without touching what
