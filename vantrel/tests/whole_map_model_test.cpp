@@ -252,6 +252,10 @@ TEST(WholeMapModel, IntegerKeysAgreeWithTheModel) {
   for (const auto& r : kept) values.push_back(*r.value);
   std::sort(values.begin(), values.end());
   EXPECT_EQ(values, (std::vector<int>{1, 3, 4}));
+  // A map met on both sides is still compared key by key: its not-a-number keys match nothing.
+  EXPECT_EQ(L::size(L::difference(d, d)), 2);
+  EXPECT_EQ(L::size(L::intersection(d, d)), 2);
+  EXPECT_EQ(L::size(L::union_(d, d)), 6);
 }
 
 TEST(WholeMapFailure, ThrowingEqualityLeavesTheInputsUntouched) {

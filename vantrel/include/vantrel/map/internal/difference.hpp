@@ -113,7 +113,8 @@ template <class K, class V, class W>
 Step<K, V> differenceWalk(LevelShift s, const HashMap<K, V>& t1, const HashMap<K, W>& t2) {
   const Kind k1 = internal::kindOf(t1), k2 = internal::kindOf(t2);
   if (k1 == Kind::Empty || k2 == Kind::Empty) return {};
-  if constexpr (std::is_same_v<V, W>)
+  // One subtree on both sides holds nothing the first keeps, when every key equals itself.
+  if constexpr (std::is_same_v<V, W> && reflexiveEq<K>)
     if (internal::ptrEq(t1, t2)) return internal::changedTo(HashMap<K, V>());
   if (k1 == Kind::Leaf) {
     if (internal::probeFrom(internal::wordOf(t1), internal::leafOf(t1).key, s, t2) == nullptr)

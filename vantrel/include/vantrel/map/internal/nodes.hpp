@@ -183,7 +183,8 @@ using hs::ptrEq;
 
 // Types whose hash and == are the library's own or the language's and have no effect a caller
 // can see: for such keys a walk may make fewer calls of them than the documented sequence, with
-// the same result. Equality of values may also skip calls for types whose == is reflexive.
+// the same result. Shortcuts that take one subtree met on both sides as matching itself also need
+// == to be reflexive (not so for floating point: not-a-number).
 template <class T>
 inline constexpr bool quietKey = std::is_arithmetic_v<T> || std::is_enum_v<T> ||
                                  std::is_pointer_v<T> || std::is_same_v<T, std::string>;
