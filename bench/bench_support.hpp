@@ -17,6 +17,11 @@ namespace L = vantrel::lazy;
 // Live heap bytes of the process, as the allocator counts them (requested sizes rounded to its
 // chunks); kept by the replaced operator new of bench_support.cpp.
 extern std::atomic<std::int64_t> liveBytes;
+// Live heap blocks; each also costs the allocator a chunk header of one word.
+extern std::atomic<std::int64_t> liveBlocks;
+// Whether operator new and delete keep the two counts (on unless a program turns it off, so that
+// its timings do not pay for the counting).
+extern bool countHeap;
 
 template <class K>
 K makeKey(std::uint64_t i);

@@ -89,6 +89,11 @@ TEST(Lookup, ReturnsTheStoredCellStillDeferred) {
   EXPECT_EQ(**got, 5);
   EXPECT_EQ(*runs, 1);
   EXPECT_TRUE(hs::ptrEq(L::at(m, key(1, 1)), v));
+  // The cell itself, without a handle copy.
+  const Cell* cell = L::lookupCell(key(1, 1), m);
+  ASSERT_NE(cell, nullptr);
+  EXPECT_TRUE(hs::ptrEq(*cell, v));
+  EXPECT_EQ(L::lookupCell(key(2, 1), m), nullptr);
 }
 
 TEST(Lookup, MissingKeyErrorCarriesItsCallSite) {

@@ -77,7 +77,7 @@ TEST(WholeMapAllocation, DecidedStepsAllocateNothing) {
   EXPECT_EQ(scope.count(), 0);
 }
 
-TEST(WholeMapAllocation, DifferenceBuildsLikeFromListOfTheKeptPairs) {
+TEST(WholeMapAllocation, DifferenceKeepsUntouchedSubtrees) {
   const Map m = chunks(0, 32, 400);
   const Map drop = chunks(8, 12, 400);
   std::vector<std::pair<std::int64_t, Cell>> kept;
@@ -95,7 +95,8 @@ TEST(WholeMapAllocation, DifferenceBuildsLikeFromListOfTheKeptPairs) {
     const Map f = L::fromList(kept);
     viaFromList = scope.count();
   }
-  EXPECT_EQ(viaDifference, viaFromList);
+  // Integer keys take the walk over both tries, which keeps the untouched subtrees.
+  EXPECT_LT(viaDifference, viaFromList / 4);
 }
 
 }  // namespace

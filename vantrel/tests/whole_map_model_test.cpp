@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <random>
 #include <stdexcept>
@@ -182,6 +183,80 @@ struct hs::Hashable<Touchy> {
 };
 
 namespace {
+
+// Integer keys take the walks over both tries that share unchanged subtrees; maps made from one
+// another share most of their nodes.
+TEST(WholeMapModel, IntegerKeysAgreeWithTheModel) {
+  using IMap = vantrel::HashMap<std::int64_t, std::int64_t>;
+  const auto build = [](const Model& model) {
+    return L::fromList(std::vector<std::pair<std::int64_t, std::int64_t>>(model.begin(), model.end()));
+  };
+  const auto expectModel = [&](const IMap& m, const Model& model, const std::string& what) {
+    ASSERT_TRUE(I::debug::valid(m).isValid()) << what;
+    EXPECT_TRUE(m == build(model)) << what;
+  };
+  for (std::uint64_t seed = 1; seed <= 300; ++seed) {
+    std::mt19937_64 rng(seed);
+    // Even seeds: keys that share their low chunks, so paths run deep before they part.
+    const auto key = [&](std::uint64_t id) {
+      if (seed % 2 == 1) return static_cast<std::int64_t>(id * 0x9E3779B97F4A7C15ULL);
+      return static_cast<std::int64_t>((id % 3) | (id / 3 % 3) << 35 | (id / 9) << 55);
+    };
+    const auto randomModel = [&] {
+      Model m;
+      const std::uint64_t n = rng() % 80;
+      for (std::uint64_t i = 0; i < n; ++i) m[key(rng() % 100)] = static_cast<std::int64_t>(rng() % 9);
+      return m;
+    };
+    Model a = randomModel(), b = randomModel();
+    const IMap ma = build(a);
+    IMap mb = build(b);
+    if (seed % 3 == 0) {  // b made from a: a few keys in, a few out
+      b = a;
+      mb = ma;
+      for (int i = 0; i < 3; ++i) {
+        const std::int64_t in = key(rng() % 100), out = key(rng() % 100);
+        b[in] = 5;
+        mb = L::insert(in, std::int64_t{5}, mb);
+        b.erase(out);
+        mb = L::erase(out, mb);
+      }
+    }
+    const std::string at = "seed " + std::to_string(seed) + ": ";
+    Model diff = a, inter, uni = a;
+    for (const auto& [k, v] : b) {
+      diff.erase(k);
+      if (a.count(k)) inter[k] = a[k];
+      uni.insert({k, v});
+    }
+    expectModel(L::difference(ma, mb), diff, at + "difference");
+    expectModel(L::difference(mb, ma), [&] {
+      Model d = b;
+      for (const auto& kv : a) d.erase(kv.first);
+      return d;
+    }(), at + "difference, swapped");
+    expectModel(L::intersection(ma, mb), inter, at + "intersection");
+    expectModel(L::union_(ma, mb), uni, at + "union");
+    EXPECT_EQ(I::equalKeys(ma, mb), L::keys(ma) == L::keys(mb)) << at;
+    const IMap self = L::difference(ma, IMap());
+    EXPECT_TRUE(self == ma && (ma.empty() || !I::ptrEq(self, ma))) << at << "a new map";
+    EXPECT_TRUE(L::difference(ma, ma).empty()) << at;
+  }
+  // Not-a-number keys never equal each other, so two of one bit pattern share a collision.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  using DMap = vantrel::HashMap<double, int>;
+  const DMap d = L::fromList<double, int>({{nan, 1}, {1.5, 2}, {nan, 3}, {2.5, 4}});
+  const DMap kept = L::difference(d, L::fromList<double, int>({{nan, 0}, {1.5, 0}}));
+  ASSERT_TRUE(I::debug::valid(kept).isValid());
+  std::vector<int> values;
+  for (const auto& r : kept) values.push_back(*r.value);
+  std::sort(values.begin(), values.end());
+  EXPECT_EQ(values, (std::vector<int>{1, 3, 4}));
+  // A map met on both sides is still compared key by key: its not-a-number keys match nothing.
+  EXPECT_EQ(L::size(L::difference(d, d)), 2);
+  EXPECT_EQ(L::size(L::intersection(d, d)), 2);
+  EXPECT_EQ(L::size(L::union_(d, d)), 6);
+}
 
 TEST(WholeMapFailure, ThrowingEqualityLeavesTheInputsUntouched) {
   std::vector<std::pair<Touchy, int>> left, right;

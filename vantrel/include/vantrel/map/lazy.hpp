@@ -18,6 +18,7 @@ using internal::find;
 using internal::findWithDefault;
 using internal::lookup;
 using internal::lookupDefault;
+using internal::lookupCell;
 using internal::member;
 
 using internal::insert;

@@ -21,6 +21,7 @@ using lazy::find;
 using lazy::findWithDefault;
 using lazy::lookup;
 using lazy::lookupDefault;
+using lazy::lookupCell;
 using lazy::member;
 
 using internal::strict::insert;

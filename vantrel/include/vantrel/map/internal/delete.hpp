@@ -140,37 +140,50 @@ HashMap<K, V> deleteKeyExists(std::int64_t p, KeyHash h, const std::type_identit
 
 // ---- Adjustment ----------------------------------------------------------------------------
 
-// f maps the stored cell to the cell to store, called now.
-template <class K, class V, class F>
+// f maps the stored cell to the cell to store, called now. The lazy interface gives back every
+// unchanged node itself (`RebuildPath` false); the value-strict one rebuilds every node of the
+// key's path that exists, whether or not the key is found, and a found key's node even when f
+// gives back its very cell (under the caller's key).
+template <bool RebuildPath, class K, class V, class F>
 HashMap<K, V> adjustWalk(F& f, KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
   switch (internal::kindOf(t)) {
     case Kind::Leaf: {
       const L<K, V>& y = internal::leafOf(t);
       if (internal::wordOf(t) == h && y.key == k) {
         hs::Lazy<V> v2 = f(y.value);
-        if (hs::ptrEq(v2, y.value)) return t;
+        if (!RebuildPath && hs::ptrEq(v2, y.value)) return t;
         return internal::leafNode<K, V>(h, k, std::move(v2));
       }
       return t;
     }
-    case Kind::Collision:
+    case Kind::Collision: {
       if (internal::wordOf(t) != h) return t;
-      return internal::updateWithU<K, V>(f, k, t);
+      HashMap<K, V> r = internal::updateWithCell<RebuildPath, K, V>(f, k, t);
+      if constexpr (RebuildPath) {
+        if (internal::ptrEq(r, t)) {
+          // A node holds its entries inline: a new node over the same entries is a copy of them.
+          const Entries<K, V>& a = internal::entriesOf(t);
+          return internal::collisionNode<K, V>(
+              h, internal::copyBlock(Kind::Collision, h, a.slots(), a.size()));
+        }
+      }
+      return r;
+    }
     case Kind::BitmapIndexed: {
       const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
       if ((b & bit) == 0) return t;
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
       const Children<K, V>& a = internal::childrenOf(t);
-      HashMap<K, V> c2 = internal::adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
-      if (internal::ptrEq(c2, a[i])) return t;
+      HashMap<K, V> c2 = internal::adjustWalk<RebuildPath, K, V>(f, h, k, nextShift(s), a[i]);
+      if (!RebuildPath && internal::ptrEq(c2, a[i])) return t;
       return internal::bitmapIndexed<K, V>(
           b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(c2)));
     }
     case Kind::Full: {
       const auto i = static_cast<std::uint32_t>(index(h, s));
       const Children<K, V>& a = internal::childrenOf(t);
-      HashMap<K, V> c2 = internal::adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
-      if (internal::ptrEq(c2, a[i])) return t;
+      HashMap<K, V> c2 = internal::adjustWalk<RebuildPath, K, V>(f, h, k, nextShift(s), a[i]);
+      if (!RebuildPath && internal::ptrEq(c2, a[i])) return t;
       return internal::update32<K, V>(a, i, std::move(c2));
     }
     default:
@@ -184,7 +197,7 @@ template <class K, class V, class F>
 HashMap<K, V> adjustU(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   auto cellFn = [&f](const hs::Lazy<V>& y) { return hs::callToCell<V>(f, y); };
-  return internal::adjustWalk<K, V>(cellFn, h, k, 0, m);
+  return internal::adjustWalk<false, K, V>(cellFn, h, k, 0, m);
 }
 
 // The key's value replaced by the deferred f(stored value); f is not called here.
@@ -192,7 +205,7 @@ template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> adjust(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   auto cellFn = [&f](const hs::Lazy<V>& y) { return hs::deferCall<V>(f, y); };
-  return internal::adjustWalk<K, V>(cellFn, h, k, 0, m);
+  return internal::adjustWalk<false, K, V>(cellFn, h, k, 0, m);
 }
 
 // ---- Alteration ----------------------------------------------------------------------------

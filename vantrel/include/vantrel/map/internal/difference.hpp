@@ -1,6 +1,7 @@
 // Difference and submap tests. The differences are bulk builders: each key of the first map is
-// looked up in the second, and the kept pairs go into a private accumulator in place. The submap
-// tests walk both tries in step by the stored hashes and stop at the first failure.
+// looked up in the second, and the kept pairs go into a private accumulator in place; for quiet
+// keys `difference` walks both tries instead. The submap tests walk both tries in step by the
+// stored hashes and stop at the first failure.
 #pragma once
 
 #include <bit>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "hs/call.hpp"
 #include "vantrel/map/internal/insert.hpp"
@@ -20,15 +22,167 @@ namespace vantrel::internal {
 
 // ---- Differences ---------------------------------------------------------------------------
 
-// The pairs of the first map whose key the second map lacks: always a newly built map (the shared
-// empty map when nothing is kept), with the first map's keys and value cells.
+// ---- The walk over both tries, for quiet keys ----------------------------------------------
+//
+// Where hashing and comparing a key has no visible effect, the difference walks both tries in step
+// by the stored hashes and keeps every unchanged subtree of the first map as it is. The results
+// are the maps the lookup-and-insert fold builds (same shapes, collision records in the same
+// order). A walk step reports "the first map's subtree, unchanged" instead of handing it back, so
+// unchanged subtrees are never copied or counted.
+
+// A walk step's answer: unchanged, or the subtree that replaces the first map's.
+template <class K, class V>
+struct Step {
+  bool changed = false;
+  HashMap<K, V> node;
+};
+template <class K, class V>
+Step<K, V> changedTo(HashMap<K, V> n) {
+  return Step<K, V>{true, std::move(n)};
+}
+
+template <class K, class V, class W>
+Step<K, V> differenceWalk(LevelShift s, const HashMap<K, V>& t1, const HashMap<K, W>& t2);
+
+// A collision's records that the second subtree lacks, in their order.
+template <class K, class V, class W>
+Step<K, V> differenceCollision(LevelShift s, const HashMap<K, V>& t1, const HashMap<K, W>& t2) {
+  const KeyHash h = internal::wordOf(t1);
+  const Entries<K, V>& a = internal::entriesOf(t1);
+  const std::uint32_t n = a.size();
+  std::vector<bool> keep(n);
+  std::uint32_t kept = 0;
+  for (std::uint32_t i = 0; i < n; ++i)
+    if (internal::probeFrom(h, a[i].key, s, t2) == nullptr) {
+      keep[i] = true;
+      ++kept;
+    }
+  if (kept == n) return {};
+  if (kept == 0) return internal::changedTo(HashMap<K, V>());
+  if (kept == 1) {
+    for (std::uint32_t i = 0; i < n; ++i)
+      if (keep[i]) return internal::changedTo(internal::leafNode<K, V>(h, a[i]));
+  }
+  EntryBuilder<K, V> out(Kind::Collision, h, kept);
+  for (std::uint32_t i = 0; i < n; ++i)
+    if (keep[i]) out.emplace(a[i]);
+  return internal::changedTo(internal::collisionNode<K, V>(h, out.finish()));
+}
+
+// A branch node rebuilt from child(i, m), the step of child i (of bit m). Nothing is built until
+// a child changes; empty children drop out, and a lone `Leaf` or `Collision` replaces the node.
+template <class K, class V, class F>
+Step<K, V> rebuildBranch(ChildBitmap b1, const Children<K, V>& a1, F&& child) {
+  ChildBitmap rest = b1, m = 0;
+  std::uint32_t i = 0;
+  Step<K, V> r;
+  for (; rest != 0; rest &= rest - 1, ++i) {
+    m = rest & (~rest + 1);
+    r = child(i, m);
+    if (r.changed) break;
+  }
+  if (rest == 0) return {};
+  ChildBuilder<K, V> out(Kind::BitmapIndexed, 0, a1.size());
+  out.copy(a1.slots(), i);
+  ChildBitmap kept = b1;
+  for (;;) {
+    if (!r.changed)
+      out.emplace(a1[i]);
+    else if (internal::kindOf(r.node) == Kind::Empty)
+      kept &= ~m;
+    else
+      out.emplace(std::move(r.node));
+    rest &= rest - 1;
+    ++i;
+    if (rest == 0) break;
+    m = rest & (~rest + 1);
+    r = child(i, m);
+  }
+  const std::uint32_t n = out.built();
+  if (n == 0) return internal::changedTo(HashMap<K, V>());
+  Children<K, V>* block = out.finishShort();
+  if (n == 1 && internal::isLeafOrCollision((*block)[0])) {
+    HashMap<K, V> only = (*block)[0];
+    Children<K, V>::destroy(block);
+    return internal::changedTo(std::move(only));
+  }
+  return internal::changedTo(internal::bitmapIndexedOrFull<K, V>(kept, block));
+}
+
+template <class K, class V, class W>
+Step<K, V> differenceWalk(LevelShift s, const HashMap<K, V>& t1, const HashMap<K, W>& t2) {
+  const Kind k1 = internal::kindOf(t1), k2 = internal::kindOf(t2);
+  if (k1 == Kind::Empty || k2 == Kind::Empty) return {};
+  // One subtree on both sides holds nothing the first keeps, when every key equals itself.
+  if constexpr (std::is_same_v<V, W> && reflexiveEq<K>)
+    if (internal::ptrEq(t1, t2)) return internal::changedTo(HashMap<K, V>());
+  if (k1 == Kind::Leaf) {
+    if (internal::probeFrom(internal::wordOf(t1), internal::leafOf(t1).key, s, t2) == nullptr)
+      return {};
+    return internal::changedTo(HashMap<K, V>());
+  }
+  if (k1 == Kind::Collision) return internal::differenceCollision<K, V, W>(s, t1, t2);
+  const Children<K, V>& a1 = internal::childrenOf(t1);
+  const ChildBitmap b1 = k1 == Kind::Full ? fullBitmap : internal::wordOf(t1);
+  if (k2 == Kind::Leaf || k2 == Kind::Collision) {
+    // Only the child on the second node's hash path can lose keys.
+    const ChildBitmap m2 = mask(internal::wordOf(t2), s);
+    if ((b1 & m2) == 0) return {};
+    return internal::rebuildBranch<K, V>(b1, a1, [&](std::uint32_t i, ChildBitmap m) {
+      if (m != m2) return Step<K, V>{};
+      return internal::differenceWalk<K, V, W>(nextShift(s), a1[i], t2);
+    });
+  }
+  const Children<K, W>& a2 = internal::childrenOf(t2);
+  const ChildBitmap b2 = k2 == Kind::Full ? fullBitmap : internal::wordOf(t2);
+  if ((b1 & b2) == 0) return {};
+  return internal::rebuildBranch<K, V>(b1, a1, [&](std::uint32_t i, ChildBitmap m) {
+    if ((b2 & m) == 0) return Step<K, V>{};
+    return internal::differenceWalk<K, V, W>(nextShift(s), a1[i],
+                                             a2[static_cast<std::size_t>(sparseIndex(b2, m))]);
+  });
+}
+
+// A new map equal to m: its root node copied, everything below shared.
+template <class K, class V>
+HashMap<K, V> copyRoot(const HashMap<K, V>& m) {
+  switch (internal::kindOf(m)) {
+    case Kind::Leaf:
+      return internal::leafNode<K, V>(internal::wordOf(m), internal::leafOf(m));
+    case Kind::Collision: {
+      const Entries<K, V>& a = internal::entriesOf(m);
+      EntryBuilder<K, V> out(Kind::Collision, a.word, a.size());
+      out.copy(a.slots(), a.size());
+      return internal::collisionNode<K, V>(a.word, out.finish());
+    }
+    case Kind::BitmapIndexed:
+    case Kind::Full: {
+      const Children<K, V>& a = internal::childrenOf(m);
+      ChildBuilder<K, V> out(internal::kindOf(m), a.word, a.size());
+      out.copy(a.slots(), a.size());
+      return internal::bitmapIndexedOrFull<K, V>(a.word, out.finish());
+    }
+    default:
+      return m;
+  }
+}
+
+// The pairs of the first map whose key the second map lacks: always a new map (the shared empty
+// map when nothing is kept), with the first map's keys and value cells. For quiet keys, the walk
+// above; else each key of the first map is looked up in the second and the kept pairs are put
+// into a private accumulator in trie order.
 template <class K, class V, class W>
 [[nodiscard]] HashMap<K, V> difference(const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
-  HashMap<K, V> acc;
-  for (const L<K, V>& r : m1)
-    if (internal::lookupU<K, W>(r.key, m2) == nullptr)
-      acc = internal::unsafeInsert<K, V>(r.key, r.value, acc);
-  return acc;
+  if constexpr (quietKey<K>) {
+    Step<K, V> r = internal::differenceWalk<K, V, W>(0, m1, m2);
+    return r.changed ? std::move(r.node) : internal::copyRoot(m1);
+  } else {
+    HashMap<K, V> acc;
+    for (const L<K, V>& r : m1)
+      if (internal::lookupU<K, W>(r.key, m2) == nullptr)
+        acc = internal::unsafeInsert<K, V>(r.key, r.value, acc);
+    return acc;
+  }
 }
 
 // The fold of differenceWith. With `Evaluate` (the value-strict form) every value is evaluated

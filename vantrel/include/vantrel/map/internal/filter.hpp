@@ -2,15 +2,18 @@
 // eager walk. Emptied subtrees disappear, a level left with one Leaf or Collision child gives way
 // to that child, arrays shrink to the children kept and a Collision left with one entry becomes a
 // Leaf. The caller's function runs for every pair, in trie order; no key is hashed or compared
-// (except by compose's lookups). Each filtered array is allocated once at the input's length and
-// cut to the slots written.
+// (except by compose's lookups). Each branch node is allocated once at its final size; a
+// collision's array is allocated at the input's length and cut to the records kept. The
+// value-strict `mapMaybe` runs the same walk.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <optional>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "hs/call.hpp"
 #include "hs/lazy.hpp"
@@ -23,14 +26,22 @@ namespace vantrel::internal::detail {
 template <class K, class W, class V, class LeafH, class EntryH>
 HashMap<K, W> filterNode(LeafH& onLeaf, EntryH& onEntry, const HashMap<K, V>& t);
 
-// The kept children of array a under bitmap b.
+// The kept children of array a under bitmap b. They wait on the stack, so the new node is
+// allocated once, at its final size, and a level that collapses allocates nothing.
 template <class K, class W, class V, class LeafH, class EntryH>
 HashMap<K, W> filterChildren(LeafH& onLeaf, EntryH& onEntry, const Children<K, V>& a, ChildBitmap b) {
   const std::uint32_t n = a.size();
   // The walk is bound by the latency of reaching each child: ask for all of them at once.
   for (std::uint32_t i = 0; i < n; ++i) __builtin_prefetch(Node::object(a[i]));
-  ChildBuilder<K, W> out(Kind::BitmapIndexed, 0, n);
+  std::array<HashMap<K, W>, maxChildren> local;
+  std::vector<HashMap<K, W>> spill;  // only for a node larger than any valid one
+  HashMap<K, W>* kept = local.data();
+  if (n > local.size()) {
+    spill.resize(n);
+    kept = spill.data();
+  }
   ChildBitmap rest = b;
+  std::uint32_t j = 0;
   for (std::uint32_t i = 0; i < n && rest != 0; ++i) {
     const ChildBitmap bit = rest & (~rest + 1);  // child i's chunk: the lowest bit not yet passed
     rest &= ~bit;
@@ -38,18 +49,14 @@ HashMap<K, W> filterChildren(LeafH& onLeaf, EntryH& onEntry, const Children<K, V
     if (internal::kindOf(c) == Kind::Empty)
       b &= ~bit;
     else
-      out.emplace(std::move(c));
+      kept[j++] = std::move(c);
   }
-  const std::uint32_t j = out.built();
   if (j == 0) return HashMap<K, W>();
-  Children<K, W>* kept = out.finishShort();
-  if (j == 1 && internal::isLeafOrCollision((*kept)[0])) {
-    HashMap<K, W> only = std::move((*kept)[0]);
-    Children<K, W>::destroy(kept);
-    return only;
-  }
-  if (j == maxChildren) return internal::full<K, W>(kept);
-  return internal::bitmapIndexed<K, W>(b, kept);
+  if (j == 1 && internal::isLeafOrCollision(kept[0])) return std::move(kept[0]);
+  ChildBuilder<K, W> out(Kind::BitmapIndexed, b, j);
+  for (std::uint32_t i = 0; i < j; ++i) out.emplace(std::move(kept[i]));
+  if (j == maxChildren) return internal::full<K, W>(out.finish());
+  return internal::bitmapIndexed<K, W>(b, out.finish());
 }
 
 template <class K, class W, class V, class EntryH>

@@ -171,10 +171,16 @@ M foldMapNode(R& record, const HashMap<K, V>& t) {
     case Kind::Leaf:
       return record(internal::leafOf(t));
     case Kind::Collision: {
+      // Collisions may be long: their operands are computed first, in order, then combined from
+      // the right without recursing.
       const Entries<K, V>& a = internal::entriesOf(t);
       if (a.size() == 0) return hs::mempty<M>();
-      auto slot = [&](std::uint32_t i) -> M { return record(a[i]); };
-      return detail::foldMapFrom<M>(slot, 0, a.size());
+      std::vector<M> parts;
+      parts.reserve(a.size());
+      for (const L<K, V>& e : a) parts.push_back(record(e));
+      M acc = std::move(parts.back());
+      for (std::size_t i = parts.size() - 1; i > 0; --i) acc = hs::mappend<M>(parts[i - 1], acc);
+      return acc;
     }
     default: {
       const Children<K, V>& a = internal::childrenOf(t);

@@ -121,6 +121,9 @@ HashMap<K, V3> intersectWalk(const P& p, LevelShift s, const HashMap<K, V1>& t1,
   if (k2 == Kind::Empty) return HashMap<K, V3>();
   const Kind k1 = internal::kindOf(t1);
   if (k1 == Kind::Empty) return HashMap<K, V3>();
+  // One subtree on both sides: the plain intersection keeps it, and quiet keys need no comparing.
+  if constexpr (P::keepFirst && reflexiveEq<K> && std::is_same_v<V1, V2>)
+    if (internal::ptrEq(t1, t2)) return t1;
 
   // A first-map leaf keeps its own key and hash.
   if (k1 == Kind::Leaf) {

@@ -94,6 +94,12 @@ template <class K, class V>
   if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
   return std::nullopt;
 }
+// The stored cell itself, or null: no handle is copied, so no count is touched. The pointer is
+// valid while the map (or any map sharing the record) lives.
+template <class K, class V>
+const hs::Lazy<V>* lookupCell(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  return internal::lookupU<K, V>(k, m);
+}
 template <class K, class V>
 [[nodiscard]] bool member(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   return internal::lookupU(k, m) != nullptr;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <string>
+#include <type_traits>
 #include <utility>
 
 #include "hs/call.hpp"
@@ -178,6 +180,16 @@ bool ptrEq(const HashMap<K, V>& a, const HashMap<K, V>& b) noexcept {
   return Node::object(a) == Node::object(b);
 }
 using hs::ptrEq;
+
+// Types whose hash and == are the library's own or the language's and have no effect a caller
+// can see: for such keys a walk may make fewer calls of them than the documented sequence, with
+// the same result. Shortcuts that take one subtree met on both sides as matching itself also need
+// == to be reflexive (not so for floating point: not-a-number).
+template <class T>
+inline constexpr bool quietKey = std::is_arithmetic_v<T> || std::is_enum_v<T> ||
+                                 std::is_pointer_v<T> || std::is_same_v<T, std::string>;
+template <class T>
+inline constexpr bool reflexiveEq = quietKey<T> && !std::is_floating_point_v<T>;
 
 // ---- Hash-path arithmetic ------------------------------------------------------------------
 
@@ -389,21 +401,26 @@ HashMap<K, V> updateOrSnocWithKey(F&& f, const K& k, const hs::Lazy<V>& v, const
 }
 
 // The entry of an equal key with its value replaced by f(stored value), keyed by the caller's
-// key; the collision node itself when the key is absent or f gives back the very stored cell.
-template <class K, class V, class F>
-HashMap<K, V> updateWithU(F&& f, const K& k, const HashMap<K, V>& node) {
+// key; the collision node itself when the key is absent or (unless `Always`) f gives back the very
+// stored cell.
+template <bool Always, class K, class V, class F>
+HashMap<K, V> updateWithCell(F&& f, const K& k, const HashMap<K, V>& node) {
   const Entries<K, V>& a = internal::entriesOf(node);
   const std::uint32_t n = a.size();
   for (std::uint32_t i = 0; i < n; ++i) {
     if (k == a[i].key) {
       hs::Lazy<V> r = f(a[i].value);
-      if (hs::ptrEq(r, a[i].value)) return node;
+      if (!Always && hs::ptrEq(r, a[i].value)) return node;
       return internal::collisionNode<K, V>(
           a.word,
           internal::copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
     }
   }
   return node;
+}
+template <class K, class V, class F>
+HashMap<K, V> updateWithU(F&& f, const K& k, const HashMap<K, V>& node) {
+  return internal::updateWithCell<false, K, V>(std::forward<F>(f), k, node);
 }
 
 // Merges a2 into a1: a1's entries first (a key also in a2 keeps a1's key and gets

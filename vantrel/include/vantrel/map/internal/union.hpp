@@ -146,6 +146,9 @@ HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const
   const Kind k1 = internal::kindOf(t1), k2 = internal::kindOf(t2);
   if (k2 == Kind::Empty) return t1;
   if (k1 == Kind::Empty) return t2;
+  // One subtree on both sides: the plain union is that subtree, and quiet keys need no comparing.
+  if constexpr (P::keepLeftLeaf && reflexiveEq<K>)
+    if (internal::ptrEq(t1, t2)) return t1;
   const bool side1 = k1 == Kind::Leaf || k1 == Kind::Collision;
   const bool side2 = k2 == Kind::Leaf || k2 == Kind::Collision;
   if (side1 && side2) {

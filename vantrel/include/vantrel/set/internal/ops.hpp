@@ -17,6 +17,7 @@
 #include "hs/unit.hpp"
 #include "vantrel/map/internal/bulk.hpp"
 #include "vantrel/map/internal/delete.hpp"
+#include "vantrel/map/internal/fold.hpp"
 #include "vantrel/map/internal/insert.hpp"
 #include "vantrel/map/internal/lookup.hpp"
 #include "vantrel/map/internal/nodes.hpp"
@@ -245,167 +246,30 @@ A accValue(R&& r) {
     return A(std::forward<R>(r));
 }
 
-// ---- foldr: f(x, deferred rest)
-
-template <class A, class T, class F>
-A foldrNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& rest);
-
-template <class A, class T, class F>
-hs::Lazy<A> foldrChildrenFrom(const std::shared_ptr<F>& f, const SetMap<T>& t, std::uint32_t i,
-                              const hs::Lazy<A>& rest) {
-  if (i == internal::childrenOf(t).size()) return rest;
-  return hs::Lazy<A>::defer([f, t, i, rest]() -> A {
-    return detail::foldrNode<A>(f, internal::childrenOf(t)[i],
-                                detail::foldrChildrenFrom<A>(f, t, i + 1, rest));
-  });
-}
-template <class A, class T, class F>
-hs::Lazy<A> foldrEntriesFrom(const std::shared_ptr<F>& f, const SetMap<T>& t, std::uint32_t i,
-                             const hs::Lazy<A>& rest) {
-  if (i == internal::entriesOf(t).size()) return rest;
-  return hs::Lazy<A>::defer([f, t, i, rest]() -> A {
-    return detail::accValue<A>(std::invoke(*f, internal::entriesOf(t)[i].key,
-                                           detail::foldrEntriesFrom<A>(f, t, i + 1, rest)));
-  });
-}
-template <class A, class T, class F>
-A foldrNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& rest) {
-  switch (internal::kindOf(t)) {
-    case Kind::Leaf:
-      return detail::accValue<A>(std::invoke(*f, internal::leafOf(t).key, rest));
-    case Kind::Collision:
-      return detail::accValue<A>(std::invoke(*f, internal::entriesOf(t)[0].key,
-                                             detail::foldrEntriesFrom<A>(f, t, 1, rest)));
-    case Kind::BitmapIndexed:
-    case Kind::Full:
-      return detail::foldrNode<A>(f, internal::childrenOf(t)[0],
-                                  detail::foldrChildrenFrom<A>(f, t, 1, rest));
-    default:
-      return rest.force();
-  }
-}
-
-// ---- foldl: f(deferred fold of what comes before, x)
-
-template <class A, class T, class F>
-A foldlNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& before);
-
-// The fold of the first n children over `before`.
-template <class A, class T, class F>
-hs::Lazy<A> foldlChildrenUpTo(const std::shared_ptr<F>& f, const SetMap<T>& t, std::uint32_t n,
-                              const hs::Lazy<A>& before) {
-  if (n == 0) return before;
-  return hs::Lazy<A>::defer([f, t, n, before]() -> A {
-    return detail::foldlNode<A>(f, internal::childrenOf(t)[n - 1],
-                                detail::foldlChildrenUpTo<A>(f, t, n - 1, before));
-  });
-}
-template <class A, class T, class F>
-hs::Lazy<A> foldlEntriesUpTo(const std::shared_ptr<F>& f, const SetMap<T>& t, std::uint32_t n,
-                             const hs::Lazy<A>& before) {
-  if (n == 0) return before;
-  return hs::Lazy<A>::defer([f, t, n, before]() -> A {
-    return detail::accValue<A>(std::invoke(*f, detail::foldlEntriesUpTo<A>(f, t, n - 1, before),
-                                           internal::entriesOf(t)[n - 1].key));
-  });
-}
-template <class A, class T, class F>
-A foldlNode(const std::shared_ptr<F>& f, const SetMap<T>& t, const hs::Lazy<A>& before) {
-  switch (internal::kindOf(t)) {
-    case Kind::Leaf:
-      return detail::accValue<A>(std::invoke(*f, before, internal::leafOf(t).key));
-    case Kind::Collision: {
-      const std::uint32_t n = internal::entriesOf(t).size();
-      return detail::accValue<A>(std::invoke(*f, detail::foldlEntriesUpTo<A>(f, t, n - 1, before),
-                                             internal::entriesOf(t)[n - 1].key));
-    }
-    case Kind::BitmapIndexed:
-    case Kind::Full: {
-      const std::uint32_t n = internal::childrenOf(t).size();
-      return detail::foldlNode<A>(f, internal::childrenOf(t)[n - 1],
-                                  detail::foldlChildrenUpTo<A>(f, t, n - 1, before));
-    }
-    default:
-      return before.force();
-  }
-}
-
-// ---- foldr': from the last element back to the first
-
-template <class A, class T, class F>
-void foldrStrictWalk(F& f, const SetMap<T>& t, A& acc) {
-  switch (internal::kindOf(t)) {
-    case Kind::Leaf:
-      acc = detail::accValue<A>(std::invoke(f, internal::leafOf(t).key, std::move(acc)));
-      return;
-    case Kind::Collision: {
-      const Entries<T, hs::Unit>& a = internal::entriesOf(t);
-      for (std::uint32_t i = a.size(); i > 0; --i)
-        acc = detail::accValue<A>(std::invoke(f, a[i - 1].key, std::move(acc)));
-      return;
-    }
-    case Kind::BitmapIndexed:
-    case Kind::Full: {
-      const Children<T, hs::Unit>& a = internal::childrenOf(t);
-      for (std::uint32_t i = a.size(); i > 0; --i) detail::foldrStrictWalk<A>(f, a[i - 1], acc);
-      return;
-    }
-    default:
-      return;
-  }
-}
-
-// ---- foldMap: c1 <> (c2 <> (... <> cn)) per node, operands computed in trie order
-
-template <class M, class T, class F>
-M foldMapNode(F& f, const SetMap<T>& t);
-
-template <class M, class T, class F>
-M foldMapChildrenFrom(F& f, const Children<T, hs::Unit>& a, std::uint32_t i) {
-  M first = detail::foldMapNode<M>(f, a[i]);
-  if (i + 1 == a.size()) return first;
-  M rest = detail::foldMapChildrenFrom<M>(f, a, i + 1);
-  return hs::mappend<M>(first, rest);
-}
-template <class M, class T, class F>
-M foldMapNode(F& f, const SetMap<T>& t) {
-  switch (internal::kindOf(t)) {
-    case Kind::Leaf:
-      return M(std::invoke(f, internal::leafOf(t).key));
-    case Kind::Collision: {
-      // Collisions may be long: their operands are gathered first, then combined from the right.
-      const Entries<T, hs::Unit>& a = internal::entriesOf(t);
-      std::vector<M> parts;
-      parts.reserve(a.size());
-      for (const L<T, hs::Unit>& e : a) parts.push_back(M(std::invoke(f, e.key)));
-      M acc = std::move(parts.back());
-      for (std::size_t i = parts.size() - 1; i > 0; --i) acc = hs::mappend<M>(parts[i - 1], acc);
-      return acc;
-    }
-    case Kind::BitmapIndexed:
-    case Kind::Full:
-      return detail::foldMapChildrenFrom<M>(f, internal::childrenOf(t), 0);
-    default:
-      return hs::mempty<M>();
-  }
-}
-
 }  // namespace detail
+
+// The folds are the map's walks over the set's map, with steps that hand over the elements.
 
 // f(x1, deferred f(x2, ... f(xn, z))): f receives an element and the rest as an hs::Lazy. The
 // seed may be a value or a cell; f may return either.
 template <class F, class Z, class T>
 [[nodiscard]] auto foldr(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
-  return detail::foldrNode<A>(std::make_shared<F>(std::move(f)), s.asMap(),
-                              detail::seedCell<A>(std::move(z)));
+  auto step = [f = std::move(f)](const L<T, hs::Unit>& r, const hs::Lazy<A>& rest) mutable -> A {
+    return detail::accValue<A>(std::invoke(f, r.key, rest));
+  };
+  return internal::detail::foldrLazy<A>(std::move(step), detail::seedCell<A>(std::move(z)),
+                                        s.asMap());
 }
 // f(deferred f(... f(z, x1) ...), xn): f receives the fold before an element as an hs::Lazy.
 template <class F, class Z, class T>
 [[nodiscard]] auto foldl(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
-  return detail::foldlNode<A>(std::make_shared<F>(std::move(f)), s.asMap(),
-                              detail::seedCell<A>(std::move(z)));
+  auto step = [f = std::move(f)](const hs::Lazy<A>& before, const L<T, hs::Unit>& r) mutable -> A {
+    return detail::accValue<A>(std::invoke(f, before, r.key));
+  };
+  return internal::detail::foldlLazy<A>(std::move(step), detail::seedCell<A>(std::move(z)),
+                                        s.asMap());
 }
 // The seed evaluated, then acc = f(acc, x) for each element in order.
 template <class F, class Z, class T>
@@ -420,14 +284,18 @@ template <class F, class Z, class T>
 [[nodiscard]] auto foldr_(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   A acc = detail::accValue<A>(std::move(z));
-  detail::foldrStrictWalk<A>(f, s.asMap(), acc);
+  auto step = [&f](const L<T, hs::Unit>& r, A&& a) -> A {
+    return detail::accValue<A>(std::invoke(f, r.key, std::move(a)));
+  };
+  internal::detail::foldrStrict<A>(step, s.asMap(), acc);
   return acc;
 }
 // f of each element combined right-nested per node; the monoid's unit only for the empty set.
 template <class F, class T>
 [[nodiscard]] auto foldMap(F f, const HashSet<T>& s) {
   using M = std::remove_cvref_t<std::invoke_result_t<F&, const T&>>;
-  return detail::foldMapNode<M>(f, s.asMap());
+  auto record = [&f](const L<T, hs::Unit>& r) -> M { return M(std::invoke(f, r.key)); };
+  return internal::detail::foldMapNode<M>(record, s.asMap());
 }
 
 }  // namespace vantrel::internal::set

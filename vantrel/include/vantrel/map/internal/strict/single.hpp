@@ -51,18 +51,12 @@ HashMap<K, V> updateOrSnocWithKey(F&& f, const std::type_identity_t<K>& k,
 // node itself when the key is absent.
 template <class K, class V, class F>
 HashMap<K, V> updateWith(F&& f, const std::type_identity_t<K>& k, const HashMap<K, V>& node) {
-  const Entries<K, V>& a = internal::entriesOf(node);
-  const std::uint32_t n = a.size();
-  for (std::uint32_t i = 0; i < n; ++i) {
-    if (k == a[i].key) {
-      hs::Lazy<V> r = hs::callToCell<V>(f, a[i].value);
-      r.force();
-      return internal::collisionNode<K, V>(
-          a.word,
-          internal::copyUpdate(Kind::Collision, a.word, a.slots(), n, i, L<K, V>{k, std::move(r)}));
-    }
-  }
-  return node;
+  auto cellFn = [&f](const hs::Lazy<V>& y) {
+    hs::Lazy<V> r = hs::callToCell<V>(f, y);
+    r.force();
+    return r;
+  };
+  return internal::updateWithCell<true, K, V>(cellFn, k, node);
 }
 
 // ---- Construction and insertion ------------------------------------------------------------
@@ -128,55 +122,18 @@ template <class K, class V, class F>
 
 // ---- Adjustment ----------------------------------------------------------------------------
 
-// Rebuilds every node on the key's path that exists, whether or not the key is found.
-template <class K, class V, class F>
-HashMap<K, V> adjustWalk(F& f, KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
-  switch (internal::kindOf(t)) {
-    case Kind::Leaf: {
-      const L<K, V>& y = internal::leafOf(t);
-      if (internal::wordOf(t) == h && y.key == k) {
-        hs::Lazy<V> r = hs::callToCell<V>(f, y.value);
-        r.force();
-        return internal::leafNode<K, V>(h, k, std::move(r));
-      }
-      return t;
-    }
-    case Kind::Collision: {
-      if (internal::wordOf(t) != h) return t;
-      HashMap<K, V> r = strict::updateWith<K, V>(f, k, t);
-      if (!internal::ptrEq(r, t)) return r;
-      // A node holds its entries inline: a new node over the same entries is a copy of them.
-      const Entries<K, V>& a = internal::entriesOf(t);
-      return internal::collisionNode<K, V>(
-          h, internal::copyBlock(Kind::Collision, h, a.slots(), a.size()));
-    }
-    case Kind::BitmapIndexed: {
-      const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
-      if ((b & bit) == 0) return t;
-      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      const Children<K, V>& a = internal::childrenOf(t);
-      HashMap<K, V> c2 = strict::adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
-      return internal::bitmapIndexed<K, V>(
-          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(c2)));
-    }
-    case Kind::Full: {
-      const auto i = static_cast<std::uint32_t>(index(h, s));
-      const Children<K, V>& a = internal::childrenOf(t);
-      HashMap<K, V> c2 = strict::adjustWalk<K, V>(f, h, k, nextShift(s), a[i]);
-      return internal::update32<K, V>(a, i, std::move(c2));
-    }
-    default:
-      return t;
-  }
-}
-
 // The key's value replaced by f(stored value), evaluated, under the given key. A new map whenever
 // the key's path exists, even when f gives back the stored cell; the map itself only when the
 // walk stops at the root.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> adjust(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
-  return strict::adjustWalk<K, V>(f, h, k, 0, m);
+  auto cellFn = [&f](const hs::Lazy<V>& y) {
+    hs::Lazy<V> r = hs::callToCell<V>(f, y);
+    r.force();
+    return r;
+  };
+  return internal::adjustWalk<true, K, V>(cellFn, h, k, 0, m);
 }
 
 // ---- Alteration ----------------------------------------------------------------------------

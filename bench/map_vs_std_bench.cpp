@@ -1,0 +1,429 @@
+// The map's single-key and whole-map work against std::unordered_map in the same process: random
+// int64 keys (identity hash), shuffled probes, 10^5 and 10^6 entries, and string keys with each
+// side's default hash. Every row reports `ns_per_entry` (per entry of one input map) and, for the
+// builds, `heap_per_entry`: the heap bytes the result holds, as the allocator spends them (every
+// live block counted with its chunk header).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "bench_support.hpp"
+#include "vantrel/set.hpp"
+
+namespace {
+
+using namespace bench;
+namespace VS = vantrel::set;
+
+template <class K>
+using Trie = vantrel::HashMap<K, std::int64_t>;
+template <class K>
+using Std = std::unordered_map<K, std::int64_t>;
+
+// Timings run without the heap counts; `heapOf` turns them on for one build.
+const bool uncounted = (countHeap = false, true);
+
+// The heap bytes that build() leaves held, with each block's chunk header.
+template <class Build>
+double heapOf(Build build, std::size_t n) {
+  auto total = [] { return liveBytes.load() + liveBlocks.load() * std::int64_t{sizeof(std::size_t)}; };
+  countHeap = true;
+  const std::int64_t before = total();
+  auto held = build();
+  const std::int64_t after = total();
+  benchmark::DoNotOptimize(held);
+  held = {};
+  countHeap = false;
+  return static_cast<double>(after - before) / static_cast<double>(n);
+}
+
+void perEntry(benchmark::State& state, std::size_t n) {
+  state.counters["ns_per_entry"] =
+      benchmark::Counter(static_cast<double>(n),
+                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// The keys, and the same keys in another order (the probes).
+template <class K>
+const std::vector<K>& shuffled(std::size_t n) {
+  static std::unordered_map<std::size_t, std::vector<K>> cache;
+  auto& v = cache[n];
+  if (v.empty()) {
+    v = keys<K>(n);
+    std::shuffle(v.begin(), v.end(), std::mt19937_64(42));
+  }
+  return v;
+}
+// Each key's value depends on the key alone, so maps built in other orders are equal.
+std::int64_t valueOf(std::int64_t k) { return k ^ 0x5555; }
+std::int64_t valueOf(const std::string& k) { return static_cast<std::int64_t>(k.size()); }
+template <class K>
+std::vector<std::pair<K, std::int64_t>> pairsOf(const std::vector<K>& ks) {
+  std::vector<std::pair<K, std::int64_t>> out;
+  out.reserve(ks.size());
+  for (const K& k : ks) out.emplace_back(k, valueOf(k));
+  return out;
+}
+template <class K>
+const Trie<K>& trie(std::size_t n) {
+  static std::unordered_map<std::size_t, Trie<K>> cache;
+  auto& m = cache[n];
+  if (m.empty()) m = L::fromList(pairsOf(keys<K>(n)));
+  return m;
+}
+template <class K>
+const Std<K>& stdMap(std::size_t n) {
+  static std::unordered_map<std::size_t, Std<K>> cache;
+  auto& m = cache[n];
+  if (m.empty())
+    for (const auto& [k, v] : pairsOf(keys<K>(n))) m.emplace(k, v);
+  return m;
+}
+
+// ---- Lookups -------------------------------------------------------------------------------
+
+template <class K>
+void BM_LookupHit_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& m = trie<K>(n);
+  const auto& probes = shuffled<K>(n);
+  for (auto _ : state) {
+    std::int64_t sum = 0;
+    for (const K& k : probes) sum += **L::lookup(k, m);
+    benchmark::DoNotOptimize(sum);
+  }
+  perEntry(state, n);
+}
+// The same, reading the stored cell in place (no handle copied).
+template <class K>
+void BM_LookupCellHit_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& m = trie<K>(n);
+  const auto& probes = shuffled<K>(n);
+  for (auto _ : state) {
+    std::int64_t sum = 0;
+    for (const K& k : probes) sum += **L::lookupCell(k, m);
+    benchmark::DoNotOptimize(sum);
+  }
+  perEntry(state, n);
+}
+template <class K>
+void BM_LookupHit_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& m = stdMap<K>(n);
+  const auto& probes = shuffled<K>(n);
+  for (auto _ : state) {
+    std::int64_t sum = 0;
+    for (const K& k : probes) sum += m.find(k)->second;
+    benchmark::DoNotOptimize(sum);
+  }
+  perEntry(state, n);
+}
+// The keys' hashes alone, each side's default hash.
+template <class K>
+void BM_Hash_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& probes = shuffled<K>(n);
+  for (auto _ : state) {
+    std::uint64_t sum = 0;
+    for (const K& k : probes) sum += vantrel::internal::hash(k);
+    benchmark::DoNotOptimize(sum);
+  }
+  perEntry(state, n);
+}
+template <class K>
+void BM_Hash_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& probes = shuffled<K>(n);
+  for (auto _ : state) {
+    std::uint64_t sum = 0;
+    for (const K& k : probes) sum += std::hash<K>{}(k);
+    benchmark::DoNotOptimize(sum);
+  }
+  perEntry(state, n);
+}
+
+// ---- Single-key changes --------------------------------------------------------------------
+
+// Each of n new keys inserted into the map of n entries, the result dropped.
+template <class K>
+void BM_PersistentInsert_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& m = trie<K>(n);
+  const auto& fresh = keys<K>(n, 1);
+  for (auto _ : state)
+    for (const K& k : fresh) benchmark::DoNotOptimize(L::insert(k, valueOf(k), m));
+  perEntry(state, n);
+}
+// Each of the map's n keys erased from it, the result dropped.
+template <class K>
+void BM_PersistentErase_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& m = trie<K>(n);
+  const auto& probes = shuffled<K>(n);
+  for (auto _ : state)
+    for (const K& k : probes) benchmark::DoNotOptimize(L::erase(k, m));
+  perEntry(state, n);
+}
+
+// ---- Builds --------------------------------------------------------------------------------
+
+template <class K>
+void BM_BuildMovedInsert_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& ks = keys<K>(n);
+  auto build = [&ks] {
+    Trie<K> m;
+    for (const K& k : ks) m = L::insert(k, valueOf(k), std::move(m));
+    return m;
+  };
+  for (auto _ : state) {
+    auto m = build();
+    benchmark::DoNotOptimize(m);
+    state.PauseTiming();  // freeing the result is not part of building it
+    m = {};
+    state.ResumeTiming();
+  }
+  perEntry(state, n);
+  state.counters["heap_per_entry"] = heapOf(build, n);
+}
+template <class K>
+void BM_BuildInsert_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& ks = keys<K>(n);
+  auto build = [&ks] {
+    Std<K> m;
+    for (const K& k : ks) m.emplace(k, valueOf(k));
+    return m;
+  };
+  for (auto _ : state) {
+    auto m = build();
+    benchmark::DoNotOptimize(m);
+    state.PauseTiming();
+    m = {};
+    state.ResumeTiming();
+  }
+  perEntry(state, n);
+  state.counters["heap_per_entry"] = heapOf(build, n);
+}
+template <class K>
+void BM_BuildFromList_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto pairs = pairsOf(keys<K>(n));
+  auto build = [&pairs] { return L::fromList(pairs); };
+  for (auto _ : state) {
+    auto m = build();
+    benchmark::DoNotOptimize(m);
+    state.PauseTiming();
+    m = {};
+    state.ResumeTiming();
+  }
+  perEntry(state, n);
+  state.counters["heap_per_entry"] = heapOf(build, n);
+}
+template <class K>
+void BM_BuildFromList_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto pairs = pairsOf(keys<K>(n));
+  for (auto _ : state) {
+    Std<K> m(pairs.begin(), pairs.end());
+    benchmark::DoNotOptimize(m);
+    state.PauseTiming();
+    m = {};
+    state.ResumeTiming();
+  }
+  perEntry(state, n);
+}
+// A set of the keys: its heap bytes per element.
+void BM_BuildSet_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& ks = keys<std::int64_t>(n);
+  auto build = [&ks] { return VS::fromList(ks); };
+  for (auto _ : state) {
+    auto s = build();
+    benchmark::DoNotOptimize(s);
+    state.PauseTiming();
+    s = {};
+    state.ResumeTiming();
+  }
+  perEntry(state, n);
+  state.counters["heap_per_entry"] = heapOf(build, n);
+}
+void BM_BuildSet_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& ks = keys<std::int64_t>(n);
+  auto build = [&ks] {
+    std::unordered_set<std::int64_t> s;
+    for (std::int64_t k : ks) s.insert(k);
+    return s;
+  };
+  for (auto _ : state) {
+    auto s = build();
+    benchmark::DoNotOptimize(s);
+    state.PauseTiming();
+    s = {};
+    state.ResumeTiming();
+  }
+  perEntry(state, n);
+  state.counters["heap_per_entry"] = heapOf(build, n);
+}
+
+// ---- Whole-map walks -----------------------------------------------------------------------
+
+template <class K>
+void BM_IterateSum_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& m = trie<K>(n);
+  for (auto _ : state) {
+    std::int64_t sum = 0;
+    for (const auto& e : m) sum += *e.value;
+    benchmark::DoNotOptimize(sum);
+  }
+  perEntry(state, n);
+}
+template <class K>
+void BM_IterateSum_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& m = stdMap<K>(n);
+  for (auto _ : state) {
+    std::int64_t sum = 0;
+    for (const auto& e : m) sum += e.second;
+    benchmark::DoNotOptimize(sum);
+  }
+  perEntry(state, n);
+}
+
+// Two equal maps, built from the keys in two different orders.
+template <class K>
+void BM_EqualOtherOrder_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& a = trie<K>(n);
+  const auto b = L::fromList(pairsOf(shuffled<K>(n)));
+  bool eq = false;
+  for (auto _ : state) benchmark::DoNotOptimize(eq = a == b);
+  if (!eq) state.SkipWithError("the maps differ");
+  perEntry(state, n);
+}
+template <class K>
+void BM_EqualOtherOrder_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& a = stdMap<K>(n);
+  Std<K> b;
+  for (const auto& [k, v] : pairsOf(shuffled<K>(n))) b.emplace(k, v);
+  bool eq = false;
+  for (auto _ : state) benchmark::DoNotOptimize(eq = a == b);
+  if (!eq) state.SkipWithError("the maps differ");
+  perEntry(state, n);
+}
+
+// Two maps of n keys, the second holding the upper half of the first's keys and n / 2 others.
+template <class K>
+struct HalfShared {
+  Trie<K> a, b;
+  Std<K> sa, sb;
+};
+template <class K>
+const HalfShared<K>& halfShared(std::size_t n) {
+  static std::unordered_map<std::size_t, HalfShared<K>> cache;
+  auto& p = cache[n];
+  if (p.a.empty()) {
+    std::vector<K> second(keys<K>(n).begin() + static_cast<std::ptrdiff_t>(n / 2), keys<K>(n).end());
+    const auto& other = keys<K>(n, 1);
+    second.insert(second.end(), other.begin(), other.begin() + static_cast<std::ptrdiff_t>(n - n / 2));
+    p.a = trie<K>(n);
+    p.sa = stdMap<K>(n);
+    p.b = L::fromList(pairsOf(second));
+    for (const auto& [k, v] : pairsOf(second)) p.sb.emplace(k, v);
+  }
+  return p;
+}
+// Times op(a, b) per entry of one map; freeing the result is not timed.
+template <class K, class M, class Op>
+void timeWhole(benchmark::State& state, const M& a, const M& b, Op op) {
+  for (auto _ : state) {
+    auto r = op(a, b);
+    benchmark::DoNotOptimize(r);
+    state.PauseTiming();
+    r = {};
+    state.ResumeTiming();
+  }
+  perEntry(state, static_cast<std::size_t>(state.range(0)));
+}
+
+template <class K>
+void BM_Difference_Trie(benchmark::State& state) {
+  const auto& p = halfShared<K>(static_cast<std::size_t>(state.range(0)));
+  timeWhole<K>(state, p.a, p.b, [](const Trie<K>& a, const Trie<K>& b) { return L::difference(a, b); });
+}
+template <class K>
+void BM_Difference_Std(benchmark::State& state) {
+  const auto& p = halfShared<K>(static_cast<std::size_t>(state.range(0)));
+  timeWhole<K>(state, p.sa, p.sb, [](const Std<K>& a, const Std<K>& b) {
+    Std<K> r;
+    for (const auto& e : a)
+      if (b.find(e.first) == b.end()) r.insert(e);
+    return r;
+  });
+}
+template <class K>
+void BM_Union_Trie(benchmark::State& state) {
+  const auto& p = halfShared<K>(static_cast<std::size_t>(state.range(0)));
+  timeWhole<K>(state, p.a, p.b, [](const Trie<K>& a, const Trie<K>& b) { return L::union_(a, b); });
+}
+template <class K>
+void BM_Union_Std(benchmark::State& state) {
+  const auto& p = halfShared<K>(static_cast<std::size_t>(state.range(0)));
+  timeWhole<K>(state, p.sa, p.sb, [](const Std<K>& a, const Std<K>& b) {
+    Std<K> r = a;
+    r.insert(b.begin(), b.end());
+    return r;
+  });
+}
+template <class K>
+void BM_Intersection_Trie(benchmark::State& state) {
+  const auto& p = halfShared<K>(static_cast<std::size_t>(state.range(0)));
+  timeWhole<K>(state, p.a, p.b,
+               [](const Trie<K>& a, const Trie<K>& b) { return L::intersection(a, b); });
+}
+template <class K>
+void BM_Intersection_Std(benchmark::State& state) {
+  const auto& p = halfShared<K>(static_cast<std::size_t>(state.range(0)));
+  timeWhole<K>(state, p.sa, p.sb, [](const Std<K>& a, const Std<K>& b) {
+    Std<K> r;
+    for (const auto& e : a)
+      if (b.find(e.first) != b.end()) r.insert(e);
+    return r;
+  });
+}
+
+#define SIZES ->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)
+#define PAIR(name, K) \
+  BENCHMARK(BM_##name##_Trie<K>) SIZES; \
+  BENCHMARK(BM_##name##_Std<K>) SIZES;
+
+PAIR(LookupHit, std::int64_t)
+BENCHMARK(BM_LookupCellHit_Trie<std::int64_t>) SIZES;
+BENCHMARK(BM_PersistentInsert_Trie<std::int64_t>) SIZES;
+BENCHMARK(BM_BuildMovedInsert_Trie<std::int64_t>) SIZES;
+BENCHMARK(BM_BuildInsert_Std<std::int64_t>) SIZES;
+PAIR(BuildFromList, std::int64_t)
+BENCHMARK(BM_PersistentErase_Trie<std::int64_t>) SIZES;
+PAIR(IterateSum, std::int64_t)
+PAIR(EqualOtherOrder, std::int64_t)
+PAIR(Difference, std::int64_t)
+PAIR(Union, std::int64_t)
+PAIR(Intersection, std::int64_t)
+BENCHMARK(BM_BuildSet_Trie) SIZES;
+BENCHMARK(BM_BuildSet_Std) SIZES;
+PAIR(LookupHit, std::string)
+BENCHMARK(BM_LookupCellHit_Trie<std::string>) SIZES;
+PAIR(Hash, std::string)
+
+}  // namespace
