@@ -58,10 +58,10 @@ TEST(ThData, EveryTypeFormFoldsAndUnfolds) {
   const Name a = th::mkName("a");
   const Type va = th::VarT{a};
   const Type star = th::StarT{};
-  const th::TyVarBndrSpec spec = th::KindedTV{a, th::SpecifiedSpec, star};
+  const th::TyVarBndrSpec specified = th::KindedTV{a, th::SpecifiedSpec, star};
   const th::TyVarBndrUnit plain = th::PlainTV{a, hs::unit};
   const std::pair<Type, Strings> cases[] = {
-      {th::ForallT{{spec}, {va}, va}, {"ForallT", "Prelude.[]", "Prelude.[]", S + "Type"}},
+      {th::ForallT{{specified}, {va}, va}, {"ForallT", "Prelude.[]", "Prelude.[]", S + "Type"}},
       {th::ForallVisT{{plain}, va}, {"ForallVisT", "Prelude.[]", S + "Type"}},
       {th::AppT{va, star}, {"AppT", S + "Type", S + "Type"}},
       {th::AppKindT{va, star}, {"AppKindT", S + "Type", S + "Type"}},

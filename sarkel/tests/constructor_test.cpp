@@ -72,7 +72,7 @@ TEST(NormalizeCon, PlainForms) {
        {}},
       {"under a quantifier the fixity decides",
        tA(),
-       forallC({spec("a")}, {showA}, th::NormalC{n("Mk"), {field(v("a"))}}),
+       forallC({specified("a")}, {showA}, th::NormalC{n("Mk"), {field(v("a"))}}),
        {{n("Mk"), {unit("a")}, {showA}, {v("a")}, {lazyF}, normal}},
        {"reifyFixity Mk"}},
       {"an operator under a quantifier with a fixity is infix",
@@ -82,12 +82,12 @@ TEST(NormalizeCon, PlainForms) {
        {"reifyFixity :+"}},
       {"nested quantifiers, the innermost first",
        tA(),
-       forallC({spec("a")}, {showA}, forallC({spec("b")}, {eqB}, th::NormalC{n("Mk"), {}})),
+       forallC({specified("a")}, {showA}, forallC({specified("b")}, {eqB}, th::NormalC{n("Mk"), {}})),
        {{n("Mk"), {unit("b"), unit("a")}, {eqB, showA}, {}, {}, normal}},
        {"reifyFixity Mk"}},
       {"infix whatever the quantifier",
        tA(),
-       forallC({spec("a")}, {},
+       forallC({specified("a")}, {},
                th::InfixC{field(v("a"), strictBang()), n(":*"), field(con("Int"), unpackBang())}),
        {{n(":*"), {unit("a")}, {}, {v("a"), con("Int")}, {strictF, unpackF}, infix}},
        {}},
@@ -120,12 +120,12 @@ TEST(NormalizeCon, GadtResultsMatchedAgainstTheHead) {
        {"reify T", "reify Int", "reifyFixity Mk"}},
       {"an existential keeps a fresh name of its base",
        tA(),
-       forallC({spec("b")}, {}, gadtC({"Mk"}, {field(v("b"))}, tOf(v("a")))),
+       forallC({specified("b")}, {}, gadtC({"Mk"}, {field(v("b"))}, tOf(v("a")))),
        {{n("Mk"), {th::PlainTV{fresh("b", 2), hs::unit}}, {}, {fv("b", 2)}, {lazyF}, normal}},
        {"newName a", "newName b", "reify T", "reifyFixity Mk"}},
       {"two names share one renaming",
        tA(),
-       forallC({spec("c")}, {}, gadtC({"Mk1", ":+"}, {field(v("b")), field(v("c"))}, tOf(v("b")))),
+       forallC({specified("c")}, {}, gadtC({"Mk1", ":+"}, {field(v("b")), field(v("c"))}, tOf(v("b")))),
        {{n("Mk1"),
          {th::PlainTV{fresh("c", 2), hs::unit}},
          {},
@@ -156,12 +156,12 @@ TEST(NormalizeCon, GadtResultsMatchedAgainstTheHead) {
        {"reify T", "reify Int"}},
       {"identified variables identify their kinds' variables",
        kinded,
-       forallC({spec("j"), spec("b", v("j"))}, {}, gadtC({"Mk"}, {}, tOf(v("b")))),
+       forallC({specified("j"), specified("b", v("j"))}, {}, gadtC({"Mk"}, {}, tOf(v("b")))),
        {{n("Mk"), {}, {}, {}, {}, normal}},
        {"newName b", "newName j", "reify T", "reifyFixity Mk"}},
       {"a kind that mentions its own variable ends",
        selfKinded,
-       forallC({spec("b", v("b"))}, {}, gadtC({"Mk"}, {}, tOf(v("b")))),
+       forallC({specified("b", v("b"))}, {}, gadtC({"Mk"}, {}, tOf(v("b")))),
        {{n("Mk"), {}, {}, {}, {}, normal}},
        {"newName b", "reify T", "reifyFixity Mk"}},
       {":+: between its operands",
@@ -230,13 +230,13 @@ TEST(NormalizeCon, FromReifyGivesConstructorVariablesAKind) {
   const th::TyVarBndrUnit starred = th::KindedTV{fresh("b", 2), hs::unit, star()};
   run({"an existential",
        tA(),
-       forallC({spec("b")}, {}, gadtC({"Mk"}, {field(v("b"))}, tOf(v("a")))),
+       forallC({specified("b")}, {}, gadtC({"Mk"}, {field(v("b"))}, tOf(v("a")))),
        {{n("Mk"), {starred}, {}, {fv("b", 2)}, {lazyF}, normal}},
        {"newName a", "newName b", "reify T", "reifyFixity Mk"}},
       true);
   run({"a quantified prefix constructor",
        tA(),
-       forallC({spec("a"), spec("k", con("Bool"))}, {}, th::NormalC{n("Mk"), {}}),
+       forallC({specified("a"), specified("k", con("Bool"))}, {}, th::NormalC{n("Mk"), {}}),
        {{n("Mk"), {unit("a", star()), unit("k", con("Bool"))}, {}, {}, {}, normal}},
        {"reifyFixity Mk"}},
       true);
@@ -245,7 +245,7 @@ TEST(NormalizeCon, FromReifyGivesConstructorVariablesAKind) {
 TEST(NormalizeCon, KindMapsAreForcedOnlyForIdentifiedVariables) {
   // A declaration variable whose kind is quantified: its kind map fails, but only when the
   // result names some variable to identify.
-  const std::vector<th::TyVarBndrUnit> vars{unit("a", forall({spec("k")}, {}, v("k")))};
+  const std::vector<th::TyVarBndrUnit> vars{unit("a", forall({specified("k")}, {}, v("k")))};
   th::TestEnv env;
   const auto refined = si::normalizeConFor(env, false, n("T"), vars, {v("a")}, star(),
                                            gadtC({"Mk"}, {}, tOf(con("Int"))));
@@ -326,7 +326,7 @@ TEST(NormalizeCon, ClosingRenamingsOverKinds) {
 
 TEST(NormalizeCon, DeeplyNestedQuantifiers) {
   th::Con c = th::NormalC{n("Mk"), {}};
-  for (int i = 0; i < kDeep; ++i) c = forallC({spec("a" + std::to_string(i))}, {}, c);
+  for (int i = 0; i < kDeep; ++i) c = forallC({specified("a" + std::to_string(i))}, {}, c);
   onSmallStack([&] {
     th::TestEnv env;
     const auto got = si::normalizeConFor(env, false, n("T"), {}, {}, star(), c);

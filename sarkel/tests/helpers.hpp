@@ -30,10 +30,10 @@ inline Type sig(Type t, Type k) { return th::SigT{std::move(t), std::move(k)}; }
 inline Type star() { return th::StarT{}; }
 inline Type eq(Type a, Type b) { return app(th::EqualityT{}, std::move(a), std::move(b)); }
 
-inline th::TyVarBndrSpec spec(const std::string& s) {
+inline th::TyVarBndrSpec specified(const std::string& s) {
   return th::PlainTV<th::Specificity>{n(s), th::SpecifiedSpec};
 }
-inline th::TyVarBndrSpec spec(const std::string& s, Type k) {
+inline th::TyVarBndrSpec specified(const std::string& s, Type k) {
   return th::KindedTV<th::Specificity>{n(s), th::SpecifiedSpec, std::move(k)};
 }
 inline th::TyVarBndrUnit unit(const std::string& s) {

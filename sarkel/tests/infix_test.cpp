@@ -129,8 +129,8 @@ TEST_F(Infix, OtherForms) {
     Type want;
   };
   const Case cases[] = {
-      {"quantifier", forall({spec("x", sum)}, {sum}, th::ParensT{sum}),
-       forall({spec("x", plus)}, {plus}, plus)},
+      {"quantifier", forall({specified("x", sum)}, {sum}, th::ParensT{sum}),
+       forall({specified("x", plus)}, {plus}, plus)},
       {"visible quantifier", th::ForallVisT{{unit("k", sum)}, sum},
        th::ForallVisT{{unit("k", plus)}, plus}},
       {"application, kind application, signature", app(th::AppKindT{con("T"), sum}, sig(sum, sum)),
@@ -140,7 +140,7 @@ TEST_F(Infix, OtherForms) {
   };
   for (const Case& x : cases) EXPECT_EQ(resolve(x.in), x.want) << x.what;
 
-  const Type plain = app(con("Maybe"), forall({spec("x", star())}, {}, v("x")));
+  const Type plain = app(con("Maybe"), forall({specified("x", star())}, {}, v("x")));
   EXPECT_TRUE(th::sameObject(resolve(plain), plain));
 }
 

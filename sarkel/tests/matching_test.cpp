@@ -120,7 +120,7 @@ TEST(KindMaps, PatternsAndBinders) {
   EXPECT_EQ(si::binderKindMap(unit("a", sig(v("k"), star()))).force(),
             (KindMap{{n("a"), sig(v("k"), star())}, {n("k"), star()}}));
   // The binder's own entry wins over one its kind gives.
-  EXPECT_EQ(si::binderKindMap(spec("a", sig(v("a"), star()))).force(),
+  EXPECT_EQ(si::binderKindMap(specified("a", sig(v("a"), star()))).force(),
             (KindMap{{n("a"), sig(v("a"), star())}}));
 
   // Left-biased: the first map holding a name decides.
@@ -131,7 +131,7 @@ TEST(KindMaps, PatternsAndBinders) {
 }
 
 TEST(KindMaps, QuantifiedPatternFailsOnlyWhenForced) {
-  const Type quantified = app(con("T"), sig(v("a"), forall({spec("k")}, {}, v("k"))));
+  const Type quantified = app(con("T"), sig(v("a"), forall({specified("k")}, {}, v("k"))));
   const hs::Lazy<KindMap> m = si::familyPatternVarKinds(quantified);
   const hs::Lazy<KindMap> viaBinder = si::binderKindMap(unit("b", quantified));
   const hs::Lazy<KindMap> united = si::unionKindMaps({viaBinder}, KindMap{});

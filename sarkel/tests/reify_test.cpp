@@ -59,7 +59,7 @@ class Reify : public testing::Test {
     // data Some = forall a. Show a => MkSome a
     env.declare(
         dataD("Some", {}, std::nullopt,
-              {th::ForallC{{spec("a")}, {app(con("Show"), v("a"))}, normalC("MkSome", {v("a")})}}));
+              {th::ForallC{{specified("a")}, {app(con("Show"), v("a"))}, normalC("MkSome", {v("a")})}}));
     // data Cell = Int :* !Bool
     env.declare(dataD("Cell", {}, std::nullopt,
                       {th::InfixC{field(con("Int")), n(":*"), field(con("Bool"), strictBang())}}));
@@ -80,7 +80,7 @@ class Reify : public testing::Test {
     //   (:+:) :: Expr Int -> Expr Int -> Expr Int   -- infixl 6 :+:
     env.declare(dataD("Expr", {unit("a")}, std::nullopt,
                       {gadtC("IntE", {con("Int")}, expr(con("Int"))),
-                       th::ForallC{{spec("b"), spec("c")},
+                       th::ForallC{{specified("b"), specified("c")},
                                    {},
                                    gadtC("PairE", {expr(v("b")), expr(v("c"))},
                                          expr(app(th::TupleT{2}, v("b"), v("c"))))},
@@ -106,7 +106,7 @@ class Reify : public testing::Test {
     env.setKind(n("Array#"), arrow(star(), star()));
     // Values: not selectors.
     env.declare(th::SigD{n("answer"), con("Int")});
-    env.declare(th::SigD{n("ident"), forall({spec("a")}, {}, arrow(v("a"), v("a")))});
+    env.declare(th::SigD{n("ident"), forall({specified("a")}, {}, arrow(v("a"), v("a")))});
     env.declare(th::SigD{n("size"), arrow(app(con("Pair"), con("Int")), con("Int"))});
     env.declare(th::SigD{n("famSize"), arrow(fam(con("Int"), v("b")), con("Int"))});
     env.setInfo(n("Ghost"), th::DataConI{n("Ghost"), fam(con("Char"), v("b")), n("Fam")});

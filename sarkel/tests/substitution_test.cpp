@@ -47,15 +47,15 @@ TEST(FreeVariables, FirstOccurrenceOrderUnderBinders) {
     std::vector<Name> want;
   };
   const Case cases[] = {
-      {"forall (a :: k). a b", forall({spec("a", v("k"))}, {}, app(v("a"), v("b"))),
+      {"forall (a :: k). a b", forall({specified("a", v("k"))}, {}, app(v("a"), v("b"))),
        names({"k", "b"})},
       // Binder kinds first, then the context, then the body, inner quantifiers alike.
       {"nested quantifiers",
-       forall({spec("a", v("k1"))}, {showC},
-              forall({spec("b", v("k2"))}, {}, app(v("b"), v("a"), v("d")))),
+       forall({specified("a", v("k1"))}, {showC},
+              forall({specified("b", v("k2"))}, {}, app(v("b"), v("a"), v("d")))),
        names({"k1", "c", "k2", "d"})},
       // A binder kind mentioning a binder of the same telescope does not make it free.
-      {"telescope", forall({spec("a", v("k")), spec("k", star())}, {}, v("a")), names({})},
+      {"telescope", forall({specified("a", v("k")), specified("k", star())}, {}, v("a")), names({})},
       {"visible quantifier", th::ForallVisT{{unit("k")}, arrow(v("k"), v("j"))}, names({"j"})},
       {"repeats", app(v("a"), app(v("b"), v("a"))), names({"a", "b"})},
       {"kind signature and application", th::AppKindT{sig(v("a"), v("k")), v("j")},
@@ -64,7 +64,7 @@ TEST(FreeVariables, FirstOccurrenceOrderUnderBinders) {
       {"operators", th::UInfixT{v("x"), n("y"), th::InfixT{v("z"), n("x"), v("w")}},
        names({"x", "z", "w"})},
       {"brackets", th::ParensT{th::ImplicitParamT{"p", v("q")}}, names({"q"})},
-      {"shadowing inside", app(forall({spec("a")}, {}, v("a")), v("a")), names({"a"})},
+      {"shadowing inside", app(forall({specified("a")}, {}, v("a")), v("a")), names({"a"})},
       {"constants", app(con("Maybe"), th::LitT{th::NumTyLit(3)}), names({})},
   };
   for (const Case& c : cases) EXPECT_EQ(sarkel::freeVariables(c.type), c.want) << c.what;
@@ -95,31 +95,31 @@ TEST(Substitution, CaptureShadowingAndOperators) {
   const Case cases[] = {
       {"capture renames the binder",
        {{n("a"), v("b")}},
-       forall({spec("b")}, {}, arrow(v("a"), v("b"))),
-       forall({spec("fb")}, {}, arrow(v("b"), v("fb")))},
+       forall({specified("b")}, {}, arrow(v("a"), v("b"))),
+       forall({specified("fb")}, {}, arrow(v("b"), v("fb")))},
       {"the new name is checked again",
        {{n("a"), v("b")}, {n("c"), v("fb")}},
-       forall({spec("b")}, {}, arrow(v("a"), v("b"))),
-       forall({spec("ffb")}, {}, arrow(v("b"), v("ffb")))},
+       forall({specified("b")}, {}, arrow(v("a"), v("b"))),
+       forall({specified("ffb")}, {}, arrow(v("b"), v("ffb")))},
       // The check looks at the substituted types only: a free fb of the body is captured.
       {"only the substitution's types are checked",
        {{n("a"), v("b")}},
-       forall({spec("b")}, {}, arrow(v("a"), arrow(v("b"), v("fb")))),
-       forall({spec("fb")}, {}, arrow(v("b"), arrow(v("fb"), v("fb"))))},
+       forall({specified("b")}, {}, arrow(v("a"), arrow(v("b"), v("fb")))),
+       forall({specified("fb")}, {}, arrow(v("b"), arrow(v("fb"), v("fb"))))},
       // A binder with an entry keeps its name, even where the other entries mention it.
       {"a shadowing binder is not checked",
        {{n("a"), v("x")}, {n("x"), con("Int")}},
-       forall({spec("x")}, {}, arrow(v("a"), v("x"))),
-       forall({spec("x")}, {}, arrow(v("x"), v("x")))},
+       forall({specified("x")}, {}, arrow(v("a"), v("x"))),
+       forall({specified("x")}, {}, arrow(v("x"), v("x")))},
       {"a binder shadows its entry",
        {{n("a"), con("Int")}, {n("c"), con("Bool")}},
-       forall({spec("a")}, {app(con("Eq"), v("c"))}, arrow(v("a"), v("c"))),
-       forall({spec("a")}, {app(con("Eq"), con("Bool"))}, arrow(v("a"), con("Bool")))},
+       forall({specified("a")}, {app(con("Eq"), v("c"))}, arrow(v("a"), v("c"))),
+       forall({specified("a")}, {app(con("Eq"), con("Bool"))}, arrow(v("a"), con("Bool")))},
       // Each binder kind takes the substitution the binders before it leave.
       {"binder kinds",
        {{n("k"), star()}, {n("a"), con("Int")}},
-       forall({spec("a", v("k")), spec("b", v("a"))}, {}, v("b")),
-       forall({spec("a", star()), spec("b", v("a"))}, {}, v("b"))},
+       forall({specified("a", v("k")), specified("b", v("a"))}, {}, v("b")),
+       forall({specified("a", star()), specified("b", v("a"))}, {}, v("b"))},
       {"visible quantifier",
        {{n("a"), v("k")}},
        th::ForallVisT{{unit("k")}, arrow(v("k"), v("a"))},
@@ -151,7 +151,7 @@ TEST(Substitution, UntouchedPartsAreTheInputObjects) {
   const Type got = sarkel::applySubstitution(s, t);
   EXPECT_TRUE(th::sameObject(got.get_if<th::AppT>()->fun, untouched));
   EXPECT_TRUE(th::sameObject(got.get_if<th::AppT>()->arg, leaf));
-  const Type quantified = forall({spec("a", v("k"))}, {}, v("a"));
+  const Type quantified = forall({specified("a", v("k"))}, {}, v("a"));
   EXPECT_TRUE(th::sameObject(sarkel::applySubstitution(s, quantified), quantified));
 }
 
@@ -222,7 +222,7 @@ TEST(KindedFreeVariables, WhichSignaturesCount) {
       {"left wins", app(sig(v("a"), v("k1")), sig(v("a"), v("k2"))), {{n("a"), v("k1")}}},
       {"kind applications", th::AppKindT{con("P"), sig(v("k"), star())}, {{n("k"), star()}}},
       {"binders are deleted, binder kinds not visited",
-       app(forall({spec("a", sig(v("j"), star()))}, {sig(v("c"), star())}, sig(v("a"), star())),
+       app(forall({specified("a", sig(v("j"), star()))}, {sig(v("c"), star())}, sig(v("a"), star())),
            sig(v("a"), con("Bool"))),
        {{n("c"), star()}, {n("a"), con("Bool")}}},
       {"not under brackets or operators",
@@ -268,12 +268,12 @@ TEST(FreeVariablesWellScoped, KindVariablesComeFirst) {
 TEST(QuantifyType, ClosesOverFreeVariables) {
   const Type intT = con("Int");
   EXPECT_TRUE(th::sameObject(sarkel::quantifyType(intT), intT));
-  EXPECT_EQ(sarkel::quantifyType(forall({spec("b")}, {app(con("C"), v("b"))}, app(v("a"), v("b")))),
-            forall({spec("a"), spec("b")}, {app(con("C"), v("b"))}, app(v("a"), v("b"))));
+  EXPECT_EQ(sarkel::quantifyType(forall({specified("b")}, {app(con("C"), v("b"))}, app(v("a"), v("b")))),
+            forall({specified("a"), specified("b")}, {app(con("C"), v("b"))}, app(v("a"), v("b"))));
   EXPECT_EQ(sarkel::quantifyType(arrow(sig(v("a"), v("k")), v("a"))),
-            forall({spec("k"), spec("a", v("k"))}, {}, arrow(sig(v("a"), v("k")), v("a"))));
-  EXPECT_EQ(si::specifiedBinder(unit("a", star())), spec("a", star()));
-  EXPECT_EQ(si::specifiedBinder(unit("a")), spec("a"));
+            forall({specified("k"), specified("a", v("k"))}, {}, arrow(sig(v("a"), v("k")), v("a"))));
+  EXPECT_EQ(si::specifiedBinder(unit("a", star())), specified("a", star()));
+  EXPECT_EQ(si::specifiedBinder(unit("a")), specified("a"));
 }
 
 // Deep types: every walk keeps its work off the native stack.
@@ -285,7 +285,7 @@ TEST(Substitution, DeepTypes) {
   Type t = a;
   for (int i = 0; i < kDeep; ++i) t = i % 2 == 0 ? app(t, b) : app(b, t);
   Type q = a;
-  for (int i = 0; i < kDeep; ++i) q = forall({spec("x", k)}, {}, i % 2 == 0 ? sig(q, x) : q);
+  for (int i = 0; i < kDeep; ++i) q = forall({specified("x", k)}, {}, i % 2 == 0 ? sig(q, x) : q);
   onSmallStack([&] {
     EXPECT_EQ(sarkel::freeVariables(t), names({"b", "a"}));
     EXPECT_EQ(sarkel::freeVariables(q), names({"k", "a"}));

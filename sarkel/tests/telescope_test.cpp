@@ -68,14 +68,14 @@ TEST(Telescope, SplitAndRebuild) {
     Type result;
   };
   const Case cases[] = {
-      {"forall a. Eq a => a -> Int", forall({spec("a")}, {eqA}, arrow(v("a"), con("Int"))),
+      {"forall a. Eq a => a -> Int", forall({specified("a")}, {eqA}, arrow(v("a"), con("Int"))),
        "invis PlainTV a SpecifiedSpec;cxt AppT (ConT Eq) (VarT a);anon VarT a;", con("Int")},
-      {"forall a. a: an empty context", forall({spec("a")}, {}, v("a")),
+      {"forall a. a: an empty context", forall({specified("a")}, {}, v("a")),
        "invis PlainTV a SpecifiedSpec;cxt;", v("a")},
       {"forall k -> k -> Type", th::ForallVisT{{unit("k")}, arrow(v("k"), star())},
        "vis PlainTV k ();anon VarT k;", star()},
       {"nested quantifiers",
-       forall({spec("a")}, {}, forall({spec("b")}, {eqA}, arrow(v("a"), v("b")))),
+       forall({specified("a")}, {}, forall({specified("b")}, {eqA}, arrow(v("a"), v("b")))),
        "invis PlainTV a SpecifiedSpec;cxt;invis PlainTV b SpecifiedSpec;cxt AppT (ConT Eq) (VarT "
        "a);"
        "anon VarT a;",
@@ -95,17 +95,17 @@ TEST(Telescope, SplitAndRebuild) {
   const th::Cxt ctx{eqA};
   EXPECT_EQ(si::funArgsToType({si::FACxt{ctx}}, v("r")), forall({}, ctx, v("r")));
   EXPECT_EQ(
-      si::funArgsToType({si::FAForalls{si::ForallInvis{{spec("a")}}}, si::FAAnon{v("a")}}, v("r")),
-      forall({spec("a")}, {}, arrow(v("a"), v("r"))));
+      si::funArgsToType({si::FAForalls{si::ForallInvis{{specified("a")}}}, si::FAAnon{v("a")}}, v("r")),
+      forall({specified("a")}, {}, arrow(v("a"), v("r"))));
   EXPECT_EQ(
       si::funArgsToType(
-          {si::FAForalls{si::ForallInvis{{spec("a")}}}, si::FACxt{ctx}, si::FACxt{ctx}}, v("r")),
-      forall({spec("a")}, ctx, forall({}, ctx, v("r"))));
+          {si::FAForalls{si::ForallInvis{{specified("a")}}}, si::FACxt{ctx}, si::FACxt{ctx}}, v("r")),
+      forall({specified("a")}, ctx, forall({}, ctx, v("r"))));
 }
 
 TEST(Telescope, LongTelescopes) {
   Type t = star();
-  for (int i = 0; i < kDeep; ++i) t = i % 3 == 0 ? forall({spec("a")}, {}, t) : arrow(v("a"), t);
+  for (int i = 0; i < kDeep; ++i) t = i % 3 == 0 ? forall({specified("a")}, {}, t) : arrow(v("a"), t);
   onSmallStack([&] {
     const auto [args, result] = si::splitFunArgs(t);
     EXPECT_EQ(result, star());
@@ -154,12 +154,12 @@ TEST(Telescope, VisibleArgumentsUpTo) {
        ""},
       {"invisible quantifiers and contexts skipped",
        {"i"},
-       forall({spec("k")}, {app(con("C"), v("k"))}, arrow(v("k"), arrow(star(), star()))),
+       forall({specified("k")}, {app(con("C"), v("k"))}, arrow(v("k"), arrow(star(), star()))),
        "i=anon VarT k;",
        "anon StarT;"},
       {"no items",
        {},
-       forall({spec("k")}, {}, arrow(v("k"), star())),
+       forall({specified("k")}, {}, arrow(v("k"), star())),
        "",
        "invis PlainTV k SpecifiedSpec;cxt;anon VarT k;"},
   };
@@ -178,20 +178,20 @@ TEST(Telescope, VisibleArgumentsUpTo) {
 
 TEST(Telescope, ConversionsAndPairs) {
   const auto [binders, context, args, result] = si::splitArrowTelescope(
-      forall({spec("a")}, {app(con("C"), v("a"))},
-             arrow(v("a"), forall({spec("b", star())}, {app(con("D"), v("b"))},
+      forall({specified("a")}, {app(con("C"), v("a"))},
+             arrow(v("a"), forall({specified("b", star())}, {app(con("D"), v("b"))},
                                   arrow(v("b"), th::ForallVisT{{unit("k")}, v("k")})))));
-  EXPECT_EQ(binders, (std::vector<th::TyVarBndrSpec>{spec("a"), spec("b", star())}));
+  EXPECT_EQ(binders, (std::vector<th::TyVarBndrSpec>{specified("a"), specified("b", star())}));
   EXPECT_EQ(context, (th::Cxt{app(con("C"), v("a")), app(con("D"), v("b"))}));
   EXPECT_EQ(args, (std::vector<Type>{v("a"), v("b")}));
   EXPECT_EQ(result, Type(th::ForallVisT{{unit("k")}, v("k")}));
 
   EXPECT_EQ(si::binderAsType(unit("a")), v("a"));
-  EXPECT_EQ(si::binderAsType(spec("a", v("k"))), sig(v("a"), v("k")));
+  EXPECT_EQ(si::binderAsType(specified("a", v("k"))), sig(v("a"), v("k")));
   EXPECT_EQ(si::binderAsType(std::vector<th::TyVarBndrUnit>{unit("a"), unit("b", star())}),
             (std::vector<Type>{v("a"), sig(v("b"), star())}));
 
-  const si::FunArgs tele{si::FAForalls{si::ForallInvis{{spec("a", v("k"))}}},
+  const si::FunArgs tele{si::FAForalls{si::ForallInvis{{specified("a", v("k"))}}},
                          si::FACxt{{app(con("C"), v("a"))}}, si::FAAnon{con("Int")},
                          si::FAForalls{si::ForallVis{{unit("j")}}}};
   EXPECT_EQ(si::funArgsTypes(tele),
@@ -223,7 +223,7 @@ TEST_F(Kinds, ReifyKindMaybe) {
   env.clearLog();
 
   // The kind calls its variable k where the declaration says j: the remainder is in j.
-  env.setKind(n("T"), forall({spec("k")}, {}, arrow(v("k"), arrow(v("k"), star()))));
+  env.setKind(n("T"), forall({specified("k")}, {}, arrow(v("k"), arrow(v("k"), star()))));
   EXPECT_EQ(si::reifyKindMaybe(env, n("T"), {sig(v("a"), v("j"))}, std::nullopt)->force(),
             arrow(v("j"), star()));
   env.setKind(n("V"), th::ForallVisT{{unit("k")}, arrow(v("k"), star())});
@@ -258,7 +258,7 @@ TEST_F(Kinds, FreshKindBinders) {
   env.clearLog();
   const auto [more, rest] = si::freshKindBinders(
       env,
-      si::splitFunArgs(forall({spec("i")}, {}, th::ForallVisT{{unit("k")}, arrow(v("k"), star())}))
+      si::splitFunArgs(forall({specified("i")}, {}, th::ForallVisT{{unit("k")}, arrow(v("k"), star())}))
           .first);
   const th::TyVarBndrUnit x3 = th::KindedTV{th::mkNameU("x", 3), hs::unit, v("k")};
   EXPECT_EQ(more, (std::vector<th::TyVarBndrUnit>{unit("k"), x3}));

@@ -28,7 +28,7 @@ const TyVarBndrUnit plainA = th::PlainTV{a, hs::unit};
 const TyVarBndrUnit kindedB = th::KindedTV{b, hs::unit, k};
 
 TEST(TyVarBndr, BuildersAndEliminators) {
-  const std::pair<TyVarBndrSpec, TyVarBndrSpec> spec[] = {
+  const std::pair<TyVarBndrSpec, TyVarBndrSpec> specified[] = {
       {sarkel::plainTVFlag(a, th::InferredSpec), th::PlainTV{a, th::InferredSpec}},
       {sarkel::plainTVInferred(a), th::PlainTV{a, th::InferredSpec}},
       {sarkel::plainTVSpecified(a), th::PlainTV{a, th::SpecifiedSpec}},
@@ -36,7 +36,7 @@ TEST(TyVarBndr, BuildersAndEliminators) {
       {sarkel::kindedTVInferred(a, k), th::KindedTV{a, th::InferredSpec, k}},
       {sarkel::kindedTVSpecified(a, k), th::KindedTV{a, th::SpecifiedSpec, k}},
   };
-  for (const auto& [built, want] : spec) EXPECT_EQ(built, want) << th::show(want);
+  for (const auto& [built, want] : specified) EXPECT_EQ(built, want) << th::show(want);
   EXPECT_EQ(sarkel::plainTVInvis(a), plainA);
   EXPECT_EQ(sarkel::plainTVReq(a), plainA);
   EXPECT_EQ(sarkel::kindedTVInvis(b, k), kindedB);

@@ -49,10 +49,10 @@ TEST(Unify, SuccessesAndMismatches) {
        hs::Left(Mismatch{con("Maybe"), con("Int")})},
       {"combined", app(con("Either"), v("a"), v("b")), app(con("Either"), v("b"), con("Int")),
        hs::Right(Substitution{{n("a"), con("Int")}, {n("b"), con("Int")}})},
-      {"quantified types are compared", forall({spec("a")}, {}, v("a")),
-       forall({spec("b")}, {}, v("b")),
-       hs::Left(Mismatch{forall({spec("a")}, {}, v("a")), forall({spec("b")}, {}, v("b"))})},
-      {"equal quantified types", forall({spec("a")}, {}, v("a")), forall({spec("a")}, {}, v("a")),
+      {"quantified types are compared", forall({specified("a")}, {}, v("a")),
+       forall({specified("b")}, {}, v("b")),
+       hs::Left(Mismatch{forall({specified("a")}, {}, v("a")), forall({specified("b")}, {}, v("b"))})},
+      {"equal quantified types", forall({specified("a")}, {}, v("a")), forall({specified("a")}, {}, v("a")),
        hs::Right(Substitution{})},
   };
   for (const Case& c : cases) EXPECT_EQ(sarkel::unify_(c.t1, c.t2), c.want) << c.what;
@@ -121,10 +121,10 @@ TEST_F(Synonyms, Expansion) {
        app(th::AppKindT{con("Maybe"), con("IntT")}, con("IntT")),
        app(th::AppKindT{con("Maybe"), intT}, intT)},
       {"quantified: kinds, context, body; arguments dropped",
-       app(forall({spec("a", con("IntT"))}, {app(con("C"), con("IntT"))},
+       app(forall({specified("a", con("IntT"))}, {app(con("C"), con("IntT"))},
                   app(con("Fn"), v("a"), con("IntT"))),
            v("x")),
-       forall({spec("a", intT)}, {app(con("C"), intT)}, arrow(v("a"), intT))},
+       forall({specified("a", intT)}, {app(con("C"), intT)}, arrow(v("a"), intT))},
       {"visible quantifier", th::ForallVisT{{unit("k", con("IntT"))}, con("Nested")},
        th::ForallVisT{{unit("k", intT)}, intT}},
       {"signature head", app(sig(con("Id"), con("IntT")), con("IntT")),
@@ -155,7 +155,7 @@ TEST_F(Synonyms, Expansion) {
 TEST_F(Synonyms, UnchangedTypesAreTheInputObjects) {
   const Type t = app(con("Maybe"), app(con("Either"), v("a"), con("Unknown")));
   EXPECT_TRUE(th::sameObject(resolve(t), t));
-  const Type q = forall({spec("a", star())}, {app(con("C"), v("a"))}, v("a"));
+  const Type q = forall({specified("a", star())}, {app(con("C"), v("a"))}, v("a"));
   EXPECT_TRUE(th::sameObject(resolve(q), q));
 }
 

@@ -97,7 +97,8 @@ template <class K, class V>
 // The stored cell itself, or null: no handle is copied, so no count is touched. The pointer is
 // valid while the map (or any map sharing the record) lives.
 template <class K, class V>
-const hs::Lazy<V>* lookupCell(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+[[nodiscard]] const hs::Lazy<V>* lookupCell(const std::type_identity_t<K>& k,
+                                          const HashMap<K, V>& m) {
   return internal::lookupU<K, V>(k, m);
 }
 template <class K, class V>
