@@ -11,35 +11,14 @@
 #include <utility>
 #include <vector>
 
+#include "hs/th/internal/work_stack.hpp"
 #include "hs/th/syntax/name.hpp"
 
 namespace sarkel::internal {
 
 // A stack for walks over types: the walks of small types allocate nothing.
 template <class T, std::size_t N = 32>
-class SmallStack {
- public:
-  bool empty() const noexcept { return size_ == 0; }
-  void push(T x) {
-    if (size_ < N)
-      inline_[size_] = std::move(x);
-    else
-      spill_.push_back(std::move(x));
-    ++size_;
-  }
-  T pop() noexcept {
-    --size_;
-    if (size_ < N) return std::move(inline_[size_]);
-    T x = std::move(spill_.back());
-    spill_.pop_back();
-    return x;
-  }
-
- private:
-  std::array<T, N> inline_{};
-  std::vector<T> spill_;
-  std::size_t size_ = 0;
-};
+using SmallStack = hs::th::detail::WorkStack<T, N>;
 
 // A list of names without duplicates, in the order they were first added. Lists are searched
 // directly while short; a longer one keeps an ordered index, so a type with very many variables

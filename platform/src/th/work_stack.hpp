@@ -1,5 +1,4 @@
-// A stack for the explicit-stack walks over types: the first entries live inline, so the walks of
-// small types allocate nothing.
+// A list that keeps its first entries inline, for the reflection model's walks.
 #pragma once
 
 #include <array>
@@ -7,32 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "hs/th/internal/work_stack.hpp"
+
 namespace hs::th::detail {
-
-template <class T, std::size_t N = 32>
-class WorkStack {
- public:
-  bool empty() const noexcept { return size_ == 0; }
-  void push(T x) {
-    if (size_ < N)
-      inline_[size_] = std::move(x);
-    else
-      spill_.push_back(std::move(x));
-    ++size_;
-  }
-  T pop() noexcept {
-    --size_;
-    if (size_ < N) return std::move(inline_[size_]);
-    T x = std::move(spill_.back());
-    spill_.pop_back();
-    return x;
-  }
-
- private:
-  std::array<T, N> inline_{};
-  std::vector<T> spill_;
-  std::size_t size_ = 0;
-};
 
 // A list that keeps its first entries inline.
 template <class T, std::size_t N = 8>
