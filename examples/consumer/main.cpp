@@ -13,6 +13,7 @@
 #include "sarkel/datatype.hpp"
 #include "sarkel/package.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/show.hpp"
 #include "vantrel/package.hpp"
 
 int main() {

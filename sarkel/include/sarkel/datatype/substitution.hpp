@@ -118,7 +118,7 @@ struct TypeSubstitution<std::vector<T>> {
 // signature met, list order first), any other a PlainTV.
 [[nodiscard]] std::vector<hs::th::TyVarBndrUnit> freeVariablesWellScoped(const std::vector<hs::th::Type>& ts);
 
-// The type quantified over its free variables (well-scoped, as specified binders), in front of
+// The type quantified over its free variables (well-scoped, with specified visibility), in front of
 // the binders of a quantifier it already is; the type itself when it has no free variable.
 [[nodiscard]] hs::th::Type quantifyType(const hs::th::Type& t);
 
