@@ -210,11 +210,11 @@ struct Show<ByteString> {
   static void showsPrec(int, const ByteString& s, std::string& out);
 };
 
-// The bytes eight at a time, then the length (as for std::string).
+// The bytes, hashed as a std::string of them.
 template <>
 struct Hashable<ByteString> {
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const ByteString& s) noexcept {
-    return hashBytesWithSalt(salt, s.data(), s.size());
+    return hs::hashBytes(salt, s.data(), s.size());
   }
 };
 

@@ -142,19 +142,88 @@ struct Hashable<Ordering> {
   }
 };
 
-// Byte strings: eight bytes at a time (little-endian, the last word zero-padded), then the length.
+// Byte strings. The state starts as the salt plus the length times an odd constant; while more
+// than 16 bytes remain, a 16-byte block (two words x, y) sets state = fold(x ^ k1, y ^ state); the
+// last up to 16 bytes become two words a, b, and the hash is fold(fold(a ^ k1, b ^ state) ^ k2, k3),
+// where fold(x, y) is the exclusive or of the two halves of the 128-bit product. Words are read
+// little-endian on every machine, so a hash does not depend on the platform. Strings of up to 32
+// bytes are hashed inline: most keys are short, and a call costs as much as their whole hash.
 [[nodiscard]] std::int64_t hashBytesWithSalt(std::int64_t salt, const void* data, std::size_t n) noexcept;
+
+namespace detail {
+
+inline constexpr std::uint64_t bytesKey0 = 0x8dd08eaed5044877ULL;
+// Its bytes include control and high bytes, so no text's word cancels it (a zero factor).
+inline constexpr std::uint64_t bytesKey1 = 0x7bf221de4d00f4a1ULL;
+inline constexpr std::uint64_t bytesKey2 = 0x1bdf953a48f33781ULL;
+inline constexpr std::uint64_t bytesKey3 = 0xb28742e8b7db8e09ULL;
+
+[[nodiscard]] inline std::uint64_t foldMultiply(std::uint64_t x, std::uint64_t y) noexcept {
+  const unsigned __int128 p = static_cast<unsigned __int128>(x) * y;
+  return static_cast<std::uint64_t>(p) ^ static_cast<std::uint64_t>(p >> 64);
+}
+[[nodiscard]] inline std::uint64_t load64le(const unsigned char* p) noexcept {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  return w;
+}
+[[nodiscard]] inline std::uint64_t load32le(const unsigned char* p) noexcept {
+  std::uint32_t w;
+  std::memcpy(&w, p, 4);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+  return w;
+}
+[[nodiscard]] inline std::uint64_t bytesState(std::int64_t salt, std::size_t n) noexcept {
+  return static_cast<std::uint64_t>(salt) + static_cast<std::uint64_t>(n) * bytesKey0;
+}
+[[nodiscard]] inline std::uint64_t bytesBlock(std::uint64_t state, const unsigned char* p) noexcept {
+  return foldMultiply(load64le(p) ^ bytesKey1, load64le(p + 8) ^ state);
+}
+// The last 16 bytes of a string longer than 16.
+[[nodiscard]] inline std::int64_t bytesTail(std::uint64_t state, const unsigned char* end) noexcept {
+  const std::uint64_t h = foldMultiply(load64le(end - 16) ^ bytesKey1, load64le(end - 8) ^ state);
+  return static_cast<std::int64_t>(foldMultiply(h ^ bytesKey2, bytesKey3));
+}
+// Up to 16 bytes as two words, overlapping when fewer than 16: for a given length, every byte
+// lands in a word, so different strings of one length give different words.
+[[nodiscard]] inline std::int64_t bytesShort(std::uint64_t state, const unsigned char* p,
+                                             std::size_t n) noexcept {
+  std::uint64_t a = 0, b = 0;
+  if (n >= 8) {
+    a = load64le(p);
+    b = load64le(p + n - 8);
+  } else if (n >= 4) {
+    a = load32le(p);
+    b = load32le(p + n - 4);
+  } else if (n > 0) {
+    a = std::uint64_t{p[0]} << 16 | std::uint64_t{p[n >> 1]} << 8 | std::uint64_t{p[n - 1]};
+  }
+  const std::uint64_t h = foldMultiply(a ^ bytesKey1, b ^ state);
+  return static_cast<std::int64_t>(foldMultiply(h ^ bytesKey2, bytesKey3));
+}
+
+}  // namespace detail
+
+// hashBytesWithSalt, with strings of up to 32 bytes hashed in the caller.
+[[nodiscard]] inline std::int64_t hashBytes(std::int64_t salt, const void* data, std::size_t n) noexcept {
+  const auto* p = static_cast<const unsigned char*>(data);
+  const std::uint64_t state = detail::bytesState(salt, n);
+  if (n <= 16) return detail::bytesShort(state, p, n);
+  if (n <= 32) return detail::bytesTail(detail::bytesBlock(state, p), p + n);
+  return hashBytesWithSalt(salt, data, n);
+}
 
 template <>
 struct Hashable<std::string_view> {
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, std::string_view s) noexcept {
-    return hashBytesWithSalt(salt, s.data(), s.size());
+    return hs::hashBytes(salt, s.data(), s.size());
   }
 };
 template <>
 struct Hashable<std::string> {
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const std::string& s) noexcept {
-    return hashBytesWithSalt(salt, s.data(), s.size());
+    return hs::hashBytes(salt, s.data(), s.size());
   }
 };
 

@@ -54,7 +54,7 @@ struct Show<Text> {
 template <>
 struct Hashable<Text> {
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const Text& t) noexcept {
-    return hashBytesWithSalt(salt, t.utf8().data(), t.utf8().size());
+    return hs::hashBytes(salt, t.utf8().data(), t.utf8().size());
   }
 };
 
