@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hs/hashable.hpp"
@@ -41,6 +45,80 @@ TEST(Hashable, CompositesDependOnEveryPart) {
   EXPECT_NE(hs::hash(std::vector<int>{1, 2}), hs::hash(std::vector<int>{2, 1}));
   EXPECT_NE(hs::hash(std::optional<int>{}), hs::hash(std::optional<int>{0}));
   EXPECT_EQ(hs::hash(std::pair<int, int>{1, 2}), hs::hashWithSalt(1, 2));
+}
+
+// The hash is the same on every platform and run: values for each length class of the prefixes
+// of "abc...zabc...", with the default salt and another one.
+TEST(Hashable, ByteStringCheckValues) {
+  struct Case {
+    std::size_t length;
+    std::uint64_t byDefault, salted12345;
+  };
+  const Case cases[] = {
+      {0, 0x025f991a28dc5e21ULL, 0xb6bdb1b7eac2816cULL},   {3, 0x7cf34c7b3f3fb58fULL, 0xe60c7cd50a9fab97ULL},
+      {7, 0x866e99b9673fa87bULL, 0xa67ced6d4fd9e553ULL},   {9, 0x11d5eeb1c15f4902ULL, 0xe505efa92c543c13ULL},
+      {17, 0x60d3c8fc4ff1685cULL, 0xb12bbfc73e8098edULL},  {33, 0xa1945fb80959cdbaULL, 0x3c48d4599018894dULL},
+      {100, 0xa74416b87aa5d27aULL, 0xae0ce804d24463c9ULL},
+  };
+  for (const Case& c : cases) {
+    std::string s;
+    for (std::size_t i = 0; i < c.length; ++i) s += static_cast<char>('a' + i % 26);
+    EXPECT_EQ(static_cast<std::uint64_t>(hs::hash(s)), c.byDefault) << c.length;
+    EXPECT_EQ(static_cast<std::uint64_t>(hs::hashWithSalt(12345, s)), c.salted12345) << c.length;
+  }
+}
+
+// Families of similar keys: no two distinct keys share a 64-bit hash, and every 5-bit chunk the
+// trie reads (levels 0 to 11) spreads a family over the 32 buckets, each getting between a quarter
+// and four times its share.
+TEST(Hashable, ByteStringHashesSpreadSimilarKeys) {
+  std::vector<std::string> numeric, prefixed, repeated, zeros;
+  for (int i = 0; i < 100000; ++i) numeric.push_back(std::to_string(i));
+  for (std::size_t len : {0, 3, 7, 8, 15, 16, 23, 31, 40})
+    for (int last = 0; last < 256; ++last)
+      prefixed.push_back(std::string("users/profile/settings/display/colour/").substr(0, len) +
+                         static_cast<char>(last));
+  repeated.emplace_back();
+  for (std::size_t len = 1; len <= 64; ++len)
+    for (int c = 0; c < 256; ++c) repeated.emplace_back(len, static_cast<char>(c));
+  for (std::size_t len = 0; len < 1024; ++len) zeros.emplace_back(len, '\0');
+
+  const std::vector<std::string>* families[] = {&numeric, &prefixed, &repeated, &zeros};
+  std::set<std::string> distinct;
+  for (const auto* family : families) {
+    distinct.insert(family->begin(), family->end());
+    for (int level = 0; level < 12; ++level) {
+      std::array<std::size_t, 32> buckets{};
+      for (const std::string& k : *family)
+        ++buckets[(static_cast<std::uint64_t>(hs::hash(k)) >> (5 * level)) & 31];
+      const double share = static_cast<double>(family->size()) / 32;
+      const auto [fewest, most] = std::minmax_element(buckets.begin(), buckets.end());
+      EXPECT_GE(static_cast<double>(*fewest), share / 4) << family->front() << " level " << level;
+      EXPECT_LE(static_cast<double>(*most), share * 4) << family->front() << " level " << level;
+    }
+  }
+  std::vector<std::int64_t> hashes;
+  for (const std::string& k : distinct) hashes.push_back(hs::hash(k));
+  std::sort(hashes.begin(), hashes.end());
+  EXPECT_EQ(std::adjacent_find(hashes.begin(), hashes.end()), hashes.end());
+}
+
+// Every length class (the short forms, one and several 16-byte steps): the salt changes the hash,
+// and a string, its view and the exported function agree.
+TEST(Hashable, ByteStringHashesTakeTheSaltAndAgreeAcrossForms) {
+  const std::int64_t salts[] = {0, 1, -1, hs::defaultSalt, 0x100000000LL};
+  for (std::size_t len : {0, 1, 2, 3, 4, 7, 8, 9, 16, 17, 31, 32, 33, 48, 100}) {
+    std::string s;
+    for (std::size_t i = 0; i < len; ++i) s += static_cast<char>('a' + i % 26);
+    std::set<std::int64_t> seen;
+    for (std::int64_t salt : salts) {
+      const std::int64_t h = hs::hashWithSalt(salt, s);
+      seen.insert(h);
+      EXPECT_EQ(hs::hashWithSalt(salt, std::string_view(s)), h) << len;
+      EXPECT_EQ(hs::hashBytesWithSalt(salt, s.data(), s.size()), h) << len;
+    }
+    EXPECT_EQ(seen.size(), std::size(salts)) << len;
+  }
 }
 
 }  // namespace
