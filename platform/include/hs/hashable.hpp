@@ -144,10 +144,11 @@ struct Hashable<Ordering> {
 
 // Byte strings. The state starts as the salt plus the length times an odd constant; while more
 // than 16 bytes remain, a 16-byte block (two words x, y) sets state = fold(x ^ k1, y ^ state); the
-// last up to 16 bytes become two words a, b, and the hash is fold(fold(a ^ k1, b ^ state) ^ k2, k3),
-// where fold(x, y) is the exclusive or of the two halves of the 128-bit product. Words are read
-// little-endian on every machine, so a hash does not depend on the platform. Strings of up to 32
-// bytes are hashed inline: most keys are short, and a call costs as much as their whole hash.
+// last up to 16 bytes become two words a, b, and the hash is
+// fold(fold(a ^ k1, b ^ state) ^ k2, k3), where fold(x, y) is the exclusive or of the two halves
+// of the 128-bit product. Words are read little-endian on every machine, so a hash does not depend
+// on the platform. Strings of up to 32 bytes are hashed inline: most keys are short, and the call
+// would add about a third to their hash.
 [[nodiscard]] std::int64_t hashBytesWithSalt(std::int64_t salt, const void* data, std::size_t n) noexcept;
 
 namespace detail {
