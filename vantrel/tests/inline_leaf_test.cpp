@@ -67,6 +67,14 @@ const std::vector<Builder>& builders() {
       {"strict map", [](const Pairs& ps) {
          return S::map([](const std::string& s) { return s; }, L::fromList(ps));
        }},
+      {"traverse", [](const Pairs& ps) {
+         return *L::traverse([](const std::string& s) { return std::optional<std::string>(s); },
+                             L::fromList(ps));
+       }},
+      {"mapMaybe", [](const Pairs& ps) {
+         return L::mapMaybe([](const std::string& s) { return std::optional<std::string>(s); },
+                            L::fromList(ps));
+       }},
       {"singletons joined", [](const Pairs& ps) {
          Map m;
          for (const auto& [k, v] : ps) m = L::union_(m, L::singleton<std::int64_t, std::string>(k, v));

@@ -318,6 +318,15 @@ template <class K, class V, bool Move>
 HashMap<K, V> leafNode(KeyHash h, const K& k, FreshValue<V, Move> x) {
   return internal::inlineLeaf<K, V>(h, k, x.take());
 }
+// A leaf for a caller's function's result: a returned cell is kept as it is (its identity
+// matters), a returned value goes straight into the leaf's block.
+template <class K, class V, class R>
+HashMap<K, V> resultLeaf(KeyHash h, const K& k, R&& r) {
+  if constexpr (std::is_same_v<std::remove_cvref_t<R>, hs::Lazy<V>>)
+    return internal::leafNode<K, V>(h, k, std::forward<R>(r));
+  else
+    return internal::inlineLeaf<K, V>(h, k, std::forward<R>(r));
+}
 // The cell a record stores for a new value: the caller's cell, or a new one for a plain value.
 template <class V>
 hs::Lazy<V> freshCell(const hs::Lazy<V>& v) noexcept {
