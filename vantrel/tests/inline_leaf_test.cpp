@@ -3,6 +3,7 @@
 // possible throw keep a cell apart.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -171,6 +172,32 @@ TEST(InlineLeaf, AValueWhoseMoveMayThrowKeepsItsCell) {
   for (std::int64_t i = 0; i < 100; ++i) m = L::insert(i, Fragile(valueOf(i)), m);
   EXPECT_EQ(T::leafCount(m).inlineValues, T::leafCount(m).leaves);
   for (std::int64_t i = 0; i < 100; ++i) EXPECT_EQ(L::at(m, i)->s, valueOf(i));
+}
+
+// Over-aligned values keep their cells apart, by every road.
+struct alignas(64) Wide {
+  std::int64_t v = 0;
+};
+
+TEST(InlineLeaf, OverAlignedValuesKeepTheirCells) {
+  using WMap = vantrel::HashMap<std::int64_t, Wide>;
+  std::vector<std::pair<std::int64_t, Wide>> ps;
+  for (std::int64_t i = 0; i < 200; ++i) ps.emplace_back(i, Wide{i * 3});
+  WMap m;
+  for (const auto& [k, w] : ps) m = L::insert(k, w, m);
+  const std::vector<WMap> maps = {m, L::fromList(ps),
+                                  T::leaf(vantrel::internal::hash(std::int64_t{1}), std::int64_t{1},
+                                          hs::Lazy<Wide>(Wide{3}))};
+  std::vector<hs::Lazy<Wide>> held;
+  for (const WMap& w : maps) {
+    EXPECT_EQ(T::leafCount(w).inlineValues, 0);
+    for (const auto& r : w) {
+      EXPECT_EQ(r.value->v, r.key * 3);
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(&*r.value) % 64, 0U);
+      held.push_back(r.value);
+    }
+  }
+  EXPECT_EQ(held.size(), 401U);
 }
 
 // A key whose copy throws once armed: the leaf under construction is given up whole.

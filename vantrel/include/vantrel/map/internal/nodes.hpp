@@ -82,8 +82,9 @@ class InlineCell final : public hs::detail::Cell<V> {
 
 template <class K, class V>
 struct InlineLeafLayout {
-  static_assert(alignof(LeafNode<K, V>) <= alignof(std::max_align_t),
-                "over-aligned keys are not supported");
+  // Over-aligned keys or values keep their leaves and cells apart.
+  static constexpr bool fits = alignof(LeafNode<K, V>) <= alignof(std::max_align_t) &&
+                               alignof(InlineCell<V>) <= alignof(std::max_align_t);
   static constexpr std::size_t leafAt = (sizeof(InlineCell<V>) + alignof(LeafNode<K, V>) - 1) /
                                         alignof(LeafNode<K, V>) * alignof(LeafNode<K, V>);
   static constexpr std::size_t bytes = leafAt + sizeof(LeafNode<K, V>);
@@ -264,27 +265,32 @@ template <class K, class V>
   static const HashMap<K, V> e;
   return e;
 }
-// A leaf sharing its block with a new cell of the value made from `value`; if the key's copy
-// throws, the cell and the block are freed.
-template <class K, class V, class KA, class... A>
-HashMap<K, V> inlineLeaf(KeyHash h, KA&& k, A&&... value) {
+// A leaf sharing its block with a new cell of the value made from x; if the key's copy throws,
+// the cell and the block are freed.
+template <class K, class V, class KA, class X>
+HashMap<K, V> inlineLeaf(KeyHash h, KA&& k, X&& x) {
   using Layout = InlineLeafLayout<K, V>;
-  auto* c = new (typename InlineCell<V>::Bytes{Layout::bytes})
-      InlineCell<V>(std::in_place, std::forward<A>(value)...);
-  try {
-    void* at = static_cast<std::byte*>(static_cast<void*>(c)) + Layout::leafAt;
-    return Node::adopt<K, V>(::new (at) LeafNode<K, V>(h, std::forward<KA>(k), c));
-  } catch (...) {
-    delete c;
-    throw;
+  if constexpr (!Layout::fits) {
+    hs::Lazy<V> cell = hs::toCell<V>(std::forward<X>(x));
+    return Node::adopt<K, V>(new LeafNode<K, V>(h, L<K, V>{std::forward<KA>(k), std::move(cell)}));
+  } else {
+    auto* c = new (typename InlineCell<V>::Bytes{Layout::bytes})
+        InlineCell<V>(std::in_place, std::forward<X>(x));
+    try {
+      void* at = static_cast<std::byte*>(static_cast<void*>(c)) + Layout::leafAt;
+      return Node::adopt<K, V>(::new (at) LeafNode<K, V>(h, std::forward<KA>(k), c));
+    } catch (...) {
+      delete c;
+      throw;
+    }
   }
 }
 // The value of the cell v, when v alone holds it, it is evaluated and it can be moved without
 // throwing: a leaf may then take the value into its own block and let the cell go. Nobody can
 // tell the new cell from the old one, since nobody else ever saw the old one.
-template <class V>
+template <class K, class V>
 V* movableValue(hs::Lazy<V>& v) noexcept {
-  if constexpr (std::is_nothrow_move_constructible_v<V>)
+  if constexpr (std::is_nothrow_move_constructible_v<V> && InlineLeafLayout<K, V>::fits)
     return hs::detail::cellOf(v)->soleValue();
   else
     return nullptr;
@@ -292,13 +298,13 @@ V* movableValue(hs::Lazy<V>& v) noexcept {
 
 template <class K, class V>
 HashMap<K, V> leafNode(KeyHash h, L<K, V> pair) {
-  if (V* x = internal::movableValue(pair.value))
+  if (V* x = internal::movableValue<K, V>(pair.value))
     return internal::inlineLeaf<K, V>(h, std::move(pair.key), std::move(*x));
   return Node::adopt<K, V>(new LeafNode<K, V>(h, std::move(pair)));
 }
 template <class K, class V>
 HashMap<K, V> leafNode(KeyHash h, const K& k, hs::Lazy<V> v) {
-  if (V* x = internal::movableValue(v)) return internal::inlineLeaf<K, V>(h, k, std::move(*x));
+  if (V* x = internal::movableValue<K, V>(v)) return internal::inlineLeaf<K, V>(h, k, std::move(*x));
   return internal::leafNode<K, V>(h, L<K, V>{k, std::move(v)});
 }
 
