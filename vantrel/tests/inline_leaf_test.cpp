@@ -68,6 +68,10 @@ const std::vector<Builder>& builders() {
       {"strict map", [](const Pairs& ps) {
          return S::map([](const std::string& s) { return s; }, L::fromList(ps));
        }},
+      {"strict mapMaybe", [](const Pairs& ps) {
+         return S::mapMaybe([](const std::string& s) { return std::optional<std::string>(s); },
+                            L::fromList(ps));
+       }},
       {"traverse", [](const Pairs& ps) {
          return *L::traverse([](const std::string& s) { return std::optional<std::string>(s); },
                              L::fromList(ps));
