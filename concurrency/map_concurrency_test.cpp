@@ -52,7 +52,9 @@ TEST(MapConcurrency, SharedMapsAreReadAndExtendedFromManyThreads) {
 // read and drop them while the map itself is being dropped on another thread.
 TEST(MapConcurrency, LookedUpValuesOutliveTheirMapOnOtherThreads) {
   using SMap = vantrel::HashMap<std::int64_t, std::string>;
-  auto valueOf = [](std::int64_t i) { return "a value long enough for the heap " + std::to_string(i); };
+  auto valueOf = [](std::int64_t i) {
+    return "a value long enough for the heap " + std::to_string(i);
+  };
   for (int round = 0; round < 20; ++round) {
     SMap m;
     for (std::int64_t i = 0; i < 2000; ++i) m = L::insert(i, valueOf(i), std::move(m));

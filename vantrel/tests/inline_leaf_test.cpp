@@ -82,7 +82,8 @@ const std::vector<Builder>& builders() {
        }},
       {"singletons joined", [](const Pairs& ps) {
          Map m;
-         for (const auto& [k, v] : ps) m = L::union_(m, L::singleton<std::int64_t, std::string>(k, v));
+         for (const auto& [k, v] : ps)
+           m = L::union_(m, L::singleton<std::int64_t, std::string>(k, v));
          return m;
        }},
   };
@@ -176,6 +177,34 @@ TEST(InlineLeaf, AValueWhoseMoveMayThrowKeepsItsCell) {
   for (std::int64_t i = 0; i < 100; ++i) m = L::insert(i, Fragile(valueOf(i)), m);
   EXPECT_EQ(T::leafCount(m).inlineValues, T::leafCount(m).leaves);
   for (std::int64_t i = 0; i < 100; ++i) EXPECT_EQ(L::at(m, i)->s, valueOf(i));
+}
+
+// Arguments of other types than the value type still go through a cell made from them, with the
+// meaning they had; only a value of the very value type is stored without one.
+TEST(InlineLeaf, ConvertedArgumentsKeepTheirMeaning) {
+  Map m;
+  m = L::insert(1, "converted", m);
+  m = S::insert(2, "converted too", std::move(m));
+  m = L::insert(3, Cell::defer([] { return std::string("deferred"); }), m);
+  m = L::insert(4, std::string(valueOf(4)), m);
+  const Cell shared(valueOf(5));
+  m = S::insert(5, shared, m);
+  EXPECT_EQ(*L::at(m, 1), "converted");
+  EXPECT_EQ(*L::at(m, 2), "converted too");
+  EXPECT_EQ(*L::at(m, 3), "deferred");
+  EXPECT_EQ(*L::at(m, 4), valueOf(4));
+  EXPECT_TRUE(hs::ptrEq(*L::lookup(5, m), shared));
+  EXPECT_EQ(T::leafCount(m).inlineValues, 1);  // key 4 only: the others came as cells
+
+  vantrel::HashMap<std::int64_t, std::int64_t> n;
+  n = L::insert(1, 7, n);                 // an int, converted
+  n = L::insert(2, std::int64_t{8}, n);  // the value type itself
+  n = S::insert(3, 'a', n);
+  EXPECT_EQ(*L::at(n, 1) + *L::at(n, 2) + *L::at(n, 3), 7 + 8 + 'a');
+  // A converted argument's cell is also held by the call's temporary, so it is not re-homed.
+  EXPECT_EQ(T::leafCount(n).inlineValues, 1);
+  EXPECT_EQ(*L::at(L::singleton<std::int64_t, std::int64_t>(1, 9), 1), 9);
+  EXPECT_EQ(*L::at(S::singleton<std::int64_t, std::int64_t>(1, std::int64_t{9}), 1), 9);
 }
 
 // Over-aligned values keep their cells apart, by every road.

@@ -44,7 +44,8 @@ HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
       const L<K, V>& y = internal::leafOf(t);
       if (hy == h) {
         if (y.key == k) return policy.leafMatch(t, y);
-        return internal::collision<K, V>(h, y, L<K, V>{k, internal::freshCell<V>(policy.fresh())});
+        return internal::collision<K, V>(h, y,
+                                         L<K, V>{k, internal::freshCell<V>(policy.fresh())});
       }
       return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
     }

@@ -304,7 +304,8 @@ HashMap<K, V> leafNode(KeyHash h, L<K, V> pair) {
 }
 template <class K, class V>
 HashMap<K, V> leafNode(KeyHash h, const K& k, hs::Lazy<V> v) {
-  if (V* x = internal::movableValue<K, V>(v)) return internal::inlineLeaf<K, V>(h, k, std::move(*x));
+  if (V* x = internal::movableValue<K, V>(v))
+    return internal::inlineLeaf<K, V>(h, k, std::move(*x));
   return internal::leafNode<K, V>(h, L<K, V>{k, std::move(v)});
 }
 
