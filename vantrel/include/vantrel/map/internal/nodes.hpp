@@ -67,16 +67,13 @@ struct LeafNode : Object {
 template <class V>
 class InlineCell final : public hs::detail::Cell<V> {
  public:
-  struct Bytes {
-    std::size_t n;
-  };
   template <class... A>
   explicit InlineCell(std::in_place_t, A&&... a)
       : hs::detail::Cell<V>(std::in_place, false, std::forward<A>(a)...) {}
   ~InlineCell() override = default;
 
-  static void* operator new(std::size_t, Bytes b) { return ::operator new(b.n); }
-  static void operator delete(void* p, Bytes) noexcept { ::operator delete(p); }
+  // Reached through the virtual destructor when the count drops to zero: the cell is at the
+  // start of its block, so this frees the block.
   static void operator delete(void* p) noexcept { ::operator delete(p); }
 };
 
@@ -274,13 +271,19 @@ HashMap<K, V> inlineLeaf(KeyHash h, KA&& k, X&& x) {
     hs::Lazy<V> cell = hs::toCell<V>(std::forward<X>(x));
     return Node::adopt<K, V>(new LeafNode<K, V>(h, L<K, V>{std::forward<KA>(k), std::move(cell)}));
   } else {
-    auto* c = new (typename InlineCell<V>::Bytes{Layout::bytes})
-        InlineCell<V>(std::in_place, std::forward<X>(x));
+    void* raw = ::operator new(Layout::bytes);
+    InlineCell<V>* c = nullptr;
     try {
-      void* at = static_cast<std::byte*>(static_cast<void*>(c)) + Layout::leafAt;
+      c = ::new (raw) InlineCell<V>(std::in_place, std::forward<X>(x));
+    } catch (...) {
+      ::operator delete(raw);
+      throw;
+    }
+    try {
+      void* at = static_cast<std::byte*>(raw) + Layout::leafAt;
       return Node::adopt<K, V>(::new (at) LeafNode<K, V>(h, std::forward<KA>(k), c));
     } catch (...) {
-      delete c;
+      delete c;  // frees the block
       throw;
     }
   }
