@@ -3,6 +3,7 @@
 #include <atomic>
 #include <barrier>
 #include <cstdint>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -45,6 +46,36 @@ TEST(MapConcurrency, SharedMapsAreReadAndExtendedFromManyThreads) {
   EXPECT_EQ(total.load(), 8 * 2 * (1999 * 2000 / 2));
   EXPECT_EQ(L::size(shared), 2000);
   EXPECT_TRUE(vantrel::internal::debug::valid(shared).isValid());
+}
+
+// Values looked up from a map whose leaves hold them in their own blocks, taken by threads that
+// read and drop them while the map itself is being dropped on another thread.
+TEST(MapConcurrency, LookedUpValuesOutliveTheirMapOnOtherThreads) {
+  using SMap = vantrel::HashMap<std::int64_t, std::string>;
+  auto valueOf = [](std::int64_t i) {
+    return "a value long enough for the heap " + std::to_string(i);
+  };
+  for (int round = 0; round < 20; ++round) {
+    SMap m;
+    for (std::int64_t i = 0; i < 2000; ++i) m = L::insert(i, valueOf(i), std::move(m));
+    std::barrier taken(5);
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+      threads.emplace_back([&, t] {
+        std::vector<hs::Lazy<std::string>> held;
+        for (std::int64_t i = t; i < 2000; i += 4) held.push_back(*L::lookup(i, m));
+        taken.arrive_and_wait();
+        for (std::size_t j = 0; j < held.size(); ++j) {
+          if (*held[j] != valueOf(t + 4 * static_cast<std::int64_t>(j))) wrong.fetch_add(1);
+          if (j % 2 == 0) held[j] = hs::Lazy<std::string>(std::string());
+        }
+      });
+    taken.arrive_and_wait();
+    m = SMap();
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(wrong.load(), 0);
+  }
 }
 
 }  // namespace

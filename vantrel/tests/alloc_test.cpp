@@ -63,19 +63,25 @@ TEST(Allocation, AnInsertThatChangesNothingAllocatesNothing) {
   EXPECT_TRUE(T::same(same, m));
 }
 
-TEST(Allocation, AnInsertCopiesOneNodePerLevelPlusTheLeafAndTheValue) {
+TEST(Allocation, AnInsertCopiesOneNodePerLevelPlusTheLeaf) {
   const Map m = build(5000);
   for (std::int64_t probe : {3LL, 12345LL, -77LL}) {
     const std::int64_t k = probe * 0x51ED27A3LL;
     ASSERT_FALSE(L::member(k, m));
     const int levels = levelsAbove(m, k);
+    const Cell given(std::int64_t{2});
+    AllocationScope cellScope;
+    const Map withCell = L::insert(k, given, m);
+    const std::int64_t cellAllocations = cellScope.count();
     AllocationScope scope;
     const Map bigger = L::insert(k, std::int64_t{1}, m);
     const std::int64_t allocations = scope.count();
-    // One copy per level, the new leaf and the boxed value; a key that meets a leaf of another
-    // hash also gets the small subtree separating the two.
+    EXPECT_EQ(cellAllocations, allocations) << "the caller's cell is shared, not copied";
+    // One copy per level and the new leaf, which holds the value in its own block (a plain value
+    // gets no cell apart); a key that meets a leaf of another hash also gets the small subtree
+    // separating the two.
     const int subtree = levelsAbove(bigger, k) - levels;
-    EXPECT_EQ(allocations, levels + 2 + subtree) << probe;
+    EXPECT_EQ(allocations, levels + 1 + subtree) << probe;
   }
 }
 

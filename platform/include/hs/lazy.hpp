@@ -89,6 +89,15 @@ class Cell : public CellBase {
     return value_;
   }
 
+  // The value, when the cell is evaluated, freeable and held by one handle only, so that its
+  // holder may move the value elsewhere without anyone seeing it change; null otherwise.
+  [[nodiscard]] T* soleValue() noexcept {
+    if (immortal_ || refs_.load(std::memory_order_acquire) != 1 ||
+        state_.load(std::memory_order_acquire) != Done)
+      return nullptr;
+    return &value_;
+  }
+
  protected:
   union {
     T value_;
@@ -97,6 +106,10 @@ class Cell : public CellBase {
 
 template <class T>
 [[nodiscard]] Cell<T>* cellOf(const Lazy<T>& l) noexcept;
+// A handle that takes over a cell built elsewhere, its count already holding the handle's
+// reference (a cell placed inside a larger block of its owner's).
+template <class T>
+[[nodiscard]] Lazy<T> adoptCell(Cell<T>* c) noexcept;
 
 // A computation with declared dependencies: the dependencies are forced (iteratively) before
 // the computation runs, and the computation receives their values.
@@ -216,12 +229,17 @@ class Lazy {
   struct Adopt {};
   Lazy(Adopt, detail::Cell<T>* c) noexcept : cell_(c) {}
   friend detail::Cell<T>* detail::cellOf<T>(const Lazy<T>&) noexcept;
+  friend Lazy detail::adoptCell<T>(detail::Cell<T>*) noexcept;
   detail::Cell<T>* cell_;
 };
 
 template <class T>
 [[nodiscard]] detail::Cell<T>* detail::cellOf(const Lazy<T>& l) noexcept {
   return l.cell_;
+}
+template <class T>
+[[nodiscard]] Lazy<T> detail::adoptCell(Cell<T>* c) noexcept {
+  return Lazy<T>(typename Lazy<T>::Adopt{}, c);
 }
 
 // A deferred computation, its type deduced from f.

@@ -64,6 +64,27 @@ template <class K, class V>
 bool same(const HashMap<K, V>& a, const HashMap<K, V>& b) {
   return vantrel::internal::ptrEq(a, b);
 }
+// The leaves of the map, and those of them whose value cell shares the leaf's block.
+struct LeafCount {
+  int leaves = 0;
+  int inlineValues = 0;
+};
+template <class K, class V>
+LeafCount leafCount(const HashMap<K, V>& m) {
+  LeafCount n;
+  std::vector<const HashMap<K, V>*> todo{&m};
+  while (!todo.empty()) {
+    const HashMap<K, V>* t = todo.back();
+    todo.pop_back();
+    if (kind(*t) == Kind::Leaf) {
+      ++n.leaves;
+      n.inlineValues += vantrel::internal::Node::object(*t)->inlineValue ? 1 : 0;
+    } else if (kind(*t) == Kind::BitmapIndexed || kind(*t) == Kind::Full) {
+      for (const auto& c : vantrel::internal::childrenOf(*t)) todo.push_back(&c);
+    }
+  }
+  return n;
+}
 // The number of nodes on the leftmost path, the root included.
 template <class K, class V>
 int depth(const HashMap<K, V>& m) {

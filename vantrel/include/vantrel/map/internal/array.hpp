@@ -30,6 +30,8 @@ struct Object {
   Object(Kind k, std::uint64_t w) noexcept : kind(k), word(w) {}
   std::atomic<std::uint32_t> refs{1};
   Kind kind;
+  // A `Leaf` whose value cell shares its heap block (see LeafNode).
+  bool inlineValue = false;
   std::uint64_t word;
 };
 

@@ -44,15 +44,31 @@ HashMap<K, V> foldPairs(const R& pairs, Step&& step) {
   return acc;
 }
 
+// The pairs put in one by one with the in-place insert, a later pair replacing an earlier pair
+// of an equal key; pairs of plain values build their leaves straight from the values. `before`
+// sees each cell first.
+template <class K, class V, class R, class Before>
+HashMap<K, V> insertPairs(const R& pairs, Before&& before) {
+  if constexpr (hs::IsLazy<std::remove_cvref_t<std::tuple_element_t<1, PairOf<R>>>>::value) {
+    return internal::foldPairs<K, V>(
+        pairs, [&before](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
+          before(v);
+          return internal::unsafeInsert<K, V>(k, v, acc);
+        });
+  } else {
+    HashMap<K, V> acc;
+    for (const auto& p : pairs) {
+      const auto& [k, v] = p;
+      acc = internal::unsafeInsertValue<K, V>(k, v, acc);
+    }
+    return acc;
+  }
+}
+
 // The map of the pairs; a later pair replaces an earlier pair of an equal key.
 template <std::ranges::input_range R>
 [[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
-  using K = KeyOf<R>;
-  using V = ValueOf<R>;
-  return internal::foldPairs<K, V>(pairs,
-                                   [](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
-                                     return internal::unsafeInsert<K, V>(k, v, acc);
-                                   });
+  return internal::insertPairs<KeyOf<R>, ValueOf<R>>(pairs, [](const auto&) {});
 }
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> fromList(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {

@@ -155,7 +155,7 @@ template <class F, class K, class V>
     const L<K, V>& r = internal::leafOf(t);
     auto x = hs::call(f, r.key, r.value);
     if (!x) return std::nullopt;
-    return internal::leafNode<K, W>(internal::wordOf(t), r.key, hs::toCell<W>(std::move(*x)));
+    return internal::resultLeaf<K, W>(internal::wordOf(t), r.key, std::move(*x));
   };
   auto onEntry = [&f](const L<K, V>& e) -> std::optional<L<K, W>> {
     auto x = hs::call(f, e.key, e.value);
@@ -171,7 +171,7 @@ template <class F, class K, class V>
     const L<K, V>& r = internal::leafOf(t);
     auto x = hs::call(f, r.value);
     if (!x) return std::nullopt;
-    return internal::leafNode<K, W>(internal::wordOf(t), r.key, hs::toCell<W>(std::move(*x)));
+    return internal::resultLeaf<K, W>(internal::wordOf(t), r.key, std::move(*x));
   };
   auto onEntry = [&f](const L<K, V>& e) -> std::optional<L<K, W>> {
     auto x = hs::call(f, e.value);

@@ -2,6 +2,7 @@
 // child slots overwritten in place, by the bulk builders.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <type_traits>
 #include <utility>
@@ -43,7 +44,8 @@ HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
       const L<K, V>& y = internal::leafOf(t);
       if (hy == h) {
         if (y.key == k) return policy.leafMatch(t, y);
-        return internal::collision<K, V>(h, y, L<K, V>{k, policy.fresh()});
+        return internal::collision<K, V>(h, y,
+                                         L<K, V>{k, internal::freshCell<V>(policy.fresh())});
       }
       return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
     }
@@ -121,6 +123,24 @@ struct ReplacePolicy {
   }
 };
 
+// As ReplacePolicy for a value that no cell holds yet, so never the very stored cell.
+template <class K, class V, bool Move>
+struct ReplaceValuePolicy {
+  KeyHash h;
+  const K& k;
+  FreshValue<V, Move> v;
+  FreshValue<V, Move> fresh() const noexcept { return v; }
+  HashMap<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>&) const {
+    return internal::leafNode<K, V>(h, k, v);
+  }
+  HashMap<K, V> collision(const HashMap<K, V>& t) const {
+    const hs::Lazy<V> c = internal::freshCell<V>(v);
+    return internal::updateOrSnocWithKey<K, V>(
+        [&c](const K&, const hs::Lazy<V>&, const hs::Lazy<V>&) { return c; }, k, c,
+        internal::entriesOf(t));
+  }
+};
+
 // A present key gets g(stored cell); the node itself when g gives back the very stored cell.
 template <class K, class V, class G>
 struct ModifyPolicy {
@@ -190,6 +210,26 @@ template <class K, class V>
                      HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
   ReplacePolicy<K, V> p{h, k, v};
+  HashMap<K, V> r = internal::insertWalk<Walk::Owned>(h, k, 0, m, p);
+  m = HashMap<K, V>();
+  return r;
+}
+
+// The same with a value rather than a cell: the new leaf keeps the value in its own block (an
+// rvalue is moved there), so no cell is made apart from it.
+template <class K, class V, class U>
+  requires std::same_as<std::remove_cvref_t<U>, V>
+[[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v,
+                                   const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  ReplaceValuePolicy<K, V, !std::is_lvalue_reference_v<U>> p{h, k, {v}};
+  return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
+}
+template <class K, class V, class U>
+  requires std::same_as<std::remove_cvref_t<U>, V>
+[[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v, HashMap<K, V>&& m) {
+  const KeyHash h = internal::hash(k);
+  ReplaceValuePolicy<K, V, !std::is_lvalue_reference_v<U>> p{h, k, {v}};
   HashMap<K, V> r = internal::insertWalk<Walk::Owned>(h, k, 0, m, p);
   m = HashMap<K, V>();
   return r;
@@ -316,6 +356,14 @@ HashMap<K, V> unsafeInsert(const std::type_identity_t<K>& k,
                            const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   ReplacePolicy<K, V> p{h, k, v};
+  return internal::insertWalk<Walk::Private>(h, k, 0, m, p);
+}
+
+// As unsafeInsert with a value that no cell holds yet.
+template <class K, class V>
+HashMap<K, V> unsafeInsertValue(const K& k, const V& v, const HashMap<K, V>& m) {
+  const KeyHash h = internal::hash(k);
+  ReplaceValuePolicy<K, V, false> p{h, k, {v}};
   return internal::insertWalk<Walk::Private>(h, k, 0, m, p);
 }
 

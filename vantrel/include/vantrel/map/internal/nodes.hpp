@@ -4,8 +4,11 @@
 
 #include <bit>
 #include <cassert>
+#include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <new>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -43,10 +46,45 @@ struct L {
   hs::Lazy<V> value;
 };
 
+// A leaf either refers to a value cell of its own allocation or, when its value is evaluated and
+// was nobody else's, shares one heap block with that cell (`inlineValue`): the cell first, the
+// leaf after it. The record's handle points at the cell either way, so every reader is the same.
 template <class K, class V>
 struct LeafNode : Object {
   LeafNode(KeyHash h, L<K, V> p) : Object(Kind::Leaf, h), pair(std::move(p)) {}
+  // The leaf of the block that starts with its value cell c; takes over c's one count.
+  template <class KA>
+  LeafNode(KeyHash h, KA&& k, hs::detail::Cell<V>* c)
+      : Object(Kind::Leaf, h), pair{std::forward<KA>(k), hs::detail::adoptCell<V>(c)} {
+    inlineValue = true;
+  }
   L<K, V> pair;
+};
+
+// The evaluated value cell at the start of a leaf's block. The block is freed when the cell's
+// count drops to zero: after the leaf has died and every handle a caller took from it is gone
+// (a looked-up value may outlive its map, also on another thread).
+template <class V>
+class InlineCell final : public hs::detail::Cell<V> {
+ public:
+  template <class... A>
+  explicit InlineCell(std::in_place_t, A&&... a)
+      : hs::detail::Cell<V>(std::in_place, false, std::forward<A>(a)...) {}
+  ~InlineCell() override = default;
+
+  // Reached through the virtual destructor when the count drops to zero: the cell is at the
+  // start of its block, so this frees the block.
+  static void operator delete(void* p) noexcept { ::operator delete(p); }
+};
+
+template <class K, class V>
+struct InlineLeafLayout {
+  // Over-aligned keys or values keep their leaves and cells apart.
+  static constexpr bool fits = alignof(LeafNode<K, V>) <= alignof(std::max_align_t) &&
+                               alignof(InlineCell<V>) <= alignof(std::max_align_t);
+  static constexpr std::size_t leafAt = (sizeof(InlineCell<V>) + alignof(LeafNode<K, V>) - 1) /
+                                        alignof(LeafNode<K, V>) * alignof(LeafNode<K, V>);
+  static constexpr std::size_t bytes = leafAt + sizeof(LeafNode<K, V>);
 };
 
 template <class K, class V>
@@ -108,9 +146,17 @@ class HashMap {
   }
   static void destroy(internal::Object* p) noexcept {
     switch (p->kind) {
-      case internal::Kind::Leaf:
-        delete static_cast<internal::LeafNode<K, V>*>(p);
+      case internal::Kind::Leaf: {
+        auto* leaf = static_cast<internal::LeafNode<K, V>*>(p);
+        if (!leaf->inlineValue) {
+          delete leaf;
+          break;
+        }
+        // The block goes with its cell, so the leaf is taken down before the cell's count.
+        const hs::Lazy<V> cell = std::move(leaf->pair.value);
+        leaf->~LeafNode();
         break;
+      }
       case internal::Kind::BitmapIndexed:
       case internal::Kind::Full:
         internal::Children<K, V>::destroy(static_cast<internal::Children<K, V>*>(p));
@@ -216,13 +262,89 @@ template <class K, class V>
   static const HashMap<K, V> e;
   return e;
 }
+// A leaf sharing its block with a new cell of the value made from x; if the key's copy throws,
+// the cell and the block are freed.
+template <class K, class V, class KA, class X>
+HashMap<K, V> inlineLeaf(KeyHash h, KA&& k, X&& x) {
+  using Layout = InlineLeafLayout<K, V>;
+  if constexpr (!Layout::fits) {
+    hs::Lazy<V> cell = hs::toCell<V>(std::forward<X>(x));
+    return Node::adopt<K, V>(new LeafNode<K, V>(h, L<K, V>{std::forward<KA>(k), std::move(cell)}));
+  } else {
+    void* raw = ::operator new(Layout::bytes);
+    InlineCell<V>* c = nullptr;
+    try {
+      c = ::new (raw) InlineCell<V>(std::in_place, std::forward<X>(x));
+    } catch (...) {
+      ::operator delete(raw);
+      throw;
+    }
+    try {
+      void* at = static_cast<std::byte*>(raw) + Layout::leafAt;
+      return Node::adopt<K, V>(::new (at) LeafNode<K, V>(h, std::forward<KA>(k), c));
+    } catch (...) {
+      delete c;  // frees the block
+      throw;
+    }
+  }
+}
+// The value of the cell v, when v alone holds it, it is evaluated and it can be moved without
+// throwing: a leaf may then take the value into its own block and let the cell go. Nobody can
+// tell the new cell from the old one, since nobody else ever saw the old one.
+template <class K, class V>
+V* movableValue(hs::Lazy<V>& v) noexcept {
+  if constexpr (std::is_nothrow_move_constructible_v<V> && InlineLeafLayout<K, V>::fits)
+    return hs::detail::cellOf(v)->soleValue();
+  else
+    return nullptr;
+}
+
 template <class K, class V>
 HashMap<K, V> leafNode(KeyHash h, L<K, V> pair) {
+  if (V* x = internal::movableValue<K, V>(pair.value))
+    return internal::inlineLeaf<K, V>(h, std::move(pair.key), std::move(*x));
   return Node::adopt<K, V>(new LeafNode<K, V>(h, std::move(pair)));
 }
 template <class K, class V>
 HashMap<K, V> leafNode(KeyHash h, const K& k, hs::Lazy<V> v) {
+  if (V* x = internal::movableValue<K, V>(v))
+    return internal::inlineLeaf<K, V>(h, k, std::move(*x));
   return internal::leafNode<K, V>(h, L<K, V>{k, std::move(v)});
+}
+
+// A value for a new record that no cell holds yet: a leaf keeps it in its own block, a collision
+// entry gets a new cell. With `Move` it is moved from, once: a walk builds one record from it.
+template <class V, bool Move>
+struct FreshValue {
+  std::conditional_t<Move, V&, const V&> value;
+  decltype(auto) take() const noexcept {
+    if constexpr (Move)
+      return std::move(value);
+    else
+      return (value);
+  }
+};
+template <class K, class V, bool Move>
+HashMap<K, V> leafNode(KeyHash h, const K& k, FreshValue<V, Move> x) {
+  return internal::inlineLeaf<K, V>(h, k, x.take());
+}
+// A leaf for a caller's function's result: a returned cell is kept as it is (its identity
+// matters), a returned value goes straight into the leaf's block.
+template <class K, class V, class R>
+HashMap<K, V> resultLeaf(KeyHash h, const K& k, R&& r) {
+  if constexpr (std::is_same_v<std::remove_cvref_t<R>, hs::Lazy<V>>)
+    return internal::leafNode<K, V>(h, k, std::forward<R>(r));
+  else
+    return internal::inlineLeaf<K, V>(h, k, std::forward<R>(r));
+}
+// The cell a record stores for a new value: the caller's cell, or a new one for a plain value.
+template <class V>
+hs::Lazy<V> freshCell(const hs::Lazy<V>& v) noexcept {
+  return v;
+}
+template <class V, bool Move>
+hs::Lazy<V> freshCell(FreshValue<V, Move> x) {
+  return hs::Lazy<V>(x.take());
 }
 // A branch node over a finished child block: `Full` when the bitmap is full, else `BitmapIndexed`.
 template <class K, class V>
@@ -283,12 +405,11 @@ HashMap<K, V> joinDifferentHashes(LevelShift s, KeyHash h1, KeyHash h2, HashMap<
   return internal::bitmapIndexed<K, V>(b1 | b2, a.finish());
 }
 // A new leaf (h1, k1, x1) joined with the node t2 of another hash h2.
-template <class K, class V>
-HashMap<K, V> two(LevelShift s, KeyHash h1, const K& k1, hs::Lazy<V> x1, KeyHash h2,
-                  HashMap<K, V> t2) {
+template <class K, class V, class X>
+HashMap<K, V> two(LevelShift s, KeyHash h1, const K& k1, X&& x1, KeyHash h2, HashMap<K, V> t2) {
   assert(h1 != h2 && "two: equal hashes");
   return internal::joinDifferentHashes<K, V>(
-      s, h1, h2, internal::leafNode<K, V>(h1, k1, std::move(x1)), std::move(t2));
+      s, h1, h2, internal::leafNode<K, V>(h1, k1, std::forward<X>(x1)), std::move(t2));
 }
 template <class K, class V>
 HashMap<K, V> collision(KeyHash h, L<K, V> e1, L<K, V> e2) {
@@ -301,6 +422,13 @@ template <class K, class V>
 [[nodiscard]] HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
   const KeyHash h = internal::hash(k);
   return internal::leafNode<K, V>(h, k, std::move(v));
+}
+// The same with a value, kept in the leaf's own block (an rvalue is moved there).
+template <class K, class V, class U>
+  requires std::same_as<std::remove_cvref_t<U>, V>
+[[nodiscard]] HashMap<K, V> singleton(const K& k, U&& v) {
+  const KeyHash h = internal::hash(k);
+  return internal::inlineLeaf<K, V>(h, k, std::forward<U>(v));
 }
 
 // ---- Whole-map tests -----------------------------------------------------------------------

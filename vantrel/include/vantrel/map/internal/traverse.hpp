@@ -114,7 +114,7 @@ class Traversal {
         const L<K, V>& r = internal::leafOf(t);
         return hs::fmap(
             [h = internal::wordOf(t), k = r.key](const X& x) {
-              return internal::leafNode<K, W>(h, k, hs::toCell<W>(x));
+              return internal::resultLeaf<K, W>(h, k, x);
             },
             elem_(r));
       }

@@ -31,13 +31,7 @@ HashMap<K, V> unsafeInsertWithKey(F&& f, const std::type_identity_t<K>& k,
 // even when a later pair of the same key would replace it.
 template <std::ranges::input_range R>
 [[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
-  using K = KeyOf<R>;
-  using V = ValueOf<R>;
-  return internal::foldPairs<K, V>(pairs,
-                                   [](const K& k, const hs::Lazy<V>& v, const HashMap<K, V>& acc) {
-                                     v.force();
-                                     return internal::unsafeInsert<K, V>(k, v, acc);
-                                   });
+  return internal::insertPairs<KeyOf<R>, ValueOf<R>>(pairs, [](const auto& v) { v.force(); });
 }
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> fromList(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {

@@ -6,6 +6,7 @@
 // it is stored. The walks run bottom-up, so a failure leaves nothing built.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <optional>
 #include <type_traits>
@@ -67,6 +68,13 @@ template <class K, class V>
   return internal::singleton<K, V>(k, std::move(v));
 }
 
+// A value is evaluated already: the lazy builder of a leaf from a value.
+template <class K, class V, class U>
+  requires std::same_as<std::remove_cvref_t<U>, V>
+[[nodiscard]] HashMap<K, V> singleton(const K& k, U&& v) {
+  return internal::singleton<K, V>(k, std::forward<U>(v));
+}
+
 // The value is evaluated before the key is hashed. The very cell already stored for the key in a
 // `Leaf` gives back the map itself.
 template <class K, class V>
@@ -82,6 +90,19 @@ template <class K, class V>
                      HashMap<K, V>&& m) {
   v.force();
   return internal::insert<K, V>(k, v, std::move(m));
+}
+
+// The same with a value, evaluated already: the lazy insert of a value.
+template <class K, class V, class U>
+  requires std::same_as<std::remove_cvref_t<U>, V>
+[[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v,
+                                   const HashMap<K, V>& m) {
+  return internal::insert<K, V>(k, std::forward<U>(v), m);
+}
+template <class K, class V, class U>
+  requires std::same_as<std::remove_cvref_t<U>, V>
+[[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v, HashMap<K, V>&& m) {
+  return internal::insert<K, V>(k, std::forward<U>(v), std::move(m));
 }
 
 // The insert walk's handling of a present key for the combining inserts: f(key, new, stored) is

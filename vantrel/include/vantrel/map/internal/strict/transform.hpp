@@ -28,14 +28,21 @@ using CallResult =
 template <class R>
 using StoredValue = typename StripLazy<std::remove_cvref_t<R>>::type;
 
-// Every node rebuilt with the same shape; g maps a record to its new, evaluated cell.
+// A function's result made ready to store: a returned cell forced, a value as it is.
+template <class R>
+R evaluated(R r) {
+  if constexpr (hs::IsLazy<R>::value) r.force();
+  return r;
+}
+
+// Every node rebuilt with the same shape; g maps a record to its new value or evaluated cell.
 template <class K, class V, class V2, class G>
 HashMap<K, V2> mapWalk(G& g, const HashMap<K, V>& t) {
   switch (internal::kindOf(t)) {
     case Kind::Leaf: {
       const L<K, V>& e = internal::leafOf(t);
-      hs::Lazy<V2> r = g(e);
-      return internal::leafNode<K, V2>(internal::wordOf(t), e.key, std::move(r));
+      auto r = g(e);
+      return internal::resultLeaf<K, V2>(internal::wordOf(t), e.key, std::move(r));
     }
     case Kind::BitmapIndexed:
     case Kind::Full: {
@@ -49,8 +56,8 @@ HashMap<K, V2> mapWalk(G& g, const HashMap<K, V>& t) {
       const Entries<K, V>& a = internal::entriesOf(t);
       EntryBuilder<K, V2> out(Kind::Collision, a.word, a.size());
       for (const L<K, V>& e : a) {
-        hs::Lazy<V2> r = g(e);
-        out.emplace(L<K, V2>{e.key, std::move(r)});
+        auto r = g(e);
+        out.emplace(L<K, V2>{e.key, hs::toCell<V2>(std::move(r))});
       }
       return internal::collisionNode<K, V2>(a.word, out.finish());
     }
@@ -59,20 +66,20 @@ HashMap<K, V2> mapWalk(G& g, const HashMap<K, V>& t) {
   }
 }
 
-// The records g keeps (g gives an optional evaluated cell), the nodes left small collapsed: the
-// lazy filter's walk.
+// The records g keeps (g gives an optional value or evaluated cell), the nodes left small
+// collapsed: the lazy filter's walk.
 template <class K, class V, class V2, class G>
 HashMap<K, V2> mapMaybeWalk(G& g, const HashMap<K, V>& t) {
   auto onLeaf = [&g](const HashMap<K, V>& n) -> std::optional<HashMap<K, V2>> {
     const L<K, V>& e = internal::leafOf(n);
-    std::optional<hs::Lazy<V2>> r = g(e);
+    auto r = g(e);
     if (!r) return std::nullopt;
-    return internal::leafNode<K, V2>(internal::wordOf(n), e.key, std::move(*r));
+    return internal::resultLeaf<K, V2>(internal::wordOf(n), e.key, std::move(*r));
   };
   auto onEntry = [&g](const L<K, V>& e) -> std::optional<L<K, V2>> {
-    std::optional<hs::Lazy<V2>> r = g(e);
+    auto r = g(e);
     if (!r) return std::nullopt;
-    return L<K, V2>{e.key, std::move(*r)};
+    return L<K, V2>{e.key, hs::toCell<V2>(std::move(*r))};
   };
   return internal::detail::filterNode<K, V2>(onLeaf, onEntry, t);
 }
@@ -85,9 +92,7 @@ template <class F, class K, class V>
 [[nodiscard]] auto map(F f, const HashMap<K, V>& m) {
   using V2 = detail::StoredValue<detail::CallResult<F, hs::Lazy<V>>>;
   auto g = [&f](const L<K, V>& e) {
-    hs::Lazy<V2> r = hs::callToCell<V2>(f, e.value);
-    r.force();
-    return r;
+    return detail::evaluated<detail::CallResult<F, hs::Lazy<V>>>(hs::call(f, e.value));
   };
   return detail::mapWalk<K, V, V2>(g, m);
 }
@@ -96,9 +101,7 @@ template <class F, class K, class V>
 [[nodiscard]] auto mapWithKey(F f, const HashMap<K, V>& m) {
   using V2 = detail::StoredValue<detail::CallResult<F, K, hs::Lazy<V>>>;
   auto g = [&f](const L<K, V>& e) {
-    hs::Lazy<V2> r = hs::callToCell<V2>(f, e.key, e.value);
-    r.force();
-    return r;
+    return detail::evaluated<detail::CallResult<F, K, hs::Lazy<V>>>(hs::call(f, e.key, e.value));
   };
   return detail::mapWalk<K, V, V2>(g, m);
 }
@@ -108,12 +111,11 @@ template <class F, class K, class V>
 [[nodiscard]] auto mapMaybe(F f, const HashMap<K, V>& m) {
   using Answer = detail::CallResult<F, hs::Lazy<V>>;
   using V2 = detail::StoredValue<typename Answer::value_type>;
-  auto g = [&f](const L<K, V>& e) -> std::optional<hs::Lazy<V2>> {
+  auto g = [&f](const L<K, V>& e) {
     Answer r = hs::call(f, e.value);
-    if (!r) return std::nullopt;
-    hs::Lazy<V2> c = hs::toCell<V2>(std::move(*r));
-    c.force();
-    return c;
+    if constexpr (hs::IsLazy<typename Answer::value_type>::value)
+      if (r) r->force();
+    return r;
   };
   return detail::mapMaybeWalk<K, V, V2>(g, m);
 }
@@ -122,12 +124,11 @@ template <class F, class K, class V>
 [[nodiscard]] auto mapMaybeWithKey(F f, const HashMap<K, V>& m) {
   using Answer = detail::CallResult<F, K, hs::Lazy<V>>;
   using V2 = detail::StoredValue<typename Answer::value_type>;
-  auto g = [&f](const L<K, V>& e) -> std::optional<hs::Lazy<V2>> {
+  auto g = [&f](const L<K, V>& e) {
     Answer r = hs::call(f, e.key, e.value);
-    if (!r) return std::nullopt;
-    hs::Lazy<V2> c = hs::toCell<V2>(std::move(*r));
-    c.force();
-    return c;
+    if constexpr (hs::IsLazy<typename Answer::value_type>::value)
+      if (r) r->force();
+    return r;
   };
   return detail::mapMaybeWalk<K, V, V2>(g, m);
 }
