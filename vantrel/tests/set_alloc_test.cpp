@@ -6,12 +6,15 @@
 #include <vector>
 
 #include "testing/alloc.hpp"
+#include "testing/trie.hpp"
+#include "vantrel/map/internal/debug.hpp"
 #include "vantrel/set.hpp"
 #include "vantrel/set/classes.hpp"
 
 namespace {
 
 namespace S = vantrel::set;
+namespace T = testing_support::trie;
 using testing_support::AllocationScope;
 using ISet = vantrel::HashSet<std::int64_t>;
 
@@ -65,6 +68,33 @@ TEST(SetAllocation, BuildersAllocateOnlyTheirNodes) {
   AllocationScope mapped;
   const ISet m = S::map([](std::int64_t x) { return x; }, s);
   EXPECT_EQ(mapped.count(), built);
+}
+
+// A set given up changes where it stands when nothing else holds its path: an insert allocates
+// the new leaf and either the grown branch that takes it or the small subtree that separates it
+// from the leaf it meets; an erase allocates nothing.
+TEST(SetAllocation, MovedInsertAndEraseChangeAnUnsharedSetInPlace) {
+  ISet s = S::fromList(spread(3000));
+  const std::vector<std::int64_t> probes = {3LL * 0x51ED27A3LL, 12345LL * 0x51ED27A3LL,
+                                            -77LL * 0x51ED27A3LL, 991LL * 0x51ED27A3LL};
+  for (const std::int64_t x : probes) {
+    ASSERT_FALSE(S::member(x, s));
+    const int levels = T::levelsAbove(s.asMap(), static_cast<std::uint64_t>(x));
+    AllocationScope scope;
+    s = S::insert(x, std::move(s));
+    const std::int64_t allocations = scope.count();
+    const int subtree = T::levelsAbove(s.asMap(), static_cast<std::uint64_t>(x)) - levels;
+    EXPECT_EQ(allocations, subtree == 0 ? 2 : 1 + subtree) << x;
+    ASSERT_TRUE(S::member(x, s));
+  }
+  for (const std::int64_t x : probes) {
+    AllocationScope scope;
+    s = S::erase(x, std::move(s));
+    EXPECT_EQ(scope.count(), 0) << x;
+    ASSERT_FALSE(S::member(x, s));
+  }
+  EXPECT_EQ(S::size(s), 3000);
+  EXPECT_TRUE(vantrel::internal::debug::valid(s.asMap()).isValid());
 }
 
 }  // namespace
