@@ -83,15 +83,6 @@ struct Block : ArrayObject {
   using ArrayObject::ArrayObject;
 };
 
-// For slots that are handles of counted objects: asks the processor for every referred object's
-// cache line before any copy counts one of them up. The counting instructions wait for each other,
-// so without this the cold lines of a node's children arrive one after another. Slot types that
-// are such handles specialise it.
-template <class S>
-struct SlotPrefetch {
-  static void run(const S*, std::uint32_t) noexcept {}
-};
-
 // Fills a freshly allocated block slot by slot; if a slot's construction throws, the slots built
 // so far are destroyed and the object freed, so nothing half-built escapes.
 template <class S>
@@ -113,8 +104,9 @@ class BlockBuilder {
   }
   void copy(const S* src, std::uint32_t n) {
     if constexpr (std::is_nothrow_copy_constructible_v<S>) {
+      // One length update for the run: a handle's copy counts its object up atomically, which
+      // would otherwise make the compiler store the length at every slot.
       assert(block_->len + n <= capacity_);
-      SlotPrefetch<S>::run(src, n);
       S* dst = block_->slots() + block_->len;
       for (std::uint32_t i = 0; i < n; ++i) ::new (static_cast<void*>(dst + i)) S(src[i]);
       block_->len += n;

@@ -61,13 +61,6 @@ HashMap<K, V> collisionWithout(const HashMap<K, V>& t, std::uint32_t i) {
       h, internal::copyErase(Kind::Collision, h, a.slots(), a.size(), i));
 }
 
-// A walk's answer for the node it was given: a node to put in its place, or none when the node
-// stays where it is (unchanged, or changed where it stands by an in-place walk). A level whose
-// child stays answers none in turn, so a walk that changes nothing copies no handle and touches no
-// count on its way back up.
-template <class K, class V>
-using Changed = std::optional<HashMap<K, V>>;
-
 // Removes slot i of a branch node that nobody else holds, where it stands: the child is released
 // and the later slots move down one place (handles move bitwise; the storage keeps its size).
 template <class K, class V>

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <type_traits>
 #include <utility>
 
@@ -22,8 +23,19 @@ enum class Walk {
   Owned,       // in place where the node has no other holder, copying from the first shared node
 };
 
-template <Walk W, class K, class V, class P>
-HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy);
+// A walk's answer for the node it was given: a node to put in its place, or none when the node
+// stays where it is (unchanged, or changed where it stands by an in-place walk). A level whose
+// child stays answers none in turn, so a walk that changes nothing copies no handle and touches no
+// count on its way back up.
+template <class K, class V>
+using Changed = std::optional<HashMap<K, V>>;
+
+// A policy's node for t as a walk's answer: none when it is t itself.
+template <class K, class V>
+Changed<K, V> unlessSame(HashMap<K, V> r, const HashMap<K, V>& t) noexcept {
+  if (internal::ptrEq(r, t)) return std::nullopt;
+  return r;
+}
 
 // The walk below a branch node t: in place when the mode allows it, else persistent.
 template <Walk W, class K, class V>
@@ -34,7 +46,7 @@ constexpr bool inPlaceAt(const HashMap<K, V>& t) noexcept {
 }
 
 template <Walk W, class K, class V, class P>
-HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy) {
+Changed<K, V> insertStep(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy) {
   switch (internal::kindOf(t)) {
     case Kind::Empty:
       return internal::leafNode<K, V>(h, k, policy.fresh());
@@ -42,14 +54,14 @@ HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
       const KeyHash hy = internal::wordOf(t);
       const L<K, V>& y = internal::leafOf(t);
       if (hy == h) {
-        if (y.key == k) return policy.leafMatch(t, y);
+        if (y.key == k) return internal::unlessSame(policy.leafMatch(t, y), t);
         return internal::collision<K, V>(h, y, L<K, V>{k, policy.fresh()});
       }
       return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
     }
     case Kind::Collision: {
       const KeyHash hy = internal::wordOf(t);
-      if (hy == h) return policy.collision(t);
+      if (hy == h) return internal::unlessSame(policy.collision(t), t);
       return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
     }
     case Kind::BitmapIndexed: {
@@ -77,29 +89,39 @@ HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
       }
       const HashMap<K, V>& c = a[i];
       if (inPlace) {
-        a[i] = internal::insertWalk<W>(h, k, nextShift(s), c, policy);
-        return t;
+        Changed<K, V> r = internal::insertStep<W>(h, k, nextShift(s), c, policy);
+        if (r) a[i] = std::move(*r);
+        return std::nullopt;
       }
-      HashMap<K, V> r = internal::insertWalk<Walk::Persistent>(h, k, nextShift(s), c, policy);
-      if (internal::ptrEq(r, c)) return t;
+      Changed<K, V> r = internal::insertStep<Walk::Persistent>(h, k, nextShift(s), c, policy);
+      if (!r) return r;
       return internal::bitmapIndexed<K, V>(
-          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(r)));
+          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(*r)));
     }
     case Kind::Full: {
       Children<K, V>& a = internal::childrenOf(t);
       const auto i = static_cast<std::uint32_t>(index(h, s));
       const HashMap<K, V>& c = a[i];
       if (internal::inPlaceAt<W>(t)) {
-        a[i] = internal::insertWalk<W>(h, k, nextShift(s), c, policy);
-        return t;
+        Changed<K, V> r = internal::insertStep<W>(h, k, nextShift(s), c, policy);
+        if (r) a[i] = std::move(*r);
+        return std::nullopt;
       }
-      HashMap<K, V> r = internal::insertWalk<Walk::Persistent>(h, k, nextShift(s), c, policy);
-      if (internal::ptrEq(r, c)) return t;
-      return internal::update32<K, V>(a, i, std::move(r));
+      Changed<K, V> r = internal::insertStep<Walk::Persistent>(h, k, nextShift(s), c, policy);
+      if (!r) return r;
+      return internal::update32<K, V>(a, i, std::move(*r));
     }
     default:
-      return t;
+      return std::nullopt;
   }
+}
+
+// The walk from the root t: the new map, or t itself when nothing changed or t changed in place.
+template <Walk W, class K, class V, class P>
+HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy) {
+  Changed<K, V> r = internal::insertStep<W>(h, k, s, t, policy);
+  if (!r) return t;
+  return std::move(*r);
 }
 
 // The new pair replaces the pair of an equal key; the `Leaf` itself when the value is the very
@@ -190,9 +212,11 @@ template <class K, class V>
                      HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
   ReplacePolicy<K, V> p{h, k, v};
-  HashMap<K, V> r = internal::insertWalk<Walk::Owned>(h, k, 0, m, p);
+  Changed<K, V> r = internal::insertStep<Walk::Owned>(h, k, 0, m, p);
+  if (!r) return std::move(m);
+  HashMap<K, V> out = std::move(*r);
   m = HashMap<K, V>();
-  return r;
+  return out;
 }
 
 // Absent key: k mapped to x. Present key: k mapped to g applied, now, to the stored value; g

@@ -142,13 +142,6 @@ struct Node {
 };
 
 template <class K, class V>
-struct SlotPrefetch<HashMap<K, V>> {
-  static void run(const HashMap<K, V>* src, std::uint32_t n) noexcept {
-    for (std::uint32_t i = 0; i < n; ++i) __builtin_prefetch(Node::object(src[i]), 1);
-  }
-};
-
-template <class K, class V>
 Kind kindOf(const HashMap<K, V>& m) noexcept {
   return Node::object(m)->kind;
 }
