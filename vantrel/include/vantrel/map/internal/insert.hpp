@@ -37,6 +37,40 @@ Changed<K, V> unlessSame(HashMap<K, V> r, const HashMap<K, V>& t) noexcept {
   return r;
 }
 
+// Whether a policy lets the walk move the caller's key into the record it stores (`takeKey()`).
+template <class P>
+constexpr bool takesKey() noexcept {
+  if constexpr (requires { P::takesKey; })
+    return P::takesKey;
+  else
+    return false;
+}
+
+// A leaf holding k moved in. The node is allocated before k moves, so a failed allocation leaves
+// k as it was.
+template <class K, class V>
+HashMap<K, V> leafTaking(KeyHash h, K&& k, const hs::Lazy<V>& v) {
+  return Node::adopt<K, V>(new LeafNode<K, V>(h, L<K, V>{std::move(k), v}));
+}
+// two() with the new leaf, holding k1 moved in, made after every node above it.
+template <class K, class V>
+HashMap<K, V> twoTaking(LevelShift s, KeyHash h1, K&& k1, const hs::Lazy<V>& x1, KeyHash h2,
+                        const HashMap<K, V>& t2) {
+  HashMap<K, V> top = internal::joinDifferentHashes<K, V>(s, h1, h2, HashMap<K, V>(), t2);
+  // Down the one-child levels to the two-child node and its empty slot for the leaf.
+  HashMap<K, V>* slot = &top;
+  for (LevelShift l = s;; l = nextShift(l)) {
+    Children<K, V>& a = internal::childrenOf(*slot);
+    if (a.size() == 2) {
+      slot = &a[mask(h1, l) < mask(h2, l) ? 0 : 1];
+      break;
+    }
+    slot = &a[0];
+  }
+  *slot = internal::leafTaking<K, V>(h1, std::move(k1), x1);
+  return top;
+}
+
 // The walk below a branch node t: in place when the mode allows it, else persistent.
 template <Walk W, class K, class V>
 constexpr bool inPlaceAt(const HashMap<K, V>& t) noexcept {
@@ -45,23 +79,38 @@ constexpr bool inPlaceAt(const HashMap<K, V>& t) noexcept {
   return false;
 }
 
+// The key's insertion below t. With a policy that takes the caller's key, an in-place walk moves
+// it into the new record where nothing that can throw comes after: every level above changes in
+// place, every other node of the change is allocated first, and only keys whose move cannot
+// throw are moved. Elsewhere the key is copied.
 template <Walk W, class K, class V, class P>
 Changed<K, V> insertStep(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy) {
+  constexpr bool take =
+      W == Walk::Owned && internal::takesKey<P>() && std::is_nothrow_move_constructible_v<K>;
   switch (internal::kindOf(t)) {
     case Kind::Empty:
+      if constexpr (take) return internal::leafTaking<K, V>(h, policy.takeKey(), policy.fresh());
       return internal::leafNode<K, V>(h, k, policy.fresh());
     case Kind::Leaf: {
       const KeyHash hy = internal::wordOf(t);
       const L<K, V>& y = internal::leafOf(t);
       if (hy == h) {
         if (y.key == k) return internal::unlessSame(policy.leafMatch(t, y), t);
+        if constexpr (take) {
+          EntryBuilder<K, V> pair(Kind::Collision, h, 2);
+          pair.emplace(y);
+          pair.emplace(L<K, V>{policy.takeKey(), policy.fresh()});
+          return internal::collisionNode<K, V>(h, pair.finish());
+        }
         return internal::collision<K, V>(h, y, L<K, V>{k, policy.fresh()});
       }
+      if constexpr (take) return internal::twoTaking<K, V>(s, h, policy.takeKey(), policy.fresh(), hy, t);
       return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
     }
     case Kind::Collision: {
       const KeyHash hy = internal::wordOf(t);
       if (hy == h) return internal::unlessSame(policy.collision(t), t);
+      if constexpr (take) return internal::twoTaking<K, V>(s, h, policy.takeKey(), policy.fresh(), hy, t);
       return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
     }
     case Kind::BitmapIndexed: {
@@ -69,6 +118,25 @@ Changed<K, V> insertStep(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
       Children<K, V>& a = internal::childrenOf(t);
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
       const bool inPlace = internal::inPlaceAt<W>(t);
+      if constexpr (take) {
+        if ((b & bit) == 0) {
+          // The grown node first, then the leaf, then the children: a failure before the last
+          // step leaves both the key and t as they were.
+          ChildBuilder<K, V> grown(Kind::BitmapIndexed, b | bit, a.size() + 1);
+          HashMap<K, V> leaf = internal::leafTaking<K, V>(h, policy.takeKey(), policy.fresh());
+          if (inPlace) {
+            grown.relocate(a.slots(), i);
+            grown.emplace(std::move(leaf));
+            grown.relocate(a.slots() + i, a.size() - i);
+            a.abandon();
+          } else {
+            grown.copy(a.slots(), i);
+            grown.emplace(std::move(leaf));
+            grown.copy(a.slots() + i, a.size() - i);
+          }
+          return internal::bitmapIndexedOrFull<K, V>(b | bit, grown.finish());
+        }
+      }
       if ((b & bit) == 0) {
         HashMap<K, V> leaf = internal::leafNode<K, V>(h, k, policy.fresh());
         if constexpr (W != Walk::Persistent) {
@@ -143,6 +211,14 @@ struct ReplacePolicy {
   }
 };
 
+// ReplacePolicy for a caller that gives up its key: the walk may move it into the new record.
+template <class K, class V>
+struct TakingReplacePolicy : ReplacePolicy<K, V> {
+  K& owned;
+  static constexpr bool takesKey = true;
+  K&& takeKey() const noexcept { return std::move(owned); }
+};
+
 // A present key gets g(stored cell); the node itself when g gives back the very stored cell.
 template <class K, class V, class G>
 struct ModifyPolicy {
@@ -212,6 +288,21 @@ template <class K, class V>
                      HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
   ReplacePolicy<K, V> p{h, k, v};
+  Changed<K, V> r = internal::insertStep<Walk::Owned>(h, k, 0, m, p);
+  if (!r) return std::move(m);
+  HashMap<K, V> out = std::move(*r);
+  m = HashMap<K, V>();
+  return out;
+}
+
+// The same for a key the caller gives up too: where the key is stored in a new record and the
+// path above changes in place, the key is moved there instead of copied (when its move cannot
+// throw). Where it is not stored, or when anything throws, k is left as it was.
+template <class K, class V>
+[[nodiscard]] HashMap<K, V> insert(std::type_identity_t<K>&& k,
+                                   const std::type_identity_t<hs::Lazy<V>>& v, HashMap<K, V>&& m) {
+  const KeyHash h = internal::hash(k);
+  TakingReplacePolicy<K, V> p{{h, k, v}, k};
   Changed<K, V> r = internal::insertStep<Walk::Owned>(h, k, 0, m, p);
   if (!r) return std::move(m);
   HashMap<K, V> out = std::move(*r);

@@ -94,6 +94,13 @@ template <class T>
 [[nodiscard]] HashSet<T> insert(const std::type_identity_t<T>& x, HashSet<T>&& s) {
   return HashSet<T>(internal::insert<T, hs::Unit>(x, hs::unitCell(), std::move(s).intoMap()));
 }
+// The same for an element the caller gives up too: where x is stored and the path above it
+// changes in place, x is moved there (when its move cannot throw); otherwise x is left as it was.
+template <class T>
+[[nodiscard]] HashSet<T> insert(std::type_identity_t<T>&& x, HashSet<T>&& s) {
+  return HashSet<T>(
+      internal::insert<T, hs::Unit>(std::move(x), hs::unitCell(), std::move(s).intoMap()));
+}
 // The set without x; the set itself when x is absent.
 template <class T>
 [[nodiscard]] HashSet<T> erase(const std::type_identity_t<T>& x, const HashSet<T>& s) {
