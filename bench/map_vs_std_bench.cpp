@@ -323,6 +323,24 @@ void BM_BuildSetMovedInsert_Trie(benchmark::State& state) {
   perEntry(state, n);
   state.counters["heap_per_entry"] = heapOf(build, n);
 }
+// Each of the set's n elements inserted again: the result is the set itself.
+void BM_SetInsertPresent_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto s = VS::fromList(keys<std::int64_t>(n));
+  const auto& probes = shuffled<std::int64_t>(n);
+  for (auto _ : state)
+    for (std::int64_t k : probes) benchmark::DoNotOptimize(VS::insert(k, s));
+  perEntry(state, n);
+}
+void BM_SetInsertPresent_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& ks = keys<std::int64_t>(n);
+  std::unordered_set<std::int64_t> s(ks.begin(), ks.end());
+  const auto& probes = shuffled<std::int64_t>(n);
+  for (auto _ : state)
+    for (std::int64_t k : probes) benchmark::DoNotOptimize(s.insert(k));
+  perEntry(state, n);
+}
 void BM_BuildSet_Std(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& ks = keys<std::int64_t>(n);
@@ -492,6 +510,8 @@ PAIR(Intersection, std::int64_t)
 BENCHMARK(BM_BuildSet_Trie) SIZES;
 BENCHMARK(BM_BuildSetMovedInsert_Trie) SIZES;
 BENCHMARK(BM_BuildSet_Std) SIZES;
+BENCHMARK(BM_SetInsertPresent_Trie) SIZES;
+BENCHMARK(BM_SetInsertPresent_Std) SIZES;
 PAIR(LookupHit, std::string)
 BENCHMARK(BM_LookupCellHit_Trie<std::string>) SIZES;
 PAIR(Hash, std::string)
