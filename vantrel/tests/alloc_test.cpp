@@ -27,7 +27,9 @@ Map build(int n) {
 }
 
 // The number of branch nodes above the record of key k (the keys hash to themselves).
-int levelsAbove(const Map& m, std::int64_t k) { return T::levelsAbove(m, static_cast<std::uint64_t>(k)); }
+int levelsAbove(const Map& m, std::int64_t k) {
+  return T::levelsAbove(m, static_cast<std::uint64_t>(k));
+}
 
 TEST(Allocation, LookupsAllocateNothing) {
   const Map m = build(5000);

@@ -79,7 +79,8 @@ TEST_P(SetModelTest, RandomOperationsAgreeWithTheModel) {
       const bool moved = side() % 2 == 0;
       if (side() % 25 == 0) {
         ASSERT_EQ(S::size(snapshot), static_cast<std::int64_t>(snapshotModel.size()));
-        for (std::int64_t x : snapshotModel) ASSERT_TRUE(S::member(k(x), snapshot)) << "seed " << seed;
+        for (std::int64_t x : snapshotModel)
+          ASSERT_TRUE(S::member(k(x), snapshot)) << "seed " << seed;
         snapshot = s;
         snapshotModel = model;
       }

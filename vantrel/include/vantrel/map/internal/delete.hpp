@@ -241,7 +241,8 @@ Changed<K, V> adjustStep(F& f, KeyHash h, const K& k, LevelShift s, const HashMa
       }
       // A node holds its entries inline: a new node over the same entries is a copy of them.
       if constexpr (RebuildPath)
-        return internal::collisionNode<K, V>(h, internal::copyBlock(Kind::Collision, h, a.slots(), n));
+        return internal::collisionNode<K, V>(
+            h, internal::copyBlock(Kind::Collision, h, a.slots(), n));
       return std::nullopt;
     }
     case Kind::BitmapIndexed: {

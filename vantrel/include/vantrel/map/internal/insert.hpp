@@ -104,13 +104,15 @@ Changed<K, V> insertStep(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
         }
         return internal::collision<K, V>(h, y, L<K, V>{k, policy.fresh()});
       }
-      if constexpr (take) return internal::twoTaking<K, V>(s, h, policy.takeKey(), policy.fresh(), hy, t);
+      if constexpr (take)
+        return internal::twoTaking<K, V>(s, h, policy.takeKey(), policy.fresh(), hy, t);
       return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
     }
     case Kind::Collision: {
       const KeyHash hy = internal::wordOf(t);
       if (hy == h) return internal::unlessSame(policy.collision(t), t);
-      if constexpr (take) return internal::twoTaking<K, V>(s, h, policy.takeKey(), policy.fresh(), hy, t);
+      if constexpr (take)
+        return internal::twoTaking<K, V>(s, h, policy.takeKey(), policy.fresh(), hy, t);
       return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
     }
     case Kind::BitmapIndexed: {
