@@ -30,10 +30,14 @@ enum class Walk {
 template <class K, class V>
 using Changed = std::optional<HashMap<K, V>>;
 
-// A policy's node for t as a walk's answer: none when it is t itself.
+// A policy's answer for t as a walk's answer: a node is none when it is t itself.
 template <class K, class V>
 Changed<K, V> unlessSame(HashMap<K, V> r, const HashMap<K, V>& t) noexcept {
   if (internal::ptrEq(r, t)) return std::nullopt;
+  return r;
+}
+template <class K, class V>
+Changed<K, V> unlessSame(Changed<K, V> r, const HashMap<K, V>&) noexcept {
   return r;
 }
 
@@ -194,7 +198,7 @@ HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
   return std::move(*r);
 }
 
-// The new pair replaces the pair of an equal key; the `Leaf` itself when the value is the very
+// The new pair replaces the pair of an equal key; the `Leaf` stays when the value is the very
 // stored cell.
 template <class K, class V>
 struct ReplacePolicy {
@@ -202,8 +206,8 @@ struct ReplacePolicy {
   const K& k;
   const hs::Lazy<V>& v;
   const hs::Lazy<V>& fresh() const noexcept { return v; }
-  HashMap<K, V> leafMatch(const HashMap<K, V>& t, const L<K, V>& y) const {
-    if (hs::ptrEq(v, y.value)) return t;
+  Changed<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>& y) const {
+    if (hs::ptrEq(v, y.value)) return std::nullopt;
     return internal::leafNode<K, V>(h, k, v);
   }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
@@ -221,7 +225,7 @@ struct TakingReplacePolicy : ReplacePolicy<K, V> {
   K&& takeKey() const noexcept { return std::move(owned); }
 };
 
-// A present key gets g(stored cell); the node itself when g gives back the very stored cell.
+// A present key gets g(stored cell); the node stays when g gives back the very stored cell.
 template <class K, class V, class G>
 struct ModifyPolicy {
   KeyHash h;
@@ -229,18 +233,18 @@ struct ModifyPolicy {
   const hs::Lazy<V>& x;
   G& g;
   const hs::Lazy<V>& fresh() const noexcept { return x; }
-  HashMap<K, V> leafMatch(const HashMap<K, V>& t, const L<K, V>& y) const {
+  Changed<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>& y) const {
     hs::Lazy<V> r = g(y.value);
-    if (hs::ptrEq(r, y.value)) return t;
+    if (hs::ptrEq(r, y.value)) return std::nullopt;
     return internal::leafNode<K, V>(h, k, std::move(r));
   }
-  HashMap<K, V> collision(const HashMap<K, V>& t) const {
+  Changed<K, V> collision(const HashMap<K, V>& t) const {
     const Entries<K, V>& a = internal::entriesOf(t);
     const std::uint32_t n = a.size();
     for (std::uint32_t j = 0; j < n; ++j) {
       if (k == a[j].key) {
         hs::Lazy<V> r = g(a[j].value);
-        if (hs::ptrEq(r, a[j].value)) return t;
+        if (hs::ptrEq(r, a[j].value)) return std::nullopt;
         return internal::collisionNode<K, V>(
             h, internal::copyUpdate(Kind::Collision, h, a.slots(), n, j, L<K, V>{k, std::move(r)}));
       }
