@@ -173,6 +173,54 @@ void BM_PersistentErase_Trie(benchmark::State& state) {
   perEntry(state, n);
 }
 
+// Each of n keys the map does not hold erased from it: the result is the map itself.
+template <class K>
+void BM_EraseAbsent_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& m = trie<K>(n);
+  const auto& fresh = keys<K>(n, 1);
+  for (auto _ : state)
+    for (const K& k : fresh) benchmark::DoNotOptimize(L::erase(k, m));
+  perEntry(state, n);
+}
+template <class K>
+void BM_EraseAbsent_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  Std<K> m = stdMap<K>(n);
+  const auto& fresh = keys<K>(n, 1);
+  for (auto _ : state)
+    for (const K& k : fresh) benchmark::DoNotOptimize(m.erase(k));
+  perEntry(state, n);
+}
+// Every key erased, one at a time, from a map the loop gives up at each step (a fresh copy of
+// the shared map each round, so the first erase copies its path).
+template <class K>
+void BM_TeardownMovedErase_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& probes = shuffled<K>(n);
+  for (auto _ : state) {
+    state.PauseTiming();
+    Trie<K> m = trie<K>(n);
+    state.ResumeTiming();
+    for (const K& k : probes) m = L::erase(k, std::move(m));
+    benchmark::DoNotOptimize(m);
+  }
+  perEntry(state, n);
+}
+template <class K>
+void BM_TeardownMovedErase_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& probes = shuffled<K>(n);
+  for (auto _ : state) {
+    state.PauseTiming();
+    Std<K> m = stdMap<K>(n);
+    state.ResumeTiming();
+    for (const K& k : probes) m.erase(k);
+    benchmark::DoNotOptimize(m);
+  }
+  perEntry(state, n);
+}
+
 // ---- Builds --------------------------------------------------------------------------------
 
 template <class K>
@@ -255,6 +303,43 @@ void BM_BuildSet_Trie(benchmark::State& state) {
   }
   perEntry(state, n);
   state.counters["heap_per_entry"] = heapOf(build, n);
+}
+// The same set, one moved insert at a time.
+void BM_BuildSetMovedInsert_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& ks = keys<std::int64_t>(n);
+  auto build = [&ks] {
+    VS::HashSet<std::int64_t> s;
+    for (std::int64_t k : ks) s = VS::insert(k, std::move(s));
+    return s;
+  };
+  for (auto _ : state) {
+    auto s = build();
+    benchmark::DoNotOptimize(s);
+    state.PauseTiming();
+    s = {};
+    state.ResumeTiming();
+  }
+  perEntry(state, n);
+  state.counters["heap_per_entry"] = heapOf(build, n);
+}
+// Each of the set's n elements inserted again: the result is the set itself.
+void BM_SetInsertPresent_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto s = VS::fromList(keys<std::int64_t>(n));
+  const auto& probes = shuffled<std::int64_t>(n);
+  for (auto _ : state)
+    for (std::int64_t k : probes) benchmark::DoNotOptimize(VS::insert(k, s));
+  perEntry(state, n);
+}
+void BM_SetInsertPresent_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& ks = keys<std::int64_t>(n);
+  std::unordered_set<std::int64_t> s(ks.begin(), ks.end());
+  const auto& probes = shuffled<std::int64_t>(n);
+  for (auto _ : state)
+    for (std::int64_t k : probes) benchmark::DoNotOptimize(s.insert(k));
+  perEntry(state, n);
 }
 void BM_BuildSet_Std(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
@@ -415,13 +500,18 @@ BENCHMARK(BM_BuildMovedInsert_Trie<std::int64_t>) SIZES;
 BENCHMARK(BM_BuildInsert_Std<std::int64_t>) SIZES;
 PAIR(BuildFromList, std::int64_t)
 BENCHMARK(BM_PersistentErase_Trie<std::int64_t>) SIZES;
+PAIR(EraseAbsent, std::int64_t)
+PAIR(TeardownMovedErase, std::int64_t)
 PAIR(IterateSum, std::int64_t)
 PAIR(EqualOtherOrder, std::int64_t)
 PAIR(Difference, std::int64_t)
 PAIR(Union, std::int64_t)
 PAIR(Intersection, std::int64_t)
 BENCHMARK(BM_BuildSet_Trie) SIZES;
+BENCHMARK(BM_BuildSetMovedInsert_Trie) SIZES;
 BENCHMARK(BM_BuildSet_Std) SIZES;
+BENCHMARK(BM_SetInsertPresent_Trie) SIZES;
+BENCHMARK(BM_SetInsertPresent_Std) SIZES;
 PAIR(LookupHit, std::string)
 BENCHMARK(BM_LookupCellHit_Trie<std::string>) SIZES;
 PAIR(Hash, std::string)

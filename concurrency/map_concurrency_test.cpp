@@ -78,4 +78,38 @@ TEST(MapConcurrency, LookedUpValuesOutliveTheirMapOnOtherThreads) {
   }
 }
 
+// Each thread grows and shrinks its own map by moved inserts and erases, in place where nothing
+// else holds a node, while the other threads hold and drop maps sharing those nodes: the shared
+// map and every snapshot stay as they were.
+TEST(MapConcurrency, MapsGivenUpChangeInPlaceOnlyWhereNothingElseHoldsThem) {
+  Map shared;
+  for (std::int64_t i = 0; i < 2000; ++i) shared = L::insert(i, i, std::move(shared));
+  std::barrier start(8);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&, t] {
+      start.arrive_and_wait();
+      Map mine = shared;
+      Map snapshot;
+      std::int64_t snapshotSize = 0;
+      for (std::int64_t i = 0; i < 2000; ++i) {
+        mine = L::insert(i + 10000 * (t + 1), i, std::move(mine));
+        if (i % 3 == 0) mine = L::erase(i, std::move(mine));
+        if (i % 101 == 0) {
+          EXPECT_EQ(L::size(snapshot), snapshotSize);
+          snapshot = mine;
+          snapshotSize = L::size(mine);
+        }
+        EXPECT_EQ(*L::at(shared, i), i);
+      }
+      EXPECT_TRUE(vantrel::internal::debug::valid(mine).isValid());
+      EXPECT_EQ(L::size(mine), 2000 + 2000 - 667);
+      EXPECT_EQ(L::size(snapshot), snapshotSize);
+    });
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(L::size(shared), 2000);
+  for (std::int64_t i = 0; i < 2000; ++i) ASSERT_EQ(*L::at(shared, i), i);
+  EXPECT_TRUE(vantrel::internal::debug::valid(shared).isValid());
+}
+
 }  // namespace

@@ -130,9 +130,10 @@ const char* stepMap(Map& m, Model& model, std::int64_t op, std::int64_t k, std::
       model[k] = model.count(k) ? (v + model[k]) % 1000 : v;
       return "insertWith";
     case 3:
-      m = OP(erase)(key, m);
+      // An odd value erases from the map given up (in place where nothing else holds it).
+      m = v % 2 ? OP(erase)(key, std::move(m)) : OP(erase)(key, m);
       model.erase(k);
-      return "erase";
+      return v % 2 ? "erase in place" : "erase";
     case 4:
       m = OP(adjust)([](std::int64_t x) { return (x * 3 + 1) % 1000; }, key, m);
       if (model.count(k)) model[k] = (model[k] * 3 + 1) % 1000;
@@ -239,13 +240,13 @@ const char* stepSet(vantrel::HashSet<Id>& s, std::set<std::int64_t>& model, std:
   }
   switch (op % 7) {
     case 0:
-      s = Set::insert(Id{k}, s);
+      s = v % 2 ? Set::insert(Id{k}, std::move(s)) : Set::insert(Id{k}, s);
       model.insert(k);
-      return "set insert";
+      return v % 2 ? "set insert in place" : "set insert";
     case 1:
-      s = Set::erase(Id{k}, s);
+      s = v % 2 ? Set::erase(Id{k}, std::move(s)) : Set::erase(Id{k}, s);
       model.erase(k);
-      return "set erase";
+      return v % 2 ? "set erase in place" : "set erase";
     case 2:
       s = Set::union_(s, Set::fromList(other));
       model.insert(otherModel.begin(), otherModel.end());

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "testing/alloc.hpp"
+#include "testing/keys.hpp"
 #include "testing/trie.hpp"
+#include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
 
 namespace {
@@ -24,23 +26,9 @@ Map build(int n) {
   return m;
 }
 
-// The number of branch nodes above the record of key k.
+// The number of branch nodes above the record of key k (the keys hash to themselves).
 int levelsAbove(const Map& m, std::int64_t k) {
-  int levels = 0;
-  const auto h = static_cast<std::uint64_t>(k);
-  Map t = m;
-  for (int s = 0; T::kind(t) == T::Kind::BitmapIndexed || T::kind(t) == T::Kind::Full; s += 5) {
-    ++levels;
-    const auto kids = T::children(t);
-    if (T::kind(t) == T::Kind::Full) {
-      t = kids[(h >> s) & 31];
-    } else {
-      const std::uint64_t bit = 1ULL << ((h >> s) & 31), b = T::word(t);
-      if ((b & bit) == 0) break;
-      t = kids[std::popcount(b & (bit - 1))];
-    }
-  }
-  return levels;
+  return T::levelsAbove(m, static_cast<std::uint64_t>(k));
 }
 
 TEST(Allocation, LookupsAllocateNothing) {
@@ -83,6 +71,64 @@ TEST(Allocation, AnInsertCopiesOneNodePerLevelPlusTheLeaf) {
     const int subtree = levelsAbove(bigger, k) - levels;
     EXPECT_EQ(allocations, levels + 1 + subtree) << probe;
   }
+}
+
+// Erasing from a map given up changes the nodes that nothing else holds where they stand: no
+// allocation at all. Once another map holds the path, the moved erase copies it exactly as the
+// persistent erase does, and the other map keeps the key.
+TEST(Allocation, AMovedEraseAllocatesOnlyWhereThePathIsShared) {
+  Map m = build(5000);
+  for (std::int64_t i = 0; i < 5000; i += 7) {
+    const std::int64_t k = i * 0x9E3779B97F4A7C15LL;
+    AllocationScope scope;
+    m = L::erase(k, std::move(m));
+    EXPECT_EQ(scope.count(), 0) << i;
+    ASSERT_FALSE(L::member(k, m));
+  }
+  EXPECT_TRUE(vantrel::internal::debug::valid(m).isValid());
+  for (std::int64_t i : {1LL, 2000LL, 4999LL}) {
+    const std::int64_t k = i * 0x9E3779B97F4A7C15LL;
+    std::int64_t persistent = 0;
+    {
+      AllocationScope scope;
+      const Map r = L::erase(k, m);
+      persistent = scope.count();
+    }
+    const Map kept = m;
+    AllocationScope scope;
+    m = L::erase(k, std::move(m));
+    EXPECT_EQ(scope.count(), persistent) << i;
+    EXPECT_GT(persistent, 0);
+    EXPECT_TRUE(L::member(k, kept));
+    EXPECT_FALSE(L::member(k, m));
+  }
+}
+
+// Whichever allocation of a moved erase fails, the map given up is still the caller's: one whose
+// path another map shares (every copied level may fail) and one whose key sits in a collision
+// (the smaller collision node may fail).
+TEST(Allocation, AFailedAllocationLeavesAMovedMapIntact) {
+  using testing_support::FailingKey;
+  auto eraseUntilDone = [](auto& m, const auto& k, std::int64_t size) {
+    std::int64_t failures = 0;
+    while (testing_support::failingAllocation(failures, [&] { m = L::erase(k, std::move(m)); })) {
+      ++failures;
+      ASSERT_EQ(L::size(m), size);
+      ASSERT_TRUE(L::member(k, m));
+      ASSERT_TRUE(vantrel::internal::debug::valid(m).isValid());
+    }
+    EXPECT_GT(failures, 0);
+    EXPECT_EQ(L::size(m), size - 1);
+    EXPECT_FALSE(L::member(k, m));
+  };
+  Map m = build(5000);
+  const Map kept = m;
+  eraseUntilDone(m, std::int64_t{17} * 0x9E3779B97F4A7C15LL, 5000);
+  EXPECT_EQ(L::size(kept), 5000);
+  std::vector<std::pair<FailingKey, int>> pairs;
+  for (int i = 0; i < 60; ++i) pairs.push_back({FailingKey(i), i});
+  vantrel::HashMap<FailingKey, int> c = L::fromList(pairs);
+  eraseUntilDone(c, FailingKey(45), 60);
 }
 
 TEST(Allocation, FromListCopiesNoPaths) {

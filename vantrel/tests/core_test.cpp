@@ -473,12 +473,17 @@ TEST(Failure, ThrowingEqualityLeavesAMovedMapIntact) {
     const FMap other = shared ? m : FMap();
     FailingKey::eqThrowsAt = 45;
     EXPECT_THROW(m = L::insert(FailingKey(45), -1, std::move(m)), testing_support::KeyFailure);
+    EXPECT_THROW(m = L::erase(FailingKey(45), std::move(m)), testing_support::KeyFailure);
     FailingKey::eqThrowsAt = -1;
     ASSERT_EQ(L::size(m), 60) << shared;
     for (int i = 0; i < 60; ++i) EXPECT_EQ(*L::at(m, FailingKey(i)), i) << i;
     expectValid(m);
     m = L::insert(FailingKey(45), -1, std::move(m));
     EXPECT_EQ(*L::at(m, FailingKey(45)), -1);
+    m = L::erase(FailingKey(45), std::move(m));
+    EXPECT_FALSE(L::member(FailingKey(45), m));
+    EXPECT_EQ(L::size(other), shared ? 60 : 0);
+    expectValid(m);
   }
 }
 

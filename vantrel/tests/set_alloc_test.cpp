@@ -3,15 +3,40 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "testing/alloc.hpp"
+#include "testing/trie.hpp"
+#include "vantrel/map/internal/debug.hpp"
 #include "vantrel/set.hpp"
 #include "vantrel/set/classes.hpp"
 
 namespace {
 
+// An element with a chosen hash and a name long enough to live on the heap; == compares ids.
+struct Named {
+  std::int64_t id = 0;
+  std::uint64_t h = 0;
+  std::string name;
+  bool operator==(const Named& o) const { return id == o.id; }
+};
+
+}  // namespace
+
+template <>
+struct hs::Hashable<Named> {
+  static std::int64_t hash(const Named& x) { return static_cast<std::int64_t>(x.h); }
+  static std::int64_t hashWithSalt(std::int64_t salt, const Named& x) {
+    return hs::saltedWordHash(salt, x.h);
+  }
+};
+
+namespace {
+
 namespace S = vantrel::set;
+namespace T = testing_support::trie;
 using testing_support::AllocationScope;
 using ISet = vantrel::HashSet<std::int64_t>;
 
@@ -65,6 +90,65 @@ TEST(SetAllocation, BuildersAllocateOnlyTheirNodes) {
   AllocationScope mapped;
   const ISet m = S::map([](std::int64_t x) { return x; }, s);
   EXPECT_EQ(mapped.count(), built);
+}
+
+// A set given up changes where it stands when nothing else holds its path: an insert allocates
+// the new leaf and either the grown branch that takes it or the small subtree that separates it
+// from the leaf it meets; an erase allocates nothing.
+TEST(SetAllocation, MovedInsertAndEraseChangeAnUnsharedSetInPlace) {
+  ISet s = S::fromList(spread(3000));
+  const std::vector<std::int64_t> probes = {3LL * 0x51ED27A3LL, 12345LL * 0x51ED27A3LL,
+                                            -77LL * 0x51ED27A3LL, 991LL * 0x51ED27A3LL};
+  for (const std::int64_t x : probes) {
+    ASSERT_FALSE(S::member(x, s));
+    const int levels = T::levelsAbove(s.asMap(), static_cast<std::uint64_t>(x));
+    AllocationScope scope;
+    s = S::insert(x, std::move(s));
+    const std::int64_t allocations = scope.count();
+    const int subtree = T::levelsAbove(s.asMap(), static_cast<std::uint64_t>(x)) - levels;
+    EXPECT_EQ(allocations, subtree == 0 ? 2 : 1 + subtree) << x;
+    ASSERT_TRUE(S::member(x, s));
+  }
+  for (const std::int64_t x : probes) {
+    AllocationScope scope;
+    s = S::erase(x, std::move(s));
+    EXPECT_EQ(scope.count(), 0) << x;
+    ASSERT_FALSE(S::member(x, s));
+  }
+  EXPECT_EQ(S::size(s), 3000);
+  EXPECT_TRUE(vantrel::internal::debug::valid(s.asMap()).isValid());
+}
+
+// An element handed over with an unshared set is moved into its new record, wherever that
+// record goes: the empty set's leaf, a collision with a leaf of its hash, the subtree that
+// separates it from a leaf, a grown branch. When an allocation fails, neither the set nor the
+// element has changed; an element already held is left alone.
+TEST(SetAllocation, AnElementHandedOverIsMovedIntoItsRecord) {
+  auto name = [](std::int64_t id) { return std::string(40, static_cast<char>('a' + id)); };
+  (void)hs::unitCell();  // made on first use
+  vantrel::HashSet<Named> s;
+  const std::vector<std::pair<std::int64_t, std::uint64_t>> steps = {
+      {1, 1}, {2, 1}, {3, 1 | 1 << 5}, {4, 7}, {5, 1 | 1 << 5 | 1 << 10}};
+  for (const auto& [id, h] : steps) {
+    Named x{id, h, name(id)};
+    std::int64_t failures = 0;
+    while (testing_support::failingAllocation(
+        failures, [&] { s = S::insert(std::move(x), std::move(s)); })) {
+      ++failures;
+      ASSERT_EQ(x.name, name(id));
+      ASSERT_EQ(S::size(s), id - 1);
+      ASSERT_FALSE(S::member(x, s));
+    }
+    EXPECT_GT(failures, 0);
+    EXPECT_TRUE(x.name.empty()) << id;
+    ASSERT_EQ(S::size(s), id);
+    EXPECT_TRUE(vantrel::internal::debug::valid(s.asMap()).isValid());
+  }
+  for (const Named& y : s) EXPECT_EQ(y.name, name(y.id));
+  Named again{4, 7, "kept"};
+  s = S::insert(std::move(again), std::move(s));
+  EXPECT_EQ(again.name, "kept");
+  EXPECT_EQ(S::size(s), 5);
 }
 
 }  // namespace

@@ -519,4 +519,22 @@ TEST(SetFromList, AFailureMidwayLeavesNothing) {
   EXPECT_EQ(S::size(S::fromList(std::vector<Fragile>{{1, 5}, {2, 5}, {1, 5}})), 2);
 }
 
+// A set given up to a moved insert or erase is still the caller's when == throws on the way down,
+// whether or not another set shares its nodes.
+TEST(SetFromList, AThrowingEqualityLeavesAMovedSetIntact) {
+  const std::vector<Fragile> xs{{1, 5}, {2, 5}, {3, 6}, {4, 7}, {5, 5 | 1 << 5}};
+  for (const bool shared : {false, true}) {
+    for (const bool erasing : {false, true}) {
+      vantrel::HashSet<Fragile> s = S::fromList(xs);
+      const vantrel::HashSet<Fragile> other = shared ? s : vantrel::HashSet<Fragile>();
+      const Fragile bad{13, 5};
+      EXPECT_THROW(s = erasing ? S::erase(bad, std::move(s)) : S::insert(bad, std::move(s)),
+                   testing_support::TestFailure);
+      ASSERT_EQ(S::size(s), 5) << shared << erasing;
+      for (const Fragile& x : xs) EXPECT_TRUE(S::member(x, s)) << x.id;
+      EXPECT_TRUE(I::debug::valid(s.asMap()).isValid());
+    }
+  }
+}
+
 }  // namespace

@@ -91,7 +91,7 @@ TEST_P(StrictModelTest, RandomOperationsAgreeWithTheModel) {
           model[id] = model.count(id) ? (val - model[id]) % 5000 : val;
           break;
         case 3:
-          m = S::erase(k(id), m);
+          m = val % 2 ? S::erase(k(id), m) : S::erase(k(id), std::move(m));
           model.erase(id);
           break;
         case 4:

@@ -1,6 +1,7 @@
 // Building tries by hand (also invalid ones, for the validity checker) and looking inside them.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -95,6 +96,26 @@ int depth(const HashMap<K, V>& m) {
     ++d;
   }
   return d;
+}
+
+// The number of branch nodes on the path of hash h, down to its leaf or collision, or down to the
+// branch without a child for h.
+template <class K, class V>
+int levelsAbove(const HashMap<K, V>& m, std::uint64_t h) {
+  int levels = 0;
+  const HashMap<K, V>* t = &m;
+  for (int s = 0; kind(*t) == Kind::BitmapIndexed || kind(*t) == Kind::Full; s += 5) {
+    ++levels;
+    const auto& kids = vantrel::internal::childrenOf(*t);
+    if (kind(*t) == Kind::Full) {
+      t = &kids[(h >> s) & 31];
+    } else {
+      const std::uint64_t bit = 1ULL << ((h >> s) & 31), b = word(*t);
+      if ((b & bit) == 0) break;
+      t = &kids[static_cast<std::size_t>(std::popcount(b & (bit - 1)))];
+    }
+  }
+  return levels;
 }
 
 }  // namespace testing_support::trie

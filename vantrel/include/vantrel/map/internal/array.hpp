@@ -105,7 +105,16 @@ class BlockBuilder {
     ++block_->len;
   }
   void copy(const S* src, std::uint32_t n) {
-    for (std::uint32_t i = 0; i < n; ++i) emplace(src[i]);
+    if constexpr (std::is_nothrow_copy_constructible_v<S>) {
+      // One length update for the run: a handle's copy counts its object up atomically, which
+      // would otherwise make the compiler store the length at every slot.
+      assert(block_->len + n <= capacity_);
+      S* dst = block_->slots() + block_->len;
+      for (std::uint32_t i = 0; i < n; ++i) ::new (static_cast<void*>(dst + i)) S(src[i]);
+      block_->len += n;
+    } else {
+      for (std::uint32_t i = 0; i < n; ++i) emplace(src[i]);
+    }
   }
   // Moves n slots of a block that is about to be freed by a bitwise copy, without touching what
   // they refer to; the source block must then be abandoned (see Block::abandon).

@@ -1,8 +1,8 @@
-// Deletion, adjustment and alteration. Every walk returns its node itself when the child came back
-// as the same object, so an operation that changes nothing returns its input map.
+// Deletion, adjustment and alteration. An operation that changes nothing returns its input map.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -61,52 +61,122 @@ HashMap<K, V> collisionWithout(const HashMap<K, V>& t, std::uint32_t i) {
       h, internal::copyErase(Kind::Collision, h, a.slots(), a.size(), i));
 }
 
+// Removes slot i of a branch node that nobody else holds, where it stands: the child is released
+// and the later slots move down one place (handles move bitwise; the storage keeps its size).
 template <class K, class V>
-HashMap<K, V> deleteWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
+void dropSlotInPlace(Children<K, V>& a, std::uint32_t i) noexcept {
+  HashMap<K, V>* slots = a.slots();
+  slots[i].~HashMap<K, V>();
+  std::memmove(static_cast<void*>(slots + i), static_cast<const void*>(slots + i + 1),
+               sizeof(HashMap<K, V>) * (a.len - i - 1));
+  --a.len;
+}
+
+// rebuildBitmapIndexed for a node t that nobody else holds: the same shapes, made by changing t
+// where it stands. When t gives way to its last leaf or collision (or to nothing), that child is
+// moved out of t, which the level above then frees.
+template <class K, class V>
+Changed<K, V> rebuildBitmapIndexedInPlace(const HashMap<K, V>& t, ChildBitmap bit,
+                                          std::uint32_t i, HashMap<K, V> c2) noexcept {
+  Children<K, V>& a = internal::childrenOf(t);
+  const std::uint32_t n = a.size();
+  if (internal::kindOf(c2) == Kind::Empty) {
+    if (n == 1) return HashMap<K, V>();
+    if (n == 2) {
+      HashMap<K, V>& other = a[i == 0 ? 1 : 0];
+      if (internal::isLeafOrCollision(other)) return std::move(other);
+    }
+    internal::dropSlotInPlace(a, i);
+    a.word &= ~bit;
+    return std::nullopt;
+  }
+  if (n == 1 && internal::isLeafOrCollision(c2)) return c2;
+  a[i] = std::move(c2);
+  return std::nullopt;
+}
+template <class K, class V>
+void rebuildFullInPlace(const HashMap<K, V>& t, std::uint32_t i, HashMap<K, V> c2) noexcept {
+  Children<K, V>& a = internal::childrenOf(t);
+  if (internal::kindOf(c2) == Kind::Empty) {
+    internal::dropSlotInPlace(a, i);
+    a.kind = Kind::BitmapIndexed;
+    a.word = fullBitmap & ~(ChildBitmap{1} << i);
+    return;
+  }
+  a[i] = std::move(c2);
+}
+
+// The key's removal below t. The only calls of the caller's code (==) happen at the bottom, before
+// any node changes; an in-place walk changes a node only on the way back up, where nothing
+// allocates, and only nodes that it alone reaches.
+template <Walk W, class K, class V>
+Changed<K, V> deleteWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
   switch (internal::kindOf(t)) {
-    case Kind::Empty:
-      return t;
     case Kind::Leaf: {
       // The stored key is the left operand here.
       if (internal::wordOf(t) == h && internal::leafOf(t).key == k) return HashMap<K, V>();
-      return t;
+      return std::nullopt;
     }
     case Kind::Collision: {
-      if (internal::wordOf(t) != h) return t;
+      if (internal::wordOf(t) != h) return std::nullopt;
       const std::optional<std::int64_t> i = internal::indexOf<K, V>(k, internal::entriesOf(t));
-      if (!i) return t;
+      if (!i) return std::nullopt;
       return internal::collisionWithout(t, static_cast<std::uint32_t>(*i));
     }
     case Kind::BitmapIndexed: {
       const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
-      if ((b & bit) == 0) return t;
+      if ((b & bit) == 0) return std::nullopt;
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
       const HashMap<K, V>& c = internal::childrenOf(t)[i];
-      HashMap<K, V> c2 = internal::deleteWalk(h, k, nextShift(s), c);
-      if (internal::ptrEq(c2, c)) return t;
-      return internal::rebuildBitmapIndexed(t, b, bit, i, std::move(c2));
+      if (internal::inPlaceAt<W>(t)) {
+        Changed<K, V> c2 = internal::deleteWalk<W>(h, k, nextShift(s), c);
+        if (!c2) return c2;
+        return internal::rebuildBitmapIndexedInPlace(t, bit, i, std::move(*c2));
+      }
+      Changed<K, V> c2 = internal::deleteWalk<Walk::Persistent>(h, k, nextShift(s), c);
+      if (!c2) return c2;
+      return internal::rebuildBitmapIndexed(t, b, bit, i, std::move(*c2));
     }
     case Kind::Full: {
       const auto i = static_cast<std::uint32_t>(index(h, s));
       const HashMap<K, V>& c = internal::childrenOf(t)[i];
-      HashMap<K, V> c2 = internal::deleteWalk(h, k, nextShift(s), c);
-      if (internal::ptrEq(c2, c)) return t;
-      return internal::rebuildFull(t, i, std::move(c2));
+      if (internal::inPlaceAt<W>(t)) {
+        Changed<K, V> c2 = internal::deleteWalk<W>(h, k, nextShift(s), c);
+        if (c2) internal::rebuildFullInPlace(t, i, std::move(*c2));
+        return std::nullopt;
+      }
+      Changed<K, V> c2 = internal::deleteWalk<Walk::Persistent>(h, k, nextShift(s), c);
+      if (!c2) return c2;
+      return internal::rebuildFull(t, i, std::move(*c2));
     }
-    default:
-      return t;
+    default:  // Empty
+      return std::nullopt;
   }
 }
 
 // delete' : the key's hash computed by the caller.
 template <class K, class V>
 HashMap<K, V> delete_(KeyHash h, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  return internal::deleteWalk<K, V>(h, k, 0, m);
+  Changed<K, V> r = internal::deleteWalk<Walk::Persistent>(h, k, 0, m);
+  if (!r) return m;
+  return std::move(*r);
 }
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> erase(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
-  return internal::deleteWalk<K, V>(h, k, 0, m);
+  return internal::delete_<K, V>(h, k, m);
+}
+// The same result for a map the caller gives up: the nodes on the path that nothing else holds
+// change where they stand instead of being copied. When the key's hash or == (or an allocation)
+// throws, m is still the caller's map.
+template <class K, class V>
+[[nodiscard]] HashMap<K, V> erase(const std::type_identity_t<K>& k, HashMap<K, V>&& m) {
+  const KeyHash h = internal::hash(k);
+  Changed<K, V> r = internal::deleteWalk<Walk::Owned>(h, k, 0, m);
+  if (!r) return std::move(m);
+  HashMap<K, V> out = std::move(*r);
+  m = HashMap<K, V>();
+  return out;
 }
 
 // Removes a key known to be present at position p: no comparison, every level rebuilt.
@@ -145,50 +215,69 @@ HashMap<K, V> deleteKeyExists(std::int64_t p, KeyHash h, const std::type_identit
 // key's path that exists, whether or not the key is found, and a found key's node even when f
 // gives back its very cell (under the caller's key).
 template <bool RebuildPath, class K, class V, class F>
-HashMap<K, V> adjustWalk(F& f, KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
+Changed<K, V> adjustStep(F& f, KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
   switch (internal::kindOf(t)) {
     case Kind::Leaf: {
       const L<K, V>& y = internal::leafOf(t);
       if (internal::wordOf(t) == h && y.key == k) {
         hs::Lazy<V> v2 = f(y.value);
-        if (!RebuildPath && hs::ptrEq(v2, y.value)) return t;
+        if (!RebuildPath && hs::ptrEq(v2, y.value)) return std::nullopt;
         return internal::leafNode<K, V>(h, k, std::move(v2));
       }
-      return t;
+      return std::nullopt;
     }
     case Kind::Collision: {
-      if (internal::wordOf(t) != h) return t;
-      HashMap<K, V> r = internal::updateWithCell<RebuildPath, K, V>(f, k, t);
-      if constexpr (RebuildPath) {
-        if (internal::ptrEq(r, t)) {
-          // A node holds its entries inline: a new node over the same entries is a copy of them.
-          const Entries<K, V>& a = internal::entriesOf(t);
+      if (internal::wordOf(t) != h) return std::nullopt;
+      const Entries<K, V>& a = internal::entriesOf(t);
+      const std::uint32_t n = a.size();
+      for (std::uint32_t j = 0; j < n; ++j) {
+        if (k == a[j].key) {
+          hs::Lazy<V> v2 = f(a[j].value);
+          if (!RebuildPath && hs::ptrEq(v2, a[j].value)) return std::nullopt;
           return internal::collisionNode<K, V>(
-              h, internal::copyBlock(Kind::Collision, h, a.slots(), a.size()));
+              h, internal::copyUpdate(Kind::Collision, h, a.slots(), n, j,
+                                      L<K, V>{k, std::move(v2)}));
         }
       }
-      return r;
+      // A node holds its entries inline: a new node over the same entries is a copy of them.
+      if constexpr (RebuildPath)
+        return internal::collisionNode<K, V>(
+            h, internal::copyBlock(Kind::Collision, h, a.slots(), n));
+      return std::nullopt;
     }
     case Kind::BitmapIndexed: {
       const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
-      if ((b & bit) == 0) return t;
+      if ((b & bit) == 0) return std::nullopt;
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
       const Children<K, V>& a = internal::childrenOf(t);
-      HashMap<K, V> c2 = internal::adjustWalk<RebuildPath, K, V>(f, h, k, nextShift(s), a[i]);
-      if (!RebuildPath && internal::ptrEq(c2, a[i])) return t;
+      Changed<K, V> c2 = internal::adjustStep<RebuildPath, K, V>(f, h, k, nextShift(s), a[i]);
+      if (!c2) {
+        if constexpr (!RebuildPath) return c2;
+        return internal::bitmapIndexed<K, V>(
+            b, internal::copyBlock(Kind::BitmapIndexed, b, a.slots(), a.size()));
+      }
       return internal::bitmapIndexed<K, V>(
-          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(c2)));
+          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(*c2)));
     }
     case Kind::Full: {
       const auto i = static_cast<std::uint32_t>(index(h, s));
       const Children<K, V>& a = internal::childrenOf(t);
-      HashMap<K, V> c2 = internal::adjustWalk<RebuildPath, K, V>(f, h, k, nextShift(s), a[i]);
-      if (!RebuildPath && internal::ptrEq(c2, a[i])) return t;
-      return internal::update32<K, V>(a, i, std::move(c2));
+      Changed<K, V> c2 = internal::adjustStep<RebuildPath, K, V>(f, h, k, nextShift(s), a[i]);
+      if (!c2) {
+        if constexpr (!RebuildPath) return c2;
+        return internal::full<K, V>(internal::copyBlock(Kind::Full, fullBitmap, a.slots(), 32));
+      }
+      return internal::update32<K, V>(a, i, std::move(*c2));
     }
     default:
-      return t;
+      return std::nullopt;
   }
+}
+template <bool RebuildPath, class K, class V, class F>
+HashMap<K, V> adjustWalk(F& f, KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
+  Changed<K, V> r = internal::adjustStep<RebuildPath, K, V>(f, h, k, s, t);
+  if (!r) return t;
+  return std::move(*r);
 }
 
 // adjust# : the key's value replaced by f(stored value), f called now (with cells under

@@ -4,6 +4,7 @@
 
 #include <concepts>
 #include <cstdint>
+#include <optional>
 #include <type_traits>
 #include <utility>
 
@@ -23,8 +24,57 @@ enum class Walk {
   Owned,       // in place where the node has no other holder, copying from the first shared node
 };
 
-template <Walk W, class K, class V, class P>
-HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy);
+// A walk's answer for the node it was given: a node to put in its place, or none when the node
+// stays where it is (unchanged, or changed where it stands by an in-place walk). A level whose
+// child stays answers none in turn, so a walk that changes nothing copies no handle and touches no
+// count on its way back up.
+template <class K, class V>
+using Changed = std::optional<HashMap<K, V>>;
+
+// A policy's answer for t as a walk's answer: a node is none when it is t itself.
+template <class K, class V>
+Changed<K, V> unlessSame(HashMap<K, V> r, const HashMap<K, V>& t) noexcept {
+  if (internal::ptrEq(r, t)) return std::nullopt;
+  return r;
+}
+template <class K, class V>
+Changed<K, V> unlessSame(Changed<K, V> r, const HashMap<K, V>&) noexcept {
+  return r;
+}
+
+// Whether a policy lets the walk move the caller's key into the record it stores (`takeKey()`).
+template <class P>
+constexpr bool takesKey() noexcept {
+  if constexpr (requires { P::takesKey; })
+    return P::takesKey;
+  else
+    return false;
+}
+
+// A leaf holding k moved in. The node is allocated before k moves, so a failed allocation leaves
+// k as it was.
+template <class K, class V>
+HashMap<K, V> leafTaking(KeyHash h, K&& k, const hs::Lazy<V>& v) {
+  return Node::adopt<K, V>(new LeafNode<K, V>(h, L<K, V>{std::move(k), v}));
+}
+// two() with the new leaf, holding k1 moved in, made after every node above it.
+template <class K, class V>
+HashMap<K, V> twoTaking(LevelShift s, KeyHash h1, K&& k1, const hs::Lazy<V>& x1, KeyHash h2,
+                        const HashMap<K, V>& t2) {
+  HashMap<K, V> top = internal::joinDifferentHashes<K, V>(s, h1, h2, HashMap<K, V>(), t2);
+  // Down the one-child levels to the two-child node and its empty slot for the leaf.
+  HashMap<K, V>* slot = &top;
+  for (LevelShift l = s;; l = nextShift(l)) {
+    Children<K, V>& a = internal::childrenOf(*slot);
+    if (a.size() == 2) {
+      slot = &a[mask(h1, l) < mask(h2, l) ? 0 : 1];
+      break;
+    }
+    slot = &a[0];
+  }
+  *slot = internal::leafTaking<K, V>(h1, std::move(k1), x1);
+  return top;
+}
 
 // The walk below a branch node t: in place when the mode allows it, else persistent.
 template <Walk W, class K, class V>
@@ -34,24 +84,41 @@ constexpr bool inPlaceAt(const HashMap<K, V>& t) noexcept {
   return false;
 }
 
+// The key's insertion below t. With a policy that takes the caller's key, an in-place walk moves
+// it into the new record where nothing that can throw comes after: every level above changes in
+// place, every other node of the change is allocated first, and only keys whose move cannot
+// throw are moved. Elsewhere the key is copied.
 template <Walk W, class K, class V, class P>
-HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy) {
+Changed<K, V> insertStep(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy) {
+  constexpr bool take =
+      W == Walk::Owned && internal::takesKey<P>() && std::is_nothrow_move_constructible_v<K>;
   switch (internal::kindOf(t)) {
     case Kind::Empty:
+      if constexpr (take) return internal::leafTaking<K, V>(h, policy.takeKey(), policy.fresh());
       return internal::leafNode<K, V>(h, k, policy.fresh());
     case Kind::Leaf: {
       const KeyHash hy = internal::wordOf(t);
       const L<K, V>& y = internal::leafOf(t);
       if (hy == h) {
-        if (y.key == k) return policy.leafMatch(t, y);
+        if (y.key == k) return internal::unlessSame(policy.leafMatch(t, y), t);
+        if constexpr (take) {
+          EntryBuilder<K, V> pair(Kind::Collision, h, 2);
+          pair.emplace(y);
+          pair.emplace(L<K, V>{policy.takeKey(), internal::freshCell<V>(policy.fresh())});
+          return internal::collisionNode<K, V>(h, pair.finish());
+        }
         return internal::collision<K, V>(h, y,
                                          L<K, V>{k, internal::freshCell<V>(policy.fresh())});
       }
+      if constexpr (take)
+        return internal::twoTaking<K, V>(s, h, policy.takeKey(), policy.fresh(), hy, t);
       return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
     }
     case Kind::Collision: {
       const KeyHash hy = internal::wordOf(t);
-      if (hy == h) return policy.collision(t);
+      if (hy == h) return internal::unlessSame(policy.collision(t), t);
+      if constexpr (take)
+        return internal::twoTaking<K, V>(s, h, policy.takeKey(), policy.fresh(), hy, t);
       return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
     }
     case Kind::BitmapIndexed: {
@@ -59,6 +126,25 @@ HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
       Children<K, V>& a = internal::childrenOf(t);
       const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
       const bool inPlace = internal::inPlaceAt<W>(t);
+      if constexpr (take) {
+        if ((b & bit) == 0) {
+          // The grown node first, then the leaf, then the children: a failure before the last
+          // step leaves both the key and t as they were.
+          ChildBuilder<K, V> grown(Kind::BitmapIndexed, b | bit, a.size() + 1);
+          HashMap<K, V> leaf = internal::leafTaking<K, V>(h, policy.takeKey(), policy.fresh());
+          if (inPlace) {
+            grown.relocate(a.slots(), i);
+            grown.emplace(std::move(leaf));
+            grown.relocate(a.slots() + i, a.size() - i);
+            a.abandon();
+          } else {
+            grown.copy(a.slots(), i);
+            grown.emplace(std::move(leaf));
+            grown.copy(a.slots() + i, a.size() - i);
+          }
+          return internal::bitmapIndexedOrFull<K, V>(b | bit, grown.finish());
+        }
+      }
       if ((b & bit) == 0) {
         HashMap<K, V> leaf = internal::leafNode<K, V>(h, k, policy.fresh());
         if constexpr (W != Walk::Persistent) {
@@ -79,32 +165,42 @@ HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
       }
       const HashMap<K, V>& c = a[i];
       if (inPlace) {
-        a[i] = internal::insertWalk<W>(h, k, nextShift(s), c, policy);
-        return t;
+        Changed<K, V> r = internal::insertStep<W>(h, k, nextShift(s), c, policy);
+        if (r) a[i] = std::move(*r);
+        return std::nullopt;
       }
-      HashMap<K, V> r = internal::insertWalk<Walk::Persistent>(h, k, nextShift(s), c, policy);
-      if (internal::ptrEq(r, c)) return t;
+      Changed<K, V> r = internal::insertStep<Walk::Persistent>(h, k, nextShift(s), c, policy);
+      if (!r) return r;
       return internal::bitmapIndexed<K, V>(
-          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(r)));
+          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(*r)));
     }
     case Kind::Full: {
       Children<K, V>& a = internal::childrenOf(t);
       const auto i = static_cast<std::uint32_t>(index(h, s));
       const HashMap<K, V>& c = a[i];
       if (internal::inPlaceAt<W>(t)) {
-        a[i] = internal::insertWalk<W>(h, k, nextShift(s), c, policy);
-        return t;
+        Changed<K, V> r = internal::insertStep<W>(h, k, nextShift(s), c, policy);
+        if (r) a[i] = std::move(*r);
+        return std::nullopt;
       }
-      HashMap<K, V> r = internal::insertWalk<Walk::Persistent>(h, k, nextShift(s), c, policy);
-      if (internal::ptrEq(r, c)) return t;
-      return internal::update32<K, V>(a, i, std::move(r));
+      Changed<K, V> r = internal::insertStep<Walk::Persistent>(h, k, nextShift(s), c, policy);
+      if (!r) return r;
+      return internal::update32<K, V>(a, i, std::move(*r));
     }
     default:
-      return t;
+      return std::nullopt;
   }
 }
 
-// The new pair replaces the pair of an equal key; the `Leaf` itself when the value is the very
+// The walk from the root t: the new map, or t itself when nothing changed or t changed in place.
+template <Walk W, class K, class V, class P>
+HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy) {
+  Changed<K, V> r = internal::insertStep<W>(h, k, s, t, policy);
+  if (!r) return t;
+  return std::move(*r);
+}
+
+// The new pair replaces the pair of an equal key; the `Leaf` stays when the value is the very
 // stored cell.
 template <class K, class V>
 struct ReplacePolicy {
@@ -112,8 +208,8 @@ struct ReplacePolicy {
   const K& k;
   const hs::Lazy<V>& v;
   const hs::Lazy<V>& fresh() const noexcept { return v; }
-  HashMap<K, V> leafMatch(const HashMap<K, V>& t, const L<K, V>& y) const {
-    if (hs::ptrEq(v, y.value)) return t;
+  Changed<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>& y) const {
+    if (hs::ptrEq(v, y.value)) return std::nullopt;
     return internal::leafNode<K, V>(h, k, v);
   }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
@@ -141,7 +237,15 @@ struct ReplaceValuePolicy {
   }
 };
 
-// A present key gets g(stored cell); the node itself when g gives back the very stored cell.
+// ReplacePolicy for a caller that gives up its key: the walk may move it into the new record.
+template <class K, class V>
+struct TakingReplacePolicy : ReplacePolicy<K, V> {
+  K& owned;
+  static constexpr bool takesKey = true;
+  K&& takeKey() const noexcept { return std::move(owned); }
+};
+
+// A present key gets g(stored cell); the node stays when g gives back the very stored cell.
 template <class K, class V, class G>
 struct ModifyPolicy {
   KeyHash h;
@@ -149,18 +253,18 @@ struct ModifyPolicy {
   const hs::Lazy<V>& x;
   G& g;
   const hs::Lazy<V>& fresh() const noexcept { return x; }
-  HashMap<K, V> leafMatch(const HashMap<K, V>& t, const L<K, V>& y) const {
+  Changed<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>& y) const {
     hs::Lazy<V> r = g(y.value);
-    if (hs::ptrEq(r, y.value)) return t;
+    if (hs::ptrEq(r, y.value)) return std::nullopt;
     return internal::leafNode<K, V>(h, k, std::move(r));
   }
-  HashMap<K, V> collision(const HashMap<K, V>& t) const {
+  Changed<K, V> collision(const HashMap<K, V>& t) const {
     const Entries<K, V>& a = internal::entriesOf(t);
     const std::uint32_t n = a.size();
     for (std::uint32_t j = 0; j < n; ++j) {
       if (k == a[j].key) {
         hs::Lazy<V> r = g(a[j].value);
-        if (hs::ptrEq(r, a[j].value)) return t;
+        if (hs::ptrEq(r, a[j].value)) return std::nullopt;
         return internal::collisionNode<K, V>(
             h, internal::copyUpdate(Kind::Collision, h, a.slots(), n, j, L<K, V>{k, std::move(r)}));
       }
@@ -210,9 +314,26 @@ template <class K, class V>
                      HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
   ReplacePolicy<K, V> p{h, k, v};
-  HashMap<K, V> r = internal::insertWalk<Walk::Owned>(h, k, 0, m, p);
+  Changed<K, V> r = internal::insertStep<Walk::Owned>(h, k, 0, m, p);
+  if (!r) return std::move(m);
+  HashMap<K, V> out = std::move(*r);
   m = HashMap<K, V>();
-  return r;
+  return out;
+}
+
+// The same for a key the caller gives up too: where the key is stored in a new record and the
+// path above changes in place, the key is moved there instead of copied (when its move cannot
+// throw). Where it is not stored, or when anything throws, k is left as it was.
+template <class K, class V>
+[[nodiscard]] HashMap<K, V> insert(std::type_identity_t<K>&& k,
+                                   const std::type_identity_t<hs::Lazy<V>>& v, HashMap<K, V>&& m) {
+  const KeyHash h = internal::hash(k);
+  TakingReplacePolicy<K, V> p{{h, k, v}, k};
+  Changed<K, V> r = internal::insertStep<Walk::Owned>(h, k, 0, m, p);
+  if (!r) return std::move(m);
+  HashMap<K, V> out = std::move(*r);
+  m = HashMap<K, V>();
+  return out;
 }
 
 // The same with a value rather than a cell: the new leaf keeps the value in its own block (an

@@ -88,11 +88,29 @@ template <class T>
   const KeyHash h = internal::hash(x);
   return HashSet<T>(internal::insert_<T, hs::Unit>(h, x, hs::unitCell(), s.asMap()));
 }
+// The same for a set the caller gives up: the nodes on the path that nothing else holds are
+// updated in place. When x's hash or == (or an allocation) throws, s is still the caller's set.
+template <class T>
+[[nodiscard]] HashSet<T> insert(const std::type_identity_t<T>& x, HashSet<T>&& s) {
+  return HashSet<T>(internal::insert<T, hs::Unit>(x, hs::unitCell(), std::move(s).intoMap()));
+}
+// The same for an element the caller gives up too: where x is stored and the path above it
+// changes in place, x is moved there (when its move cannot throw); otherwise x is left as it was.
+template <class T>
+[[nodiscard]] HashSet<T> insert(std::type_identity_t<T>&& x, HashSet<T>&& s) {
+  return HashSet<T>(
+      internal::insert<T, hs::Unit>(std::move(x), hs::unitCell(), std::move(s).intoMap()));
+}
 // The set without x; the set itself when x is absent.
 template <class T>
 [[nodiscard]] HashSet<T> erase(const std::type_identity_t<T>& x, const HashSet<T>& s) {
   const KeyHash h = internal::hash(x);
   return HashSet<T>(internal::delete_<T, hs::Unit>(h, x, s.asMap()));
+}
+// The same for a set the caller gives up, in place where nothing else holds the path.
+template <class T>
+[[nodiscard]] HashSet<T> erase(const std::type_identity_t<T>& x, HashSet<T>&& s) {
+  return HashSet<T>(internal::erase<T, hs::Unit>(x, std::move(s).intoMap()));
 }
 
 // ---- Bulk construction ---------------------------------------------------------------------

@@ -32,6 +32,9 @@ class HashSet {
   HashSet(std::initializer_list<T> elements);
 
   const Map& asMap() const noexcept { return map_; }
+  // The set's own map handle, for an operation that takes over a set its caller gives up; the
+  // handle stays in the set until that operation moves it out.
+  Map&& intoMap() && noexcept { return std::move(map_); }
 
   bool empty() const noexcept { return map_.empty(); }
   std::int64_t size() const noexcept { return map_.size(); }
