@@ -58,6 +58,16 @@ const std::vector<Builder>& builders() {
          }
          return m;
        }},
+      {"moved insert of moved keys and values",
+       [](const Pairs& ps) {
+         Map m;
+         for (const auto& [k, v] : ps) {
+           std::int64_t key = k;
+           std::string s = v;
+           m = L::insert(std::move(key), std::move(s), std::move(m));
+         }
+         return m;
+       }},
       {"strict insert", [](const Pairs& ps) {
          Map m;
          for (const auto& [k, v] : ps) m = S::insert(k, v, m);

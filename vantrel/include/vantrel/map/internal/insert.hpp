@@ -53,13 +53,16 @@ constexpr bool takesKey() noexcept {
 
 // A leaf holding k moved in. The node is allocated before k moves, so a failed allocation leaves
 // k as it was.
-template <class K, class V>
-HashMap<K, V> leafTaking(KeyHash h, K&& k, const hs::Lazy<V>& v) {
-  return Node::adopt<K, V>(new LeafNode<K, V>(h, L<K, V>{std::move(k), v}));
+template <class K, class V, class X>
+HashMap<K, V> leafTaking(KeyHash h, K&& k, const X& x) {
+  if constexpr (std::is_same_v<X, hs::Lazy<V>>)
+    return Node::adopt<K, V>(new LeafNode<K, V>(h, L<K, V>{std::move(k), x}));
+  else
+    return internal::inlineLeaf<K, V>(h, std::move(k), x.take());
 }
 // two() with the new leaf, holding k1 moved in, made after every node above it.
-template <class K, class V>
-HashMap<K, V> twoTaking(LevelShift s, KeyHash h1, K&& k1, const hs::Lazy<V>& x1, KeyHash h2,
+template <class K, class V, class X>
+HashMap<K, V> twoTaking(LevelShift s, KeyHash h1, K&& k1, const X& x1, KeyHash h2,
                         const HashMap<K, V>& t2) {
   HashMap<K, V> top = internal::joinDifferentHashes<K, V>(s, h1, h2, HashMap<K, V>(), t2);
   // Down the one-child levels to the two-child node and its empty slot for the leaf.
@@ -237,13 +240,17 @@ struct ReplaceValuePolicy {
   }
 };
 
-// ReplacePolicy for a caller that gives up its key: the walk may move it into the new record.
-template <class K, class V>
-struct TakingReplacePolicy : ReplacePolicy<K, V> {
+// A replacing policy for a caller that gives up its key: the walk may move it into the new record.
+template <class P, class K>
+struct TakingKey : P {
   K& owned;
   static constexpr bool takesKey = true;
   K&& takeKey() const noexcept { return std::move(owned); }
 };
+template <class K, class V>
+using TakingReplacePolicy = TakingKey<ReplacePolicy<K, V>, K>;
+template <class K, class V, bool Move>
+using TakingReplaceValuePolicy = TakingKey<ReplaceValuePolicy<K, V, Move>, K>;
 
 // A present key gets g(stored cell); the node stays when g gives back the very stored cell.
 template <class K, class V, class G>
@@ -354,6 +361,17 @@ template <class K, class V, class U>
   HashMap<K, V> r = internal::insertWalk<Walk::Owned>(h, k, 0, m, p);
   m = HashMap<K, V>();
   return r;
+}
+template <class K, class V, class U>
+  requires std::same_as<std::remove_cvref_t<U>, V>
+[[nodiscard]] HashMap<K, V> insert(std::type_identity_t<K>&& k, U&& v, HashMap<K, V>&& m) {
+  const KeyHash h = internal::hash(k);
+  TakingReplaceValuePolicy<K, V, !std::is_lvalue_reference_v<U>> p{{h, k, {v}}, k};
+  Changed<K, V> r = internal::insertStep<Walk::Owned>(h, k, 0, m, p);
+  if (!r) return std::move(m);
+  HashMap<K, V> out = std::move(*r);
+  m = HashMap<K, V>();
+  return out;
 }
 
 // Absent key: k mapped to x. Present key: k mapped to g applied, now, to the stored value; g
