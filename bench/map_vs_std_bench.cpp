@@ -50,6 +50,21 @@ void perEntry(benchmark::State& state, std::size_t n) {
                          benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// Times build() per entry, then counts the heap one build holds; freeing the result is not part
+// of building it, so it is not timed.
+template <class Build>
+void timeBuild(benchmark::State& state, std::size_t n, Build build, bool countHeld = true) {
+  for (auto _ : state) {
+    auto m = build();
+    benchmark::DoNotOptimize(m);
+    state.PauseTiming();
+    m = {};
+    state.ResumeTiming();
+  }
+  perEntry(state, n);
+  if (countHeld) state.counters["heap_per_entry"] = heapOf(build, n);
+}
+
 // The keys, and the same keys in another order (the probes).
 template <class K>
 const std::vector<K>& shuffled(std::size_t n) {
@@ -232,15 +247,7 @@ void BM_BuildMovedInsert_Trie(benchmark::State& state) {
     for (const K& k : ks) m = L::insert(k, valueOf(k), std::move(m));
     return m;
   };
-  for (auto _ : state) {
-    auto m = build();
-    benchmark::DoNotOptimize(m);
-    state.PauseTiming();  // freeing the result is not part of building it
-    m = {};
-    state.ResumeTiming();
-  }
-  perEntry(state, n);
-  state.counters["heap_per_entry"] = heapOf(build, n);
+  timeBuild(state, n, build);
 }
 template <class K>
 void BM_BuildInsert_Std(benchmark::State& state) {
@@ -251,58 +258,27 @@ void BM_BuildInsert_Std(benchmark::State& state) {
     for (const K& k : ks) m.emplace(k, valueOf(k));
     return m;
   };
-  for (auto _ : state) {
-    auto m = build();
-    benchmark::DoNotOptimize(m);
-    state.PauseTiming();
-    m = {};
-    state.ResumeTiming();
-  }
-  perEntry(state, n);
-  state.counters["heap_per_entry"] = heapOf(build, n);
+  timeBuild(state, n, build);
 }
 template <class K>
 void BM_BuildFromList_Trie(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto pairs = pairsOf(keys<K>(n));
   auto build = [&pairs] { return L::fromList(pairs); };
-  for (auto _ : state) {
-    auto m = build();
-    benchmark::DoNotOptimize(m);
-    state.PauseTiming();
-    m = {};
-    state.ResumeTiming();
-  }
-  perEntry(state, n);
-  state.counters["heap_per_entry"] = heapOf(build, n);
+  timeBuild(state, n, build);
 }
 template <class K>
 void BM_BuildFromList_Std(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto pairs = pairsOf(keys<K>(n));
-  for (auto _ : state) {
-    Std<K> m(pairs.begin(), pairs.end());
-    benchmark::DoNotOptimize(m);
-    state.PauseTiming();
-    m = {};
-    state.ResumeTiming();
-  }
-  perEntry(state, n);
+  timeBuild(state, n, [&pairs] { return Std<K>(pairs.begin(), pairs.end()); });
 }
 // A set of the keys: its heap bytes per element.
 void BM_BuildSet_Trie(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& ks = keys<std::int64_t>(n);
   auto build = [&ks] { return VS::fromList(ks); };
-  for (auto _ : state) {
-    auto s = build();
-    benchmark::DoNotOptimize(s);
-    state.PauseTiming();
-    s = {};
-    state.ResumeTiming();
-  }
-  perEntry(state, n);
-  state.counters["heap_per_entry"] = heapOf(build, n);
+  timeBuild(state, n, build);
 }
 // The same set, one moved insert at a time.
 void BM_BuildSetMovedInsert_Trie(benchmark::State& state) {
@@ -313,15 +289,7 @@ void BM_BuildSetMovedInsert_Trie(benchmark::State& state) {
     for (std::int64_t k : ks) s = VS::insert(k, std::move(s));
     return s;
   };
-  for (auto _ : state) {
-    auto s = build();
-    benchmark::DoNotOptimize(s);
-    state.PauseTiming();
-    s = {};
-    state.ResumeTiming();
-  }
-  perEntry(state, n);
-  state.counters["heap_per_entry"] = heapOf(build, n);
+  timeBuild(state, n, build);
 }
 // Each of the set's n elements inserted again: the result is the set itself.
 void BM_SetInsertPresent_Trie(benchmark::State& state) {
@@ -349,15 +317,7 @@ void BM_BuildSet_Std(benchmark::State& state) {
     for (std::int64_t k : ks) s.insert(k);
     return s;
   };
-  for (auto _ : state) {
-    auto s = build();
-    benchmark::DoNotOptimize(s);
-    state.PauseTiming();
-    s = {};
-    state.ResumeTiming();
-  }
-  perEntry(state, n);
-  state.counters["heap_per_entry"] = heapOf(build, n);
+  timeBuild(state, n, build);
 }
 
 // ---- Whole-map walks -----------------------------------------------------------------------
@@ -432,14 +392,7 @@ const HalfShared<K>& halfShared(std::size_t n) {
 // Times op(a, b) per entry of one map; freeing the result is not timed.
 template <class K, class M, class Op>
 void timeWhole(benchmark::State& state, const M& a, const M& b, Op op) {
-  for (auto _ : state) {
-    auto r = op(a, b);
-    benchmark::DoNotOptimize(r);
-    state.PauseTiming();
-    r = {};
-    state.ResumeTiming();
-  }
-  perEntry(state, static_cast<std::size_t>(state.range(0)));
+  timeBuild(state, static_cast<std::size_t>(state.range(0)), [&] { return op(a, b); }, false);
 }
 
 template <class K>
