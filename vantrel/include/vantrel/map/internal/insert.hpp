@@ -307,6 +307,17 @@ HashMap<K, V> insert_(KeyHash h, const std::type_identity_t<K>& k,
   return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
 }
 
+// The insertion by policy p into a map the caller gives up: m itself when nothing changed, else
+// the new root, and m emptied.
+template <class K, class V, class P>
+HashMap<K, V> insertGivenUp(KeyHash h, const K& k, HashMap<K, V>&& m, P& p) {
+  Changed<K, V> r = internal::insertStep<Walk::Owned>(h, k, 0, m, p);
+  if (!r) return std::move(m);
+  HashMap<K, V> out = std::move(*r);
+  m = HashMap<K, V>();
+  return out;
+}
+
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
                      const HashMap<K, V>& m) {
@@ -321,11 +332,7 @@ template <class K, class V>
                      HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
   ReplacePolicy<K, V> p{h, k, v};
-  Changed<K, V> r = internal::insertStep<Walk::Owned>(h, k, 0, m, p);
-  if (!r) return std::move(m);
-  HashMap<K, V> out = std::move(*r);
-  m = HashMap<K, V>();
-  return out;
+  return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
 }
 
 // The same for a key the caller gives up too: where the key is stored in a new record and the
@@ -336,11 +343,7 @@ template <class K, class V>
                                    const std::type_identity_t<hs::Lazy<V>>& v, HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
   TakingReplacePolicy<K, V> p{{h, k, v}, k};
-  Changed<K, V> r = internal::insertStep<Walk::Owned>(h, k, 0, m, p);
-  if (!r) return std::move(m);
-  HashMap<K, V> out = std::move(*r);
-  m = HashMap<K, V>();
-  return out;
+  return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
 }
 
 // The same with a value rather than a cell: the new leaf keeps the value in its own block (an
@@ -358,20 +361,14 @@ template <class K, class V, class U>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v, HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
   ReplaceValuePolicy<K, V, !std::is_lvalue_reference_v<U>> p{h, k, {v}};
-  HashMap<K, V> r = internal::insertWalk<Walk::Owned>(h, k, 0, m, p);
-  m = HashMap<K, V>();
-  return r;
+  return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
 }
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(std::type_identity_t<K>&& k, U&& v, HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
   TakingReplaceValuePolicy<K, V, !std::is_lvalue_reference_v<U>> p{{h, k, {v}}, k};
-  Changed<K, V> r = internal::insertStep<Walk::Owned>(h, k, 0, m, p);
-  if (!r) return std::move(m);
-  HashMap<K, V> out = std::move(*r);
-  m = HashMap<K, V>();
-  return out;
+  return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
 }
 
 // Absent key: k mapped to x. Present key: k mapped to g applied, now, to the stored value; g
