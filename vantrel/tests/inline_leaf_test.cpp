@@ -274,8 +274,15 @@ TEST(InlineLeaf, AThrowingKeyCopyLeavesNothingBehind) {
   TouchyKey::armed = true;
   EXPECT_THROW((void)L::insert(TouchyKey(2), v, m), std::runtime_error);
   EXPECT_THROW((void)L::insert(TouchyKey(2), std::string(v), std::move(m)), std::runtime_error);
+  // A value handed over stays the caller's when the key's copy fails after it.
+  std::string given = v, givenOne = v;
+  EXPECT_THROW((void)L::insert(TouchyKey(2), std::move(given), std::move(m)), std::runtime_error);
+  EXPECT_THROW(((void)L::singleton<TouchyKey, std::string>(TouchyKey(2), std::move(givenOne))),
+               std::runtime_error);
   TouchyKey::armed = false;
   EXPECT_EQ(v, valueOf(2));
+  EXPECT_EQ(given, v);
+  EXPECT_EQ(givenOne, v);
   EXPECT_EQ(L::size(m), 1);
   EXPECT_EQ(*L::at(m, TouchyKey(1)), valueOf(1));
 }
