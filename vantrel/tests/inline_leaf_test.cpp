@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "testing/keys.hpp"
 #include "testing/trie.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
@@ -241,6 +242,31 @@ TEST(InlineLeaf, OverAlignedValuesKeepTheirCells) {
     }
   }
   EXPECT_EQ(held.size(), 401U);
+}
+
+// An over-aligned value handed over is given back, whichever move of the key into its leaf
+// throws.
+struct alignas(64) WideText {
+  std::string s;
+};
+
+TEST(InlineLeaf, AnOverAlignedValueHandedOverSurvivesAThrowingKeyMove) {
+  using testing_support::FailingKey;
+  using WMap = vantrel::HashMap<FailingKey, WideText>;
+  const std::string text(48, 'w');
+  for (int moves = 1;; ++moves) {
+    WideText v{text};
+    FailingKey::movesBeforeThrow = moves;
+    bool threw = false;
+    try {
+      (void)L::insert(FailingKey(1), std::move(v), WMap());
+    } catch (const testing_support::KeyFailure&) {
+      threw = true;
+    }
+    FailingKey::movesBeforeThrow = -1;
+    if (!threw) break;
+    EXPECT_EQ(v.s, text) << moves;
+  }
 }
 
 // A key whose copy throws once armed: the leaf under construction is given up whole.

@@ -58,6 +58,11 @@ struct LeafNode : Object {
       : Object(Kind::Leaf, h), pair{std::forward<KA>(k), hs::detail::adoptCell<V>(c)} {
     inlineValue = true;
   }
+  // A leaf of its own allocation, its record made in place from the key and the cell, so that a
+  // throwing key leaves the cell with its caller.
+  template <class KA>
+  LeafNode(KeyHash h, KA&& k, hs::Lazy<V>&& v)
+      : Object(Kind::Leaf, h), pair{std::forward<KA>(k), std::move(v)} {}
   L<K, V> pair;
 };
 
@@ -274,14 +279,12 @@ template <class K, class V, class KA, class X>
 HashMap<K, V> inlineLeaf(KeyHash h, KA&& k, X&& x) {
   using Layout = InlineLeafLayout<K, V>;
   if constexpr (!Layout::fits) {
-    // The key first, so that a failing copy of it finds the value untouched.
-    L<K, V> pair{std::forward<KA>(k), hs::toCell<V>(std::forward<X>(x))};
+    hs::Lazy<V> cell = hs::toCell<V>(std::forward<X>(x));
     try {
-      return Node::adopt<K, V>(new LeafNode<K, V>(h, std::move(pair)));
+      return Node::adopt<K, V>(new LeafNode<K, V>(h, std::forward<KA>(k), std::move(cell)));
     } catch (...) {
       if constexpr (givesBack<V, X>)
-        if (hs::detail::cellOf(pair.value) != nullptr)
-          if (V* moved = hs::detail::cellOf(pair.value)->soleValue()) x = std::move(*moved);
+        if (V* moved = hs::detail::cellOf(cell)->soleValue()) x = std::move(*moved);
       throw;
     }
   } else {
