@@ -118,11 +118,17 @@ const char* stepMap(Map& m, Model& model, std::int64_t op, std::int64_t k, std::
   const Model otherModel = modelOf(other);
   switch (op % 16) {
     case 0:
-      m = OP(insert)(key, v, m);
+      // An odd value is handed over, so its leaf is built before the walk.
+      m = v % 2 ? OP(insert)(key, std::int64_t{v}, m) : OP(insert)(key, v, m);
       model[k] = v;
       return "insert";
     case 1:
-      m = OP(insert)(key, v, std::move(m));
+      if (v % 2) {
+        Id given = key;
+        m = OP(insert)(std::move(given), std::int64_t{v}, std::move(m));
+      } else {
+        m = OP(insert)(key, v, std::move(m));
+      }
       model[k] = v;
       return "insert in place";
     case 2:

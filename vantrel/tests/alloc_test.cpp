@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -11,6 +12,27 @@
 #include "testing/trie.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
+
+namespace {
+
+// A key whose hash the test chooses and whose name lives on the heap, so a key moved away shows.
+struct Key {
+  std::int64_t id = 0;
+  std::uint64_t h = 0;
+  std::string name;
+  bool operator==(const Key& o) const { return id == o.id; }
+};
+Key key(std::int64_t id, std::uint64_t h) { return Key{id, h, std::string(40, 'k') + std::to_string(id)}; }
+
+}  // namespace
+
+template <>
+struct hs::Hashable<Key> {
+  static std::int64_t hash(const Key& k) { return static_cast<std::int64_t>(k.h); }
+  static std::int64_t hashWithSalt(std::int64_t salt, const Key& k) {
+    return hs::saltedWordHash(salt, k.h);
+  }
+};
 
 namespace {
 
@@ -129,6 +151,85 @@ TEST(Allocation, AFailedAllocationLeavesAMovedMapIntact) {
   for (int i = 0; i < 60; ++i) pairs.push_back({FailingKey(i), i});
   vantrel::HashMap<FailingKey, int> c = L::fromList(pairs);
   eraseUntilDone(c, FailingKey(45), 60);
+}
+
+// Whatever fails midway through an insert of a value handed over by std::move (an allocation,
+// the caller's ==), the value is still the caller's, and so are the key and the map. The cases
+// reach every kind of record the walk can build for the key.
+TEST(Allocation, AFailedInsertLeavesAHandedOverValueIntact) {
+  using SMap = vantrel::HashMap<Key, std::string>;
+  const std::string text(48, 'v');
+  struct Case {
+    const char* name;
+    std::vector<Key> stored;
+    Key k;
+  };
+  const std::vector<Case> cases = {
+      {"empty map", {}, key(1, 1)},
+      {"beside a leaf of another hash", {key(1, 1)}, key(2, 2)},
+      {"a leaf of the same hash", {key(1, 1)}, key(2, 1)},
+      {"over a leaf", {key(1, 1), key(5, 5)}, key(1, 1)},
+      {"into a collision", {key(1, 1), key(2, 1)}, key(3, 1)},
+      {"over a collision entry", {key(1, 1), key(2, 1)}, key(2, 1)},
+      {"into a branch", {key(1, 1), key(2, 2)}, key(3, 3)},
+      {"beside a leaf below a branch", {key(1, 1), key(2, 2)}, key(3, 1 | 1 << 5)},
+  };
+  auto check = [&](const SMap& m, const Case& c) {
+    ASSERT_EQ(L::size(m), static_cast<std::int64_t>(c.stored.size()));
+    for (const Key& s : c.stored) ASSERT_EQ(*L::at(m, s), std::to_string(s.id));
+    ASSERT_TRUE(vantrel::internal::debug::valid(m).isValid());
+  };
+  // 0: kept map, 1: map given up, 2: map given up that another map shares, 3: key and map given
+  // up, 4: key and map given up with a value kept.
+  for (const Case& c : cases) {
+    for (int road = 0; road < 5; ++road) {
+      for (std::int64_t n = 0;; ++n) {
+        SMap m;
+        for (const Key& s : c.stored) m = L::insert(s, std::to_string(s.id), m);
+        const SMap other = road == 2 ? m : SMap();
+        std::string v = text;
+        Key k = c.k;
+        const bool failed = testing_support::failingAllocation(n, [&] {
+          switch (road) {
+            case 0: m = L::insert(k, std::move(v), m); break;
+            case 1:
+            case 2: m = L::insert(k, std::move(v), std::move(m)); break;
+            case 3: m = L::insert(std::move(k), std::move(v), std::move(m)); break;
+            default: m = L::insert(std::move(k), std::as_const(v), std::move(m)); break;
+          }
+        });
+        if (!failed) {
+          ASSERT_EQ(*L::at(m, c.k), text) << c.name << " " << road;
+          break;
+        }
+        ASSERT_EQ(v, text) << c.name << " road " << road << " failure " << n;
+        ASSERT_EQ(k.name, c.k.name);
+        check(m, c);
+      }
+    }
+  }
+  // The caller's == throwing in a collision.
+  using testing_support::FailingKey;
+  using FMap = vantrel::HashMap<FailingKey, std::string>;
+  for (int road = 0; road < 3; ++road) {
+    FMap m = L::insert(FailingKey(0), std::string("0"), FMap());
+    m = L::insert(FailingKey(3), std::string("3"), m);
+    std::string v = text;
+    FailingKey::eqThrowsAt = 6;
+    try {
+      if (road == 0) m = L::insert(FailingKey(6), std::move(v), m);
+      if (road == 1) m = L::insert(FailingKey(6), std::move(v), std::move(m));
+      if (road == 2) {
+        FailingKey k(6);
+        m = L::insert(std::move(k), std::move(v), std::move(m));
+      }
+      ADD_FAILURE() << road;
+    } catch (const testing_support::KeyFailure&) {
+    }
+    FailingKey::eqThrowsAt = -1;
+    EXPECT_EQ(v, text) << road;
+    EXPECT_EQ(L::size(m), 2);
+  }
 }
 
 TEST(Allocation, FromListCopiesNoPaths) {

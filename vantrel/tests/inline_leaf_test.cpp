@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "testing/keys.hpp"
 #include "testing/trie.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
@@ -243,6 +244,31 @@ TEST(InlineLeaf, OverAlignedValuesKeepTheirCells) {
   EXPECT_EQ(held.size(), 401U);
 }
 
+// An over-aligned value handed over is given back, whichever move of the key into its leaf
+// throws.
+struct alignas(64) WideText {
+  std::string s;
+};
+
+TEST(InlineLeaf, AnOverAlignedValueHandedOverSurvivesAThrowingKeyMove) {
+  using testing_support::FailingKey;
+  using WMap = vantrel::HashMap<FailingKey, WideText>;
+  const std::string text(48, 'w');
+  for (int moves = 1;; ++moves) {
+    WideText v{text};
+    FailingKey::movesBeforeThrow = moves;
+    bool threw = false;
+    try {
+      (void)L::insert(FailingKey(1), std::move(v), WMap());
+    } catch (const testing_support::KeyFailure&) {
+      threw = true;
+    }
+    FailingKey::movesBeforeThrow = -1;
+    if (!threw) break;
+    EXPECT_EQ(v.s, text) << moves;
+  }
+}
+
 // A key whose copy throws once armed: the leaf under construction is given up whole.
 struct TouchyKey {
   std::int64_t id = 0;
@@ -274,8 +300,15 @@ TEST(InlineLeaf, AThrowingKeyCopyLeavesNothingBehind) {
   TouchyKey::armed = true;
   EXPECT_THROW((void)L::insert(TouchyKey(2), v, m), std::runtime_error);
   EXPECT_THROW((void)L::insert(TouchyKey(2), std::string(v), std::move(m)), std::runtime_error);
+  // A value handed over stays the caller's when the key's copy fails after it.
+  std::string given = v, givenOne = v;
+  EXPECT_THROW((void)L::insert(TouchyKey(2), std::move(given), std::move(m)), std::runtime_error);
+  EXPECT_THROW(((void)L::singleton<TouchyKey, std::string>(TouchyKey(2), std::move(givenOne))),
+               std::runtime_error);
   TouchyKey::armed = false;
   EXPECT_EQ(v, valueOf(2));
+  EXPECT_EQ(given, v);
+  EXPECT_EQ(givenOne, v);
   EXPECT_EQ(L::size(m), 1);
   EXPECT_EQ(*L::at(m, TouchyKey(1)), valueOf(1));
 }

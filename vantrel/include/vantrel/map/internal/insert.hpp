@@ -107,7 +107,9 @@ Changed<K, V> insertStep(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
         if constexpr (take) {
           EntryBuilder<K, V> pair(Kind::Collision, h, 2);
           pair.emplace(y);
-          pair.emplace(L<K, V>{policy.takeKey(), internal::freshCell<V>(policy.fresh())});
+          // The cell before the key moves: making it may fail.
+          hs::Lazy<V> cell = internal::freshCell<V>(policy.fresh());
+          pair.emplace(L<K, V>{policy.takeKey(), std::move(cell)});
           return internal::collisionNode<K, V>(h, pair.finish());
         }
         return internal::collision<K, V>(h, y,
@@ -240,6 +242,22 @@ struct ReplaceValuePolicy {
   }
 };
 
+// As ReplaceValuePolicy for a value handed over, already in a leaf of its own under the key.
+template <class K, class V>
+struct ReplaceLeafPolicy {
+  KeyHash h;
+  const K& k;
+  FreshLeaf<K, V> v;
+  FreshLeaf<K, V> fresh() const noexcept { return v; }
+  HashMap<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>&) const noexcept { return v.leaf; }
+  HashMap<K, V> collision(const HashMap<K, V>& t) const {
+    const hs::Lazy<V> c = internal::freshCell<V>(v);
+    return internal::updateOrSnocWithKey<K, V>(
+        [&c](const K&, const hs::Lazy<V>&, const hs::Lazy<V>&) { return c; }, k, c,
+        internal::entriesOf(t));
+  }
+};
+
 // A replacing policy for a caller that gives up its key: the walk may move it into the new record.
 template <class P, class K>
 struct TakingKey : P {
@@ -346,29 +364,79 @@ template <class K, class V>
   return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
 }
 
+// The insert of a value v the caller hands over (and of its key too, with `TakeKey`): v, and the
+// key when its move cannot throw, go into a leaf built first; the walk stores that leaf or its
+// cell, comparing with the leaf's key. When anything after throws, both are given back.
+template <Walk W, bool TakeKey, class K, class V, class KA>
+HashMap<K, V> insertHandedOver(KeyHash h, KA& k, V& v, const HashMap<K, V>& m) {
+  constexpr bool moveKey = TakeKey && !std::is_const_v<KA> &&
+                           std::is_nothrow_move_constructible_v<K> &&
+                           std::is_nothrow_move_assignable_v<K>;
+  const HashMap<K, V> leaf = [&] {
+    if constexpr (moveKey)
+      return internal::inlineLeaf<K, V>(h, std::move(k), std::move(v));
+    else
+      return internal::inlineLeaf<K, V>(h, std::as_const(k), std::move(v));
+  }();
+  // Once a key has moved, k is no longer the key; the leaf's copy is.
+  const L<K, V>& record = internal::leafOf(leaf);
+  ReplaceLeafPolicy<K, V> p{h, record.key, {leaf}};
+  try {
+    return internal::insertWalk<W>(h, record.key, 0, m, p);
+  } catch (...) {
+    // Whatever the walk made is gone again: the leaf and its cell are held here alone.
+    if (Node::object(leaf)->refs.load(std::memory_order_acquire) == 1) {
+      if (V* x = hs::detail::cellOf(record.value)->soleValue()) v = std::move(*x);
+      if constexpr (moveKey) k = std::move(const_cast<K&>(record.key));
+    }
+    throw;
+  }
+}
+
 // The same with a value rather than a cell: the new leaf keeps the value in its own block (an
-// rvalue is moved there), so no cell is made apart from it.
+// rvalue is moved there), so no cell is made apart from it. A value handed over is given back
+// when the insert fails; one that cannot be given back without a possible throw is copied.
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v,
                                    const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
-  ReplaceValuePolicy<K, V, !std::is_lvalue_reference_v<U>> p{h, k, {v}};
-  return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
+  if constexpr (givesBack<V, U>) {
+    return internal::insertHandedOver<Walk::Persistent, false, K, V>(h, k, v, m);
+  } else {
+    ReplaceValuePolicy<K, V, false> p{h, k, {v}};
+    return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
+  }
 }
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v, HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
-  ReplaceValuePolicy<K, V, !std::is_lvalue_reference_v<U>> p{h, k, {v}};
-  return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
+  HashMap<K, V> r;
+  if constexpr (givesBack<V, U>) {
+    r = internal::insertHandedOver<Walk::Owned, false, K, V>(h, k, v, m);
+  } else {
+    ReplaceValuePolicy<K, V, false> p{h, k, {v}};
+    r = internal::insertWalk<Walk::Owned>(h, k, 0, m, p);
+  }
+  m = HashMap<K, V>();
+  return r;
 }
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(std::type_identity_t<K>&& k, U&& v, HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
-  TakingReplaceValuePolicy<K, V, !std::is_lvalue_reference_v<U>> p{{h, k, {v}}, k};
-  return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
+  HashMap<K, V> r;
+  if constexpr (givesBack<V, U>) {
+    r = internal::insertHandedOver<Walk::Owned, true, K, V>(h, k, v, m);
+  } else {
+    TakingReplaceValuePolicy<K, V, false> p{{h, k, {v}}, k};
+    Changed<K, V> c = internal::insertStep<Walk::Owned>(h, k, 0, m, p);
+    if (!c) return std::move(m);
+    r = std::move(*c);
+  }
+  m = HashMap<K, V>();
+  return r;
 }
 
 // Absent key: k mapped to x. Present key: k mapped to g applied, now, to the stored value; g

@@ -58,6 +58,11 @@ struct LeafNode : Object {
       : Object(Kind::Leaf, h), pair{std::forward<KA>(k), hs::detail::adoptCell<V>(c)} {
     inlineValue = true;
   }
+  // A leaf of its own allocation, its record made in place from the key and the cell, so that a
+  // throwing key leaves the cell with its caller.
+  template <class KA>
+  LeafNode(KeyHash h, KA&& k, hs::Lazy<V>&& v)
+      : Object(Kind::Leaf, h), pair{std::forward<KA>(k), std::move(v)} {}
   L<K, V> pair;
 };
 
@@ -262,14 +267,26 @@ template <class K, class V>
   static const HashMap<K, V> e;
   return e;
 }
+// Whether x, of type X&&, is a value its caller hands over that can be given back by a move that
+// cannot throw, should a later step fail after it was moved into a record.
+template <class V, class X>
+inline constexpr bool givesBack = !std::is_lvalue_reference_v<X> && std::is_same_v<X, V> &&
+                                  std::is_nothrow_move_assignable_v<V>;
+
 // A leaf sharing its block with a new cell of the value made from x; if the key's copy throws,
-// the cell and the block are freed.
+// the cell and the block are freed, and a value handed over is given back first.
 template <class K, class V, class KA, class X>
 HashMap<K, V> inlineLeaf(KeyHash h, KA&& k, X&& x) {
   using Layout = InlineLeafLayout<K, V>;
   if constexpr (!Layout::fits) {
     hs::Lazy<V> cell = hs::toCell<V>(std::forward<X>(x));
-    return Node::adopt<K, V>(new LeafNode<K, V>(h, L<K, V>{std::forward<KA>(k), std::move(cell)}));
+    try {
+      return Node::adopt<K, V>(new LeafNode<K, V>(h, std::forward<KA>(k), std::move(cell)));
+    } catch (...) {
+      if constexpr (givesBack<V, X>)
+        if (V* moved = hs::detail::cellOf(cell)->soleValue()) x = std::move(*moved);
+      throw;
+    }
   } else {
     void* raw = ::operator new(Layout::bytes);
     InlineCell<V>* c = nullptr;
@@ -283,6 +300,7 @@ HashMap<K, V> inlineLeaf(KeyHash h, KA&& k, X&& x) {
       void* at = static_cast<std::byte*>(raw) + Layout::leafAt;
       return Node::adopt<K, V>(::new (at) LeafNode<K, V>(h, std::forward<KA>(k), c));
     } catch (...) {
+      if constexpr (givesBack<V, X>) x = std::move(*c->soleValue());
       delete c;  // frees the block
       throw;
     }
@@ -345,6 +363,22 @@ hs::Lazy<V> freshCell(const hs::Lazy<V>& v) noexcept {
 template <class V, bool Move>
 hs::Lazy<V> freshCell(FreshValue<V, Move> x) {
   return hs::Lazy<V>(x.take());
+}
+
+// A leaf built before a walk from a value its caller hands over: every record the walk makes for
+// the key is that leaf or refers to its cell, so when a later step fails, nothing but the leaf
+// holds the value and it can be given back.
+template <class K, class V>
+struct FreshLeaf {
+  const HashMap<K, V>& leaf;
+};
+template <class K, class V>
+HashMap<K, V> leafNode(KeyHash, const K&, FreshLeaf<K, V> x) noexcept {
+  return x.leaf;
+}
+template <class V, class K>
+hs::Lazy<V> freshCell(FreshLeaf<K, V> x) noexcept {
+  return internal::leafOf(x.leaf).value;
 }
 // A branch node over a finished child block: `Full` when the bitmap is full, else `BitmapIndexed`.
 template <class K, class V>
