@@ -55,10 +55,10 @@ TEST(Hashable, ByteStringCheckValues) {
     std::uint64_t byDefault, salted12345;
   };
   const Case cases[] = {
-      {0, 0x025f991a28dc5e21ULL, 0xb6bdb1b7eac2816cULL},   {3, 0x7cf34c7b3f3fb58fULL, 0xe60c7cd50a9fab97ULL},
-      {7, 0x866e99b9673fa87bULL, 0xa67ced6d4fd9e553ULL},   {9, 0x11d5eeb1c15f4902ULL, 0xe505efa92c543c13ULL},
-      {17, 0x60d3c8fc4ff1685cULL, 0xb12bbfc73e8098edULL},  {33, 0xa1945fb80959cdbaULL, 0x3c48d4599018894dULL},
-      {100, 0xa74416b87aa5d27aULL, 0xae0ce804d24463c9ULL},
+      {0, 0x936ae1d0b1c35547ULL, 0x0c88949eeec53d4cULL},   {3, 0x29ae241ba14fdc6bULL, 0x923956ff6d08da3cULL},
+      {7, 0x51229abba396e13dULL, 0x00bd085ae849c138ULL},   {9, 0x9ee5ef3ae03df4c2ULL, 0xda7e274688ae4f3eULL},
+      {17, 0x837707256b35aeceULL, 0xa6b52d2bb267963fULL},  {33, 0x76bd70c7dddf0f73ULL, 0x3469cb72a5618f3fULL},
+      {100, 0xcef413e7aaa2d8a8ULL, 0xfeecafccaf5736ffULL},
   };
   for (const Case& c : cases) {
     std::string s;
@@ -101,6 +101,39 @@ TEST(Hashable, ByteStringHashesSpreadSimilarKeys) {
   for (const std::string& k : distinct) hashes.push_back(hs::hash(k));
   std::sort(hashes.begin(), hashes.end());
   EXPECT_EQ(std::adjacent_find(hashes.begin(), hashes.end()), hashes.end());
+}
+
+// A word that zeroes a step's multiplication (the block key itself, or the running state) must
+// not make the hash forget what came before it or the other word of its step.
+TEST(Hashable, ByteStringStepsKeepWhatAZeroFactorWouldLose) {
+  auto put = [](std::string& s, std::size_t at, std::uint64_t w) {
+    for (int i = 0; i < 8; ++i) s[at + i] = static_cast<char>(w >> (8 * i));
+  };
+  const std::uint64_t key = hs::detail::bytesKey1;
+  for (std::int64_t salt : {std::int64_t{0}, std::int64_t{1}, std::int64_t{12345}, hs::defaultSalt}) {
+    // The block key at the start of a middle step: the bytes before it still count.
+    std::string a(48, 'x'), b(48, 'x');
+    put(a, 16, key);
+    put(b, 16, key);
+    b[3] = 'y';
+    EXPECT_NE(hs::hashWithSalt(salt, a), hs::hashWithSalt(salt, b)) << salt;
+    // ... and so does the other word of that step, and of the last step.
+    std::string c = a;
+    c[27] = 'y';
+    EXPECT_NE(hs::hashWithSalt(salt, a), hs::hashWithSalt(salt, c)) << salt;
+    std::string d(32, 'x'), e(32, 'x');
+    put(d, 16, key);
+    put(e, 16, key);
+    e[30] = 'y';
+    EXPECT_NE(hs::hashWithSalt(salt, d), hs::hashWithSalt(salt, e)) << salt;
+    // The last step's second word equal to the running state: its first word still counts.
+    std::string f(16, 'x'), g(16, 'x');
+    const std::uint64_t state = hs::detail::bytesState(salt, 16);
+    put(f, 8, state);
+    put(g, 8, state);
+    g[2] = 'y';
+    EXPECT_NE(hs::hashWithSalt(salt, f), hs::hashWithSalt(salt, g)) << salt;
+  }
 }
 
 // Every length class (the short forms, one and several 16-byte steps): the salt changes the hash,

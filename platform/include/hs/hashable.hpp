@@ -143,10 +143,10 @@ struct Hashable<Ordering> {
 };
 
 // Byte strings. The state starts as the salt plus the length times an odd constant; while more
-// than 16 bytes remain, a 16-byte block (two words x, y) sets state = fold(x ^ k1, y ^ state); the
-// last up to 16 bytes become two words a, b, and the hash is
-// fold(fold(a ^ k1, b ^ state) ^ k2, k3), where fold(x, y) is the exclusive or of the two halves
-// of the 128-bit product. Words are read little-endian on every machine, so a hash does not depend
+// than 16 bytes remain, a 16-byte block (two words x, y) sets state = mix(state, x, y); the last up
+// to 16 bytes become two words a, b, and the hash is fold(mix(state, a, b) ^ k2, k3), where
+// mix(s, x, y) = fold(x ^ k1, y ^ s) + (s ^ x) + rotl(y, 32) and fold(x, y) is the exclusive or of
+// the two halves of the 128-bit product. Words are read little-endian on every machine, so a hash does not depend
 // on the platform. Strings of up to 32 bytes are hashed inline: most keys are short, and the call
 // would add about a third to their hash.
 [[nodiscard]] std::int64_t hashBytesWithSalt(std::int64_t salt, const void* data, std::size_t n) noexcept;
@@ -178,12 +178,19 @@ inline constexpr std::uint64_t bytesKey3 = 0xb28742e8b7db8e09ULL;
 [[nodiscard]] inline std::uint64_t bytesState(std::int64_t salt, std::size_t n) noexcept {
   return static_cast<std::uint64_t>(salt) + static_cast<std::uint64_t>(n) * bytesKey0;
 }
+// One step over two words. The product mixes well but is zero when either factor is (a word
+// equal to k1, or the second word equal to the state); the two sums keep the state
+// and both words in the result then.
+[[nodiscard]] inline std::uint64_t bytesMix(std::uint64_t state, std::uint64_t x,
+                                            std::uint64_t y) noexcept {
+  return foldMultiply(x ^ bytesKey1, y ^ state) + (state ^ x) + std::rotl(y, 32);
+}
 [[nodiscard]] inline std::uint64_t bytesBlock(std::uint64_t state, const unsigned char* p) noexcept {
-  return foldMultiply(load64le(p) ^ bytesKey1, load64le(p + 8) ^ state);
+  return detail::bytesMix(state, load64le(p), load64le(p + 8));
 }
 // The last 16 bytes of a string longer than 16.
 [[nodiscard]] inline std::int64_t bytesTail(std::uint64_t state, const unsigned char* end) noexcept {
-  const std::uint64_t h = foldMultiply(load64le(end - 16) ^ bytesKey1, load64le(end - 8) ^ state);
+  const std::uint64_t h = detail::bytesMix(state, load64le(end - 16), load64le(end - 8));
   return static_cast<std::int64_t>(foldMultiply(h ^ bytesKey2, bytesKey3));
 }
 // Up to 16 bytes as two words, overlapping when fewer than 16: for a given length, every byte
@@ -200,7 +207,7 @@ inline constexpr std::uint64_t bytesKey3 = 0xb28742e8b7db8e09ULL;
   } else if (n > 0) {
     a = std::uint64_t{p[0]} << 16 | std::uint64_t{p[n >> 1]} << 8 | std::uint64_t{p[n - 1]};
   }
-  const std::uint64_t h = foldMultiply(a ^ bytesKey1, b ^ state);
+  const std::uint64_t h = detail::bytesMix(state, a, b);
   return static_cast<std::int64_t>(foldMultiply(h ^ bytesKey2, bytesKey3));
 }
 
