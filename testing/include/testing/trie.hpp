@@ -118,4 +118,22 @@ int levelsAbove(const HashMap<K, V>& m, std::uint64_t h) {
   return levels;
 }
 
+// Whether the branch node on the path of hash h that has no child for h has room for one more
+// child in its own allocation (false when the path ends at a leaf or collision).
+template <class K, class V>
+bool roomFor(const HashMap<K, V>& m, std::uint64_t h) {
+  const HashMap<K, V>* t = &m;
+  for (int s = 0; kind(*t) == Kind::BitmapIndexed || kind(*t) == Kind::Full; s += 5) {
+    const auto& kids = vantrel::internal::childrenOf(*t);
+    if (kind(*t) == Kind::Full) {
+      t = &kids[(h >> s) & 31];
+      continue;
+    }
+    const std::uint64_t bit = 1ULL << ((h >> s) & 31), b = word(*t);
+    if ((b & bit) == 0) return kids.size() < kids.cap;
+    t = &kids[static_cast<std::size_t>(std::popcount(b & (bit - 1)))];
+  }
+  return false;
+}
+
 }  // namespace testing_support::trie

@@ -36,8 +36,11 @@ struct Object {
 };
 
 struct ArrayObject : Object {
-  ArrayObject(Kind k, std::uint64_t w, std::uint32_t n) noexcept : Object(k, w), len(n) {}
+  ArrayObject(Kind k, std::uint64_t w, std::uint32_t n) noexcept : Object(k, w), len(n), cap(n) {}
   std::uint32_t len;
+  // The slots the allocation holds: at least `len`; a walk that owns the object alone may grow it
+  // in place up to here.
+  std::uint32_t cap;
 };
 
 // An object with `len` slots of type S stored inline after the header.
@@ -60,9 +63,27 @@ struct Block : ArrayObject {
   const S* begin() const noexcept { return slots(); }
   const S* end() const noexcept { return slots() + len; }
 
+  // Room for n slots, and for the further slots the allocator's rounding would leave unused
+  // anyway (blocks are handed out in 16-byte steps after a one-word header).
   static Block* allocate(Kind k, std::uint64_t w, std::uint32_t n) {
-    void* raw = ::operator new(offset + sizeof(S) * n);
-    return ::new (raw) Block(k, w, 0);
+    const std::size_t bytes = offset + sizeof(S) * n;
+    const std::size_t usable = (bytes + sizeof(void*) + 15) / 16 * 16 - sizeof(void*);
+    const auto cap = static_cast<std::uint32_t>(usable < bytes ? n : (usable - offset) / sizeof(S));
+    void* raw = ::operator new(offset + sizeof(S) * cap);
+    Block* b = ::new (raw) Block(k, w, 0);
+    b->cap = cap;
+    return b;
+  }
+  // Opens slot i by moving the later slots up one, bitwise, and puts x there; the caller owns the
+  // block alone and checked that len < cap.
+  void insertAt(std::uint32_t i, S&& x) noexcept {
+    static_assert(sizeof(S) == sizeof(void*), "only pointer-sized handles move bitwise");
+    assert(len < cap && i <= len);
+    S* s = slots();
+    std::memmove(static_cast<void*>(s + i + 1), static_cast<const void*>(s + i),
+                 sizeof(S) * (len - i));
+    ::new (static_cast<void*>(s + i)) S(std::move(x));
+    ++len;
   }
   // Destroys the slots and frees the object.
   static void destroy(Block* b) noexcept {

@@ -133,6 +133,13 @@ Changed<K, V> insertStep(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
       const bool inPlace = internal::inPlaceAt<W>(t);
       if constexpr (take) {
         if ((b & bit) == 0) {
+          if (inPlace && a.size() < a.cap) {
+            // Nothing after the leaf can fail.
+            a.insertAt(i, internal::leafTaking<K, V>(h, policy.takeKey(), policy.fresh()));
+            a.word = b | bit;
+            if (a.word == fullBitmap) a.kind = Kind::Full;
+            return std::nullopt;
+          }
           // The grown node first, then the leaf, then the children: a failure before the last
           // step leaves both the key and t as they were.
           ChildBuilder<K, V> grown(Kind::BitmapIndexed, b | bit, a.size() + 1);
@@ -156,6 +163,12 @@ Changed<K, V> insertStep(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
           // The node is about to leave the trie: when nothing else holds it, its children move
           // into the grown node instead of being counted up here and down again when it is freed.
           if (Node::object(t)->refs.load(std::memory_order_acquire) == 1) {
+            if (a.size() < a.cap) {
+              a.insertAt(i, std::move(leaf));
+              a.word = b | bit;
+              if (a.word == fullBitmap) a.kind = Kind::Full;
+              return std::nullopt;
+            }
             ChildBuilder<K, V> grown(Kind::BitmapIndexed, b | bit, a.size() + 1);
             grown.relocate(a.slots(), i);
             grown.emplace(std::move(leaf));
