@@ -218,6 +218,14 @@ HashMap<K, V> insertWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V
   return std::move(*r);
 }
 
+// A new collision node with (k, c) in place of the entry of an equal key, or appended.
+template <class K, class V>
+HashMap<K, V> replaceInCollision(const K& k, const hs::Lazy<V>& c, const HashMap<K, V>& t) {
+  return internal::updateOrSnocWithKey<K, V>(
+      [&c](const K&, const hs::Lazy<V>&, const hs::Lazy<V>&) { return c; }, k, c,
+      internal::entriesOf(t));
+}
+
 // The new pair replaces the pair of an equal key; the `Leaf` stays when the value is the very
 // stored cell.
 template <class K, class V>
@@ -231,9 +239,7 @@ struct ReplacePolicy {
     return internal::leafNode<K, V>(h, k, v);
   }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
-    return internal::updateOrSnocWithKey<K, V>(
-        [this](const K&, const hs::Lazy<V>&, const hs::Lazy<V>&) { return v; }, k, v,
-        internal::entriesOf(t));
+    return internal::replaceInCollision<K, V>(k, v, t);
   }
 };
 
@@ -248,10 +254,7 @@ struct ReplaceValuePolicy {
     return internal::leafNode<K, V>(h, k, v);
   }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
-    const hs::Lazy<V> c = internal::freshCell<V>(v);
-    return internal::updateOrSnocWithKey<K, V>(
-        [&c](const K&, const hs::Lazy<V>&, const hs::Lazy<V>&) { return c; }, k, c,
-        internal::entriesOf(t));
+    return internal::replaceInCollision<K, V>(k, internal::freshCell<V>(v), t);
   }
 };
 
@@ -264,10 +267,7 @@ struct ReplaceLeafPolicy {
   FreshLeaf<K, V> fresh() const noexcept { return v; }
   HashMap<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>&) const noexcept { return v.leaf; }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
-    const hs::Lazy<V> c = internal::freshCell<V>(v);
-    return internal::updateOrSnocWithKey<K, V>(
-        [&c](const K&, const hs::Lazy<V>&, const hs::Lazy<V>&) { return c; }, k, c,
-        internal::entriesOf(t));
+    return internal::replaceInCollision<K, V>(k, internal::freshCell<V>(v), t);
   }
 };
 
