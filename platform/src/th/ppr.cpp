@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "hs/show.hpp"
-#include "work_stack.hpp"
+#include "hs/th/internal/work_stack.hpp"
 
 namespace hs::th {
 
@@ -60,29 +60,29 @@ class Printer {
       for (std::size_t i = ps_.size(); i-- > 0;) p_.todo_.push(ps_[i]);
     }
     Later& text(std::string_view s) {
-      ps_.push_back(Piece{Piece::Text, 0, nullptr, s});
+      ps_.push(Piece{Piece::Text, 0, nullptr, s});
       return *this;
     }
     Later& infixName(const Name& n) {
-      ps_.push_back(Piece{Piece::NameInfix, 0, &n, {}});
+      ps_.push(Piece{Piece::NameInfix, 0, &n, {}});
       return *this;
     }
     Later& type(int p, const Type& t) {
-      ps_.push_back(Piece{Piece::TypeK, p, &t, {}});
+      ps_.push(Piece{Piece::TypeK, p, &t, {}});
       return *this;
     }
     Later& binder(const TyVarBndrUnit& b) {
-      ps_.push_back(Piece{Piece::UnitBinder, 0, &b, {}});
+      ps_.push(Piece{Piece::UnitBinder, 0, &b, {}});
       return *this;
     }
     Later& binder(const TyVarBndrSpec& b) {
-      ps_.push_back(Piece{Piece::SpecBinder, 0, &b, {}});
+      ps_.push(Piece{Piece::SpecBinder, 0, &b, {}});
       return *this;
     }
 
    private:
     Printer& p_;
-    detail::SmallList<Piece> ps_;
+    detail::WorkStack<Piece, 8> ps_;
   };
 
   // One element of an application spine: a visible argument, or a kind argument (@k).

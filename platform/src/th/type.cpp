@@ -6,7 +6,7 @@
 
 #include "hs/show.hpp"
 #include "type_access.hpp"
-#include "work_stack.hpp"
+#include "hs/th/internal/work_stack.hpp"
 
 namespace hs::th {
 
@@ -190,12 +190,12 @@ class TypeWriter {
   // Pieces are gathered in writing order, then pushed in reverse.
   class Later {
    public:
-    void text(std::string_view s) { ps_.push_back(Piece::ofText(s)); }
-    void name(const Name& n) { ps_.push_back(Piece::ofName(n)); }
-    void type(int d, const Type& t) { ps_.push_back(Piece::ofType(d, t)); }
+    void text(std::string_view s) { ps_.push(Piece::ofText(s)); }
+    void name(const Name& n) { ps_.push(Piece::ofName(n)); }
+    void type(int d, const Type& t) { ps_.push(Piece::ofType(d, t)); }
     template <class Flag>
     void binder(int d, const TyVarBndr<Flag>& b) {
-      ps_.push_back(Piece::ofBinder(d, b));
+      ps_.push(Piece::ofBinder(d, b));
     }
     template <class Flag>
     void binders(const std::vector<TyVarBndr<Flag>>& bs) {
@@ -219,7 +219,7 @@ class TypeWriter {
     }
 
    private:
-    detail::SmallList<Piece> ps_;
+    detail::WorkStack<Piece, 8> ps_;
   };
 
   template <class Flag>
