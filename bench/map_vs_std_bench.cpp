@@ -50,6 +50,24 @@ void perEntry(benchmark::State& state, std::size_t n) {
                          benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// Times f over the keys, summing what it gives (so nothing is optimised away), per key.
+template <class K, class F>
+void timeSum(benchmark::State& state, const std::vector<K>& ks, F f) {
+  for (auto _ : state) {
+    std::uint64_t sum = 0;
+    for (const K& k : ks) sum += static_cast<std::uint64_t>(f(k));
+    benchmark::DoNotOptimize(sum);
+  }
+  perEntry(state, ks.size());
+}
+// Times f over the keys, each result dropped, per key.
+template <class K, class F>
+void timeEach(benchmark::State& state, const std::vector<K>& ks, F f) {
+  for (auto _ : state)
+    for (const K& k : ks) benchmark::DoNotOptimize(f(k));
+  perEntry(state, ks.size());
+}
+
 // Times build() per entry, then counts the heap one build holds; freeing the result is not part
 // of building it, so it is not timed.
 template <class Build>
@@ -109,12 +127,7 @@ void BM_LookupHit_Trie(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& m = trie<K>(n);
   const auto& probes = shuffled<K>(n);
-  for (auto _ : state) {
-    std::int64_t sum = 0;
-    for (const K& k : probes) sum += **L::lookup(k, m);
-    benchmark::DoNotOptimize(sum);
-  }
-  perEntry(state, n);
+  timeSum(state, probes, [&](const K& k) { return **L::lookup(k, m); });
 }
 // The same, reading the stored cell in place (no handle copied).
 template <class K>
@@ -122,47 +135,27 @@ void BM_LookupCellHit_Trie(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& m = trie<K>(n);
   const auto& probes = shuffled<K>(n);
-  for (auto _ : state) {
-    std::int64_t sum = 0;
-    for (const K& k : probes) sum += **L::lookupCell(k, m);
-    benchmark::DoNotOptimize(sum);
-  }
-  perEntry(state, n);
+  timeSum(state, probes, [&](const K& k) { return **L::lookupCell(k, m); });
 }
 template <class K>
 void BM_LookupHit_Std(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& m = stdMap<K>(n);
   const auto& probes = shuffled<K>(n);
-  for (auto _ : state) {
-    std::int64_t sum = 0;
-    for (const K& k : probes) sum += m.find(k)->second;
-    benchmark::DoNotOptimize(sum);
-  }
-  perEntry(state, n);
+  timeSum(state, probes, [&](const K& k) { return m.find(k)->second; });
 }
 // The keys' hashes alone, each side's default hash.
 template <class K>
 void BM_Hash_Trie(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& probes = shuffled<K>(n);
-  for (auto _ : state) {
-    std::uint64_t sum = 0;
-    for (const K& k : probes) sum += vantrel::internal::hash(k);
-    benchmark::DoNotOptimize(sum);
-  }
-  perEntry(state, n);
+  timeSum(state, probes, [&](const K& k) { return vantrel::internal::hash(k); });
 }
 template <class K>
 void BM_Hash_Std(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& probes = shuffled<K>(n);
-  for (auto _ : state) {
-    std::uint64_t sum = 0;
-    for (const K& k : probes) sum += std::hash<K>{}(k);
-    benchmark::DoNotOptimize(sum);
-  }
-  perEntry(state, n);
+  timeSum(state, probes, [&](const K& k) { return std::hash<K>{}(k); });
 }
 
 // ---- Single-key changes --------------------------------------------------------------------
@@ -173,9 +166,7 @@ void BM_PersistentInsert_Trie(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& m = trie<K>(n);
   const auto& fresh = keys<K>(n, 1);
-  for (auto _ : state)
-    for (const K& k : fresh) benchmark::DoNotOptimize(L::insert(k, valueOf(k), m));
-  perEntry(state, n);
+  timeEach(state, fresh, [&](const K& k) { return L::insert(k, valueOf(k), m); });
 }
 // Each of the map's n keys erased from it, the result dropped.
 template <class K>
@@ -183,9 +174,7 @@ void BM_PersistentErase_Trie(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& m = trie<K>(n);
   const auto& probes = shuffled<K>(n);
-  for (auto _ : state)
-    for (const K& k : probes) benchmark::DoNotOptimize(L::erase(k, m));
-  perEntry(state, n);
+  timeEach(state, probes, [&](const K& k) { return L::erase(k, m); });
 }
 
 // Each of n keys the map does not hold erased from it: the result is the map itself.
@@ -194,18 +183,14 @@ void BM_EraseAbsent_Trie(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& m = trie<K>(n);
   const auto& fresh = keys<K>(n, 1);
-  for (auto _ : state)
-    for (const K& k : fresh) benchmark::DoNotOptimize(L::erase(k, m));
-  perEntry(state, n);
+  timeEach(state, fresh, [&](const K& k) { return L::erase(k, m); });
 }
 template <class K>
 void BM_EraseAbsent_Std(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   Std<K> m = stdMap<K>(n);
   const auto& fresh = keys<K>(n, 1);
-  for (auto _ : state)
-    for (const K& k : fresh) benchmark::DoNotOptimize(m.erase(k));
-  perEntry(state, n);
+  timeEach(state, fresh, [&](const K& k) { return m.erase(k); });
 }
 // Every key erased, one at a time, from a map the loop gives up at each step (a fresh copy of
 // the shared map each round, so the first erase copies its path).
@@ -296,18 +281,14 @@ void BM_SetInsertPresent_Trie(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto s = VS::fromList(keys<std::int64_t>(n));
   const auto& probes = shuffled<std::int64_t>(n);
-  for (auto _ : state)
-    for (std::int64_t k : probes) benchmark::DoNotOptimize(VS::insert(k, s));
-  perEntry(state, n);
+  timeEach(state, probes, [&](std::int64_t k) { return VS::insert(k, s); });
 }
 void BM_SetInsertPresent_Std(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& ks = keys<std::int64_t>(n);
   std::unordered_set<std::int64_t> s(ks.begin(), ks.end());
   const auto& probes = shuffled<std::int64_t>(n);
-  for (auto _ : state)
-    for (std::int64_t k : probes) benchmark::DoNotOptimize(s.insert(k));
-  perEntry(state, n);
+  timeEach(state, probes, [&](std::int64_t k) { return s.insert(k); });
 }
 void BM_BuildSet_Std(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
