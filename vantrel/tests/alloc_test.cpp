@@ -15,26 +15,8 @@
 
 namespace {
 
-// A key whose hash the test chooses and whose name lives on the heap, so a key moved away shows.
-struct Key {
-  std::int64_t id = 0;
-  std::uint64_t h = 0;
-  std::string name;
-  bool operator==(const Key& o) const { return id == o.id; }
-};
+using Key = testing_support::NamedKey;
 Key key(std::int64_t id, std::uint64_t h) { return Key{id, h, std::string(40, 'k') + std::to_string(id)}; }
-
-}  // namespace
-
-template <>
-struct hs::Hashable<Key> {
-  static std::int64_t hash(const Key& k) { return static_cast<std::int64_t>(k.h); }
-  static std::int64_t hashWithSalt(std::int64_t salt, const Key& k) {
-    return hs::saltedWordHash(salt, k.h);
-  }
-};
-
-namespace {
 
 namespace L = vantrel::lazy;
 namespace T = testing_support::trie;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "testing/alloc.hpp"
+#include "testing/keys.hpp"
 #include "testing/trie.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/set.hpp"
@@ -16,24 +17,7 @@
 namespace {
 
 // An element with a chosen hash and a name long enough to live on the heap; == compares ids.
-struct Named {
-  std::int64_t id = 0;
-  std::uint64_t h = 0;
-  std::string name;
-  bool operator==(const Named& o) const { return id == o.id; }
-};
-
-}  // namespace
-
-template <>
-struct hs::Hashable<Named> {
-  static std::int64_t hash(const Named& x) { return static_cast<std::int64_t>(x.h); }
-  static std::int64_t hashWithSalt(std::int64_t salt, const Named& x) {
-    return hs::saltedWordHash(salt, x.h);
-  }
-};
-
-namespace {
+using Named = testing_support::NamedKey;
 
 namespace S = vantrel::set;
 namespace T = testing_support::trie;

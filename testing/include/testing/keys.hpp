@@ -44,6 +44,15 @@ inline std::ostream& operator<<(std::ostream& o, const Key& k) {
 
 inline Key key(std::int64_t id, std::uint64_t h, int tag = 0) { return Key{id, h, tag}; }
 
+// A key whose hash the test chooses and whose name lives on the heap, so a key moved away or
+// freed shows; == compares ids only.
+struct NamedKey {
+  std::int64_t id = 0;
+  std::uint64_t h = 0;
+  std::string name;
+  bool operator==(const NamedKey& o) const { return id == o.id; }
+};
+
 struct KeyFailure : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
@@ -92,6 +101,13 @@ struct hs::Hashable<testing_support::Key> {
   }
   static std::int64_t hashWithSalt(std::int64_t salt, const testing_support::Key& k) {
     ++testing_support::keyLog().hashCalls;
+    return hs::saltedWordHash(salt, k.h);
+  }
+};
+template <>
+struct hs::Hashable<testing_support::NamedKey> {
+  static std::int64_t hash(const testing_support::NamedKey& k) { return static_cast<std::int64_t>(k.h); }
+  static std::int64_t hashWithSalt(std::int64_t salt, const testing_support::NamedKey& k) {
     return hs::saltedWordHash(salt, k.h);
   }
 };
