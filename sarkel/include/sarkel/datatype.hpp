@@ -1,5 +1,7 @@
-// The datatype module: uniform descriptions of algebraic data type declarations as the
-// reflection library reports them, and the operations over reflection syntax they rest on.
+/// \defgroup sarkel_datatype sarkel/datatype.hpp
+/// \ingroup sarkel
+/// The datatype module: uniform descriptions of algebraic data type declarations as the
+/// reflection library reports them, and the operations over reflection syntax they rest on.
 #pragma once
 
 #include "sarkel/datatype/constructor.hpp"   // IWYU pragma: export

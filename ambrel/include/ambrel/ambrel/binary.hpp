@@ -1,6 +1,4 @@
-// The tagged serialised form: the constructor index as an 8-byte big-endian Int (0 This, 1 That,
-// 2 Ambrel), then the present values' own forms, the first before the second, with nothing in
-// between. A list is its count as the same Int, then its elements.
+// The serialised form of inclusive-or values.
 #pragma once
 
 #include <cstdint>
@@ -10,13 +8,21 @@
 #include "hs/binary.hpp"
 #include "hs/lazy.hpp"
 
+/// \addtogroup ambrel_ambrel
+/// @{
+
 namespace ambrel::internal {
 // Fails the decoding with "Invalid Ambrel index" (the index itself already read).
 [[noreturn]] void invalidIndex(const hs::binary::Input& in);
 }  // namespace ambrel::internal
 
+/// The tagged serialised form: the constructor index as an 8-byte big-endian Int (0 This, 1 That,
+/// 2 Ambrel), then the present values' own forms, the first before the second, with nothing in
+/// between. A list is its count as the same Int, then its elements. Writing forces the value and
+/// its present fields; reading any other index fails with "Invalid Ambrel index".
 template <class A, class B>
 struct hs::Binary<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   static void put(const ambrel::Ambrel<A, B>& t, hs::binary::Output& out) {
     namespace I = ambrel::internal;
     const I::Node& n = I::Access::node(t);
@@ -34,3 +40,5 @@ struct hs::Binary<ambrel::Ambrel<A, B>> {
     return ambrel::Ambrel<A, B>(std::move(a), hs::Lazy<B>(hs::Binary<B>::get(in)));
   }
 };
+
+/// @}

@@ -1,6 +1,4 @@
-// Hashing and deep evaluation. The hash mixes the constructor index (0 This, 1 That, 2 Ambrel)
-// into the salt with saltedWordHash, then threads the salt through the first value and then the
-// second; deep evaluation forces the present values, the first before the second.
+// Hashing and deep evaluation of inclusive-or values.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +9,9 @@
 #include "ambrel/ambrel/type.hpp"
 #include "hs/hashable.hpp"
 #include "hs/nfdata.hpp"
+
+/// \addtogroup ambrel_ambrel
+/// @{
 
 namespace ambrel::internal {
 
@@ -33,24 +34,31 @@ void rnfWith(R1& r1, R2& r2, const Ambrel<A, B>& t) {
 
 }  // namespace ambrel::internal
 
+/// Hashing: the constructor index (0 This, 1 That, 2 Ambrel) mixed into the salt with
+/// saltedWordHash, then the salt threaded through the first value and then the second. Forces
+/// the value and its present fields; allocates nothing.
 template <class A, class B>
 struct hs::Hashable<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const ambrel::Ambrel<A, B>& t) {
     hs::HashWithSalt own;
     return ambrel::internal::hashWith(own, own, salt, t);
   }
 };
-// The first value by A's own hash, the second by h.
+/// The first value by A's own hash, the second by h.
 template <class A, class B>
 struct hs::Hashable1<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   template <class H>
   [[nodiscard]] static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const ambrel::Ambrel<A, B>& t) {
     hs::HashWithSalt own;
     return ambrel::internal::hashWith(own, h, salt, t);
   }
 };
+/// The first value by h1, the second by h2.
 template <class A, class B>
 struct hs::Hashable2<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   template <class H1, class H2>
   [[nodiscard]] static std::int64_t liftHashWithSalt2(H1&& h1, H2&& h2, std::int64_t salt,
                                         const ambrel::Ambrel<A, B>& t) {
@@ -58,32 +66,42 @@ struct hs::Hashable2<ambrel::Ambrel<A, B>> {
   }
 };
 
+/// hs::hash, for the standard containers.
 template <class A, class B>
 struct std::hash<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   std::size_t operator()(const ambrel::Ambrel<A, B>& t) const {
     return static_cast<std::size_t>(hs::hash(t));
   }
 };
 
+/// Deep evaluation: the value, then its present fields deeply, the first before the second.
 template <class A, class B>
 struct hs::NFData<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   static void rnf(const ambrel::Ambrel<A, B>& t) {
     hs::Rnf own;
     ambrel::internal::rnfWith(own, own, t);
   }
 };
+/// The first value deeply by its own rnf, the second by r.
 template <class A, class B>
 struct hs::NFData1<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   template <class R>
   static void liftRnf(R&& r, const ambrel::Ambrel<A, B>& t) {
     hs::Rnf own;
     ambrel::internal::rnfWith(own, r, t);
   }
 };
+/// The first value by r1, the second by r2.
 template <class A, class B>
 struct hs::NFData2<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   template <class R1, class R2>
   static void liftRnf2(R1&& r1, R2&& r2, const ambrel::Ambrel<A, B>& t) {
     ambrel::internal::rnfWith(r1, r2, t);
   }
 };
+
+/// @}

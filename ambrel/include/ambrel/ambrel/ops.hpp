@@ -16,6 +16,8 @@
 #include "hs/list.hpp"
 
 namespace ambrel {
+/// \addtogroup ambrel_ambrel
+/// @{
 
 namespace internal {
 template <class A, class B>
@@ -35,8 +37,8 @@ void partitionHead(const hs::List<Ambrel<A, B>>& xs) {
 }
 }  // namespace internal
 
-// Case analysis: f(a) for This a, g(b) for That b, h(a, b) for Ambrel a b, called now. The
-// functions receive the field values (forced), or the field cells unforced under hs::onCells.
+/// Case analysis: f(a) for This a, g(b) for That b, h(a, b) for Ambrel a b, called now. The
+/// functions receive the field values (forced), or the field cells unforced under hs::onCells.
 template <class F, class G, class H, class A, class B>
 [[nodiscard]] auto ambrel(F&& f, G&& g, H&& h, const Ambrel<A, B>& t) {
   const internal::Node& n = internal::Access::node(t);
@@ -50,7 +52,7 @@ template <class F, class G, class H, class A, class B>
   }
 }
 
-// The pair of the fields, the defaults filling the absent side (never evaluated).
+/// The pair of the fields, the defaults filling the absent side (never evaluated).
 template <class A, class B>
 [[nodiscard]] std::pair<hs::Lazy<A>, hs::Lazy<B>> fromAmbrel(hs::Lazy<A> a0, hs::Lazy<B> b0,
                                                const Ambrel<A, B>& t) {
@@ -60,7 +62,7 @@ template <class A, class B>
   return {n.here.template get<A>(), n.there.template get<B>()};
 }
 
-// The one field of This or That (the cell itself), or the deferred op(a, b) of Ambrel.
+/// The one field of This or That (the cell itself), or the deferred op(a, b) of Ambrel.
 template <class Op, class A>
 [[nodiscard]] hs::Lazy<A> mergeAmbrel(Op op, const Ambrel<A, A>& t) {
   const internal::Node& n = internal::Access::node(t);
@@ -69,8 +71,8 @@ template <class Op, class A>
   return hs::deferCall<A>(std::move(op), n.here.template get<A>(), n.there.template get<A>());
 }
 
-// The deferred f(a), g(b), or op(f(a), g(b)) (the two applications themselves deferred: op
-// receives their cells under hs::onCells).
+/// The deferred f(a), g(b), or op(f(a), g(b)) (the two applications themselves deferred: op
+/// receives their cells under hs::onCells).
 template <class F, class G, class Op, class A, class B>
 [[nodiscard]] auto mergeAmbrelWith(F f, G g, Op op, const Ambrel<A, B>& t) {
   using C = internal::ResultOf<F, A>;
@@ -85,8 +87,8 @@ template <class F, class G, class Op, class A, class B>
 // ---- Partitions (each result list is produced on demand, one input element at a time; the call
 // itself evaluates the first cell and its element) ----------------------------------------------
 
-// (the first values of the This elements, the second values of the That elements, the pairs of
-// the Ambrel elements), in input order.
+/// (the first values of the This elements, the second values of the That elements, the pairs of
+/// the Ambrel elements), in input order.
 template <class A, class B>
 [[nodiscard]] std::tuple<hs::List<hs::Lazy<A>>, hs::List<hs::Lazy<B>>,
            hs::List<std::pair<hs::Lazy<A>, hs::Lazy<B>>>>
@@ -115,7 +117,7 @@ partitionAmbrel(const hs::List<Ambrel<A, B>>& xs) {
               xs)};
 }
 
-// (every first value, every second value), in input order.
+/// (every first value, every second value), in input order.
 template <class A, class B>
 [[nodiscard]] std::pair<hs::List<hs::Lazy<A>>, hs::List<hs::Lazy<B>>> partitionHereThere(
     const hs::List<Ambrel<A, B>>& xs) {
@@ -136,9 +138,9 @@ template <class A, class B>
               xs)};
 }
 
-// The Left values and the Right values of a non-empty list, each side non-empty where present;
-// the head leads the list of its own side. Evaluates the head, the tail's first cell, and the
-// tail up to the first element of the other side.
+/// The Left values and the Right values of a non-empty list, each side non-empty where present;
+/// the head leads the list of its own side. Evaluates the head, the tail's first cell, and the
+/// tail up to the first element of the other side.
 template <class A, class B>
 [[nodiscard]] Ambrel<hs::NonEmpty<A>, hs::NonEmpty<B>> partitionEithersNE(
     const hs::NonEmpty<hs::Either<A, B>>& xs) {
@@ -161,7 +163,7 @@ template <class A, class B>
 
 // ---- Distributions over pairs ---------------------------------------------------------------
 
-// Ambrel (a, b) c to (Ambrel a c, Ambrel b c); a That is both components itself.
+/// Ambrel (a, b) c to (Ambrel a c, Ambrel b c); a That is both components itself.
 template <class A, class B, class C>
 [[nodiscard]] std::pair<Ambrel<A, C>, Ambrel<B, C>> distrAmbrelPair(const Ambrel<std::pair<A, B>, C>& t) {
   const internal::Node& n = internal::Access::node(t);
@@ -175,8 +177,8 @@ template <class A, class B, class C>
   return {Ambrel<A, C>(hs::Lazy<A>(p.first), c), Ambrel<B, C>(hs::Lazy<B>(p.second), c)};
 }
 
-// (Ambrel a c, Ambrel b c) to Ambrel (a, b) c. Evaluates both components, always; where both hold
-// a second value, the first component's stays.
+/// (Ambrel a c, Ambrel b c) to Ambrel (a, b) c. Evaluates both components, always; where both hold
+/// a second value, the first component's stays.
 template <class A, class B, class C>
 [[nodiscard]] Ambrel<std::pair<A, B>, C> undistrAmbrelPair(const std::pair<Ambrel<A, C>, Ambrel<B, C>>& p) {
   using R = Ambrel<std::pair<A, B>, C>;
@@ -197,7 +199,7 @@ template <class A, class B, class C>
   return R(internal::pairCell(a, ny.here.template get<B>()), c);
 }
 
-// (Ambrel a b, c) to Ambrel (a, c) (b, c); c is shared by every pair built, not evaluated.
+/// (Ambrel a b, c) to Ambrel (a, c) (b, c); c is shared by every pair built, not evaluated.
 template <class A, class B, class C>
 [[nodiscard]] Ambrel<std::pair<A, C>, std::pair<B, C>> distrPairAmbrel(const std::pair<Ambrel<A, B>, C>& p) {
   using R = Ambrel<std::pair<A, C>, std::pair<B, C>>;
@@ -213,7 +215,7 @@ template <class A, class B, class C>
            internal::pairCell(n.there.template get<B>(), c));
 }
 
-// Ambrel (a, c) (b, c) to (Ambrel a b, c); of two c the first pair's stays.
+/// Ambrel (a, c) (b, c) to (Ambrel a b, c); of two c the first pair's stays.
 template <class A, class B, class C>
 [[nodiscard]] std::pair<Ambrel<A, B>, C> undistrPairAmbrel(const Ambrel<std::pair<A, C>, std::pair<B, C>>& t) {
   const internal::Node& n = internal::Access::node(t);
@@ -230,4 +232,5 @@ template <class A, class B, class C>
   return {Ambrel<A, B>(hs::Lazy<A>(p.first), hs::Lazy<B>(q.first)), p.second};
 }
 
+/// @}
 }  // namespace ambrel

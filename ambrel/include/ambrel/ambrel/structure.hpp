@@ -24,8 +24,13 @@
 #include "hs/monad.hpp"
 #include "hs/semigroup.hpp"
 
+/// \addtogroup ambrel_ambrel
+/// @{
+
+/// `Ambrel<A, B>` is AmbrelTag2 applied to A and B.
 template <class A, class B>
 struct hs::TagOf2<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   using type = ambrel::AmbrelTag2;
   using first_type = A;
   using second_type = B;
@@ -99,9 +104,11 @@ template <class A, class MY>
 
 // ---- Mapping --------------------------------------------------------------------------------
 
+/// Two-sided mapping: each function's result is a deferred field of the new value, f called on
+/// the first value and g on the second when they are demanded.
 template <>
 struct hs::Bifunctor<ambrel::AmbrelTag2> {
-  // Always a new value of the same constructor.
+  /// Always a new value of the same constructor.
   template <class F, class G, class A, class B>
   [[nodiscard]] static auto bimap(F&& f, G&& g, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
@@ -115,7 +122,7 @@ struct hs::Bifunctor<ambrel::AmbrelTag2> {
     return ambrel::Ambrel<C, D>(hs::deferCall<C>(std::decay_t<F>(f), n.here.template get<A>()),
                                 hs::deferCall<D>(std::decay_t<G>(g), n.there.template get<B>()));
   }
-  // That: the input itself.
+  /// That: the input itself.
   template <class F, class A, class B>
   [[nodiscard]] static auto first(F&& f, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
@@ -127,7 +134,7 @@ struct hs::Bifunctor<ambrel::AmbrelTag2> {
     if (n.index == 0) return I::makeThis<C, B>(std::move(c));
     return R(std::move(c), n.there.template get<B>());
   }
-  // This: the input itself; g is never called for it.
+  /// This: the input itself; g is never called for it.
   template <class G, class A, class B>
   [[nodiscard]] static auto second(G&& g, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
@@ -141,13 +148,15 @@ struct hs::Bifunctor<ambrel::AmbrelTag2> {
   }
 };
 
+/// Mapping the second value: second of the Bifunctor.
 template <class A>
 struct hs::Functor<ambrel::AmbrelTag<A>> {
+  /// This: the input itself; otherwise the second value replaced by the deferred f(b).
   template <class F, class B>
   [[nodiscard]] static auto fmap(F&& f, const ambrel::Ambrel<A, B>& t) {
     return hs::Bifunctor<ambrel::AmbrelTag2>::second(std::forward<F>(f), t);
   }
-  // This: the input itself; otherwise the second value replaced by x.
+  /// This: the input itself; otherwise the second value replaced by x.
   template <class X, class B>
   [[nodiscard]] static auto replaceValues(const X& x, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
@@ -162,9 +171,10 @@ struct hs::Functor<ambrel::AmbrelTag<A>> {
 
 // ---- Two-sided folding ----------------------------------------------------------------------
 
+/// Two-sided folding over the present values, the first before the second.
 template <>
 struct hs::Bifoldable<ambrel::AmbrelTag2> {
-  // f a, g b, or mappend (f a) (g b), f called first.
+  /// f a, g b, or mappend (f a) (g b), f called first.
   template <class M, class F, class G, class A, class B>
   [[nodiscard]] static M bifoldMap(F&& f, G&& g, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
@@ -174,7 +184,7 @@ struct hs::Bifoldable<ambrel::AmbrelTag2> {
     const M left(I::callOn(f, n.here.template get<A>()));
     return hs::mappend<M>(left, M(I::callOn(g, n.there.template get<B>())));
   }
-  // f(a, z), g(b, z), or f(a, deferred g(b, z)).
+  /// f(a, z), g(b, z), or f(a, deferred g(b, z)).
   template <class F, class G, class Z, class A, class B>
   [[nodiscard]] static Z bifoldr(F&& f, G&& g, Z z, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
@@ -191,7 +201,7 @@ struct hs::Bifoldable<ambrel::AmbrelTag2> {
         });
     return Z(std::invoke(I::target(f), I::arg<std::decay_t<F>>(n.here.template get<A>()), rest));
   }
-  // f(z, a), g(z, b), or g(deferred f(z, a), b).
+  /// f(z, a), g(z, b), or g(deferred f(z, a), b).
   template <class F, class G, class Z, class A, class B>
   [[nodiscard]] static Z bifoldl(F&& f, G&& g, Z z, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
@@ -208,6 +218,7 @@ struct hs::Bifoldable<ambrel::AmbrelTag2> {
         });
     return Z(std::invoke(I::target(g), init, I::arg<std::decay_t<G>>(n.there.template get<B>())));
   }
+  /// a, b, or a <> b, forced.
   template <class A>
   [[nodiscard]] static A bifold(const ambrel::Ambrel<A, A>& t) {
     namespace I = ambrel::internal;
@@ -218,14 +229,16 @@ struct hs::Bifoldable<ambrel::AmbrelTag2> {
   }
 };
 
+/// Non-empty two-sided folding: every value holds at least one side.
 template <>
 struct hs::Bifoldable1<ambrel::AmbrelTag2> {
-  // f a, g b, or f a <> g b.
+  /// f a, g b, or f a <> g b.
   template <class S, class F, class G, class A, class B>
   [[nodiscard]] static S bifoldMap1(F&& f, G&& g, const ambrel::Ambrel<A, B>& t) {
     return hs::Bifoldable<ambrel::AmbrelTag2>::bifoldMap<S>(std::forward<F>(f),
                                                             std::forward<G>(g), t);
   }
+  /// a, b, or a <> b, forced.
   template <class A>
   [[nodiscard]] static A bifold1(const ambrel::Ambrel<A, A>& t) {
     return hs::Bifoldable<ambrel::AmbrelTag2>::bifold(t);
@@ -234,8 +247,12 @@ struct hs::Bifoldable1<ambrel::AmbrelTag2> {
 
 // ---- Folding the element (the second value of That and Ambrel) ------------------------------
 
+/// Folding as a container of at most one element: none in This, the second value in That and
+/// Ambrel (forced when it is used). Constant time; nothing is allocated beyond the result.
 template <class A>
 struct hs::Foldable<ambrel::AmbrelTag<A>> {
+  /// @{
+  /// Over the element, or none for This (the fold's empty case: z, mempty, 0 or 1).
   template <class B>
   [[nodiscard]] static std::vector<B> toList(const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) return {};
@@ -278,31 +295,37 @@ struct hs::Foldable<ambrel::AmbrelTag<A>> {
     if (t.index() == 0) return z;
     return Z(std::invoke(f, std::move(z), t.there().force()));
   }
-  // The element itself; f is never called.
+  /// @}
+  /// The element itself; f is never called.
   template <class F, class B>
   [[nodiscard]] static B foldr1(F&&, const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) hs::foldr1Empty();
     return t.there().force();
   }
+  /// The element itself; f is never called.
   template <class F, class B>
   [[nodiscard]] static B foldl1(F&&, const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) hs::foldl1Empty();
     return t.there().force();
   }
+  /// Whether t is This.
   template <class B>
   [[nodiscard]] static bool null(const ambrel::Ambrel<A, B>& t) {
     return t.index() == 0;
   }
+  /// 0 for This, else 1.
   template <class B>
   [[nodiscard]] static std::int64_t length(const ambrel::Ambrel<A, B>& t) {
     return t.index() == 0 ? 0 : 1;
   }
-  // x == b, the given value on the left.
+  /// x == b, the given value on the left.
   template <class X, class B>
   [[nodiscard]] static bool elem(const X& x, const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) return false;
     return x == t.there().force();
   }
+  /// @{
+  /// The element; This fails as an empty structure.
   template <class B>
   [[nodiscard]] static B maximum(const ambrel::Ambrel<A, B>& t) {
     if (t.index() == 0) hs::maximumEmpty();
@@ -313,6 +336,9 @@ struct hs::Foldable<ambrel::AmbrelTag<A>> {
     if (t.index() == 0) hs::minimumEmpty();
     return t.there().force();
   }
+  /// @}
+  /// @{
+  /// 0 + b or 1 * b; 0 or 1 for This.
   template <class B>
   [[nodiscard]] static B sum(const ambrel::Ambrel<A, B>& t) {
     B zero(0);
@@ -325,13 +351,15 @@ struct hs::Foldable<ambrel::AmbrelTag<A>> {
     if (t.index() == 0) return one;
     return one * t.there().force();
   }
+  /// @}
 };
 
 // ---- Traversal ------------------------------------------------------------------------------
 
+/// Traversal of the at most one element.
 template <class A>
 struct hs::Traversable<ambrel::AmbrelTag<A>> {
-  // This: the input itself, wrapped with the applicative's pure; f is not called.
+  /// This: the input itself, wrapped with the applicative's pure; f is not called.
   template <class F, class B>
   [[nodiscard]] static auto traverse(F&& f, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
@@ -348,9 +376,10 @@ struct hs::Traversable<ambrel::AmbrelTag<A>> {
   }
 };
 
+/// Two-sided traversal, the first value's action before the second's.
 template <>
 struct hs::Bitraversable<ambrel::AmbrelTag2> {
-  // The effect of f a before that of g b.
+  /// The effect of f a before that of g b.
   template <class F, class G, class A, class B>
   [[nodiscard]] static auto bitraverse(F&& f, G&& g, const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
@@ -375,10 +404,11 @@ struct hs::Bitraversable<ambrel::AmbrelTag2> {
 
 // ---- Combination ----------------------------------------------------------------------------
 
-// Every side that either operand holds; a side both hold is combined (deferred), the left
-// operand's value on the left. There is no neutral element.
+/// Every side that either operand holds; a side both hold is combined (deferred), the left
+/// operand's value on the left. There is no neutral element.
 template <class A, class B>
 struct hs::Semigroup<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   [[nodiscard]] static ambrel::Ambrel<A, B> mappend(const ambrel::Ambrel<A, B>& x, const ambrel::Ambrel<A, B>& y) {
     namespace I = ambrel::internal;
     const I::Node& nx = I::Access::node(x);
@@ -403,14 +433,16 @@ struct hs::Semigroup<ambrel::Ambrel<A, B>> {
 
 // ---- Application and sequencing (first values joined with A's semigroup) --------------------
 
+/// Application: the first values of the function and the argument joined with A's semigroup
+/// (deferred); a This stops the application.
 template <class A>
 struct hs::Applicative<ambrel::AmbrelTag<A>> {
-  // That x.
+  /// That x.
   template <class X>
   [[nodiscard]] static ambrel::Ambrel<A, X> pure(X x) {
     return ambrel::internal::makeThat<A, X>(hs::Lazy<X>(std::move(x)));
   }
-  // fmap f x <*> y; a This x is returned itself, without asking for y.
+  /// fmap f x <*> y; a This x is returned itself, without asking for y.
   template <class F, class X, class Rest>
   [[nodiscard]] static auto liftA2(F&& f, const ambrel::Ambrel<A, X>& x, Rest&& rest) {
     namespace I = ambrel::internal;
@@ -424,9 +456,10 @@ struct hs::Applicative<ambrel::AmbrelTag<A>> {
   }
 };
 
+/// Sequencing: the first values joined with A's semigroup (deferred), like the Applicative.
 template <class A>
 struct hs::Monad<ambrel::AmbrelTag<A>> {
-  // This: the input itself (k not called); That x: k x itself; Ambrel a x: k x joined with a.
+  /// This: the input itself (k not called); That x: k x itself; Ambrel a x: k x joined with a.
   template <class X, class K>
   [[nodiscard]] static auto bind(const ambrel::Ambrel<A, X>& m, K&& k) {
     namespace I = ambrel::internal;
@@ -437,7 +470,7 @@ struct hs::Monad<ambrel::AmbrelTag<A>> {
     if (n.index == 1) return r;
     return I::joined(n.here.template get<A>(), r);
   }
-  // m >>= \_ -> m2: m's second value is never looked at.
+  /// m >>= \_ -> m2: m's second value is never looked at.
   template <class X, class MY>
   [[nodiscard]] static MY then(const ambrel::Ambrel<A, X>& m, const MY& m2) {
     namespace I = ambrel::internal;
@@ -449,8 +482,10 @@ struct hs::Monad<ambrel::AmbrelTag<A>> {
 };
 
 namespace ambrel {
+/// \addtogroup ambrel_ambrel
+/// @{
 
-// mf <*> mx: mx is evaluated only when mf is not This.
+/// mf <*> mx: mx is evaluated only when mf is not This.
 template <class A, class Fn, class X>
 [[nodiscard]] auto ap(const Ambrel<A, Fn>& mf, const Ambrel<A, X>& mx) {
   using V = std::remove_cvref_t<std::invoke_result_t<const Fn&, const X&>>;
@@ -459,27 +494,29 @@ template <class A, class Fn, class X>
         return hs::Lazy<V>::apply([](const Fn& g, const X& x) -> V { return g(x); }, fs, xs);
       });
 }
-// a1 *> a2: a1 itself when it is This; otherwise the applicative's constructor and first value,
-// with a2's second value (a1's is never looked at).
+/// a1 *> a2: a1 itself when it is This; otherwise the applicative's constructor and first value,
+/// with a2's second value (a1's is never looked at).
 template <class A, class X, class Y>
 [[nodiscard]] Ambrel<A, Y> apRight(const Ambrel<A, X>& a1, const Ambrel<A, Y>& a2) {
   return internal::applied<Ambrel<A, Y>>(
       a1, [&] { return a2; }, [](const hs::Lazy<X>&, const hs::Lazy<Y>& ys) { return ys; });
 }
-// a1 <* a2: likewise, with a1's second value (a2's is never looked at).
+/// a1 <* a2: likewise, with a1's second value (a2's is never looked at).
 template <class A, class X, class Y>
 [[nodiscard]] Ambrel<A, X> apLeft(const Ambrel<A, X>& a1, const Ambrel<A, Y>& a2) {
   return internal::applied<Ambrel<A, X>>(
       a1, [&] { return a2; }, [](const hs::Lazy<X>& xs, const hs::Lazy<Y>&) { return xs; });
 }
 
+/// @}
 }  // namespace ambrel
 
 // ---- Swap and re-association ----------------------------------------------------------------
 
+/// Swapping the sides: This a and That a trade places, Ambrel a b becomes Ambrel b a.
 template <>
 struct hs::Swap<ambrel::AmbrelTag2> {
-  // Always a new value; the fields are shared.
+  /// Always a new value; the fields are shared.
   template <class A, class B>
   [[nodiscard]] static ambrel::Ambrel<B, A> swap(const ambrel::Ambrel<A, B>& t) {
     namespace I = ambrel::internal;
@@ -490,9 +527,10 @@ struct hs::Swap<ambrel::AmbrelTag2> {
   }
 };
 
+/// Re-association of nested values.
 template <>
 struct hs::Assoc<ambrel::AmbrelTag2> {
-  // Ambrel (Ambrel a b) c to Ambrel a (Ambrel b c); the inner value is evaluated where present.
+  /// Ambrel (Ambrel a b) c to Ambrel a (Ambrel b c); the inner value is evaluated where present.
   template <class A, class B, class C>
   [[nodiscard]] static ambrel::Ambrel<A, ambrel::Ambrel<B, C>> assoc(
       const ambrel::Ambrel<ambrel::Ambrel<A, B>, C>& t) {
@@ -515,7 +553,7 @@ struct hs::Assoc<ambrel::AmbrelTag2> {
     if (i.index == 1) return I::makeThat<A, BC>(hs::Lazy<BC>(BC(b, c)));
     return R(i.here.template get<A>(), hs::Lazy<BC>(BC(b, c)));
   }
-  // Ambrel a (Ambrel b c) to Ambrel (Ambrel a b) c; the inner value is evaluated where present.
+  /// Ambrel a (Ambrel b c) to Ambrel (Ambrel a b) c; the inner value is evaluated where present.
   template <class A, class B, class C>
   [[nodiscard]] static ambrel::Ambrel<ambrel::Ambrel<A, B>, C> unassoc(
       const ambrel::Ambrel<A, ambrel::Ambrel<B, C>>& t) {
@@ -539,3 +577,5 @@ struct hs::Assoc<ambrel::AmbrelTag2> {
     return R(hs::Lazy<AB>(AB(a, b)), i.there.template get<C>());
   }
 };
+
+/// @}

@@ -15,7 +15,12 @@
 #include "hs/show.hpp"
 #include "hs/unit.hpp"
 
+/// \addtogroup ambrel_ambrel
+/// @{
+
 namespace ambrel {
+/// \addtogroup ambrel_ambrel
+/// @{
 
 namespace internal {
 
@@ -45,23 +50,28 @@ template <class C1, class C2, class A, class B, class C, class D>
 
 }  // namespace internal
 
+/// Equal constructors with equal fields (each by its type's ==); forces both values and the
+/// fields compared.
 template <class A, class B>
 [[nodiscard]] bool operator==(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   hs::Equal eq;
   return internal::equalWith(eq, eq, x, y);
 }
+/// `!(x == y)`.
 template <class A, class B>
 [[nodiscard]] bool operator!=(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return !(x == y);
 }
 
+/// The constructor index first (This < That < Ambrel), then the fields, first value first, each
+/// by its type's compare; the second values are forced only on equal first values.
 template <class A, class B>
 [[nodiscard]] hs::Ordering compare(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   hs::Compare cmp;
   return internal::compareWith(cmp, cmp, x, y);
 }
-// The field types' own < where one field decides; for two Ambrel the first values' compare, and
-// only on equal first values the second values' <.
+/// The field types' own < where one field decides; for two Ambrel the first values' compare, and
+/// only on equal first values the second values' <.
 template <class A, class B>
 [[nodiscard]] bool operator<(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   const internal::Node& nx = internal::Access::node(x);
@@ -73,24 +83,27 @@ template <class A, class B>
   if (o != hs::EQ) return o == hs::LT;
   return x.there().force() < y.there().force();
 }
+/// `y < x`.
 template <class A, class B>
 [[nodiscard]] bool operator>(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return y < x;
 }
+/// `!(y < x)`.
 template <class A, class B>
 [[nodiscard]] bool operator<=(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return !(y < x);
 }
+/// `!(x < y)`.
 template <class A, class B>
 [[nodiscard]] bool operator>=(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return !(x < y);
 }
-// x itself when y < x, else y itself (y on a tie).
+/// x itself when y < x, else y itself (y on a tie).
 template <class A, class B>
 [[nodiscard]] const Ambrel<A, B>& max(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return y < x ? x : y;
 }
-// y itself when y < x, else x itself (x on a tie).
+/// y itself when y < x, else x itself (x on a tie).
 template <class A, class B>
 [[nodiscard]] const Ambrel<A, B>& min(const Ambrel<A, B>& x, const Ambrel<A, B>& y) {
   return y < x ? y : x;
@@ -147,37 +160,48 @@ template <class A, class B>
 
 }  // namespace internal
 
+/// @}
 }  // namespace ambrel
 
 // ---- Lifted equality and ordering -----------------------------------------------------------
 
+/// The lifted equality: the first values by eq1, the second by eq2; different constructors are
+/// unequal without a call, and the second values of two Ambrel are compared only after equal
+/// first values.
 template <class A, class B>
 struct hs::Eq2<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   template <class E1, class E2, class C, class D>
   [[nodiscard]] static bool liftEq2(E1&& eq1, E2&& eq2, const ambrel::Ambrel<A, B>& x,
                       const ambrel::Ambrel<C, D>& y) {
     return ambrel::internal::equalWith(eq1, eq2, x, y);
   }
 };
-// The first values by A's ==, the second values by eq.
+/// The first values by A's ==, the second values by eq.
 template <class A, class B>
 struct hs::Eq1<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   template <class E, class D>
   [[nodiscard]] static bool liftEq(E&& eq, const ambrel::Ambrel<A, B>& x, const ambrel::Ambrel<A, D>& y) {
     hs::Equal own;
     return ambrel::internal::equalWith(own, eq, x, y);
   }
 };
+/// The lifted ordering: the constructor index first, then the first values by cmp1 and the
+/// second by cmp2.
 template <class A, class B>
 struct hs::Ord2<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   template <class C1, class C2, class C, class D>
   [[nodiscard]] static hs::Ordering liftCompare2(C1&& cmp1, C2&& cmp2, const ambrel::Ambrel<A, B>& x,
                                    const ambrel::Ambrel<C, D>& y) {
     return ambrel::internal::compareWith(cmp1, cmp2, x, y);
   }
 };
+/// The first values by A's compare, the second values by cmp.
 template <class A, class B>
 struct hs::Ord1<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   template <class C, class D>
   [[nodiscard]] static hs::Ordering liftCompare(C&& cmp, const ambrel::Ambrel<A, B>& x,
                                   const ambrel::Ambrel<A, D>& y) {
@@ -188,24 +212,31 @@ struct hs::Ord1<ambrel::Ambrel<A, B>> {
 
 // ---- Text writers ---------------------------------------------------------------------------
 
+/// The text form: "This a", "That b" or "Ambrel a b", the fields at precedence 11, in brackets
+/// above precedence 10; forces the value and its fields as they are written.
 template <class A, class B>
 struct hs::Show<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   static void showsPrec(int d, const ambrel::Ambrel<A, B>& t, std::string& out) {
     hs::ShowsPrec own;
     ambrel::internal::showWith(own, own, d, t, out);
   }
 };
-// The list writers are not used.
+/// The lifted text form: the first value by sp1, the second by sp2; the list writers are not
+/// used.
 template <class A, class B>
 struct hs::Show2<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   template <class SP1, class SL1, class SP2, class SL2>
   static void liftShowsPrec2(SP1&& sp1, SL1&&, SP2&& sp2, SL2&&, int d,
                              const ambrel::Ambrel<A, B>& t, std::string& out) {
     ambrel::internal::showWith(sp1, sp2, d, t, out);
   }
 };
+/// The first value by A's writer, the second by sp.
 template <class A, class B>
 struct hs::Show1<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   template <class SP, class SL>
   static void liftShowsPrec(SP&& sp, SL&&, int d, const ambrel::Ambrel<A, B>& t,
                             std::string& out) {
@@ -216,10 +247,12 @@ struct hs::Show1<ambrel::Ambrel<A, B>> {
 
 // ---- Text readers ---------------------------------------------------------------------------
 
-// Any number of enclosing brackets (precedence 0 inside); outside them at most precedence 10;
-// the three constructor forms offered together.
+/// The reader of the text form: any number of enclosing brackets (precedence 0 inside); outside
+/// them at most precedence 10; the three constructor forms offered together. The plain reader and
+/// the lifted readers are separate readers that accept the same texts.
 template <class A, class B>
 struct hs::Read<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   [[nodiscard]] static hs::ReadPrec<ambrel::Ambrel<A, B>> readPrec() {
     namespace rp = hs::readprec;
     namespace I = ambrel::internal;
@@ -238,9 +271,10 @@ struct hs::Read<ambrel::Ambrel<A, B>> {
     return rp::readData(rp::alt(std::move(ofThis), std::move(ofThat), std::move(ofBoth)));
   }
 };
-// The lifted readers: the one-token lexer under readParen; the list readers are not used.
+/// The lifted readers: the one-token lexer under readParen; the list readers are not used.
 template <class A, class B>
 struct hs::Read2<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   [[nodiscard]] static hs::ReadPrec<ambrel::Ambrel<A, B>> liftReadPrec2(hs::ReadPrec<A> rp1,
                                                           hs::ReadPrec<std::vector<A>>,
                                                           hs::ReadPrec<B> rp2,
@@ -248,10 +282,14 @@ struct hs::Read2<ambrel::Ambrel<A, B>> {
     return ambrel::internal::liftedReader<A, B>(std::move(rp1), std::move(rp2));
   }
 };
+/// The first value by A's reader, the second by rp.
 template <class A, class B>
 struct hs::Read1<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   [[nodiscard]] static hs::ReadPrec<ambrel::Ambrel<A, B>> liftReadPrec(hs::ReadPrec<B> rp,
                                                          hs::ReadPrec<std::vector<B>>) {
     return ambrel::internal::liftedReader<A, B>(hs::readPrec<A>(), std::move(rp));
   }
 };
+
+/// @}

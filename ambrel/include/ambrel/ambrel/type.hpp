@@ -1,11 +1,7 @@
 // The inclusive-or value Ambrel<A, B>: a first value only (This), a second value only (That), or
-// both (Ambrel), with lazy fields.
-//
-// A value is a handle to one shared, immutable node in an hs::Lazy cell, so the value itself may
-// be a deferred computation and copying it copies one pointer. The node keeps its field cells
-// without their types (every hs::Lazy is one pointer): its layout depends on neither field type,
-// so a node whose absent side changes type is the same node at the new type. An operation that
-// returns "its input" returns the very cell it was given, also under a changed type (ptrEq).
+// both (Ambrel), with lazy fields. The node keeps its field cells without their types (every
+// hs::Lazy is one pointer): its layout depends on neither field type, so a node whose absent
+// side changes type is the same node at the new type.
 #pragma once
 
 #include <cassert>
@@ -19,7 +15,12 @@
 #include "hs/lazy.hpp"
 #include "hs/unit.hpp"
 
+/// \addtogroup ambrel_ambrel
+/// @{
+
 namespace ambrel {
+/// \addtogroup ambrel_ambrel
+/// @{
 
 template <class A, class B>
 class Ambrel;
@@ -203,18 +204,25 @@ template <class T, class A, class B>
 
 }  // namespace internal
 
-// The inclusive-or of A and B. Values are immutable, shared, and safe to use from any number of
-// threads at once. There is no empty value: every value is one of the three constructors.
+/// The inclusive-or of A and B. Values are immutable, shared, and safe to use from any number of
+/// threads at once. There is no empty value: every value is one of the three constructors.
+///
+/// A value is a handle to one shared, immutable node in an hs::Lazy cell, so the value itself may
+/// be a deferred computation and copying it copies one pointer. Building a value allocates its
+/// node cell, and a cell for each field given as a plain value. An operation that returns "its
+/// input" returns the very cell it was given, also under a changed type (see ptrEq).
 template <class A, class B>
 class Ambrel {
  public:
-  using first_type = A;
-  using second_type = B;
+  using first_type = A;   ///< The type of the first value.
+  using second_type = B;  ///< The type of the second value.
 
-  // The both-value, Ambrel a b; each field a value or a cell (kept as given, not evaluated).
+  /// The both-value, Ambrel a b; each field a value or a cell (kept as given, not evaluated).
   Ambrel(hs::Lazy<A> a, hs::Lazy<B> b)
       : cell_(internal::bothCell<A, B>(std::move(a), std::move(b))) {}
-  // This a and That b (see ambrel::This, ambrel::That).
+  /// @{
+  /// This a and That b (see ambrel::This, ambrel::That); a field of another type is converted
+  /// when it is demanded.
   template <class X>
     requires(std::is_same_v<X, A> || std::is_convertible_v<const X&, A>)
   Ambrel(const ThisValue<X>& t)  // NOLINT(google-explicit-constructor)
@@ -223,8 +231,9 @@ class Ambrel {
     requires(std::is_same_v<Y, B> || std::is_convertible_v<const Y&, B>)
   Ambrel(const ThatValue<Y>& t)  // NOLINT(google-explicit-constructor)
       : cell_(internal::thatCell<B>(converted<B>(t.value()))) {}
+  /// @}
 
-  // The value f() computes, computed when first demanded (at most once).
+  /// The value f() computes, computed when first demanded (at most once).
   template <class F>
   [[nodiscard]] static Ambrel defer(F f) {
     return Ambrel(hs::Lazy<internal::Node>::defer([f = std::move(f)]() mutable -> internal::Node {
@@ -233,10 +242,11 @@ class Ambrel {
     }));
   }
 
-  // The constructor index: 0 This, 1 That, 2 Ambrel (evaluates the value).
+  /// The constructor index: 0 This, 1 That, 2 Ambrel (evaluates the value).
   [[nodiscard]] int index() const { return node().index; }
-  // The first value's cell, of This and Ambrel; the second value's, of That and Ambrel. Asking a
-  // value for a side it lacks is a program error.
+  /// @{
+  /// The first value's cell, of This and Ambrel; the second value's, of That and Ambrel. Asking a
+  /// value for a side it lacks is a program error. Evaluates the value, not the field.
   [[nodiscard]] const hs::Lazy<A>& here() const {
     const internal::Node& n = node();
     if (n.index == 1) internal::noHere();
@@ -249,10 +259,11 @@ class Ambrel {
     assert((n.shape == &internal::ThatShape<B>::shape || n.shape == &internal::BothShape<A, B>::shape));
     return n.there.template get<B>();
   }
+  /// @}
 
-  // True once the value is known (it is not a pending or failed computation).
+  /// True once the value is known (it is not a pending or failed computation).
   [[nodiscard]] bool evaluated() const noexcept { return cell_.evaluated(); }
-  // The identity of the value's cell.
+  /// The identity of the value's cell.
   [[nodiscard]] const void* identity() const noexcept { return cell_.identity(); }
 
  private:
@@ -270,32 +281,38 @@ class Ambrel {
   hs::Lazy<internal::Node> cell_;
 };
 
+/// The field types of Ambrel(a, b) from the arguments, values or cells.
 template <class X, class Y>
 Ambrel(X, Y) -> Ambrel<internal::PlainT<X>, internal::PlainT<Y>>;
 
-// A first value waiting for its second type: converts to Ambrel<A, B> (This a) for any B.
+/// A first value waiting for its second type: converts to `Ambrel<A, B>` (This a) for any B.
 template <class A>
 class ThisValue {
  public:
+  /// The waiting first value (the cell is kept, not evaluated).
   explicit ThisValue(hs::Lazy<A> a) noexcept : value_(std::move(a)) {}
+  /// The first value's cell.
   [[nodiscard]] const hs::Lazy<A>& value() const noexcept { return value_; }
 
  private:
   hs::Lazy<A> value_;
 };
-// A second value waiting for its first type: converts to Ambrel<A, B> (That b) for any A.
+/// A second value waiting for its first type: converts to `Ambrel<A, B>` (That b) for any A.
 template <class B>
 class ThatValue {
  public:
+  /// The waiting second value (the cell is kept, not evaluated).
   explicit ThatValue(hs::Lazy<B> b) noexcept : value_(std::move(b)) {}
+  /// The second value's cell.
   [[nodiscard]] const hs::Lazy<B>& value() const noexcept { return value_; }
 
  private:
   hs::Lazy<B> value_;
 };
 
-// This a. With both types given (This<A, B>(a)) the result is an Ambrel<A, B>; otherwise it is a
-// ThisValue that converts to any Ambrel<A, _>. The field is a value or a cell (kept as given).
+/// This a. With both types given (`This<A, B>(a)`) the result is an `Ambrel<A, B>`; otherwise it
+/// is a ThisValue that converts to any `Ambrel<A, _>`. The field is a value or a cell (kept as
+/// given).
 template <class A = internal::Deduced, class B = internal::Deduced, class X>
 [[nodiscard]] auto This(X&& a) {
   using T = std::conditional_t<std::is_same_v<A, internal::Deduced>, internal::PlainT<X>, A>;
@@ -304,8 +321,8 @@ template <class A = internal::Deduced, class B = internal::Deduced, class X>
   else
     return internal::makeThis<T, B>(internal::cellOf<T>(std::forward<X>(a)));
 }
-// That b. With the first type given (That<A>(b)) the result is an Ambrel<A, B>; otherwise it is a
-// ThatValue that converts to any Ambrel<_, B>.
+/// That b. With the first type given (`That<A>(b)`) the result is an `Ambrel<A, B>`; otherwise it
+/// is a ThatValue that converts to any `Ambrel<_, B>`.
 template <class A = internal::Deduced, class B = internal::Deduced, class Y>
 [[nodiscard]] auto That(Y&& b) {
   using T = std::conditional_t<std::is_same_v<B, internal::Deduced>, internal::PlainT<Y>, B>;
@@ -315,27 +332,35 @@ template <class A = internal::Deduced, class B = internal::Deduced, class Y>
     return internal::makeThat<A, T>(internal::cellOf<T>(std::forward<Y>(b)));
 }
 
-// Identity of values: the same cell, whatever types view it.
+/// Identity of values: the same cell, whatever types view it.
 template <class A, class B, class C, class D>
 [[nodiscard]] bool ptrEq(const Ambrel<A, B>& x, const Ambrel<C, D>& y) noexcept {
   return x.identity() == y.identity();
 }
 
-// Ambrel a as a type constructor in its second type, and Ambrel as a two-parameter one.
+/// Ambrel a as a type constructor in its second type: the tag of its one-parameter classes.
 template <class A>
 struct AmbrelTag {
+  /// `Ambrel<A, X>`.
   template <class X>
   using apply = Ambrel<A, X>;
 };
+/// Ambrel as a two-parameter type constructor: the tag of its two-parameter classes.
 struct AmbrelTag2 {
+  /// `Ambrel<A, B>`.
   template <class A, class B>
   using apply = Ambrel<A, B>;
 };
 
+/// @}
 }  // namespace ambrel
 
+/// `Ambrel<A, B>` is AmbrelTag<A> applied to B.
 template <class A, class B>
 struct hs::TagOf<ambrel::Ambrel<A, B>> {
+  /// \privatesection
   using type = ambrel::AmbrelTag<A>;
   using value_type = B;
 };
+
+/// @}

@@ -16,6 +16,9 @@
 #include "hs/nfdata.hpp"
 #include "hs/semigroup.hpp"
 
+/// \addtogroup ambrel_functor
+/// @{
+
 namespace ambrel::internal::one {
 
 // foldr c over xs from a deferred start value, which is demanded only where c demands the rest
@@ -70,9 +73,10 @@ template <class Tag, class X, class P>
 
 // ---- Mapping --------------------------------------------------------------------------------
 
+/// Mapping through the inner functors.
 template <class F, class G>
 struct hs::Functor<ambrel::Ambrel1Tag<F, G>> {
-  // The same constructor; each present part a deferred fmap of the old part.
+  /// The same constructor; each present part a deferred fmap of the old part.
   template <class H, class A>
   [[nodiscard]] static auto fmap(H h, const ambrel::Ambrel1<F, G, A>& v) {
     using B = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
@@ -90,7 +94,7 @@ struct hs::Functor<ambrel::Ambrel1Tag<F, G>> {
     if (n.index == 1) return R(ambrel::That1Value<typename R::GA>(gpart()));
     return R(fpart(), gpart());
   }
-  // Likewise with each part's own <$.
+  /// Likewise with each part's own <$.
   template <class X, class A>
   [[nodiscard]] static auto replaceValues(const X& x, const ambrel::Ambrel1<F, G, A>& v) {
     namespace O = ambrel::internal::one;
@@ -112,8 +116,10 @@ struct hs::Functor<ambrel::Ambrel1Tag<F, G>> {
 
 // ---- Folding --------------------------------------------------------------------------------
 
+/// Folding through the inner functors: the elements of the F part, then those of the G part.
 template <class F, class G>
 struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
+  /// The F part's elements, then the G part's, in a new vector.
   template <class A>
   [[nodiscard]] static std::vector<A> toList(const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
@@ -124,7 +130,7 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
       for (const A& x : hs::toList(n.g->force())) out.push_back(x);
     return out;
   }
-  // mappend of the two parts' foldMap, the F part's first.
+  /// mappend of the two parts' foldMap, the F part's first.
   template <class M, class H, class A>
   [[nodiscard]] static M foldMap(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
@@ -133,7 +139,7 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
     const M left = hs::foldMap<M>(h, n.f->force());
     return hs::mappend<M>(left, hs::foldMap<M>(h, n.g->force()));
   }
-  // F's foldr over the F part, from the deferred foldr of the G part.
+  /// F's foldr over the F part, from the deferred foldr of the G part.
   template <class C, class Z, class A>
   [[nodiscard]] static Z foldr(const C& c, Z z, const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
@@ -143,7 +149,7 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
         [c, z = std::move(z), g = *n.g]() -> Z { return hs::foldr(c, z, g.force()); });
     return ambrel::internal::one::foldrOnto<Z>(c, start, n.f->force());
   }
-  // G's foldl over the G part, from the deferred foldl of the F part.
+  /// G's foldl over the G part, from the deferred foldl of the F part.
   template <class C, class Z, class A>
   [[nodiscard]] static Z foldl(const C& c, Z z, const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
@@ -153,20 +159,22 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
         [c, z = std::move(z), f = *n.f]() -> Z { return hs::foldl(c, z, f.force()); });
     return ambrel::internal::one::foldlOnto<Z>(c, start, n.g->force());
   }
-  // The F part is asked first; a non-empty F part answers at once.
+  /// The F part is asked first; a non-empty F part answers at once.
   template <class A>
   [[nodiscard]] static bool null(const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.f && !hs::null(n.f->force())) return false;
     return !n.g || hs::null(n.g->force());
   }
-  // The F part is searched first; the G part only when the element is not there.
+  /// The F part is searched first; the G part only when the element is not there.
   template <class X, class A>
   [[nodiscard]] static bool elem(const X& x, const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.f && hs::elem(x, n.f->force())) return true;
     return n.g && hs::elem(x, n.g->force());
   }
+  /// @{
+  /// Over both parts' elements; no element at all fails as an empty structure.
   template <class A>
   [[nodiscard]] static A maximum(const ambrel::Ambrel1<F, G, A>& v) {
     return ambrel::internal::one::extreme(v, true);
@@ -175,13 +183,15 @@ struct hs::Foldable<ambrel::Ambrel1Tag<F, G>> {
   [[nodiscard]] static A minimum(const ambrel::Ambrel1<F, G, A>& v) {
     return ambrel::internal::one::extreme(v, false);
   }
+  /// @}
 };
 
-// Every value has an element when both inner functors' values always have one; otherwise there
-// are no non-empty folds.
+/// Every value has an element when both inner functors' values always have one; otherwise there
+/// are no non-empty folds.
 template <class F, class G>
   requires hs::Foldable1Tag<F> && hs::Foldable1Tag<G>
 struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
+  /// The two parts' foldMap1 joined with `<>`, the F part's first.
   template <class S, class H, class A>
   [[nodiscard]] static S foldMap1(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
@@ -190,7 +200,7 @@ struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
     const S left = hs::foldMap1<S>(h, n.f->force());
     return hs::mappend<S>(left, hs::foldMap1<S>(h, n.g->force()));
   }
-  // F's ordinary foldr c over the F part, from the deferred foldrMap1 of the G part.
+  /// F's ordinary foldr c over the F part, from the deferred foldrMap1 of the G part.
   template <class H, class C, class A>
   [[nodiscard]] static auto foldrMap1(H&& h, C&& c, const ambrel::Ambrel1<F, G, A>& v) {
     using B = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
@@ -203,7 +213,7 @@ struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
         });
     return ambrel::internal::one::foldrOnto<B>(std::decay_t<C>(c), start, n.f->force());
   }
-  // G's ordinary foldl c over the G part, from the deferred foldlMap1 of the F part.
+  /// G's ordinary foldl c over the G part, from the deferred foldlMap1 of the F part.
   template <class H, class C, class A>
   [[nodiscard]] static auto foldlMap1(H&& h, C&& c, const ambrel::Ambrel1<F, G, A>& v) {
     using B = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
@@ -216,11 +226,13 @@ struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
         });
     return ambrel::internal::one::foldlOnto<B>(std::decay_t<C>(c), start, n.g->force());
   }
+  /// The F part's head (the G part's for That1).
   template <class A>
   [[nodiscard]] static A head(const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     return n.index == 1 ? A(hs::head(n.g->force())) : A(hs::head(n.f->force()));
   }
+  /// The G part's last (the F part's for This1).
   template <class A>
   [[nodiscard]] static A last(const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
@@ -230,9 +242,10 @@ struct hs::Foldable1<ambrel::Ambrel1Tag<F, G>> {
 
 // ---- Traversal ------------------------------------------------------------------------------
 
+/// Traversal through the inner functors.
 template <class F, class G>
 struct hs::Traversable<ambrel::Ambrel1Tag<F, G>> {
-  // The F part's effects, then the G part's; the result keeps the constructor.
+  /// The F part's effects, then the G part's; the result keeps the constructor.
   template <class H, class A>
   [[nodiscard]] static auto traverse(H&& h, const ambrel::Ambrel1<F, G, A>& v) {
     using FB = std::remove_cvref_t<std::invoke_result_t<H&, const A&>>;
@@ -253,16 +266,20 @@ struct hs::Traversable<ambrel::Ambrel1Tag<F, G>> {
 
 // ---- Deep evaluation ------------------------------------------------------------------------
 
+/// Deep evaluation: the value, then its parts deeply, the F part first.
 template <class F, class G, class A>
 struct hs::NFData<ambrel::Ambrel1<F, G, A>> {
+  /// \privatesection
   static void rnf(const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
     if (n.f) hs::rnf(*n.f);
     if (n.g) hs::rnf(*n.g);
   }
 };
+/// Deep evaluation through the inner functors' liftRnf, the elements by r.
 template <class F, class G, class A>
 struct hs::NFData1<ambrel::Ambrel1<F, G, A>> {
+  /// \privatesection
   template <class R>
   static void liftRnf(R&& r, const ambrel::Ambrel1<F, G, A>& v) {
     const auto& n = ambrel::internal::one::Access::node(v);
@@ -270,3 +287,5 @@ struct hs::NFData1<ambrel::Ambrel1<F, G, A>> {
     if (n.g) hs::liftRnf(r, n.g->force());
   }
 };
+
+/// @}

@@ -15,7 +15,12 @@
 #include "hs/show.hpp"
 #include "hs/unit.hpp"
 
+/// \addtogroup ambrel_functor
+/// @{
+
 namespace ambrel {
+/// \addtogroup ambrel_functor
+/// @{
 
 namespace internal::one {
 
@@ -77,23 +82,27 @@ template <class F, class G, class A>
 
 }  // namespace internal::one
 
+/// Equal constructors with equal parts, each part by its own == as a whole value.
 template <class F, class G, class A>
 [[nodiscard]] bool operator==(const Ambrel1<F, G, A>& x, const Ambrel1<F, G, A>& y) {
   const auto& nx = internal::one::Access::node(x);
   const auto& ny = internal::one::Access::node(y);
   return internal::one::equalParts(hs::Equal{}, hs::Equal{}, nx, ny);
 }
+/// `!(x == y)`.
 template <class F, class G, class A>
 [[nodiscard]] bool operator!=(const Ambrel1<F, G, A>& x, const Ambrel1<F, G, A>& y) {
   return !(x == y);
 }
+/// This1 < That1 < Ambrel1, then the parts, the F part first, each by its own compare.
 template <class F, class G, class A>
 [[nodiscard]] hs::Ordering compare(const Ambrel1<F, G, A>& x, const Ambrel1<F, G, A>& y) {
   const auto& nx = internal::one::Access::node(x);
   const auto& ny = internal::one::Access::node(y);
   return internal::one::compareParts(hs::Compare{}, hs::Compare{}, nx, ny);
 }
-// Each operator evaluates its operands in the order of its compare call.
+/// @{
+/// By compare: each operator evaluates its operands in the order of its compare call.
 template <class F, class G, class A>
 [[nodiscard]] bool operator<(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(b, a) == hs::GT;
@@ -110,20 +119,25 @@ template <class F, class G, class A>
 [[nodiscard]] bool operator>=(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(b, a) != hs::GT;
 }
-// a when it is greater, else b (b on a tie); min: b when a is greater, else a.
+/// @}
+/// a when it is greater, else b (b on a tie).
 template <class F, class G, class A>
 [[nodiscard]] const Ambrel1<F, G, A>& max(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(a, b) == hs::GT ? a : b;
 }
+/// b when a is greater, else a.
 template <class F, class G, class A>
 [[nodiscard]] const Ambrel1<F, G, A>& min(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(a, b) == hs::GT ? b : a;
 }
 
+/// @}
 }  // namespace ambrel
 
+/// The lifted equality: each part through its functor's liftEq with eq.
 template <class F, class G, class A>
 struct hs::Eq1<ambrel::Ambrel1<F, G, A>> {
+  /// \privatesection
   template <class E, class B>
   [[nodiscard]] static bool liftEq(E&& eq, const ambrel::Ambrel1<F, G, A>& x, const ambrel::Ambrel1<F, G, B>& y) {
     return ambrel::internal::one::equalParts(
@@ -132,8 +146,11 @@ struct hs::Eq1<ambrel::Ambrel1<F, G, A>> {
         ambrel::internal::one::Access::node(x), ambrel::internal::one::Access::node(y));
   }
 };
+/// The lifted ordering: This1 < That1 < Ambrel1, then each part through its functor's
+/// liftCompare with cmp.
 template <class F, class G, class A>
 struct hs::Ord1<ambrel::Ambrel1<F, G, A>> {
+  /// \privatesection
   template <class C, class B>
   [[nodiscard]] static hs::Ordering liftCompare(C&& cmp, const ambrel::Ambrel1<F, G, A>& x,
                                   const ambrel::Ambrel1<F, G, B>& y) {
@@ -144,15 +161,20 @@ struct hs::Ord1<ambrel::Ambrel1<F, G, A>> {
   }
 };
 
+/// The text form: "This1 x", "That1 y" or "Ambrel1 x y" with the parts at precedence 11,
+/// bracketed from precedence 11 up.
 template <class F, class G, class A>
 struct hs::Show<ambrel::Ambrel1<F, G, A>> {
+  /// \privatesection
   static void showsPrec(int d, const ambrel::Ambrel1<F, G, A>& v, std::string& out) {
     auto part = [](const auto& p, std::string& o) { hs::showsPrec(11, p, o); };
     ambrel::internal::one::showParts(part, part, d, ambrel::internal::one::Access::node(v), out);
   }
 };
+/// The lifted text form: each part through its functor's liftShowsPrec with sp and sl.
 template <class F, class G, class A>
 struct hs::Show1<ambrel::Ambrel1<F, G, A>> {
+  /// \privatesection
   template <class SP, class SL>
   static void liftShowsPrec(SP&& sp, SL&& sl, int d, const ambrel::Ambrel1<F, G, A>& v,
                             std::string& out) {
@@ -161,16 +183,20 @@ struct hs::Show1<ambrel::Ambrel1<F, G, A>> {
   }
 };
 
+/// The reader of the text form.
 template <class F, class G, class A>
 struct hs::Read<ambrel::Ambrel1<F, G, A>> {
+  /// \privatesection
   [[nodiscard]] static hs::ReadPrec<ambrel::Ambrel1<F, G, A>> readPrec() {
     using V = ambrel::Ambrel1<F, G, A>;
     return ambrel::internal::one::reader<F, G, A>(hs::readPrec<typename V::FA>(),
                                                   hs::readPrec<typename V::GA>());
   }
 };
+/// The lifted reader: each part through its functor's liftReadPrec with rp.
 template <class F, class G, class A>
 struct hs::Read1<ambrel::Ambrel1<F, G, A>> {
+  /// \privatesection
   [[nodiscard]] static hs::ReadPrec<ambrel::Ambrel1<F, G, A>> liftReadPrec(hs::ReadPrec<A> rp,
                                                              hs::ReadPrec<std::vector<A>> rl) {
     using V = ambrel::Ambrel1<F, G, A>;
@@ -178,3 +204,5 @@ struct hs::Read1<ambrel::Ambrel1<F, G, A>> {
                                                   hs::liftReadPrec<typename V::GA>(rp, rl));
   }
 };
+
+/// @}

@@ -9,14 +9,18 @@
 #include <utility>
 
 namespace quendle {
+/// \addtogroup quendle_uuid
+/// @{
 
-// A machine integer of which only the low three bytes are fed.
+/// A machine integer of which only the low three bytes are fed.
 struct ThreeByte {
+  /// The integer whose low three bytes are fed.
   constexpr explicit ThreeByte(std::int64_t v) noexcept : value(v) {}
-  std::int64_t value;
+  std::int64_t value;  ///< The integer; its higher bytes are ignored.
 };
 
-// ByteSource<W>: `size`, the number of bytes fed, and `bytes(w)`, those bytes, first to last.
+/// How feed splits a W into bytes: `size`, the number of bytes fed, and `bytes(w)`, those
+/// bytes, first to last, in a `std::array` (no allocation).
 template <class W>
 struct ByteSource;
 
@@ -32,37 +36,50 @@ template <std::size_t N, class W>
 }
 }  // namespace internal
 
+/// One byte.
 template <>
 struct ByteSource<std::uint8_t> {
+  /// \privatesection
   static constexpr std::size_t size = 1;
   [[nodiscard]] static constexpr std::array<std::uint8_t, 1> bytes(std::uint8_t w) noexcept { return {w}; }
 };
+/// Two bytes, most significant first.
 template <>
 struct ByteSource<std::uint16_t> {
+  /// \privatesection
   static constexpr std::size_t size = 2;
   [[nodiscard]] static constexpr auto bytes(std::uint16_t w) noexcept { return internal::topFirst<2>(w); }
 };
+/// Four bytes, most significant first.
 template <>
 struct ByteSource<std::uint32_t> {
+  /// \privatesection
   static constexpr std::size_t size = 4;
   [[nodiscard]] static constexpr auto bytes(std::uint32_t w) noexcept { return internal::topFirst<4>(w); }
 };
+/// Eight bytes, most significant first.
 template <>
 struct ByteSource<std::uint64_t> {
+  /// \privatesection
   static constexpr std::size_t size = 8;
   [[nodiscard]] static constexpr auto bytes(std::uint64_t w) noexcept { return internal::topFirst<8>(w); }
 };
-// A machine integer: its low four bytes.
+/// A machine integer: its low four bytes, most significant first.
 template <>
 struct ByteSource<std::int64_t> {
+  /// \privatesection
   static constexpr std::size_t size = 4;
   [[nodiscard]] static constexpr auto bytes(std::int64_t w) noexcept { return internal::topFirst<4>(w); }
 };
+/// The low three bytes, most significant first.
 template <>
 struct ByteSource<ThreeByte> {
+  /// \privatesection
   static constexpr std::size_t size = 3;
   [[nodiscard]] static constexpr auto bytes(ThreeByte w) noexcept { return internal::topFirst<3>(w.value); }
 };
+
+/// @}
 
 namespace internal {
 
@@ -104,8 +121,12 @@ template <class F, std::size_t... I, std::size_t N>
 
 }  // namespace internal
 
-// f fed with the bytes of w, most significant first: f's result when those are all the bytes f
-// takes, otherwise f waiting for the bytes that follow (chained feeds append).
+/// \addtogroup quendle_uuid
+/// @{
+
+/// f fed with the bytes of w, most significant first: f's result when those are all the bytes f
+/// takes, otherwise f waiting for the bytes that follow (chained feeds append). The waiting
+/// function holds f and the bytes by value; nothing is allocated.
 template <class F, class W>
 [[nodiscard]] constexpr decltype(auto) feed(F f, W w) {
   using S = ByteSource<std::remove_cvref_t<W>>;
@@ -116,4 +137,5 @@ template <class F, class W>
     return internal::Fed<F, S::size>(std::move(f), b);
 }
 
+/// @}
 }  // namespace quendle

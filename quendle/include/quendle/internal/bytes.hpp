@@ -15,21 +15,28 @@
 #include "quendle/internal/value.hpp"
 
 namespace quendle {
+/// \addtogroup quendle_uuid
+/// @{
 
-// Bytes 0 to 15.
+/// Bytes 0 to 15, in a newly allocated vector.
 [[nodiscard]] std::vector<std::uint8_t> toList(UUID u);
-// The 16 bytes packed into a lazy byte string (one chunk).
+/// The 16 bytes as a lazy byte string of one chunk (allocates the chunk and a vector on the way).
 [[nodiscard]] hs::LazyByteString toByteString(UUID u);
-// Exactly 16 bytes, else absent; at most 17 bytes are reached, so an endless input is answered.
+/// Exactly 16 bytes, else absent; at most 17 bytes are reached, so an endless input is answered.
+/// Allocates nothing itself; reaching a chunk may force the input's deferred tail.
 [[nodiscard]] std::optional<UUID> fromByteString(const hs::LazyByteString& l);
 
+/// @}
 }  // namespace quendle
 
 namespace hs {
+/// \addtogroup quendle_uuid
+/// @{
 
-// The 16 bytes, hiWord then loWord, each big-endian; no tag or length.
+/// The serialised form: the 16 bytes, hiWord then loWord, each big-endian; no tag or length.
 template <>
 struct Binary<quendle::UUID> {
+  /// \privatesection
   static void put(quendle::UUID u, binary::Output& out) {
     std::uint8_t* p = out.reserve(16);
     binary::detail::storeBE64(p, u.hiWord());
@@ -43,10 +50,12 @@ struct Binary<quendle::UUID> {
   }
 };
 
-// The RFC 4122 record for foreign code: time_low (32 bits), time_mid and time_hi_and_version
-// (16 bits each) in host order, then the eight single bytes; 16 bytes, alignment 4.
+/// The raw-memory layout, the RFC 4122 record for foreign code: time_low (32 bits), time_mid and
+/// time_hi_and_version (16 bits each) in host order, then the eight single bytes; 16 bytes,
+/// alignment 4. Element i of an array lies at byte offset i shifted left by 4.
 template <>
 struct Storable<quendle::UUID> {
+  /// \privatesection
   [[nodiscard]] static constexpr std::size_t sizeOf() noexcept { return 16; }
   [[nodiscard]] static constexpr std::size_t alignment() noexcept { return 4; }
   [[nodiscard]] static quendle::UUID peekByteOff(const void* p, std::ptrdiff_t off) noexcept {
@@ -74,7 +83,6 @@ struct Storable<quendle::UUID> {
     std::memcpy(q + 6, &timeHi, 2);
     std::memcpy(q + 8, &lo, 8);
   }
-  // Element i lies at byte offset i shifted left by 4.
   [[nodiscard]] static quendle::UUID peekElemOff(const void* p, std::ptrdiff_t i) noexcept {
     return peekByteOff(p, elemOffset(i));
   }
@@ -88,4 +96,5 @@ struct Storable<quendle::UUID> {
   }
 };
 
+/// @}
 }  // namespace hs

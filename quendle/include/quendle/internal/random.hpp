@@ -9,9 +9,11 @@
 #include "quendle/internal/value.hpp"
 
 namespace quendle {
+/// \addtogroup quendle_uuid
+/// @{
 
-// Bytes 0 to 15, with the low four bits of v as the version (the high four bits of byte 6) and
-// the variant bits 1, 0 (the top two bits of byte 8).
+/// Bytes 0 to 15, with the low four bits of v as the version (the high four bits of byte 6) and
+/// the variant bits 1, 0 (the top two bits of byte 8).
 [[nodiscard]] constexpr UUID buildFromBytes(std::uint8_t v, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
                               std::uint8_t b3, std::uint8_t b4, std::uint8_t b5, std::uint8_t b6,
                               std::uint8_t b7, std::uint8_t b8, std::uint8_t b9, std::uint8_t b10,
@@ -31,14 +33,16 @@ namespace quendle {
   return UUID(hi, lo);
 }
 
-// The words 0 to 3 with v shifted into bits 12 and up of word 1 (so a v above 15 reaches the
-// low bits of time_mid) and the variant bits 1, 0 in bits 31-30 of word 2.
+/// The words 0 to 3 with v shifted into bits 12 and up of word 1 (so a v above 15 reaches the
+/// low bits of time_mid) and the variant bits 1, 0 in bits 31-30 of word 2.
 [[nodiscard]] constexpr UUID buildFromWords(std::uint8_t v, std::uint32_t w0, std::uint32_t w1,
                               std::uint32_t w2, std::uint32_t w3) noexcept {
   const std::uint64_t hi = (std::uint64_t{w0} << 32) | ((w1 & 0xFFFF0FFFu) | (std::uint32_t{v} << 12));
   const std::uint64_t lo = (std::uint64_t{(w2 & 0x3FFFFFFFu) | 0x80000000u} << 32) | w3;
   return UUID(hi, lo);
 }
+
+/// @}
 
 namespace internal {
 // buildFromBytes at version 4, waiting for its sixteen bytes.
@@ -57,11 +61,14 @@ struct BuildVersion4 {
 }  // namespace quendle
 
 namespace hs {
+/// \addtogroup quendle_uuid
+/// @{
 
-// Two 64-bit draws, bytes 0-7 from the first and 8-15 from the second, most significant first,
-// stamped as version 4, variant 1, 0.
+/// Random version-4 UUIDs from a generator: two 64-bit draws, bytes 0-7 from the first and 8-15
+/// from the second, most significant first, stamped as version 4, variant 1, 0.
 template <>
 struct Uniform<quendle::UUID> {
+  /// \privatesection
   template <StatefulGen G>
   static quendle::UUID uniformM(G& g) {
     const std::uint64_t w1 = hs::uniformWord64(g);
@@ -70,9 +77,11 @@ struct Uniform<quendle::UUID> {
   }
 };
 
-// The pure forms run uniformM over the state adapter; a range is ignored.
+/// The pure forms: uniformM run over the state adapter, returning the advanced generator; a
+/// range is ignored.
 template <>
 struct Random<quendle::UUID> {
+  /// \privatesection
   template <RandomGen G>
   [[nodiscard]] static std::pair<quendle::UUID, G> random(G g) {
     return hs::runStateGen(std::move(g), [](StateGen<G>& s) {
@@ -86,4 +95,5 @@ struct Random<quendle::UUID> {
   }
 };
 
+/// @}
 }  // namespace hs

@@ -16,28 +16,37 @@
 #include "quendle/internal/value.hpp"
 
 namespace quendle {
+/// \addtogroup quendle_uuid
+/// @{
 
-// The positions of the four dashes.
+/// The positions of the four dashes in the text form.
 inline constexpr std::array<int, 4> dashPositions{8, 13, 18, 23};
 
-// Lower-case digits grouped 8-4-4-4-12.
+/// The text form: 36 lower-case hexadecimal digits grouped 8-4-4-4-12; allocates the string.
 [[nodiscard]] std::string toString(UUID u);
+/// The text form as Text.
 [[nodiscard]] hs::Text toText(UUID u);
+/// The text form as a byte string (one allocation of 36 bytes).
 [[nodiscard]] hs::ByteString toASCIIBytes(UUID u);
-// One chunk, the strict form.
+/// The text form as a lazy byte string of one chunk, the strict form.
 [[nodiscard]] hs::LazyByteString toLazyASCIIBytes(UUID u);
 
-// Exactly 36 characters with '-' at 8, 13, 18 and 23 and a hexadecimal digit of either case
-// everywhere else; anything else is absent. The input is read in place and nothing is allocated.
+/// Exactly 36 characters with '-' at 8, 13, 18 and 23 and a hexadecimal digit of either case
+/// everywhere else; anything else is absent. The input is read in place and nothing is allocated.
 [[nodiscard]] std::optional<UUID> fromString(std::string_view s) noexcept;
+/// fromString over the text's UTF-8 bytes, read in place (a character beyond ASCII is rejected).
 [[nodiscard]] std::optional<UUID> fromText(const hs::Text& t) noexcept;
+/// fromString over the bytes, read in place.
 [[nodiscard]] std::optional<UUID> fromASCIIBytes(const hs::ByteString& b) noexcept;
-// Reads chunks only until their length passes 36, so an endless input is answered too; 36
-// bytes over several chunks are gathered on the stack.
+/// fromString over a lazy byte string: reads chunks only until their length passes 36, so an
+/// endless input is answered too; 36 bytes over several chunks are gathered on the stack.
 [[nodiscard]] std::optional<UUID> fromLazyASCIIBytes(const hs::LazyByteString& l);
 
-// The description of the type: "Data.Quendle.UUID", with no representation.
+/// The description of the type for the generic view: "Data.Quendle.UUID", with no
+/// representation; built once.
 [[nodiscard]] const hs::data::DataType& uuidType();
+
+/// @}
 
 namespace internal {
 // The 36 characters of u at out.
@@ -51,22 +60,30 @@ void writeText(UUID u, std::uint8_t* out) noexcept;
 }  // namespace quendle
 
 namespace hs {
+/// \addtogroup quendle_uuid
+/// @{
 
-// The bare 36 characters at every precedence.
+/// The text form: the bare 36 characters at every precedence, appended in place.
 template <>
 struct Show<quendle::UUID> {
+  /// \privatesection
   static void showsPrec(int, quendle::UUID u, std::string& out);
 };
-// White space skipped, then the next 36 characters; no brackets, any precedence.
+/// White space skipped, then the next 36 characters as fromString reads them; no brackets, any
+/// precedence.
 template <>
 struct Read<quendle::UUID> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<quendle::UUID> readPrec();
 };
 
+/// The generic view: uuidType; each UUID is its own constructor, named by its text (computed on
+/// demand), whose fixity fails when it is inspected. Building a UUID from the view (gunfold)
+/// fails.
 template <>
 struct Data<quendle::UUID> {
+  /// \privatesection
   [[nodiscard]] static data::DataType dataTypeOf() { return quendle::uuidType(); }
-  // Named by the UUID's text (computed on demand); its fixity fails when it is inspected.
   [[nodiscard]] static data::Constr toConstr(quendle::UUID u) { return quendle::internal::uuidConstr(u); }
   template <class K, class Z>
   [[noreturn]] static data::ContextOf<Z, quendle::UUID> gunfold(K&&, Z&&, const data::Constr&) {
@@ -74,4 +91,5 @@ struct Data<quendle::UUID> {
   }
 };
 
+/// @}
 }  // namespace hs

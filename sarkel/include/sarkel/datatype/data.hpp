@@ -22,9 +22,13 @@ namespace sarkel::internal {
 }  // namespace sarkel::internal
 
 namespace hs::data {
+/// \addtogroup sarkel_datatype
+/// @{
 
+/// The record's seven fields, in declared order.
 template <>
 struct ConstructorView<sarkel::DatatypeInfo> {
+  /// \privatesection
   using Fields =
       std::tuple<th::Cxt, th::Name, std::vector<th::TyVarBndrUnit>, std::vector<th::Type>,
                  sarkel::DatatypeVariant, th::Kind, std::vector<sarkel::ConstructorInfo>>;
@@ -39,8 +43,10 @@ struct ConstructorView<sarkel::DatatypeInfo> {
             std::move(k),  std::move(cs)};
   }
 };
+/// The record's six fields, in declared order.
 template <>
 struct ConstructorView<sarkel::ConstructorInfo> {
+  /// \privatesection
   using Fields =
       std::tuple<th::Name, std::vector<th::TyVarBndrUnit>, th::Cxt, std::vector<th::Type>,
                  std::vector<sarkel::FieldStrictness>, sarkel::ConstructorVariant>;
@@ -64,9 +70,12 @@ struct ConstructorView<sarkel::InfixConstructor> : AggregateView<sarkel::InfixCo
 template <>
 struct ConstructorView<sarkel::RecordConstructor> : AggregateView<sarkel::RecordConstructor, 1> {};
 
+/// @}
 }  // namespace hs::data
 
 namespace hs {
+/// \addtogroup sarkel_datatype
+/// @{
 
 template <>
 struct Data<sarkel::DatatypeInfo>
@@ -92,4 +101,5 @@ struct Data<sarkel::ConstructorVariant>
                         sarkel::internal::constructorVariantDataType,
                         sarkel::internal::variantNode> {};
 
+/// @}
 }  // namespace hs

@@ -9,13 +9,15 @@
 #include "hs/th/syntax.hpp"
 
 namespace sarkel {
+/// \addtogroup sarkel_datatype
+/// @{
 
-// The type with every operator application an ordinary one: a op b becomes AppT (AppT (ConT op)
-// a) b (PromotedT for a promoted operator), ungrouped chains grouped by fixity (an operator
-// without a fixity, or whose fixity cannot be queried, has the default one), round-bracket nodes
-// dropped. Fixities are looked up once per operator of a chain, left to right, before the chain's
-// operands are resolved. Fails with "Precedence parsing error: cannot mix ..." when two adjacent
-// operators of equal precedence do not associate the same way.
+/// The type with every operator application an ordinary one: a op b becomes AppT (AppT (ConT op)
+/// a) b (PromotedT for a promoted operator), ungrouped chains grouped by fixity (an operator
+/// without a fixity, or whose fixity cannot be queried, has the default one), round-bracket nodes
+/// dropped. Fixities are looked up once per operator of a chain, left to right, before the chain's
+/// operands are resolved. Fails with "Precedence parsing error: cannot mix ..." when two adjacent
+/// operators of equal precedence do not associate the same way.
 [[nodiscard]] hs::th::Type resolveInfixT(hs::th::Q& q, const hs::th::Type& t);
 
 namespace internal {
@@ -54,4 +56,5 @@ using InfixPendingStack = std::vector<InfixPending>;
 
 }  // namespace internal
 
+/// @}
 }  // namespace sarkel

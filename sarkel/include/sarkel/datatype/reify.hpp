@@ -13,24 +13,30 @@
 #include "sarkel/datatype/records.hpp"
 
 namespace sarkel {
+/// \addtogroup sarkel_datatype
+/// @{
 
-// The description of the type that the name is, or that the data constructor or record selector
-// belongs to (for a data family, the instance that holds it). Fails, prefixed with
-// "reifyDatatype", for classes, type families, data families named directly, class methods,
-// pattern synonyms and type variables.
+/// The description of the type that the name is, or that the data constructor or record selector
+/// belongs to (for a data family, the instance that holds it). Fails, prefixed with
+/// "reifyDatatype", for classes, type families, data families named directly, class methods,
+/// pattern synonyms and type variables.
 [[nodiscard]] DatatypeInfo reifyDatatype(hs::th::Q& q, const hs::th::Name& n);
-// The description of the data constructor, or of the constructor with the record selector,
-// within its type's description. The type is reified at once (its failures are immediate); the
-// constructor is looked up when the result is forced, which raises the program error of
-// lookupByConstructorName (lookupByRecordName) when there is none.
+/// The description of the data constructor, or of the constructor with the record selector,
+/// within its type's description. The type is reified at once (its failures are immediate); the
+/// constructor is looked up when the result is forced, which raises the program error of
+/// lookupByConstructorName (lookupByRecordName) when there is none.
 [[nodiscard]] hs::Lazy<ConstructorInfo> reifyConstructor(hs::th::Q& q, const hs::th::Name& n);
+/// The description of the constructor with the record selector n, deferred like reifyConstructor.
 [[nodiscard]] hs::Lazy<ConstructorInfo> reifyRecord(hs::th::Q& q, const hs::th::Name& n);
 
-// As reifyDatatype, for information, a declaration or one constructor the caller supplies:
-// kind-less variables keep their form and instance variables are not repaired. The fifth
-// argument of normalizeCon plays no part.
+/// As reifyDatatype, for information, a declaration or one constructor the caller supplies:
+/// kind-less variables keep their form and instance variables are not repaired. The fifth
+/// argument of normalizeCon plays no part.
 [[nodiscard]] DatatypeInfo normalizeInfo(hs::th::Q& q, const hs::th::Info& info);
+/// As normalizeInfo, for a declaration.
 [[nodiscard]] DatatypeInfo normalizeDec(hs::th::Q& q, const hs::th::Dec& dec);
+/// As normalizeInfo, for one constructor of the named type (a GADT constructor with several names
+/// gives one description each).
 [[nodiscard]] std::vector<ConstructorInfo> normalizeCon(hs::th::Q& q, const hs::th::Name& typeName,
                                           const std::vector<hs::th::TyVarBndrUnit>& vars,
                                           const std::vector<hs::th::Type>& instTypes,
@@ -56,4 +62,5 @@ namespace internal {
 
 }  // namespace internal
 
+/// @}
 }  // namespace sarkel

@@ -13,46 +13,50 @@
 #include "hs/th/syntax.hpp"
 
 namespace sarkel {
+/// \addtogroup sarkel_datatype
+/// @{
 
-// A type family instance: the binder actions (when present), then the argument actions left to
-// right, then the right-hand side; the equation's left-hand side is the family applied to the
-// arguments. A failing action stops the builder there.
+/// A type family instance: the binder actions (when present), then the argument actions left to
+/// right, then the right-hand side; the equation's left-hand side is the family applied to the
+/// arguments. A failing action stops the builder there.
 [[nodiscard]] hs::th::Dec tySynInstDCompat(hs::th::Q& q, const hs::th::Name& family,
                              const std::optional<std::vector<hs::th::TyVarBndrUnitQ>>& binders,
                              const std::vector<hs::th::TypeQ>& args, const hs::th::TypeQ& rhs);
-// A data (newtype) declaration through the reflection library's dataD (newtypeD), without a
-// kind signature; the classes to derive make one deriving clause without a strategy, or none
-// when there are no classes.
+/// A data (newtype) declaration through the reflection library's dataD (newtypeD), without a
+/// kind signature; the classes to derive make one deriving clause without a strategy, or none
+/// when there are no classes.
 [[nodiscard]] hs::th::Dec dataDCompat(hs::th::Q& q, const hs::th::CxtQ& context, hs::th::Name name,
                         std::vector<hs::th::TyVarBndrUnit> binders,
                         const std::vector<hs::th::ConQ>& cons,
                         const std::vector<hs::th::Name>& derive);
+/// As dataDCompat, for a newtype of one constructor.
 [[nodiscard]] hs::th::Dec newtypeDCompat(hs::th::Q& q, const hs::th::CxtQ& context, hs::th::Name name,
                            std::vector<hs::th::TyVarBndrUnit> binders, const hs::th::ConQ& con,
                            const std::vector<hs::th::Name>& derive);
-// Always present: the action yielding PragmaD (LineP line file). Building it runs nothing.
+/// Always present: the action yielding PragmaD (LineP line file). Building it runs nothing.
 [[nodiscard]] std::optional<hs::th::DecQ> pragLineDCompat(int line, std::string file);
 
-// The arrow kind k1 -> k2.
+/// The arrow kind k1 -> k2.
 [[nodiscard]] hs::th::Kind arrowKCompat(hs::th::Kind k1, hs::th::Kind k2);
 
-// The class applied to the types.
+/// The class applied to the types.
 [[nodiscard]] hs::th::Pred classPred(hs::th::Name cls, const std::vector<hs::th::Type>& types);
-// The equality a ~ b.
+/// The equality a ~ b.
 [[nodiscard]] hs::th::Pred equalPred(hs::th::Type a, hs::th::Type b);
-// The two sides of an equality written with EqualityT or the named "~", applied to exactly two
-// types with nothing around them.
+/// The two sides of an equality written with EqualityT or the named "~", applied to exactly two
+/// types with nothing around them.
 [[nodiscard]] std::optional<std::pair<hs::th::Type, hs::th::Type>> asEqualPred(const hs::th::Pred& p);
-// The class and its visible arguments, when the predicate's head is a type constructor other
-// than the equality.
+/// The class and its visible arguments, when the predicate's head is a type constructor other
+/// than the equality.
 [[nodiscard]] std::optional<std::pair<hs::th::Name, std::vector<hs::th::Type>>> asClassPred(
     const hs::th::Pred& p);
 
-// The declared fixity; the default fixity when there is no declaration; absent when the query
-// fails (the failure is not reported).
+/// The declared fixity; the default fixity when there is no declaration; absent when the query
+/// fails (the failure is not reported).
 [[nodiscard]] std::optional<hs::th::Fixity> reifyFixityCompat(hs::th::Q& q, const hs::th::Name& n);
-// "infixl 9", "infixr 5", "infix 4".
+/// "infixl 9", "infixr 5", "infix 4".
 [[nodiscard]] std::string showFixity(const hs::th::Fixity& f);
+/// "infixl", "infixr" or "infix".
 [[nodiscard]] std::string showFixityDirection(hs::th::FixityDirection d);
 
 namespace internal {
@@ -92,4 +96,5 @@ class TypeArg {
 
 }  // namespace internal
 
+/// @}
 }  // namespace sarkel

@@ -18,39 +18,51 @@
 #include "hs/unit.hpp"
 
 namespace sarkel {
+/// \addtogroup sarkel_datatype
+/// @{
 
 // ---- Builders -----------------------------------------------------------------------------------
 
+/// A binder without a kind, with its flag.
 template <class Flag>
 [[nodiscard]] hs::th::TyVarBndr<Flag> plainTVFlag(hs::th::Name n, Flag f) {
   return hs::th::PlainTV<Flag>{std::move(n), std::move(f)};
 }
+/// A binder without a kind, inferred.
 [[nodiscard]] inline hs::th::TyVarBndrSpec plainTVInferred(hs::th::Name n) {
   return sarkel::plainTVFlag(std::move(n), hs::th::InferredSpec);
 }
+/// A binder without a kind, specified.
 [[nodiscard]] inline hs::th::TyVarBndrSpec plainTVSpecified(hs::th::Name n) {
   return sarkel::plainTVFlag(std::move(n), hs::th::SpecifiedSpec);
 }
+/// A declaration's binder without a kind (the unit flag).
 [[nodiscard]] inline hs::th::TyVarBndrUnit plainTVInvis(hs::th::Name n) {
   return sarkel::plainTVFlag(std::move(n), hs::unit);
 }
+/// plainTVInvis: every declaration binder is required.
 [[nodiscard]] inline hs::th::TyVarBndrUnit plainTVReq(hs::th::Name n) {
   return sarkel::plainTVInvis(std::move(n));
 }
 
+/// A binder with a kind and its flag.
 template <class Flag>
 [[nodiscard]] hs::th::TyVarBndr<Flag> kindedTVFlag(hs::th::Name n, Flag f, hs::th::Kind k) {
   return hs::th::KindedTV<Flag>{std::move(n), std::move(f), std::move(k)};
 }
+/// A binder with a kind, inferred.
 [[nodiscard]] inline hs::th::TyVarBndrSpec kindedTVInferred(hs::th::Name n, hs::th::Kind k) {
   return sarkel::kindedTVFlag(std::move(n), hs::th::InferredSpec, std::move(k));
 }
+/// A binder with a kind, specified.
 [[nodiscard]] inline hs::th::TyVarBndrSpec kindedTVSpecified(hs::th::Name n, hs::th::Kind k) {
   return sarkel::kindedTVFlag(std::move(n), hs::th::SpecifiedSpec, std::move(k));
 }
+/// A declaration's binder with a kind (the unit flag).
 [[nodiscard]] inline hs::th::TyVarBndrUnit kindedTVInvis(hs::th::Name n, hs::th::Kind k) {
   return sarkel::kindedTVFlag(std::move(n), hs::unit, std::move(k));
 }
+/// kindedTVInvis: every declaration binder is required.
 [[nodiscard]] inline hs::th::TyVarBndrUnit kindedTVReq(hs::th::Name n, hs::th::Kind k) {
   return sarkel::kindedTVInvis(std::move(n), std::move(k));
 }
@@ -58,52 +70,65 @@ template <class Flag>
 // ---- Default flags and binder visibility
 // ----------------------------------------------------------
 
-// The flag to use when none is given.
+/// The flag to use when none is given.
 template <class Flag>
 struct DefaultBndrFlag;
+/// The unit flag.
 template <>
 struct DefaultBndrFlag<hs::Unit> {
+  /// \privatesection
   [[nodiscard]] static constexpr hs::Unit defaultBndrFlag() noexcept { return hs::unit; }
 };
+/// SpecifiedSpec.
 template <>
 struct DefaultBndrFlag<hs::th::Specificity> {
+  /// \privatesection
   [[nodiscard]] static constexpr hs::th::Specificity defaultBndrFlag() noexcept { return hs::th::SpecifiedSpec; }
 };
+/// `DefaultBndrFlag<Flag>`'s flag.
 template <class Flag>
 [[nodiscard]] constexpr Flag defaultBndrFlag() noexcept {
   return DefaultBndrFlag<Flag>::defaultBndrFlag();
 }
 
-// The visibility of a declaration's binder is the unit flag: every binder is required.
+/// The visibility of a declaration's binder is the unit flag: every binder is required.
 using BndrVis = hs::Unit;
+/// The required visibility.
 inline constexpr BndrVis BndrReq{};
+/// The required visibility.
 inline constexpr BndrVis bndrReq{};
+/// The invisible visibility; with the unit flag the same value as bndrReq.
 inline constexpr BndrVis bndrInvis{};
-// The two visibility patterns: a required binder always matches, an invisible one never does.
+/// The required-visibility pattern: a declaration's binder always matches.
 [[nodiscard]] constexpr bool isBndrReq(BndrVis) noexcept { return true; }
+/// The invisible-visibility pattern: a declaration's binder never matches.
 [[nodiscard]] constexpr bool isBndrInvis(BndrVis) noexcept { return false; }
 
 // ---- Eliminators --------------------------------------------------------------------------------
 
+/// plain(name) for a PlainTV, kinded(name, kind) for a KindedTV, called now.
 template <class P, class K, class Flag>
 [[nodiscard]] auto elimTV(P&& plain, K&& kinded, const hs::th::TyVarBndr<Flag>& b) {
   if (const hs::th::Kind* k = b.kind()) return std::forward<K>(kinded)(b.name(), *k);
   return std::forward<P>(plain)(b.name());
 }
+/// Likewise with the flag: plain(name, flag), kinded(name, flag, kind).
 template <class P, class K, class Flag>
 [[nodiscard]] auto elimTVFlag(P&& plain, K&& kinded, const hs::th::TyVarBndr<Flag>& b) {
   if (const hs::th::Kind* k = b.kind()) return std::forward<K>(kinded)(b.name(), b.flag(), *k);
   return std::forward<P>(plain)(b.name(), b.flag());
 }
+/// The binder's name.
 template <class Flag>
 [[nodiscard]] const hs::th::Name& tvName(const hs::th::TyVarBndr<Flag>& b) noexcept {
   return b.name();
 }
+/// The binder's flag.
 template <class Flag>
 [[nodiscard]] const Flag& tvFlag(const hs::th::TyVarBndr<Flag>& b) noexcept {
   return b.flag();
 }
-// The kind of a KindedTV; StarT for a PlainTV.
+/// The kind of a KindedTV; StarT for a PlainTV.
 template <class Flag>
 [[nodiscard]] hs::th::Kind tvKind(const hs::th::TyVarBndr<Flag>& b) {
   if (const hs::th::Kind* k = b.kind()) return *k;
@@ -121,7 +146,7 @@ concept HasApplicative = requires {
 };
 }  // namespace internal
 
-// Every component mapped, each function applied once; a PlainTV has no kind to map.
+/// Every component mapped, each function applied once; a PlainTV has no kind to map.
 template <class NF, class FF, class KF, class Flag>
 [[nodiscard]] auto mapTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b)
     -> hs::th::TyVarBndr<internal::MappedFlag<Flag, FF>> {
@@ -132,25 +157,27 @@ template <class NF, class FF, class KF, class Flag>
     return sarkel::kindedTVFlag(std::move(n), std::move(f), kf(*k));
   return sarkel::plainTVFlag(std::move(n), std::move(f));
 }
+/// The binder with nf applied to its name; a new binder.
 template <class NF, class Flag>
 [[nodiscard]] hs::th::TyVarBndr<Flag> mapTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
   if (const hs::th::Kind* k = b.kind()) return sarkel::kindedTVFlag(nf(b.name()), b.flag(), *k);
   return sarkel::plainTVFlag(nf(b.name()), b.flag());
 }
+/// The binder with ff applied to its flag; a new binder, of the flag type ff returns.
 template <class FF, class Flag>
 [[nodiscard]] auto mapTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b)
     -> hs::th::TyVarBndr<internal::MappedFlag<Flag, FF>> {
   if (const hs::th::Kind* k = b.kind()) return sarkel::kindedTVFlag(b.name(), ff(b.flag()), *k);
   return sarkel::plainTVFlag(b.name(), ff(b.flag()));
 }
-// A PlainTV comes back unchanged (its kind function is not called).
+/// A PlainTV comes back unchanged (its kind function is not called).
 template <class KF, class Flag>
 [[nodiscard]] hs::th::TyVarBndr<Flag> mapTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
   if (const hs::th::Kind* k = b.kind()) return sarkel::kindedTVFlag(b.name(), b.flag(), kf(*k));
   return b;
 }
 
-// Every binder with its flag replaced, in order.
+/// Every binder with its flag replaced, in order.
 template <class NewFlag, class Flag>
 [[nodiscard]] std::vector<hs::th::TyVarBndr<NewFlag>> changeTVFlags(
     const NewFlag& f, const std::vector<hs::th::TyVarBndr<Flag>>& bs) {
@@ -163,7 +190,7 @@ template <class NewFlag, class Flag>
 // ---- Effectful traversals
 // -------------------------------------------------------------------------
 
-// Effects in order: name, flag, then (KindedTV only) kind.
+/// Effects in order: name, flag, then (KindedTV only) kind.
 template <class NF, class FF, class KF, class Flag>
 [[nodiscard]] auto traverseTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
   using F2 = hs::ElementOf<std::invoke_result_t<FF&, const Flag&>>;
@@ -181,19 +208,21 @@ template <class NF, class FF, class KF, class Flag>
   return hs::liftA2([](const hs::th::Name& n, const F2& f) { return B(sarkel::plainTVFlag(n, f)); },
                     nf(b.name()), [&] { return ff(b.flag()); });
 }
+/// nf's action on the name, its result put back into the binder.
 template <class NF, class Flag>
 [[nodiscard]] auto traverseTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
   return hs::fmap(
       [b](const hs::th::Name& n) { return sarkel::mapTVName([&](const auto&) { return n; }, b); },
       nf(b.name()));
 }
+/// ff's action on the flag, its result put back into the binder.
 template <class FF, class Flag>
 [[nodiscard]] auto traverseTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b) {
   using F2 = hs::ElementOf<std::invoke_result_t<FF&, const Flag&>>;
   return hs::fmap([b](const F2& f) { return sarkel::mapTVFlag([&](const Flag&) { return f; }, b); },
                   ff(b.flag()));
 }
-// A PlainTV: pure of the binder itself, without calling the kind function.
+/// A PlainTV: pure of the binder itself, without calling the kind function.
 template <class KF, class Flag>
 [[nodiscard]] auto traverseTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
   using R = std::invoke_result_t<KF&, const hs::th::Kind&>;
@@ -208,9 +237,9 @@ template <class KF, class Flag>
 
 // ---- Monadic mappers ----------------------------------------------------------------------------
 
-// Binds the name's action, then the flag's, then (KindedTV only) the kind's, and returns the
-// rebuilt binder; a later function is not called before the earlier action has produced its
-// value, so a monad that stops early skips it.
+/// Binds the name's action, then the flag's, then (KindedTV only) the kind's, and returns the
+/// rebuilt binder; a later function is not called before the earlier action has produced its
+/// value, so a monad that stops early skips it.
 template <class NF, class FF, class KF, class Flag>
 [[nodiscard]] auto mapMTV(NF&& nf, FF&& ff, KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
   using MN = std::remove_cvref_t<std::invoke_result_t<NF&, const hs::th::Name&>>;
@@ -240,6 +269,8 @@ template <class NF, class FF, class KF, class Flag>
     return hs::th::TyVarBndr<F2>(sarkel::plainTVFlag(std::move(n), std::move(f)));
   }
 }
+/// The monadic mapTVName: nf's action bound, the binder rebuilt with its result; a plain function
+/// maps directly.
 template <class NF, class Flag>
 [[nodiscard]] auto mapMTVName(NF&& nf, const hs::th::TyVarBndr<Flag>& b) {
   using MN = std::remove_cvref_t<std::invoke_result_t<NF&, const hs::th::Name&>>;
@@ -250,6 +281,7 @@ template <class NF, class Flag>
   else
     return sarkel::mapTVName(std::forward<NF>(nf), b);
 }
+/// The monadic mapTVFlag, likewise.
 template <class FF, class Flag>
 [[nodiscard]] auto mapMTVFlag(FF&& ff, const hs::th::TyVarBndr<Flag>& b) {
   using MF = std::remove_cvref_t<std::invoke_result_t<FF&, const Flag&>>;
@@ -262,7 +294,7 @@ template <class FF, class Flag>
     return sarkel::mapTVFlag(std::forward<FF>(ff), b);
   }
 }
-// A PlainTV: return of the binder itself, without calling the kind function.
+/// A PlainTV: return of the binder itself, without calling the kind function.
 template <class KF, class Flag>
 [[nodiscard]] auto mapMTVKind(KF&& kf, const hs::th::TyVarBndr<Flag>& b) {
   using MK = std::remove_cvref_t<std::invoke_result_t<KF&, const hs::th::Kind&>>;
@@ -278,4 +310,5 @@ template <class KF, class Flag>
   }
 }
 
+/// @}
 }  // namespace sarkel
