@@ -46,7 +46,7 @@ struct Writer {
   friend bool operator==(const Writer&, const Writer&) = default;
 };
 /// A computation threading a state: from the state before to (value, state after). Nothing runs
-/// until it is called; the computations built on it share it rather than copy it.
+/// until it is called; a computation built on it holds it through one shared copy.
 template <class S, class A>
 struct State {
   std::function<std::pair<A, S>(S)> run;  ///< The computation.
@@ -395,7 +395,8 @@ template <class S, class A>
 }
 }  // namespace detail
 
-/// A new computation that runs x and applies f to its value; x is shared, not run.
+/// A new computation that runs x and applies f to its value; x is held in one shared copy, not
+/// run.
 template <class S>
 struct Functor<StateTag<S>> {
   /// \privatesection

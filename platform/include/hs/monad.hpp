@@ -120,7 +120,7 @@ struct Monad<WriterTag<W>> {
 };
 
 /// Running the result runs m, then k of its value from the state m left; binding runs nothing
-/// and shares m.
+/// and holds m in one shared copy.
 template <class S>
 struct Monad<StateTag<S>> {
   /// \privatesection

@@ -4,8 +4,9 @@
 /// (any source of uniform 64-bit words, such as std::mt19937_64) and the adapter that runs a
 /// stateful computation over a pure generator. Types join through the Uniform and Random traits.
 ///
-/// The generators are two words held by value: every step is a few arithmetic operations, and
-/// nothing allocates except the endless lists of randoms and randomRs.
+/// The generators are two words held by value: every step is a few arithmetic operations and
+/// allocates nothing; the endless lists of randoms and randomRs allocate one cell per element
+/// reached.
 #pragma once
 
 #include <bit>

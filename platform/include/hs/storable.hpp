@@ -1,8 +1,8 @@
 /// \defgroup hs_storable hs/storable.hpp
 /// \ingroup hsplatform
 /// Raw memory: values laid out at caller-supplied addresses for foreign code. The caller supplies
-/// an address at which the value's bytes may be read or written; nothing is checked. Reads and
-/// writes copy the value's bytes and allocate nothing.
+/// an address at which the value's bytes may be read or written; nothing is checked. The
+/// platform's instances copy the value's bytes and allocate nothing.
 #pragma once
 
 #include <cstddef>
