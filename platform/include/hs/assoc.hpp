@@ -1,5 +1,7 @@
-// Swapping the two sides of a two-parameter structure, and re-associating a nested one:
-// ((a, b), c) to (a, (b, c)) and back. Keyed on two-parameter tags (see bifunctor.hpp).
+/// \defgroup hs_assoc hs/assoc.hpp
+/// \ingroup hsplatform
+/// Swapping the two sides of a two-parameter structure, and re-associating a nested one:
+/// ((a, b), c) to (a, (b, c)) and back. Keyed on two-parameter tags (see hs/bifunctor.hpp).
 #pragma once
 
 #include <utility>
@@ -8,37 +10,45 @@
 #include "hs/either.hpp"
 
 namespace hs {
+/// \addtogroup hs_assoc
+/// @{
 
-// Specialise per two-parameter tag: `swap(p)`; `assoc(p)` and `unassoc(p)`.
+/// Swapping, per two-parameter tag: specialise with `swap(p)`.
 template <class Tag2>
 struct Swap;
+/// Re-association, per two-parameter tag: specialise with `assoc(p)` and `unassoc(p)`.
 template <class Tag2>
 struct Assoc;
 
+/// `P<a, b>` to `P<b, a>`, by the tag's Swap instance.
 template <Tagged2 P>
 [[nodiscard]] auto swap(const P& p) {
   return Swap<TagOf2T<P>>::swap(p);
 }
-// P<P<a, b>, c> to P<a, P<b, c>>.
+/// `P<P<a, b>, c>` to `P<a, P<b, c>>`, by the tag's Assoc instance.
 template <Tagged2 P>
 [[nodiscard]] auto assoc(const P& p) {
   return Assoc<TagOf2T<P>>::assoc(p);
 }
-// P<a, P<b, c>> to P<P<a, b>, c>.
+/// `P<a, P<b, c>>` to `P<P<a, b>, c>`, by the tag's Assoc instance.
 template <Tagged2 P>
 [[nodiscard]] auto unassoc(const P& p) {
   return Assoc<TagOf2T<P>>::unassoc(p);
 }
 
+/// The pair's components exchanged (copies both).
 template <>
 struct Swap<PairTag2> {
+  /// \privatesection
   template <class A, class B>
   [[nodiscard]] static std::pair<B, A> swap(const std::pair<A, B>& p) {
     return {p.second, p.first};
   }
 };
+/// The pair's components regrouped (copies all three).
 template <>
 struct Assoc<PairTag2> {
+  /// \privatesection
   template <class A, class B, class C>
   [[nodiscard]] static std::pair<A, std::pair<B, C>> assoc(const std::pair<std::pair<A, B>, C>& p) {
     return {p.first.first, {p.first.second, p.second}};
@@ -49,16 +59,21 @@ struct Assoc<PairTag2> {
   }
 };
 
+/// A Left becomes a Right and a Right a Left (copies the payload).
 template <>
 struct Swap<EitherTag2> {
+  /// \privatesection
   template <class A, class B>
   [[nodiscard]] static Either<B, A> swap(const Either<A, B>& e) {
     if (e.isLeft()) return hs::Right(e.left());
     return hs::Left(e.right());
   }
 };
+/// The one payload moved to the side of the same alternative in the other nesting: Left (Left a)
+/// to Left a, Left (Right b) to Right (Left b), Right c to Right (Right c), and back.
 template <>
 struct Assoc<EitherTag2> {
+  /// \privatesection
   template <class A, class B, class C>
   [[nodiscard]] static Either<A, Either<B, C>> assoc(const Either<Either<A, B>, C>& e) {
     using R = Either<B, C>;
@@ -77,4 +92,5 @@ struct Assoc<EitherTag2> {
   }
 };
 
+/// @}
 }  // namespace hs

@@ -1,5 +1,7 @@
-// Lifted equality and ordering: the comparison of a structure given the comparison of its
-// elements, as callables.
+/// \defgroup hs_classes1 hs/classes1.hpp
+/// \ingroup hsplatform
+/// Lifted equality and ordering: the comparison of a structure given the comparison of its
+/// elements, as callables.
 #pragma once
 
 #include <optional>
@@ -9,54 +11,69 @@
 #include "hs/unit.hpp"
 
 namespace hs {
+/// \addtogroup hs_classes1
+/// @{
 
-// Specialise with `liftEq(eq, a, b)` / `liftCompare(cmp, a, b)` (cmp gives an hs::Ordering), and
-// the two-parameter forms with `liftEq2(eq1, eq2, a, b)` / `liftCompare2(cmp1, cmp2, a, b)`.
+/// Lifted equality: specialise with `liftEq(eq, a, b)`.
 template <class T, class Enable = void>
 struct Eq1;
+/// Lifted ordering: specialise with `liftCompare(cmp, a, b)`, where cmp gives an hs::Ordering.
 template <class T, class Enable = void>
 struct Ord1;
+/// Lifted equality over two element types: specialise with `liftEq2(eq1, eq2, a, b)`.
 template <class T, class Enable = void>
 struct Eq2;
+/// Lifted ordering over two element types: specialise with `liftCompare2(cmp1, cmp2, a, b)`.
 template <class T, class Enable = void>
 struct Ord2;
 
-// The two structures may hold different element types (`liftEq(eq, F<A>, F<B>)`); the trait is
-// that of the first operand's type.
+/// Whether a and b are equal when their elements are compared with eq. The two structures may
+/// hold different element types (`liftEq(eq, F<A>, F<B>)`); the instance is that of the first
+/// operand's type.
 template <class E, class T, class U>
 [[nodiscard]] bool liftEq(E&& eq, const T& a, const U& b) {
   return Eq1<T>::liftEq(std::forward<E>(eq), a, b);
 }
+/// The ordering of a and b when their elements are compared with cmp; the instance is that of the
+/// first operand's type.
 template <class C, class T, class U>
 [[nodiscard]] Ordering liftCompare(C&& cmp, const T& a, const U& b) {
   return Ord1<T>::liftCompare(std::forward<C>(cmp), a, b);
 }
+/// Whether a and b are equal when their first elements are compared with eq1, their second with
+/// eq2.
 template <class E1, class E2, class T, class U>
 [[nodiscard]] bool liftEq2(E1&& eq1, E2&& eq2, const T& a, const U& b) {
   return Eq2<T>::liftEq2(std::forward<E1>(eq1), std::forward<E2>(eq2), a, b);
 }
+/// The ordering of a and b when their first elements are compared with cmp1, their second with
+/// cmp2.
 template <class C1, class C2, class T, class U>
 [[nodiscard]] Ordering liftCompare2(C1&& cmp1, C2&& cmp2, const T& a, const U& b) {
   return Ord2<T>::liftCompare2(std::forward<C1>(cmp1), std::forward<C2>(cmp2), a, b);
 }
 
-// Callables comparing with the element type's own == and <.
+/// The element comparison by the element types' own ==.
 struct Equal {
+  /// a == b.
   template <class A, class B>
   bool operator()(const A& a, const B& b) const {
     return a == b;
   }
 };
+/// The element comparison by the element type's own < (hs::compare).
 struct Compare {
+  /// hs::compare(a, b).
   template <class A>
   Ordering operator()(const A& a, const A& b) const {
     return hs::compare(a, b);
   }
 };
 
-// Element by element from the front, stopping at the first unequal pair or where a list ends.
+/// Element by element from the front, stopping at the first unequal pair or where a list ends.
 template <class A>
 struct Eq1<std::vector<A>> {
+  /// \privatesection
   template <class E, class B>
   [[nodiscard]] static bool liftEq(E&& eq, const std::vector<A>& a, const std::vector<B>& b) {
     for (std::size_t i = 0;; ++i) {
@@ -66,9 +83,10 @@ struct Eq1<std::vector<A>> {
     }
   }
 };
-// Lexicographic; a list that ends first is the smaller.
+/// Lexicographic, stopping at the first unequal pair; a list that ends first is the smaller.
 template <class A>
 struct Ord1<std::vector<A>> {
+  /// \privatesection
   template <class C, class B>
   [[nodiscard]] static Ordering liftCompare(C&& cmp, const std::vector<A>& a, const std::vector<B>& b) {
     for (std::size_t i = 0;; ++i) {
@@ -79,17 +97,20 @@ struct Ord1<std::vector<A>> {
     }
   }
 };
+/// Both absent, or both present with equal values.
 template <class A>
 struct Eq1<std::optional<A>> {
+  /// \privatesection
   template <class E, class B>
   [[nodiscard]] static bool liftEq(E&& eq, const std::optional<A>& a, const std::optional<B>& b) {
     if (!a || !b) return !a && !b;
     return eq(*a, *b);
   }
 };
-// Absent before present.
+/// Absent before present; two present values by cmp.
 template <class A>
 struct Ord1<std::optional<A>> {
+  /// \privatesection
   template <class C, class B>
   [[nodiscard]] static Ordering liftCompare(C&& cmp, const std::optional<A>& a, const std::optional<B>& b) {
     if (!a) return b ? LT : EQ;
@@ -97,16 +118,19 @@ struct Ord1<std::optional<A>> {
     return cmp(*a, *b);
   }
 };
+/// Both components equal; the second is compared only when the first ones are equal.
 template <class A, class B>
 struct Eq2<std::pair<A, B>> {
+  /// \privatesection
   template <class E1, class E2, class C, class D>
   [[nodiscard]] static bool liftEq2(E1&& e1, E2&& e2, const std::pair<A, B>& x, const std::pair<C, D>& y) {
     return e1(x.first, y.first) && e2(x.second, y.second);
   }
 };
-// The second components are compared only when the first ones are equal.
+/// Lexicographic: the second components are compared only when the first ones are equal.
 template <class A, class B>
 struct Ord2<std::pair<A, B>> {
+  /// \privatesection
   template <class C1, class C2, class C, class D>
   [[nodiscard]] static Ordering liftCompare2(C1&& c1, C2&& c2, const std::pair<A, B>& x,
                                const std::pair<C, D>& y) {
@@ -115,4 +139,5 @@ struct Ord2<std::pair<A, B>> {
   }
 };
 
+/// @}
 }  // namespace hs

@@ -1,6 +1,8 @@
-// Either: a value that is Left a or Right b, with its comparisons, text forms and hash, the
-// functor, applicative and monad of `Either a` (a Left stops the computation), and the split of a
-// lazy list of them.
+/// \defgroup hs_either hs/either.hpp
+/// \ingroup hsplatform
+/// Either: a value that is Left a or Right b, with its comparisons, text forms and hash, the
+/// functor, applicative and monad of `Either a` (a Left stops the computation), and the split of
+/// a lazy list of them.
 #pragma once
 
 #include <compare>
@@ -19,65 +21,87 @@
 #include "hs/show.hpp"
 
 namespace hs {
+/// \addtogroup hs_either
+/// @{
 
-// The arguments of hs::Left(a) / hs::Right(b); they convert to any Either whose side can be
-// built from them, so `Either<std::int64_t, std::string> e = hs::Left(5);` works.
+/// A left payload waiting for the Either type it goes into: what hs::Left returns. It converts to
+/// any Either whose left side can be built from it, so
+/// `Either<std::int64_t, std::string> e = hs::Left(5);` works.
 template <class A>
 struct LeftValue {
-  A value;
+  A value;  ///< The payload.
 };
+/// A right payload waiting for the Either type it goes into: what hs::Right returns.
 template <class B>
 struct RightValue {
-  B value;
+  B value;  ///< The payload.
 };
+/// Left a, for conversion to an Either (a is copied or moved in).
 template <class A>
 [[nodiscard]] LeftValue<std::decay_t<A>> Left(A&& a) {
   return {std::forward<A>(a)};
 }
+/// Right b, for conversion to an Either (b is copied or moved in).
 template <class B>
 [[nodiscard]] RightValue<std::decay_t<B>> Right(B&& b) {
   return {std::forward<B>(b)};
 }
 
+/// A value that is either Left a or Right b, held in place (a std::variant; no allocation of its
+/// own). Built from hs::Left(a) or hs::Right(b).
 template <class A, class B>
 class Either {
  public:
-  using left_type = A;
-  using right_type = B;
+  using left_type = A;   ///< The type of a Left's payload.
+  using right_type = B;  ///< The type of a Right's payload.
 
+  /// @{
+  /// Left a or Right b, the payload moved in (and converted to the side's type).
   template <class U>
     requires std::is_constructible_v<A, U&&>
   Either(LeftValue<U> l) : v_(std::in_place_index<0>, std::move(l.value)) {}  // NOLINT
   template <class U>
     requires std::is_constructible_v<B, U&&>
   Either(RightValue<U> r) : v_(std::in_place_index<1>, std::move(r.value)) {}  // NOLINT
+  /// @}
 
+  /// @{
+  /// Which side the value is on.
   [[nodiscard]] bool isLeft() const noexcept { return v_.index() == 0; }
   [[nodiscard]] bool isRight() const noexcept { return v_.index() == 1; }
-  // The payload of the side the value is on (std::bad_variant_access on the other side).
+  /// @}
+  /// @{
+  /// The payload of the side the value is on (std::bad_variant_access on the other side).
   [[nodiscard]] const A& left() const { return std::get<0>(v_); }
   [[nodiscard]] const B& right() const { return std::get<1>(v_); }
+  /// @}
 
-  // Left before Right, then by payload.
+  /// @{
+  /// Equal when on the same side with equal payloads; ordered Left before Right, then by payload.
   friend bool operator==(const Either&, const Either&) = default;
   friend auto operator<=>(const Either&, const Either&) = default;
+  /// @}
 
  private:
   std::variant<A, B> v_;
 };
 
+/// Whether e is a Left.
 template <class A, class B>
 [[nodiscard]] bool isLeft(const Either<A, B>& e) noexcept {
   return e.isLeft();
 }
+/// Whether e is a Right.
 template <class A, class B>
 [[nodiscard]] bool isRight(const Either<A, B>& e) noexcept {
   return e.isRight();
 }
 
-// "Left " or "Right " and the payload at precedence 11, in brackets above precedence 10.
+/// "Left " or "Right " and the payload at precedence 11, in brackets above precedence 10, the
+/// payload by the given functions.
 template <class A, class B>
 struct Show2<Either<A, B>> {
+  /// \privatesection
   template <class SP1, class SL1, class SP2, class SL2>
   static void liftShowsPrec2(SP1&& sp1, SL1&&, SP2&& sp2, SL2&&, int d, const Either<A, B>& e,
                              std::string& out) {
@@ -87,23 +111,30 @@ struct Show2<Either<A, B>> {
       hs::showsUnaryWith(sp2, "Right", d, e.right(), out);
   }
 };
+/// As Show2, the left payload by its own Show, the right one by the given functions.
 template <class A, class B>
 struct Show1<Either<A, B>> {
+  /// \privatesection
   template <class SP, class SL>
   static void liftShowsPrec(SP&& sp, SL&& sl, int d, const Either<A, B>& e, std::string& out) {
     Show2<Either<A, B>>::liftShowsPrec2(ShowsPrec{}, ShowList{}, sp, sl, d, e, out);
   }
 };
+/// As Show2, both payloads by their own Show.
 template <class A, class B>
 struct Show<Either<A, B>> {
+  /// \privatesection
   static void showsPrec(int d, const Either<A, B>& e, std::string& out) {
     Show2<Either<A, B>>::liftShowsPrec2(ShowsPrec{}, ShowList{}, ShowsPrec{}, ShowList{}, d, e,
                                         out);
   }
 };
 
+/// The text form Show writes: "Left " or "Right " and the payload at precedence 11, in any number
+/// of round brackets (at least one above precedence 10); the payloads by the given readers.
 template <class A, class B>
 struct Read2<Either<A, B>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<Either<A, B>> liftReadPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>>,
                                               ReadPrec<B> rp2, ReadPrec<std::vector<B>>) {
     using E = Either<A, B>;
@@ -114,44 +145,55 @@ struct Read2<Either<A, B>> {
                                               [](B&& b) { return E(hs::Right(std::move(b))); })));
   }
 };
+/// As Read2, the left payload by its own Read, the right one by the given readers.
 template <class A, class B>
 struct Read1<Either<A, B>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<Either<A, B>> liftReadPrec(ReadPrec<B> rp, ReadPrec<std::vector<B>> rl) {
     return Read2<Either<A, B>>::liftReadPrec2(hs::readPrec<A>(), hs::readListPrec<A>(),
                                               std::move(rp), std::move(rl));
   }
 };
+/// As Read2, both payloads by their own Read.
 template <class A, class B>
 struct Read<Either<A, B>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<Either<A, B>> readPrec() {
     return Read2<Either<A, B>>::liftReadPrec2(hs::readPrec<A>(), hs::readListPrec<A>(),
                                               hs::readPrec<B>(), hs::readListPrec<B>());
   }
 };
 
-// A tag word (0 for Left, 1 for Right), then the payload.
+/// A tag word (0 for Left, 1 for Right) mixed into the salt, then the payload hashed with it.
 template <class A, class B>
 struct Hashable<Either<A, B>> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const Either<A, B>& e) {
     if (e.isLeft()) return hs::hashWithSalt(saltedWordHash(salt, 0), e.left());
     return hs::hashWithSalt(saltedWordHash(salt, 1), e.right());
   }
 };
 
-// `Either a` as a type constructor: a Left is the failure that stops a computation.
+/// `Either a` as a type constructor in its right type: a Left is the failure that stops a
+/// computation.
 template <class A>
 struct EitherTag {
+  /// `Either<A, X>`.
   template <class X>
   using apply = Either<A, X>;
 };
+/// `Either<A, B>` is EitherTag<A> applied to B.
 template <class A, class B>
 struct TagOf<Either<A, B>> {
+  /// \privatesection
   using type = EitherTag<A>;
   using value_type = B;
 };
 
+/// f of a Right's payload; a Left is copied unchanged and f is not called.
 template <class A>
 struct Functor<EitherTag<A>> {
+  /// \privatesection
   template <class F, class B>
   [[nodiscard]] static auto fmap(F&& f, const Either<A, B>& e) {
     using E = Either<A, std::remove_cvref_t<std::invoke_result_t<F&, const B&>>>;
@@ -159,9 +201,11 @@ struct Functor<EitherTag<A>> {
     return E(hs::Right(f(e.right())));
   }
 };
-// The rest is produced only when the left operand is a Right.
+/// pure is Right; liftA2 gives the first Left it meets, and produces the rest only when the left
+/// operand is a Right.
 template <class A>
 struct Applicative<EitherTag<A>> {
+  /// \privatesection
   template <class B>
   [[nodiscard]] static Either<A, B> pure(B b) {
     return hs::Right(std::move(b));
@@ -177,8 +221,10 @@ struct Applicative<EitherTag<A>> {
     return E(hs::Right(f(x.right(), y.right())));
   }
 };
+/// A Left is passed on and the continuation not called; a Right's payload goes to it.
 template <class A>
 struct Monad<EitherTag<A>> {
+  /// \privatesection
   template <class B, class K>
   [[nodiscard]] static auto bind(const Either<A, B>& m, K&& k) {
     using MC = std::remove_cvref_t<std::invoke_result_t<K&, const B&>>;
@@ -187,7 +233,9 @@ struct Monad<EitherTag<A>> {
   }
 };
 
-// The Left values and the Right values of a list, each in order and produced on demand.
+/// The Left values and the Right values of a list, each in order and produced on demand: each
+/// result list walks xs separately, and reaching its next element forces xs as far as the next
+/// value of its side (forever, on an endless list without one).
 template <class A, class B>
 [[nodiscard]] std::pair<List<A>, List<B>> partitionEithers(const List<Either<A, B>>& xs) {
   return {hs::mapMaybe(
@@ -198,4 +246,5 @@ template <class A, class B>
               xs)};
 }
 
+/// @}
 }  // namespace hs

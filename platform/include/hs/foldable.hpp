@@ -1,9 +1,13 @@
-// Foldable and traversable structures, keyed on type-constructor tags (see functor.hpp).
-//
-// A Foldable instance gives at least `toList`; every other method of the front doors below is
-// taken from the instance when it has its own, and otherwise defined over `toList`. The lazy
-// folds hand the fold of the rest to the caller's function as a deferred cell (an hs::Lazy): a
-// function that ignores it never computes it.
+/// \defgroup hs_foldable hs/foldable.hpp
+/// \ingroup hsplatform
+/// Foldable and traversable structures, keyed on type-constructor tags (see hs/functor.hpp).
+///
+/// A Foldable instance gives at least `toList`; every other method of the front doors below is
+/// taken from the instance when it has its own, and otherwise defined over `toList`, so the
+/// defaults cost what the instance's toList costs (nothing for a stored vector, a new vector of
+/// every element otherwise) and reach every element first. The lazy folds hand the fold of the
+/// rest to the caller's function as a deferred cell (an hs::Lazy): a function that ignores it
+/// never computes it.
 #pragma once
 
 #include <cstdint>
@@ -19,24 +23,30 @@
 #include "hs/semigroup.hpp"
 
 namespace hs {
+/// \addtogroup hs_foldable
+/// @{
 
-// The base library's program errors (no call stack) of the four folds that need an element.
+/// Raises the program error (no call stack) of foldr1 over an empty structure.
 [[noreturn]] void foldr1Empty();
+/// Raises the program error (no call stack) of foldl1 over an empty structure.
 [[noreturn]] void foldl1Empty();
+/// Raises the program error (no call stack) of maximum over an empty structure.
 [[noreturn]] void maximumEmpty();
+/// Raises the program error (no call stack) of minimum over an empty structure.
 [[noreturn]] void minimumEmpty();
 
-// Specialise per tag: `template <class A> static std::vector<A> toList(const F<A>&)` (a const
-// reference to a stored vector will do), optionally any of the methods below with the front
-// door's signature: foldr, foldl, foldr_, foldl_, foldMap<M>, foldMap_<M>, fold, foldr1, foldl1,
-// null, length, elem, maximum, minimum, sum, product.
+/// Folding, per tag: specialise with `template <class A> static std::vector<A> toList(const F<A>&)`
+/// (a const reference to a stored vector will do), optionally any of the methods below with the
+/// front door's signature: `foldr`, `foldl`, `foldr_`, `foldl_`, `foldMap<M>`, `foldMap_<M>`,
+/// `fold`, `foldr1`, `foldl1`, `null`, `length`, `elem`, `maximum`, `minimum`, `sum`, `product`.
 template <class Tag>
 struct Foldable;
-// Specialise per tag: `traverse(f, ta)`, the applicative deduced from f's result.
+/// Traversal, per tag: specialise with `traverse(f, ta)`, the applicative deduced from f's result.
 template <class Tag>
 struct Traversable;
 
-// The elements in order (a reference to them when the structure stores them as a vector).
+/// The elements in order: a reference to them when the structure stores them as a vector, else a
+/// new vector.
 template <class TA>
 [[nodiscard]] decltype(auto) toList(const TA& t) {
   return Foldable<TagOfT<TA>>::toList(t);
@@ -68,9 +78,10 @@ template <class Z, class F, class A>
 }
 }  // namespace detail
 
-// Lazy right fold: f(x0, deferred fold of the rest); z when empty. f receives (element,
-// const hs::Lazy<Z>&). Forcing the whole rest nests one call per element; use foldr_ for
-// long structures whose every element is needed.
+/// Lazy right fold: f(x0, deferred fold of the rest); z when empty. f receives (element,
+/// const hs::Lazy<Z>&). By default the elements are first copied into one shared vector and each
+/// deferred rest is one cell, made when the one before it runs. Forcing the whole rest nests one
+/// call per element; use foldr_ for long structures whose every element is needed.
 template <class F, class Z, class TA>
 [[nodiscard]] Z foldr(const F& f, Z z, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldr(f, z, t); }) {
@@ -81,8 +92,9 @@ template <class F, class Z, class TA>
     return f((*xs)[0], detail::foldrRest<Z>(f, Lazy<Z>(std::move(z)), xs, 1));
   }
 }
-// Lazy left fold: f(deferred fold of all but the last, last); z when empty. f receives
-// (const hs::Lazy<Z>&, element).
+/// Lazy left fold: f(deferred fold of all but the last, last); z when empty. f receives
+/// (const hs::Lazy<Z>&, element). Costs as foldr: a shared copy of the elements, one cell per
+/// deferred part run, and one nested call per element when the whole fold is forced.
 template <class F, class Z, class TA>
 [[nodiscard]] Z foldl(const F& f, Z z, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldl(f, z, t); }) {
@@ -94,7 +106,7 @@ template <class F, class Z, class TA>
     return f(detail::foldlInit<Z>(f, Lazy<Z>(std::move(z)), xs, n - 1), (*xs)[n - 1]);
   }
 }
-// Strict left fold from the first element: acc = f(acc, x).
+/// Strict left fold from the first element: acc = f(acc, x), in a loop.
 template <class F, class Z, class TA>
 [[nodiscard]] Z foldl_(F&& f, Z z, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldl_(f, z, t); }) {
@@ -104,7 +116,7 @@ template <class F, class Z, class TA>
     return z;
   }
 }
-// Strict right fold from the last element: acc = f(x, acc).
+/// Strict right fold from the last element: acc = f(x, acc), in a loop.
 template <class F, class Z, class TA>
 [[nodiscard]] Z foldr_(F&& f, Z z, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldr_(f, z, t); }) {
@@ -115,8 +127,9 @@ template <class F, class Z, class TA>
     return z;
   }
 }
-// f of each element combined from the right, f x0 <> (f x1 <> (... <> f xn-1)): n - 1 mappends,
-// mempty only for an empty structure. f is called in element order.
+/// f of each element combined from the right, f x0 <> (f x1 <> (... <> f xn-1)): n - 1 mappends,
+/// mempty only for an empty structure. f is called in element order, and every result is kept
+/// (in one vector) until the combination starts.
 template <class M, class F, class TA>
 [[nodiscard]] M foldMap(F&& f, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::template foldMap<M>(f, t); }) {
@@ -132,7 +145,7 @@ template <class M, class F, class TA>
     return acc;
   }
 }
-// The strict monoidal fold from the left: ((mempty <> f x0) <> f x1) <> ...
+/// The strict monoidal fold from the left: ((mempty <> f x0) <> f x1) <> ..., n mappends.
 template <class M, class F, class TA>
 [[nodiscard]] M foldMap_(F&& f, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::template foldMap_<M>(f, t); }) {
@@ -143,7 +156,7 @@ template <class M, class F, class TA>
     return acc;
   }
 }
-// The elements themselves combined as foldMap does.
+/// The elements themselves combined as foldMap does.
 template <class TA>
 [[nodiscard]] auto fold(const TA& t) {
   using M = ElementOf<TA>;
@@ -152,6 +165,7 @@ template <class TA>
   else
     return hs::foldMap<M>([](const M& x) -> const M& { return x; }, t);
 }
+/// Whether the structure has no element.
 template <class TA>
 [[nodiscard]] bool null(const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::null(t); })
@@ -159,6 +173,7 @@ template <class TA>
   else
     return hs::toList(t).empty();
 }
+/// The number of elements.
 template <class TA>
 [[nodiscard]] std::int64_t length(const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::length(t); })
@@ -166,7 +181,8 @@ template <class TA>
   else
     return static_cast<std::int64_t>(hs::toList(t).size());
 }
-// x == e for the elements in order (x the left operand), stopping at the first true.
+/// Whether x == e for some element e, tried in order (x the left operand), stopping at the first
+/// true.
 template <class A, class TA>
 [[nodiscard]] bool elem(const A& x, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::elem(x, t); }) {
@@ -177,7 +193,7 @@ template <class A, class TA>
     return false;
   }
 }
-// 0 + x0 + x1 + ..., from the left.
+/// 0 + x0 + x1 + ..., from the left.
 template <class TA>
 [[nodiscard]] auto sum(const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::sum(t); }) {
@@ -188,7 +204,7 @@ template <class TA>
     return acc;
   }
 }
-// 1 * x0 * x1 * ..., from the left.
+/// 1 * x0 * x1 * ..., from the left.
 template <class TA>
 [[nodiscard]] auto product(const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::product(t); }) {
@@ -199,8 +215,8 @@ template <class TA>
     return acc;
   }
 }
-// The largest element; of equal ones the last (max keeps its second argument). A single
-// element is returned without a comparison.
+/// The largest element by <; of equal ones the last (max keeps its second argument). A single
+/// element is returned without a comparison; none is a program error (maximumEmpty).
 template <class TA>
 [[nodiscard]] auto maximum(const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::maximum(t); }) {
@@ -214,7 +230,8 @@ template <class TA>
     return ElementOf<TA>(xs[best]);
   }
 }
-// The smallest element; of equal ones the first (min keeps its first argument).
+/// The smallest element by <; of equal ones the first (min keeps its first argument); none is a
+/// program error (minimumEmpty).
 template <class TA>
 [[nodiscard]] auto minimum(const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::minimum(t); }) {
@@ -228,7 +245,8 @@ template <class TA>
     return ElementOf<TA>(xs[best]);
   }
 }
-// f(x0, f(x1, ... xn-1)); a single element is returned without calling f.
+/// f(x0, f(x1, ... xn-1)), strictly from the right in a loop; a single element is returned without
+/// calling f, none is a program error (foldr1Empty).
 template <class F, class TA>
 [[nodiscard]] auto foldr1(F&& f, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldr1(f, t); }) {
@@ -241,7 +259,8 @@ template <class F, class TA>
     return acc;
   }
 }
-// f(... f(x0, x1) ..., xn-1); a single element is returned without calling f.
+/// f(... f(x0, x1) ..., xn-1), strictly from the left in a loop; a single element is returned
+/// without calling f, none is a program error (foldl1Empty).
 template <class F, class TA>
 [[nodiscard]] auto foldl1(F&& f, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldl1(f, t); }) {
@@ -255,10 +274,14 @@ template <class F, class TA>
   }
 }
 
+/// f over the elements in order, the results gathered in the applicative of f's result, by the
+/// Traversable instance of t's tag.
 template <class F, class TA>
 [[nodiscard]] auto traverse(F&& f, const TA& t) {
   return Traversable<TagOfT<TA>>::traverse(std::forward<F>(f), t);
 }
+/// The effects the structure holds, run in element order, their results gathered (traverse of a
+/// function returning a copy of each element).
 template <class TA>
 [[nodiscard]] auto sequenceA(const TA& t) {
   return hs::traverse([](const auto& x) { return x; }, t);
@@ -316,10 +339,13 @@ template <class G, class B, class F, class A>
 }
 }  // namespace detail
 
-// f over the elements in order, the results gathered in the applicative of f's result. The
-// effects are combined with liftA2 from the first element on, one step per element and without
-// recursion; f runs in element order, and not at all after an optional's absent value. The list
-// applicative gives every combination as an independent vector.
+/// f over the elements in order, the results gathered in the applicative of f's result. The
+/// effects are combined with liftA2 from the first element on, one step per element and without
+/// recursion; f runs in element order, and not at all after an optional's absent value. The
+/// results gathered so far are a shared list, one node per element and result (the list
+/// applicative's results share their common prefixes), each copied into a vector of its own only
+/// at the end. The list applicative gives every combination as an independent vector. An
+/// applicative with its own traverseVector (State) is given the whole traversal.
 template <class F, class A>
 [[nodiscard]] auto traverseVector(F&& f, const std::vector<A>& xs) {
   using FB = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
@@ -331,31 +357,40 @@ template <class F, class A>
     return detail::traverseGathered<G, B>(f, xs);
 }
 
+/// The vector itself: toList returns a reference to it, so the defaults copy nothing.
 template <>
 struct Foldable<ListTag> {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static const std::vector<A>& toList(const std::vector<A>& xs) {
     return xs;
   }
 };
+/// traverseVector.
 template <>
 struct Traversable<ListTag> {
+  /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto traverse(F&& f, const std::vector<A>& xs) {
     return hs::traverseVector(std::forward<F>(f), xs);
   }
 };
 
+/// No element or one; toList copies it into a new vector.
 template <>
 struct Foldable<MaybeTag> {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static std::vector<A> toList(const std::optional<A>& x) {
     if (!x) return {};
     return {*x};
   }
 };
+/// Absent gives pure absent without calling f; present gives f's effect with its result put back
+/// in an optional.
 template <>
 struct Traversable<MaybeTag> {
+  /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto traverse(F&& f, const std::optional<A>& x) {
     using FB = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
@@ -365,8 +400,11 @@ struct Traversable<MaybeTag> {
   }
 };
 
+/// Every fold but null forces the whole list into a new vector first (toList), so it never returns
+/// for an endless list, the lazy folds included; null forces the first cell only.
 template <>
 struct Foldable<LazyListTag> {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static std::vector<A> toList(const List<A>& xs) {
     return xs.toVector();
@@ -376,8 +414,10 @@ struct Foldable<LazyListTag> {
     return xs.null();
   }
 };
+/// traverseVector over every element (the whole list is forced first), the results as a new list.
 template <>
 struct Traversable<LazyListTag> {
+  /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto traverse(F&& f, const List<A>& xs) {
     using B = ElementOf<std::invoke_result_t<F&, const A&>>;
@@ -385,8 +425,11 @@ struct Traversable<LazyListTag> {
                     hs::traverseVector(std::forward<F>(f), xs.toVector()));
   }
 };
+/// As the lazy list: every fold but null forces the whole tail into a new vector first; null is
+/// false without looking.
 template <>
 struct Foldable<NonEmptyTag> {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static std::vector<A> toList(const NonEmpty<A>& xs) {
     return xs.toVector();
@@ -396,9 +439,10 @@ struct Foldable<NonEmptyTag> {
     return false;
   }
 };
-// The effects of the head first, then those of the rest in order.
+/// The effects of the head first, then those of the rest in order (the whole tail is forced first).
 template <>
 struct Traversable<NonEmptyTag> {
+  /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto traverse(F&& f, const NonEmpty<A>& xs) {
     using B = ElementOf<std::invoke_result_t<F&, const A&>>;
@@ -410,12 +454,15 @@ struct Traversable<NonEmptyTag> {
   }
 };
 
+/// The one value; toList copies it into a new vector.
 template <>
 struct Foldable<IdentityTag> {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static std::vector<A> toList(const Identity<A>& x) {
     return {x.value};
   }
 };
 
+/// @}
 }  // namespace hs

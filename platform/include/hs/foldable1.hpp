@@ -1,10 +1,13 @@
-// Folds of structures that always hold at least one element, keyed on type-constructor tags (see
-// functor.hpp), so they need no start value and never fail for emptiness.
-//
-// A structure joins by specialising `Foldable1<Tag>` (an empty specialisation will do) on top of
-// its Foldable instance; every operation is the instance's own when it has one, with the front
-// door's signature, and otherwise defined over the elements in order (`hs::toList`). The lazy
-// folds pass the deferred part as an hs::Lazy, as foldr and foldl do.
+/// \defgroup hs_foldable1 hs/foldable1.hpp
+/// \ingroup hsplatform
+/// Folds of structures that always hold at least one element, keyed on type-constructor tags (see
+/// hs/functor.hpp), so they need no start value and never fail for emptiness.
+///
+/// A structure joins by specialising `Foldable1<Tag>` (an empty specialisation will do) on top of
+/// its Foldable instance; every operation is the instance's own when it has one, with the front
+/// door's signature, and otherwise defined over the elements in order (`hs::toList`, so at its
+/// cost: every element reached, and a new vector unless the structure stores one). The lazy
+/// folds pass the deferred part as an hs::Lazy, as foldr and foldl do.
 #pragma once
 
 #include <cstddef>
@@ -20,17 +23,21 @@
 #include "hs/semigroup.hpp"
 
 namespace hs {
+/// \addtogroup hs_foldable1
+/// @{
 
-// Specialise per tag; optionally with any of: fold1, foldMap1<S>, foldMap1_<S>, toNonEmpty,
-// maximum, minimum, head, last, foldrMap1, foldlMap1_, foldlMap1, foldrMap1_.
+/// Non-empty folding, per tag: specialise (an empty specialisation will do), optionally with any
+/// of: `fold1`, `foldMap1<S>`, `foldMap1_<S>`, `toNonEmpty`, `maximum`, `minimum`, `head`, `last`,
+/// `foldrMap1`, `foldlMap1_`, `foldlMap1`, `foldrMap1_`.
 template <class Tag>
 struct Foldable1;
 
-// A tag that has joined (specialised Foldable1, before this is first asked), and a structure
-// over one. The front doors take only those: the defaults over the elements would read past an
-// empty structure.
+/// A tag that has joined (specialised Foldable1, before this is first asked). The front doors
+/// take only structures over one: the defaults over the elements would read past an empty
+/// structure.
 template <class Tag>
 concept Foldable1Tag = requires { sizeof(Foldable1<Tag>); };
+/// A structure whose tag has joined Foldable1.
 template <class TA>
 concept Foldable1Type = Tagged<TA> && Foldable1Tag<TagOfT<TA>>;
 
@@ -56,7 +63,8 @@ template <class B, class F, class G, class A>
 }
 }  // namespace detail
 
-// f x0 <> (f x1 <> (... <> f xn)); f is called in element order.
+/// f x0 <> (f x1 <> (... <> f xn)), n mappends; f is called in element order, and every result
+/// is kept (in one vector) until the combination starts.
 template <class S, class F, Foldable1Type TA>
 [[nodiscard]] S foldMap1(F&& f, const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::template foldMap1<S>(f, t); }) {
@@ -71,7 +79,7 @@ template <class S, class F, Foldable1Type TA>
     return acc;
   }
 }
-// The elements themselves combined as foldMap1 does.
+/// The elements themselves combined as foldMap1 does.
 template <Foldable1Type TA>
 [[nodiscard]] auto fold1(const TA& t) {
   using S = ElementOf<TA>;
@@ -80,7 +88,7 @@ template <Foldable1Type TA>
   else
     return hs::foldMap1<S>([](const S& x) -> const S& { return x; }, t);
 }
-// The strict combination from the left: ((f x0 <> f x1) <> f x2) <> ...
+/// The strict combination from the left: ((f x0 <> f x1) <> f x2) <> ...
 template <class S, class F, Foldable1Type TA>
 [[nodiscard]] S foldMap1_(F&& f, const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::template foldMap1_<S>(f, t); }) {
@@ -92,6 +100,7 @@ template <class S, class F, Foldable1Type TA>
     return acc;
   }
 }
+/// The elements as a non-empty list (by default a new, fully built list of copies).
 template <Foldable1Type TA>
 [[nodiscard]] auto toNonEmpty(const TA& t) {
   using A = ElementOf<TA>;
@@ -102,8 +111,8 @@ template <Foldable1Type TA>
     return NonEmpty<A>{xs[0], List<A>(std::vector<A>(xs.begin() + 1, xs.end()))};
   }
 }
-// The largest element by the element type's max (of equal ones the later, as max keeps its
-// second argument), folded from the left.
+/// The largest element by the element type's < (of equal ones the later, as max keeps its second
+/// argument), folded from the left.
 template <Foldable1Type TA>
 [[nodiscard]] auto maximum1(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::maximum(t); }) {
@@ -116,7 +125,7 @@ template <Foldable1Type TA>
     return ElementOf<TA>(xs[best]);
   }
 }
-// The smallest element by the element type's min (of equal ones the earlier).
+/// The smallest element by the element type's < (of equal ones the earlier).
 template <Foldable1Type TA>
 [[nodiscard]] auto minimum1(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::minimum(t); }) {
@@ -129,6 +138,7 @@ template <Foldable1Type TA>
     return ElementOf<TA>(xs[best]);
   }
 }
+/// The first element (a copy).
 template <Foldable1Type TA>
 [[nodiscard]] auto head(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::head(t); })
@@ -136,6 +146,7 @@ template <Foldable1Type TA>
   else
     return ElementOf<TA>(hs::toList(t).front());
 }
+/// The last element (a copy).
 template <Foldable1Type TA>
 [[nodiscard]] auto last(const TA& t) {
   if constexpr (requires { detail::Foldable1Of<TA>::last(t); })
@@ -143,8 +154,9 @@ template <Foldable1Type TA>
   else
     return ElementOf<TA>(hs::toList(t).back());
 }
-// Lazy right fold: g(x0, deferred g(x1, ... f(x_last))); f maps the last element, g receives
-// (element, const hs::Lazy<B>&).
+/// Lazy right fold: g(x0, deferred g(x1, ... f(x_last))); f maps the last element, g receives
+/// (element, const hs::Lazy<B>&). By default over a shared copy of the elements, one cell per
+/// deferred part run; forcing the whole fold nests one call per element.
 template <class F, class G, Foldable1Type TA>
 [[nodiscard]] auto foldrMap1(F&& f, G&& g, const TA& t) {
   using A = ElementOf<TA>;
@@ -156,7 +168,7 @@ template <class F, class G, Foldable1Type TA>
     return detail::foldrMap1From<B>(xs, 0, std::decay_t<F>(f), std::decay_t<G>(g));
   }
 }
-// Strict left fold from f(x0): acc = g(acc, x).
+/// Strict left fold from f(x0): acc = g(acc, x), in a loop.
 template <class F, class G, Foldable1Type TA>
 [[nodiscard]] auto foldlMap1_(F&& f, G&& g, const TA& t) {
   using A = ElementOf<TA>;
@@ -170,8 +182,8 @@ template <class F, class G, Foldable1Type TA>
     return acc;
   }
 }
-// Lazy left fold: g(deferred fold of all but the last, x_last), f(x0) at the start; g receives
-// (const hs::Lazy<B>&, element).
+/// Lazy left fold: g(deferred fold of all but the last, x_last), f(x0) at the start; g receives
+/// (const hs::Lazy<B>&, element). Costs as foldrMap1.
 template <class F, class G, Foldable1Type TA>
 [[nodiscard]] auto foldlMap1(F&& f, G&& g, const TA& t) {
   using A = ElementOf<TA>;
@@ -183,7 +195,7 @@ template <class F, class G, Foldable1Type TA>
     return detail::foldlMap1To<B>(xs, xs->size() - 1, std::decay_t<F>(f), std::decay_t<G>(g));
   }
 }
-// Strict right fold from f(x_last): acc = g(x, acc).
+/// Strict right fold from f(x_last): acc = g(x, acc), in a loop.
 template <class F, class G, Foldable1Type TA>
 [[nodiscard]] auto foldrMap1_(F&& f, G&& g, const TA& t) {
   using A = ElementOf<TA>;
@@ -200,9 +212,11 @@ template <class F, class G, Foldable1Type TA>
 
 // ---- Instances -----------------------------------------------------------------------------
 
-// The head is at hand and the right fold walks the rest lazily, so both work on an endless list.
+/// The head is at hand and the right fold walks the rest lazily, so both work on an endless list;
+/// the other operations force the whole list (the defaults).
 template <>
 struct Foldable1<NonEmptyTag> {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static A head(const NonEmpty<A>& xs) {
     return xs.head;
@@ -230,7 +244,9 @@ struct Foldable1<NonEmptyTag> {
     return (*g)(x, deferred);
   }
 };
+/// The one value, by the defaults.
 template <>
 struct Foldable1<IdentityTag> {};
 
+/// @}
 }  // namespace hs

@@ -1,10 +1,13 @@
-// Functors and applicatives, keyed on type-constructor tags.
-//
-// A type constructor is a tag type with a nested `template <class X> using apply = ...;`
-// (`MaybeTag::apply<int>` is `std::optional<int>`). `TagOf<F<A>>` finds the tag and the element
-// type of a concrete type, so an applicative can be deduced from the result type of a caller's
-// function. The second operand of `liftA2` is passed as a callable that produces it, and an
-// applicative demands it only when it needs it: an absent optional never runs the rest.
+/// \defgroup hs_functor hs/functor.hpp
+/// \ingroup hsplatform
+/// Functors and applicatives, keyed on type-constructor tags, and the platform's own functors
+/// (Identity, Const, Writer, State).
+///
+/// A type constructor is a tag type with a nested `template <class X> using apply = ...;`
+/// (`MaybeTag::apply<int>` is `std::optional<int>`). `TagOf<F<A>>` finds the tag and the element
+/// type of a concrete type, so an applicative can be deduced from the result type of a caller's
+/// function. The second operand of `liftA2` is passed as a callable that produces it, and an
+/// applicative demands it only when it needs it: an absent optional never runs the rest.
 #pragma once
 
 #include <functional>
@@ -18,140 +21,181 @@
 #include "hs/semigroup.hpp"
 
 namespace hs {
+/// \addtogroup hs_functor
+/// @{
 
 // ---- The functors of the platform ----------------------------------------------------------
 
+/// A value and no effect: the functor that only applies functions.
 template <class A>
 struct Identity {
-  A value;
+  A value;  ///< The value.
   friend bool operator==(const Identity&, const Identity&) = default;
 };
-// A functor that carries only a monoid value; its element type is a phantom.
+/// A functor that carries only a monoid value; its element type is a phantom.
 template <class M, class A>
 struct Const {
-  M value;
+  M value;  ///< The carried value.
   friend bool operator==(const Const&, const Const&) = default;
 };
-// A value with an accumulated log; effects combine the logs in order.
+/// A value with an accumulated log; effects combine the logs in order.
 template <class W, class A>
 struct Writer {
-  A value;
-  W log;
+  A value;  ///< The value.
+  W log;    ///< The log so far.
   friend bool operator==(const Writer&, const Writer&) = default;
 };
-// A computation threading a state: from the state before to (value, state after).
+/// A computation threading a state: from the state before to (value, state after). Nothing runs
+/// until it is called; a computation built on it holds it through one shared copy.
 template <class S, class A>
 struct State {
-  std::function<std::pair<A, S>(S)> run;
+  std::function<std::pair<A, S>(S)> run;  ///< The computation.
+  /// Runs the computation from state s.
   std::pair<A, S> operator()(S s) const { return run(std::move(s)); }
 };
 
+/// Identity as a type constructor.
 struct IdentityTag {
+  /// `Identity<X>`.
   template <class X>
   using apply = Identity<X>;
 };
+/// std::optional as a type constructor: absent is the failure that stops a computation.
 struct MaybeTag {
+  /// `std::optional<X>`.
   template <class X>
   using apply = std::optional<X>;
 };
+/// std::vector as a type constructor: the list of every result.
 struct ListTag {
+  /// `std::vector<X>`.
   template <class X>
   using apply = std::vector<X>;
 };
-// The lazy list (hs::List) and the non-empty list (hs::NonEmpty).
+/// The lazy list (hs::List) as a type constructor.
 struct LazyListTag {
+  /// `List<X>`.
   template <class X>
   using apply = List<X>;
 };
+/// The non-empty list (hs::NonEmpty) as a type constructor.
 struct NonEmptyTag {
+  /// `NonEmpty<X>`.
   template <class X>
   using apply = NonEmpty<X>;
 };
+/// Const of monoid M as a type constructor.
 template <class M>
 struct ConstTag {
+  /// `Const<M, X>`.
   template <class X>
   using apply = Const<M, X>;
 };
+/// Writer of log W as a type constructor.
 template <class W>
 struct WriterTag {
+  /// `Writer<W, X>`.
   template <class X>
   using apply = Writer<W, X>;
 };
+/// State of S as a type constructor.
 template <class S>
 struct StateTag {
+  /// `State<S, X>`.
   template <class X>
   using apply = State<S, X>;
 };
 
-// The tag and the element type of a concrete functor type.
+/// The tag and the element type of a concrete functor type: specialise with `type` (the tag) and
+/// `value_type` (the element type).
 template <class FA>
 struct TagOf;
+/// `Identity<A>` is IdentityTag applied to A.
 template <class A>
 struct TagOf<Identity<A>> {
+  /// \privatesection
   using type = IdentityTag;
   using value_type = A;
 };
+/// `std::optional<A>` is MaybeTag applied to A.
 template <class A>
 struct TagOf<std::optional<A>> {
+  /// \privatesection
   using type = MaybeTag;
   using value_type = A;
 };
+/// `std::vector<A>` is ListTag applied to A.
 template <class A>
 struct TagOf<std::vector<A>> {
+  /// \privatesection
   using type = ListTag;
   using value_type = A;
 };
+/// `List<A>` is LazyListTag applied to A.
 template <class A>
 struct TagOf<List<A>> {
+  /// \privatesection
   using type = LazyListTag;
   using value_type = A;
 };
+/// `NonEmpty<A>` is NonEmptyTag applied to A.
 template <class A>
 struct TagOf<NonEmpty<A>> {
+  /// \privatesection
   using type = NonEmptyTag;
   using value_type = A;
 };
+/// `Const<M, A>` is `ConstTag<M>` applied to A.
 template <class M, class A>
 struct TagOf<Const<M, A>> {
+  /// \privatesection
   using type = ConstTag<M>;
   using value_type = A;
 };
+/// `Writer<W, A>` is `WriterTag<W>` applied to A.
 template <class W, class A>
 struct TagOf<Writer<W, A>> {
+  /// \privatesection
   using type = WriterTag<W>;
   using value_type = A;
 };
+/// `State<S, A>` is `StateTag<S>` applied to A.
 template <class S, class A>
 struct TagOf<State<S, A>> {
+  /// \privatesection
   using type = StateTag<S>;
   using value_type = A;
 };
+/// The tag of FA (reference and const removed).
 template <class FA>
 using TagOfT = typename TagOf<std::remove_cvref_t<FA>>::type;
+/// The element type of FA.
 template <class FA>
 using ElementOf = typename TagOf<std::remove_cvref_t<FA>>::value_type;
 
-// A concrete type that names its tag (keeps the generic front doors out of overload sets where
-// argument-dependent lookup brings them in for other types).
+/// A concrete type that names its tag (keeps the generic front doors out of overload sets where
+/// argument-dependent lookup brings them in for other types).
 template <class FA>
 concept Tagged = requires { typename TagOfT<FA>; };
 
-// Specialise per tag: `fmap(f, fa)`, optionally `replaceValues(x, fa)`.
+/// Mapping, per tag: specialise with `fmap(f, fa)`, optionally `replaceValues(x, fa)`.
 template <class Tag>
 struct Functor;
-// Specialise per tag: `pure<A>(a)` and `liftA2(f, fa, rest)`, where rest() gives the second
-// operand and is called only when the applicative needs it. An instance whose combined values
-// nest (a chain of closures) may also give `traverseVector(f, xs)`, the traversal of a list in
-// one step, which hs::traverseVector then uses.
+/// Application, per tag: specialise with `pure<A>(a)` and `liftA2(f, fa, rest)`, where rest()
+/// gives the second operand and is called only when the applicative needs it. An instance whose
+/// combined values nest (a chain of closures) may also give `traverseVector(f, xs)`, the
+/// traversal of a list in one step, which hs::traverseVector then uses.
 template <class Tag>
 struct Applicative;
 
+/// f applied to every element of fa, by the Functor instance of fa's tag; the instance says when
+/// f runs (at once, or on demand for a lazy list).
 template <class F, class FA>
 [[nodiscard]] auto fmap(F&& f, FA&& fa) {
   return Functor<TagOfT<FA>>::fmap(std::forward<F>(f), std::forward<FA>(fa));
 }
-// Every element replaced by x (`<$`): the instance's own `replaceValues` when it has one, else
-// fmap of a function returning a copy of x.
+/// Every element replaced by x (`<$`): the instance's own `replaceValues` when it has one, else
+/// fmap of a function returning a copy of x.
 template <class X, class FA>
 [[nodiscard]] auto replaceValues(const X& x, const FA& fa) {
   using Tag = TagOfT<FA>;
@@ -160,10 +204,13 @@ template <class X, class FA>
   else
     return hs::fmap([x](const auto&) { return x; }, fa);
 }
+/// a in the applicative of Tag, with no effect.
 template <class Tag, class A>
 [[nodiscard]] auto pure(A&& a) {
   return Applicative<Tag>::template pure<std::remove_cvref_t<A>>(std::forward<A>(a));
 }
+/// f of the values of fa and of rest(), the effects of fa first; rest is called at most once, and
+/// only when the applicative needs the second operand.
 template <class F, class FA, class Rest>
 [[nodiscard]] auto liftA2(F&& f, FA&& fa, Rest&& rest) {
   return Applicative<TagOfT<FA>>::liftA2(std::forward<F>(f), std::forward<FA>(fa),
@@ -172,15 +219,19 @@ template <class F, class FA, class Rest>
 
 // ---- Instances -----------------------------------------------------------------------------
 
+/// f of the value.
 template <>
 struct Functor<IdentityTag> {
+  /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F&& f, const Identity<A>& x) {
     return Identity<std::invoke_result_t<F&, const A&>>{f(x.value)};
   }
 };
+/// The values combined; rest is always called.
 template <>
 struct Applicative<IdentityTag> {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static Identity<A> pure(A a) {
     return {std::move(a)};
@@ -192,8 +243,10 @@ struct Applicative<IdentityTag> {
   }
 };
 
+/// f of a present value; absent stays absent and f is not called.
 template <>
 struct Functor<MaybeTag> {
+  /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F&& f, const std::optional<A>& x) {
     using R = std::invoke_result_t<F&, const A&>;
@@ -201,8 +254,10 @@ struct Functor<MaybeTag> {
     return std::optional<R>(f(*x));
   }
 };
+/// Present when both operands are; rest is not called after an absent left operand.
 template <>
 struct Applicative<MaybeTag> {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static std::optional<A> pure(A a) {
     return std::optional<A>(std::move(a));
@@ -218,10 +273,10 @@ struct Applicative<MaybeTag> {
   }
 };
 
-// The list applicative: every combination of results, each an independent value. The rest is
-// computed once, and only when the left operand has a result.
+/// f of every element in order, into a new vector of the same length.
 template <>
 struct Functor<ListTag> {
+  /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F&& f, const std::vector<A>& xs) {
     std::vector<std::invoke_result_t<F&, const A&>> out;
@@ -230,8 +285,11 @@ struct Functor<ListTag> {
     return out;
   }
 };
+/// Every combination of results, each an independent value, in a new vector of the product of
+/// the lengths. The rest is computed once, and only when the left operand has a result.
 template <>
 struct Applicative<ListTag> {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static std::vector<A> pure(A a) {
     std::vector<A> out;
@@ -252,18 +310,21 @@ struct Applicative<ListTag> {
   }
 };
 
-// The lazy list maps on demand: f runs for an element when its cell is first produced.
+/// Maps on demand: nothing runs at the call; f runs for an element when its cell is first
+/// produced, one new cell per element reached. f is shared by the cells.
 template <>
 struct Functor<LazyListTag> {
+  /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F f, const List<A>& xs) {
     using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
     return detail::ListAccess::map<R>(std::make_shared<F>(std::move(f)), xs);
   }
 };
-// The head is mapped at once, the rest on demand.
+/// The head is mapped at once, the rest on demand (as for the lazy list).
 template <>
 struct Functor<NonEmptyTag> {
+  /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F f, const NonEmpty<A>& xs) {
     using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
@@ -273,15 +334,20 @@ struct Functor<NonEmptyTag> {
   }
 };
 
+/// The carried value unchanged; f is never called.
 template <class M>
 struct Functor<ConstTag<M>> {
+  /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F&&, const Const<M, A>& x) {
     return Const<M, std::invoke_result_t<F&, const A&>>{x.value};
   }
 };
+/// pure carries mempty; liftA2 combines the carried values with mappend, rest always called and f
+/// never.
 template <class M>
 struct Applicative<ConstTag<M>> {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static Const<M, A> pure(A) {
     return {hs::mempty<M>()};
@@ -294,15 +360,19 @@ struct Applicative<ConstTag<M>> {
   }
 };
 
+/// f of the value; the log is copied.
 template <class W>
 struct Functor<WriterTag<W>> {
+  /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F&& f, const Writer<W, A>& x) {
     return Writer<W, std::invoke_result_t<F&, const A&>>{f(x.value), x.log};
   }
 };
+/// pure logs mempty; liftA2 combines the values and appends the logs, the left one first.
 template <class W>
 struct Applicative<WriterTag<W>> {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static Writer<W, A> pure(A a) {
     return {std::move(a), hs::mempty<W>()};
@@ -325,8 +395,11 @@ template <class S, class A>
 }
 }  // namespace detail
 
+/// A new computation that runs x and applies f to its value; x is held in one shared copy, not
+/// run.
 template <class S>
 struct Functor<StateTag<S>> {
+  /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F f, const State<S, A>& x) {
     using R = std::invoke_result_t<F&, const A&>;
@@ -336,10 +409,11 @@ struct Functor<StateTag<S>> {
     }};
   }
 };
-// State: running the combination runs the left computation first, then the rest with the state it
-// left. (Producing the rest's computation runs nothing, so it is produced at once.)
+/// Running the combination runs the left computation first, then the rest with the state it
+/// left. (Producing the rest's computation runs nothing, so it is produced at once.)
 template <class S>
 struct Applicative<StateTag<S>> {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static State<S, A> pure(A a) {
     return {[a](S s) { return std::pair<A, S>{a, std::move(s)}; }};
@@ -356,8 +430,10 @@ struct Applicative<StateTag<S>> {
       return {f(a, b), std::move(s2)};
     }};
   }
-  // A list traversal as one computation that runs the elements' computations in a loop: a chain
-  // of liftA2 steps would nest one call (and one destructor) per element.
+  /// \publicsection
+  /// A list traversal as one computation that runs the elements' computations in a loop (a chain
+  /// of liftA2 steps would nest one call and one destructor per element): f is called for every
+  /// element at once, in order, and the computations are kept in one shared vector.
   template <class F, class A>
   [[nodiscard]] static auto traverseVector(F& f, const std::vector<A>& xs) {
     using FB = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
@@ -379,4 +455,5 @@ struct Applicative<StateTag<S>> {
   }
 };
 
+/// @}
 }  // namespace hs

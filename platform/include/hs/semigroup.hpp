@@ -1,5 +1,7 @@
-// Semigroups and monoids: an associative combination, its neutral element, and the repetition
-// helpers with the base library's errors for bad counts.
+/// \defgroup hs_semigroup hs/semigroup.hpp
+/// \ingroup hsplatform
+/// Semigroups and monoids: an associative combination, its neutral element, and the repetition
+/// helpers with the base library's errors for bad counts.
 #pragma once
 
 #include <concepts>
@@ -14,25 +16,31 @@
 #include "hs/unit.hpp"
 
 namespace hs {
+/// \addtogroup hs_semigroup
+/// @{
 
-// Specialise with `static T mappend(const T&, const T&)` and optionally `sconcat` / `stimes`.
+/// An associative combination: specialise with `static T mappend(const T&, const T&)` and
+/// optionally `sconcat` / `stimes`.
 template <class T, class Enable = void>
 struct Semigroup;
-// Specialise with `static T mempty()` and optionally `mconcat`.
+/// A neutral element for the combination: specialise with `static T mempty()` and optionally
+/// `mconcat`.
 template <class T, class Enable = void>
 struct Monoid;
 
+/// a <> b, by T's Semigroup instance.
 template <class T>
 [[nodiscard]] T mappend(const T& a, const T& b) {
   return Semigroup<T>::mappend(a, b);
 }
+/// The neutral element, by T's Monoid instance.
 template <class T>
 [[nodiscard]] T mempty() {
   return Monoid<T>::mempty();
 }
 
-// sconcat: the elements combined from the right, a <> (b <> (... <> z)), unless the type
-// defines its own.
+/// The elements combined from the right, a <> (b <> (... <> z)), unless the type defines its own:
+/// the whole tail is forced first (never returns for an endless one), n - 1 mappends.
 template <class T>
 [[nodiscard]] T sconcat(const NonEmpty<T>& xs) {
   if constexpr (requires { Semigroup<T>::sconcat(xs); }) {
@@ -46,7 +54,8 @@ template <class T>
     return hs::mappend(xs.head, acc);
   }
 }
-// mconcat: foldr mappend mempty, unless the type defines its own.
+/// The elements combined from the right onto mempty (foldr mappend mempty), n mappends, unless the
+/// type defines its own.
 template <class T>
 [[nodiscard]] T mconcat(const std::vector<T>& xs) {
   if constexpr (requires { Monoid<T>::mconcat(xs); }) {
@@ -73,8 +82,8 @@ template <std::integral N>
 }
 }  // namespace detail
 
-// The default repetition: x combined with itself n times by repeated squaring; n must be
-// positive.
+/// The default repetition: x combined with itself n times by repeated squaring (at most 2 log2 n
+/// mappends); a count that is not positive is a program error.
 template <class T, std::integral N>
 [[nodiscard]] T stimesDefault(N n, const T& x) {
   if (!detail::positiveCount(n)) errorWithoutStackTrace("stimes: positive multiplier expected");
@@ -97,21 +106,24 @@ template <class T, std::integral N>
     base = hs::mappend(base, base);
   }
 }
-// Repetition in a monoid: zero repetitions give mempty; a negative count is an error.
+/// Repetition in a monoid: zero repetitions give mempty, more as stimesDefault; a negative count is
+/// a program error.
 template <class T, std::integral N>
 [[nodiscard]] T stimesMonoid(N n, const T& x) {
   if (detail::negativeCount(n)) errorWithoutStackTrace("stimesMonoid: negative multiplier");
   if (n == 0) return hs::mempty<T>();
   return hs::stimesDefault(n, x);
 }
-// Repetition of an idempotent value: the value itself for any positive count.
+/// Repetition of an idempotent value: the value itself for any positive count, without a mappend;
+/// a count that is not positive is a program error.
 template <class T, std::integral N>
 [[nodiscard]] T stimesIdempotent(N n, const T& x) {
   if (!detail::positiveCount(n))
     errorWithoutStackTrace("stimesIdempotent: positive multiplier expected");
   return x;
 }
-// Repetition of an idempotent value in a monoid: mempty for zero, the value for a positive count.
+/// Repetition of an idempotent value in a monoid: mempty for zero, the value for a positive count;
+/// a negative count is a program error.
 template <class T, std::integral N>
 [[nodiscard]] T stimesIdempotentMonoid(N n, const T& x) {
   if (detail::negativeCount(n)) errorWithoutStackTrace("stimesIdempotentMonoid: negative multiplier");
@@ -119,7 +131,7 @@ template <class T, std::integral N>
   return x;
 }
 
-// x repeated n times: the type's own repetition, else stimesDefault.
+/// x repeated n times: the type's own repetition, else stimesDefault.
 template <class T, std::integral N>
 [[nodiscard]] T stimes(N n, const T& x) {
   if constexpr (requires { Semigroup<T>::stimes(n, x); })
@@ -143,34 +155,46 @@ template <class L, std::integral N>
 
 // ---- Instances -----------------------------------------------------------------------------
 
+/// Unit combines to unit; any count repeats it, negative ones included.
 template <>
 struct Semigroup<Unit> {
+  /// \privatesection
   [[nodiscard]] static Unit mappend(Unit, Unit) { return unit; }
   template <std::integral N>
   [[nodiscard]] static Unit stimes(N, Unit) {
     return unit;
   }
 };
+/// unit.
 template <>
 struct Monoid<Unit> {
+  /// \privatesection
   [[nodiscard]] static Unit mempty() { return unit; }
 };
 
+/// Concatenation into a new string; stimes repeats the text n times, in one allocation (zero
+/// times gives the empty string, a negative count is a program error).
 template <>
 struct Semigroup<std::string> {
+  /// \privatesection
   [[nodiscard]] static std::string mappend(const std::string& a, const std::string& b) { return a + b; }
   template <std::integral N>
   [[nodiscard]] static std::string stimes(N n, const std::string& x) {
     return detail::repeatList(n, x);
   }
 };
+/// The empty string.
 template <>
 struct Monoid<std::string> {
+  /// \privatesection
   [[nodiscard]] static std::string mempty() { return {}; }
 };
 
+/// Concatenation into a new vector; stimes repeats the elements n times, in one allocation (zero
+/// times gives the empty vector, a negative count is a program error).
 template <class A>
 struct Semigroup<std::vector<A>> {
+  /// \privatesection
   [[nodiscard]] static std::vector<A> mappend(const std::vector<A>& a, const std::vector<A>& b) {
     std::vector<A> out = a;
     out.insert(out.end(), b.begin(), b.end());
@@ -181,20 +205,25 @@ struct Semigroup<std::vector<A>> {
     return detail::repeatList(n, x);
   }
 };
+/// The empty vector.
 template <class A>
 struct Monoid<std::vector<A>> {
+  /// \privatesection
   [[nodiscard]] static std::vector<A> mempty() { return {}; }
 };
 
-// An optional value over a semigroup: absent is neutral.
+/// An optional value over a semigroup: absent is neutral; two present values combine inside.
 template <class A>
 struct Semigroup<std::optional<A>> {
+  /// \privatesection
   [[nodiscard]] static std::optional<A> mappend(const std::optional<A>& a, const std::optional<A>& b) {
     if (!a) return b;
     if (!b) return a;
     return hs::mappend(*a, *b);
   }
-  // Absent stays absent for any count; a present value repeats inside, zero times giving absent.
+  /// \publicsection
+  /// Absent stays absent for any count, negative ones included; a present value repeats inside,
+  /// zero times giving absent and a negative count a program error.
   template <std::integral N>
   [[nodiscard]] static std::optional<A> stimes(N n, const std::optional<A>& x) {
     if (!x) return x;
@@ -203,13 +232,17 @@ struct Semigroup<std::optional<A>> {
     return hs::stimes(n, *x);
   }
 };
+/// Absent.
 template <class A>
 struct Monoid<std::optional<A>> {
+  /// \privatesection
   [[nodiscard]] static std::optional<A> mempty() { return std::nullopt; }
 };
 
+/// Componentwise; stimes repeats each component with its own stimes.
 template <class A, class B>
 struct Semigroup<std::pair<A, B>> {
+  /// \privatesection
   [[nodiscard]] static std::pair<A, B> mappend(const std::pair<A, B>& x, const std::pair<A, B>& y) {
     return {hs::mappend(x.first, y.first), hs::mappend(x.second, y.second)};
   }
@@ -218,42 +251,54 @@ struct Semigroup<std::pair<A, B>> {
     return {hs::stimes(n, x.first), hs::stimes(n, x.second)};
   }
 };
+/// Both components' mempty.
 template <class A, class B>
 struct Monoid<std::pair<A, B>> {
+  /// \privatesection
   [[nodiscard]] static std::pair<A, B> mempty() { return {hs::mempty<A>(), hs::mempty<B>()}; }
 };
 
+/// The lexicographic combination (thenCmp): the first unless it is EQ; idempotent under stimes.
 template <>
 struct Semigroup<Ordering> {
+  /// \privatesection
   [[nodiscard]] static Ordering mappend(Ordering a, Ordering b) { return thenCmp(a, b); }
   template <std::integral N>
   [[nodiscard]] static Ordering stimes(N n, Ordering x) {
     return hs::stimesIdempotentMonoid(n, x);
   }
 };
+/// EQ.
 template <>
 struct Monoid<Ordering> {
+  /// \privatesection
   [[nodiscard]] static Ordering mempty() { return EQ; }
 };
 
-// The sum of numbers as a monoid.
+/// The sum of numbers as a monoid.
 template <class A>
 struct Sum {
-  A value{};
+  A value{};  ///< The number.
   friend bool operator==(const Sum&, const Sum&) = default;
 };
+/// Addition.
 template <class A>
 struct Semigroup<Sum<A>> {
+  /// \privatesection
   [[nodiscard]] static Sum<A> mappend(const Sum<A>& a, const Sum<A>& b) { return {a.value + b.value}; }
-  // n copies of a summand add up to n times it, for any count.
+  /// \publicsection
+  /// n copies of a summand add up to n times it, for any count (one multiplication).
   template <std::integral N>
   [[nodiscard]] static Sum<A> stimes(N n, const Sum<A>& x) {
     return {static_cast<A>(n) * x.value};
   }
 };
+/// Zero (the value-initialised number).
 template <class A>
 struct Monoid<Sum<A>> {
+  /// \privatesection
   [[nodiscard]] static Sum<A> mempty() { return {A{}}; }
 };
 
+/// @}
 }  // namespace hs
