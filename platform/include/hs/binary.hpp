@@ -343,8 +343,9 @@ struct Binary<char32_t> {
 };
 
 // String (UTF-8 text as a list of Char): the count of characters, then each character. The
-// platform's decoding maps a byte that starts no well-formed sequence to U+DC00 + byte and back,
-// so every std::string round-trips.
+// characters are those decodeUtf8 finds (a byte that starts no character is U+DC00 + byte), so
+// every std::string round-trips. Reading fails where characters U+DC80..U+DCFF would spell
+// another character in a std::string (detail::appendStringChar) rather than change them.
 template <>
 struct Binary<std::string> {
   static void put(const std::string& s, binary::Output& out);
