@@ -89,6 +89,10 @@ void appendUtf8(char32_t c, std::string& out) {
 }
 
 bool detail::appendStringChar(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+    return true;
+  }
   if (c > 0x10FFFF) return false;
   appendUtf8(c, out);
   if (c < 0xDC80 || c > 0xDCBF) return true;  // only a continuation byte completes a character
