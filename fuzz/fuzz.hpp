@@ -40,10 +40,12 @@ inline void check(bool ok, const char* what, std::string_view detail = {}) {
 
 // ---- Allocation counting --------------------------------------------------------------------
 
-// Heap allocations made by the process so far (through the sanitizer's hooks).
+// Heap allocations made by the process so far, and their bytes (through the sanitizer's hooks).
 inline std::atomic<std::int64_t> allocations{0};
-inline void countAllocation(const volatile void*, std::size_t) noexcept {
+inline std::atomic<std::int64_t> allocatedBytes{0};
+inline void countAllocation(const volatile void*, std::size_t size) noexcept {
   allocations.fetch_add(1, std::memory_order_relaxed);
+  allocatedBytes.fetch_add(static_cast<std::int64_t>(size), std::memory_order_relaxed);
 }
 inline const int allocationHooks =
     __sanitizer_install_malloc_and_free_hooks(countAllocation, nullptr);
@@ -64,6 +66,18 @@ void checkLinearAllocations(std::size_t n, const char* what, F&& f) {
   const std::int64_t made = allocationsOf(std::forward<F>(f));
   if (made > perByte * static_cast<std::int64_t>(n) + base)
     fail(what, std::to_string(made) + " allocations for " + std::to_string(n) + " bytes");
+}
+
+// Fails when f allocates more heap bytes in all than a share per byte of an input of n bytes,
+// plus `base`: a decoder that believes a count its input does not back allocates for the count.
+template <class F>
+void checkLinearMemory(std::size_t n, std::int64_t base, const char* what, F&& f) {
+  constexpr std::int64_t perByte = 1024;
+  const std::int64_t before = allocatedBytes.load(std::memory_order_relaxed);
+  std::forward<F>(f)();
+  const std::int64_t made = allocatedBytes.load(std::memory_order_relaxed) - before;
+  if (made > perByte * static_cast<std::int64_t>(n) + base)
+    fail(what, std::to_string(made) + " bytes allocated for " + std::to_string(n) + " bytes");
 }
 
 // What reading T from any text must give: every rest is a suffix of the text, `readMaybe`
@@ -190,12 +204,21 @@ inline hs::LazyByteString inPieces(std::span<const std::uint8_t> bytes, std::uin
 
 // What decoding T from any bytes must give, whatever pieces they come in: the same outcome as
 // over one chunk, an offset within the input and the rest after it; a value decoded encodes to
-// bytes that decode to an equal value, consuming all of them. Returns the value and its offset.
+// bytes that decode to an equal value, consuming all of them. Decoding allocates about in
+// proportion to the input (in count and in bytes; elements that take no bytes may fill the run's
+// allowance, a few times over with the vectors' growth). Returns the value and its offset.
 template <class T, class Eq = std::equal_to<>>
 std::optional<std::pair<T, std::int64_t>> checkDecoder(std::span<const std::uint8_t> bytes,
                                                        std::uint64_t seed, Eq eq = {}) {
   namespace B = hs::binary;
-  const auto whole = B::decodeOrFail<T>(hs::LazyByteString(hs::ByteString(bytes.data(), bytes.size())));
+  const hs::LazyByteString input(hs::ByteString(bytes.data(), bytes.size()));
+  std::optional<hs::Either<B::Failed, B::Decoded<T>>> decoded;
+  checkLinearMemory(bytes.size(), 4 * static_cast<std::int64_t>(B::noWidthAllowance),
+                    "a decoder allocates beyond its input", [&] {
+                      checkLinearAllocations(bytes.size(), "a decoder allocates beyond its input",
+                                             [&] { decoded.emplace(B::decodeOrFail<T>(input)); });
+                    });
+  const auto& whole = *decoded;
   const auto pieces = B::decodeOrFail<T>(inPieces(bytes, seed));
   check(whole.isLeft() == pieces.isLeft(), "a decoder's outcome depends on the chunks");
   const auto restOk = [&](const hs::LazyByteString& rest, std::int64_t offset) {

@@ -166,7 +166,9 @@ void Binary<std::string>::put(const std::string& s, binary::Output& out) {
 std::string Binary<std::string>::get(binary::Input& in) {
   const std::int64_t n = in.getInt64be();
   std::string s;
-  for (std::int64_t i = 0; i < n; ++i) appendUtf8(Binary<char32_t>::get(in), s);
+  for (std::int64_t i = 0; i < n; ++i)
+    if (!hs::detail::appendStringChar(Binary<char32_t>::get(in), s))
+      in.fail("characters U+DC80..U+DCFF that join into another character");
   return s;
 }
 

@@ -32,10 +32,12 @@ std::size_t detail::decodeUtf8At(std::string_view s, std::size_t i, char32_t& c)
     return 2;
   }
   if (b0 >= 0xE0 && b0 <= 0xEF) {
-    // No overlong forms (E0 needs A0..BF) and no encoded surrogates (ED needs 80..9F).
+    // No overlong forms (E0 needs A0..BF). ED A0..BF is a surrogate, a String's character like
+    // any other, except ED B2 and ED B3: U+DC80..U+DCFF stand for single bytes and are written as
+    // those, so their three-byte layouts start no character.
     const unsigned char lo = b0 == 0xE0 ? 0xA0 : 0x80;
-    const unsigned char hi = b0 == 0xED ? 0x9F : 0xBF;
-    if (cont(1, lo, hi) && cont(2)) {
+    const bool byteStandIn = b0 == 0xED && cont(1, 0xB2, 0xB3);
+    if (cont(1, lo) && cont(2) && !byteStandIn) {
       c = (static_cast<char32_t>(b0 & 0x0F) << 12) | (at(1) << 6) | at(2);
       return 3;
     }
@@ -84,6 +86,28 @@ void appendUtf8(char32_t c, std::string& out) {
     out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   }
+}
+
+bool detail::appendStringChar(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+    return true;
+  }
+  if (c > 0x10FFFF) return false;
+  appendUtf8(c, out);
+  if (c < 0xDC80 || c > 0xDCBF) return true;  // only a continuation byte completes a character
+  // The byte joins the bytes before it when a character that starts among the three before it
+  // now ends with it. A character written whole ends before it, so the bytes that join are bytes
+  // too.
+  const std::size_t n = out.size();
+  for (std::size_t len = 2; len <= 4 && len <= n; ++len) {
+    char32_t joined;
+    if (detail::decodeUtf8At(out, n - len, joined) == len) {
+      out.pop_back();
+      return false;
+    }
+  }
+  return true;
 }
 
 std::string encodeUtf8(std::u32string_view s) {

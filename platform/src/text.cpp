@@ -8,7 +8,8 @@ bool isSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
 Text::Text(std::string_view utf8) {
   // Well-formed input is copied as it is; otherwise it is re-encoded with replacements. The
-  // platform's decoder reports an ill-formed byte as a lone surrogate, which UTF-8 cannot hold.
+  // platform's decoder reports an ill-formed byte as a lone surrogate, and reads a surrogate in
+  // the three-byte layout as one; UTF-8 holds neither, and each of their bytes is replaced.
   bool wellFormed = true;
   for (std::size_t i = 0; i < utf8.size() && wellFormed;) {
     char32_t c;
@@ -23,8 +24,13 @@ Text::Text(std::string_view utf8) {
   fixed.reserve(utf8.size() + 8);
   for (std::size_t i = 0; i < utf8.size();) {
     char32_t c;
-    i += detail::decodeUtf8At(utf8, i, c);
-    appendUtf8(isSurrogate(c) ? char32_t{0xFFFD} : c, fixed);
+    const std::size_t n = detail::decodeUtf8At(utf8, i, c);
+    i += n;
+    if (!isSurrogate(c)) {
+      appendUtf8(c, fixed);
+      continue;
+    }
+    for (std::size_t k = 0; k < n; ++k) appendUtf8(0xFFFD, fixed);
   }
   bytes_ = ByteString(std::string_view(fixed));
 }

@@ -142,6 +142,84 @@ TEST(Binary, NegativeCountsReadAsEmpty) {
   EXPECT_TRUE(decodedInPieces<hs::ByteString>(minusOne, 8).empty());
 }
 
+// An element that takes no input and counts how often it is read. Far past what the runs of a
+// test may produce together it throws, so a decoder that believes a forged count fails the test at once instead of
+// running (and allocating) for the count.
+struct Blank {};
+std::int64_t blanksRead = 0;
+struct ReadFarTooMany {};
+
+}  // namespace
+
+template <>
+struct hs::Binary<Blank> {
+  static void put(Blank, binary::Output&) noexcept {}
+  static Blank get(binary::Input&) {
+    if (++blanksRead > (std::int64_t{1} << 24)) throw ReadFarTooMany{};
+    return {};
+  }
+};
+
+namespace {
+
+Bytes word64(std::uint64_t w) {
+  Bytes b(8);
+  for (int i = 0; i < 8; ++i) b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(w >> (56 - 8 * i));
+  return b;
+}
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Forged counts of elements that take no input: 2^62 and 10^9 in one count, a count beyond the
+// allowance in each of several lists, and lists whose counts share the allowance out.
+template <class E>
+void expectForgedCountsFail() {
+  const std::string tooMany = "too many elements that take no bytes";
+  const std::uint64_t allowance = hs::binary::noWidthAllowance / sizeof(E);
+  const Bytes huge = word64(std::uint64_t{1} << 62), billion = word64(1000000000);
+  expectFailure<std::vector<E>>({"2^62", huge, 3, tooMany, 8, {}});
+  expectFailure<std::vector<E>>({"10^9", billion + Bytes{7}, 5, tooMany, 8, {7}});
+  expectFailure<std::vector<std::pair<E, E>>>({"pairs", huge, 8, tooMany, 8, {}});
+  expectFailure<std::vector<std::vector<E>>>(
+      {"nested", word64(2) + huge + huge, 3, tooMany, 16, {0x40, 0}});
+  // Half the allowance in each of three lists: the third fails, though each would decode alone.
+  Bytes shared = word64(3);
+  for (int i = 0; i < 3; ++i) shared = shared + word64(allowance / 2);
+  expectFailure<std::vector<std::vector<E>>>({"sharing", shared, 8, tooMany, 32, {}});
+  expectFailure<std::tuple<std::vector<E>, std::vector<E>>>(
+      {"side by side", word64(allowance) + word64(1), 16, tooMany, 16, {}});
+}
+
+TEST(Binary, ForgedCountsOfElementsWithoutBytesFailWithinTheAllowance) {
+  blanksRead = 0;
+  try {
+    expectForgedCountsFail<Blank>();
+  } catch (const ReadFarTooMany&) {
+    FAIL() << "a forged count was believed: " << blanksRead << " elements read from no input";
+  }
+  ASSERT_FALSE(HasFailure()) << "(the units are not tried: they would run for the count)";
+  expectForgedCountsFail<hs::Unit>();
+  // The same forged list cut short after a real element fails for want of bytes as before.
+  expectFailure<std::vector<std::uint8_t>>(
+      {"backed", word64(std::uint64_t{1} << 62) + Bytes{1, 2}, 1, "not enough bytes", 10, {}});
+}
+
+TEST(Binary, ElementsWithoutBytesDecodeUpToTheAllowance) {
+  const std::size_t units = hs::binary::noWidthAllowance;
+  EXPECT_EQ(decodedInPieces<std::vector<hs::Unit>>(word64(units), 3).size(), units);
+  using Nested = std::vector<std::vector<std::pair<hs::Unit, hs::Unit>>>;
+  const Nested nested(1000, std::vector<std::pair<hs::Unit, hs::Unit>>(units / 2000));
+  EXPECT_EQ(decodedInPieces<Nested>(encoded(nested), 7), nested);
+  // One more fails however the bytes arrive, and the failure is a result of the run.
+  const auto r = hs::binary::decodeOrFail<std::vector<hs::Unit>>(
+      hs::LazyByteString(hs::ByteString(word64(units + 1).data(), 8)));
+  ASSERT_TRUE(r.isLeft());
+  EXPECT_EQ(r.left().message, "too many elements that take no bytes");
+  EXPECT_EQ(r.left().offset, 8);
+}
+
 TEST(BinaryInput, ReadsInPlaceAndAsksForMoreOnlyWhenNeeded) {
   PieceSource src(Bytes{9, 10, 11, 12}, 2);
   hs::binary::Input in(hs::ByteString{1, 2, 3, 4, 5, 6, 7, 8, 0}, &src);

@@ -269,8 +269,8 @@ TEST(Show, LiftedForms) {
 }
 
 TEST(Show, Utf8DecodingKeepsEveryByte) {
-  // Malformed sequences, encoded surrogates and overlong forms decode byte by byte into
-  // U+DC80..U+DCFF and encode back to the same bytes.
+  // Malformed sequences and overlong forms decode byte by byte into U+DC80..U+DCFF, an encoded
+  // surrogate into that surrogate, and all encode back to the same bytes.
   const std::string samples[] = {"plain",    "\xc3\xa9",           "\xed\xa0\x80",
                                  "\xc0\xaf", "\xe2\x82",           "\xf4\x90\x80\x80",
                                  "\xff\xfe", std::string("\0x", 2)};

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,14 @@ class DecoderFailure : public std::exception {
 };
 
 namespace binary {
+
+// The memory that elements taking no bytes (hs::Unit, pairs of units, a user's empty types) may
+// fill in one decoding run. Their count is backed by no input at all, so it is believed only this
+// far: a list of them that would need more fails ("too many elements that take no bytes") rather
+// than run, and allocate, for its count. A count of 2^62 units is the encoding of a list that no
+// memory can hold; a fixed allowance, not one that grows with the input read, keeps a decoded
+// value decodable after encoding it again (its encoding may be shorter). 1 MiB: a million units.
+inline constexpr std::size_t noWidthAllowance = std::size_t{1} << 20;
 
 // ---------------------------------------------------------------------------------------------
 // Output
@@ -211,6 +220,12 @@ class Input {
 
   // Fails the decoding with a message.
   [[noreturn]] void fail(std::string message) const { throw DecoderFailure(std::move(message)); }
+  // Charges an element that took no bytes, and holds `size` bytes, to the run's allowance
+  // (noWidthAllowance); fails when that is spent.
+  void chargeNoWidth(std::size_t size) {
+    if (size > noWidthLeft_) fail("too many elements that take no bytes");
+    noWidthLeft_ -= size;
+  }
 
  private:
   void gather(std::size_t n, std::uint8_t* scratch);
@@ -222,6 +237,7 @@ class Input {
   const std::uint8_t* end_;
   std::int64_t consumedBefore_ = 0;
   ChunkSource* source_;
+  std::size_t noWidthLeft_ = noWidthAllowance;
 };
 
 }  // namespace binary
@@ -257,11 +273,16 @@ void defaultPutList(const std::vector<T>& xs, Output& out) {
   for (const T& x : xs) Binary<T>::put(x, out);
 }
 // n elements read one after the other (none when n is not positive). Nothing is reserved ahead,
-// so a hostile count costs no more than the input that is actually there.
+// so a hostile count costs no more than the input that is actually there; elements that take no
+// bytes are charged to the run's allowance instead (Input::chargeNoWidth).
 template <class T>
 std::vector<T> getMany(std::int64_t n, Input& in) {
   std::vector<T> xs;
-  for (std::int64_t i = 0; i < n; ++i) xs.push_back(Binary<T>::get(in));
+  for (std::int64_t i = 0; i < n; ++i) {
+    const std::int64_t before = in.bytesRead();
+    xs.push_back(Binary<T>::get(in));
+    if (in.bytesRead() == before) in.chargeNoWidth(sizeof(T));
+  }
   return xs;
 }
 }  // namespace binary
@@ -322,8 +343,9 @@ struct Binary<char32_t> {
 };
 
 // String (UTF-8 text as a list of Char): the count of characters, then each character. The
-// platform's decoding maps a byte that starts no well-formed sequence to U+DC00 + byte and back,
-// so every std::string round-trips.
+// characters are those decodeUtf8 finds (a byte that starts no character is U+DC00 + byte), so
+// every std::string round-trips. Reading fails where characters U+DC80..U+DCFF would spell
+// another character in a std::string (detail::appendStringChar) rather than change them.
 template <>
 struct Binary<std::string> {
   static void put(const std::string& s, binary::Output& out);
@@ -496,7 +518,10 @@ struct Decoded {
   T value;
 };
 
-// get(Input&) run over the input.
+// get(Input&) run over the input. Nothing but the result leaves it: a DecoderFailure is a failed
+// result with its message, and so is running out of memory ("out of memory", at the offset
+// reached; the message fits in the string's own storage). Only when the failed result cannot be
+// built either does std::bad_alloc propagate. Other exceptions of a type's own get propagate.
 template <class G>
 [[nodiscard]] auto runGetOrFail(G&& get, const LazyByteString& input)
     -> Either<Failed, Decoded<std::remove_cvref_t<std::invoke_result_t<G&, Input&>>>> {
@@ -508,12 +533,17 @@ template <class G>
   };
   std::optional<T> value;
   try {
-    value.emplace(get(in));
-  } catch (const DecoderFailure& f) {
-    return hs::Left(Failed{rest(), in.bytesRead(), f.message()});
+    try {
+      value.emplace(get(in));
+    } catch (const DecoderFailure& f) {
+      return hs::Left(Failed{rest(), in.bytesRead(), f.message()});
+    }
+    return hs::Right(Decoded<T>{rest(), in.bytesRead(), std::move(*value)});
+  } catch (const std::bad_alloc&) {
+    return hs::Left(Failed{rest(), in.bytesRead(), "out of memory"});
   }
-  return hs::Right(Decoded<T>{rest(), in.bytesRead(), std::move(*value)});
 }
+// T's decoder run over the input, as runGetOrFail runs it.
 template <class T>
 [[nodiscard]] Either<Failed, Decoded<T>> decodeOrFail(const LazyByteString& input) {
   return binary::runGetOrFail([](Input& in) { return Binary<T>::get(in); }, input);

@@ -730,11 +730,14 @@ struct Read<char> {
 template <>
 struct Read<std::string> {
   [[nodiscard]] static ReadPrec<std::string> readPrec() {
-    return readprec::fmap(
-        [](std::vector<char32_t>&& cs) {
-          return encodeUtf8(std::u32string_view(cs.data(), cs.size()));
-        },
-        detail::readCodePointList());
+    // No parse for characters a std::string cannot hold as they are (detail::appendStringChar).
+    return readprec::bind(detail::readCodePointList(), [](std::vector<char32_t>&& cs) {
+      std::string s;
+      s.reserve(cs.size());
+      for (char32_t c : cs)
+        if (!hs::detail::appendStringChar(c, s)) return readprec::pfail<std::string>();
+      return readprec::pure(std::move(s));
+    });
   }
 };
 

@@ -17,10 +17,13 @@
 namespace hs {
 
 // ---------------------------------------------------------------------------------------------
-// Text as code points. std::string holds UTF-8. Decoding maps every byte that does not start a
-// well-formed sequence to the lone surrogate U+DC00 + byte, and encoding maps U+DC80..U+DCFF
-// back to that byte, so any byte string survives decode-then-encode unchanged (and so survives
-// show-then-read). Code points above U+10FFFF encode as U+FFFD.
+// Text as code points. std::string holds UTF-8, generalised so that a String's every Char fits:
+// a surrogate is written in the three-byte layout and read back from it, and a byte that starts
+// no character decodes to U+DC00 + byte, which encodes back to that byte (so the three-byte
+// layouts of U+DC80..U+DCFF start no character). Any byte string survives decode-then-encode
+// unchanged, and so show-then-read and the serialised form. Code points survive encode-then-
+// decode except where characters U+DC80..U+DCFF spell a character (detail::appendStringChar
+// refuses those); code points above U+10FFFF encode as U+FFFD.
 [[nodiscard]] std::u32string decodeUtf8(std::string_view s);
 [[nodiscard]] std::string encodeUtf8(std::u32string_view s);
 void appendUtf8(char32_t c, std::string& out);
@@ -28,6 +31,11 @@ void appendUtf8(char32_t c, std::string& out);
 namespace detail {
 // Decodes the code point at byte position i of s (i < s.size()); returns its length in bytes.
 [[nodiscard]] std::size_t decodeUtf8At(std::string_view s, std::size_t i, char32_t& c) noexcept;
+// Appends c to the UTF-8 of a String that is being built, when the String holds it as it is:
+// false, with out unchanged, for a code point above U+10FFFF and for one of U+DC80..U+DCFF whose
+// byte would join the bytes before it into another character (a std::string cannot tell that
+// String from the one with that character). Constant time.
+[[nodiscard]] bool appendStringChar(char32_t c, std::string& out);
 
 void showSignedInt(int d, std::int64_t x, std::string& out);
 void showWord(std::uint64_t x, std::string& out);

@@ -16,7 +16,8 @@ namespace hs {
 class Text {
  public:
   Text() noexcept = default;
-  // The characters of UTF-8 text; ill-formed bytes and encoded surrogates become U+FFFD.
+  // The characters of UTF-8 text; each byte of an ill-formed sequence or of an encoded surrogate
+  // becomes U+FFFD (a Text is well-formed UTF-8, which holds no surrogate).
   explicit Text(std::string_view utf8);
 
   // The UTF-8 bytes.
