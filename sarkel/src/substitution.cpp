@@ -1,5 +1,8 @@
 #include "sarkel/datatype/substitution.hpp"
 
+#include <algorithm>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -405,6 +408,87 @@ class KindedWalker {
   KindMap out_;
 };
 
+// ---- Placement order ----------------------------------------------------------------------------
+
+// The order of elements placed one by one, each at the end or right in front of one placed
+// earlier, with constant-time comparison of two elements: a linked list whose labels grow along
+// it. When a placement finds no free label between its neighbours, the smallest aligned range of
+// labels around it that is sparse enough is spread out evenly: amortised logarithmic work per
+// placement, one node per element.
+class PlacementOrder {
+ public:
+  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+  explicit PlacementOrder(std::size_t capacity) { nodes_.reserve(capacity); }
+
+  // Places the next element (elements are numbered from 0 in placement order) in front of the
+  // element `before`, or at the end for npos.
+  void insertBefore(std::size_t before) {
+    const std::size_t prev = before == npos ? last_ : nodes_[before].prev;
+    if (high(before) - low(prev) < 2) spread(prev != npos ? prev : before);
+    const std::uint64_t lo = low(prev);
+    const std::uint64_t half = (high(before) - lo) / 2;
+    // Appending steps a fixed distance, so a run of appends does not use up the labels.
+    const std::uint64_t label = lo + (before == npos ? std::min(half, kAppendStep) : half);
+    const std::size_t id = nodes_.size();
+    nodes_.push_back(Node{label, prev, before});
+    (prev == npos ? first_ : nodes_[prev].next) = id;
+    (before == npos ? last_ : nodes_[before].prev) = id;
+  }
+  bool precedes(std::size_t a, std::size_t b) const { return nodes_[a].label < nodes_[b].label; }
+  std::size_t front() const noexcept { return first_; }
+  std::size_t next(std::size_t i) const { return nodes_[i].next; }
+
+ private:
+  static constexpr unsigned kBits = 62;
+  static constexpr std::uint64_t kEnd = std::uint64_t{1} << kBits;
+  static constexpr std::uint64_t kAppendStep = std::uint64_t{1} << 32;
+  // A range of 2^b labels is sparse enough when it holds at most (2 / 1.4)^b elements.
+  static constexpr double kGrowth = 2.0 / 1.4;
+
+  struct Node {
+    std::uint64_t label;
+    std::size_t prev;
+    std::size_t next;
+  };
+
+  // The labels around a gap: 0 before the first element, kEnd after the last.
+  std::uint64_t low(std::size_t prev) const { return prev == npos ? 0 : nodes_[prev].label; }
+  std::uint64_t high(std::size_t next) const { return next == npos ? kEnd : nodes_[next].label; }
+
+  // Relabels the smallest sparse enough range around the anchor evenly, leaving a gap of at least
+  // two labels on both sides of every element in it.
+  void spread(std::size_t anchor) {
+    std::size_t first = anchor;
+    std::size_t last = anchor;
+    std::size_t count = 1;
+    double limit = 1.0;
+    for (unsigned bits = 1;; ++bits) {
+      limit *= kGrowth;
+      const std::uint64_t size = std::uint64_t{1} << bits;
+      const std::uint64_t base = nodes_[anchor].label & ~(size - 1);
+      for (std::size_t p = nodes_[first].prev; p != npos && nodes_[p].label >= base;
+           p = nodes_[p].prev, ++count)
+        first = p;
+      for (std::size_t q = nodes_[last].next; q != npos && nodes_[q].label - base < size;
+           q = nodes_[q].next, ++count)
+        last = q;
+      if (bits == kBits || (count <= size / 4 && static_cast<double>(count) <= limit)) {
+        const std::uint64_t step = size / count;
+        std::uint64_t label = base + step / 2;
+        for (std::size_t i = first;; i = nodes_[i].next, label += step) {
+          nodes_[i].label = label;
+          if (i == last) return;
+        }
+      }
+    }
+  }
+
+  std::vector<Node> nodes_;
+  std::size_t first_ = npos;
+  std::size_t last_ = npos;
+};
+
 }  // namespace
 
 // ---- Substitution capability --------------------------------------------------------------------
@@ -518,35 +602,37 @@ std::vector<th::TyVarBndrUnit> freeVariablesWellScoped(const std::vector<th::Typ
     for (auto& entry : internal::kindedFreeVariables(t)) kinds.insert(std::move(entry));
   const std::vector<th::Name> vars = sarkel::freeVariables(ts);
 
-  // The scoped sort, oldest first: each variable goes last, unless the set of a variable placed
-  // later mentions it; then it moves in front of the earliest such run. The set of a variable
-  // gathers the kind variables of it and of every variable placed after it.
-  std::vector<th::Name> sorted;
-  std::vector<std::set<th::Name>> sets;
-  for (const th::Name& v : vars) {
-    std::set<th::Name> kv;
-    if (auto it = kinds.find(v); it != kinds.end())
-      for (th::Name& n : sarkel::freeVariables(it->second)) kv.insert(std::move(n));
-    std::size_t j = sorted.size();
-    while (j > 0 && sets[j - 1].count(v) != 0) {
-      sets[j - 1].insert(kv.begin(), kv.end());
-      --j;
+  // The scoped sort: each variable goes last, unless the kind of a variable placed earlier
+  // mentions it; then it goes right in front of the first such variable in the order so far.
+  // The first mentioner of each variable still to come is kept as its kinds are met, so no
+  // variable carries the kind variables of those before it.
+  constexpr std::size_t none = PlacementOrder::npos;
+  std::map<th::Name, std::size_t> index;
+  for (std::size_t i = 0; i < vars.size(); ++i) index.emplace_hint(index.end(), vars[i], i);
+  std::vector<std::size_t> firstMentioner(vars.size(), none);
+  PlacementOrder order(vars.size());
+  for (std::size_t i = 0; i < vars.size(); ++i) {
+    order.insertBefore(firstMentioner[i]);
+    const auto kind = kinds.find(vars[i]);
+    if (kind == kinds.end()) continue;
+    for (const th::Name& m : sarkel::freeVariables(kind->second)) {
+      const auto it = index.find(m);
+      if (it == index.end() || it->second <= i) continue;  // bound, or placed already
+      std::size_t& first = firstMentioner[it->second];
+      if (first == none || order.precedes(i, first)) first = i;
     }
-    std::set<th::Name> mine = j > 0 ? sets[j - 1] : std::set<th::Name>{};
-    mine.insert(kv.begin(), kv.end());
-    sorted.insert(sorted.begin() + static_cast<std::ptrdiff_t>(j), v);
-    sets.insert(sets.begin() + static_cast<std::ptrdiff_t>(j), std::move(mine));
   }
-  if (sorted.size() != sets.size()) hs::error("scopedSort", internal::datatypeSite(2280, 22, 27));
 
   std::vector<th::TyVarBndrUnit> out;
-  out.reserve(sorted.size());
-  for (const th::Name& v : sorted) {
+  out.reserve(vars.size());
+  for (std::size_t i = order.front(); i != none; i = order.next(i)) {
+    const th::Name& v = vars[i];
     if (auto it = kinds.find(v); it != kinds.end())
       out.push_back(sarkel::kindedTVInvis(v, it->second));
     else
       out.push_back(sarkel::plainTVInvis(v));
   }
+  if (out.size() != vars.size()) hs::error("scopedSort", internal::datatypeSite(2280, 22, 27));
   return out;
 }
 
