@@ -12,6 +12,7 @@
 #include <variant>
 
 #include "names.hpp"
+#include "persistent_map.hpp"
 #include "sarkel/datatype/tyvarbndr.hpp"
 #include "sites.hpp"
 #include "walk.hpp"
@@ -104,30 +105,138 @@ class FreeVarWalker {
   internal::NameList out_;
 };
 
-// The variables of the types a substitution holds.
-internal::NameList rangeVariables(const Substitution& s) {
-  FreeVarWalker w;
-  for (const auto& entry : s) w.walk(entry.second);
-  return internal::NameList(w.take());
-}
-
 // ---- Binders under a substitution ---------------------------------------------------------------
 
-// A substitution in effect during a walk, with the variables of its types once they are needed
-// (kept, so that the binders of a long chain of quantifiers under one substitution do not walk
-// its types again).
-struct SubstCtx {
-  explicit SubstCtx(const Substitution& m) : map(&m) {}
-  SubstCtx(std::in_place_t, Substitution m) : own(std::move(m)), map(&*own) {}
+// A substitution in effect during a walk: the one given, with the changes the binders around the
+// walk's position made to it (an entry deleted by a binder that shadows it, an entry added for a
+// binder renamed against capture). The changes are a persistent map, so the substitution of each
+// binder shares all but a logarithmic part with the one before it; its keys are numbers given to
+// the changed names, shared by every substitution made from the same given one. Whether a
+// variable occurs in the substitution's types is a count of the entries that mention it: the
+// given entries' counts are made once, when first needed, and each changed substitution keeps
+// its difference to them, also persistent and also made when first needed.
+class SubstCtx {
+ public:
+  explicit SubstCtx(const Substitution& m)
+      : base_(&m), size_(m.size()), shared_(std::make_shared<Shared>()) {}
   SubstCtx(const SubstCtx&) = delete;
   SubstCtx& operator=(const SubstCtx&) = delete;
-  const internal::NameList& range() {
-    if (!rangeVars) rangeVars = rangeVariables(*map);
-    return *rangeVars;
+
+  // The entry of n, or null.
+  const th::Type* find(const th::Name& n) const {
+    if (!overlay_.empty())
+      if (const auto id = idOf(n))
+        if (const auto* o = overlay_.find(*id)) return o->has_value() ? &**o : nullptr;
+    const auto it = base_->find(n);
+    return it != base_->end() ? &it->second : nullptr;
   }
-  std::optional<Substitution> own;
-  const Substitution* map;
-  std::optional<internal::NameList> rangeVars;
+  bool empty() const noexcept { return size_ == 0; }
+
+  // Whether a type of the substitution mentions n.
+  bool inRange(const th::Name& n) const {
+    std::optional<RangeCounts>& counts = shared_->counts;
+    if (!counts) {
+      RangeCounts made;
+      for (const auto& [from, to] : *base_)
+        for (const th::Name& m : sarkel::freeVariables(to)) ++made[m];
+      counts = std::move(made);
+    }
+    makeDelta();
+    const auto it = counts->find(n);
+    std::ptrdiff_t total = it != counts->end() ? it->second : 0;
+    if (!delta_->empty())
+      if (const auto id = idOf(n))
+        if (const std::ptrdiff_t* d = delta_->find(*id)) total += *d;
+    return total > 0;
+  }
+
+  // This substitution less the entry of n (old is that entry).
+  std::unique_ptr<SubstCtx> without(const th::Name& n, const th::Type& old) const {
+    return std::unique_ptr<SubstCtx>(new SubstCtx(*this, n, std::nullopt, size_ - 1, old));
+  }
+  // This substitution with n mapped to the variable m.
+  std::unique_ptr<SubstCtx> renamed(const th::Name& n, const th::Name& m) const {
+    return std::unique_ptr<SubstCtx>(new SubstCtx(*this, n, th::Type(th::VarT{m}), size_ + 1, m));
+  }
+
+  Substitution materialize() const {
+    Substitution out = *base_;
+    overlay_.forEach([&](std::uint32_t id, const std::optional<th::Type>& entry) {
+      const th::Name& n = shared_->names[id];
+      if (entry)
+        out.insert_or_assign(n, *entry);
+      else
+        out.erase(n);
+    });
+    return out;
+  }
+
+ private:
+  using RangeCounts = std::map<th::Name, std::ptrdiff_t>;
+  using Delta = internal::PersistentMap<std::uint32_t, std::ptrdiff_t>;
+  // What a changed substitution did to the counts: the type of a deleted entry, or the
+  // variable of an added one (nothing for the given substitution).
+  using Change = std::variant<std::monostate, th::Type, th::Name>;
+  struct Shared {
+    std::map<th::Name, std::uint32_t> ids;
+    std::vector<th::Name> names;  // by number
+    std::optional<RangeCounts> counts;
+  };
+
+  SubstCtx(const SubstCtx& parent, const th::Name& n, std::optional<th::Type> entry,
+           std::size_t size, Change change)
+      : base_(parent.base_),
+        overlay_(parent.overlay_.with(parent.intern(n), std::move(entry))),
+        size_(size),
+        shared_(parent.shared_),
+        parent_(&parent),
+        change_(std::move(change)) {}
+
+  std::optional<std::uint32_t> idOf(const th::Name& n) const {
+    const auto it = shared_->ids.find(n);
+    if (it == shared_->ids.end()) return std::nullopt;
+    return it->second;
+  }
+  std::uint32_t intern(const th::Name& n) const {
+    const auto [it, added] =
+        shared_->ids.emplace(n, static_cast<std::uint32_t>(shared_->names.size()));
+    if (added) shared_->names.push_back(n);
+    return it->second;
+  }
+
+  // The differences of this substitution and of those it was made from that lack them, outermost
+  // first (a loop: quantifiers nest as deep as the type).
+  void makeDelta() const {
+    if (delta_) return;
+    std::vector<const SubstCtx*> chain;
+    for (const SubstCtx* c = this; c != nullptr && !c->delta_; c = c->parent_) chain.push_back(c);
+    for (std::size_t i = chain.size(); i-- > 0;) {
+      const SubstCtx& c = *chain[i];
+      if (c.parent_ == nullptr) {
+        c.delta_.emplace();
+        continue;
+      }
+      Delta d = *c.parent_->delta_;
+      const auto add = [&](const th::Name& m, std::ptrdiff_t by) {
+        const std::uint32_t id = intern(m);
+        const std::ptrdiff_t* now = d.find(id);
+        d = d.with(id, (now != nullptr ? *now : 0) + by);
+      };
+      if (const auto* removed = std::get_if<th::Type>(&c.change_))
+        for (const th::Name& m : sarkel::freeVariables(*removed)) add(m, -1);
+      else
+        add(std::get<th::Name>(c.change_), 1);
+      c.delta_ = std::move(d);
+    }
+  }
+
+  const Substitution* base_;
+  internal::PersistentMap<std::uint32_t, std::optional<th::Type>> overlay_;
+  std::size_t size_;
+  std::shared_ptr<Shared> shared_;
+  const SubstCtx* parent_ = nullptr;
+  Change change_;
+  mutable std::optional<Delta> delta_;
 };
 
 // What a quantifier's binders do to the substitution: the substitution each binder's kind takes,
@@ -142,8 +251,8 @@ struct BinderScope {
 template <class Flag>
 void scopeBinders(SubstCtx& s, const std::vector<th::TyVarBndr<Flag>>& bs, BinderScope& out) {
   SubstCtx* cur = &s;
-  auto replace = [&](Substitution next) {
-    out.owned.push_back(std::make_unique<SubstCtx>(std::in_place, std::move(next)));
+  auto replace = [&](std::unique_ptr<SubstCtx> next) {
+    out.owned.push_back(std::move(next));
     cur = out.owned.back().get();
   };
   out.kindSubst.reserve(bs.size());
@@ -151,27 +260,20 @@ void scopeBinders(SubstCtx& s, const std::vector<th::TyVarBndr<Flag>>& bs, Binde
   for (const auto& b : bs) {
     const th::Name& n = b.name();
     out.kindSubst.push_back(cur);
-    if (cur->map->count(n) != 0) {
+    if (const th::Type* old = cur->find(n)) {
       // The binder shadows the entry.
-      Substitution next = *cur->map;
-      next.erase(n);
-      replace(std::move(next));
+      replace(cur->without(n, *old));
       out.names.push_back(n);
       continue;
     }
-    if (!cur->range().contains(n)) {
+    if (!cur->inRange(n)) {
       out.names.push_back(n);
       continue;
     }
     // The binder would capture a variable of the substituted types: rename it.
     th::Name m = th::mkName("f" + th::nameBase(n));
-    while (cur->range().contains(m)) m = th::mkName("f" + th::nameBase(m));
-    Substitution next = *cur->map;
-    next.insert_or_assign(n, th::Type(th::VarT{m}));
-    internal::NameList range = cur->range();
-    range.add(m);
-    replace(std::move(next));
-    cur->rangeVars = std::move(range);
+    while (cur->inRange(m)) m = th::mkName("f" + th::nameBase(m));
+    replace(cur->renamed(n, m));
     out.names.push_back(std::move(m));
   }
   out.after = cur;
@@ -219,8 +321,8 @@ struct SubstPolicy {
   // Variables and forms without types inside need no frame.
   bool leaf(const th::Type& t, Ctx ctx, std::optional<th::Type>& out) const {
     if (const auto* x = t.get_if<th::VarT>()) {
-      auto it = ctx->map->find(x->name);
-      out = it != ctx->map->end() ? it->second : t;
+      const th::Type* to = ctx->find(x->name);
+      out = to != nullptr ? *to : t;
       return true;
     }
     const bool compound = std::visit(
@@ -237,8 +339,7 @@ struct SubstPolicy {
   }
 
   internal::Next enter(Frame& f, Kids& kids, std::optional<th::Type>& out) {
-    const Substitution& s = *f.ctx->map;
-    if (s.empty()) {
+    if (f.ctx->empty()) {
       out = f.input;
       return internal::Next::Done;
     }
@@ -246,8 +347,8 @@ struct SubstPolicy {
         [&](const auto& x) {
           using F = std::decay_t<decltype(x)>;
           if constexpr (std::is_same_v<F, th::VarT>) {
-            auto it = s.find(x.name);
-            out = it != s.end() ? it->second : f.input;
+            const th::Type* to = f.ctx->find(x.name);
+            out = to != nullptr ? *to : f.input;
             return internal::Next::Done;
           } else if constexpr (std::is_same_v<F, th::AppT>) {
             kids.add(x.fun, f.ctx);
@@ -330,14 +431,15 @@ std::pair<Substitution, std::vector<th::TyVarBndr<Flag>>> substituteBindersWith(
   scopeBinders(root, bs, scope);
   std::vector<th::TyVarBndr<Flag>> out;
   out.reserve(bs.size());
+  SubstPolicy policy;
   for (std::size_t i = 0; i < bs.size(); ++i) {
     if (const th::Kind* k = bs[i].kind())
       out.push_back(th::KindedTV<Flag>{scope.names[i], bs[i].flag(),
-                                       sarkel::applySubstitution(*scope.kindSubst[i]->map, *k)});
+                                       internal::walkType(policy, *k, scope.kindSubst[i])});
     else
       out.push_back(th::PlainTV<Flag>{scope.names[i], bs[i].flag()});
   }
-  return {*scope.after->map, std::move(out)};
+  return {scope.after->materialize(), std::move(out)};
 }
 
 // ---- Kinded variables ---------------------------------------------------------------------------

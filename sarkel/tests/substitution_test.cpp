@@ -186,6 +186,146 @@ TEST(Substitution, BindersThreadTheSubstitution) {
   EXPECT_EQ(binders, (std::vector<th::TyVarBndrUnit>{unit("fb", v("k")), unit("a", v("fb"))}));
 }
 
+// Substitution under binders as the recursive definition reads, with a map per binder.
+Type substModel(const Substitution& s, const Type& t);
+
+template <class Flag>
+std::pair<Substitution, std::vector<th::TyVarBndr<Flag>>> bindersModel(
+    Substitution s, const std::vector<th::TyVarBndr<Flag>>& bs) {
+  std::vector<th::TyVarBndr<Flag>> out;
+  const auto kinded = [&](const th::TyVarBndr<Flag>& b, const Name& name) {
+    if (const th::Kind* k = b.kind())
+      out.push_back(th::KindedTV<Flag>{name, b.flag(), substModel(s, *k)});
+    else
+      out.push_back(th::PlainTV<Flag>{name, b.flag()});
+  };
+  for (const auto& b : bs) {
+    const Name name = b.name();
+    if (s.count(name) != 0) {
+      kinded(b, name);
+      s.erase(name);
+      continue;
+    }
+    std::set<Name> range;
+    for (const auto& [from, to] : s)
+      for (const Name& m : sarkel::freeVariables(to)) range.insert(m);
+    if (range.count(name) == 0) {
+      kinded(b, name);
+      continue;
+    }
+    Name fresh = th::mkName("f" + th::nameBase(name));
+    while (range.count(fresh) != 0) fresh = th::mkName("f" + th::nameBase(fresh));
+    kinded(b, fresh);
+    s.insert_or_assign(name, th::VarT{fresh});
+  }
+  return {std::move(s), std::move(out)};
+}
+
+Type substModel(const Substitution& s, const Type& t) {
+  if (const auto* x = t.get_if<th::VarT>()) {
+    const auto it = s.find(x->name);
+    return it != s.end() ? it->second : t;
+  }
+  if (const auto* x = t.get_if<th::AppT>()) return app(substModel(s, x->fun), substModel(s, x->arg));
+  if (const auto* x = t.get_if<th::SigT>()) return sig(substModel(s, x->type), substModel(s, x->kind));
+  if (const auto* x = t.get_if<th::ForallT>()) {
+    auto [inner, bs] = bindersModel(s, x->binders);
+    th::Cxt context;
+    for (const Type& p : x->context) context.push_back(substModel(inner, p));
+    return forall(std::move(bs), std::move(context), substModel(inner, x->body));
+  }
+  if (const auto* x = t.get_if<th::ForallVisT>()) {
+    auto [inner, bs] = bindersModel(s, x->binders);
+    return th::ForallVisT{std::move(bs), substModel(inner, x->body)};
+  }
+  return t;
+}
+
+// Types over a few names, with quantifiers wide and narrow whose binders shadow entries, capture
+// the substitution's variables (f-names included) and repeat one another.
+struct RandomTypes {
+  std::mt19937 rng{22};
+  int pick(int below) { return static_cast<int>(rng() % static_cast<unsigned>(below)); }
+  Name name() {
+    static const char* const pool[] = {"a", "b", "c", "k", "fb", "fc", "ffb", "x"};
+    return n(pool[pick(8)]);
+  }
+  th::TyVarBndrSpec binder(int depth) {
+    if (pick(2) == 0) return th::PlainTV<th::Specificity>{name(), th::SpecifiedSpec};
+    return th::KindedTV<th::Specificity>{name(), th::SpecifiedSpec, type(depth - 1)};
+  }
+  Type type(int depth) {
+    switch (depth <= 0 ? pick(2) : pick(7)) {
+      case 0:
+        return th::VarT{name()};
+      case 1:
+        return con("T");
+      case 2:
+      case 3:
+        return app(type(depth - 1), type(depth - 1));
+      case 4:
+        return sig(type(depth - 1), type(depth - 1));
+      case 5: {
+        std::vector<th::TyVarBndrSpec> bs;
+        for (int i = pick(2) == 0 ? 1 + pick(3) : 10 + pick(40); i > 0; --i) bs.push_back(binder(depth));
+        th::Cxt context;
+        if (pick(2) == 0) context.push_back(type(depth - 1));
+        return forall(std::move(bs), std::move(context), type(depth - 1));
+      }
+      default: {
+        std::vector<th::TyVarBndrUnit> bs;
+        for (int i = 1 + pick(3); i > 0; --i) bs.push_back(th::PlainTV<hs::Unit>{name(), hs::unit});
+        return th::ForallVisT{std::move(bs), type(depth - 1)};
+      }
+    }
+  }
+  Substitution substitution() {
+    Substitution s;
+    for (int i = pick(5); i > 0; --i) s.insert_or_assign(name(), type(1));
+    return s;
+  }
+};
+
+TEST(Substitution, AgreesWithAMapPerBinder) {
+  RandomTypes gen;
+  for (int round = 0; round < 400; ++round) {
+    const Substitution s = gen.substitution();
+    const Type t = gen.type(4);
+    ASSERT_EQ(sarkel::applySubstitution(s, t), substModel(s, t)) << th::show(t);
+    std::vector<th::TyVarBndrSpec> bs;
+    for (int i = gen.pick(30); i > 0; --i) bs.push_back(gen.binder(2));
+    ASSERT_EQ(si::substituteBinders(s, bs), bindersModel(s, bs)) << round;
+  }
+}
+
+// Each binder's substitution shares what it keeps of the one before it: a quantifier of 2000
+// binders that all shadow an entry, or all capture, took 80 and 480 MiB with a map per binder.
+TEST(Substitution, WideQuantifiersStayLinear) {
+  constexpr int kBinders = 2000;
+  std::vector<th::TyVarBndrSpec> bs;
+  Type body = con("T");
+  Type captured = con("R");
+  Substitution shadowed;
+  for (int i = 0; i < kBinders; ++i) {
+    const std::string b = "b" + std::to_string(i);
+    bs.push_back(specified(b, v("k")));
+    body = app(body, v(b));
+    captured = app(captured, v(b));
+    shadowed.emplace(n(b), con("Int"));
+  }
+  shadowed.emplace(n("k"), star());
+  const Type t = forall(bs, {}, app(body, v("z")));
+  Substitution capturing{{n("z"), captured}, {n("k"), star()}};
+  for (const Substitution* s : {&shadowed, &capturing}) {
+    testing_support::AllocationScope scope;
+    const Type got = sarkel::applySubstitution(*s, t);
+    EXPECT_LT(scope.bytes(), std::int64_t{8192} * kBinders);
+    fprintf(stderr, "BYTES %lld\n", (long long)scope.bytes());
+    const auto& f = *got.get_if<th::ForallT>();
+    EXPECT_EQ(f.binders.front(), specified(s == &shadowed ? "b0" : "fb0", star()));
+  }
+}
+
 TEST(Substitution, CapabilityOfClientTypes) {
   const std::vector<user::Box> boxes{{v("a")}, {app(v("b"), v("a"))}};
   EXPECT_EQ(sarkel::freeVariables(boxes), names({"a", "b"}));
