@@ -117,8 +117,7 @@ class FreeVarWalker {
 // its difference to them, also persistent and also made when first needed.
 class SubstCtx {
  public:
-  explicit SubstCtx(const Substitution& m)
-      : base_(&m), size_(m.size()), shared_(std::make_shared<Shared>()) {}
+  explicit SubstCtx(const Substitution& m) : base_(&m), size_(m.size()), root_(this) {}
   SubstCtx(const SubstCtx&) = delete;
   SubstCtx& operator=(const SubstCtx&) = delete;
 
@@ -134,7 +133,7 @@ class SubstCtx {
 
   // Whether a type of the substitution mentions n.
   bool inRange(const th::Name& n) const {
-    std::optional<RangeCounts>& counts = shared_->counts;
+    std::optional<RangeCounts>& counts = shared().counts;
     if (!counts) {
       RangeCounts made;
       for (const auto& [from, to] : *base_)
@@ -162,7 +161,7 @@ class SubstCtx {
   Substitution materialize() const {
     Substitution out = *base_;
     overlay_.forEach([&](std::uint32_t id, const std::optional<th::Type>& entry) {
-      const th::Name& n = shared_->names[id];
+      const th::Name& n = shared().names[id];
       if (entry)
         out.insert_or_assign(n, *entry);
       else
@@ -188,19 +187,26 @@ class SubstCtx {
       : base_(parent.base_),
         overlay_(parent.overlay_.with(parent.intern(n), std::move(entry))),
         size_(size),
-        shared_(parent.shared_),
+        root_(parent.root_),
         parent_(&parent),
         change_(std::move(change)) {}
 
+  // What the substitutions made from one given substitution share, kept by the outermost and
+  // made when first needed (a substitution without quantifiers allocates none of it).
+  Shared& shared() const {
+    if (!root_->shared_) root_->shared_ = std::make_unique<Shared>();
+    return *root_->shared_;
+  }
   std::optional<std::uint32_t> idOf(const th::Name& n) const {
-    const auto it = shared_->ids.find(n);
-    if (it == shared_->ids.end()) return std::nullopt;
+    const Shared& sh = shared();
+    const auto it = sh.ids.find(n);
+    if (it == sh.ids.end()) return std::nullopt;
     return it->second;
   }
   std::uint32_t intern(const th::Name& n) const {
-    const auto [it, added] =
-        shared_->ids.emplace(n, static_cast<std::uint32_t>(shared_->names.size()));
-    if (added) shared_->names.push_back(n);
+    Shared& sh = shared();
+    const auto [it, added] = sh.ids.emplace(n, static_cast<std::uint32_t>(sh.names.size()));
+    if (added) sh.names.push_back(n);
     return it->second;
   }
 
@@ -233,7 +239,8 @@ class SubstCtx {
   const Substitution* base_;
   internal::PersistentMap<std::uint32_t, std::optional<th::Type>> overlay_;
   std::size_t size_;
-  std::shared_ptr<Shared> shared_;
+  const SubstCtx* root_;
+  mutable std::unique_ptr<Shared> shared_;  // the outermost's only
   const SubstCtx* parent_ = nullptr;
   Change change_;
   mutable std::optional<Delta> delta_;
