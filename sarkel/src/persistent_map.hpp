@@ -48,7 +48,7 @@ class PersistentMap {
       path.push({at, left});
       at = left ? at->left : at->right;
     }
-    // The new nodes are owned by `made` until they are linked, so a failed allocation frees them.
+    // The new nodes hang from `made` from the start, so a failed allocation frees those made.
     PersistentMap made;
     bool rising = at == nullptr;  // a new key rises above the nodes of lower priority
     if (at != nullptr)

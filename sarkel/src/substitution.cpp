@@ -205,9 +205,12 @@ class SubstCtx {
   }
   std::uint32_t intern(const th::Name& n) const {
     Shared& sh = shared();
-    const auto [it, added] = sh.ids.emplace(n, static_cast<std::uint32_t>(sh.names.size()));
-    if (added) sh.names.push_back(n);
-    return it->second;
+    if (const auto it = sh.ids.find(n); it != sh.ids.end()) return it->second;
+    // The name goes in first: should the index fail to take it, the spare name is never read.
+    const auto id = static_cast<std::uint32_t>(sh.names.size());
+    sh.names.push_back(n);
+    sh.ids.emplace(n, id);
+    return id;
   }
 
   // The differences of this substitution and of those it was made from that lack them, outermost
@@ -717,7 +720,7 @@ std::vector<th::TyVarBndrUnit> freeVariablesWellScoped(const std::vector<th::Typ
   // variable carries the kind variables of those before it.
   constexpr std::size_t none = PlacementOrder::npos;
   std::map<th::Name, std::size_t> index;
-  for (std::size_t i = 0; i < vars.size(); ++i) index.emplace_hint(index.end(), vars[i], i);
+  for (std::size_t i = 0; i < vars.size(); ++i) index.emplace(vars[i], i);
   std::vector<std::size_t> firstMentioner(vars.size(), none);
   PlacementOrder order(vars.size());
   for (std::size_t i = 0; i < vars.size(); ++i) {

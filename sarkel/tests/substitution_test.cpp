@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -323,6 +324,22 @@ TEST(Substitution, WideQuantifiersStayLinear) {
     fprintf(stderr, "BYTES %lld\n", (long long)scope.bytes());
     const auto& f = *got.get_if<th::ForallT>();
     EXPECT_EQ(f.binders.front(), specified(s == &shadowed ? "b0" : "fb0", star()));
+  }
+}
+
+// Running out of memory at any allocation leaves nothing behind (the leak check sees the rest).
+TEST(Substitution, AllocationFailuresUnderBinders) {
+  const Type t = forall({specified("b", v("k")), specified("a", v("b")), specified("c")},
+                        {app(con("C"), v("z"))}, app(app(v("a"), v("b")), v("z")));
+  const Substitution s{{n("a"), con("Int")}, {n("z"), app(v("b"), v("c"))}, {n("k"), star()}};
+  const Type want = sarkel::applySubstitution(s, t);
+  EXPECT_EQ(want, substModel(s, t));
+  for (std::int64_t i = 0;; ++i) {
+    std::optional<Type> got;
+    if (!testing_support::failingAllocation(i, [&] { got = sarkel::applySubstitution(s, t); })) {
+      EXPECT_EQ(*got, want);
+      break;
+    }
   }
 }
 
