@@ -6,7 +6,6 @@
 #include <array>
 #include <cstddef>
 #include <map>
-#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -27,28 +26,34 @@ class NameList {
  public:
   NameList() = default;
   explicit NameList(std::vector<hs::th::Name> names) : names_(std::move(names)) {
-    if (names_.size() > kShort) index_.emplace(names_.begin(), names_.end());
+    if (names_.size() > kShort) makeIndex();
   }
   bool contains(const hs::th::Name& n) const {
-    if (index_) return index_->count(n) != 0;
+    if (indexed_) return index_.count(n) != 0;
     return std::find(names_.begin(), names_.end(), n) != names_.end();
   }
   // Appends n unless it is there already.
   void add(const hs::th::Name& n) {
     if (contains(n)) return;
     names_.push_back(n);
-    if (index_)
-      index_->insert(n);
+    if (indexed_)
+      index_.insert(n);
     else if (names_.size() > kShort)
-      index_.emplace(names_.begin(), names_.end());
+      makeIndex();
   }
   const std::vector<hs::th::Name>& names() const noexcept { return names_; }
   std::vector<hs::th::Name> take() { return std::move(names_); }
 
  private:
   static constexpr std::size_t kShort = 16;
+  void makeIndex() {
+    index_.insert(names_.begin(), names_.end());
+    indexed_ = true;
+  }
   std::vector<hs::th::Name> names_;
-  std::optional<std::set<hs::th::Name>> index_;
+  // An empty set allocates nothing; it is filled once the list grows past kShort.
+  std::set<hs::th::Name> index_;
+  bool indexed_ = false;
 };
 
 // The names bound around the point a walk has reached, with their multiplicity (a name may be

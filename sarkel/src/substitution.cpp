@@ -1,5 +1,8 @@
 #include "sarkel/datatype/substitution.hpp"
 
+#include <algorithm>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -9,6 +12,7 @@
 #include <variant>
 
 #include "names.hpp"
+#include "persistent_map.hpp"
 #include "sarkel/datatype/tyvarbndr.hpp"
 #include "sites.hpp"
 #include "walk.hpp"
@@ -101,30 +105,148 @@ class FreeVarWalker {
   internal::NameList out_;
 };
 
-// The variables of the types a substitution holds.
-internal::NameList rangeVariables(const Substitution& s) {
-  FreeVarWalker w;
-  for (const auto& entry : s) w.walk(entry.second);
-  return internal::NameList(w.take());
-}
-
 // ---- Binders under a substitution ---------------------------------------------------------------
 
-// A substitution in effect during a walk, with the variables of its types once they are needed
-// (kept, so that the binders of a long chain of quantifiers under one substitution do not walk
-// its types again).
-struct SubstCtx {
-  explicit SubstCtx(const Substitution& m) : map(&m) {}
-  SubstCtx(std::in_place_t, Substitution m) : own(std::move(m)), map(&*own) {}
+// A substitution in effect during a walk: the one given, with the changes the binders around the
+// walk's position made to it (an entry deleted by a binder that shadows it, an entry added for a
+// binder renamed against capture). The changes are a persistent map, so the substitution of each
+// binder shares all but a logarithmic part with the one before it; its keys are numbers given to
+// the changed names, shared by every substitution made from the same given one. Whether a
+// variable occurs in the substitution's types is a count of the entries that mention it: the
+// given entries' counts are made once, when first needed, and each changed substitution keeps
+// its difference to them, also persistent and also made when first needed.
+class SubstCtx {
+ public:
+  explicit SubstCtx(const Substitution& m) : base_(&m), size_(m.size()), root_(this) {}
   SubstCtx(const SubstCtx&) = delete;
   SubstCtx& operator=(const SubstCtx&) = delete;
-  const internal::NameList& range() {
-    if (!rangeVars) rangeVars = rangeVariables(*map);
-    return *rangeVars;
+
+  // The entry of n, or null.
+  const th::Type* find(const th::Name& n) const {
+    if (!overlay_.empty())
+      if (const auto id = idOf(n))
+        if (const auto* o = overlay_.find(*id)) return o->has_value() ? &**o : nullptr;
+    const auto it = base_->find(n);
+    return it != base_->end() ? &it->second : nullptr;
   }
-  std::optional<Substitution> own;
-  const Substitution* map;
-  std::optional<internal::NameList> rangeVars;
+  bool empty() const noexcept { return size_ == 0; }
+
+  // Whether a type of the substitution mentions n.
+  bool inRange(const th::Name& n) const {
+    std::optional<RangeCounts>& counts = shared().counts;
+    if (!counts) {
+      RangeCounts made;
+      for (const auto& [from, to] : *base_)
+        for (const th::Name& m : sarkel::freeVariables(to)) ++made[m];
+      counts = std::move(made);
+    }
+    makeDelta();
+    const auto it = counts->find(n);
+    std::ptrdiff_t total = it != counts->end() ? it->second : 0;
+    if (!delta_->empty())
+      if (const auto id = idOf(n))
+        if (const std::ptrdiff_t* d = delta_->find(*id)) total += *d;
+    return total > 0;
+  }
+
+  // This substitution less the entry of n (old is that entry).
+  std::unique_ptr<SubstCtx> without(const th::Name& n, const th::Type& old) const {
+    return std::unique_ptr<SubstCtx>(new SubstCtx(*this, n, std::nullopt, size_ - 1, old));
+  }
+  // This substitution with n mapped to the variable m.
+  std::unique_ptr<SubstCtx> renamed(const th::Name& n, const th::Name& m) const {
+    return std::unique_ptr<SubstCtx>(new SubstCtx(*this, n, th::Type(th::VarT{m}), size_ + 1, m));
+  }
+
+  Substitution materialize() const {
+    Substitution out = *base_;
+    overlay_.forEach([&](std::uint32_t id, const std::optional<th::Type>& entry) {
+      const th::Name& n = shared().names[id];
+      if (entry)
+        out.insert_or_assign(n, *entry);
+      else
+        out.erase(n);
+    });
+    return out;
+  }
+
+ private:
+  using RangeCounts = std::map<th::Name, std::ptrdiff_t>;
+  using Delta = internal::PersistentMap<std::uint32_t, std::ptrdiff_t>;
+  // What a changed substitution did to the counts: the type of a deleted entry, or the
+  // variable of an added one (nothing for the given substitution).
+  using Change = std::variant<std::monostate, th::Type, th::Name>;
+  struct Shared {
+    std::map<th::Name, std::uint32_t> ids;
+    std::vector<th::Name> names;  // by number
+    std::optional<RangeCounts> counts;
+  };
+
+  SubstCtx(const SubstCtx& parent, const th::Name& n, std::optional<th::Type> entry,
+           std::size_t size, Change change)
+      : base_(parent.base_),
+        overlay_(parent.overlay_.with(parent.intern(n), std::move(entry))),
+        size_(size),
+        root_(parent.root_),
+        parent_(&parent),
+        change_(std::move(change)) {}
+
+  // What the substitutions made from one given substitution share, kept by the outermost and
+  // made when first needed (a substitution without quantifiers allocates none of it).
+  Shared& shared() const {
+    if (!root_->shared_) root_->shared_ = std::make_unique<Shared>();
+    return *root_->shared_;
+  }
+  std::optional<std::uint32_t> idOf(const th::Name& n) const {
+    const Shared& sh = shared();
+    const auto it = sh.ids.find(n);
+    if (it == sh.ids.end()) return std::nullopt;
+    return it->second;
+  }
+  std::uint32_t intern(const th::Name& n) const {
+    Shared& sh = shared();
+    if (const auto it = sh.ids.find(n); it != sh.ids.end()) return it->second;
+    // The name goes in first: should the index fail to take it, the spare name is never read.
+    const auto id = static_cast<std::uint32_t>(sh.names.size());
+    sh.names.push_back(n);
+    sh.ids.emplace(n, id);
+    return id;
+  }
+
+  // The differences of this substitution and of those it was made from that lack them, outermost
+  // first (a loop: quantifiers nest as deep as the type).
+  void makeDelta() const {
+    if (delta_) return;
+    std::vector<const SubstCtx*> chain;
+    for (const SubstCtx* c = this; c != nullptr && !c->delta_; c = c->parent_) chain.push_back(c);
+    for (std::size_t i = chain.size(); i-- > 0;) {
+      const SubstCtx& c = *chain[i];
+      if (c.parent_ == nullptr) {
+        c.delta_.emplace();
+        continue;
+      }
+      Delta d = *c.parent_->delta_;
+      const auto add = [&](const th::Name& m, std::ptrdiff_t by) {
+        const std::uint32_t id = intern(m);
+        const std::ptrdiff_t* now = d.find(id);
+        d = d.with(id, (now != nullptr ? *now : 0) + by);
+      };
+      if (const auto* removed = std::get_if<th::Type>(&c.change_))
+        for (const th::Name& m : sarkel::freeVariables(*removed)) add(m, -1);
+      else
+        add(std::get<th::Name>(c.change_), 1);
+      c.delta_ = std::move(d);
+    }
+  }
+
+  const Substitution* base_;
+  internal::PersistentMap<std::uint32_t, std::optional<th::Type>> overlay_;
+  std::size_t size_;
+  const SubstCtx* root_;
+  mutable std::unique_ptr<Shared> shared_;  // the outermost's only
+  const SubstCtx* parent_ = nullptr;
+  Change change_;
+  mutable std::optional<Delta> delta_;
 };
 
 // What a quantifier's binders do to the substitution: the substitution each binder's kind takes,
@@ -139,8 +261,8 @@ struct BinderScope {
 template <class Flag>
 void scopeBinders(SubstCtx& s, const std::vector<th::TyVarBndr<Flag>>& bs, BinderScope& out) {
   SubstCtx* cur = &s;
-  auto replace = [&](Substitution next) {
-    out.owned.push_back(std::make_unique<SubstCtx>(std::in_place, std::move(next)));
+  auto replace = [&](std::unique_ptr<SubstCtx> next) {
+    out.owned.push_back(std::move(next));
     cur = out.owned.back().get();
   };
   out.kindSubst.reserve(bs.size());
@@ -148,27 +270,20 @@ void scopeBinders(SubstCtx& s, const std::vector<th::TyVarBndr<Flag>>& bs, Binde
   for (const auto& b : bs) {
     const th::Name& n = b.name();
     out.kindSubst.push_back(cur);
-    if (cur->map->count(n) != 0) {
+    if (const th::Type* old = cur->find(n)) {
       // The binder shadows the entry.
-      Substitution next = *cur->map;
-      next.erase(n);
-      replace(std::move(next));
+      replace(cur->without(n, *old));
       out.names.push_back(n);
       continue;
     }
-    if (!cur->range().contains(n)) {
+    if (!cur->inRange(n)) {
       out.names.push_back(n);
       continue;
     }
     // The binder would capture a variable of the substituted types: rename it.
     th::Name m = th::mkName("f" + th::nameBase(n));
-    while (cur->range().contains(m)) m = th::mkName("f" + th::nameBase(m));
-    Substitution next = *cur->map;
-    next.insert_or_assign(n, th::Type(th::VarT{m}));
-    internal::NameList range = cur->range();
-    range.add(m);
-    replace(std::move(next));
-    cur->rangeVars = std::move(range);
+    while (cur->inRange(m)) m = th::mkName("f" + th::nameBase(m));
+    replace(cur->renamed(n, m));
     out.names.push_back(std::move(m));
   }
   out.after = cur;
@@ -216,8 +331,8 @@ struct SubstPolicy {
   // Variables and forms without types inside need no frame.
   bool leaf(const th::Type& t, Ctx ctx, std::optional<th::Type>& out) const {
     if (const auto* x = t.get_if<th::VarT>()) {
-      auto it = ctx->map->find(x->name);
-      out = it != ctx->map->end() ? it->second : t;
+      const th::Type* to = ctx->find(x->name);
+      out = to != nullptr ? *to : t;
       return true;
     }
     const bool compound = std::visit(
@@ -234,8 +349,7 @@ struct SubstPolicy {
   }
 
   internal::Next enter(Frame& f, Kids& kids, std::optional<th::Type>& out) {
-    const Substitution& s = *f.ctx->map;
-    if (s.empty()) {
+    if (f.ctx->empty()) {
       out = f.input;
       return internal::Next::Done;
     }
@@ -243,8 +357,8 @@ struct SubstPolicy {
         [&](const auto& x) {
           using F = std::decay_t<decltype(x)>;
           if constexpr (std::is_same_v<F, th::VarT>) {
-            auto it = s.find(x.name);
-            out = it != s.end() ? it->second : f.input;
+            const th::Type* to = f.ctx->find(x.name);
+            out = to != nullptr ? *to : f.input;
             return internal::Next::Done;
           } else if constexpr (std::is_same_v<F, th::AppT>) {
             kids.add(x.fun, f.ctx);
@@ -327,14 +441,15 @@ std::pair<Substitution, std::vector<th::TyVarBndr<Flag>>> substituteBindersWith(
   scopeBinders(root, bs, scope);
   std::vector<th::TyVarBndr<Flag>> out;
   out.reserve(bs.size());
+  SubstPolicy policy;
   for (std::size_t i = 0; i < bs.size(); ++i) {
     if (const th::Kind* k = bs[i].kind())
       out.push_back(th::KindedTV<Flag>{scope.names[i], bs[i].flag(),
-                                       sarkel::applySubstitution(*scope.kindSubst[i]->map, *k)});
+                                       internal::walkType(policy, *k, scope.kindSubst[i])});
     else
       out.push_back(th::PlainTV<Flag>{scope.names[i], bs[i].flag()});
   }
-  return {*scope.after->map, std::move(out)};
+  return {scope.after->materialize(), std::move(out)};
 }
 
 // ---- Kinded variables ---------------------------------------------------------------------------
@@ -403,6 +518,87 @@ class KindedWalker {
   internal::SmallStack<Item> todo_;
   internal::BoundNames bound_;
   KindMap out_;
+};
+
+// ---- Placement order ----------------------------------------------------------------------------
+
+// The order of elements placed one by one, each at the end or right in front of one placed
+// earlier, with constant-time comparison of two elements: a linked list whose labels grow along
+// it. When a placement finds no free label between its neighbours, the smallest aligned range of
+// labels around it that is sparse enough is spread out evenly: amortised logarithmic work per
+// placement, one node per element.
+class PlacementOrder {
+ public:
+  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+  explicit PlacementOrder(std::size_t capacity) { nodes_.reserve(capacity); }
+
+  // Places the next element (elements are numbered from 0 in placement order) in front of the
+  // element `before`, or at the end for npos.
+  void insertBefore(std::size_t before) {
+    const std::size_t prev = before == npos ? last_ : nodes_[before].prev;
+    if (high(before) - low(prev) < 2) spread(prev != npos ? prev : before);
+    const std::uint64_t lo = low(prev);
+    const std::uint64_t half = (high(before) - lo) / 2;
+    // Appending steps a fixed distance, so a run of appends does not use up the labels.
+    const std::uint64_t label = lo + (before == npos ? std::min(half, kAppendStep) : half);
+    const std::size_t id = nodes_.size();
+    nodes_.push_back(Node{label, prev, before});
+    (prev == npos ? first_ : nodes_[prev].next) = id;
+    (before == npos ? last_ : nodes_[before].prev) = id;
+  }
+  bool precedes(std::size_t a, std::size_t b) const { return nodes_[a].label < nodes_[b].label; }
+  std::size_t front() const noexcept { return first_; }
+  std::size_t next(std::size_t i) const { return nodes_[i].next; }
+
+ private:
+  static constexpr unsigned kBits = 62;
+  static constexpr std::uint64_t kEnd = std::uint64_t{1} << kBits;
+  static constexpr std::uint64_t kAppendStep = std::uint64_t{1} << 32;
+  // A range of 2^b labels is sparse enough when it holds at most (2 / 1.4)^b elements.
+  static constexpr double kGrowth = 2.0 / 1.4;
+
+  struct Node {
+    std::uint64_t label;
+    std::size_t prev;
+    std::size_t next;
+  };
+
+  // The labels around a gap: 0 before the first element, kEnd after the last.
+  std::uint64_t low(std::size_t prev) const { return prev == npos ? 0 : nodes_[prev].label; }
+  std::uint64_t high(std::size_t next) const { return next == npos ? kEnd : nodes_[next].label; }
+
+  // Relabels the smallest sparse enough range around the anchor evenly, leaving a gap of at least
+  // two labels on both sides of every element in it.
+  void spread(std::size_t anchor) {
+    std::size_t first = anchor;
+    std::size_t last = anchor;
+    std::size_t count = 1;
+    double limit = 1.0;
+    for (unsigned bits = 1;; ++bits) {
+      limit *= kGrowth;
+      const std::uint64_t size = std::uint64_t{1} << bits;
+      const std::uint64_t base = nodes_[anchor].label & ~(size - 1);
+      for (std::size_t p = nodes_[first].prev; p != npos && nodes_[p].label >= base;
+           p = nodes_[p].prev, ++count)
+        first = p;
+      for (std::size_t q = nodes_[last].next; q != npos && nodes_[q].label - base < size;
+           q = nodes_[q].next, ++count)
+        last = q;
+      if (bits == kBits || (count <= size / 4 && static_cast<double>(count) <= limit)) {
+        const std::uint64_t step = size / count;
+        std::uint64_t label = base + step / 2;
+        for (std::size_t i = first;; i = nodes_[i].next, label += step) {
+          nodes_[i].label = label;
+          if (i == last) return;
+        }
+      }
+    }
+  }
+
+  std::vector<Node> nodes_;
+  std::size_t first_ = npos;
+  std::size_t last_ = npos;
 };
 
 }  // namespace
@@ -518,35 +714,37 @@ std::vector<th::TyVarBndrUnit> freeVariablesWellScoped(const std::vector<th::Typ
     for (auto& entry : internal::kindedFreeVariables(t)) kinds.insert(std::move(entry));
   const std::vector<th::Name> vars = sarkel::freeVariables(ts);
 
-  // The scoped sort, oldest first: each variable goes last, unless the set of a variable placed
-  // later mentions it; then it moves in front of the earliest such run. The set of a variable
-  // gathers the kind variables of it and of every variable placed after it.
-  std::vector<th::Name> sorted;
-  std::vector<std::set<th::Name>> sets;
-  for (const th::Name& v : vars) {
-    std::set<th::Name> kv;
-    if (auto it = kinds.find(v); it != kinds.end())
-      for (th::Name& n : sarkel::freeVariables(it->second)) kv.insert(std::move(n));
-    std::size_t j = sorted.size();
-    while (j > 0 && sets[j - 1].count(v) != 0) {
-      sets[j - 1].insert(kv.begin(), kv.end());
-      --j;
+  // The scoped sort: each variable goes last, unless the kind of a variable placed earlier
+  // mentions it; then it goes right in front of the first such variable in the order so far.
+  // The first mentioner of each variable still to come is kept as its kinds are met, so no
+  // variable carries the kind variables of those before it.
+  constexpr std::size_t none = PlacementOrder::npos;
+  std::map<th::Name, std::size_t> index;
+  for (std::size_t i = 0; i < vars.size(); ++i) index.emplace(vars[i], i);
+  std::vector<std::size_t> firstMentioner(vars.size(), none);
+  PlacementOrder order(vars.size());
+  for (std::size_t i = 0; i < vars.size(); ++i) {
+    order.insertBefore(firstMentioner[i]);
+    const auto kind = kinds.find(vars[i]);
+    if (kind == kinds.end()) continue;
+    for (const th::Name& m : sarkel::freeVariables(kind->second)) {
+      const auto it = index.find(m);
+      if (it == index.end() || it->second <= i) continue;  // bound, or placed already
+      std::size_t& first = firstMentioner[it->second];
+      if (first == none || order.precedes(i, first)) first = i;
     }
-    std::set<th::Name> mine = j > 0 ? sets[j - 1] : std::set<th::Name>{};
-    mine.insert(kv.begin(), kv.end());
-    sorted.insert(sorted.begin() + static_cast<std::ptrdiff_t>(j), v);
-    sets.insert(sets.begin() + static_cast<std::ptrdiff_t>(j), std::move(mine));
   }
-  if (sorted.size() != sets.size()) hs::error("scopedSort", internal::datatypeSite(2280, 22, 27));
 
   std::vector<th::TyVarBndrUnit> out;
-  out.reserve(sorted.size());
-  for (const th::Name& v : sorted) {
+  out.reserve(vars.size());
+  for (std::size_t i = order.front(); i != none; i = order.next(i)) {
+    const th::Name& v = vars[i];
     if (auto it = kinds.find(v); it != kinds.end())
       out.push_back(sarkel::kindedTVInvis(v, it->second));
     else
       out.push_back(sarkel::plainTVInvis(v));
   }
+  if (out.size() != vars.size()) hs::error("scopedSort", internal::datatypeSite(2280, 22, 27));
   return out;
 }
 

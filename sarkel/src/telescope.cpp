@@ -28,6 +28,19 @@ const th::AppT* arrowParts(const th::Type& t, const th::Type*& arg) {
   return outer;
 }
 
+// The number of visible arguments a telescope takes.
+std::size_t visibleArgCount(const FunArgs& args) {
+  std::size_t count = 0;
+  for (const FunArg& a : args) {
+    if (std::holds_alternative<FAAnon>(a)) {
+      ++count;
+    } else if (const auto* f = std::get_if<FAForalls>(&a)) {
+      if (const auto* vis = std::get_if<ForallVis>(&f->telescope)) count += vis->binders.size();
+    }
+  }
+  return count;
+}
+
 }  // namespace
 
 std::pair<FunArgs, th::Type> splitFunArgs(const th::Type& t) {
@@ -153,6 +166,10 @@ std::optional<hs::Lazy<th::Kind>> reifyKindMaybe(th::Q& q, const th::Name& name,
   // the kind's names to the declaration's.
   return hs::Lazy<th::Kind>::defer([k = std::move(k), argTypes] {
     auto [args, result] = splitFunArgs(k);
+    // A result that is a variable stands for further arrows: a family declared with kind
+    // forall k. k has instances with arguments. Past all of them an instance is of kind Type,
+    // the kind of a declaration whose kind is unknown.
+    if (result.is<th::VarT>() && visibleArgCount(args) < argTypes.size()) return th::Kind(th::StarT{});
     auto [pairs, rest] = filterVisFunArgsUpTo(argTypes, args);
     auto [declared, kinds] = splitVisFunArgPairs(pairs);
     const Renaming renaming = matchGadtResultArgLists(declared, kinds).first;

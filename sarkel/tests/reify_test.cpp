@@ -306,6 +306,63 @@ TEST_F(Reify, DataFamilyInstances) {
   EXPECT_TRUE(th::sameObject(sarkel::internal::repairFamilyInstance(env, plain, inst), inst));
 }
 
+TEST_F(Reify, FamiliesWhoseKindEndsInAVariable) {
+  // data family R :: k;  data instance R Int = MkR
+  // data family R3 (a :: Type) :: k
+  // data instance R3 Int Bool = MkR3
+  // data instance R3 Char b = MkR3b b
+  // data instance R3 Bool (f :: Type -> Type) x = MkR3f (f x)
+  // The result variable stands for arrows over the arguments past the declared ones; what is
+  // left after all of an instance's arguments is Type.
+  const Type kTo = arrow(star(), star());
+  env.declare(th::DataFamilyD{n("R"), {}, v("k")});
+  env.declare(dataInstD(app(con("R"), con("Int")), {normalC("MkR", {})}));
+  env.declare(th::DataFamilyD{n("R3"), {aStar}, v("k")});
+  env.declare(dataInstD(app(con("R3"), con("Int"), con("Bool")), {normalC("MkR3", {})}));
+  env.declare(dataInstD(app(con("R3"), con("Char"), v("b")), {normalC("MkR3b", {v("b")})}));
+  env.declare(dataInstD(app(app(con("R3"), con("Bool"), sig(v("f"), kTo)), v("x")),
+                        {normalC("MkR3f", {app(v("f"), v("x"))})}));
+  ASSERT_EQ(env.reifyType(n("R")), forall({specified("k")}, {}, v("k")));
+
+  const auto instance = [](const char* family, std::vector<th::TyVarBndrUnit> vars,
+                           std::vector<Type> instTypes, const char* con,
+                           std::vector<Type> fields) {
+    const std::size_t k = fields.size();
+    return DatatypeInfo{{},
+                        n(family),
+                        std::move(vars),
+                        std::move(instTypes),
+                        DatatypeVariant::DataInstance,
+                        star(),
+                        {{n(con), {}, {}, std::move(fields), lazies(k), normal}}};
+  };
+  struct Case {
+    const char* con;
+    DatatypeInfo expected;
+  };
+  const Case cases[] = {
+      {"MkR", instance("R", {}, {con("Int")}, "MkR", {})},
+      {"MkR3", instance("R3", {}, {con("Int"), con("Bool")}, "MkR3", {})},
+      // A variable the compiler reports without a kind is of kind Type.
+      {"MkR3b",
+       instance("R3", {unit("b", star())}, {con("Char"), sig(v("b"), star())}, "MkR3b", {v("b")})},
+      {"MkR3f",
+       instance("R3", {unit("f", kTo), unit("x", star())},
+                {con("Bool"), sig(v("f"), kTo), sig(v("x"), star())}, "MkR3f",
+                {app(v("f"), v("x"))})},
+  };
+  for (const Case& c : cases) {
+    const DatatypeInfo got = reified(c.con);
+    EXPECT_EQ(got, c.expected) << c.con << "\n" << sarkel::show(got);
+    EXPECT_EQ(*sarkel::reifyConstructor(env, n(c.con)), c.expected.datatypeCons[0]) << c.con;
+  }
+
+  // A caller's instance is taken as written.
+  const th::Dec inst = dataInstD(app(con("R3"), con("Char"), v("b")), {normalC("MkR3b", {v("b")})});
+  EXPECT_EQ(sarkel::normalizeDec(env, inst),
+            instance("R3", {unit("b")}, {con("Char"), v("b")}, "MkR3b", {v("b")}));
+}
+
 TEST_F(Reify, Refusals) {
   struct Case {
     const char* name;

@@ -237,6 +237,29 @@ TEST_F(Kinds, ReifyKindMaybe) {
             arrow(star(), star()));
   EXPECT_EQ(env.log(), (Strings{"reifyType S", "reify KType", "reify KType", "reify KType"}));
 
+  // A kind ending in a variable takes further arguments; past them the remainder is Type. With
+  // exactly as many arguments as arrows the variable is what remains.
+  env.setKind(n("R"), forall({specified("k")}, {}, v("k")));
+  env.setKind(n("R3"), forall({specified("k")}, {}, arrow(star(), v("k"))));
+  env.setKind(n("RV"), th::ForallVisT{{unit("k")}, v("k")});
+  struct Open {
+    const char* name;
+    std::vector<Type> args;
+    Type remainder;
+  };
+  const Open open[] = {
+      {"R", {}, forall({specified("k")}, {}, v("k"))},
+      {"R", {con("Int")}, star()},
+      {"R", {con("Int"), sig(v("b"), v("j")), v("c")}, star()},
+      {"R3", {con("Int")}, v("k")},
+      {"R3", {con("Int"), con("Bool")}, star()},
+      {"RV", {v("j")}, v("j")},
+      {"RV", {arrow(star(), star()), con("Maybe")}, star()},
+  };
+  for (const Open& o : open)
+    EXPECT_EQ(si::reifyKindMaybe(env, n(o.name), o.args, std::nullopt)->force(), o.remainder)
+        << o.name << " " << o.args.size();
+
   // Too few visible arguments: the error comes when the kind is used.
   env.setKind(n("U"), arrow(star(), star()));
   const auto short_ = si::reifyKindMaybe(env, n("U"), {v("a"), v("b")}, std::nullopt);

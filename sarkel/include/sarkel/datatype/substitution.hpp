@@ -127,7 +127,8 @@ struct TypeSubstitution<std::vector<T>> {
 /// The free variables of the types, each after every variable that its kind (as a kind signature
 /// in the types gives it) mentions, directly or through other variables; otherwise in order of
 /// first occurrence. A variable with a kind signature is a KindedTV with that kind (the first
-/// signature met, list order first), any other a PlainTV.
+/// signature met, list order first), any other a PlainTV. Time n log n in the variables (plus
+/// the walks over the types), memory linear in the variables and their kinds.
 [[nodiscard]] std::vector<hs::th::TyVarBndrUnit> freeVariablesWellScoped(const std::vector<hs::th::Type>& ts);
 
 /// The type quantified over its free variables (well-scoped, with specified visibility), in front

@@ -130,8 +130,10 @@ template <class Flag>
 // The return kind of a declaration: the declared kind when there is one; otherwise what remains
 // of the type constructor's reified kind (queried under recover: absent when there is none) after
 // one visible argument per declared argument, its synonyms resolved first and its variables
-// renamed to the declaration's where the declared arguments name them. The remainder is deferred:
-// too few visible arguments raise their program error when the kind is forced.
+// renamed to the declaration's where the declared arguments name them. A kind ending in a variable
+// takes any number of further arguments (a data family of kind forall k. k); past them the
+// remainder is StarT. The remainder is deferred: too few visible arguments before any other
+// result raise their program error when the kind is forced.
 [[nodiscard]] std::optional<hs::Lazy<hs::th::Kind>> reifyKindMaybe(hs::th::Q& q, const hs::th::Name& name,
                                                      const std::vector<hs::th::Type>& argTypes,
                                                      const std::optional<hs::th::Kind>& kind);
