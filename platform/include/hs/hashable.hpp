@@ -29,10 +29,15 @@ inline constexpr std::int64_t defaultSalt = -3750763034362895579;
   return z;
 }
 
+namespace detail {
+// The compilers' 128-bit integer; `__extension__` keeps -Wpedantic quiet in every user's build.
+__extension__ using UInt128 = unsigned __int128;
+}  // namespace detail
+
 // The salted hash of one machine word, the one mixing step every library uses.
 [[nodiscard]] constexpr std::int64_t saltedWordHash(std::int64_t salt, std::uint64_t x) noexcept {
   const auto s = static_cast<std::uint64_t>(salt);
-  const unsigned __int128 p = static_cast<unsigned __int128>(s) * x;
+  const detail::UInt128 p = static_cast<detail::UInt128>(s) * x;
   const auto hi = static_cast<std::uint64_t>(p >> 64);
   const auto lo = static_cast<std::uint64_t>(p);
   return static_cast<std::int64_t>(fmix64(s + __builtin_bswap64(x) + (hi ^ lo)));
@@ -160,7 +165,7 @@ inline constexpr std::uint64_t bytesKey2 = 0x1bdf953a48f33781ULL;
 inline constexpr std::uint64_t bytesKey3 = 0xb28742e8b7db8e09ULL;
 
 [[nodiscard]] inline std::uint64_t foldMultiply(std::uint64_t x, std::uint64_t y) noexcept {
-  const unsigned __int128 p = static_cast<unsigned __int128>(x) * y;
+  const UInt128 p = static_cast<UInt128>(x) * y;
   return static_cast<std::uint64_t>(p) ^ static_cast<std::uint64_t>(p >> 64);
 }
 [[nodiscard]] inline std::uint64_t load64le(const unsigned char* p) noexcept {
