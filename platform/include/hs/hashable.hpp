@@ -5,6 +5,7 @@
 #include <concepts>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,26 +44,58 @@ __extension__ using UInt128 = unsigned __int128;
   return static_cast<std::int64_t>(fmix64(s + __builtin_bswap64(x) + (hi ^ lo)));
 }
 
-// Specialise with `static std::int64_t hashWithSalt(std::int64_t, const T&)` and, where `hash`
-// is not `hashWithSalt` with the default salt, `static std::int64_t hash(const T&)`.
+// A type is hashed by its Hashable specialisation: specialise it with
+// `static std::int64_t hashWithSalt(std::int64_t, const T&)` and, where `hash` is not
+// `hashWithSalt` with the default salt, `static std::int64_t hash(const T&)`.
 template <class T, class Enable = void>
 struct Hashable;
 
+// A type with no Hashable specialisation but an enabled `std::hash<T>` (a key type of one's own
+// that already works in std::unordered_map) hashes through std::hash: `hashWithSalt(salt, x)` is
+// `saltedWordHash(salt, std::hash<T>{}(x))` and `hash(x)` is `hashWithSalt(defaultSalt, x)`. The
+// mix spreads std::hash's result over all 64 bits, which the trie reads 5 at a time (std::hash of
+// an integer is the integer itself in libstdc++). A Hashable specialisation always wins.
 template <class T>
-concept HashableType = requires(const T& x, std::int64_t s) {
-  { Hashable<T>::hashWithSalt(s, x) } -> std::convertible_to<std::int64_t>;
+concept StdHashable = requires(const T& x) {
+  { std::hash<T>{}(x) } -> std::convertible_to<std::size_t>;
 };
 
+namespace detail {
+template <class T>
+concept OwnHashable = requires(const T& x, std::int64_t s) {
+  { Hashable<T>::hashWithSalt(s, x) } -> std::convertible_to<std::int64_t>;
+};
+template <class T>
+inline constexpr bool noHash = false;
+}  // namespace detail
+
+// Whether hs::hash and hs::hashWithSalt accept T: its own Hashable, or else std::hash.
+template <class T>
+concept HashableType = detail::OwnHashable<T> || StdHashable<T>;
+
+// The salted hash of x. Cost: that of the type's hash; allocates nothing of its own.
 template <class T>
 [[nodiscard]] std::int64_t hashWithSalt(std::int64_t salt, const T& x) {
-  return Hashable<T>::hashWithSalt(salt, x);
+  if constexpr (detail::OwnHashable<T>) {
+    return Hashable<T>::hashWithSalt(salt, x);
+  } else if constexpr (StdHashable<T>) {
+    return hs::saltedWordHash(salt, static_cast<std::uint64_t>(std::hash<T>{}(x)));
+  } else {
+    // The one place a type without a hash is reported (hs::hash comes here too).
+    static_assert(detail::noHash<T>,
+                  "this type has no hash: specialise hs::Hashable<T> with "
+                  "static std::int64_t hashWithSalt(std::int64_t salt, const T&), or specialise "
+                  "std::hash<T> (keys are then hashed as hs::saltedWordHash(salt, std::hash<T>{}(x)))");
+    return 0;
+  }
 }
+// The hash of x: the type's own `hash` where it has one, else hashWithSalt with the default salt.
 template <class T>
 [[nodiscard]] std::int64_t hash(const T& x) {
-  if constexpr (requires { Hashable<T>::hash(x); })
+  if constexpr (detail::OwnHashable<T> && requires { Hashable<T>::hash(x); })
     return Hashable<T>::hash(x);
   else
-    return Hashable<T>::hashWithSalt(defaultSalt, x);
+    return hs::hashWithSalt(defaultSalt, x);
 }
 
 // Lifted hashing: specialise Hashable1<F<A>> with
