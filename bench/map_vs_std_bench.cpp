@@ -422,18 +422,32 @@ void BM_Intersection_Std(benchmark::State& state) {
   });
 }
 
+// Rows are named "<operation> <key type>/<implementation>/<entries>", the implementation vantrel
+// (a variant in brackets) or std, so that the main job's summary sets each beside its peer.
+template <class K>
+const char* keyName();
+template <>
+const char* keyName<std::int64_t>() { return "int64"; }
+template <>
+const char* keyName<std::string>() { return "string"; }
+template <class K>
+std::string rowName(const char* op, const char* impl) {
+  return std::string(op) + " " + keyName<K>() + "/" + impl;
+}
+
 #define SIZES ->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)
+#define ROW(fn, K, op, impl) BENCHMARK(fn)->Name(rowName<K>(op, impl)) SIZES;
 #define PAIR(name, K) \
-  BENCHMARK(BM_##name##_Trie<K>) SIZES; \
-  BENCHMARK(BM_##name##_Std<K>) SIZES;
+  ROW(BM_##name##_Trie<K>, K, #name, "vantrel") \
+  ROW(BM_##name##_Std<K>, K, #name, "std")
 
 PAIR(LookupHit, std::int64_t)
-BENCHMARK(BM_LookupCellHit_Trie<std::int64_t>) SIZES;
-BENCHMARK(BM_PersistentInsert_Trie<std::int64_t>) SIZES;
-BENCHMARK(BM_BuildMovedInsert_Trie<std::int64_t>) SIZES;
-BENCHMARK(BM_BuildInsert_Std<std::int64_t>) SIZES;
+ROW(BM_LookupCellHit_Trie<std::int64_t>, std::int64_t, "LookupHit", "vantrel(lookupCell)")
+ROW(BM_PersistentInsert_Trie<std::int64_t>, std::int64_t, "PersistentInsert", "vantrel")
+ROW(BM_BuildMovedInsert_Trie<std::int64_t>, std::int64_t, "BuildInsert", "vantrel(moved)")
+ROW(BM_BuildInsert_Std<std::int64_t>, std::int64_t, "BuildInsert", "std")
 PAIR(BuildFromList, std::int64_t)
-BENCHMARK(BM_PersistentErase_Trie<std::int64_t>) SIZES;
+ROW(BM_PersistentErase_Trie<std::int64_t>, std::int64_t, "PersistentErase", "vantrel")
 PAIR(EraseAbsent, std::int64_t)
 PAIR(TeardownMovedErase, std::int64_t)
 PAIR(IterateSum, std::int64_t)
@@ -441,13 +455,13 @@ PAIR(EqualOtherOrder, std::int64_t)
 PAIR(Difference, std::int64_t)
 PAIR(Union, std::int64_t)
 PAIR(Intersection, std::int64_t)
-BENCHMARK(BM_BuildSet_Trie) SIZES;
-BENCHMARK(BM_BuildSetMovedInsert_Trie) SIZES;
-BENCHMARK(BM_BuildSet_Std) SIZES;
-BENCHMARK(BM_SetInsertPresent_Trie) SIZES;
-BENCHMARK(BM_SetInsertPresent_Std) SIZES;
+ROW(BM_BuildSet_Trie, std::int64_t, "BuildSet", "vantrel(fromList)")
+ROW(BM_BuildSetMovedInsert_Trie, std::int64_t, "BuildSet", "vantrel(moved insert)")
+ROW(BM_BuildSet_Std, std::int64_t, "BuildSet", "std")
+ROW(BM_SetInsertPresent_Trie, std::int64_t, "SetInsertPresent", "vantrel")
+ROW(BM_SetInsertPresent_Std, std::int64_t, "SetInsertPresent", "std")
 PAIR(LookupHit, std::string)
-BENCHMARK(BM_LookupCellHit_Trie<std::string>) SIZES;
+ROW(BM_LookupCellHit_Trie<std::string>, std::string, "LookupHit", "vantrel(lookupCell)")
 PAIR(Hash, std::string)
 
 }  // namespace

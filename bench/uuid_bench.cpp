@@ -232,24 +232,26 @@ void BM_RandomBoostMt19937(benchmark::State& state) {
   perUUID(state);
 }
 
-BENCHMARK(BM_ParseQuendleByteString);
-BENCHMARK(BM_ParseQuendleString);
-BENCHMARK(BM_ParseLibuuid);
-BENCHMARK(BM_ParseBoost);
-BENCHMARK(BM_PrintQuendleByteString);
-BENCHMARK(BM_PrintQuendleString);
-BENCHMARK(BM_PrintLibuuid);
-BENCHMARK(BM_PrintBoost);
-BENCHMARK(BM_HashQuendle);
-BENCHMARK(BM_HashBoost);
-BENCHMARK(BM_CompareQuendle);
-BENCHMARK(BM_CompareBoost);
-BENCHMARK(BM_CompareLibuuid);
-BENCHMARK(BM_PutQuendle);
-BENCHMARK(BM_GetQuendle);
-BENCHMARK(BM_RandomQuendleSplitMix);
-BENCHMARK(BM_RandomBoostSplitMix);
-BENCHMARK(BM_RandomQuendleMt19937);
-BENCHMARK(BM_RandomBoostMt19937);
+// Rows are named "<operation>/<implementation>" (quendle, a variant in brackets, libuuid or
+// Boost.Uuid), so that the main job's summary sets each beside its peers.
+BENCHMARK(BM_ParseQuendleByteString)->Name("Parse/quendle(ByteString)");
+BENCHMARK(BM_ParseQuendleString)->Name("Parse/quendle(std::string)");
+BENCHMARK(BM_ParseLibuuid)->Name("Parse/libuuid");
+BENCHMARK(BM_ParseBoost)->Name("Parse/Boost.Uuid");
+BENCHMARK(BM_PrintQuendleByteString)->Name("Print/quendle(ByteString)");
+BENCHMARK(BM_PrintQuendleString)->Name("Print/quendle(std::string)");
+BENCHMARK(BM_PrintLibuuid)->Name("Print/libuuid");
+BENCHMARK(BM_PrintBoost)->Name("Print/Boost.Uuid");
+BENCHMARK(BM_HashQuendle)->Name("Hash/quendle");
+BENCHMARK(BM_HashBoost)->Name("Hash/Boost.Uuid");
+BENCHMARK(BM_CompareQuendle)->Name("Compare/quendle");
+BENCHMARK(BM_CompareBoost)->Name("Compare/Boost.Uuid");
+BENCHMARK(BM_CompareLibuuid)->Name("Compare/libuuid");
+BENCHMARK(BM_PutQuendle)->Name("Serialise/quendle");
+BENCHMARK(BM_GetQuendle)->Name("Deserialise/quendle");
+BENCHMARK(BM_RandomQuendleSplitMix)->Name("Random SplitMix/quendle");
+BENCHMARK(BM_RandomBoostSplitMix)->Name("Random SplitMix/Boost.Uuid");
+BENCHMARK(BM_RandomQuendleMt19937)->Name("Random mt19937_64/quendle");
+BENCHMARK(BM_RandomBoostMt19937)->Name("Random mt19937_64/Boost.Uuid");
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The tour's stop at libsarkel: descriptions of data type declarations.
 #include <iostream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "hs/read.hpp"
 #include "hs/th/ppr.hpp"
@@ -9,8 +11,47 @@
 #include "sarkel/datatype.hpp"
 #include "sarkel/datatype/tyvarbndr.hpp"
 
+namespace {
+
+namespace th = hs::th;
+
+template <class T, class Show>
+std::string listOf(const std::vector<T>& xs, Show show) {
+  std::string out = "[";
+  for (const T& x : xs) out += (out.size() > 1 ? ", " : "") + show(x);
+  return out + "]";
+}
+std::string type(const th::Type& t) { return th::pprint(t); }
+std::string binder(const th::TyVarBndrUnit& b) { return th::show(b); }
+
+// A description one field a line, its types as source text.
+void printInfo(const sarkel::DatatypeInfo& info) {
+  std::cout << "DatatypeInfo\n"
+            << "  datatypeContext    = " << listOf(info.datatypeContext, type) << "\n"
+            << "  datatypeName       = " << th::pprint(info.datatypeName) << "\n"
+            << "  datatypeVars       = " << listOf(info.datatypeVars, binder) << "\n"
+            << "  datatypeInstTypes  = " << listOf(info.datatypeInstTypes, type) << "\n"
+            << "  datatypeVariant    = " << sarkel::show(info.datatypeVariant) << "\n"
+            << "  datatypeReturnKind = " << th::pprint(info.datatypeReturnKind) << "\n"
+            << "  datatypeCons:\n";
+  for (const sarkel::ConstructorInfo& c : info.datatypeCons) {
+    auto strictness = [](const sarkel::FieldStrictness& f) {
+      std::ostringstream out;
+      out << f.fieldUnpackedness << " " << f.fieldStrictness;
+      return out.str();
+    };
+    std::cout << "  - constructorName       = " << th::pprint(c.constructorName) << "\n"
+              << "    constructorVars       = " << listOf(c.constructorVars, binder) << "\n"
+              << "    constructorContext    = " << listOf(c.constructorContext, type) << "\n"
+              << "    constructorFields     = " << listOf(c.constructorFields, type) << "\n"
+              << "    constructorStrictness = " << listOf(c.constructorStrictness, strictness) << "\n"
+              << "    constructorVariant    = " << sarkel::show(c.constructorVariant) << "\n";
+  }
+}
+
+}  // namespace
+
 void sarkelTour() {
-  namespace th = hs::th;
   std::cout << "== sarkel: data type descriptions\n";
 
   // data Pair a = Pair { first :: !a, second :: {-# UNPACK #-} !Int }, described by hand.
@@ -27,7 +68,7 @@ void sarkelTour() {
   const sarkel::DatatypeInfo info{
       {},          pair, {sarkel::plainTVReq(a)}, {th::VarT{a}}, sarkel::DatatypeVariant::Datatype,
       th::StarT{}, {con}};
-  std::cout << sarkel::show(info) << "\n";
+  printInfo(info);
   std::cout << "the described type: " << th::pprint(sarkel::datatypeType(info)) << "\n";
   std::cout << "the field second belongs to "
             << th::showName(sarkel::lookupByRecordName(th::mkName("second"), info).constructorName)
@@ -57,7 +98,7 @@ void sarkelTour() {
   };
   const th::Type x = th::VarT{th::mkName("x")};
   std::cout << "x + x * x + x groups as "
-            << th::show(sarkel::resolveInfixT(env, chain(chain(chain(x, "+", x), "*", x), "+", x)))
+            << th::pprint(sarkel::resolveInfixT(env, chain(chain(chain(x, "+", x), "*", x), "+", x)))
             << "\n";
 
   // Reification from the test environment: a GADT, whose refined results become equalities in
@@ -110,7 +151,7 @@ void sarkelTour() {
        th::NormalC{th::mkName("Tour.Empty"), {}}},
       {}});
   compiler.clearLog();
-  std::cout << sarkel::show(sarkel::reifyDatatype(compiler, th::mkName("Tour.Bits"))) << "\n";
+  printInfo(sarkel::reifyDatatype(compiler, th::mkName("Tour.Bits")));
   std::cout << "queries:";
   for (const std::string& line : compiler.log()) std::cout << " [" << line << "]";
   std::cout << "\n";

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -152,6 +154,50 @@ TEST(Hashable, ByteStringHashesTakeTheSaltAndAgreeAcrossForms) {
     }
     EXPECT_EQ(seen.size(), std::size(salts)) << len;
   }
+}
+
+// A type with std::hash and no hs::Hashable hashes through the salted mix of std::hash's result;
+// where both exist, hs::Hashable decides (so no existing hash changes); with neither, the type is
+// not hashable (hs::hash would stop compiling with one message).
+struct StdOnly {
+  std::uint64_t v;
+};
+struct Both {
+  std::uint64_t v;
+};
+struct Neither {};
+
+}  // namespace
+
+template <>
+struct std::hash<StdOnly> {
+  std::size_t operator()(const StdOnly& x) const noexcept { return x.v * 3; }
+};
+template <>
+struct std::hash<Both> {
+  std::size_t operator()(const Both&) const noexcept { return 0; }
+};
+template <>
+struct hs::Hashable<Both> {
+  static std::int64_t hash(const Both& x) { return static_cast<std::int64_t>(x.v); }
+  static std::int64_t hashWithSalt(std::int64_t salt, const Both& x) { return salt ^ static_cast<std::int64_t>(x.v); }
+};
+
+namespace {
+
+static_assert(hs::HashableType<StdOnly> && hs::HashableType<Both> && !hs::HashableType<Neither>);
+
+TEST(Hashable, StdHashFallbackIsTheSaltedMixAndNeverOverrides) {
+  for (std::uint64_t v : {0ULL, 1ULL, 0x123456789ULL}) {
+    EXPECT_EQ(hs::hashWithSalt(99, StdOnly{v}), hs::saltedWordHash(99, v * 3)) << v;
+    EXPECT_EQ(hs::hash(StdOnly{v}), hs::saltedWordHash(hs::defaultSalt, v * 3)) << v;
+    EXPECT_EQ(hs::hash(Both{v}), static_cast<std::int64_t>(v)) << v;
+    EXPECT_EQ(hs::hashWithSalt(99, Both{v}), 99 ^ static_cast<std::int64_t>(v)) << v;
+  }
+  // Types of the platform that also have a std::hash keep their own hash.
+  EXPECT_EQ(hs::hash(std::int64_t{5}), 5);
+  EXPECT_EQ(hs::hash(std::optional<int>{}), hs::saltedWordHash(hs::defaultSalt, 0));
+  EXPECT_EQ(hs::hash(std::string("ab")), hs::hashBytes(hs::defaultSalt, "ab", 2));
 }
 
 }  // namespace

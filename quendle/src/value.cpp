@@ -1,7 +1,10 @@
 #include "quendle/internal/value.hpp"
 
 #include <array>
+#include <string>
 #include <string_view>
+
+#include "hs/error.hpp"
 
 namespace quendle {
 
@@ -24,6 +27,11 @@ bool operator==(const UnpackedUUID& a, const UnpackedUUID& b) {
 }
 
 bool operator<(const UnpackedUUID& a, const UnpackedUUID& b) { return compare(a, b) == hs::LT; }
+
+void internal::fieldIndexError(std::size_t i) {
+  hs::errorWithoutStackTrace("quendle::UnpackedUUID::field: no field " + std::to_string(i) +
+                             " (the fields are 0 to 10)");
+}
 
 }  // namespace quendle
 

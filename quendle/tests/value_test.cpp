@@ -52,6 +52,21 @@ TEST(UUIDValue, FieldsOfTheExample) {
   EXPECT_EQ(at(10, r), at(0, r));
 }
 
+// Past the last field is the caller's bug, reported as a program error rather than read from
+// beyond the record.
+TEST(UUIDValue, FieldPastTheLastIsAProgramError) {
+  const UnpackedUUID r = quendle::unpack(example);
+  for (std::size_t i : {std::size_t{11}, std::size_t{16}, ~std::size_t{0}}) {
+    try {
+      (void)r.field(i);
+      ADD_FAILURE() << "field " << i << " read";
+    } catch (const hs::ProgramError& e) {
+      EXPECT_EQ(e.message(), "quendle::UnpackedUUID::field: no field " + std::to_string(i) +
+                                 " (the fields are 0 to 10)");
+    }
+  }
+}
+
 TEST(UUIDValue, PackAndUnpackAreInverses) {
   std::mt19937_64 e(1);
   for (int i = 0; i < 200; ++i) {

@@ -52,5 +52,11 @@ int main() {
 #if DISCARD == 11
   vantrel::debug::valid(m);
 #endif
+#if DISCARD == 12
+  m.size();
+#endif
+#if DISCARD == 13
+  s.empty();
+#endif
   return static_cast<int>(L::size(m) + St::size(s)) - 3;
 }

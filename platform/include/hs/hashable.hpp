@@ -5,6 +5,7 @@
 #include <concepts>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,35 +30,72 @@ inline constexpr std::int64_t defaultSalt = -3750763034362895579;
   return z;
 }
 
+namespace detail {
+// The compilers' 128-bit integer; `__extension__` keeps -Wpedantic quiet in every user's build.
+__extension__ using UInt128 = unsigned __int128;
+}  // namespace detail
+
 // The salted hash of one machine word, the one mixing step every library uses.
 [[nodiscard]] constexpr std::int64_t saltedWordHash(std::int64_t salt, std::uint64_t x) noexcept {
   const auto s = static_cast<std::uint64_t>(salt);
-  const unsigned __int128 p = static_cast<unsigned __int128>(s) * x;
+  const detail::UInt128 p = static_cast<detail::UInt128>(s) * x;
   const auto hi = static_cast<std::uint64_t>(p >> 64);
   const auto lo = static_cast<std::uint64_t>(p);
   return static_cast<std::int64_t>(fmix64(s + __builtin_bswap64(x) + (hi ^ lo)));
 }
 
-// Specialise with `static std::int64_t hashWithSalt(std::int64_t, const T&)` and, where `hash`
-// is not `hashWithSalt` with the default salt, `static std::int64_t hash(const T&)`.
+// A type is hashed by its Hashable specialisation: specialise it with
+// `static std::int64_t hashWithSalt(std::int64_t, const T&)` and, where `hash` is not
+// `hashWithSalt` with the default salt, `static std::int64_t hash(const T&)`.
 template <class T, class Enable = void>
 struct Hashable;
 
+// A type with no Hashable specialisation but an enabled `std::hash<T>` (a key type of one's own
+// that already works in std::unordered_map) hashes through std::hash: `hashWithSalt(salt, x)` is
+// `saltedWordHash(salt, std::hash<T>{}(x))` and `hash(x)` is `hashWithSalt(defaultSalt, x)`. The
+// mix spreads std::hash's result over all 64 bits, which the trie reads 5 at a time (std::hash of
+// an integer is the integer itself in libstdc++). A Hashable specialisation always wins.
 template <class T>
-concept HashableType = requires(const T& x, std::int64_t s) {
-  { Hashable<T>::hashWithSalt(s, x) } -> std::convertible_to<std::int64_t>;
+concept StdHashable = requires(const T& x) {
+  { std::hash<T>{}(x) } -> std::convertible_to<std::size_t>;
 };
 
+namespace detail {
+template <class T>
+concept OwnHashable = requires(const T& x, std::int64_t s) {
+  { Hashable<T>::hashWithSalt(s, x) } -> std::convertible_to<std::int64_t>;
+};
+template <class T>
+inline constexpr bool noHash = false;
+}  // namespace detail
+
+// Whether hs::hash and hs::hashWithSalt accept T: its own Hashable, or else std::hash.
+template <class T>
+concept HashableType = detail::OwnHashable<T> || StdHashable<T>;
+
+// The salted hash of x. Cost: that of the type's hash; allocates nothing of its own.
 template <class T>
 [[nodiscard]] std::int64_t hashWithSalt(std::int64_t salt, const T& x) {
-  return Hashable<T>::hashWithSalt(salt, x);
+  if constexpr (detail::OwnHashable<T>) {
+    return Hashable<T>::hashWithSalt(salt, x);
+  } else if constexpr (StdHashable<T>) {
+    return hs::saltedWordHash(salt, static_cast<std::uint64_t>(std::hash<T>{}(x)));
+  } else {
+    // The one place a type without a hash is reported (hs::hash comes here too).
+    static_assert(detail::noHash<T>,
+                  "this type has no hash: specialise hs::Hashable<T> with "
+                  "static std::int64_t hashWithSalt(std::int64_t salt, const T&), or specialise "
+                  "std::hash<T> (keys are then hashed as hs::saltedWordHash(salt, std::hash<T>{}(x)))");
+    return 0;
+  }
 }
+// The hash of x: the type's own `hash` where it has one, else hashWithSalt with the default salt.
 template <class T>
 [[nodiscard]] std::int64_t hash(const T& x) {
-  if constexpr (requires { Hashable<T>::hash(x); })
+  if constexpr (detail::OwnHashable<T> && requires { Hashable<T>::hash(x); })
     return Hashable<T>::hash(x);
   else
-    return Hashable<T>::hashWithSalt(defaultSalt, x);
+    return hs::hashWithSalt(defaultSalt, x);
 }
 
 // Lifted hashing: specialise Hashable1<F<A>> with
@@ -160,7 +198,7 @@ inline constexpr std::uint64_t bytesKey2 = 0x1bdf953a48f33781ULL;
 inline constexpr std::uint64_t bytesKey3 = 0xb28742e8b7db8e09ULL;
 
 [[nodiscard]] inline std::uint64_t foldMultiply(std::uint64_t x, std::uint64_t y) noexcept {
-  const unsigned __int128 p = static_cast<unsigned __int128>(x) * y;
+  const UInt128 p = static_cast<UInt128>(x) * y;
   return static_cast<std::uint64_t>(p) ^ static_cast<std::uint64_t>(p >> 64);
 }
 [[nodiscard]] inline std::uint64_t load64le(const unsigned char* p) noexcept {

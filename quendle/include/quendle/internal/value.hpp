@@ -155,7 +155,7 @@ class UnpackedUUID {
   [[nodiscard]] std::uint8_t node_5() const { return node_[5].force(); }
   /// @}
 
-  /// Field i (0 to 10) forced, widened.
+  /// Field i (0 to 10) forced, widened. Another i is the caller's bug: an hs::ProgramError.
   [[nodiscard]] std::uint32_t field(std::size_t i) const;
 
  private:
@@ -170,6 +170,10 @@ class UnpackedUUID {
 /// The number of fields of UnpackedUUID.
 inline constexpr std::size_t unpackedFieldCount = 11;
 
+namespace internal {
+[[noreturn]] void fieldIndexError(std::size_t i);
+}  // namespace internal
+
 [[nodiscard]] inline std::uint32_t UnpackedUUID::field(std::size_t i) const {
   switch (i) {
     case 0:
@@ -183,6 +187,7 @@ inline constexpr std::size_t unpackedFieldCount = 11;
     case 4:
       return clock_seq_low();
     default:
+      if (i >= unpackedFieldCount) quendle::internal::fieldIndexError(i);
       return node_[i - 5].force();
   }
 }

@@ -12,8 +12,8 @@ namespace hs::th::detail {
 template <class T, std::size_t N = 32>
 class WorkStack {
  public:
-  bool empty() const noexcept { return size_ == 0; }
-  std::size_t size() const noexcept { return size_; }
+  [[nodiscard]] bool empty() const noexcept { return size_ == 0; }
+  [[nodiscard]] std::size_t size() const noexcept { return size_; }
   // The i-th entry from the bottom: the stack also serves as a small list.
   const T& operator[](std::size_t i) const noexcept { return i < N ? inline_[i] : spill_[i - N]; }
   void push(T x) {

@@ -57,7 +57,7 @@ struct Block : ArrayObject {
     return std::launder(
         reinterpret_cast<const S*>(reinterpret_cast<const std::byte*>(this) + offset));
   }
-  std::uint32_t size() const noexcept { return len; }
+  [[nodiscard]] std::uint32_t size() const noexcept { return len; }
   S& operator[](std::size_t i) noexcept { return slots()[i]; }
   const S& operator[](std::size_t i) const noexcept { return slots()[i]; }
   const S* begin() const noexcept { return slots(); }
@@ -236,7 +236,7 @@ class Array {
   }
   ~Array() { release(); }
 
-  std::uint32_t size() const noexcept { return b_->len; }
+  [[nodiscard]] std::uint32_t size() const noexcept { return b_->len; }
   const Slot& slot(std::size_t i) const noexcept { return (*b_)[i]; }
   const Slot* begin() const noexcept { return b_->begin(); }
   const Slot* end() const noexcept { return b_->end(); }
@@ -278,7 +278,7 @@ class MArray {
   }
   ~MArray() { reset(); }
 
-  std::uint32_t size() const noexcept { return b_->len; }
+  [[nodiscard]] std::uint32_t size() const noexcept { return b_->len; }
   Slot& slot(std::size_t i) noexcept { return (*b_)[i]; }
   const Slot& slot(std::size_t i) const noexcept { return (*b_)[i]; }
   const void* identity() const noexcept { return b_; }

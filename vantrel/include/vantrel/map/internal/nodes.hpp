@@ -131,8 +131,8 @@ class HashMap {
   // The map of the pairs, a later pair replacing an earlier one of an equal key.
   HashMap(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs);
 
-  bool empty() const noexcept { return p_->kind == internal::Kind::Empty; }
-  std::int64_t size() const noexcept;
+  [[nodiscard]] bool empty() const noexcept { return p_->kind == internal::Kind::Empty; }
+  [[nodiscard]] std::int64_t size() const noexcept;
 
   class iterator;
   iterator begin() const;

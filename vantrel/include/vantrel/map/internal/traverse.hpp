@@ -72,7 +72,7 @@ class Gathered {
   }
 
   const S& operator[](std::uint32_t i) const noexcept { return b_->slots()[i]; }
-  std::uint32_t size() const noexcept { return len_; }
+  [[nodiscard]] std::uint32_t size() const noexcept { return len_; }
 
   // The whole array as the block of a node of this kind and word, holding one count for it: the
   // gathered block itself when this is its only holder, else a copy.

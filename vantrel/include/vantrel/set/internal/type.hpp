@@ -36,8 +36,8 @@ class HashSet {
   // handle stays in the set until that operation moves it out.
   Map&& intoMap() && noexcept { return std::move(map_); }
 
-  bool empty() const noexcept { return map_.empty(); }
-  std::int64_t size() const noexcept { return map_.size(); }
+  [[nodiscard]] bool empty() const noexcept { return map_.empty(); }
+  [[nodiscard]] std::int64_t size() const noexcept { return map_.size(); }
 
   class iterator;
   iterator begin() const;

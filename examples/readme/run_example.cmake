@@ -1,0 +1,10 @@
+# Runs PROGRAM and fails unless it exits with 0 and prints exactly the contents of EXPECTED.
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND "${PROGRAM}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} exited with ${rc}\n${out}${err}")
+endif()
+file(READ "${EXPECTED}" expected)
+if(NOT out STREQUAL expected)
+  message(FATAL_ERROR "${PROGRAM} printed\n${out}\ninstead of (${EXPECTED})\n${expected}")
+endif()
