@@ -13,11 +13,13 @@
 #include "hs/read.hpp"
 #include "hs/show.hpp"
 #include "testing/binary.hpp"
+#include "testing/errors.hpp"
 
 namespace {
 
 using testing_support::Bytes;
 using testing_support::encoded;
+using testing_support::programError;
 
 // A string literal that writes every character as a decimal escape.
 std::string literal(const std::u32string& cs) {
@@ -49,15 +51,6 @@ std::string unfolded(const std::u32string& cs) {
     s = hs::gunfold<std::string>(k, z, cons);
   }
   return s;
-}
-template <class F>
-std::string programError(F&& f) {
-  try {
-    f();
-  } catch (const hs::ProgramError& e) {
-    return e.message();
-  }
-  return "no error";
 }
 template <class T>
 hs::Either<hs::binary::Failed, hs::binary::Decoded<T>> decodeBytes(const Bytes& b) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hs/th/data.hpp"
+#include "testing/errors.hpp"
 
 namespace {
 
@@ -18,14 +19,7 @@ namespace th = hs::th;
 using th::Name;
 using th::Type;
 
-std::string programError(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const hs::ProgramError& e) {
-    return e.message();
-  }
-  return "no error";
-}
+using testing_support::programError;
 
 // The value's constructor name, then, for each field, its data type's name; gunfold with the
 // same constructor and the same fields must rebuild the value.
