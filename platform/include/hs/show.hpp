@@ -22,8 +22,9 @@ namespace hs {
 // no character decodes to U+DC00 + byte, which encodes back to that byte (so the three-byte
 // layouts of U+DC80..U+DCFF start no character). Any byte string survives decode-then-encode
 // unchanged, and so show-then-read and the serialised form. Code points survive encode-then-
-// decode except where characters U+DC80..U+DCFF spell a character (detail::appendStringChar
-// refuses those); code points above U+10FFFF encode as U+FFFD.
+// decode except where characters U+DC80..U+DCFF spell a character: a std::string cannot hold
+// those as they are (detail::appendStringChar refuses them), so encodeUtf8 raises a program
+// error for them; code points above U+10FFFF encode as U+FFFD. Both linear, one allocation.
 [[nodiscard]] std::u32string decodeUtf8(std::string_view s);
 [[nodiscard]] std::string encodeUtf8(std::u32string_view s);
 void appendUtf8(char32_t c, std::string& out);
