@@ -16,6 +16,7 @@
 
 #include "hs/list.hpp"
 #include "hs/semigroup.hpp"
+#include "hs/stack.hpp"
 
 namespace hs {
 
@@ -43,7 +44,10 @@ struct Writer {
 template <class S, class A>
 struct State {
   std::function<std::pair<A, S>(S)> run;
-  std::pair<A, S> operator()(S s) const { return run(std::move(s)); }
+  // Nested binds run nested: each run goes through the stack helper.
+  std::pair<A, S> operator()(S s) const {
+    return hs::withStack([&] { return run(std::move(s)); });
+  }
 };
 
 struct IdentityTag {

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "hs/stack.hpp"
 #include "hs/unit.hpp"
 
 namespace hs {
@@ -48,9 +49,13 @@ concept HashableType = requires(const T& x, std::int64_t s) {
   { Hashable<T>::hashWithSalt(s, x) } -> std::convertible_to<std::int64_t>;
 };
 
+// Values nest through here (a type's hash calls it for its parts), so it is a recursive point.
 template <class T>
 [[nodiscard]] std::int64_t hashWithSalt(std::int64_t salt, const T& x) {
-  return Hashable<T>::hashWithSalt(salt, x);
+  if constexpr (hs::mayNest<T>)
+    return hs::withStack([&] { return Hashable<T>::hashWithSalt(salt, x); });
+  else
+    return Hashable<T>::hashWithSalt(salt, x);
 }
 template <class T>
 [[nodiscard]] std::int64_t hash(const T& x) {

@@ -10,6 +10,7 @@
 
 #include "hs/lazy.hpp"
 #include "hs/list.hpp"
+#include "hs/stack.hpp"
 #include "hs/unit.hpp"
 
 namespace hs {
@@ -31,9 +32,13 @@ struct NFData1;
 template <class T, class Enable = void>
 struct NFData2;
 
+// Values nest through here (a type's rnf calls it for its parts), so it is a recursive point.
 template <class T>
 void rnf(const T& x) {
-  NFData<T>::rnf(x);
+  if constexpr (hs::mayNest<T>)
+    hs::withStack([&] { NFData<T>::rnf(x); });
+  else
+    NFData<T>::rnf(x);
 }
 template <class R, class T>
 void liftRnf(R&& r, const T& x) {
