@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr std::int64_t kDepth = testing_support::sanitized ? 20000 : 200000;
+constexpr std::int64_t kDepth = testing_support::fullDepth ? 200000 : 20000;
 
 std::int64_t down(std::int64_t n) {
   if (n == 0) return 0;

@@ -15,7 +15,7 @@ namespace {
 using testing_support::onContextStack;
 using testing_support::onThreadStack;
 
-constexpr std::int64_t kDepth = testing_support::sanitized ? 200000 : 1000000;
+constexpr std::int64_t kDepth = testing_support::fullDepth ? 1000000 : 200000;
 
 // A recursion of the library's kind: every level goes through the helper.
 std::int64_t down(std::int64_t n) {

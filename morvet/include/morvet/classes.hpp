@@ -162,7 +162,7 @@ template <class F>
   for (;;) {
     Frame& top = frames.back();
     const auto& layer = top.node.unFix();
-    std::int64_t h;
+    std::int64_t h = 0;
     if (top.holes == uncounted) {
       std::size_t n = 0;
       h = hs::liftHashWithSalt(
