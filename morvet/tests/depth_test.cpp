@@ -40,7 +40,7 @@ using IntListF = morvet::ListF<std::int64_t, IntList>;
 
 constexpr std::int64_t kDeep = 100000;
 constexpr std::int64_t kVeryDeep = 1000000;
-constexpr std::int64_t kNativeDeep = testing_support::fullDepth ? kVeryDeep : kDeep;
+constexpr std::int64_t kNativeDeep = testing_support::fullDepth ? kVeryDeep : kDeep / 2;
 constexpr std::size_t kSmallStack = 256 * 1024;
 
 Nat nat(std::int64_t n) {
