@@ -5,9 +5,9 @@
 // and evaluate in constant native stack: the lifted operation is handed a stand-in for the holes
 // that records them (equality and ordering take a recorded hole as equal and settle it after the
 // layer; the writer leaves a gap where a hole goes; deep evaluation visits the recorded holes
-// next). Hashing threads the salt through the holes: a layer's last hole takes the explicit stack,
-// the others are hashed by nested calls (through hs::withStack). Reading a deep text reads the
-// layers from the innermost out, each hole found among the layers read already.
+// next). Hashing threads the salt through the holes: it nests near the root, and deeper down a
+// layer's last hole takes the explicit stack, the others nested calls. Reading a deep text reads
+// the layers from the innermost out, each hole found among the layers read already.
 #pragma once
 
 #include <algorithm>
@@ -143,68 +143,77 @@ void showsPrecFix(int d, const Fix<F>& x, std::string& out) {
   }
 }
 
-// A hole's salt is known only once the holes before it are hashed. A first run of the layer's
-// lifted hash counts its holes; a second hashes every hole but the last by a nested call and
-// stops at the last, which the explicit stack takes (so a chain of layers, whose depth is in its
-// last holes, hashes in constant native stack); a third, with every hole's hash known, gives the
-// layer's. A layer of k holes costs three runs and k nested or stacked hashes.
+// A hole's salt is known only once the holes before it are hashed. The holes of the layers near
+// the root are hashed by nested calls (through hs::withStack), one run of the lifted hash per
+// layer. Deeper down, an explicit stack takes over: a first run of a layer's lifted hash counts its
+// holes, a second (when there are several) hashes every hole but the last by a nested call and
+// stops at the last, which the stack takes (so a chain of layers, whose depth is in its last holes,
+// hashes in constant native stack), and a last, with every hole's hash known, gives the layer's.
+// Either way a layer of k holes costs at most three runs and k hashes of holes.
+inline constexpr std::size_t hashNestingDepth = 1024;
+
 template <class F>
-[[nodiscard]] std::int64_t hashFix(std::int64_t salt, const Fix<F>& x) {
+[[nodiscard]] std::int64_t hashFix(std::int64_t salt, const Fix<F>& x, std::size_t depth = 0) {
+  if (depth < hashNestingDepth)
+    return hs::withStack([&] {
+      return hs::liftHashWithSalt(
+          [depth](std::int64_t s, const Fix<F>& c) { return internal::hashFix(s, c, depth + 1); }, salt,
+          x.unFix());
+    });
   constexpr std::size_t uncounted = static_cast<std::size_t>(-1);
   struct Frame {
     Fix<F> node;
     std::int64_t salt;
-    std::size_t holes;
-    std::vector<std::int64_t> known;  // the hashes of the first holes, in call order
+    std::size_t holes, knownFrom;  // the frame's hashes of holes, in call order, are known[knownFrom..]
   };
   std::vector<Frame> frames;
-  frames.push_back(Frame{x, salt, uncounted, {}});
+  std::vector<std::int64_t> known;
+  frames.push_back(Frame{x, salt, uncounted, 0});
   for (;;) {
     Frame& top = frames.back();
     const auto& layer = top.node.unFix();
     std::int64_t h = 0;
     if (top.holes == uncounted) {
       std::size_t n = 0;
+      std::optional<std::pair<std::int64_t, Fix<F>>> last;  // a lone hole is its layer's last
       h = hs::liftHashWithSalt(
-          [&n](std::int64_t, const Fix<F>&) {
-            ++n;
+          [&](std::int64_t s, const Fix<F>& c) {
+            if (n++ == 0) last.emplace(s, c);
             return std::int64_t{0};
           },
           top.salt, layer);
       top.holes = n;
-      if (n > 0) {
+      if (n > 1) {
+        last.reset();
         std::size_t calls = 0;
-        std::optional<std::pair<std::int64_t, Fix<F>>> last;
         (void)hs::liftHashWithSalt(
             [&](std::int64_t s, const Fix<F>& c) -> std::int64_t {
               const std::size_t i = calls++;
               if (i + 1 < n) {
-                const std::int64_t r = hs::withStack([&] { return internal::hashFix(s, c); });
-                top.known.push_back(r);
+                const std::int64_t r = hs::withStack([&] { return internal::hashFix(s, c, depth + 1); });
+                known.push_back(r);
                 return r;
               }
               if (i + 1 == n) last.emplace(s, c);
               return 0;  // this run's result is discarded
             },
             top.salt, layer);
-        if (last) {
-          frames.push_back(Frame{std::move(last->second), last->first, uncounted, {}});
-          continue;
-        }
+      }
+      if (last) {
+        frames.push_back(Frame{std::move(last->second), last->first, uncounted, known.size()});
+        continue;
       }
     }
     if (top.holes > 0) {
-      std::size_t calls = 0;
+      std::size_t i = top.knownFrom;
       h = hs::liftHashWithSalt(
-          [&](std::int64_t, const Fix<F>&) {
-            const std::size_t i = calls++;
-            return i < top.known.size() ? top.known[i] : std::int64_t{0};
-          },
+          [&](std::int64_t, const Fix<F>&) { return i < known.size() ? known[i++] : std::int64_t{0}; },
           top.salt, layer);
     }
+    known.resize(top.knownFrom);
     frames.pop_back();
     if (frames.empty()) return h;
-    frames.back().known.push_back(h);
+    known.push_back(h);
   }
 }
 
@@ -266,28 +275,42 @@ template <class F>
   return state;
 }
 
+// Whether c may continue an identifier (bytes of UTF-8 sequences included).
+[[nodiscard]] inline bool identChar(char ch) noexcept {
+  const auto c = static_cast<unsigned char>(ch);
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '\'' || c >= 0x80;
+}
+
 // The starts of the "Fix" tokens of s up to its first unmatched closing bracket (a Fix read at s
-// ends before it), or up to where s stops lexing.
+// ends before it), or up to a literal that does not lex. Only brackets, identifiers and literals
+// matter here, so the scan steps over everything else a byte at a time; where it could take
+// something for a "Fix" token that the lexer would not, the table merely holds a parse nobody
+// asks for.
 [[nodiscard]] inline std::vector<const char*> fixTokens(std::string_view s) {
   std::vector<const char*> at;
-  std::size_t open = 0;
-  for (;;) {
-    s = hs::skipSpaces(s);
-    auto l = hs::detail::lexToken(s);
-    if (!l || l->first.kind == hs::Lexeme::Kind::Eof) break;
-    const hs::Lexeme& x = l->first;
-    if (x.kind == hs::Lexeme::Kind::Punc && x.text.size() == 1) {
-      const char c = x.text[0];
-      if (c == '(' || c == '[' || c == '{') {
-        ++open;
-      } else if (c == ')' || c == ']' || c == '}') {
-        if (open == 0) break;
-        --open;
-      }
-    } else if (x.kind == hs::Lexeme::Kind::Ident && x.text == "Fix") {
-      at.push_back(s.data());
+  std::size_t open = 0, i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c == '(' || c == '[' || c == '{') {
+      ++open;
+      ++i;
+    } else if (c == ')' || c == ']' || c == '}') {
+      if (open == 0) break;
+      --open;
+      ++i;
+    } else if (c == '"' || c == '\'') {
+      const auto l = hs::detail::lexToken(s.substr(i));
+      if (!l) break;
+      i = s.size() - l->second.size();
+    } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80) {
+      std::size_t j = i + 1;
+      while (j < s.size() && internal::identChar(s[j])) ++j;
+      if (s.substr(i, j - i) == "Fix") at.push_back(s.data() + i);
+      i = j;
+    } else {
+      ++i;
     }
-    s = l->second;
   }
   return at;
 }
@@ -329,20 +352,19 @@ template <class F>
   return out;
 }
 
-// `layer`, the form "Fix" and a layer (at precedence 10 or below), as the Fix reader inside the
-// brackets: layers found in the table are not read again, and a reader deep in the nesting reads
+// `layer`, the form "Fix" and a layer, as the Fix reader inside the brackets (at precedence 10 or
+// below): layers found in the table are not read again, and a reader deep in the nesting reads
 // ahead.
 template <class F>
 [[nodiscard]] hs::ReadPrec<Fix<F>> deepFixReader(hs::ReadPrec<Fix<F>> layer) {
   return hs::ReadPrec<Fix<F>>([layer = std::move(layer)](int d, std::string_view s) -> hs::ReadResult<Fix<F>> {
     if (d > 10) return {};
     FixReadState<F>& st = internal::fixReadState<F>();
-    const std::string_view t = hs::skipSpaces(s);
-    if (st.table != nullptr)
-      if (const hs::ReadResult<Fix<F>>* hit = st.table->find(t)) return *hit;
-    if (st.depth >= readAheadDepth) {
-      const auto first = hs::detail::lexToken(t);
-      if (first && first->first.kind == hs::Lexeme::Kind::Ident && first->first.text == "Fix")
+    if (st.table != nullptr || st.depth >= readAheadDepth) {
+      const std::string_view t = hs::skipSpaces(s);
+      if (st.table != nullptr)
+        if (const hs::ReadResult<Fix<F>>* hit = st.table->find(t)) return *hit;
+      if (st.depth >= readAheadDepth && t.starts_with("Fix") && (t.size() == 3 || !internal::identChar(t[3])))
         return internal::readAhead(layer, t);
     }
     struct Nest {
@@ -355,7 +377,7 @@ template <class F>
       }
     } nest{st};
     ++st.depth;
-    return layer(10, t);
+    return layer(10, s);
   });
 }
 
@@ -479,9 +501,9 @@ struct Read<morvet::Fix<F>> {
   [[nodiscard]] static ReadPrec<morvet::Fix<F>> readPrec() {
     using Fix = morvet::Fix<F>;
     using Layer = typename Fix::Layer;
-    return readprec::parens(morvet::internal::deepFixReader<F>(readprec::prec(
-        10, readprec::readUnaryWith(hs::liftReadPrec<Layer>(hs::readPrec<Fix>(), hs::readListPrec<Fix>()),
-                                    "Fix", [](Layer&& l) { return Fix(std::move(l)); }))));
+    return readprec::parens(morvet::internal::deepFixReader<F>(readprec::readUnaryWith(
+        hs::liftReadPrec<Layer>(hs::readPrec<Fix>(), hs::readListPrec<Fix>()), "Fix",
+        [](Layer&& l) { return Fix(std::move(l)); })));
   }
 };
 // "unfoldMu", "unFix", then a bracketed Fix: the Mu that folds it.
