@@ -197,8 +197,8 @@ TEST(Readers, ReadingBackAWrittenValueGivesIt) {
 // nothing else reads as no parse, quickly.
 TEST(Read, AnyNumberOfBracketsOnASmallStack) {
   testing_support::onThreadStack(256 * 1024, [] {
-    const std::size_t n = 100000;
-    const auto around = [n](const std::string& inner) { return std::string(n, '(') + inner + std::string(n, ')'); };
+    constexpr std::size_t n = 100000;
+    const auto around = [](const std::string& inner) { return std::string(n, '(') + inner + std::string(n, ')'); };
     EXPECT_EQ(hs::readMaybe<II>(around("This 5")), II(This(Int{5})));
     EXPECT_EQ(hs::readMaybe<II>(around("Ambrel " + around("1") + " " + around("-2"))), II(Int{1}, Int{-2}));
     using Nested = Ambrel<II, II>;
