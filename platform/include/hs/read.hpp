@@ -144,13 +144,19 @@ class ReadPrec {
 
   // Readers of nested values call each other through here, so it is a recursive point.
   Result operator()(int d, std::string_view s) const {
-    return hs::withStack([&] { return (*fn_)(d, s); });
+    if (detail::stackRoom()) [[likely]]
+      return (*fn_)(d, s);
+    return onSegment(d, s);
   }
 
   // The shared function: the same for every copy of this reader.
   [[nodiscard]] const std::shared_ptr<const Function>& function() const noexcept { return fn_; }
 
  private:
+  [[gnu::noinline]] Result onSegment(int d, std::string_view s) const {
+    return detail::onSegment([&] { return (*fn_)(d, s); });
+  }
+
   std::shared_ptr<const Function> fn_;
 };
 

@@ -33,8 +33,23 @@ struct StackWindow {
 // on a stack of unknown bounds (one made with makecontext, say).
 [[nodiscard]] bool stackRoomSlow(std::uintptr_t here) noexcept;
 
-[[nodiscard]] inline bool stackRoom() noexcept {
-  const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+// The stack pointer, read without making the caller set up a frame pointer.
+[[nodiscard, gnu::always_inline]] inline std::uintptr_t stackPointer() noexcept {
+#if defined(__x86_64__)
+  std::uintptr_t sp;
+  asm volatile("mov %%rsp, %0" : "=r"(sp));
+  return sp;
+#elif defined(__aarch64__)
+  std::uintptr_t sp;
+  asm volatile("mov %0, sp" : "=r"(sp));
+  return sp;
+#else
+  return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+#endif
+}
+
+[[nodiscard, gnu::always_inline]] inline bool stackRoom() noexcept {
+  const std::uintptr_t here = detail::stackPointer();
   const StackWindow& w = stackWindow;
   if (here - w.limit <= w.span) [[likely]]
     return true;
@@ -78,7 +93,7 @@ inline constexpr bool mayNest = !std::is_scalar_v<T> && !std::is_same_v<T, std::
 // thread-local window; a switch costs a call and, for a segment not cached, an mmap. Throws
 // std::bad_alloc when a segment is needed and none can be had; f's exceptions pass through.
 template <class F>
-decltype(auto) withStack(F&& f) {
+[[gnu::always_inline]] inline decltype(auto) withStack(F&& f) {
   if (detail::stackRoom()) [[likely]]
     return std::forward<F>(f)();
   return detail::onSegment(std::forward<F>(f));
