@@ -21,6 +21,7 @@
 
 #include "hs/list.hpp"
 #include "hs/semigroup.hpp"
+#include "hs/stack.hpp"
 
 namespace hs {
 /// \addtogroup hs_functor
@@ -52,8 +53,11 @@ struct Writer {
 template <class S, class A>
 struct State {
   std::function<std::pair<A, S>(S)> run;  ///< The computation.
-  /// Runs the computation from state s.
-  std::pair<A, S> operator()(S s) const { return run(std::move(s)); }
+  /// Runs the computation from state s. Nested binds run nested: each run goes through the stack
+  /// helper, so their depth is bounded by memory.
+  std::pair<A, S> operator()(S s) const {
+    return hs::withStack([&] { return run(std::move(s)); });
+  }
 };
 
 /// Identity as a type constructor.

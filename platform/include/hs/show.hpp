@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hs/lazy.hpp"
+#include "hs/stack.hpp"
 #include "hs/unit.hpp"
 
 namespace hs {
@@ -67,14 +68,18 @@ concept ShowType = requires(int d, const T& x, std::string& out) {
   Show<T>::showsPrec(d, x, out);
 };
 
+// Values nest through here (a type's writer calls it for its parts), so it is a recursive point.
 template <class T>
 void showsPrec(int d, const T& x, std::string& out) {
-  Show<T>::showsPrec(d, x, out);
+  if constexpr (hs::mayNest<T>)
+    hs::withStack([&] { Show<T>::showsPrec(d, x, out); });
+  else
+    Show<T>::showsPrec(d, x, out);
 }
 template <class T>
 [[nodiscard]] std::string show(const T& x) {
   std::string out;
-  Show<T>::showsPrec(0, x, out);
+  hs::showsPrec(0, x, out);
   return out;
 }
 
@@ -106,9 +111,9 @@ void showListWith(SE&& showElem, const R& xs, std::string& out) {
 template <class T>
 void showList(const std::vector<T>& xs, std::string& out) {
   if constexpr (requires { Show<T>::showList(xs, out); })
-    Show<T>::showList(xs, out);
+    hs::withStack([&] { Show<T>::showList(xs, out); });
   else
-    hs::showListWith([](const T& x, std::string& o) { Show<T>::showsPrec(0, x, o); }, xs, out);
+    hs::showListWith([](const T& x, std::string& o) { hs::showsPrec(0, x, o); }, xs, out);
 }
 
 // A unary constructor: the name, a space and the argument at precedence 11, in brackets above 10.
