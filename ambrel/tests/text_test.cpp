@@ -12,6 +12,7 @@
 #include "hs/classes1.hpp"
 #include "hs/read.hpp"
 #include "hs/show.hpp"
+#include "testing/stacks.hpp"
 #include "testing/values.hpp"
 
 namespace {
@@ -190,6 +191,20 @@ TEST(Readers, ReadingBackAWrittenValueGivesIt) {
       EXPECT_EQ(viaLifted[0].first, v) << text;
     }
   }
+}
+
+// Any number of bracket pairs reads, on a small thread stack too; a run of opening brackets and
+// nothing else reads as no parse, quickly.
+TEST(Read, AnyNumberOfBracketsOnASmallStack) {
+  testing_support::onThreadStack(256 * 1024, [] {
+    constexpr std::size_t n = 100000;
+    const auto around = [](const std::string& inner) { return std::string(n, '(') + inner + std::string(n, ')'); };
+    EXPECT_EQ(hs::readMaybe<II>(around("This 5")), II(This(Int{5})));
+    EXPECT_EQ(hs::readMaybe<II>(around("Ambrel " + around("1") + " " + around("-2"))), II(Int{1}, Int{-2}));
+    using Nested = Ambrel<II, II>;
+    EXPECT_EQ(hs::readMaybe<Nested>(around("That " + around("This 5"))), Nested(That(II(This(Int{5})))));
+    EXPECT_EQ(hs::readMaybe<II>(std::string(n, '(')), std::nullopt);
+  });
 }
 
 }  // namespace

@@ -330,7 +330,7 @@ struct hs::Hashable1<Row<R>> {
 
 namespace {
 
-// While the stack has room, each layer's lifted hash runs once, however many holes it has.
+// Near the root, each layer's lifted hash runs once, however many holes it has.
 TEST(Hash, EachLayerIsHashedOnce) {
   using Table = Fix<RowTag>;
   const Table leaf(Row<Table>{});

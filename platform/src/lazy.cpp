@@ -5,6 +5,7 @@
 #include <new>
 
 #include "hs/error.hpp"
+#include "hs/stack.hpp"
 
 namespace hs::detail {
 
@@ -147,7 +148,8 @@ void releaseSlow(CellBase* c) noexcept {
   q.running = false;
 }
 
-void forceSlow(CellBase* root) {
+namespace {
+void forceHere(CellBase* root) {
   Forcing self{{}, innermost};
   innermost = &self;
   struct Unlink {
@@ -200,6 +202,21 @@ void forceSlow(CellBase* root) {
   } catch (...) {
     unclaimAll(stack);
     throw;
+  }
+}
+}  // namespace
+
+// A computation that demands another cell forces it from within its own run: the runtime's frames
+// between the two computations go through the stack helper.
+void forceSlow(CellBase* root) {
+  if (stackRoom()) [[likely]]
+    return forceHere(root);
+  try {
+    onSegment([root] { forceHere(root); });
+  } catch (const ForceOutOfMemory&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw ForceOutOfMemory();  // no segment: nothing was claimed
   }
 }
 

@@ -310,30 +310,26 @@ std::optional<std::string_view> detail::expectPunc(std::string_view s, char c) n
   return s.substr(1);
 }
 
-int& detail::readNesting() noexcept {
-  static constinit thread_local int open = 0;
-  return open;
-}
-
 namespace {
 struct MemoTable {
   std::vector<std::string_view> run;
-  int nesting;  // at run[0]
+  MemoTable* outer;
   std::unordered_map<const void*, detail::ParseMemo::Kept> byReader;
 };
-// The open table of this thread; owned by the ParseMemo that opened it.
+// The innermost open table of this thread; owned by the ParseMemo that opened it.
 constinit thread_local MemoTable* openMemo = nullptr;
 }  // namespace
 
 detail::ParseMemo::ParseMemo(const std::vector<std::string_view>& run) {
-  if (run.size() <= shortRun + 1 || openMemo != nullptr) return;
-  openMemo = new MemoTable{run, readNesting(), {}};
+  if (run.size() <= shortRun + 1) return;
+  openMemo = new MemoTable{run, openMemo, {}};
   opened_ = true;
 }
 detail::ParseMemo::~ParseMemo() {
   if (!opened_) return;
+  MemoTable* const outer = openMemo->outer;
   delete openMemo;
-  openMemo = nullptr;
+  openMemo = outer;
 }
 std::ptrdiff_t detail::ParseMemo::indexOf(std::string_view s) noexcept {
   if (openMemo == nullptr) return -1;
@@ -343,8 +339,7 @@ std::ptrdiff_t detail::ParseMemo::indexOf(std::string_view s) noexcept {
       run.begin(), run.end(), s.data(),
       [](std::string_view a, const char* b) { return std::less<const char*>()(a.data(), b); });
   if (it == run.end() || it->data() != s.data() || it->size() != s.size()) return -1;
-  const std::ptrdiff_t i = it - run.begin();
-  return readNesting() == openMemo->nesting + i ? i : -1;
+  return it - run.begin();
 }
 const std::vector<std::string_view>& detail::ParseMemo::run() noexcept { return openMemo->run; }
 detail::ParseMemo::Kept& detail::ParseMemo::kept(const std::shared_ptr<const void>& reader) {
@@ -361,8 +356,7 @@ detail::ParseMemo::Kept& detail::ParseMemo::kept(const std::shared_ptr<const voi
 
 std::vector<std::string_view> detail::openBrackets(std::string_view s) {
   std::vector<std::string_view> inner{s};
-  const int room = readNestingLimit - readNesting();
-  while (static_cast<int>(inner.size()) <= room) {
+  for (;;) {
     const auto open = expectPunc(inner.back(), '(');
     if (!open) break;
     inner.push_back(*open);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "hs/error.hpp"
+
 namespace hs {
 
 // ---------------------------------------------------------------------------------------------
@@ -113,7 +115,13 @@ bool detail::appendStringChar(char32_t c, std::string& out) {
 std::string encodeUtf8(std::u32string_view s) {
   std::string out;
   out.reserve(s.size());
-  for (char32_t c : s) appendUtf8(c, out);
+  for (char32_t c : s) {
+    if (c > 0x10FFFF)
+      appendUtf8(c, out);  // U+FFFD
+    else if (!detail::appendStringChar(c, out))
+      errorWithoutStackTrace(
+          "hs::encodeUtf8: characters U+DC80..U+DCFF that join into another character");
+  }
   return out;
 }
 

@@ -5,17 +5,21 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "hs/binary.hpp"
+#include "hs/data.hpp"
 #include "hs/read.hpp"
 #include "hs/show.hpp"
 #include "testing/binary.hpp"
+#include "testing/errors.hpp"
 
 namespace {
 
 using testing_support::Bytes;
 using testing_support::encoded;
+using testing_support::programError;
 
 // A string literal that writes every character as a decimal escape.
 std::string literal(const std::u32string& cs) {
@@ -31,6 +35,22 @@ Bytes serialised(const std::u32string& cs) {
     out.insert(out.end(), b.begin(), b.end());
   }
   return out;
+}
+// A String of these characters built through its generic view, one (:) at a time from the last.
+std::string unfolded(const std::u32string& cs) {
+  const hs::data::Constr cons = hs::data::indexConstr(hs::dataTypeOf<std::string>(), 2);
+  std::string s;
+  for (auto c = cs.rbegin(); c != cs.rend(); ++c) {
+    auto z = [](auto g) { return g; };
+    auto k = [&](auto f, auto field) {
+      if constexpr (std::is_same_v<typename decltype(field)::type, char32_t>)
+        return f(*c);
+      else
+        return f(s);
+    };
+    s = hs::gunfold<std::string>(k, z, cons);
+  }
+  return s;
 }
 template <class T>
 hs::Either<hs::binary::Failed, hs::binary::Decoded<T>> decodeBytes(const Bytes& b) {
@@ -78,6 +98,7 @@ TEST(Char, EveryByteStringSurvivesAsTheCharactersItHolds) {
     SCOPED_TRACE(hs::show(s));
     EXPECT_EQ(hs::decodeUtf8(s), cs);
     EXPECT_EQ(hs::encodeUtf8(cs), s);
+    EXPECT_EQ(unfolded(cs), s);
     EXPECT_EQ(hs::read<std::string>(hs::show(s)), s);
     EXPECT_EQ(hs::read<std::string>(literal(cs)), s);
     EXPECT_EQ(encoded(s), serialised(cs));
@@ -88,7 +109,8 @@ TEST(Char, EveryByteStringSurvivesAsTheCharactersItHolds) {
 
 TEST(Char, StringsAStdStringCannotHoldAreRefused) {
   // Characters U+DC80..U+DCFF are bytes in a std::string; where their bytes spell a character the
-  // String would come back as that character, so it reads as no parse and fails to decode.
+  // String would come back as that character, so it reads as no parse, fails to decode, and is a
+  // program error to encode or to build through the generic view.
   struct Case {
     std::u32string cs;
     std::size_t joins;  // the character whose byte completes another
@@ -113,9 +135,26 @@ TEST(Char, StringsAStdStringCannotHoldAreRefused) {
     EXPECT_EQ(r.left().message, "characters U+DC80..U+DCFF that join into another character");
     EXPECT_EQ(r.left().offset,
               static_cast<std::int64_t>(serialised(k.cs.substr(0, k.joins + 1)).size()));
+    EXPECT_EQ(programError([&] { (void)hs::encodeUtf8(k.cs); }),
+              "hs::encodeUtf8: characters U+DC80..U+DCFF that join into another character");
+    EXPECT_EQ(programError([&] { (void)unfolded(k.cs); }),
+              "Data.Data: characters U+DC80..U+DCFF that join into another character");
   }
+  // A generic map that changes a character builds through the same constructor.
+  auto toLead = [](const auto& d) {
+    if constexpr (std::is_same_v<std::remove_cvref_t<decltype(d)>, char32_t>)
+      return char32_t{0xDCC3};
+    else
+      return d;
+  };
+  EXPECT_EQ(programError([&] { (void)hs::gmapT(toLead, std::string("x\xa9")); }),
+            "Data.Data: characters U+DC80..U+DCFF that join into another character");
+  EXPECT_EQ(hs::gmapT(toLead, std::string("xa")), "\xc3" "a");
   // Bytes that do not complete a character are kept.
-  EXPECT_EQ(hs::read<std::string>(literal({0xDCC3, 'a', 0xDCA9})), "\xc3" "a\xa9");
+  const std::u32string apart = {0xDCC3, 'a', 0xDCA9};
+  EXPECT_EQ(hs::read<std::string>(literal(apart)), "\xc3" "a\xa9");
+  EXPECT_EQ(hs::encodeUtf8(apart), "\xc3" "a\xa9");
+  EXPECT_EQ(unfolded(apart), "\xc3" "a\xa9");
 }
 
 TEST(Char, CodePointsAboveTheRangeAreRefused) {

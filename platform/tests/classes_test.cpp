@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "hs/classes1.hpp"
@@ -275,6 +276,63 @@ TEST(Functor, ReplaceValuesKeepsTheShape) {
   const auto st = hs::replaceValues(
       'c', hs::State<int, int>{[](int s) { return std::pair<int, int>{s, s * 2}; }});
   EXPECT_EQ(st(4), (std::pair<char, int>{'c', 8}));
+}
+
+struct Boxed {
+  std::string text;
+};
+
+TEST(Functor, AFunctionReturningAReferenceGivesValues) {
+  // The structures mapped are temporaries and a State's values locals of its run, so a result
+  // that kept the reference would name a dead string.
+  const std::string text(40, 'x');  // beyond the short-string buffer
+  const auto field = [](const Boxed& b) -> const std::string& { return b.text; };
+  const auto first = [](const Boxed& a, const Boxed&) -> const std::string& { return a.text; };
+  const auto boxes = [&](int s) { return std::pair<Boxed, int>{{text}, s}; };
+  using W = hs::Writer<std::string, std::string>;
+
+  const auto id = hs::fmap(field, hs::Identity<Boxed>{{text}});
+  const auto w = hs::fmap(field, hs::Writer<std::string, Boxed>{{text}, "log"});
+  const auto st = hs::fmap(field, hs::State<int, Boxed>{boxes});
+  const auto m = hs::fmap(field, std::optional<Boxed>(Boxed{text}));
+  const auto v = hs::fmap(field, std::vector<Boxed>{{text}});
+  const auto c = hs::fmap(field, hs::Const<std::string, Boxed>{"c"});
+  static_assert(std::is_same_v<decltype(id), const hs::Identity<std::string>>);
+  static_assert(std::is_same_v<decltype(w), const W>);
+  static_assert(std::is_same_v<decltype(st), const hs::State<int, std::string>>);
+  static_assert(std::is_same_v<decltype(m), const std::optional<std::string>>);
+  static_assert(std::is_same_v<decltype(v), const std::vector<std::string>>);
+  static_assert(std::is_same_v<decltype(c), const hs::Const<std::string, std::string>>);
+  EXPECT_EQ(id.value, text);
+  EXPECT_EQ(w, (W{text, "log"}));
+  EXPECT_EQ(st(1), (std::pair<std::string, int>{text, 1}));
+  EXPECT_EQ(m, text);
+  EXPECT_EQ(v, std::vector<std::string>{text});
+
+  const auto id2 =
+      hs::liftA2(first, hs::Identity<Boxed>{{text}}, [] { return hs::Identity<Boxed>{}; });
+  const auto w2 = hs::liftA2(first, hs::Writer<std::string, Boxed>{{text}, "a"},
+                             [] { return hs::Writer<std::string, Boxed>{{}, "b"}; });
+  const auto st2 = hs::liftA2(first, hs::State<int, Boxed>{boxes},
+                              [&] { return hs::State<int, Boxed>{boxes}; });
+  const auto m2 = hs::liftA2(first, std::optional<Boxed>(Boxed{text}),
+                             [] { return std::optional<Boxed>(Boxed{}); });
+  const auto v2 =
+      hs::liftA2(first, std::vector<Boxed>{{text}}, [] { return std::vector<Boxed>{{}}; });
+  const auto c2 = hs::liftA2(first, hs::Const<std::string, Boxed>{"c"},
+                             [] { return hs::Const<std::string, Boxed>{"d"}; });
+  static_assert(std::is_same_v<decltype(id2), decltype(id)>);
+  static_assert(std::is_same_v<decltype(w2), decltype(w)>);
+  static_assert(std::is_same_v<decltype(st2), decltype(st)>);
+  static_assert(std::is_same_v<decltype(m2), decltype(m)>);
+  static_assert(std::is_same_v<decltype(v2), decltype(v)>);
+  static_assert(std::is_same_v<decltype(c2), decltype(c)>);
+  EXPECT_EQ(id2.value, text);
+  EXPECT_EQ(w2, (W{text, "ab"}));
+  EXPECT_EQ(st2(1), (std::pair<std::string, int>{text, 1}));
+  EXPECT_EQ(m2, text);
+  EXPECT_EQ(v2, std::vector<std::string>{text});
+  EXPECT_EQ(c2.value, "cd");
 }
 
 // ---- Folds ---------------------------------------------------------------------------------

@@ -6,10 +6,12 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "hs/th/data.hpp"
+#include "testing/errors.hpp"
 
 namespace {
 
@@ -17,14 +19,7 @@ namespace th = hs::th;
 using th::Name;
 using th::Type;
 
-std::string programError(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const hs::ProgramError& e) {
-    return e.message();
-  }
-  return "no error";
-}
+using testing_support::programError;
 
 // The value's constructor name, then, for each field, its data type's name; gunfold with the
 // same constructor and the same fields must rebuild the value.
@@ -156,6 +151,35 @@ TEST(ThData, CastsAndLimits) {
   auto none = [](auto f, auto) { return f; };
   EXPECT_EQ(programError([&] { (void)hs::gunfold<th::IntegerL>(none, id, hs::toConstr(U'x')); }),
             "Data.Data.gunfold: Constructor 'x' is not of type Integer.");
+  // Arities are ints in the syntax tree: an Int beyond that range is refused, not cut.
+  using Lim = std::numeric_limits<int>;
+  const Type tupleForms[] = {th::TupleT{2}, th::UnboxedTupleT{2}, th::UnboxedSumT{2},
+                             th::PromotedTupleT{2}};
+  for (const Type& form : tupleForms) {
+    const hs::data::Constr c = hs::toConstr(form);
+    auto arity = [&](std::int64_t n) {
+      auto give = [n](auto f, auto field) {
+        return f(std::any_cast<typename decltype(field)::type>(std::any(n)));
+      };
+      return hs::gunfold<Type>(give, id, c);
+    };
+    auto fields = [](const auto& d) -> std::int64_t {
+      if constexpr (std::is_same_v<std::remove_cvref_t<decltype(d)>, std::int64_t>)
+        return d;
+      else
+        return -1;
+    };
+    for (const std::int64_t n : {std::int64_t{Lim::max()} + 1, std::int64_t{Lim::min()} - 1,
+                                 std::numeric_limits<std::int64_t>::max(),
+                                 std::int64_t{1} << 32})
+      EXPECT_EQ(programError([&] { (void)arity(n); }),
+                "Data.Data: arity " + std::to_string(n) + " does not fit an int");
+    for (const int n : {Lim::max(), Lim::min(), 0}) {
+      const Type t = arity(n);
+      EXPECT_EQ(hs::data::constrIndex(hs::toConstr(t)), hs::data::constrIndex(c));
+      EXPECT_EQ(hs::gmapQ<std::int64_t>(fields, t), std::vector<std::int64_t>{n});
+    }
+  }
   // An index beyond the others names the last constructor, as derived instances read it.
   EXPECT_EQ(
       hs::gunfold<th::Specificity>(none, id, hs::data::indexConstr(hs::dataTypeOf<Type>(), 5)),

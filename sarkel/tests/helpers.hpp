@@ -1,16 +1,14 @@
 // Small builders of reflection types for the datatype tests.
 #pragma once
 
-#include <pthread.h>
-
-#include <exception>
-#include <stdexcept>
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "hs/th/q.hpp"
 #include "hs/th/syntax.hpp"
+#include "testing/stacks.hpp"
 
 namespace sarkel_test {
 
@@ -84,30 +82,7 @@ inline std::vector<Name> names(std::initializer_list<const char*> xs) {
 // a deep type fails there; f's exception is rethrown.
 template <class F>
 void onSmallStack(F&& f) {
-  struct Job {
-    F* f;
-    std::exception_ptr error;
-  } job{&f, nullptr};
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, std::size_t{1} << 18);
-  pthread_t thread;
-  const int rc = pthread_create(
-      &thread, &attr,
-      [](void* p) -> void* {
-        auto* j = static_cast<Job*>(p);
-        try {
-          (*j->f)();
-        } catch (...) {
-          j->error = std::current_exception();
-        }
-        return nullptr;
-      },
-      &job);
-  pthread_attr_destroy(&attr);
-  if (rc != 0) throw std::runtime_error("no thread");
-  pthread_join(thread, nullptr);
-  if (job.error) std::rethrow_exception(job.error);
+  testing_support::onThreadStack(std::size_t{1} << 18, std::forward<F>(f));
 }
 
 // The depth of the deep types of the tests.

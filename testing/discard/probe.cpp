@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ambrel/combinators.hpp"
+#include "hs/bytes.hpp"
 #include "hs/list.hpp"
 #include "hs/read.hpp"
 #include "hs/show.hpp"
@@ -22,9 +23,14 @@ void drops() {
   const hs::List<Int> xs = hs::List<Int>::cons(1, hs::List<Int>());
   hs::List<Int>::cons(2, xs);  // discarded
   xs.tail();                   // discarded
+  hs::take(1, xs);             // discarded
   hs::show(xs);                // discarded
   hs::read<Int>("3");          // discarded
   hs::th::mkName("a");         // discarded
+
+  const hs::ByteString bytes("abc", 3);
+  bytes.take(1);  // discarded
+  bytes.drop(1);  // discarded
 
   const quendle::UUID u = quendle::fromWords64(1, 2);
   quendle::fromWords64(3, 4);                                     // discarded

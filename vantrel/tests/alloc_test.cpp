@@ -12,6 +12,7 @@
 #include "testing/trie.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/strict.hpp"
 
 namespace {
 
@@ -138,9 +139,20 @@ TEST(Allocation, AFailedAllocationLeavesAMovedMapIntact) {
 // Whatever fails midway through an insert of a value handed over by std::move (an allocation,
 // the caller's ==), the value is still the caller's, and so are the key and the map. The cases
 // reach every kind of record the walk can build for the key.
-TEST(Allocation, AFailedInsertLeavesAHandedOverValueIntact) {
-  using SMap = vantrel::HashMap<Key, std::string>;
-  const std::string text(48, 'v');
+// A value type whose alignment is above what the allocator gives by default: its cell cannot
+// share the leaf's block.
+struct alignas(64) WideText {
+  std::string s;
+  bool operator==(const WideText&) const = default;
+};
+WideText valueFrom(const std::string& s, WideText*) { return WideText{s}; }
+std::string valueFrom(const std::string& s, std::string*) { return s; }
+
+template <class V>
+void checkHandedOverValues() {
+  using SMap = vantrel::HashMap<Key, V>;
+  auto value = [](const std::string& s) { return valueFrom(s, static_cast<V*>(nullptr)); };
+  const V text = value(std::string(48, 'v'));
   struct Case {
     const char* name;
     std::vector<Key> stored;
@@ -158,18 +170,18 @@ TEST(Allocation, AFailedInsertLeavesAHandedOverValueIntact) {
   };
   auto check = [&](const SMap& m, const Case& c) {
     ASSERT_EQ(L::size(m), static_cast<std::int64_t>(c.stored.size()));
-    for (const Key& s : c.stored) ASSERT_EQ(*L::at(m, s), std::to_string(s.id));
+    for (const Key& s : c.stored) ASSERT_EQ(*L::at(m, s), value(std::to_string(s.id)));
     ASSERT_TRUE(vantrel::internal::debug::valid(m).isValid());
   };
   // 0: kept map, 1: map given up, 2: map given up that another map shares, 3: key and map given
-  // up, 4: key and map given up with a value kept.
+  // up, 4: key and map given up with a value kept, 5: the value-strict insert into a map given up.
   for (const Case& c : cases) {
-    for (int road = 0; road < 5; ++road) {
+    for (int road = 0; road < 6; ++road) {
       for (std::int64_t n = 0;; ++n) {
         SMap m;
-        for (const Key& s : c.stored) m = L::insert(s, std::to_string(s.id), m);
+        for (const Key& s : c.stored) m = L::insert(s, value(std::to_string(s.id)), m);
         const SMap other = road == 2 ? m : SMap();
-        std::string v = text;
+        V v = text;
         Key k = c.k;
         const bool failed = testing_support::failingAllocation(n, [&] {
           switch (road) {
@@ -177,7 +189,8 @@ TEST(Allocation, AFailedInsertLeavesAHandedOverValueIntact) {
             case 1:
             case 2: m = L::insert(k, std::move(v), std::move(m)); break;
             case 3: m = L::insert(std::move(k), std::move(v), std::move(m)); break;
-            default: m = L::insert(std::move(k), std::as_const(v), std::move(m)); break;
+            case 4: m = L::insert(std::move(k), std::as_const(v), std::move(m)); break;
+            default: m = vantrel::strict::insert(k, std::move(v), std::move(m)); break;
           }
         });
         if (!failed) {
@@ -190,6 +203,12 @@ TEST(Allocation, AFailedInsertLeavesAHandedOverValueIntact) {
       }
     }
   }
+}
+
+TEST(Allocation, AFailedInsertLeavesAHandedOverValueIntact) {
+  checkHandedOverValues<std::string>();
+  checkHandedOverValues<WideText>();
+  const std::string text(48, 'v');
   // The caller's == throwing in a collision.
   using testing_support::FailingKey;
   using FMap = vantrel::HashMap<FailingKey, std::string>;

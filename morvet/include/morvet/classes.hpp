@@ -5,12 +5,15 @@
 // and evaluate in constant native stack: the lifted operation is handed a stand-in for the holes
 // that records them (equality and ordering take a recorded hole as equal and settle it after the
 // layer; the writer leaves a gap where a hole goes; deep evaluation visits the recorded holes
-// next). Hashing threads the salt through the holes: it nests while the stack has room, and below
-// that computes a layer's hash again once per hole, each time with one more hole's hash known.
+// next). Hashing threads the salt through the holes: it nests near the root, and deeper down a
+// layer's last hole takes the explicit stack, the others nested calls. Reading a deep text reads
+// the layers from the innermost out, each hole found among the layers read already.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,22 +34,6 @@
 namespace morvet {
 
 namespace internal {
-
-// Reading a layer nests native calls (the reader combinators recurse into the holes), so a
-// reader refuses, as no parse, a Fix layer that would start with less than this much of the
-// thread's stack left: hostile nesting cannot exhaust the stack, whatever the build's frame sizes.
-inline constexpr std::size_t readStackReserve = 256 * 1024;
-// The native stack left below the caller's frame on this thread (the largest value when the
-// thread's stack cannot be found).
-[[nodiscard]] std::size_t stackLeft() noexcept;
-
-template <class T>
-[[nodiscard]] hs::ReadPrec<T> nestedReader(hs::ReadPrec<T> p) {
-  return hs::ReadPrec<T>([p = std::move(p)](int d, std::string_view s) {
-    if (internal::stackLeft() < readStackReserve) return hs::ReadResult<T>{};
-    return p(d, s);
-  });
-}
 
 template <class F>
 [[nodiscard]] bool equalFix(const Fix<F>& x, const Fix<F>& y) {
@@ -134,7 +121,7 @@ void showsPrecFix(int d, const Fix<F>& x, std::string& out) {
       if (&o == &seg)
         holes.push_back(Hole{o.size(), q, c});
       else
-        internal::showsPrecFix(q, c, o);
+        hs::withStack([&] { internal::showsPrecFix(q, c, o); });
     };
     const auto sl = [&](const std::vector<Fix<F>>& cs, std::string& o) {
       o.push_back('[');
@@ -156,49 +143,77 @@ void showsPrecFix(int d, const Fix<F>& x, std::string& out) {
   }
 }
 
-// A hole's salt is known only once the holes before it are hashed, so the walk over an explicit
-// stack runs a layer's lifted hash once more per hole (k + 1 runs for k holes, quadratic in a wide
-// layer). While the thread's stack has room, holes are hashed by nested calls instead (one run per
-// layer); the explicit stack takes over below this much stack.
-inline constexpr std::size_t hashStackReserve = 256 * 1024;
+// A hole's salt is known only once the holes before it are hashed. The holes of the layers near
+// the root are hashed by nested calls (through hs::withStack), one run of the lifted hash per
+// layer. Deeper down, an explicit stack takes over: a first run of a layer's lifted hash counts its
+// holes, a second (when there are several) hashes every hole but the last by a nested call and
+// stops at the last, which the stack takes (so a chain of layers, whose depth is in its last holes,
+// hashes in constant native stack), and a last, with every hole's hash known, gives the layer's.
+// Either way a layer of k holes costs at most three runs and k hashes of holes.
+inline constexpr std::size_t hashNestingDepth = 1024;
 
 template <class F>
-[[nodiscard]] std::int64_t hashFixOnStack(std::int64_t salt, const Fix<F>& x);
-
-template <class F>
-[[nodiscard]] std::int64_t hashFix(std::int64_t salt, const Fix<F>& x) {
-  if (internal::stackLeft() < hashStackReserve) return internal::hashFixOnStack(salt, x);
-  return hs::liftHashWithSalt([](std::int64_t s, const Fix<F>& c) { return internal::hashFix(s, c); },
-                              salt, x.unFix());
-}
-
-template <class F>
-[[nodiscard]] std::int64_t hashFixOnStack(std::int64_t salt, const Fix<F>& x) {
+[[nodiscard]] std::int64_t hashFix(std::int64_t salt, const Fix<F>& x, std::size_t depth = 0) {
+  if (depth < hashNestingDepth)
+    return hs::withStack([&] {
+      return hs::liftHashWithSalt(
+          [depth](std::int64_t s, const Fix<F>& c) { return internal::hashFix(s, c, depth + 1); }, salt,
+          x.unFix());
+    });
+  constexpr std::size_t uncounted = static_cast<std::size_t>(-1);
   struct Frame {
     Fix<F> node;
     std::int64_t salt;
-    std::vector<std::int64_t> known;  // the hashes of the first holes, in call order
+    std::size_t holes, knownFrom;  // the frame's hashes of holes, in call order, are known[knownFrom..]
   };
   std::vector<Frame> frames;
-  frames.push_back(Frame{x, salt, {}});
+  std::vector<std::int64_t> known;
+  frames.push_back(Frame{x, salt, uncounted, 0});
   for (;;) {
     Frame& top = frames.back();
-    std::size_t calls = 0;
-    std::optional<std::pair<std::int64_t, Fix<F>>> next;
-    const auto hole = [&](std::int64_t s, const Fix<F>& c) -> std::int64_t {
-      const std::size_t i = calls++;
-      if (i < top.known.size()) return top.known[i];
-      if (!next) next.emplace(s, c);
-      return 0;  // this run's result is discarded
-    };
-    const std::int64_t h = hs::liftHashWithSalt(hole, top.salt, top.node.unFix());
-    if (next) {
-      frames.push_back(Frame{std::move(next->second), next->first, {}});
-      continue;
+    const auto& layer = top.node.unFix();
+    std::int64_t h = 0;
+    if (top.holes == uncounted) {
+      std::size_t n = 0;
+      std::optional<std::pair<std::int64_t, Fix<F>>> last;  // a lone hole is its layer's last
+      h = hs::liftHashWithSalt(
+          [&](std::int64_t s, const Fix<F>& c) {
+            if (n++ == 0) last.emplace(s, c);
+            return std::int64_t{0};
+          },
+          top.salt, layer);
+      top.holes = n;
+      if (n > 1) {
+        last.reset();
+        std::size_t calls = 0;
+        (void)hs::liftHashWithSalt(
+            [&](std::int64_t s, const Fix<F>& c) -> std::int64_t {
+              const std::size_t i = calls++;
+              if (i + 1 < n) {
+                const std::int64_t r = hs::withStack([&] { return internal::hashFix(s, c, depth + 1); });
+                known.push_back(r);
+                return r;
+              }
+              if (i + 1 == n) last.emplace(s, c);
+              return 0;  // this run's result is discarded
+            },
+            top.salt, layer);
+      }
+      if (last) {
+        frames.push_back(Frame{std::move(last->second), last->first, uncounted, known.size()});
+        continue;
+      }
     }
+    if (top.holes > 0) {
+      std::size_t i = top.knownFrom;
+      h = hs::liftHashWithSalt(
+          [&](std::int64_t, const Fix<F>&) { return i < known.size() ? known[i++] : std::int64_t{0}; },
+          top.salt, layer);
+    }
+    known.resize(top.knownFrom);
     frames.pop_back();
     if (frames.empty()) return h;
-    frames.back().known.push_back(h);
+    known.push_back(h);
   }
 }
 
@@ -224,6 +239,146 @@ void showRebuilt(std::string_view words, int d, const T& x, std::string& out) {
   else
     internal::showsPrecFix(11, morvet::nuToFix(x), out);
   if (bracket) out.push_back(')');
+}
+
+// Reading a Fix text nests the readers once per layer (a layer's reader reads its holes with the
+// Fix reader). A reader this many layers deep reads ahead instead: it finds the "Fix" tokens from
+// where it stands to the end of the bracket group around it, reads each of them, the innermost
+// first, with the holes found among the layers read already, and keeps them while the outermost
+// Fix reader is at work. So a text of any depth reads in the native stack of a few dozen layers,
+// in time and memory linear in the text.
+inline constexpr int readAheadDepth = 64;
+
+template <class F>
+struct FixReadTable {
+  const char* end;  // of the input, which every position read here shares
+  std::vector<const char*> at;  // where the "Fix" tokens start, in text order
+  std::vector<hs::ReadResult<Fix<F>>> parses;
+  std::size_t readFrom;  // parses[i] is read for i >= readFrom
+  [[nodiscard]] const hs::ReadResult<Fix<F>>* find(std::string_view s) const noexcept {
+    if (s.data() + s.size() != end) return nullptr;
+    const auto it = std::lower_bound(at.begin(), at.end(), s.data(), std::less<const char*>());
+    if (it == at.end() || *it != s.data()) return nullptr;
+    const auto i = static_cast<std::size_t>(it - at.begin());
+    return i >= readFrom ? &parses[i] : nullptr;
+  }
+};
+template <class F>
+struct FixReadState {
+  int depth;  // of the Fix readers at work by nesting
+  bool reading;  // a table is being read
+  FixReadTable<F>* table;
+};
+template <class F>
+[[nodiscard]] FixReadState<F>& fixReadState() noexcept {
+  static constinit thread_local FixReadState<F> state{0, false, nullptr};
+  return state;
+}
+
+// Whether c may continue an identifier (bytes of UTF-8 sequences included).
+[[nodiscard]] inline bool identChar(char ch) noexcept {
+  const auto c = static_cast<unsigned char>(ch);
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '\'' || c >= 0x80;
+}
+
+// The starts of the "Fix" tokens of s up to its first unmatched closing bracket (a Fix read at s
+// ends before it), or up to a literal that does not lex. Only brackets, identifiers and literals
+// matter here, so the scan steps over everything else a byte at a time; where it could take
+// something for a "Fix" token that the lexer would not, the table merely holds a parse nobody
+// asks for.
+[[nodiscard]] inline std::vector<const char*> fixTokens(std::string_view s) {
+  std::vector<const char*> at;
+  std::size_t open = 0, i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c == '(' || c == '[' || c == '{') {
+      ++open;
+      ++i;
+    } else if (c == ')' || c == ']' || c == '}') {
+      if (open == 0) break;
+      --open;
+      ++i;
+    } else if (c == '"' || c == '\'') {
+      const auto l = hs::detail::lexToken(s.substr(i));
+      if (!l) break;
+      i = s.size() - l->second.size();
+    } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80) {
+      std::size_t j = i + 1;
+      while (j < s.size() && internal::identChar(s[j])) ++j;
+      if (s.substr(i, j - i) == "Fix") at.push_back(s.data() + i);
+      i = j;
+    } else {
+      ++i;
+    }
+  }
+  return at;
+}
+
+// The layer form `layer` (at precedence 10 or below) read at t, which starts with "Fix", with a
+// table of the layers ahead.
+template <class F>
+[[nodiscard]] hs::ReadResult<Fix<F>> readAhead(const hs::ReadPrec<Fix<F>>& layer, std::string_view t) {
+  FixReadState<F>& st = internal::fixReadState<F>();
+  auto* mine = new FixReadTable<F>{t.data() + t.size(), internal::fixTokens(t), {}, 0};
+  struct Restore {
+    FixReadState<F>& st;
+    FixReadTable<F>* mine;
+    FixReadTable<F>* outer;
+    bool reading;
+    bool done = false;
+    ~Restore() {
+      st.reading = reading;
+      // A table read inside another's reading serves its own read only; otherwise it stays
+      // for the readers that come next (later holes of the layers around).
+      if (done && !reading) {
+        delete outer;
+      } else {
+        st.table = outer;
+        delete mine;
+      }
+    }
+  } restore{st, mine, st.table, st.reading};
+  mine->parses.resize(mine->at.size());
+  mine->readFrom = mine->at.size();
+  st.table = mine;
+  st.reading = true;
+  for (std::size_t i = mine->at.size(); i-- > 0;) {
+    mine->parses[i] = layer(10, std::string_view(mine->at[i], static_cast<std::size_t>(mine->end - mine->at[i])));
+    mine->readFrom = i;
+  }
+  hs::ReadResult<Fix<F>> out = mine->parses.empty() ? hs::ReadResult<Fix<F>>{} : mine->parses.front();
+  restore.done = true;
+  return out;
+}
+
+// `layer`, the form "Fix" and a layer, as the Fix reader inside the brackets (at precedence 10 or
+// below): layers found in the table are not read again, and a reader deep in the nesting reads
+// ahead.
+template <class F>
+[[nodiscard]] hs::ReadPrec<Fix<F>> deepFixReader(hs::ReadPrec<Fix<F>> layer) {
+  return hs::ReadPrec<Fix<F>>([layer = std::move(layer)](int d, std::string_view s) -> hs::ReadResult<Fix<F>> {
+    if (d > 10) return {};
+    FixReadState<F>& st = internal::fixReadState<F>();
+    if (st.table != nullptr || st.depth >= readAheadDepth) {
+      const std::string_view t = hs::skipSpaces(s);
+      if (st.table != nullptr)
+        if (const hs::ReadResult<Fix<F>>* hit = st.table->find(t)) return *hit;
+      if (st.depth >= readAheadDepth && t.starts_with("Fix") && (t.size() == 3 || !internal::identChar(t[3])))
+        return internal::readAhead(layer, t);
+    }
+    struct Nest {
+      FixReadState<F>& st;
+      ~Nest() {
+        if (--st.depth == 0 && !st.reading) {
+          delete st.table;
+          st.table = nullptr;
+        }
+      }
+    } nest{st};
+    ++st.depth;
+    return layer(10, s);
+  });
 }
 
 template <class T, class F, class Make>
@@ -346,10 +501,9 @@ struct Read<morvet::Fix<F>> {
   [[nodiscard]] static ReadPrec<morvet::Fix<F>> readPrec() {
     using Fix = morvet::Fix<F>;
     using Layer = typename Fix::Layer;
-    return readprec::readData(readprec::readUnaryWith(
-        morvet::internal::nestedReader(
-            hs::liftReadPrec<Layer>(hs::readPrec<Fix>(), hs::readListPrec<Fix>())),
-        "Fix", [](Layer&& l) { return Fix(std::move(l)); }));
+    return readprec::parens(morvet::internal::deepFixReader<F>(readprec::readUnaryWith(
+        hs::liftReadPrec<Layer>(hs::readPrec<Fix>(), hs::readListPrec<Fix>()), "Fix",
+        [](Layer&& l) { return Fix(std::move(l)); })));
   }
 };
 // "unfoldMu", "unFix", then a bracketed Fix: the Mu that folds it.

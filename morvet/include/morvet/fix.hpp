@@ -9,6 +9,7 @@
 #include "hs/functor.hpp"
 #include "hs/lazy.hpp"
 #include "hs/monad.hpp"
+#include "hs/stack.hpp"
 #include "hs/unit.hpp"
 #include "morvet/internal/engine.hpp"
 #include "morvet/internal/traits.hpp"
@@ -79,9 +80,11 @@ template <class F, class A, class Alg>
 struct LazyFoldStep {
   std::shared_ptr<const Alg> alg;
   A operator()(const Fix<F>& x) const {
-    const LazyFoldStep self = *this;
-    return (*alg)(hs::Lazy<Apply<F, A>>::apply(
-        [self](const typename Fix<F>::Layer& layer) { return hs::fmap(self, layer); }, x.cell()));
+    return hs::withStack([&] {
+      const LazyFoldStep self = *this;
+      return (*alg)(hs::Lazy<Apply<F, A>>::apply(
+          [self](const typename Fix<F>::Layer& layer) { return hs::fmap(self, layer); }, x.cell()));
+    });
   }
 };
 
@@ -99,11 +102,13 @@ template <class F, class B, class S, class Alg, class Coalg>
 struct LazyRefoldStep {
   std::shared_ptr<const std::pair<Alg, Coalg>> fns;
   B operator()(const S& s) const {
-    const LazyRefoldStep self = *this;
-    auto layer = hs::Lazy<Apply<F, S>>::defer(
-        [fns = fns, s]() -> Apply<F, S> { return fns->second(s); });
-    return fns->first(hs::Lazy<Apply<F, B>>::apply(
-        [self](const Apply<F, S>& l) { return hs::fmap(self, l); }, std::move(layer)));
+    return hs::withStack([&] {
+      const LazyRefoldStep self = *this;
+      auto layer = hs::Lazy<Apply<F, S>>::defer(
+          [fns = fns, s]() -> Apply<F, S> { return fns->second(s); });
+      return fns->first(hs::Lazy<Apply<F, B>>::apply(
+          [self](const Apply<F, S>& l) { return hs::fmap(self, l); }, std::move(layer)));
+    });
   }
 };
 
@@ -116,12 +121,15 @@ struct FoldMStep {
   std::shared_ptr<const AlgM> alg;
   MR operator()(const Fix<F>& x) const {
     using A = hs::ElementOf<MR>;
-    const FoldMStep self = *this;
-    const auto next = [alg = alg](const Apply<F, A>& layer) -> MR { return (*alg)(layer); };
-    if constexpr (hs::DelayingMonad<hs::TagOfT<MR>>)
-      return hs::bind(hs::delayM<hs::TagOfT<MR>>([self, x] { return hs::mapM(self, x.unFix()); }), next);
-    else
-      return hs::bind(hs::mapM(self, x.unFix()), next);
+    return hs::withStack([&]() -> MR {
+      const FoldMStep self = *this;
+      const auto next = [alg = alg](const Apply<F, A>& layer) -> MR { return (*alg)(layer); };
+      if constexpr (hs::DelayingMonad<hs::TagOfT<MR>>)
+        return hs::bind(hs::delayM<hs::TagOfT<MR>>([self, x] { return hs::mapM(self, x.unFix()); }),
+                        next);
+      else
+        return hs::bind(hs::mapM(self, x.unFix()), next);
+    });
   }
 };
 
@@ -130,10 +138,12 @@ struct UnfoldMStep {
   using MFix = Apply<M, Fix<F>>;
   std::shared_ptr<const CoalgM> coalg;
   MFix operator()(const S& s) const {
-    const UnfoldMStep self = *this;
-    return hs::bind((*coalg)(s), [self](const Apply<F, S>& layer) -> MFix {
-      return hs::bind(hs::mapM(self, layer), [](const Apply<F, Fix<F>>& done) -> MFix {
-        return hs::return_<M>(Fix<F>(done));
+    return hs::withStack([&] {
+      const UnfoldMStep self = *this;
+      return hs::bind((*coalg)(s), [self](const Apply<F, S>& layer) -> MFix {
+        return hs::bind(hs::mapM(self, layer), [](const Apply<F, Fix<F>>& done) -> MFix {
+          return hs::return_<M>(Fix<F>(done));
+        });
       });
     });
   }
@@ -144,10 +154,12 @@ struct RefoldMStep {
   std::shared_ptr<const std::pair<AlgM, CoalgM>> fns;
   MR operator()(const S& s) const {
     using B = hs::ElementOf<MR>;
-    const RefoldMStep self = *this;
-    return hs::bind(fns->second(s), [self](const Apply<F, S>& layer) -> MR {
-      return hs::bind(hs::mapM(self, layer),
-                      [fns = self.fns](const Apply<F, B>& done) -> MR { return fns->first(done); });
+    return hs::withStack([&]() -> MR {
+      const RefoldMStep self = *this;
+      return hs::bind(fns->second(s), [self](const Apply<F, S>& layer) -> MR {
+        return hs::bind(hs::mapM(self, layer),
+                        [fns = self.fns](const Apply<F, B>& done) -> MR { return fns->first(done); });
+      });
     });
   }
 };
@@ -193,7 +205,8 @@ struct HoistStep_ {
 //   themselves lazy (a Fix, an hs::Lazy).
 // - `hs::Lazy<F<hs::Lazy<A>>>`: as above, and each child is folded only when its hole is
 //   demanded.
-// The deferred forms nest native calls as deep as the algebra's demand reaches. A generic algebra
+// The deferred forms nest native calls as deep as the algebra's demand reaches, on stack segments
+// taken from the heap where the thread's stack runs short (hs::withStack). A generic algebra
 // gets the layer and needs its result type named: foldFix<A>(alg, x).
 template <class A = internal::Deduce, class Alg, class F>
 [[nodiscard]] internal::ResultOf<A, Alg> foldFix(Alg alg, const Fix<F>& x) {

@@ -10,6 +10,7 @@
 
 #include "hs/functor.hpp"
 #include "hs/lazy.hpp"
+#include "hs/stack.hpp"
 #include "morvet/fix.hpp"
 #include "morvet/internal/engine.hpp"
 #include "morvet/internal/traits.hpp"
@@ -188,10 +189,12 @@ struct FoldUnwrapped {
 // hoist's inner Mu folds itself (hoistMu needs no mapping of its source).
 template <class F>
 [[nodiscard]] Box foldMuStrict(const StrictAlgebra<F>& alg, const Mu<F>& m) {
-  if constexpr (HasMapping<F>)
-    return internal::hyloStrict<F, Box>(alg, ExpandWrapped<F>{}, FoldUnwrapped<F>{alg}, m);
-  else
-    return m.body().foldStrict(alg);
+  return hs::withStack([&] {
+    if constexpr (HasMapping<F>)
+      return internal::hyloStrict<F, Box>(alg, ExpandWrapped<F>{}, FoldUnwrapped<F>{alg}, m);
+    else
+      return m.body().foldStrict(alg);
+  });
 }
 
 // The caller's algebra as an algebra of boxes: one mapping unboxes the layer, the result is boxed.
@@ -205,7 +208,7 @@ struct UnboxingAlgebra {
 };
 template <class F>
 [[nodiscard]] Box foldMuLazy(const SharedLazyAlgebra<F>& alg, const Mu<F>& m) {
-  return m.body().foldLazy(alg);
+  return hs::withStack([&] { return m.body().foldLazy(alg); });
 }
 
 }  // namespace internal

@@ -8,6 +8,7 @@
 
 #include "hs/functor.hpp"
 #include "hs/lazy.hpp"
+#include "hs/stack.hpp"
 #include "morvet/fix.hpp"
 #include "morvet/internal/engine.hpp"
 #include "morvet/internal/traits.hpp"
@@ -64,7 +65,9 @@ struct HoistedStep final : NuStep<G> {
       : inner(std::move(i)), nt(std::move(n)) {}
   std::shared_ptr<const NuStep<F>> inner;
   std::shared_ptr<const NT> nt;
-  Apply<G, std::any> step(const std::any& seed) const override { return (*nt)(inner->step(seed)); }
+  Apply<G, std::any> step(const std::any& seed) const override {
+    return hs::withStack([&] { return (*nt)(inner->step(seed)); });
+  }
 };
 
 template <class F>

@@ -145,7 +145,7 @@ class ByteString {
   /// Slices (clamped to the string), in constant time: the first k bytes, all but the first k,
   /// count bytes from from. A long slice of a long string shares its buffer; a short one copies
   /// its bytes into the object. None allocates.
-  ByteString take(std::size_t k) const noexcept { return slice(0, k); }
+  [[nodiscard]] ByteString take(std::size_t k) const noexcept { return slice(0, k); }
   [[nodiscard]] ByteString drop(std::size_t k) const noexcept { return slice(k, n_); }
   [[nodiscard]] ByteString slice(std::size_t from, std::size_t count) const noexcept {
     if (from > n_) from = n_;

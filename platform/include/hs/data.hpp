@@ -628,6 +628,8 @@ struct Data<std::vector<A>> {
 /// Strings are lists of characters: the head is the first code point of the UTF-8 text (a byte
 /// that starts no well-formed sequence is a code point of its own, which encodes back to the
 /// byte) and the rest is the remaining text, copied (quadratic for a full walk, as for lists).
+/// Building a "(:)" whose head, a character U+DC80..U+DCFF, would join the bytes of the rest into
+/// another character is a program error (a std::string cannot hold that String).
 template <>
 struct Data<std::string> {
   /// \privatesection
@@ -639,6 +641,12 @@ struct Data<std::string> {
         out.reserve(rest.size() + 4);
         hs::appendUtf8(c, out);
         out += rest;
+        // Such a character is one byte and the rest starts at a character of its own: only the
+        // first character can change, by taking that byte in.
+        char32_t first;
+        if (c >= 0xDC80 && c <= 0xDCFF && hs::detail::decodeUtf8At(out, 0, first) != 1)
+          errorWithoutStackTrace(
+              "Data.Data: characters U+DC80..U+DCFF that join into another character");
         return out;
       };
     };

@@ -7,7 +7,9 @@
 /// (`MaybeTag::apply<int>` is `std::optional<int>`). `TagOf<F<A>>` finds the tag and the element
 /// type of a concrete type, so an applicative can be deduced from the result type of a caller's
 /// function. The second operand of `liftA2` is passed as a callable that produces it, and an
-/// applicative demands it only when it needs it: an absent optional never runs the rest.
+/// applicative demands it only when it needs it: an absent optional never runs the rest. The
+/// element type of a result is the function's result type without reference and const, so a
+/// function that returns a reference stores a copy of what it names.
 #pragma once
 
 #include <functional>
@@ -19,6 +21,7 @@
 
 #include "hs/list.hpp"
 #include "hs/semigroup.hpp"
+#include "hs/stack.hpp"
 
 namespace hs {
 /// \addtogroup hs_functor
@@ -50,8 +53,11 @@ struct Writer {
 template <class S, class A>
 struct State {
   std::function<std::pair<A, S>(S)> run;  ///< The computation.
-  /// Runs the computation from state s.
-  std::pair<A, S> operator()(S s) const { return run(std::move(s)); }
+  /// Runs the computation from state s. Nested binds run nested: each run goes through the stack
+  /// helper, so their depth is bounded by memory.
+  std::pair<A, S> operator()(S s) const {
+    return hs::withStack([&] { return run(std::move(s)); });
+  }
 };
 
 /// Identity as a type constructor.
@@ -189,7 +195,8 @@ template <class Tag>
 struct Applicative;
 
 /// f applied to every element of fa, by the Functor instance of fa's tag; the instance says when
-/// f runs (at once, or on demand for a lazy list).
+/// f runs (at once, or on demand for a lazy list). The results are values (copies where f returns
+/// a reference).
 template <class F, class FA>
 [[nodiscard]] auto fmap(F&& f, FA&& fa) {
   return Functor<TagOfT<FA>>::fmap(std::forward<F>(f), std::forward<FA>(fa));
@@ -210,7 +217,8 @@ template <class Tag, class A>
   return Applicative<Tag>::template pure<std::remove_cvref_t<A>>(std::forward<A>(a));
 }
 /// f of the values of fa and of rest(), the effects of fa first; rest is called at most once, and
-/// only when the applicative needs the second operand.
+/// only when the applicative needs the second operand. The results are values (copies where f
+/// returns a reference).
 template <class F, class FA, class Rest>
 [[nodiscard]] auto liftA2(F&& f, FA&& fa, Rest&& rest) {
   return Applicative<TagOfT<FA>>::liftA2(std::forward<F>(f), std::forward<FA>(fa),
@@ -225,7 +233,7 @@ struct Functor<IdentityTag> {
   /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F&& f, const Identity<A>& x) {
-    return Identity<std::invoke_result_t<F&, const A&>>{f(x.value)};
+    return Identity<std::remove_cvref_t<std::invoke_result_t<F&, const A&>>>{f(x.value)};
   }
 };
 /// The values combined; rest is always called.
@@ -239,7 +247,8 @@ struct Applicative<IdentityTag> {
   template <class F, class A, class Rest>
   [[nodiscard]] static auto liftA2(F&& f, const Identity<A>& x, Rest&& rest) {
     auto y = rest();
-    return Identity<std::invoke_result_t<F&, const A&, decltype(y.value)>>{f(x.value, y.value)};
+    using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&, decltype(y.value)>>;
+    return Identity<R>{f(x.value, y.value)};
   }
 };
 
@@ -249,7 +258,7 @@ struct Functor<MaybeTag> {
   /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F&& f, const std::optional<A>& x) {
-    using R = std::invoke_result_t<F&, const A&>;
+    using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
     if (!x) return std::optional<R>();
     return std::optional<R>(f(*x));
   }
@@ -265,7 +274,8 @@ struct Applicative<MaybeTag> {
   template <class F, class A, class Rest>
   [[nodiscard]] static auto liftA2(F&& f, const std::optional<A>& x, Rest&& rest) {
     using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
-    using R = std::invoke_result_t<F&, const A&, const typename FB::value_type&>;
+    using B = typename FB::value_type;
+    using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&, const B&>>;
     if (!x) return std::optional<R>();
     const FB y = rest();
     if (!y) return std::optional<R>();
@@ -279,7 +289,7 @@ struct Functor<ListTag> {
   /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F&& f, const std::vector<A>& xs) {
-    std::vector<std::invoke_result_t<F&, const A&>> out;
+    std::vector<std::remove_cvref_t<std::invoke_result_t<F&, const A&>>> out;
     out.reserve(xs.size());
     for (const A& x : xs) out.push_back(f(x));
     return out;
@@ -299,7 +309,8 @@ struct Applicative<ListTag> {
   template <class F, class A, class Rest>
   [[nodiscard]] static auto liftA2(F&& f, const std::vector<A>& xs, Rest&& rest) {
     using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
-    using R = std::invoke_result_t<F&, const A&, const typename FB::value_type&>;
+    using B = typename FB::value_type;
+    using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&, const B&>>;
     std::vector<R> out;
     if (xs.empty()) return out;
     const FB ys = rest();
@@ -340,7 +351,7 @@ struct Functor<ConstTag<M>> {
   /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F&&, const Const<M, A>& x) {
-    return Const<M, std::invoke_result_t<F&, const A&>>{x.value};
+    return Const<M, std::remove_cvref_t<std::invoke_result_t<F&, const A&>>>{x.value};
   }
 };
 /// pure carries mempty; liftA2 combines the carried values with mappend, rest always called and f
@@ -356,7 +367,8 @@ struct Applicative<ConstTag<M>> {
   [[nodiscard]] static auto liftA2(F&&, const Const<M, A>& x, Rest&& rest) {
     using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
     using B = typename TagOf<FB>::value_type;
-    return Const<M, std::invoke_result_t<F&, const A&, const B&>>{hs::mappend(x.value, rest().value)};
+    using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&, const B&>>;
+    return Const<M, R>{hs::mappend(x.value, rest().value)};
   }
 };
 
@@ -366,7 +378,7 @@ struct Functor<WriterTag<W>> {
   /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F&& f, const Writer<W, A>& x) {
-    return Writer<W, std::invoke_result_t<F&, const A&>>{f(x.value), x.log};
+    return Writer<W, std::remove_cvref_t<std::invoke_result_t<F&, const A&>>>{f(x.value), x.log};
   }
 };
 /// pure logs mempty; liftA2 combines the values and appends the logs, the left one first.
@@ -380,8 +392,8 @@ struct Applicative<WriterTag<W>> {
   template <class F, class A, class Rest>
   [[nodiscard]] static auto liftA2(F&& f, const Writer<W, A>& x, Rest&& rest) {
     const auto y = rest();
-    return Writer<W, std::invoke_result_t<F&, const A&, decltype(y.value)>>{
-        f(x.value, y.value), hs::mappend(x.log, y.log)};
+    using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&, decltype(y.value)>>;
+    return Writer<W, R>{f(x.value, y.value), hs::mappend(x.log, y.log)};
   }
 };
 
@@ -402,7 +414,7 @@ struct Functor<StateTag<S>> {
   /// \privatesection
   template <class F, class A>
   [[nodiscard]] static auto fmap(F f, const State<S, A>& x) {
-    using R = std::invoke_result_t<F&, const A&>;
+    using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
     return State<S, R>{[f, x = detail::shareState(x)](S s) mutable -> std::pair<R, S> {
       auto [a, s2] = (*x)(std::move(s));
       return {f(a), std::move(s2)};
@@ -422,7 +434,7 @@ struct Applicative<StateTag<S>> {
   [[nodiscard]] static auto liftA2(F f, const State<S, A>& x, Rest&& rest) {
     using FB = std::remove_cvref_t<std::invoke_result_t<Rest&>>;
     using B = typename TagOf<FB>::value_type;
-    using R = std::invoke_result_t<F&, const A&, const B&>;
+    using R = std::remove_cvref_t<std::invoke_result_t<F&, const A&, const B&>>;
     auto y = detail::shareState(FB(rest()));
     return State<S, R>{[f, x = detail::shareState(x), y](S s) mutable -> std::pair<R, S> {
       auto [a, s1] = (*x)(std::move(s));

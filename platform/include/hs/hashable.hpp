@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "hs/stack.hpp"
 #include "hs/unit.hpp"
 
 namespace hs {
@@ -73,11 +74,16 @@ inline constexpr bool noHash = false;
 template <class T>
 concept HashableType = detail::OwnHashable<T> || StdHashable<T>;
 
-// The salted hash of x. Cost: that of the type's hash; allocates nothing of its own.
+// The salted hash of x. Cost: that of the type's hash; allocates nothing of its own. Values nest
+// through here (a type's hash calls it for its parts), so it is a recursive point: nested values
+// go through the stack helper.
 template <class T>
 [[nodiscard]] std::int64_t hashWithSalt(std::int64_t salt, const T& x) {
   if constexpr (detail::OwnHashable<T>) {
-    return Hashable<T>::hashWithSalt(salt, x);
+    if constexpr (hs::mayNest<T>)
+      return hs::withStack([&] { return Hashable<T>::hashWithSalt(salt, x); });
+    else
+      return Hashable<T>::hashWithSalt(salt, x);
   } else if constexpr (StdHashable<T>) {
     return hs::saltedWordHash(salt, static_cast<std::uint64_t>(std::hash<T>{}(x)));
   } else {

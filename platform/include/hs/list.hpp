@@ -306,7 +306,7 @@ template <class T>
 /// The first n elements, produced on demand, one new cell per element reached (the list itself is
 /// not forced when n is 0 or less).
 template <class T>
-List<T> take(std::int64_t n, const List<T>& xs) {
+[[nodiscard]] List<T> take(std::int64_t n, const List<T>& xs) {
   return detail::ListAccess::take(n, xs);
 }
 /// The contents of the present results of f (a std::optional), in order, produced on demand: one

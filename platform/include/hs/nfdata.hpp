@@ -12,6 +12,7 @@
 
 #include "hs/lazy.hpp"
 #include "hs/list.hpp"
+#include "hs/stack.hpp"
 #include "hs/unit.hpp"
 
 namespace hs {
@@ -39,10 +40,14 @@ template <class T, class Enable = void>
 struct NFData2;
 
 /// Forces every deferred value inside x, by T's NFData instance. The deferred computations run
-/// on this thread; nesting of values nests calls.
+/// on this thread; values nest through here, so nesting goes through the stack helper and its
+/// depth is bounded by memory.
 template <class T>
 void rnf(const T& x) {
-  NFData<T>::rnf(x);
+  if constexpr (hs::mayNest<T>)
+    hs::withStack([&] { NFData<T>::rnf(x); });
+  else
+    NFData<T>::rnf(x);
 }
 /// r applied to every element of x, by T's NFData1 instance (which forces x's own structure as it
 /// goes).

@@ -19,6 +19,7 @@
 #include "hs/error.hpp"
 #include "hs/lazy.hpp"
 #include "hs/show.hpp"
+#include "hs/stack.hpp"
 #include "hs/unit.hpp"
 
 namespace hs {
@@ -109,33 +110,9 @@ namespace detail {
 [[nodiscard]] std::optional<std::string_view> expectPunc(std::string_view s, char c) noexcept;
 }  // namespace detail
 
-// A text that holds more than this many brackets (round or square) open at once has no parse.
-// The readers of nested values call each other once per level, so the limit keeps hostile input
-// from exhausting the native stack, and bounds the work on a deep run of opening brackets.
-inline constexpr int readNestingLimit = 512;
-
 namespace detail {
-// The brackets held open at the position the readers of this thread are at.
-[[nodiscard]] int& readNesting() noexcept;
-// Counts n more brackets open while it lives.
-class NestingScope {
- public:
-  explicit NestingScope(std::size_t n) noexcept
-      : open_(readNesting()), n_(static_cast<int>(n)) {
-    open_ += n_;
-  }
-  NestingScope(const NestingScope&) = delete;
-  NestingScope& operator=(const NestingScope&) = delete;
-  ~NestingScope() { open_ -= n_; }
-  // The brackets open now, this scope's included.
-  [[nodiscard]] int depth() const noexcept { return open_; }
-
- private:
-  int& open_;
-  int n_;
-};
 // s, then the rest after each further opening round bracket in a row (white space allowed
-// before each), as many as the nesting limit leaves room for.
+// before each).
 [[nodiscard]] std::vector<std::string_view> openBrackets(std::string_view s);
 // The rest after n closing round brackets, if they come next.
 [[nodiscard]] std::optional<std::string_view> closeBrackets(std::string_view s, std::size_t n) noexcept;
@@ -165,24 +142,35 @@ class ReadPrec {
              std::is_invocable_r_v<Result, const F&, int, std::string_view>)
   explicit ReadPrec(F f) : fn_(std::make_shared<const Function>(std::move(f))) {}
 
-  Result operator()(int d, std::string_view s) const { return (*fn_)(d, s); }
+  // Readers of nested values call each other through here, so it is a recursive point.
+  Result operator()(int d, std::string_view s) const {
+    if (detail::stackRoom()) [[likely]]
+      return (*fn_)(d, s);
+    return onSegment(d, s);
+  }
 
   // The shared function: the same for every copy of this reader.
   [[nodiscard]] const std::shared_ptr<const Function>& function() const noexcept { return fn_; }
 
  private:
+  [[gnu::noinline]] Result onSegment(int d, std::string_view s) const {
+    return detail::onSegment([&] { return (*fn_)(d, s); });
+  }
+
   std::shared_ptr<const Function> fn_;
 };
 
 namespace detail {
-// The parses of readers inside a long run of opening brackets, kept while the outermost bracket
-// reader that met the run is at work: readers of nested values meet the same reader at the same
-// position of the run again and again (each bracket may be the outer value's or an inner one's),
-// and a reader gives the same parses at the same position and nesting.
+// The parses of readers inside a long run of opening brackets, kept while the bracket reader that
+// met the run is at work: readers of nested values meet the same reader at the same position of
+// the run again and again (each bracket may be the outer value's or an inner one's), and a reader
+// gives the same parses at the same position. Tables nest: a run met inside another run's reading
+// gets its own, and the readers there (which read forward from where they start) only ever look
+// in the innermost.
 class ParseMemo {
  public:
   // Opens the table for `run` (a position, then the rest after each further opening bracket) when
-  // the run is long and no table is open; the opener closes it.
+  // the run is long; the opener closes it.
   explicit ParseMemo(const std::vector<std::string_view>& run);
   ParseMemo(const ParseMemo&) = delete;
   ParseMemo& operator=(const ParseMemo&) = delete;
@@ -191,8 +179,8 @@ class ParseMemo {
   // Runs of at most this many opening brackets are read without a table.
   static constexpr std::size_t shortRun = 3;
 
-  // Where s stands in the open table's run, with this thread's nesting as it was there; -1 when
-  // no table is open or s is not such a position.
+  // Where s stands in the innermost open table's run; -1 when no table is open or s is not such a
+  // position.
   [[nodiscard]] static std::ptrdiff_t indexOf(std::string_view s) noexcept;
   // The open table's run.
   static const std::vector<std::string_view>& run() noexcept;
@@ -223,11 +211,7 @@ void parensRun(const ReadPrec<T>& p, std::string_view s, Sink&& sink) {
   if (!detail::expectPunc(s, '(')) return;
   auto direct = [&](const std::string_view* positions, std::size_t count) {
     for (std::size_t q = 1; q < count; ++q) {
-      ReadResult<T> xs;
-      {
-        const NestingScope scope(q);
-        xs = p(0, positions[q]);
-      }
+      ReadResult<T> xs = p(0, positions[q]);
       for (auto& [x, rest] : xs)
         if (const auto close = detail::closeBrackets(rest, q)) sink(std::move(x), *close);
     }
@@ -239,8 +223,7 @@ void parensRun(const ReadPrec<T>& p, std::string_view s, Sink&& sink) {
     // A short run (the common case: a bracketed value) is walked without a table.
     std::string_view few[ParseMemo::shortRun + 1] = {s};
     std::size_t count = 1;
-    const int room = readNestingLimit - readNesting();
-    while (count <= ParseMemo::shortRun && static_cast<int>(count) <= room) {
+    while (count <= ParseMemo::shortRun) {
       const auto open = detail::expectPunc(few[count - 1], '(');
       if (!open) break;
       few[count++] = *open;
@@ -256,10 +239,7 @@ void parensRun(const ReadPrec<T>& p, std::string_view s, Sink&& sink) {
   ParseMemo::Kept& k = ParseMemo::kept(p.function());
   auto parsesAt = [&](std::size_t q) -> const ReadResult<T>& {
     std::shared_ptr<const void>& slot = k.parses[q];
-    if (!slot) {
-      const NestingScope scope(q - from);
-      slot = std::make_shared<const ReadResult<T>>(p(0, run[q]));
-    }
+    if (!slot) slot = std::make_shared<const ReadResult<T>>(p(0, run[q]));
     return *static_cast<const ReadResult<T>*>(slot.get());
   };
   auto give = [&](std::size_t q) {
@@ -295,8 +275,6 @@ template <class T>
     ReadResult<std::vector<T>> out;
     const auto open = detail::expectPunc(s, '[');
     if (!open) return out;
-    const NestingScope inside(1);
-    if (inside.depth() > readNestingLimit) return out;
     if (const auto close = detail::expectPunc(*open, ']'))
       out.emplace_back(std::vector<T>{}, *close);
     // Depth first over (elements so far, rest after them), so that the parses come out in the
@@ -461,13 +439,7 @@ template <class T>
     ReadResult<T> out;
     const auto open = detail::expectPunc(s, '(');
     if (!open) return out;
-    ReadResult<T> xs;
-    {
-      const detail::NestingScope inside(1);
-      if (inside.depth() > readNestingLimit) return out;
-      xs = p(0, *open);
-    }
-    for (auto& [x, rest] : xs)
+    for (auto& [x, rest] : p(0, *open))
       if (const auto close = detail::expectPunc(rest, ')')) out.emplace_back(std::move(x), *close);
     return out;
   });
@@ -531,11 +503,7 @@ template <class T, class G>
   if (!detail::expectPunc(s, '(')) return out;
   const std::vector<std::string_view> inner = detail::openBrackets(s);
   for (std::size_t j = 1; j < inner.size(); ++j) {
-    ReadResult<T> xs;
-    {
-      const NestingScope scope(j);
-      xs = g(inner[j]);
-    }
+    ReadResult<T> xs = g(inner[j]);
     for (auto& [x, t] : xs)
       if (const auto u = detail::closeBrackets(t, j)) out.emplace_back(std::move(x), *u);
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hs/lazy.hpp"
+#include "hs/stack.hpp"
 #include "hs/unit.hpp"
 
 namespace hs {
@@ -22,8 +23,9 @@ namespace hs {
 // no character decodes to U+DC00 + byte, which encodes back to that byte (so the three-byte
 // layouts of U+DC80..U+DCFF start no character). Any byte string survives decode-then-encode
 // unchanged, and so show-then-read and the serialised form. Code points survive encode-then-
-// decode except where characters U+DC80..U+DCFF spell a character (detail::appendStringChar
-// refuses those); code points above U+10FFFF encode as U+FFFD.
+// decode except where characters U+DC80..U+DCFF spell a character: a std::string cannot hold
+// those as they are (detail::appendStringChar refuses them), so encodeUtf8 raises a program
+// error for them; code points above U+10FFFF encode as U+FFFD. Both linear, one allocation.
 [[nodiscard]] std::u32string decodeUtf8(std::string_view s);
 [[nodiscard]] std::string encodeUtf8(std::u32string_view s);
 void appendUtf8(char32_t c, std::string& out);
@@ -66,14 +68,18 @@ concept ShowType = requires(int d, const T& x, std::string& out) {
   Show<T>::showsPrec(d, x, out);
 };
 
+// Values nest through here (a type's writer calls it for its parts), so it is a recursive point.
 template <class T>
 void showsPrec(int d, const T& x, std::string& out) {
-  Show<T>::showsPrec(d, x, out);
+  if constexpr (hs::mayNest<T>)
+    hs::withStack([&] { Show<T>::showsPrec(d, x, out); });
+  else
+    Show<T>::showsPrec(d, x, out);
 }
 template <class T>
 [[nodiscard]] std::string show(const T& x) {
   std::string out;
-  Show<T>::showsPrec(0, x, out);
+  hs::showsPrec(0, x, out);
   return out;
 }
 
@@ -105,9 +111,9 @@ void showListWith(SE&& showElem, const R& xs, std::string& out) {
 template <class T>
 void showList(const std::vector<T>& xs, std::string& out) {
   if constexpr (requires { Show<T>::showList(xs, out); })
-    Show<T>::showList(xs, out);
+    hs::withStack([&] { Show<T>::showList(xs, out); });
   else
-    hs::showListWith([](const T& x, std::string& o) { Show<T>::showsPrec(0, x, o); }, xs, out);
+    hs::showListWith([](const T& x, std::string& o) { hs::showsPrec(0, x, o); }, xs, out);
 }
 
 // A unary constructor: the name, a space and the argument at precedence 11, in brackets above 10.

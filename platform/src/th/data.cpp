@@ -1,6 +1,9 @@
 #include "hs/th/data.hpp"
 
 #include <charconv>
+#include <cstdint>
+#include <limits>
+#include <string>
 #include <system_error>
 
 namespace hs::th::detail {
@@ -75,6 +78,12 @@ std::int64_t integerValue(const IntegerL& i) {
     errorWithoutStackTrace("Data.Data.mkIntegralConstr: " + text +
                            " does not fit an integral constructor");
   return v;
+}
+
+int arityValue(std::int64_t arity) {
+  if (arity < std::numeric_limits<int>::min() || arity > std::numeric_limits<int>::max())
+    errorWithoutStackTrace("Data.Data: arity " + std::to_string(arity) + " does not fit an int");
+  return static_cast<int>(arity);
 }
 
 hs::data::Constr integerConstr(const IntegerL& i) {

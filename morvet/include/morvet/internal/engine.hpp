@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hs/functor.hpp"
+#include "hs/stack.hpp"
 #include "hs/unit.hpp"
 #include "morvet/internal/traits.hpp"
 
@@ -29,11 +30,13 @@ template <class F, class A, class S, class Alg, class Expand, class Leaf>
 struct RecursiveStep {
   std::shared_ptr<const std::tuple<Alg, Expand, Leaf>> fns;
   A operator()(const S& s) const {
-    const auto& [alg, expand, leaf] = *fns;
-    if constexpr (!std::is_same_v<Leaf, NoLeaf>) {
-      if (auto r = leaf(s)) return std::move(*r);
-    }
-    return alg(hs::fmap(*this, expand(s)));
+    return hs::withStack([&]() -> A {
+      const auto& [alg, expand, leaf] = *fns;
+      if constexpr (!std::is_same_v<Leaf, NoLeaf>) {
+        if (auto r = leaf(s)) return std::move(*r);
+      }
+      return alg(hs::fmap(*this, expand(s)));
+    });
   }
 };
 
@@ -109,7 +112,7 @@ template <class F, class A, class S, class Alg, class Expand, class Leaf>
               ++k;
               return std::move(results[i++]);
             }
-            return internal::hyloStrict<F, A>(alg, expand, leaf, c);
+            return hs::withStack([&] { return internal::hyloStrict<F, A>(alg, expand, leaf, c); });
           },
           *top.layer);
       A r = alg(mapped);

@@ -8,7 +8,8 @@
 /// module and package names of flavours as ModName and PkgName, and uniques as integers (the
 /// Integer view is IntegerL, whose integral constructors hold 64-bit values: a unique or a type
 /// literal beyond 2^63 - 1 raises a program error when its constructor is asked for). Other
-/// integer fields (tuple arities) are Ints. The folds copy each field out of its form (a type
+/// integer fields (tuple arities) are Ints; rebuilding a form from an Int beyond the range of
+/// the syntax tree's int is a program error. The folds copy each field out of its form (a type
 /// field copies a handle, a name its strings).
 #pragma once
 
@@ -61,6 +62,8 @@ namespace detail {
 [[nodiscard]] hs::data::Constr integerConstr(const IntegerL& i);
 // The 64-bit value of an integer literal made from one (an integral constructor's value).
 [[nodiscard]] std::int64_t integerValue(const IntegerL& i);
+// An arity of the syntax tree from an Int; a program error beyond int's range.
+[[nodiscard]] int arityValue(std::int64_t arity);
 
 [[nodiscard]] inline const Type::Node& typeNode(const Type& t) { return t.node(); }
 [[nodiscard]] inline const NameFlavour& flavourNode(const NameFlavour& f) { return f; }
@@ -163,7 +166,8 @@ requires(std::is_same_v<F, th::ArrowT> || std::is_same_v<F, th::MulArrowT> ||
          std::is_same_v<F, th::StarT> || std::is_same_v<F, th::ConstraintT> ||
          std::is_same_v<F, th::WildCardT>) struct ConstructorView<F> : AggregateView<F, 0> {
 };
-/// The type forms of an arity: the arity as an Int.
+/// The type forms of an arity: the arity as an Int (a program error beyond int's range when
+/// rebuilt).
 template <class F>
 requires(std::is_same_v<F, th::TupleT> || std::is_same_v<F, th::UnboxedTupleT> ||
          std::is_same_v<F, th::UnboxedSumT> ||
@@ -171,7 +175,7 @@ requires(std::is_same_v<F, th::TupleT> || std::is_same_v<F, th::UnboxedTupleT> |
   /// \privatesection
   using Fields = std::tuple<std::int64_t>;
   [[nodiscard]] static Fields fields(const F& x) { return {std::int64_t{x.arity}}; }
-  [[nodiscard]] static F make(std::int64_t arity) { return F{static_cast<int>(arity)}; }
+  [[nodiscard]] static F make(std::int64_t arity) { return F{th::detail::arityValue(arity)}; }
 };
 
 /// PlainTV: the name and the flag.

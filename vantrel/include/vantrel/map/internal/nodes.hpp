@@ -279,7 +279,13 @@ template <class K, class V, class KA, class X>
 HashMap<K, V> inlineLeaf(KeyHash h, KA&& k, X&& x) {
   using Layout = InlineLeafLayout<K, V>;
   if constexpr (!Layout::fits) {
-    hs::Lazy<V> cell = hs::toCell<V>(std::forward<X>(x));
+    // The cell's allocation comes before the value moves, so a failed one leaves x as it was.
+    hs::Lazy<V> cell = [&] {
+      if constexpr (std::is_same_v<std::remove_cvref_t<X>, V>)
+        return hs::Lazy<V>(std::forward<X>(x));
+      else
+        return hs::toCell<V>(std::forward<X>(x));
+    }();
     try {
       return Node::adopt<K, V>(new LeafNode<K, V>(h, std::forward<KA>(k), std::move(cell)));
     } catch (...) {

@@ -1,0 +1,102 @@
+// Native stack for the libraries' own recursion: a recursive point calls hs::withStack, which
+// runs the rest on a fresh heap segment when the stack it is on is nearly used up, so the depth
+// of a walk is bounded by memory rather than by the thread's stack.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+namespace hs {
+
+// The stack a call through withStack is guaranteed to start with, and the usable size of one
+// heap segment.
+inline constexpr std::size_t stackRedZone = 32 * 1024;
+inline constexpr std::size_t stackSegmentSize = 1024 * 1024;
+
+namespace detail {
+
+// The stack the thread is known to run on, as a window: an address a is inside with room to spare
+// when a - limit <= span (limit is the stack's low end plus the red zone). A zero window (the
+// thread's start, or after a switch to a stack nobody told us of) sends every check to the slow
+// path, which finds out where the thread is.
+struct StackWindow {
+  std::uintptr_t limit;
+  std::uintptr_t span;
+};
+[[gnu::tls_model("initial-exec")]] extern constinit thread_local StackWindow stackWindow;
+
+// Whether the stack at `here` has the red zone left, once the window is brought up to date; false
+// on a stack of unknown bounds (one made with makecontext, say).
+[[nodiscard]] bool stackRoomSlow(std::uintptr_t here) noexcept;
+
+// The stack pointer, read without making the caller set up a frame pointer.
+[[nodiscard, gnu::always_inline]] inline std::uintptr_t stackPointer() noexcept {
+#if defined(__x86_64__)
+  std::uintptr_t sp;
+  asm volatile("mov %%rsp, %0" : "=r"(sp));
+  return sp;
+#elif defined(__aarch64__)
+  std::uintptr_t sp;
+  asm volatile("mov %0, sp" : "=r"(sp));
+  return sp;
+#else
+  return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+#endif
+}
+
+[[nodiscard, gnu::always_inline]] inline bool stackRoom() noexcept {
+  const std::uintptr_t here = detail::stackPointer();
+  const StackWindow& w = stackWindow;
+  if (here - w.limit <= w.span) [[likely]]
+    return true;
+  return detail::stackRoomSlow(here);
+}
+
+// Runs fn(ctx) on a stack segment of this thread and returns when it does; an exception it ends
+// with is rethrown here. Throws std::bad_alloc, without running fn, when no segment can be had.
+void runOnSegment(void (*fn)(void*), void* ctx);
+
+template <class F>
+[[gnu::noinline]] std::invoke_result_t<F> onSegment(F&& f) {
+  using R = std::invoke_result_t<F>;
+  if constexpr (std::is_void_v<R>) {
+    detail::runOnSegment([](void* p) { (*static_cast<std::remove_reference_t<F>*>(p))(); }, &f);
+  } else if constexpr (std::is_reference_v<R>) {
+    std::remove_reference_t<R>* result = nullptr;
+    auto run = [&] { result = &f(); };
+    detail::runOnSegment([](void* p) { (*static_cast<decltype(run)*>(p))(); }, &run);
+    return static_cast<R>(*result);
+  } else {
+    std::optional<R> result;
+    auto run = [&] { result.emplace(f()); };
+    detail::runOnSegment([](void* p) { (*static_cast<decltype(run)*>(p))(); }, &run);
+    return std::move(*result);
+  }
+}
+
+}  // namespace detail
+
+// Whether values of T may nest values of their own kind (through the library's frames), so that
+// a walk over them is a recursive point; scalars and strings do not.
+template <class T>
+inline constexpr bool mayNest = !std::is_scalar_v<T> && !std::is_same_v<T, std::string>;
+
+// f(), on the current stack when at least stackRedZone of it is left, otherwise on a fresh
+// segment of stackSegmentSize taken from the heap (kept for reuse by the thread, freed when it
+// exits). Every recursive point of the libraries calls it before it recurses, so a walk of any
+// depth runs while memory lasts, on any thread and on stacks made with makecontext (an unknown
+// stack is taken as one without room). The check is a compare of the frame's address with a
+// thread-local window; a switch costs a call and, for a segment not cached, an mmap. Throws
+// std::bad_alloc when a segment is needed and none can be had; f's exceptions pass through.
+template <class F>
+[[gnu::always_inline]] inline decltype(auto) withStack(F&& f) {
+  if (detail::stackRoom()) [[likely]]
+    return std::forward<F>(f)();
+  return detail::onSegment(std::forward<F>(f));
+}
+
+}  // namespace hs
