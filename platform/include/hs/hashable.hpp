@@ -118,12 +118,12 @@ template <class T>
     return hs::hashWithSalt(defaultSalt, x);
 }
 
-/// Lifted hashing of a one-parameter type F<A>: specialise Hashable1<F<A>> with
+/// Lifted hashing of a one-parameter type `F<A>`: specialise `Hashable1<F<A>>` with
 /// `static std::int64_t liftHashWithSalt(H h, std::int64_t salt, const F<A>&)`; h receives
 /// (salt, element) and returns a hash.
 template <class T, class Enable = void>
 struct Hashable1;
-/// Lifted hashing of a two-parameter type F<A, B>: specialise Hashable2<F<A, B>> with
+/// Lifted hashing of a two-parameter type `F<A, B>`: specialise `Hashable2<F<A, B>>` with
 /// `liftHashWithSalt2(H1 h1, H2 h2, salt, x)`, h1 for the first kind of element, h2 for the second.
 template <class T, class Enable = void>
 struct Hashable2;

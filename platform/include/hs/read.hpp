@@ -415,7 +415,7 @@ template <class T, class U>
   return readprec::bind(std::move(p), [q = std::move(q)](T&&) { return q; });
 }
 /// Symmetric choice: the parses of every alternative on the same input, the first alternative's
-/// first. The alternatives after the first may be anything a ReadPrec<T> is made from.
+/// first. The alternatives after the first may be anything a `ReadPrec<T>` is made from.
 template <class T, class... More>
 [[nodiscard]] ReadPrec<T> alt(ReadPrec<T> p, More... more) {
   std::vector<ReadPrec<T>> ps{std::move(p), ReadPrec<T>(std::move(more))...};
@@ -662,12 +662,12 @@ template <class T>
 }
 
 // ---------------------------------------------------------------------------------------------
-/// Lifted reading of a one-parameter type F<A>: specialise Read1<F<A>> with
+/// Lifted reading of a one-parameter type `F<A>`: specialise `Read1<F<A>>` with
 /// `static ReadPrec<F<A>> liftReadPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>> rl)` and
 /// optionally its list form `liftReadListPrec(rp, rl)` (by default the list reader).
 template <class T, class Enable = void>
 struct Read1;
-/// Lifted reading of a two-parameter type F<A, B>: specialise Read2<F<A, B>> with
+/// Lifted reading of a two-parameter type `F<A, B>`: specialise `Read2<F<A, B>>` with
 /// `liftReadPrec2(rp1, rl1, rp2, rl2)` and optionally `liftReadListPrec2`, as Read1.
 template <class T, class Enable = void>
 struct Read2;

@@ -175,13 +175,13 @@ struct ShowList {
 };
 
 // ---------------------------------------------------------------------------------------------
-/// The lifted text form of a one-parameter type F<A>: specialise Show1<F<A>> with
-/// `liftShowsPrec(sp, sl, d, x, out)`, where sp writes an element, (int, const A&,
-/// std::string&), and sl a list of elements, (const std::vector<A>&, std::string&); optionally
+/// The lifted text form of a one-parameter type `F<A>`: specialise `Show1<F<A>>` with
+/// `liftShowsPrec(sp, sl, d, x, out)`, where sp writes an element, `(int, const A&,
+/// std::string&)`, and sl a list of elements, `(const std::vector<A>&, std::string&)`; optionally
 /// `liftShowList(sp, sl, xs, out)` (by default the standard list writer).
 template <class T, class Enable = void>
 struct Show1;
-/// The lifted text form of a two-parameter type F<A, B>: specialise Show2<F<A, B>> with
+/// The lifted text form of a two-parameter type `F<A, B>`: specialise `Show2<F<A, B>>` with
 /// `liftShowsPrec2(sp1, sl1, sp2, sl2, d, x, out)` and optionally `liftShowList2`, as Show1.
 template <class T, class Enable = void>
 struct Show2;
