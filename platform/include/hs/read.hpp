@@ -367,8 +367,8 @@ template <class T>
 }  // namespace detail
 
 /// The reader combinators (hs::read is the function `read`, so they have a namespace of their
-/// own). Each builds a new reader at once, in one allocation for its function, and holds the
-/// readers it is built on shared; nothing is read until the reader is called.
+/// own). Each builds a new reader at once (a shared allocation for its function) that holds the
+/// readers it is built on by their shared handles; nothing is read until the reader is called.
 namespace readprec {
 /// \addtogroup hs_read
 /// @{
