@@ -1,13 +1,18 @@
-// Equality, ordering, text forms, reading, hashing and deep evaluation of Fix (one layer at a time,
-// through the functor's lifted capabilities), and of Mu and Nu through their Fix forms.
-//
-// Every walk over a Fix runs over an explicit stack, so values of any depth compare, show, hash
-// and evaluate in constant native stack: the lifted operation is handed a stand-in for the holes
-// that records them (equality and ordering take a recorded hole as equal and settle it after the
-// layer; the writer leaves a gap where a hole goes; deep evaluation visits the recorded holes
-// next). Hashing threads the salt through the holes: it nests near the root, and deeper down a
-// layer's last hole takes the explicit stack, the others nested calls. Reading a deep text reads
-// the layers from the innermost out, each hole found among the layers read already.
+/// \defgroup morvet_classes morvet/classes.hpp
+/// \ingroup morvet_morvet
+/// Equality, ordering, text forms, reading, hashing and deep evaluation of Fix (one layer at a
+/// time, through the functor's lifted capabilities), and equality, ordering and text forms of Mu
+/// and Nu through their Fix forms.
+///
+/// Every walk over a Fix runs over an explicit stack, so values of any depth compare, show, hash
+/// and evaluate in constant native stack: the lifted operation is handed a stand-in for the holes
+/// that records them (equality and ordering take a recorded hole as equal and settle it after the
+/// layer, so they rely on lawful lifted comparisons; the writer leaves a gap where a hole goes;
+/// deep evaluation visits the recorded holes next). Hashing threads the salt through the holes: it
+/// nests near the root, and deeper down a layer's last hole takes the explicit stack, the others
+/// nested calls. Reading a deep text reads the layers from the innermost out, each hole found
+/// among the layers read already. The walks demand the layers they reach; the work stacks grow
+/// with the depth and the holes waiting.
 #pragma once
 
 #include <algorithm>
@@ -31,7 +36,12 @@
 #include "morvet/mu.hpp"
 #include "morvet/nu.hpp"
 
+/// \addtogroup morvet_classes
+/// @{
+
 namespace morvet {
+/// \addtogroup morvet_classes
+/// @{
 
 namespace internal {
 
@@ -394,36 +404,46 @@ template <class T, class F, class Make>
 
 // ---- Fix ----------------------------------------------------------------------------------
 
+/// The same layers all the way down, by the functor's lifted equality: the left layer is demanded
+/// first, a layer's own contents are compared before its holes, and the walk stops at the first
+/// difference. Linear in the part compared; constant native stack.
 template <class F>
 [[nodiscard]] bool operator==(const Fix<F>& a, const Fix<F>& b) {
   return internal::equalFix(a, b);
 }
+/// The lexicographic order by the functor's lifted ordering: a layer's first unequal position
+/// decides, its holes before it settled first, in order, each with its own holes before the next;
+/// the left layer is demanded first. Linear in the part compared; constant native stack.
 template <class F>
 [[nodiscard]] hs::Ordering compare(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b);
 }
+/// `compare(a, b) == LT`.
 template <class F>
 [[nodiscard]] bool operator<(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) == hs::LT;
 }
+/// `compare(a, b) != GT`.
 template <class F>
 [[nodiscard]] bool operator<=(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) != hs::GT;
 }
+/// `compare(a, b) == GT`.
 template <class F>
 [[nodiscard]] bool operator>(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) == hs::GT;
 }
+/// `compare(a, b) != LT`.
 template <class F>
 [[nodiscard]] bool operator>=(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) != hs::LT;
 }
-// The very argument: b unless a is the greater (so b when they are equal).
+/// The very argument: b unless a is the greater (so b when they are equal).
 template <class F>
 [[nodiscard]] const Fix<F>& max(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) == hs::GT ? a : b;
 }
-// The very argument: b when a is the greater, otherwise a (so a when they are equal).
+/// The very argument: b when a is the greater, otherwise a (so a when they are equal).
 template <class F>
 [[nodiscard]] const Fix<F>& min(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) == hs::GT ? b : a;
@@ -431,37 +451,47 @@ template <class F>
 
 // ---- Mu and Nu, through their Fix forms ------------------------------------------------------
 
+// The reference expands this macro (docs/Doxyfile.in), so its documentation comments are block
+// comments: a line comment would swallow the rest of the definition.
 #define MORVET_REBUILT_ORDERING(T, toFix)                                   \
+  /** Equality of the Fix forms, built by toFix as the walk goes; left first. */ \
   template <class F>                                                        \
   bool operator==(const T<F>& a, const T<F>& b) {                           \
     const Fix<F> fa = toFix(a);                                             \
     return internal::equalFix(fa, toFix(b));                                \
   }                                                                         \
+  /** The order of the Fix forms, built by toFix as the walk goes; left first. */ \
   template <class F>                                                        \
   hs::Ordering compare(const T<F>& a, const T<F>& b) {                      \
     const Fix<F> fa = toFix(a);                                             \
     return internal::compareFix(fa, toFix(b));                              \
   }                                                                         \
+  /** `compare(b, a) == GT`: the right operand first. */                    \
   template <class F>                                                        \
   bool operator<(const T<F>& a, const T<F>& b) {                            \
     return morvet::compare(b, a) == hs::GT;                                 \
   }                                                                         \
+  /** `compare(a, b) != GT`. */                                             \
   template <class F>                                                        \
   bool operator<=(const T<F>& a, const T<F>& b) {                           \
     return morvet::compare(a, b) != hs::GT;                                 \
   }                                                                         \
+  /** `compare(a, b) == GT`. */                                             \
   template <class F>                                                        \
   bool operator>(const T<F>& a, const T<F>& b) {                            \
     return morvet::compare(a, b) == hs::GT;                                 \
   }                                                                         \
+  /** `b <= a`: the right operand first. */                                 \
   template <class F>                                                        \
   bool operator>=(const T<F>& a, const T<F>& b) {                           \
     return b <= a;                                                          \
   }                                                                         \
+  /** The very argument: b unless a is the greater (b when they are equal). */ \
   template <class F>                                                        \
   const T<F>& max(const T<F>& a, const T<F>& b) {                           \
     return morvet::compare(a, b) == hs::GT ? a : b;                         \
   }                                                                         \
+  /** The very argument: b when a is the greater, otherwise a. */            \
   template <class F>                                                        \
   const T<F>& min(const T<F>& a, const T<F>& b) {                           \
     return morvet::compare(a, b) == hs::GT ? b : a;                         \
@@ -471,33 +501,50 @@ MORVET_REBUILT_ORDERING(Mu, morvet::muToFix)
 MORVET_REBUILT_ORDERING(Nu, morvet::nuToFix)
 #undef MORVET_REBUILT_ORDERING
 
+/// @}
 }  // namespace morvet
 
 namespace hs {
+/// \addtogroup morvet_classes
+/// @{
 
-// "Fix " and the layer at precedence 11, in brackets from precedence 11.
+/// "Fix " and the layer at precedence 11, in brackets from precedence 11, by the functor's lifted
+/// writer. Over an explicit stack: the writer leaves a gap per hole, filled next; a writer that
+/// writes a hole into a buffer of its own gets it written in place (recursively, through the stack
+/// helper). Linear in the text; each layer's text is copied once more on its way to out.
 template <class F>
 struct Show<morvet::Fix<F>> {
+  /// \privatesection
   static void showsPrec(int d, const morvet::Fix<F>& x, std::string& out) {
     morvet::internal::showsPrecFix(d, x, out);
   }
 };
+/// "unfoldMu unFix " and the Fix form at precedence 11, in brackets from precedence 11: the text
+/// that reads back as a Mu of the same value. Folds the Mu (lazily, as muToFix).
 template <class F>
 struct Show<morvet::Mu<F>> {
+  /// \privatesection
   static void showsPrec(int d, const morvet::Mu<F>& x, std::string& out) {
     morvet::internal::showRebuilt("unfoldMu unFix ", d, x, out);
   }
 };
+/// "unfoldNu unFix " and the Fix form at precedence 11, in brackets from precedence 11; runs the
+/// steps (as nuToFix).
 template <class F>
 struct Show<morvet::Nu<F>> {
+  /// \privatesection
   static void showsPrec(int d, const morvet::Nu<F>& x, std::string& out) {
     morvet::internal::showRebuilt("unfoldNu unFix ", d, x, out);
   }
 };
 
-// The identifier "Fix", then a layer read at precedence 11; any number of brackets around.
+/// The identifier "Fix", then a layer read at precedence 11 by the functor's lifted reader; any
+/// number of brackets around. A reader 64 layers deep reads ahead: it reads the layers of the
+/// bracket group around it from the innermost out, so a text of any depth reads in the native
+/// stack of 64 layers, in time and memory linear in the text. The layers read are evaluated cells.
 template <class F>
 struct Read<morvet::Fix<F>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<morvet::Fix<F>> readPrec() {
     using Fix = morvet::Fix<F>;
     using Layer = typename Fix::Layer;
@@ -506,40 +553,54 @@ struct Read<morvet::Fix<F>> {
         [](Layer&& l) { return Fix(std::move(l)); })));
   }
 };
-// "unfoldMu", "unFix", then a bracketed Fix: the Mu that folds it.
+/// "unfoldMu", "unFix", then a bracketed Fix: the Mu that folds it (fixToMu).
 template <class F>
 struct Read<morvet::Mu<F>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<morvet::Mu<F>> readPrec() {
     return morvet::internal::readRebuilt<morvet::Mu<F>, F>(
         "unfoldMu", [](morvet::Fix<F>&& x) { return morvet::fixToMu(x); });
   }
 };
+/// "unfoldNu", "unFix", then a bracketed Fix: the Nu that unfolds it (fixToNu).
 template <class F>
 struct Read<morvet::Nu<F>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<morvet::Nu<F>> readPrec() {
     return morvet::internal::readRebuilt<morvet::Nu<F>, F>(
         "unfoldNu", [](morvet::Fix<F>&& x) { return morvet::fixToNu(x); });
   }
 };
 
-// The functor's lifted hash of the layer, with Fix's own hash for the holes; nothing of Fix's own.
+/// The functor's lifted hash of the layer, with Fix's own hash for the holes; nothing of Fix's own.
+/// One run of the lifted hash per layer for the first 1024 layers down (nested through the stack
+/// helper), at most three below (a chain in constant native stack); linear in the value.
 template <class F>
 struct Hashable<morvet::Fix<F>> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const morvet::Fix<F>& x) {
     return morvet::internal::hashFix(salt, x);
   }
 };
 
+/// Every layer demanded and deep-evaluated by the functor's lifted deep evaluation, the holes
+/// visited next, over an explicit stack.
 template <class F>
 struct NFData<morvet::Fix<F>> {
+  /// \privatesection
   static void rnf(const morvet::Fix<F>& x) { morvet::internal::rnfFix(x); }
 };
 
+/// @}
 }  // namespace hs
 
+/// hs::hash of the value, so a Fix keys a std::unordered_map.
 template <class F>
 struct std::hash<morvet::Fix<F>> {
+  /// \privatesection
   std::size_t operator()(const morvet::Fix<F>& x) const {
     return static_cast<std::size_t>(hs::hash(x));
   }
 };
+
+/// @}

@@ -1,4 +1,14 @@
-// Mu f: a recursive value stored as its own fold, usable with an algebra of any result type.
+/// \defgroup morvet_mu morvet/mu.hpp
+/// \ingroup morvet_morvet
+/// Mu f: a recursive value stored as its own fold, usable with an algebra of any result type.
+///
+/// A Mu is a handle to a shared, immutable body: copying it copies a pointer. Its fold is
+/// polymorphic in the result, which C++ virtual functions are not, so the body folds at one
+/// erased result type (std::any): foldMu wraps the caller's algebra, unboxing each layer's results
+/// by one more mapping and boxing the algebra's result (a heap allocation where the result does
+/// not fit std::any's small buffer, a pointer-sized, nothrow-movable value). Nothing of a fold is
+/// kept: each fold runs the Mu's fold anew (an unfoldMu's coalgebra again, a hoist's
+/// transformation again); a wrapMu's layer cell, once demanded, stays.
 #pragma once
 
 #include <any>
@@ -16,6 +26,8 @@
 #include "morvet/internal/traits.hpp"
 
 namespace morvet {
+/// \addtogroup morvet_mu
+/// @{
 
 template <class F>
 class Mu;
@@ -63,28 +75,36 @@ template <class A>
 template <class F>
 class MuFold;
 
+/// A recursive value of functor F stored as its own fold (see the header's notes on the erased
+/// result type). The kinds of body: Mu(fold), unfoldMu, wrapMu, hoistMu.
 template <class F>
 class Mu {
  public:
-  using functor = F;
-  using Layer = internal::Apply<F, Mu>;
+  using functor = F;                      ///< The functor's tag.
+  using Layer = internal::Apply<F, Mu>;   ///< One layer of Mu values: `F::apply<Mu<F>>`.
 
-  // The Mu whose fold, given an algebra `alg` (a callable from F<R> to R with
-  // `typename decltype(alg)::result_type` naming R), is fold(alg). Every fold calls it anew.
+  /// The Mu whose fold, given an algebra `alg` (a callable from `F<R>` to R whose member type
+  /// `result_type` names R), is fold(alg); fold is called with R the erased std::any. Every fold
+  /// calls it anew, and whole: nothing of a Mu made so is deferred, even for an algebra of
+  /// deferred layers (unwrapMu runs all of it). Needs no mapping of F; one allocation.
   template <class Fold>
     requires(!std::is_same_v<std::remove_cvref_t<Fold>, Mu> &&
              !std::is_convertible_v<Fold, std::shared_ptr<const internal::MuBody<F>>>)
   explicit Mu(Fold fold)
       : body_(std::make_shared<const internal::UserMu<F, Fold>>(std::move(fold))) {}
+  /// \privatesection
   explicit Mu(std::shared_ptr<const internal::MuBody<F>> body) noexcept : body_(std::move(body)) {}
 
   [[nodiscard]] const internal::MuBody<F>& body() const noexcept { return *body_; }
+  /// \publicsection
+  /// The body's address: values that share their body are the same value.
   [[nodiscard]] const void* identity() const noexcept { return body_.get(); }
 
  private:
   std::shared_ptr<const internal::MuBody<F>> body_;
 };
 
+/// Whether a and b share their body (then they are the same value); nothing is folded.
 template <class F>
 [[nodiscard]] bool ptrEq(const Mu<F>& a, const Mu<F>& b) noexcept {
   return a.identity() == b.identity();
@@ -137,7 +157,8 @@ struct WrapMu final : MuBody<F> {
   explicit WrapMu(hs::Lazy<Apply<F, Mu<F>>> l) : layer(std::move(l)) {}
   hs::Lazy<Apply<F, Mu<F>>> layer;
   [[nodiscard]] const hs::Lazy<Apply<F, Mu<F>>>* wrapped() const noexcept override { return &layer; }
-  // foldMuStrict walks chains of these itself; this is the fold of one held as a hoist's inner.
+  // foldMuStrict walks chains of these itself, over an explicit stack, and a functor without a
+  // mapping has no wrapMu; so this natively recursive fold is not reached.
   [[nodiscard]] Box foldStrict(const StrictAlgebra<F>& alg) const override {
     return alg(hs::fmap([alg](const Mu<F>& m) { return internal::foldMuStrict(alg, m); },
                         layer.force()));
@@ -213,8 +234,11 @@ template <class F>
 
 }  // namespace internal
 
-// The fold of m with alg, in the three forms of foldFix (a chain of wrapMu layers and an unfoldMu
-// fold over an explicit stack). Each fold runs m's fold function anew.
+/// The fold of m with alg, in the three forms of foldFix (a chain of wrapMu layers and an unfoldMu
+/// fold over an explicit stack in the layer form; a hoist nests one native call per hoist). Each
+/// fold runs m's fold function anew. Beside foldFix's costs, each layer's results are unboxed by
+/// one more mapping and each result boxed (std::any), and the algebra is called through a
+/// std::function. Needs the functor's mapping.
 template <class A = internal::Deduce, class Alg, class F>
 [[nodiscard]] internal::ResultOf<A, Alg> foldMu(Alg alg, const Mu<F>& m) {
   using R = internal::ResultOf<A, Alg>;
@@ -243,10 +267,13 @@ template <class A = internal::Deduce, class Alg, class F>
   }
 }
 
+/// The fold function of a Mu, as unMu returns it: given an algebra, the fold with it.
 template <class F>
 class MuFold {
  public:
+  /// The fold function of m (holds a copy of the handle).
   explicit MuFold(Mu<F> m) : m_(std::move(m)) {}
+  /// `foldMu<A>(alg, m)`.
   template <class A = internal::Deduce, class Alg>
   internal::ResultOf<A, Alg> operator()(Alg alg) const {
     return morvet::foldMu<A>(std::move(alg), m_);
@@ -255,12 +282,15 @@ class MuFold {
  private:
   Mu<F> m_;
 };
+/// m's fold function: `unMu(m)(alg)` is `foldMu(alg, m)`. Folds nothing itself.
 template <class F>
 [[nodiscard]] MuFold<F> unMu(const Mu<F>& m) {
   return MuFold<F>(m);
 }
 
-// The Mu whose every fold refolds coalg from seed (the coalgebra runs again on each fold).
+/// The Mu whose every fold refolds coalg from seed (the coalgebra runs again on each fold; no
+/// layer is kept). Builds one body, holding coalg in one shared copy and the seed; runs nothing.
+/// The functor is the tag of what coalg returns, unless given: `unfoldMu<F>(coalg, seed)`.
 template <class F = internal::Deduce, class Coalg, class S>
 [[nodiscard]] auto unfoldMu(Coalg coalg, S seed) {
   using G = typename internal::TagFor<F, internal::CoalgebraLayer<Coalg, S>>::type;
@@ -268,21 +298,27 @@ template <class F = internal::Deduce, class Coalg, class S>
       std::make_shared<const Coalg>(std::move(coalg)), std::move(seed)));
 }
 
-// The Mu of a layer of Mu values: its fold calls the algebra on the layer with each inner Mu
-// folded by the same algebra.
+/// The Mu of a cell of a layer of Mu values (`wrapMu<F>(cell)`): its fold calls the algebra on the
+/// layer with each inner Mu folded by the same algebra; the cell is demanded when a fold reaches
+/// it (for an algebra of deferred layers, when the algebra demands it), and kept. One body; chains
+/// of wrapMu fold over an explicit stack.
 template <class F>
 [[nodiscard]] Mu<F> wrapMu(hs::Lazy<internal::Apply<F, Mu<F>>> layer) {
   return Mu<F>(std::make_shared<const internal::WrapMu<F>>(std::move(layer)));
 }
+/// The Mu of a layer of Mu values, its functor the layer's tag: the layer in a new, evaluated cell,
+/// then as wrapMu of the cell.
 template <class L>
 [[nodiscard]] Mu<hs::TagOfT<L>> wrapMu(L layer) {
   using F = hs::TagOfT<L>;
   return morvet::wrapMu<F>(hs::Lazy<internal::Apply<F, Mu<F>>>(std::move(layer)));
 }
 
-// The outermost layer of m, every hole a Mu of its own: the fold of m that rebuilds each layer
-// with wrapMu. wrapMu leaves its layer alone, so each hole's fold is deferred: the outermost layer
-// is computed now, each inner one when its Mu is first folded (and kept). An endless m unwraps.
+/// The outermost layer of m, every hole a Mu of its own: the fold of m that rebuilds each layer
+/// with wrapMu. wrapMu leaves its layer alone, so each hole's fold is deferred: the outermost layer
+/// is computed now, each inner one when its Mu is first folded (and kept). An endless m unwraps.
+/// A Mu(fold) is the exception: its fold function runs whole now (only the rebuilding of the
+/// inner layers waits).
 template <class F>
 [[nodiscard]] internal::Apply<F, Mu<F>> unwrapMu(const Mu<F>& m) {
   using Layer = internal::Apply<F, Mu<F>>;
@@ -292,7 +328,8 @@ template <class F>
   return morvet::foldMu<Layer>(rewrap, m);
 }
 
-// m with every layer put through the natural transformation nt (at fold time, each fold anew).
+/// m with every layer put through the natural transformation nt (at fold time, each fold anew).
+/// Builds one body, holding nt in one shared copy and m; needs no mapping of F.
 template <class G = internal::Deduce, class NT, class F>
 [[nodiscard]] auto hoistMu(NT nt, const Mu<F>& m) {
   using T = internal::TargetOf<G, F, NT>;
@@ -300,8 +337,9 @@ template <class G = internal::Deduce, class NT, class F>
       std::make_shared<const NT>(std::move(nt)), m));
 }
 
-// Conversions between Fix and Mu. The conversion to Fix is deferred: m is folded when the
-// outermost layer is first demanded, and (as far as m's kind allows) each layer below when it is.
+/// m as a Fix. The conversion is deferred: m is folded when the outermost layer is first demanded,
+/// and (as far as m's kind allows: a Mu(fold) runs whole at the first demand) each layer below
+/// when it is; the layers are kept in the Fix.
 template <class F>
 [[nodiscard]] Fix<F> muToFix(const Mu<F>& m) {
   using Layer = typename Fix<F>::Layer;
@@ -310,9 +348,12 @@ template <class F>
         .unFix();
   }));
 }
+/// x as a Mu: the unfoldMu of x's layers. Builds nothing; each fold walks x anew (demanding its
+/// layers).
 template <class F>
 [[nodiscard]] Mu<F> fixToMu(const Fix<F>& x) {
   return morvet::unfoldMu<F>(internal::ExpandFix<F>{}, x);
 }
 
+/// @}
 }  // namespace morvet

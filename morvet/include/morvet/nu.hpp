@@ -1,4 +1,11 @@
-// Nu f: a recursive value stored as a step function and a seed, its layers produced on demand.
+/// \defgroup morvet_nu morvet/nu.hpp
+/// \ingroup morvet_morvet
+/// Nu f: a recursive value stored as a step function and a seed, its layers produced on demand.
+///
+/// A Nu is a handle to one shared cell (hs::Lazy) of {step, seed}: the seed's type is hidden (a
+/// std::any) and the step erased behind a virtual call that unboxes the seed and boxes each child
+/// seed (one mapping per layer, and an allocation per child seed that does not fit std::any's
+/// small buffer). Layers are not kept: each unwrap or fold runs the steps again.
 #pragma once
 
 #include <any>
@@ -14,6 +21,8 @@
 #include "morvet/internal/traits.hpp"
 
 namespace morvet {
+/// \addtogroup morvet_nu
+/// @{
 
 template <class F>
 class Nu;
@@ -87,35 +96,45 @@ struct StepType<hs::Lazy<X>> {
 
 }  // namespace internal
 
+/// A recursive value of functor F stored as a step and a seed (see the header's notes).
 template <class F>
 class Nu {
  public:
-  using functor = F;
+  using functor = F;  ///< The functor's tag.
+  /// \privatesection
   using Cell = internal::NuCell<F>;
 
   explicit Nu(hs::Lazy<Cell> cell) noexcept : cell_(std::move(cell)) {}
-  // A Nu whose cell is f(), computed when first demanded (and failing then if f throws).
+  /// \publicsection
+  /// A Nu whose cell is that of the Nu f() returns, computed when first demanded (f runs at most
+  /// once; if it throws, every demand fails with its exception).
   template <class Fn>
   [[nodiscard]] static Nu defer(Fn f) {
     return Nu(hs::Lazy<Cell>::defer([f = std::move(f)]() -> Cell { return f().cell_.force(); }));
   }
 
+  /// \privatesection
   // Demands the cell.
   [[nodiscard]] const Cell& cell() const { return cell_.force(); }
   [[nodiscard]] const hs::Lazy<Cell>& lazyCell() const noexcept { return cell_; }
+  /// \publicsection
+  /// The cell's address: values that share their cell are the same value.
   [[nodiscard]] const void* identity() const noexcept { return cell_.identity(); }
 
  private:
   hs::Lazy<Cell> cell_;
 };
 
+/// Whether a and b share their cell (then they are the same value); nothing is demanded.
 template <class F>
 [[nodiscard]] bool ptrEq(const Nu<F>& a, const Nu<F>& b) noexcept {
   return a.identity() == b.identity();
 }
 
-// The Nu of a step (a callable from S to F<S>) and a seed; either may be an hs::Lazy, and nothing
-// is evaluated. The functor is the tag of what the step returns, unless given: unfoldNu<F>(...).
+/// The Nu of a step (a callable from S to `F<S>`) and a seed; either may be an hs::Lazy, and
+/// nothing is evaluated (a deferred seed is demanded when the step first needs it). One evaluated
+/// cell, the step in one shared allocation, the seed in a std::any. The functor is the tag of what
+/// the step returns, unless given: `unfoldNu<F>(...)`.
 template <class F = internal::Deduce, class G, class S>
 [[nodiscard]] auto unfoldNu(G step, S seed) {
   using Seed = typename internal::StepType<S>::type;
@@ -126,8 +145,8 @@ template <class F = internal::Deduce, class G, class S>
                                    std::any(std::move(seed))}));
 }
 
-// The outermost layer, every hole a Nu of the same step and a child seed. Demands the cell, then
-// runs the step once.
+/// The outermost layer, every hole a Nu of the same step and a child seed (a new evaluated cell
+/// each). Demands the cell, then runs the step once; the layer is not kept.
 template <class F>
 [[nodiscard]] internal::Apply<F, Nu<F>> unwrapNu(const Nu<F>& n) {
   using Cell = internal::NuCell<F>;
@@ -137,20 +156,23 @@ template <class F>
       c.step->step(c.seed));
 }
 
-// The Nu whose seed is the layer itself and whose step unwraps each inner Nu.
+/// The Nu whose seed is the layer itself and whose step unwraps each inner Nu: unwrapping it runs
+/// the step of every Nu in the layer once, a layer ahead of what the holes need.
 template <class F>
 [[nodiscard]] Nu<F> wrapNu(internal::Apply<F, Nu<F>> layer) {
   using Layer = internal::Apply<F, Nu<F>>;
   auto step = [](const Layer& l) { return hs::fmap([](const Nu<F>& n) { return morvet::unwrapNu(n); }, l); };
   return morvet::unfoldNu<F>(std::move(step), std::move(layer));
 }
+/// wrapNu with the functor the layer's tag.
 template <class L>
 [[nodiscard]] auto wrapNu(L layer) -> Nu<hs::TagOfT<L>> {
   return morvet::wrapNu<hs::TagOfT<L>>(std::move(layer));
 }
 
-// The fold of n's layers with alg, in the three forms of foldFix. Demands the cell before
-// anything else.
+/// The fold of n's layers with alg, in the three forms of foldFix (the layer form over an explicit
+/// stack, each step run as its layer is reached; the deferred forms run a step when the algebra
+/// demands its layer). Demands the cell before anything else; each fold runs the steps anew.
 template <class A = internal::Deduce, class Alg, class F>
 [[nodiscard]] internal::ResultOf<A, Alg> foldNu(Alg alg, const Nu<F>& n) {
   using R = internal::ResultOf<A, Alg>;
@@ -171,7 +193,9 @@ template <class A = internal::Deduce, class Alg, class F>
   }
 }
 
-// n with the natural transformation nt after its step; the same seed. Demands the cell.
+/// n with the natural transformation nt after its step; the same seed. Demands the cell; one new
+/// evaluated cell, nt in one shared copy. A step of a hoist of a hoist nests one native call per
+/// hoist, through the stack helper.
 template <class G = internal::Deduce, class NT, class F>
 [[nodiscard]] auto hoistNu(NT nt, const Nu<F>& n) {
   using T = internal::TargetOf<G, F, NT>;
@@ -182,8 +206,9 @@ template <class G = internal::Deduce, class NT, class F>
            c.seed}));
 }
 
-// Conversions between Fix and Nu. The conversion to Fix is deferred: n's cell is evaluated when
-// the outermost layer is first demanded, and each layer below is built when it is demanded.
+/// n as a Fix. The conversion is deferred: n's cell is evaluated when the outermost layer is first
+/// demanded, and each layer below is built, by one run of the step, when it is demanded; the
+/// layers are kept in the Fix.
 template <class F>
 [[nodiscard]] Fix<F> nuToFix(const Nu<F>& n) {
   using Layer = typename Fix<F>::Layer;
@@ -198,9 +223,12 @@ template <class F>
       },
       n.lazyCell()));
 }
+/// x as a Nu: the unfoldNu whose step is unFix and whose seed is x. Evaluates nothing; each
+/// unwrap demands the layer it reaches.
 template <class F>
 [[nodiscard]] Nu<F> fixToNu(const Fix<F>& x) {
   return morvet::unfoldNu<F>(internal::ExpandFix<F>{}, x);
 }
 
+/// @}
 }  // namespace morvet

@@ -1,4 +1,12 @@
-// Hashing: salted hashes of values, with the lifted forms for one- and two-parameter types.
+/// \defgroup hs_hashable hs/hashable.hpp
+/// \ingroup hsplatform
+/// Hashing: salted 64-bit hashes of values, the lifted forms for one- and two-parameter types,
+/// the word mix and the byte-string hash every library uses.
+///
+/// The hashes of the base instances are the same on every platform and in every run (there is no
+/// random seed), take time linear in the value and allocate nothing (a deferred value is forced,
+/// though). Hashing values that nest goes through the stack helper, so its depth is bounded by
+/// memory.
 #pragma once
 
 #include <bit>
@@ -18,10 +26,13 @@
 #include "hs/unit.hpp"
 
 namespace hs {
+/// \addtogroup hs_hashable
+/// @{
 
+/// The salt hs::hash uses.
 inline constexpr std::int64_t defaultSalt = -3750763034362895579;
 
-// The 64-bit finaliser of MurmurHash3.
+/// The 64-bit finaliser of MurmurHash3: a bijection of 64-bit words that spreads every bit.
 [[nodiscard]] constexpr std::uint64_t fmix64(std::uint64_t z) noexcept {
   z ^= z >> 33;
   z *= 0xff51afd7ed558ccdULL;
@@ -36,7 +47,8 @@ namespace detail {
 __extension__ using UInt128 = unsigned __int128;
 }  // namespace detail
 
-// The salted hash of one machine word, the one mixing step every library uses.
+/// The salted hash of one machine word, the one mixing step every library uses: a 128-bit
+/// product and the finaliser, in constant time.
 [[nodiscard]] constexpr std::int64_t saltedWordHash(std::int64_t salt, std::uint64_t x) noexcept {
   const auto s = static_cast<std::uint64_t>(salt);
   const detail::UInt128 p = static_cast<detail::UInt128>(s) * x;
@@ -45,17 +57,18 @@ __extension__ using UInt128 = unsigned __int128;
   return static_cast<std::int64_t>(fmix64(s + __builtin_bswap64(x) + (hi ^ lo)));
 }
 
-// A type is hashed by its Hashable specialisation: specialise it with
-// `static std::int64_t hashWithSalt(std::int64_t, const T&)` and, where `hash` is not
-// `hashWithSalt` with the default salt, `static std::int64_t hash(const T&)`.
+/// A type is hashed by its Hashable specialisation: specialise it with
+/// `static std::int64_t hashWithSalt(std::int64_t, const T&)` and, where `hash` is not
+/// `hashWithSalt` with the default salt, `static std::int64_t hash(const T&)`.
 template <class T, class Enable = void>
 struct Hashable;
 
-// A type with no Hashable specialisation but an enabled `std::hash<T>` (a key type of one's own
-// that already works in std::unordered_map) hashes through std::hash: `hashWithSalt(salt, x)` is
-// `saltedWordHash(salt, std::hash<T>{}(x))` and `hash(x)` is `hashWithSalt(defaultSalt, x)`. The
-// mix spreads std::hash's result over all 64 bits, which the trie reads 5 at a time (std::hash of
-// an integer is the integer itself in libstdc++). A Hashable specialisation always wins.
+/// A type with an enabled `std::hash<T>`. One with no Hashable specialisation (a key type of
+/// one's own that already works in std::unordered_map) hashes through std::hash:
+/// `hashWithSalt(salt, x)` is `saltedWordHash(salt, std::hash<T>{}(x))` and `hash(x)` is
+/// `hashWithSalt(defaultSalt, x)`. The mix spreads std::hash's result over all 64 bits, which the
+/// trie reads 5 at a time (std::hash of an integer is the integer itself in libstdc++). A Hashable
+/// specialisation always wins.
 template <class T>
 concept StdHashable = requires(const T& x) {
   { std::hash<T>{}(x) } -> std::convertible_to<std::size_t>;
@@ -70,13 +83,14 @@ template <class T>
 inline constexpr bool noHash = false;
 }  // namespace detail
 
-// Whether hs::hash and hs::hashWithSalt accept T: its own Hashable, or else std::hash.
+/// Whether hs::hash and hs::hashWithSalt accept T: its own Hashable, or else std::hash.
 template <class T>
 concept HashableType = detail::OwnHashable<T> || StdHashable<T>;
 
-// The salted hash of x. Cost: that of the type's hash; allocates nothing of its own. Values nest
-// through here (a type's hash calls it for its parts), so it is a recursive point: nested values
-// go through the stack helper.
+/// The salted hash of x, by T's Hashable instance, else through std::hash (a type with neither
+/// stops the build at one static_assert naming both ways). Cost: that of the type's hash;
+/// allocates nothing of its own. Values nest through here (a type's hash calls it for its parts),
+/// so for a type that may nest it is a recursive point of the stack helper.
 template <class T>
 [[nodiscard]] std::int64_t hashWithSalt(std::int64_t salt, const T& x) {
   if constexpr (detail::OwnHashable<T>) {
@@ -95,7 +109,7 @@ template <class T>
     return 0;
   }
 }
-// The hash of x: the type's own `hash` where it has one, else hashWithSalt with the default salt.
+/// The hash of x: the type's own `hash` where it has one, else hashWithSalt with the default salt.
 template <class T>
 [[nodiscard]] std::int64_t hash(const T& x) {
   if constexpr (detail::OwnHashable<T> && requires { Hashable<T>::hash(x); })
@@ -104,35 +118,43 @@ template <class T>
     return hs::hashWithSalt(defaultSalt, x);
 }
 
-// Lifted hashing: specialise Hashable1<F<A>> with
-// `static std::int64_t liftHashWithSalt(H h, std::int64_t salt, const F<A>&)`, and Hashable2<F<A, B>>
-// with `liftHashWithSalt2(H1, H2, salt, x)`; h receives (salt, element) and returns a hash.
+/// Lifted hashing of a one-parameter type `F<A>`: specialise `Hashable1<F<A>>` with
+/// `static std::int64_t liftHashWithSalt(H h, std::int64_t salt, const F<A>&)`; h receives
+/// (salt, element) and returns a hash.
 template <class T, class Enable = void>
 struct Hashable1;
+/// Lifted hashing of a two-parameter type `F<A, B>`: specialise `Hashable2<F<A, B>>` with
+/// `liftHashWithSalt2(H1 h1, H2 h2, salt, x)`, h1 for the first kind of element, h2 for the second.
 template <class T, class Enable = void>
 struct Hashable2;
 
+/// The salted hash of x with its elements hashed by h, by T's Hashable1 instance.
 template <class H, class T>
 [[nodiscard]] std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const T& x) {
   return Hashable1<T>::liftHashWithSalt(std::forward<H>(h), salt, x);
 }
+/// The salted hash of x with its first elements hashed by h1 and its second by h2, by T's
+/// Hashable2 instance.
 template <class H1, class H2, class T>
 [[nodiscard]] std::int64_t liftHashWithSalt2(H1&& h1, H2&& h2, std::int64_t salt, const T& x) {
   return Hashable2<T>::liftHashWithSalt2(std::forward<H1>(h1), std::forward<H2>(h2), salt, x);
 }
 
-// A callable that hashes with the element type's own Hashable.
+/// The element hash of the lifted forms that hashes with the element type's own Hashable.
 struct HashWithSalt {
+  /// hs::hashWithSalt(salt, x).
   template <class T>
   std::int64_t operator()(std::int64_t salt, const T& x) const {
     return hs::hashWithSalt(salt, x);
   }
 };
 
-// Machine integers: `hash` is the value itself (sign-extended for signed types, zero-extended for
-// unsigned ones), `hashWithSalt` mixes that word with saltedWordHash.
+/// Machine integers (and bool and the character types): `hash` is the value itself
+/// (sign-extended for signed types, zero-extended for unsigned ones), `hashWithSalt` mixes that
+/// word with saltedWordHash.
 template <class T>
 struct Hashable<T, std::enable_if_t<std::is_integral_v<T>>> {
+  /// \privatesection
   [[nodiscard]] static std::uint64_t word(T x) noexcept {
     if constexpr (std::is_signed_v<T>)
       return static_cast<std::uint64_t>(static_cast<std::int64_t>(x));
@@ -144,8 +166,10 @@ struct Hashable<T, std::enable_if_t<std::is_integral_v<T>>> {
     return hs::saltedWordHash(salt, word(x));
   }
 };
+/// Enumerations as their underlying integer.
 template <class T>
 struct Hashable<T, std::enable_if_t<std::is_enum_v<T>>> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hash(T x) noexcept {
     return Hashable<std::underlying_type_t<T>>::hash(static_cast<std::underlying_type_t<T>>(x));
   }
@@ -155,9 +179,11 @@ struct Hashable<T, std::enable_if_t<std::is_enum_v<T>>> {
   }
 };
 
-// Floating point: the bit pattern, with both zeros hashed alike (they compare equal).
+/// Floating point: the bit pattern as a word (`hash` is that word), with both zeros hashed alike
+/// (they compare equal); a long double is hashed as the float nearest it.
 template <class T>
 struct Hashable<T, std::enable_if_t<std::is_floating_point_v<T>>> {
+  /// \privatesection
   [[nodiscard]] static std::uint64_t word(T x) noexcept {
     if (x == T(0)) return 0;
     if constexpr (sizeof(T) == 8)
@@ -171,28 +197,32 @@ struct Hashable<T, std::enable_if_t<std::is_floating_point_v<T>>> {
   }
 };
 
+/// `hash` is 0; `hashWithSalt` mixes the word 0.
 template <>
 struct Hashable<Unit> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hash(Unit) noexcept { return 0; }
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, Unit) noexcept {
     return saltedWordHash(salt, 0);
   }
 };
+/// `hash` is 0, 1 or 2 for LT, EQ, GT; `hashWithSalt` mixes that word.
 template <>
 struct Hashable<Ordering> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hash(Ordering o) noexcept { return static_cast<std::int64_t>(o) + 1; }
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, Ordering o) noexcept {
     return saltedWordHash(salt, static_cast<std::uint64_t>(hash(o)));
   }
 };
 
-// Byte strings. The state starts as the salt plus the length times an odd constant; while more
-// than 16 bytes remain, a 16-byte block (two words x, y) sets state = mix(state, x, y); the last up
-// to 16 bytes become two words a, b, and the hash is fold(mix(state, a, b) ^ k2, k3), where
-// mix(s, x, y) = fold(x ^ k1, y ^ s) + (s ^ x) + rotl(y, 32) and fold(x, y) is the exclusive or of
-// the two halves of the 128-bit product. Words are read little-endian on every machine, so a hash does not depend
-// on the platform. Strings of up to 32 bytes are hashed inline: most keys are short, and the call
-// would add about a third to their hash.
+/// The salted hash of n bytes at data, linear (one 128-bit product per 16 bytes). The state starts
+/// as the salt plus the length times an odd constant; while more than 16 bytes remain, a 16-byte
+/// block (two words x, y) sets state = mix(state, x, y); the last up to 16 bytes become two words
+/// a, b, and the hash is fold(mix(state, a, b) ^ k2, k3), where mix(s, x, y) =
+/// fold(x ^ k1, y ^ s) + (s ^ x) + rotl(y, 32) and fold(x, y) is the exclusive or of the two
+/// halves of the 128-bit product. Words are read little-endian on every machine, so a hash does
+/// not depend on the platform.
 [[nodiscard]] std::int64_t hashBytesWithSalt(std::int64_t salt, const void* data, std::size_t n) noexcept;
 
 namespace detail {
@@ -257,7 +287,8 @@ inline constexpr std::uint64_t bytesKey3 = 0xb28742e8b7db8e09ULL;
 
 }  // namespace detail
 
-// hashBytesWithSalt, with strings of up to 32 bytes hashed in the caller.
+/// hashBytesWithSalt, with strings of up to 32 bytes hashed in the caller: most keys are short,
+/// and the call would add about a third to their hash.
 [[nodiscard]] inline std::int64_t hashBytes(std::int64_t salt, const void* data, std::size_t n) noexcept {
   const auto* p = static_cast<const unsigned char*>(data);
   const std::uint64_t state = detail::bytesState(salt, n);
@@ -266,23 +297,28 @@ inline constexpr std::uint64_t bytesKey3 = 0xb28742e8b7db8e09ULL;
   return hashBytesWithSalt(salt, data, n);
 }
 
+/// The bytes, by hashBytes.
 template <>
 struct Hashable<std::string_view> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, std::string_view s) noexcept {
     return hs::hashBytes(salt, s.data(), s.size());
   }
 };
+/// The bytes, by hashBytes (as the string_view of them).
 template <>
 struct Hashable<std::string> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const std::string& s) noexcept {
     return hs::hashBytes(salt, s.data(), s.size());
   }
 };
 
-// Pairs and tuples: the components in order, each with the previous result as salt; `hash`
-// starts from the first component's own hash.
+/// The components in order, each with the previous result as salt; `hash` starts from the first
+/// component's own hash.
 template <class A, class B>
 struct Hashable<std::pair<A, B>> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hash(const std::pair<A, B>& p) {
     return hs::hashWithSalt(hs::hash(p.first), p.second);
   }
@@ -290,53 +326,64 @@ struct Hashable<std::pair<A, B>> {
     return hs::hashWithSalt(hs::hashWithSalt(salt, p.first), p.second);
   }
 };
+/// The components in order, each with the previous result as salt (`hash` is hashWithSalt with
+/// the default salt).
 template <class... A>
 struct Hashable<std::tuple<A...>> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const std::tuple<A...>& t) {
     std::apply([&](const A&... a) { ((salt = hs::hashWithSalt(salt, a)), ...); }, t);
     return salt;
   }
 };
 
-// Lists: the elements in order, then the length.
+/// The elements by h in order, each with the previous result as salt, then the length mixed in.
 template <class A>
 struct Hashable1<std::vector<A>> {
+  /// \privatesection
   template <class H>
   [[nodiscard]] static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const std::vector<A>& xs) {
     for (const A& x : xs) salt = h(salt, x);
     return hs::saltedWordHash(salt, xs.size());
   }
 };
+/// The elements in order, then the length (as Hashable1).
 template <class A>
 struct Hashable<std::vector<A>> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const std::vector<A>& xs) {
     return Hashable1<std::vector<A>>::liftHashWithSalt(HashWithSalt{}, salt, xs);
   }
 };
 
-// Optional values: a tag word (0 absent, 1 present), then the value.
+/// A tag word (0 absent, 1 present), then the value by h.
 template <class A>
 struct Hashable1<std::optional<A>> {
+  /// \privatesection
   template <class H>
   [[nodiscard]] static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const std::optional<A>& x) {
     if (!x) return saltedWordHash(salt, 0);
     return h(saltedWordHash(salt, 1), *x);
   }
 };
+/// A tag word (0 absent, 1 present), then the value.
 template <class A>
 struct Hashable<std::optional<A>> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const std::optional<A>& x) {
     return Hashable1<std::optional<A>>::liftHashWithSalt(HashWithSalt{}, salt, x);
   }
 };
 
-// A deferred value hashes as its value.
+/// A deferred value hashes as its value; forces the cell.
 template <class A>
 struct Hashable<Lazy<A>> {
+  /// \privatesection
   [[nodiscard]] static std::int64_t hash(const Lazy<A>& x) { return hs::hash(x.force()); }
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, const Lazy<A>& x) {
     return hs::hashWithSalt(salt, x.force());
   }
 };
 
+/// @}
 }  // namespace hs

@@ -1,6 +1,14 @@
-// Reading text forms back: a backtracking reader over the Haskell lexeme syntax that yields every
-// parse together with the rest of the input, and the base library's Read instances on top of it.
-// Readers never throw on bad text: no parse is an empty result.
+/// \defgroup hs_read hs/read.hpp
+/// \ingroup hsplatform
+/// Reading text forms back: a backtracking reader over the Haskell lexeme syntax that yields every
+/// parse together with the rest of the input, its combinators (hs::readprec), the base library's
+/// Read instances on top of it, and the lifted forms for one- and two-parameter types.
+///
+/// Readers never throw on bad text: no parse is an empty result (hs::read alone raises a program
+/// error). Parses are computed when the reader is called, all of them, and each rest views the
+/// input, so the input must outlive the result. Readers of nested values call each other through
+/// ReadPrec's call, a recursive point of the stack helper, so any depth reads while memory lasts;
+/// bracket readers find a run of opening brackets first and never nest per bracket.
 #pragma once
 
 #include <algorithm>
@@ -23,49 +31,69 @@
 #include "hs/unit.hpp"
 
 namespace hs {
+/// \addtogroup hs_read
+/// @{
 
-// Every parse and the rest of the input after it. The rests view the input text, so the input
-// must outlive the result.
+/// Every parse and the rest of the input after it. The rests view the input text, so the input
+/// must outlive the result.
 template <class T>
 using ReadResult = std::vector<std::pair<T, std::string_view>>;
 
-// A reader that ignores precedence.
+/// A reader that ignores precedence.
 template <class T>
 using ReadS = std::function<ReadResult<T>(std::string_view)>;
 
 // ---------------------------------------------------------------------------------------------
 // Lexemes
 
-// White space as the base library's isSpace tests it (code points, not bytes).
+/// White space as the base library's isSpace tests it (code points, not bytes).
 [[nodiscard]] bool isSpace(char32_t c) noexcept;
-// s without its leading white space.
+/// s without its leading white space; linear in the white space.
 [[nodiscard]] std::string_view skipSpaces(std::string_view s) noexcept;
 
-// A numeric literal: decimal digits with optional fraction and exponent, or an octal (0o) or
-// hexadecimal (0x) integer.
+/// A numeric literal: decimal digits with optional fraction and exponent, or an octal (0o) or
+/// hexadecimal (0x) integer.
 struct Number {
-  int base = 10;                         // 8, 10 or 16
-  std::string digits;                    // the integer digits as written
-  std::optional<std::string> fraction;   // the digits after '.', decimal only
-  std::optional<std::int64_t> exponent;  // decimal only; saturated far beyond any useful range
+  int base = 10;                         ///< 8, 10 or 16.
+  std::string digits;                    ///< The integer digits (hexadecimal ones in lower case).
+  std::optional<std::string> fraction;   ///< The digits after '.', decimal only.
+  std::optional<std::int64_t> exponent;  ///< Decimal only; saturated far beyond any useful range.
+  /// The same base, digits, fraction and exponent.
   friend bool operator==(const Number&, const Number&) = default;
 };
 
-// The value of an integral literal (no fraction, no exponent) modulo 2^64; absent otherwise.
+/// The value of an integral literal (no fraction, no exponent) modulo 2^64; absent otherwise.
+/// Linear in the digits.
 [[nodiscard]] std::optional<std::uint64_t> numberToWord(const Number& n);
-// The value correctly rounded to the nearest double / float (too large: infinity).
+/// @{
+/// The value correctly rounded to the nearest double / float: too large is infinity, too small
+/// zero, also for exponents beyond any range. Linear in the digits; a decimal literal is copied
+/// once for the conversion.
 [[nodiscard]] double numberToDouble(const Number& n);
 [[nodiscard]] float numberToFloat(const Number& n);
+/// @}
 
+/// One lexeme of the Haskell syntax, as the base library's lexer gives it.
 struct Lexeme {
-  enum class Kind : std::uint8_t { Char, String, Punc, Ident, Symbol, Number, Eof };
+  /// What the lexeme is.
+  enum class Kind : std::uint8_t {
+    Char,    ///< A character literal.
+    String,  ///< A string literal.
+    Punc,    ///< Punctuation, or a reserved operator (`..`, `::`, `=`, `->`, ...).
+    Ident,   ///< An identifier.
+    Symbol,  ///< An operator symbol.
+    Number,  ///< A numeric literal.
+    Eof      ///< The end of the input.
+  };
 
-  Kind kind = Kind::Eof;
-  char32_t character = 0;  // Char
-  std::u32string string;   // String, as code points
-  std::string text;        // Punc, Ident, Symbol (UTF-8)
-  hs::Number number;       // Number
+  Kind kind = Kind::Eof;   ///< What it is.
+  char32_t character = 0;  ///< A Char's character.
+  std::u32string string;   ///< A String's characters, as code points.
+  std::string text;        ///< A Punc's, Ident's or Symbol's text (UTF-8).
+  hs::Number number;       ///< A Number's literal.
 
+  /// @{
+  /// The lexeme of that kind.
   [[nodiscard]] static Lexeme Char(char32_t c) {
     Lexeme l;
     l.kind = Kind::Char;
@@ -88,7 +116,9 @@ struct Lexeme {
     return l;
   }
   [[nodiscard]] static Lexeme Eof() { return Lexeme{}; }
+  /// @}
 
+  /// The same kind and contents.
   friend bool operator==(const Lexeme&, const Lexeme&) = default;
 
  private:
@@ -118,38 +148,42 @@ namespace detail {
 [[nodiscard]] std::optional<std::string_view> closeBrackets(std::string_view s, std::size_t n) noexcept;
 }  // namespace detail
 
-// The one-token lexer: skips white space, then returns the source text of one whole token and
-// the rest (the empty token at the end of the input; no result when no token can be read).
+/// The one-token lexer: skips white space, then returns the source text of one whole token and
+/// the rest (the empty token at the end of the input; no result when no token can be read).
+/// Linear in the white space and the token; allocates the token's text.
 [[nodiscard]] ReadResult<std::string> lex(std::string_view s);
 
 // ---------------------------------------------------------------------------------------------
 // Precedence readers
 
-// A reader that takes the surrounding precedence and the input and yields every parse with its
-// rest. Copies share the one underlying function.
+/// A reader that takes the surrounding precedence and the input and yields every parse with its
+/// rest. Copies share the one underlying function (a reference count).
 template <class T>
 class ReadPrec {
  public:
-  using value_type = T;
-  using Result = ReadResult<T>;
+  using value_type = T;                  ///< What it reads.
+  using Result = ReadResult<T>;          ///< Its parses.
+  /// The function of precedence and input.
   using Function = std::function<Result(int, std::string_view)>;
 
-  // The reader that never succeeds.
+  /// The reader that never succeeds (one allocation, for its function).
   ReadPrec()
       : fn_(std::make_shared<const Function>([](int, std::string_view) { return Result{}; })) {}
+  /// The reader of the function f(d, s); f is moved into one shared allocation.
   template <class F>
     requires(!std::is_same_v<std::remove_cvref_t<F>, ReadPrec> &&
              std::is_invocable_r_v<Result, const F&, int, std::string_view>)
   explicit ReadPrec(F f) : fn_(std::make_shared<const Function>(std::move(f))) {}
 
-  // Readers of nested values call each other through here, so it is a recursive point.
+  /// Every parse of s at the surrounding precedence d. Readers of nested values call each other
+  /// through here, so it is a recursive point of the stack helper.
   Result operator()(int d, std::string_view s) const {
     if (detail::stackRoom()) [[likely]]
       return (*fn_)(d, s);
     return onSegment(d, s);
   }
 
-  // The shared function: the same for every copy of this reader.
+  /// The shared function: the same for every copy of this reader.
   [[nodiscard]] const std::shared_ptr<const Function>& function() const noexcept { return fn_; }
 
  private:
@@ -201,8 +235,6 @@ class ParseMemo {
 }  // namespace detail
 
 namespace detail {
-// p at d, then p at 0 inside one, two, ... pairs of brackets. The opening brackets are found
-// first, so no call nests per bracket.
 // The parses of p at 0 inside one, two, ... pairs of brackets at s, each handed to
 // sink(x, rest) (x a value to copy when it is kept, else to move). The opening brackets are found
 // first, so no call nests per bracket.
@@ -265,7 +297,9 @@ template <class T>
     out.emplace_back(std::forward<decltype(x)>(x), rest);
   });
   return out;
-}// "[", elements read by p at precedence 0 separated by ",", "]", white space allowed around every
+}
+
+// "[", elements read by p at precedence 0 separated by ",", "]", white space allowed around every
 // lexeme; no enclosing brackets. A parse of an element given twice (the same value and rest) is
 // one parse read ambiguously: it is followed once, and the lists it ends in are given twice, so
 // ambiguous elements cost no more than plain ones.
@@ -332,8 +366,14 @@ template <class T>
 }
 }  // namespace detail
 
+/// The reader combinators (hs::read is the function `read`, so they have a namespace of their
+/// own). Each builds a new reader at once (a shared allocation for its function) that holds the
+/// readers it is built on by their shared handles; nothing is read until the reader is called.
 namespace readprec {
+/// \addtogroup hs_read
+/// @{
 
+/// The reader that consumes nothing and gives x (a copy per parse), at any precedence.
 template <class T>
 [[nodiscard]] ReadPrec<std::remove_cvref_t<T>> pure(T&& x) {
   using V = std::remove_cvref_t<T>;
@@ -341,12 +381,14 @@ template <class T>
     return ReadResult<V>{{x, s}};
   });
 }
+/// The reader that never succeeds.
 template <class T>
 [[nodiscard]] ReadPrec<T> pfail() {
   return ReadPrec<T>();
 }
 
-// Sequencing: every parse x of p, then every parse of f(x) on the rest, at the same precedence.
+/// Sequencing: every parse x of p, then every parse of f(x) on the rest, at the same precedence;
+/// f runs once per parse of p, when the reader is called.
 template <class T, class F>
 [[nodiscard]] auto bind(ReadPrec<T> p, F f) -> std::invoke_result_t<const F&, T&&> {
   using R = std::invoke_result_t<const F&, T&&>;
@@ -357,7 +399,7 @@ template <class T, class F>
     return out;
   });
 }
-// The parses of p, each mapped by f.
+/// The parses of p, each mapped by f (when the reader is called).
 template <class F, class T>
 [[nodiscard]] auto fmap(F f, ReadPrec<T> p) -> ReadPrec<std::invoke_result_t<const F&, T&&>> {
   using U = std::invoke_result_t<const F&, T&&>;
@@ -367,12 +409,13 @@ template <class F, class T>
     return out;
   });
 }
-// p, then q, keeping q's values.
+/// p, then q on each of p's rests, keeping q's values.
 template <class T, class U>
 [[nodiscard]] ReadPrec<U> then(ReadPrec<T> p, ReadPrec<U> q) {
   return readprec::bind(std::move(p), [q = std::move(q)](T&&) { return q; });
 }
-// Symmetric choice: the parses of every alternative, the first alternative's first.
+/// Symmetric choice: the parses of every alternative on the same input, the first alternative's
+/// first. The alternatives after the first may be anything a `ReadPrec<T>` is made from.
 template <class T, class... More>
 [[nodiscard]] ReadPrec<T> alt(ReadPrec<T> p, More... more) {
   std::vector<ReadPrec<T>> ps{std::move(p), ReadPrec<T>(std::move(more))...};
@@ -383,13 +426,13 @@ template <class T, class... More>
     return out;
   });
 }
-// A reader from a function of precedence and input.
+/// A reader from a function of precedence and input that returns a ReadResult.
 template <class F>
 [[nodiscard]] auto readS_to_Prec(F f) {
   using R = std::invoke_result_t<const F&, int, std::string_view>;
   return ReadPrec<typename R::value_type::first_type>(std::move(f));
 }
-// A reader from a precedence-free reader.
+/// A reader from a precedence-free reader (a function of the input that returns a ReadResult).
 template <class F>
 [[nodiscard]] auto lift(F f) {
   using R = std::invoke_result_t<const F&, std::string_view>;
@@ -397,25 +440,25 @@ template <class F>
       [f = std::move(f)](int, std::string_view s) { return f(s); });
 }
 
-// p at precedence n when the surrounding precedence is at most n; otherwise no parse.
+/// p at precedence n when the surrounding precedence is at most n; otherwise no parse.
 template <class T>
 [[nodiscard]] ReadPrec<T> prec(int n, ReadPrec<T> p) {
   return ReadPrec<T>([n, p = std::move(p)](int d, std::string_view s) {
     return d <= n ? p(n, s) : ReadResult<T>{};
   });
 }
-// p one precedence level higher.
+/// p one precedence level higher.
 template <class T>
 ReadPrec<T> step(ReadPrec<T> p) {
   return ReadPrec<T>([p = std::move(p)](int d, std::string_view s) { return p(d + 1, s); });
 }
-// p at precedence 0.
+/// p at precedence 0.
 template <class T>
 [[nodiscard]] ReadPrec<T> reset(ReadPrec<T> p) {
   return ReadPrec<T>([p = std::move(p)](int, std::string_view s) { return p(0, s); });
 }
 
-// One lexeme, white space before it skipped.
+/// One lexeme, white space before it skipped; no parse where no lexeme can be read.
 [[nodiscard]] inline ReadPrec<Lexeme> lexP() {
   return ReadPrec<Lexeme>([](int, std::string_view s) {
     ReadResult<Lexeme> out;
@@ -423,7 +466,7 @@ template <class T>
     return out;
   });
 }
-// Succeeds, consuming one lexeme, exactly when that lexeme is `want`.
+/// Succeeds, consuming one lexeme, exactly when that lexeme is `want`.
 [[nodiscard]] inline ReadPrec<Unit> expectP(Lexeme want) {
   return ReadPrec<Unit>([want = std::move(want)](int, std::string_view s) {
     ReadResult<Unit> out;
@@ -432,7 +475,7 @@ template <class T>
   });
 }
 
-// p inside one pair of round brackets, at precedence 0 inside.
+/// p inside one pair of round brackets, at precedence 0 inside.
 template <class T>
 [[nodiscard]] ReadPrec<T> paren(ReadPrec<T> p) {
   return ReadPrec<T>([p = std::move(p)](int, std::string_view s) {
@@ -445,22 +488,28 @@ template <class T>
   });
 }
 
-// p with any number of enclosing pairs of round brackets; inside a pair precedence starts at 0.
+/// p with any number of enclosing pairs of round brackets: p at the surrounding precedence, then
+/// p at 0 inside one, two, ... pairs. The opening brackets are found first, so no call nests per
+/// bracket; inside a run of four or more, each reader's parses at each position of the run are
+/// kept while the run is read, so readers of nested values do not try every way of sharing the
+/// brackets out (which would cost a power of the run's length).
 template <class T>
 [[nodiscard]] ReadPrec<T> parens(ReadPrec<T> p) {
   return ReadPrec<T>(
       [p = std::move(p)](int d, std::string_view s) { return hs::detail::parensAt(p, d, s); });
 }
 
-// The standard list reader: "[", elements read by p at precedence 0 separated by ",", "]"
-// (white space allowed around every lexeme), inside any number of round brackets.
+/// The standard list reader: "[", elements read by p at precedence 0 separated by ",", "]"
+/// (white space allowed around every lexeme), inside any number of round brackets. A loop over
+/// the elements, not a recursion; an element parse given twice (the same value and rest) is
+/// followed once and the lists it ends in given twice, so ambiguity costs nothing extra.
 template <class T>
 [[nodiscard]] ReadPrec<std::vector<T>> list(ReadPrec<T> p) {
   return readprec::parens(detail::listBody(std::move(p)));
 }
 
-// Nullary constructors by name: the next lexeme, an identifier or symbol, picks the readers
-// whose name it equals (at any precedence).
+/// Nullary constructors by name: the next lexeme, an identifier or symbol, picks the readers
+/// whose name it equals (at any precedence); the names are compared in order.
 template <class T>
 [[nodiscard]] ReadPrec<T> choose(std::vector<std::pair<std::string, ReadPrec<T>>> alternatives) {
   return ReadPrec<T>([as = std::move(alternatives)](int d, std::string_view s) {
@@ -475,12 +524,12 @@ template <class T>
   });
 }
 
-// A constructor application: optional brackets, and at most precedence 10 outside them.
+/// A constructor application: optional brackets, and at most precedence 10 outside them.
 template <class T>
 [[nodiscard]] ReadPrec<T> readData(ReadPrec<T> p) {
   return readprec::parens(readprec::prec(10, std::move(p)));
 }
-// The identifier `name`, then an argument read by rp at one level higher, given to cons.
+/// The identifier `name`, then an argument read by rp at one level higher, given to cons.
 template <class A, class C>
 [[nodiscard]] auto readUnaryWith(ReadPrec<A> rp, std::string name, C cons)
     -> ReadPrec<std::invoke_result_t<const C&, A&&>> {
@@ -488,6 +537,7 @@ template <class A, class C>
                         readprec::fmap(std::move(cons), readprec::step(std::move(rp))));
 }
 
+/// @}
 }  // namespace readprec
 
 // ---------------------------------------------------------------------------------------------
@@ -511,7 +561,8 @@ template <class T, class G>
 }
 }  // namespace detail
 
-// g, inside at least one pair of round brackets when b holds, inside any number otherwise.
+/// The precedence-free reader g, inside at least one pair of round brackets when b holds, inside
+/// any number otherwise; the opening brackets are found first, so no call nests per bracket.
 template <class G>
 [[nodiscard]] auto readParen(bool b, G g) {
   using R = std::invoke_result_t<const G&, std::string_view>;
@@ -519,8 +570,8 @@ template <class G>
   return ReadS<T>(
       [b, g = std::move(g)](std::string_view s) { return detail::readParenAt<T>(g, b, s); });
 }
-// A constructor form read with the lexer: brackets required above precedence 10, then one
-// token given to reader(token, rest).
+/// A constructor form read with the one-token lexer: brackets required above precedence 10, then
+/// the token lex finds given to reader(token, rest), which returns the parses.
 template <class F>
 [[nodiscard]] auto readsData(F reader, int d) {
   using R = std::invoke_result_t<const F&, const std::string&, std::string_view>;
@@ -533,18 +584,19 @@ template <class F>
 }
 
 // ---------------------------------------------------------------------------------------------
-// The class. Specialise with `static ReadPrec<T> readPrec()` and, where a list of T has its own
-// form, `static ReadPrec<std::vector<T>> readListPrec()`.
+/// Reading T: specialise with `static ReadPrec<T> readPrec()` and, where a list of T has its own
+/// form, `static ReadPrec<std::vector<T>> readListPrec()`.
 template <class T, class Enable = void>
 struct Read;
 
+/// A type with a Read instance.
 template <class T>
 concept ReadType = requires {
   { Read<T>::readPrec() } -> std::convertible_to<ReadPrec<T>>;
 };
 
-// T's reader. It is built on first use and kept, so readers of recursive types may refer to
-// themselves.
+/// T's reader. The instance's reader is built on first use and kept for the process, so readers
+/// of recursive types may refer to themselves; the call copies a shared handle.
 template <class T>
 [[nodiscard]] ReadPrec<T> readPrec() {
   static const ReadPrec<T> p([](int d, std::string_view s) {
@@ -553,7 +605,8 @@ template <class T>
   });
   return p;
 }
-// The reader of a list of T: the type's own, or the standard list reader.
+/// The reader of a list of T: the type's own readListPrec, or the standard list reader
+/// (readprec::list) of T's reader; built on first use and kept, as readPrec.
 template <class T>
 [[nodiscard]] ReadPrec<std::vector<T>> readListPrec() {
   static const ReadPrec<std::vector<T>> p([](int d, std::string_view s) {
@@ -568,10 +621,12 @@ template <class T>
   return p;
 }
 
+/// Every parse of s by T's reader at precedence d, with its rest.
 template <class T>
 [[nodiscard]] ReadResult<T> readsPrec(int d, std::string_view s) {
   return hs::readPrec<T>()(d, s);
 }
+/// Every parse of s by T's reader at precedence 0, with its rest.
 template <class T>
 [[nodiscard]] ReadResult<T> reads(std::string_view s) {
   return hs::readPrec<T>()(0, s);
@@ -588,14 +643,16 @@ template <class T>
 }
 }  // namespace detail
 
-// The one value the whole text reads as; absent when there is none or more than one.
+/// The one value the whole text reads as (trailing white space allowed); absent when there is
+/// none or more than one.
 template <class T>
 [[nodiscard]] std::optional<T> readMaybe(std::string_view s) {
   auto xs = detail::completeParses<T>(s);
   if (xs.size() != 1) return std::nullopt;
   return std::optional<T>(std::move(xs.front()));
 }
-// The one value the whole text reads as; a program error when there is none or more than one.
+/// The one value the whole text reads as (trailing white space allowed); the program error
+/// "Prelude.read: no parse" or "Prelude.read: ambiguous parse" (without a call stack) otherwise.
 template <class T>
 [[nodiscard]] T read(std::string_view s) {
   auto xs = detail::completeParses<T>(s);
@@ -605,18 +662,24 @@ template <class T>
 }
 
 // ---------------------------------------------------------------------------------------------
-// Lifted forms. Read1<F<A>> has `static ReadPrec<F<A>> liftReadPrec(ReadPrec<A> rp,
-// ReadPrec<std::vector<A>> rl)`, Read2<F<A, B>> has `liftReadPrec2(rp1, rl1, rp2, rl2)`; either
-// may define its list form (liftReadListPrec / liftReadListPrec2), by default the list reader.
+/// Lifted reading of a one-parameter type `F<A>`: specialise `Read1<F<A>>` with
+/// `static ReadPrec<F<A>> liftReadPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>> rl)` and
+/// optionally its list form `liftReadListPrec(rp, rl)` (by default the list reader).
 template <class T, class Enable = void>
 struct Read1;
+/// Lifted reading of a two-parameter type `F<A, B>`: specialise `Read2<F<A, B>>` with
+/// `liftReadPrec2(rp1, rl1, rp2, rl2)` and optionally `liftReadListPrec2`, as Read1.
 template <class T, class Enable = void>
 struct Read2;
 
+/// The reader of T whose elements are read by rp (and lists of them by rl), by T's Read1
+/// instance.
 template <class T, class A>
 [[nodiscard]] ReadPrec<T> liftReadPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>> rl) {
   return Read1<T>::liftReadPrec(std::move(rp), std::move(rl));
 }
+/// The reader of a list of T: the instance's own liftReadListPrec, else the list reader of
+/// liftReadPrec's reader.
 template <class T, class A>
 [[nodiscard]] ReadPrec<std::vector<T>> liftReadListPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>> rl) {
   if constexpr (requires { Read1<T>::liftReadListPrec(rp, rl); })
@@ -624,11 +687,15 @@ template <class T, class A>
   else
     return readprec::list(Read1<T>::liftReadPrec(std::move(rp), std::move(rl)));
 }
+/// The reader of T whose first elements are read by rp1 / rl1 and its second by rp2 / rl2, by
+/// T's Read2 instance.
 template <class T, class A, class B>
 [[nodiscard]] ReadPrec<T> liftReadPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>> rl1, ReadPrec<B> rp2,
                           ReadPrec<std::vector<B>> rl2) {
   return Read2<T>::liftReadPrec2(std::move(rp1), std::move(rl1), std::move(rp2), std::move(rl2));
 }
+/// The reader of a list of T: the instance's own liftReadListPrec2, else the list reader of
+/// liftReadPrec2's reader.
 template <class T, class A, class B>
 [[nodiscard]] ReadPrec<std::vector<T>> liftReadListPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>> rl1,
                                            ReadPrec<B> rp2, ReadPrec<std::vector<B>> rl2) {
@@ -652,33 +719,43 @@ namespace detail {
 [[nodiscard]] ReadPrec<std::vector<char32_t>> readCodePointList();
 }  // namespace detail
 
-// Integers read as the base library reads them: an integer literal (decimal, 0o octal or 0x
-// hexadecimal) with an optional minus sign, its value taken modulo 2^bits.
+/// Integers read as the base library reads them: an integer literal (decimal, 0o octal or 0x
+/// hexadecimal) with an optional minus sign (at any precedence), its value taken modulo 2^bits,
+/// inside any number of brackets.
 template <class T>
 struct Read<T, std::enable_if_t<detail::isIntegerType<T>>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<T> readPrec() {
     return readprec::fmap([](std::uint64_t w) { return static_cast<T>(w); },
                           detail::readIntegerModWord());
   }
 };
-// Floating point: any numeric literal, "NaN" or "Infinity", with an optional minus sign.
+/// Floating point: any numeric literal (correctly rounded), `NaN` or `Infinity`, with an optional
+/// minus sign, inside any number of brackets.
 template <>
 struct Read<double> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<double> readPrec() { return detail::readDoubleNumber(); }
 };
+/// As double, rounded to float.
 template <>
 struct Read<float> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<float> readPrec() { return detail::readFloatNumber(); }
 };
 
+/// A character literal; a list of them as a string literal or a bracketed list of character
+/// literals.
 template <>
 struct Read<char32_t> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<char32_t> readPrec() { return detail::readCharLiteral(); }
   [[nodiscard]] static ReadPrec<std::vector<char32_t>> readListPrec() { return detail::readCodePointList(); }
 };
-// char: only the code points 0-255 read.
+/// As char32_t, for the code points 0-255 only; a larger one is no parse.
 template <>
 struct Read<char> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<char> readPrec() {
     return readprec::bind(detail::readCharLiteral(), [](char32_t c) {
       return c <= 0xFF ? readprec::pure(static_cast<char>(c)) : readprec::pfail<char>();
@@ -695,8 +772,11 @@ struct Read<char> {
     });
   }
 };
+/// A string literal or a bracketed list of character literals, as UTF-8; no parse where
+/// characters U+DC80..U+DCFF would join into another character in a std::string.
 template <>
 struct Read<std::string> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<std::string> readPrec() {
     // No parse for characters a std::string cannot hold as they are (detail::appendStringChar).
     return readprec::bind(detail::readCodePointList(), [](std::vector<char32_t>&& cs) {
@@ -709,34 +789,45 @@ struct Read<std::string> {
   }
 };
 
+/// `False` or `True`, inside any number of brackets.
 template <>
 struct Read<bool> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<bool> readPrec() {
     return readprec::parens(
         readprec::choose<bool>({{"False", readprec::pure(false)}, {"True", readprec::pure(true)}}));
   }
 };
+/// `LT`, `EQ` or `GT`, inside any number of brackets.
 template <>
 struct Read<Ordering> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<Ordering> readPrec() {
     return readprec::parens(readprec::choose<Ordering>(
         {{"LT", readprec::pure(LT)}, {"EQ", readprec::pure(EQ)}, {"GT", readprec::pure(GT)}}));
   }
 };
+/// `()`, inside any number of further brackets.
 template <>
 struct Read<Unit> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<Unit> readPrec() {
     return readprec::parens(readprec::paren(readprec::pure(unit)));
   }
 };
 
+/// The element type's list reader (hs::readListPrec).
 template <class A>
 struct Read<std::vector<A>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<std::vector<A>> readPrec() { return hs::readListPrec<A>(); }
 };
 
+/// `Nothing`, or `Just` and a value at precedence 11 (at most precedence 10 outside), inside any
+/// number of brackets.
 template <class A>
 struct Read<std::optional<A>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<std::optional<A>> readPrec() {
     using R = std::optional<A>;
     return readprec::parens(readprec::alt(
@@ -768,8 +859,11 @@ void readTupleFrom(std::tuple<std::optional<A>...>& acc, std::string_view s,
 }
 }  // namespace detail
 
+/// "(", the components at precedence 0 separated by ",", ")", inside any number of further
+/// brackets.
 template <class... A>
 struct Read<std::tuple<A...>, std::enable_if_t<(sizeof...(A) >= 2)>> {
+  /// \privatesection
   static ReadPrec<std::tuple<A...>> readPrec() {
     return readprec::parens(readprec::paren(ReadPrec<std::tuple<A...>>([](int, std::string_view s) {
       ReadResult<std::tuple<A...>> out;
@@ -779,8 +873,10 @@ struct Read<std::tuple<A...>, std::enable_if_t<(sizeof...(A) >= 2)>> {
     })));
   }
 };
+/// As the tuple of two components.
 template <class A, class B>
 struct Read<std::pair<A, B>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<std::pair<A, B>> readPrec() {
     return readprec::fmap(
         [](std::tuple<A, B>&& t) {
@@ -790,22 +886,27 @@ struct Read<std::pair<A, B>> {
   }
 };
 
-// A deferred value reads as its value, in an evaluated cell.
+/// A deferred value reads as its value, in a new evaluated cell.
 template <class A>
 struct Read<Lazy<A>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<Lazy<A>> readPrec() {
     return readprec::fmap([](A&& x) { return Lazy<A>(std::move(x)); }, hs::readPrec<A>());
   }
 };
 
+/// The list reader rl itself.
 template <class A>
 struct Read1<std::vector<A>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<std::vector<A>> liftReadPrec(ReadPrec<A>, ReadPrec<std::vector<A>> rl) {
     return rl;
   }
 };
+/// `Nothing`, or `Just` and a value read by rp at precedence 11, inside any number of brackets.
 template <class A>
 struct Read1<std::optional<A>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<std::optional<A>> liftReadPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>>) {
     using R = std::optional<A>;
     return readprec::alt(readprec::parens(readprec::then(
@@ -814,8 +915,11 @@ struct Read1<std::optional<A>> {
                              std::move(rp), "Just", [](A&& x) { return R(std::move(x)); })));
   }
 };
+/// "(", the first component by rp1, ",", the second by rp2, ")", inside any number of further
+/// brackets.
 template <class A, class B>
 struct Read2<std::pair<A, B>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<std::pair<A, B>> liftReadPrec2(ReadPrec<A> rp1, ReadPrec<std::vector<A>>,
                                                  ReadPrec<B> rp2, ReadPrec<std::vector<B>>) {
     using P = std::pair<A, B>;
@@ -831,13 +935,15 @@ struct Read2<std::pair<A, B>> {
     return readprec::parens(readprec::paren(std::move(body)));
   }
 };
-// The pair as a functor in its second component.
+/// The pair as a functor in its second component: the first by its own reader, the second by rp.
 template <class A, class B>
 struct Read1<std::pair<A, B>> {
+  /// \privatesection
   [[nodiscard]] static ReadPrec<std::pair<A, B>> liftReadPrec(ReadPrec<B> rp, ReadPrec<std::vector<B>> rl) {
     return Read2<std::pair<A, B>>::liftReadPrec2(hs::readPrec<A>(), hs::readListPrec<A>(),
                                                  std::move(rp), std::move(rl));
   }
 };
 
+/// @}
 }  // namespace hs

@@ -1,6 +1,8 @@
-// Native stack for the libraries' own recursion: a recursive point calls hs::withStack, which
-// runs the rest on a fresh heap segment when the stack it is on is nearly used up, so the depth
-// of a walk is bounded by memory rather than by the thread's stack.
+/// \defgroup hs_stack hs/stack.hpp
+/// \ingroup hsplatform
+/// Native stack for the libraries' own recursion: a recursive point calls hs::withStack, which
+/// runs the rest on a fresh heap segment when the stack it is on is nearly used up, so the depth
+/// of a walk is bounded by memory rather than by the thread's stack.
 #pragma once
 
 #include <cstddef>
@@ -11,10 +13,12 @@
 #include <utility>
 
 namespace hs {
+/// \addtogroup hs_stack
+/// @{
 
-// The stack a call through withStack is guaranteed to start with, and the usable size of one
-// heap segment.
+/// The stack a call through withStack is guaranteed to start with (32 KiB).
 inline constexpr std::size_t stackRedZone = 32 * 1024;
+/// The usable size of one heap segment (1 MiB; a guard page lies below it).
 inline constexpr std::size_t stackSegmentSize = 1024 * 1024;
 
 namespace detail {
@@ -80,18 +84,20 @@ template <class F>
 
 }  // namespace detail
 
-// Whether values of T may nest values of their own kind (through the library's frames), so that
-// a walk over them is a recursive point; scalars and strings do not.
+/// Whether values of T may nest values of their own kind (through the library's frames), so that
+/// a walk over them is a recursive point; scalars and strings do not.
 template <class T>
 inline constexpr bool mayNest = !std::is_scalar_v<T> && !std::is_same_v<T, std::string>;
 
-// f(), on the current stack when at least stackRedZone of it is left, otherwise on a fresh
-// segment of stackSegmentSize taken from the heap (kept for reuse by the thread, freed when it
-// exits). Every recursive point of the libraries calls it before it recurses, so a walk of any
-// depth runs while memory lasts, on any thread and on stacks made with makecontext (an unknown
-// stack is taken as one without room). The check is a compare of the frame's address with a
-// thread-local window; a switch costs a call and, for a segment not cached, an mmap. Throws
-// std::bad_alloc when a segment is needed and none can be had; f's exceptions pass through.
+/// f(), on the current stack when at least stackRedZone of it is left, otherwise on a fresh
+/// segment of stackSegmentSize taken from the heap (two are kept for reuse by the thread, freed
+/// when it exits). Every recursive point of the libraries calls it before it recurses, so a walk
+/// of any depth runs while memory lasts, on any thread and on stacks made with makecontext (an
+/// unknown stack is taken as one without room). The check is a compare of the stack pointer with
+/// a thread-local window; a switch costs a call and, for a segment not cached, an mmap. Throws
+/// std::bad_alloc when a segment is needed and none can be had; f's exceptions pass through. A
+/// recursion f makes on its own, without coming back through here, has only the room f started
+/// with.
 template <class F>
 [[gnu::always_inline]] inline decltype(auto) withStack(F&& f) {
   if (detail::stackRoom()) [[likely]]
@@ -99,4 +105,5 @@ template <class F>
   return detail::onSegment(std::forward<F>(f));
 }
 
+/// @}
 }  // namespace hs

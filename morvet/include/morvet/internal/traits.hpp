@@ -10,19 +10,27 @@
 #include "hs/unit.hpp"
 
 namespace morvet {
+/// \addtogroup morvet_fix
+/// @{
 
-// Specialise as std::true_type for a functor tag whose mapping defers the calls of the mapped
-// function (the lazy and non-empty lists, the state functor), or hands it copies rather than
-// references into the layer: the strict folds then fold its holes on demand, with a step that owns
-// what it uses, instead of gathering them first (which records where each hole is).
+/// Specialise as std::true_type for a functor tag whose mapping defers the calls of the mapped
+/// function (the lazy and non-empty lists, the state functor), or hands it copies rather than
+/// references into the layer: the strict folds then fold its holes on demand, with a step that owns
+/// what it uses, instead of gathering them first (which records where each hole is). Such folds
+/// recurse natively, through the stack helper.
 template <class Tag>
 struct LazyMapping : std::false_type {};
+/// The lazy list maps on demand.
 template <>
 struct LazyMapping<hs::LazyListTag> : std::true_type {};
+/// The non-empty list maps its tail on demand.
 template <>
 struct LazyMapping<hs::NonEmptyTag> : std::true_type {};
+/// The state functor maps when its computation runs.
 template <class S>
 struct LazyMapping<hs::StateTag<S>> : std::true_type {};
+
+/// @}
 
 namespace internal {
 
