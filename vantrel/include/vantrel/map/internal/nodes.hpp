@@ -103,6 +103,7 @@ struct Node;
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+
 /// A persistent hash map: a handle to the root node of a hash array mapped trie. Copying a map
 /// copies one pointer; every map is immutable and safe to share between threads.
 /// Keys need a hash (hs::Hashable, or std::hash) and ==; a key's hash is computed once per
@@ -154,7 +155,6 @@ class HashMap {
   /// The number of entries; O(n), walks every node, allocates nothing.
   [[nodiscard]] std::int64_t size() const noexcept;
 
-  /// The forward iterator over the records in trie order; allocation-free, forces no value.
   class iterator;
   /// The first record.
   iterator begin() const;
@@ -288,6 +288,7 @@ constexpr LevelShift nextShift(LevelShift s) noexcept { return s + bitsPerSubkey
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+
 /// The empty map; O(1), allocates nothing.
 template <class K, class V>
 [[nodiscard]] const HashMap<K, V>& empty() noexcept {
@@ -488,6 +489,7 @@ HashMap<K, V> collision(KeyHash h, L<K, V> e1, L<K, V> e2) {
 }
 /// \addtogroup vantrel_map_lazy
 /// @{
+
 /// The one-entry map of k and the cell v (stored as it is, deferred or not). One hash of k;
 /// allocates the entry.
 template <class K, class V>
@@ -509,6 +511,7 @@ template <class K, class V, class U>
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+
 /// Whether the map is empty; O(1).
 template <class K, class V>
 [[nodiscard]] bool null(const HashMap<K, V>& m) noexcept {
