@@ -166,6 +166,7 @@ HashMap<K, V> copyRoot(const HashMap<K, V>& m) {
       return m;
   }
 }
+
 /// \addtogroup vantrel_map_lazy
 /// @{
 

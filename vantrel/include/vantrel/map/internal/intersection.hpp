@@ -189,10 +189,9 @@ using CallResult =
 /// @{
 
 /// The keys of both maps with the first map's values.
-/// Hashes no key (the stored hashes route the walk) and compares keys only of equal hash; O(min(n,
-/// m)) expected probes into the other map where one side is down to a single entry, O(n + m) at
-/// most. Allocates the result's nodes only (a pair kept from the first map is shared or copied with
-/// its cell); forces no value.
+/// Hashes no key (the stored hashes route the walk) and compares keys only of equal hash; walks
+/// both maps in step where both have entries, O(n + m) at most. Allocates the result's nodes only
+/// (a pair kept from the first map keeps its key and cell); forces no value.
 template <class K, class V1, class V2>
 [[nodiscard]] HashMap<K, V1> intersection(const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
   auto keep = [](const K&, const hs::Lazy<V1>& x1, const hs::Lazy<V2>&) -> const hs::Lazy<V1>& {
