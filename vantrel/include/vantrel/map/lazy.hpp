@@ -56,6 +56,7 @@ using internal::liftHashWithSalt;
 using internal::liftHashWithSalt2;
 /// \addtogroup vantrel_map_lazy
 /// @{
+
 /// The map's hash: hashWithSalt with the default salt; O(n), one hash of each value (forcing it),
 /// none of the keys (their stored hashes are mixed in). Allocates only to sort the records of a
 /// collision of more than a few keys of one hash. (internal::hash also names the key hash of the
