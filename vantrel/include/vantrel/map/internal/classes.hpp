@@ -113,9 +113,9 @@ const hs::data::Constr& fromListConstr();
 [[noreturn]] void gunfoldError();
 
 }  // namespace vantrel::internal
+
 /// \addtogroup vantrel_map_classes
 /// @{
-
 
 /// A map is the constructor `fromList` applied to one field, its pair list (values forced: the
 /// generic view has no deferred values).

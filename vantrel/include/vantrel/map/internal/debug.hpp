@@ -224,9 +224,9 @@ template <class K, class V>
 /// @}
 
 }  // namespace vantrel::internal::debug
+
 /// \addtogroup vantrel_map_debug
 /// @{
-
 
 // ---- Combination: the first Invalid wins ---------------------------------------------------
 

@@ -212,9 +212,9 @@ HashMap<K, V> differenceWithFold(F& f, const HashMap<K, V>& m1, const HashMap<K,
   }
   return acc;
 }
+
 /// \addtogroup vantrel_map_lazy
 /// @{
-
 
 /// As difference; a key of both maps asks f(first value, second value): absent drops the pair,
 /// present gives its new value. f is called once per common key, in the first map's trie order;

@@ -391,9 +391,9 @@ template <class K, class V>
 /// @}
 
 }  // namespace vantrel::internal
+
 /// \addtogroup vantrel_map_lazy
 /// @{
-
 
 /// Foldable over the values; the class's toList gives the values, evaluated, in trie order.
 /// Each operation walks the map once, as the free function of the same name.

@@ -131,9 +131,9 @@ template <class HV, class K, class V>
 /// @}
 
 }  // namespace vantrel::internal
+
 /// \addtogroup vantrel_map_lazy
 /// @{
-
 
 /// Hashing: hashWithSalt and hash of the map (see vantrel::lazy::hashWithSalt).
 template <class K, class V>

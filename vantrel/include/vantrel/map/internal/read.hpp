@@ -10,9 +10,9 @@
 #include "hs/read.hpp"
 #include "vantrel/map/internal/bulk.hpp"
 #include "vantrel/map/internal/nodes.hpp"
+
 /// \addtogroup vantrel_map_read
 /// @{
-
 
 /// Reading: any number of brackets, `fromList` (at most precedence 10 outside them) and a pair list,
 /// built with fromList (a later pair of an equal key wins). Linear in the input, plus one hash per

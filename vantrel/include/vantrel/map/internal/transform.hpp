@@ -169,9 +169,9 @@ template <class F, class K, class V>
 }  // namespace internal
 
 }  // namespace vantrel
+
 /// \addtogroup vantrel_map_lazy
 /// @{
-
 
 /// The functor-level view: a map's type constructor is HashMapTag<K>, its element type V.
 template <class K, class V>

@@ -211,9 +211,9 @@ auto sequence(const HashMap<K, V>& m) {
 /// @}
 
 }  // namespace vantrel::internal
+
 /// \addtogroup vantrel_map_lazy
 /// @{
-
 
 /// Traversal (hs::traverse): the map's traverse.
 template <class K>

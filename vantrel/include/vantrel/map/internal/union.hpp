@@ -296,9 +296,9 @@ HashMap<K, V> stimes(N n, const HashMap<K, V>& m) {
 }
 
 }  // namespace vantrel::internal
+
 /// \addtogroup vantrel_map_lazy
 /// @{
-
 
 /// The map semigroup: union_ (the left map's value wins); sconcat nests to the right, stimes of a
 /// positive count is the map itself, of zero the empty map, of a negative count a program error.

@@ -34,9 +34,9 @@ template <class R>
 using ElementOfRange = std::remove_cvref_t<std::ranges::range_reference_t<const R&>>;
 
 // ---- Conversions ---------------------------------------------------------------------------
+
 /// \addtogroup vantrel_set
 /// @{
-
 
 /// The set's map (its elements as keys of the unit value); O(1), copies one handle.
 template <class T>

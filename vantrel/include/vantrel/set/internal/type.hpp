@@ -15,9 +15,9 @@
 #include "vantrel/map/internal/nodes.hpp"
 
 namespace vantrel {
+
 /// \addtogroup vantrel_set
 /// @{
-
 
 /// A persistent set of hashable elements. Copying a set copies one pointer; every set is immutable
 /// and safe to share between threads.

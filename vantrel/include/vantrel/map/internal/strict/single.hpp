@@ -61,9 +61,9 @@ HashMap<K, V> updateWith(F&& f, const std::type_identity_t<K>& k, const HashMap<
 }
 
 // ---- Construction and insertion ------------------------------------------------------------
+
 /// \addtogroup vantrel_map_strict
 /// @{
-
 
 /// The one-entry map of k and the cell v, evaluated first (then the key is hashed); the cell itself is
 /// stored. One hash of k; allocates the entry.

@@ -85,9 +85,9 @@ HashMap<K, V2> mapMaybeWalk(G& g, const HashMap<K, V>& t) {
 }
 
 }  // namespace detail
+
 /// \addtogroup vantrel_map_strict
 /// @{
-
 
 /// A map of the same keys with every value replaced by f(value), evaluated. No node of the input is
 /// reused; the first failing call or value ends the walk.

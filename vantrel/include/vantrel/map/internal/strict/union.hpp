@@ -35,9 +35,9 @@ struct UnionStrict : UnionCombine<G, false> {
     return strict::updateOrSnocWithKey<K, V>(hs::onCells(std::forward<F>(f)), k, v, a);
   }
 };
+
 /// \addtogroup vantrel_map_strict
 /// @{
-
 
 /// Every key of either map; a key of both gets f(kept key, left value, right value), called during
 /// the walk and evaluated. The kept key is the left one, or in one shape of the two maps the right
