@@ -62,6 +62,7 @@ class HashSet {
  private:
   Map map_;
 };
+/// @}
 
 /// The elements of a set in trie order.
 /// Allocation-free; a forward iterator over const elements.
@@ -112,6 +113,9 @@ template <class T>
 typename HashSet<T>::iterator HashSet<T>::end() const {
   return iterator(map_.end());
 }
+
+/// \addtogroup vantrel_set
+/// @{
 
 /// The set as a type constructor, for the tag-keyed class traits (Foldable).
 struct HashSetTag {
