@@ -7,7 +7,8 @@
 /// intersection and difference, the submap tests, folds, filter, keys, comparisons, hashes, toList,
 /// mapKeys, compose and deep evaluation) are the lazy interface's own, listed under
 /// vantrel/map/lazy.hpp. fromListN stores its values as given and is not part of this interface.
-/// Costs are those of the lazy operation of the same name, plus the evaluation of each stored value.
+/// Costs are those of the lazy operation of the same name, plus the evaluation of each stored
+/// value.
 #pragma once
 
 #include "vantrel/map/internal/strict.hpp"

@@ -68,11 +68,11 @@ HashMap<K, V> insertPairs(const R& pairs, Before&& before) {
 /// \addtogroup vantrel_map_lazy
 /// @{
 
-/// The map of the pairs; a later pair replaces an earlier pair of an equal key.
-/// The pairs' second components may be values or cells, stored as given (a cell stays deferred).
-/// One hash per pair and O(log n) expected per pair; built in place in a map nobody else sees, so
-/// no path is copied per pair: allocates the entries and the branch nodes of the result (a node that
-/// grows is reallocated). When a hash or == throws, nothing is left behind.
+/// The map of the pairs; a later pair replaces an earlier pair of an equal key. The pairs' second
+/// components may be values or cells, stored as given (a cell stays deferred). One hash per pair
+/// and O(log n) expected per pair; built in place in a map nobody else sees, so no path is copied
+/// per pair: allocates the entries and the branch nodes of the result (a node that grows is
+/// reallocated). When a hash or == throws, nothing is left behind.
 template <std::ranges::input_range R>
 [[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
   return internal::insertPairs<KeyOf<R>, ValueOf<R>>(pairs, [](const auto&) {});

@@ -237,10 +237,10 @@ bool equalKeys(const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
 /// \addtogroup vantrel_map_lazy
 /// @{
 
-/// Whether t1 and t2 have the same keys (the key type's ==) and eq(t1's value, t2's value) holds for
-/// each key; eq receives forced values, or the cells under hs::onCells. Walks both maps in step, O(n),
-/// stopping at the first difference; allocates only for the records of a collision of keys of one
-/// hash.
+/// Whether t1 and t2 have the same keys (the key type's ==) and eq(t1's value, t2's value) holds
+/// for each key; eq receives forced values, or the cells under hs::onCells. Walks both maps in
+/// step, O(n), stopping at the first difference; allocates only for the records of a collision of
+/// keys of one hash.
 template <class EqV, class K, class V1, class V2>
 [[nodiscard]] bool liftEq(EqV&& eq, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
   return internal::equal1(eq, t1, t2);
@@ -253,8 +253,8 @@ template <class EqV, class K, class V1, class V2>
 /// @{
 
 /// The two leaf sequences position by position: a leaf against a leaf by stored hash, eqk, eqv; a
-/// collision against a collision by stored hash, record count, then the records in any order.
-/// eqk and eqv receive keys and forced values (cells under hs::onCells). O(n), stopping at the first
+/// collision against a collision by stored hash, record count, then the records in any order. eqk
+/// and eqv receive keys and forced values (cells under hs::onCells). O(n), stopping at the first
 /// difference; allocates only for collision records.
 template <class EqK, class EqV, class K1, class V1, class K2, class V2>
 [[nodiscard]] bool liftEq2(EqK&& eqk, EqV&& eqv, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {

@@ -56,8 +56,8 @@ struct Error {
   std::int64_t count = 0;  // an array length (INV3, INV4, INV8, INV9)
 
   /// @{
-  /// One constructor per invariant, with its fields: the bitmap (b), an array length (n), the stored
-  /// hash (h), the key (k).
+  /// One constructor per invariant, with its fields: the bitmap (b), an array length (n), the
+  /// stored hash (h), the key (k).
   static Error INV1_internal_Empty() { return {Tag::INV1_internal_Empty, {}, 0, 0}; }
   static Error INV2_Bitmap_unexpected_1_bits(std::uint64_t b) {
     return {Tag::INV2_Bitmap_unexpected_1_bits, {}, b, 0};

@@ -164,8 +164,8 @@ HashMap<K, V> delete_(KeyHash h, const std::type_identity_t<K>& k, const HashMap
 /// \addtogroup vantrel_map_lazy
 /// @{
 
-/// m without k's entry; m itself when k is absent. One hash of k, O(log n) expected; copies the key's
-/// path when the entry is there (a branch node left with a single entry gives way to it).
+/// m without k's entry; m itself when k is absent. One hash of k, O(log n) expected; copies the
+/// key's path when the entry is there (a branch node left with a single entry gives way to it).
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> erase(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
@@ -422,9 +422,9 @@ auto alterFWith(G g, const K& k, const HashMap<K, V>& m) {
 /// @{
 
 /// alter inside g's functor: g receives the optional stored value (the lookup runs first) and its
-/// result is mapped to the new map; under hs::onCells, g receives the lookup as a deferred cell, so a
-/// g that ignores it never runs it, and answers an optional cell. Stored values are not forced. One
-/// hash of k, O(log n) expected per walk (the lookup, and the change when g's answer differs).
+/// result is mapped to the new map; under hs::onCells, g receives the lookup as a deferred cell, so
+/// a g that ignores it never runs it, and answers an optional cell. Stored values are not forced.
+/// One hash of k, O(log n) expected per walk (the lookup, and the change when g's answer differs).
 template <class K, class V, class G>
 auto alterF(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   return internal::alterFWith<false, K, V>(std::move(g), k, m);

@@ -198,10 +198,11 @@ M foldMapNode(R& record, const HashMap<K, V>& t) {
 /// \addtogroup vantrel_map_lazy
 /// @{
 
-/// f(v0, deferred f(v1, ... f(vN-1, z))); f receives a value and the rest as an hs::Lazy.
-/// f receives the forced value (the cell under hs::onCells) and the rest as a deferred cell, which
-/// walks on only when demanded; z may be a value or a cell. O(n) when all is demanded; allocates one
-/// deferred cell per step taken; an f that demands the rest at once nests one native call per pair.
+/// f(v0, deferred f(v1, ... f(vN-1, z))); f receives a value and the rest as an hs::Lazy. f
+/// receives the forced value (the cell under hs::onCells) and the rest as a deferred cell, which
+/// walks on only when demanded; z may be a value or a cell. O(n) when all is demanded; allocates
+/// one deferred cell per step taken; an f that demands the rest at once nests one native call per
+/// pair.
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldr(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;

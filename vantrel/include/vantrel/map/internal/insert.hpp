@@ -352,8 +352,8 @@ HashMap<K, V> insertGivenUp(KeyHash h, const K& k, HashMap<K, V>&& m, P& p) {
 /// \addtogroup vantrel_map_lazy
 /// @{
 
-/// k mapped to the cell v, stored as it is (a deferred value stays deferred), in place of an entry of
-/// an equal key; the map itself when v is the very cell stored under k. One hash of k, O(log n)
+/// k mapped to the cell v, stored as it is (a deferred value stays deferred), in place of an entry
+/// of an equal key; the map itself when v is the very cell stored under k. One hash of k, O(log n)
 /// expected; copies the key's path (a new branch node per level) and allocates the new entry.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
@@ -361,11 +361,11 @@ template <class K, class V>
   const KeyHash h = internal::hash(k);
   return internal::insert_<K, V>(h, k, v, m);
 }
-/// The same result for a map the caller gives up: the nodes on the path that nothing else holds
-/// are updated in place instead of copied. The walk changes a node only after everything below it
+/// The same result for a map the caller gives up: the nodes on the path that nothing else holds are
+/// updated in place instead of copied. The walk changes a node only after everything below it
 /// succeeded, so when the key's hash or == (or an allocation) throws, m is still the caller's map.
-/// On return m is empty. Into a map nobody else holds, allocates only the new entry (and a node that
-/// grows by it).
+/// On return m is empty. Into a map nobody else holds, allocates only the new entry (and a node
+/// that grows by it).
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
                      HashMap<K, V>&& m) {
@@ -418,9 +418,9 @@ HashMap<K, V> insertHandedOver(KeyHash h, KA& k, V& v, const HashMap<K, V>& m) {
 /// \addtogroup vantrel_map_lazy
 /// @{
 
-/// k mapped to the value v, copied (an rvalue moved) into a new, evaluated cell, in place of an entry
-/// of an equal key. A value handed over is given back when the insert fails; one that cannot be given
-/// back without a possible throw is copied. Costs as the insert of a cell.
+/// k mapped to the value v, copied (an rvalue moved) into a new, evaluated cell, in place of an
+/// entry of an equal key. A value handed over is given back when the insert fails; one that cannot
+/// be given back without a possible throw is copied. Costs as the insert of a cell.
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v,

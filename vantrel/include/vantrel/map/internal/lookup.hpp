@@ -91,9 +91,8 @@ std::optional<hs::Lazy<V>> lookup_(KeyHash h, const std::type_identity_t<K>& k,
 /// \addtogroup vantrel_map_lazy
 /// @{
 
-/// The stored value's cell (still deferred if it was stored deferred), or none.
-/// One hash of k, O(log n) expected; copies the cell's handle (one count), allocates nothing, forces
-/// nothing.
+/// The stored value's cell (still deferred if it was stored deferred), or none. One hash of k,
+/// O(log n) expected; copies the cell's handle (one count), allocates nothing, forces nothing.
 template <class K, class V>
 [[nodiscard]] std::optional<hs::Lazy<V>> lookup(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;

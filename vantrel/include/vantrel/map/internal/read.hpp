@@ -14,9 +14,9 @@
 /// \addtogroup vantrel_map_read
 /// @{
 
-/// Reading: any number of brackets, `fromList` (at most precedence 10 outside them) and a pair list,
-/// built with fromList (a later pair of an equal key wins). Linear in the input, plus one hash per
-/// pair.
+/// Reading: any number of brackets, `fromList` (at most precedence 10 outside them) and a pair
+/// list, built with fromList (a later pair of an equal key wins). Linear in the input, plus one
+/// hash per pair.
 template <class K, class V>
 struct hs::Read<vantrel::HashMap<K, V>> {
   /// \privatesection

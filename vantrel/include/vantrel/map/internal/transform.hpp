@@ -117,10 +117,10 @@ namespace internal {
 /// \addtogroup vantrel_map_lazy
 /// @{
 
-/// Every value replaced by the deferred f(value).
-/// f runs for an entry only when its new value is demanded, at most once. O(n): builds every node of
-/// the result at once, one deferred application per value (a small trivially copyable f is copied
-/// into each, any other shared); hashes and compares no key.
+/// Every value replaced by the deferred f(value). f runs for an entry only when its new value is
+/// demanded, at most once. O(n): builds every node of the result at once, one deferred application
+/// per value (a small trivially copyable f is copied into each, any other shared); hashes and
+/// compares no key.
 template <class F, class K, class V>
 [[nodiscard]] auto map(F f, const HashMap<K, V>& m) {
   using W = detail::ValueResultT<F, hs::Lazy<V>>;

@@ -169,10 +169,10 @@ HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const
 /// @{
 
 /// Every key of either map; a key of both keeps the left map's value (the right one is dropped
-/// unevaluated).
-/// Hashes no key (the stored hashes serve) and compares keys only of equal hash; walks both maps
-/// where both have entries, O(n + m) at most, and shares every subtree only one map holds. Allocates
-/// the branch nodes where both maps have entries and a collision's merge; forces no value.
+/// unevaluated). Hashes no key (the stored hashes serve) and compares keys only of equal hash;
+/// walks both maps where both have entries, O(n + m) at most, and shares every subtree only one map
+/// holds. Allocates the branch nodes where both maps have entries and a collision's merge; forces
+/// no value.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> union_(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   const UnionCombine<KeepLeftValue<K, V>, true> p{{}};

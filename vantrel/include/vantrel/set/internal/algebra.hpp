@@ -50,10 +50,9 @@ template <class T>
   return set::unions<std::initializer_list<HashSet<T>>>(sets);
 }
 
-/// The elements of s1 that s2 lacks, rebuilt into a new set.
-/// The map's difference: for arithmetic, enum, pointer and std::string elements a walk over both
-/// sets that shares untouched subtrees; for others one hash and lookup per element of s1, O(n log m)
-/// expected.
+/// The elements of s1 that s2 lacks, rebuilt into a new set. The map's difference: for arithmetic,
+/// enum, pointer and std::string elements a walk over both sets that shares untouched subtrees; for
+/// others one hash and lookup per element of s1, O(n log m) expected.
 template <class T>
 [[nodiscard]] HashSet<T> difference(const HashSet<T>& s1, const HashSet<T>& s2) {
   return HashSet<T>(internal::difference(s1.asMap(), s2.asMap()));

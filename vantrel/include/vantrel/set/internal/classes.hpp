@@ -36,8 +36,8 @@ namespace vantrel::internal::set {
 /// \addtogroup vantrel_set_classes
 /// @{
 
-/// Every element deep-evaluated with its own NFData (each unit cell forced). O(n); allocates nothing
-/// of its own.
+/// Every element deep-evaluated with its own NFData (each unit cell forced). O(n); allocates
+/// nothing of its own.
 template <class T>
 hs::Unit rnf(const HashSet<T>& s) {
   return internal::liftRnf2(hs::Rnf{}, detail::UnitRnf{}, s.asMap());

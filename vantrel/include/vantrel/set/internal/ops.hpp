@@ -156,8 +156,8 @@ HashSet<T> fromRange(const R& xs) {
 
 /// The set of the elements, inserted in order: of equal elements the first stays (the later one
 /// where a different element shares their hash). One hash per element and O(log n) expected per
-/// insert, built in place in a set nobody else sees (no path copied per element); a throwing hash or
-/// == leaves nothing behind.
+/// insert, built in place in a set nobody else sees (no path copied per element); a throwing hash
+/// or == leaves nothing behind.
 template <std::ranges::input_range R>
 [[nodiscard]] HashSet<ElementOfRange<R>> fromList(const R& xs) {
   return detail::fromRange<ElementOfRange<R>>(xs);
@@ -241,9 +241,9 @@ SetMap<T> filterWalk(P& p, const SetMap<T>& t) {
 /// \addtogroup vantrel_set
 /// @{
 
-/// The elements that p keeps, tested in trie order; the input itself only when that is the empty set
-/// or a set of one element that p keeps. O(n); hashes and compares no element; allocates each branch
-/// node of the result once.
+/// The elements that p keeps, tested in trie order; the input itself only when that is the empty
+/// set or a set of one element that p keeps. O(n); hashes and compares no element; allocates each
+/// branch node of the result once.
 template <class P, class T>
 [[nodiscard]] HashSet<T> filter(P p, const HashSet<T>& s) {
   return HashSet<T>(detail::filterWalk<P, T>(p, s.asMap()));

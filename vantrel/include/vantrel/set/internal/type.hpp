@@ -20,9 +20,9 @@ namespace vantrel {
 /// @{
 
 /// A persistent set of hashable elements. Copying a set copies one pointer; every set is immutable
-/// and safe to share between threads.
-/// A set is a map from its elements to the unit value (every entry shares one unit cell), so costs
-/// are the map's: one hash per element operated on and one branch node per level, O(log n) expected.
+/// and safe to share between threads. A set is a map from its elements to the unit value (every
+/// entry shares one unit cell), so costs are the map's: one hash per element operated on and one
+/// branch node per level, O(log n) expected.
 template <class T>
 class HashSet {
  public:

@@ -14,8 +14,9 @@ namespace vantrel::internal::strict {
 /// @{
 
 /// The keys of both maps, each with f(kept key, first value, second value), called during the walk
-/// and evaluated. The kept key is the first map's, or in some shapes of the two maps the second map's
-/// equal key. Costs as the lazy intersection, plus one call of f and one evaluation per common key.
+/// and evaluated. The kept key is the first map's, or in some shapes of the two maps the second
+/// map's equal key. Costs as the lazy intersection, plus one call of f and one evaluation per
+/// common key.
 template <class F, class K, class V1, class V2,
           class V3 = CallResult<F, K, hs::Lazy<V1>, hs::Lazy<V2>>>
 [[nodiscard]] HashMap<K, V3> intersectionWithKey(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {

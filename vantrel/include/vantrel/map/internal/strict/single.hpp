@@ -65,8 +65,8 @@ HashMap<K, V> updateWith(F&& f, const std::type_identity_t<K>& k, const HashMap<
 /// \addtogroup vantrel_map_strict
 /// @{
 
-/// The one-entry map of k and the cell v, evaluated first (then the key is hashed); the cell itself is
-/// stored. One hash of k; allocates the entry.
+/// The one-entry map of k and the cell v, evaluated first (then the key is hashed); the cell itself
+/// is stored. One hash of k; allocates the entry.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
   v.force();
@@ -138,9 +138,9 @@ struct CombineStrict {
 /// \addtogroup vantrel_map_strict
 /// @{
 
-/// Absent key: k mapped to v, evaluated. Present key: k mapped to f(v, stored value), evaluated;
-/// v itself is left alone there unless f takes values. Every node on the path is new.
-/// f is called now. One hash of k, O(log n) expected; copies the key's path and allocates the entry.
+/// Absent key: k mapped to v, evaluated. Present key: k mapped to f(v, stored value), evaluated; v
+/// itself is left alone there unless f takes values. Every node on the path is new. f is called
+/// now. One hash of k, O(log n) expected; copies the key's path and allocates the entry.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> insertWith(F f, const std::type_identity_t<K>& k,
                          const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {

@@ -112,9 +112,9 @@ template <class F, class K, class V>
   return detail::mapWalk<K, V, V2>(g, m);
 }
 
-/// The pairs for which f(value) gives a value (or a cell), that value evaluated; the others dropped.
-/// f is called once per pair in trie order. Costs as the lazy mapMaybe, plus the evaluation of each
-/// kept value.
+/// The pairs for which f(value) gives a value (or a cell), that value evaluated; the others
+/// dropped. f is called once per pair in trie order. Costs as the lazy mapMaybe, plus the
+/// evaluation of each kept value.
 template <class F, class K, class V>
 [[nodiscard]] auto mapMaybe(F f, const HashMap<K, V>& m) {
   using Answer = detail::CallResult<F, hs::Lazy<V>>;
