@@ -6,6 +6,8 @@
 /// vantrel/set/show.hpp, vantrel/set/read.hpp and vantrel/set/classes.hpp). Costs are the map's:
 /// a single-element operation hashes its element once and walks one branch node per level, O(log n)
 /// expected.
+/// The operations are declared in vantrel::internal::set and exported into vantrel::set, where a
+/// program calls them.
 #pragma once
 
 #include "vantrel/set/internal.hpp"

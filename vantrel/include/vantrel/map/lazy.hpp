@@ -9,6 +9,9 @@
 /// node per level, O(log n) expected; one that changes the map allocates one new node per level of
 /// that path (copying the path: each copied level counts up its children once) and the new entry.
 /// An operation that changes nothing returns its input map itself.
+///
+/// The operations are declared in vantrel::internal and exported into vantrel::lazy, where a
+/// program calls them (`vantrel::lazy::insert(k, v, m)`).
 #pragma once
 
 #include "vantrel/map/internal.hpp"

@@ -9,6 +9,8 @@
 /// vantrel/map/lazy.hpp. fromListN stores its values as given and is not part of this interface.
 /// Costs are those of the lazy operation of the same name, plus the evaluation of each stored
 /// value.
+/// The operations listed are declared in vantrel::internal::strict and exported into
+/// vantrel::strict, where a program calls them.
 #pragma once
 
 #include "vantrel/map/internal/strict.hpp"

@@ -165,7 +165,7 @@ HashMap<K, V> delete_(KeyHash h, const std::type_identity_t<K>& k, const HashMap
 /// @{
 
 /// m without k's entry; m itself when k is absent. One hash of k, O(log n) expected; copies the
-/// key's path when the entry is there (a branch node left with a single entry gives way to it).
+/// key's path when the entry is there, allocating nothing else.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> erase(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
