@@ -11,8 +11,15 @@
 #include "vantrel/map/internal/bulk.hpp"
 #include "vantrel/map/internal/nodes.hpp"
 
+/// \addtogroup vantrel_map_read
+/// @{
+
+/// Reading: any number of brackets, `fromList` (at most precedence 10 outside them) and a pair
+/// list, built with fromList (a later pair of an equal key wins). Linear in the input, plus one
+/// hash per pair.
 template <class K, class V>
 struct hs::Read<vantrel::HashMap<K, V>> {
+  /// \privatesection
   // Any number of enclosing brackets; outside them at most precedence 10; the identifier
   // "fromList", then the pair list.
   static hs::ReadPrec<vantrel::HashMap<K, V>> readPrec() {
@@ -26,8 +33,11 @@ struct hs::Read<vantrel::HashMap<K, V>> {
   }
 };
 
+/// Lifted reading: brackets required above precedence 10, the token `fromList`, then the pair list
+/// with keys read by the key type's reader and values by the caller's reader.
 template <class K, class V>
 struct hs::Read1<vantrel::HashMap<K, V>> {
+  /// \privatesection
   // Brackets required above precedence 10, then the one token "fromList", then the list of pairs
   // with keys read by the key type's reader and values by rp.
   static hs::ReadPrec<vantrel::HashMap<K, V>> liftReadPrec(hs::ReadPrec<V> rp,
@@ -47,3 +57,4 @@ struct hs::Read1<vantrel::HashMap<K, V>> {
         [reader](int d, std::string_view s) { return hs::readsData(reader, d)(s); });
   }
 };
+/// @}
