@@ -394,7 +394,7 @@ void expectDeepChainRoundTrips(std::int64_t n, std::size_t bytesPerLevel) {
 }
 
 TEST(Binary, UsersRecursiveTypesNestAtAnyDepth) {
-  const std::int64_t n = testing_support::fullDepth ? 1000000 : 100000;
+  const std::int64_t n = testing_support::fullDepth ? 300000 : 100000;
   expectDeepChainRoundTrips<Link>(n, 8 + 1);
   expectDeepChainRoundTrips<Nest>(n, 8 + 8);
 }
