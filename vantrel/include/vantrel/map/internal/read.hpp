@@ -22,7 +22,7 @@ struct hs::Read<vantrel::HashMap<K, V>> {
   /// \privatesection
   // Any number of enclosing brackets; outside them at most precedence 10; the identifier
   // "fromList", then the pair list.
-  static hs::ReadPrec<vantrel::HashMap<K, V>> readPrec() {
+  [[nodiscard]] static hs::ReadPrec<vantrel::HashMap<K, V>> readPrec() {
     namespace rp = hs::readprec;
     return rp::parens(rp::prec(10, rp::then(rp::expectP(hs::Lexeme::Ident("fromList")),
                                             rp::fmap(
@@ -40,8 +40,8 @@ struct hs::Read1<vantrel::HashMap<K, V>> {
   /// \privatesection
   // Brackets required above precedence 10, then the one token "fromList", then the list of pairs
   // with keys read by the key type's reader and values by rp.
-  static hs::ReadPrec<vantrel::HashMap<K, V>> liftReadPrec(hs::ReadPrec<V> rp,
-                                                           hs::ReadPrec<std::vector<V>> rl) {
+  [[nodiscard]] static hs::ReadPrec<vantrel::HashMap<K, V>> liftReadPrec(
+      hs::ReadPrec<V> rp, hs::ReadPrec<std::vector<V>> rl) {
     using Map = vantrel::HashMap<K, V>;
     using Pairs = std::vector<std::pair<K, V>>;
     const hs::ReadPrec<Pairs> pairs = hs::liftReadPrec<Pairs>(

@@ -18,7 +18,7 @@ struct hs::Read<vantrel::HashSet<T>> {
   /// \privatesection
   // Any number of enclosing brackets; outside them at most precedence 10; the identifier
   // "fromList", then the element type's list reader. Equal elements collapse, the first staying.
-  static hs::ReadPrec<vantrel::HashSet<T>> readPrec() {
+  [[nodiscard]] static hs::ReadPrec<vantrel::HashSet<T>> readPrec() {
     namespace rp = hs::readprec;
     return rp::parens(rp::prec(
         10,
