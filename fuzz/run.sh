@@ -1,22 +1,47 @@
 #!/usr/bin/env bash
 # Runs every fuzz target of a build for its share of the given seconds, starting from its seed
 # corpus; what the run finds stays in a scratch folder, crashes and slow inputs in the build's
-# fuzz/artifacts/. Usage: fuzz/run.sh BUILD_DIR [SECONDS]
+# fuzz/artifacts/. The targets run side by side, one per core, each printing its report when it
+# ends; the run fails if any target does. Usage: fuzz/run.sh BUILD_DIR [SECONDS]
 set -euo pipefail
 build=$(cd "$1" && pwd)
 total=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 mapfile -t targets < "$build/fuzz/targets.txt"
 each=$(( (total + ${#targets[@]} - 1) / ${#targets[@]} ))
+cores=$(nproc)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$build/fuzz/artifacts"
+
+# fuzz NAME EXE: one target's run, its report in the scratch folder.
+fuzz() {
+  mkdir -p "$scratch/$1"
+  "$2" -max_total_time="$each" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$build/fuzz/artifacts/$1-" \
+    "$scratch/$1" "$here/corpus/$1" > "$scratch/$1.log" 2>&1
+}
+
+declare -A running=()  # pid -> target name
+failed=()
+# finish: waits for one run to end, prints its report and notes a failure.
+finish() {
+  local pid rc=0
+  wait -n -p pid "${!running[@]}" || rc=$?
+  local name=${running[$pid]}
+  unset "running[$pid]"
+  echo "== fuzzed $name for ${each} s"
+  cat "$scratch/$name.log"
+  [ "$rc" -eq 0 ] || failed+=("$name")
+}
 for line in "${targets[@]}"; do
+  [ "${#running[@]}" -lt "$cores" ] || finish
   name=${line%% *}
-  exe=${line#* }
-  mkdir -p "$scratch/$name"
-  echo "== fuzzing $name for ${each} s"
-  "$exe" -max_total_time="$each" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix="$build/fuzz/artifacts/$name-" \
-    "$scratch/$name" "$here/corpus/$name"
+  fuzz "$name" "${line#* }" &
+  running[$!]=$name
 done
+while [ "${#running[@]}" -gt 0 ]; do finish; done
+if [ "${#failed[@]}" -gt 0 ]; then
+  echo "fuzzing failed: ${failed[*]}"
+  exit 1
+fi
