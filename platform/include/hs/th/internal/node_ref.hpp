@@ -6,10 +6,25 @@
 #include <memory>
 #include <utility>
 
+#include "hs/th/internal/work_stack.hpp"
+
 namespace hs::th::detail {
 
-// Frees the node of the last handle to it, and the nodes only it kept alive, in a loop.
-void releaseLastHandle(std::shared_ptr<const void>&& node) noexcept;
+// The frees running on this thread: how many are nested in one another by recursion, and the
+// queue of the loop that runs the deeper ones, if any.
+using FreeQueue = WorkStack<std::shared_ptr<const void>, 16>;
+struct Frees {
+  unsigned nested;
+  FreeQueue* queue;
+};
+[[gnu::tls_model("initial-exec")]] extern constinit thread_local Frees frees;
+// Shallow trees are freed by plain recursion (a few frames a level, no queue to set up); the free
+// this deep takes the rest over in a loop.
+inline constexpr unsigned maxNestedFrees = 16;
+
+// Frees the node of the last handle to it, and the nodes only it kept alive, queued when a loop
+// runs or else in a loop of its own.
+void releaseDeep(std::shared_ptr<const void>&& node) noexcept;
 
 template <class V>
 class NodeRef {
@@ -31,19 +46,29 @@ class NodeRef {
     }
     return *this;
   }
-  ~NodeRef() { release(p_); }
+  ~NodeRef() {
+    if (p_) release(p_);
+  }
 
   [[nodiscard]] const V* get() const noexcept { return p_.get(); }
   [[nodiscard]] const V& operator*() const noexcept { return *p_; }
 
  private:
   // A node others still hold is only unreferenced. Should the other holders drop it at the same
-  // moment, it is freed here by recursion, but its children start loops of their own.
-  static void release(std::shared_ptr<const V>& p) noexcept {
-    if (p.use_count() == 1)
-      detail::releaseLastHandle(std::move(p));
-    else
+  // moment, it is freed here by recursion, but its children start loops of their own. Out of
+  // line: handles are destroyed in many places, and code inlined at each would crowd out the
+  // inlining of hotter code.
+  [[gnu::noinline]] static void release(std::shared_ptr<const V>& p) noexcept {
+    Frees& t = frees;
+    if (p.use_count() != 1) {
       p.reset();
+    } else if (t.queue == nullptr && t.nested < maxNestedFrees) {
+      ++t.nested;
+      p.reset();
+      --t.nested;
+    } else {
+      detail::releaseDeep(std::move(p));
+    }
   }
 
   std::shared_ptr<const V> p_;

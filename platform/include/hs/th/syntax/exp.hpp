@@ -161,8 +161,12 @@ template <class C>
   return std::get_if<C>(node_.get());
 }
 
+namespace detail {
+// Compares two forms, through hs::withStack.
+[[nodiscard]] bool equalForms(const Exp::Node& a, const Exp::Node& b);
+}  // namespace detail
 [[nodiscard]] inline bool operator==(const Exp& a, const Exp& b) {
-  return a.node_.get() == b.node_.get() || hs::withStack([&] { return *a.node_ == *b.node_; });
+  return a.node_.get() == b.node_.get() || detail::equalForms(*a.node_, *b.node_);
 }
 /// \endcond
 
