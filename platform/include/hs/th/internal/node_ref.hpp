@@ -1,6 +1,7 @@
-// The shared node behind an expression, a constructor, a declaration or information. Freeing one
-// is a loop, not a recursion: a node whose last handle goes while another node is being freed on
-// the same thread waits in that outer free's queue, so trees of any depth are freed.
+// The shared node behind an expression, a constructor, a declaration or information. Trees of any
+// depth are freed: frees nest by recursion only a few levels deep; below that, one free runs a
+// loop, and every node whose last handle goes while it runs (on the same thread) waits in its
+// queue instead of being freed at once.
 #pragma once
 
 #include <memory>
