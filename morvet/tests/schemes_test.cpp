@@ -348,6 +348,55 @@ TEST(Mu, WrapUnwrapHoistAndOwnFoldFunctions) {
   EXPECT_EQ(morvet::foldMu(ignore, morvet::unfoldMu(upward, std::int64_t{0})), 9);
 }
 
+// A Mu given by its own fold function (the list 1, 2, 3, built from its end) runs that function
+// whole on every fold, whatever the algebra defers, with results boxed in and out of any size.
+TEST(Mu, AnOwnFoldFunctionRunsWholeOnEveryFold) {
+  using Int = std::int64_t;
+  using F = morvet::ListFTag<Int>;
+  int runs = 0;
+  bool fail = false;
+  const Mu<F> list([&runs, &fail](const auto& alg) {
+    using A = typename std::remove_cvref_t<decltype(alg)>::result_type;
+    using L = morvet::ListF<Int, A>;
+    ++runs;
+    if (fail) throw Boom();
+    A r = alg(L::Nil());
+    for (Int i = 3; i >= 1; --i) r = alg(L::Cons(i, std::move(r)));
+    return r;
+  });
+  EXPECT_EQ(runs, 0);
+  const auto sum = [](const morvet::ListF<Int, Int>& l) -> Int { return l.isNil() ? 0 : l.head() + l.rest(); };
+  EXPECT_EQ(morvet::foldMu(sum, list), 6);
+  const auto collect = [](const morvet::ListF<Int, std::vector<Int>>& l) {
+    std::vector<Int> out;
+    if (l.isCons()) {
+      out.push_back(l.head());
+      out.insert(out.end(), l.rest().begin(), l.rest().end());
+    }
+    return out;
+  };
+  EXPECT_EQ(morvet::foldMu(collect, list), (std::vector<Int>{1, 2, 3}));
+  EXPECT_EQ(runs, 2);
+  // An algebra of deferred layers that ignores its layer is still called on every layer.
+  int layers = 0;
+  const auto ignore = [&layers](const hs::Lazy<morvet::ListF<Int, Int>>&) -> Int { return ++layers; };
+  EXPECT_EQ(morvet::foldMu(ignore, list), 4);
+  EXPECT_EQ(runs, 3);
+  // unwrapMu runs it now; the inner layers it rebuilds fold without running it again.
+  const morvet::ListF<Int, Mu<F>> outer = morvet::unwrapMu(list);
+  EXPECT_EQ(runs, 4);
+  ASSERT_TRUE(outer.isCons());
+  EXPECT_EQ(outer.head(), 1);
+  EXPECT_EQ(morvet::foldMu(sum, outer.rest()), 5);
+  EXPECT_EQ(toVector(morvet::muToFix(list)), (std::vector<Int>{1, 2, 3}));
+  EXPECT_EQ(runs, 5);
+  // A failing run propagates, and the next fold runs afresh.
+  fail = true;
+  EXPECT_THROW((void)morvet::foldMu(sum, list), Boom);
+  fail = false;
+  EXPECT_EQ(morvet::foldMu(sum, list), 6);
+}
+
 // unwrapMu folds with wrapMu over each layer, and wrapMu leaves its layer alone: only the outermost
 // layer is computed at once, each inner layer when it is first folded, and then it is kept.
 TEST(Mu, UnwrapMuComputesOnlyTheOutermostLayerAtOnce) {

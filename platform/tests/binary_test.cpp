@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "testing/binary.hpp"
+#include "testing/stacks.hpp"
 
 namespace {
 
@@ -272,6 +274,129 @@ TEST(Binary, NamesakesInTheValuesNamespaceChangeNothing) {
   const auto r = hs::binary::decodeOrFail<namesakes::Tag>(hs::LazyByteString(hs::ByteString{5}));
   ASSERT_TRUE(r.isRight());
   EXPECT_EQ(r.right().value.v, 5);
+}
+
+// Users' recursive types whose instances write and read their parts through the front doors:
+// a link holds the next one itself, a nest holds a list of nests (one here). Their destructors
+// walk the chain in a loop: only the serialised form's recursion is under test.
+struct Link {
+  std::int64_t value = 0;
+  std::unique_ptr<Link> next;
+
+  Link() = default;
+  Link(Link&&) = default;
+  Link& operator=(Link&&) = default;
+  ~Link() {
+    for (std::unique_ptr<Link> rest = std::move(next); rest;) rest = std::move(rest->next);
+  }
+  static Link chain(std::int64_t n) {
+    Link head;
+    Link* last = &head;
+    for (std::int64_t i = 1; i < n; ++i) {
+      last->next = std::make_unique<Link>();
+      last = last->next.get();
+      last->value = i;
+    }
+    return head;
+  }
+  // The values in order.
+  std::vector<std::int64_t> values() const {
+    std::vector<std::int64_t> out;
+    for (const Link* l = this; l != nullptr; l = l->next.get()) out.push_back(l->value);
+    return out;
+  }
+};
+struct Nest {
+  std::int64_t value = 0;
+  std::vector<Nest> kids;
+
+  Nest() = default;
+  Nest(Nest&&) = default;
+  Nest& operator=(Nest&&) = default;
+  ~Nest() {
+    std::vector<Nest> pending = std::move(kids);
+    while (!pending.empty()) {
+      Nest n = std::move(pending.back());
+      pending.pop_back();
+      for (Nest& k : n.kids) pending.push_back(std::move(k));
+      n.kids.clear();
+    }
+  }
+  static Nest chain(std::int64_t n) {
+    Nest head;
+    Nest* last = &head;
+    for (std::int64_t i = 1; i < n; ++i) {
+      last->kids.emplace_back();
+      last = &last->kids.back();
+      last->value = i;
+    }
+    return head;
+  }
+  std::vector<std::int64_t> values() const {
+    std::vector<std::int64_t> out;
+    for (const Nest* l = this;; l = &l->kids.front()) {
+      out.push_back(l->value);
+      if (l->kids.empty()) return out;
+    }
+  }
+};
+
+}  // namespace
+
+template <>
+struct hs::Binary<Link> {
+  static void put(const Link& l, binary::Output& out) {
+    hs::put(l.value, out);
+    hs::put(l.next != nullptr, out);
+    if (l.next) hs::put(*l.next, out);
+  }
+  static Link get(binary::Input& in) {
+    Link l;
+    l.value = hs::get<std::int64_t>(in);
+    if (hs::get<bool>(in)) l.next = std::make_unique<Link>(hs::get<Link>(in));
+    return l;
+  }
+};
+template <>
+struct hs::Binary<Nest> {
+  static void put(const Nest& n, binary::Output& out) {
+    hs::put(n.value, out);
+    hs::putList(n.kids, out);
+  }
+  static Nest get(binary::Input& in) {
+    Nest n;
+    n.value = hs::get<std::int64_t>(in);
+    n.kids = hs::get<std::vector<Nest>>(in);
+    return n;
+  }
+};
+
+namespace {
+
+// A chain of n values, written and read back on a small thread stack, through the runners and
+// through the front doors with the input in pieces.
+template <class Chain>
+void expectDeepChainRoundTrips(std::int64_t n, std::size_t bytesPerLevel) {
+  testing_support::onThreadStack(256 * 1024, [&] {
+    const Chain chain = Chain::chain(n);
+    const std::vector<std::int64_t> values = chain.values();
+    const hs::LazyByteString out = hs::binary::encode(chain);
+    EXPECT_EQ(out.length(), static_cast<std::int64_t>(bytesPerLevel) * n);
+    const auto decoded = hs::binary::decodeOrFail<Chain>(out);
+    ASSERT_TRUE(decoded.isRight());
+    EXPECT_EQ(decoded.right().value.values(), values);
+    const Bytes bytes = encoded(chain, 4096);
+    EXPECT_EQ(bytes, out.unpack());
+    const auto inPieces = testing_support::readInPieces<Chain>(bytes, 1000);
+    ASSERT_TRUE(inPieces.value.has_value()) << inPieces.message;
+    EXPECT_EQ(inPieces.value->values(), values);
+  });
+}
+
+TEST(Binary, UsersRecursiveTypesNestAtAnyDepth) {
+  const std::int64_t n = testing_support::fullDepth ? 300000 : 100000;
+  expectDeepChainRoundTrips<Link>(n, 8 + 1);
+  expectDeepChainRoundTrips<Nest>(n, 8 + 8);
 }
 
 TEST(BinaryRun, EncodeCollectsChunksAndDecodeReadsThemBack) {

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <set>
 #include <string>
@@ -38,6 +41,46 @@ TEST(Hashable, MachineWords) {
   EXPECT_EQ(hs::hashWithSalt(99, std::int64_t{5}), hs::saltedWordHash(99, 5));
   EXPECT_EQ(hs::hashWithSalt(99, std::uint32_t{0xFFFFFFFF}), hs::saltedWordHash(99, 0xFFFFFFFFULL));
   EXPECT_EQ(hs::hash(0.0), hs::hash(-0.0));
+}
+
+// Long doubles that round to the same double hash apart; equal ones (both zeros, a value whatever
+// its padding bytes hold) hash alike.
+TEST(Hashable, LongDoublesHashEveryBitOfTheirValue) {
+  using Limits = std::numeric_limits<long double>;
+  if constexpr (Limits::digits == 53) GTEST_SKIP() << "long double is double here";
+  const long double big = std::ldexp(1.0L, 2000);     // beyond double's range
+  const long double tiny = std::ldexp(1.0L, -1100);   // below double's smallest
+  const long double pairs[][2] = {
+      {1.0L, std::nextafter(1.0L, 2.0L)},
+      {0.1L, std::nextafter(0.1L, 1.0L)},
+      {-3.0L, std::nextafter(-3.0L, 0.0L)},
+      {big, std::nextafter(big, Limits::infinity())},
+      {tiny, std::nextafter(tiny, 1.0L)},
+  };
+  for (const auto& [a, b] : pairs) {
+    ASSERT_NE(a, b);
+    ASSERT_EQ(static_cast<double>(a), static_cast<double>(b));
+    EXPECT_NE(hs::hash(a), hs::hash(b)) << a;
+    EXPECT_NE(hs::hashWithSalt(7, a), hs::hashWithSalt(7, b)) << a;
+  }
+  EXPECT_EQ(hs::hash(0.0L), hs::hash(-0.0L));
+  EXPECT_EQ(hs::hashWithSalt(7, 0.0L), hs::hashWithSalt(7, -0.0L));
+
+  const std::size_t valueBytes = Limits::digits == 64 ? 10 : sizeof(long double);
+  const auto over = [&](long double x, unsigned char fill) {
+    unsigned char bytes[sizeof(long double)];
+    std::memset(bytes, fill, sizeof bytes);
+    std::memcpy(bytes, &x, valueBytes);
+    long double y;
+    std::memcpy(&y, bytes, sizeof y);
+    return y;
+  };
+  for (const long double x : {1.0L, -0.1L, big, Limits::infinity()}) {
+    const long double zeros = over(x, 0x00);
+    const long double other = over(x, 0xA5);
+    ASSERT_EQ(zeros, other);
+    EXPECT_EQ(hs::hash(zeros), hs::hash(other)) << x;
+  }
 }
 
 TEST(Hashable, CompositesDependOnEveryPart) {

@@ -2,6 +2,7 @@
 // unused-result diagnostic and no other line may draw any: see check.cmake.
 #include <cstdint>
 #include <string>
+#include <tuple>
 
 #include "ambrel/combinators.hpp"
 #include "hs/bytes.hpp"
@@ -26,6 +27,10 @@ void drops() {
   hs::take(1, xs);             // discarded
   hs::show(xs);                // discarded
   hs::read<Int>("3");          // discarded
+  const hs::ReadPrec<Int> readInt = hs::readPrec<Int>();
+  readInt(0, "4");                               // discarded
+  hs::readprec::step(readInt);                   // discarded
+  hs::Read<std::tuple<Int, Int>>::readPrec();    // discarded
   hs::th::mkName("a");         // discarded
 
   const hs::ByteString bytes("abc", 3);

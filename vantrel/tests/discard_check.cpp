@@ -6,8 +6,10 @@
 
 #include "vantrel/map/debug.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/read.hpp"
 #include "vantrel/map/strict.hpp"
 #include "vantrel/set.hpp"
+#include "vantrel/set/read.hpp"
 
 #ifndef DISCARD
 #define DISCARD 0
@@ -57,6 +59,12 @@ int main() {
 #endif
 #if DISCARD == 13
   s.empty();
+#endif
+#if DISCARD == 14
+  hs::Read<vantrel::HashMap<int, int>>::readPrec();
+#endif
+#if DISCARD == 15
+  hs::Read<vantrel::HashSet<int>>::readPrec();
 #endif
   return static_cast<int>(L::size(m) + St::size(s)) - 3;
 }

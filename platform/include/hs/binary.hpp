@@ -35,6 +35,7 @@
 #include "hs/either.hpp"
 #include "hs/error.hpp"
 #include "hs/lazy.hpp"
+#include "hs/stack.hpp"
 #include "hs/unit.hpp"
 
 namespace hs {
@@ -296,15 +297,24 @@ concept BinaryType = requires(const T& x, binary::Output& out, binary::Input& in
   { Binary<T>::get(in) } -> std::convertible_to<T>;
 };
 
-/// Writes x, by T's Binary instance.
+/// Writes x, by T's Binary instance. Values nest through here (a type's put calls it for its
+/// parts), so for a type that may nest it is a recursive point of the stack helper.
 template <class T>
 void put(const T& x, binary::Output& out) {
-  Binary<T>::put(x, out);
+  if constexpr (hs::mayNest<T>)
+    hs::withStack([&] { Binary<T>::put(x, out); });
+  else
+    Binary<T>::put(x, out);
 }
-/// Reads a T, by its Binary instance; throws DecoderFailure where the input holds none.
+/// Reads a T, by its Binary instance; throws DecoderFailure where the input holds none. Values
+/// nest through here (a type's get calls it for its parts), so for a type that may nest it is a
+/// recursive point of the stack helper.
 template <class T>
 T get(binary::Input& in) {
-  return Binary<T>::get(in);
+  if constexpr (hs::mayNest<T>)
+    return hs::withStack([&] { return Binary<T>::get(in); });
+  else
+    return Binary<T>::get(in);
 }
 
 namespace binary {
@@ -315,7 +325,7 @@ namespace binary {
 template <class T>
 void defaultPutList(const std::vector<T>& xs, Output& out) {
   out.putInt64be(static_cast<std::int64_t>(xs.size()));
-  for (const T& x : xs) Binary<T>::put(x, out);
+  for (const T& x : xs) hs::put(x, out);
 }
 /// n elements read one after the other (none when n is not positive). Nothing is reserved ahead,
 /// so a hostile count costs no more than the input that is actually there; elements that take no
@@ -325,7 +335,7 @@ std::vector<T> getMany(std::int64_t n, Input& in) {
   std::vector<T> xs;
   for (std::int64_t i = 0; i < n; ++i) {
     const std::int64_t before = in.bytesRead();
-    xs.push_back(Binary<T>::get(in));
+    xs.push_back(hs::get<T>(in));
     if (in.bytesRead() == before) in.chargeNoWidth(sizeof(T));
   }
   return xs;
@@ -334,12 +344,12 @@ std::vector<T> getMany(std::int64_t n, Input& in) {
 /// @}
 }  // namespace binary
 
-/// Writes the list form of xs: the element type's own putList where it has one, else the default
-/// list form.
+/// Writes the list form of xs: the element type's own putList where it has one (a recursive point
+/// of the stack helper, as put is), else the default list form.
 template <class T>
 void putList(const std::vector<T>& xs, binary::Output& out) {
   if constexpr (requires { Binary<T>::putList(xs, out); })
-    Binary<T>::putList(xs, out);
+    hs::withStack([&] { Binary<T>::putList(xs, out); });
   else
     binary::defaultPutList(xs, out);
 }
@@ -438,11 +448,11 @@ struct Binary<std::optional<A>> {
       return;
     }
     out.putWord8(1);
-    Binary<A>::put(*x, out);
+    hs::put(*x, out);
   }
   static std::optional<A> get(binary::Input& in) {
     if (in.getWord8() == 0) return std::nullopt;
-    return std::optional<A>(Binary<A>::get(in));
+    return std::optional<A>(hs::get<A>(in));
   }
 };
 
@@ -453,15 +463,15 @@ struct Binary<Either<A, B>> {
   static void put(const Either<A, B>& e, binary::Output& out) {
     if (e.isLeft()) {
       out.putWord8(0);
-      Binary<A>::put(e.left(), out);
+      hs::put(e.left(), out);
     } else {
       out.putWord8(1);
-      Binary<B>::put(e.right(), out);
+      hs::put(e.right(), out);
     }
   }
   static Either<A, B> get(binary::Input& in) {
-    if (in.getWord8() == 0) return hs::Left(Binary<A>::get(in));
-    return hs::Right(Binary<B>::get(in));
+    if (in.getWord8() == 0) return hs::Left(hs::get<A>(in));
+    return hs::Right(hs::get<B>(in));
   }
 };
 
@@ -470,12 +480,12 @@ template <class A, class B>
 struct Binary<std::pair<A, B>> {
   /// \privatesection
   static void put(const std::pair<A, B>& p, binary::Output& out) {
-    Binary<A>::put(p.first, out);
-    Binary<B>::put(p.second, out);
+    hs::put(p.first, out);
+    hs::put(p.second, out);
   }
   static std::pair<A, B> get(binary::Input& in) {
-    A a = Binary<A>::get(in);
-    B b = Binary<B>::get(in);
+    A a = hs::get<A>(in);
+    B b = hs::get<B>(in);
     return {std::move(a), std::move(b)};
   }
 };
@@ -484,11 +494,11 @@ template <class... A>
 struct Binary<std::tuple<A...>> {
   /// \privatesection
   static void put(const std::tuple<A...>& t, binary::Output& out) {
-    std::apply([&](const A&... a) { (Binary<A>::put(a, out), ...); }, t);
+    std::apply([&](const A&... a) { (hs::put(a, out), ...); }, t);
   }
   static std::tuple<A...> get(binary::Input& in) {
     // Braced initialisation reads the components left to right.
-    return std::tuple<A...>{Binary<A>::get(in)...};
+    return std::tuple<A...>{hs::get<A>(in)...};
   }
 };
 
@@ -497,8 +507,8 @@ struct Binary<std::tuple<A...>> {
 template <class A>
 struct Binary<Lazy<A>> {
   /// \privatesection
-  static void put(const Lazy<A>& x, binary::Output& out) { Binary<A>::put(x.force(), out); }
-  static Lazy<A> get(binary::Input& in) { return Lazy<A>(Binary<A>::get(in)); }
+  static void put(const Lazy<A>& x, binary::Output& out) { hs::put(x.force(), out); }
+  static Lazy<A> get(binary::Input& in) { return Lazy<A>(hs::get<A>(in)); }
 };
 
 /// The length as an 8-byte Int, then the bytes; read back sharing the input's chunk where one

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -179,8 +180,8 @@ struct Hashable<T, std::enable_if_t<std::is_enum_v<T>>> {
   }
 };
 
-/// Floating point: the bit pattern as a word (`hash` is that word), with both zeros hashed alike
-/// (they compare equal); a long double is hashed as the float nearest it.
+/// float and double (and narrower types, as the float they widen to): the bit pattern as a word
+/// (`hash` is that word), with both zeros hashed alike (they compare equal); NaNs by their bits.
 template <class T>
 struct Hashable<T, std::enable_if_t<std::is_floating_point_v<T>>> {
   /// \privatesection
@@ -195,6 +196,36 @@ struct Hashable<T, std::enable_if_t<std::is_floating_point_v<T>>> {
   [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, T x) noexcept {
     return hs::saltedWordHash(salt, word(x));
   }
+};
+/// long double: every bit that carries its value (the x87 format's padding bytes left out), as
+/// two words mixed one after the other, so distinct values hash apart even where they round to
+/// the same double; both zeros hash alike, NaNs by their bits. `hash` is hashWithSalt with the
+/// default salt. Where long double is double, it hashes as double.
+template <>
+struct Hashable<long double> {
+  /// \privatesection
+  using Limits = std::numeric_limits<long double>;
+  static_assert(Limits::digits == 53 || Limits::digits == 64 || Limits::digits == 113,
+                "hs::Hashable<long double>: a format other than binary64, x87 extended or binary128");
+  [[nodiscard]] static std::int64_t hashWithSalt(std::int64_t salt, long double x) noexcept {
+    if constexpr (Limits::digits == 53) {
+      return Hashable<double>::hashWithSalt(salt, static_cast<double>(x));
+    } else {
+      std::uint64_t low = 0;
+      std::uint64_t high = 0;
+      if (x != 0.0L) {
+        // x87: the 64-bit significand, then sign and exponent in 16 bits, then padding;
+        // binary128: all 16 bytes.
+        constexpr std::size_t highBytes = Limits::digits == 64 ? 2 : 8;
+        unsigned char bytes[sizeof(long double)];
+        std::memcpy(bytes, &x, sizeof bytes);
+        std::memcpy(&low, bytes, 8);
+        std::memcpy(&high, bytes + 8, highBytes);
+      }
+      return hs::saltedWordHash(hs::saltedWordHash(salt, low), high);
+    }
+  }
+  [[nodiscard]] static std::int64_t hash(long double x) noexcept { return hashWithSalt(defaultSalt, x); }
 };
 
 /// `hash` is 0; `hashWithSalt` mixes the word 0.

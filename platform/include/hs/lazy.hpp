@@ -1,7 +1,9 @@
-// Deferred values: a shared, reference-counted cell that is either evaluated or holds a
-// computation. The computation runs at most once, on first demand, also when several threads
-// demand the cell at once; the cell then keeps the value (or the exception the computation threw)
-// and drops the computation.
+/// \defgroup hs_lazy hs/lazy.hpp
+/// \ingroup hsplatform
+/// Deferred values: a shared, reference-counted cell that is either evaluated or holds a
+/// computation. The computation runs at most once, on first demand, also when several threads
+/// demand the cell at once; the cell then keeps the value (or the exception the computation threw)
+/// and drops the computation.
 #pragma once
 
 #include <atomic>
@@ -15,6 +17,8 @@
 #include <utility>
 
 namespace hs {
+/// \addtogroup hs_lazy
+/// @{
 
 template <class T>
 class Lazy;
@@ -160,13 +164,17 @@ class ThunkCell final : public Cell<T> {
 
 }  // namespace detail
 
-// A handle to a shared deferred value. Copying a handle shares the cell.
+/// A handle to a shared deferred value. Copying a handle shares the cell.
+/// Copying a handle adds one atomic count and allocates nothing; moving one touches no count.
 template <class T>
 class Lazy {
  public:
+  /// The value's type.
   using value_type = T;
 
-  // An evaluated cell holding the value.
+  /// @{
+  /// An evaluated cell holding the value.
+  /// One allocation: the cell, with the value copied (or moved, or converted) into it.
   Lazy(const T& v) : cell_(new detail::Cell<T>(std::in_place, false, v)) {}  // NOLINT
   Lazy(T&& v) : cell_(new detail::Cell<T>(std::in_place, false, std::move(v))) {}  // NOLINT
   template <class U>
@@ -174,15 +182,20 @@ class Lazy {
              !std::is_same_v<std::remove_cvref_t<U>, T> && std::is_constructible_v<T, U &&> &&
              std::is_convertible_v<U &&, T>)
   Lazy(U&& u) : cell_(new detail::Cell<T>(std::in_place, false, std::forward<U>(u))) {}  // NOLINT
+  /// @}
 
+  /// Shares o's cell (one atomic count, no allocation).
   Lazy(const Lazy& o) noexcept : cell_(o.cell_) { detail::retain(cell_); }
+  /// Takes o's cell; o is left without one and may only be assigned or destroyed.
   Lazy(Lazy&& o) noexcept : cell_(o.cell_) { o.cell_ = nullptr; }
+  /// Shares o's cell, dropping this handle's own.
   Lazy& operator=(const Lazy& o) noexcept {
     detail::retain(o.cell_);
     detail::release(cell_);
     cell_ = o.cell_;
     return *this;
   }
+  /// Takes o's cell, dropping this handle's own; o is left without one.
   Lazy& operator=(Lazy&& o) noexcept {
     if (this != &o) {
       detail::release(cell_);
@@ -191,36 +204,47 @@ class Lazy {
     }
     return *this;
   }
+  /// Drops the handle; the last one frees the cell (a chain of cells that hold each other is freed
+  /// without deep recursion).
   ~Lazy() { detail::release(cell_); }
 
-  // A deferred computation f() of no dependencies.
+  /// A deferred computation f() of no dependencies.
+  /// One allocation, holding f; nothing runs until the value is first demanded.
   template <class F>
   [[nodiscard]] static Lazy defer(F f) {
     return Lazy(Adopt{}, new detail::ThunkCell<T, F>(std::move(f)));
   }
-  // A deferred application of f to the values of the given cells; the cells are forced first,
-  // without recursion, so long chains of such applications force in constant stack.
+  /// A deferred application of f to the values of the given cells; the cells are forced first,
+  /// without recursion, so long chains of such applications force in constant stack.
+  /// One allocation, holding f and the handles; nothing runs until the value is first demanded.
   template <class F, class... D>
   [[nodiscard]] static Lazy apply(F f, Lazy<D>... deps) {
     return Lazy(Adopt{}, new detail::ThunkCell<T, F, D...>(std::move(f), std::move(deps)...));
   }
-  // A cell that is never freed (shared constants).
+  /// A cell that is never freed (shared constants).
+  /// One allocation, with v moved into it; its handles are not counted.
   [[nodiscard]] static Lazy immortal(T v) {
     return Lazy(Adopt{}, new detail::Cell<T>(std::in_place, true, std::move(v)));
   }
 
-  // The value; runs the computation on first demand, re-throws a stored exception.
+  /// The value; runs the computation on first demand, re-throws a stored exception.
+  /// Later demands return the stored value (or throw the stored exception) without running
+  /// anything; a thread that demands a cell another thread is evaluating waits for it. Allocates
+  /// nothing beyond what the computation does and an explicit stack for a long chain of cells.
   const T& force() const { return cell_->get(); }
+  /// force().
   const T& operator*() const { return force(); }
+  /// &force().
   const T* operator->() const { return &force(); }
 
-  // True once the cell holds a value (not a computation, not an exception).
+  /// True once the cell holds a value (not a computation, not an exception); forces nothing.
   [[nodiscard]] bool evaluated() const noexcept {
     return cell_->state_.load(std::memory_order_acquire) == detail::CellBase::Done;
   }
-  // True once the cell is settled, with a value or with an exception.
+  /// True once the cell is settled, with a value or with an exception; forces nothing.
   [[nodiscard]] bool settled() const noexcept { return cell_->settled(); }
 
+  /// The cell's address: handles that share a cell have the same identity.
   [[nodiscard]] const void* identity() const noexcept { return cell_; }
 
  private:
@@ -233,6 +257,7 @@ class Lazy {
   detail::Cell<T>* cell_;
 };
 
+/// \cond
 template <class T>
 [[nodiscard]] detail::Cell<T>* detail::cellOf(const Lazy<T>& l) noexcept {
   return l.cell_;
@@ -241,27 +266,33 @@ template <class T>
 [[nodiscard]] Lazy<T> detail::adoptCell(Cell<T>* c) noexcept {
   return Lazy<T>(typename Lazy<T>::Adopt{}, c);
 }
+/// \endcond
 
-// A deferred computation, its type deduced from f.
+/// A deferred computation, its type deduced from f.
+/// One allocation, holding f; nothing runs until the value is first demanded.
 template <class F>
 [[nodiscard]] auto delay(F f) -> Lazy<std::invoke_result_t<F&>> {
   return Lazy<std::invoke_result_t<F&>>::defer(std::move(f));
 }
-// A deferred application of f to the values of cells.
+/// A deferred application of f to the values of cells.
+/// The cells are forced first, without recursion. One allocation, holding f and the handles;
+/// nothing runs until the value is first demanded.
 template <class F, class... D>
 [[nodiscard]] auto applyLazy(F f, Lazy<D>... deps) -> Lazy<std::invoke_result_t<F&, const D&...>> {
   return Lazy<std::invoke_result_t<F&, const D&...>>::apply(std::move(f), std::move(deps)...);
 }
 
-// Pointer identity of cells.
+/// Pointer identity of cells: whether a and b share one cell; forces nothing.
 template <class T>
 [[nodiscard]] bool ptrEq(const Lazy<T>& a, const Lazy<T>& b) noexcept {
   return a.identity() == b.identity();
 }
 
+/// Whether T is a deferred value's handle, `Lazy<U>`.
 template <class T>
 struct IsLazy : std::false_type {};
 template <class T>
 struct IsLazy<Lazy<T>> : std::true_type {};
 
+/// @}
 }  // namespace hs

@@ -177,7 +177,7 @@ class ReadPrec {
 
   /// Every parse of s at the surrounding precedence d. Readers of nested values call each other
   /// through here, so it is a recursive point of the stack helper.
-  Result operator()(int d, std::string_view s) const {
+  [[nodiscard]] Result operator()(int d, std::string_view s) const {
     if (detail::stackRoom()) [[likely]]
       return (*fn_)(d, s);
     return onSegment(d, s);
@@ -449,7 +449,7 @@ template <class T>
 }
 /// p one precedence level higher.
 template <class T>
-ReadPrec<T> step(ReadPrec<T> p) {
+[[nodiscard]] ReadPrec<T> step(ReadPrec<T> p) {
   return ReadPrec<T>([p = std::move(p)](int d, std::string_view s) { return p(d + 1, s); });
 }
 /// p at precedence 0.
@@ -864,7 +864,7 @@ void readTupleFrom(std::tuple<std::optional<A>...>& acc, std::string_view s,
 template <class... A>
 struct Read<std::tuple<A...>, std::enable_if_t<(sizeof...(A) >= 2)>> {
   /// \privatesection
-  static ReadPrec<std::tuple<A...>> readPrec() {
+  [[nodiscard]] static ReadPrec<std::tuple<A...>> readPrec() {
     return readprec::parens(readprec::paren(ReadPrec<std::tuple<A...>>([](int, std::string_view s) {
       ReadResult<std::tuple<A...>> out;
       std::tuple<std::optional<A>...> acc;

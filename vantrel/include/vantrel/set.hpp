@@ -1,7 +1,13 @@
-// Persistent hash sets: `vantrel::HashSet<T>`, a map from the elements to the one unit value, with
-// its operations in `vantrel::set` (==, <=>, <, <=, >, >= and std::hash are the operators; the
-// text form, reading, deep evaluation, folding and the other platform capabilities are in
-// vantrel/set/show.hpp, vantrel/set/read.hpp and vantrel/set/classes.hpp).
+/// \defgroup vantrel_set vantrel/set.hpp
+/// \ingroup vantrel_vantrel
+/// Persistent hash sets: `vantrel::HashSet<T>`, a map from the elements to the one unit value, with
+/// its operations in `vantrel::set` (==, <=>, <, <=, >, >= and std::hash are the operators; the
+/// text form, reading, deep evaluation, folding and the other platform capabilities are in
+/// vantrel/set/show.hpp, vantrel/set/read.hpp and vantrel/set/classes.hpp). Costs are the map's:
+/// a single-element operation hashes its element once and walks one branch node per level, O(log n)
+/// expected.
+/// The operations are declared in vantrel::internal::set and exported into vantrel::set, where a
+/// program calls them.
 #pragma once
 
 #include "vantrel/set/internal.hpp"

@@ -27,17 +27,17 @@ struct hs::Binary<ambrel::Ambrel<A, B>> {
     namespace I = ambrel::internal;
     const I::Node& n = I::Access::node(t);
     out.putInt64be(n.index);
-    if (n.index != 1) hs::Binary<A>::put(n.here.template get<A>().force(), out);
-    if (n.index != 0) hs::Binary<B>::put(n.there.template get<B>().force(), out);
+    if (n.index != 1) hs::put(n.here.template get<A>().force(), out);
+    if (n.index != 0) hs::put(n.there.template get<B>().force(), out);
   }
   static ambrel::Ambrel<A, B> get(hs::binary::Input& in) {
     namespace I = ambrel::internal;
     const std::int64_t index = in.getInt64be();
-    if (index == 0) return I::makeThis<A, B>(hs::Lazy<A>(hs::Binary<A>::get(in)));
-    if (index == 1) return I::makeThat<A, B>(hs::Lazy<B>(hs::Binary<B>::get(in)));
+    if (index == 0) return I::makeThis<A, B>(hs::Lazy<A>(hs::get<A>(in)));
+    if (index == 1) return I::makeThat<A, B>(hs::Lazy<B>(hs::get<B>(in)));
     if (index != 2) I::invalidIndex(in);
-    hs::Lazy<A> a(hs::Binary<A>::get(in));
-    return ambrel::Ambrel<A, B>(std::move(a), hs::Lazy<B>(hs::Binary<B>::get(in)));
+    hs::Lazy<A> a(hs::get<A>(in));
+    return ambrel::Ambrel<A, B>(std::move(a), hs::Lazy<B>(hs::get<B>(in)));
   }
 };
 

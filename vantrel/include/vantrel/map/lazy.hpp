@@ -1,5 +1,17 @@
-// The lazy map interface: values are stored as given, deferred computations stay deferred until a
-// caller demands them.
+/// \defgroup vantrel_map_lazy vantrel/map/lazy.hpp
+/// \ingroup vantrel_vantrel
+/// The lazy map interface (vantrel::lazy): values are stored as given, deferred computations stay
+/// deferred until a caller demands them. Equality, ordering and hashing are also the operators ==,
+/// <=>, <, <=, >, >= and std::hash; text forms, reading, deep evaluation and the other class
+/// capabilities are in vantrel/map/show.hpp, vantrel/map/read.hpp and vantrel/map/classes.hpp.
+///
+/// Costs are stated for n entries. A single-key operation hashes its key once and walks one branch
+/// node per level, O(log n) expected; one that changes the map allocates one new node per level of
+/// that path (copying the path: each copied level counts up its children once) and the new entry.
+/// An operation that changes nothing returns its input map itself.
+///
+/// The operations are declared in vantrel::internal and exported into vantrel::lazy, where a
+/// program calls them (`vantrel::lazy::insert(k, v, m)`).
 #pragma once
 
 #include "vantrel/map/internal.hpp"
@@ -45,11 +57,18 @@ using internal::min;
 using internal::hashWithSalt;
 using internal::liftHashWithSalt;
 using internal::liftHashWithSalt2;
-// The map's hash (internal::hash also names the key hash of the trie).
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The map's hash: hashWithSalt with the default salt; O(n), one hash of each value (forcing it),
+/// none of the keys (their stored hashes are mixed in). Allocates only to sort the records of a
+/// collision of more than a few keys of one hash. (internal::hash also names the key hash of the
+/// trie, so this one forwards.)
 template <class K, class V>
 [[nodiscard]] std::int64_t hash(const HashMap<K, V>& m) {
   return internal::hash(m);
 }
+/// @}
 
 // List conversion (text forms, reading, deep evaluation and the other class capabilities are in
 // vantrel/map/show.hpp, vantrel/map/read.hpp and vantrel/map/classes.hpp).

@@ -1,7 +1,16 @@
-// The value-strict map interface: the maps of the lazy interface, with every value that an
-// operation stores evaluated first. A map built only through this interface holds no deferred
-// value, and a failing value surfaces from the operation that stores it. Operations that store no
-// new value are the lazy interface's own.
+/// \defgroup vantrel_map_strict vantrel/map/strict.hpp
+/// \ingroup vantrel_vantrel
+/// The value-strict map interface (vantrel::strict): the maps of the lazy interface, with every
+/// value that an operation stores evaluated first. A map built only through this interface holds no
+/// deferred value, and a failing value surfaces from the operation that stores it. Listed here are
+/// the operations that store values; the others (lookups, erase, size, the plain union_,
+/// intersection and difference, the submap tests, folds, filter, keys, comparisons, hashes, toList,
+/// mapKeys, compose and deep evaluation) are the lazy interface's own, listed under
+/// vantrel/map/lazy.hpp. fromListN stores its values as given and is not part of this interface.
+/// Costs are those of the lazy operation of the same name, plus the evaluation of each stored
+/// value.
+/// The operations listed are declared in vantrel::internal::strict and exported into
+/// vantrel::strict, where a program calls them.
 #pragma once
 
 #include "vantrel/map/internal/strict.hpp"

@@ -65,11 +65,19 @@ HashMap<K, V> insertPairs(const R& pairs, Before&& before) {
   }
 }
 
-// The map of the pairs; a later pair replaces an earlier pair of an equal key.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The map of the pairs; a later pair replaces an earlier pair of an equal key. The pairs' second
+/// components may be values or cells, stored as given (a cell stays deferred). One hash per pair
+/// and O(log n) expected per pair; built in place in a map nobody else sees, so no path is copied
+/// per pair: allocates the entries and the branch nodes of the result (a node that grows is
+/// reallocated). When a hash or == throws, nothing is left behind.
 template <std::ranges::input_range R>
 [[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
   return internal::insertPairs<KeyOf<R>, ValueOf<R>>(pairs, [](const auto&) {});
 }
+/// The same for a braced list of (key, cell) pairs.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> fromList(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return internal::foldPairs<K, V>(pairs,
@@ -78,7 +86,9 @@ template <class K, class V>
                                    });
 }
 
-// As fromList; the values of an equal key combine into the deferred f(new, old).
+/// As fromList; the values of an equal key combine into the deferred f(new, old).
+/// Costs as fromList, plus per repeated key the deferred combination, which holds a copy of f;
+/// f is not called here.
 template <class F, std::ranges::input_range R>
 [[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromListWith(F f, const R& pairs) {
   using K = KeyOf<R>;
@@ -91,13 +101,15 @@ template <class F, std::ranges::input_range R>
                                      return internal::unsafeInsertWithKey<K, V>(combine, k, v, acc);
                                    });
 }
+/// The same for a braced list of (key, cell) pairs.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> fromListWith(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return internal::fromListWith<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(std::move(f),
                                                                                      pairs);
 }
 
-// As fromListWith, the combination the deferred f(key of the later pair, new, old).
+/// As fromListWith, the combination the deferred f(key of the later pair, new, old).
+/// Costs as fromListWith.
 template <class F, std::ranges::input_range R>
 [[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromListWithKey(F f, const R& pairs) {
   using K = KeyOf<R>;
@@ -110,6 +122,7 @@ template <class F, std::ranges::input_range R>
                                      return internal::unsafeInsertWithKey<K, V>(combine, k, v, acc);
                                    });
 }
+/// The same for a braced list of (key, cell) pairs.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> fromListWithKey(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return internal::fromListWithKey<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(
@@ -117,16 +130,18 @@ template <class K, class V, class F>
 }
 
 // toList (the pairs in trie order, values as their stored cells) is in fold.hpp.
-// fromList; the count is not used, so a wrong one changes nothing.
+/// fromList; the count is not used, so a wrong one changes nothing.
 template <std::ranges::input_range R>
 [[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromListN(std::int64_t, const R& pairs) {
   return internal::fromList(pairs);
 }
+/// The same for a braced list of (key, cell) pairs.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> fromListN(std::int64_t, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return internal::fromList<K, V>(pairs);
 }
 
+/// @}
 }  // namespace vantrel::internal
 
 namespace vantrel {

@@ -57,26 +57,33 @@ void rnfWalk(F& f, G& g, const HashMap<K, V>& m) {
 
 }  // namespace detail
 
-// f on every key and g on every value (g receives the forced value, or the cell when wrapped
-// with hs::onCells), key before value, in trie order.
+/// \addtogroup vantrel_map_classes
+/// @{
+
+/// f on every key and g on every value (g receives the forced value, or the cell when wrapped
+/// with hs::onCells), key before value, in trie order.
+/// O(n), allocates nothing of its own; forces what f and g force.
 template <class F, class G, class K, class V>
 hs::Unit liftRnf2(F&& f, G&& g, const HashMap<K, V>& m) {
   detail::rnfWalk(f, g, m);
   return hs::unit;
 }
+/// As liftRnf2 with the key type's own deep evaluation for the keys.
 template <class G, class K, class V>
 hs::Unit liftRnf(G&& g, const HashMap<K, V>& m) {
   hs::Rnf f;
   detail::rnfWalk(f, g, m);
   return hs::unit;
 }
-// Keys and values deep-evaluated with their own NFData (a value's cell forced first).
+/// Keys and values deep-evaluated with their own NFData (a value's cell forced first).
+/// O(n), allocates nothing of its own; evaluates every key and value fully.
 template <class K, class V>
 hs::Unit rnf(const HashMap<K, V>& m) {
   hs::Rnf own;
   detail::rnfWalk(own, own, m);
   return hs::unit;
 }
+/// @}
 
 template <class F, class G, class K, class V>
 hs::Unit liftRnf2(F&& f, G&& g, const L<K, V>& r) {
@@ -107,10 +114,15 @@ const hs::data::Constr& fromListConstr();
 
 }  // namespace vantrel::internal
 
-// A map is the constructor `fromList` applied to one field, its pair list (values forced: the
-// generic view has no deferred values).
+/// \addtogroup vantrel_map_classes
+/// @{
+
+/// A map is the constructor `fromList` applied to one field, its pair list (values forced: the
+/// generic view has no deferred values).
+/// The field's list of pairs is built (O(n)) whenever the view is taken apart.
 template <class K, class V>
 struct hs::Data<vantrel::HashMap<K, V>> {
+  /// \privatesection
   using T = vantrel::HashMap<K, V>;
   using Pairs = std::vector<std::pair<K, V>>;
 
@@ -147,19 +159,25 @@ struct hs::Data<vantrel::HashMap<K, V>> {
 
 // ---- Deep evaluation and list conversion as platform capabilities ---------------------------
 
+/// Deep evaluation (hs::rnf): the map's rnf.
 template <class K, class V>
 struct hs::NFData<vantrel::HashMap<K, V>> {
+  /// \privatesection
   static void rnf(const vantrel::HashMap<K, V>& m) { vantrel::internal::rnf(m); }
 };
+/// Lifted deep evaluation: the map's liftRnf.
 template <class K, class V>
 struct hs::NFData1<vantrel::HashMap<K, V>> {
+  /// \privatesection
   template <class R>
   static void liftRnf(R&& r, const vantrel::HashMap<K, V>& m) {
     vantrel::internal::liftRnf(std::forward<R>(r), m);
   }
 };
+/// Two-sided lifted deep evaluation: the map's liftRnf2.
 template <class K, class V>
 struct hs::NFData2<vantrel::HashMap<K, V>> {
+  /// \privatesection
   template <class R1, class R2>
   static void liftRnf2(R1&& r1, R2&& r2, const vantrel::HashMap<K, V>& m) {
     vantrel::internal::liftRnf2(std::forward<R1>(r1), std::forward<R2>(r2), m);
@@ -170,8 +188,11 @@ struct hs::NFData<vantrel::internal::L<K, V>> {
   static void rnf(const vantrel::internal::L<K, V>& r) { vantrel::internal::rnf(r); }
 };
 
+/// List embedding: fromList and fromListN of (key, cell) pairs (a later pair wins), toList as the
+/// pairs in trie order with the stored cells; O(n) each way.
 template <class K, class V>
 struct hs::IsList<vantrel::HashMap<K, V>> {
+  /// \privatesection
   using Item = std::pair<K, hs::Lazy<V>>;
   static vantrel::HashMap<K, V> fromList(const std::vector<Item>& items) {
     return vantrel::internal::fromList(items);
@@ -183,6 +204,7 @@ struct hs::IsList<vantrel::HashMap<K, V>> {
     return vantrel::internal::toList(m);
   }
 };
+/// @}
 
 // ---- Embedding -----------------------------------------------------------------------------
 

@@ -234,18 +234,32 @@ bool equalKeys(const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
   detail::NoValues none;
   return detail::equalWalk(none, t1, t2);
 }
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// Whether t1 and t2 have the same keys (the key type's ==) and eq(t1's value, t2's value) holds
+/// for each key; eq receives forced values, or the cells under hs::onCells. Walks both maps in
+/// step, O(n), stopping at the first difference; allocates only for the records of a collision of
+/// keys of one hash.
 template <class EqV, class K, class V1, class V2>
 [[nodiscard]] bool liftEq(EqV&& eq, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
   return internal::equal1(eq, t1, t2);
 }
+/// @}
 
 // ---- Equality of the leaf sequences ----------------------------------------------------------
 
-// The two leaf sequences position by position: a leaf against a leaf by stored hash, eqk, eqv; a
-// collision against a collision by stored hash, record count, then the records in any order.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The two leaf sequences position by position: a leaf against a leaf by stored hash, eqk, eqv; a
+/// collision against a collision by stored hash, record count, then the records in any order. eqk
+/// and eqv receive keys and forced values (cells under hs::onCells). O(n), stopping at the first
+/// difference; allocates only for collision records.
 template <class EqK, class EqV, class K1, class V1, class K2, class V2>
 [[nodiscard]] bool liftEq2(EqK&& eqk, EqV&& eqv, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {
   return detail::sequenceEqual(eqk, eqv, t1, t2);
+/// @}
 }
 template <class EqK, class K1, class V1, class K2, class V2>
 bool equalKeys1(EqK&& eqk, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {
@@ -295,33 +309,47 @@ hs::Ordering cmp(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1, const HashMap<
   }
 }
 
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The maps ordered by their leaf sequences, first difference deciding: stored hashes unsigned, a
+/// leaf before a collision, collisions by record count and then their records in any order; keys by
+/// their own comparison and values by cmpv, which receives forced values (cells under hs::onCells).
+/// O(n), stopping at the first difference; allocates only for collision records.
 template <class CV, class K, class V1, class V2>
 [[nodiscard]] hs::Ordering liftCompare(CV&& cmpv, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
   return internal::cmp(detail::Compare{}, cmpv, t1, t2);
 }
+/// As liftCompare, with keys compared by cmpk (keys and values both as they come to cmpv).
 template <class CK, class CV, class K1, class V1, class K2, class V2>
 [[nodiscard]] hs::Ordering liftCompare2(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1,
                           const HashMap<K2, V2>& t2) {
   return internal::cmp(cmpk, cmpv, t1, t2);
 }
+/// @}
 
-// The ordering methods, each one call of cmp with the key and value types' own comparisons;
-// the strict tests and >= swap the arguments, so the comparisons see the right map's keys and
-// values first.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The ordering of x and y: liftCompare with the value type's own comparison (forcing the values it
+/// reaches). The operators <, <=, >, >= and <=> are this walk too.
 template <class K, class V>
 [[nodiscard]] hs::Ordering compare(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   return internal::cmp(detail::Compare{}, detail::Compare{}, x, y);
 }
-// x when it is the greater, else y (so y on a tie).
+/// x when it is the greater, else y (so y on a tie).
+/// One comparison (see compare); gives back the argument's handle itself.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> max(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   return internal::compare(x, y) == hs::GT ? x : y;
 }
-// y when x is the greater, else x (so x on a tie).
+/// y when x is the greater, else x (so x on a tie).
+/// One comparison (see compare); gives back the argument's handle itself.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> min(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   return internal::compare(x, y) == hs::GT ? y : x;
 }
+/// @}
 
 // The record equality: keys, and only when they are equal, values.
 template <class K, class V>
@@ -333,32 +361,42 @@ bool operator==(const L<K, V>& a, const L<K, V>& b) {
 
 namespace vantrel {
 
-// The C++ comparison operators, each a thin front door to the walks above.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// Equality: the same keys and, for each key, equal values (the value type's ==, forcing the values
+/// it reaches). Walks both maps in step, O(n), stopping at the first difference.
 template <class K, class V>
 bool operator==(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   return internal::equal1(internal::detail::Equal{}, x, y);
 }
+/// compare(x, y) as a std::weak_ordering.
 template <class K, class V>
 std::weak_ordering operator<=>(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   const hs::Ordering o = internal::compare(x, y);
   return o == hs::LT ? std::weak_ordering::less
                      : (o == hs::GT ? std::weak_ordering::greater : std::weak_ordering::equivalent);
 }
+/// Whether x orders before y (compare); the comparisons see y's keys and values first.
 template <class K, class V>
 bool operator<(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   return internal::compare(y, x) == hs::GT;
 }
+/// Whether x orders before or equal to y (compare).
 template <class K, class V>
 bool operator<=(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   return internal::compare(x, y) != hs::GT;
 }
+/// Whether x orders after y (compare).
 template <class K, class V>
 bool operator>(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   return internal::compare(x, y) == hs::GT;
 }
+/// Whether x orders after or equal to y (compare); the comparisons see y's keys and values first.
 template <class K, class V>
 bool operator>=(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   return internal::compare(y, x) != hs::GT;
 }
+/// @}
 
 }  // namespace vantrel

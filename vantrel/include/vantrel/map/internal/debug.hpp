@@ -12,19 +12,28 @@
 #include "vantrel/map/internal/nodes.hpp"
 
 namespace vantrel::internal::debug {
+/// \addtogroup vantrel_map_debug
+/// @{
 
-// The hash bits fixed by the path from the root to a node, low bits first.
+/// The hash bits fixed by the path from the root to a node, low bits first.
 struct SubHashPath {
+  /// The hash bits the path fixes.
   std::uint64_t partialHash = 0;
+  /// How many low bits of partialHash the path fixes.
   std::int64_t lengthInBits = 0;
+  /// Equal bits and equal length.
   friend bool operator==(const SubHashPath&, const SubHashPath&) = default;
 };
+/// The path's hash bits.
 [[nodiscard]] inline std::uint64_t partialHash(const SubHashPath& p) noexcept { return p.partialHash; }
+/// The path's length in bits.
 [[nodiscard]] inline std::int64_t lengthInBits(const SubHashPath& p) noexcept { return p.lengthInBits; }
 
-// The broken invariant, constructors in declared order.
+/// The broken invariant, constructors in declared order.
+/// The tag names the invariant; the fields the constructor carries are filled, the others empty.
 template <class K>
 struct Error {
+  /// The invariant broken: one per constructor below.
   enum class Tag : std::uint8_t {
     INV1_internal_Empty,
     INV2_Bitmap_unexpected_1_bits,
@@ -37,11 +46,18 @@ struct Error {
     INV9_Collision_size,
     INV10_Collision_duplicate_key,
   };
+  /// Which invariant is broken.
   Tag tag;
+  /// The key, for INV7 and INV10.
   std::optional<K> key;    // INV7, INV10
+  /// The bitmap (INV2, INV4) or the stored hash (INV6, INV7, INV10).
   std::uint64_t word = 0;  // the bitmap (INV2, INV4) or the stored hash (INV6, INV7, INV10)
+  /// An array length (INV3, INV4, INV8, INV9).
   std::int64_t count = 0;  // an array length (INV3, INV4, INV8, INV9)
 
+  /// @{
+  /// One constructor per invariant, with its fields: the bitmap (b), an array length (n), the
+  /// stored hash (h), the key (k).
   static Error INV1_internal_Empty() { return {Tag::INV1_internal_Empty, {}, 0, 0}; }
   static Error INV2_Bitmap_unexpected_1_bits(std::uint64_t b) {
     return {Tag::INV2_Bitmap_unexpected_1_bits, {}, b, 0};
@@ -64,8 +80,9 @@ struct Error {
   static Error INV10_Collision_duplicate_key(K k, std::uint64_t h) {
     return {Tag::INV10_Collision_duplicate_key, std::move(k), h, 0};
   }
+/// @}
 
-  // Same constructor and equal fields, compared left to right (keys with the key type's ==).
+  /// Same constructor and equal fields, compared left to right (keys with the key type's ==).
   friend bool operator==(const Error& a, const Error& b) {
     if (a.tag != b.tag) return false;
     switch (a.tag) {
@@ -78,17 +95,23 @@ struct Error {
   }
 };
 
-// The checker's result: `Invalid` with the error and the path of the node, or `Valid`.
+/// The checker's result: `Invalid` with the error and the path of the node, or `Valid`.
 template <class K>
 class Validity {
  public:
+  /// The map passed every check.
   static Validity Valid() { return Validity(); }
+  /// The first broken invariant e, at the node that path p leads to.
   static Validity Invalid(Error<K> e, SubHashPath p) { return Validity(std::move(e), p); }
 
+  /// Whether no invariant is broken.
   bool isValid() const noexcept { return !error_.has_value(); }
+  /// The broken invariant; only for an Invalid result.
   const Error<K>& error() const { return *error_; }
+  /// The path to the offending node; only meaningful for an Invalid result.
   const SubHashPath& path() const noexcept { return path_; }
 
+  /// Both Valid, or both Invalid with equal errors and paths.
   friend bool operator==(const Validity& a, const Validity& b) {
     if (a.isValid() || b.isValid()) return a.isValid() == b.isValid();
     return *a.error_ == *b.error_ && a.path_ == b.path_;
@@ -100,6 +123,7 @@ class Validity {
   std::optional<Error<K>> error_;
   SubHashPath path_;
 };
+/// @}
 
 // The left operand when it is `Invalid`, else the right one.
 template <class K>
@@ -186,19 +210,30 @@ Validity<K> checkSubtree(const HashMap<K, V>& t, SubHashPath path) {
   }
 }
 
-// The map's validity: `Valid`, or `Invalid` with the first broken invariant in check order.
+/// \addtogroup vantrel_map_debug
+/// @{
+
+/// The map's validity: `Valid`, or `Invalid` with the first broken invariant in check order.
+/// O(n): one hash of every key and, in a collision of c keys, c * c key comparisons; allocates
+/// nothing; forces no value.
 template <class K, class V>
 [[nodiscard]] Validity<K> valid(const HashMap<K, V>& m) {
   if (internal::kindOf(m) == Kind::Empty) return Validity<K>::Valid();
   return debug::checkSubtree(m, SubHashPath{0, 0});
 }
+/// @}
 
 }  // namespace vantrel::internal::debug
 
+/// \addtogroup vantrel_map_debug
+/// @{
+
 // ---- Combination: the first Invalid wins ---------------------------------------------------
 
+/// Combination of results: the first Invalid wins, and sconcat and mconcat stop at it.
 template <class K>
 struct hs::Semigroup<vantrel::internal::debug::Validity<K>> {
+  /// \privatesection
   using Val = vantrel::internal::debug::Validity<K>;
   static Val mappend(const Val& a, const Val& b) { return vantrel::internal::debug::mappend(a, b); }
   // The first Invalid element, else the last element.
@@ -216,8 +251,10 @@ struct hs::Semigroup<vantrel::internal::debug::Validity<K>> {
     return hs::stimesDefault(n, x);
   }
 };
+/// The monoid of results: Valid is the identity.
 template <class K>
 struct hs::Monoid<vantrel::internal::debug::Validity<K>> {
+  /// \privatesection
   using Val = vantrel::internal::debug::Validity<K>;
   static Val mempty() { return Val::Valid(); }
   // The first Invalid element, else Valid.
@@ -230,8 +267,10 @@ struct hs::Monoid<vantrel::internal::debug::Validity<K>> {
 
 // ---- Text forms ----------------------------------------------------------------------------
 
+/// The text form `SubHashPath {partialHash = .., lengthInBits = ..}`.
 template <>
 struct hs::Show<vantrel::internal::debug::SubHashPath> {
+  /// \privatesection
   static void showsPrec(int d, const vantrel::internal::debug::SubHashPath& p, std::string& out) {
     hs::showParen(
         d >= 11,
@@ -246,8 +285,10 @@ struct hs::Show<vantrel::internal::debug::SubHashPath> {
   }
 };
 
+/// The text form: the constructor's name and its fields, as a record of the invariant.
 template <class K>
 struct hs::Show<vantrel::internal::debug::Error<K>> {
+  /// \privatesection
   using E = vantrel::internal::debug::Error<K>;
   using Tag = typename E::Tag;
   static void showsPrec(int d, const E& e, std::string& out) {
@@ -295,8 +336,10 @@ struct hs::Show<vantrel::internal::debug::Error<K>> {
   }
 };
 
+/// The text form: `Valid`, or `Invalid` with the error and the path.
 template <class K>
 struct hs::Show<vantrel::internal::debug::Validity<K>> {
+  /// \privatesection
   static void showsPrec(int d, const vantrel::internal::debug::Validity<K>& v, std::string& out) {
     if (v.isValid()) {
       out += "Valid";
@@ -313,3 +356,4 @@ struct hs::Show<vantrel::internal::debug::Validity<K>> {
         out);
   }
 };
+/// @}

@@ -161,14 +161,20 @@ HashMap<K, V> delete_(KeyHash h, const std::type_identity_t<K>& k, const HashMap
   if (!r) return m;
   return std::move(*r);
 }
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// m without k's entry; m itself when k is absent. One hash of k, O(log n) expected; copies the
+/// key's path when the entry is there, allocating nothing else.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> erase(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   return internal::delete_<K, V>(h, k, m);
 }
-// The same result for a map the caller gives up: the nodes on the path that nothing else holds
-// change where they stand instead of being copied. When the key's hash or == (or an allocation)
-// throws, m is still the caller's map.
+/// The same result for a map the caller gives up: the nodes on the path that nothing else holds
+/// change where they stand instead of being copied. When the key's hash or == (or an allocation)
+/// throws, m is still the caller's map.
+/// On return m is empty. Into a map nobody else holds, allocates nothing.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> erase(const std::type_identity_t<K>& k, HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
@@ -178,6 +184,7 @@ template <class K, class V>
   m = HashMap<K, V>();
   return out;
 }
+/// @}
 
 // Removes a key known to be present at position p: no comparison, every level rebuilt.
 template <class K, class V>
@@ -289,7 +296,12 @@ HashMap<K, V> adjustU(F f, const std::type_identity_t<K>& k, const HashMap<K, V>
   return internal::adjustWalk<false, K, V>(cellFn, h, k, 0, m);
 }
 
-// The key's value replaced by the deferred f(stored value); f is not called here.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The key's value replaced by the deferred f(stored value); f is not called here.
+/// One hash of k, O(log n) expected; copies the key's path and allocates the entry and the deferred
+/// application (holding a copy of f) when k is present; m itself when it is absent.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> adjust(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
@@ -297,6 +309,7 @@ template <class K, class V, class F>
   return internal::adjustWalk<false, K, V>(cellFn, h, k, 0, m);
 }
 
+/// @}
 // ---- Alteration ----------------------------------------------------------------------------
 
 // The decision of `alter` after its lookup: absent/present against f's answer.
@@ -329,6 +342,13 @@ std::optional<hs::Lazy<V>> decideOptional(F& f, const hs::Lazy<V>* current) {
   }
 }
 
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// k's entry decided by f, called now on k's stored value (forced) or none, and answering the new
+/// value or none; under hs::onCells f takes and gives optional cells and nothing is forced. None
+/// removes the entry; an answer of the very stored cell gives back m. One hash of k, O(log n)
+/// expected: a lookup walk, then a walk that copies the key's path when the entry changes.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
@@ -338,7 +358,8 @@ template <class K, class V, class F>
   return internal::alterDecide(found, answer, h, k, m);
 }
 
-// alter with a function of the present value only: a missing key stays missing.
+/// alter with a function of the present value only: a missing key stays missing.
+/// f is called now on the stored value (forced), or on the cell under hs::onCells. Costs as alter.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
@@ -354,6 +375,7 @@ template <class K, class V, class F>
   }
   return internal::alterDecide(found, answer, h, k, m);
 }
+/// @}
 
 // ---- Functorial alteration -----------------------------------------------------------------
 
@@ -396,10 +418,18 @@ auto alterFWith(G g, const K& k, const HashMap<K, V>& m) {
         g(std::move(arg)));
   }
 }
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// alter inside g's functor: g receives the optional stored value (the lookup runs first) and its
+/// result is mapped to the new map; under hs::onCells, g receives the lookup as a deferred cell, so
+/// a g that ignores it never runs it, and answers an optional cell. Stored values are not forced.
+/// One hash of k, O(log n) expected per walk (the lookup, and the change when g's answer differs).
 template <class K, class V, class G>
 auto alterF(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   return internal::alterFWith<false, K, V>(std::move(g), k, m);
 }
+/// @}
 
 // As alterF with the lookup made at once, before g runs; the decision is alter's, with the
 // lookup's position and the same-object test.

@@ -167,10 +167,15 @@ HashMap<K, V> copyRoot(const HashMap<K, V>& m) {
   }
 }
 
-// The pairs of the first map whose key the second map lacks: always a new map (the shared empty
-// map when nothing is kept), with the first map's keys and value cells. For quiet keys, the walk
-// above; else each key of the first map is looked up in the second and the kept pairs are put
-// into a private accumulator in trie order.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The pairs of the first map whose key the second map lacks: always a new map (the shared empty
+/// map when nothing is kept), with the first map's keys and value cells. Arithmetic, enum, pointer
+/// and std::string keys: a walk over both maps in step that hashes no key and shares every
+/// untouched subtree of the first map. Other keys: each key of the first map is hashed and looked
+/// up in the second, O(n log m) expected, and the kept pairs are put into a private accumulator in
+/// trie order (each key hashed again), allocating the result whole. Forces no value.
 template <class K, class V, class W>
 [[nodiscard]] HashMap<K, V> difference(const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   if constexpr (quietKey<K>) {
@@ -184,6 +189,7 @@ template <class K, class V, class W>
     return acc;
   }
 }
+/// @}
 
 // The fold of differenceWith. With `Evaluate` (the value-strict form) every value is evaluated
 // before it is stored, the first map's own ones included.
@@ -207,14 +213,20 @@ HashMap<K, V> differenceWithFold(F& f, const HashMap<K, V>& m1, const HashMap<K,
   return acc;
 }
 
-// As difference; a key of both maps asks f(first value, second value): absent drops the pair,
-// present gives its new value. f is called once per common key, in the first map's trie order;
-// with hs::onCells it receives cells and answers an optional cell, else values and an optional
-// value.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// As difference; a key of both maps asks f(first value, second value): absent drops the pair,
+/// present gives its new value. f is called once per common key, in the first map's trie order;
+/// with hs::onCells it receives cells and answers an optional cell, else values and an optional
+/// value.
+/// One hash and lookup per key of the first map and the result built in a private accumulator, O(n
+/// log m) expected; allocates the result whole.
 template <class K, class V, class W, class F>
 [[nodiscard]] HashMap<K, V> differenceWith(F f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   return internal::differenceWithFold<false, K, V, W>(f, m1, m2);
 }
+/// @}
 
 // ---- Submap tests --------------------------------------------------------------------------
 
@@ -305,19 +317,25 @@ bool submapWalk(C& cmp, LevelShift s, const HashMap<K, V1>& t1, const HashMap<K,
   }
 }
 
-// Every key of the first map is in the second, with a value that cmp(first value, second value)
-// accepts. cmp is called at most once per pair of the first map, in its trie order, and never
-// after the first False; with hs::onCells it receives the cells. No key is hashed.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// Every key of the first map is in the second, with a value that cmp(first value, second value)
+/// accepts. cmp is called at most once per pair of the first map, in its trie order, and never
+/// after the first False; with hs::onCells it receives the cells. No key is hashed.
+/// Walks both maps in step, O(n + m) at most; allocates nothing; forces only what cmp forces.
 template <class K, class V1, class V2, class C>
 [[nodiscard]] bool isSubmapOfBy(C cmp, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
   return internal::submapWalk<K, V1, V2>(cmp, 0, m1, m2);
 }
 
-// isSubmapOfBy with the value type's ==, the first map's value on the left.
+/// isSubmapOfBy with the value type's ==, the first map's value on the left.
+/// Forces the values it compares.
 template <class K, class V>
 [[nodiscard]] bool isSubmapOf(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   auto eq = [](const V& x1, const V& x2) -> bool { return x1 == x2; };
   return internal::submapWalk<K, V, V>(eq, 0, m1, m2);
 }
+/// @}
 
 }  // namespace vantrel::internal

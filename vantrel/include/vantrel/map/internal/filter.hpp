@@ -119,8 +119,13 @@ auto filterMapAux(LeafH onLeaf, EntryH onEntry, const HashMap<K, V>& m) {
   return detail::filterNode<K, W>(onLeaf, onEntry, m);
 }
 
-// The pairs whose value satisfies p; kept Leaf nodes are the input's own, kept collision records
-// keep their value cells.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The pairs whose value satisfies p; a kept pair keeps its key and value cell. p receives the
+/// forced value (the cell under hs::onCells), once per pair in trie order. O(n); hashes and
+/// compares no key; allocates each branch node of the result once, at its final size, and shares
+/// the kept entries with the input where it can; forces only what p forces.
 template <class P, class K, class V>
 [[nodiscard]] HashMap<K, V> filter(P p, const HashMap<K, V>& m) {
   auto onLeaf = [&p](const HashMap<K, V>& t) -> std::optional<HashMap<K, V>> {
@@ -133,6 +138,7 @@ template <class P, class K, class V>
   };
   return detail::filterNode<K, V>(onLeaf, onEntry, m);
 }
+/// As filter, p receiving the key too.
 template <class P, class K, class V>
 [[nodiscard]] HashMap<K, V> filterWithKey(P p, const HashMap<K, V>& m) {
   auto onLeaf = [&p](const HashMap<K, V>& t) -> std::optional<HashMap<K, V>> {
@@ -147,7 +153,10 @@ template <class P, class K, class V>
   return detail::filterNode<K, V>(onLeaf, onEntry, m);
 }
 
-// The pairs for which f answers a value, with that value (stored as delivered).
+/// The pairs for which f answers a value, with that value (stored as delivered).
+/// f receives the key and the forced value (the cell under hs::onCells), once per pair in trie
+/// order, and answers an optional value (an optional cell under hs::onCells). Costs as filter; a
+/// delivered value is stored as it is.
 template <class F, class K, class V>
 [[nodiscard]] auto mapMaybeWithKey(F f, const HashMap<K, V>& m) {
   using W = detail::MaybeValueT<F, K, hs::Lazy<V>>;
@@ -164,6 +173,7 @@ template <class F, class K, class V>
   };
   return detail::filterNode<K, W>(onLeaf, onEntry, m);
 }
+/// As mapMaybeWithKey, f receiving the value alone.
 template <class F, class K, class V>
 [[nodiscard]] auto mapMaybe(F f, const HashMap<K, V>& m) {
   using W = detail::MaybeValueT<F, hs::Lazy<V>>;
@@ -181,9 +191,11 @@ template <class F, class K, class V>
   return detail::filterNode<K, W>(onLeaf, onEntry, m);
 }
 
-// The pairs (x, z) where ab maps x to y and bc maps y to z: each value of ab is looked up as a key
-// of bc (with B's hash and ==, the value on the left); z is bc's stored cell. An empty bc gives
-// the empty map without walking ab.
+/// The pairs (x, z) where ab maps x to y and bc maps y to z: each value of ab is looked up as a key
+/// of bc (with B's hash and ==, the value on the left); z is bc's stored cell. An empty bc gives
+/// the empty map without walking ab.
+/// One hash of each value of ab (as a key of bc) and a lookup, O(n log m) expected; allocates the
+/// result as filter does; forces the values of ab, not those of bc.
 template <class B, class C, class A>
 [[nodiscard]] HashMap<A, C> compose(const HashMap<B, C>& bc, const HashMap<A, B>& ab) {
   if (internal::null(bc)) return HashMap<A, C>();
@@ -201,4 +213,5 @@ template <class B, class C, class A>
   return detail::filterNode<A, C>(onLeaf, onEntry, ab);
 }
 
+/// @}
 }  // namespace vantrel::internal

@@ -195,7 +195,14 @@ M foldMapNode(R& record, const HashMap<K, V>& t) {
 
 // ---- Lazy right folds ----------------------------------------------------------------------
 
-// f(v0, deferred f(v1, ... f(vN-1, z))); f receives a value and the rest as an hs::Lazy.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// f(v0, deferred f(v1, ... f(vN-1, z))); f receives a value and the rest as an hs::Lazy. f
+/// receives the forced value (the cell under hs::onCells) and the rest as a deferred cell, which
+/// walks on only when demanded; z may be a value or a cell. O(n) when all is demanded; allocates
+/// one deferred cell per step taken; an f that demands the rest at once nests one native call per
+/// pair.
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldr(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -204,6 +211,7 @@ template <class F, class Z, class K, class V>
   };
   return detail::foldrLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
 }
+/// As foldr, f receiving the key too: f(k0, v0, deferred rest).
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldrWithKey(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -213,7 +221,8 @@ template <class F, class Z, class K, class V>
   };
   return detail::foldrLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
 }
-// A pair folds as f(k, deferred g(v, rest)).
+/// A pair folds as f(k, deferred g(v, rest)).
+/// Costs as foldr.
 template <class F, class G, class Z, class K, class V>
 [[nodiscard]] auto bifoldr(F f, G g, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -229,7 +238,9 @@ template <class F, class G, class Z, class K, class V>
 
 // ---- Lazy left folds -----------------------------------------------------------------------
 
-// f(deferred f(... f(z, v0) ...), vN-1); f receives the accumulator as an hs::Lazy.
+/// f(deferred f(... f(z, v0) ...), vN-1); f receives the accumulator as an hs::Lazy.
+/// f receives the accumulator as a deferred cell and the forced value (cells under hs::onCells); z
+/// may be a value or a cell. Costs as foldr, from the other end.
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldl(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -238,6 +249,7 @@ template <class F, class Z, class K, class V>
   };
   return detail::foldlLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
 }
+/// As foldl, f receiving the key too: f(deferred acc, k, v).
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldlWithKey(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -247,7 +259,8 @@ template <class F, class Z, class K, class V>
   };
   return detail::foldlLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
 }
-// A pair folds as g(deferred f(acc, k), v).
+/// A pair folds as g(deferred f(acc, k), v).
+/// Costs as foldl.
 template <class F, class G, class Z, class K, class V>
 [[nodiscard]] auto bifoldl(F f, G g, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -263,7 +276,9 @@ template <class F, class G, class Z, class K, class V>
 
 // ---- Strict folds --------------------------------------------------------------------------
 
-// From the first pair up; the seed is evaluated before the map is looked at.
+/// From the first pair up; the seed is evaluated before the map is looked at.
+/// f(acc, v) with the accumulator evaluated at each step (and the forced value, or the cell under
+/// hs::onCells); z may be a value or a cell. O(n), constant stack; allocates nothing of its own.
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldl_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -272,6 +287,7 @@ template <class F, class Z, class K, class V>
     acc = detail::resultAs<A>(std::invoke(detail::target(f), std::move(acc), detail::valueArg<F>(r.value)));
   return acc;
 }
+/// As foldl_, f receiving the key too: f(acc, k, v).
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldlWithKey_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -281,7 +297,8 @@ template <class F, class Z, class K, class V>
         std::invoke(detail::target(f), std::move(acc), r.key, detail::valueArg<F>(r.value)));
   return acc;
 }
-// From the last pair down to the first.
+/// From the last pair down to the first.
+/// Costs as foldl_.
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldr_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -292,6 +309,7 @@ template <class F, class Z, class K, class V>
   detail::foldrStrict<A>(step, m, acc);
   return acc;
 }
+/// As foldr_, f receiving the key too: f(k, v, acc).
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldrWithKey_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -303,23 +321,31 @@ template <class F, class Z, class K, class V>
   detail::foldrStrict<A>(step, m, acc);
   return acc;
 }
+/// @}
 
 // ---- Monoidal folds ------------------------------------------------------------------------
 
-// f(k0, v0) <> (f(k1, v1) <> ...), right-nested per node array; mempty only for the empty map.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// f(k0, v0) <> (f(k1, v1) <> ...), right-nested per node array; mempty only for the empty map.
+/// f runs now, for every pair in trie order, on the key and the forced value (cell under
+/// hs::onCells); n - 1 mappends. O(n); allocates only what f and the monoid do.
 template <class F, class K, class V>
 [[nodiscard]] auto foldMapWithKey(F f, const HashMap<K, V>& m) {
   using M = detail::ValueResultT<F, K, hs::Lazy<V>>;
   auto record = [&f](const L<K, V>& r) -> M { return detail::resultAs<M>(hs::call(f, r.key, r.value)); };
   return detail::foldMapNode<M>(record, m);
 }
+/// As foldMapWithKey over the values alone.
 template <class F, class K, class V>
 [[nodiscard]] auto foldMap(F f, const HashMap<K, V>& m) {
   using M = detail::ValueResultT<F, hs::Lazy<V>>;
   auto record = [&f](const L<K, V>& r) -> M { return detail::resultAs<M>(hs::call(f, r.value)); };
   return detail::foldMapNode<M>(record, m);
 }
-// A pair gives f(k) <> g(v).
+/// A pair gives f(k) <> g(v).
+/// Costs as foldMapWithKey.
 template <class F, class G, class K, class V>
 [[nodiscard]] auto bifoldMap(F f, G g, const HashMap<K, V>& m) {
   using M = detail::ValueResultT<F, K>;
@@ -330,10 +356,15 @@ template <class F, class G, class K, class V>
   };
   return detail::foldMapNode<M>(record, m);
 }
+/// @}
 
 // ---- Lists ---------------------------------------------------------------------------------
 
-// The pairs in trie order, each value as stored.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The pairs in trie order, each value as stored.
+/// O(n); allocates the vector, copies each key and each cell's handle; forces nothing.
 template <class K, class V>
 [[nodiscard]] std::vector<std::pair<K, hs::Lazy<V>>> toList(const HashMap<K, V>& m) {
   std::vector<std::pair<K, hs::Lazy<V>>> out;
@@ -341,6 +372,7 @@ template <class K, class V>
   for (const L<K, V>& r : m) out.emplace_back(r.key, r.value);
   return out;
 }
+/// The keys in trie order. O(n); allocates the vector of copies.
 template <class K, class V>
 [[nodiscard]] std::vector<K> keys(const HashMap<K, V>& m) {
   std::vector<K> out;
@@ -348,7 +380,8 @@ template <class K, class V>
   for (const L<K, V>& r : m) out.push_back(r.key);
   return out;
 }
-// The values in trie order, as stored.
+/// The values in trie order, as stored.
+/// O(n); allocates the vector of handles; forces nothing.
 template <class K, class V>
 [[nodiscard]] std::vector<hs::Lazy<V>> elems(const HashMap<K, V>& m) {
   std::vector<hs::Lazy<V>> out;
@@ -356,12 +389,18 @@ template <class K, class V>
   for (const L<K, V>& r : m) out.push_back(r.value);
   return out;
 }
+/// @}
 
 }  // namespace vantrel::internal
 
-// Foldable over the values; the class's toList gives the values, evaluated, in trie order.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// Foldable over the values; the class's toList gives the values, evaluated, in trie order.
+/// Each operation walks the map once, as the free function of the same name.
 template <class K>
 struct hs::Foldable<vantrel::HashMapTag<K>> {
+  /// \privatesection
   template <class V>
   static std::vector<V> toList(const vantrel::HashMap<K, V>& m) {
     std::vector<V> out;
@@ -398,3 +437,4 @@ struct hs::Foldable<vantrel::HashMapTag<K>> {
     return vantrel::internal::size(m);
   }
 };
+/// @}

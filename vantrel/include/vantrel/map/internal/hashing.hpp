@@ -92,48 +92,71 @@ std::int64_t liftHashWalk(HK& hk, HV& hv, std::int64_t salt, const HashMap<K, V>
 
 }  // namespace detail
 
-// The map's hash from a salt: each leaf's stored hash mixed into the running salt and the value
-// hashed with the result; each collision by its collision hash; inner nodes add nothing.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The map's hash from a salt: each leaf's stored hash mixed into the running salt and the value
+/// hashed with the result; each collision by its collision hash; inner nodes add nothing.
+/// Forces every value (each is hashed with its own hs::Hashable); hashes no key, the stored hashes
+/// stand for them. O(n); allocates only to sort the record hashes of a collision of more than a few
+/// keys.
 template <class K, class V>
 [[nodiscard]] std::int64_t hashWithSalt(std::int64_t salt, const HashMap<K, V>& m) {
   return detail::hashWalk(salt, m);
 }
+/// @}
 template <class K, class V>
 [[nodiscard]] std::int64_t hash(const HashMap<K, V>& m) {
   return internal::hashWithSalt(hs::defaultSalt, m);
 }
 
-// The hash with the caller's hashers hk(salt, key) and hv(salt, value): a leaf becomes
-// hv(hk(salt, key), value), a collision its collision hash with hk and hv. Differs from
-// hashWithSalt on leaves by design (the key is hashed instead of its stored hash mixed in).
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The hash with the caller's hashers hk(salt, key) and hv(salt, value): a leaf becomes
+/// hv(hk(salt, key), value), a collision its collision hash with hk and hv. Differs from
+/// hashWithSalt on leaves by design (the key is hashed instead of its stored hash mixed in).
+/// hk and hv receive keys and forced values (cells under hs::onCells). O(n); allocates only for the
+/// record hashes of a large collision.
 template <class HK, class HV, class K, class V>
 [[nodiscard]] std::int64_t liftHashWithSalt2(HK&& hk, HV&& hv, std::int64_t salt, const HashMap<K, V>& m) {
   return detail::liftHashWalk(hk, hv, salt, m);
 }
+/// liftHashWithSalt2 with the key type's own hash for hk.
 template <class HV, class K, class V>
 [[nodiscard]] std::int64_t liftHashWithSalt(HV&& hv, std::int64_t salt, const HashMap<K, V>& m) {
   detail::OwnHash hk;
   return detail::liftHashWalk(hk, hv, salt, m);
 }
+/// @}
 
 }  // namespace vantrel::internal
 
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// Hashing: hashWithSalt and hash of the map (see vantrel::lazy::hashWithSalt).
 template <class K, class V>
 struct hs::Hashable<vantrel::HashMap<K, V>> {
+  /// \privatesection
   static std::int64_t hashWithSalt(std::int64_t salt, const vantrel::HashMap<K, V>& m) {
     return vantrel::internal::hashWithSalt(salt, m);
   }
   static std::int64_t hash(const vantrel::HashMap<K, V>& m) { return vantrel::internal::hash(m); }
 };
+/// Lifted hashing: the map's liftHashWithSalt.
 template <class K, class V>
 struct hs::Hashable1<vantrel::HashMap<K, V>> {
+  /// \privatesection
   template <class H>
   static std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const vantrel::HashMap<K, V>& m) {
     return vantrel::internal::liftHashWithSalt(h, salt, m);
   }
 };
+/// Two-sided lifted hashing: the map's liftHashWithSalt2.
 template <class K, class V>
 struct hs::Hashable2<vantrel::HashMap<K, V>> {
+  /// \privatesection
   template <class H1, class H2>
   static std::int64_t liftHashWithSalt2(H1&& hk, H2&& hv, std::int64_t salt,
                                         const vantrel::HashMap<K, V>& m) {
@@ -141,10 +164,13 @@ struct hs::Hashable2<vantrel::HashMap<K, V>> {
   }
 };
 
-// std::unordered_map and friends hash maps with the map's own hash.
+/// std::unordered_map and friends hash maps with the map's own hash.
+/// O(n), forcing every value.
 template <class K, class V>
 struct std::hash<vantrel::HashMap<K, V>> {
+  /// \privatesection
   std::size_t operator()(const vantrel::HashMap<K, V>& m) const {
     return static_cast<std::size_t>(vantrel::internal::hash(m));
   }
 };
+/// @}

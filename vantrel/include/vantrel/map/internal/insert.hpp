@@ -349,15 +349,23 @@ HashMap<K, V> insertGivenUp(KeyHash h, const K& k, HashMap<K, V>&& m, P& p) {
   return out;
 }
 
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// k mapped to the cell v, stored as it is (a deferred value stays deferred), in place of an entry
+/// of an equal key; the map itself when v is the very cell stored under k. One hash of k, O(log n)
+/// expected; copies the key's path (a new branch node per level) and allocates the new entry.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
                      const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   return internal::insert_<K, V>(h, k, v, m);
 }
-// The same result for a map the caller gives up: the nodes on the path that nothing else holds
-// are updated in place instead of copied. The walk changes a node only after everything below it
-// succeeded, so when the key's hash or == (or an allocation) throws, m is still the caller's map.
+/// The same result for a map the caller gives up: the nodes on the path that nothing else holds are
+/// updated in place instead of copied. The walk changes a node only after everything below it
+/// succeeded, so when the key's hash or == (or an allocation) throws, m is still the caller's map.
+/// On return m is empty. Into a map nobody else holds, allocates only the new entry (and a node
+/// that grows by it).
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
                      HashMap<K, V>&& m) {
@@ -366,9 +374,9 @@ template <class K, class V>
   return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
 }
 
-// The same for a key the caller gives up too: where the key is stored in a new record and the
-// path above changes in place, the key is moved there instead of copied (when its move cannot
-// throw). Where it is not stored, or when anything throws, k is left as it was.
+/// The same for a key the caller gives up too: where the key is stored in a new record and the
+/// path above changes in place, the key is moved there instead of copied (when its move cannot
+/// throw). Where it is not stored, or when anything throws, k is left as it was.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> insert(std::type_identity_t<K>&& k,
                                    const std::type_identity_t<hs::Lazy<V>>& v, HashMap<K, V>&& m) {
@@ -377,6 +385,7 @@ template <class K, class V>
   return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
 }
 
+/// @}
 // The insert of a value v the caller hands over (and of its key too, with `TakeKey`): v, and the
 // key when its move cannot throw, go into a leaf built first; the walk stores that leaf or its
 // cell, comparing with the leaf's key. When anything after throws, both are given back.
@@ -406,9 +415,12 @@ HashMap<K, V> insertHandedOver(KeyHash h, KA& k, V& v, const HashMap<K, V>& m) {
   }
 }
 
-// The same with a value rather than a cell: the new leaf keeps the value in its own block (an
-// rvalue is moved there), so no cell is made apart from it. A value handed over is given back
-// when the insert fails; one that cannot be given back without a possible throw is copied.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// k mapped to the value v, copied (an rvalue moved) into a new, evaluated cell, in place of an
+/// entry of an equal key. A value handed over is given back when the insert fails; one that cannot
+/// be given back without a possible throw is copied. Costs as the insert of a cell.
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v,
@@ -421,6 +433,7 @@ template <class K, class V, class U>
     return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
   }
 }
+/// The same for a map the caller gives up, as the insert of a cell into an rvalue map.
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v, HashMap<K, V>&& m) {
@@ -435,6 +448,7 @@ template <class K, class V, class U>
   m = HashMap<K, V>();
   return r;
 }
+/// The same for a key and a map the caller gives up, as the insert of a cell with both given up.
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(std::type_identity_t<K>&& k, U&& v, HashMap<K, V>&& m) {
@@ -451,6 +465,7 @@ template <class K, class V, class U>
   m = HashMap<K, V>();
   return r;
 }
+/// @}
 
 // Absent key: k mapped to x. Present key: k mapped to g applied, now, to the stored value; g
 // receives and returns cells when wrapped with hs::onCells, else values.
@@ -463,8 +478,13 @@ HashMap<K, V> insertModifying(const std::type_identity_t<hs::Lazy<V>>& x, G g,
   return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
 }
 
-// Absent key: k mapped to v. Present key: k mapped to the deferred f(v, stored value); f is not
-// called here.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// Absent key: k mapped to v. Present key: k mapped to the deferred f(v, stored value); f is not
+/// called here.
+/// One hash of k, O(log n) expected; copies the key's path and allocates the new entry and, at a
+/// present key, the deferred combination, which holds a copy of f and both cells.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> insertWith(F f, const std::type_identity_t<K>& k,
                          const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
@@ -473,6 +493,7 @@ template <class K, class V, class F>
   ModifyPolicy<K, V, decltype(cellFn)> p{h, k, v, cellFn};
   return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
 }
+/// @}
 
 // Adds a key known to be absent: no key comparison and no identity test, every level rebuilt.
 template <class K, class V>

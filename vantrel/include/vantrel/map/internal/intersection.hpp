@@ -185,7 +185,13 @@ using CallResult =
 
 // ---- The public intersections ----------------------------------------------------------------
 
-// The keys of both maps with the first map's values.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The keys of both maps with the first map's values.
+/// Hashes no key (the stored hashes route the walk) and compares keys only of equal hash; walks
+/// both maps in step where both have entries, O(n + m) at most. Allocates the result's nodes only
+/// (a pair kept from the first map keeps its key and cell); forces no value.
 template <class K, class V1, class V2>
 [[nodiscard]] HashMap<K, V1> intersection(const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
   auto keep = [](const K&, const hs::Lazy<V1>& x1, const hs::Lazy<V2>&) -> const hs::Lazy<V1>& {
@@ -195,7 +201,9 @@ template <class K, class V1, class V2>
   return internal::intersectWalk<V1>(p, 0, m1, m2);
 }
 
-// The keys of both maps, each with the deferred f(first value, second value).
+/// The keys of both maps, each with the deferred f(first value, second value).
+/// Costs as intersection, plus the deferred combination (holding a copy of f) per common key; f is
+/// not called here. The result's value type is f's result type.
 template <class F, class K, class V1, class V2,
           class V3 = CallResult<F, hs::Lazy<V1>, hs::Lazy<V2>>>
 [[nodiscard]] HashMap<K, V3> intersectionWith(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
@@ -206,7 +214,8 @@ template <class F, class K, class V1, class V2,
   return internal::intersectWalk<V3>(p, 0, m1, m2);
 }
 
-// The keys of both maps, each with the deferred f(kept key, first value, second value).
+/// The keys of both maps, each with the deferred f(kept key, first value, second value).
+/// Costs as intersectionWith.
 template <class F, class K, class V1, class V2,
           class V3 = CallResult<F, K, hs::Lazy<V1>, hs::Lazy<V2>>>
 [[nodiscard]] HashMap<K, V3> intersectionWithKey(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
@@ -216,6 +225,7 @@ template <class F, class K, class V1, class V2,
   const IntersectPolicy<V3, decltype(defer), false> p{defer};
   return internal::intersectWalk<V3>(p, 0, m1, m2);
 }
+/// @}
 
 // intersectionWithKey# : f(kept key, first value, second value) called during the walk, its
 // result stored as returned (a returned cell keeps its identity).

@@ -12,29 +12,40 @@
 
 namespace vantrel {
 
+/// The forward iterator over a map's records in trie order; allocation-free, forces no value.
 template <class K, class V>
 class HashMap<K, V>::iterator {
  public:
+  /// @{
+  /// Standard iterator types: a forward iterator over const records.
   using iterator_category = std::forward_iterator_tag;
   using value_type = internal::L<K, V>;
   using difference_type = std::ptrdiff_t;
   using pointer = const value_type*;
   using reference = const value_type&;
+  /// @}
 
+  /// The past-the-end iterator.
   iterator() = default;
+  /// The first record of root (past-the-end for the empty map); descends the leftmost path.
   explicit iterator(const HashMap& root) { descend(&root); }
 
+  /// The current record.
   reference operator*() const noexcept { return *current_; }
+  /// The current record.
   pointer operator->() const noexcept { return current_; }
+  /// The next record in trie order; O(1) amortised, allocates nothing.
   iterator& operator++() {
     advance();
     return *this;
   }
+  /// The next record; returns the iterator as it was.
   iterator operator++(int) {
     iterator old = *this;
     advance();
     return old;
   }
+  /// Whether a and b stand at the same record (or are both past the end).
   friend bool operator==(const iterator& a, const iterator& b) noexcept {
     return a.current_ == b.current_;
   }

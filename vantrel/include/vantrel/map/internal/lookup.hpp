@@ -88,49 +88,64 @@ std::optional<hs::Lazy<V>> lookup_(KeyHash h, const std::type_identity_t<K>& k,
   return f.record->value;
 }
 
-// The stored value's cell (still deferred if it was stored deferred), or none.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The stored value's cell (still deferred if it was stored deferred), or none. One hash of k,
+/// O(log n) expected; copies the cell's handle (one count), allocates nothing, forces nothing.
 template <class K, class V>
 [[nodiscard]] std::optional<hs::Lazy<V>> lookup(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
   return std::nullopt;
 }
-// The stored cell itself, or null: no handle is copied, so no count is touched. The pointer is
-// valid while the map (or any map sharing the record) lives.
+/// The stored cell itself, or null: no handle is copied, so no count is touched. The pointer is
+/// valid while the map (or any map sharing the record) lives.
+/// One hash of k, O(log n) expected; allocates nothing, forces nothing.
 template <class K, class V>
 [[nodiscard]] const hs::Lazy<V>* lookupCell(const std::type_identity_t<K>& k,
                                           const HashMap<K, V>& m) {
   return internal::lookupU<K, V>(k, m);
 }
+/// Whether k has an entry. One hash of k, O(log n) expected; allocates nothing, forces nothing.
 template <class K, class V>
 [[nodiscard]] bool member(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   return internal::lookupU(k, m) != nullptr;
 }
-// `lookup` with the arguments swapped.
+/// `lookup` with the arguments swapped.
 template <class K, class V>
 [[nodiscard]] std::optional<hs::Lazy<V>> find(const HashMap<K, V>& m, const std::type_identity_t<K>& k) {
   return internal::lookup(k, m);
 }
+/// The stored value's cell, or def when k is absent. One hash of k, O(log n) expected; allocates
+/// nothing, forces nothing (def included).
 template <class K, class V>
 [[nodiscard]] hs::Lazy<V> findWithDefault(std::type_identity_t<hs::Lazy<V>> def, const std::type_identity_t<K>& k,
                             const HashMap<K, V>& m) {
   if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
   return def;
 }
+/// findWithDefault under its other name.
 template <class K, class V>
 [[nodiscard]] hs::Lazy<V> lookupDefault(std::type_identity_t<hs::Lazy<V>> def, const std::type_identity_t<K>& k,
                           const HashMap<K, V>& m) {
   return internal::findWithDefault(std::move(def), k, m);
 }
+/// @}
 
 [[noreturn]] void keyNotFound(const hs::CallStack& caller);
 
-// The stored value's cell; a program error when the key is absent. The error's call stack is the
-// caller's with this site pushed on it, or the caller's unchanged when it is frozen.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The stored value's cell; a program error when the key is absent. The error's call stack is the
+/// caller's with this site pushed on it, or the caller's unchanged when it is frozen.
+/// One hash of k, O(log n) expected; allocates nothing on a hit, forces nothing.
 template <class K, class V>
 [[nodiscard]] hs::Lazy<V> at(const HashMap<K, V>& m, const std::type_identity_t<K>& k,
                const hs::CallStack& caller = {}) {
   if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
   keyNotFound(caller);
 }
+/// @}
 
 }  // namespace vantrel::internal

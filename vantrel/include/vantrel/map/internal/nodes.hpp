@@ -101,24 +101,41 @@ struct Node;
 
 }  // namespace internal
 
-// A persistent hash map: a handle to the root node of a hash array mapped trie. Copying a map
-// copies one pointer; every map is immutable and safe to share between threads.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// A persistent hash map: a handle to the root node of a hash array mapped trie. Copying a map
+/// copies one pointer; every map is immutable and safe to share between threads.
+/// Keys need a hash (hs::Hashable, or std::hash) and ==; a key's hash is computed once per
+/// operation on it, and == runs only between keys of equal hash. Lookups, inserts and erases walk
+/// one branch node per level: O(log n) expected. Values are stored as cells
+/// (hs::Lazy<V>): the lazy interface keeps a deferred value deferred, the strict one evaluates it
+/// before storing it. Range-for yields the records (members `key` and `value`, the stored cell) in
+/// trie order.
 template <class K, class V>
 class HashMap {
  public:
+  /// The key type.
   using key_type = K;
+  /// The value type (stored as hs::Lazy<V> cells).
   using mapped_type = V;
+  /// The record iteration yields: `key`, and `value` as the stored cell.
   using Record = internal::L<K, V>;
 
+  /// The empty map; allocates nothing (every empty map shares one node).
   HashMap() noexcept : p_(internal::emptyObject) {}
+  /// Shares o's nodes: one atomic count, no allocation.
   HashMap(const HashMap& o) noexcept : p_(o.p_) { retain(p_); }
+  /// Takes o's nodes; o is left empty.
   HashMap(HashMap&& o) noexcept : p_(std::exchange(o.p_, internal::emptyObject)) {}
+  /// Shares o's nodes, dropping this map's own.
   HashMap& operator=(const HashMap& o) noexcept {
     retain(o.p_);
     release(p_);
     p_ = o.p_;
     return *this;
   }
+  /// Takes o's nodes, dropping this map's own; o is left empty.
   HashMap& operator=(HashMap&& o) noexcept {
     if (this != &o) {
       release(p_);
@@ -126,16 +143,22 @@ class HashMap {
     }
     return *this;
   }
+  /// Drops the handle; the last handle of a node frees it and, in turn, what only it held.
   ~HashMap() { release(p_); }
 
-  // The map of the pairs, a later pair replacing an earlier one of an equal key.
+  /// The map of the pairs, a later pair replacing an earlier one of an equal key.
+  /// As fromList: one hash per pair, built in place without copying a path per pair.
   HashMap(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs);
 
+  /// Whether the map has no entries; O(1).
   [[nodiscard]] bool empty() const noexcept { return p_->kind == internal::Kind::Empty; }
+  /// The number of entries; O(n), walks every node, allocates nothing.
   [[nodiscard]] std::int64_t size() const noexcept;
 
   class iterator;
+  /// The first record.
   iterator begin() const;
+  /// Past the last record.
   iterator end() const;
 
  private:
@@ -176,6 +199,7 @@ class HashMap {
 
   internal::Object* p_;
 };
+/// @}
 
 namespace internal {
 
@@ -262,6 +286,10 @@ constexpr LevelShift nextShift(LevelShift s) noexcept { return s + bitsPerSubkey
 
 // ---- Node builders -------------------------------------------------------------------------
 
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The empty map; O(1), allocates nothing.
 template <class K, class V>
 [[nodiscard]] const HashMap<K, V>& empty() noexcept {
   static const HashMap<K, V> e;
@@ -269,6 +297,7 @@ template <class K, class V>
 }
 // Whether x, of type X&&, is a value its caller hands over that can be given back by a move that
 // cannot throw, should a later step fail after it was moved into a record.
+/// @}
 template <class V, class X>
 inline constexpr bool givesBack = !std::is_lvalue_reference_v<X> && std::is_same_v<X, V> &&
                                   std::is_nothrow_move_assignable_v<V>;
@@ -458,12 +487,18 @@ HashMap<K, V> collision(KeyHash h, L<K, V> e1, L<K, V> e2) {
   a.emplace(std::move(e2));
   return internal::collisionNode<K, V>(h, a.finish());
 }
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The one-entry map of k and the cell v (stored as it is, deferred or not). One hash of k;
+/// allocates the entry.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
   const KeyHash h = internal::hash(k);
   return internal::leafNode<K, V>(h, k, std::move(v));
 }
-// The same with a value, kept in the leaf's own block (an rvalue is moved there).
+/// The one-entry map of k and the value v in a new, evaluated cell (an rvalue is moved there). One
+/// hash of k; allocates the entry with its value.
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> singleton(const K& k, U&& v) {
@@ -471,12 +506,18 @@ template <class K, class V, class U>
   return internal::inlineLeaf<K, V>(h, k, std::forward<U>(v));
 }
 
+/// @}
 // ---- Whole-map tests -----------------------------------------------------------------------
 
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// Whether the map is empty; O(1).
 template <class K, class V>
 [[nodiscard]] bool null(const HashMap<K, V>& m) noexcept {
   return internal::kindOf(m) == Kind::Empty;
 }
+/// The number of entries; O(n), walks every node, allocates nothing.
 template <class K, class V>
 [[nodiscard]] std::int64_t size(const HashMap<K, V>& m) noexcept {
   switch (internal::kindOf(m)) {
@@ -494,6 +535,7 @@ template <class K, class V>
   }
 }
 
+/// @}
 // ---- Lookup results ------------------------------------------------------------------------
 
 // A search result that also says where the key sits: -1 for a plain `Leaf`, else the entry's

@@ -30,8 +30,14 @@ void showPairs(SPK& spk, SPV& spv, const HashMap<K, V>& m, std::string& out) {
 
 }  // namespace vantrel::internal::detail
 
+/// \addtogroup vantrel_map_show
+/// @{
+
+/// The text form: `fromList [(k,v),...]` with the pairs in trie order, in brackets above precedence
+/// 10. Forces every value; O(n), streamed from the map (no list of pairs is built).
 template <class K, class V>
 struct hs::Show<vantrel::HashMap<K, V>> {
+  /// \privatesection
   static void showsPrec(int d, const vantrel::HashMap<K, V>& m, std::string& out) {
     hs::showParen(
         d > 10,
@@ -44,8 +50,10 @@ struct hs::Show<vantrel::HashMap<K, V>> {
   }
 };
 
+/// The lifted text form with the caller's key and value writers, as `fromList [(k,v),...]`.
 template <class K, class V>
 struct hs::Show2<vantrel::HashMap<K, V>> {
+  /// \privatesection
   // The list writers slk and slv are never called.
   template <class SPK, class SLK, class SPV, class SLV>
   static void liftShowsPrec2(SPK&& spk, SLK&&, SPV&& spv, SLV&&, int d,
@@ -58,8 +66,10 @@ struct hs::Show2<vantrel::HashMap<K, V>> {
   }
 };
 
+/// The lifted text form with the caller's value writer and the key type's own.
 template <class K, class V>
 struct hs::Show1<vantrel::HashMap<K, V>> {
+  /// \privatesection
   template <class SP, class SL>
   static void liftShowsPrec(SP&& sp, SL&& sl, int d, const vantrel::HashMap<K, V>& m,
                             std::string& out) {
@@ -67,3 +77,4 @@ struct hs::Show1<vantrel::HashMap<K, V>> {
                                                       out);
   }
 };
+/// @}

@@ -173,37 +173,55 @@ auto traverseRecords(E elem, const HashMap<K, V>& m) {
 
 namespace vantrel::internal {
 
-// f(key, value) for every pair in trie order; the map of the delivered values, in f's applicative.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// f(key, value) for every pair in trie order; the map of the delivered values, in f's applicative.
+/// f receives the key and the forced value (the cell under hs::onCells); effects run in trie order,
+/// and an applicative that stops (an absent optional) runs no more. O(n) calls of f; each node of
+/// the result is gathered in a block allocated at its final size (one per node for the identity,
+/// optional, writer and state applicatives). Delivered values are stored as they come.
 template <class F, class K, class V>
 auto traverseWithKey(F f, const HashMap<K, V>& m) {
   return detail::traverseRecords<K, V>(
       [&f](const L<K, V>& r) { return hs::call(f, r.key, r.value); }, m);
 }
+/// As traverseWithKey, f receiving the value alone.
 template <class F, class K, class V>
 auto traverse(F f, const HashMap<K, V>& m) {
   return detail::traverseRecords<K, V>([&f](const L<K, V>& r) { return hs::call(f, r.value); }, m);
 }
-// A map of actions run in trie order.
+/// A map of actions run in trie order.
+/// Costs as traverse.
 template <class K, class V>
 auto sequenceA(const HashMap<K, V>& m) {
   return internal::traverse([](const V& action) { return action; }, m);
 }
-// The monadic forms: a monad's traversal is its applicative's.
+/// The monadic forms: a monad's traversal is its applicative's.
+/// mapM is traverse.
 template <class F, class K, class V>
 auto mapM(F f, const HashMap<K, V>& m) {
   return internal::traverse(std::move(f), m);
 }
+/// sequence is sequenceA.
 template <class K, class V>
 auto sequence(const HashMap<K, V>& m) {
   return internal::sequenceA(m);
 }
+/// @}
 
 }  // namespace vantrel::internal
 
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// Traversal (hs::traverse): the map's traverse.
 template <class K>
 struct hs::Traversable<vantrel::HashMapTag<K>> {
+  /// \privatesection
   template <class F, class V>
   static auto traverse(F&& f, const vantrel::HashMap<K, V>& m) {
     return vantrel::internal::traverse(std::forward<F>(f), m);
   }
 };
+/// @}

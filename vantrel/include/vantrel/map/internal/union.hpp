@@ -165,15 +165,22 @@ HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const
 
 // ---- The public unions -----------------------------------------------------------------------
 
-// Every key of either map; a key of both keeps the left map's value (the right one is dropped
-// unevaluated).
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// Every key of either map; a key of both keeps the left map's value (the right one is dropped
+/// unevaluated). Hashes no key (the stored hashes serve) and compares keys only of equal hash;
+/// walks both maps where both have entries, O(n + m) at most, and shares every subtree only one map
+/// holds. Allocates the branch nodes where both maps have entries and a collision's merge; forces
+/// no value.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> union_(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   const UnionCombine<KeepLeftValue<K, V>, true> p{{}};
   return internal::unionWalk<K, V>(p, 0, m1, m2);
 }
 
-// A key of both maps gets the deferred f(left value, right value); f is not called here.
+/// A key of both maps gets the deferred f(left value, right value); f is not called here.
+/// Costs as union_, plus the deferred combination (holding a copy of f) per common key.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> unionWith(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   auto g = [&f](const K&, const hs::Lazy<V>& x1, const hs::Lazy<V>& x2) {
@@ -183,8 +190,9 @@ template <class K, class V, class F>
   return internal::unionWalk<K, V>(p, 0, m1, m2);
 }
 
-// A key of both maps gets the deferred f(key, left value, right value), the key being the one the
-// result keeps; f is not called here.
+/// A key of both maps gets the deferred f(key, left value, right value), the key being the one the
+/// result keeps; f is not called here.
+/// Costs as unionWith.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> unionWithKey(F f, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   auto g = [&f](const K& k, const hs::Lazy<V>& x1, const hs::Lazy<V>& x2) {
@@ -193,6 +201,7 @@ template <class K, class V, class F>
   const UnionCombine<decltype(g), false> p{g};
   return internal::unionWalk<K, V>(p, 0, m1, m2);
 }
+/// @}
 
 // The merge of two bitmap-addressed arrays: popcount(b1 | b2) slots in bit order; a position that
 // both fill holds f(a1 element, a2 element), called now from the lowest position up (with cells
@@ -224,18 +233,24 @@ array::Array<T> unionArrayBy(F f, ChildBitmap b1, ChildBitmap b2, const array::A
 template <class R>
 using MapOfRange = std::remove_cvref_t<std::ranges::range_reference_t<const R&>>;
 
-// The union of the maps from the front, one accumulator: a key of several maps gets the value of
-// the earliest. No maps give the empty map, one map that map itself.
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The union of the maps from the front, one accumulator: a key of several maps gets the value of
+/// the earliest. No maps give the empty map, one map that map itself.
+/// One union_ per map after the first.
 template <std::ranges::input_range R>
 [[nodiscard]] MapOfRange<R> unions(const R& maps) {
   MapOfRange<R> acc;
   for (const auto& m : maps) acc = internal::union_(acc, m);
   return acc;
 }
+/// The same for a braced list of maps.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> unions(std::initializer_list<HashMap<K, V>> maps) {
   return internal::unions<std::initializer_list<HashMap<K, V>>>(maps);
 }
+/// @}
 
 // ---- Semigroup and monoid ------------------------------------------------------------------
 
@@ -282,8 +297,14 @@ HashMap<K, V> stimes(N n, const HashMap<K, V>& m) {
 
 }  // namespace vantrel::internal
 
+/// \addtogroup vantrel_map_lazy
+/// @{
+
+/// The map semigroup: union_ (the left map's value wins); sconcat nests to the right, stimes of a
+/// positive count is the map itself, of zero the empty map, of a negative count a program error.
 template <class K, class V>
 struct hs::Semigroup<vantrel::HashMap<K, V>> {
+  /// \privatesection
   using Map = vantrel::HashMap<K, V>;
   static Map mappend(const Map& a, const Map& b) { return vantrel::internal::union_(a, b); }
   static Map sconcat(const hs::NonEmpty<Map>& xs) { return vantrel::internal::sconcat(xs); }
@@ -292,9 +313,12 @@ struct hs::Semigroup<vantrel::HashMap<K, V>> {
     return vantrel::internal::stimes(n, m);
   }
 };
+/// The map monoid: the empty map and union_; mconcat nests to the right.
 template <class K, class V>
 struct hs::Monoid<vantrel::HashMap<K, V>> {
+  /// \privatesection
   using Map = vantrel::HashMap<K, V>;
   static Map mempty() { return Map(); }
   static Map mconcat(const std::vector<Map>& xs) { return vantrel::internal::mconcat(xs); }
 };
+/// @}

@@ -33,14 +33,21 @@ namespace vantrel::internal::set {
 
 // ---- Deep evaluation -----------------------------------------------------------------------
 
+/// \addtogroup vantrel_set_classes
+/// @{
+
+/// Every element deep-evaluated with its own NFData (each unit cell forced). O(n); allocates
+/// nothing of its own.
 template <class T>
 hs::Unit rnf(const HashSet<T>& s) {
   return internal::liftRnf2(hs::Rnf{}, detail::UnitRnf{}, s.asMap());
 }
+/// Every element deep-evaluated by r (each unit cell forced). O(n).
 template <class R, class T>
 hs::Unit liftRnf(R&& r, const HashSet<T>& s) {
   return internal::liftRnf2(r, detail::UnitRnf{}, s.asMap());
 }
+/// @}
 
 // ---- Folding beyond the set's own folds ----------------------------------------------------
 
@@ -65,15 +72,22 @@ const hs::data::Constr& fromListConstr();
 
 // ---- Platform capabilities -----------------------------------------------------------------
 
+/// \addtogroup vantrel_set_classes
+/// @{
+
+/// Lifted equality: the set's liftEq.
 template <class T>
 struct hs::Eq1<vantrel::HashSet<T>> {
+  /// \privatesection
   template <class R>
   static bool liftEq(R&& r, const vantrel::HashSet<T>& a, const vantrel::HashSet<T>& b) {
     return vantrel::internal::set::liftEq(r, a, b);
   }
 };
+/// Lifted ordering: the set's liftCompare.
 template <class T>
 struct hs::Ord1<vantrel::HashSet<T>> {
+  /// \privatesection
   template <class C>
   static hs::Ordering liftCompare(C&& c, const vantrel::HashSet<T>& a,
                                   const vantrel::HashSet<T>& b) {
@@ -81,23 +95,29 @@ struct hs::Ord1<vantrel::HashSet<T>> {
   }
 };
 
+/// Deep evaluation (hs::rnf): the set's rnf.
 template <class T>
 struct hs::NFData<vantrel::HashSet<T>> {
+  /// \privatesection
   static void rnf(const vantrel::HashSet<T>& s) { vantrel::internal::set::rnf(s); }
 };
+/// Lifted deep evaluation: the set's liftRnf.
 template <class T>
 struct hs::NFData1<vantrel::HashSet<T>> {
+  /// \privatesection
   template <class R>
   static void liftRnf(R&& r, const vantrel::HashSet<T>& s) {
     vantrel::internal::set::liftRnf(std::forward<R>(r), s);
   }
 };
 
-// The folding operations: the set's own folds and list, `null`, `length` and `elem`, and the two
-// that the platform has no front door for (`fold`, `foldMap_`); the others (`foldr1`, `foldl1`,
-// `maximum`, `minimum`, `sum`, `product`) are the platform's defaults over `toList`.
+/// The folding operations: the set's own folds and list, `null`, `length` and `elem`, and the two
+/// that the platform has no front door for (`fold`, `foldMap_`); the others (`foldr1`, `foldl1`,
+/// `maximum`, `minimum`, `sum`, `product`) are the platform's defaults over `toList`.
+/// Each walks the set once; elem stops at the first equal element.
 template <>
 struct hs::Foldable<vantrel::HashSetTag> {
+  /// \privatesection
   template <class T>
   static std::vector<T> toList(const vantrel::HashSet<T>& s) {
     return vantrel::internal::set::toList(s);
@@ -148,8 +168,11 @@ struct hs::Foldable<vantrel::HashSetTag> {
   }
 };
 
+/// List embedding: fromList and fromListN (the count is not used), toList in trie order; O(n) each
+/// way.
 template <class T>
 struct hs::IsList<vantrel::HashSet<T>> {
+  /// \privatesection
   using Item = T;
   static vantrel::HashSet<T> fromList(const std::vector<T>& items) {
     return vantrel::internal::set::fromList(items);
@@ -163,9 +186,11 @@ struct hs::IsList<vantrel::HashSet<T>> {
   }
 };
 
-// A set is the constructor `fromList` applied to one field, its element list in trie order.
+/// A set is the constructor `fromList` applied to one field, its element list in trie order.
+/// The element list is built (O(n)) whenever the view is taken apart; dataCast2 is always absent.
 template <class T>
 struct hs::Data<vantrel::HashSet<T>> {
+  /// \privatesection
   using Set = vantrel::HashSet<T>;
   using Elements = std::vector<T>;
 
@@ -196,3 +221,4 @@ struct hs::Data<vantrel::HashSet<T>> {
     return std::nullopt;
   }
 };
+/// @}

@@ -35,22 +35,29 @@ using ElementOfRange = std::remove_cvref_t<std::ranges::range_reference_t<const 
 
 // ---- Conversions ---------------------------------------------------------------------------
 
+/// \addtogroup vantrel_set
+/// @{
+
+/// The set's map (its elements as keys of the unit value); O(1), copies one handle.
 template <class T>
 [[nodiscard]] SetMap<T> toMap(const HashSet<T>& s) noexcept {
   return s.asMap();
 }
+/// toMap under its other name.
 template <class T>
 [[nodiscard]] SetMap<T> asMap(const HashSet<T>& s) noexcept {
   return s.asMap();
 }
-// The map as the set, as it stands (its entries may hold unit cells of their own).
+/// The map as the set, as it stands (its entries may hold unit cells of their own).
+/// O(1), copies one handle.
 template <class T>
 [[nodiscard]] HashSet<T> fromMap(SetMap<T> m) noexcept {
   return HashSet<T>(std::move(m));
 }
 
-// The set of any map's keys: the map's shape and key objects, every value replaced by the shared
-// unit cell. No key is hashed or compared.
+/// The set of any map's keys: the map's shape and key objects, every value replaced by the shared
+/// unit cell. No key is hashed or compared.
+/// O(n): builds every node of the result anew, allocates nothing else; forces no value.
 template <class K, class V>
 [[nodiscard]] HashSet<K> keysSet(const HashMap<K, V>& m) {
   return HashSet<K>(internal::replaceValues(hs::unitCell(), m));
@@ -58,61 +65,71 @@ template <class K, class V>
 
 // ---- Construction and single elements ------------------------------------------------------
 
+/// The empty set; allocates nothing.
 template <class T>
 [[nodiscard]] HashSet<T> empty() noexcept {
   return HashSet<T>();
 }
+/// The one-element set. One hash of x; allocates the entry.
 template <class T>
 [[nodiscard]] HashSet<T> singleton(const T& x) {
   const KeyHash h = internal::hash(x);
   return HashSet<T>(internal::leafNode<T, hs::Unit>(h, x, hs::unitCell()));
 }
+/// Whether the set is empty; O(1).
 template <class T>
 [[nodiscard]] bool null(const HashSet<T>& s) noexcept {
   return internal::null(s.asMap());
 }
+/// The number of elements; O(n), walks every node, allocates nothing.
 template <class T>
 [[nodiscard]] std::int64_t size(const HashSet<T>& s) noexcept {
   return internal::size(s.asMap());
 }
+/// Whether x is an element. One hash of x, O(log n) expected; allocates nothing.
 template <class T>
 [[nodiscard]] bool member(const std::type_identity_t<T>& x, const HashSet<T>& s) {
   return internal::member<T, hs::Unit>(x, s.asMap());
 }
 
-// The set with x. Every entry shares the one unit cell, so an element already held by a `Leaf`
-// gives back the set itself (the stored element stays); one held in a `Collision` is replaced by
-// x at its position in a new set.
+/// The set with x. An equal element already there gives back the set itself (the stored element
+/// stays), except where a different element shares its hash: then x takes its place in a new set.
+/// One hash of x, O(log n) expected; copies x's path (a new branch node per level) when the set
+/// changes.
 template <class T>
 [[nodiscard]] HashSet<T> insert(const std::type_identity_t<T>& x, const HashSet<T>& s) {
   const KeyHash h = internal::hash(x);
   return HashSet<T>(internal::insert_<T, hs::Unit>(h, x, hs::unitCell(), s.asMap()));
 }
-// The same for a set the caller gives up: the nodes on the path that nothing else holds are
-// updated in place. When x's hash or == (or an allocation) throws, s is still the caller's set.
+/// The same for a set the caller gives up: the nodes on the path that nothing else holds are
+/// updated in place. When x's hash or == (or an allocation) throws, s is still the caller's set.
+/// On return s is empty. Into a set nobody else holds, allocates only the new entry.
 template <class T>
 [[nodiscard]] HashSet<T> insert(const std::type_identity_t<T>& x, HashSet<T>&& s) {
   return HashSet<T>(internal::insert<T, hs::Unit>(x, hs::unitCell(), std::move(s).intoMap()));
 }
-// The same for an element the caller gives up too: where x is stored and the path above it
-// changes in place, x is moved there (when its move cannot throw); otherwise x is left as it was.
+/// The same for an element the caller gives up too: where x is stored and the path above it
+/// changes in place, x is moved there (when its move cannot throw); otherwise x is left as it was.
 template <class T>
 [[nodiscard]] HashSet<T> insert(std::type_identity_t<T>&& x, HashSet<T>&& s) {
   return HashSet<T>(
       internal::insert<T, hs::Unit>(std::move(x), hs::unitCell(), std::move(s).intoMap()));
 }
-// The set without x; the set itself when x is absent.
+/// The set without x; the set itself when x is absent.
+/// One hash of x, O(log n) expected; copies x's path when x is there.
 template <class T>
 [[nodiscard]] HashSet<T> erase(const std::type_identity_t<T>& x, const HashSet<T>& s) {
   const KeyHash h = internal::hash(x);
   return HashSet<T>(internal::delete_<T, hs::Unit>(h, x, s.asMap()));
 }
-// The same for a set the caller gives up, in place where nothing else holds the path.
+/// The same for a set the caller gives up, in place where nothing else holds the path.
+/// On return s is empty; allocates nothing into a set nobody else holds.
 template <class T>
 [[nodiscard]] HashSet<T> erase(const std::type_identity_t<T>& x, HashSet<T>&& s) {
   return HashSet<T>(internal::erase<T, hs::Unit>(x, std::move(s).intoMap()));
 }
 
+/// @}
 // ---- Bulk construction ---------------------------------------------------------------------
 
 namespace detail {
@@ -134,18 +151,25 @@ HashSet<T> fromRange(const R& xs) {
 
 }  // namespace detail
 
-// The set of the elements, inserted in order: of equal elements held by a `Leaf` the first stays.
-// A throwing hash or == leaves nothing behind.
+/// \addtogroup vantrel_set
+/// @{
+
+/// The set of the elements, inserted in order: of equal elements the first stays (the later one
+/// where a different element shares their hash). One hash per element and O(log n) expected per
+/// insert, built in place in a set nobody else sees (no path copied per element); a throwing hash
+/// or == leaves nothing behind.
 template <std::ranges::input_range R>
 [[nodiscard]] HashSet<ElementOfRange<R>> fromList(const R& xs) {
   return detail::fromRange<ElementOfRange<R>>(xs);
 }
+/// The same for a braced list.
 template <class T>
 [[nodiscard]] HashSet<T> fromList(std::initializer_list<T> xs) {
   return detail::fromRange<T>(xs);
 }
 
-// The elements in trie order.
+/// The elements in trie order.
+/// O(n); allocates the vector of copies.
 template <class T>
 [[nodiscard]] std::vector<T> toList(const HashSet<T>& s) {
   std::vector<T> out;
@@ -154,6 +178,7 @@ template <class T>
   return out;
 }
 
+/// @}
 // ---- Filtering -----------------------------------------------------------------------------
 
 namespace detail {
@@ -213,8 +238,12 @@ SetMap<T> filterWalk(P& p, const SetMap<T>& t) {
 
 }  // namespace detail
 
-// The elements that p keeps, tested in trie order. The result is the input itself only for the
-// empty set and for a one-`Leaf` set that p keeps.
+/// \addtogroup vantrel_set
+/// @{
+
+/// The elements that p keeps, tested in trie order; the input itself only when that is the empty
+/// set or a set of one element that p keeps. O(n); hashes and compares no element; allocates each
+/// branch node of the result once.
 template <class P, class T>
 [[nodiscard]] HashSet<T> filter(P p, const HashSet<T>& s) {
   return HashSet<T>(detail::filterWalk<P, T>(p, s.asMap()));
@@ -222,8 +251,9 @@ template <class P, class T>
 
 // ---- Mapping -------------------------------------------------------------------------------
 
-// The set of the images f(x), computed and inserted in trie order: of equal images held by a
-// `Leaf` the first inserted stays.
+/// The set of the images f(x), computed and inserted in trie order: of equal images the first
+/// inserted stays (the later one where a different image shares their hash). One call of f and one
+/// hash per element, built in place as fromList.
 template <class F, class T>
 [[nodiscard]] auto map(F f, const HashSet<T>& s) {
   using R = std::remove_cvref_t<std::invoke_result_t<F&, const T&>>;
@@ -235,6 +265,7 @@ template <class F, class T>
   return HashSet<R>(std::move(acc));
 }
 
+/// @}
 // ---- Folds ---------------------------------------------------------------------------------
 //
 // All in trie order, walking the trie directly. The lazy folds hand the caller's function the
@@ -266,10 +297,14 @@ A accValue(R&& r) {
 
 }  // namespace detail
 
+/// \addtogroup vantrel_set
+/// @{
+
 // The folds are the map's walks over the set's map, with steps that hand over the elements.
 
-// f(x1, deferred f(x2, ... f(xn, z))): f receives an element and the rest as an hs::Lazy. The
-// seed may be a value or a cell; f may return either.
+/// f(x1, deferred f(x2, ... f(xn, z))): f receives an element and the rest as an hs::Lazy. The
+/// seed may be a value or a cell; f may return either.
+/// O(n) when all is demanded; allocates one deferred cell per step taken.
 template <class F, class Z, class T>
 [[nodiscard]] auto foldr(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -279,7 +314,8 @@ template <class F, class Z, class T>
   return internal::detail::foldrLazy<A>(std::move(step), detail::seedCell<A>(std::move(z)),
                                         s.asMap());
 }
-// f(deferred f(... f(z, x1) ...), xn): f receives the fold before an element as an hs::Lazy.
+/// f(deferred f(... f(z, x1) ...), xn): f receives the fold before an element as an hs::Lazy.
+/// Costs as foldr, from the other end.
 template <class F, class Z, class T>
 [[nodiscard]] auto foldl(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -289,7 +325,8 @@ template <class F, class Z, class T>
   return internal::detail::foldlLazy<A>(std::move(step), detail::seedCell<A>(std::move(z)),
                                         s.asMap());
 }
-// The seed evaluated, then acc = f(acc, x) for each element in order.
+/// The seed evaluated, then acc = f(acc, x) for each element in order.
+/// O(n), constant stack; allocates nothing of its own.
 template <class F, class Z, class T>
 [[nodiscard]] auto foldl_(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -297,7 +334,8 @@ template <class F, class Z, class T>
   for (const T& x : s) acc = detail::accValue<A>(std::invoke(f, std::move(acc), x));
   return acc;
 }
-// The seed evaluated, then acc = f(x, acc) from the last element back to the first.
+/// The seed evaluated, then acc = f(x, acc) from the last element back to the first.
+/// Costs as foldl_.
 template <class F, class Z, class T>
 [[nodiscard]] auto foldr_(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
@@ -308,7 +346,8 @@ template <class F, class Z, class T>
   internal::detail::foldrStrict<A>(step, s.asMap(), acc);
   return acc;
 }
-// f of each element combined right-nested per node; the monoid's unit only for the empty set.
+/// f of each element combined right-nested per node; the monoid's unit only for the empty set.
+/// f runs now, for every element in trie order. O(n); allocates only what f and the monoid do.
 template <class F, class T>
 [[nodiscard]] auto foldMap(F f, const HashSet<T>& s) {
   using M = std::remove_cvref_t<std::invoke_result_t<F&, const T&>>;
@@ -316,6 +355,7 @@ template <class F, class T>
   return internal::detail::foldMapNode<M>(record, s.asMap());
 }
 
+/// @}
 }  // namespace vantrel::internal::set
 
 namespace vantrel {

@@ -28,8 +28,14 @@ void showElements(const HashSet<T>& s, std::string& out) {
 
 }  // namespace vantrel::internal::set
 
+/// \addtogroup vantrel_set_show
+/// @{
+
+/// The text form: `fromList` and the element list in trie order, in brackets above precedence 10;
+/// elements with a list form of their own (characters) are written in it. O(n).
 template <class T>
 struct hs::Show<vantrel::HashSet<T>> {
+  /// \privatesection
   // "fromList " and the element list, in brackets above precedence 10.
   static void showsPrec(int d, const vantrel::HashSet<T>& s, std::string& out) {
     hs::showParen(
@@ -41,8 +47,10 @@ struct hs::Show<vantrel::HashSet<T>> {
         out);
   }
 };
+/// The lifted text form: `fromList` and the element list written by the caller's list writer.
 template <class T>
 struct hs::Show1<vantrel::HashSet<T>> {
+  /// \privatesection
   // The element list written by sl; sp is never called.
   template <class SP, class SL>
   static void liftShowsPrec(SP&&, SL&& sl, int d, const vantrel::HashSet<T>& s, std::string& out) {
@@ -52,3 +60,4 @@ struct hs::Show1<vantrel::HashSet<T>> {
     hs::showsUnaryWith(elements, "fromList", d, s, out);
   }
 };
+/// @}

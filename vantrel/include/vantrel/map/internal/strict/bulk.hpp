@@ -26,20 +26,27 @@ HashMap<K, V> unsafeInsertWithKey(F&& f, const std::type_identity_t<K>& k,
   return internal::insertWalk<Walk::Private>(h, k, 0, m, p);
 }
 
-// The map of the pairs, a later pair replacing an earlier pair of an equal key. Each value is
-// evaluated, in list order, before its key is hashed; a failing value fails the whole build,
-// even when a later pair of the same key would replace it.
+/// \addtogroup vantrel_map_strict
+/// @{
+
+/// The map of the pairs, a later pair replacing an earlier pair of an equal key. Each value is
+/// evaluated, in list order, before its key is hashed; a failing value fails the whole build,
+/// even when a later pair of the same key would replace it.
+/// Costs as the lazy fromList, plus the evaluation of every value.
 template <std::ranges::input_range R>
 [[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromList(const R& pairs) {
   return internal::insertPairs<KeyOf<R>, ValueOf<R>>(pairs, [](const auto& v) { v.force(); });
 }
+/// The same for a braced list of (key, cell) pairs.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> fromList(std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return strict::fromList<std::initializer_list<std::pair<K, hs::Lazy<V>>>>(pairs);
 }
 
-// As fromList; a key met again gets f(key of the later pair, new, accumulated), evaluated. The
-// new value of such a pair is left alone when f takes cells.
+/// As fromList; a key met again gets f(key of the later pair, new, accumulated), evaluated. The
+/// new value of such a pair is left alone when f takes cells.
+/// f is called when the key is met again. Costs as the lazy fromList, plus the evaluation of every
+/// stored value.
 template <class F, std::ranges::input_range R>
 [[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromListWithKey(F f, const R& pairs) {
   using K = KeyOf<R>;
@@ -49,13 +56,15 @@ template <class F, std::ranges::input_range R>
         return strict::unsafeInsertWithKey<K, V>(f, k, v, acc);
       });
 }
+/// The same for a braced list of (key, cell) pairs.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> fromListWithKey(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return strict::fromListWithKey<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(std::move(f),
                                                                                       pairs);
 }
 
-// As fromListWithKey with f(new, accumulated).
+/// As fromListWithKey with f(new, accumulated).
+/// Costs as fromListWithKey.
 template <class F, std::ranges::input_range R>
 [[nodiscard]] HashMap<KeyOf<R>, ValueOf<R>> fromListWith(F f, const R& pairs) {
   using K = KeyOf<R>;
@@ -65,10 +74,12 @@ template <class F, std::ranges::input_range R>
   });
   return strict::fromListWithKey(combine, pairs);
 }
+/// The same for a braced list of (key, cell) pairs.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> fromListWith(F f, std::initializer_list<std::pair<K, hs::Lazy<V>>> pairs) {
   return strict::fromListWith<F, std::initializer_list<std::pair<K, hs::Lazy<V>>>>(std::move(f),
                                                                                    pairs);
 }
 
+/// @}
 }  // namespace vantrel::internal::strict

@@ -10,9 +10,13 @@
 
 namespace vantrel::internal::strict {
 
-// The keys of both maps, each with f(kept key, first value, second value), called during the walk
-// and evaluated. The kept key is the first map's, except where a second-map `Leaf` meets a branch
-// or a `Collision` of the first map: then it is that leaf's key, with its hash. No key is hashed.
+/// \addtogroup vantrel_map_strict
+/// @{
+
+/// The keys of both maps, each with f(kept key, first value, second value), called during the walk
+/// and evaluated. The kept key is the first map's, or in some shapes of the two maps the second
+/// map's equal key. Costs as the lazy intersection, plus one call of f and one evaluation per
+/// common key.
 template <class F, class K, class V1, class V2,
           class V3 = CallResult<F, K, hs::Lazy<V1>, hs::Lazy<V2>>>
 [[nodiscard]] HashMap<K, V3> intersectionWithKey(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
@@ -25,7 +29,7 @@ template <class F, class K, class V1, class V2,
   return internal::intersectWalk<V3>(p, 0, m1, m2);
 }
 
-// As intersectionWithKey with f(first value, second value).
+/// As intersectionWithKey with f(first value, second value).
 template <class F, class K, class V1, class V2,
           class V3 = CallResult<F, hs::Lazy<V1>, hs::Lazy<V2>>>
 [[nodiscard]] HashMap<K, V3> intersectionWith(F f, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
@@ -38,13 +42,15 @@ template <class F, class K, class V1, class V2,
   return internal::intersectWalk<V3>(p, 0, m1, m2);
 }
 
-// A new map of the first map's keys, each kept with its own value, evaluated, when the second map
-// lacks it, else decided by f(first value, second value): absent drops it, present gives its new
-// value, evaluated. f is called once per common key, in the first map's trie order (values, or
-// cells and an optional cell under hs::onCells).
+/// A new map of the first map's keys, each kept with its own value, evaluated, when the second map
+/// lacks it, else decided by f(first value, second value): absent drops it, present gives its new
+/// value, evaluated. f is called once per common key, in the first map's trie order (values, or
+/// cells and an optional cell under hs::onCells).
+/// Costs as the lazy differenceWith, plus the evaluation of every stored value.
 template <class K, class V, class W, class F>
 [[nodiscard]] HashMap<K, V> differenceWith(F f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   return internal::differenceWithFold<true, K, V, W>(f, m1, m2);
 }
 
+/// @}
 }  // namespace vantrel::internal::strict

@@ -62,29 +62,34 @@ HashMap<K, V> updateWith(F&& f, const std::type_identity_t<K>& k, const HashMap<
 
 // ---- Construction and insertion ------------------------------------------------------------
 
+/// \addtogroup vantrel_map_strict
+/// @{
+
+/// The one-entry map of k and the cell v, evaluated first (then the key is hashed); the cell itself
+/// is stored. One hash of k; allocates the entry.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
   v.force();
   return internal::singleton<K, V>(k, std::move(v));
 }
 
-// A value is evaluated already: the lazy builder of a leaf from a value.
+/// The one-entry map of k and the value v in a new, evaluated cell: the lazy interface's own.
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> singleton(const K& k, U&& v) {
   return internal::singleton<K, V>(k, std::forward<U>(v));
 }
 
-// The value is evaluated before the key is hashed. The very cell already stored for the key in a
-// `Leaf` gives back the map itself.
+/// k mapped to the cell v, evaluated before the key is hashed; the cell itself is stored. The very
+/// cell already stored for the key gives back the map itself. Costs as the lazy insert.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
                      const HashMap<K, V>& m) {
   v.force();
   return internal::insert<K, V>(k, v, m);
 }
-// The same for a map the caller gives up (updated in place where nothing else holds it). A
-// failing value leaves the caller's map as it was.
+/// The same for a map the caller gives up (updated in place where nothing else holds it). A
+/// failing value leaves the caller's map as it was.
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, const std::type_identity_t<hs::Lazy<V>>& v,
                      HashMap<K, V>&& m) {
@@ -92,18 +97,20 @@ template <class K, class V>
   return internal::insert<K, V>(k, v, std::move(m));
 }
 
-// The same with a value, evaluated already: the lazy insert of a value.
+/// The same with a value, evaluated already: the lazy insert of a value.
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v,
                                    const HashMap<K, V>& m) {
   return internal::insert<K, V>(k, std::forward<U>(v), m);
 }
+/// The same for a map the caller gives up.
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v, HashMap<K, V>&& m) {
   return internal::insert<K, V>(k, std::forward<U>(v), std::move(m));
 }
+/// @}
 
 // The insert walk's handling of a present key for the combining inserts: f(key, new, stored) is
 // called at once and its result evaluated; the new value is evaluated only where it is stored
@@ -128,8 +135,12 @@ struct CombineStrict {
   }
 };
 
-// Absent key: k mapped to v, evaluated. Present key: k mapped to f(v, stored value), evaluated;
-// v itself is left alone there unless f takes values. Every node on the path is new.
+/// \addtogroup vantrel_map_strict
+/// @{
+
+/// Absent key: k mapped to v, evaluated. Present key: k mapped to f(v, stored value), evaluated; v
+/// itself is left alone there unless f takes values. Every node on the path is new. f is called
+/// now. One hash of k, O(log n) expected; copies the key's path and allocates the entry.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> insertWith(F f, const std::type_identity_t<K>& k,
                          const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
@@ -143,9 +154,10 @@ template <class K, class V, class F>
 
 // ---- Adjustment ----------------------------------------------------------------------------
 
-// The key's value replaced by f(stored value), evaluated, under the given key. A new map whenever
-// the key's path exists, even when f gives back the stored cell; the map itself only when the
-// walk stops at the root.
+/// The key's value replaced by f(stored value), evaluated, under the given key. A new map whenever
+/// the key's path exists, even when f gives back the stored cell; the map itself only when the
+/// walk stops at the root.
+/// f is called now. One hash of k, O(log n) expected; copies the key's path when it exists.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> adjust(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
@@ -159,9 +171,10 @@ template <class K, class V, class F>
 
 // ---- Alteration ----------------------------------------------------------------------------
 
-// f decides from the lookup (an optional value, or an optional cell under hs::onCells); a present
-// answer is evaluated before it is stored. Nothing for an absent key, or the very stored cell for
-// a present one, gives back the map itself.
+/// f decides from the lookup (an optional value, or an optional cell under hs::onCells); a present
+/// answer is evaluated before it is stored. Nothing for an absent key, or the very stored cell for
+/// a present one, gives back the map itself.
+/// f is called now. Costs as the lazy alter.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
@@ -172,7 +185,8 @@ template <class K, class V, class F>
   return internal::alterDecide(found, answer, h, k, m);
 }
 
-// alter with f applied to a present value only; f is not called for an absent key.
+/// alter with f applied to a present value only; f is not called for an absent key.
+/// Costs as the lazy alter.
 template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> update(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
@@ -192,14 +206,16 @@ template <class K, class V, class F>
 
 // ---- Functorial alteration -----------------------------------------------------------------
 
-// The map after g decided, inside g's functor; a present answer is evaluated when the functor's
-// mapping applies the decision. Under hs::onCells g receives the lookup as a deferred cell, shared
-// with the decision, so a g that ignores it never runs the lookup; otherwise g receives the
-// optional value.
+/// The map after g decided, inside g's functor; a present answer is evaluated when the functor's
+/// mapping applies the decision. Under hs::onCells g receives the lookup as a deferred cell, shared
+/// with the decision, so a g that ignores it never runs the lookup; otherwise g receives the
+/// optional value.
+/// Costs as the lazy alterF.
 template <class K, class V, class G>
 auto alterF(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   return internal::alterFWith<true, K, V>(std::move(g), k, m);
 }
+/// @}
 
 // As alterF with the lookup made at once, before g runs; the decision is alter's.
 template <class K, class V, class G>

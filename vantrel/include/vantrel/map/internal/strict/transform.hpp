@@ -86,8 +86,13 @@ HashMap<K, V2> mapMaybeWalk(G& g, const HashMap<K, V>& t) {
 
 }  // namespace detail
 
-// A map of the same keys with every value replaced by f(value), evaluated. No node of the input is
-// reused; the first failing call or value ends the walk.
+/// \addtogroup vantrel_map_strict
+/// @{
+
+/// A map of the same keys with every value replaced by f(value), evaluated. No node of the input is
+/// reused; the first failing call or value ends the walk.
+/// O(n): rebuilds every node, one call of f and one evaluation per value, in trie order; hashes and
+/// compares no key.
 template <class F, class K, class V>
 [[nodiscard]] auto map(F f, const HashMap<K, V>& m) {
   using V2 = detail::StoredValue<detail::CallResult<F, hs::Lazy<V>>>;
@@ -96,7 +101,8 @@ template <class F, class K, class V>
   };
   return detail::mapWalk<K, V, V2>(g, m);
 }
-// As map with f(key, value).
+/// As map with f(key, value).
+/// Costs as map.
 template <class F, class K, class V>
 [[nodiscard]] auto mapWithKey(F f, const HashMap<K, V>& m) {
   using V2 = detail::StoredValue<detail::CallResult<F, K, hs::Lazy<V>>>;
@@ -106,7 +112,9 @@ template <class F, class K, class V>
   return detail::mapWalk<K, V, V2>(g, m);
 }
 
-// The pairs for which f(value) gives a value (or a cell), that value evaluated; the others dropped.
+/// The pairs for which f(value) gives a value (or a cell), that value evaluated; the others
+/// dropped. f is called once per pair in trie order. Costs as the lazy mapMaybe, plus the
+/// evaluation of each kept value.
 template <class F, class K, class V>
 [[nodiscard]] auto mapMaybe(F f, const HashMap<K, V>& m) {
   using Answer = detail::CallResult<F, hs::Lazy<V>>;
@@ -119,7 +127,8 @@ template <class F, class K, class V>
   };
   return detail::mapMaybeWalk<K, V, V2>(g, m);
 }
-// As mapMaybe with f(key, value).
+/// As mapMaybe with f(key, value).
+/// Costs as mapMaybe.
 template <class F, class K, class V>
 [[nodiscard]] auto mapMaybeWithKey(F f, const HashMap<K, V>& m) {
   using Answer = detail::CallResult<F, K, hs::Lazy<V>>;
@@ -133,10 +142,11 @@ template <class F, class K, class V>
   return detail::mapMaybeWalk<K, V, V2>(g, m);
 }
 
-// f(key, value) gives an action of the applicative deduced from its result type; the actions run
-// in trie order and yield the map of their results, each evaluated before its node is built. How
-// often the rest runs after an action (never for an absent optional, once per result for a list)
-// is the applicative's choice.
+/// f(key, value) gives an action of the applicative deduced from its result type; the actions run
+/// in trie order and yield the map of their results, each evaluated before its node is built. How
+/// often the rest runs after an action (never for an absent optional, once per result for a list)
+/// is the applicative's choice.
+/// Costs as the lazy traverseWithKey, plus the evaluation of each delivered value.
 template <class F, class K, class V>
 auto traverseWithKey(F f, const HashMap<K, V>& m) {
   using Action = detail::CallResult<F, K, hs::Lazy<V>>;
@@ -155,4 +165,5 @@ auto traverseWithKey(F f, const HashMap<K, V>& m) {
       m);
 }
 
+/// @}
 }  // namespace vantrel::internal::strict
