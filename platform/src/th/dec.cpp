@@ -5,36 +5,9 @@
 #include <string_view>
 
 #include "hs/show.hpp"
+#include "hs/stack.hpp"
 
 namespace hs::th {
-
-// Freeing a node frees the nodes only it held: a constructor freed while another is being freed
-// on this thread is queued for the outermost call's loop instead of being freed at once.
-void Con::freeCon(const Node* n) noexcept {
-  thread_local std::vector<const Node*>* queue = nullptr;
-  if (queue != nullptr) {
-    try {
-      queue->push_back(n);
-      return;
-    } catch (const std::bad_alloc&) {
-      delete n;  // no memory for the queue: free this one by recursion
-      return;
-    }
-  }
-  std::vector<const Node*> pending;
-  queue = &pending;
-  const Node* next = n;
-  while (next != nullptr) {
-    delete next;
-    if (pending.empty()) {
-      next = nullptr;
-    } else {
-      next = pending.back();
-      pending.pop_back();
-    }
-  }
-  queue = nullptr;
-}
 
 namespace {
 
@@ -177,19 +150,22 @@ void showsPrec(int d, const Bang& b, std::string& out) {
 }
 
 void showsPrec(int d, const Con& c, std::string& out) {
-  std::visit(
-      [&](const auto& x) {
-        using X = std::decay_t<decltype(x)>;
-        if constexpr (std::is_same_v<X, NormalC>) ctor(d, "NormalC", out, x.name, x.fields);
-        if constexpr (std::is_same_v<X, RecC>) ctor(d, "RecC", out, x.name, x.fields);
-        if constexpr (std::is_same_v<X, InfixC>) ctor(d, "InfixC", out, x.left, x.name, x.right);
-        if constexpr (std::is_same_v<X, ForallC>)
-          ctor(d, "ForallC", out, x.binders, x.context, x.con);
-        if constexpr (std::is_same_v<X, GadtC>) ctor(d, "GadtC", out, x.names, x.fields, x.result);
-        if constexpr (std::is_same_v<X, RecGadtC>)
-          ctor(d, "RecGadtC", out, x.names, x.fields, x.result);
-      },
-      c.node());
+  hs::withStack([&] {
+    std::visit(
+        [&](const auto& x) {
+          using X = std::decay_t<decltype(x)>;
+          if constexpr (std::is_same_v<X, NormalC>) ctor(d, "NormalC", out, x.name, x.fields);
+          if constexpr (std::is_same_v<X, RecC>) ctor(d, "RecC", out, x.name, x.fields);
+          if constexpr (std::is_same_v<X, InfixC>) ctor(d, "InfixC", out, x.left, x.name, x.right);
+          if constexpr (std::is_same_v<X, ForallC>)
+            ctor(d, "ForallC", out, x.binders, x.context, x.con);
+          if constexpr (std::is_same_v<X, GadtC>)
+            ctor(d, "GadtC", out, x.names, x.fields, x.result);
+          if constexpr (std::is_same_v<X, RecGadtC>)
+            ctor(d, "RecGadtC", out, x.names, x.fields, x.result);
+        },
+        c.node());
+  });
 }
 
 void showsPrec(int d, const DerivClause& c, std::string& out) {
@@ -200,37 +176,39 @@ void showsPrec(int d, const TySynEqn& e, std::string& out) {
 }
 
 void showsPrec(int d, const Dec& dec, std::string& out) {
-  std::visit(
-      [&](const auto& x) {
-        using X = std::decay_t<decltype(x)>;
-        if constexpr (std::is_same_v<X, DataD>)
-          ctor(d, "DataD", out, x.context, x.name, x.binders, x.kind, x.cons, x.derivs);
-        if constexpr (std::is_same_v<X, NewtypeD>)
-          ctor(d, "NewtypeD", out, x.context, x.name, x.binders, x.kind, x.con, x.derivs);
-        if constexpr (std::is_same_v<X, TypeDataD>)
-          ctor(d, "TypeDataD", out, x.name, x.binders, x.kind, x.cons);
-        if constexpr (std::is_same_v<X, DataInstD>)
-          ctor(d, "DataInstD", out, x.context, x.binders, x.head, x.kind, x.cons, x.derivs);
-        if constexpr (std::is_same_v<X, NewtypeInstD>)
-          ctor(d, "NewtypeInstD", out, x.context, x.binders, x.head, x.kind, x.con, x.derivs);
-        if constexpr (std::is_same_v<X, DataFamilyD>)
-          ctor(d, "DataFamilyD", out, x.name, x.binders, x.kind);
-        if constexpr (std::is_same_v<X, TySynD>) ctor(d, "TySynD", out, x.name, x.binders, x.rhs);
-        if constexpr (std::is_same_v<X, TySynInstD>) ctor(d, "TySynInstD", out, x.eqn);
-        if constexpr (std::is_same_v<X, PragmaD>) {
-          if (d > 10) out += '(';
-          out += "PragmaD ";
-          ctor(11, "LineP", out, x.pragma.line, x.pragma.file);
-          if (d > 10) out += ')';
-        }
-        if constexpr (std::is_same_v<X, ClassD>)
-          ctor(d, "ClassD", out, x.context, x.name, x.binders, x.funDeps, x.decs);
-        if constexpr (std::is_same_v<X, OpenTypeFamilyD>) ctor(d, "OpenTypeFamilyD", out, x.head);
-        if constexpr (std::is_same_v<X, ClosedTypeFamilyD>)
-          ctor(d, "ClosedTypeFamilyD", out, x.head, x.eqns);
-        if constexpr (std::is_same_v<X, SigD>) ctor(d, "SigD", out, x.name, x.type);
-      },
-      dec.node());
+  hs::withStack([&] {
+    std::visit(
+        [&](const auto& x) {
+          using X = std::decay_t<decltype(x)>;
+          if constexpr (std::is_same_v<X, DataD>)
+            ctor(d, "DataD", out, x.context, x.name, x.binders, x.kind, x.cons, x.derivs);
+          if constexpr (std::is_same_v<X, NewtypeD>)
+            ctor(d, "NewtypeD", out, x.context, x.name, x.binders, x.kind, x.con, x.derivs);
+          if constexpr (std::is_same_v<X, TypeDataD>)
+            ctor(d, "TypeDataD", out, x.name, x.binders, x.kind, x.cons);
+          if constexpr (std::is_same_v<X, DataInstD>)
+            ctor(d, "DataInstD", out, x.context, x.binders, x.head, x.kind, x.cons, x.derivs);
+          if constexpr (std::is_same_v<X, NewtypeInstD>)
+            ctor(d, "NewtypeInstD", out, x.context, x.binders, x.head, x.kind, x.con, x.derivs);
+          if constexpr (std::is_same_v<X, DataFamilyD>)
+            ctor(d, "DataFamilyD", out, x.name, x.binders, x.kind);
+          if constexpr (std::is_same_v<X, TySynD>) ctor(d, "TySynD", out, x.name, x.binders, x.rhs);
+          if constexpr (std::is_same_v<X, TySynInstD>) ctor(d, "TySynInstD", out, x.eqn);
+          if constexpr (std::is_same_v<X, PragmaD>) {
+            if (d > 10) out += '(';
+            out += "PragmaD ";
+            ctor(11, "LineP", out, x.pragma.line, x.pragma.file);
+            if (d > 10) out += ')';
+          }
+          if constexpr (std::is_same_v<X, ClassD>)
+            ctor(d, "ClassD", out, x.context, x.name, x.binders, x.funDeps, x.decs);
+          if constexpr (std::is_same_v<X, OpenTypeFamilyD>) ctor(d, "OpenTypeFamilyD", out, x.head);
+          if constexpr (std::is_same_v<X, ClosedTypeFamilyD>)
+            ctor(d, "ClosedTypeFamilyD", out, x.head, x.eqns);
+          if constexpr (std::is_same_v<X, SigD>) ctor(d, "SigD", out, x.name, x.type);
+        },
+        dec.node());
+  });
 }
 
 void showsPrec(int, FixityDirection dir, std::string& out) {

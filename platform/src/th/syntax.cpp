@@ -5,6 +5,7 @@
 
 #include "hs/th/lib.hpp"
 #include "hs/th/lift.hpp"
+#include "hs/stack.hpp"
 
 namespace hs::th {
 
@@ -284,7 +285,9 @@ void showsPrec(int d, const Lit& l, std::string& out) {
   close(d, out);
 }
 
-void showsPrec(int d, const Exp& e, std::string& out) {
+namespace {
+// One layer; the layers inside come back through showsPrec.
+[[gnu::noinline]] void showExp(int d, const Exp& e, std::string& out) {
   open(d, out);
   std::visit(
       [&](const auto& v) {
@@ -320,6 +323,13 @@ void showsPrec(int d, const Exp& e, std::string& out) {
       },
       e.node());
   close(d, out);
+}
+}  // namespace
+
+// Both out of line: inlined into each other, they spend the compiler's inlining budget for the
+// unit before the appends to the text get theirs.
+[[gnu::noinline]] void showsPrec(int d, const Exp& e, std::string& out) {
+  hs::withStack([&] { showExp(d, e, out); });
 }
 
 std::string show(const Lit& l) {

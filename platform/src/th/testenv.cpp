@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "hs/stack.hpp"
+
 namespace hs::th {
 
 namespace {
 
-// ---- Small type walks for the registry (declared types are small; plain recursion) ----------
+// ---- Type walks for the registry (recursive, through hs::withStack) ---------------------------
 
 void addOnce(std::vector<Name>& xs, const Name& n) {
   if (std::find(xs.begin(), xs.end(), n) == xs.end()) xs.push_back(n);
@@ -28,32 +30,34 @@ void freeVarsUnder(const std::vector<TyVarBndr<Flag>>& bs, const std::vector<con
 }
 
 void freeVars(const Type& t, std::vector<Name>& bound, std::vector<Name>& out) {
-  std::visit(
-      [&](const auto& x) {
-        using X = std::decay_t<decltype(x)>;
-        if constexpr (std::is_same_v<X, VarT>) {
-          if (std::find(bound.begin(), bound.end(), x.name) == bound.end()) addOnce(out, x.name);
-        } else if constexpr (std::is_same_v<X, ForallT>) {
-          std::vector<const Type*> inner;
-          for (const Type& p : x.context) inner.push_back(&p);
-          inner.push_back(&x.body);
-          freeVarsUnder(x.binders, inner, bound, out);
-        } else if constexpr (std::is_same_v<X, ForallVisT>) {
-          freeVarsUnder(x.binders, {&x.body}, bound, out);
-        } else if constexpr (std::is_same_v<X, AppT>) {
-          freeVars(x.fun, bound, out);
-          freeVars(x.arg, bound, out);
-        } else if constexpr (std::is_same_v<X, AppKindT> || std::is_same_v<X, SigT>) {
-          freeVars(x.type, bound, out);
-          freeVars(x.kind, bound, out);
-        } else if constexpr (requires { x.left; }) {
-          freeVars(x.left, bound, out);
-          freeVars(x.right, bound, out);
-        } else if constexpr (std::is_same_v<X, ParensT> || std::is_same_v<X, ImplicitParamT>) {
-          freeVars(x.type, bound, out);
-        }
-      },
-      t.node());
+  hs::withStack([&] {
+    std::visit(
+        [&](const auto& x) {
+          using X = std::decay_t<decltype(x)>;
+          if constexpr (std::is_same_v<X, VarT>) {
+            if (std::find(bound.begin(), bound.end(), x.name) == bound.end()) addOnce(out, x.name);
+          } else if constexpr (std::is_same_v<X, ForallT>) {
+            std::vector<const Type*> inner;
+            for (const Type& p : x.context) inner.push_back(&p);
+            inner.push_back(&x.body);
+            freeVarsUnder(x.binders, inner, bound, out);
+          } else if constexpr (std::is_same_v<X, ForallVisT>) {
+            freeVarsUnder(x.binders, {&x.body}, bound, out);
+          } else if constexpr (std::is_same_v<X, AppT>) {
+            freeVars(x.fun, bound, out);
+            freeVars(x.arg, bound, out);
+          } else if constexpr (std::is_same_v<X, AppKindT> || std::is_same_v<X, SigT>) {
+            freeVars(x.type, bound, out);
+            freeVars(x.kind, bound, out);
+          } else if constexpr (requires { x.left; }) {
+            freeVars(x.left, bound, out);
+            freeVars(x.right, bound, out);
+          } else if constexpr (std::is_same_v<X, ParensT> || std::is_same_v<X, ImplicitParamT>) {
+            freeVars(x.type, bound, out);
+          }
+        },
+        t.node());
+  });
 }
 
 std::vector<Name> freeVarsOf(const std::vector<const Type*>& ts) {

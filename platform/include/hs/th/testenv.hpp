@@ -47,7 +47,7 @@ class TestEnv final : public Q {
   ///   kind variables they use.
   ///
   /// Later registrations replace earlier ones for the same name; instances accumulate. The types
-  /// are built by walks that recurse on the declared types' depth.
+  /// are built by walks of the declared types that take any depth memory allows.
   void declare(const Dec& d);
   /// What reify gives for n, replacing what declare registered (but a family registered by
   /// declare is still given as the family).

@@ -2,7 +2,10 @@
 /// \ingroup hs_th_syntax
 /// Declarations, data constructors, reified information and fixities of the reflection syntax
 /// tree. Con, Dec and Info are immutable values over shared nodes, built implicitly from their
-/// forms and compared structurally (recursively, at once for the same node).
+/// forms and compared structurally (at once for the same node). Equality, the text forms and
+/// destruction are safe at any nesting depth memory allows: the last holder of a node frees it
+/// and every node only it kept alive in a loop, and nested values are compared and written
+/// through hs::withStack.
 ///
 /// Each of the three reads its form with `node()`, `get_if<C>()` (the form's fields when built
 /// with C, else null) and `is<C>()`; `identity()` is its node's address. Building one allocates
@@ -10,7 +13,6 @@
 #pragma once
 
 #include <iosfwd>
-#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -19,6 +21,8 @@
 #include <variant>
 #include <vector>
 
+#include "hs/stack.hpp"
+#include "hs/th/internal/node_ref.hpp"
 #include "hs/th/syntax/name.hpp"
 #include "hs/th/syntax/type.hpp"
 
@@ -27,7 +31,7 @@ namespace hs::th {
 /// @{
 
 namespace detail {
-// The node of a syntax value: a shared, immutable variant of its forms.
+// The node of a syntax value: a shared, immutable variant of its forms, freed in a loop.
 template <class Derived, class V>
 class SyntaxNode {
  public:
@@ -35,12 +39,7 @@ class SyntaxNode {
   template <class C>
   requires IsAlternative<std::remove_cvref_t<C>, V>::value SyntaxNode(
       C&& c)  // NOLINT: every form converts to its value
-      : node_(Derived::allocate(std::in_place_type<std::remove_cvref_t<C>>, std::forward<C>(c))) {}
-
-  template <class... A>
-  [[nodiscard]] static std::shared_ptr<const V> allocate(A&&... a) {
-    return std::make_shared<const V>(std::forward<A>(a)...);
-  }
+      : node_(std::in_place, std::in_place_type<std::remove_cvref_t<C>>, std::forward<C>(c)) {}
 
   [[nodiscard]] const V& node() const noexcept { return *node_; }
   template <class C>
@@ -53,12 +52,13 @@ class SyntaxNode {
   }
   // The node's address: two values are the same object when they hold the same node.
   [[nodiscard]] const void* identity() const noexcept { return node_.get(); }
+  // Nested values are compared through hs::withStack, so any depth is compared.
   [[nodiscard]] friend bool operator==(const Derived& a, const Derived& b) {
-    return a.node_ == b.node_ || *a.node_ == *b.node_;
+    return a.node_.get() == b.node_.get() || hs::withStack([&] { return *a.node_ == *b.node_; });
   }
 
  protected:
-  std::shared_ptr<const V> node_;
+  NodeRef<V> node_;
 };
 }  // namespace detail
 
@@ -89,23 +89,13 @@ struct ForallC;
 struct GadtC;
 struct RecGadtC;
 
-/// A data constructor: a handle to one shared node holding one of the forms below. A long chain
-/// of nested ForallC layers is freed in a loop.
+/// A data constructor: a handle to one shared node holding one of the forms below.
 class Con
     : public detail::SyntaxNode<Con,
                                 std::variant<NormalC, RecC, InfixC, ForallC, GadtC, RecGadtC>> {
  public:
   /// Every form converts to a constructor: the form is moved or copied into a new node.
   using SyntaxNode::SyntaxNode;
-
-  /// \privatesection
-  // Nodes are freed through freeCon, so that a long chain of nested ForallC layers is freed in a
-  // loop rather than by recursion.
-  template <class... A>
-  [[nodiscard]] static std::shared_ptr<const Node> allocate(A&&... a);
-
- private:
-  static void freeCon(const Node* n) noexcept;
 };
 
 /// A constructor with positional fields.
@@ -148,11 +138,6 @@ struct RecGadtC {
   Type result;                      ///< The result type.
   friend bool operator==(const RecGadtC&, const RecGadtC&) = default;
 };
-
-template <class... A>
-[[nodiscard]] std::shared_ptr<const Con::Node> Con::allocate(A&&... a) {
-  return std::shared_ptr<const Node>(new Node(std::forward<A>(a)...), &freeCon);
-}
 
 // ---- Pieces of declarations --------------------------------------------------------------------
 
@@ -467,7 +452,8 @@ class Info
 // ---- Text forms --------------------------------------------------------------------------------
 
 // The derived text of each constructor ("Fixity 9 InfixL"), in round brackets around a
-// constructor with fields when d is above 10. Nested declarations and constructors recurse.
+// constructor with fields when d is above 10. Nested declarations and constructors are written
+// through hs::withStack.
 
 /// Appends the derived text of the unpack pragma to out.
 void showsPrec(int d, SourceUnpackedness u, std::string& out);

@@ -1,13 +1,12 @@
 /// \defgroup hs_th_syntax_exp hs/th/syntax/exp.hpp
 /// \ingroup hs_th_syntax
 /// Literals and expressions of the reflection syntax tree. Expressions are immutable values over
-/// shared nodes: copying one copies a handle, and equality is structural. Unlike types, equality,
-/// the text forms and destruction of an expression recurse on its nesting depth.
+/// shared nodes: copying one copies a handle, and equality is structural. Equality, the text forms
+/// and destruction are safe at any nesting depth memory allows.
 #pragma once
 
 #include <concepts>
 #include <iosfwd>
-#include <memory>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -15,6 +14,8 @@
 #include <variant>
 #include <vector>
 
+#include "hs/stack.hpp"
+#include "hs/th/internal/node_ref.hpp"
 #include "hs/th/syntax/name.hpp"
 
 namespace hs::th {
@@ -80,7 +81,8 @@ struct InfixE;
 struct ListE;
 struct TupE;
 
-/// An expression: a handle to one shared, immutable node holding one of the forms below.
+/// An expression: a handle to one shared, immutable node holding one of the forms below. Copying
+/// shares the node; the last holder frees it and every node only it kept alive, in a loop.
 class Exp {
  public:
   /// The forms of an expression.
@@ -96,7 +98,7 @@ class Exp {
                                 std::is_same<std::remove_cvref_t<C>, ListE>,
                                 std::is_same<std::remove_cvref_t<C>, TupE>>)
   Exp(C&& c)  // NOLINT: every constructor of the syntax is an expression
-      : node_(std::make_shared<const Node>(std::forward<C>(c))) {}
+      : node_(std::in_place, std::forward<C>(c)) {}
 
   /// The form.
   [[nodiscard]] const Node& node() const noexcept;
@@ -104,11 +106,12 @@ class Exp {
   template <class C>
   [[nodiscard]] const C* get_if() const noexcept;
 
-  /// The same node, or equal forms compared structurally (recursively).
+  /// The same node, or equal forms compared structurally; nested nodes go through hs::withStack,
+  /// so any depth is compared.
   friend bool operator==(const Exp& a, const Exp& b);
 
  private:
-  std::shared_ptr<const Node> node_;
+  detail::NodeRef<Node> node_;
 };
 
 /// A variable.
@@ -158,8 +161,12 @@ template <class C>
   return std::get_if<C>(node_.get());
 }
 
+namespace detail {
+// Compares two forms, through hs::withStack.
+[[nodiscard]] bool equalForms(const Exp::Node& a, const Exp::Node& b);
+}  // namespace detail
 [[nodiscard]] inline bool operator==(const Exp& a, const Exp& b) {
-  return a.node_ == b.node_ || *a.node_ == *b.node_;
+  return a.node_.get() == b.node_.get() || detail::equalForms(*a.node_, *b.node_);
 }
 /// \endcond
 
@@ -170,7 +177,7 @@ template <class C>
 /// brackets when d is above 10.
 void showsPrec(int d, const Lit& l, std::string& out);
 /// Appends the derived text of the expression to out ("AppE (VarE M.f) (LitE (IntegerL 3))"), in
-/// round brackets when d is above 10.
+/// round brackets when d is above 10; nested expressions go through hs::withStack.
 void showsPrec(int d, const Exp& e, std::string& out);
 /// The derived text of the literal, in a new string.
 [[nodiscard]] std::string show(const Lit& l);
