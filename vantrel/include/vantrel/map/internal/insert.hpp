@@ -183,7 +183,7 @@ HashMap<K, V> grownWithRecord(Branch<K, V>& a, ChildBitmap bit, KeyHash h, KA&& 
   const auto b = static_cast<std::uint32_t>(bit);
   const std::uint32_t below = b - 1;
   const std::uint32_t nrec = a.nrec() + 1;
-  const std::size_t extra = Branch<K, V>::recSize * (nrec >= 8 ? nrec / 4 : 1);
+  const std::size_t extra = Branch<K, V>::recSize * (nrec >= 8 ? nrec / 4 : 0);
   const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & below));
   if constexpr (!std::is_nothrow_constructible_v<K, KA&&> || !movableRecords<K, V>) {
     // A key that may throw: the node is copied, so nothing has moved when it does.
@@ -272,6 +272,36 @@ bool recordToSubInPlace(Branch<K, V>& a, ChildBitmap bit, HashMap<K, V>&& c) noe
   }
 }
 
+// The same for a node the walk owns, where nothing after this step can fail: in place while the
+// free room stays under two records, else the children move to a compact new
+// block (a large node whose records turn into sub-nodes one by one would otherwise keep the room
+// of all of them). The answer is the new block, or none when the node changed where it stands.
+template <class K, class V>
+Changed<K, V> recordToSubOwned(Branch<K, V>& a, ChildBitmap bit, HashMap<K, V>&& c) {
+  using B = Branch<K, V>;
+  if constexpr (!movableRecords<K, V>) {
+    return internal::copyWithSub<K, V>(a, bit, std::move(c));
+  } else {
+    if (a.room() + B::recSize - sizeof(HashMap<K, V>) < 2 * B::recSize) {
+      internal::recordToSubInPlace(a, bit, std::move(c));
+      return std::nullopt;
+    }
+    const auto b = static_cast<std::uint32_t>(bit);
+    const std::uint32_t below = b - 1;
+    const auto si = static_cast<std::uint32_t>(std::popcount(a.nodes() & below));
+    const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & below));
+    BranchBuilder<K, V> out(a.word, a.data & ~b, a.nsub() + 1, a.nrec() - 1);
+    out.relocateSubs(a.subs(), si);
+    out.sub(std::move(c));
+    out.relocateSubs(a.subs() + si, a.nsub() - si);
+    internal::destroyRecords<K, V>(a.recs() + ri, 1, b, a.boxed);
+    out.relocate(a.recs(), ri, a.data & below, a.boxed);
+    out.relocate(a.recs() + ri + 1, a.nrec() - ri - 1, a.data & ~below & ~b, a.boxed);
+    internal::abandon(a);
+    return out.finish();
+  }
+}
+
 // ---- Joining a new pair with a leaf of another hash ------------------------------------------
 
 // The subtree of a new pair (h1, k1, x1) and the leaf or collision t2 of another hash h2, from
@@ -340,7 +370,7 @@ Changed<K, V> insertBranch(KeyHash h, const K& k, LevelShift s, const HashMap<K,
         if (!x) return std::nullopt;
         if (!x->fits()) {
           HashMap<K, V> leaf = internal::leafObject<K, V>(h, k, x->handle());
-          if (inPlace && internal::recordToSubInPlace(a, bit, std::move(leaf))) return std::nullopt;
+          if (inPlace) return internal::recordToSubOwned(a, bit, std::move(leaf));
           return internal::copyWithSub<K, V>(a, bit, std::move(leaf));
         }
         OwnedSlot<V> slot = x->slot();
@@ -354,7 +384,7 @@ Changed<K, V> insertBranch(KeyHash h, const K& k, LevelShift s, const HashMap<K,
     // The subtree allocates after its records are made, so the key is copied here.
     HashMap<K, V> sub = internal::two<K, V>(nextShift(s), h, k, policy.fresh(), r.hash,
                                              Child<K, V>::copyOf(y));
-    if (inPlace && internal::recordToSubInPlace(a, bit, std::move(sub))) return std::nullopt;
+    if (inPlace) return internal::recordToSubOwned(a, bit, std::move(sub));
     return internal::copyWithSub<K, V>(a, bit, std::move(sub));
   }
   if ((a.word & bit) != 0) {

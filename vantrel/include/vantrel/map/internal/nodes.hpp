@@ -141,10 +141,18 @@ class OwnedSlot {
   bool boxed = false;
 
  private:
+// g++ 12 takes the slot of a child's disengaged optional record for one being dropped.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
   void drop() noexcept {
     if constexpr (slotKind<V> == SlotKind::Plain)
       if (boxed) hs::detail::release(s.cell);
   }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 };
 
 // Whether a record can keep this handle: a unit record keeps only the shared unit cell.
