@@ -77,22 +77,10 @@ Child<K, V> rebuildBranch(const HashMap<K, V>& t, ChildBitmap bit, Child<K, V> c
 template <class K, class V>
 void dropChunkInPlace(Branch<K, V>& a, ChildBitmap bit) noexcept {
   const auto b = static_cast<std::uint32_t>(bit);
-  if ((a.data & b) != 0) {
-    const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
-    Rec<K, V>* r = a.recs();
-    internal::destroyRecords<K, V>(r + ri, 1, b, a.boxed);
-    internal::relocateRecordsUp<K, V>(r + 1, r, ri);
-    a.offset = static_cast<std::uint16_t>(a.offset + Branch<K, V>::recSize);
-    a.data &= ~b;
-    a.boxed &= ~b;
-  } else {
-    const auto si = static_cast<std::uint32_t>(std::popcount(a.nodes() & (b - 1)));
-    HashMap<K, V>* s = a.subs();
-    s[si].~HashMap();
-    std::memmove(static_cast<void*>(s + si), static_cast<const void*>(s + si + 1),
-                 sizeof(HashMap<K, V>) * (a.nsub() - si - 1));
-    --a.small;
-  }
+  if ((a.data & b) != 0)
+    internal::dropRecordInPlace(a, b);
+  else
+    internal::dropSubInPlace(a, b);
   a.word &= ~bit;
   a.kind = Kind::BitmapIndexed;
 }
@@ -136,12 +124,7 @@ Removal<K, V> rebuildBranchInPlace(const HashMap<K, V>& t, ChildBitmap bit, Chil
       bool boxed = false;
       R* made = c2.emplaceRecord(tmp, boxed);
       const auto b = static_cast<std::uint32_t>(bit);
-      const auto si = static_cast<std::uint32_t>(std::popcount(a.nodes() & (b - 1)));
-      HashMap<K, V>* s = a.subs();
-      s[si].~HashMap();
-      std::memmove(static_cast<void*>(s + si), static_cast<const void*>(s + si + 1),
-                   sizeof(HashMap<K, V>) * (a.nsub() - si - 1));
-      --a.small;
+      internal::dropSubInPlace(a, b);
       const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
       R* old = a.recs();
       internal::relocateRecords<K, V>(old - 1, old, ri);

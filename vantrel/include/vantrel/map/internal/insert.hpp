@@ -247,6 +247,27 @@ bool replaceRecordInPlace(Branch<K, V>& a, ChildBitmap bit, KeyHash h, KA&& k, O
     return true;
   }
 }
+// Removes the record of chunk bit b where it stands: the records before it move up into its room.
+template <class K, class V>
+void dropRecordInPlace(Branch<K, V>& a, std::uint32_t b) noexcept {
+  const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
+  Rec<K, V>* r = a.recs();
+  internal::destroyRecords<K, V>(r + ri, 1, b, a.boxed);
+  internal::relocateRecordsUp<K, V>(r + 1, r, ri);
+  a.offset = static_cast<std::uint16_t>(a.offset + Branch<K, V>::recSize);
+  a.data &= ~b;
+  a.boxed &= ~b;
+}
+// Removes the sub-node of chunk bit b where it stands: the later handles move down.
+template <class K, class V>
+void dropSubInPlace(Branch<K, V>& a, std::uint32_t b) noexcept {
+  const auto si = static_cast<std::uint32_t>(std::popcount(a.nodes() & (b - 1)));
+  HashMap<K, V>* s = a.subs();
+  s[si].~HashMap();
+  std::memmove(static_cast<void*>(s + si), static_cast<const void*>(s + si + 1),
+               sizeof(HashMap<K, V>) * (a.nsub() - si - 1));
+  --a.small;
+}
 // Turns the record at chunk bit into the sub-node c where it stands: the record goes (its room
 // is more than the sub-node's handle needs).
 template <class K, class V>
@@ -255,13 +276,7 @@ bool recordToSubInPlace(Branch<K, V>& a, ChildBitmap bit, HashMap<K, V>&& c) noe
     return false;
   } else {
     const auto b = static_cast<std::uint32_t>(bit);
-    const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
-    Rec<K, V>* r = a.recs();
-    internal::destroyRecords<K, V>(r + ri, 1, b, a.boxed);
-    internal::relocateRecordsUp<K, V>(r + 1, r, ri);
-    a.offset = static_cast<std::uint16_t>(a.offset + Branch<K, V>::recSize);
-    a.data &= ~b;
-    a.boxed &= ~b;
+    internal::dropRecordInPlace(a, b);
     const auto si = static_cast<std::uint32_t>(std::popcount(a.nodes() & (b - 1)));
     HashMap<K, V>* s = a.subs();
     std::memmove(static_cast<void*>(s + si + 1), static_cast<const void*>(s + si),

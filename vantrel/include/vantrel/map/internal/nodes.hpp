@@ -1136,6 +1136,17 @@ HashMap<K, V> branchOf(ChildBitmap b, Child<K, V>* kids, std::uint32_t n, std::s
     if (kids[i].asRecord()) kids[i].put(out, rest & (~rest + 1));
   return out.finish();
 }
+// A branch of the same chunks over f(child) for the children of a, in chunk order.
+template <class W, class K, class V, class F>
+Child<K, W> mapBranch(const Branch<K, V>& a, F&& f) {
+  Child<K, W> kids[maxChildren];
+  std::uint32_t n = 0;
+  internal::forEachChild(a, [&](ChildBitmap, const Ref<K, V>& c) {
+    kids[n++] = f(c);
+    return n < maxChildren;  // more only in tries built invalid on purpose
+  });
+  return Child<K, W>(internal::branchOf<K, W>(a.word, kids, n));
+}
 // The children of the chunks of b, nothing dropped (its chunk cleared), shaped as the trie
 // wants: nothing, the one leaf or collision left (as it is, so that a record stays a record in
 // the parent), or a branch node.

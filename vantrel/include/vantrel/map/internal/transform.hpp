@@ -93,16 +93,10 @@ Child<K, W> mapNode(Value& value, const Ref<K, V>& t) {
       for (const L<K, V>& e : a) out.emplace(L<K, W>{e.key, value(e.key, e.value)});
       return Child<K, W>(internal::collisionNode<K, W>(t.hash(), out.finish()));
     }
-    default: {
-      const Branch<K, V>& a = internal::branchOf(*t.node);
-      Child<K, W> kids[maxChildren];
-      std::uint32_t n = 0;
-      internal::forEachChild(a, [&](ChildBitmap, const Ref<K, V>& c) {
-        kids[n++] = detail::mapNode<K, V, W>(value, c);
-        return true;
+    default:
+      return internal::mapBranch<W>(internal::branchOf(*t.node), [&](const Ref<K, V>& c) {
+        return detail::mapNode<K, V, W>(value, c);
       });
-      return Child<K, W>(internal::branchOf<K, W>(a.word, kids, n));
-    }
   }
 }
 template <class K, class V, class W, class Value>

@@ -119,8 +119,10 @@ class Traversal {
     const std::uint64_t word = a.word;
     auto build = [word](const Out* kids, std::uint32_t len) {
       Child<K, W> cs[maxChildren];
-      for (std::uint32_t i = 0; i < len; ++i) cs[i] = Child<K, W>(kids[i]);
-      return internal::branchOf<K, W>(word, cs, len);
+      // More children only in tries built invalid on purpose.
+      const std::uint32_t n = len < maxChildren ? len : static_cast<std::uint32_t>(maxChildren);
+      for (std::uint32_t i = 0; i < n; ++i) cs[i] = Child<K, W>(kids[i]);
+      return internal::branchOf<K, W>(word, cs, n);
     };
     if (n == 0) return hs::pure<G>(build(nullptr, 0));
     using Acc = Gathered<Out>;

@@ -45,16 +45,10 @@ Child<K, V2> mapWalk(G& g, const Ref<K, V>& t) {
         return internal::resultChild<K, V2>(t.hash(), e.key, std::move(r));
       });
     case Kind::BitmapIndexed:
-    case Kind::Full: {
-      const Branch<K, V>& a = internal::branchOf(*t.node);
-      Child<K, V2> kids[maxChildren];
-      std::uint32_t n = 0;
-      internal::forEachChild(a, [&](ChildBitmap, const Ref<K, V>& c) {
-        kids[n++] = detail::mapWalk<K, V, V2>(g, c);
-        return true;
+    case Kind::Full:
+      return internal::mapBranch<V2>(internal::branchOf(*t.node), [&](const Ref<K, V>& c) {
+        return detail::mapWalk<K, V, V2>(g, c);
       });
-      return Child<K, V2>(internal::branchOf<K, V2>(a.word, kids, n));
-    }
     case Kind::Collision: {
       const Entries<K, V>& a = internal::entriesOf(*t.node);
       EntryBuilder<K, V2> out(Kind::Collision, a.word, a.size());
