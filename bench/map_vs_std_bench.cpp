@@ -177,6 +177,21 @@ void BM_PersistentErase_Trie(benchmark::State& state) {
   timeEach(state, probes, [&](const K& k) { return L::erase(k, m); });
 }
 
+// Each of n keys the map does not hold looked up.
+template <class K>
+void BM_LookupMiss_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& m = trie<K>(n);
+  const auto& fresh = keys<K>(n, 1);
+  timeEach(state, fresh, [&](const K& k) { return L::member(k, m); });
+}
+template <class K>
+void BM_LookupMiss_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& m = stdMap<K>(n);
+  const auto& fresh = keys<K>(n, 1);
+  timeEach(state, fresh, [&](const K& k) { return m.count(k); });
+}
 // Each of n keys the map does not hold erased from it: the result is the map itself.
 template <class K>
 void BM_EraseAbsent_Trie(benchmark::State& state) {
@@ -442,6 +457,7 @@ std::string rowName(const char* op, const char* impl) {
   ROW(BM_##name##_Std<K>, K, #name, "std")
 
 PAIR(LookupHit, std::int64_t)
+PAIR(LookupMiss, std::int64_t)
 ROW(BM_LookupCellHit_Trie<std::int64_t>, std::int64_t, "LookupHit", "vantrel(lookupCell)")
 ROW(BM_PersistentInsert_Trie<std::int64_t>, std::int64_t, "PersistentInsert", "vantrel")
 ROW(BM_BuildMovedInsert_Trie<std::int64_t>, std::int64_t, "BuildInsert", "vantrel(moved)")
@@ -463,5 +479,6 @@ ROW(BM_SetInsertPresent_Std, std::int64_t, "SetInsertPresent", "std")
 PAIR(LookupHit, std::string)
 ROW(BM_LookupCellHit_Trie<std::string>, std::string, "LookupHit", "vantrel(lookupCell)")
 PAIR(Hash, std::string)
+PAIR(BuildFromList, std::string)
 
 }  // namespace

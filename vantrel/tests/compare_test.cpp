@@ -307,7 +307,7 @@ TEST(Ordering, UnreachableNodeKindIsAProgramError) {
   ICmp v;
   for (const auto& [a, b] : {std::pair{e, leaf}, std::pair{leaf, e}}) {
     try {
-      I::cmpHeads(k, v, a, b);
+      I::cmpHeads(k, v, I::Ref<Key, int>::of(a), I::Ref<Key, int>::of(b));
       ADD_FAILURE() << "no error";
     } catch (const hs::ProgramError& err) {
       EXPECT_STREQ(err.what(),
@@ -324,10 +324,10 @@ TEST(Ordering, LeafSequenceSkipsEmptySubtreesAndIsLazy) {
   // An empty child contributes nothing to the sequence.
   const Map a = T::bitmapIndexed<Key, int>(0b11, {Map{}, T::leaf<Key, int>(1, key(1, 1), 0)});
   auto s = I::leavesAndCollisions(a);
-  ASSERT_NE(s.head(), nullptr);
-  EXPECT_EQ(T::kind(*s.head()), I::Kind::Leaf);
+  ASSERT_FALSE(s.done());
+  EXPECT_EQ(s.head().kind(), I::Kind::Leaf);
   s.advance();
-  EXPECT_EQ(s.head(), nullptr);
+  EXPECT_TRUE(s.done());
   // A comparison that stops at the first leaf never looks at the rest (here: a value that throws).
   const Map b{{key(1, 0), 1}, {key(2, 1), testing_support::throwing<int>()}};
   const Map c{{key(1, 0), 2}, {key(2, 1), testing_support::throwing<int>()}};

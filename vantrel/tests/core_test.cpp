@@ -67,7 +67,7 @@ TEST(Lookup, ComparesKeysOnlyWhereHashesMeet) {
     const auto f = I::lookupRecordCollisionU(c.k.h, c.k, m);
     ASSERT_EQ(bool(f), c.value.has_value()) << c.k;
     if (f) {
-      EXPECT_EQ(*f.record->value, *c.value);
+      EXPECT_EQ(f.force(), *c.value);
       EXPECT_EQ(f.position, c.position);
     }
     EXPECT_EQ(keyLog().eqCalls, c.eqCalls) << c.k;
@@ -90,8 +90,8 @@ TEST(Lookup, ReturnsTheStoredCellStillDeferred) {
   EXPECT_EQ(*runs, 1);
   EXPECT_TRUE(hs::ptrEq(L::at(m, key(1, 1)), v));
   // The cell itself, without a handle copy.
-  const Cell* cell = L::lookupCell(key(1, 1), m);
-  ASSERT_NE(cell, nullptr);
+  const auto cell = L::lookupCell(key(1, 1), m);
+  ASSERT_TRUE(cell);
   EXPECT_TRUE(hs::ptrEq(*cell, v));
   EXPECT_EQ(L::lookupCell(key(2, 1), m), nullptr);
 }
@@ -322,12 +322,16 @@ TEST(Shape, TwoBuildsTheChainDownToTheFirstDifferentChunk) {
   expectValid(m);
 
   // Low chunks that differ: one node, lower chunk first, whatever the argument order.
-  const Map a = I::two<Key, int>(0, 5, key(1, 5), 1, 3, T::leaf<Key, int>(3, key(2, 3), 2));
+  auto two = [](const Key& k1, int v1, const Map& t2) {
+    return I::two<Key, int>(0, 5, k1, I::In<int>::value(I::FreshValue<int, false>{v1}), 3,
+                            I::Child<Key, int>(t2));
+  };
+  const Map a = two(key(1, 5), 1, T::leaf<Key, int>(3, key(2, 3), 2));
   EXPECT_EQ(T::word(a), 0b101000u);
   EXPECT_EQ(T::word(T::children(a)[0]), 3u);
   // The existing node is placed unchanged.
   const Map existing = T::leaf<Key, int>(3, key(2, 3), 2);
-  EXPECT_TRUE(T::same(T::children(I::two<Key, int>(0, 5, key(1, 5), 1, 3, existing))[0], existing));
+  EXPECT_TRUE(T::sameChild(T::children(two(key(1, 5), 1, existing))[0], existing));
 }
 
 TEST(Shape, BranchNodesGrowToFullAndShrinkBack) {

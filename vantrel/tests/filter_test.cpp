@@ -72,18 +72,18 @@ void expectSharedLeavesNewBranches(const Map& got, const Map& in) {
       while (!stack.empty() && !found) {
         const Map t = stack.back();
         stack.pop_back();
-        if (T::kind(t) == Kind::Leaf) found = T::same(t, got);
+        if (T::kind(t) == Kind::Leaf) found = T::sameChild(t, got);
         if (T::kind(t) == Kind::BitmapIndexed || T::kind(t) == Kind::Full)
           for (const Map& c : T::children(t)) stack.push_back(c);
       }
       // A leaf left over from a collision is new, with the entry's value cell.
       const auto e = T::entries(got)[0];
-      EXPECT_TRUE(found || hs::ptrEq(e.value, *L::lookup(e.key, in))) << "a kept leaf is the input's own node";
+      EXPECT_TRUE(found || T::sameValue(e.value, *L::lookup(e.key, in))) << "a kept leaf is the input's own node";
       return;
     }
     case Kind::Collision:
       for (const auto& e : T::entries(got))
-        EXPECT_TRUE(hs::ptrEq(e.value, *L::lookup(e.key, in)));
+        EXPECT_TRUE(T::sameValue(e.value, *L::lookup(e.key, in)));
       [[fallthrough]];
     default: {
       std::vector<Map> stack{in};
@@ -258,9 +258,8 @@ TEST(Compose, LooksEveryValueUpInTheFirstMap) {
 TEST(FilterMapAux, HandlersDecideEachNodeAndRecord) {
   const Map m = sample();
   // Leaves become leaves of doubled values; collision records are kept only when even.
-  auto onLeaf = [](const Map& t) -> std::optional<Map> {
-    const auto r = T::entries(t)[0];
-    return I::leafNode<Key, int>(T::word(t), r.key, *r.value * 2);
+  auto onLeaf = [](const I::Ref<Key, int>& t) -> std::optional<I::Child<Key, int>> {
+    return I::resultChild<Key, int>(t.hash(), t.key(), t.force() * 2);
   };
   auto onEntry = [](const I::L<Key, int>& e) -> std::optional<I::L<Key, int>> {
     if (*e.value % 2 != 0) return std::nullopt;

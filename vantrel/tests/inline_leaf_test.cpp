@@ -1,6 +1,6 @@
-// Leaves that keep an evaluated value in their own block: what a caller took from them outlives
-// the map, a stored cell given back keeps its node, and values that cannot be moved without a
-// possible throw keep a cell apart.
+// Leaves kept as records of their branch nodes: what a caller took from them outlives the map, a
+// stored cell given back keeps its node, values of other types than small plain ones keep their
+// cells, and small plain values handed in as values live in their records without one.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -110,7 +110,7 @@ TEST(InlineLeaf, EveryBuilderKeepsItsValuesInItsLeaves) {
     for (const auto& [k, v] : ps) ASSERT_EQ(*L::at(m, k), v) << b.name;
     const T::LeafCount n = T::leafCount(m);
     EXPECT_GT(n.leaves, 2900) << b.name;
-    EXPECT_EQ(n.inlineValues, n.leaves) << b.name;
+    EXPECT_EQ(n.records, n.leaves) << b.name;
   }
 }
 
@@ -118,7 +118,7 @@ TEST(InlineLeaf, LookedUpValuesOutliveTheirMap) {
   const Pairs ps = pairs(2000);
   for (const Builder& b : builders()) {
     std::vector<Cell> held;
-    std::vector<const Cell*> borrowed;
+    std::vector<vantrel::internal::CellRef<std::string>> borrowed;
     {
       Map m = b.build(ps);
       for (const auto& [k, v] : ps) held.push_back(*L::lookup(k, m));
@@ -142,7 +142,7 @@ TEST(InlineLeaf, AStoredCellGivenBackKeepsItsNode) {
       // Not re-homed: the caller holds it too, so the new leaf refers to that very cell.
       const Map again = L::insert(k, stored, L::erase(k, m));
       ASSERT_TRUE(hs::ptrEq(*L::lookup(k, again), stored)) << b.name;
-      ASSERT_EQ(T::leafCount(again).inlineValues + 1, T::leafCount(again).leaves) << b.name;
+      ASSERT_EQ(T::leafCount(again).records, T::leafCount(again).leaves) << b.name;
       // A value, even an equal one, is a new cell.
       ASSERT_FALSE(T::same(L::insert(k, v, m), m)) << b.name;
     }
@@ -159,11 +159,18 @@ TEST(InlineLeaf, CellsKeptApartWhereTheirIdentityCanBeSeenOrTheyAreNotDone) {
   static const Cell forever = Cell::immortal(valueOf(3));
   const Map immortal = T::leaf(h, k, forever);
   const Map alone = T::leaf(h, k, Cell(valueOf(4)));  // nobody else can see this one
-  const std::vector<std::pair<const Map*, int>> cases = {
-      {&shared, 0}, {&deferred, 0}, {&immortal, 0}, {&alone, 1}};
-  for (const auto& [m, inlined] : cases) EXPECT_EQ(T::leafCount(*m).inlineValues, inlined);
+  const Cell put[] = {kept, *L::lookup(k, deferred), forever};
+  const Map* maps[] = {&shared, &deferred, &immortal};
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(hs::ptrEq(*L::lookup(k, *maps[i]), put[i])) << i;
+  EXPECT_EQ(*L::at(alone, k), valueOf(4));
+  EXPECT_FALSE(L::lookup(k, deferred)->evaluated());
   EXPECT_EQ(*L::at(deferred, k), valueOf(2));
-  EXPECT_EQ(T::leafCount(deferred).inlineValues, 0) << "forcing keeps the cell where it is";
+  EXPECT_TRUE(hs::ptrEq(*L::lookup(k, deferred), put[1])) << "forcing keeps the cell where it is";
+  // Below a branch the same: the records keep the cells.
+  const Map two = L::insert(k + 1, kept, L::insert(k, Cell::defer([] { return valueOf(2); }), Map()));
+  EXPECT_EQ(T::leafCount(two).records, 2);
+  EXPECT_TRUE(hs::ptrEq(*L::lookup(k + 1, two), kept));
+  EXPECT_FALSE(L::lookup(k, two)->evaluated());
 }
 
 // A value whose move may throw is never moved out of a cell: its leaf keeps the cell.
@@ -182,16 +189,15 @@ TEST(InlineLeaf, AValueWhoseMoveMayThrowKeepsItsCell) {
   const void* id = c.identity();
   const FMap one = T::leaf(vantrel::internal::hash(std::int64_t{7}), std::int64_t{7}, std::move(c));
   EXPECT_EQ(L::lookupCell(std::int64_t{7}, one)->identity(), id);
-  EXPECT_EQ(T::leafCount(one).inlineValues, 0);
   // Built straight from a value, nothing is moved out of a cell: the leaf holds it.
   FMap m;
   for (std::int64_t i = 0; i < 100; ++i) m = L::insert(i, Fragile(valueOf(i)), m);
-  EXPECT_EQ(T::leafCount(m).inlineValues, T::leafCount(m).leaves);
+  EXPECT_EQ(T::leafCount(m).records, T::leafCount(m).leaves);
   for (std::int64_t i = 0; i < 100; ++i) EXPECT_EQ(L::at(m, i)->s, valueOf(i));
 }
 
 // Arguments of other types than the value type still go through a cell made from them, with the
-// meaning they had; only a value of the very value type is stored without one.
+// meaning they had; only a small plain value of the very value type is held without one.
 TEST(InlineLeaf, ConvertedArgumentsKeepTheirMeaning) {
   Map m;
   m = L::insert(1, "converted", m);
@@ -205,15 +211,18 @@ TEST(InlineLeaf, ConvertedArgumentsKeepTheirMeaning) {
   EXPECT_EQ(*L::at(m, 3), "deferred");
   EXPECT_EQ(*L::at(m, 4), valueOf(4));
   EXPECT_TRUE(hs::ptrEq(*L::lookup(5, m), shared));
-  EXPECT_EQ(T::leafCount(m).inlineValues, 1);  // key 4 only: the others came as cells
+  for (std::int64_t k = 1; k <= 5; ++k) EXPECT_NE(L::lookup(k, m)->identity(), nullptr) << k;
 
   vantrel::HashMap<std::int64_t, std::int64_t> n;
   n = L::insert(1, 7, n);                 // an int, converted
   n = L::insert(2, std::int64_t{8}, n);  // the value type itself
   n = S::insert(3, 'a', n);
   EXPECT_EQ(*L::at(n, 1) + *L::at(n, 2) + *L::at(n, 3), 7 + 8 + 'a');
-  // A converted argument's cell is also held by the call's temporary, so it is not re-homed.
-  EXPECT_EQ(T::leafCount(n).inlineValues, 1);
+  // A converted argument's cell is also held by the call's temporary, so the record keeps it; a
+  // value of the value type itself has no cell.
+  EXPECT_NE(L::lookup(1, n)->identity(), nullptr);
+  EXPECT_EQ(L::lookup(2, n)->identity(), nullptr);
+  EXPECT_NE(L::lookup(3, n)->identity(), nullptr);
   EXPECT_EQ(*L::at(L::singleton<std::int64_t, std::int64_t>(1, 9), 1), 9);
   EXPECT_EQ(*L::at(S::singleton<std::int64_t, std::int64_t>(1, std::int64_t{9}), 1), 9);
 }
@@ -234,7 +243,6 @@ TEST(InlineLeaf, OverAlignedValuesKeepTheirCells) {
                                           hs::Lazy<Wide>(Wide{3}))};
   std::vector<hs::Lazy<Wide>> held;
   for (const WMap& w : maps) {
-    EXPECT_EQ(T::leafCount(w).inlineValues, 0);
     for (const auto& r : w) {
       EXPECT_EQ(r.value->v, r.key * 3);
       EXPECT_EQ(reinterpret_cast<std::uintptr_t>(&*r.value) % 64, 0U);

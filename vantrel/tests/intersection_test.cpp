@@ -175,8 +175,8 @@ TEST(Intersection, BranchPairsCollapseAsListed) {
   // A map with itself: its leaves are the input's, its inner nodes new.
   const Map self = L::intersection(first, first);
   EXPECT_FALSE(T::same(self, first));
-  EXPECT_TRUE(T::same(T::children(self)[0], leaf1));
-  EXPECT_TRUE(T::same(T::children(T::children(self)[1])[0], T::children(sub1)[0]));
+  EXPECT_TRUE(T::sameChild(T::children(self)[0], leaf1));
+  EXPECT_TRUE(T::sameChild(T::children(T::children(self)[1])[0], T::children(sub1)[0]));
   for (const Map& r : {r1, r2, self}) expectValid(r, "branches");
 
   // Two Full nodes: all 32 pairs surviving give Full; one pair lost gives 31 children.

@@ -76,9 +76,9 @@ TEST(SetAllocation, BuildersAllocateOnlyTheirNodes) {
   EXPECT_EQ(mapped.count(), built);
 }
 
-// A set given up changes where it stands when nothing else holds its path: an insert allocates
-// the new leaf and either the grown branch that takes it or the small subtree that separates it
-// from the leaf it meets; an erase allocates nothing.
+// A set given up changes where it stands when nothing else holds its path: an insert's new record
+// goes into the branch where it stands when it has room, else into a grown branch, or into the
+// small subtree that separates it from the leaf it meets; an erase allocates nothing.
 TEST(SetAllocation, MovedInsertAndEraseChangeAnUnsharedSetInPlace) {
   ISet s = S::fromList(spread(3000));
   const std::vector<std::int64_t> probes = {3LL * 0x51ED27A3LL, 12345LL * 0x51ED27A3LL,
@@ -86,13 +86,13 @@ TEST(SetAllocation, MovedInsertAndEraseChangeAnUnsharedSetInPlace) {
   for (const std::int64_t x : probes) {
     ASSERT_FALSE(S::member(x, s));
     const int levels = T::levelsAbove(s.asMap(), static_cast<std::uint64_t>(x));
-    // A branch node with a spare slot in its allocation takes the new leaf where it stands.
+    // A branch node with spare room in its allocation takes the new record where it stands.
     const bool room = T::roomFor(s.asMap(), static_cast<std::uint64_t>(x));
     AllocationScope scope;
     s = S::insert(x, std::move(s));
     const std::int64_t allocations = scope.count();
     const int subtree = T::levelsAbove(s.asMap(), static_cast<std::uint64_t>(x)) - levels;
-    EXPECT_EQ(allocations, subtree == 0 ? (room ? 1 : 2) : 1 + subtree) << x;
+    EXPECT_EQ(allocations, subtree == 0 ? (room ? 0 : 1) : subtree) << x;
     ASSERT_TRUE(S::member(x, s));
   }
   for (const std::int64_t x : probes) {
@@ -105,10 +105,11 @@ TEST(SetAllocation, MovedInsertAndEraseChangeAnUnsharedSetInPlace) {
   EXPECT_TRUE(vantrel::internal::debug::valid(s.asMap()).isValid());
 }
 
-// An element handed over with an unshared set is moved into its new record, wherever that
-// record goes: the empty set's leaf, a collision with a leaf of its hash, the subtree that
-// separates it from a leaf, a grown branch. When an allocation fails, neither the set nor the
-// element has changed; an element already held is left alone.
+// An element handed over with an unshared set is moved into its new record where nothing is
+// allocated after it: the empty set's leaf, a collision with a leaf of its hash, a grown branch.
+// The subtree that separates it from a leaf is allocated after its record, so there it is copied.
+// When an allocation fails, neither the set nor the element has changed; an element already held
+// is left alone.
 TEST(SetAllocation, AnElementHandedOverIsMovedIntoItsRecord) {
   auto name = [](std::int64_t id) { return std::string(40, static_cast<char>('a' + id)); };
   (void)hs::unitCell();  // made on first use
@@ -126,7 +127,8 @@ TEST(SetAllocation, AnElementHandedOverIsMovedIntoItsRecord) {
       ASSERT_FALSE(S::member(x, s));
     }
     EXPECT_GT(failures, 0);
-    EXPECT_TRUE(x.name.empty()) << id;
+    const bool separated = id == 3 || id == 5;
+    EXPECT_EQ(x.name.empty(), !separated) << id;
     ASSERT_EQ(S::size(s), id);
     EXPECT_TRUE(vantrel::internal::debug::valid(s.asMap()).isValid());
   }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <random>
 #include <unordered_set>
 #include <vector>
@@ -25,22 +26,23 @@ using Model = std::unordered_set<std::int64_t>;
 
 // Whether the element of this id sits in a `Collision` node.
 bool inCollision(const KSet& s, std::int64_t id) {
-  for (const auto* t = &s.asMap();;) {
-    switch (I::kindOf(*t)) {
+  for (I::Ref<Key, hs::Unit> t = I::Ref<Key, hs::Unit>::of(s.asMap());;) {
+    switch (t.kind()) {
       case I::Kind::Collision:
-        for (const auto& e : I::entriesOf(*t))
+        for (const auto& e : I::entriesOf(*t.node))
           if (e.key.id == id) return true;
         return false;
       case I::Kind::BitmapIndexed:
       case I::Kind::Full: {
         // Follow the child whose subtree holds the id.
-        const auto& a = I::childrenOf(*t);
-        const vantrel::HashMap<Key, hs::Unit>* next = nullptr;
-        for (const auto& c : a)
-          for (const Key& k : KSet(c))
-            if (k.id == id) next = &c;
-        if (next == nullptr) return false;
-        t = next;
+        std::optional<I::Ref<Key, hs::Unit>> next;
+        I::forEachChild(I::branchOf(*t.node), [&](std::uint64_t, const I::Ref<Key, hs::Unit>& c) {
+          for (const Key& k : KSet(I::leafNodeOf(c)))
+            if (k.id == id) next = c;
+          return true;
+        });
+        if (!next) return false;
+        t = *next;
         break;
       }
       default:

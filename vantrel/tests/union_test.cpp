@@ -191,7 +191,7 @@ void expectChildrenShared(const Map& result, const Map& in, const char* what) {
     const std::uint64_t m = 1ULL << c;
     if ((bi & m) == 0) continue;
     ASSERT_NE(br & m, 0u) << what;
-    shared += T::same(rk[std::popcount(br & (m - 1))], ik[std::popcount(bi & (m - 1))]);
+    shared += T::sameChild(rk[std::popcount(br & (m - 1))], ik[std::popcount(bi & (m - 1))]);
   }
   EXPECT_EQ(shared, std::popcount(bi)) << what;
 }
@@ -243,8 +243,8 @@ TEST(Union, LeavesOfDifferentHashesJoinUnderTheirFirstDifferentChunk) {
   EXPECT_EQ(T::word(top[0]), 0b1100u);
   const auto low = T::children(top[0]);
   ASSERT_EQ(low.size(), 2u);
-  EXPECT_TRUE(T::same(low[0], y));  // the lower chunk first, whichever side it came from
-  EXPECT_TRUE(T::same(low[1], x));
+  EXPECT_TRUE(T::sameChild(low[0], y));  // the lower chunk first, whichever side it came from
+  EXPECT_TRUE(T::sameChild(low[1], x));
   expectValid(u, "join");
   // A collision meeting a leaf of another hash stays the same object.
   const Map coll = collH({{1, 11, 1}, {2, 12, 2}});
@@ -262,7 +262,7 @@ TEST(Union, ALeafSideKeepsItsRoleBelowABranch) {
   const Map rl = L::unionWithKey(withKey, branch, leaf);
   EXPECT_EQ(pairsOf(lr), Pairs({{11, 1112}, {22, 3}}));
   EXPECT_EQ(pairsOf(rl), Pairs({{21, 2121}, {22, 3}}));
-  EXPECT_TRUE(T::same(T::children(lr)[1], T::children(branch)[1]));
+  EXPECT_TRUE(T::sameChild(T::children(lr)[1], T::children(branch)[1]));
   // Through a Full node as well.
   std::vector<Map> kids;
   for (std::uint64_t c = 0; c < 32; ++c) kids.push_back(T::leaf<Key, int>(c, key(c, c, 20), 5));

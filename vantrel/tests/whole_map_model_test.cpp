@@ -19,6 +19,7 @@
 #include "vantrel/map/internal.hpp"
 #include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/map/show.hpp"
 
 namespace {
 
@@ -192,7 +193,7 @@ TEST(WholeMapModel, IntegerKeysAgreeWithTheModel) {
     return L::fromList(std::vector<std::pair<std::int64_t, std::int64_t>>(model.begin(), model.end()));
   };
   const auto expectModel = [&](const IMap& m, const Model& model, const std::string& what) {
-    ASSERT_TRUE(I::debug::valid(m).isValid()) << what;
+    ASSERT_TRUE(I::debug::valid(m).isValid()) << what << hs::show(I::debug::valid(m));
     EXPECT_TRUE(m == build(model)) << what;
   };
   for (std::uint64_t seed = 1; seed <= 300; ++seed) {
@@ -223,6 +224,8 @@ TEST(WholeMapModel, IntegerKeysAgreeWithTheModel) {
       }
     }
     const std::string at = "seed " + std::to_string(seed) + ": ";
+    expectModel(ma, a, at + "first map");
+    expectModel(mb, b, at + "second map");
     Model diff = a, inter, uni = a;
     for (const auto& [k, v] : b) {
       diff.erase(k);

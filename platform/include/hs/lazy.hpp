@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -108,6 +109,23 @@ class Cell : public CellBase {
   };
 };
 
+// Values a handle may hold itself, evaluated, with no cell: numbers, enumerations and pointers of
+// at most a word. The test must not need T complete: cells of recursive types name their own type.
+template <class T>
+struct FitsWord : std::bool_constant<sizeof(T) <= sizeof(void*) && alignof(T) <= alignof(void*)> {};
+template <class T>
+inline constexpr bool unboxable = std::conjunction_v<
+    std::disjunction<std::is_arithmetic<T>, std::is_enum<T>, std::is_pointer<T>>, FitsWord<T>>;
+// The largest handle: a cell pointer beside a value held in the handle.
+inline constexpr std::size_t maxHandleBytes = 2 * sizeof(void*);
+template <class T, bool = unboxable<T>>
+struct InlineValue {};
+template <class T>
+struct InlineValue<T, true> {
+  T value{};
+};
+
+// The handle's cell; null for a value held in the handle itself.
 template <class T>
 [[nodiscard]] Cell<T>* cellOf(const Lazy<T>& l) noexcept;
 // A handle that takes over a cell built elsewhere, its count already holding the handle's
@@ -128,8 +146,7 @@ class ThunkCell final : public Cell<T> {
     CellBase* found = nullptr;
     std::apply(
         [&](const F&, const Lazy<D>&... d) {
-          ((found == nullptr && !detail::cellOf(d)->settled() ? (found = detail::cellOf(d), 0) : 0),
-           ...);
+          ((found == nullptr && !d.settled() ? (found = detail::cellOf(d), 0) : 0), ...);
         },
         *job_);
     return found;
@@ -184,15 +201,16 @@ class Lazy {
   Lazy(U&& u) : cell_(new detail::Cell<T>(std::in_place, false, std::forward<U>(u))) {}  // NOLINT
   /// @}
 
-  /// Shares o's cell (one atomic count, no allocation).
-  Lazy(const Lazy& o) noexcept : cell_(o.cell_) { detail::retain(cell_); }
+  /// Shares o's cell (one atomic count, no allocation), or copies its value held in the handle.
+  Lazy(const Lazy& o) noexcept : cell_(o.cell_), inline_(o.inline_) { detail::retain(cell_); }
   /// Takes o's cell; o is left without one and may only be assigned or destroyed.
-  Lazy(Lazy&& o) noexcept : cell_(o.cell_) { o.cell_ = nullptr; }
+  Lazy(Lazy&& o) noexcept : cell_(o.cell_), inline_(o.inline_) { o.cell_ = nullptr; }
   /// Shares o's cell, dropping this handle's own.
   Lazy& operator=(const Lazy& o) noexcept {
     detail::retain(o.cell_);
     detail::release(cell_);
     cell_ = o.cell_;
+    inline_ = o.inline_;
     return *this;
   }
   /// Takes o's cell, dropping this handle's own; o is left without one.
@@ -200,6 +218,7 @@ class Lazy {
     if (this != &o) {
       detail::release(cell_);
       cell_ = o.cell_;
+      inline_ = o.inline_;
       o.cell_ = nullptr;
     }
     return *this;
@@ -207,6 +226,24 @@ class Lazy {
   /// Drops the handle; the last one frees the cell (a chain of cells that hold each other is freed
   /// without deep recursion).
   ~Lazy() { detail::release(cell_); }
+
+  /// An evaluated value held in the handle itself, for small plain values: no cell, no count and
+  /// no identity (it is never the same object as another handle's value). Only the containers make
+  /// such handles; a plain value converts into a cell of its own. Allocates nothing.
+  [[nodiscard]] static Lazy unboxed(T v) noexcept
+    requires detail::unboxable<T>
+  {
+    Lazy l(Adopt{}, nullptr);
+    l.inline_.value = v;
+    return l;
+  }
+  /// Whether the value is held in the handle itself; forces nothing.
+  [[nodiscard]] bool isUnboxed() const noexcept {
+    if constexpr (detail::unboxable<T>)
+      return cell_ == nullptr;
+    else
+      return false;
+  }
 
   /// A deferred computation f() of no dependencies.
   /// One allocation, holding f; nothing runs until the value is first demanded.
@@ -231,7 +268,11 @@ class Lazy {
   /// Later demands return the stored value (or throw the stored exception) without running
   /// anything; a thread that demands a cell another thread is evaluating waits for it. Allocates
   /// nothing beyond what the computation does and an explicit stack for a long chain of cells.
-  const T& force() const { return cell_->get(); }
+  const T& force() const {
+    if constexpr (detail::unboxable<T>)
+      if (cell_ == nullptr) return inline_.value;
+    return cell_->get();
+  }
   /// force().
   const T& operator*() const { return force(); }
   /// &force().
@@ -239,12 +280,13 @@ class Lazy {
 
   /// True once the cell holds a value (not a computation, not an exception); forces nothing.
   [[nodiscard]] bool evaluated() const noexcept {
-    return cell_->state_.load(std::memory_order_acquire) == detail::CellBase::Done;
+    return isUnboxed() || cell_->state_.load(std::memory_order_acquire) == detail::CellBase::Done;
   }
   /// True once the cell is settled, with a value or with an exception; forces nothing.
-  [[nodiscard]] bool settled() const noexcept { return cell_->settled(); }
+  [[nodiscard]] bool settled() const noexcept { return isUnboxed() || cell_->settled(); }
 
-  /// The cell's address: handles that share a cell have the same identity.
+  /// The cell's address: handles that share a cell have the same identity; null for a value held
+  /// in the handle itself, which has no identity.
   [[nodiscard]] const void* identity() const noexcept { return cell_; }
 
  private:
@@ -255,6 +297,7 @@ class Lazy {
   friend detail::Cell<T>* detail::cellOf<T>(const Lazy<T>&) noexcept;
   friend Lazy detail::adoptCell<T>(detail::Cell<T>*) noexcept;
   detail::Cell<T>* cell_;
+  [[no_unique_address]] detail::InlineValue<T> inline_;
 };
 
 /// \cond
@@ -282,10 +325,11 @@ template <class F, class... D>
   return Lazy<std::invoke_result_t<F&, const D&...>>::apply(std::move(f), std::move(deps)...);
 }
 
-/// Pointer identity of cells: whether a and b share one cell; forces nothing.
+/// Pointer identity of cells: whether a and b share one cell (a value held in a handle has
+/// none); forces nothing.
 template <class T>
 [[nodiscard]] bool ptrEq(const Lazy<T>& a, const Lazy<T>& b) noexcept {
-  return a.identity() == b.identity();
+  return a.identity() == b.identity() && a.identity() != nullptr;
 }
 
 /// Whether T is a deferred value's handle, `Lazy<U>`.

@@ -1,7 +1,7 @@
 // The inclusive-or value Ambrel<A, B>: a first value only (This), a second value only (That), or
-// both (Ambrel), with lazy fields. The node keeps its field cells without their types (every
-// hs::Lazy is one pointer): its layout depends on neither field type, so a node whose absent
-// side changes type is the same node at the new type.
+// both (Ambrel), with lazy fields. The node keeps its field cells without their types, each in a
+// slot as wide as the widest hs::Lazy: its layout depends on neither field type, so a node whose
+// absent side changes type is the same node at the new type.
 #pragma once
 
 #include <cassert>
@@ -44,7 +44,7 @@ class Slot {
 
   template <class X>
   void emplace(hs::Lazy<X> x) noexcept {
-    static_assert(sizeof(hs::Lazy<X>) == sizeof(bytes_) && alignof(hs::Lazy<X>) <= alignof(Slot));
+    static_assert(sizeof(hs::Lazy<X>) <= sizeof(bytes_) && alignof(hs::Lazy<X>) <= alignof(Slot));
     ::new (static_cast<void*>(bytes_)) hs::Lazy<X>(std::move(x));
   }
   template <class X>
@@ -61,7 +61,8 @@ class Slot {
   }
 
  private:
-  alignas(hs::Lazy<hs::Unit>) unsigned char bytes_[sizeof(hs::Lazy<hs::Unit>)];
+  // Room for any handle: one that may hold a small value itself is two words.
+  alignas(void*) unsigned char bytes_[hs::detail::maxHandleBytes];
 };
 
 // The constructor (0 This, 1 That, 2 Ambrel) and its field cells. The shape's operations know

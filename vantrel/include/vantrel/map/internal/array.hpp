@@ -24,14 +24,15 @@ namespace vantrel::internal {
 
 enum class Kind : std::uint8_t { Empty, BitmapIndexed, Leaf, Full, Collision, Array };
 
-// The common prefix of every node and array object. `word` is the bitmap of a `BitmapIndexed`
-// node and the stored hash of a `Leaf` or `Collision` node.
+// The common prefix of every node and array object. `word` is the bitmap of a branch node (all
+// ones for `Full`) and the stored hash of a `Leaf` or `Collision` node. `small` and `offset` are
+// the branch node's sub-node count and the byte offset of its records (see nodes.hpp).
 struct Object {
   Object(Kind k, std::uint64_t w) noexcept : kind(k), word(w) {}
   std::atomic<std::uint32_t> refs{1};
   Kind kind;
-  // A `Leaf` whose value cell shares its heap block (see LeafNode).
-  bool inlineValue = false;
+  std::uint8_t small = 0;
+  std::uint16_t offset = 0;
   std::uint64_t word;
 };
 

@@ -31,26 +31,29 @@ hs::Unit rnf(const HashMap<K, V>& m);
 
 namespace detail {
 
-template <class F, class G, class K, class V>
-void rnfRecord(F& f, G& g, const L<K, V>& r) {
+template <class F, class G, class R>
+void rnfRecord(F& f, G& g, const R& r) {
   hs::call(f, r.key);
   hs::call(g, r.value);
 }
 
 // Every key, then its value, in trie order. Allocates nothing.
 template <class F, class G, class K, class V>
-void rnfWalk(F& f, G& g, const HashMap<K, V>& m) {
-  switch (internal::kindOf(m)) {
+void rnfWalk(F& f, G& g, const Ref<K, V>& c) {
+  switch (c.kind()) {
     case Kind::Empty:
       return;
     case Kind::Leaf:
-      detail::rnfRecord(f, g, internal::leafOf(m));
+      internal::withEntry(c, [&](const Entry<K, V>& e) { detail::rnfRecord(f, g, e); });
       return;
     case Kind::Collision:
-      for (const L<K, V>& r : internal::entriesOf(m)) detail::rnfRecord(f, g, r);
+      for (const L<K, V>& r : internal::entriesOf(*c.node)) detail::rnfRecord(f, g, r);
       return;
     default:
-      for (const HashMap<K, V>& c : internal::childrenOf(m)) detail::rnfWalk(f, g, c);
+      internal::forEachChild(internal::branchOf(*c.node), [&](ChildBitmap, const Ref<K, V>& d) {
+        detail::rnfWalk(f, g, d);
+        return true;
+      });
       return;
   }
 }
@@ -65,14 +68,14 @@ void rnfWalk(F& f, G& g, const HashMap<K, V>& m) {
 /// O(n), allocates nothing of its own; forces what f and g force.
 template <class F, class G, class K, class V>
 hs::Unit liftRnf2(F&& f, G&& g, const HashMap<K, V>& m) {
-  detail::rnfWalk(f, g, m);
+  detail::rnfWalk(f, g, Ref<K, V>::of(m));
   return hs::unit;
 }
 /// As liftRnf2 with the key type's own deep evaluation for the keys.
 template <class G, class K, class V>
 hs::Unit liftRnf(G&& g, const HashMap<K, V>& m) {
   hs::Rnf f;
-  detail::rnfWalk(f, g, m);
+  detail::rnfWalk(f, g, Ref<K, V>::of(m));
   return hs::unit;
 }
 /// Keys and values deep-evaluated with their own NFData (a value's cell forced first).
@@ -80,7 +83,7 @@ hs::Unit liftRnf(G&& g, const HashMap<K, V>& m) {
 template <class K, class V>
 hs::Unit rnf(const HashMap<K, V>& m) {
   hs::Rnf own;
-  detail::rnfWalk(own, own, m);
+  detail::rnfWalk(own, own, Ref<K, V>::of(m));
   return hs::unit;
 }
 /// @}

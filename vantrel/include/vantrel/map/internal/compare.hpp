@@ -33,53 +33,61 @@ namespace vantrel::internal {
 template <class K, class V>
 class LeafSequence {
  public:
-  explicit LeafSequence(const HashMap<K, V>& m) { settle(&m); }
+  explicit LeafSequence(const HashMap<K, V>& m) { settle(Ref<K, V>::of(m), true); }
   LeafSequence(const LeafSequence&) = delete;
   LeafSequence& operator=(const LeafSequence&) = delete;
 
-  // The current node, or null once the sequence has ended.
-  const HashMap<K, V>* head() const noexcept { return head_; }
-  void advance() { settle(nullptr); }
+  // The current leaf or collision, or none (null node and record) once the sequence has ended.
+  const Ref<K, V>& head() const noexcept { return head_; }
+  [[nodiscard]] bool done() const noexcept { return head_.node == nullptr && head_.rec == nullptr; }
+  void advance() { settle(Ref<K, V>(), false); }
 
  private:
   struct Frame {
-    const Children<K, V>* children;
-    std::uint32_t next;  // the slot being visited
+    const Branch<K, V>* b;
+    std::uint32_t rest;  // chunks not visited yet
+    std::uint32_t i, r, s;  // children, records and sub-nodes visited
   };
 
-  // Visits subtree n (or, when null, the next sibling of the innermost open node) until a leaf or
-  // collision is found or the sequence ends; empty subtrees contribute nothing.
-  void settle(const HashMap<K, V>* n) {
+  // Visits subtree n (or, without one, the next sibling of the innermost open node) until a leaf
+  // or collision is found or the sequence ends; empty subtrees contribute nothing.
+  void settle(Ref<K, V> n, bool have) {
     for (;;) {
-      if (n != nullptr) {
-        switch (internal::kindOf(*n)) {
+      if (have) {
+        switch (n.kind()) {
           case Kind::Leaf:
           case Kind::Collision:
             head_ = n;
             return;
           case Kind::BitmapIndexed:
           case Kind::Full: {
-            const Children<K, V>& c = internal::childrenOf(*n);
             assert(depth_ < stack_.size() && "trie deeper than any valid trie");
-            stack_[depth_++] = Frame{&c, 0};
-            n = c.size() > 0 ? &c[0] : nullptr;
+            const Branch<K, V>& a = internal::branchOf(*n.node);
+            stack_[depth_++] = Frame{&a, static_cast<std::uint32_t>(a.word), 0, 0, 0};
+            have = false;
             continue;
           }
           default:
-            n = nullptr;
+            have = false;
             continue;
         }
       }
       while (depth_ > 0) {
         Frame& f = stack_[depth_ - 1];
-        if (++f.next < f.children->size()) {
-          n = &(*f.children)[f.next];
+        if (f.i < f.b->size()) {
+          // Beyond the bitmap (only in tries built invalid on purpose) a child is a sub-node.
+          const std::uint32_t bit = f.rest & (~f.rest + 1);
+          f.rest &= f.rest - 1;
+          ++f.i;
+          n = (f.b->data & bit) != 0 ? Ref<K, V>::record(f.b->recs()[f.r++], (f.b->boxed & bit) != 0)
+                                     : Ref<K, V>::of(f.b->subs()[f.s++]);
+          have = true;
           break;
         }
         --depth_;
       }
-      if (n == nullptr) {
-        head_ = nullptr;
+      if (!have) {
+        head_ = Ref<K, V>();
         return;
       }
     }
@@ -87,7 +95,7 @@ class LeafSequence {
 
   std::array<Frame, 16> stack_{};
   std::size_t depth_ = 0;
-  const HashMap<K, V>* head_ = nullptr;
+  Ref<K, V> head_;
 };
 
 template <class K, class V>
@@ -108,6 +116,14 @@ std::vector<const L<K, V>*> recordList(const HashMap<K, V>& node) {
   return out;
 }
 
+// The key type's and the value type's own equality.
+struct Equal {
+  template <class A, class B>
+  bool operator()(const A& a, const B& b) const {
+    return a == b;
+  }
+};
+
 // Marks a structural walk that ignores values.
 struct NoValues {};
 
@@ -119,41 +135,73 @@ bool valuesEqual(EqV& eqv, const hs::Lazy<A>& a, const hs::Lazy<B>& b) {
     return hs::call(eqv, a, b);
 }
 
+// Two leaves: stored hash, key (left on the left), then value.
+template <class EqK, class EqV, class K1, class V1, class K2, class V2>
+bool leavesEqual(EqK& eqk, EqV& eqv, const Ref<K1, V1>& a, const Ref<K2, V2>& b) {
+  if (a.hash() != b.hash() || !hs::call(eqk, a.key(), b.key())) return false;
+  if constexpr (std::is_same_v<EqV, NoValues>) {
+    return true;
+  } else {
+    const LazyView<V1> x = a.view();
+    const LazyView<V2> y = b.view();
+    return hs::call(eqv, x.get(), y.get());
+  }
+}
+
 template <class EqV, class K, class V1, class V2>
-bool equalWalk(EqV& eqv, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
+bool equalWalk(EqV& eqv, const Ref<K, V1>& t1, const Ref<K, V2>& t2) {
   // One subtree on both sides, keys alone, quiet keys: equal without a comparison. (Values are
   // always compared: comparing forces them, which a caller can see.)
   if constexpr (std::is_same_v<EqV, NoValues> && std::is_same_v<V1, V2> && reflexiveEq<K>)
-    if (internal::ptrEq(t1, t2)) return true;
-  const Kind k1 = internal::kindOf(t1), k2 = internal::kindOf(t2);
+    if (t1.node != nullptr && t2.node != nullptr && internal::ptrEq(*t1.node, *t2.node)) return true;
+  const Kind k1 = t1.kind(), k2 = t2.kind();
   switch (k1) {
     case Kind::Empty:
       return k2 == Kind::Empty;
     case Kind::BitmapIndexed:
     case Kind::Full: {
       if (k2 != k1) return false;
-      if (k1 == Kind::BitmapIndexed && internal::wordOf(t1) != internal::wordOf(t2)) return false;
-      const Children<K, V1>& ca = internal::childrenOf(t1);
-      const Children<K, V2>& cb = internal::childrenOf(t2);
-      if (ca.size() != cb.size()) return false;
-      for (std::uint32_t i = 0; i < ca.size(); ++i)
-        if (!detail::equalWalk(eqv, ca[i], cb[i])) return false;
+      const Branch<K, V1>& a = internal::branchOf(*t1.node);
+      const Branch<K, V2>& b = internal::branchOf(*t2.node);
+      if (a.word != b.word || a.size() != b.size()) return false;
+      if constexpr (std::is_same_v<V1, V2> && plainRecords<K, V1> && quietKey<K> &&
+                    (std::is_same_v<EqV, NoValues> || std::is_same_v<EqV, Equal>)) {
+        // Records of plain data and the same places: compared where they lie, as values.
+        if (a.data == b.data && (a.boxed | b.boxed) == 0) {
+          const Rec<K, V1>* ra = a.recs();
+          const Rec<K, V2>* rb = b.recs();
+          for (std::uint32_t i = 0, n = a.nrec(); i < n; ++i) {
+            if (ra[i].hash != rb[i].hash || !(ra[i].key == rb[i].key)) return false;
+            if constexpr (slotKind<V1> == SlotKind::Plain && !std::is_same_v<EqV, NoValues>)
+              if (!(ra[i].slot.value == rb[i].slot.value)) return false;
+          }
+          const HashMap<K, V1>* sa = a.subs();
+          const HashMap<K, V2>* sb = b.subs();
+          for (std::uint32_t i = 0, n = a.nsub(); i < n; ++i)
+            if (!detail::equalWalk(eqv, Ref<K, V1>::of(sa[i]), Ref<K, V2>::of(sb[i]))) return false;
+          return true;
+        }
+      }
+      for (std::uint32_t rest = static_cast<std::uint32_t>(a.word); rest != 0; rest &= rest - 1) {
+        const ChildBitmap bit = rest & (~rest + 1);
+        if (!detail::equalWalk(eqv, internal::childAt(a, bit), internal::childAt(b, bit)))
+          return false;
+      }
       return true;
     }
     case Kind::Leaf: {
-      if (k2 != Kind::Leaf || internal::wordOf(t1) != internal::wordOf(t2)) return false;
-      const L<K, V1>& a = internal::leafOf(t1);
-      const L<K, V2>& b = internal::leafOf(t2);
-      return a.key == b.key && detail::valuesEqual(eqv, a.value, b.value);
+      if (k2 != Kind::Leaf) return false;
+      Equal eqk;
+      return detail::leavesEqual(eqk, eqv, t1, t2);
     }
     case Kind::Collision: {
-      if (k2 != Kind::Collision || internal::wordOf(t1) != internal::wordOf(t2)) return false;
+      if (k2 != Kind::Collision || t1.hash() != t2.hash()) return false;
       // No length test of its own: the permutation test fails lists of different lengths.
       return list::isPermutationBy(
           [&eqv](const L<K, V1>* a, const L<K, V2>* b) {
             return a->key == b->key && detail::valuesEqual(eqv, a->value, b->value);
           },
-          detail::recordList(t1), detail::recordList(t2));
+          detail::recordList(*t1.node), detail::recordList(*t2.node));
     }
     default:
       return false;
@@ -165,24 +213,21 @@ bool sequenceEqual(EqK& eqk, EqV& eqv, const HashMap<K1, V1>& t1, const HashMap<
   LeafSequence<K1, V1> as(t1);
   LeafSequence<K2, V2> bs(t2);
   for (;;) {
-    const HashMap<K1, V1>* a = as.head();
-    const HashMap<K2, V2>* b = bs.head();
-    if (a == nullptr || b == nullptr) return a == nullptr && b == nullptr;
-    const Kind ka = internal::kindOf(*a), kb = internal::kindOf(*b);
+    if (as.done() || bs.done()) return as.done() && bs.done();
+    const Ref<K1, V1>& a = as.head();
+    const Ref<K2, V2>& b = bs.head();
+    const Kind ka = a.kind(), kb = b.kind();
     if (ka == Kind::Leaf && kb == Kind::Leaf) {
-      if (internal::wordOf(*a) != internal::wordOf(*b)) return false;
-      const L<K1, V1>& x = internal::leafOf(*a);
-      const L<K2, V2>& y = internal::leafOf(*b);
-      if (!hs::call(eqk, x.key, y.key) || !detail::valuesEqual(eqv, x.value, y.value)) return false;
+      if (!detail::leavesEqual(eqk, eqv, a, b)) return false;
     } else if (ka == Kind::Collision && kb == Kind::Collision) {
-      if (internal::wordOf(*a) != internal::wordOf(*b) ||
-          internal::entriesOf(*a).size() != internal::entriesOf(*b).size())
+      if (a.hash() != b.hash() ||
+          internal::entriesOf(*a.node).size() != internal::entriesOf(*b.node).size())
         return false;
       const bool same = list::isPermutationBy(
           [&](const L<K1, V1>* x, const L<K2, V2>* y) {
             return hs::call(eqk, x->key, y->key) && detail::valuesEqual(eqv, x->value, y->value);
           },
-          detail::recordList(*a), detail::recordList(*b));
+          detail::recordList(*a.node), detail::recordList(*b.node));
       if (!same) return false;
     } else {
       return false;
@@ -211,12 +256,6 @@ struct Compare {
     return hs::compare(a, b);
   }
 };
-struct Equal {
-  template <class A, class B>
-  bool operator()(const A& a, const B& b) const {
-    return a == b;
-  }
-};
 
 }  // namespace detail
 
@@ -226,13 +265,13 @@ struct Equal {
 // right value); collision records match regardless of their order.
 template <class EqV, class K, class V1, class V2>
 bool equal1(EqV&& eq, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
-  return detail::equalWalk(eq, t1, t2);
+  return detail::equalWalk(eq, Ref<K, V1>::of(t1), Ref<K, V2>::of(t2));
 }
 // The same walk over keys alone; values are never touched.
 template <class K, class V1, class V2>
 bool equalKeys(const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
   detail::NoValues none;
-  return detail::equalWalk(none, t1, t2);
+  return detail::equalWalk(none, Ref<K, V1>::of(t1), Ref<K, V2>::of(t2));
 }
 /// \addtogroup vantrel_map_lazy
 /// @{
@@ -271,25 +310,28 @@ bool equalKeys1(EqK&& eqk, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2)
 
 // One position of the two leaf sequences: the ordering it decides, or EQ to go on.
 template <class CK, class CV, class K1, class V1, class K2, class V2>
-hs::Ordering cmpHeads(CK& cmpk, CV& cmpv, const HashMap<K1, V1>& a, const HashMap<K2, V2>& b) {
-  const Kind ka = internal::kindOf(a), kb = internal::kindOf(b);
+hs::Ordering cmpHeads(CK& cmpk, CV& cmpv, const Ref<K1, V1>& a, const Ref<K2, V2>& b) {
+  const Kind ka = a.kind(), kb = b.kind();
   const bool aLeafLike = ka == Kind::Leaf || ka == Kind::Collision;
   const bool bLeafLike = kb == Kind::Leaf || kb == Kind::Collision;
   if (!aLeafLike || !bLeafLike) cmpNeverError();
   if (ka == Kind::Leaf && kb == Kind::Collision) return hs::LT;
   if (ka == Kind::Collision && kb == Kind::Leaf) return hs::GT;
-  if (const hs::Ordering o = detail::compareWords(internal::wordOf(a), internal::wordOf(b));
-      o != hs::EQ)
-    return o;
-  if (ka == Kind::Leaf)
-    return detail::compareRecords(cmpk, cmpv, internal::leafOf(a), internal::leafOf(b));
-  const std::uint32_t na = internal::entriesOf(a).size(), nb = internal::entriesOf(b).size();
+  if (const hs::Ordering o = detail::compareWords(a.hash(), b.hash()); o != hs::EQ) return o;
+  if (ka == Kind::Leaf) {
+    const hs::Ordering o = hs::call(cmpk, a.key(), b.key());
+    if (o != hs::EQ) return o;
+    const LazyView<V1> x = a.view();
+    const LazyView<V2> y = b.view();
+    return hs::call(cmpv, x.get(), y.get());
+  }
+  const std::uint32_t na = internal::entriesOf(*a.node).size(), nb = internal::entriesOf(*b.node).size();
   if (na != nb) return na < nb ? hs::LT : hs::GT;
   return list::unorderedCompare(
       [&](const L<K1, V1>* x, const L<K2, V2>* y) {
         return detail::compareRecords(cmpk, cmpv, *x, *y);
       },
-      detail::recordList(a), detail::recordList(b));
+      detail::recordList(*a.node), detail::recordList(*b.node));
 }
 
 // The maps ordered by their leaf sequences, first difference deciding: stored hashes unsigned, a
@@ -299,11 +341,10 @@ hs::Ordering cmp(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1, const HashMap<
   LeafSequence<K1, V1> as(t1);
   LeafSequence<K2, V2> bs(t2);
   for (;;) {
-    const HashMap<K1, V1>* a = as.head();
-    const HashMap<K2, V2>* b = bs.head();
-    if (a == nullptr) return b == nullptr ? hs::EQ : hs::LT;
-    if (b == nullptr) return hs::GT;
-    if (const hs::Ordering o = internal::cmpHeads(cmpk, cmpv, *a, *b); o != hs::EQ) return o;
+    if (as.done()) return bs.done() ? hs::EQ : hs::LT;
+    if (bs.done()) return hs::GT;
+    if (const hs::Ordering o = internal::cmpHeads(cmpk, cmpv, as.head(), bs.head()); o != hs::EQ)
+      return o;
     as.advance();
     bs.advance();
   }

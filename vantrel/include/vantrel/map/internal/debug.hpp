@@ -141,45 +141,48 @@ constexpr std::uint64_t chunkAt(std::uint64_t c, std::int64_t l) noexcept {
 }
 
 template <class K, class V>
-Validity<K> checkSubtree(const HashMap<K, V>& t, SubHashPath path);
+Validity<K> checkSubtree(const Ref<K, V>& t, SubHashPath path);
 
 template <class K, class V>
-Validity<K> checkChildren(const HashMap<K, V>& t, SubHashPath path, std::uint64_t b) {
-  const Children<K, V>& a = internal::childrenOf(t);
-  if (a.size() == 1 && internal::isLeafOrCollision(a[0]))
-    return Validity<K>::Invalid(Error<K>::INV5_BitmapIndexed_invalid_single_subtree(), path);
-  for (std::uint64_t rest = b; rest != 0; rest &= rest - 1) {
-    const int c = std::countr_zero(rest);
-    const auto i = static_cast<std::size_t>(std::popcount(b & ((std::uint64_t{1} << c) - 1)));
-    Validity<K> r = debug::checkSubtree(
-        a[i],
-        SubHashPath{path.partialHash | chunkAt(static_cast<std::uint64_t>(c), path.lengthInBits),
-                    path.lengthInBits + bitsPerSubkey});
-    if (!r.isValid()) return r;
+Validity<K> checkChildren(const Branch<K, V>& a, SubHashPath path) {
+  if (a.size() == 1) {
+    bool lone = false;
+    internal::forEachChild(a, [&](ChildBitmap, const Ref<K, V>& c) {
+      lone = c.kind() == Kind::Leaf || c.kind() == Kind::Collision;
+      return false;
+    });
+    if (lone) return Validity<K>::Invalid(Error<K>::INV5_BitmapIndexed_invalid_single_subtree(), path);
   }
-  return Validity<K>::Valid();
+  Validity<K> r = Validity<K>::Valid();
+  internal::forEachChild(a, [&](ChildBitmap bit, const Ref<K, V>& c) {
+    const auto chunk = static_cast<std::uint64_t>(std::countr_zero(bit));
+    r = debug::checkSubtree(c, SubHashPath{path.partialHash | chunkAt(chunk, path.lengthInBits),
+                                           path.lengthInBits + bitsPerSubkey});
+    return r.isValid();
+  });
+  return r;
 }
 
 template <class K, class V>
-Validity<K> checkSubtree(const HashMap<K, V>& t, SubHashPath path) {
+Validity<K> checkSubtree(const Ref<K, V>& t, SubHashPath path) {
   using E = Error<K>;
   auto invalid = [&](E e) { return Validity<K>::Invalid(std::move(e), path); };
   auto inPlace = [&](std::uint64_t h) {
     return (h & lowBits(path.lengthInBits)) == path.partialHash;
   };
-  switch (internal::kindOf(t)) {
+  switch (t.kind()) {
     case Kind::Empty:
       return invalid(E::INV1_internal_Empty());
     case Kind::Leaf: {
-      const std::uint64_t h = internal::wordOf(t);
+      const std::uint64_t h = t.hash();
       if (!inPlace(h)) return invalid(E::INV6_misplaced_hash(h));
-      const K& k = internal::leafOf(t).key;
+      const K& k = t.key();
       if (internal::hash(k) != h) return invalid(E::INV7_key_hash_mismatch(k, h));
       return Validity<K>::Valid();
     }
     case Kind::Collision: {
-      const std::uint64_t h = internal::wordOf(t);
-      const Entries<K, V>& a = internal::entriesOf(t);
+      const std::uint64_t h = t.hash();
+      const Entries<K, V>& a = internal::entriesOf(*t.node);
       if (!inPlace(h)) return invalid(E::INV6_misplaced_hash(h));
       if (a.size() < 2) return invalid(E::INV9_Collision_size(a.size()));
       for (const L<K, V>& e : a)
@@ -193,17 +196,19 @@ Validity<K> checkSubtree(const HashMap<K, V>& t, SubHashPath path) {
       return Validity<K>::Valid();
     }
     case Kind::BitmapIndexed: {
-      const std::uint64_t b = internal::wordOf(t);
-      const std::int64_t n = internal::childrenOf(t).size();
+      const Branch<K, V>& a = internal::branchOf(*t.node);
+      const std::uint64_t b = a.word;
+      const std::int64_t n = a.size();
       if ((b & ~fullBitmap) != 0) return invalid(E::INV2_Bitmap_unexpected_1_bits(b));
       if (n < 1 || n >= 32) return invalid(E::INV3_bad_BitmapIndexed_size(n));
       if (std::popcount(b) != n) return invalid(E::INV4_bitmap_array_size_mismatch(b, n));
-      return debug::checkChildren(t, path, b);
+      return debug::checkChildren(a, path);
     }
     case Kind::Full: {
-      const std::int64_t n = internal::childrenOf(t).size();
+      const Branch<K, V>& a = internal::branchOf(*t.node);
+      const std::int64_t n = a.size();
       if (n != maxChildren) return invalid(E::INV8_bad_Full_size(n));
-      return debug::checkChildren(t, path, fullBitmap);
+      return debug::checkChildren(a, path);
     }
     default:
       return Validity<K>::Valid();
@@ -219,7 +224,7 @@ Validity<K> checkSubtree(const HashMap<K, V>& t, SubHashPath path) {
 template <class K, class V>
 [[nodiscard]] Validity<K> valid(const HashMap<K, V>& m) {
   if (internal::kindOf(m) == Kind::Empty) return Validity<K>::Valid();
-  return debug::checkSubtree(m, SubHashPath{0, 0});
+  return debug::checkSubtree(Ref<K, V>::of(m), SubHashPath{0, 0});
 }
 /// @}
 

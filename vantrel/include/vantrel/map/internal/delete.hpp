@@ -15,151 +15,181 @@
 
 namespace vantrel::internal {
 
-// The result at a `BitmapIndexed` node (bitmap b, children a, removed/changed slot i, chunk bit
-// `bit`) once its child's walk gave c2 in place of c: keeps the trie canonical, so a lone `Leaf`
-// or `Collision` rises into the place of a parent left with only that child.
+// A removal walk's answer for the node it was given: unchanged, or the child that takes its place
+// (nothing, a smaller node, or the one leaf left, which rises into the level above).
 template <class K, class V>
-HashMap<K, V> rebuildBitmapIndexed(const HashMap<K, V>& t, ChildBitmap b, ChildBitmap bit,
-                                   std::uint32_t i, HashMap<K, V> c2) {
-  const Children<K, V>& a = internal::childrenOf(t);
-  const std::uint32_t n = a.size();
-  if (internal::kindOf(c2) == Kind::Empty) {
-    if (n == 1) return HashMap<K, V>();
-    if (n == 2) {
-      const HashMap<K, V>& other = a[i == 0 ? 1 : 0];
-      if (internal::isLeafOrCollision(other)) return other;
-      return internal::oneChild<K, V>(b & ~bit, other);
-    }
-    return internal::bitmapIndexed<K, V>(
-        b & ~bit, internal::copyErase(Kind::BitmapIndexed, b & ~bit, a.slots(), n, i));
-  }
-  if (internal::isLeafOrCollision(c2) && n == 1) return c2;
-  return internal::bitmapIndexed<K, V>(
-      b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), n, i, std::move(c2)));
+struct Removal {
+  bool changed = false;
+  Child<K, V> to;
+};
+template <class K, class V>
+Removal<K, V> removedTo(Child<K, V> c) noexcept {
+  return Removal<K, V>{true, std::move(c)};
 }
 
-// The result at a `Full` node once the child at chunk i came back as c2 (not the same object).
-template <class K, class V>
-HashMap<K, V> rebuildFull(const HashMap<K, V>& t, std::uint32_t i, HashMap<K, V> c2) {
-  const Children<K, V>& a = internal::childrenOf(t);
-  if (internal::kindOf(c2) == Kind::Empty) {
-    const ChildBitmap b = fullBitmap & ~(ChildBitmap{1} << i);
-    return internal::bitmapIndexed<K, V>(
-        b, internal::copyErase(Kind::BitmapIndexed, b, a.slots(), a.size(), i));
-  }
-  return internal::update32<K, V>(a, i, std::move(c2));
-}
-
-// A `Collision` without entry i: a `Leaf` of the other record when two were left, else a copy
+// A `Collision` without entry i: its other pair as a leaf when two were left, else a copy
 // without slot i (order kept).
 template <class K, class V>
-HashMap<K, V> collisionWithout(const HashMap<K, V>& t, std::uint32_t i) {
+Child<K, V> collisionWithout(const HashMap<K, V>& t, std::uint32_t i) {
   const Entries<K, V>& a = internal::entriesOf(t);
   const KeyHash h = internal::wordOf(t);
-  if (a.size() == 2) return internal::leafNode<K, V>(h, a[i == 0 ? 1 : 0]);
-  return internal::collisionNode<K, V>(
-      h, internal::copyErase(Kind::Collision, h, a.slots(), a.size(), i));
+  if (a.size() == 2) {
+    const L<K, V>& e = a[i == 0 ? 1 : 0];
+    if (recordable<K, V> && internal::representable(e.value))
+      return Child<K, V>::made(h, e.key, internal::slotOfCell<V>(e.value));
+    return Child<K, V>(internal::leafNode<K, V>(h, e));
+  }
+  return Child<K, V>(internal::collisionNode<K, V>(
+      h, internal::copyErase(Kind::Collision, h, a.slots(), a.size(), i)));
 }
 
-// Removes slot i of a branch node that nobody else holds, where it stands: the child is released
-// and the later slots move down one place (handles move bitwise; the storage keeps its size).
+// The other child of a two-child branch, as what rises in its place.
 template <class K, class V>
-void dropSlotInPlace(Children<K, V>& a, std::uint32_t i) noexcept {
-  HashMap<K, V>* slots = a.slots();
-  slots[i].~HashMap<K, V>();
-  std::memmove(static_cast<void*>(slots + i), static_cast<const void*>(slots + i + 1),
-               sizeof(HashMap<K, V>) * (a.len - i - 1));
-  --a.len;
+Child<K, V> otherChild(const Branch<K, V>& a, ChildBitmap bit) noexcept {
+  const ChildBitmap rest = (a.word & ~bit) & fullBitmap;
+  const ChildBitmap other = rest & (~rest + 1);
+  const Ref<K, V> c = internal::childAt(a, other);
+  if (c.rec) return Child<K, V>::copyOf(c);
+  return Child<K, V>(*c.node);
 }
 
-// rebuildBitmapIndexed for a node t that nobody else holds: the same shapes, made by changing t
-// where it stands. When t gives way to its last leaf or collision (or to nothing), that child is
-// moved out of t, which the level above then frees.
+// The level of branch t once the child at chunk bit came back as c2 (not the same child): keeps
+// the trie canonical, so a lone `Leaf` or `Collision` rises into the place of a parent left with
+// only that child.
 template <class K, class V>
-Changed<K, V> rebuildBitmapIndexedInPlace(const HashMap<K, V>& t, ChildBitmap bit,
-                                          std::uint32_t i, HashMap<K, V> c2) noexcept {
-  Children<K, V>& a = internal::childrenOf(t);
+Child<K, V> rebuildBranch(const HashMap<K, V>& t, ChildBitmap bit, Child<K, V> c2) {
+  const Branch<K, V>& a = internal::branchOf(t);
   const std::uint32_t n = a.size();
-  if (internal::kindOf(c2) == Kind::Empty) {
-    if (n == 1) return HashMap<K, V>();
+  if (c2.none()) {
+    if (n == 1) return Child<K, V>();
     if (n == 2) {
-      HashMap<K, V>& other = a[i == 0 ? 1 : 0];
-      if (internal::isLeafOrCollision(other)) return std::move(other);
+      Child<K, V> other = internal::otherChild(a, bit);
+      if (other.leafOrCollision()) return other;
     }
-    internal::dropSlotInPlace(a, i);
-    a.word &= ~bit;
-    return std::nullopt;
+    return Child<K, V>(internal::copyWithout<K, V>(a, bit));
   }
-  if (n == 1 && internal::isLeafOrCollision(c2)) return c2;
-  a[i] = std::move(c2);
-  return std::nullopt;
+  if (n == 1 && c2.leafOrCollision()) return c2;
+  return Child<K, V>(internal::copyWithChild<K, V>(a, bit, std::move(c2)));
 }
+
+// Removes the chunk bit of a branch nobody else holds, where it stands: a record is destroyed and
+// the records before it move up, a sub-node is released and the later handles move down.
 template <class K, class V>
-void rebuildFullInPlace(const HashMap<K, V>& t, std::uint32_t i, HashMap<K, V> c2) noexcept {
-  Children<K, V>& a = internal::childrenOf(t);
-  if (internal::kindOf(c2) == Kind::Empty) {
-    internal::dropSlotInPlace(a, i);
-    a.kind = Kind::BitmapIndexed;
-    a.word = fullBitmap & ~(ChildBitmap{1} << i);
-    return;
+void dropChunkInPlace(Branch<K, V>& a, ChildBitmap bit) noexcept {
+  const auto b = static_cast<std::uint32_t>(bit);
+  if ((a.data & b) != 0)
+    internal::dropRecordInPlace(a, b);
+  else
+    internal::dropSubInPlace(a, b);
+  a.word &= ~bit;
+  a.kind = Kind::BitmapIndexed;
+}
+
+// rebuildBranch for a node t that nobody else holds: the same shapes, made by changing t where it
+// stands (none: t stays). What can fail (a record's copy, a block for a record that does not fit)
+// comes before t changes.
+template <class K, class V>
+Removal<K, V> rebuildBranchInPlace(const HashMap<K, V>& t, ChildBitmap bit, Child<K, V> c2) {
+  Branch<K, V>& a = internal::branchOf(t);
+  const std::uint32_t n = a.size();
+  if (c2.none()) {
+    if (n == 1) return internal::removedTo(Child<K, V>());
+    if (n == 2) {
+      const ChildBitmap rest = (a.word & ~bit) & fullBitmap;
+      const ChildBitmap other = rest & (~rest + 1);
+      if ((a.data & other) != 0)
+        return internal::removedTo(Child<K, V>::copyOf(internal::childAt(a, other)));
+      HashMap<K, V>& s = const_cast<HashMap<K, V>&>(a.subAt(other));
+      if (internal::isLeafOrCollision(s)) return internal::removedTo(Child<K, V>(std::move(s)));
+    }
+    if constexpr (movableRecords<K, V>) {
+      internal::dropChunkInPlace(a, bit);
+      return {};
+    }
+    return internal::removedTo(Child<K, V>(internal::copyWithout<K, V>(a, bit)));
   }
-  a[i] = std::move(c2);
+  if (n == 1 && c2.leafOrCollision()) return internal::removedTo(std::move(c2));
+  if (!c2.asRecord()) {
+    // A sub-node stays a sub-node here (a removal never turns a record into a sub-node).
+    HashMap<K, V> node = std::move(c2).toMap();
+    const_cast<HashMap<K, V>&>(a.subAt(bit)) = std::move(node);
+    return {};
+  }
+  // A sub-node gives way to its last leaf.
+  if constexpr (movableRecords<K, V>) {
+    using R = Rec<K, V>;
+    if (a.room() + sizeof(HashMap<K, V>) >= Branch<K, V>::recSize) {
+      // The record is made first, then the sub-node goes and the record takes its room.
+      alignas(R) unsigned char tmp[sizeof(R)];
+      bool boxed = false;
+      R* made = c2.emplaceRecord(tmp, boxed);
+      const auto b = static_cast<std::uint32_t>(bit);
+      internal::dropSubInPlace(a, b);
+      const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
+      R* old = a.recs();
+      internal::relocateRecords<K, V>(old - 1, old, ri);
+      a.offset = static_cast<std::uint16_t>(a.offset - Branch<K, V>::recSize);
+      internal::relocateRecords<K, V>(a.recs() + ri, made, 1);
+      a.data |= b;
+      if (boxed) a.boxed |= b;
+      return {};
+    }
+  }
+  return internal::removedTo(Child<K, V>(internal::copyWithChild<K, V>(a, bit, std::move(c2))));
 }
 
 // The key's removal below t. The only calls of the caller's code (==) happen at the bottom, before
-// any node changes; an in-place walk changes a node only on the way back up, where nothing
-// allocates, and only nodes that it alone reaches.
+// any node changes; an in-place walk changes a node only on the way back up, and only nodes that
+// it alone reaches, after what can fail at that level.
 template <Walk W, class K, class V>
-Changed<K, V> deleteWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
+Removal<K, V> deleteWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
   switch (internal::kindOf(t)) {
+    case Kind::BitmapIndexed:
+    case Kind::Full: {
+      const Branch<K, V>& a = internal::branchOf(t);
+      const ChildBitmap bit = mask(h, s);
+      Removal<K, V> c2;
+      if ((a.data & bit) != 0) {
+        // The stored key is the left operand here.
+        const Rec<K, V>& r = a.recAt(bit);
+        if (r.hash != h || !(r.key == k)) return {};
+        c2 = internal::removedTo(Child<K, V>());
+      } else if ((a.word & bit) != 0) {
+        const HashMap<K, V>& c = a.subAt(bit);
+        if (internal::inPlaceAt<W>(t))
+          c2 = internal::deleteWalk<W>(h, k, nextShift(s), c);
+        else
+          c2 = internal::deleteWalk<Walk::Persistent>(h, k, nextShift(s), c);
+        if (!c2.changed) return {};
+      } else {
+        return {};
+      }
+      if (internal::inPlaceAt<W>(t)) return internal::rebuildBranchInPlace(t, bit, std::move(c2.to));
+      return internal::removedTo(internal::rebuildBranch(t, bit, std::move(c2.to)));
+    }
     case Kind::Leaf: {
       // The stored key is the left operand here.
-      if (internal::wordOf(t) == h && internal::leafOf(t).key == k) return HashMap<K, V>();
-      return std::nullopt;
+      if (internal::wordOf(t) == h && internal::leafOf(t).key == k)
+        return internal::removedTo(Child<K, V>());
+      return {};
     }
     case Kind::Collision: {
-      if (internal::wordOf(t) != h) return std::nullopt;
+      if (internal::wordOf(t) != h) return {};
       const std::optional<std::int64_t> i = internal::indexOf<K, V>(k, internal::entriesOf(t));
-      if (!i) return std::nullopt;
-      return internal::collisionWithout(t, static_cast<std::uint32_t>(*i));
-    }
-    case Kind::BitmapIndexed: {
-      const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
-      if ((b & bit) == 0) return std::nullopt;
-      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      const HashMap<K, V>& c = internal::childrenOf(t)[i];
-      if (internal::inPlaceAt<W>(t)) {
-        Changed<K, V> c2 = internal::deleteWalk<W>(h, k, nextShift(s), c);
-        if (!c2) return c2;
-        return internal::rebuildBitmapIndexedInPlace(t, bit, i, std::move(*c2));
-      }
-      Changed<K, V> c2 = internal::deleteWalk<Walk::Persistent>(h, k, nextShift(s), c);
-      if (!c2) return c2;
-      return internal::rebuildBitmapIndexed(t, b, bit, i, std::move(*c2));
-    }
-    case Kind::Full: {
-      const auto i = static_cast<std::uint32_t>(index(h, s));
-      const HashMap<K, V>& c = internal::childrenOf(t)[i];
-      if (internal::inPlaceAt<W>(t)) {
-        Changed<K, V> c2 = internal::deleteWalk<W>(h, k, nextShift(s), c);
-        if (c2) internal::rebuildFullInPlace(t, i, std::move(*c2));
-        return std::nullopt;
-      }
-      Changed<K, V> c2 = internal::deleteWalk<Walk::Persistent>(h, k, nextShift(s), c);
-      if (!c2) return c2;
-      return internal::rebuildFull(t, i, std::move(*c2));
+      if (!i) return {};
+      return internal::removedTo(internal::collisionWithout(t, static_cast<std::uint32_t>(*i)));
     }
     default:  // Empty
-      return std::nullopt;
+      return {};
   }
 }
 
 // delete' : the key's hash computed by the caller.
 template <class K, class V>
 HashMap<K, V> delete_(KeyHash h, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  Changed<K, V> r = internal::deleteWalk<Walk::Persistent>(h, k, 0, m);
-  if (!r) return m;
-  return std::move(*r);
+  Removal<K, V> r = internal::deleteWalk<Walk::Persistent>(h, k, 0, m);
+  if (!r.changed) return m;
+  return std::move(r.to).toMap();
 }
 /// \addtogroup vantrel_map_lazy
 /// @{
@@ -178,9 +208,9 @@ template <class K, class V>
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> erase(const std::type_identity_t<K>& k, HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
-  Changed<K, V> r = internal::deleteWalk<Walk::Owned>(h, k, 0, m);
-  if (!r) return std::move(m);
-  HashMap<K, V> out = std::move(*r);
+  Removal<K, V> r = internal::deleteWalk<Walk::Owned>(h, k, 0, m);
+  if (!r.changed) return std::move(m);
+  HashMap<K, V> out = std::move(r.to).toMap();
   m = HashMap<K, V>();
   return out;
 }
@@ -188,39 +218,44 @@ template <class K, class V>
 
 // Removes a key known to be present at position p: no comparison, every level rebuilt.
 template <class K, class V>
-HashMap<K, V> deleteKeyExistsWalk(std::int64_t p, KeyHash q, const HashMap<K, V>& t) {
+Child<K, V> deleteKeyExistsWalk(std::int64_t p, KeyHash q, const HashMap<K, V>& t) {
   switch (internal::kindOf(t)) {
     case Kind::Collision:
       return internal::collisionWithout(t, static_cast<std::uint32_t>(p));
-    case Kind::BitmapIndexed: {
-      const ChildBitmap b = internal::wordOf(t), bit = ChildBitmap{1} << (q & subkeyMask);
-      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      return internal::rebuildBitmapIndexed(
-          t, b, bit, i,
-          internal::deleteKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, internal::childrenOf(t)[i]));
-    }
+    case Kind::BitmapIndexed:
     case Kind::Full: {
-      const auto i = static_cast<std::uint32_t>(q & subkeyMask);
-      return internal::rebuildFull(
-          t, i,
-          internal::deleteKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, internal::childrenOf(t)[i]));
+      const Branch<K, V>& a = internal::branchOf(t);
+      const ChildBitmap bit = ChildBitmap{1} << (q & subkeyMask);
+      if ((a.data & bit) != 0) return internal::rebuildBranch(t, bit, Child<K, V>());
+      return internal::rebuildBranch(
+          t, bit, internal::deleteKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, a.subAt(bit)));
     }
     default:  // Leaf or Empty
-      return HashMap<K, V>();
+      return Child<K, V>();
   }
 }
 template <class K, class V>
 HashMap<K, V> deleteKeyExists(std::int64_t p, KeyHash h, const std::type_identity_t<K>&,
                               const HashMap<K, V>& m) {
-  return internal::deleteKeyExistsWalk<K, V>(p, h, m);
+  return internal::deleteKeyExistsWalk<K, V>(p, h, m).toMap();
 }
 
 // ---- Adjustment ----------------------------------------------------------------------------
 
-// f maps the stored cell to the cell to store, called now. The lazy interface gives back every
-// unchanged node itself (`RebuildPath` false); the value-strict one rebuilds every node of the
-// key's path that exists, whether or not the key is found, and a found key's node even when f
-// gives back its very cell (under the caller's key).
+// A copy of a branch node as it is (a node holds its records inline: a new node over the same
+// children is a copy of them).
+template <class K, class V>
+HashMap<K, V> copyBranch(const Branch<K, V>& a) {
+  BranchBuilder<K, V> out(a.word, a.data, a.nsub(), a.nrec());
+  out.subs(a.subs(), a.nsub());
+  out.recs(a.recs(), a.nrec(), a.data, a.boxed);
+  return out.finish();
+}
+
+// f maps the stored value's handle to the handle to store, called now. The lazy interface gives
+// back every unchanged node itself (`RebuildPath` false); the value-strict one rebuilds every node
+// of the key's path that exists, whether or not the key is found, and a found key's node even
+// when f gives back its very cell (under the caller's key).
 template <bool RebuildPath, class K, class V, class F>
 Changed<K, V> adjustStep(F& f, KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
   switch (internal::kindOf(t)) {
@@ -229,7 +264,7 @@ Changed<K, V> adjustStep(F& f, KeyHash h, const K& k, LevelShift s, const HashMa
       if (internal::wordOf(t) == h && y.key == k) {
         hs::Lazy<V> v2 = f(y.value);
         if (!RebuildPath && hs::ptrEq(v2, y.value)) return std::nullopt;
-        return internal::leafNode<K, V>(h, k, std::move(v2));
+        return internal::leafObject<K, V>(h, k, internal::ownedHandle<V>(std::move(v2)));
       }
       return std::nullopt;
     }
@@ -246,35 +281,35 @@ Changed<K, V> adjustStep(F& f, KeyHash h, const K& k, LevelShift s, const HashMa
                                       L<K, V>{k, std::move(v2)}));
         }
       }
-      // A node holds its entries inline: a new node over the same entries is a copy of them.
       if constexpr (RebuildPath)
         return internal::collisionNode<K, V>(
             h, internal::copyBlock(Kind::Collision, h, a.slots(), n));
       return std::nullopt;
     }
-    case Kind::BitmapIndexed: {
-      const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
-      if ((b & bit) == 0) return std::nullopt;
-      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      const Children<K, V>& a = internal::childrenOf(t);
-      Changed<K, V> c2 = internal::adjustStep<RebuildPath, K, V>(f, h, k, nextShift(s), a[i]);
-      if (!c2) {
-        if constexpr (!RebuildPath) return c2;
-        return internal::bitmapIndexed<K, V>(
-            b, internal::copyBlock(Kind::BitmapIndexed, b, a.slots(), a.size()));
-      }
-      return internal::bitmapIndexed<K, V>(
-          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(*c2)));
-    }
+    case Kind::BitmapIndexed:
     case Kind::Full: {
-      const auto i = static_cast<std::uint32_t>(index(h, s));
-      const Children<K, V>& a = internal::childrenOf(t);
-      Changed<K, V> c2 = internal::adjustStep<RebuildPath, K, V>(f, h, k, nextShift(s), a[i]);
+      const Branch<K, V>& a = internal::branchOf(t);
+      const ChildBitmap bit = mask(h, s);
+      if ((a.data & bit) != 0) {
+        const Ref<K, V> y = internal::childAt(a, bit);
+        if (y.rec->hash == h && y.rec->key == k) {
+          const LazyView<V> stored = y.view();
+          hs::Lazy<V> v2 = f(stored.get());
+          if (!RebuildPath && y.holds(v2)) return std::nullopt;
+          In<V> x = In<V>::owned(std::move(v2));
+          if (!x.fits()) return internal::copyWithSub<K, V>(a, bit, internal::leafObject<K, V>(h, k, x.handle()));
+          return internal::copyWithRecord<K, V>(a, bit, h, k, x.slot());
+        }
+        if constexpr (RebuildPath) return internal::copyBranch(a);
+        return std::nullopt;
+      }
+      if ((a.word & bit) == 0) return std::nullopt;
+      Changed<K, V> c2 = internal::adjustStep<RebuildPath, K, V>(f, h, k, nextShift(s), a.subAt(bit));
       if (!c2) {
         if constexpr (!RebuildPath) return c2;
-        return internal::full<K, V>(internal::copyBlock(Kind::Full, fullBitmap, a.slots(), 32));
+        return internal::copyBranch(a);
       }
-      return internal::update32<K, V>(a, i, std::move(*c2));
+      return internal::copyWithSub<K, V>(a, bit, std::move(*c2));
     }
     default:
       return std::nullopt;
@@ -321,7 +356,7 @@ HashMap<K, V> alterDecide(const Found<K, V>& found, const std::optional<hs::Lazy
     return internal::insertNewKey<K, V>(h, k, *answer, m);
   }
   if (!answer) return internal::deleteKeyExists<K, V>(found.position, h, k, m);
-  if (hs::ptrEq(*answer, found.record->value)) return m;
+  if (found.holds(*answer)) return m;
   return internal::insertKeyExists<K, V>(found.position, h, k, *answer, m);
 }
 
@@ -338,7 +373,7 @@ std::optional<hs::Lazy<V>> decideOptional(F& f, const hs::Lazy<V>* current) {
     if (current) arg = current->force();
     std::optional<V> r = f(std::move(arg));
     if (!r) return std::nullopt;
-    return hs::Lazy<V>(std::move(*r));
+    return internal::handleOfValue<V>(std::move(*r));
   }
 }
 
@@ -353,8 +388,10 @@ template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
+  std::optional<LazyView<V>> current;
+  if (found) current.emplace(found.view());
   const std::optional<hs::Lazy<V>> answer =
-      internal::decideOptional<V>(f, found ? &found.record->value : nullptr);
+      internal::decideOptional<V>(f, current ? &current->get() : nullptr);
   return internal::alterDecide(found, answer, h, k, m);
 }
 
@@ -367,10 +404,11 @@ template <class K, class V, class F>
   std::optional<hs::Lazy<V>> answer;
   if (found) {
     if constexpr (hs::isOnCells<F>) {
-      answer = f.fn(found.record->value);
+      const LazyView<V> stored = found.view();
+      answer = f.fn(stored.get());
     } else {
-      std::optional<V> r = f(found.record->value.force());
-      if (r) answer = hs::Lazy<V>(std::move(*r));
+      std::optional<V> r = f(found.force());
+      if (r) answer = internal::handleOfValue<V>(std::move(*r));
     }
   }
   return internal::alterDecide(found, answer, h, k, m);
@@ -379,12 +417,12 @@ template <class K, class V, class F>
 
 // ---- Functorial alteration -----------------------------------------------------------------
 
-// The stored cell of k, as an optional (the position dropped).
+// The stored value of k as a handle, as an optional (the position dropped).
 template <class K, class V>
 std::optional<hs::Lazy<V>> lookupCell(KeyHash h, const K& k, const HashMap<K, V>& m) {
   const Found<K, V> f = internal::lookupRecordCollisionU(h, k, m);
   if (!f) return std::nullopt;
-  return f.record->value;
+  return f.handle();
 }
 
 // The map after g decided, inside g's functor. Under hs::onCells, g receives the lookup as a
@@ -413,7 +451,7 @@ auto alterFWith(G g, const K& k, const HashMap<K, V>& m) {
     if (const Looked& l = *looked) arg = l->force();
     return hs::fmap(
         [decide](const std::optional<V>& answer) {
-          return decide(answer ? Looked(hs::Lazy<V>(*answer)) : Looked());
+          return decide(answer ? Looked(internal::handleOfValue<V>(*answer)) : Looked());
         },
         g(std::move(arg)));
   }
@@ -446,14 +484,14 @@ auto alterFEagerWith(G g, const K& k, const HashMap<K, V>& m) {
   };
   if constexpr (hs::isOnCells<G>) {
     Answer current;
-    if (found) current = found.record->value;
+    if (found) current = found.handle();
     return hs::fmap(decide, g.fn(std::move(current)));
   } else {
     std::optional<V> arg;
-    if (found) arg = found.record->value.force();
+    if (found) arg = found.force();
     return hs::fmap(
         [decide](const std::optional<V>& answer) {
-          return decide(answer ? Answer(hs::Lazy<V>(*answer)) : Answer());
+          return decide(answer ? Answer(internal::handleOfValue<V>(*answer)) : Answer());
         },
         g(std::move(arg)));
   }

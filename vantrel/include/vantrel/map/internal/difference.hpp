@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hs/call.hpp"
+#include "vantrel/map/internal/delete.hpp"
 #include "vantrel/map/internal/insert.hpp"
 #include "vantrel/map/internal/intersection.hpp"
 #include "vantrel/map/internal/iterate.hpp"
@@ -34,112 +35,102 @@ namespace vantrel::internal {
 template <class K, class V>
 struct Step {
   bool changed = false;
-  HashMap<K, V> node;
+  Child<K, V> node;
 };
 template <class K, class V>
-Step<K, V> changedTo(HashMap<K, V> n) {
+Step<K, V> changedTo(Child<K, V> n) {
   return Step<K, V>{true, std::move(n)};
 }
 
 template <class K, class V, class W>
-Step<K, V> differenceWalk(LevelShift s, const HashMap<K, V>& t1, const HashMap<K, W>& t2);
+Step<K, V> differenceWalk(LevelShift s, const Ref<K, V>& t1, const Ref<K, W>& t2);
 
 // A collision's records that the second subtree lacks, in their order.
 template <class K, class V, class W>
-Step<K, V> differenceCollision(LevelShift s, const HashMap<K, V>& t1, const HashMap<K, W>& t2) {
+Step<K, V> differenceCollision(LevelShift s, const HashMap<K, V>& t1, const Ref<K, W>& t2) {
   const KeyHash h = internal::wordOf(t1);
   const Entries<K, V>& a = internal::entriesOf(t1);
   const std::uint32_t n = a.size();
   std::vector<bool> keep(n);
   std::uint32_t kept = 0;
   for (std::uint32_t i = 0; i < n; ++i)
-    if (internal::probeFrom(h, a[i].key, s, t2) == nullptr) {
+    if (!internal::probeFrom(h, a[i].key, s, t2)) {
       keep[i] = true;
       ++kept;
     }
   if (kept == n) return {};
-  if (kept == 0) return internal::changedTo(HashMap<K, V>());
+  if (kept == 0) return internal::changedTo(Child<K, V>());
   if (kept == 1) {
     for (std::uint32_t i = 0; i < n; ++i)
-      if (keep[i]) return internal::changedTo(internal::leafNode<K, V>(h, a[i]));
+      if (keep[i]) {
+        hs::Lazy<V> v = a[i].value;
+        return internal::changedTo(internal::leafChild<K, V>(h, a[i].key, std::move(v)));
+      }
   }
   EntryBuilder<K, V> out(Kind::Collision, h, kept);
   for (std::uint32_t i = 0; i < n; ++i)
     if (keep[i]) out.emplace(a[i]);
-  return internal::changedTo(internal::collisionNode<K, V>(h, out.finish()));
+  return internal::changedTo(Child<K, V>(internal::collisionNode<K, V>(h, out.finish())));
 }
 
-// A branch node rebuilt from child(i, m), the step of child i (of bit m). Nothing is built until
-// a child changes; empty children drop out, and a lone `Leaf` or `Collision` replaces the node.
+// A branch node rebuilt from child(bit), the step of the child of that chunk. Nothing is built
+// until a child changes; empty children drop out, and a lone `Leaf` or `Collision` replaces the
+// node.
 template <class K, class V, class F>
-Step<K, V> rebuildBranch(ChildBitmap b1, const Children<K, V>& a1, F&& child) {
+Step<K, V> rebuildBranch(const Branch<K, V>& a1, F&& child) {
+  const ChildBitmap b1 = a1.word;
   ChildBitmap rest = b1, m = 0;
   std::uint32_t i = 0;
   Step<K, V> r;
   for (; rest != 0; rest &= rest - 1, ++i) {
     m = rest & (~rest + 1);
-    r = child(i, m);
+    r = child(m);
     if (r.changed) break;
   }
   if (rest == 0) return {};
-  ChildBuilder<K, V> out(Kind::BitmapIndexed, 0, a1.size());
-  out.copy(a1.slots(), i);
-  ChildBitmap kept = b1;
+  Child<K, V> kids[maxChildren];
+  std::uint32_t n = 0;
+  for (ChildBitmap done = b1 & (m - 1); done != 0; done &= done - 1)
+    kids[n++] = Child<K, V>::copyOf(internal::childAt(a1, done & (~done + 1)));
   for (;;) {
-    if (!r.changed)
-      out.emplace(a1[i]);
-    else if (internal::kindOf(r.node) == Kind::Empty)
-      kept &= ~m;
-    else
-      out.emplace(std::move(r.node));
+    kids[n++] = r.changed ? std::move(r.node) : Child<K, V>::copyOf(internal::childAt(a1, m));
     rest &= rest - 1;
-    ++i;
     if (rest == 0) break;
     m = rest & (~rest + 1);
-    r = child(i, m);
+    r = child(m);
   }
-  const std::uint32_t n = out.built();
-  if (n == 0) return internal::changedTo(HashMap<K, V>());
-  Children<K, V>* block = out.finishShort();
-  if (n == 1 && internal::isLeafOrCollision((*block)[0])) {
-    HashMap<K, V> only = (*block)[0];
-    Children<K, V>::destroy(block);
-    return internal::changedTo(std::move(only));
-  }
-  return internal::changedTo(internal::bitmapIndexedOrFull<K, V>(kept, block));
+  return internal::changedTo(internal::collapse<K, V>(b1, kids, n));
 }
 
 template <class K, class V, class W>
-Step<K, V> differenceWalk(LevelShift s, const HashMap<K, V>& t1, const HashMap<K, W>& t2) {
-  const Kind k1 = internal::kindOf(t1), k2 = internal::kindOf(t2);
+Step<K, V> differenceWalk(LevelShift s, const Ref<K, V>& t1, const Ref<K, W>& t2) {
+  const Kind k1 = t1.kind(), k2 = t2.kind();
   if (k1 == Kind::Empty || k2 == Kind::Empty) return {};
   // One subtree on both sides holds nothing the first keeps, when every key equals itself.
   if constexpr (std::is_same_v<V, W> && reflexiveEq<K>)
-    if (internal::ptrEq(t1, t2)) return internal::changedTo(HashMap<K, V>());
+    if (t1.node != nullptr && t2.node != nullptr && internal::ptrEq(*t1.node, *t2.node))
+      return internal::changedTo(Child<K, V>());
   if (k1 == Kind::Leaf) {
-    if (internal::probeFrom(internal::wordOf(t1), internal::leafOf(t1).key, s, t2) == nullptr)
-      return {};
-    return internal::changedTo(HashMap<K, V>());
+    if (!internal::probeFrom(t1.hash(), t1.key(), s, t2)) return {};
+    return internal::changedTo(Child<K, V>());
   }
-  if (k1 == Kind::Collision) return internal::differenceCollision<K, V, W>(s, t1, t2);
-  const Children<K, V>& a1 = internal::childrenOf(t1);
-  const ChildBitmap b1 = k1 == Kind::Full ? fullBitmap : internal::wordOf(t1);
+  if (k1 == Kind::Collision) return internal::differenceCollision<K, V, W>(s, *t1.node, t2);
+  const Branch<K, V>& a1 = internal::branchOf(*t1.node);
   if (k2 == Kind::Leaf || k2 == Kind::Collision) {
     // Only the child on the second node's hash path can lose keys.
-    const ChildBitmap m2 = mask(internal::wordOf(t2), s);
-    if ((b1 & m2) == 0) return {};
-    return internal::rebuildBranch<K, V>(b1, a1, [&](std::uint32_t i, ChildBitmap m) {
+    const ChildBitmap m2 = mask(t2.hash(), s);
+    if ((a1.word & m2) == 0) return {};
+    return internal::rebuildBranch<K, V>(a1, [&](ChildBitmap m) {
       if (m != m2) return Step<K, V>{};
-      return internal::differenceWalk<K, V, W>(nextShift(s), a1[i], t2);
+      return internal::differenceWalk<K, V, W>(nextShift(s), internal::childAt(a1, m), t2);
     });
   }
-  const Children<K, W>& a2 = internal::childrenOf(t2);
-  const ChildBitmap b2 = k2 == Kind::Full ? fullBitmap : internal::wordOf(t2);
-  if ((b1 & b2) == 0) return {};
-  return internal::rebuildBranch<K, V>(b1, a1, [&](std::uint32_t i, ChildBitmap m) {
-    if ((b2 & m) == 0) return Step<K, V>{};
-    return internal::differenceWalk<K, V, W>(nextShift(s), a1[i],
-                                             a2[static_cast<std::size_t>(sparseIndex(b2, m))]);
+  const Branch<K, W>& a2 = internal::branchOf(*t2.node);
+  if ((a1.word & a2.word) == 0) return {};
+  return internal::rebuildBranch<K, V>(a1, [&](ChildBitmap m) {
+    if ((a2.word & m) == 0) return Step<K, V>{};
+    return internal::differenceWalk<K, V, W>(nextShift(s), internal::childAt(a1, m),
+                                             internal::childAt(a2, m));
   });
 }
 
@@ -147,8 +138,11 @@ Step<K, V> differenceWalk(LevelShift s, const HashMap<K, V>& t1, const HashMap<K
 template <class K, class V>
 HashMap<K, V> copyRoot(const HashMap<K, V>& m) {
   switch (internal::kindOf(m)) {
-    case Kind::Leaf:
-      return internal::leafNode<K, V>(internal::wordOf(m), internal::leafOf(m));
+    case Kind::Leaf: {
+      const L<K, V>& r = internal::leafOf(m);
+      hs::Lazy<V> v = r.value;
+      return internal::leafObject<K, V>(internal::wordOf(m), r.key, std::move(v));
+    }
     case Kind::Collision: {
       const Entries<K, V>& a = internal::entriesOf(m);
       EntryBuilder<K, V> out(Kind::Collision, a.word, a.size());
@@ -156,12 +150,8 @@ HashMap<K, V> copyRoot(const HashMap<K, V>& m) {
       return internal::collisionNode<K, V>(a.word, out.finish());
     }
     case Kind::BitmapIndexed:
-    case Kind::Full: {
-      const Children<K, V>& a = internal::childrenOf(m);
-      ChildBuilder<K, V> out(internal::kindOf(m), a.word, a.size());
-      out.copy(a.slots(), a.size());
-      return internal::bitmapIndexedOrFull<K, V>(a.word, out.finish());
-    }
+    case Kind::Full:
+      return internal::copyBranch(internal::branchOf(m));
     default:
       return m;
   }
@@ -179,12 +169,12 @@ HashMap<K, V> copyRoot(const HashMap<K, V>& m) {
 template <class K, class V, class W>
 [[nodiscard]] HashMap<K, V> difference(const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   if constexpr (quietKey<K>) {
-    Step<K, V> r = internal::differenceWalk<K, V, W>(0, m1, m2);
-    return r.changed ? std::move(r.node) : internal::copyRoot(m1);
+    Step<K, V> r = internal::differenceWalk<K, V, W>(0, Ref<K, V>::of(m1), Ref<K, W>::of(m2));
+    return r.changed ? std::move(r.node).toMap() : internal::copyRoot(m1);
   } else {
     HashMap<K, V> acc;
-    for (const L<K, V>& r : m1)
-      if (internal::lookupU<K, W>(r.key, m2) == nullptr)
+    for (const auto& r : m1)
+      if (!internal::lookupU<K, W>(r.key, m2))
         acc = internal::unsafeInsert<K, V>(r.key, r.value, acc);
     return acc;
   }
@@ -196,14 +186,15 @@ template <class K, class V, class W>
 template <bool Evaluate, class K, class V, class W, class F>
 HashMap<K, V> differenceWithFold(F& f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   HashMap<K, V> acc;
-  for (const L<K, V>& r : m1) {
-    const hs::Lazy<W>* w = internal::lookupU<K, W>(r.key, m2);
-    if (w == nullptr) {
+  for (const auto& r : m1) {
+    const Found<K, W> found = internal::lookupU<K, W>(r.key, m2);
+    if (!found) {
       if constexpr (Evaluate) r.value.force();
       acc = internal::unsafeInsert<K, V>(r.key, r.value, acc);
       continue;
     }
-    auto answer = hs::call(f, r.value, *w);
+    const LazyView<W> w = found.view();
+    auto answer = hs::call(f, r.value, w.get());
     if (answer) {
       hs::Lazy<V> y = hs::toCell<V>(std::move(*answer));
       if constexpr (Evaluate) y.force();
@@ -231,20 +222,14 @@ template <class K, class V, class W, class F>
 // ---- Submap tests --------------------------------------------------------------------------
 
 // Every child of the first branch node has a counterpart in the second (a1's chunks a subset of
-// b2's) and cmp2(child of a1, child of a2) holds for each pair, in ascending chunk order, stopping
-// at the first failure. b2 must not be zero.
+// a2's) and cmp2(child of a1, child of a2) holds for each pair, in ascending chunk order, stopping
+// at the first failure.
 template <class K, class V1, class V2, class C2>
-bool submapBitmapIndexed(C2&& cmp2, ChildBitmap b1, const Children<K, V1>& a1, ChildBitmap b2,
-                         const Children<K, V2>& a2) {
-  if ((b1 | b2) != b2) return false;
-  std::uint32_t i1 = 0, i2 = 0;
-  for (ChildBitmap rest = b2; rest != 0; rest &= rest - 1) {
+bool submapBranches(C2&& cmp2, const Branch<K, V1>& a1, const Branch<K, V2>& a2) {
+  if ((a1.word | a2.word) != a2.word) return false;
+  for (ChildBitmap rest = a1.word; rest != 0; rest &= rest - 1) {
     const ChildBitmap m = rest & (~rest + 1);
-    if ((b1 & m) != 0) {
-      if (!cmp2(a1[i1], a2[i2])) return false;
-      ++i1;
-    }
-    ++i2;
+    if (!cmp2(internal::childAt(a1, m), internal::childAt(a2, m))) return false;
   }
   return true;
 }
@@ -267,50 +252,50 @@ bool subsetArray(C& cmp, const Entries<K, V1>& a1, const Entries<K, V2>& a2) {
 }
 
 template <class K, class V1, class V2, class C>
-bool submapWalk(C& cmp, LevelShift s, const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
-  const Kind k1 = internal::kindOf(t1);
+bool submapWalk(C& cmp, LevelShift s, const Ref<K, V1>& t1, const Ref<K, V2>& t2) {
+  const Kind k1 = t1.kind();
   if (k1 == Kind::Empty) return true;
-  const Kind k2 = internal::kindOf(t2);
+  const Kind k2 = t2.kind();
   if (k2 == Kind::Empty) return false;
-  auto below = [&cmp, s](const HashMap<K, V1>& c1, const HashMap<K, V2>& c2) {
+  auto below = [&cmp, s](const Ref<K, V1>& c1, const Ref<K, V2>& c2) {
     return internal::submapWalk<K, V1, V2>(cmp, nextShift(s), c1, c2);
   };
   switch (k1) {
     case Kind::Leaf: {
-      const L<K, V1>& r1 = internal::leafOf(t1);
-      const L<K, V2>* r2 = internal::probeFrom(internal::wordOf(t1), r1.key, s, t2);
-      return r2 != nullptr && hs::call(cmp, r1.value, r2->value);
+      const Found<K, V2> r2 = internal::probeFrom(t1.hash(), t1.key(), s, t2);
+      if (!r2) return false;
+      const LazyView<V1> x1 = t1.view();
+      const LazyView<V2> x2 = r2.view();
+      return hs::call(cmp, x1.get(), x2.get());
     }
     case Kind::Collision: {
       // Down the collision's hash path to a node that is not a branch node.
-      const KeyHash h1 = internal::wordOf(t1);
-      const HashMap<K, V2>* t = &t2;
+      const KeyHash h1 = t1.hash();
+      Ref<K, V2> t = t2;
       for (LevelShift level = s;; level = nextShift(level)) {
-        const Kind k = internal::kindOf(*t);
-        if (k == Kind::BitmapIndexed) {
-          const ChildBitmap b = internal::wordOf(*t), m = mask(h1, level);
-          if ((b & m) == 0) return false;
-          t = &internal::childrenOf(*t)[static_cast<std::size_t>(sparseIndex(b, m))];
-        } else if (k == Kind::Full) {
-          t = &internal::childrenOf(*t)[static_cast<std::size_t>(index(h1, level))];
+        const Kind k = t.kind();
+        if (k == Kind::BitmapIndexed || k == Kind::Full) {
+          const Branch<K, V2>& a = internal::branchOf(*t.node);
+          const ChildBitmap m = mask(h1, level);
+          if ((a.word & m) == 0) return false;
+          t = internal::childAt(a, m);
         } else {
           // A collision holds at least two keys, so a single leaf never holds it.
-          if (k != Kind::Collision || internal::wordOf(*t) != h1) return false;
-          return internal::subsetArray<K, V1, V2>(cmp, internal::entriesOf(t1),
-                                                  internal::entriesOf(*t));
+          if (k != Kind::Collision || t.hash() != h1) return false;
+          return internal::subsetArray<K, V1, V2>(cmp, internal::entriesOf(*t1.node),
+                                                  internal::entriesOf(*t.node));
         }
       }
     }
     case Kind::BitmapIndexed:
       if (k2 == Kind::BitmapIndexed || k2 == Kind::Full)
-        return internal::submapBitmapIndexed<K, V1, V2>(
-            below, internal::wordOf(t1), internal::childrenOf(t1),
-            k2 == Kind::Full ? fullBitmap : internal::wordOf(t2), internal::childrenOf(t2));
+        return internal::submapBranches<K, V1, V2>(below, internal::branchOf(*t1.node),
+                                                   internal::branchOf(*t2.node));
       return false;
     case Kind::Full:
       if (k2 == Kind::Full)
-        return internal::submapBitmapIndexed<K, V1, V2>(below, fullBitmap, internal::childrenOf(t1),
-                                                        fullBitmap, internal::childrenOf(t2));
+        return internal::submapBranches<K, V1, V2>(below, internal::branchOf(*t1.node),
+                                                   internal::branchOf(*t2.node));
       return false;
     default:
       return false;
@@ -326,7 +311,7 @@ bool submapWalk(C& cmp, LevelShift s, const HashMap<K, V1>& t1, const HashMap<K,
 /// Walks both maps in step, O(n + m) at most; allocates nothing; forces only what cmp forces.
 template <class K, class V1, class V2, class C>
 [[nodiscard]] bool isSubmapOfBy(C cmp, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
-  return internal::submapWalk<K, V1, V2>(cmp, 0, m1, m2);
+  return internal::submapWalk<K, V1, V2>(cmp, 0, Ref<K, V1>::of(m1), Ref<K, V2>::of(m2));
 }
 
 /// isSubmapOfBy with the value type's ==, the first map's value on the left.
@@ -334,7 +319,7 @@ template <class K, class V1, class V2, class C>
 template <class K, class V>
 [[nodiscard]] bool isSubmapOf(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   auto eq = [](const V& x1, const V& x2) -> bool { return x1 == x2; };
-  return internal::submapWalk<K, V, V>(eq, 0, m1, m2);
+  return internal::submapWalk<K, V, V>(eq, 0, Ref<K, V>::of(m1), Ref<K, V>::of(m2));
 }
 /// @}
 

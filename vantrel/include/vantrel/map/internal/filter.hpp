@@ -24,43 +24,28 @@
 namespace vantrel::internal::detail {
 
 template <class K, class W, class V, class LeafH, class EntryH>
-HashMap<K, W> filterNode(LeafH& onLeaf, EntryH& onEntry, const HashMap<K, V>& t);
+Child<K, W> filterNode(LeafH& onLeaf, EntryH& onEntry, const Ref<K, V>& t);
 
-// The kept children of array a under bitmap b. They wait on the stack, so the new node is
-// allocated once, at its final size, and a level that collapses allocates nothing.
+// The kept children of branch a. They wait on the stack, so the new node is allocated once, at
+// its final size, and a level that collapses allocates nothing.
 template <class K, class W, class V, class LeafH, class EntryH>
-HashMap<K, W> filterChildren(LeafH& onLeaf, EntryH& onEntry, const Children<K, V>& a, ChildBitmap b) {
-  const std::uint32_t n = a.size();
-  // The walk is bound by the latency of reaching each child: ask for all of them at once.
-  for (std::uint32_t i = 0; i < n; ++i) __builtin_prefetch(Node::object(a[i]));
-  std::array<HashMap<K, W>, maxChildren> local;
-  std::vector<HashMap<K, W>> spill;  // only for a node larger than any valid one
-  HashMap<K, W>* kept = local.data();
-  if (n > local.size()) {
-    spill.resize(n);
-    kept = spill.data();
-  }
-  ChildBitmap rest = b;
-  std::uint32_t j = 0;
-  for (std::uint32_t i = 0; i < n && rest != 0; ++i) {
-    const ChildBitmap bit = rest & (~rest + 1);  // child i's chunk: the lowest bit not yet passed
-    rest &= ~bit;
-    HashMap<K, W> c = detail::filterNode<K, W>(onLeaf, onEntry, a[i]);
-    if (internal::kindOf(c) == Kind::Empty)
-      b &= ~bit;
-    else
-      kept[j++] = std::move(c);
-  }
-  if (j == 0) return HashMap<K, W>();
-  if (j == 1 && internal::isLeafOrCollision(kept[0])) return std::move(kept[0]);
-  ChildBuilder<K, W> out(Kind::BitmapIndexed, b, j);
-  for (std::uint32_t i = 0; i < j; ++i) out.emplace(std::move(kept[i]));
-  if (j == maxChildren) return internal::full<K, W>(out.finish());
-  return internal::bitmapIndexed<K, W>(b, out.finish());
+Child<K, W> filterChildren(LeafH& onLeaf, EntryH& onEntry, const Branch<K, V>& a) {
+  // The walk is bound by the latency of reaching each sub-node: ask for all of them at once.
+  const HashMap<K, V>* subs = a.subs();
+  for (std::uint32_t i = 0; i < a.nsub(); ++i) __builtin_prefetch(Node::object(subs[i]));
+  Child<K, W> kept[maxChildren];
+  std::uint32_t n = 0;
+  internal::forEachChild(a, [&](ChildBitmap bit, const Ref<K, V>& c) {
+    // Beyond the bitmap (only in tries built invalid on purpose) a child has no chunk to keep.
+    if (bit == 0 || n == maxChildren) return false;
+    kept[n++] = detail::filterNode<K, W>(onLeaf, onEntry, c);
+    return true;
+  });
+  return internal::collapse<K, W>(a.word, kept, n);
 }
 
 template <class K, class W, class V, class EntryH>
-HashMap<K, W> filterCollision(EntryH& onEntry, const HashMap<K, V>& t) {
+Child<K, W> filterCollision(EntryH& onEntry, const HashMap<K, V>& t) {
   const Entries<K, V>& a = internal::entriesOf(t);
   const KeyHash h = internal::wordOf(t);
   EntryBuilder<K, W> out(Kind::Collision, h, a.size());
@@ -69,7 +54,7 @@ HashMap<K, W> filterCollision(EntryH& onEntry, const HashMap<K, V>& t) {
     if (r) out.emplace(std::move(*r));
   }
   const std::uint32_t j = out.built();
-  if (j == 0) return HashMap<K, W>();
+  if (j == 0) return Child<K, W>();
   Entries<K, W>* kept = out.finishShort();
   if (j == 1) {
     // The block goes however the move of its one record ends: a key's move may throw.
@@ -77,29 +62,30 @@ HashMap<K, W> filterCollision(EntryH& onEntry, const HashMap<K, V>& t) {
       Entries<K, W>* b;
       ~Free() { Entries<K, W>::destroy(b); }
     } free{kept};
-    return internal::leafNode<K, W>(h, std::move((*kept)[0]));
+    return internal::leafChild<K, W>(h, std::move((*kept)[0].key), std::move((*kept)[0].value));
   }
-  return internal::collisionNode<K, W>(h, kept);
+  return Child<K, W>(internal::collisionNode<K, W>(h, kept));
 }
 
 template <class K, class W, class V, class LeafH, class EntryH>
-HashMap<K, W> filterNode(LeafH& onLeaf, EntryH& onEntry, const HashMap<K, V>& t) {
-  switch (internal::kindOf(t)) {
+Child<K, W> filterNode(LeafH& onLeaf, EntryH& onEntry, const Ref<K, V>& t) {
+  switch (t.kind()) {
     case Kind::Empty:
-      return HashMap<K, W>();
+      return Child<K, W>();
     case Kind::Leaf: {
-      std::optional<HashMap<K, W>> r = onLeaf(t);
-      if (!r) return HashMap<K, W>();
+      std::optional<Child<K, W>> r = onLeaf(t);
+      if (!r) return Child<K, W>();
       return std::move(*r);
     }
     case Kind::Collision:
-      return detail::filterCollision<K, W>(onEntry, t);
-    case Kind::Full:
-      return detail::filterChildren<K, W>(onLeaf, onEntry, internal::childrenOf(t), fullBitmap);
+      return detail::filterCollision<K, W>(onEntry, *t.node);
     default:
-      return detail::filterChildren<K, W>(onLeaf, onEntry, internal::childrenOf(t),
-                                          internal::wordOf(t));
+      return detail::filterChildren<K, W>(onLeaf, onEntry, internal::branchOf(*t.node));
   }
+}
+template <class K, class W, class V, class LeafH, class EntryH>
+HashMap<K, W> filterMap(LeafH& onLeaf, EntryH& onEntry, const HashMap<K, V>& m) {
+  return detail::filterNode<K, W>(onLeaf, onEntry, Ref<K, V>::of(m)).toMap();
 }
 
 // The new value type of a function that answers an optional value (or, under hs::onCells, an
@@ -111,12 +97,12 @@ using MaybeValueT = typename StripLazy<typename CallResultT<F, A...>::value_type
 
 namespace vantrel::internal {
 
-// The walk with its two handlers: onLeaf(Leaf node) answers an optional node to take its place,
+// The walk with its two handlers: onLeaf(leaf) answers an optional child to take its place,
 // onEntry(collision record) an optional record.
 template <class LeafH, class EntryH, class K, class V>
 auto filterMapAux(LeafH onLeaf, EntryH onEntry, const HashMap<K, V>& m) {
-  using W = typename std::invoke_result_t<LeafH&, const HashMap<K, V>&>::value_type::mapped_type;
-  return detail::filterNode<K, W>(onLeaf, onEntry, m);
+  using W = typename std::invoke_result_t<LeafH&, const Ref<K, V>&>::value_type::mapped_type;
+  return detail::filterMap<K, W>(onLeaf, onEntry, m);
 }
 
 /// \addtogroup vantrel_map_lazy
@@ -128,29 +114,30 @@ auto filterMapAux(LeafH onLeaf, EntryH onEntry, const HashMap<K, V>& m) {
 /// the kept entries with the input where it can; forces only what p forces.
 template <class P, class K, class V>
 [[nodiscard]] HashMap<K, V> filter(P p, const HashMap<K, V>& m) {
-  auto onLeaf = [&p](const HashMap<K, V>& t) -> std::optional<HashMap<K, V>> {
-    if (hs::call(p, internal::leafOf(t).value)) return t;
+  auto onLeaf = [&p](const Ref<K, V>& t) -> std::optional<Child<K, V>> {
+    const LazyView<V> v = t.view();
+    if (hs::call(p, v.get())) return Child<K, V>::copyOf(t);
     return std::nullopt;
   };
   auto onEntry = [&p](const L<K, V>& e) -> std::optional<L<K, V>> {
     if (hs::call(p, e.value)) return e;
     return std::nullopt;
   };
-  return detail::filterNode<K, V>(onLeaf, onEntry, m);
+  return detail::filterMap<K, V>(onLeaf, onEntry, m);
 }
 /// As filter, p receiving the key too.
 template <class P, class K, class V>
 [[nodiscard]] HashMap<K, V> filterWithKey(P p, const HashMap<K, V>& m) {
-  auto onLeaf = [&p](const HashMap<K, V>& t) -> std::optional<HashMap<K, V>> {
-    const L<K, V>& r = internal::leafOf(t);
-    if (hs::call(p, r.key, r.value)) return t;
+  auto onLeaf = [&p](const Ref<K, V>& t) -> std::optional<Child<K, V>> {
+    const LazyView<V> v = t.view();
+    if (hs::call(p, t.key(), v.get())) return Child<K, V>::copyOf(t);
     return std::nullopt;
   };
   auto onEntry = [&p](const L<K, V>& e) -> std::optional<L<K, V>> {
     if (hs::call(p, e.key, e.value)) return e;
     return std::nullopt;
   };
-  return detail::filterNode<K, V>(onLeaf, onEntry, m);
+  return detail::filterMap<K, V>(onLeaf, onEntry, m);
 }
 
 /// The pairs for which f answers a value, with that value (stored as delivered).
@@ -160,35 +147,35 @@ template <class P, class K, class V>
 template <class F, class K, class V>
 [[nodiscard]] auto mapMaybeWithKey(F f, const HashMap<K, V>& m) {
   using W = detail::MaybeValueT<F, K, hs::Lazy<V>>;
-  auto onLeaf = [&f](const HashMap<K, V>& t) -> std::optional<HashMap<K, W>> {
-    const L<K, V>& r = internal::leafOf(t);
-    auto x = hs::call(f, r.key, r.value);
+  auto onLeaf = [&f](const Ref<K, V>& t) -> std::optional<Child<K, W>> {
+    const LazyView<V> v = t.view();
+    auto x = hs::call(f, t.key(), v.get());
     if (!x) return std::nullopt;
-    return internal::resultLeaf<K, W>(internal::wordOf(t), r.key, std::move(*x));
+    return internal::resultChild<K, W>(t.hash(), t.key(), std::move(*x));
   };
   auto onEntry = [&f](const L<K, V>& e) -> std::optional<L<K, W>> {
     auto x = hs::call(f, e.key, e.value);
     if (!x) return std::nullopt;
     return L<K, W>{e.key, hs::toCell<W>(std::move(*x))};
   };
-  return detail::filterNode<K, W>(onLeaf, onEntry, m);
+  return detail::filterMap<K, W>(onLeaf, onEntry, m);
 }
 /// As mapMaybeWithKey, f receiving the value alone.
 template <class F, class K, class V>
 [[nodiscard]] auto mapMaybe(F f, const HashMap<K, V>& m) {
   using W = detail::MaybeValueT<F, hs::Lazy<V>>;
-  auto onLeaf = [&f](const HashMap<K, V>& t) -> std::optional<HashMap<K, W>> {
-    const L<K, V>& r = internal::leafOf(t);
-    auto x = hs::call(f, r.value);
+  auto onLeaf = [&f](const Ref<K, V>& t) -> std::optional<Child<K, W>> {
+    const LazyView<V> v = t.view();
+    auto x = hs::call(f, v.get());
     if (!x) return std::nullopt;
-    return internal::resultLeaf<K, W>(internal::wordOf(t), r.key, std::move(*x));
+    return internal::resultChild<K, W>(t.hash(), t.key(), std::move(*x));
   };
   auto onEntry = [&f](const L<K, V>& e) -> std::optional<L<K, W>> {
     auto x = hs::call(f, e.value);
     if (!x) return std::nullopt;
     return L<K, W>{e.key, hs::toCell<W>(std::move(*x))};
   };
-  return detail::filterNode<K, W>(onLeaf, onEntry, m);
+  return detail::filterMap<K, W>(onLeaf, onEntry, m);
 }
 
 /// The pairs (x, z) where ab maps x to y and bc maps y to z: each value of ab is looked up as a key
@@ -199,18 +186,17 @@ template <class F, class K, class V>
 template <class B, class C, class A>
 [[nodiscard]] HashMap<A, C> compose(const HashMap<B, C>& bc, const HashMap<A, B>& ab) {
   if (internal::null(bc)) return HashMap<A, C>();
-  auto onLeaf = [&bc](const HashMap<A, B>& t) -> std::optional<HashMap<A, C>> {
-    const L<A, B>& r = internal::leafOf(t);
-    const hs::Lazy<C>* z = internal::lookupU<B, C>(r.value.force(), bc);
-    if (z == nullptr) return std::nullopt;
-    return internal::leafNode<A, C>(internal::wordOf(t), r.key, *z);
+  auto onLeaf = [&bc](const Ref<A, B>& t) -> std::optional<Child<A, C>> {
+    const Found<B, C> z = internal::lookupU<B, C>(t.force(), bc);
+    if (!z) return std::nullopt;
+    return internal::leafChild<A, C>(t.hash(), t.key(), z.handle());
   };
   auto onEntry = [&bc](const L<A, B>& e) -> std::optional<L<A, C>> {
-    const hs::Lazy<C>* z = internal::lookupU<B, C>(e.value.force(), bc);
-    if (z == nullptr) return std::nullopt;
-    return L<A, C>{e.key, *z};
+    const Found<B, C> z = internal::lookupU<B, C>(e.value.force(), bc);
+    if (!z) return std::nullopt;
+    return L<A, C>{e.key, z.handle()};
   };
-  return detail::filterNode<A, C>(onLeaf, onEntry, ab);
+  return detail::filterMap<A, C>(onLeaf, onEntry, ab);
 }
 
 /// @}

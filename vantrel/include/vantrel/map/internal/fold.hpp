@@ -39,15 +39,17 @@ A seedValue(Z&& z) {
 
 // ---- Lazy right folds: step(record, deferred rest) ------------------------------------------
 
+// A branch's children from the i-th on, folded over a; t is the branch, which the deferred
+// folds keep alive.
 template <class A, class K, class V, class S>
-A foldrNode(const std::shared_ptr<S>& s, const HashMap<K, V>& t, const hs::Lazy<A>& a);
+A foldrNode(const std::shared_ptr<S>& s, const Ref<K, V>& t, const hs::Lazy<A>& a);
 
 template <class A, class K, class V, class S>
 hs::Lazy<A> foldrChildrenFrom(const std::shared_ptr<S>& s, const HashMap<K, V>& t, std::uint32_t i,
                               const hs::Lazy<A>& a) {
-  if (i >= internal::childrenOf(t).size()) return a;
+  if (i >= internal::branchOf(t).size()) return a;
   return hs::Lazy<A>::defer([s, t, i, a]() -> A {
-    return detail::foldrNode<A>(s, internal::childrenOf(t)[i],
+    return detail::foldrNode<A>(s, internal::nthChild(internal::branchOf(t), i),
                                 detail::foldrChildrenFrom<A>(s, t, i + 1, a));
   });
 }
@@ -60,38 +62,38 @@ hs::Lazy<A> foldrEntriesFrom(const std::shared_ptr<S>& s, const HashMap<K, V>& t
   });
 }
 template <class A, class K, class V, class S>
-A foldrNode(const std::shared_ptr<S>& s, const HashMap<K, V>& t, const hs::Lazy<A>& a) {
-  switch (internal::kindOf(t)) {
+A foldrNode(const std::shared_ptr<S>& s, const Ref<K, V>& t, const hs::Lazy<A>& a) {
+  switch (t.kind()) {
     case Kind::Empty:
       return a.force();
     case Kind::Leaf:
-      return A((*s)(internal::leafOf(t), a));
+      return internal::withEntry(t, [&](const Entry<K, V>& e) { return A((*s)(e, a)); });
     case Kind::Collision:
-      if (internal::entriesOf(t).size() == 0) return a.force();
-      return A((*s)(internal::entriesOf(t)[0], detail::foldrEntriesFrom<A>(s, t, 1, a)));
+      if (internal::entriesOf(*t.node).size() == 0) return a.force();
+      return A((*s)(internal::entriesOf(*t.node)[0], detail::foldrEntriesFrom<A>(s, *t.node, 1, a)));
     default:
-      if (internal::childrenOf(t).size() == 0) return a.force();
-      return detail::foldrNode<A>(s, internal::childrenOf(t)[0],
-                                  detail::foldrChildrenFrom<A>(s, t, 1, a));
+      if (internal::branchOf(*t.node).size() == 0) return a.force();
+      return detail::foldrNode<A>(s, internal::nthChild(internal::branchOf(*t.node), 0),
+                                  detail::foldrChildrenFrom<A>(s, *t.node, 1, a));
   }
 }
 template <class A, class K, class V, class S>
 A foldrLazy(S step, hs::Lazy<A> seed, const HashMap<K, V>& m) {
-  return detail::foldrNode<A>(std::make_shared<S>(std::move(step)), m, seed);
+  return detail::foldrNode<A>(std::make_shared<S>(std::move(step)), Ref<K, V>::of(m), seed);
 }
 
 // ---- Lazy left folds: step(deferred fold of what comes before, record) ----------------------
 
 template <class A, class K, class V, class S>
-A foldlNode(const std::shared_ptr<S>& s, const HashMap<K, V>& t, const hs::Lazy<A>& a);
+A foldlNode(const std::shared_ptr<S>& s, const Ref<K, V>& t, const hs::Lazy<A>& a);
 
-// The fold of the first n children over a.
+// The fold of the first n children of the branch t over a.
 template <class A, class K, class V, class S>
 hs::Lazy<A> foldlChildrenUpTo(const std::shared_ptr<S>& s, const HashMap<K, V>& t, std::uint32_t n,
                               const hs::Lazy<A>& a) {
   if (n == 0) return a;
   return hs::Lazy<A>::defer([s, t, n, a]() -> A {
-    return detail::foldlNode<A>(s, internal::childrenOf(t)[n - 1],
+    return detail::foldlNode<A>(s, internal::nthChild(internal::branchOf(t), n - 1),
                                 detail::foldlChildrenUpTo<A>(s, t, n - 1, a));
   });
 }
@@ -104,49 +106,51 @@ hs::Lazy<A> foldlEntriesUpTo(const std::shared_ptr<S>& s, const HashMap<K, V>& t
   });
 }
 template <class A, class K, class V, class S>
-A foldlNode(const std::shared_ptr<S>& s, const HashMap<K, V>& t, const hs::Lazy<A>& a) {
-  switch (internal::kindOf(t)) {
+A foldlNode(const std::shared_ptr<S>& s, const Ref<K, V>& t, const hs::Lazy<A>& a) {
+  switch (t.kind()) {
     case Kind::Empty:
       return a.force();
     case Kind::Leaf:
-      return A((*s)(a, internal::leafOf(t)));
+      return internal::withEntry(t, [&](const Entry<K, V>& e) { return A((*s)(a, e)); });
     case Kind::Collision: {
-      const std::uint32_t n = internal::entriesOf(t).size();
+      const std::uint32_t n = internal::entriesOf(*t.node).size();
       if (n == 0) return a.force();
-      return A((*s)(detail::foldlEntriesUpTo<A>(s, t, n - 1, a), internal::entriesOf(t)[n - 1]));
+      return A((*s)(detail::foldlEntriesUpTo<A>(s, *t.node, n - 1, a),
+                    internal::entriesOf(*t.node)[n - 1]));
     }
     default: {
-      const std::uint32_t n = internal::childrenOf(t).size();
+      const std::uint32_t n = internal::branchOf(*t.node).size();
       if (n == 0) return a.force();
-      return detail::foldlNode<A>(s, internal::childrenOf(t)[n - 1],
-                                  detail::foldlChildrenUpTo<A>(s, t, n - 1, a));
+      return detail::foldlNode<A>(s, internal::nthChild(internal::branchOf(*t.node), n - 1),
+                                  detail::foldlChildrenUpTo<A>(s, *t.node, n - 1, a));
     }
   }
 }
 template <class A, class K, class V, class S>
 A foldlLazy(S step, hs::Lazy<A> seed, const HashMap<K, V>& m) {
-  return detail::foldlNode<A>(std::make_shared<S>(std::move(step)), m, seed);
+  return detail::foldlNode<A>(std::make_shared<S>(std::move(step)), Ref<K, V>::of(m), seed);
 }
 
 // ---- Strict folds --------------------------------------------------------------------------
 
 // From the last pair in trie order down to the first; step(record, accumulator).
 template <class A, class K, class V, class S>
-void foldrStrict(S& step, const HashMap<K, V>& t, A& acc) {
-  switch (internal::kindOf(t)) {
+void foldrStrict(S& step, const Ref<K, V>& t, A& acc) {
+  switch (t.kind()) {
     case Kind::Empty:
       return;
     case Kind::Leaf:
-      acc = step(internal::leafOf(t), std::move(acc));
+      internal::withEntry(t, [&](const Entry<K, V>& e) { acc = step(e, std::move(acc)); });
       return;
     case Kind::Collision: {
-      const Entries<K, V>& a = internal::entriesOf(t);
+      const Entries<K, V>& a = internal::entriesOf(*t.node);
       for (std::uint32_t i = a.size(); i > 0; --i) acc = step(a[i - 1], std::move(acc));
       return;
     }
     default: {
-      const Children<K, V>& a = internal::childrenOf(t);
-      for (std::uint32_t i = a.size(); i > 0; --i) detail::foldrStrict<A>(step, a[i - 1], acc);
+      const Branch<K, V>& a = internal::branchOf(*t.node);
+      for (std::uint32_t i = a.size(); i > 0; --i)
+        detail::foldrStrict<A>(step, internal::nthChild(a, i - 1), acc);
       return;
     }
   }
@@ -162,18 +166,18 @@ M foldMapFrom(R& r, std::uint32_t i, std::uint32_t n) {
   M rest = detail::foldMapFrom<M>(r, i + 1, n);
   return hs::mappend<M>(first, rest);
 }
-// record(L) gives the monoid value of one pair.
+// record(pair) gives the monoid value of one pair.
 template <class M, class K, class V, class R>
-M foldMapNode(R& record, const HashMap<K, V>& t) {
-  switch (internal::kindOf(t)) {
+M foldMapNode(R& record, const Ref<K, V>& t) {
+  switch (t.kind()) {
     case Kind::Empty:
       return hs::mempty<M>();
     case Kind::Leaf:
-      return record(internal::leafOf(t));
+      return internal::withEntry(t, [&](const Entry<K, V>& e) -> M { return record(e); });
     case Kind::Collision: {
       // Collisions may be long: their operands are computed first, in order, then combined from
       // the right without recursing.
-      const Entries<K, V>& a = internal::entriesOf(t);
+      const Entries<K, V>& a = internal::entriesOf(*t.node);
       if (a.size() == 0) return hs::mempty<M>();
       std::vector<M> parts;
       parts.reserve(a.size());
@@ -183,9 +187,11 @@ M foldMapNode(R& record, const HashMap<K, V>& t) {
       return acc;
     }
     default: {
-      const Children<K, V>& a = internal::childrenOf(t);
+      const Branch<K, V>& a = internal::branchOf(*t.node);
       if (a.size() == 0) return hs::mempty<M>();
-      auto slot = [&](std::uint32_t i) -> M { return detail::foldMapNode<M>(record, a[i]); };
+      auto slot = [&](std::uint32_t i) -> M {
+        return detail::foldMapNode<M>(record, internal::nthChild(a, i));
+      };
       return detail::foldMapFrom<M>(slot, 0, a.size());
     }
   }
@@ -206,7 +212,7 @@ M foldMapNode(R& record, const HashMap<K, V>& t) {
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldr(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
-  auto step = [f = std::move(f)](const L<K, V>& r, const hs::Lazy<A>& rest) mutable -> A {
+  auto step = [f = std::move(f)](const auto& r, const hs::Lazy<A>& rest) mutable -> A {
     return detail::resultAs<A>(std::invoke(detail::target(f), detail::valueArg<F>(r.value), rest));
   };
   return detail::foldrLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
@@ -215,7 +221,7 @@ template <class F, class Z, class K, class V>
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldrWithKey(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
-  auto step = [f = std::move(f)](const L<K, V>& r, const hs::Lazy<A>& rest) mutable -> A {
+  auto step = [f = std::move(f)](const auto& r, const hs::Lazy<A>& rest) mutable -> A {
     return detail::resultAs<A>(
         std::invoke(detail::target(f), r.key, detail::valueArg<F>(r.value), rest));
   };
@@ -227,7 +233,7 @@ template <class F, class G, class Z, class K, class V>
 [[nodiscard]] auto bifoldr(F f, G g, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   auto gs = std::make_shared<G>(std::move(g));
-  auto step = [f = std::move(f), gs](const L<K, V>& r, const hs::Lazy<A>& rest) mutable -> A {
+  auto step = [f = std::move(f), gs](const auto& r, const hs::Lazy<A>& rest) mutable -> A {
     const hs::Lazy<A> right = hs::Lazy<A>::defer([gs, v = r.value, rest]() -> A {
       return detail::resultAs<A>(std::invoke(detail::target(*gs), detail::valueArg<G>(v), rest));
     });
@@ -244,7 +250,7 @@ template <class F, class G, class Z, class K, class V>
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldl(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
-  auto step = [f = std::move(f)](const hs::Lazy<A>& acc, const L<K, V>& r) mutable -> A {
+  auto step = [f = std::move(f)](const hs::Lazy<A>& acc, const auto& r) mutable -> A {
     return detail::resultAs<A>(std::invoke(detail::target(f), acc, detail::valueArg<F>(r.value)));
   };
   return detail::foldlLazy<A>(std::move(step), hs::Lazy<A>(std::move(z)), m);
@@ -253,7 +259,7 @@ template <class F, class Z, class K, class V>
 template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldlWithKey(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
-  auto step = [f = std::move(f)](const hs::Lazy<A>& acc, const L<K, V>& r) mutable -> A {
+  auto step = [f = std::move(f)](const hs::Lazy<A>& acc, const auto& r) mutable -> A {
     return detail::resultAs<A>(
         std::invoke(detail::target(f), acc, r.key, detail::valueArg<F>(r.value)));
   };
@@ -265,7 +271,7 @@ template <class F, class G, class Z, class K, class V>
 [[nodiscard]] auto bifoldl(F f, G g, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   auto fs = std::make_shared<F>(std::move(f));
-  auto step = [fs, g = std::move(g)](const hs::Lazy<A>& acc, const L<K, V>& r) mutable -> A {
+  auto step = [fs, g = std::move(g)](const hs::Lazy<A>& acc, const auto& r) mutable -> A {
     const hs::Lazy<A> left = hs::Lazy<A>::defer([fs, acc, k = r.key]() -> A {
       return detail::resultAs<A>(std::invoke(detail::target(*fs), acc, k));
     });
@@ -283,7 +289,7 @@ template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldl_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   A acc = detail::seedValue<A>(std::move(z));
-  for (const L<K, V>& r : m)
+  for (const auto& r : m)
     acc = detail::resultAs<A>(std::invoke(detail::target(f), std::move(acc), detail::valueArg<F>(r.value)));
   return acc;
 }
@@ -292,7 +298,7 @@ template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldlWithKey_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   A acc = detail::seedValue<A>(std::move(z));
-  for (const L<K, V>& r : m)
+  for (const auto& r : m)
     acc = detail::resultAs<A>(
         std::invoke(detail::target(f), std::move(acc), r.key, detail::valueArg<F>(r.value)));
   return acc;
@@ -303,10 +309,10 @@ template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldr_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   A acc = detail::seedValue<A>(std::move(z));
-  auto step = [&f](const L<K, V>& r, A&& a) -> A {
+  auto step = [&f](const auto& r, A&& a) -> A {
     return detail::resultAs<A>(std::invoke(detail::target(f), detail::valueArg<F>(r.value), std::move(a)));
   };
-  detail::foldrStrict<A>(step, m, acc);
+  detail::foldrStrict<A>(step, Ref<K, V>::of(m), acc);
   return acc;
 }
 /// As foldr_, f receiving the key too: f(k, v, acc).
@@ -314,11 +320,11 @@ template <class F, class Z, class K, class V>
 [[nodiscard]] auto foldrWithKey_(F f, Z z, const HashMap<K, V>& m) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   A acc = detail::seedValue<A>(std::move(z));
-  auto step = [&f](const L<K, V>& r, A&& a) -> A {
+  auto step = [&f](const auto& r, A&& a) -> A {
     return detail::resultAs<A>(
         std::invoke(detail::target(f), r.key, detail::valueArg<F>(r.value), std::move(a)));
   };
-  detail::foldrStrict<A>(step, m, acc);
+  detail::foldrStrict<A>(step, Ref<K, V>::of(m), acc);
   return acc;
 }
 /// @}
@@ -334,27 +340,27 @@ template <class F, class Z, class K, class V>
 template <class F, class K, class V>
 [[nodiscard]] auto foldMapWithKey(F f, const HashMap<K, V>& m) {
   using M = detail::ValueResultT<F, K, hs::Lazy<V>>;
-  auto record = [&f](const L<K, V>& r) -> M { return detail::resultAs<M>(hs::call(f, r.key, r.value)); };
-  return detail::foldMapNode<M>(record, m);
+  auto record = [&f](const auto& r) -> M { return detail::resultAs<M>(hs::call(f, r.key, r.value)); };
+  return detail::foldMapNode<M>(record, Ref<K, V>::of(m));
 }
 /// As foldMapWithKey over the values alone.
 template <class F, class K, class V>
 [[nodiscard]] auto foldMap(F f, const HashMap<K, V>& m) {
   using M = detail::ValueResultT<F, hs::Lazy<V>>;
-  auto record = [&f](const L<K, V>& r) -> M { return detail::resultAs<M>(hs::call(f, r.value)); };
-  return detail::foldMapNode<M>(record, m);
+  auto record = [&f](const auto& r) -> M { return detail::resultAs<M>(hs::call(f, r.value)); };
+  return detail::foldMapNode<M>(record, Ref<K, V>::of(m));
 }
 /// A pair gives f(k) <> g(v).
 /// Costs as foldMapWithKey.
 template <class F, class G, class K, class V>
 [[nodiscard]] auto bifoldMap(F f, G g, const HashMap<K, V>& m) {
   using M = detail::ValueResultT<F, K>;
-  auto record = [&f, &g](const L<K, V>& r) -> M {
+  auto record = [&f, &g](const auto& r) -> M {
     const M left = detail::resultAs<M>(hs::call(f, r.key));
     const M right = detail::resultAs<M>(hs::call(g, r.value));
     return hs::mappend<M>(left, right);
   };
-  return detail::foldMapNode<M>(record, m);
+  return detail::foldMapNode<M>(record, Ref<K, V>::of(m));
 }
 /// @}
 
@@ -369,7 +375,7 @@ template <class K, class V>
 [[nodiscard]] std::vector<std::pair<K, hs::Lazy<V>>> toList(const HashMap<K, V>& m) {
   std::vector<std::pair<K, hs::Lazy<V>>> out;
   out.reserve(static_cast<std::size_t>(internal::size(m)));
-  for (const L<K, V>& r : m) out.emplace_back(r.key, r.value);
+  for (const auto& r : m) out.emplace_back(r.key, r.value);
   return out;
 }
 /// The keys in trie order. O(n); allocates the vector of copies.
@@ -377,7 +383,7 @@ template <class K, class V>
 [[nodiscard]] std::vector<K> keys(const HashMap<K, V>& m) {
   std::vector<K> out;
   out.reserve(static_cast<std::size_t>(internal::size(m)));
-  for (const L<K, V>& r : m) out.push_back(r.key);
+  for (const auto& r : m) out.push_back(r.key);
   return out;
 }
 /// The values in trie order, as stored.
@@ -386,7 +392,7 @@ template <class K, class V>
 [[nodiscard]] std::vector<hs::Lazy<V>> elems(const HashMap<K, V>& m) {
   std::vector<hs::Lazy<V>> out;
   out.reserve(static_cast<std::size_t>(internal::size(m)));
-  for (const L<K, V>& r : m) out.push_back(r.value);
+  for (const auto& r : m) out.push_back(r.value);
   return out;
 }
 /// @}

@@ -53,39 +53,43 @@ struct OwnHash {
 };
 
 template <class K, class V>
-std::int64_t hashWalk(std::int64_t salt, const HashMap<K, V>& m) {
-  switch (internal::kindOf(m)) {
+std::int64_t hashWalk(std::int64_t salt, const Ref<K, V>& c) {
+  switch (c.kind()) {
     case Kind::Empty:
       return salt;
     case Kind::Leaf:
       // The stored hash stands for the key.
-      return hs::hashWithSalt(hs::saltedWordHash(salt, internal::wordOf(m)),
-                              internal::leafOf(m).value.force());
+      return hs::hashWithSalt(hs::saltedWordHash(salt, c.hash()), c.force());
     case Kind::Collision: {
       OwnHash own;
-      return detail::collisionHash(own, own, salt, m);
+      return detail::collisionHash(own, own, salt, *c.node);
     }
     default:
-      for (const HashMap<K, V>& c : internal::childrenOf(m)) salt = detail::hashWalk(salt, c);
+      internal::forEachChild(internal::branchOf(*c.node), [&](ChildBitmap, const Ref<K, V>& d) {
+        salt = detail::hashWalk(salt, d);
+        return true;
+      });
       return salt;
   }
 }
 
 template <class HK, class HV, class K, class V>
-std::int64_t liftHashWalk(HK& hk, HV& hv, std::int64_t salt, const HashMap<K, V>& m) {
-  switch (internal::kindOf(m)) {
+std::int64_t liftHashWalk(HK& hk, HV& hv, std::int64_t salt, const Ref<K, V>& c) {
+  switch (c.kind()) {
     case Kind::Empty:
       return salt;
-    case Kind::Leaf: {
+    case Kind::Leaf:
       // The key is hashed with the running salt; the stored hash is not used.
-      const L<K, V>& r = internal::leafOf(m);
-      return hs::call(hv, hs::call(hk, salt, r.key), r.value);
-    }
+      return internal::withEntry(c, [&](const Entry<K, V>& r) {
+        return hs::call(hv, hs::call(hk, salt, r.key), r.value);
+      });
     case Kind::Collision:
-      return detail::collisionHash(hk, hv, salt, m);
+      return detail::collisionHash(hk, hv, salt, *c.node);
     default:
-      for (const HashMap<K, V>& c : internal::childrenOf(m))
-        salt = detail::liftHashWalk(hk, hv, salt, c);
+      internal::forEachChild(internal::branchOf(*c.node), [&](ChildBitmap, const Ref<K, V>& d) {
+        salt = detail::liftHashWalk(hk, hv, salt, d);
+        return true;
+      });
       return salt;
   }
 }
@@ -102,7 +106,7 @@ std::int64_t liftHashWalk(HK& hk, HV& hv, std::int64_t salt, const HashMap<K, V>
 /// keys.
 template <class K, class V>
 [[nodiscard]] std::int64_t hashWithSalt(std::int64_t salt, const HashMap<K, V>& m) {
-  return detail::hashWalk(salt, m);
+  return detail::hashWalk(salt, Ref<K, V>::of(m));
 }
 /// @}
 template <class K, class V>
@@ -120,13 +124,13 @@ template <class K, class V>
 /// record hashes of a large collision.
 template <class HK, class HV, class K, class V>
 [[nodiscard]] std::int64_t liftHashWithSalt2(HK&& hk, HV&& hv, std::int64_t salt, const HashMap<K, V>& m) {
-  return detail::liftHashWalk(hk, hv, salt, m);
+  return detail::liftHashWalk(hk, hv, salt, Ref<K, V>::of(m));
 }
 /// liftHashWithSalt2 with the key type's own hash for hk.
 template <class HV, class K, class V>
 [[nodiscard]] std::int64_t liftHashWithSalt(HV&& hv, std::int64_t salt, const HashMap<K, V>& m) {
   detail::OwnHash hk;
-  return detail::liftHashWalk(hk, hv, salt, m);
+  return detail::liftHashWalk(hk, hv, salt, Ref<K, V>::of(m));
 }
 /// @}
 

@@ -1,5 +1,5 @@
 // Insertion: one walk down the key's hash path, shared by the persistent inserts and, with the
-// child slots overwritten in place, by the bulk builders.
+// branch nodes changed in place, by the moved inserts and the bulk builders.
 #pragma once
 
 #include <concepts>
@@ -13,14 +13,72 @@
 
 namespace vantrel::internal {
 
-// What a walk does where the key's hash meets stored records: `fresh()` is the value of a new
-// pair, `leafMatch` handles a `Leaf` whose key equals the new key, `collision` a `Collision` of the
-// key's hash.
-//
+// A value for a new pair: a handle that someone else holds too (kept as it is), a handle of the
+// walk's own (an evaluated cell of its alone may give up its value), or a plain value. Taken once.
+template <class V>
+class In {
+ public:
+  static In cell(const hs::Lazy<V>& v) noexcept {
+    In x;
+    x.borrowed_ = &v;
+    return x;
+  }
+  static In owned(hs::Lazy<V> v) noexcept {
+    In x;
+    x.owned_.emplace(std::move(v));
+    return x;
+  }
+  template <bool Move>
+  static In value(FreshValue<V, Move> v) noexcept {
+    In x;
+    if constexpr (Move)
+      x.moving_ = &v.value;
+    else
+      x.value_ = &v.value;
+    return x;
+  }
+
+  // Whether a record can keep it (a unit record keeps only the shared unit cell).
+  [[nodiscard]] bool fits() const noexcept {
+    if (borrowed_) return internal::representable(*borrowed_);
+    if (owned_) return internal::representable(*owned_);
+    return true;
+  }
+  OwnedSlot<V> slot() {
+    if (borrowed_) return internal::slotOfCell<V>(*borrowed_);
+    if (owned_) return internal::slotOfOwned<V>(std::move(*owned_));
+    if (moving_) return internal::slotOfValue<V>(std::move(*moving_));
+    return internal::slotOfValue<V>(*value_);
+  }
+  hs::Lazy<V> handle() {
+    if (borrowed_) return *borrowed_;
+    if (owned_) return internal::ownedHandle<V>(std::move(*owned_));
+    if (moving_) return internal::handleOfValue<V>(std::move(*moving_));
+    return internal::handleOfValue<V>(*value_);
+  }
+  // The same handle again (identity kept), for a walk that needs the value twice.
+  [[nodiscard]] const hs::Lazy<V>* borrowed() const noexcept { return borrowed_; }
+
+ private:
+  In() noexcept = default;
+  const hs::Lazy<V>* borrowed_ = nullptr;
+  std::optional<hs::Lazy<V>> owned_;
+  const V* value_ = nullptr;
+  V* moving_ = nullptr;
+};
+template <class V>
+In<V> inOf(const hs::Lazy<V>& v) noexcept {
+  return In<V>::cell(v);
+}
+template <class V, bool Move>
+In<V> inOf(FreshValue<V, Move> v) noexcept {
+  return In<V>::value(v);
+}
+
 // How a walk treats the branch nodes on its path.
 enum class Walk {
   Persistent,  // copy every changed node
-  Private,     // overwrite child slots in place: only for maps nobody but the caller can reach
+  Private,     // change branch nodes in place: only for maps nobody but the caller can reach
   Owned,       // in place where the node has no other holder, copying from the first shared node
 };
 
@@ -31,17 +89,6 @@ enum class Walk {
 template <class K, class V>
 using Changed = std::optional<HashMap<K, V>>;
 
-// A policy's answer for t as a walk's answer: a node is none when it is t itself.
-template <class K, class V>
-Changed<K, V> unlessSame(HashMap<K, V> r, const HashMap<K, V>& t) noexcept {
-  if (internal::ptrEq(r, t)) return std::nullopt;
-  return r;
-}
-template <class K, class V>
-Changed<K, V> unlessSame(Changed<K, V> r, const HashMap<K, V>&) noexcept {
-  return r;
-}
-
 // Whether a policy lets the walk move the caller's key into the record it stores (`takeKey()`).
 template <class P>
 constexpr bool takesKey() noexcept {
@@ -51,159 +98,374 @@ constexpr bool takesKey() noexcept {
     return false;
 }
 
-// A leaf holding k moved in. The node is allocated before k moves, so a failed allocation leaves
-// k as it was.
-template <class K, class V, class X>
-HashMap<K, V> leafTaking(KeyHash h, K&& k, const X& x) {
-  if constexpr (std::is_same_v<X, hs::Lazy<V>>)
-    return Node::adopt<K, V>(new LeafNode<K, V>(h, L<K, V>{std::move(k), x}));
-  else
-    return internal::inlineLeaf<K, V>(h, std::move(k), x.take());
-}
-// two() with the new leaf, holding k1 moved in, made after every node above it.
-template <class K, class V, class X>
-HashMap<K, V> twoTaking(LevelShift s, KeyHash h1, K&& k1, const X& x1, KeyHash h2,
-                        const HashMap<K, V>& t2) {
-  HashMap<K, V> top = internal::joinDifferentHashes<K, V>(s, h1, h2, HashMap<K, V>(), t2);
-  // Down the one-child levels to the two-child node and its empty slot for the leaf.
-  HashMap<K, V>* slot = &top;
-  for (LevelShift l = s;; l = nextShift(l)) {
-    Children<K, V>& a = internal::childrenOf(*slot);
-    if (a.size() == 2) {
-      slot = &a[mask(h1, l) < mask(h2, l) ? 0 : 1];
-      break;
-    }
-    slot = &a[0];
-  }
-  *slot = internal::leafTaking<K, V>(h1, std::move(k1), x1);
-  return top;
-}
-
 // The walk below a branch node t: in place when the mode allows it, else persistent.
 template <Walk W, class K, class V>
-constexpr bool inPlaceAt(const HashMap<K, V>& t) noexcept {
+bool inPlaceAt(const HashMap<K, V>& t) noexcept {
   if constexpr (W == Walk::Private) return true;
-  if constexpr (W == Walk::Owned) return Node::object(t)->refs.load(std::memory_order_acquire) == 1;
+  if constexpr (W == Walk::Owned) return internal::soleHolder(t);
   return false;
 }
+
+// ---- Branch copies with one chunk changed --------------------------------------------------
+
+enum class ChunkTo : std::uint8_t { Nothing, Record, Sub };
+
+// A copy of branch a with the chunk `bit` changed to nothing, to a record (made by put(out, bit))
+// or to the sub-node `sub`; everything else is copied (sub-nodes counted up, records copied as
+// they are). With `extra`, the copy has that much free room.
+template <class K, class V, class Put>
+HashMap<K, V> copyWithChunk(const Branch<K, V>& a, ChildBitmap bit, ChunkTo to, HashMap<K, V>* sub,
+                            Put&& put, std::size_t extra = 0) {
+  const auto b = static_cast<std::uint32_t>(bit);
+  const std::uint32_t below = b - 1;
+  const std::uint32_t nodes = a.nodes();
+  const bool wasRec = (a.data & b) != 0, wasSub = (nodes & b) != 0;
+  const std::uint64_t word = (a.word & ~bit) | (to != ChunkTo::Nothing ? bit : 0);
+  const std::uint32_t data = (a.data & ~b) | (to == ChunkTo::Record ? b : 0);
+  const std::uint32_t nsub = a.nsub() - wasSub + (to == ChunkTo::Sub);
+  const std::uint32_t nrec = a.nrec() - wasRec + (to == ChunkTo::Record);
+  BranchBuilder<K, V> out(word, data, nsub, nrec, extra);
+  const auto si = static_cast<std::uint32_t>(std::popcount(nodes & below));
+  out.subs(a.subs(), si);
+  if (to == ChunkTo::Sub) out.sub(std::move(*sub));
+  out.subs(a.subs() + si + wasSub, a.nsub() - si - wasSub);
+  const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & below));
+  out.recs(a.recs(), ri, a.data & below, a.boxed);
+  if (to == ChunkTo::Record) put(out, bit);
+  out.recs(a.recs() + ri + wasRec, a.nrec() - ri - wasRec, a.data & ~below & ~b, a.boxed);
+  return out.finish();
+}
+template <class K, class V>
+HashMap<K, V> copyWithSub(const Branch<K, V>& a, ChildBitmap bit, HashMap<K, V> sub) {
+  return internal::copyWithChunk<K, V>(a, bit, ChunkTo::Sub, &sub, [](auto&, ChildBitmap) {});
+}
+template <class K, class V>
+HashMap<K, V> copyWithout(const Branch<K, V>& a, ChildBitmap bit) {
+  return internal::copyWithChunk<K, V>(a, bit, ChunkTo::Nothing, nullptr,
+                                       [](auto&, ChildBitmap) {});
+}
+template <class K, class V, class KA>
+HashMap<K, V> copyWithRecord(const Branch<K, V>& a, ChildBitmap bit, KeyHash h, KA&& k,
+                             OwnedSlot<V> slot, std::size_t extra = 0) {
+  return internal::copyWithChunk<K, V>(
+      a, bit, ChunkTo::Record, nullptr,
+      [&](BranchBuilder<K, V>& out, ChildBitmap b) {
+        out.rec(b, h, std::forward<KA>(k), std::move(slot));
+      },
+      extra);
+}
+// The same with a leaf child that may or may not fit a record: a record, or a leaf node as a
+// sub-node.
+template <class K, class V>
+HashMap<K, V> copyWithChild(const Branch<K, V>& a, ChildBitmap bit, Child<K, V> c) {
+  if (c.asRecord())
+    return internal::copyWithChunk<K, V>(a, bit, ChunkTo::Record, nullptr,
+                                         [&](BranchBuilder<K, V>& out, ChildBitmap b) { c.put(out, b); });
+  HashMap<K, V> n = std::move(c).toMap();
+  return internal::copyWithSub<K, V>(a, bit, std::move(n));
+}
+
+// ---- In-place changes of a branch nobody else holds ----------------------------------------
+
+// Forgets a node's children after they were moved into another block (the block is then freed
+// with nothing in it).
+template <class K, class V>
+void abandon(Branch<K, V>& a) noexcept {
+  a.small = 0;
+  a.data = 0;
+  a.boxed = 0;
+}
+// The moved copy of an owned node with one more record, and room to grow: a large node filled one
+// child at a time would otherwise be copied at every step. The key is made into the new record
+// after the block is allocated (its move must not throw when it is taken from a caller).
+template <class K, class V, class KA>
+HashMap<K, V> grownWithRecord(Branch<K, V>& a, ChildBitmap bit, KeyHash h, KA&& k, OwnedSlot<V> slot) {
+  const auto b = static_cast<std::uint32_t>(bit);
+  const std::uint32_t below = b - 1;
+  const std::uint32_t nrec = a.nrec() + 1;
+  const std::size_t extra = Branch<K, V>::recSize * (nrec >= 8 ? nrec / 4 : 0);
+  const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & below));
+  if constexpr (!std::is_nothrow_constructible_v<K, KA&&> || !movableRecords<K, V>) {
+    // A key that may throw: the node is copied, so nothing has moved when it does.
+    BranchBuilder<K, V> copy(a.word | bit, a.data | b, a.nsub(), nrec, extra);
+    copy.subs(a.subs(), a.nsub());
+    copy.recs(a.recs(), ri, a.data & below, a.boxed);
+    copy.rec(bit, h, std::forward<KA>(k), std::move(slot));
+    copy.recs(a.recs() + ri, a.nrec() - ri, a.data & ~below, a.boxed);
+    return copy.finish();
+  } else {
+    BranchBuilder<K, V> out(a.word | bit, a.data | b, a.nsub(), nrec, extra);
+    out.relocateSubs(a.subs(), a.nsub());
+    out.relocate(a.recs(), ri, a.data & below, a.boxed);
+    out.rec(bit, h, std::forward<KA>(k), std::move(slot));
+    out.relocate(a.recs() + ri, a.nrec() - ri, a.data & ~below, a.boxed);
+    internal::abandon(a);
+    return out.finish();
+  }
+}
+// Adds a record at chunk bit where it stands, when the node has room and its records move
+// without a throw; the new record is made before anything moves.
+template <class K, class V, class KA>
+bool addRecordInPlace(Branch<K, V>& a, ChildBitmap bit, KeyHash h, KA&& k, OwnedSlot<V>& slot) {
+  if constexpr (!movableRecords<K, V>) {
+    return false;
+  } else {
+    using R = Rec<K, V>;
+    if (a.room() < Branch<K, V>::recSize) return false;
+    const auto b = static_cast<std::uint32_t>(bit);
+    const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
+    const bool boxed = slot.boxed;
+    alignas(R) unsigned char tmp[sizeof(R)];
+    R* made = ::new (static_cast<void*>(tmp)) R{h, std::forward<KA>(k), slot.take()};
+    R* old = a.recs();
+    internal::relocateRecords<K, V>(old - 1, old, ri);
+    a.offset = static_cast<std::uint16_t>(a.offset - Branch<K, V>::recSize);
+    internal::relocateRecords<K, V>(a.recs() + ri, made, 1);
+    a.data |= b;
+    a.word |= bit;
+    if (boxed) a.boxed |= b;
+    if (a.word == fullBitmap) a.kind = Kind::Full;
+    return true;
+  }
+}
+// Replaces the record at chunk bit where it stands (the new record made first).
+template <class K, class V, class KA>
+bool replaceRecordInPlace(Branch<K, V>& a, ChildBitmap bit, KeyHash h, KA&& k, OwnedSlot<V>& slot) {
+  if constexpr (!movableRecords<K, V>) {
+    return false;
+  } else {
+    using R = Rec<K, V>;
+    const auto b = static_cast<std::uint32_t>(bit);
+    const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
+    const bool boxed = slot.boxed;
+    alignas(R) unsigned char tmp[sizeof(R)];
+    R* made = ::new (static_cast<void*>(tmp)) R{h, std::forward<KA>(k), slot.take()};
+    R* at = a.recs() + ri;
+    internal::destroyRecords<K, V>(at, 1, b, a.boxed);
+    internal::relocateRecords<K, V>(at, made, 1);
+    a.boxed = boxed ? (a.boxed | b) : (a.boxed & ~b);
+    return true;
+  }
+}
+// Removes the record of chunk bit b where it stands: the records before it move up into its room.
+template <class K, class V>
+void dropRecordInPlace(Branch<K, V>& a, std::uint32_t b) noexcept {
+  const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
+  Rec<K, V>* r = a.recs();
+  internal::destroyRecords<K, V>(r + ri, 1, b, a.boxed);
+  internal::relocateRecordsUp<K, V>(r + 1, r, ri);
+  a.offset = static_cast<std::uint16_t>(a.offset + Branch<K, V>::recSize);
+  a.data &= ~b;
+  a.boxed &= ~b;
+}
+// Removes the sub-node of chunk bit b where it stands: the later handles move down.
+template <class K, class V>
+void dropSubInPlace(Branch<K, V>& a, std::uint32_t b) noexcept {
+  const auto si = static_cast<std::uint32_t>(std::popcount(a.nodes() & (b - 1)));
+  HashMap<K, V>* s = a.subs();
+  s[si].~HashMap();
+  std::memmove(static_cast<void*>(s + si), static_cast<const void*>(s + si + 1),
+               sizeof(HashMap<K, V>) * (a.nsub() - si - 1));
+  --a.small;
+}
+// Turns the record at chunk bit into the sub-node c where it stands: the record goes (its room
+// is more than the sub-node's handle needs).
+template <class K, class V>
+bool recordToSubInPlace(Branch<K, V>& a, ChildBitmap bit, HashMap<K, V>&& c) noexcept {
+  if constexpr (!movableRecords<K, V>) {
+    return false;
+  } else {
+    const auto b = static_cast<std::uint32_t>(bit);
+    internal::dropRecordInPlace(a, b);
+    const auto si = static_cast<std::uint32_t>(std::popcount(a.nodes() & (b - 1)));
+    HashMap<K, V>* s = a.subs();
+    std::memmove(static_cast<void*>(s + si + 1), static_cast<const void*>(s + si),
+                 sizeof(HashMap<K, V>) * (a.nsub() - si));
+    ::new (static_cast<void*>(s + si)) HashMap<K, V>(std::move(c));
+    ++a.small;
+    return true;
+  }
+}
+
+// The same for a node the walk owns, where nothing after this step can fail: in place while the
+// free room stays under two records, else the children move to a compact new
+// block (a large node whose records turn into sub-nodes one by one would otherwise keep the room
+// of all of them). The answer is the new block, or none when the node changed where it stands.
+template <class K, class V>
+Changed<K, V> recordToSubOwned(Branch<K, V>& a, ChildBitmap bit, HashMap<K, V>&& c) {
+  using B = Branch<K, V>;
+  if constexpr (!movableRecords<K, V>) {
+    return internal::copyWithSub<K, V>(a, bit, std::move(c));
+  } else {
+    if (a.room() + B::recSize - sizeof(HashMap<K, V>) < 2 * B::recSize) {
+      internal::recordToSubInPlace(a, bit, std::move(c));
+      return std::nullopt;
+    }
+    const auto b = static_cast<std::uint32_t>(bit);
+    const std::uint32_t below = b - 1;
+    const auto si = static_cast<std::uint32_t>(std::popcount(a.nodes() & below));
+    const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & below));
+    BranchBuilder<K, V> out(a.word, a.data & ~b, a.nsub() + 1, a.nrec() - 1);
+    out.relocateSubs(a.subs(), si);
+    out.sub(std::move(c));
+    out.relocateSubs(a.subs() + si, a.nsub() - si);
+    internal::destroyRecords<K, V>(a.recs() + ri, 1, b, a.boxed);
+    out.relocate(a.recs(), ri, a.data & below, a.boxed);
+    out.relocate(a.recs() + ri + 1, a.nrec() - ri - 1, a.data & ~below & ~b, a.boxed);
+    internal::abandon(a);
+    return out.finish();
+  }
+}
+
+// ---- Joining a new pair with a leaf of another hash ------------------------------------------
+
+// The subtree of a new pair (h1, k1, x1) and the leaf or collision t2 of another hash h2, from
+// level s: one-child nodes while the chunks agree, the two side by side at the first level where
+// they differ.
+template <class K, class V, class KA>
+HashMap<K, V> two(LevelShift s, KeyHash h1, KA&& k1, In<V>&& x1, KeyHash h2, Child<K, V> t2) {
+  assert(h1 != h2 && "two: equal hashes");
+  Child<K, V> leaf;
+  if (recordable<K, V> && x1.fits())
+    leaf = Child<K, V>::made(h1, std::forward<KA>(k1), x1.slot());
+  else
+    leaf = Child<K, V>(internal::leafObject<K, V>(h1, std::forward<KA>(k1), x1.handle()));
+  return internal::joinDifferentHashes<K, V>(s, h1, h2, std::move(leaf), std::move(t2));
+}
+
+// ---- The walk ------------------------------------------------------------------------------
 
 // The key's insertion below t. With a policy that takes the caller's key, an in-place walk moves
 // it into the new record where nothing that can throw comes after: every level above changes in
 // place, every other node of the change is allocated first, and only keys whose move cannot
 // throw are moved. Elsewhere the key is copied.
 template <Walk W, class K, class V, class P>
+Changed<K, V> insertStep(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy);
+
+// The pair of the caller's key and the fresh value where a leaf of the same hash and another key
+// stands: a collision of the leaf's pair and the new pair, in that order.
+template <class K, class V, class P>
+HashMap<K, V> collisionWithNew(KeyHash h, const K& k, const Ref<K, V>& y, P& policy, bool take) {
+  EntryBuilder<K, V> pair(Kind::Collision, h, 2);
+  pair.emplace(internal::pairOf(y));
+  // The handle before the key moves: making it may fail.
+  hs::Lazy<V> v = policy.fresh().handle();
+  if constexpr (takesKey<P>()) {
+    if (take) {
+      pair.emplace(L<K, V>{policy.takeKey(), std::move(v)});
+      return internal::collisionNode<K, V>(h, pair.finish());
+    }
+  }
+  (void)take;
+  pair.emplace(L<K, V>{k, std::move(v)});
+  return internal::collisionNode<K, V>(h, pair.finish());
+}
+
+// The level of a branch node t.
+template <Walk W, class K, class V, class P>
+Changed<K, V> insertBranch(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy) {
+  constexpr bool canTake =
+      W == Walk::Owned && internal::takesKey<P>() && std::is_nothrow_move_constructible_v<K>;
+  Branch<K, V>& a = internal::branchOf(t);
+  const ChildBitmap bit = mask(h, s);
+  const bool inPlace = internal::inPlaceAt<W>(t);
+  // Where the key is stored, an in-place level above lets it move (see insertStep).
+  auto key = [&]() -> decltype(auto) {
+    if constexpr (canTake)
+      return policy.takeKey();
+    else
+      return (k);
+  };
+  if ((a.data & bit) != 0) {
+    const Rec<K, V>& r = a.recAt(bit);
+    const Ref<K, V> y = Ref<K, V>::record(r, a.boxedAt(bit));
+    if (r.hash == h) {
+      if (r.key == k) {
+        std::optional<In<V>> x = policy.leafMatch(y);
+        if (!x) return std::nullopt;
+        if (!x->fits()) {
+          HashMap<K, V> leaf = internal::leafObject<K, V>(h, k, x->handle());
+          if (inPlace) return internal::recordToSubOwned(a, bit, std::move(leaf));
+          return internal::copyWithSub<K, V>(a, bit, std::move(leaf));
+        }
+        OwnedSlot<V> slot = x->slot();
+        if (inPlace && internal::replaceRecordInPlace(a, bit, h, k, slot)) return std::nullopt;
+        return internal::copyWithRecord<K, V>(a, bit, h, k, std::move(slot));
+      }
+      HashMap<K, V> c = internal::collisionWithNew<K, V>(h, k, y, policy, canTake && inPlace);
+      if (inPlace && internal::recordToSubInPlace(a, bit, std::move(c))) return std::nullopt;
+      return internal::copyWithSub<K, V>(a, bit, std::move(c));
+    }
+    // The subtree allocates after its records are made, so the key is copied here.
+    HashMap<K, V> sub = internal::two<K, V>(nextShift(s), h, k, policy.fresh(), r.hash,
+                                             Child<K, V>::copyOf(y));
+    if (inPlace) return internal::recordToSubOwned(a, bit, std::move(sub));
+    return internal::copyWithSub<K, V>(a, bit, std::move(sub));
+  }
+  if ((a.word & bit) != 0) {
+    const HashMap<K, V>& c = a.subAt(bit);
+    if (inPlace) {
+      Changed<K, V> r = internal::insertStep<W>(h, k, nextShift(s), c, policy);
+      if (r) const_cast<HashMap<K, V>&>(c) = std::move(*r);
+      return std::nullopt;
+    }
+    Changed<K, V> r = internal::insertStep<Walk::Persistent>(h, k, nextShift(s), c, policy);
+    if (!r) return r;
+    return internal::copyWithSub<K, V>(a, bit, std::move(*r));
+  }
+  // A new chunk.
+  In<V> x = policy.fresh();
+  if (!recordable<K, V> || !x.fits()) {
+    HashMap<K, V> leaf = internal::leafObject<K, V>(h, k, x.handle());
+    return internal::copyWithSub<K, V>(a, bit, std::move(leaf));
+  }
+  OwnedSlot<V> slot = x.slot();
+  if (inPlace) {
+    if (canTake) {
+      if (internal::addRecordInPlace(a, bit, h, key(), slot)) return std::nullopt;
+      return internal::grownWithRecord<K, V>(a, bit, h, key(), std::move(slot));
+    }
+    if (internal::addRecordInPlace(a, bit, h, k, slot)) return std::nullopt;
+    return internal::grownWithRecord<K, V>(a, bit, h, k, std::move(slot));
+  }
+  return internal::copyWithRecord<K, V>(a, bit, h, k, std::move(slot));
+}
+
+template <Walk W, class K, class V, class P>
 Changed<K, V> insertStep(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t, P& policy) {
   constexpr bool take =
       W == Walk::Owned && internal::takesKey<P>() && std::is_nothrow_move_constructible_v<K>;
   switch (internal::kindOf(t)) {
-    case Kind::Empty:
-      if constexpr (take) return internal::leafTaking<K, V>(h, policy.takeKey(), policy.fresh());
-      return internal::leafNode<K, V>(h, k, policy.fresh());
+    case Kind::BitmapIndexed:
+    case Kind::Full:
+      return internal::insertBranch<W>(h, k, s, t, policy);
+    case Kind::Empty: {
+      In<V> x = policy.fresh();
+      hs::Lazy<V> v = x.handle();
+      if constexpr (take) return internal::leafObject<K, V>(h, policy.takeKey(), std::move(v));
+      return internal::leafObject<K, V>(h, k, std::move(v));
+    }
     case Kind::Leaf: {
       const KeyHash hy = internal::wordOf(t);
-      const L<K, V>& y = internal::leafOf(t);
+      const Ref<K, V> y = Ref<K, V>::of(t);
       if (hy == h) {
-        if (y.key == k) return internal::unlessSame(policy.leafMatch(t, y), t);
-        if constexpr (take) {
-          EntryBuilder<K, V> pair(Kind::Collision, h, 2);
-          pair.emplace(y);
-          // The cell before the key moves: making it may fail.
-          hs::Lazy<V> cell = internal::freshCell<V>(policy.fresh());
-          pair.emplace(L<K, V>{policy.takeKey(), std::move(cell)});
-          return internal::collisionNode<K, V>(h, pair.finish());
+        if (y.key() == k) {
+          std::optional<In<V>> x = policy.leafMatch(y);
+          if (!x) return std::nullopt;
+          return internal::leafObject<K, V>(h, k, x->handle());
         }
-        return internal::collision<K, V>(h, y,
-                                         L<K, V>{k, internal::freshCell<V>(policy.fresh())});
+        return internal::collisionWithNew<K, V>(h, k, y, policy, take);
       }
-      if constexpr (take)
-        return internal::twoTaking<K, V>(s, h, policy.takeKey(), policy.fresh(), hy, t);
-      return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
+      return internal::two<K, V>(s, h, k, policy.fresh(), hy, Child<K, V>(t));
     }
     case Kind::Collision: {
       const KeyHash hy = internal::wordOf(t);
-      if (hy == h) return internal::unlessSame(policy.collision(t), t);
-      if constexpr (take)
-        return internal::twoTaking<K, V>(s, h, policy.takeKey(), policy.fresh(), hy, t);
-      return internal::two<K, V>(s, h, k, policy.fresh(), hy, t);
-    }
-    case Kind::BitmapIndexed: {
-      const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
-      Children<K, V>& a = internal::childrenOf(t);
-      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      const bool inPlace = internal::inPlaceAt<W>(t);
-      if constexpr (take) {
-        if ((b & bit) == 0) {
-          if (inPlace && a.size() < a.cap) {
-            // Nothing after the leaf can fail.
-            a.insertAt(i, internal::leafTaking<K, V>(h, policy.takeKey(), policy.fresh()));
-            a.word = b | bit;
-            if (a.word == fullBitmap) a.kind = Kind::Full;
-            return std::nullopt;
-          }
-          // The grown node first, then the leaf, then the children: a failure before the last
-          // step leaves both the key and t as they were.
-          ChildBuilder<K, V> grown(Kind::BitmapIndexed, b | bit, a.size() + 1);
-          HashMap<K, V> leaf = internal::leafTaking<K, V>(h, policy.takeKey(), policy.fresh());
-          if (inPlace) {
-            grown.relocate(a.slots(), i);
-            grown.emplace(std::move(leaf));
-            grown.relocate(a.slots() + i, a.size() - i);
-            a.abandon();
-          } else {
-            grown.copy(a.slots(), i);
-            grown.emplace(std::move(leaf));
-            grown.copy(a.slots() + i, a.size() - i);
-          }
-          return internal::bitmapIndexedOrFull<K, V>(b | bit, grown.finish());
-        }
+      if (hy == h) {
+        HashMap<K, V> r = policy.collision(t);
+        if (internal::ptrEq(r, t)) return std::nullopt;
+        return r;
       }
-      if ((b & bit) == 0) {
-        HashMap<K, V> leaf = internal::leafNode<K, V>(h, k, policy.fresh());
-        if constexpr (W != Walk::Persistent) {
-          // The node is about to leave the trie: when nothing else holds it, its children move
-          // into the grown node instead of being counted up here and down again when it is freed.
-          if (Node::object(t)->refs.load(std::memory_order_acquire) == 1) {
-            if (a.size() < a.cap) {
-              a.insertAt(i, std::move(leaf));
-              a.word = b | bit;
-              if (a.word == fullBitmap) a.kind = Kind::Full;
-              return std::nullopt;
-            }
-            ChildBuilder<K, V> grown(Kind::BitmapIndexed, b | bit, a.size() + 1);
-            grown.relocate(a.slots(), i);
-            grown.emplace(std::move(leaf));
-            grown.relocate(a.slots() + i, a.size() - i);
-            a.abandon();
-            return internal::bitmapIndexedOrFull<K, V>(b | bit, grown.finish());
-          }
-        }
-        return internal::bitmapIndexedOrFull<K, V>(
-            b | bit, internal::copyInsert(Kind::BitmapIndexed, b | bit, a.slots(), a.size(), i,
-                                          std::move(leaf)));
-      }
-      const HashMap<K, V>& c = a[i];
-      if (inPlace) {
-        Changed<K, V> r = internal::insertStep<W>(h, k, nextShift(s), c, policy);
-        if (r) a[i] = std::move(*r);
-        return std::nullopt;
-      }
-      Changed<K, V> r = internal::insertStep<Walk::Persistent>(h, k, nextShift(s), c, policy);
-      if (!r) return r;
-      return internal::bitmapIndexed<K, V>(
-          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, std::move(*r)));
-    }
-    case Kind::Full: {
-      Children<K, V>& a = internal::childrenOf(t);
-      const auto i = static_cast<std::uint32_t>(index(h, s));
-      const HashMap<K, V>& c = a[i];
-      if (internal::inPlaceAt<W>(t)) {
-        Changed<K, V> r = internal::insertStep<W>(h, k, nextShift(s), c, policy);
-        if (r) a[i] = std::move(*r);
-        return std::nullopt;
-      }
-      Changed<K, V> r = internal::insertStep<Walk::Persistent>(h, k, nextShift(s), c, policy);
-      if (!r) return r;
-      return internal::update32<K, V>(a, i, std::move(*r));
+      return internal::two<K, V>(s, h, k, policy.fresh(), hy, Child<K, V>(t));
     }
     default:
       return std::nullopt;
@@ -233,10 +495,10 @@ struct ReplacePolicy {
   KeyHash h;
   const K& k;
   const hs::Lazy<V>& v;
-  const hs::Lazy<V>& fresh() const noexcept { return v; }
-  Changed<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>& y) const {
-    if (hs::ptrEq(v, y.value)) return std::nullopt;
-    return internal::leafNode<K, V>(h, k, v);
+  In<V> fresh() const noexcept { return In<V>::cell(v); }
+  std::optional<In<V>> leafMatch(const Ref<K, V>& y) const noexcept {
+    if (y.holds(v)) return std::nullopt;
+    return In<V>::cell(v);
   }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
     return internal::replaceInCollision<K, V>(k, v, t);
@@ -249,25 +511,10 @@ struct ReplaceValuePolicy {
   KeyHash h;
   const K& k;
   FreshValue<V, Move> v;
-  FreshValue<V, Move> fresh() const noexcept { return v; }
-  HashMap<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>&) const {
-    return internal::leafNode<K, V>(h, k, v);
-  }
+  In<V> fresh() const noexcept { return In<V>::value(v); }
+  std::optional<In<V>> leafMatch(const Ref<K, V>&) const noexcept { return In<V>::value(v); }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
-    return internal::replaceInCollision<K, V>(k, internal::freshCell<V>(v), t);
-  }
-};
-
-// As ReplaceValuePolicy for a value handed over, already in a leaf of its own under the key.
-template <class K, class V>
-struct ReplaceLeafPolicy {
-  KeyHash h;
-  const K& k;
-  FreshLeaf<K, V> v;
-  FreshLeaf<K, V> fresh() const noexcept { return v; }
-  HashMap<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>&) const noexcept { return v.leaf; }
-  HashMap<K, V> collision(const HashMap<K, V>& t) const {
-    return internal::replaceInCollision<K, V>(k, internal::freshCell<V>(v), t);
+    return internal::replaceInCollision<K, V>(k, internal::handleOf<V>(v), t);
   }
 };
 
@@ -283,26 +530,28 @@ using TakingReplacePolicy = TakingKey<ReplacePolicy<K, V>, K>;
 template <class K, class V, bool Move>
 using TakingReplaceValuePolicy = TakingKey<ReplaceValuePolicy<K, V, Move>, K>;
 
-// A present key gets g(stored cell); the node stays when g gives back the very stored cell.
+// A present key gets g(stored value handle); the node stays when g gives back the very stored
+// cell.
 template <class K, class V, class G>
 struct ModifyPolicy {
   KeyHash h;
   const K& k;
   const hs::Lazy<V>& x;
   G& g;
-  const hs::Lazy<V>& fresh() const noexcept { return x; }
-  Changed<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>& y) const {
-    hs::Lazy<V> r = g(y.value);
-    if (hs::ptrEq(r, y.value)) return std::nullopt;
-    return internal::leafNode<K, V>(h, k, std::move(r));
+  In<V> fresh() const noexcept { return In<V>::cell(x); }
+  std::optional<In<V>> leafMatch(const Ref<K, V>& y) const {
+    const LazyView<V> stored = y.view();
+    hs::Lazy<V> r = g(stored.get());
+    if (y.holds(r)) return std::nullopt;
+    return In<V>::owned(std::move(r));
   }
-  Changed<K, V> collision(const HashMap<K, V>& t) const {
+  HashMap<K, V> collision(const HashMap<K, V>& t) const {
     const Entries<K, V>& a = internal::entriesOf(t);
     const std::uint32_t n = a.size();
     for (std::uint32_t j = 0; j < n; ++j) {
       if (k == a[j].key) {
         hs::Lazy<V> r = g(a[j].value);
-        if (hs::ptrEq(r, a[j].value)) return std::nullopt;
+        if (hs::ptrEq(r, a[j].value)) return t;
         return internal::collisionNode<K, V>(
             h, internal::copyUpdate(Kind::Collision, h, a.slots(), n, j, L<K, V>{k, std::move(r)}));
       }
@@ -319,9 +568,10 @@ struct CombinePolicy {
   const K& k;
   const hs::Lazy<V>& v;
   F& f;
-  const hs::Lazy<V>& fresh() const noexcept { return v; }
-  HashMap<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>& y) const {
-    return internal::leafNode<K, V>(h, k, f(k, v, y.value));
+  In<V> fresh() const noexcept { return In<V>::cell(v); }
+  std::optional<In<V>> leafMatch(const Ref<K, V>& y) const {
+    const LazyView<V> stored = y.view();
+    return In<V>::owned(f(k, v, stored.get()));
   }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
     return internal::updateOrSnocWithKey<K, V>(f, k, v, internal::entriesOf(t));
@@ -386,31 +636,24 @@ template <class K, class V>
 }
 
 /// @}
-// The insert of a value v the caller hands over (and of its key too, with `TakeKey`): v, and the
-// key when its move cannot throw, go into a leaf built first; the walk stores that leaf or its
-// cell, comparing with the leaf's key. When anything after throws, both are given back.
+// The insert of a value v the caller hands over into a cell of its own: v moves into a new cell
+// before the walk (a failed allocation leaves it as it was), the walk stores that cell, and when
+// anything after throws, nothing but this function holds the cell again and v is moved back.
 template <Walk W, bool TakeKey, class K, class V, class KA>
-HashMap<K, V> insertHandedOver(KeyHash h, KA& k, V& v, const HashMap<K, V>& m) {
-  constexpr bool moveKey = TakeKey && !std::is_const_v<KA> &&
-                           std::is_nothrow_move_constructible_v<K> &&
-                           std::is_nothrow_move_assignable_v<K>;
-  const HashMap<K, V> leaf = [&] {
-    if constexpr (moveKey)
-      return internal::inlineLeaf<K, V>(h, std::move(k), std::move(v));
-    else
-      return internal::inlineLeaf<K, V>(h, std::as_const(k), std::move(v));
-  }();
-  // Once a key has moved, k is no longer the key; the leaf's copy is.
-  const L<K, V>& record = internal::leafOf(leaf);
-  ReplaceLeafPolicy<K, V> p{h, record.key, {leaf}};
+HashMap<K, V> insertHandedOver(KeyHash h, KA& k, V& v, HashMap<K, V>&& m) {
+  const hs::Lazy<V> cell(std::move(v));
   try {
-    return internal::insertWalk<W>(h, record.key, 0, m, p);
-  } catch (...) {
-    // Whatever the walk made is gone again: the leaf and its cell are held here alone.
-    if (Node::object(leaf)->refs.load(std::memory_order_acquire) == 1) {
-      if (V* x = hs::detail::cellOf(record.value)->soleValue()) v = std::move(*x);
-      if constexpr (moveKey) k = std::move(const_cast<K&>(record.key));
+    if constexpr (TakeKey && !std::is_const_v<KA>) {
+      TakingReplacePolicy<K, V> p{{h, k, cell}, k};
+      if constexpr (W == Walk::Owned) return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
+      return internal::insertWalk<W>(h, k, 0, m, p);
+    } else {
+      ReplacePolicy<K, V> p{h, k, cell};
+      if constexpr (W == Walk::Owned) return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
+      return internal::insertWalk<W>(h, k, 0, m, p);
     }
+  } catch (...) {
+    if (V* x = hs::detail::cellOf(cell)->soleValue()) v = std::move(*x);
     throw;
   }
 }
@@ -418,16 +661,18 @@ HashMap<K, V> insertHandedOver(KeyHash h, KA& k, V& v, const HashMap<K, V>& m) {
 /// \addtogroup vantrel_map_lazy
 /// @{
 
-/// k mapped to the value v, copied (an rvalue moved) into a new, evaluated cell, in place of an
-/// entry of an equal key. A value handed over is given back when the insert fails; one that cannot
-/// be given back without a possible throw is copied. Costs as the insert of a cell.
+/// k mapped to the value v, in place of an entry of an equal key: a small plain value is held in
+/// its entry itself, any other is copied (an rvalue moved) into a new, evaluated cell. A value
+/// handed over is given back when the insert fails; one that cannot be given back without a
+/// possible throw is copied. Costs as the insert of a cell.
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v,
                                    const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   if constexpr (givesBack<V, U>) {
-    return internal::insertHandedOver<Walk::Persistent, false, K, V>(h, k, v, m);
+    HashMap<K, V> copy = m;
+    return internal::insertHandedOver<Walk::Persistent, false, K, V>(h, k, v, std::move(copy));
   } else {
     ReplaceValuePolicy<K, V, false> p{h, k, {v}};
     return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
@@ -438,32 +683,24 @@ template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(const std::type_identity_t<K>& k, U&& v, HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
-  HashMap<K, V> r;
   if constexpr (givesBack<V, U>) {
-    r = internal::insertHandedOver<Walk::Owned, false, K, V>(h, k, v, m);
+    return internal::insertHandedOver<Walk::Owned, false, K, V>(h, k, v, std::move(m));
   } else {
     ReplaceValuePolicy<K, V, false> p{h, k, {v}};
-    r = internal::insertWalk<Walk::Owned>(h, k, 0, m, p);
+    return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
   }
-  m = HashMap<K, V>();
-  return r;
 }
 /// The same for a key and a map the caller gives up, as the insert of a cell with both given up.
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> insert(std::type_identity_t<K>&& k, U&& v, HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
-  HashMap<K, V> r;
   if constexpr (givesBack<V, U>) {
-    r = internal::insertHandedOver<Walk::Owned, true, K, V>(h, k, v, m);
+    return internal::insertHandedOver<Walk::Owned, true, K, V>(h, k, v, std::move(m));
   } else {
     TakingReplaceValuePolicy<K, V, false> p{{h, k, {v}}, k};
-    Changed<K, V> c = internal::insertStep<Walk::Owned>(h, k, 0, m, p);
-    if (!c) return std::move(m);
-    r = std::move(*c);
+    return internal::insertGivenUp<K, V>(h, k, std::move(m), p);
   }
-  m = HashMap<K, V>();
-  return r;
 }
 /// @}
 
@@ -505,7 +742,7 @@ HashMap<K, V> insertNewKeyWalk(KeyHash h, const K& k, const hs::Lazy<V>& v, Leve
     case Kind::Leaf: {
       const KeyHash hy = internal::wordOf(t);
       if (hy == h) return internal::collision<K, V>(h, internal::leafOf(t), L<K, V>{k, v});
-      return internal::two<K, V>(s, h, k, v, hy, t);
+      return internal::two<K, V>(s, h, k, In<V>::cell(v), hy, Child<K, V>(t));
     }
     case Kind::Collision: {
       const KeyHash hy = internal::wordOf(t);
@@ -515,25 +752,26 @@ HashMap<K, V> insertNewKeyWalk(KeyHash h, const K& k, const hs::Lazy<V>& v, Leve
             h,
             internal::copyInsert(Kind::Collision, h, a.slots(), a.size(), a.size(), L<K, V>{k, v}));
       }
-      return internal::two<K, V>(s, h, k, v, hy, t);
+      return internal::two<K, V>(s, h, k, In<V>::cell(v), hy, Child<K, V>(t));
     }
-    case Kind::BitmapIndexed: {
-      const ChildBitmap b = internal::wordOf(t), bit = mask(h, s);
-      const Children<K, V>& a = internal::childrenOf(t);
-      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      if ((b & bit) == 0)
-        return internal::bitmapIndexedOrFull<K, V>(
-            b | bit, internal::copyInsert(Kind::BitmapIndexed, b | bit, a.slots(), a.size(), i,
-                                          internal::leafNode<K, V>(h, k, v)));
-      return internal::bitmapIndexed<K, V>(
-          b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i,
-                                  internal::insertNewKeyWalk<K, V>(h, k, v, nextShift(s), a[i])));
-    }
+    case Kind::BitmapIndexed:
     case Kind::Full: {
-      const Children<K, V>& a = internal::childrenOf(t);
-      const auto i = static_cast<std::uint32_t>(index(h, s));
-      return internal::update32<K, V>(
-          a, i, internal::insertNewKeyWalk<K, V>(h, k, v, nextShift(s), a[i]));
+      const Branch<K, V>& a = internal::branchOf(t);
+      const ChildBitmap bit = mask(h, s);
+      if ((a.data & bit) != 0) {
+        const Ref<K, V> y = internal::childAt(a, bit);
+        const KeyHash hy = y.hash();
+        HashMap<K, V> sub =
+            hy == h ? internal::collision<K, V>(h, internal::pairOf(y), L<K, V>{k, v})
+                    : internal::two<K, V>(nextShift(s), h, k, In<V>::cell(v), hy, Child<K, V>::copyOf(y));
+        return internal::copyWithSub<K, V>(a, bit, std::move(sub));
+      }
+      if ((a.word & bit) != 0)
+        return internal::copyWithSub<K, V>(
+            a, bit, internal::insertNewKeyWalk<K, V>(h, k, v, nextShift(s), a.subAt(bit)));
+      if (!recordable<K, V> || !internal::representable(v))
+        return internal::copyWithSub<K, V>(a, bit, internal::leafNode<K, V>(h, k, v));
+      return internal::copyWithRecord<K, V>(a, bit, h, k, internal::slotOfCell<V>(v));
     }
     default:
       return t;
@@ -545,26 +783,25 @@ HashMap<K, V> insertNewKey(KeyHash h, const std::type_identity_t<K>& k,
   return internal::insertNewKeyWalk<K, V>(h, k, v, 0, m);
 }
 
-// Replaces the record of a key known to be present at position p (-1 for a `Leaf`): no key or
+// Replaces the pair of a key known to be present at position p (-1 for a `Leaf`): no key or
 // hash comparison, every level rebuilt. The walk consumes the hash q five bits per level.
 template <class K, class V>
-HashMap<K, V> insertKeyExistsWalk(std::int64_t p, KeyHash q, const K& k, const hs::Lazy<V>& v,
-                                  const HashMap<K, V>& t) {
+HashMap<K, V> insertKeyExistsWalk(std::int64_t p, KeyHash h, KeyHash q, const K& k,
+                                  const hs::Lazy<V>& v, const HashMap<K, V>& t) {
   switch (internal::kindOf(t)) {
-    case Kind::BitmapIndexed: {
-      const ChildBitmap b = internal::wordOf(t), bit = ChildBitmap{1} << (q & subkeyMask);
-      const Children<K, V>& a = internal::childrenOf(t);
-      const auto i = static_cast<std::uint32_t>(sparseIndex(b, bit));
-      return internal::bitmapIndexed<K, V>(
-          b, internal::copyUpdate(
-                 Kind::BitmapIndexed, b, a.slots(), a.size(), i,
-                 internal::insertKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, k, v, a[i])));
-    }
+    case Kind::BitmapIndexed:
     case Kind::Full: {
-      const Children<K, V>& a = internal::childrenOf(t);
-      const auto i = static_cast<std::uint32_t>(q & subkeyMask);
-      return internal::update32<K, V>(
-          a, i, internal::insertKeyExistsWalk<K, V>(p, q >> bitsPerSubkey, k, v, a[i]));
+      const Branch<K, V>& a = internal::branchOf(t);
+      const ChildBitmap bit = ChildBitmap{1} << (q & subkeyMask);
+      if ((a.data & bit) != 0) {
+        const KeyHash hy = a.recAt(bit).hash;
+        if (!recordable<K, V> || !internal::representable(v))
+          return internal::copyWithSub<K, V>(a, bit, internal::leafNode<K, V>(hy, k, v));
+        return internal::copyWithRecord<K, V>(a, bit, hy, k, internal::slotOfCell<V>(v));
+      }
+      return internal::copyWithSub<K, V>(
+          a, bit,
+          internal::insertKeyExistsWalk<K, V>(p, h, q >> bitsPerSubkey, k, v, a.subAt(bit)));
     }
     case Kind::Leaf:
       return internal::leafNode<K, V>(internal::wordOf(t), k, v);
@@ -583,12 +820,12 @@ HashMap<K, V> insertKeyExistsWalk(std::int64_t p, KeyHash q, const K& k, const h
 template <class K, class V>
 HashMap<K, V> insertKeyExists(std::int64_t p, KeyHash h, const std::type_identity_t<K>& k,
                               const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {
-  return internal::insertKeyExistsWalk<K, V>(p, h, k, v, m);
+  return internal::insertKeyExistsWalk<K, V>(p, h, h, k, v, m);
 }
 
 // ---- In-place inserts of the bulk builders -------------------------------------------------
 
-// Adds (k, v) to a map that nobody but the caller can reach, overwriting child slots in place.
+// Adds (k, v) to a map that nobody but the caller can reach, changing branch nodes in place.
 template <class K, class V>
 HashMap<K, V> unsafeInsert(const std::type_identity_t<K>& k,
                            const std::type_identity_t<hs::Lazy<V>>& v, const HashMap<K, V>& m) {

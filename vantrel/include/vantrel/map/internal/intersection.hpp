@@ -19,13 +19,6 @@
 
 namespace vantrel::internal {
 
-// The record of the key k (hash h, stored in the probing node) in the subtree t whose level is s,
-// or null: the lookup walk, started below the root.
-template <class K, class V>
-const L<K, V>* probeFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
-  return internal::lookupFrom(h, k, s, t).record;
-}
-
 // How a matched pair becomes a stored value: `value(kept key, first cell, second cell)`. With
 // `KeepFirst` (the plain intersection) the first map's value is kept as it is and a first-map
 // `Leaf` whose key is found is returned itself.
@@ -37,14 +30,13 @@ struct IntersectPolicy {
 };
 
 template <class V3, class K, class V1, class V2, class P>
-HashMap<K, V3> intersectWalk(const P& p, LevelShift s, const HashMap<K, V1>& t1,
-                             const HashMap<K, V2>& t2);
+Child<K, V3> intersectWalk(const P& p, LevelShift s, const Ref<K, V1>& t1, const Ref<K, V2>& t2);
 
 // Two collisions of hash h: the result's entries in the first array's order. A working copy of
 // the second array shrinks from the front as its entries are matched, so each is matched once.
 template <class V3, class K, class V1, class V2, class P>
-HashMap<K, V3> intersectCollisions(const P& p, KeyHash h, const Entries<K, V1>& a1,
-                                   const Entries<K, V2>& a2) {
+Child<K, V3> intersectCollisions(const P& p, KeyHash h, const Entries<K, V1>& a1,
+                                 const Entries<K, V2>& a2) {
   const std::uint32_t n1 = a1.size(), n2 = a2.size();
   constexpr std::uint32_t onStack = 16;
   const L<K, V2>* local[onStack];
@@ -79,103 +71,86 @@ HashMap<K, V3> intersectCollisions(const P& p, KeyHash h, const Entries<K, V1>& 
     }
     ++j;
   }
-  if (j == 0) return HashMap<K, V3>();
-  if (j == 1) return internal::leafNode<K, V3>(h, std::move(*first));
-  return internal::collisionNode<K, V3>(h, out->finishShort());
+  if (j == 0) return Child<K, V3>();
+  if (j == 1) return internal::leafChild<K, V3>(h, std::move(first->key), std::move(first->value));
+  return Child<K, V3>(internal::collisionNode<K, V3>(h, out->finishShort()));
 }
 
-// Two branch nodes (a `Full` one with the full bitmap): the common chunks, each intersected one
-// level down; empty results drop their chunk, and a lone `Leaf` or `Collision` replaces the node.
+// Two branch nodes: the common chunks, each intersected one level down; empty results drop their
+// chunk, and a lone `Leaf` or `Collision` replaces the node.
 template <class V3, class K, class V1, class V2, class P>
-HashMap<K, V3> intersectBranches(const P& p, LevelShift s, ChildBitmap b1, const Children<K, V1>& a1,
-                                 ChildBitmap b2, const Children<K, V2>& a2) {
-  const ChildBitmap both = b1 & b2;
-  if (both == 0) return HashMap<K, V3>();
-  ChildBuilder<K, V3> out(Kind::BitmapIndexed, 0, static_cast<std::uint32_t>(std::popcount(both)));
-  ChildBitmap kept = both;
+Child<K, V3> intersectBranches(const P& p, LevelShift s, const Branch<K, V1>& a1,
+                               const Branch<K, V2>& a2) {
+  const ChildBitmap both = a1.word & a2.word;
+  if (both == 0) return Child<K, V3>();
+  Child<K, V3> kids[maxChildren];
+  std::uint32_t n = 0;
   for (ChildBitmap rest = both; rest != 0; rest &= rest - 1) {
     const ChildBitmap m = rest & (~rest + 1);
-    HashMap<K, V3> r = internal::intersectWalk<V3>(
-        p, nextShift(s), a1[static_cast<std::size_t>(sparseIndex(b1, m))],
-        a2[static_cast<std::size_t>(sparseIndex(b2, m))]);
-    if (internal::kindOf(r) == Kind::Empty)
-      kept &= ~m;
-    else
-      out.emplace(std::move(r));
+    kids[n++] = internal::intersectWalk<V3>(p, nextShift(s), internal::childAt(a1, m),
+                                            internal::childAt(a2, m));
   }
-  const std::uint32_t n = out.built();
-  if (n == 0) return HashMap<K, V3>();
-  Children<K, V3>* block = out.finishShort();
-  if (n == 1 && internal::isLeafOrCollision((*block)[0])) {
-    HashMap<K, V3> only = (*block)[0];
-    Children<K, V3>::destroy(block);
-    return only;
-  }
-  return internal::bitmapIndexedOrFull<K, V3>(kept, block);
+  return internal::collapse<K, V3>(both, kids, n);
 }
 
 template <class V3, class K, class V1, class V2, class P>
-HashMap<K, V3> intersectWalk(const P& p, LevelShift s, const HashMap<K, V1>& t1,
-                             const HashMap<K, V2>& t2) {
-  const Kind k2 = internal::kindOf(t2);
-  if (k2 == Kind::Empty) return HashMap<K, V3>();
-  const Kind k1 = internal::kindOf(t1);
-  if (k1 == Kind::Empty) return HashMap<K, V3>();
+Child<K, V3> intersectWalk(const P& p, LevelShift s, const Ref<K, V1>& t1, const Ref<K, V2>& t2) {
+  const Kind k2 = t2.kind();
+  if (k2 == Kind::Empty) return Child<K, V3>();
+  const Kind k1 = t1.kind();
+  if (k1 == Kind::Empty) return Child<K, V3>();
   // One subtree on both sides: the plain intersection keeps it, and quiet keys need no comparing.
   if constexpr (P::keepFirst && reflexiveEq<K> && std::is_same_v<V1, V2>)
-    if (internal::ptrEq(t1, t2)) return t1;
+    if (t1.node != nullptr && t2.node != nullptr && internal::ptrEq(*t1.node, *t2.node))
+      return Child<K, V3>::copyOf(t1);
 
   // A first-map leaf keeps its own key and hash.
   if (k1 == Kind::Leaf) {
-    const KeyHash h1 = internal::wordOf(t1);
-    const L<K, V1>& r1 = internal::leafOf(t1);
-    const L<K, V2>* r2 = internal::probeFrom(h1, r1.key, s, t2);
-    if (r2 == nullptr) return HashMap<K, V3>();
-    if constexpr (P::keepFirst)
-      return t1;
-    else
-      return internal::leafNode<K, V3>(h1, r1.key, p.value(r1.key, r1.value, r2->value));
+    const Found<K, V2> r2 = internal::probeFrom(t1.hash(), t1.key(), s, t2);
+    if (!r2) return Child<K, V3>();
+    if constexpr (P::keepFirst) {
+      return Child<K, V3>::copyOf(t1);
+    } else {
+      const LazyView<V1> x1 = t1.view();
+      const LazyView<V2> x2 = r2.view();
+      hs::Lazy<V3> r = p.value(t1.key(), x1.get(), x2.get());
+      return internal::leafChild<K, V3>(t1.hash(), t1.key(), std::move(r));
+    }
   }
   // A second-map leaf facing a branch or a collision: the second map's key and hash are kept.
   if (k2 == Kind::Leaf) {
-    const KeyHash h2 = internal::wordOf(t2);
-    const L<K, V2>& r2 = internal::leafOf(t2);
-    const L<K, V1>* r1 = internal::probeFrom(h2, r2.key, s, t1);
-    if (r1 == nullptr) return HashMap<K, V3>();
-    return internal::leafNode<K, V3>(h2, r2.key, p.value(r2.key, r1->value, r2.value));
+    const Found<K, V1> r1 = internal::probeFrom(t2.hash(), t2.key(), s, t1);
+    if (!r1) return Child<K, V3>();
+    const LazyView<V1> x1 = r1.view();
+    const LazyView<V2> x2 = t2.view();
+    hs::Lazy<V3> r = p.value(t2.key(), x1.get(), x2.get());
+    return internal::leafChild<K, V3>(t2.hash(), t2.key(), std::move(r));
   }
 
   // A collision stays where it is while the other side descends by its hash.
   if (k1 == Kind::Collision) {
-    const KeyHash h1 = internal::wordOf(t1);
+    const KeyHash h1 = t1.hash();
     if (k2 == Kind::Collision) {
-      if (h1 != internal::wordOf(t2)) return HashMap<K, V3>();
-      return internal::intersectCollisions<V3>(p, h1, internal::entriesOf(t1),
-                                               internal::entriesOf(t2));
+      if (h1 != t2.hash()) return Child<K, V3>();
+      return internal::intersectCollisions<V3>(p, h1, internal::entriesOf(*t1.node),
+                                               internal::entriesOf(*t2.node));
     }
-    const Children<K, V2>& a2 = internal::childrenOf(t2);
-    if (k2 == Kind::Full)
-      return internal::intersectWalk<V3>(p, nextShift(s), t1,
-                                         a2[static_cast<std::size_t>(index(h1, s))]);
-    const ChildBitmap b2 = internal::wordOf(t2), m = mask(h1, s);
-    if ((b2 & m) == 0) return HashMap<K, V3>();
-    return internal::intersectWalk<V3>(p, nextShift(s), t1,
-                                       a2[static_cast<std::size_t>(sparseIndex(b2, m))]);
+    const Branch<K, V2>& a2 = internal::branchOf(*t2.node);
+    const ChildBitmap m = mask(h1, s);
+    if ((a2.word & m) == 0) return Child<K, V3>();
+    return internal::intersectWalk<V3>(p, nextShift(s), t1, internal::childAt(a2, m));
   }
-  const Children<K, V1>& a1 = internal::childrenOf(t1);
-  const ChildBitmap b1 = k1 == Kind::Full ? fullBitmap : internal::wordOf(t1);
+  const Branch<K, V1>& a1 = internal::branchOf(*t1.node);
   if (k2 == Kind::Collision) {
-    const KeyHash h2 = internal::wordOf(t2);
-    if (k1 == Kind::Full)
-      return internal::intersectWalk<V3>(p, nextShift(s),
-                                         a1[static_cast<std::size_t>(index(h2, s))], t2);
-    const ChildBitmap m = mask(h2, s);
-    if ((b1 & m) == 0) return HashMap<K, V3>();
-    return internal::intersectWalk<V3>(p, nextShift(s),
-                                       a1[static_cast<std::size_t>(sparseIndex(b1, m))], t2);
+    const ChildBitmap m = mask(t2.hash(), s);
+    if ((a1.word & m) == 0) return Child<K, V3>();
+    return internal::intersectWalk<V3>(p, nextShift(s), internal::childAt(a1, m), t2);
   }
-  const ChildBitmap b2 = k2 == Kind::Full ? fullBitmap : internal::wordOf(t2);
-  return internal::intersectBranches<V3>(p, s, b1, a1, b2, internal::childrenOf(t2));
+  return internal::intersectBranches<V3>(p, s, a1, internal::branchOf(*t2.node));
+}
+template <class V3, class K, class V1, class V2, class P>
+HashMap<K, V3> intersectMaps(const P& p, const HashMap<K, V1>& m1, const HashMap<K, V2>& m2) {
+  return internal::intersectWalk<V3>(p, 0, Ref<K, V1>::of(m1), Ref<K, V2>::of(m2)).toMap();
 }
 
 // The value type a caller's function gives for the arguments (cells under hs::onCells).
@@ -198,7 +173,7 @@ template <class K, class V1, class V2>
     return x1;
   };
   const IntersectPolicy<V1, decltype(keep), true> p{keep};
-  return internal::intersectWalk<V1>(p, 0, m1, m2);
+  return internal::intersectMaps<V1>(p, m1, m2);
 }
 
 /// The keys of both maps, each with the deferred f(first value, second value).
@@ -211,7 +186,7 @@ template <class F, class K, class V1, class V2,
     return hs::deferCall<V3>(f, x1, x2);
   };
   const IntersectPolicy<V3, decltype(defer), false> p{defer};
-  return internal::intersectWalk<V3>(p, 0, m1, m2);
+  return internal::intersectMaps<V3>(p, m1, m2);
 }
 
 /// The keys of both maps, each with the deferred f(kept key, first value, second value).
@@ -223,7 +198,7 @@ template <class F, class K, class V1, class V2,
     return hs::deferCallWith<V3>(f, std::tuple<K>(k), x1, x2);
   };
   const IntersectPolicy<V3, decltype(defer), false> p{defer};
-  return internal::intersectWalk<V3>(p, 0, m1, m2);
+  return internal::intersectMaps<V3>(p, m1, m2);
 }
 /// @}
 
@@ -236,7 +211,7 @@ HashMap<K, V3> intersectionWithKeyU(F f, const HashMap<K, V1>& m1, const HashMap
     return hs::callToCell<V3>(f, k, x1, x2);
   };
   const IntersectPolicy<V3, decltype(now), false> p{now};
-  return internal::intersectWalk<V3>(p, 0, m1, m2);
+  return internal::intersectMaps<V3>(p, m1, m2);
 }
 
 }  // namespace vantrel::internal

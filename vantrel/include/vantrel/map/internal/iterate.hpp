@@ -1,5 +1,7 @@
-// Iteration over a map's records in trie order: children from slot 0 upward, each child's subtree
-// before the next, a collision's records in array order. Allocation-free.
+// Iteration over a map's pairs in trie order: a branch's children by ascending chunk (its records
+// and sub-nodes interleaved), each child's subtree before the next, a collision's entries in
+// array order. Allocation-free; a pair is handed over as its key and a handle to its value that
+// counts nothing (see Entry).
 #pragma once
 
 #include <array>
@@ -17,24 +19,31 @@ template <class K, class V>
 class HashMap<K, V>::iterator {
  public:
   /// @{
-  /// Standard iterator types: a forward iterator over const records.
-  using iterator_category = std::forward_iterator_tag;
-  using value_type = internal::L<K, V>;
+  /// Standard iterator types: an input iterator over (key, value handle) pairs.
+  using iterator_category = std::input_iterator_tag;
+  using value_type = internal::Entry<K, V>;
   using difference_type = std::ptrdiff_t;
-  using pointer = const value_type*;
-  using reference = const value_type&;
+  using reference = internal::Entry<K, V>;
   /// @}
+
+  /// What `it->` reaches: the current pair, held by value.
+  struct Arrow {
+    internal::Entry<K, V> e;  ///< The pair.
+    /// The pair's address.
+    const internal::Entry<K, V>* operator->() const noexcept { return &e; }
+  };
 
   /// The past-the-end iterator.
   iterator() = default;
   /// The first record of root (past-the-end for the empty map); descends the leftmost path.
   explicit iterator(const HashMap& root) { descend(&root); }
 
-  /// The current record.
-  reference operator*() const noexcept { return *current_; }
-  /// The current record.
-  pointer operator->() const noexcept { return current_; }
-  /// The next record in trie order; O(1) amortised, allocates nothing.
+  /// The current pair, valid until the iterator moves on (its value handle lives in the
+  /// iterator).
+  reference operator*() const noexcept { return {*key_, value_.get()}; }
+  /// The current pair, for `it->key` and `it->value`.
+  Arrow operator->() const noexcept { return Arrow{**this}; }
+  /// The next pair in trie order; O(1) amortised, allocates nothing.
   iterator& operator++() {
     advance();
     return *this;
@@ -47,65 +56,75 @@ class HashMap<K, V>::iterator {
   }
   /// Whether a and b stand at the same record (or are both past the end).
   friend bool operator==(const iterator& a, const iterator& b) noexcept {
-    return a.current_ == b.current_;
+    return a.key_ == b.key_;
   }
 
  private:
   struct Frame {
-    const HashMap* node;
-    std::uint32_t next;
+    const internal::Object* node;
+    std::uint32_t rest;  // chunks not visited yet; a collision's next index
+    std::uint32_t rec, sub;
   };
 
-  void push(const HashMap* node) {
+  void push(const internal::Object* node, std::uint32_t rest) {
     assert(depth_ < stack_.size() && "trie deeper than any valid trie");
-    stack_[depth_++] = Frame{node, 0};
+    stack_[depth_++] = Frame{node, rest, 0, 0};
+  }
+  void setPair(const internal::L<K, V>& p) noexcept {
+    key_ = &p.key;
+    value_ = internal::LazyView<V>(p.value);
   }
   void descend(const HashMap* node) {
-    for (;;) {
-      switch (internal::kindOf(*node)) {
-        case internal::Kind::Leaf:
-          current_ = &internal::leafOf(*node);
-          return;
-        case internal::Kind::Collision:
-          push(node);
-          current_ = &internal::entriesOf(*node)[0];
-          return;
-        case internal::Kind::BitmapIndexed:
-        case internal::Kind::Full:
-          push(node);
-          node = &internal::childrenOf(*node)[0];
-          break;
-        default:
-          current_ = nullptr;
-          return;
-      }
+    switch (internal::kindOf(*node)) {
+      case internal::Kind::Leaf:
+        setPair(internal::leafOf(*node));
+        return;
+      case internal::Kind::Collision:
+        push(internal::Node::object(*node), 1);
+        setPair(internal::entriesOf(*node)[0]);
+        return;
+      case internal::Kind::BitmapIndexed:
+      case internal::Kind::Full:
+        push(internal::Node::object(*node),
+             static_cast<std::uint32_t>(internal::wordOf(*node)));
+        advance();
+        return;
+      default:
+        key_ = nullptr;
+        return;
     }
   }
   void advance() {
     while (depth_ > 0) {
       Frame& f = stack_[depth_ - 1];
-      ++f.next;
-      if (internal::kindOf(*f.node) == internal::Kind::Collision) {
-        const auto& a = internal::entriesOf(*f.node);
-        if (f.next < a.size()) {
-          current_ = &a[f.next];
+      if (f.node->kind == internal::Kind::Collision) {
+        const auto& a = *static_cast<const internal::Entries<K, V>*>(f.node);
+        if (f.rest < a.size()) {
+          setPair(a[f.rest++]);
           return;
         }
-      } else {
-        const auto& a = internal::childrenOf(*f.node);
-        if (f.next < a.size()) {
-          descend(&a[f.next]);
+      } else if (f.rest != 0) {
+        const auto& a = *static_cast<const internal::Branch<K, V>*>(f.node);
+        const std::uint32_t bit = f.rest & (~f.rest + 1);
+        f.rest &= f.rest - 1;
+        if ((a.data & bit) != 0) {
+          const internal::Rec<K, V>& r = a.recs()[f.rec++];
+          key_ = &r.key;
+          value_ = internal::LazyView<V>(r.slot, (a.boxed & bit) != 0);
           return;
         }
+        descend(&a.subs()[f.sub++]);
+        return;
       }
       --depth_;
     }
-    current_ = nullptr;
+    key_ = nullptr;
   }
 
   std::array<Frame, 16> stack_{};
   std::size_t depth_ = 0;
-  const value_type* current_ = nullptr;
+  const K* key_ = nullptr;
+  internal::LazyView<V> value_;
 };
 
 template <class K, class V>

@@ -1,6 +1,7 @@
 // Lookups: one allocation-free walk down the key's hash path.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <type_traits>
@@ -12,13 +13,35 @@
 
 namespace vantrel::internal {
 
-// Where a key's record was found: the record itself (null when absent) and its position, -1 for a
-// plain `Leaf`, else the index in the `Collision` array.
+// Where a key's pair was found: a record of a branch or a pair (of a leaf node or a collision),
+// and its position, -1 for a `Leaf`, else the index in the `Collision` array. Valid while the
+// node that holds it lives.
 template <class K, class V>
 struct Found {
-  const L<K, V>* record = nullptr;
+  const Rec<K, V>* rec = nullptr;
+  bool boxed = false;
+  const L<K, V>* pair = nullptr;
   std::int64_t position = -1;
-  explicit operator bool() const noexcept { return record != nullptr; }
+
+  explicit operator bool() const noexcept { return rec != nullptr || pair != nullptr; }
+  const K& key() const noexcept { return rec ? rec->key : pair->key; }
+  const V& force() const {
+    if (rec) return internal::recordValue(*rec, boxed);
+    return pair->value.force();
+  }
+  // The stored value as a handle: a value held in place is copied (no count), a cell shared.
+  hs::Lazy<V> handle() const noexcept {
+    if (rec) return internal::recordHandle(*rec, boxed);
+    return pair->value;
+  }
+  LazyView<V> view() const noexcept {
+    if (rec) return LazyView<V>(rec->slot, boxed);
+    return LazyView<V>(pair->value);
+  }
+  [[nodiscard]] bool holds(const hs::Lazy<V>& v) const noexcept {
+    if (rec) return internal::recordHolds(*rec, boxed, v);
+    return hs::ptrEq(pair->value, v);
+  }
 };
 
 // The walk under every lookup, from the node m at level s. The key asked for is the left operand
@@ -28,29 +51,30 @@ Found<K, V> lookupFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>&
   const HashMap<K, V>* t = &m;
   for (;;) {
     switch (internal::kindOf(*t)) {
-      case Kind::Empty:
-        return {};
-      case Kind::BitmapIndexed: {
-        const ChildBitmap b = internal::wordOf(*t), bit = mask(h, s);
-        if ((b & bit) == 0) return {};
-        t = &internal::childrenOf(*t)[static_cast<std::size_t>(sparseIndex(b, bit))];
+      case Kind::BitmapIndexed:
+      case Kind::Full: {
+        const Branch<K, V>& a = internal::branchOf(*t);
+        const ChildBitmap bit = mask(h, s);
+        if ((a.data & bit) != 0) {
+          const Rec<K, V>& r = a.recAt(bit);
+          if (r.hash == h && k == r.key) return {&r, a.boxedAt(bit), nullptr, -1};
+          return {};
+        }
+        if ((a.word & bit) == 0) return {};
+        t = &a.subAt(bit);
         s = nextShift(s);
         break;
       }
-      case Kind::Full:
-        t = &internal::childrenOf(*t)[static_cast<std::size_t>(index(h, s))];
-        s = nextShift(s);
-        break;
       case Kind::Leaf: {
         const L<K, V>& r = internal::leafOf(*t);
-        if (internal::wordOf(*t) == h && k == r.key) return {&r, -1};
+        if (internal::wordOf(*t) == h && k == r.key) return {nullptr, false, &r, -1};
         return {};
       }
       case Kind::Collision: {
         if (internal::wordOf(*t) != h) return {};
         const Entries<K, V>& a = internal::entriesOf(*t);
         for (std::uint32_t i = 0; i < a.size(); ++i)
-          if (k == a[i].key) return {&a[i], static_cast<std::int64_t>(i)};
+          if (k == a[i].key) return {nullptr, false, &a[i], static_cast<std::int64_t>(i)};
         return {};
       }
       default:
@@ -64,12 +88,20 @@ Found<K, V> lookupRecordCollisionU(KeyHash h, const K& k, const HashMap<K, V>& m
   return internal::lookupFrom(h, k, 0, m);
 }
 
-// The stored cell of the key, or null; computes the key's hash once.
+// The pair of the key k (hash h, stored in the probing node) in the logical subtree t whose level
+// is s: the lookup walk, started below the root.
 template <class K, class V>
-const hs::Lazy<V>* lookupU(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+Found<K, V> probeFrom(KeyHash h, const K& k, LevelShift s, const Ref<K, V>& t) {
+  if (t.rec == nullptr) return internal::lookupFrom(h, k, s, *t.node);
+  if (t.rec->hash == h && k == t.rec->key) return {t.rec, t.boxed, nullptr, -1};
+  return {};
+}
+
+// The key's pair, or nothing; computes the key's hash once.
+template <class K, class V>
+Found<K, V> lookupU(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
-  const Found<K, V> f = internal::lookupRecordCollisionU(h, k, m);
-  return f ? &f.record->value : nullptr;
+  return internal::lookupRecordCollisionU(h, k, m);
 }
 
 template <class K, class V>
@@ -77,7 +109,7 @@ LookupRes<V> lookupRecordCollision(KeyHash h, const std::type_identity_t<K>& k,
                                    const HashMap<K, V>& m) {
   const Found<K, V> f = internal::lookupRecordCollisionU(h, k, m);
   if (!f) return LookupRes<V>::Absent();
-  return LookupRes<V>::Present(f.record->value, f.position);
+  return LookupRes<V>::Present(f.handle(), f.position);
 }
 
 template <class K, class V>
@@ -85,31 +117,60 @@ std::optional<hs::Lazy<V>> lookup_(KeyHash h, const std::type_identity_t<K>& k,
                                    const HashMap<K, V>& m) {
   const Found<K, V> f = internal::lookupRecordCollisionU(h, k, m);
   if (!f) return std::nullopt;
-  return f.record->value;
+  return f.handle();
 }
 
 /// \addtogroup vantrel_map_lazy
 /// @{
 
-/// The stored value's cell (still deferred if it was stored deferred), or none. One hash of k,
-/// O(log n) expected; copies the cell's handle (one count), allocates nothing, forces nothing.
+/// The stored value, or none: its cell (still deferred if it was stored deferred), or, for a
+/// small plain value the map holds in place, a handle holding a copy of the value (no allocation,
+/// no count, no identity). One hash of k, O(log n) expected; copies a cell's handle (one count),
+/// allocates nothing, forces nothing.
 template <class K, class V>
 [[nodiscard]] std::optional<hs::Lazy<V>> lookup(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
+  if (const Found<K, V> f = internal::lookupU<K, V>(k, m)) return f.handle();
   return std::nullopt;
 }
-/// The stored cell itself, or null: no handle is copied, so no count is touched. The pointer is
-/// valid while the map (or any map sharing the record) lives.
+
+/// What lookupCell answers: the stored value as a handle that counts nothing, or nothing. It reads
+/// like a pointer to the handle (`*p`, `p->`, `p == nullptr`) and is valid while the map (or any
+/// map sharing the pair) lives.
+template <class V>
+class CellRef {
+ public:
+  /// Nothing.
+  CellRef() noexcept = default;
+  /// Nothing, written as a null pointer.
+  CellRef(std::nullptr_t) noexcept {}  // NOLINT: reads as a null pointer
+  /// The stored value v.
+  explicit CellRef(const LazyView<V>& v) noexcept : v_(v) {}
+
+  /// Whether a value was found.
+  explicit operator bool() const noexcept { return v_.has_value(); }
+  /// The value's handle.
+  const hs::Lazy<V>& operator*() const noexcept { return v_->get(); }
+  /// The value's handle.
+  const hs::Lazy<V>* operator->() const noexcept { return &v_->get(); }
+  /// Whether nothing was found.
+  friend bool operator==(const CellRef& a, std::nullptr_t) noexcept { return !a.v_; }
+
+ private:
+  std::optional<LazyView<V>> v_;
+};
+
+/// The stored value in place, or nothing: no handle is copied, so no count is touched. Valid
+/// while the map (or any map sharing the pair) lives.
 /// One hash of k, O(log n) expected; allocates nothing, forces nothing.
 template <class K, class V>
-[[nodiscard]] const hs::Lazy<V>* lookupCell(const std::type_identity_t<K>& k,
-                                          const HashMap<K, V>& m) {
-  return internal::lookupU<K, V>(k, m);
+[[nodiscard]] CellRef<V> lookupCell(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
+  if (const Found<K, V> f = internal::lookupU<K, V>(k, m)) return CellRef<V>(f.view());
+  return nullptr;
 }
 /// Whether k has an entry. One hash of k, O(log n) expected; allocates nothing, forces nothing.
 template <class K, class V>
 [[nodiscard]] bool member(const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  return internal::lookupU(k, m) != nullptr;
+  return static_cast<bool>(internal::lookupU<K, V>(k, m));
 }
 /// `lookup` with the arguments swapped.
 template <class K, class V>
@@ -121,7 +182,7 @@ template <class K, class V>
 template <class K, class V>
 [[nodiscard]] hs::Lazy<V> findWithDefault(std::type_identity_t<hs::Lazy<V>> def, const std::type_identity_t<K>& k,
                             const HashMap<K, V>& m) {
-  if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
+  if (const Found<K, V> f = internal::lookupU<K, V>(k, m)) return f.handle();
   return def;
 }
 /// findWithDefault under its other name.
@@ -137,13 +198,13 @@ template <class K, class V>
 /// \addtogroup vantrel_map_lazy
 /// @{
 
-/// The stored value's cell; a program error when the key is absent. The error's call stack is the
-/// caller's with this site pushed on it, or the caller's unchanged when it is frozen.
-/// One hash of k, O(log n) expected; allocates nothing on a hit, forces nothing.
+/// The stored value (as lookup gives it); a program error when the key is absent. The error's
+/// call stack is the caller's with this site pushed on it, or the caller's unchanged when it is
+/// frozen. One hash of k, O(log n) expected; allocates nothing on a hit, forces nothing.
 template <class K, class V>
 [[nodiscard]] hs::Lazy<V> at(const HashMap<K, V>& m, const std::type_identity_t<K>& k,
                const hs::CallStack& caller = {}) {
-  if (const hs::Lazy<V>* v = internal::lookupU(k, m)) return *v;
+  if (const Found<K, V> f = internal::lookupU<K, V>(k, m)) return f.handle();
   keyNotFound(caller);
 }
 /// @}

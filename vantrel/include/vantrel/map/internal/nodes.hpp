@@ -1,5 +1,6 @@
-// The trie: node kinds, the map handle, hash-path arithmetic, node builders and the helpers that
-// search and rewrite the entry arrays of collision nodes.
+// The trie: node kinds, the map handle, the branch node layout (records and sub-nodes in one
+// block), hash-path arithmetic, node builders and the helpers that search and rewrite the entry
+// arrays of collision nodes.
 #pragma once
 
 #include <bit>
@@ -7,16 +8,20 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "hs/call.hpp"
 #include "hs/hashable.hpp"
 #include "hs/lazy.hpp"
+#include "hs/unit.hpp"
 #include "vantrel/map/internal/array.hpp"
 
 namespace vantrel {
@@ -39,63 +44,520 @@ inline constexpr std::int64_t maxChildren = 32;
 inline constexpr std::uint64_t subkeyMask = 31;
 inline constexpr std::uint64_t fullBitmap = 0xFFFFFFFFULL;
 
-// A key and its value; the value is stored as given (possibly deferred).
+// A key and its value handle (a value held in the handle, or a cell, possibly deferred): the
+// entries of collision nodes and the pair of a leaf node.
 template <class K, class V>
 struct L {
   K key;
   hs::Lazy<V> value;
 };
 
-// A leaf either refers to a value cell of its own allocation or, when its value is evaluated and
-// was nobody else's, shares one heap block with that cell (`inlineValue`): the cell first, the
-// leaf after it. The record's handle points at the cell either way, so every reader is the same.
+// A `Leaf` that is a node of its own: the root of a map of one entry, or (inside a branch, in its
+// sub-node run) a leaf whose pair cannot be a record (see `recordable`).
 template <class K, class V>
 struct LeafNode : Object {
-  LeafNode(KeyHash h, L<K, V> p) : Object(Kind::Leaf, h), pair(std::move(p)) {}
-  // The leaf of the block that starts with its value cell c; takes over c's one count.
-  template <class KA>
-  LeafNode(KeyHash h, KA&& k, hs::detail::Cell<V>* c)
-      : Object(Kind::Leaf, h), pair{std::forward<KA>(k), hs::detail::adoptCell<V>(c)} {
-    inlineValue = true;
-  }
-  // A leaf of its own allocation, its record made in place from the key and the cell, so that a
-  // throwing key leaves the cell with its caller.
+  // The pair made in place from the key and the handle, so that a throwing key leaves the handle
+  // with its caller.
   template <class KA>
   LeafNode(KeyHash h, KA&& k, hs::Lazy<V>&& v)
       : Object(Kind::Leaf, h), pair{std::forward<KA>(k), std::move(v)} {}
   L<K, V> pair;
 };
 
-// The evaluated value cell at the start of a leaf's block. The block is freed when the cell's
-// count drops to zero: after the leaf has died and every handle a caller took from it is gone
-// (a looked-up value may outlive its map, also on another thread).
+// ---- Records: the leaves that live in their branch node --------------------------------------
+
+// How a record keeps its value. A set's (unit) records keep nothing: the value is the one shared
+// unit cell. Numbers, enumerations and pointers keep the value itself, or, when it has a cell that
+// must stay (deferred, or a caller's), a counted pointer to that cell; the branch node marks which
+// (its `boxed` bitmap). Other values keep a handle to their cell.
+enum class SlotKind : std::uint8_t { Unit, Plain, Cell };
 template <class V>
-class InlineCell final : public hs::detail::Cell<V> {
+inline constexpr SlotKind slotKind = std::is_same_v<V, hs::Unit>     ? SlotKind::Unit
+                                     : hs::detail::unboxable<V> ? SlotKind::Plain
+                                                                     : SlotKind::Cell;
+
+template <class V, SlotKind = slotKind<V>>
+struct Slot {};
+template <class V>
+struct Slot<V, SlotKind::Plain> {
+  Slot() noexcept : cell(nullptr) {}
+  union {
+    V value;
+    hs::detail::Cell<V>* cell;
+  };
+};
+template <class V>
+struct Slot<V, SlotKind::Cell> {
+  hs::Lazy<V> value;
+};
+
+// A leaf as a record of its parent branch: the stored hash, the key and the value slot.
+template <class K, class V>
+struct Rec {
+  KeyHash hash;
+  K key;
+  [[no_unique_address]] Slot<V> slot;
+};
+
+// Whether the leaves of these types live as records in their parents (else every leaf is a node
+// of its own): records of at most the default alignment and of a size that keeps a branch node
+// addressable by its 16-bit record offset.
+template <class K, class V>
+inline constexpr bool recordable =
+    alignof(Rec<K, V>) <= alignof(std::max_align_t) && sizeof(Rec<K, V>) <= 1024;
+
+// Records of plain data: copied, moved and shifted as their bytes; only boxed cells are counted.
+template <class K, class V>
+inline constexpr bool plainRecords = std::is_trivially_copyable_v<K> && slotKind<V> != SlotKind::Cell;
+
+// A record's value slot, with the count of a boxed cell, before it is placed into a record.
+template <class V>
+class OwnedSlot {
  public:
-  template <class... A>
-  explicit InlineCell(std::in_place_t, A&&... a)
-      : hs::detail::Cell<V>(std::in_place, false, std::forward<A>(a)...) {}
-  ~InlineCell() override = default;
+  OwnedSlot() noexcept
+    requires(slotKind<V> != SlotKind::Cell)
+  = default;
+  explicit OwnedSlot(hs::Lazy<V> v) noexcept
+    requires(slotKind<V> == SlotKind::Cell)
+      : s{std::move(v)} {}
+  OwnedSlot(OwnedSlot&& o) noexcept : s(std::move(o.s)), boxed(std::exchange(o.boxed, false)) {}
+  OwnedSlot& operator=(OwnedSlot&& o) noexcept {
+    if (this != &o) {
+      drop();
+      s = std::move(o.s);
+      boxed = std::exchange(o.boxed, false);
+    }
+    return *this;
+  }
+  ~OwnedSlot() { drop(); }
 
-  // Reached through the virtual destructor when the count drops to zero: the cell is at the
-  // start of its block, so this frees the block.
-  static void operator delete(void* p) noexcept { ::operator delete(p); }
+  // The slot's contents leave with the record: the count goes with them.
+  Slot<V> take() noexcept {
+    boxed = false;
+    return std::move(s);
+  }
+
+  Slot<V> s;
+  bool boxed = false;
+
+ private:
+// g++ 12 takes the slot of a child's disengaged optional record for one being dropped.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+  void drop() noexcept {
+    if constexpr (slotKind<V> == SlotKind::Plain)
+      if (boxed) hs::detail::release(s.cell);
+  }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+};
+
+// Whether a record can keep this handle: a unit record keeps only the shared unit cell.
+template <class V>
+bool representable(const hs::Lazy<V>& v) noexcept {
+  if constexpr (slotKind<V> == SlotKind::Unit)
+    return hs::ptrEq(v, hs::unitCell());
+  else
+    return true;
+}
+
+// The slot of a plain value (a value has no identity to keep).
+template <class V, class X>
+OwnedSlot<V> slotOfValue(X&& x) {
+  if constexpr (slotKind<V> == SlotKind::Unit) {
+    return OwnedSlot<V>();
+  } else if constexpr (slotKind<V> == SlotKind::Plain) {
+    OwnedSlot<V> o;
+    o.s.value = V(std::forward<X>(x));
+    return o;
+  } else {
+    return OwnedSlot<V>(hs::Lazy<V>(V(std::forward<X>(x))));
+  }
+}
+// The slot of a handle someone else holds too: a value held in the handle is copied, a cell is
+// kept (its identity may matter). Unit records need the shared unit cell (see representable).
+template <class V>
+OwnedSlot<V> slotOfCell(const hs::Lazy<V>& v) noexcept {
+  if constexpr (slotKind<V> == SlotKind::Unit) {
+    return OwnedSlot<V>();
+  } else if constexpr (slotKind<V> == SlotKind::Plain) {
+    OwnedSlot<V> o;
+    if (v.isUnboxed()) {
+      o.s.value = v.force();
+    } else {
+      o.s.cell = hs::detail::cellOf(v);
+      hs::detail::retain(o.s.cell);
+      o.boxed = true;
+    }
+    return o;
+  } else {
+    return OwnedSlot<V>(v);
+  }
+}
+// The slot of a handle nobody else holds: an evaluated cell held by this handle alone gives its
+// value up, since nobody else ever saw the cell.
+template <class V>
+OwnedSlot<V> slotOfOwned(hs::Lazy<V>&& v) noexcept {
+  if constexpr (slotKind<V> == SlotKind::Plain) {
+    if (!v.isUnboxed())
+      if (V* x = hs::detail::cellOf(v)->soleValue()) return internal::slotOfValue<V>(*x);
+    return internal::slotOfCell<V>(v);
+  } else if constexpr (slotKind<V> == SlotKind::Cell) {
+    return OwnedSlot<V>(std::move(v));
+  } else {
+    return OwnedSlot<V>();
+  }
+}
+
+// A record in place: the value by any road, and the handle that gives it.
+template <class K, class V>
+const V& recordValue(const Rec<K, V>& r, bool boxed) {
+  if constexpr (slotKind<V> == SlotKind::Unit) {
+    (void)r;
+    (void)boxed;
+    return hs::unitCell().force();
+  } else if constexpr (slotKind<V> == SlotKind::Plain) {
+    if (boxed) return r.slot.cell->get();
+    return r.slot.value;
+  } else {
+    (void)boxed;
+    return r.slot.value.force();
+  }
+}
+template <class K, class V>
+hs::Lazy<V> recordHandle(const Rec<K, V>& r, bool boxed) noexcept {
+  if constexpr (slotKind<V> == SlotKind::Unit) {
+    (void)r;
+    (void)boxed;
+    return hs::unitCell();
+  } else if constexpr (slotKind<V> == SlotKind::Plain) {
+    if (!boxed) return hs::Lazy<V>::unboxed(r.slot.value);
+    hs::detail::retain(r.slot.cell);
+    return hs::detail::adoptCell<V>(r.slot.cell);
+  } else {
+    (void)boxed;
+    return r.slot.value;
+  }
+}
+// Whether the record holds the very cell v.
+template <class K, class V>
+bool recordHolds(const Rec<K, V>& r, bool boxed, const hs::Lazy<V>& v) noexcept {
+  if constexpr (slotKind<V> == SlotKind::Unit) {
+    (void)r;
+    (void)boxed;
+    return hs::ptrEq(v, hs::unitCell());
+  } else if constexpr (slotKind<V> == SlotKind::Plain) {
+    return boxed && static_cast<const void*>(r.slot.cell) == v.identity();
+  } else {
+    (void)boxed;
+    return hs::ptrEq(r.slot.value, v);
+  }
+}
+template <class K, class V>
+OwnedSlot<V> recordSlotCopy(const Rec<K, V>& r, bool boxed) noexcept {
+  if constexpr (slotKind<V> == SlotKind::Unit) {
+    (void)r;
+    (void)boxed;
+    return OwnedSlot<V>();
+  } else if constexpr (slotKind<V> == SlotKind::Plain) {
+    OwnedSlot<V> o;
+    o.s = r.slot;
+    o.boxed = boxed;
+    if (boxed) hs::detail::retain(o.s.cell);
+    return o;
+  } else {
+    (void)boxed;
+    return OwnedSlot<V>(r.slot.value);
+  }
+}
+
+// A record's value as a handle without a count of its own, valid while the record lives: what a
+// caller's function on cells is handed.
+template <class V>
+class LazyView {
+ public:
+  LazyView() noexcept = default;
+  explicit LazyView(const hs::Lazy<V>& l) noexcept : p_(&l) {}
+  LazyView(const Slot<V>& s, bool boxed) noexcept {
+    if constexpr (slotKind<V> == SlotKind::Unit) {
+      (void)s;
+      (void)boxed;
+      p_ = &hs::unitCell();
+    } else if constexpr (slotKind<V> == SlotKind::Plain) {
+      // Never destroyed: the borrowed cell's count is not this handle's.
+      if (boxed)
+        ::new (static_cast<void*>(buf_)) hs::Lazy<V>(hs::detail::adoptCell<V>(s.cell));
+      else
+        ::new (static_cast<void*>(buf_)) hs::Lazy<V>(hs::Lazy<V>::unboxed(s.value));
+    } else {
+      (void)boxed;
+      p_ = &s.value;
+    }
+  }
+  LazyView(const LazyView& o) noexcept : p_(o.p_) { std::memcpy(buf_, o.buf_, sizeof(buf_)); }
+  LazyView& operator=(const LazyView& o) noexcept {
+    p_ = o.p_;
+    std::memcpy(buf_, o.buf_, sizeof(buf_));
+    return *this;
+  }
+
+  const hs::Lazy<V>& get() const noexcept {
+    if constexpr (slotKind<V> == SlotKind::Plain)
+      if (p_ == nullptr) return *std::launder(reinterpret_cast<const hs::Lazy<V>*>(buf_));
+    return *p_;
+  }
+
+ private:
+  const hs::Lazy<V>* p_ = nullptr;
+  alignas(hs::Lazy<V>) unsigned char buf_[slotKind<V> == SlotKind::Plain ? sizeof(hs::Lazy<V>) : 1] = {};
+};
+
+// A pair as the library's folds, traversals and iteration hand it over: the key, and the value as
+// a handle (see LazyView). Valid while the pair's node lives.
+template <class K, class V>
+struct Entry {
+  const K& key;
+  const hs::Lazy<V>& value;
+};
+
+// ---- Branch nodes ------------------------------------------------------------------------------
+//
+// A `BitmapIndexed` or `Full` node is one block: a 24-byte header (count, kind, sub-node count,
+// record offset, the logical bitmap `word`, the record bitmap `data`, the boxed-value bitmap
+// `boxed`), the sub-node handles from byte 24 in chunk order, free room, and the records packed at
+// the end of the block in chunk order. A chunk of `data` holds a record (that chunk's `Leaf`);
+// the other chunks of `word` hold sub-nodes (`Collision` nodes, deeper branches and leaves that
+// cannot be records). Adding a sub-node takes room from the front of the free space, adding a
+// record from its back, so a node owned by one walk grows without moving the other run.
+
+struct BranchHead : Object {
+  BranchHead(Kind k, std::uint64_t w) noexcept : Object(k, w) {}
+  std::uint32_t data = 0;
+  std::uint32_t boxed = 0;
 };
 
 template <class K, class V>
-struct InlineLeafLayout {
-  // Over-aligned keys or values keep their leaves and cells apart.
-  static constexpr bool fits = alignof(LeafNode<K, V>) <= alignof(std::max_align_t) &&
-                               alignof(InlineCell<V>) <= alignof(std::max_align_t);
-  static constexpr std::size_t leafAt = (sizeof(InlineCell<V>) + alignof(LeafNode<K, V>) - 1) /
-                                        alignof(LeafNode<K, V>) * alignof(LeafNode<K, V>);
-  static constexpr std::size_t bytes = leafAt + sizeof(LeafNode<K, V>);
+struct Branch : BranchHead {
+  using Map = HashMap<K, V>;
+  using R = Rec<K, V>;
+  static constexpr std::size_t subsAt = sizeof(BranchHead);
+  static constexpr std::size_t recSize = sizeof(R);
+  static constexpr std::size_t recAlign = alignof(R) < alignof(void*) ? alignof(void*) : alignof(R);
+
+  Map* subs() noexcept {
+    return std::launder(reinterpret_cast<Map*>(reinterpret_cast<std::byte*>(this) + subsAt));
+  }
+  const Map* subs() const noexcept {
+    return std::launder(
+        reinterpret_cast<const Map*>(reinterpret_cast<const std::byte*>(this) + subsAt));
+  }
+  R* recs() noexcept {
+    return std::launder(reinterpret_cast<R*>(reinterpret_cast<std::byte*>(this) + offset));
+  }
+  const R* recs() const noexcept {
+    return std::launder(
+        reinterpret_cast<const R*>(reinterpret_cast<const std::byte*>(this) + offset));
+  }
+  [[nodiscard]] std::uint32_t nsub() const noexcept { return small; }
+  [[nodiscard]] std::uint32_t nrec() const noexcept {
+    return static_cast<std::uint32_t>(std::popcount(data));
+  }
+  [[nodiscard]] std::uint32_t size() const noexcept { return nsub() + nrec(); }
+  // The chunks of sub-nodes (valid nodes: the bitmap without the records).
+  [[nodiscard]] std::uint32_t nodes() const noexcept {
+    return static_cast<std::uint32_t>(word) & ~data;
+  }
+  // The free bytes between the two runs.
+  [[nodiscard]] std::size_t room() const noexcept { return offset - (subsAt + nsub() * sizeof(Map)); }
+
+  // The record and sub-node of a chunk bit (which must be one of them).
+  const R& recAt(ChildBitmap bit) const noexcept {
+    return recs()[std::popcount(data & (static_cast<std::uint32_t>(bit) - 1))];
+  }
+  const Map& subAt(ChildBitmap bit) const noexcept {
+    return subs()[std::popcount(nodes() & (static_cast<std::uint32_t>(bit) - 1))];
+  }
+  [[nodiscard]] bool boxedAt(ChildBitmap bit) const noexcept { return (boxed & bit) != 0; }
 };
 
+// A branch block for nsub sub-nodes and nrec records, with at least `extra` bytes of free room;
+// what the allocator's rounding would leave unused goes to the free room too (blocks come in
+// 16-byte steps after a one-word header). Only the header is made.
 template <class K, class V>
-using Children = Block<HashMap<K, V>>;
+Branch<K, V>* allocateBranch(Kind kind, std::uint64_t word, std::uint32_t data,
+                             std::uint32_t nsub, std::uint32_t nrec, std::size_t extra = 0) {
+  using B = Branch<K, V>;
+  const std::size_t need = B::subsAt + nsub * sizeof(HashMap<K, V>) + extra;
+  std::size_t off = (need + B::recAlign - 1) / B::recAlign * B::recAlign;
+  const std::size_t bytes = off + nrec * B::recSize;
+  const std::size_t usable = (bytes + sizeof(void*) + 15) / 16 * 16 - sizeof(void*);
+  const std::size_t top = usable - nrec * B::recSize;
+  const std::size_t off2 = top / B::recAlign * B::recAlign;
+  if (off2 > off && off2 <= 0xFFFF) off = off2;
+  assert(off <= 0xFFFF && "a branch node beyond its 16-bit record offset");
+  void* raw = ::operator new(off + nrec * B::recSize);
+  auto* b = ::new (raw) BranchHead(kind, word);
+  b->small = static_cast<std::uint8_t>(nsub);
+  b->offset = static_cast<std::uint16_t>(off);
+  b->data = data;
+  return static_cast<B*>(b);
+}
+
+// Copies of n records, counting up their boxed cells (chunk bits `bits`, lowest first, give each
+// record's place in the boxed bitmap). A key's copy may throw: the records made so far are
+// destroyed again.
 template <class K, class V>
-using Entries = Block<L<K, V>>;
+void copyRecords(Rec<K, V>* dst, const Rec<K, V>* src, std::uint32_t n, std::uint32_t bits,
+                 std::uint32_t boxed) {
+  if constexpr (plainRecords<K, V>) {
+    if (n != 0) std::memcpy(static_cast<void*>(dst), static_cast<const void*>(src), sizeof(Rec<K, V>) * n);
+    if constexpr (slotKind<V> == SlotKind::Plain) {
+      if ((bits & boxed) != 0) {
+        std::uint32_t rest = bits;
+        for (std::uint32_t i = 0; i < n; ++i, rest &= rest - 1)
+          if ((boxed & rest & (~rest + 1)) != 0) hs::detail::retain(src[i].slot.cell);
+      }
+    }
+  } else {
+    std::uint32_t i = 0;
+    try {
+      std::uint32_t rest = bits;
+      for (; i < n; ++i, rest &= rest - 1) {
+        ::new (static_cast<void*>(dst + i)) Rec<K, V>(src[i]);
+        if constexpr (slotKind<V> == SlotKind::Plain)
+          if ((boxed & rest & (~rest + 1)) != 0) hs::detail::retain(src[i].slot.cell);
+      }
+    } catch (...) {
+      std::uint32_t rest = bits;
+      for (std::uint32_t j = 0; j < i; ++j, rest &= rest - 1) {
+        if constexpr (slotKind<V> == SlotKind::Plain)
+          if ((boxed & rest & (~rest + 1)) != 0) hs::detail::release(dst[j].slot.cell);
+        dst[j].~Rec();
+      }
+      throw;
+    }
+  }
+}
+// Destroys n records, counting down their boxed cells.
+template <class K, class V>
+void destroyRecords(Rec<K, V>* r, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) noexcept {
+  if constexpr (slotKind<V> == SlotKind::Plain) {
+    if ((bits & boxed) != 0) {
+      std::uint32_t rest = bits;
+      for (std::uint32_t i = 0; i < n; ++i, rest &= rest - 1)
+        if ((boxed & rest & (~rest + 1)) != 0) hs::detail::release(r[i].slot.cell);
+    }
+  }
+  if constexpr (!std::is_trivially_destructible_v<Rec<K, V>>)
+    for (std::uint32_t i = n; i > 0; --i) r[i - 1].~Rec();
+}
+// Moves n records to dst, which does not overlap them or lies below them (the source is left
+// without records): as bytes when they are plain data, else one by one (keys that move without a
+// throw only).
+template <class K, class V>
+void relocateRecords(Rec<K, V>* dst, Rec<K, V>* src, std::uint32_t n) noexcept {
+  if constexpr (plainRecords<K, V>) {
+    if (n != 0) std::memmove(static_cast<void*>(dst), static_cast<const void*>(src), sizeof(Rec<K, V>) * n);
+  } else {
+    static_assert(std::is_nothrow_move_constructible_v<Rec<K, V>>);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      ::new (static_cast<void*>(dst + i)) Rec<K, V>(std::move(src[i]));
+      src[i].~Rec();
+    }
+  }
+}
+// The same for a destination above the source (overlap allowed): from the last record down.
+template <class K, class V>
+void relocateRecordsUp(Rec<K, V>* dst, Rec<K, V>* src, std::uint32_t n) noexcept {
+  if constexpr (plainRecords<K, V>) {
+    if (n != 0) std::memmove(static_cast<void*>(dst), static_cast<const void*>(src), sizeof(Rec<K, V>) * n);
+  } else {
+    for (std::uint32_t i = n; i > 0; --i) {
+      ::new (static_cast<void*>(dst + i - 1)) Rec<K, V>(std::move(src[i - 1]));
+      src[i - 1].~Rec();
+    }
+  }
+}
+// Whether an owned node may shift its records in place.
+template <class K, class V>
+inline constexpr bool movableRecords =
+    plainRecords<K, V> || std::is_nothrow_move_constructible_v<Rec<K, V>>;
+
+// Copies n sub-node handles, counting each up.
+template <class K, class V>
+void copySubs(HashMap<K, V>* dst, const HashMap<K, V>* src, std::uint32_t n) noexcept;
+
+// Builds a branch node run by run: the sub-nodes (which cannot fail), then the records, each run
+// in chunk order. If a record's key copy throws, what was built is destroyed and the block freed.
+template <class K, class V>
+class BranchBuilder {
+ public:
+  using B = Branch<K, V>;
+  BranchBuilder(std::uint64_t word, std::uint32_t data, std::uint32_t nsub, std::uint32_t nrec,
+                std::size_t extra = 0)
+      : b_(internal::allocateBranch<K, V>(word == fullBitmap ? Kind::Full : Kind::BitmapIndexed,
+                                          word, data, nsub, nrec, extra)) {}
+  BranchBuilder(const BranchBuilder&) = delete;
+  BranchBuilder& operator=(const BranchBuilder&) = delete;
+  ~BranchBuilder() {
+    if (b_ == nullptr) return;
+    HashMap<K, V>* s = b_->subs();
+    for (std::uint32_t i = 0; i < subs_; ++i) s[i].~HashMap();
+    internal::destroyRecords<K, V>(b_->recs(), recs_, b_->data, boxed_);
+    ::operator delete(static_cast<void*>(b_));
+  }
+
+  // The next sub-node.
+  void sub(HashMap<K, V>&& c) noexcept;
+  void sub(const HashMap<K, V>& c) noexcept;
+  void subs(const HashMap<K, V>* src, std::uint32_t n) noexcept {
+    internal::copySubs<K, V>(b_->subs() + subs_, src, n);
+    subs_ += n;
+  }
+  // The next record, at chunk bit `bit`, from a key and a slot (the slot is taken only once the
+  // key is made).
+  template <class KA>
+  void rec(ChildBitmap bit, KeyHash h, KA&& k, OwnedSlot<V>&& s) {
+    Rec<K, V>* r = b_->recs() + recs_;
+    const bool boxed = s.boxed;
+    // The slot is taken after the key is made: a throwing key leaves it with its owner.
+    ::new (static_cast<void*>(r)) Rec<K, V>{h, std::forward<KA>(k), s.take()};
+    if (boxed) boxed_ |= static_cast<std::uint32_t>(bit);
+    ++recs_;
+  }
+  // Copies of n records of a node whose chunks `bits` hold them (lowest first), with its boxed map.
+  void recs(const Rec<K, V>* src, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) {
+    internal::copyRecords<K, V>(b_->recs() + recs_, src, n, bits, boxed);
+    recs_ += n;
+    boxed_ |= bits & boxed;
+  }
+  void rec(ChildBitmap bit, const Rec<K, V>& r, bool boxed) {
+    recs(&r, 1, static_cast<std::uint32_t>(bit), boxed ? static_cast<std::uint32_t>(bit) : 0);
+  }
+  // Takes over n records of a node that is about to be freed (bytes or moves, see
+  // relocateRecords); the source must then forget them.
+  void relocate(Rec<K, V>* src, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) noexcept {
+    internal::relocateRecords<K, V>(b_->recs() + recs_, src, n);
+    recs_ += n;
+    boxed_ |= bits & boxed;
+  }
+  void relocateSubs(HashMap<K, V>* src, std::uint32_t n) noexcept {
+    if (n != 0)
+      std::memcpy(static_cast<void*>(b_->subs() + subs_), static_cast<const void*>(src),
+                  sizeof(HashMap<K, V>) * n);
+    subs_ += n;
+  }
+
+  HashMap<K, V> finish() noexcept;
+  B* block() noexcept { return b_; }
+
+ private:
+  B* b_;
+  std::uint32_t subs_ = 0, recs_ = 0, boxed_ = 0;
+};
 
 struct Node;
 
@@ -172,25 +634,25 @@ class HashMap {
     if (p->kind != internal::Kind::Empty && p->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
       destroy(p);
   }
-  static void destroy(internal::Object* p) noexcept {
+  // Out of line: with the free inlined into every release, g++ 12 takes a later use of another
+  // node's count for a use of the freed one (-Wuse-after-free).
+  [[gnu::noinline]] static void destroy(internal::Object* p) noexcept {
     switch (p->kind) {
-      case internal::Kind::Leaf: {
-        auto* leaf = static_cast<internal::LeafNode<K, V>*>(p);
-        if (!leaf->inlineValue) {
-          delete leaf;
-          break;
-        }
-        // The block goes with its cell, so the leaf is taken down before the cell's count.
-        const hs::Lazy<V> cell = std::move(leaf->pair.value);
-        leaf->~LeafNode();
+      case internal::Kind::Leaf:
+        delete static_cast<internal::LeafNode<K, V>*>(p);
+        break;
+      case internal::Kind::BitmapIndexed:
+      case internal::Kind::Full: {
+        auto* b = static_cast<internal::Branch<K, V>*>(p);
+        HashMap* s = b->subs();
+        for (std::uint32_t i = b->nsub(); i > 0; --i) s[i - 1].~HashMap();
+        internal::destroyRecords<K, V>(b->recs(), b->nrec(), b->data, b->boxed);
+        b->~Branch();
+        ::operator delete(static_cast<void*>(b));
         break;
       }
-      case internal::Kind::BitmapIndexed:
-      case internal::Kind::Full:
-        internal::Children<K, V>::destroy(static_cast<internal::Children<K, V>*>(p));
-        break;
       case internal::Kind::Collision:
-        internal::Entries<K, V>::destroy(static_cast<internal::Entries<K, V>*>(p));
+        internal::Block<internal::L<K, V>>::destroy(static_cast<internal::Block<internal::L<K, V>>*>(p));
         break;
       default:
         break;
@@ -203,6 +665,9 @@ class HashMap {
 
 namespace internal {
 
+template <class K, class V>
+using Entries = Block<L<K, V>>;
+
 // Node access for the library's own code.
 struct Node {
   template <class K, class V>
@@ -214,24 +679,56 @@ struct Node {
   static HashMap<K, V> adopt(Object* p) noexcept {
     return HashMap<K, V>(p);
   }
+  // Gives up the handle's node without counting it down (the count goes with the pointer).
+  template <class K, class V>
+  static Object* release(HashMap<K, V>& m) noexcept {
+    return std::exchange(m.p_, emptyObject);
+  }
 };
+
+template <class K, class V>
+void copySubs(HashMap<K, V>* dst, const HashMap<K, V>* src, std::uint32_t n) noexcept {
+  // The handles first as words, then the counts: one length of stores, one run of increments.
+  if (n == 0) return;
+  std::memcpy(static_cast<void*>(dst), static_cast<const void*>(src), sizeof(HashMap<K, V>) * n);
+  for (std::uint32_t i = 0; i < n; ++i)
+    Node::object(src[i])->refs.fetch_add(1, std::memory_order_relaxed);
+}
+
+template <class K, class V>
+void BranchBuilder<K, V>::sub(HashMap<K, V>&& c) noexcept {
+  ::new (static_cast<void*>(b_->subs() + subs_)) HashMap<K, V>(std::move(c));
+  ++subs_;
+}
+template <class K, class V>
+void BranchBuilder<K, V>::sub(const HashMap<K, V>& c) noexcept {
+  ::new (static_cast<void*>(b_->subs() + subs_)) HashMap<K, V>(c);
+  ++subs_;
+}
+template <class K, class V>
+HashMap<K, V> BranchBuilder<K, V>::finish() noexcept {
+  assert(subs_ == b_->nsub() && recs_ == b_->nrec());
+  b_->boxed = boxed_;
+  return Node::adopt<K, V>(std::exchange(b_, nullptr));
+}
 
 template <class K, class V>
 Kind kindOf(const HashMap<K, V>& m) noexcept {
   return Node::object(m)->kind;
 }
-// The stored hash of a `Leaf` or `Collision`, the bitmap of a `BitmapIndexed` (`Full`: all ones).
+// The stored hash of a `Leaf` or `Collision`, the bitmap of a branch node (`Full`: all ones).
 template <class K, class V>
 std::uint64_t wordOf(const HashMap<K, V>& m) noexcept {
   return Node::object(m)->word;
 }
+// The pair of a `Leaf` node.
 template <class K, class V>
 const L<K, V>& leafOf(const HashMap<K, V>& m) noexcept {
   return static_cast<const LeafNode<K, V>*>(Node::object(m))->pair;
 }
 template <class K, class V>
-Children<K, V>& childrenOf(const HashMap<K, V>& m) noexcept {
-  return *static_cast<Children<K, V>*>(Node::object(m));
+Branch<K, V>& branchOf(const HashMap<K, V>& m) noexcept {
+  return *static_cast<Branch<K, V>*>(Node::object(m));
 }
 template <class K, class V>
 Entries<K, V>& entriesOf(const HashMap<K, V>& m) noexcept {
@@ -246,6 +743,10 @@ template <class K, class V>
 bool isInner(const HashMap<K, V>& m) noexcept {
   const Kind k = internal::kindOf(m);
   return k == Kind::BitmapIndexed || k == Kind::Full;
+}
+template <class K, class V>
+bool soleHolder(const HashMap<K, V>& m) noexcept {
+  return Node::object(m)->refs.load(std::memory_order_acquire) == 1;
 }
 
 // ---- Identity ------------------------------------------------------------------------------
@@ -284,6 +785,97 @@ constexpr std::int64_t sparseIndex(ChildBitmap b, ChildBitmap m) noexcept {
 }
 constexpr LevelShift nextShift(LevelShift s) noexcept { return s + bitsPerSubkey; }
 
+// ---- Logical children --------------------------------------------------------------------------
+
+// A node of the logical trie as the walks read it: a node of its own, or a record of a branch
+// (a `Leaf`). Valid while the node that holds it lives.
+template <class K, class V>
+struct Ref {
+  const HashMap<K, V>* node = nullptr;
+  const Rec<K, V>* rec = nullptr;
+  bool boxed = false;
+
+  static Ref of(const HashMap<K, V>& m) noexcept { return Ref{&m, nullptr, false}; }
+  static Ref record(const Rec<K, V>& r, bool b) noexcept { return Ref{nullptr, &r, b}; }
+
+  [[nodiscard]] bool isRecord() const noexcept { return rec != nullptr; }
+  [[nodiscard]] Kind kind() const noexcept { return rec ? Kind::Leaf : internal::kindOf(*node); }
+  [[nodiscard]] bool isLeaf() const noexcept { return rec || internal::kindOf(*node) == Kind::Leaf; }
+  // The stored hash of a leaf or collision.
+  [[nodiscard]] KeyHash hash() const noexcept { return rec ? rec->hash : internal::wordOf(*node); }
+  // A leaf's key and value.
+  const K& key() const noexcept { return rec ? rec->key : internal::leafOf(*node).key; }
+  const V& force() const {
+    if (rec) return internal::recordValue(*rec, boxed);
+    return internal::leafOf(*node).value.force();
+  }
+  hs::Lazy<V> handle() const noexcept {
+    if (rec) return internal::recordHandle(*rec, boxed);
+    return internal::leafOf(*node).value;
+  }
+  LazyView<V> view() const noexcept {
+    if (rec) return LazyView<V>(rec->slot, boxed);
+    return LazyView<V>(internal::leafOf(*node).value);
+  }
+  [[nodiscard]] bool holds(const hs::Lazy<V>& v) const noexcept {
+    if (rec) return internal::recordHolds(*rec, boxed, v);
+    return hs::ptrEq(internal::leafOf(*node).value, v);
+  }
+  OwnedSlot<V> slotCopy() const noexcept {
+    if (rec) return internal::recordSlotCopy(*rec, boxed);
+    return internal::slotOfCell<V>(internal::leafOf(*node).value);
+  }
+  // A leaf that a record can hold (a record, or a leaf node whose handle a record can keep).
+  [[nodiscard]] bool recordFit() const noexcept {
+    if constexpr (!recordable<K, V>) return false;
+    return rec || (internal::kindOf(*node) == Kind::Leaf &&
+                   internal::representable(internal::leafOf(*node).value));
+  }
+};
+
+// The logical child of a branch at a chunk bit set in its bitmap.
+template <class K, class V>
+Ref<K, V> childAt(const Branch<K, V>& a, ChildBitmap bit) noexcept {
+  if ((a.data & bit) != 0) return Ref<K, V>::record(a.recAt(bit), a.boxedAt(bit));
+  return Ref<K, V>::of(a.subAt(bit));
+}
+// The children of a branch in chunk order: f(chunk bit, child); stops when f answers false.
+template <class K, class V, class F>
+bool forEachChild(const Branch<K, V>& a, F&& f) {
+  const std::uint32_t data = a.data;
+  const Rec<K, V>* r = a.recs();
+  const HashMap<K, V>* s = a.subs();
+  const std::uint32_t n = a.size();
+  ChildBitmap rest = static_cast<std::uint32_t>(a.word);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    // Beyond the bitmap (only in tries built invalid on purpose) a child has no chunk of its own.
+    const ChildBitmap bit = rest != 0 ? (rest & (~rest + 1)) : 0;
+    rest &= rest - 1;
+    Ref<K, V> c = (data & bit) != 0 ? Ref<K, V>::record(*r++, (a.boxed & bit) != 0) : Ref<K, V>::of(*s++);
+    if (!f(bit, c)) return false;
+  }
+  return true;
+}
+// The i-th child of a branch in chunk order (i below the branch's size).
+template <class K, class V>
+Ref<K, V> nthChild(const Branch<K, V>& a, std::uint32_t i) noexcept {
+  std::uint32_t rest = static_cast<std::uint32_t>(a.word);
+  for (std::uint32_t j = 0; j < i; ++j) rest &= rest - 1;
+  const std::uint32_t bit = rest & (~rest + 1);
+  if (bit == 0) {
+    // Beyond the bitmap (only in tries built invalid on purpose): the sub-nodes after the others.
+    return Ref<K, V>::of(a.subs()[i - a.nrec()]);
+  }
+  return internal::childAt(a, bit);
+}
+// The entry of a record or a collision's pair, for the folds.
+template <class K, class V, class F>
+decltype(auto) withEntry(const Ref<K, V>& c, F&& f) {
+  const LazyView<V> v = c.view();
+  const Entry<K, V> e{c.key(), v.get()};
+  return std::forward<F>(f)(e);
+}
+
 // ---- Node builders -------------------------------------------------------------------------
 
 /// \addtogroup vantrel_map_lazy
@@ -295,78 +887,59 @@ template <class K, class V>
   static const HashMap<K, V> e;
   return e;
 }
-// Whether x, of type X&&, is a value its caller hands over that can be given back by a move that
-// cannot throw, should a later step fail after it was moved into a record.
 /// @}
-template <class V, class X>
-inline constexpr bool givesBack = !std::is_lvalue_reference_v<X> && std::is_same_v<X, V> &&
-                                  std::is_nothrow_move_assignable_v<V>;
 
-// A leaf sharing its block with a new cell of the value made from x; if the key's copy throws,
-// the cell and the block are freed, and a value handed over is given back first.
-template <class K, class V, class KA, class X>
-HashMap<K, V> inlineLeaf(KeyHash h, KA&& k, X&& x) {
-  using Layout = InlineLeafLayout<K, V>;
-  if constexpr (!Layout::fits) {
-    // The cell's allocation comes before the value moves, so a failed one leaves x as it was.
-    hs::Lazy<V> cell = [&] {
-      if constexpr (std::is_same_v<std::remove_cvref_t<X>, V>)
-        return hs::Lazy<V>(std::forward<X>(x));
-      else
-        return hs::toCell<V>(std::forward<X>(x));
-    }();
-    try {
-      return Node::adopt<K, V>(new LeafNode<K, V>(h, std::forward<KA>(k), std::move(cell)));
-    } catch (...) {
-      if constexpr (givesBack<V, X>)
-        if (V* moved = hs::detail::cellOf(cell)->soleValue()) x = std::move(*moved);
-      throw;
-    }
-  } else {
-    void* raw = ::operator new(Layout::bytes);
-    InlineCell<V>* c = nullptr;
-    try {
-      c = ::new (raw) InlineCell<V>(std::in_place, std::forward<X>(x));
-    } catch (...) {
-      ::operator delete(raw);
-      throw;
-    }
-    try {
-      void* at = static_cast<std::byte*>(raw) + Layout::leafAt;
-      return Node::adopt<K, V>(::new (at) LeafNode<K, V>(h, std::forward<KA>(k), c));
-    } catch (...) {
-      if constexpr (givesBack<V, X>) x = std::move(*c->soleValue());
-      delete c;  // frees the block
-      throw;
-    }
-  }
+// A leaf node (the root of a one-entry map, or a leaf that cannot be a record).
+template <class K, class V, class KA>
+HashMap<K, V> leafObject(KeyHash h, KA&& k, hs::Lazy<V>&& v) {
+  return Node::adopt<K, V>(new LeafNode<K, V>(h, std::forward<KA>(k), std::move(v)));
 }
-// The value of the cell v, when v alone holds it, it is evaluated and it can be moved without
-// throwing: a leaf may then take the value into its own block and let the cell go. Nobody can
-// tell the new cell from the old one, since nobody else ever saw the old one.
-template <class K, class V>
-V* movableValue(hs::Lazy<V>& v) noexcept {
-  if constexpr (std::is_nothrow_move_constructible_v<V> && InlineLeafLayout<K, V>::fits)
-    return hs::detail::cellOf(v)->soleValue();
-  else
-    return nullptr;
-}
-
 template <class K, class V>
 HashMap<K, V> leafNode(KeyHash h, L<K, V> pair) {
-  if (V* x = internal::movableValue<K, V>(pair.value))
-    return internal::inlineLeaf<K, V>(h, std::move(pair.key), std::move(*x));
-  return Node::adopt<K, V>(new LeafNode<K, V>(h, std::move(pair)));
+  return internal::leafObject<K, V>(h, std::move(pair.key), std::move(pair.value));
 }
 template <class K, class V>
 HashMap<K, V> leafNode(KeyHash h, const K& k, hs::Lazy<V> v) {
-  if (V* x = internal::movableValue<K, V>(v))
-    return internal::inlineLeaf<K, V>(h, k, std::move(*x));
-  return internal::leafNode<K, V>(h, L<K, V>{k, std::move(v)});
+  return internal::leafObject<K, V>(h, k, std::move(v));
+}
+// The leaf node of a child: a record becomes a node of its own, a leaf node is itself.
+template <class K, class V>
+HashMap<K, V> leafNodeOf(const Ref<K, V>& c) {
+  if (!c.rec) return *c.node;
+  return internal::leafObject<K, V>(c.rec->hash, c.rec->key, c.handle());
+}
+// A handle for a new leaf's value: the handle as it is, or the value.
+template <class V>
+hs::Lazy<V> handleOfValue(const V& v) {
+  if constexpr (slotKind<V> == SlotKind::Plain)
+    return hs::Lazy<V>::unboxed(v);
+  else if constexpr (slotKind<V> == SlotKind::Unit)
+    return hs::unitCell();
+  else
+    return hs::Lazy<V>(v);
+}
+template <class V>
+hs::Lazy<V> handleOfValue(V&& v) {
+  if constexpr (slotKind<V> == SlotKind::Plain)
+    return hs::Lazy<V>::unboxed(v);
+  else if constexpr (slotKind<V> == SlotKind::Unit)
+    return hs::unitCell();
+  else
+    return hs::Lazy<V>(std::move(v));
+}
+// The handle an owned handle gives a leaf node: its value, when nobody else holds its evaluated
+// cell, else the handle.
+template <class V>
+hs::Lazy<V> ownedHandle(hs::Lazy<V>&& v) noexcept {
+  if constexpr (slotKind<V> == SlotKind::Plain) {
+    if (!v.isUnboxed())
+      if (V* x = hs::detail::cellOf(v)->soleValue()) return hs::Lazy<V>::unboxed(*x);
+  }
+  return std::move(v);
 }
 
-// A value for a new record that no cell holds yet: a leaf keeps it in its own block, a collision
-// entry gets a new cell. With `Move` it is moved from, once: a walk builds one record from it.
+// A value for a new record that no cell holds yet. With `Move` it is moved from, once: a walk
+// builds one record from it.
 template <class V, bool Move>
 struct FreshValue {
   std::conditional_t<Move, V&, const V&> value;
@@ -377,62 +950,282 @@ struct FreshValue {
       return (value);
   }
 };
-template <class K, class V, bool Move>
-HashMap<K, V> leafNode(KeyHash h, const K& k, FreshValue<V, Move> x) {
-  return internal::inlineLeaf<K, V>(h, k, x.take());
-}
-// A leaf for a caller's function's result: a returned cell is kept as it is (its identity
-// matters), a returned value goes straight into the leaf's block.
-template <class K, class V, class R>
-HashMap<K, V> resultLeaf(KeyHash h, const K& k, R&& r) {
-  if constexpr (std::is_same_v<std::remove_cvref_t<R>, hs::Lazy<V>>)
-    return internal::leafNode<K, V>(h, k, std::forward<R>(r));
-  else
-    return internal::inlineLeaf<K, V>(h, k, std::forward<R>(r));
-}
-// The cell a record stores for a new value: the caller's cell, or a new one for a plain value.
+
+// The value sources of the walks, as a slot, as a handle, and as a leaf node.
 template <class V>
-hs::Lazy<V> freshCell(const hs::Lazy<V>& v) noexcept {
+OwnedSlot<V> slotOf(const hs::Lazy<V>& v) noexcept {
+  return internal::slotOfCell<V>(v);
+}
+template <class V, bool Move>
+OwnedSlot<V> slotOf(FreshValue<V, Move> x) {
+  return internal::slotOfValue<V>(x.take());
+}
+template <class V>
+hs::Lazy<V> handleOf(const hs::Lazy<V>& v) noexcept {
   return v;
 }
 template <class V, bool Move>
-hs::Lazy<V> freshCell(FreshValue<V, Move> x) {
-  return hs::Lazy<V>(x.take());
+hs::Lazy<V> handleOf(FreshValue<V, Move> x) {
+  return internal::handleOfValue<V>(x.take());
+}
+template <class V>
+bool fitsRecord(const hs::Lazy<V>& v) noexcept {
+  return internal::representable(v);
+}
+template <class V, bool Move>
+bool fitsRecord(FreshValue<V, Move>) noexcept {
+  return true;
+}
+template <class K, class V, class X>
+HashMap<K, V> leafNode(KeyHash h, const K& k, X&& x)
+  requires(!std::is_same_v<std::remove_cvref_t<X>, hs::Lazy<V>> &&
+           !std::is_same_v<std::remove_cvref_t<X>, L<K, V>>)
+{
+  return internal::leafObject<K, V>(h, k, internal::handleOf<V>(std::forward<X>(x)));
 }
 
-// A leaf built before a walk from a value its caller hands over: every record the walk makes for
-// the key is that leaf or refers to its cell, so when a later step fails, nothing but the leaf
-// holds the value and it can be given back.
+// A caller's function's result as a handle: a returned cell is kept as it is (its identity
+// matters), a returned value is held in place where it can be.
+template <class V, class R>
+hs::Lazy<V> resultHandle(R&& r) {
+  if constexpr (std::is_same_v<std::remove_cvref_t<R>, hs::Lazy<V>>) {
+    if constexpr (std::is_rvalue_reference_v<R&&>)
+      return internal::ownedHandle<V>(std::move(r));
+    else
+      return r;
+  } else {
+    return internal::handleOfValue<V>(V(std::forward<R>(r)));
+  }
+}
+template <class K, class V, class R>
+HashMap<K, V> resultLeaf(KeyHash h, const K& k, R&& r) {
+  return internal::leafObject<K, V>(h, k, internal::resultHandle<V>(std::forward<R>(r)));
+}
+
+// ---- Owned children: what the building walks hand back ----------------------------------------
+
+// A child of a branch being built: nothing, a node (a leaf node among them), a record made for it
+// (hash, key, slot), or a record or leaf of a live trie to be copied.
 template <class K, class V>
-struct FreshLeaf {
-  const HashMap<K, V>& leaf;
+class Child {
+ public:
+  using mapped_type = V;
+  Child() noexcept = default;
+  Child(HashMap<K, V> n) noexcept : node_(std::move(n)) {}  // NOLINT: a node is a child
+  static Child copyOf(const Ref<K, V>& r) noexcept {
+    Child c;
+    c.ref_ = r;
+    c.hasRef_ = true;
+    return c;
+  }
+  template <class KA>
+  static Child made(KeyHash h, KA&& k, OwnedSlot<V>&& s) {
+    Child c;
+    if constexpr (std::is_same_v<MadeSlot, std::optional<Made>>)
+      c.made_.emplace(h, std::forward<KA>(k), std::move(s));
+    else
+      c.made_ = std::make_unique<Made>(h, std::forward<KA>(k), std::move(s));
+    return c;
+  }
+  Child(Child&&) noexcept = default;
+  Child& operator=(Child&&) noexcept = default;
+
+  [[nodiscard]] bool none() const noexcept {
+    return !hasRef_ && !made_ && internal::kindOf(node_) == Kind::Empty;
+  }
+  // Whether it is a `Leaf` or a `Collision` (what rises into a parent left with only it).
+  [[nodiscard]] bool leafOrCollision() const noexcept {
+    if (made_) return true;
+    if (hasRef_) return ref_.kind() == Kind::Leaf || ref_.kind() == Kind::Collision;
+    return internal::isLeafOrCollision(node_);
+  }
+  // Whether it goes into the record run of its parent.
+  [[nodiscard]] bool asRecord() const noexcept {
+    if constexpr (!recordable<K, V>) return false;
+    if (made_) return true;
+    if (hasRef_) return ref_.recordFit();
+    return Ref<K, V>::of(node_).recordFit();
+  }
+  // Puts the child into the builder at chunk bit (a record or a sub-node, as asRecord says).
+  void put(BranchBuilder<K, V>& out, ChildBitmap bit) {
+    if (made_) {
+      out.rec(bit, made_->h, std::move(made_->key), std::move(made_->slot));
+    } else if (hasRef_) {
+      if (ref_.rec)
+        out.rec(bit, *ref_.rec, ref_.boxed);
+      else if (asRecord())
+        out.rec(bit, ref_.hash(), ref_.key(), ref_.slotCopy());
+      else
+        out.sub(*ref_.node);
+    } else if (asRecord()) {
+      const Ref<K, V> r = Ref<K, V>::of(node_);
+      out.rec(bit, r.hash(), r.key(), r.slotCopy());
+    } else {
+      out.sub(std::move(node_));
+    }
+  }
+  // Makes the record of a child that goes into the record run (see asRecord) at `at`.
+  Rec<K, V>* emplaceRecord(void* at, bool& boxed) {
+    if (made_) {
+      boxed = made_->slot.boxed;
+      return ::new (at) Rec<K, V>{made_->h, std::move(made_->key), made_->slot.take()};
+    }
+    const Ref<K, V> r = hasRef_ ? ref_ : Ref<K, V>::of(node_);
+    if (r.rec) {
+      boxed = r.boxed;
+      internal::copyRecords<K, V>(static_cast<Rec<K, V>*>(at), r.rec, 1, 1, boxed ? 1 : 0);
+      return std::launder(static_cast<Rec<K, V>*>(at));
+    }
+    OwnedSlot<V> s = r.slotCopy();
+    boxed = s.boxed;
+    return ::new (at) Rec<K, V>{r.hash(), r.key(), s.take()};
+  }
+  // The child as a map of its own (a record becomes a leaf node).
+  HashMap<K, V> toMap() && {
+    if (made_) return internal::leafObject<K, V>(made_->h, std::move(made_->key), made_->handle());
+    if (hasRef_) return internal::leafNodeOf(ref_);
+    return std::move(node_);
+  }
+  // The stored hash of a leaf or collision.
+  [[nodiscard]] KeyHash hash() const noexcept {
+    if (made_) return made_->h;
+    if (hasRef_) return ref_.hash();
+    return internal::wordOf(node_);
+  }
+
+ private:
+  struct Made {
+    template <class KA>
+    Made(KeyHash hh, KA&& k, OwnedSlot<V>&& s) : h(hh), key(std::forward<KA>(k)), slot(std::move(s)) {}
+    KeyHash h;
+    K key;
+    OwnedSlot<V> slot;
+    hs::Lazy<V> handle() {
+      if constexpr (slotKind<V> == SlotKind::Unit) {
+        return hs::unitCell();
+      } else if constexpr (slotKind<V> == SlotKind::Plain) {
+        const bool b = slot.boxed;
+        Slot<V> s = slot.take();
+        if (!b) return hs::Lazy<V>::unboxed(s.value);
+        return hs::detail::adoptCell<V>(s.cell);
+      } else {
+        return std::move(slot.s.value);
+      }
+    }
+  };
+  // A made record whose key may throw when moved stays in place while the child is handed on.
+  using MadeSlot = std::conditional_t<std::is_nothrow_move_constructible_v<K> &&
+                                          std::is_nothrow_move_assignable_v<K>,
+                                      std::optional<Made>, std::unique_ptr<Made>>;
+  HashMap<K, V> node_;
+  Ref<K, V> ref_;
+  bool hasRef_ = false;
+  MadeSlot made_;
 };
-template <class K, class V>
-HashMap<K, V> leafNode(KeyHash, const K&, FreshLeaf<K, V> x) noexcept {
-  return x.leaf;
+
+// The child of a new pair whose handle the walk owns: a record where a record can keep it, else a
+// leaf node.
+template <class K, class V, class KA>
+Child<K, V> leafChild(KeyHash h, KA&& k, hs::Lazy<V>&& v) {
+  if (recordable<K, V> && internal::representable(v))
+    return Child<K, V>::made(h, std::forward<KA>(k), internal::slotOfOwned<V>(std::move(v)));
+  return Child<K, V>(internal::leafObject<K, V>(h, std::forward<KA>(k), internal::ownedHandle<V>(std::move(v))));
 }
-template <class V, class K>
-hs::Lazy<V> freshCell(FreshLeaf<K, V> x) noexcept {
-  return internal::leafOf(x.leaf).value;
+
+// The child for a caller's function's result (see resultHandle): a returned cell kept, a value
+// held in its record where it can be.
+template <class K, class V, class R>
+Child<K, V> resultChild(KeyHash h, const K& k, R&& r) {
+  if constexpr (std::is_same_v<std::remove_cvref_t<R>, hs::Lazy<V>>) {
+    hs::Lazy<V> v = std::forward<R>(r);
+    return internal::leafChild<K, V>(h, k, std::move(v));
+  } else if constexpr (recordable<K, V>) {
+    return Child<K, V>::made(h, k, internal::slotOfValue<V>(V(std::forward<R>(r))));
+  } else {
+    return Child<K, V>(internal::resultLeaf<K, V>(h, k, std::forward<R>(r)));
+  }
 }
-// A branch node over a finished child block: `Full` when the bitmap is full, else `BitmapIndexed`.
+
+// A new branch node over the children of the chunks of b, in chunk order (none may be nothing).
 template <class K, class V>
-HashMap<K, V> bitmapIndexedOrFull(ChildBitmap b, Children<K, V>* a) noexcept {
-  a->kind = b == fullBitmap ? Kind::Full : Kind::BitmapIndexed;
-  a->word = b == fullBitmap ? fullBitmap : b;
-  return Node::adopt<K, V>(a);
+HashMap<K, V> branchOf(ChildBitmap b, Child<K, V>* kids, std::uint32_t n, std::size_t extra = 0) {
+  std::uint32_t data = 0, nrec = 0;
+  ChildBitmap rest = b;
+  for (std::uint32_t i = 0; i < n; ++i, rest &= rest - 1)
+    if (kids[i].asRecord()) {
+      data |= static_cast<std::uint32_t>(rest & (~rest + 1));
+      ++nrec;
+    }
+  BranchBuilder<K, V> out(b, data, n - nrec, nrec, extra);
+  rest = b;
+  for (std::uint32_t i = 0; i < n; ++i, rest &= rest - 1)
+    if (!kids[i].asRecord()) kids[i].put(out, rest & (~rest + 1));
+  rest = b;
+  for (std::uint32_t i = 0; i < n; ++i, rest &= rest - 1)
+    if (kids[i].asRecord()) kids[i].put(out, rest & (~rest + 1));
+  return out.finish();
+}
+// A branch of the same chunks over f(child) for the children of a, in chunk order.
+template <class W, class K, class V, class F>
+Child<K, W> mapBranch(const Branch<K, V>& a, F&& f) {
+  Child<K, W> kids[maxChildren];
+  std::uint32_t n = 0;
+  internal::forEachChild(a, [&](ChildBitmap, const Ref<K, V>& c) {
+    kids[n++] = f(c);
+    return n < maxChildren;  // more only in tries built invalid on purpose
+  });
+  return Child<K, W>(internal::branchOf<K, W>(a.word, kids, n));
+}
+// The children of the chunks of b, nothing dropped (its chunk cleared), shaped as the trie
+// wants: nothing, the one leaf or collision left (as it is, so that a record stays a record in
+// the parent), or a branch node.
+template <class K, class V>
+Child<K, V> collapse(ChildBitmap b, Child<K, V>* kids, std::uint32_t n) {
+  std::uint32_t j = 0;
+  ChildBitmap kept = 0, rest = b;
+  for (std::uint32_t i = 0; i < n; ++i, rest &= rest - 1) {
+    if (kids[i].none()) continue;
+    kept |= rest & (~rest + 1);
+    if (j != i) kids[j] = std::move(kids[i]);
+    ++j;
+  }
+  if (j == 0) return Child<K, V>();
+  if (j == 1 && kids[0].leafOrCollision()) return std::move(kids[0]);
+  return Child<K, V>(internal::branchOf<K, V>(kept, kids, j));
+}
+
+// A node of one child (a branch, or a leaf or collision at the level's chunk) at chunk bit b.
+template <class K, class V>
+HashMap<K, V> oneChild(ChildBitmap b, Child<K, V> child) {
+  return internal::branchOf<K, V>(b, &child, 1);
+}
+// The smallest subtree that separates t1 and t2 of different hashes h1 and h2, both placed
+// unchanged: one-child nodes for the levels where their chunks agree, above a two-child node at
+// the first level where they differ, lower chunk first. Never `Full`.
+template <class K, class V>
+HashMap<K, V> joinDifferentHashes(LevelShift s, KeyHash h1, KeyHash h2, Child<K, V> t1,
+                                  Child<K, V> t2) {
+  assert(h1 != h2 && "two nodes of one hash cannot be separated");
+  const ChildBitmap b1 = mask(h1, s), b2 = mask(h2, s);
+  if (b1 == b2)
+    return internal::oneChild<K, V>(
+        b1, internal::joinDifferentHashes<K, V>(nextShift(s), h1, h2, std::move(t1), std::move(t2)));
+  Child<K, V> kids[2];
+  if (b1 < b2) {
+    kids[0] = std::move(t1);
+    kids[1] = std::move(t2);
+  } else {
+    kids[0] = std::move(t2);
+    kids[1] = std::move(t1);
+  }
+  return internal::branchOf<K, V>(b1 | b2, kids, 2);
 }
 template <class K, class V>
-HashMap<K, V> bitmapIndexed(ChildBitmap b, Children<K, V>* a) noexcept {
-  a->kind = Kind::BitmapIndexed;
-  a->word = b;
-  return Node::adopt<K, V>(a);
-}
-template <class K, class V>
-HashMap<K, V> full(Children<K, V>* a) noexcept {
-  a->kind = Kind::Full;
-  a->word = fullBitmap;
-  return Node::adopt<K, V>(a);
+HashMap<K, V> collision(KeyHash h, L<K, V> e1, L<K, V> e2) {
+  BlockBuilder<L<K, V>> a(Kind::Collision, h, 2);
+  a.emplace(std::move(e1));
+  a.emplace(std::move(e2));
+  return Node::adopt<K, V>(a.finish());
 }
 template <class K, class V>
 HashMap<K, V> collisionNode(KeyHash h, Entries<K, V>* a) noexcept {
@@ -440,53 +1233,23 @@ HashMap<K, V> collisionNode(KeyHash h, Entries<K, V>* a) noexcept {
   a->word = h;
   return Node::adopt<K, V>(a);
 }
-
-template <class K, class V>
-using ChildBuilder = BlockBuilder<HashMap<K, V>>;
 template <class K, class V>
 using EntryBuilder = BlockBuilder<L<K, V>>;
 
+// The pair of a leaf child, for a collision array.
 template <class K, class V>
-HashMap<K, V> oneChild(ChildBitmap b, HashMap<K, V> child) {
-  ChildBuilder<K, V> a(Kind::BitmapIndexed, b, 1);
-  a.emplace(std::move(child));
-  return internal::bitmapIndexed<K, V>(b, a.finish());
+L<K, V> pairOf(const Ref<K, V>& c) {
+  if (c.rec) return L<K, V>{c.rec->key, c.handle()};
+  return internal::leafOf(*c.node);
 }
-// The smallest subtree that separates node t1 and node t2 of different hashes h1 and h2, both
-// placed unchanged: one-child nodes for the levels where their chunks agree, above a two-child
-// node at the first level where they differ, lower chunk first. Never `Full`.
-template <class K, class V>
-HashMap<K, V> joinDifferentHashes(LevelShift s, KeyHash h1, KeyHash h2, HashMap<K, V> t1,
-                                  HashMap<K, V> t2) {
-  assert(h1 != h2 && "two nodes of one hash cannot be separated");
-  const ChildBitmap b1 = mask(h1, s), b2 = mask(h2, s);
-  if (b1 == b2)
-    return internal::oneChild<K, V>(b1, internal::joinDifferentHashes<K, V>(
-                                            nextShift(s), h1, h2, std::move(t1), std::move(t2)));
-  ChildBuilder<K, V> a(Kind::BitmapIndexed, b1 | b2, 2);
-  if (b1 < b2) {
-    a.emplace(std::move(t1));
-    a.emplace(std::move(t2));
-  } else {
-    a.emplace(std::move(t2));
-    a.emplace(std::move(t1));
-  }
-  return internal::bitmapIndexed<K, V>(b1 | b2, a.finish());
-}
-// A new leaf (h1, k1, x1) joined with the node t2 of another hash h2.
-template <class K, class V, class X>
-HashMap<K, V> two(LevelShift s, KeyHash h1, const K& k1, X&& x1, KeyHash h2, HashMap<K, V> t2) {
-  assert(h1 != h2 && "two: equal hashes");
-  return internal::joinDifferentHashes<K, V>(
-      s, h1, h2, internal::leafNode<K, V>(h1, k1, std::forward<X>(x1)), std::move(t2));
-}
-template <class K, class V>
-HashMap<K, V> collision(KeyHash h, L<K, V> e1, L<K, V> e2) {
-  EntryBuilder<K, V> a(Kind::Collision, h, 2);
-  a.emplace(std::move(e1));
-  a.emplace(std::move(e2));
-  return internal::collisionNode<K, V>(h, a.finish());
-}
+
+// Whether x, of type X&&, is a value its caller hands over that lives in a cell of its own once
+// stored (not in place), so that it can be given back should a later step fail after it moved.
+template <class V, class X>
+inline constexpr bool givesBack = !std::is_lvalue_reference_v<X> && std::is_same_v<X, V> &&
+                                  slotKind<V> == SlotKind::Cell &&
+                                  std::is_nothrow_move_assignable_v<V>;
+
 /// \addtogroup vantrel_map_lazy
 /// @{
 
@@ -495,15 +1258,27 @@ HashMap<K, V> collision(KeyHash h, L<K, V> e1, L<K, V> e2) {
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> singleton(const K& k, std::type_identity_t<hs::Lazy<V>> v) {
   const KeyHash h = internal::hash(k);
-  return internal::leafNode<K, V>(h, k, std::move(v));
+  return internal::leafObject<K, V>(h, k, std::move(v));
 }
-/// The one-entry map of k and the value v in a new, evaluated cell (an rvalue is moved there). One
-/// hash of k; allocates the entry with its value.
+/// The one-entry map of k and the value v: a small plain value is held in the entry itself, any
+/// other in a new, evaluated cell (an rvalue is moved there). One hash of k; allocates the entry
+/// (and the cell, if any).
 template <class K, class V, class U>
   requires std::same_as<std::remove_cvref_t<U>, V>
 [[nodiscard]] HashMap<K, V> singleton(const K& k, U&& v) {
   const KeyHash h = internal::hash(k);
-  return internal::inlineLeaf<K, V>(h, k, std::forward<U>(v));
+  hs::Lazy<V> cell = internal::handleOfValue<V>(std::forward<U>(v));
+  if constexpr (givesBack<V, U>) {
+    // A value handed over goes back to its caller when the key's copy fails.
+    try {
+      return internal::leafObject<K, V>(h, k, std::move(cell));
+    } catch (...) {
+      if (V* x = hs::detail::cellOf(cell)->soleValue()) v = std::move(*x);
+      throw;
+    }
+  } else {
+    return internal::leafObject<K, V>(h, k, std::move(cell));
+  }
 }
 
 /// @}
@@ -528,8 +1303,10 @@ template <class K, class V>
     case Kind::Collision:
       return internal::entriesOf(m).size();
     default: {
-      std::int64_t n = 0;
-      for (const HashMap<K, V>& c : internal::childrenOf(m)) n += internal::size(c);
+      const Branch<K, V>& a = internal::branchOf(m);
+      std::int64_t n = a.nrec();
+      const HashMap<K, V>* s = a.subs();
+      for (std::uint32_t i = 0; i < a.nsub(); ++i) n += internal::size(s[i]);
       return n;
     }
   }
@@ -561,25 +1338,6 @@ template <class V>
 std::optional<hs::Lazy<V>> lookupResToMaybe(const LookupRes<V>& r) {
   if (!r.present()) return std::nullopt;
   return r.value();
-}
-
-// ---- 32-slot child arrays ------------------------------------------------------------------
-
-// A new `Full` node: a 32-slot copy of the array with slot i holding x.
-template <class K, class V>
-HashMap<K, V> update32(const Children<K, V>& a, std::int64_t i, HashMap<K, V> x) {
-  assert(a.size() >= 32 && i >= 0 && i < 32);
-  return internal::full<K, V>(internal::copyUpdate(Kind::Full, fullBitmap, a.slots(), 32,
-                                                   static_cast<std::uint32_t>(i), std::move(x)));
-}
-template <class K, class V>
-HashMap<K, V> update32M(const Children<K, V>& a, std::int64_t i, HashMap<K, V> x) {
-  return internal::update32<K, V>(a, i, std::move(x));
-}
-template <class K, class V, class F>
-HashMap<K, V> update32With_(const Children<K, V>& a, std::int64_t i, F&& f) {
-  HashMap<K, V> x = std::forward<F>(f)(a[static_cast<std::size_t>(i)]);
-  return internal::update32<K, V>(a, i, std::move(x));
 }
 
 // ---- Collision entry arrays ----------------------------------------------------------------

@@ -18,7 +18,7 @@ namespace vantrel::internal::detail {
 template <class SPK, class SPV, class K, class V>
 void showPairs(SPK& spk, SPV& spv, const HashMap<K, V>& m, std::string& out) {
   hs::showListWith(
-      [&](const L<K, V>& r, std::string& o) {
+      [&](const auto& r, std::string& o) {
         o.push_back('(');
         spk(0, r.key, o);
         o.push_back(',');

@@ -85,29 +85,29 @@ auto shareFn(F f) {
 
 // The same shape with new values: value(key, stored cell) gives each new cell.
 template <class K, class V, class W, class Value>
-HashMap<K, W> mapNode(Value& value, const HashMap<K, V>& t) {
-  switch (internal::kindOf(t)) {
+Child<K, W> mapNode(Value& value, const Ref<K, V>& t) {
+  switch (t.kind()) {
     case Kind::Empty:
-      return HashMap<K, W>();
-    case Kind::Leaf: {
-      const L<K, V>& r = internal::leafOf(t);
-      return internal::leafNode<K, W>(internal::wordOf(t), L<K, W>{r.key, value(r.key, r.value)});
-    }
+      return Child<K, W>();
+    case Kind::Leaf:
+      return internal::withEntry(t, [&](const Entry<K, V>& e) {
+        return internal::leafChild<K, W>(t.hash(), e.key, value(e.key, e.value));
+      });
     case Kind::Collision: {
-      const Entries<K, V>& a = internal::entriesOf(t);
-      EntryBuilder<K, W> out(Kind::Collision, internal::wordOf(t), a.size());
+      const Entries<K, V>& a = internal::entriesOf(*t.node);
+      EntryBuilder<K, W> out(Kind::Collision, t.hash(), a.size());
       for (const L<K, V>& e : a) out.emplace(L<K, W>{e.key, value(e.key, e.value)});
-      return internal::collisionNode<K, W>(internal::wordOf(t), out.finish());
+      return Child<K, W>(internal::collisionNode<K, W>(t.hash(), out.finish()));
     }
-    default: {
-      const Children<K, V>& a = internal::childrenOf(t);
-      const Kind kind = internal::kindOf(t);
-      ChildBuilder<K, W> out(kind, internal::wordOf(t), a.size());
-      for (const HashMap<K, V>& c : a) out.emplace(detail::mapNode<K, V, W>(value, c));
-      if (kind == Kind::Full) return internal::full<K, W>(out.finish());
-      return internal::bitmapIndexed<K, W>(internal::wordOf(t), out.finish());
-    }
+    default:
+      return internal::mapBranch<W>(internal::branchOf(*t.node), [&](const Ref<K, V>& c) {
+        return detail::mapNode<K, V, W>(value, c);
+      });
   }
+}
+template <class K, class V, class W, class Value>
+HashMap<K, W> mapMap(Value& value, const HashMap<K, V>& m) {
+  return detail::mapNode<K, V, W>(value, Ref<K, V>::of(m)).toMap();
 }
 
 }  // namespace internal::detail
@@ -126,7 +126,7 @@ template <class F, class K, class V>
   using W = detail::ValueResultT<F, hs::Lazy<V>>;
   auto g = detail::shareFn(std::move(f));
   auto value = [&g](const K&, const hs::Lazy<V>& v) { return hs::deferCall<W>(g, v); };
-  return detail::mapNode<K, V, W>(value, m);
+  return detail::mapMap<K, V, W>(value, m);
 }
 
 /// Every value replaced by the deferred f(key, value).
@@ -138,7 +138,7 @@ template <class F, class K, class V>
   auto value = [&g](const K& k, const hs::Lazy<V>& v) {
     return hs::deferCallWith<W>(g, std::tuple<K>(k), v);
   };
-  return detail::mapNode<K, V, W>(value, m);
+  return detail::mapMap<K, V, W>(value, m);
 }
 
 /// Every value replaced by x: one cell, shared by every entry.
@@ -148,7 +148,7 @@ template <class X, class K, class V>
   using W = typename StripLazy<std::remove_cvref_t<X>>::type;
   const hs::Lazy<W> cell(std::move(x));
   auto value = [&cell](const K&, const hs::Lazy<V>&) { return cell; };
-  return detail::mapNode<K, V, W>(value, m);
+  return detail::mapMap<K, V, W>(value, m);
 }
 
 /// The map rebuilt under the keys f(key), in trie order through fromList: of two keys that f sends
@@ -161,7 +161,7 @@ template <class F, class K, class V>
   // A plain loop rather than a view over the map, which clang 14 cannot compile with libstdc++ 12.
   // If f, a hash or an == throws part-way, the half-built map is dropped.
   HashMap<K2, V> acc;
-  for (const L<K, V>& r : m) acc = internal::unsafeInsert<K2, V>(hs::call(f, r.key), r.value, acc);
+  for (const auto& r : m) acc = internal::unsafeInsert<K2, V>(hs::call(f, r.key), r.value, acc);
   return acc;
 }
 

@@ -27,7 +27,6 @@ namespace vantrel::internal::detail {
 // no other extension of the same prefix got there first (claimed by a compare-and-swap on the
 // block's length) and copies the prefix into a new block otherwise, so an applicative that
 // delivers several results (lists) or runs a result twice (state) gives each its own array.
-// Finishing turns the block itself into the node when nothing else holds it.
 template <class S>
 class Gathered {
   static_assert(std::is_nothrow_copy_constructible_v<S>, "slots are written after they are claimed");
@@ -74,18 +73,6 @@ class Gathered {
   const S& operator[](std::uint32_t i) const noexcept { return b_->slots()[i]; }
   [[nodiscard]] std::uint32_t size() const noexcept { return len_; }
 
-  // The whole array as the block of a node of this kind and word, holding one count for it: the
-  // gathered block itself when this is its only holder, else a copy.
-  Block<S>* finishBlock(Kind kind, std::uint64_t word) const {
-    assert(len_ == cap_);
-    std::uint32_t sole = 1;
-    if (!b_->refs.compare_exchange_strong(sole, 2, std::memory_order_acq_rel))
-      return internal::copyBlock(kind, word, b_->slots(), len_);
-    b_->kind = kind;
-    b_->word = word;
-    return b_;
-  }
-
  private:
   Gathered(Block<S>* b, std::uint32_t len, std::uint32_t cap) noexcept : b_(b), len_(len), cap_(cap) {}
   Block<S>* b_;
@@ -96,7 +83,7 @@ class Gathered {
 template <class K, class V, class E>
 class Traversal {
  public:
-  using FX = std::remove_cvref_t<std::invoke_result_t<E&, const L<K, V>&>>;
+  using FX = std::remove_cvref_t<std::invoke_result_t<E&, const Entry<K, V>&>>;
   using G = hs::TagOfT<FX>;
   using X = hs::ElementOf<FX>;
   using W = typename StripLazy<X>::type;
@@ -106,41 +93,44 @@ class Traversal {
   explicit Traversal(E& elem) noexcept : elem_(elem) {}
 
   // The functions handed to fmap and liftA2 capture by value: an applicative may run them later.
-  Result node(const HashMap<K, V>& t) const {
-    switch (internal::kindOf(t)) {
+  Result node(const Ref<K, V>& t) const {
+    switch (t.kind()) {
       case Kind::Empty:
         return hs::pure<G>(Out());
-      case Kind::Leaf: {
-        const L<K, V>& r = internal::leafOf(t);
-        return hs::fmap(
-            [h = internal::wordOf(t), k = r.key](const X& x) {
-              return internal::resultLeaf<K, W>(h, k, x);
-            },
-            elem_(r));
-      }
+      case Kind::Leaf:
+        return internal::withEntry(t, [&](const Entry<K, V>& r) {
+          return hs::fmap(
+              [h = t.hash(), k = r.key](const X& x) { return internal::resultLeaf<K, W>(h, k, x); },
+              elem_(r));
+        });
       case Kind::Collision:
-        return collision(t);
+        return collision(*t.node);
       default:
-        return branch(t);
+        return branch(*t.node);
     }
   }
 
  private:
+  // The children are gathered as maps of their own; the node is built from them once they are
+  // all there (a leaf becomes a record of the node where it can).
   Result branch(const HashMap<K, V>& t) const {
-    const Children<K, V>& a = internal::childrenOf(t);
+    const Branch<K, V>& a = internal::branchOf(t);
     const std::uint32_t n = a.size();
-    const Kind kind = internal::kindOf(t);
-    const std::uint64_t word = internal::wordOf(t);
-    auto build = [kind, word](Children<K, W>* b) {
-      return kind == Kind::Full ? internal::full<K, W>(b) : internal::bitmapIndexed<K, W>(word, b);
+    const std::uint64_t word = a.word;
+    auto build = [word](const Out* kids, std::uint32_t len) {
+      Child<K, W> cs[maxChildren];
+      // More children only in tries built invalid on purpose.
+      const std::uint32_t n = len < maxChildren ? len : static_cast<std::uint32_t>(maxChildren);
+      for (std::uint32_t i = 0; i < n; ++i) cs[i] = Child<K, W>(kids[i]);
+      return internal::branchOf<K, W>(word, cs, n);
     };
-    if (n == 0) return hs::pure<G>(build(ChildBuilder<K, W>(kind, word, 0).finish()));
+    if (n == 0) return hs::pure<G>(build(nullptr, 0));
     using Acc = Gathered<Out>;
-    auto acc = hs::fmap([n](const Out& c) { return Acc::first(n, c); }, node(a[0]));
+    auto acc = hs::fmap([n](const Out& c) { return Acc::first(n, c); }, node(internal::nthChild(a, 0)));
     for (std::uint32_t i = 1; i < n; ++i)
       acc = hs::liftA2([](const Acc& g, const Out& c) { return g.snoc(c); }, acc,
-                       [&] { return node(a[i]); });
-    return hs::fmap([kind, word, build](const Acc& g) { return build(g.finishBlock(kind, word)); }, acc);
+                       [&] { return node(internal::nthChild(a, i)); });
+    return hs::fmap([build](const Acc& g) { return build(&g[0], g.size()); }, acc);
   }
 
   Result collision(const HashMap<K, V>& t) const {
@@ -166,7 +156,7 @@ class Traversal {
 
 template <class K, class V, class E>
 auto traverseRecords(E elem, const HashMap<K, V>& m) {
-  return Traversal<K, V, E>(elem).node(m);
+  return Traversal<K, V, E>(elem).node(Ref<K, V>::of(m));
 }
 
 }  // namespace vantrel::internal::detail
@@ -184,12 +174,12 @@ namespace vantrel::internal {
 template <class F, class K, class V>
 auto traverseWithKey(F f, const HashMap<K, V>& m) {
   return detail::traverseRecords<K, V>(
-      [&f](const L<K, V>& r) { return hs::call(f, r.key, r.value); }, m);
+      [&f](const auto& r) { return hs::call(f, r.key, r.value); }, m);
 }
 /// As traverseWithKey, f receiving the value alone.
 template <class F, class K, class V>
 auto traverse(F f, const HashMap<K, V>& m) {
-  return detail::traverseRecords<K, V>([&f](const L<K, V>& r) { return hs::call(f, r.value); }, m);
+  return detail::traverseRecords<K, V>([&f](const auto& r) { return hs::call(f, r.value); }, m);
 }
 /// A map of actions run in trie order.
 /// Costs as traverse.

@@ -19,6 +19,7 @@
 #include "hs/error.hpp"
 #include "hs/semigroup.hpp"
 #include "vantrel/map/internal/array.hpp"
+#include "vantrel/map/internal/insert.hpp"
 #include "vantrel/map/internal/nodes.hpp"
 
 namespace vantrel::internal {
@@ -34,8 +35,8 @@ struct UnionCombine {
   G combine;
 
   template <class K, class V>
-  static KeyHash sideHash(const HashMap<K, V>& t) noexcept {
-    return internal::wordOf(t);
+  static KeyHash sideHash(const Ref<K, V>& t) noexcept {
+    return t.hash();
   }
   [[noreturn]] static void unmatched() noexcept { std::terminate(); }
   // A `Leaf`'s record merged into a collision array (f on cells, as `combine`).
@@ -53,114 +54,100 @@ struct KeepLeftValue {
 };
 
 template <class K, class V, class P>
-HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const HashMap<K, V>& t2);
+Child<K, V> unionWalk(const P& p, LevelShift s, const Ref<K, V>& t1, const Ref<K, V>& t2);
 
 // Two `Leaf`/`Collision` nodes of one hash. The left map's value always comes first in the
 // combination; the merged entry keeps the key of the `Leaf` side (the left key when both are
 // leaves, the left array's key when both are collisions).
 template <class K, class V, class P>
-HashMap<K, V> unionSameHash(const P& p, const HashMap<K, V>& t1, const HashMap<K, V>& t2) {
-  const Kind k1 = internal::kindOf(t1), k2 = internal::kindOf(t2);
-  if (k1 == Kind::Leaf && k2 == Kind::Leaf) {
-    const L<K, V>& l1 = internal::leafOf(t1);
-    const L<K, V>& l2 = internal::leafOf(t2);
-    if (l1.key == l2.key) {
-      if constexpr (P::keepLeftLeaf) return t1;
-      return internal::leafNode<K, V>(internal::wordOf(t1), l1.key,
-                                      p.combine(l1.key, l1.value, l2.value));
+Child<K, V> unionSameHash(const P& p, const Ref<K, V>& t1, const Ref<K, V>& t2) {
+  const bool leaf1 = t1.isLeaf(), leaf2 = t2.isLeaf();
+  if (leaf1 && leaf2) {
+    if (t1.key() == t2.key()) {
+      if constexpr (P::keepLeftLeaf) return Child<K, V>::copyOf(t1);
+      const LazyView<V> v1 = t1.view(), v2 = t2.view();
+      hs::Lazy<V> r = p.combine(t1.key(), v1.get(), v2.get());
+      return internal::leafChild<K, V>(t1.hash(), t1.key(), std::move(r));
     }
-    return internal::collision<K, V>(internal::wordOf(t1), l1, l2);
+    return Child<K, V>(internal::collision<K, V>(t1.hash(), internal::pairOf(t1), internal::pairOf(t2)));
   }
-  if (k1 == Kind::Leaf) {
-    const L<K, V>& l1 = internal::leafOf(t1);
-    return p.snoc(p.combine, l1.key, l1.value, internal::entriesOf(t2));
+  if (leaf1) {
+    const LazyView<V> v1 = t1.view();
+    return Child<K, V>(p.snoc(p.combine, t1.key(), v1.get(), internal::entriesOf(*t2.node)));
   }
-  if (k2 == Kind::Leaf) {
-    const L<K, V>& l2 = internal::leafOf(t2);
+  if (leaf2) {
     auto storedFirst = [&p](const K& k, const hs::Lazy<V>& right, const hs::Lazy<V>& stored) {
       return p.combine(k, stored, right);
     };
-    return p.snoc(storedFirst, l2.key, l2.value, internal::entriesOf(t1));
+    const LazyView<V> v2 = t2.view();
+    return Child<K, V>(p.snoc(storedFirst, t2.key(), v2.get(), internal::entriesOf(*t1.node)));
   }
-  return internal::updateOrConcatWithKey<K, V>(p.combine, internal::entriesOf(t1),
-                                               internal::entriesOf(t2));
+  return Child<K, V>(internal::updateOrConcatWithKey<K, V>(p.combine, internal::entriesOf(*t1.node),
+                                                           internal::entriesOf(*t2.node)));
 }
 
 // A `Leaf` or `Collision` (`side`, hash h) meeting a branch node: placed into a free chunk as it
 // is, or merged with the child on its path. It keeps its role: left when it comes from the left
 // map.
 template <bool SideIsLeft, class K, class V, class P>
-HashMap<K, V> unionIntoBranch(const P& p, LevelShift s, const HashMap<K, V>& branch,
-                              const HashMap<K, V>& side) {
+Child<K, V> unionIntoBranch(const P& p, LevelShift s, const Branch<K, V>& a, const Ref<K, V>& side) {
   const KeyHash h = p.sideHash(side);
-  const Children<K, V>& a = internal::childrenOf(branch);
-  auto below = [&](const HashMap<K, V>& child) {
-    if constexpr (SideIsLeft)
-      return internal::unionWalk<K, V>(p, nextShift(s), side, child);
-    else
-      return internal::unionWalk<K, V>(p, nextShift(s), child, side);
-  };
-  if (internal::kindOf(branch) == Kind::Full) {
-    const auto i = static_cast<std::uint32_t>(index(h, s));
-    return internal::update32<K, V>(a, i, below(a[i]));
-  }
-  const ChildBitmap b = internal::wordOf(branch), m = mask(h, s);
-  const auto i = static_cast<std::uint32_t>(sparseIndex(b, m));
-  if ((b & m) == 0)
-    return internal::bitmapIndexedOrFull<K, V>(
-        b | m, internal::copyInsert(Kind::BitmapIndexed, b | m, a.slots(), a.size(), i, side));
-  return internal::bitmapIndexed<K, V>(
-      b, internal::copyUpdate(Kind::BitmapIndexed, b, a.slots(), a.size(), i, below(a[i])));
+  const ChildBitmap bit = mask(h, s);
+  if ((a.word & bit) == 0)
+    return Child<K, V>(internal::copyWithChild<K, V>(a, bit, Child<K, V>::copyOf(side)));
+  const Ref<K, V> child = internal::childAt(a, bit);
+  Child<K, V> r = SideIsLeft ? internal::unionWalk<K, V>(p, nextShift(s), side, child)
+                             : internal::unionWalk<K, V>(p, nextShift(s), child, side);
+  return Child<K, V>(internal::copyWithChild<K, V>(a, bit, std::move(r)));
 }
 
 // Two branch nodes: one slot per chunk of either; chunks of both merge one level down, the others
-// take the child as it is. A `Full` side counts with the full bitmap.
+// take the child as it is.
 template <class K, class V, class P>
-HashMap<K, V> unionBranches(const P& p, LevelShift s, const HashMap<K, V>& t1,
-                            const HashMap<K, V>& t2) {
-  const ChildBitmap b1 = internal::kindOf(t1) == Kind::Full ? fullBitmap : internal::wordOf(t1);
-  const ChildBitmap b2 = internal::kindOf(t2) == Kind::Full ? fullBitmap : internal::wordOf(t2);
-  const ChildBitmap b = b1 | b2;
-  const Children<K, V>& a1 = internal::childrenOf(t1);
-  const Children<K, V>& a2 = internal::childrenOf(t2);
-  ChildBuilder<K, V> out(Kind::BitmapIndexed, b, static_cast<std::uint32_t>(std::popcount(b)));
-  std::uint32_t i1 = 0, i2 = 0;
+Child<K, V> unionBranches(const P& p, LevelShift s, const Branch<K, V>& a1, const Branch<K, V>& a2) {
+  const ChildBitmap b1 = a1.word, b2 = a2.word, b = b1 | b2;
+  Child<K, V> kids[maxChildren];
+  std::uint32_t n = 0;
   for (ChildBitmap rest = b; rest != 0; rest &= rest - 1) {
     const ChildBitmap m = rest & (~rest + 1);
     const bool left = (b1 & m) != 0, right = (b2 & m) != 0;
-    if (left && right) {
-      out.emplace(internal::unionWalk<K, V>(p, nextShift(s), a1[i1], a2[i2]));
-      ++i1;
-      ++i2;
-    } else if (left) {
-      out.emplace(a1[i1++]);
-    } else {
-      out.emplace(a2[i2++]);
-    }
+    if (left && right)
+      kids[n++] = internal::unionWalk<K, V>(p, nextShift(s), internal::childAt(a1, m),
+                                            internal::childAt(a2, m));
+    else
+      kids[n++] = Child<K, V>::copyOf(internal::childAt(left ? a1 : a2, m));
   }
-  return internal::bitmapIndexedOrFull<K, V>(b, out.finish());
+  return Child<K, V>(internal::branchOf<K, V>(b, kids, n));
 }
 
 template <class K, class V, class P>
-HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const HashMap<K, V>& t2) {
-  const Kind k1 = internal::kindOf(t1), k2 = internal::kindOf(t2);
-  if (k2 == Kind::Empty) return t1;
-  if (k1 == Kind::Empty) return t2;
+Child<K, V> unionWalk(const P& p, LevelShift s, const Ref<K, V>& t1, const Ref<K, V>& t2) {
+  const Kind k1 = t1.kind(), k2 = t2.kind();
+  if (k2 == Kind::Empty) return Child<K, V>::copyOf(t1);
+  if (k1 == Kind::Empty) return Child<K, V>::copyOf(t2);
   // One subtree on both sides: the plain union is that subtree, and quiet keys need no comparing.
   if constexpr (P::keepLeftLeaf && reflexiveEq<K>)
-    if (internal::ptrEq(t1, t2)) return t1;
+    if (t1.node != nullptr && t2.node != nullptr && internal::ptrEq(*t1.node, *t2.node))
+      return Child<K, V>::copyOf(t1);
   const bool side1 = k1 == Kind::Leaf || k1 == Kind::Collision;
   const bool side2 = k2 == Kind::Leaf || k2 == Kind::Collision;
   if (side1 && side2) {
-    const KeyHash h1 = internal::wordOf(t1), h2 = internal::wordOf(t2);
+    const KeyHash h1 = t1.hash(), h2 = t2.hash();
     if (h1 == h2) return internal::unionSameHash<K, V>(p, t1, t2);
-    return internal::joinDifferentHashes<K, V>(s, h1, h2, t1, t2);
+    return Child<K, V>(internal::joinDifferentHashes<K, V>(s, h1, h2, Child<K, V>::copyOf(t1),
+                                                           Child<K, V>::copyOf(t2)));
   }
-  const bool inner1 = internal::isInner(t1), inner2 = internal::isInner(t2);
-  if (inner1 && inner2) return internal::unionBranches<K, V>(p, s, t1, t2);
-  if (inner1) return internal::unionIntoBranch<false, K, V>(p, s, t1, t2);
-  if (inner2) return internal::unionIntoBranch<true, K, V>(p, s, t2, t1);
+  const bool inner1 = !side1 && k1 != Kind::Empty && k1 != Kind::Array;
+  const bool inner2 = !side2 && k2 != Kind::Empty && k2 != Kind::Array;
+  if (inner1 && inner2)
+    return internal::unionBranches<K, V>(p, s, internal::branchOf(*t1.node), internal::branchOf(*t2.node));
+  if (inner1) return internal::unionIntoBranch<false, K, V>(p, s, internal::branchOf(*t1.node), t2);
+  if (inner2) return internal::unionIntoBranch<true, K, V>(p, s, internal::branchOf(*t2.node), t1);
   p.unmatched();
+}
+template <class K, class V, class P>
+HashMap<K, V> unionMaps(const P& p, const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
+  return internal::unionWalk<K, V>(p, 0, Ref<K, V>::of(m1), Ref<K, V>::of(m2)).toMap();
 }
 
 // ---- The public unions -----------------------------------------------------------------------
@@ -176,7 +163,7 @@ HashMap<K, V> unionWalk(const P& p, LevelShift s, const HashMap<K, V>& t1, const
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> union_(const HashMap<K, V>& m1, const HashMap<K, V>& m2) {
   const UnionCombine<KeepLeftValue<K, V>, true> p{{}};
-  return internal::unionWalk<K, V>(p, 0, m1, m2);
+  return internal::unionMaps<K, V>(p, m1, m2);
 }
 
 /// A key of both maps gets the deferred f(left value, right value); f is not called here.
@@ -187,7 +174,7 @@ template <class K, class V, class F>
     return hs::deferCall<V>(f, x1, x2);
   };
   const UnionCombine<decltype(g), false> p{g};
-  return internal::unionWalk<K, V>(p, 0, m1, m2);
+  return internal::unionMaps<K, V>(p, m1, m2);
 }
 
 /// A key of both maps gets the deferred f(key, left value, right value), the key being the one the
@@ -199,7 +186,7 @@ template <class K, class V, class F>
     return hs::deferCallWith<V>(f, std::tuple<K>(k), x1, x2);
   };
   const UnionCombine<decltype(g), false> p{g};
-  return internal::unionWalk<K, V>(p, 0, m1, m2);
+  return internal::unionMaps<K, V>(p, m1, m2);
 }
 /// @}
 

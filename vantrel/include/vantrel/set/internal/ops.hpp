@@ -7,6 +7,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <ranges>
 #include <type_traits>
 #include <utility>
@@ -17,6 +18,7 @@
 #include "hs/unit.hpp"
 #include "vantrel/map/internal/bulk.hpp"
 #include "vantrel/map/internal/delete.hpp"
+#include "vantrel/map/internal/filter.hpp"
 #include "vantrel/map/internal/fold.hpp"
 #include "vantrel/map/internal/insert.hpp"
 #include "vantrel/map/internal/lookup.hpp"
@@ -185,55 +187,17 @@ namespace detail {
 
 template <class P, class T>
 SetMap<T> filterWalk(P& p, const SetMap<T>& t) {
-  switch (internal::kindOf(t)) {
-    case Kind::Empty:
-      return t;
-    case Kind::Leaf:
-      if (std::invoke(p, internal::leafOf(t).key)) return t;
-      return SetMap<T>();
-    case Kind::BitmapIndexed:
-    case Kind::Full: {
-      // Every visited branch is rebuilt, even when all its children come back unchanged.
-      const Children<T, hs::Unit>& a = internal::childrenOf(t);
-      const std::uint32_t n = a.size();
-      ChildBitmap rest = internal::wordOf(t), kept = internal::wordOf(t);
-      ChildBuilder<T, hs::Unit> out(Kind::BitmapIndexed, 0, n);
-      for (std::uint32_t i = 0; i < n; ++i) {
-        const ChildBitmap bit = rest & (~rest + 1);
-        rest &= rest - 1;
-        SetMap<T> r = detail::filterWalk(p, a[i]);
-        if (internal::kindOf(r) == Kind::Empty)
-          kept &= ~bit;
-        else
-          out.emplace(std::move(r));
-      }
-      const std::uint32_t j = out.built();
-      if (j == 0) return SetMap<T>();
-      // Shrunk in place to the kept children; `Full` only when nothing was dropped.
-      SetMap<T> node = internal::bitmapIndexedOrFull<T, hs::Unit>(kept, out.finishShort());
-      if (j == 1 && internal::isLeafOrCollision(internal::childrenOf(node)[0]))
-        return internal::childrenOf(node)[0];
-      return node;
-    }
-    case Kind::Collision: {
-      const Entries<T, hs::Unit>& a = internal::entriesOf(t);
-      const KeyHash h = internal::wordOf(t);
-      EntryBuilder<T, hs::Unit> out(Kind::Collision, h, a.size());
-      const L<T, hs::Unit>* last = nullptr;
-      for (const L<T, hs::Unit>& e : a) {
-        if (std::invoke(p, e.key)) {
-          out.emplace(e);
-          last = &e;
-        }
-      }
-      const std::uint32_t j = out.built();
-      if (j == 0) return SetMap<T>();
-      if (j == 1) return internal::leafNode<T, hs::Unit>(h, last->key, hs::unitCell());
-      return internal::collisionNode<T, hs::Unit>(h, out.finishShort());
-    }
-    default:
-      return t;
-  }
+  using C = Child<T, hs::Unit>;
+  // Every visited branch is rebuilt, even when all its children come back unchanged.
+  auto onLeaf = [&p](const Ref<T, hs::Unit>& c) -> std::optional<C> {
+    if (std::invoke(p, c.key())) return C::copyOf(c);
+    return std::nullopt;
+  };
+  auto onEntry = [&p](const L<T, hs::Unit>& e) -> std::optional<L<T, hs::Unit>> {
+    if (std::invoke(p, e.key)) return e;
+    return std::nullopt;
+  };
+  return internal::detail::filterMap<T, hs::Unit>(onLeaf, onEntry, t);
 }
 
 }  // namespace detail
@@ -308,7 +272,7 @@ A accValue(R&& r) {
 template <class F, class Z, class T>
 [[nodiscard]] auto foldr(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
-  auto step = [f = std::move(f)](const L<T, hs::Unit>& r, const hs::Lazy<A>& rest) mutable -> A {
+  auto step = [f = std::move(f)](const auto& r, const hs::Lazy<A>& rest) mutable -> A {
     return detail::accValue<A>(std::invoke(f, r.key, rest));
   };
   return internal::detail::foldrLazy<A>(std::move(step), detail::seedCell<A>(std::move(z)),
@@ -319,7 +283,7 @@ template <class F, class Z, class T>
 template <class F, class Z, class T>
 [[nodiscard]] auto foldl(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
-  auto step = [f = std::move(f)](const hs::Lazy<A>& before, const L<T, hs::Unit>& r) mutable -> A {
+  auto step = [f = std::move(f)](const hs::Lazy<A>& before, const auto& r) mutable -> A {
     return detail::accValue<A>(std::invoke(f, before, r.key));
   };
   return internal::detail::foldlLazy<A>(std::move(step), detail::seedCell<A>(std::move(z)),
@@ -340,10 +304,10 @@ template <class F, class Z, class T>
 [[nodiscard]] auto foldr_(F f, Z z, const HashSet<T>& s) -> detail::AccOf<Z> {
   using A = detail::AccOf<Z>;
   A acc = detail::accValue<A>(std::move(z));
-  auto step = [&f](const L<T, hs::Unit>& r, A&& a) -> A {
+  auto step = [&f](const auto& r, A&& a) -> A {
     return detail::accValue<A>(std::invoke(f, r.key, std::move(a)));
   };
-  internal::detail::foldrStrict<A>(step, s.asMap(), acc);
+  internal::detail::foldrStrict<A>(step, Ref<T, hs::Unit>::of(s.asMap()), acc);
   return acc;
 }
 /// f of each element combined right-nested per node; the monoid's unit only for the empty set.
@@ -351,8 +315,8 @@ template <class F, class Z, class T>
 template <class F, class T>
 [[nodiscard]] auto foldMap(F f, const HashSet<T>& s) {
   using M = std::remove_cvref_t<std::invoke_result_t<F&, const T&>>;
-  auto record = [&f](const L<T, hs::Unit>& r) -> M { return M(std::invoke(f, r.key)); };
-  return internal::detail::foldMapNode<M>(record, s.asMap());
+  auto record = [&f](const auto& r) -> M { return M(std::invoke(f, r.key)); };
+  return internal::detail::foldMapNode<M>(record, Ref<T, hs::Unit>::of(s.asMap()));
 }
 
 /// @}

@@ -26,7 +26,7 @@ template <class F, class K, class V1, class V2,
     return r;
   };
   const IntersectPolicy<V3, decltype(now), false> p{now};
-  return internal::intersectWalk<V3>(p, 0, m1, m2);
+  return internal::intersectMaps<V3>(p, m1, m2);
 }
 
 /// As intersectionWithKey with f(first value, second value).
@@ -39,7 +39,7 @@ template <class F, class K, class V1, class V2,
     return r;
   };
   const IntersectPolicy<V3, decltype(now), false> p{now};
-  return internal::intersectWalk<V3>(p, 0, m1, m2);
+  return internal::intersectMaps<V3>(p, m1, m2);
 }
 
 /// A new map of the first map's keys, each kept with its own value, evaluated, when the second map

@@ -121,14 +121,15 @@ struct CombineStrict {
   const K& k;
   const hs::Lazy<V>& v;
   F& f;
-  const hs::Lazy<V>& fresh() const {
+  In<V> fresh() const {
     v.force();
-    return v;
+    return In<V>::cell(v);
   }
-  HashMap<K, V> leafMatch(const HashMap<K, V>&, const L<K, V>& y) const {
-    hs::Lazy<V> r = hs::callToCell<V>(f, k, v, y.value);
+  std::optional<In<V>> leafMatch(const Ref<K, V>& y) const {
+    const LazyView<V> stored = y.view();
+    hs::Lazy<V> r = hs::callToCell<V>(f, k, v, stored.get());
     r.force();
-    return internal::leafNode<K, V>(h, k, std::move(r));
+    return In<V>::owned(std::move(r));
   }
   HashMap<K, V> collision(const HashMap<K, V>& t) const {
     return strict::updateOrSnocWithKey<K, V>(f, k, v, internal::entriesOf(t));
@@ -179,8 +180,10 @@ template <class K, class V, class F>
 [[nodiscard]] HashMap<K, V> alter(F f, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   const KeyHash h = internal::hash(k);
   const Found<K, V> found = internal::lookupRecordCollisionU(h, k, m);
+  std::optional<LazyView<V>> current;
+  if (found) current.emplace(found.view());
   const std::optional<hs::Lazy<V>> answer =
-      internal::decideOptional<V>(f, found ? &found.record->value : nullptr);
+      internal::decideOptional<V>(f, current ? &current->get() : nullptr);
   if (answer) answer->force();
   return internal::alterDecide(found, answer, h, k, m);
 }
@@ -194,10 +197,11 @@ template <class K, class V, class F>
   std::optional<hs::Lazy<V>> answer;
   if (found) {
     if constexpr (hs::isOnCells<F>) {
-      answer = f.fn(found.record->value);
+      const LazyView<V> stored = found.view();
+      answer = f.fn(stored.get());
     } else {
-      std::optional<V> r = f(found.record->value.force());
-      if (r) answer = hs::Lazy<V>(std::move(*r));
+      std::optional<V> r = f(found.force());
+      if (r) answer = internal::handleOfValue<V>(std::move(*r));
     }
   }
   if (answer) answer->force();

@@ -37,51 +37,53 @@ R evaluated(R r) {
 
 // Every node rebuilt with the same shape; g maps a record to its new value or evaluated cell.
 template <class K, class V, class V2, class G>
-HashMap<K, V2> mapWalk(G& g, const HashMap<K, V>& t) {
-  switch (internal::kindOf(t)) {
-    case Kind::Leaf: {
-      const L<K, V>& e = internal::leafOf(t);
-      auto r = g(e);
-      return internal::resultLeaf<K, V2>(internal::wordOf(t), e.key, std::move(r));
-    }
+Child<K, V2> mapWalk(G& g, const Ref<K, V>& t) {
+  switch (t.kind()) {
+    case Kind::Leaf:
+      return internal::withEntry(t, [&](const Entry<K, V>& e) {
+        auto r = g(e);
+        return internal::resultChild<K, V2>(t.hash(), e.key, std::move(r));
+      });
     case Kind::BitmapIndexed:
-    case Kind::Full: {
-      const Children<K, V>& a = internal::childrenOf(t);
-      ChildBuilder<K, V2> out(internal::kindOf(t), internal::wordOf(t), a.size());
-      for (const HashMap<K, V>& c : a) out.emplace(detail::mapWalk<K, V, V2>(g, c));
-      if (internal::kindOf(t) == Kind::Full) return internal::full<K, V2>(out.finish());
-      return internal::bitmapIndexed<K, V2>(internal::wordOf(t), out.finish());
-    }
+    case Kind::Full:
+      return internal::mapBranch<V2>(internal::branchOf(*t.node), [&](const Ref<K, V>& c) {
+        return detail::mapWalk<K, V, V2>(g, c);
+      });
     case Kind::Collision: {
-      const Entries<K, V>& a = internal::entriesOf(t);
+      const Entries<K, V>& a = internal::entriesOf(*t.node);
       EntryBuilder<K, V2> out(Kind::Collision, a.word, a.size());
       for (const L<K, V>& e : a) {
         auto r = g(e);
         out.emplace(L<K, V2>{e.key, hs::toCell<V2>(std::move(r))});
       }
-      return internal::collisionNode<K, V2>(a.word, out.finish());
+      return Child<K, V2>(internal::collisionNode<K, V2>(a.word, out.finish()));
     }
     default:
-      return HashMap<K, V2>();
+      return Child<K, V2>();
   }
+}
+template <class K, class V, class V2, class G>
+HashMap<K, V2> mapMap(G& g, const HashMap<K, V>& m) {
+  return detail::mapWalk<K, V, V2>(g, Ref<K, V>::of(m)).toMap();
 }
 
 // The records g keeps (g gives an optional value or evaluated cell), the nodes left small
 // collapsed: the lazy filter's walk.
 template <class K, class V, class V2, class G>
 HashMap<K, V2> mapMaybeWalk(G& g, const HashMap<K, V>& t) {
-  auto onLeaf = [&g](const HashMap<K, V>& n) -> std::optional<HashMap<K, V2>> {
-    const L<K, V>& e = internal::leafOf(n);
-    auto r = g(e);
-    if (!r) return std::nullopt;
-    return internal::resultLeaf<K, V2>(internal::wordOf(n), e.key, std::move(*r));
+  auto onLeaf = [&g](const Ref<K, V>& n) -> std::optional<Child<K, V2>> {
+    return internal::withEntry(n, [&](const Entry<K, V>& e) -> std::optional<Child<K, V2>> {
+      auto r = g(e);
+      if (!r) return std::nullopt;
+      return internal::resultChild<K, V2>(n.hash(), e.key, std::move(*r));
+    });
   };
   auto onEntry = [&g](const L<K, V>& e) -> std::optional<L<K, V2>> {
     auto r = g(e);
     if (!r) return std::nullopt;
     return L<K, V2>{e.key, hs::toCell<V2>(std::move(*r))};
   };
-  return internal::detail::filterNode<K, V2>(onLeaf, onEntry, t);
+  return internal::detail::filterMap<K, V2>(onLeaf, onEntry, t);
 }
 
 }  // namespace detail
@@ -96,20 +98,20 @@ HashMap<K, V2> mapMaybeWalk(G& g, const HashMap<K, V>& t) {
 template <class F, class K, class V>
 [[nodiscard]] auto map(F f, const HashMap<K, V>& m) {
   using V2 = detail::StoredValue<detail::CallResult<F, hs::Lazy<V>>>;
-  auto g = [&f](const L<K, V>& e) {
+  auto g = [&f](const auto& e) {
     return detail::evaluated<detail::CallResult<F, hs::Lazy<V>>>(hs::call(f, e.value));
   };
-  return detail::mapWalk<K, V, V2>(g, m);
+  return detail::mapMap<K, V, V2>(g, m);
 }
 /// As map with f(key, value).
 /// Costs as map.
 template <class F, class K, class V>
 [[nodiscard]] auto mapWithKey(F f, const HashMap<K, V>& m) {
   using V2 = detail::StoredValue<detail::CallResult<F, K, hs::Lazy<V>>>;
-  auto g = [&f](const L<K, V>& e) {
+  auto g = [&f](const auto& e) {
     return detail::evaluated<detail::CallResult<F, K, hs::Lazy<V>>>(hs::call(f, e.key, e.value));
   };
-  return detail::mapWalk<K, V, V2>(g, m);
+  return detail::mapMap<K, V, V2>(g, m);
 }
 
 /// The pairs for which f(value) gives a value (or a cell), that value evaluated; the others
@@ -119,7 +121,7 @@ template <class F, class K, class V>
 [[nodiscard]] auto mapMaybe(F f, const HashMap<K, V>& m) {
   using Answer = detail::CallResult<F, hs::Lazy<V>>;
   using V2 = detail::StoredValue<typename Answer::value_type>;
-  auto g = [&f](const L<K, V>& e) {
+  auto g = [&f](const auto& e) {
     Answer r = hs::call(f, e.value);
     if constexpr (hs::IsLazy<typename Answer::value_type>::value)
       if (r) r->force();
@@ -133,7 +135,7 @@ template <class F, class K, class V>
 [[nodiscard]] auto mapMaybeWithKey(F f, const HashMap<K, V>& m) {
   using Answer = detail::CallResult<F, K, hs::Lazy<V>>;
   using V2 = detail::StoredValue<typename Answer::value_type>;
-  auto g = [&f](const L<K, V>& e) {
+  auto g = [&f](const auto& e) {
     Answer r = hs::call(f, e.key, e.value);
     if constexpr (hs::IsLazy<typename Answer::value_type>::value)
       if (r) r->force();
@@ -153,7 +155,7 @@ auto traverseWithKey(F f, const HashMap<K, V>& m) {
   using V2 = detail::StoredValue<hs::ElementOf<Action>>;
   // The lazy interface's traversal, each delivered value evaluated as it is delivered.
   return internal::detail::traverseRecords<K, V>(
-      [&f](const L<K, V>& r) {
+      [&f](const auto& r) {
         return hs::fmap(
             [](const auto& x) {
               hs::Lazy<V2> c = hs::toCell<V2>(x);

@@ -15,9 +15,13 @@ namespace vantrel::internal::strict {
 
 // The stored hash of a `Leaf` or `Collision`; any other node is a program error.
 template <class K, class V>
+KeyHash leafHashCode(const Ref<K, V>& t) {
+  if (t.kind() != Kind::Leaf && t.kind() != Kind::Collision) leafHashCodeError();
+  return t.hash();
+}
+template <class K, class V>
 KeyHash leafHashCode(const HashMap<K, V>& t) {
-  if (!internal::isLeafOrCollision(t)) leafHashCodeError();
-  return internal::wordOf(t);
+  return strict::leafHashCode(Ref<K, V>::of(t));
 }
 
 // The walk's policy: g(kept key, left cell, right cell) is called now and its result evaluated;
@@ -25,7 +29,7 @@ KeyHash leafHashCode(const HashMap<K, V>& t) {
 template <class G>
 struct UnionStrict : UnionCombine<G, false> {
   template <class K, class V>
-  static KeyHash sideHash(const HashMap<K, V>& t) {
+  static KeyHash sideHash(const Ref<K, V>& t) {
     return strict::leafHashCode(t);
   }
   [[noreturn]] static void unmatched() { unionNoMatchError(); }
@@ -51,7 +55,7 @@ template <class K, class V, class F>
     return r;
   };
   const UnionStrict<decltype(g)> p{{g}};
-  return internal::unionWalk<K, V>(p, 0, m1, m2);
+  return internal::unionMaps<K, V>(p, m1, m2);
 }
 
 /// As unionWithKey with f(left value, right value).
@@ -63,7 +67,7 @@ template <class K, class V, class F>
     return r;
   };
   const UnionStrict<decltype(g)> p{{g}};
-  return internal::unionWalk<K, V>(p, 0, m1, m2);
+  return internal::unionMaps<K, V>(p, m1, m2);
 }
 /// @}
 
