@@ -315,12 +315,13 @@ class LazyView {
   alignas(hs::Lazy<V>) unsigned char buf_[slotKind<V> == SlotKind::Plain ? sizeof(hs::Lazy<V>) : 1] = {};
 };
 
-// A pair as the library's folds, traversals and iteration hand it over: the key, and the value as
-// a handle (see LazyView). Valid while the pair's node lives.
+/// \ingroup vantrel_map_lazy
+/// A pair as the library's folds, traversals and iteration hand it over: the key, and the value as
+/// a handle. Valid while the pair's node lives (an iterator's pair, until the iterator moves on).
 template <class K, class V>
 struct Entry {
-  const K& key;
-  const hs::Lazy<V>& value;
+  const K& key;              ///< The stored key.
+  const hs::Lazy<V>& value;  ///< The stored value's handle; `*value` forces it.
 };
 
 // ---- Branch nodes ------------------------------------------------------------------------------
