@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <type_traits>
 
 #include "hs/error.hpp"
 #include "hs/lazy.hpp"
@@ -32,6 +33,21 @@ TEST(Lazy, ComputationRunsOnceOnFirstDemand) {
   EXPECT_EQ(*a, 10);
   EXPECT_EQ(runs, 1);
   EXPECT_TRUE(a.evaluated());
+}
+
+// A computation that returns a reference gives a cell of its own copy, never a reference to
+// something that may be gone by the time the cell is read.
+TEST(Lazy, ComputationReturningAReferenceHoldsACopy) {
+  std::string source = "before";
+  auto a = hs::delay([&]() -> const std::string& { return source; });
+  auto b = hs::applyLazy([&](const int&) -> std::string& { return source; }, hs::Lazy<int>(1));
+  static_assert(std::is_same_v<decltype(a), hs::Lazy<std::string>>);
+  static_assert(std::is_same_v<decltype(b), hs::Lazy<std::string>>);
+  EXPECT_EQ(*a, "before");
+  EXPECT_EQ(*b, "before");
+  source = "after";
+  EXPECT_EQ(*a, "before");
+  EXPECT_EQ(*b, "before");
 }
 
 TEST(Lazy, ThrowingComputationRethrowsWithoutRunningAgain) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <random>
+#include <type_traits>
 
 #include "hs/hashable.hpp"
 
@@ -51,6 +52,20 @@ TEST(StatefulGen, StateAdapterThreadsThePureGenerator) {
   const auto [b, g2] = g1.genWord64();
   EXPECT_EQ(words, std::make_pair(a, b));
   EXPECT_EQ(after, g2);
+}
+
+TEST(StatefulGen, ResultReturnedByReferenceComesBackAsAValue) {
+  std::uint64_t last = 0;
+  auto draw = [&](hs::StateGen<hs::StdGen>& s) -> const std::uint64_t& {
+    last = hs::uniformWord64(s);
+    return last;
+  };
+  auto [word, after] = hs::runStateGen(hs::mkStdGen(3), draw);
+  static_assert(std::is_same_v<decltype(word), std::uint64_t>);
+  const std::uint64_t drawn = last;
+  last = 0;
+  EXPECT_EQ(word, drawn);
+  EXPECT_EQ(after, hs::mkStdGen(3).genWord64().second);
 }
 
 TEST(StatefulGen, AnyFullRangeWordSourceQualifies) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "hs/either.hpp"
@@ -535,6 +536,11 @@ TEST(ReadPrec, Combinators) {
   EXPECT_EQ(run(rp::alt(one, two, rp::pfail<int>()), 0, "s"), (P{{1, "s"}, {2, "s"}}));
   EXPECT_EQ(run(rp::fmap([](int x) { return x * 10; }, rp::alt(one, two)), 0, ""),
             (P{{10, ""}, {20, ""}}));
+  // A mapping that returns a reference gives a reader of values.
+  const int kept = 7;
+  const auto byRef = rp::fmap([&](int) -> const int& { return kept; }, one);
+  static_assert(std::is_same_v<decltype(byRef), const hs::ReadPrec<int>>);
+  EXPECT_EQ(run(byRef, 0, ""), (P{{7, ""}}));
   const auto both = rp::bind(rp::alt(one, two), [](int x) {
     return rp::fmap([x](int d) { return x * 100 + d; },
                     rp::reset(rp::step(hs::ReadPrec<int>([](int d, std::string_view s) {

@@ -314,15 +314,17 @@ template <class T>
 /// A deferred computation, its type deduced from f.
 /// One allocation, holding f; nothing runs until the value is first demanded.
 template <class F>
-[[nodiscard]] auto delay(F f) -> Lazy<std::invoke_result_t<F&>> {
-  return Lazy<std::invoke_result_t<F&>>::defer(std::move(f));
+[[nodiscard]] auto delay(F f) -> Lazy<std::remove_cvref_t<std::invoke_result_t<F&>>> {
+  return Lazy<std::remove_cvref_t<std::invoke_result_t<F&>>>::defer(std::move(f));
 }
 /// A deferred application of f to the values of cells.
 /// The cells are forced first, without recursion. One allocation, holding f and the handles;
 /// nothing runs until the value is first demanded.
 template <class F, class... D>
-[[nodiscard]] auto applyLazy(F f, Lazy<D>... deps) -> Lazy<std::invoke_result_t<F&, const D&...>> {
-  return Lazy<std::invoke_result_t<F&, const D&...>>::apply(std::move(f), std::move(deps)...);
+[[nodiscard]] auto applyLazy(F f, Lazy<D>... deps)
+    -> Lazy<std::remove_cvref_t<std::invoke_result_t<F&, const D&...>>> {
+  return Lazy<std::remove_cvref_t<std::invoke_result_t<F&, const D&...>>>::apply(std::move(f),
+                                                                                 std::move(deps)...);
 }
 
 /// Pointer identity of cells: whether a and b share one cell (a value held in a handle has

@@ -210,7 +210,8 @@ class StateGen {
 
 /// f(stateGen) run over g: f's result and the generator after every draw f made.
 template <RandomGen G, class F>
-[[nodiscard]] auto runStateGen(G g, F&& f) -> std::pair<std::invoke_result_t<F&, StateGen<G>&>, G> {
+[[nodiscard]] auto runStateGen(G g, F&& f)
+    -> std::pair<std::remove_cvref_t<std::invoke_result_t<F&, StateGen<G>&>>, G> {
   StateGen<G> s(std::move(g));
   auto a = std::forward<F>(f)(s);
   return {std::move(a), s.generator()};

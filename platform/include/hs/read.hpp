@@ -401,8 +401,9 @@ template <class T, class F>
 }
 /// The parses of p, each mapped by f (when the reader is called).
 template <class F, class T>
-[[nodiscard]] auto fmap(F f, ReadPrec<T> p) -> ReadPrec<std::invoke_result_t<const F&, T&&>> {
-  using U = std::invoke_result_t<const F&, T&&>;
+[[nodiscard]] auto fmap(F f, ReadPrec<T> p)
+    -> ReadPrec<std::remove_cvref_t<std::invoke_result_t<const F&, T&&>>> {
+  using U = std::remove_cvref_t<std::invoke_result_t<const F&, T&&>>;
   return ReadPrec<U>([p = std::move(p), f = std::move(f)](int d, std::string_view s) {
     ReadResult<U> out;
     for (auto& [x, rest] : p(d, s)) out.emplace_back(f(std::move(x)), rest);
@@ -532,7 +533,7 @@ template <class T>
 /// The identifier `name`, then an argument read by rp at one level higher, given to cons.
 template <class A, class C>
 [[nodiscard]] auto readUnaryWith(ReadPrec<A> rp, std::string name, C cons)
-    -> ReadPrec<std::invoke_result_t<const C&, A&&>> {
+    -> ReadPrec<std::remove_cvref_t<std::invoke_result_t<const C&, A&&>>> {
   return readprec::then(expectP(Lexeme::Ident(std::move(name))),
                         readprec::fmap(std::move(cons), readprec::step(std::move(rp))));
 }
