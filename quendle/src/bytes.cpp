@@ -9,7 +9,13 @@ std::vector<std::uint8_t> toList(UUID u) {
   return out;
 }
 
-hs::LazyByteString toByteString(UUID u) { return hs::LazyByteString::pack(toList(u)); }
+hs::LazyByteString toByteString(UUID u) {
+  // Straight into the one chunk, with no vector in between.
+  std::uint8_t b[16];
+  hs::binary::detail::storeBE64(b, u.hiWord());
+  hs::binary::detail::storeBE64(b + 8, u.loWord());
+  return hs::LazyByteString::fromStrict(hs::ByteString(b, 16));
+}
 
 std::optional<UUID> fromByteString(const hs::LazyByteString& l) {
   std::uint8_t b[17];

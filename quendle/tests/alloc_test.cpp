@@ -54,6 +54,14 @@ TEST(UUIDAllocation, ComparingHashingAndSerialisingAllocateNothing) {
   EXPECT_NE(sink, 0);
 }
 
+TEST(UUIDAllocation, ByteStringFormAllocatesItsChunkAndCellOnly) {
+  const UUID a(0x0123456789ABCDEFULL, 0xFEDCBA9876543210ULL);
+  AllocationScope scope;
+  const auto bytes = quendle::toByteString(a);
+  EXPECT_LE(scope.count(), 2);
+  EXPECT_EQ(quendle::fromByteString(bytes), a);
+}
+
 TEST(UUIDAllocation, RandomUUIDsAllocateNothing) {
   std::mt19937_64 engine(1);
   hs::StdGen g = hs::mkStdGen(3);

@@ -20,7 +20,7 @@ namespace quendle {
 
 /// Bytes 0 to 15, in a newly allocated vector.
 [[nodiscard]] std::vector<std::uint8_t> toList(UUID u);
-/// The 16 bytes as a lazy byte string of one chunk (allocates the chunk and a vector on the way).
+/// The 16 bytes as a lazy byte string of one chunk (allocates the chunk and its list cell).
 [[nodiscard]] hs::LazyByteString toByteString(UUID u);
 /// Exactly 16 bytes, else absent; at most 17 bytes are reached, so an endless input is answered.
 /// Allocates nothing itself; reaching a chunk may force the input's deferred tail.
