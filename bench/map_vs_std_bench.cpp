@@ -364,6 +364,28 @@ void BM_EqualOtherOrder_Std(benchmark::State& state) {
   perEntry(state, n);
 }
 
+// Two equal sets, built from the keys in two different orders.
+void BM_SetEqualOtherOrder_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto a = VS::fromList(keys<std::int64_t>(n));
+  const auto b = VS::fromList(shuffled<std::int64_t>(n));
+  bool eq = false;
+  for (auto _ : state) benchmark::DoNotOptimize(eq = a == b);
+  if (!eq) state.SkipWithError("the sets differ");
+  perEntry(state, n);
+}
+void BM_SetEqualOtherOrder_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& ks = keys<std::int64_t>(n);
+  const std::unordered_set<std::int64_t> a(ks.begin(), ks.end());
+  std::unordered_set<std::int64_t> b;
+  for (std::int64_t k : shuffled<std::int64_t>(n)) b.insert(k);
+  bool eq = false;
+  for (auto _ : state) benchmark::DoNotOptimize(eq = a == b);
+  if (!eq) state.SkipWithError("the sets differ");
+  perEntry(state, n);
+}
+
 // Two maps of n keys, the second holding the upper half of the first's keys and n / 2 others.
 template <class K>
 struct HalfShared {
@@ -476,6 +498,8 @@ ROW(BM_BuildSetMovedInsert_Trie, std::int64_t, "BuildSet", "vantrel(moved insert
 ROW(BM_BuildSet_Std, std::int64_t, "BuildSet", "std")
 ROW(BM_SetInsertPresent_Trie, std::int64_t, "SetInsertPresent", "vantrel")
 ROW(BM_SetInsertPresent_Std, std::int64_t, "SetInsertPresent", "std")
+ROW(BM_SetEqualOtherOrder_Trie, std::int64_t, "SetEqualOtherOrder", "vantrel")
+ROW(BM_SetEqualOtherOrder_Std, std::int64_t, "SetEqualOtherOrder", "std")
 PAIR(LookupHit, std::string)
 ROW(BM_LookupCellHit_Trie<std::string>, std::string, "LookupHit", "vantrel(lookupCell)")
 PAIR(Hash, std::string)
