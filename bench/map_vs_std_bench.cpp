@@ -341,27 +341,38 @@ void BM_IterateSum_Std(benchmark::State& state) {
   perEntry(state, n);
 }
 
+// Times a == b for two equal containers of n entries, per entry.
+template <class C>
+void timeEqual(benchmark::State& state, const C& a, const C& b, std::size_t n) {
+  bool eq = false;
+  for (auto _ : state) benchmark::DoNotOptimize(eq = a == b);
+  if (!eq) state.SkipWithError("the inputs differ");
+  perEntry(state, n);
+}
 // Two equal maps, built from the keys in two different orders.
 template <class K>
 void BM_EqualOtherOrder_Trie(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
-  const auto& a = trie<K>(n);
-  const auto b = L::fromList(pairsOf(shuffled<K>(n)));
-  bool eq = false;
-  for (auto _ : state) benchmark::DoNotOptimize(eq = a == b);
-  if (!eq) state.SkipWithError("the maps differ");
-  perEntry(state, n);
+  timeEqual(state, trie<K>(n), L::fromList(pairsOf(shuffled<K>(n))), n);
 }
 template <class K>
 void BM_EqualOtherOrder_Std(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
-  const auto& a = stdMap<K>(n);
   Std<K> b;
   for (const auto& [k, v] : pairsOf(shuffled<K>(n))) b.emplace(k, v);
-  bool eq = false;
-  for (auto _ : state) benchmark::DoNotOptimize(eq = a == b);
-  if (!eq) state.SkipWithError("the maps differ");
-  perEntry(state, n);
+  timeEqual(state, stdMap<K>(n), b, n);
+}
+// Two equal sets, built from the keys in two different orders.
+void BM_SetEqualOtherOrder_Trie(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  timeEqual(state, VS::fromList(keys<std::int64_t>(n)), VS::fromList(shuffled<std::int64_t>(n)), n);
+}
+void BM_SetEqualOtherOrder_Std(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const auto& ks = keys<std::int64_t>(n);
+  std::unordered_set<std::int64_t> b;
+  for (std::int64_t k : shuffled<std::int64_t>(n)) b.insert(k);
+  timeEqual(state, std::unordered_set<std::int64_t>(ks.begin(), ks.end()), b, n);
 }
 
 // Two maps of n keys, the second holding the upper half of the first's keys and n / 2 others.
@@ -476,6 +487,8 @@ ROW(BM_BuildSetMovedInsert_Trie, std::int64_t, "BuildSet", "vantrel(moved insert
 ROW(BM_BuildSet_Std, std::int64_t, "BuildSet", "std")
 ROW(BM_SetInsertPresent_Trie, std::int64_t, "SetInsertPresent", "vantrel")
 ROW(BM_SetInsertPresent_Std, std::int64_t, "SetInsertPresent", "std")
+ROW(BM_SetEqualOtherOrder_Trie, std::int64_t, "SetEqualOtherOrder", "vantrel")
+ROW(BM_SetEqualOtherOrder_Std, std::int64_t, "SetEqualOtherOrder", "std")
 PAIR(LookupHit, std::string)
 ROW(BM_LookupCellHit_Trie<std::string>, std::string, "LookupHit", "vantrel(lookupCell)")
 PAIR(Hash, std::string)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <map>
 #include <random>
@@ -13,7 +14,9 @@
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
 #include "vantrel/map/internal.hpp"
+#include "vantrel/map/internal/debug.hpp"
 #include "vantrel/map/lazy.hpp"
+#include "vantrel/set.hpp"
 
 namespace {
 
@@ -459,6 +462,135 @@ TEST(CompareModel, EqualityOrderingAndHashAgreeWithTheModel) {
       EXPECT_EQ(L::hash(a), L::hash(b));
     }
   }
+}
+
+
+// Maps and sets of plain keys and values, equal and nearly equal, built in two orders; some
+// values held in cells of their own (a caller's, or deferred), the others in their records. Keys
+// with few distinct low bits give deep paths, and a map derived from the other shares its nodes.
+enum class Shade : std::int64_t {};
+template <class V>
+V plainValue(std::uint64_t x) {
+  return static_cast<V>(x % 3);
+}
+template <class K, class V>
+void plainEqualityAgainstTheModel(std::uint64_t seed) {
+  using M = HashMap<K, V>;
+  using Model = std::map<K, V>;
+  std::mt19937_64 rng(seed);
+  auto validBoth = [](const auto& a, const auto& b) {
+    return I::debug::valid(a).isValid() && I::debug::valid(b).isValid();
+  };
+  // The model's pairs in a random order, each value by one of three roads.
+  // Rounds differ in how many values take a cell: none, one in eight, one in two.
+  std::uint64_t odds = 0;
+  auto build = [&](const Model& model, M m) {
+    std::vector<std::pair<K, V>> pairs(model.begin(), model.end());
+    std::shuffle(pairs.begin(), pairs.end(), rng);
+    for (const auto& [k, v] : pairs) {
+      switch (odds == 0 ? 2 : rng() % odds) {
+        case 0:
+          m = vantrel::lazy::insert(k, hs::Lazy<V>(v), m);
+          break;
+        case 1: {
+          const V x = v;
+          m = vantrel::lazy::insert(k, hs::Lazy<V>::defer([x] { return x; }), m);
+          break;
+        }
+        default:
+          m = vantrel::lazy::insert(k, v, m);
+          break;
+      }
+    }
+    return m;
+  };
+  for (int round = 0; round < 240; ++round) {
+    odds = std::array<std::uint64_t, 3>{0, 16, 4}[rng() % 3];
+    Model ma;
+    const int n = static_cast<int>(rng() % 100);
+    for (int i = 0; i < n; ++i) {
+      const std::uint64_t low = rng() % 40, high = rng() % 4;
+      ma[static_cast<K>(low | high << 40 | high << 20)] = plainValue<V>(rng());
+    }
+    Model mb = ma;
+    const M a = build(ma, M());
+    M b;
+    if (rng() % 2 == 0 || ma.empty()) {
+      // Another order, perhaps a pair changed, added or taken out.
+      switch (rng() % 4) {
+        case 0:
+          mb[static_cast<K>(rng() % 50)] = plainValue<V>(rng());
+          break;
+        case 1:
+          if (!mb.empty()) mb.erase(std::next(mb.begin(), static_cast<long>(rng() % mb.size())));
+          break;
+        default:
+          break;
+      }
+      b = build(mb, M());
+    } else {
+      // Derived from a: shares every untouched node with it.
+      const K k = std::next(ma.begin(), static_cast<long>(rng() % ma.size()))->first;
+      const V v = plainValue<V>(rng());
+      mb[k] = v;
+      b = vantrel::lazy::insert(k, v, a);
+    }
+    SCOPED_TRACE(round);
+    ASSERT_TRUE(validBoth(a, b));
+    const bool sameKeys = [&] {
+      if (ma.size() != mb.size()) return false;
+      for (const auto& [k, v] : ma)
+        if (!mb.count(k)) return false;
+      return true;
+    }();
+    EXPECT_EQ(a == b, ma == mb);
+    EXPECT_EQ(b == a, ma == mb);
+    EXPECT_EQ(I::equalKeys(a, b), sameKeys);
+    std::vector<K> ka, kb;
+    for (const auto& e : ma) ka.push_back(e.first);
+    for (const auto& e : mb) kb.push_back(e.first);
+    std::shuffle(kb.begin(), kb.end(), rng);
+    const vantrel::HashSet<K> sa = vantrel::set::fromList(ka), sb = vantrel::set::fromList(kb);
+    ASSERT_TRUE(validBoth(sa.asMap(), sb.asMap()));
+    EXPECT_EQ(sa == sb, sameKeys);
+    const K extra = static_cast<K>(rng() % 50);
+    EXPECT_EQ(vantrel::set::insert(extra, sa) == sa, std::count(ka.begin(), ka.end(), extra) == 1);
+  }
+}
+
+TEST(CompareModel, PlainKeysAndValuesAgreeWithTheModel) {
+  plainEqualityAgainstTheModel<std::int64_t, std::int64_t>(1);
+  plainEqualityAgainstTheModel<std::uint64_t, Shade>(2);
+  plainEqualityAgainstTheModel<std::int64_t, std::int32_t>(3);
+  plainEqualityAgainstTheModel<std::int32_t, std::int64_t>(4);
+  plainEqualityAgainstTheModel<std::int64_t, bool>(5);
+  plainEqualityAgainstTheModel<Shade, std::uint8_t>(6);
+}
+
+// An enumeration with an == of its own, which counts its calls.
+enum class Tally : std::int64_t {};
+int& tallyCalls() {
+  static int n = 0;
+  return n;
+}
+bool operator==(Tally a, Tally b) {
+  ++tallyCalls();
+  return static_cast<std::int64_t>(a) == static_cast<std::int64_t>(b);
+}
+
+TEST(Equality, AnEnumerationsOwnEqualityIsCalledForEachKeyAndValue) {
+  std::vector<std::pair<Tally, Tally>> pairs;
+  for (std::int64_t i = 0; i < 500; ++i) pairs.emplace_back(Tally{i * 7919}, Tally{i % 5});
+  const HashMap<Tally, Tally> a = L::fromList(pairs);
+  std::reverse(pairs.begin(), pairs.end());
+  const HashMap<Tally, Tally> b = L::fromList(pairs);
+  tallyCalls() = 0;
+  EXPECT_TRUE(a == b);
+  EXPECT_EQ(tallyCalls(), 1000);
+  tallyCalls() = 0;
+  EXPECT_TRUE(vantrel::set::fromList(std::vector<Tally>{Tally{1}, Tally{2}}) ==
+              vantrel::set::fromList(std::vector<Tally>{Tally{2}, Tally{1}}));
+  EXPECT_EQ(tallyCalls(), 2);
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "hs/call.hpp"
@@ -149,6 +151,106 @@ bool leavesEqual(EqK& eqk, EqV& eqv, const Ref<K1, V1>& a, const Ref<K2, V2>& b)
 }
 
 template <class EqV, class K, class V1, class V2>
+bool equalWalk(EqV& eqv, const Ref<K, V1>& t1, const Ref<K, V2>& t2);
+
+// Walks whose records of plain data are compared where they lie, as values: the key type's and
+// the value type's own == where the walk would call them, with no call a caller can see.
+template <class EqV, class K, class V1, class V2>
+inline constexpr bool recordsInPlace = std::is_same_v<V1, V2> && plainRecords<K, V1> &&
+                                       quietKey<K> &&
+                                       (std::is_same_v<EqV, NoValues> || std::is_same_v<EqV, Equal>);
+// Of those, records whose bytes are their value: keys (and values, where the walk compares them)
+// whose == is their bytes' equality, and no padding in the record.
+template <class EqV, class K, class V>
+inline constexpr bool bytewiseRecords = [] {
+  if constexpr (!bitwiseEq<K>)
+    return false;
+  else if constexpr (slotKind<V> == SlotKind::Unit)
+    return sizeof(Rec<K, V>) == sizeof(KeyHash) + sizeof(K);
+  else if constexpr (std::is_same_v<EqV, Equal> && slotKind<V> == SlotKind::Plain && bitwiseEq<V>)
+    return sizeof(Slot<V>) == sizeof(V) &&
+           sizeof(Rec<K, V>) == sizeof(KeyHash) + sizeof(K) + sizeof(V);
+  else
+    return false;
+}();
+
+// n records of plain data of both sides, in place (values only where no cell is boxed).
+template <class EqV, class K, class V>
+bool recordsEqual(const Rec<K, V>* ra, const Rec<K, V>* rb, std::uint32_t n) {
+  if constexpr (bytewiseRecords<EqV, K, V>) {
+    return std::memcmp(static_cast<const void*>(ra), static_cast<const void*>(rb),
+                       n * sizeof(Rec<K, V>)) == 0;
+  } else {
+    for (std::uint32_t i = 0; i < n; ++i) {
+      if (ra[i].hash != rb[i].hash || !(ra[i].key == rb[i].key)) return false;
+      if constexpr (slotKind<V> == SlotKind::Plain && !std::is_same_v<EqV, NoValues>)
+        if (!(ra[i].slot.value == rb[i].slot.value)) return false;
+    }
+    return true;
+  }
+}
+
+// Two branches of one kind, child by child in chunk order.
+template <class EqV, class K, class V1, class V2>
+bool childrenEqual(EqV& eqv, const Branch<K, V1>& a, const Branch<K, V2>& b) {
+  if (a.word != b.word || a.size() != b.size()) return false;
+  for (std::uint32_t rest = static_cast<std::uint32_t>(a.word); rest != 0; rest &= rest - 1) {
+    const ChildBitmap bit = rest & (~rest + 1);
+    if (!detail::equalWalk(eqv, internal::childAt(a, bit), internal::childAt(b, bit)))
+      return false;
+  }
+  return true;
+}
+
+// Asks for the first lines of a node's block: its header and, in the small blocks of the lower
+// levels, its records.
+template <class K, class V>
+void prefetchNode(const HashMap<K, V>& m) noexcept {
+  const char* p = reinterpret_cast<const char*>(Node::object(m));
+  __builtin_prefetch(p);
+  __builtin_prefetch(p + 64);
+  __builtin_prefetch(p + 128);
+}
+
+// Two branches of one kind whose records are compared in place (recordsInPlace): where both hold
+// their records in the same chunks and (when values count) no boxed cell, the records first, then
+// the sub-nodes in order; else child by child.
+template <class EqV, class K, class V>
+bool branchesEqual(EqV& eqv, const Branch<K, V>& a, const Branch<K, V>& b) {
+  constexpr bool values = !std::is_same_v<EqV, NoValues>;
+  if (a.data != b.data || (values && (a.boxed | b.boxed) != 0))
+    return detail::childrenEqual(eqv, a, b);
+  if (a.word != b.word || a.nsub() != b.nsub()) return false;
+  const HashMap<K, V>* sa = a.subs();
+  const HashMap<K, V>* sb = b.subs();
+  const std::uint32_t n = a.nsub();
+  // The walk waits on reaching each sub-node: the first few of both sides are asked for at once,
+  // and one more pair at each step.
+  constexpr std::uint32_t ahead = 4;
+  for (std::uint32_t i = 0; i < n && i < ahead; ++i) {
+    detail::prefetchNode(sa[i]);
+    detail::prefetchNode(sb[i]);
+  }
+  if (!detail::recordsEqual<EqV>(a.recs(), b.recs(), a.nrec())) return false;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (i + ahead < n) {
+      detail::prefetchNode(sa[i + ahead]);
+      detail::prefetchNode(sb[i + ahead]);
+    }
+    if constexpr (std::is_same_v<EqV, NoValues> && reflexiveEq<K>)
+      if (internal::ptrEq(sa[i], sb[i])) continue;
+    const Kind k = internal::kindOf(sa[i]);
+    if ((k == Kind::BitmapIndexed || k == Kind::Full) && internal::kindOf(sb[i]) == k) {
+      if (!detail::branchesEqual(eqv, internal::branchOf(sa[i]), internal::branchOf(sb[i])))
+        return false;
+    } else if (!detail::equalWalk(eqv, Ref<K, V>::of(sa[i]), Ref<K, V>::of(sb[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+template <class EqV, class K, class V1, class V2>
 bool equalWalk(EqV& eqv, const Ref<K, V1>& t1, const Ref<K, V2>& t2) {
   // One subtree on both sides, keys alone, quiet keys: equal without a comparison. (Values are
   // always compared: comparing forces them, which a caller can see.)
@@ -163,31 +265,10 @@ bool equalWalk(EqV& eqv, const Ref<K, V1>& t1, const Ref<K, V2>& t2) {
       if (k2 != k1) return false;
       const Branch<K, V1>& a = internal::branchOf(*t1.node);
       const Branch<K, V2>& b = internal::branchOf(*t2.node);
-      if (a.word != b.word || a.size() != b.size()) return false;
-      if constexpr (std::is_same_v<V1, V2> && plainRecords<K, V1> && quietKey<K> &&
-                    (std::is_same_v<EqV, NoValues> || std::is_same_v<EqV, Equal>)) {
-        // Records of plain data and the same places: compared where they lie, as values.
-        if (a.data == b.data && (a.boxed | b.boxed) == 0) {
-          const Rec<K, V1>* ra = a.recs();
-          const Rec<K, V2>* rb = b.recs();
-          for (std::uint32_t i = 0, n = a.nrec(); i < n; ++i) {
-            if (ra[i].hash != rb[i].hash || !(ra[i].key == rb[i].key)) return false;
-            if constexpr (slotKind<V1> == SlotKind::Plain && !std::is_same_v<EqV, NoValues>)
-              if (!(ra[i].slot.value == rb[i].slot.value)) return false;
-          }
-          const HashMap<K, V1>* sa = a.subs();
-          const HashMap<K, V2>* sb = b.subs();
-          for (std::uint32_t i = 0, n = a.nsub(); i < n; ++i)
-            if (!detail::equalWalk(eqv, Ref<K, V1>::of(sa[i]), Ref<K, V2>::of(sb[i]))) return false;
-          return true;
-        }
-      }
-      for (std::uint32_t rest = static_cast<std::uint32_t>(a.word); rest != 0; rest &= rest - 1) {
-        const ChildBitmap bit = rest & (~rest + 1);
-        if (!detail::equalWalk(eqv, internal::childAt(a, bit), internal::childAt(b, bit)))
-          return false;
-      }
-      return true;
+      if constexpr (recordsInPlace<EqV, K, V1, V2>)
+        return detail::branchesEqual(eqv, a, b);
+      else
+        return detail::childrenEqual(eqv, a, b);
     }
     case Kind::Leaf: {
       if (k2 != Kind::Leaf) return false;

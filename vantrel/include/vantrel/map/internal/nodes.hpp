@@ -767,6 +767,13 @@ inline constexpr bool quietKey = std::is_arithmetic_v<T> || std::is_enum_v<T> ||
                                  std::is_pointer_v<T> || std::is_same_v<T, std::string>;
 template <class T>
 inline constexpr bool reflexiveEq = quietKey<T> && !std::is_floating_point_v<T>;
+// Types whose == is the equality of their bytes: integers (characters and bool among them),
+// pointers, and enumerations without an == of their own (one is found as the walks' == finds it).
+template <class T>
+concept ownEq = requires(const T& a) { operator==(a, a); };
+template <class T>
+inline constexpr bool bitwiseEq =
+    std::is_integral_v<T> || std::is_pointer_v<T> || (std::is_enum_v<T> && !ownEq<T>);
 
 // ---- Hash-path arithmetic ------------------------------------------------------------------
 
