@@ -153,54 +153,21 @@ Changed<K, V> deleteWalk(KeyHash h, const K& k, const HashMap<K, V>& m) {
   const HashMap<K, V>* path[maxDepth];
   ChildBitmap bits[maxDepth];
   std::size_t depth = 0, inPlace = 0;  // the first `inPlace` levels of the path change in place
-  const HashMap<K, V>* t = &m;
-  LevelShift s = 0;
-  // Where the key was found: in a record of the last branch of the path, as t (a leaf), or at
-  // this index of the collision t.
-  std::optional<std::uint32_t> entry;
-  for (bool found = false; !found;) {
-    switch (internal::kindOf(*t)) {
-      case Kind::BitmapIndexed:
-      case Kind::Full: {
-        const Branch<K, V>& a = internal::branchOf(*t);
-        const ChildBitmap bit = mask(h, s);
-        if ((a.data & bit) != 0) {
-          // The stored key is the left operand here.
-          const Rec<K, V>& r = a.recAt(bit);
-          if (r.hash != h || !(r.key == k)) return std::nullopt;
-          found = true;
-        } else if ((a.word & bit) == 0) {
-          return std::nullopt;
-        }
+  const Found<K, V> found = internal::searchFrom<true>(
+      h, k, 0, m, [&](const HashMap<K, V>& t, ChildBitmap bit) noexcept {
         assert(depth < maxDepth && "trie deeper than any valid trie");
-        if (inPlace == depth && internal::inPlaceAt<W>(*t)) ++inPlace;
-        path[depth] = t;
+        if (inPlace == depth && internal::inPlaceAt<W>(t)) ++inPlace;
+        path[depth] = &t;
         bits[depth++] = bit;
-        if (!found) {
-          t = &a.subAt(bit);
-          s = nextShift(s);
-        }
-        break;
-      }
-      case Kind::Leaf:
-        // The stored key is the left operand here.
-        if (internal::wordOf(*t) != h || !(internal::leafOf(*t).key == k)) return std::nullopt;
-        found = true;
-        break;
-      case Kind::Collision: {
-        if (internal::wordOf(*t) != h) return std::nullopt;
-        const std::optional<std::int64_t> i = internal::indexOf<K, V>(k, internal::entriesOf(*t));
-        if (!i) return std::nullopt;
-        entry = static_cast<std::uint32_t>(*i);
-        found = true;
-        break;
-      }
-      default:  // Empty
-        return std::nullopt;
-    }
-  }
+      });
+  if (!found) return std::nullopt;
   Child<K, V> c;
-  if (entry) c = internal::collisionWithout(*t, *entry);
+  if (found.position >= 0) {
+    // A collision: the root, or the last branch's sub-node.
+    const HashMap<K, V>& t =
+        depth == 0 ? m : internal::branchOf(*path[depth - 1]).subAt(bits[depth - 1]);
+    c = internal::collisionWithout(t, static_cast<std::uint32_t>(found.position));
+  }
   while (depth > inPlace) {
     --depth;
     c = internal::rebuildBranch(*path[depth], bits[depth], std::move(c));
