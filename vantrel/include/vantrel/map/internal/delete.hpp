@@ -1,6 +1,8 @@
 // Deletion, adjustment and alteration. An operation that changes nothing returns its input map.
 #pragma once
 
+#include <cassert>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -138,58 +140,54 @@ Removal<K, V> rebuildBranchInPlace(const HashMap<K, V>& t, ChildBitmap bit, Chil
   return internal::removedTo(Child<K, V>(internal::copyWithChild<K, V>(a, bit, std::move(c2))));
 }
 
-// The key's removal below t. The only calls of the caller's code (==) happen at the bottom, before
-// any node changes; an in-place walk changes a node only on the way back up, and only nodes that
-// it alone reaches, after what can fail at that level.
+// The key's removal from m: the changed map, or none when the key is absent (m stays the answer).
+// The descent only reads, so that a missing key costs what a lookup does; what takes the place of
+// each level is built on the way back up, from the level where the key was found. The only calls
+// of the caller's code (==) happen at the bottom, before any node changes; an in-place walk
+// changes a node only on the way back up, and only nodes that it alone reaches (those above the
+// first shared one), after what can fail at that level.
 template <Walk W, class K, class V>
-Removal<K, V> deleteWalk(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& t) {
-  switch (internal::kindOf(t)) {
-    case Kind::BitmapIndexed:
-    case Kind::Full: {
-      const Branch<K, V>& a = internal::branchOf(t);
-      const ChildBitmap bit = mask(h, s);
-      Removal<K, V> c2;
-      if ((a.data & bit) != 0) {
-        // The stored key is the left operand here.
-        const Rec<K, V>& r = a.recAt(bit);
-        if (r.hash != h || !(r.key == k)) return {};
-        c2 = internal::removedTo(Child<K, V>());
-      } else if ((a.word & bit) != 0) {
-        const HashMap<K, V>& c = a.subAt(bit);
-        if (internal::inPlaceAt<W>(t))
-          c2 = internal::deleteWalk<W>(h, k, nextShift(s), c);
-        else
-          c2 = internal::deleteWalk<Walk::Persistent>(h, k, nextShift(s), c);
-        if (!c2.changed) return {};
-      } else {
-        return {};
-      }
-      if (internal::inPlaceAt<W>(t)) return internal::rebuildBranchInPlace(t, bit, std::move(c2.to));
-      return internal::removedTo(internal::rebuildBranch(t, bit, std::move(c2.to)));
-    }
-    case Kind::Leaf: {
-      // The stored key is the left operand here.
-      if (internal::wordOf(t) == h && internal::leafOf(t).key == k)
-        return internal::removedTo(Child<K, V>());
-      return {};
-    }
-    case Kind::Collision: {
-      if (internal::wordOf(t) != h) return {};
-      const std::optional<std::int64_t> i = internal::indexOf<K, V>(k, internal::entriesOf(t));
-      if (!i) return {};
-      return internal::removedTo(internal::collisionWithout(t, static_cast<std::uint32_t>(*i)));
-    }
-    default:  // Empty
-      return {};
+Changed<K, V> deleteWalk(KeyHash h, const K& k, const HashMap<K, V>& m) {
+  // One branch per five bits of the hash, and one level more for tries built invalid on purpose.
+  constexpr std::size_t maxDepth = 64 / bitsPerSubkey + 2;
+  const HashMap<K, V>* path[maxDepth];
+  ChildBitmap bits[maxDepth];
+  std::size_t depth = 0, inPlace = 0;  // the first `inPlace` levels of the path change in place
+  const Found<K, V> found = internal::searchFrom<true>(
+      h, k, 0, m, [&](const HashMap<K, V>& t, ChildBitmap bit) noexcept {
+        assert(depth < maxDepth && "trie deeper than any valid trie");
+        if (inPlace == depth && internal::inPlaceAt<W>(t)) ++inPlace;
+        path[depth] = &t;
+        bits[depth++] = bit;
+      });
+  if (!found) return std::nullopt;
+  Child<K, V> c;
+  if (found.position >= 0) {
+    // A collision: the root, or the last branch's sub-node.
+    const HashMap<K, V>& t =
+        depth == 0 ? m : internal::branchOf(*path[depth - 1]).subAt(bits[depth - 1]);
+    c = internal::collisionWithout(t, static_cast<std::uint32_t>(found.position));
   }
+  while (depth > inPlace) {
+    --depth;
+    c = internal::rebuildBranch(*path[depth], bits[depth], std::move(c));
+  }
+  while (depth > 0) {
+    --depth;
+    Removal<K, V> r = internal::rebuildBranchInPlace(*path[depth], bits[depth], std::move(c));
+    // Changed where it stands: every level above keeps its sub-node, so m is the answer.
+    if (!r.changed) return std::nullopt;
+    c = std::move(r.to);
+  }
+  return std::move(c).toMap();
 }
 
 // delete' : the key's hash computed by the caller.
 template <class K, class V>
 HashMap<K, V> delete_(KeyHash h, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
-  Removal<K, V> r = internal::deleteWalk<Walk::Persistent>(h, k, 0, m);
-  if (!r.changed) return m;
-  return std::move(r.to).toMap();
+  Changed<K, V> r = internal::deleteWalk<Walk::Persistent>(h, k, m);
+  if (!r) return m;
+  return std::move(*r);
 }
 /// \addtogroup vantrel_map_lazy
 /// @{
@@ -208,9 +206,9 @@ template <class K, class V>
 template <class K, class V>
 [[nodiscard]] HashMap<K, V> erase(const std::type_identity_t<K>& k, HashMap<K, V>&& m) {
   const KeyHash h = internal::hash(k);
-  Removal<K, V> r = internal::deleteWalk<Walk::Owned>(h, k, 0, m);
-  if (!r.changed) return std::move(m);
-  HashMap<K, V> out = std::move(r.to).toMap();
+  Changed<K, V> r = internal::deleteWalk<Walk::Owned>(h, k, m);
+  if (!r) return std::move(m);
+  HashMap<K, V> out = std::move(*r);
   m = HashMap<K, V>();
   return out;
 }

@@ -72,7 +72,7 @@ class HashMap<K, V>::iterator {
   }
   void setPair(const internal::L<K, V>& p) noexcept {
     key_ = &p.key;
-    value_ = internal::LazyView<V>(p.value);
+    value_.reset(p.value);
   }
   void descend(const HashMap* node) {
     switch (internal::kindOf(*node)) {
@@ -110,10 +110,18 @@ class HashMap<K, V>::iterator {
         if ((a.data & bit) != 0) {
           const internal::Rec<K, V>& r = a.recs()[f.rec++];
           key_ = &r.key;
-          value_ = internal::LazyView<V>(r.slot, (a.boxed & bit) != 0);
+          value_.reset(r.slot, (a.boxed & bit) != 0);
           return;
         }
-        descend(&a.subs()[f.sub++]);
+        const HashMap* sub = a.subs() + f.sub++;
+        // The next sibling is fetched while this one is walked: its address is known now, and
+        // the walk would otherwise wait on each node in turn.
+        if (f.sub < a.nsub()) {
+          const auto* next = reinterpret_cast<const char*>(internal::Node::object(sub[1]));
+          __builtin_prefetch(next);
+          __builtin_prefetch(next + 64);
+        }
+        descend(sub);
         return;
       }
       --depth_;

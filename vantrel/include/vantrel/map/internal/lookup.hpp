@@ -44,10 +44,18 @@ struct Found {
   }
 };
 
-// The walk under every lookup, from the node m at level s. The key asked for is the left operand
-// of ==; hashes are compared first, so == runs only between keys of equal hash.
-template <class K, class V>
-Found<K, V> lookupFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& m) {
+// The walk under every lookup and erase, from the node m at level s: onBranch(node, chunk bit) is
+// told each branch node the key's path meets, before its chunk is read. Hashes are compared first,
+// so == runs only between keys of equal hash; the key asked for is the left operand of ==, except
+// against a leaf's or record's key with `StoredLeft`.
+template <bool StoredLeft, class K, class V, class F>
+Found<K, V> searchFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& m, F&& onBranch) {
+  auto same = [&k](const K& stored) {
+    if constexpr (StoredLeft)
+      return stored == k;
+    else
+      return k == stored;
+  };
   const HashMap<K, V>* t = &m;
   for (;;) {
     switch (internal::kindOf(*t)) {
@@ -55,9 +63,10 @@ Found<K, V> lookupFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>&
       case Kind::Full: {
         const Branch<K, V>& a = internal::branchOf(*t);
         const ChildBitmap bit = mask(h, s);
+        onBranch(*t, bit);
         if ((a.data & bit) != 0) {
           const Rec<K, V>& r = a.recAt(bit);
-          if (r.hash == h && k == r.key) return {&r, a.boxedAt(bit), nullptr, -1};
+          if (r.hash == h && same(r.key)) return {&r, a.boxedAt(bit), nullptr, -1};
           return {};
         }
         if ((a.word & bit) == 0) return {};
@@ -67,7 +76,7 @@ Found<K, V> lookupFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>&
       }
       case Kind::Leaf: {
         const L<K, V>& r = internal::leafOf(*t);
-        if (internal::wordOf(*t) == h && k == r.key) return {nullptr, false, &r, -1};
+        if (internal::wordOf(*t) == h && same(r.key)) return {nullptr, false, &r, -1};
         return {};
       }
       case Kind::Collision: {
@@ -81,6 +90,10 @@ Found<K, V> lookupFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>&
         return {};
     }
   }
+}
+template <class K, class V>
+Found<K, V> lookupFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& m) {
+  return internal::searchFrom<false>(h, k, s, m, [](const HashMap<K, V>&, ChildBitmap) noexcept {});
 }
 
 template <class K, class V>

@@ -281,22 +281,7 @@ class LazyView {
  public:
   LazyView() noexcept = default;
   explicit LazyView(const hs::Lazy<V>& l) noexcept : p_(&l) {}
-  LazyView(const Slot<V>& s, bool boxed) noexcept {
-    if constexpr (slotKind<V> == SlotKind::Unit) {
-      (void)s;
-      (void)boxed;
-      p_ = &hs::unitCell();
-    } else if constexpr (slotKind<V> == SlotKind::Plain) {
-      // Never destroyed: the borrowed cell's count is not this handle's.
-      if (boxed)
-        ::new (static_cast<void*>(buf_)) hs::Lazy<V>(hs::detail::adoptCell<V>(s.cell));
-      else
-        ::new (static_cast<void*>(buf_)) hs::Lazy<V>(hs::Lazy<V>::unboxed(s.value));
-    } else {
-      (void)boxed;
-      p_ = &s.value;
-    }
-  }
+  LazyView(const Slot<V>& s, bool boxed) noexcept { reset(s, boxed); }
   LazyView(const LazyView& o) noexcept : p_(o.p_) { std::memcpy(buf_, o.buf_, sizeof(buf_)); }
   LazyView& operator=(const LazyView& o) noexcept {
     p_ = o.p_;
@@ -308,6 +293,27 @@ class LazyView {
     if constexpr (slotKind<V> == SlotKind::Plain)
       if (p_ == nullptr) return *std::launder(reinterpret_cast<const hs::Lazy<V>*>(buf_));
     return *p_;
+  }
+
+  // The view of another handle or slot, made where the view stands (an iterator moving on builds
+  // no view to copy).
+  void reset(const hs::Lazy<V>& l) noexcept { p_ = &l; }
+  void reset(const Slot<V>& s, bool boxed) noexcept {
+    if constexpr (slotKind<V> == SlotKind::Unit) {
+      (void)s;
+      (void)boxed;
+      p_ = &hs::unitCell();
+    } else if constexpr (slotKind<V> == SlotKind::Plain) {
+      p_ = nullptr;
+      // Never destroyed: the borrowed cell's count is not this handle's.
+      if (boxed)
+        ::new (static_cast<void*>(buf_)) hs::Lazy<V>(hs::detail::adoptCell<V>(s.cell));
+      else
+        ::new (static_cast<void*>(buf_)) hs::Lazy<V>(hs::Lazy<V>::unboxed(s.value));
+    } else {
+      (void)boxed;
+      p_ = &s.value;
+    }
   }
 
  private:
