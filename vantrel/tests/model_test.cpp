@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <list>
 #include <optional>
 #include <random>
 #include <string>
@@ -163,19 +164,21 @@ template <class K>
 void expectFromListAsInserts(const std::vector<std::pair<K, std::int64_t>>& pairs, const char* what) {
   vantrel::HashMap<K, std::int64_t> byInserts;
   for (const auto& [k, v] : pairs) byInserts = L::insert(k, v, std::move(byInserts));
-  const auto m = L::fromList(pairs);
-  const auto valid = vantrel::internal::debug::valid(m);
-  ASSERT_TRUE(valid.isValid()) << what << ": invariant " << static_cast<int>(valid.error().tag);
-  const auto got = L::toList(m), want = L::toList(byInserts);
-  ASSERT_EQ(got.size(), want.size()) << what;
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    const K &a = got[i].first, &b = want[i].first;
-    if constexpr (std::is_floating_point_v<K>)
-      ASSERT_TRUE(std::signbit(a) == std::signbit(b) && (a == b || (std::isnan(a) && std::isnan(b))))
-          << what << " pair " << i;
-    else
-      ASSERT_EQ(a, b) << what << " pair " << i;
-    ASSERT_EQ(*got[i].second, *want[i].second) << what << " pair " << i;
+  // Pairs that can be reached by position, and pairs that can only be walked.
+  for (const auto& m : {L::fromList(pairs), L::fromList(std::list(pairs.begin(), pairs.end()))}) {
+    const auto valid = vantrel::internal::debug::valid(m);
+    ASSERT_TRUE(valid.isValid()) << what << ": invariant " << static_cast<int>(valid.error().tag);
+    const auto got = L::toList(m), want = L::toList(byInserts);
+    ASSERT_EQ(got.size(), want.size()) << what;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      const K &a = got[i].first, &b = want[i].first;
+      if constexpr (std::is_floating_point_v<K>)
+        ASSERT_TRUE(std::signbit(a) == std::signbit(b) && (a == b || (std::isnan(a) && std::isnan(b))))
+            << what << " pair " << i;
+      else
+        ASSERT_EQ(a, b) << what << " pair " << i;
+      ASSERT_EQ(*got[i].second, *want[i].second) << what << " pair " << i;
+    }
   }
 }
 
