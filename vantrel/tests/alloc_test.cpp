@@ -257,4 +257,23 @@ TEST(Allocation, FromListCopiesNoPaths) {
   EXPECT_GT(persistent, inPlace + n);
 }
 
+// fromList of plain keys builds from all the pairs at once; a failed allocation anywhere in it
+// (the sorting room, a key's copy, a value's cell, a node) leaves nothing behind.
+TEST(Allocation, AFailedFromListOfPlainKeysLeavesNothingBehind) {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (int i = 0; i < 120; ++i)
+    pairs.emplace_back(std::string(30, 'k') + std::to_string(i % 90), std::string(30, 'v') + std::to_string(i));
+  for (std::int64_t n = 0;; ++n) {
+    vantrel::HashMap<std::string, std::string> m;
+    if (testing_support::failingAllocation(n, [&] { m = L::fromList(pairs); })) {
+      ASSERT_TRUE(L::null(m));
+      continue;
+    }
+    ASSERT_TRUE(vantrel::internal::debug::valid(m).isValid());
+    ASSERT_EQ(L::size(m), 90);
+    for (int i = 30; i < 120; ++i) ASSERT_EQ(*L::at(m, pairs[static_cast<std::size_t>(i)].first), pairs[static_cast<std::size_t>(i)].second);
+    break;
+  }
+}
+
 }  // namespace

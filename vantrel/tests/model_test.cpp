@@ -2,10 +2,15 @@
 // step.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
+#include <list>
 #include <optional>
 #include <random>
+#include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -150,5 +155,62 @@ TEST_P(ModelTest, RandomOperationsAgreeWithTheModel) {
 INSTANTIATE_TEST_SUITE_P(HashSpaces, ModelTest,
                          ::testing::Values(tinyHashes, highBitHashes, spreadHashes),
                          hashSpaceName);
+
+// fromList of keys whose hash and == are the language's builds the trie from all the pairs at
+// once; it must give the very map the moved inserts one by one give: the same pairs in the same
+// trie and collision order, each key the one of its last pair (the long double zeros hash alike
+// and are ==, NaNs of one bit pattern collide and are never ==).
+template <class K>
+void expectFromListAsInserts(const std::vector<std::pair<K, std::int64_t>>& pairs, const char* what) {
+  vantrel::HashMap<K, std::int64_t> byInserts;
+  for (const auto& [k, v] : pairs) byInserts = L::insert(k, v, std::move(byInserts));
+  // Pairs that can be reached by position, and pairs that can only be walked.
+  for (const auto& m : {L::fromList(pairs), L::fromList(std::list(pairs.begin(), pairs.end()))}) {
+    const auto valid = vantrel::internal::debug::valid(m);
+    ASSERT_TRUE(valid.isValid()) << what << ": invariant " << static_cast<int>(valid.error().tag);
+    const auto got = L::toList(m), want = L::toList(byInserts);
+    ASSERT_EQ(got.size(), want.size()) << what;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      const K &a = got[i].first, &b = want[i].first;
+      if constexpr (std::is_floating_point_v<K>)
+        ASSERT_TRUE(std::signbit(a) == std::signbit(b) && (a == b || (std::isnan(a) && std::isnan(b))))
+            << what << " pair " << i;
+      else
+        ASSERT_EQ(a, b) << what << " pair " << i;
+      ASSERT_EQ(*got[i].second, *want[i].second) << what << " pair " << i;
+    }
+  }
+}
+
+TEST(FromListOfPlainKeys, GivesTheMapOfTheInsertsOneByOne) {
+  std::mt19937_64 rng(11);
+  for (const std::size_t n : {0, 1, 2, 3, 40, 3000}) {
+    // Few distinct keys (many repeats), keys that share their low chunks (long one-child paths,
+    // down to the last, 4-bit level), keys at random.
+    std::vector<std::pair<std::int64_t, std::int64_t>> repeats, deep, spread;
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto v = static_cast<std::int64_t>(i);
+      repeats.emplace_back(static_cast<std::int64_t>(rng() % 50), v);
+      deep.emplace_back(static_cast<std::int64_t>((rng() % 64) << 58 | (rng() % 4) << 30), v);
+      spread.emplace_back(static_cast<std::int64_t>(rng()), v);
+    }
+    expectFromListAsInserts(repeats, "repeated int64");
+    expectFromListAsInserts(deep, "int64 of shared chunks");
+    expectFromListAsInserts(spread, "random int64");
+    std::vector<std::pair<long double, std::int64_t>> zeros;
+    std::vector<std::pair<double, std::int64_t>> nans;
+    std::vector<std::pair<std::string, std::int64_t>> strings;
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto v = static_cast<std::int64_t>(i);
+      const std::uint64_t r = rng();
+      zeros.emplace_back(r % 3 == 0 ? 0.0L : r % 3 == 1 ? -0.0L : static_cast<long double>(r % 20), v);
+      nans.emplace_back(r % 4 == 0 ? std::numeric_limits<double>::quiet_NaN() : static_cast<double>(r % 30), v);
+      strings.emplace_back(std::to_string(r % 500) + std::string(r % 3 * 10, 'x'), v);
+    }
+    expectFromListAsInserts(zeros, "long double zeros");
+    expectFromListAsInserts(nans, "double NaNs");
+    expectFromListAsInserts(strings, "strings");
+  }
+}
 
 }  // namespace
