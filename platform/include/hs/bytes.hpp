@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "hs/hashable.hpp"
+#include "hs/internal/count.hpp"
 #include "hs/list.hpp"
 #include "hs/show.hpp"
 #include "hs/unit.hpp"
@@ -41,13 +42,13 @@ inline void freeByteBuffer(ByteBuffer* b) noexcept {
   ::operator delete(static_cast<void*>(b));
 }
 inline void retainByteBuffer(ByteBuffer* b) noexcept {
-  if (b != nullptr) b->refs.fetch_add(1, std::memory_order_relaxed);
+  if (b != nullptr) hs::internal::countUp(b->refs);
 }
 inline void releaseByteBuffer(ByteBuffer* b) noexcept {
   if (b == nullptr) return;
   // A sole holder frees without the read-modify-write: nobody else can take a new reference.
   if (b->refs.load(std::memory_order_acquire) == 1 ||
-      b->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+      hs::internal::countDown(b->refs))
     freeByteBuffer(b);
 }
 

@@ -17,6 +17,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "hs/internal/count.hpp"
+
 namespace hs {
 /// \addtogroup hs_lazy
 /// @{
@@ -54,13 +56,13 @@ class CellBase {
 };
 
 inline void retain(CellBase* c) noexcept {
-  if (c != nullptr && !c->immortal_) c->refs_.fetch_add(1, std::memory_order_relaxed);
+  if (c != nullptr && !c->immortal_) hs::internal::countUp(c->refs_);
 }
 // Frees a cell whose count drops to zero; cells freed while another is being freed are queued,
 // so a long chain of cells that hold each other is freed without deep recursion.
 void releaseSlow(CellBase* c) noexcept;
 inline void release(CellBase* c) noexcept {
-  if (c != nullptr && !c->immortal_ && c->refs_.fetch_sub(1, std::memory_order_acq_rel) == 1)
+  if (c != nullptr && !c->immortal_ && hs::internal::countDown(c->refs_))
     releaseSlow(c);
 }
 // Forces a cell that is not settled: dependencies first, with an explicit stack. When forcing

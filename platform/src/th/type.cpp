@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "hs/show.hpp"
+#include "hs/internal/count.hpp"
 #include "type_access.hpp"
 #include "hs/th/internal/work_stack.hpp"
 
@@ -47,7 +48,7 @@ void destroyTypeCell(TypeCell* first) noexcept {
     // loop, not by the destructor of its parent.
     TypeAccess::eachChild(c->node, [&](Type& child) {
       TypeCell* k = TypeAccess::take(child);
-      if (k == nullptr || k->immortal || k->refs.fetch_sub(1, std::memory_order_acq_rel) != 1)
+      if (k == nullptr || k->immortal || !hs::internal::countDown(k->refs))
         return;
       try {
         dead.push(k);

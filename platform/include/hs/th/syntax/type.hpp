@@ -20,6 +20,7 @@
 #include <variant>
 #include <vector>
 
+#include "hs/internal/count.hpp"
 #include "hs/show.hpp"
 #include "hs/th/syntax/exp.hpp"
 #include "hs/th/syntax/name.hpp"
@@ -369,10 +370,10 @@ void destroyTypeCell(TypeCell* c) noexcept;
 [[nodiscard]] bool equalTypeCells(const TypeCell* a, const TypeCell* b);
 
 inline void retainType(TypeCell* c) noexcept {
-  if (c != nullptr && !c->immortal) c->refs.fetch_add(1, std::memory_order_relaxed);
+  if (c != nullptr && !c->immortal) hs::internal::countUp(c->refs);
 }
 inline void releaseType(TypeCell* c) noexcept {
-  if (c != nullptr && !c->immortal && c->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+  if (c != nullptr && !c->immortal && hs::internal::countDown(c->refs))
     destroyTypeCell(c);
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "hs/error.hpp"
+#include "hs/internal/count.hpp"
 #include "hs/lazy.hpp"
 #include "hs/unit.hpp"
 
@@ -251,10 +252,10 @@ class Array {
   friend class MArray<T>;
   explicit Array(Storage* b) noexcept : b_(b) {}
   void retain() noexcept {
-    if (b_) b_->refs.fetch_add(1, std::memory_order_relaxed);
+    if (b_) hs::internal::countUp(b_->refs);
   }
   void release() noexcept {
-    if (b_ && b_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) Storage::destroy(b_);
+    if (b_ && hs::internal::countDown(b_->refs)) Storage::destroy(b_);
   }
   Storage* b_;
 };
@@ -296,7 +297,7 @@ class MArray {
  private:
   explicit MArray(Storage* b) noexcept : b_(b) {}
   void reset() noexcept {
-    if (b_ && b_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) Storage::destroy(b_);
+    if (b_ && hs::internal::countDown(b_->refs)) Storage::destroy(b_);
     b_ = nullptr;
   }
   Storage* b_;

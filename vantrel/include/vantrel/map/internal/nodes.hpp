@@ -20,6 +20,7 @@
 
 #include "hs/call.hpp"
 #include "hs/hashable.hpp"
+#include "hs/internal/count.hpp"
 #include "hs/lazy.hpp"
 #include "hs/unit.hpp"
 #include "vantrel/map/internal/array.hpp"
@@ -635,11 +636,19 @@ class HashMap {
   explicit HashMap(internal::Object* p) noexcept : p_(p) {}
 
   static void retain(internal::Object* p) noexcept {
-    if (p->kind != internal::Kind::Empty) p->refs.fetch_add(1, std::memory_order_relaxed);
+    if (p->kind != internal::Kind::Empty) hs::internal::countUp(p->refs);
   }
   static void release(internal::Object* p) noexcept {
-    if (p->kind != internal::Kind::Empty && p->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    if (p->kind != internal::Kind::Empty && hs::internal::countDown(p->refs))
       destroy(p);
+  }
+  // Drops n handles of a block being freed, last first, the thread test read once for the run.
+  static void dropSubs(HashMap* s, std::uint32_t n) noexcept {
+    const bool single = hs::internal::singleThreaded();
+    for (std::uint32_t i = n; i > 0; --i) {
+      internal::Object* c = s[i - 1].p_;
+      if (c->kind != internal::Kind::Empty && hs::internal::countDown(c->refs, single)) destroy(c);
+    }
   }
   // Out of line: with the free inlined into every release, g++ 12 takes a later use of another
   // node's count for a use of the freed one (-Wuse-after-free).
@@ -651,8 +660,7 @@ class HashMap {
       case internal::Kind::BitmapIndexed:
       case internal::Kind::Full: {
         auto* b = static_cast<internal::Branch<K, V>*>(p);
-        HashMap* s = b->subs();
-        for (std::uint32_t i = b->nsub(); i > 0; --i) s[i - 1].~HashMap();
+        dropSubs(b->subs(), b->nsub());
         internal::destroyRecords<K, V>(b->recs(), b->nrec(), b->data, b->boxed);
         b->~Branch();
         ::operator delete(static_cast<void*>(b));
@@ -698,8 +706,8 @@ void copySubs(HashMap<K, V>* dst, const HashMap<K, V>* src, std::uint32_t n) noe
   // The handles first as words, then the counts: one length of stores, one run of increments.
   if (n == 0) return;
   std::memcpy(static_cast<void*>(dst), static_cast<const void*>(src), sizeof(HashMap<K, V>) * n);
-  for (std::uint32_t i = 0; i < n; ++i)
-    Node::object(src[i])->refs.fetch_add(1, std::memory_order_relaxed);
+  const bool single = hs::internal::singleThreaded();
+  for (std::uint32_t i = 0; i < n; ++i) hs::internal::countUp(Node::object(src[i])->refs, single);
 }
 
 template <class K, class V>

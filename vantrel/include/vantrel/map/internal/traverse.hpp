@@ -33,7 +33,7 @@ class Gathered {
 
  public:
   Gathered(const Gathered& o) noexcept : b_(o.b_), len_(o.len_), cap_(o.cap_) {
-    b_->refs.fetch_add(1, std::memory_order_relaxed);
+    hs::internal::countUp(b_->refs);
   }
   Gathered(Gathered&& o) noexcept
       : b_(std::exchange(o.b_, nullptr)), len_(o.len_), cap_(o.cap_) {}
@@ -44,7 +44,7 @@ class Gathered {
     return *this;
   }
   ~Gathered() {
-    if (b_ != nullptr && b_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    if (b_ != nullptr && hs::internal::countDown(b_->refs))
       Block<S>::destroy(b_);
   }
 
@@ -61,7 +61,7 @@ class Gathered {
     if (std::atomic_ref<std::uint32_t>(b_->len)
             .compare_exchange_strong(expected, len_ + 1, std::memory_order_acq_rel)) {
       ::new (static_cast<void*>(b_->slots() + len_)) S(x);
-      b_->refs.fetch_add(1, std::memory_order_relaxed);
+      hs::internal::countUp(b_->refs);
       return Gathered(b_, len_ + 1, cap_);
     }
     BlockBuilder<S> b(Kind::Array, 0, cap_);
