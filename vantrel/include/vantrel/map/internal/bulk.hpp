@@ -62,8 +62,8 @@ HashMap<K, V> foldPairs(const R& pairs, Step&& step) {
 // to.
 template <class P, class K = std::remove_cvref_t<std::tuple_element_t<0, std::remove_cv_t<P>>>,
           class V = std::remove_cvref_t<std::tuple_element_t<1, std::remove_cv_t<P>>>,
-          bool Carried = std::is_trivially_copyable_v<K> && std::is_trivially_copyable_v<V> &&
-                         sizeof(K) + sizeof(V) <= 16>
+          bool Carried = (std::is_trivially_copyable_v<K> && std::is_trivially_copyable_v<V> &&
+                          sizeof(K) + sizeof(V) <= 16)>
 struct BulkItem {
   KeyHash h;
   const P* p;
