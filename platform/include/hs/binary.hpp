@@ -34,6 +34,7 @@
 #include "hs/bytes.hpp"
 #include "hs/either.hpp"
 #include "hs/error.hpp"
+#include "hs/internal/instance.hpp"
 #include "hs/lazy.hpp"
 #include "hs/stack.hpp"
 #include "hs/unit.hpp"
@@ -297,21 +298,40 @@ concept BinaryType = requires(const T& x, binary::Output& out, binary::Input& in
   { Binary<T>::get(in) } -> std::convertible_to<T>;
 };
 
-/// Writes x, by T's Binary instance. Values nest through here (a type's put calls it for its
-/// parts), so for a type that may nest it is a recursive point of the stack helper.
+namespace detail {
+// Whether T has a Binary instance; where it has none, the build stops at this one message.
+template <class T>
+constexpr bool requireBinary() {
+  static_assert(HasInstance<Binary<T>>,
+                "this type has no serialised form: specialise hs::Binary<T> with "
+                "static void put(const T&, hs::binary::Output&) and "
+                "static T get(hs::binary::Input&) (an example: hs::Binary<std::pair<A, B>> in "
+                "platform/include/hs/binary.hpp)");
+  return HasInstance<Binary<T>>;
+}
+}  // namespace detail
+
+/// Writes x, by T's Binary instance (a type without one stops the build at one message naming
+/// hs::Binary). Values nest through here (a type's put calls it for its parts), so for a type that
+/// may nest it is a recursive point of the stack helper.
 template <class T>
 void put(const T& x, binary::Output& out) {
-  if constexpr (hs::mayNest<T>)
+  if constexpr (!detail::requireBinary<T>())
+    return;
+  else if constexpr (hs::mayNest<T>)
     hs::withStack([&] { Binary<T>::put(x, out); });
   else
     Binary<T>::put(x, out);
 }
-/// Reads a T, by its Binary instance; throws DecoderFailure where the input holds none. Values
-/// nest through here (a type's get calls it for its parts), so for a type that may nest it is a
-/// recursive point of the stack helper.
+/// Reads a T, by its Binary instance (a type without one stops the build at one message naming
+/// hs::Binary); throws DecoderFailure where the input holds none. Values nest through here (a
+/// type's get calls it for its parts), so for a type that may nest it is a recursive point of the
+/// stack helper.
 template <class T>
 T get(binary::Input& in) {
-  if constexpr (hs::mayNest<T>)
+  if constexpr (!detail::requireBinary<T>())
+    in.fail("no serialised form");  // not built: the build stops at requireBinary's message
+  else if constexpr (hs::mayNest<T>)
     return hs::withStack([&] { return Binary<T>::get(in); });
   else
     return Binary<T>::get(in);

@@ -1,0 +1,13 @@
+// Whether a class trait has an instance for a type, for the front doors that stop a build at one
+// message naming the trait a type lacks. The traits' primary templates are declared and never
+// defined, so a trait has an instance exactly where a specialisation makes it a complete type.
+#pragma once
+
+namespace hs::detail {
+
+// Whether Trait (a trait applied to a type, e.g. Show1<F<A>>) is a specialisation that exists.
+// An instance must be declared before its first use, as any specialisation must.
+template <class Trait>
+concept HasInstance = requires { sizeof(Trait); };
+
+}  // namespace hs::detail
