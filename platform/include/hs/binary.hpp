@@ -302,12 +302,12 @@ namespace detail {
 // Whether T has a Binary instance; where it has none, the build stops at this one message.
 template <class T>
 constexpr bool requireBinary() {
-  static_assert(HasInstance<Binary<T>>,
+  static_assert(hasInstance<Binary<T>>,
                 "this type has no serialised form: specialise hs::Binary<T> with "
                 "static void put(const T&, hs::binary::Output&) and "
                 "static T get(hs::binary::Input&) (an example: hs::Binary<std::pair<A, B>> in "
                 "platform/include/hs/binary.hpp)");
-  return HasInstance<Binary<T>>;
+  return hasInstance<Binary<T>>;
 }
 }  // namespace detail
 
@@ -590,10 +590,13 @@ template <class F>
   std::forward<F>(f)(out);
   return collector.finish(out.position());
 }
-/// The serialised form of x, by T's Binary instance (runPut of its put).
+/// The serialised form of x, by T's Binary instance (runPut of its put; a type without one stops
+/// the build at one message naming hs::Binary).
 template <class T>
 [[nodiscard]] LazyByteString encode(const T& x) {
-  return binary::runPut([&](Output& out) { Binary<T>::put(x, out); });
+  return binary::runPut([&](Output& out) {
+    if constexpr (hs::detail::requireBinary<T>()) Binary<T>::put(x, out);
+  });
 }
 
 /// The chunks of a list, one at a time: each is produced when the Input first asks for it.
@@ -655,10 +658,18 @@ template <class G>
     return hs::Left(Failed{rest(), in.bytesRead(), "out of memory"});
   }
 }
-/// T's decoder run over the input, as runGetOrFail runs it.
+/// T's decoder run over the input, as runGetOrFail runs it (a type without a Binary instance
+/// stops the build at one message naming hs::Binary).
 template <class T>
 [[nodiscard]] Either<Failed, Decoded<T>> decodeOrFail(const LazyByteString& input) {
-  return binary::runGetOrFail([](Input& in) { return Binary<T>::get(in); }, input);
+  return binary::runGetOrFail(
+      [](Input& in) -> T {
+        if constexpr (!hs::detail::requireBinary<T>())
+          in.fail("no serialised form");  // not built: the build stops at requireBinary's message
+        else
+          return Binary<T>::get(in);
+      },
+      input);
 }
 /// The value; a program error ("Data.Binary.Get.runGet at position N: message", without a call
 /// stack) when the input does not hold one. Input after the value is ignored.

@@ -31,11 +31,11 @@ struct Ord2;
 /// Whether T has an Eq1 instance. The lifted wrappers (morvet::Fix, Mu, Nu) have == only where
 /// their layer has one.
 template <class T>
-concept Eq1Type = detail::HasInstance<Eq1<T>>;
+concept Eq1Type = detail::hasInstance<Eq1<T>>;
 /// Whether T has an Ord1 instance. The lifted wrappers (morvet::Fix, Mu, Nu) have <, <=, > and >=
 /// only where their layer has one.
 template <class T>
-concept Ord1Type = detail::HasInstance<Ord1<T>>;
+concept Ord1Type = detail::hasInstance<Ord1<T>>;
 
 namespace detail {
 // Whether T has the instance; where it has none, the build stops at this one message.

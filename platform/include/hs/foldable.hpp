@@ -51,19 +51,19 @@ namespace detail {
 // one message.
 template <class Tag>
 constexpr bool requireFoldable() {
-  static_assert(HasInstance<Foldable<Tag>>,
+  static_assert(hasInstance<Foldable<Tag>>,
                 "this type constructor has no folding: specialise hs::Foldable<Tag> with "
                 "static std::vector<A> toList(const F<A>&) (an example: "
                 "hs::Foldable<morvet::ListFTag<A>> in morvet/include/morvet/list_f.hpp)");
-  return HasInstance<Foldable<Tag>>;
+  return hasInstance<Foldable<Tag>>;
 }
 template <class Tag>
 constexpr bool requireTraversable() {
-  static_assert(HasInstance<Traversable<Tag>>,
+  static_assert(hasInstance<Traversable<Tag>>,
                 "this type constructor has no traversal: specialise hs::Traversable<Tag> with "
                 "static auto traverse(f, const F<A>&), giving the applicative of f's results (an "
                 "example: hs::Traversable<morvet::ListFTag<A>> in morvet/include/morvet/list_f.hpp)");
-  return HasInstance<Traversable<Tag>>;
+  return hasInstance<Traversable<Tag>>;
 }
 }  // namespace detail
 

@@ -208,11 +208,11 @@ constexpr bool requireTag() {
 }
 template <class Tag>
 constexpr bool requireFunctor() {
-  static_assert(HasInstance<Functor<Tag>>,
+  static_assert(hasInstance<Functor<Tag>>,
                 "this type constructor has no mapping: specialise hs::Functor<Tag> with "
                 "static auto fmap(f, const F<A>&), giving the F of f's results (an example: "
                 "examples/readme/morvet.cpp)");
-  return HasInstance<Functor<Tag>>;
+  return hasInstance<Functor<Tag>>;
 }
 // fmap by the Functor instance of Tag, for callers that know the tag of fa's type.
 template <class Tag, class F, class FA>

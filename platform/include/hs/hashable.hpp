@@ -135,12 +135,12 @@ namespace detail {
 // Whether T has a Hashable1 instance; where it has none, the build stops at this one message.
 template <class T>
 constexpr bool requireHashable1() {
-  static_assert(HasInstance<Hashable1<T>>,
+  static_assert(hasInstance<Hashable1<T>>,
                 "this type has no lifted hash: specialise hs::Hashable1<F<A>> with "
                 "static std::int64_t liftHashWithSalt(h, std::int64_t salt, const F<A>&), h "
                 "hashing an element with a salt (an example: hs::Hashable1<morvet::ListF<A, R>> in "
                 "morvet/include/morvet/list_f.hpp)");
-  return HasInstance<Hashable1<T>>;
+  return hasInstance<Hashable1<T>>;
 }
 }  // namespace detail
 

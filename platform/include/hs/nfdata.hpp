@@ -54,11 +54,11 @@ namespace detail {
 // Whether T has an NFData1 instance; where it has none, the build stops at this one message.
 template <class T>
 constexpr bool requireNFData1() {
-  static_assert(HasInstance<NFData1<T>>,
+  static_assert(hasInstance<NFData1<T>>,
                 "this type has no lifted deep evaluation: specialise hs::NFData1<F<A>> with "
                 "static void liftRnf(r, const F<A>&), r applied to every element (an example: "
                 "hs::NFData1<morvet::ListF<A, R>> in morvet/include/morvet/list_f.hpp)");
-  return HasInstance<NFData1<T>>;
+  return hasInstance<NFData1<T>>;
 }
 }  // namespace detail
 

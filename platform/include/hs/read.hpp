@@ -616,11 +616,11 @@ namespace detail {
 // Whether T has a Read instance; where it has none, the build stops at this one message.
 template <class T>
 constexpr bool requireRead() {
-  static_assert(HasInstance<Read<T>>,
+  static_assert(hasInstance<Read<T>>,
                 "this type has no reader: specialise hs::Read<T> with "
                 "static hs::ReadPrec<T> readPrec() (an example: hs::Read<std::optional<A>> in "
                 "platform/include/hs/read.hpp)");
-  return HasInstance<Read<T>>;
+  return hasInstance<Read<T>>;
 }
 }  // namespace detail
 
@@ -710,12 +710,12 @@ namespace detail {
 // Whether T has a Read1 instance; where it has none, the build stops at this one message.
 template <class T>
 constexpr bool requireRead1() {
-  static_assert(HasInstance<Read1<T>>,
+  static_assert(hasInstance<Read1<T>>,
                 "this type has no lifted reader: specialise hs::Read1<F<A>> with "
                 "static hs::ReadPrec<F<A>> liftReadPrec(hs::ReadPrec<A> rp, "
                 "hs::ReadPrec<std::vector<A>> rl), rp reading an element and rl a list of them "
                 "(an example: examples/readme/morvet.cpp)");
-  return HasInstance<Read1<T>>;
+  return hasInstance<Read1<T>>;
 }
 }  // namespace detail
 

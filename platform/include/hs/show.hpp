@@ -93,11 +93,11 @@ namespace detail {
 // Whether T has a Show instance; where it has none, the build stops at this one message.
 template <class T>
 constexpr bool requireShow() {
-  static_assert(HasInstance<Show<T>>,
+  static_assert(hasInstance<Show<T>>,
                 "this type has no text form: specialise hs::Show<T> with "
                 "static void showsPrec(int d, const T&, std::string& out) (an example: "
                 "hs::Show<std::pair<A, B>> in platform/include/hs/show.hpp)");
-  return HasInstance<Show<T>>;
+  return hasInstance<Show<T>>;
 }
 }  // namespace detail
 
@@ -206,11 +206,11 @@ namespace detail {
 // Whether T has a Show1 instance; where it has none, the build stops at this one message.
 template <class T>
 constexpr bool requireShow1() {
-  static_assert(HasInstance<Show1<T>>,
+  static_assert(hasInstance<Show1<T>>,
                 "this type has no lifted text form: specialise hs::Show1<F<A>> with "
                 "static void liftShowsPrec(sp, sl, int d, const F<A>&, std::string& out), sp "
                 "writing an element and sl a list of them (an example: examples/readme/morvet.cpp)");
-  return HasInstance<Show1<T>>;
+  return hasInstance<Show1<T>>;
 }
 }  // namespace detail
 

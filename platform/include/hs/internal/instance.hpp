@@ -6,8 +6,9 @@
 namespace hs::detail {
 
 // Whether Trait (a trait applied to a type, e.g. Show1<F<A>>) is a specialisation that exists.
-// An instance must be declared before its first use, as any specialisation must.
+// An instance must be declared before its first use, as any specialisation must. (A constant, not
+// a concept: a static_assert on it reports only its own message.)
 template <class Trait>
-concept HasInstance = requires { sizeof(Trait); };
+inline constexpr bool hasInstance = requires { sizeof(Trait); };
 
 }  // namespace hs::detail
