@@ -140,7 +140,9 @@ int main() {
   const Node leaf(NodeF<Node>{2, {}, {}});
   const Node tree(NodeF<Node>{1, {leaf}, {{"left", leaf}}});
   const std::optional<Node> back = hs::readMaybe<Node>(hs::show(tree));
+  const auto mu = morvet::fixToMu(tree);
   const auto nu = morvet::fixToNu(tree);
+  const std::optional<morvet::Mu<NodeTag>> muBack = hs::readMaybe<morvet::Mu<NodeTag>>(hs::show(mu));
   const std::optional<morvet::Nu<NodeTag>> nuBack = hs::readMaybe<morvet::Nu<NodeTag>>(hs::show(nu));
   [[maybe_unused]] const Point p{1, 2};
   [[maybe_unused]] const auto sum = [](const NodeF<std::int64_t>& n) {
@@ -149,9 +151,9 @@ int main() {
     return s;
   };
 #if !defined(MISSING)
-  return back && nuBack && morvet::foldFix(sum, *back) == 5 ? 0 : 1;
+  return back && muBack && nuBack && morvet::foldFix(sum, *back) == 5 ? 0 : 1;
 #elif CASE(MISSING) == MISSING_Show1 || CASE(MISSING) == MISSING_Read1
-  return back ? 0 : 1;
+  return back && muBack && nuBack ? 0 : 1;
 #elif CASE(MISSING) == MISSING_Eq1
   return hs::liftEq(hs::Equal{}, tree.unFix(), leaf.unFix()) ? 0 : 1;
 #elif CASE(MISSING) == MISSING_EqOperator
