@@ -228,7 +228,7 @@ template <class Tag, class F, class FA>
 /// (copies where f returns a reference).
 template <class F, class FA>
 [[nodiscard]] auto fmap(F&& f, FA&& fa) {
-  if constexpr (detail::requireTag<FA>())
+  if constexpr (detail::requireTag<std::remove_cvref_t<FA>>())
     return detail::fmapOf<TagOfT<FA>>(std::forward<F>(f), std::forward<FA>(fa));
 }
 /// Every element replaced by x (`<$`): the instance's own `replaceValues` when it has one, else
