@@ -1,5 +1,6 @@
 #include "hs/stack.hpp"
 
+#include <dlfcn.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -119,11 +120,26 @@ void freeCache(void*) noexcept {
   t.exiting = true;
 }
 
+// Keeps the object this code is in loaded for the rest of the process. A thread that set the
+// exit key calls its destructor where it was when the thread exits, even after the last dlclose
+// of a plugin that brought this library in.
+bool stayLoaded() noexcept {
+  Dl_info info;
+  if (dladdr(reinterpret_cast<void*>(&freeCache), &info) == 0 || info.dli_fname == nullptr) return false;
+  return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
+
 // A key whose destructor frees the thread's cached segments; it runs after the thread's C++
-// thread_local objects are destroyed, so walks in their destructors still find the cache.
+// thread_local objects are destroyed, so walks in their destructors still find the cache. Without
+// it (or if the library cannot be kept loaded) segments are freed when given back.
 pthread_key_t* exitKey() noexcept {
   static pthread_key_t key;
-  static const bool made = pthread_key_create(&key, freeCache) == 0;
+  static const bool made = [] {
+    if (pthread_key_create(&key, freeCache) != 0) return false;
+    if (stayLoaded()) return true;
+    pthread_key_delete(key);
+    return false;
+  }();
   return made ? &key : nullptr;
 }
 
