@@ -186,7 +186,12 @@ void downThenEnd(Ending& e, std::int64_t n) {
       usleep(100);
     }
   }
-  hs::withStack([&] { downThenEnd(e, n + 1); });
+  try {
+    hs::withStack([&] { downThenEnd(e, n + 1); });
+  } catch (...) {
+    // A caller's handler that passes the unwind on, on each level, segment or not.
+    throw;
+  }
 }
 
 // A thread on a small stack that goes down `depth` levels and ends there; returns what it left
