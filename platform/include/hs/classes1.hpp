@@ -41,20 +41,20 @@ namespace detail {
 // Whether T has the instance; where it has none, the build stops at this one message.
 template <class T>
 constexpr bool requireEq1() {
-  static_assert(Eq1Type<T>,
+  static_assert(hasInstance<Eq1<T>>,
                 "this type has no lifted equality: specialise hs::Eq1<F<A>> with "
                 "static bool liftEq(eq, const F<A>&, const F<B>&), eq comparing an A with a B "
                 "(an example: hs::Eq1<morvet::ListF<A, R>> in morvet/include/morvet/list_f.hpp)");
-  return Eq1Type<T>;
+  return hasInstance<Eq1<T>>;
 }
 template <class T>
 constexpr bool requireOrd1() {
-  static_assert(Ord1Type<T>,
+  static_assert(hasInstance<Ord1<T>>,
                 "this type has no lifted ordering: specialise hs::Ord1<F<A>> with "
                 "static hs::Ordering liftCompare(cmp, const F<A>&, const F<B>&), cmp ordering an A "
                 "and a B (an example: hs::Ord1<morvet::ListF<A, R>> in "
                 "morvet/include/morvet/list_f.hpp)");
-  return Ord1Type<T>;
+  return hasInstance<Ord1<T>>;
 }
 }  // namespace detail
 
