@@ -47,9 +47,13 @@ TEST(ChildArrayAlloc, EachAllocatesOnlyWhatItReturns) {
       {"bitmapIndexedOrFull: the node", [&] { (void)I::bitmapIndexedOrFull(I::fullBitmap, a); }, 1},
       {"update32: the array", [&] { (void)I::update32(a, 3, fresh); }, 1},
       {"update32M: the array", [&] { (void)I::update32M(a, 3, fresh); }, 1},
-      {"update32With': the array", [&] { (void)I::update32With_(a, 3, [&](const Map&) { return fresh; }); }, 1},
+      {"update32With': the array",
+       [&] { (void)I::update32With_(a, 3, [&](const Map&) { return fresh; }); }, 1},
       {"submapBitmapIndexed: nothing",
-       [&] { (void)I::submapBitmapIndexed([](const Map&, const Map&) { return true; }, 0b1011, a, I::fullBitmap, a); },
+       [&] {
+         (void)I::submapBitmapIndexed([](const Map&, const Map&) { return true; }, 0b1011, a,
+                                      I::fullBitmap, a);
+       },
        0},
   };
   for (const Case& c : cases) {
@@ -89,14 +93,17 @@ TEST(ChildArrayAlloc, AFailedAllocationLeavesNoNodeBehind) {
   using Named = vantrel::HashMap<Key, int>;
   Named m;
   for (std::uint64_t c = 0; c < 20; ++c)
-    m = L::insert(Key{static_cast<std::int64_t>(c), c, std::string(40, 'k') + std::to_string(c)}, 0, m);
+    m = L::insert(Key{static_cast<std::int64_t>(c), c, std::string(40, 'k') + std::to_string(c)}, 0,
+                  m);
   const I::ChildArray<Key, int> a = T::childArray(m);
   std::int64_t failures = 0;
   Named built;
-  while (testing_support::failingAllocation(failures, [&] { built = I::bitmapIndexedOrFull(T::word(m), a); })) {
+  while (testing_support::failingAllocation(
+      failures, [&] { built = I::bitmapIndexedOrFull(T::word(m), a); })) {
     ++failures;
     ASSERT_TRUE(L::null(built));
-    for (std::uint32_t i = 0; i < a.size(); ++i) ASSERT_EQ(T::kind(a.slot(i).force()), I::Kind::Leaf);
+    for (std::uint32_t i = 0; i < a.size(); ++i)
+      ASSERT_EQ(T::kind(a.slot(i).force()), I::Kind::Leaf);
   }
   EXPECT_GT(failures, 1) << "the node and the keys' copies";
   EXPECT_TRUE(built == m);

@@ -50,19 +50,22 @@ Map kid(std::uint64_t c) {
     case 1:
       return T::collision<Key, int>(c, {{key(100 + id, c), 1}, {key(200 + id, c), 2}});
     default:
-      return T::children(L::fromList<Key, int>({{key(300 + id, c | 1 << 5), 1}, {key(400 + id, c | 2 << 5), 2}}))[0];
+      return T::children(L::fromList<Key, int>(
+          {{key(300 + id, c | 1 << 5), 1}, {key(400 + id, c | 2 << 5), 2}}))[0];
   }
 }
 
 // The same node at the top: kind, word, the same children (T::sameChild), as many leaves kept as
 // records; and equal as maps.
 template <class V>
-void expectSameNode(const HashMap<Key, V>& got, const HashMap<Key, V>& want, const std::string& what) {
+void expectSameNode(const HashMap<Key, V>& got, const HashMap<Key, V>& want,
+                    const std::string& what) {
   ASSERT_EQ(T::kind(got), T::kind(want)) << what;
   EXPECT_EQ(T::word(got), T::word(want)) << what;
   const auto a = T::children(got), b = T::children(want);
   ASSERT_EQ(a.size(), b.size()) << what;
-  for (std::size_t i = 0; i < a.size(); ++i) EXPECT_TRUE(T::sameChild(a[i], b[i])) << what << ": child " << i;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    EXPECT_TRUE(T::sameChild(a[i], b[i])) << what << ": child " << i;
   EXPECT_EQ(T::leafCount(got).records, T::leafCount(want).records) << what;
   EXPECT_TRUE(got == want) << what;
 }
@@ -73,9 +76,9 @@ TEST(ChildArray, BitmapIndexedOrFullIsFullOnlyForTheFullBitmap) {
   struct Case {
     std::string what;
     std::uint64_t b;
-    std::uint32_t n;                 // children
+    std::uint32_t n;  // children
     Kind kind;
-    std::optional<Tag> broken;       // what the checker reports
+    std::optional<Tag> broken;  // what the checker reports
   };
   std::vector<Case> cases = {
       {"fullBitmap", full, 32, Kind::Full, std::nullopt},
@@ -101,7 +104,8 @@ TEST(ChildArray, BitmapIndexedOrFullIsFullOnlyForTheFullBitmap) {
     while (kids.size() < c.n) kids.push_back(kid(40 + kids.size()));
     const bool matched = std::popcount(c.b) == static_cast<int>(c.n) && c.b <= full;
     int records = 0;
-    for (const Map& k : kids) records += (T::kind(k) == Kind::Leaf && matched) + T::leafCount(k).records;
+    for (const Map& k : kids)
+      records += (T::kind(k) == Kind::Leaf && matched) + T::leafCount(k).records;
 
     const Map m = I::bitmapIndexedOrFull<Key, int>(c.b, T::arrayOf(kids));
     EXPECT_EQ(T::kind(m), c.kind) << c.what;
@@ -159,8 +163,8 @@ TEST(ChildArray, BitmapIndexedOrFullRebuildsEveryBranchOfAMap) {
     }
     EXPECT_GT(branches, 0) << space.name;
   };
-  for (const HashSpace* space :
-       {&testing_support::spreadHashes, &testing_support::tinyHashes, &testing_support::highBitHashes}) {
+  for (const HashSpace* space : {&testing_support::spreadHashes, &testing_support::tinyHashes,
+                                 &testing_support::highBitHashes}) {
     check([](int i) { return i; }, *space);
     check([](int i) { return std::to_string(i); }, *space);
     check([](int) { return hs::unit; }, *space);
@@ -180,20 +184,23 @@ TEST(ChildArray, NodeBuilderAndCopiesAgreeWithInsertAndErase) {
   auto at = [](const Map& t, std::uint64_t c) { return I::sparseIndex(T::word(t), 1ULL << c); };
 
   const Map grown = L::insert(key(17, 17), 0, m);
-  expectSameNode(I::bitmapIndexedOrFull<Key, int>(T::word(m) | 1 << 17,
-                                                  A::insert(T::childArray(m), at(m, 17), T::children(grown)[17])),
-                 grown, "a new chunk");
+  expectSameNode(
+      I::bitmapIndexedOrFull<Key, int>(
+          T::word(m) | 1 << 17, A::insert(T::childArray(m), at(m, 17), T::children(grown)[17])),
+      grown, "a new chunk");
   const Map filled = L::insert(key(31, 31), 0, grown);
   ASSERT_EQ(T::kind(filled), Kind::Full);
-  expectSameNode(I::bitmapIndexedOrFull<Key, int>(full, A::snoc(T::childArray(grown), T::children(filled)[31])),
+  expectSameNode(I::bitmapIndexedOrFull<Key, int>(
+                     full, A::snoc(T::childArray(grown), T::children(filled)[31])),
                  filled, "the 32nd chunk");
   expectSameNode(I::bitmapIndexedOrFull<Key, int>(full & ~1ULL, A::erase(T::childArray(filled), 0)),
                  L::erase(key(0, 0), filled), "a chunk of Full erased");
   // A collision left with one key: its leaf becomes a record of the node.
   const Map thinned = L::erase(key(100, 3), m);
-  expectSameNode(I::bitmapIndexedOrFull<Key, int>(T::word(m), A::update(T::childArray(m), at(m, 3),
-                                                                         T::children(thinned)[at(m, 3)])),
-                 thinned, "a collision down to a leaf");
+  expectSameNode(
+      I::bitmapIndexedOrFull<Key, int>(
+          T::word(m), A::update(T::childArray(m), at(m, 3), T::children(thinned)[at(m, 3)])),
+      thinned, "a collision down to a leaf");
 
   // A child of a Full node replaced: a branch below (chunk 5), a leaf's value (chunk 7).
   struct Replaced {
@@ -204,13 +211,15 @@ TEST(ChildArray, NodeBuilderAndCopiesAgreeWithInsertAndErase) {
                             Replaced{7, L::insert(key(7, 7), 9, filled)}}) {
     const Map fresh = T::children(c.result)[static_cast<std::size_t>(c.chunk)];
     const std::string at = " at chunk " + std::to_string(c.chunk);
-    expectSameNode(I::bitmapIndexedOrFull<Key, int>(full, I::update32<Key, int>(T::childArray(filled), c.chunk, fresh)),
+    expectSameNode(I::bitmapIndexedOrFull<Key, int>(
+                       full, I::update32<Key, int>(T::childArray(filled), c.chunk, fresh)),
                    c.result, "update32" + at);
-    expectSameNode(I::bitmapIndexedOrFull<Key, int>(full, I::update32M<Key, int>(T::childArray(filled), c.chunk, fresh)),
+    expectSameNode(I::bitmapIndexedOrFull<Key, int>(
+                       full, I::update32M<Key, int>(T::childArray(filled), c.chunk, fresh)),
                    c.result, "update32M" + at);
-    expectSameNode(I::bitmapIndexedOrFull<Key, int>(full, I::update32With_<Key, int>(
-                                                              T::childArray(filled), c.chunk,
-                                                              [&](const Map&) { return fresh; })),
+    expectSameNode(I::bitmapIndexedOrFull<Key, int>(
+                       full, I::update32With_<Key, int>(T::childArray(filled), c.chunk,
+                                                        [&](const Map&) { return fresh; })),
                    c.result, "update32With'" + at);
   }
 }
@@ -272,32 +281,42 @@ TEST(ChildArray, Update32WithForcesTheNewChildFirst) {
   };
   const MapCell deferred = testing_support::counting(y, runs);
   const Case cases[] = {
-      {"f giving a map", [&](const Children& a) {
+      {"f giving a map",
+       [&](const Children& a) {
          return I::update32With_<Key, int>(a, 5, [&](const Map& old) {
            EXPECT_EQ(T::word(old), 15u);
            return y;
          });
-       }, false, y},
-      {"f giving a deferred cell: forced, and kept", [&](const Children& a) {
+       },
+       false, y},
+      {"f giving a deferred cell: forced, and kept",
+       [&](const Children& a) {
          const Children r = I::update32With_<Key, int>(a, 5, [&](const Map&) { return deferred; });
          EXPECT_EQ(*runs, 1);
          EXPECT_TRUE(hs::ptrEq(r.slot(5), deferred));
          return r;
-       }, false, y},
-      {"f on cells: the old cell unforced", [&](const Children& a) {
+       },
+       false, y},
+      {"f on cells: given the old cell itself",
+       [&](const Children& a) {
          return I::update32With_<Key, int>(a, 5, hs::onCells([&](const MapCell& old) {
-           EXPECT_TRUE(hs::ptrEq(old, a.slot(5)));
-           return MapCell(y);
-         }));
-       }, false, y},
-      {"f throwing", [](const Children& a) {
-         return I::update32With_<Key, int>(a, 5, [](const Map&) -> Map {
-           throw testing_support::TestFailure("f");
-         });
-       }, true, std::nullopt},
-      {"f giving a cell that fails", [](const Children& a) {
-         return I::update32With_<Key, int>(a, 5, [](const Map&) { return testing_support::throwing<Map>(); });
-       }, true, std::nullopt},
+                                             EXPECT_TRUE(hs::ptrEq(old, a.slot(5)));
+                                             return MapCell(y);
+                                           }));
+       },
+       false, y},
+      {"f throwing",
+       [](const Children& a) {
+         return I::update32With_<Key, int>(
+             a, 5, [](const Map&) -> Map { throw testing_support::TestFailure("f"); });
+       },
+       true, std::nullopt},
+      {"f giving a cell that fails",
+       [](const Children& a) {
+         return I::update32With_<Key, int>(
+             a, 5, [](const Map&) { return testing_support::throwing<Map>(); });
+       },
+       true, std::nullopt},
   };
   for (const Case& c : cases) {
     const Children a = leaves(32);
@@ -333,7 +352,11 @@ TEST(ChildArray, SubmapBitmapIndexedComparesSharedChunksInOrder) {
       {"false at the first shared chunk", 0b1010, 0b1110, {1}, false, {{1, 1}}},
       {"false at the last shared chunk", 0b1010, 0b1110, {3}, false, {{1, 1}, {3, 3}}},
       {"Full as fullBitmap", 1 << 5 | 1ULL << 31, full, {}, true, {{5, 5}, {31, 31}}},
-      {"Full as fullBitmap, false at the last", 1 << 5 | 1ULL << 31, full, {31}, false,
+      {"Full as fullBitmap, false at the last",
+       1 << 5 | 1ULL << 31,
+       full,
+       {31},
+       false,
        {{5, 5}, {31, 31}}},
       {"both Full, false at the first", full, full, {0}, false, {{0, 0}}},
       {"Full in a BitmapIndexed", full, full & ~(1ULL << 9), {}, false, {}},
@@ -344,7 +367,8 @@ TEST(ChildArray, SubmapBitmapIndexedComparesSharedChunksInOrder) {
     std::vector<Map> kids;
     for (std::uint64_t rest = b; rest != 0; rest &= rest - 1) {
       const auto c = static_cast<std::uint64_t>(std::countr_zero(rest));
-      kids.push_back(T::leaf<Key, int>(c + offset, key(static_cast<std::int64_t>(c), c + offset), 0));
+      kids.push_back(
+          T::leaf<Key, int>(c + offset, key(static_cast<std::int64_t>(c), c + offset), 0));
     }
     return T::arrayOf(kids);
   };
@@ -371,20 +395,22 @@ TEST(ChildArray, SubmapBitmapIndexedForcesTheFirstChildFirst) {
     });
   };
   const Children a1 = A::fromList<Map>(2, {logged("a1[0]", kid(0)), logged("a1[1]", kid(3))});
-  const Children a2 = A::fromList<Map>(3, {logged("a2[0]", kid(0)), logged("a2[1]", kid(1)), logged("a2[2]", kid(3))});
+  const Children a2 = A::fromList<Map>(
+      3, {logged("a2[0]", kid(0)), logged("a2[1]", kid(1)), logged("a2[2]", kid(3))});
   // Cells, unforced, under hs::onCells.
   int pairs = 0;
-  EXPECT_TRUE((I::submapBitmapIndexed<Key, int, int>(hs::onCells([&](const MapCell& x, const MapCell& y) {
-                                                       EXPECT_TRUE(hs::ptrEq(x, a1.slot(pairs)));
-                                                       EXPECT_TRUE(hs::ptrEq(y, a2.slot(2 * pairs)));
-                                                       ++pairs;
-                                                       return true;
-                                                     }),
-                                                     0b1001, a1, 0b1011, a2)));
+  EXPECT_TRUE(
+      (I::submapBitmapIndexed<Key, int, int>(hs::onCells([&](const MapCell& x, const MapCell& y) {
+                                               EXPECT_TRUE(hs::ptrEq(x, a1.slot(pairs)));
+                                               EXPECT_TRUE(hs::ptrEq(y, a2.slot(2 * pairs)));
+                                               ++pairs;
+                                               return true;
+                                             }),
+                                             0b1001, a1, 0b1011, a2)));
   EXPECT_EQ(pairs, 2);
   EXPECT_TRUE(forced.empty());
-  EXPECT_TRUE((I::submapBitmapIndexed<Key, int, int>([](const Map&, const Map&) { return true; }, 0b1001,
-                                                     a1, 0b1011, a2)));
+  EXPECT_TRUE((I::submapBitmapIndexed<Key, int, int>([](const Map&, const Map&) { return true; },
+                                                     0b1001, a1, 0b1011, a2)));
   EXPECT_EQ(forced, std::vector<std::string>({"a1[0]", "a2[0]", "a1[1]", "a2[2]"}));
 }
 
@@ -415,8 +441,8 @@ TEST(ChildArray, SubmapBitmapIndexedAgreesWithIsSubmapOf) {
     if (!isBranch(T::kind(m1)) || !isBranch(T::kind(m2))) continue;
     keyLog().clear();
     const bool want = L::isSubmapOf(m1, m2);
-    EXPECT_EQ((I::submapBitmapIndexed<Key, int, int>(below, T::word(m1), T::childArray(m1), T::word(m2),
-                                                     T::childArray(m2))),
+    EXPECT_EQ((I::submapBitmapIndexed<Key, int, int>(below, T::word(m1), T::childArray(m1),
+                                                     T::word(m2), T::childArray(m2))),
               want)
         << space.name << " round " << round;
     ++answers[want];

@@ -52,8 +52,8 @@ template <class K, class V>
 ChildArray<K, V> update32(const ChildArray<K, V>& a, std::int64_t i,
                           std::type_identity_t<hs::Lazy<HashMap<K, V>>> x) {
   assert(a.size() >= maxChildren && i >= 0 && i < maxChildren);
-  return ChildArray<K, V>::adopt(internal::copyUpdate(
-      Kind::Array, 0, a.begin(), maxChildren, static_cast<std::uint32_t>(i), std::move(x)));
+  return ChildArray<K, V>::adopt(internal::copyUpdate(Kind::Array, 0, a.begin(), maxChildren,
+                                                      static_cast<std::uint32_t>(i), std::move(x)));
 }
 // update32 as a step of an array-building sequence; as the array module's other such steps, a
 // plain call (no monad sequences it here), with update32's result.
