@@ -57,6 +57,13 @@ constexpr bool requireFoldable() {
                 "hs::Foldable<morvet::ListFTag<A>> in morvet/include/morvet/list_f.hpp)");
   return hasInstance<Foldable<Tag>>;
 }
+// What traversing ta with f gives: the structure of the values of f's results, in their
+// applicative.
+template <class F, class TA>
+using TraverseStep = std::remove_cvref_t<std::invoke_result_t<F&, const ElementOf<TA>&>>;
+template <class Tag, class F, class TA>
+using Traversed = typename TagOfT<TraverseStep<F, TA>>::template apply<
+    typename Tag::template apply<ElementOf<TraverseStep<F, TA>>>>;
 template <class Tag>
 constexpr bool requireTraversable() {
   static_assert(hasInstance<Traversable<Tag>>,
@@ -73,8 +80,12 @@ constexpr bool requireTraversable() {
 /// naming hs::TagOf or hs::Foldable.
 template <class TA>
 [[nodiscard]] decltype(auto) toList(const TA& t) {
-  if constexpr (detail::requireTag<TA>())
-    if constexpr (detail::requireFoldable<TagOfT<TA>>()) return Foldable<TagOfT<TA>>::toList(t);
+  if constexpr (detail::requireTag<TA>()) {
+    if constexpr (detail::requireFoldable<TagOfT<TA>>())
+      return Foldable<TagOfT<TA>>::toList(t);
+    else
+      return detail::rejected<std::vector<ElementOf<TA>>>();
+  }
 }
 
 namespace detail {
@@ -304,9 +315,12 @@ template <class F, class TA>
 /// build at one message naming hs::TagOf or hs::Traversable).
 template <class F, class TA>
 [[nodiscard]] auto traverse(F&& f, const TA& t) {
-  if constexpr (detail::requireTag<TA>())
+  if constexpr (detail::requireTag<TA>()) {
     if constexpr (detail::requireTraversable<TagOfT<TA>>())
       return Traversable<TagOfT<TA>>::traverse(std::forward<F>(f), t);
+    else if constexpr (requires { typename detail::Traversed<TagOfT<TA>, F, TA>; })
+      return detail::rejected<detail::Traversed<TagOfT<TA>, F, TA>>();
+  }
 }
 /// The effects the structure holds, run in element order, their results gathered (traverse of a
 /// function returning a copy of each element).

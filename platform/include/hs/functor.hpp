@@ -214,11 +214,17 @@ constexpr bool requireFunctor() {
                 "examples/readme/morvet.cpp)");
   return hasInstance<Functor<Tag>>;
 }
+// What mapping f over fa gives: the F of f's results.
+template <class Tag, class F, class FA>
+using Mapped =
+    typename Tag::template apply<std::remove_cvref_t<std::invoke_result_t<F&, const ElementOf<FA>&>>>;
 // fmap by the Functor instance of Tag, for callers that know the tag of fa's type.
 template <class Tag, class F, class FA>
 [[nodiscard]] auto fmapOf(F&& f, FA&& fa) {
   if constexpr (detail::requireFunctor<Tag>())
     return Functor<Tag>::fmap(std::forward<F>(f), std::forward<FA>(fa));
+  else if constexpr (requires { typename Mapped<Tag, F, FA>; })
+    return detail::rejected<Mapped<Tag, F, FA>>();
 }
 }  // namespace detail
 

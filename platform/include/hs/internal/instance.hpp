@@ -11,4 +11,10 @@ namespace hs::detail {
 template <class Trait>
 inline constexpr bool hasInstance = requires { sizeof(Trait); };
 
+// Declared and never defined: the result, of the type its caller expects, of a front door whose
+// instance is missing. The build has stopped at the message already; the caller compiles on
+// without errors of its own, so the message stays the only one.
+template <class T>
+T rejected() noexcept;
+
 }  // namespace hs::detail
