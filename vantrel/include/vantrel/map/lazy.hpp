@@ -19,6 +19,9 @@
 namespace vantrel::lazy {
 
 using vantrel::HashMap;
+// What lookupCell answers, and the pair that folds, traversals and iteration hand over.
+using internal::CellRef;
+using internal::Entry;
 
 using internal::empty;
 using internal::singleton;

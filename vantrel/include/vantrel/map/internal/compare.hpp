@@ -379,8 +379,8 @@ template <class EqV, class K, class V1, class V2>
 template <class EqK, class EqV, class K1, class V1, class K2, class V2>
 [[nodiscard]] bool liftEq2(EqK&& eqk, EqV&& eqv, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {
   return detail::sequenceEqual(eqk, eqv, t1, t2);
-/// @}
 }
+/// @}
 template <class EqK, class K1, class V1, class K2, class V2>
 bool equalKeys1(EqK&& eqk, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {
   detail::NoValues none;

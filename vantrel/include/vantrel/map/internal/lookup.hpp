@@ -156,8 +156,10 @@ class CellRef {
   CellRef() noexcept = default;
   /// Nothing, written as a null pointer.
   CellRef(std::nullptr_t) noexcept {}  // NOLINT: reads as a null pointer
-  /// The stored value v.
+  // The stored value v (lookupCell's own; not in the reference).
+  /// \cond
   explicit CellRef(const LazyView<V>& v) noexcept : v_(v) {}
+  /// \endcond
 
   /// Whether a value was found.
   explicit operator bool() const noexcept { return v_.has_value(); }

@@ -322,7 +322,9 @@ class LazyView {
   alignas(hs::Lazy<V>) unsigned char buf_[slotKind<V> == SlotKind::Plain ? sizeof(hs::Lazy<V>) : 1] = {};
 };
 
-/// \ingroup vantrel_map_lazy
+/// \addtogroup vantrel_map_lazy
+/// @{
+
 /// A pair as the library's folds, traversals and iteration hand it over: the key, and the value as
 /// a handle. Valid while the pair's node lives (an iterator's pair, until the iterator moves on).
 template <class K, class V>
@@ -330,6 +332,7 @@ struct Entry {
   const K& key;              ///< The stored key.
   const hs::Lazy<V>& value;  ///< The stored value's handle; `*value` forces it.
 };
+/// @}
 
 // ---- Branch nodes ------------------------------------------------------------------------------
 //

@@ -223,8 +223,8 @@ using MapOfRange = std::remove_cvref_t<std::ranges::range_reference_t<const R&>>
 /// \addtogroup vantrel_map_lazy
 /// @{
 
-/// The union of the maps from the front, one accumulator: a key of several maps gets the value of
-/// the earliest. No maps give the empty map, one map that map itself.
+/// The union of the range's maps, HashMap<K, V>, from the front, one accumulator: a key of several
+/// maps gets the value of the earliest. No maps give the empty map, one map that map itself.
 /// One union_ per map after the first.
 template <std::ranges::input_range R>
 [[nodiscard]] MapOfRange<R> unions(const R& maps) {

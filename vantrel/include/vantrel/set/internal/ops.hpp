@@ -156,7 +156,7 @@ HashSet<T> fromRange(const R& xs) {
 /// \addtogroup vantrel_set
 /// @{
 
-/// The set of the elements, inserted in order: of equal elements the first stays (the later one
+/// The set of the range's elements, of type T, inserted in order: of equal elements the first stays (the later one
 /// where a different element shares their hash). One hash per element and O(log n) expected per
 /// insert, built in place in a set nobody else sees (no path copied per element); a throwing hash
 /// or == leaves nothing behind.
