@@ -6,7 +6,8 @@ nor on a member whose comment has no brief (a run of free functions under one `/
 internal name in what it shows. This fails (exit status 1), listing each, on:
 
 - an entry the reference shows (a class, or a member of a header group, of a shown class or of a
-  documented namespace) without a brief description;
+  documented namespace) without a brief description, and an undocumented friend function (which
+  doxygen leaves out without a warning) unless it is a defaulted or deleted one;
 - a shown name, signature, base class or `#include` that names an internal namespace or header
   (`internal::`, `detail::`, `.../internal/...`), or, in libvantrel, whose operations live in
   vantrel::internal itself, a helper type of it by its bare name;
@@ -39,8 +40,8 @@ def text(e):
 def where(e, root):
     """file:line of an entry, the file as a path from the source root when it is found there."""
     loc = e.find("location")
-    if loc is None:
-        return "?"
+    if loc is None:  # a header group: its header
+        return text(e.find("title")) or "?"
     f = loc.get("file", "?")
     for lib in sorted(os.listdir(root)):
         p = os.path.join(lib, "include", f)
@@ -64,6 +65,10 @@ def member_signature(m):
         parts.append(text(m.find("initializer")))
     parts.append(template_text(m))
     return " ".join(parts)
+
+
+def owner_name(cd):
+    return text(cd.find("compoundname"))
 
 
 def shares_run_text(m, owner):
@@ -146,6 +151,24 @@ def param_names(*entries):
     return names
 
 
+def group_regions(path):
+    """(group, first line, last line) of each `/// \\addtogroup` region of a header."""
+    regions, group, depth, start = [], None, 0, 0
+    with open(path, encoding="utf-8") as f:
+        for n, line in enumerate(f, 1):
+            m = apifilter.ADDTOGROUP.match(line)
+            if m and depth == 0:
+                group, start = m.group(1), n
+            elif apifilter.GROUP_OPEN.match(line) and group:
+                depth += 1
+            elif apifilter.GROUP_CLOSE.match(line) and group:
+                depth -= 1
+                if depth == 0:
+                    regions.append((group, start, n))
+                    group = None
+    return regions
+
+
 def check(out_dir, root):
     xml_dir = os.path.join(out_dir, "xml")
     pages = Pages(os.path.join(out_dir, "html"))
@@ -160,6 +183,13 @@ def check(out_dir, root):
             problems.extend(line.rstrip("\n") for line in f)
 
     helpers = helper_names(compounds, os.path.join(xml_dir, "Doxyfile.xml"))
+    region_cache = {}
+
+    def regions(path):
+        if path not in region_cache:
+            region_cache[path] = group_regions(path)
+        return region_cache[path]
+
     exported = apifilter.vantrel_exports(root)
     public = {v: k for k, v in apifilter.MOVED.items()}
 
@@ -175,12 +205,20 @@ def check(out_dir, root):
                 report(e, qualified, "shown in %s, which does not export it (using %s::%s;)"
                        % (scope, public[scope][len("vantrel::"):], name.split("<")[0]))
 
+    def prose(e, name):
+        said = text(e.find("briefdescription")) + " " + text(e.find("detaileddescription"))
+        if INTERNAL_NAME.search(said) or re.search(r"\w/(?:internal|detail)/", said):
+            report(e, name, "its text names an internal namespace or header")
+
     for cd in compounds:
+        if cd.get("kind") == "group":
+            prose(cd, text(cd.find("title")))
         if cd.get("kind") not in CLASS_KINDS or not pages.exists(cd):
             continue
         name = text(cd.find("compoundname"))
         if not text(cd.find("briefdescription")):
             report(cd, name, "no brief description")
+        prose(cd, name)
         shown = [name, template_text(cd), text(cd.find("requiresclause"))]
         shown += [text(b) for b in cd.findall("basecompoundref")]
         shown += [text(b) for b in cd.findall("derivedcompoundref")]
@@ -193,6 +231,22 @@ def check(out_dir, root):
                        " shows that header)" % text(inc))
         check_moved(cd, name)
 
+    # Doxygen leaves an undocumented member out (HIDE_UNDOC_MEMBERS) and warns of it, but not of
+    # an undocumented friend: one that is not a defaulted or deleted comparison is reported here.
+    for cd in compounds:
+        if cd.get("kind") not in CLASS_KINDS or not pages.exists(cd):
+            continue
+        for m in cd.iter("memberdef"):
+            args = text(m.find("argsstring")).replace(" ", "")
+            if (m.get("kind") == "friend" and m.get("prot") != "private"
+                    and text(m.find("type")) not in ("class", "struct", "union")
+                    and not INTERNAL_NAME.search(text(m.find("name")))
+                    and not args.endswith(("=default", "=delete"))
+                    and not text(m.find("briefdescription"))
+                    and not text(m.find("detaileddescription"))):
+                report(m, text(m.find("qualifiedname")) or text(m.find("name")),
+                       "an undocumented friend, left out of the reference")
+
     for m, owner in shown_members(compounds, pages):
         name = text(m.find("qualifiedname")) or text(m.find("name"))
         if not text(m.find("briefdescription")) and not shares_run_text(m, owner):
@@ -200,6 +254,7 @@ def check(out_dir, root):
             report(m, name, "no brief description" + (
                 " (a run under one `/// @{` shares its text among class members only: give each"
                 " free function and friend its own line)" if run else ""))
+        prose(m, name)
         sig = member_signature(m)
         if INTERNAL_NAME.search(sig):
             report(m, name, "shows an internal name: " + sig)
@@ -209,6 +264,16 @@ def check(out_dir, root):
             report(m, name, "shows the helper type %s: %s" % (", ".join(unqualified), sig))
         if owner.get("kind") in ("group", "namespace"):
             check_moved(m, name)
+        if owner.get("kind") == "group":
+            # Doxygen merges the sections (`/// \\name`) of one title in one namespace, and shows
+            # them all on the page of the first: a member may end up on another header's page.
+            path, _, line = where(m, root).rpartition(":")
+            full = os.path.join(root, path)
+            if os.path.isfile(full) and not any(
+                    g == owner_name(owner) and a <= int(line) <= b for g, a, b in regions(full)):
+                report(m, name, "shown on the page of %s, not its own header's (two sections of"
+                       " one title in one namespace: give them different titles)"
+                       % text(owner.find("title")))
 
     return problems
 

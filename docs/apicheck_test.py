@@ -21,7 +21,12 @@ EXPECTED = [
     ("demo::sharedFirst", "no brief description"),
     ("demo::sharedSecond", "no brief description"),
     ("demo::leaks", "shows an internal name"),
+    ("demo::talks", "its text names an internal namespace"),
     ("Stray", "shows #include <demo/internal/impl.hpp>"),
+    ("demo::Widget::operator==", "an undocumented friend"),
+    ("demo::otherQuery", "shown on the page of demo/demo.hpp"),
+    ("vantrel::lazy::unexported", "which does not export it"),
+    ("vantrel::lazy::bare", "shows the helper type Helper"),
 ]
 
 
@@ -29,14 +34,14 @@ def main():
     doxygen, doxyfile, work = sys.argv[1:4]
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    include = os.path.join(FIXTURE, "demo", "include")
+    includes = [os.path.join(FIXTURE, lib, "include") for lib in ("demo", "vantrel")]
     with open(os.path.join(work, "Doxyfile"), "w", encoding="utf-8") as f:
         f.write("@INCLUDE = %s\n" % doxyfile)
-        f.write("INPUT = %s\n" % include)
+        f.write("INPUT = %s\n" % " ".join(includes))
         f.write("OUTPUT_DIRECTORY = %s\n" % work)
-        f.write("STRIP_FROM_PATH = %s\n" % include)
-        f.write("STRIP_FROM_INC_PATH = %s\n" % include)
-        f.write("EXCLUDE_SYMBOLS += demo::internal\n")
+        f.write("STRIP_FROM_PATH = %s\n" % " ".join(includes))
+        f.write("STRIP_FROM_INC_PATH = %s\n" % " ".join(includes))
+        f.write("EXCLUDE_SYMBOLS = demo::internal vantrel::internal::Helper\n")
         f.write('INPUT_FILTER = "%s -S %s %s"\n'
                 % (sys.executable, os.path.join(HERE, "apifilter.py"), FIXTURE))
     dox = subprocess.run([doxygen, "Doxyfile"], cwd=work, capture_output=True, text=True)

@@ -78,6 +78,7 @@ class ConstructorVariant {
   }
 
   friend bool operator==(const ConstructorVariant&, const ConstructorVariant&) = default;
+  /// The order above: by constructor, then two records by their selector lists.
   friend std::strong_ordering operator<=>(const ConstructorVariant& a,
                                           const ConstructorVariant& b) {
     return a.node_ <=> b.node_;

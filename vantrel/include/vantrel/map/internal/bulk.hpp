@@ -276,6 +276,8 @@ HashMap<K, V> insertPairs(const R& pairs, Before&& before) {
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Construction
+/// @{
 
 /// The map of the range's pairs, (K, V) or (K, hs::Lazy<V>); a later pair replaces an earlier pair
 /// of an equal key. The pairs' second components are stored as given (a cell stays deferred). One hash per pair
@@ -353,6 +355,7 @@ template <class K, class V>
   return internal::fromList<K, V>(pairs);
 }
 
+/// @}
 /// @}
 }  // namespace vantrel::internal
 

@@ -135,6 +135,8 @@ std::optional<hs::Lazy<V>> lookup_(KeyHash h, const std::type_identity_t<K>& k,
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Queries
+/// @{
 
 /// The stored value, or none: its cell (still deferred if it was stored deferred), or, for a
 /// small plain value the map holds in place, a handle holding a copy of the value (no allocation,
@@ -207,10 +209,13 @@ template <class K, class V>
   return internal::findWithDefault(std::move(def), k, m);
 }
 /// @}
+/// @}
 
 [[noreturn]] void keyNotFound(const hs::CallStack& caller);
 
 /// \addtogroup vantrel_map_lazy
+/// @{
+/// \name Queries
 /// @{
 
 /// The stored value (as lookup gives it); a program error when the key is absent. The error's
@@ -222,6 +227,7 @@ template <class K, class V>
   if (const Found<K, V> f = internal::lookupU<K, V>(k, m)) return f.handle();
   keyNotFound(caller);
 }
+/// @}
 /// @}
 
 }  // namespace vantrel::internal

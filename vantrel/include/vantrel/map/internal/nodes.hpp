@@ -905,6 +905,8 @@ decltype(auto) withEntry(const Ref<K, V>& c, F&& f) {
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Construction
+/// @{
 
 /// The empty map; O(1), allocates nothing.
 template <class K, class V>
@@ -912,6 +914,7 @@ template <class K, class V>
   static const HashMap<K, V> e;
   return e;
 }
+/// @}
 /// @}
 
 // A leaf node (the root of a one-entry map, or a leaf that cannot be a record).
@@ -1277,6 +1280,8 @@ inline constexpr bool givesBack = !std::is_lvalue_reference_v<X> && std::is_same
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Construction
+/// @{
 
 /// The one-entry map of k and the cell v (stored as it is, deferred or not). One hash of k;
 /// allocates the entry.
@@ -1307,9 +1312,12 @@ template <class K, class V, class U>
 }
 
 /// @}
+/// @}
 // ---- Whole-map tests -----------------------------------------------------------------------
 
 /// \addtogroup vantrel_map_lazy
+/// @{
+/// \name Queries
 /// @{
 
 /// Whether the map is empty; O(1).
@@ -1337,6 +1345,7 @@ template <class K, class V>
   }
 }
 
+/// @}
 /// @}
 // ---- Lookup results ------------------------------------------------------------------------
 

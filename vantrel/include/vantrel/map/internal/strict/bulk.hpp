@@ -28,6 +28,8 @@ HashMap<K, V> unsafeInsertWithKey(F&& f, const std::type_identity_t<K>& k,
 
 /// \addtogroup vantrel_map_strict
 /// @{
+/// \name Construction
+/// @{
 
 /// The map of the range's pairs, (K, V) or (K, hs::Lazy<V>), a later pair replacing an earlier
 /// pair of an equal key. Each value is
@@ -82,5 +84,6 @@ template <class K, class V, class F>
                                                                                    pairs);
 }
 
+/// @}
 /// @}
 }  // namespace vantrel::internal::strict
