@@ -8,17 +8,20 @@ internal name in what it shows. This fails (exit status 1), listing each, on:
 - an entry the reference shows (a class, or a member of a header group, of a shown class or of a
   documented namespace) without a brief description, and an undocumented friend function (which
   doxygen leaves out without a warning) unless it is a defaulted or deleted one;
-- a shown name, signature, base class or `#include` that names an internal namespace or header
-  (`internal::`, `detail::`, `.../internal/...`), or, in libvantrel, whose operations live in
-  vantrel::internal itself, a helper type of it by its bare name;
+- a shown name, signature, base class, `#include` or text that names an internal namespace or
+  header (`internal::`, `detail::`, `.../internal/...`), or, in libvantrel, whose operations live
+  in vantrel::internal itself, a helper type of it by its bare name;
+- a member shown on the page of another header than the one whose group marks it is inside;
 - an operation shown in one of libvantrel's public namespaces that its public headers do not
   export there (docs/apifilter.py shows them there; this keeps it honest);
-- a header whose view docs/apifilter.py could not make.
+- a header whose view docs/apifilter.py could not make;
+- past the entries, an internal name on any other page a reader can reach, or in the search data.
 
 "Shown" is what the generated HTML pages hold: doxygen leaves some undocumented members out (a
 defaulted comparison, a friend class), and those are not entries of the reference.
 """
 
+import html
 import os
 import re
 import sys
@@ -193,8 +196,11 @@ def check(out_dir, root):
     exported = apifilter.vantrel_exports(root)
     public = {v: k for k, v in apifilter.MOVED.items()}
 
-    def report(e, name, what):
+    reported_pages = set()
+
+    def report(e, name, what, page=None):
         problems.append("%s: %s: %s" % (where(e, root), name, what))
+        reported_pages.add((page if page is not None else e).get("id") + ".html")
 
     def check_moved(e, qualified):
         scope, _, name = qualified.rpartition("::")
@@ -205,10 +211,10 @@ def check(out_dir, root):
                 report(e, qualified, "shown in %s, which does not export it (using %s::%s;)"
                        % (scope, public[scope][len("vantrel::"):], name.split("<")[0]))
 
-    def prose(e, name):
+    def prose(e, name, page=None):
         said = text(e.find("briefdescription")) + " " + text(e.find("detaileddescription"))
         if INTERNAL_NAME.search(said) or re.search(r"\w/(?:internal|detail)/", said):
-            report(e, name, "its text names an internal namespace or header")
+            report(e, name, "its text names an internal namespace or header", page)
 
     for cd in compounds:
         if cd.get("kind") == "group":
@@ -219,7 +225,8 @@ def check(out_dir, root):
         if not text(cd.find("briefdescription")):
             report(cd, name, "no brief description")
         prose(cd, name)
-        shown = [name, template_text(cd), text(cd.find("requiresclause"))]
+        shown = [name, template_text(cd), text(cd.find("requiresclause")),
+                 text(cd.find("initializer"))]  # a concept's definition
         shown += [text(b) for b in cd.findall("basecompoundref")]
         shown += [text(b) for b in cd.findall("derivedcompoundref")]
         leaks = [s for s in shown if INTERNAL_NAME.search(s)]
@@ -253,15 +260,15 @@ def check(out_dir, root):
             run = text(m.find("detaileddescription"))
             report(m, name, "no brief description" + (
                 " (a run under one `/// @{` shares its text among class members only: give each"
-                " free function and friend its own line)" if run else ""))
-        prose(m, name)
+                " free function and friend its own line)" if run else ""), owner)
+        prose(m, name, owner)
         sig = member_signature(m)
         if INTERNAL_NAME.search(sig):
-            report(m, name, "shows an internal name: " + sig)
+            report(m, name, "shows an internal name: " + sig, owner)
         unqualified = unqualified_helpers(sig, helpers, param_names(m, owner)) if (
             where(m, root).startswith("vantrel/")) else None
         if unqualified:
-            report(m, name, "shows the helper type %s: %s" % (", ".join(unqualified), sig))
+            report(m, name, "shows the helper type %s: %s" % (", ".join(unqualified), sig), owner)
         if owner.get("kind") in ("group", "namespace"):
             check_moved(m, name)
         if owner.get("kind") == "group":
@@ -274,6 +281,21 @@ def check(out_dir, root):
                 report(m, name, "shown on the page of %s, not its own header's (two sections of"
                        " one title in one namespace: give them different titles)"
                        % text(owner.find("title")))
+
+    # Whatever the entries above miss (an index page, the search index): the pages a reader can
+    # reach (not the directory pages, which nothing links to) and the search data, but for the
+    # pages of the entries reported.
+    for page in sorted(os.listdir(pages.html_dir)) + ["search/" + f for f in sorted(
+            os.listdir(os.path.join(pages.html_dir, "search")))]:
+        if page.startswith("dir_") or not page.endswith((".html", ".js")) or (
+                page in reported_pages):
+            continue
+        with open(os.path.join(pages.html_dir, page), encoding="utf-8") as f:
+            shown_text = html.unescape(re.sub(r"<[^>]*>", "", f.read()))
+        for m in INTERNAL_NAME.finditer(shown_text):
+            context = " ".join(shown_text[max(0, m.start() - 60):m.end() + 40].split())
+            problems.append("html/%s: shows an internal name: ...%s..." % (page, context))
+            break
 
     return problems
 

@@ -110,6 +110,9 @@ REWRITES = [
                                           lambda a: "value_type_of<%s>" % a[0])),
     ("ambrel", lambda s: replace_template(s, "internal::one::PlainT",
                                           lambda a: "value_type_of<%s>" % a[0])),
+    # The cell of an Ambrel's private members: doxygen lists the template instances that members
+    # use in its class index.
+    ("ambrel", lambda s: s.replace("hs::Lazy<internal::Node>", "hs::Lazy<Node>")),
     # The map's record type is not for programs to name; its members are documented.
     ("vantrel", lambda s: replace_template(s, "internal::L", lambda a: "unspecified")),
     # The types a range gives (the operation's text names them): the key and value types of a
@@ -128,6 +131,10 @@ REWRITES = [
                                             lambda a: "std::is_integral_v<%s>" % a[0])),
     ("platform", lambda s: replace_template(s, "detail::isIntegerType",
                                             lambda a: "std::is_integral_v<%s>" % a[0])),
+    # A type with a Hashable instance of its own: the helper concept's definition.
+    ("platform", lambda s: replace_template(
+        s, "detail::OwnHashable", lambda a: "requires(const %s& x, std::int64_t s) { { Hashable<%s>"
+        "::hashWithSalt(s, x) } -> std::convertible_to<std::int64_t>; }" % (a[0], a[0]))),
     ("", drop_helper_trailing_return),
 ]
 
