@@ -443,7 +443,8 @@ struct ListElements {
     std::vector<const A*> at(k < stretch ? k : stretch);
     for (std::size_t m = marks.size(); m > 0; --m) {
       std::size_t n = 0;
-      for (const ListNode<A>* c = marks[m - 1]; n < stretch && c->cons; c = &next(*c)) at[n++] = &c->cons->head;
+      for (const ListNode<A>* c = marks[m - 1]; n < stretch && c->cons; c = &next(*c))
+        at[n++] = &c->cons->head;
       while (n > 0) visit(*at[--n]);
     }
     if (first != nullptr) visit(*first);
@@ -524,7 +525,8 @@ struct ListFolds {
   [[nodiscard]] static Z foldr(const F& f, Z z, const T& t) {
     const auto [x, rest] = detail::listElements(t).front();
     if (x == nullptr) return z;
-    return f(*x, detail::foldrList<Z>(std::make_shared<const std::decay_t<F>>(f), Lazy<Z>(std::move(z)), *rest));
+    auto shared = std::make_shared<const std::decay_t<F>>(f);
+    return f(*x, detail::foldrList<Z>(shared, Lazy<Z>(std::move(z)), *rest));
   }
   template <class F, class Z, class T>
   [[nodiscard]] static Z foldl_(F&& f, Z z, const T& t) {
@@ -614,8 +616,8 @@ struct ListFolds {
     if constexpr (hs::isOnCells<F>) {
       const auto [x, rest] = e.front();
       if (x == nullptr) hs::foldr1Empty();
-      return detail::foldrMap1List<A>(&detail::copyOf, std::make_shared<const std::decay_t<decltype(f.fn)>>(f.fn),
-                                      *x, *rest);
+      auto g = std::make_shared<const std::decay_t<decltype(f.fn)>>(f.fn);
+      return detail::foldrMap1List<A>(&detail::copyOf, g, *x, *rest);
     } else {
       std::optional<A> acc;
       e.visitBackwards([&](const A& x) {

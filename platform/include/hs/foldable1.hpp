@@ -262,8 +262,9 @@ struct Foldable1<NonEmptyTag> {
   template <class F, class G, class A>
   [[nodiscard]] static auto foldrMap1(F&& f, G&& g, const NonEmpty<A>& xs) {
     using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
-    return detail::foldrMap1List<B>(std::make_shared<std::decay_t<F>>(f), std::make_shared<std::decay_t<G>>(g),
-                                    xs.head, xs.tail);
+    auto fs = std::make_shared<std::decay_t<F>>(f);
+    auto gs = std::make_shared<std::decay_t<G>>(g);
+    return detail::foldrMap1List<B>(fs, gs, xs.head, xs.tail);
   }
   template <class F, class G, class A>
   [[nodiscard]] static auto foldlMap1_(F&& f, G&& g, const NonEmpty<A>& xs) {
