@@ -587,27 +587,17 @@ struct ListFolds {
     });
     return acc;
   }
+  // Of equal elements the last: each one not less than the best so far replaces it.
   template <class T>
   [[nodiscard]] static auto maximum(const T& t) {
-    const auto [x, rest] = detail::listElements(t).front();
-    if (x == nullptr) hs::maximumEmpty();
-    const ElementOf<T>* best = x;
-    ListAccess::visitWhile(*rest, [&best](const ElementOf<T>& y) {
-      if (!(y < *best)) best = &y;
-      return true;
-    });
-    return ElementOf<T>(*best);
+    return ListFolds::extreme(t, hs::maximumEmpty,
+                              [](const auto& y, const auto& best) { return !(y < best); });
   }
+  // Of equal elements the first.
   template <class T>
   [[nodiscard]] static auto minimum(const T& t) {
-    const auto [x, rest] = detail::listElements(t).front();
-    if (x == nullptr) hs::minimumEmpty();
-    const ElementOf<T>* best = x;
-    ListAccess::visitWhile(*rest, [&best](const ElementOf<T>& y) {
-      if (y < *best) best = &y;
-      return true;
-    });
-    return ElementOf<T>(*best);
+    return ListFolds::extreme(t, hs::minimumEmpty,
+                              [](const auto& y, const auto& best) { return y < best; });
   }
   template <class F, class T>
   [[nodiscard]] static auto foldr1(F&& f, const T& t) {
@@ -640,6 +630,21 @@ struct ListFolds {
       return true;
     });
     return acc;
+  }
+
+ private:
+  // The first element, replaced by each later one for which replaces(later, best) holds; empty()
+  // for an empty list.
+  template <class T, class R>
+  [[nodiscard]] static ElementOf<T> extreme(const T& t, void (*empty)(), R replaces) {
+    const auto [x, rest] = detail::listElements(t).front();
+    if (x == nullptr) empty();
+    const ElementOf<T>* best = x;
+    ListAccess::visitWhile(*rest, [&](const ElementOf<T>& y) {
+      if (replaces(y, *best)) best = &y;
+      return true;
+    });
+    return *best;
   }
 };
 }  // namespace detail
