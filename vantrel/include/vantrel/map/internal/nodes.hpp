@@ -642,16 +642,19 @@ class HashMap {
     if (p->kind != internal::Kind::Empty && hs::internal::countDown(p->refs))
       destroy(p);
   }
-  // Drops n handles of a block being freed, last first. The thread test is read for the run and
-  // again after each node freed: freeing runs the caller's destructors, which may start the
+  // Drops n handles of a block being freed, last first. The thread test is read once for the
+  // steps up to the next node freed: freeing runs the caller's destructors, which may start the
   // process's first thread.
   static void dropSubs(HashMap* s, std::uint32_t n) noexcept {
-    bool single = hs::internal::singleThreaded();
-    for (std::uint32_t i = n; i > 0; --i) {
-      internal::Object* c = s[i - 1].p_;
-      if (c->kind != internal::Kind::Empty && hs::internal::countDown(c->refs, single)) {
-        destroy(c);
-        single = hs::internal::singleThreaded();
+    for (std::uint32_t i = n; i > 0;) {
+      const bool single = hs::internal::singleThreaded();
+      for (;;) {
+        internal::Object* c = s[--i].p_;
+        if (c->kind != internal::Kind::Empty && hs::internal::countDown(c->refs, single)) {
+          destroy(c);
+          break;
+        }
+        if (i == 0) return;
       }
     }
   }
