@@ -250,7 +250,8 @@ Tree treeChain(Int depth, Int bottom) {
 // `depth` levels: Ambrel1 of [the level below] and [], down to This1 [] or That1 [].
 Tree1 tree1Chain(Int depth, bool bottomThis) {
   using T1 = ambrel::Ambrel1<hs::ListTag, hs::ListTag, Tree1>;
-  Tree1 t{bottomThis ? T1(ambrel::This1(std::vector<Tree1>{})) : T1(ambrel::That1(std::vector<Tree1>{}))};
+  const std::vector<Tree1> none;
+  Tree1 t{bottomThis ? T1(ambrel::This1(none)) : T1(ambrel::That1(none))};
   for (Int i = 1; i < depth; ++i)
     t = Tree1{T1(hs::Lazy<std::vector<Tree1>>(std::vector<Tree1>{std::move(t)}),
                  hs::Lazy<std::vector<Tree1>>(std::vector<Tree1>{}))};
@@ -260,7 +261,8 @@ Tree1 tree1Chain(Int depth, bool bottomThis) {
 TEST(AmbrelDepth, ValuesNestedThroughFieldsCompareOnASmallStack) {
   constexpr Int depth = 100000;
   const Tree a = treeChain(depth, 1), same = treeChain(depth, 1), other = treeChain(depth, 2);
-  const Tree1 a1 = tree1Chain(depth, true), same1 = tree1Chain(depth, true), other1 = tree1Chain(depth, false);
+  const Tree1 a1 = tree1Chain(depth, true), same1 = tree1Chain(depth, true);
+  const Tree1 other1 = tree1Chain(depth, false);
   testing_support::onThreadStack(256 * 1024, [&] {
     EXPECT_TRUE(a == same);
     EXPECT_FALSE(a == other);

@@ -630,8 +630,11 @@ struct Deep {
 };
 struct Chain {
   std::int64_t label = 0;
-  hs::Lazy<hs::Either<std::int64_t, Chain>> next = hs::Either<std::int64_t, Chain>(hs::Left(std::int64_t{0}));
-  friend bool operator==(const Chain& a, const Chain& b) { return a.label == b.label && *a.next == *b.next; }
+  hs::Lazy<hs::Either<std::int64_t, Chain>> next =
+      hs::Either<std::int64_t, Chain>(hs::Left(std::int64_t{0}));
+  friend bool operator==(const Chain& a, const Chain& b) {
+    return a.label == b.label && *a.next == *b.next;
+  }
   friend std::strong_ordering operator<=>(const Chain& a, const Chain& b) {
     if (a.label != b.label) return a.label <=> b.label;
     return *a.next <=> *b.next;
@@ -644,13 +647,16 @@ struct DeepEq {
   bool operator()(const Deep& a, const Deep& b) const {
     if (a.label != b.label || a.kids.size() != b.kids.size()) return false;
     if (a.kids.empty()) return true;
-    const auto cells = [this](const hs::Lazy<Deep>& x, const hs::Lazy<Deep>& y) { return (*this)(*x, *y); };
+    const auto cells = [this](const hs::Lazy<Deep>& x, const hs::Lazy<Deep>& y) {
+      return (*this)(*x, *y);
+    };
     if constexpr (via == Via::Vector)
       return hs::liftEq(cells, a.kids, b.kids);
     else if constexpr (via == Via::Optional)
       return hs::liftEq(cells, std::optional(a.kids[0]), std::optional(b.kids[0]));
     else
-      return hs::liftEq2(hs::Equal{}, cells, std::pair(a.label, a.kids[0]), std::pair(b.label, b.kids[0]));
+      return hs::liftEq2(hs::Equal{}, cells, std::pair(a.label, a.kids[0]),
+                         std::pair(b.label, b.kids[0]));
   }
 };
 template <Via via>
@@ -658,13 +664,16 @@ struct DeepCompare {
   hs::Ordering operator()(const Deep& a, const Deep& b) const {
     if (a.label != b.label) return hs::compare(a.label, b.label);
     if (a.kids.empty() || b.kids.empty()) return hs::compare(a.kids.size(), b.kids.size());
-    const auto cells = [this](const hs::Lazy<Deep>& x, const hs::Lazy<Deep>& y) { return (*this)(*x, *y); };
+    const auto cells = [this](const hs::Lazy<Deep>& x, const hs::Lazy<Deep>& y) {
+      return (*this)(*x, *y);
+    };
     if constexpr (via == Via::Vector)
       return hs::liftCompare(cells, a.kids, b.kids);
     else if constexpr (via == Via::Optional)
       return hs::liftCompare(cells, std::optional(a.kids[0]), std::optional(b.kids[0]));
     else
-      return hs::liftCompare2(hs::Compare{}, cells, std::pair(a.label, a.kids[0]), std::pair(b.label, b.kids[0]));
+      return hs::liftCompare2(hs::Compare{}, cells, std::pair(a.label, a.kids[0]),
+                              std::pair(b.label, b.kids[0]));
   }
 };
 
@@ -676,7 +685,8 @@ Deep deepChain(std::int64_t depth, std::int64_t bottom) {
 }
 Chain eitherChain(std::int64_t depth, std::int64_t bottom) {
   Chain c{0, hs::Either<std::int64_t, Chain>(hs::Left(bottom))};
-  for (std::int64_t i = 1; i < depth; ++i) c = Chain{0, hs::Either<std::int64_t, Chain>(hs::Right(std::move(c)))};
+  for (std::int64_t i = 1; i < depth; ++i)
+    c = Chain{0, hs::Either<std::int64_t, Chain>(hs::Right(std::move(c)))};
   return c;
 }
 

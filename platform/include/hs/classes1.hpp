@@ -97,7 +97,8 @@ struct Ord1<std::vector<A>> {
     for (std::size_t i = 0;; ++i) {
       if (i == a.size()) return i == b.size() ? EQ : LT;
       if (i == b.size()) return GT;
-      const Ordering o = hs::internal::nestedCall<A, B>([&]() -> Ordering { return cmp(a[i], b[i]); });
+      const Ordering o =
+          hs::internal::nestedCall<A, B>([&]() -> Ordering { return cmp(a[i], b[i]); });
       if (o != EQ) return o;
     }
   }
@@ -140,8 +141,10 @@ struct Ord2<std::pair<A, B>> {
   template <class C1, class C2, class C, class D>
   [[nodiscard]] static Ordering liftCompare2(C1&& c1, C2&& c2, const std::pair<A, B>& x,
                                const std::pair<C, D>& y) {
-    const Ordering o = hs::internal::nestedCall<A, C>([&]() -> Ordering { return c1(x.first, y.first); });
-    return o != EQ ? o : hs::internal::nestedCall<B, D>([&]() -> Ordering { return c2(x.second, y.second); });
+    const auto first = [&]() -> Ordering { return c1(x.first, y.first); };
+    const auto second = [&]() -> Ordering { return c2(x.second, y.second); };
+    const Ordering o = hs::internal::nestedCall<A, C>(first);
+    return o != EQ ? o : hs::internal::nestedCall<B, D>(second);
   }
 };
 

@@ -95,7 +95,8 @@ template <class A, class B>
     return hs::internal::nestedCall<A>([&] { return cmp(x.here().force(), y.here().force()); });
   };
   const auto there = [&] {
-    return hs::internal::nestedCall<B>([&]() -> bool { return x.there().force() < y.there().force(); });
+    return hs::internal::nestedCall<B>(
+        [&]() -> bool { return x.there().force() < y.there().force(); });
   };
   if (nx.index == 0) return here([](const A& a, const A& b) -> bool { return a < b; });
   if (nx.index == 1) return there();
