@@ -134,12 +134,8 @@ struct EndingChain {
 // what the thread left with (its value or PTHREAD_CANCELED). With `waiter`, another thread
 // demands the cell while the first is inside it, and must get the value.
 void* endInside(EndingChain& e, bool waiter, std::int64_t& waited) {
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, 256 * 1024);
-  pthread_t th;
-  const int rc = pthread_create(
-      &th, &attr,
+  const pthread_t th = testing_support::startThread(
+      256 * 1024,
       [](void* p) -> void* {
         auto& e = *static_cast<EndingChain*>(p);
         ending = true;
@@ -148,8 +144,6 @@ void* endInside(EndingChain& e, bool waiter, std::int64_t& waited) {
         return nullptr;
       },
       &e);
-  pthread_attr_destroy(&attr);
-  if (rc != 0) throw std::runtime_error("pthread_create failed");
   while (!e.atBottom.load()) usleep(100);
   std::thread other;
   if (waiter) {
