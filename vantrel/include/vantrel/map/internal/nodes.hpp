@@ -322,7 +322,9 @@ class LazyView {
   alignas(hs::Lazy<V>) unsigned char buf_[slotKind<V> == SlotKind::Plain ? sizeof(hs::Lazy<V>) : 1] = {};
 };
 
-/// \ingroup vantrel_map_lazy
+/// \addtogroup vantrel_map_lazy
+/// @{
+
 /// A pair as the library's folds, traversals and iteration hand it over: the key, and the value as
 /// a handle. Valid while the pair's node lives (an iterator's pair, until the iterator moves on).
 template <class K, class V>
@@ -330,6 +332,7 @@ struct Entry {
   const K& key;              ///< The stored key.
   const hs::Lazy<V>& value;  ///< The stored value's handle; `*value` forces it.
 };
+/// @}
 
 // ---- Branch nodes ------------------------------------------------------------------------------
 //
@@ -642,12 +645,20 @@ class HashMap {
     if (p->kind != internal::Kind::Empty && hs::internal::countDown(p->refs))
       destroy(p);
   }
-  // Drops n handles of a block being freed, last first, the thread test read once for the run.
+  // Drops n handles of a block being freed, last first. The thread test is read once for the
+  // steps up to the next node freed: freeing runs the caller's destructors, which may start the
+  // process's first thread.
   static void dropSubs(HashMap* s, std::uint32_t n) noexcept {
-    const bool single = hs::internal::singleThreaded();
-    for (std::uint32_t i = n; i > 0; --i) {
-      internal::Object* c = s[i - 1].p_;
-      if (c->kind != internal::Kind::Empty && hs::internal::countDown(c->refs, single)) destroy(c);
+    for (std::uint32_t i = n; i > 0;) {
+      const bool single = hs::internal::singleThreaded();
+      for (;;) {
+        internal::Object* c = s[--i].p_;
+        if (c->kind != internal::Kind::Empty && hs::internal::countDown(c->refs, single)) {
+          destroy(c);
+          break;
+        }
+        if (i == 0) return;
+      }
     }
   }
   // Out of line: with the free inlined into every release, g++ 12 takes a later use of another
@@ -703,7 +714,8 @@ struct Node {
 
 template <class K, class V>
 void copySubs(HashMap<K, V>* dst, const HashMap<K, V>* src, std::uint32_t n) noexcept {
-  // The handles first as words, then the counts: one length of stores, one run of increments.
+  // The handles first as words, then the counts: one length of stores, one run of increments (no
+  // caller's code runs inside it, so one thread test serves the run).
   if (n == 0) return;
   std::memcpy(static_cast<void*>(dst), static_cast<const void*>(src), sizeof(HashMap<K, V>) * n);
   const bool single = hs::internal::singleThreaded();
@@ -902,6 +914,8 @@ decltype(auto) withEntry(const Ref<K, V>& c, F&& f) {
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Construction
+/// @{
 
 /// The empty map; O(1), allocates nothing.
 template <class K, class V>
@@ -909,6 +923,7 @@ template <class K, class V>
   static const HashMap<K, V> e;
   return e;
 }
+/// @}
 /// @}
 
 // A leaf node (the root of a one-entry map, or a leaf that cannot be a record).
@@ -1274,6 +1289,8 @@ inline constexpr bool givesBack = !std::is_lvalue_reference_v<X> && std::is_same
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Construction
+/// @{
 
 /// The one-entry map of k and the cell v (stored as it is, deferred or not). One hash of k;
 /// allocates the entry.
@@ -1304,9 +1321,12 @@ template <class K, class V, class U>
 }
 
 /// @}
+/// @}
 // ---- Whole-map tests -----------------------------------------------------------------------
 
 /// \addtogroup vantrel_map_lazy
+/// @{
+/// \name Queries
 /// @{
 
 /// Whether the map is empty; O(1).
@@ -1334,6 +1354,7 @@ template <class K, class V>
   }
 }
 
+/// @}
 /// @}
 // ---- Lookup results ------------------------------------------------------------------------
 
