@@ -29,14 +29,14 @@ struct Eq2;
 template <class T, class Enable = void>
 struct Ord2;
 
-/// Whether T has an Eq1 instance. The lifted wrappers (morvet::Fix, Mu, Nu) have == only where
-/// their layer has one.
+/// Whether T has an Eq1 instance (a specialisation of hs::Eq1 makes it a complete type). The
+/// lifted wrappers (morvet::Fix, Mu, Nu) have == only where their layer has one.
 template <class T>
-concept Eq1Type = detail::hasInstance<Eq1<T>>;
-/// Whether T has an Ord1 instance. The lifted wrappers (morvet::Fix, Mu, Nu) have <, <=, > and >=
-/// only where their layer has one.
+concept Eq1Type = requires { sizeof(Eq1<T>); };
+/// Whether T has an Ord1 instance (a specialisation of hs::Ord1 makes it a complete type). The
+/// lifted wrappers (morvet::Fix, Mu, Nu) have <, <=, > and >= only where their layer has one.
 template <class T>
-concept Ord1Type = detail::hasInstance<Ord1<T>>;
+concept Ord1Type = requires { sizeof(Ord1<T>); };
 
 namespace detail {
 // Whether T has the instance; where it has none, the build stops at this one message.
