@@ -333,34 +333,56 @@ struct Entry {
 
 // ---- Branch nodes ------------------------------------------------------------------------------
 //
-// A `BitmapIndexed` or `Full` node is one block: a 24-byte header (count, kind, sub-node count,
-// record offset, the logical bitmap `word`, the record bitmap `data`, the boxed-value bitmap
-// `boxed`), the sub-node handles from byte 24 in chunk order, free room, and the records packed at
-// the end of the block in chunk order. A chunk of `data` holds a record (that chunk's `Leaf`);
-// the other chunks of `word` hold sub-nodes (`Collision` nodes, deeper branches and leaves that
-// cannot be records). Adding a sub-node takes room from the front of the free space, adding a
-// record from its back, so a node owned by one walk grows without moving the other run.
+// A `BitmapIndexed` or `Full` node is one block: a header (count, kind, sub-node count, record
+// offset, the logical bitmap `word`, the record bitmap `data` and, in a branch of plain-value
+// records, the boxed-value bitmap `boxed`), one tag byte per record in chunk order (see
+// recordTag), the sub-node handles from the next word in chunk order, free room, and the records
+// packed at the end of the block in chunk order. A chunk of `data` holds a record (that chunk's
+// `Leaf`); the other chunks of `word` hold sub-nodes (`Collision` nodes, deeper branches and
+// leaves that cannot be records). A lookup finds its chunk's tag beside the header, so a key
+// that is not there costs the header's line and not the record's. Adding a sub-node takes room
+// from the front of the free space, adding a record from its back (and a word from the front when
+// its tag needs one), so a node owned by one walk grows without moving the record run.
+
+// The byte of a record's hash that its branch keeps beside the header. Every bit of the hash goes
+// into it: the records of one node share their low bits (their path) up to their chunk.
+constexpr std::uint8_t recordTag(KeyHash h) noexcept {
+  return static_cast<std::uint8_t>((h * 0xFF51AFD7ED558CCDULL) >> 56);
+}
 
 struct BranchHead : Object {
   BranchHead(Kind k, std::uint64_t w) noexcept : Object(k, w) {}
   std::uint32_t data = 0;
-  std::uint32_t boxed = 0;
+  // The boxed-value bitmap in a branch of plain-value records; in other branches the first four
+  // record tags (their records are never boxed). Read through Branch.
+  std::uint32_t boxedOrTags = 0;
 };
+static_assert(sizeof(BranchHead) == 24);
 
 template <class K, class V>
 struct Branch : BranchHead {
   using Map = HashMap<K, V>;
   using R = Rec<K, V>;
-  static constexpr std::size_t subsAt = sizeof(BranchHead);
+  static constexpr bool keepsBoxed = slotKind<V> == SlotKind::Plain;
+  static constexpr std::size_t tagsAt = sizeof(BranchHead) - (keepsBoxed ? 0 : sizeof(std::uint32_t));
   static constexpr std::size_t recSize = sizeof(R);
   static constexpr std::size_t recAlign = alignof(R) < alignof(void*) ? alignof(void*) : alignof(R);
+  // Where the sub-node run starts in a branch of n records: the word after their tags.
+  static constexpr std::size_t subsFor(std::uint32_t n) noexcept {
+    return (tagsAt + n + sizeof(Map) - 1) / sizeof(Map) * sizeof(Map);
+  }
 
+  std::uint8_t* tags() noexcept { return reinterpret_cast<std::uint8_t*>(this) + tagsAt; }
+  const std::uint8_t* tags() const noexcept {
+    return reinterpret_cast<const std::uint8_t*>(this) + tagsAt;
+  }
+  [[nodiscard]] std::size_t subsAt() const noexcept { return subsFor(nrec()); }
   Map* subs() noexcept {
-    return std::launder(reinterpret_cast<Map*>(reinterpret_cast<std::byte*>(this) + subsAt));
+    return std::launder(reinterpret_cast<Map*>(reinterpret_cast<std::byte*>(this) + subsAt()));
   }
   const Map* subs() const noexcept {
     return std::launder(
-        reinterpret_cast<const Map*>(reinterpret_cast<const std::byte*>(this) + subsAt));
+        reinterpret_cast<const Map*>(reinterpret_cast<const std::byte*>(this) + subsAt()));
   }
   R* recs() noexcept {
     return std::launder(reinterpret_cast<R*>(reinterpret_cast<std::byte*>(this) + offset));
@@ -379,7 +401,21 @@ struct Branch : BranchHead {
     return static_cast<std::uint32_t>(word) & ~data;
   }
   // The free bytes between the two runs.
-  [[nodiscard]] std::size_t room() const noexcept { return offset - (subsAt + nsub() * sizeof(Map)); }
+  [[nodiscard]] std::size_t room() const noexcept { return offset - (subsAt() + nsub() * sizeof(Map)); }
+  // The bytes the tags take from the free room when one more record comes (none or a word).
+  [[nodiscard]] std::size_t tagGrowth() const noexcept { return subsFor(nrec() + 1) - subsAt(); }
+  // Whether one more record fits in the free room, with its tag.
+  [[nodiscard]] bool roomForRecord() const noexcept { return room() >= recSize + tagGrowth(); }
+
+  // The boxed-value bitmap (none outside branches of plain-value records).
+  [[nodiscard]] std::uint32_t boxed() const noexcept {
+    if constexpr (keepsBoxed) return boxedOrTags;
+    return 0;
+  }
+  void setBoxed(std::uint32_t b) noexcept {
+    if constexpr (keepsBoxed) boxedOrTags = b;
+    (void)b;
+  }
 
   // The record and sub-node of a chunk bit (which must be one of them).
   const R& recAt(ChildBitmap bit) const noexcept {
@@ -388,7 +424,7 @@ struct Branch : BranchHead {
   const Map& subAt(ChildBitmap bit) const noexcept {
     return subs()[std::popcount(nodes() & (static_cast<std::uint32_t>(bit) - 1))];
   }
-  [[nodiscard]] bool boxedAt(ChildBitmap bit) const noexcept { return (boxed & bit) != 0; }
+  [[nodiscard]] bool boxedAt(ChildBitmap bit) const noexcept { return (boxed() & bit) != 0; }
 };
 
 // A branch block for nsub sub-nodes and nrec records, with at least `extra` bytes of free room;
@@ -398,7 +434,8 @@ template <class K, class V>
 Branch<K, V>* allocateBranch(Kind kind, std::uint64_t word, std::uint32_t data,
                              std::uint32_t nsub, std::uint32_t nrec, std::size_t extra = 0) {
   using B = Branch<K, V>;
-  const std::size_t need = B::subsAt + nsub * sizeof(HashMap<K, V>) + extra;
+  assert(static_cast<std::uint32_t>(std::popcount(data)) == nrec && "a record per bit of data");
+  const std::size_t need = B::subsFor(nrec) + nsub * sizeof(HashMap<K, V>) + extra;
   std::size_t off = (need + B::recAlign - 1) / B::recAlign * B::recAlign;
   const std::size_t bytes = off + nrec * B::recSize;
   const std::size_t usable = (bytes + sizeof(void*) + 15) / 16 * 16 - sizeof(void*);
@@ -494,6 +531,47 @@ template <class K, class V>
 inline constexpr bool movableRecords =
     plainRecords<K, V> || std::is_nothrow_move_constructible_v<Rec<K, V>>;
 
+// In a node nobody else holds: opens the record slot of chunk bit b (not a record yet) for a
+// record of hash h, and gives the slot, where the caller then puts the record. The node must have
+// room for it (roomForRecord): the records before it move down one slot, the sub-nodes up a word
+// when the tags need one, and the tags after it up one.
+template <class K, class V>
+Rec<K, V>* openRecordInPlace(Branch<K, V>& a, std::uint32_t b, KeyHash h) noexcept {
+  using B = Branch<K, V>;
+  assert(a.roomForRecord() && (a.data & b) == 0);
+  const std::uint32_t n = a.nrec();
+  const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
+  auto* base = reinterpret_cast<std::byte*>(&a);
+  if (const std::size_t s0 = B::subsFor(n), s1 = B::subsFor(n + 1); s1 != s0)
+    std::memmove(base + s1, base + s0, a.nsub() * sizeof(HashMap<K, V>));
+  std::uint8_t* t = a.tags();
+  std::memmove(t + ri + 1, t + ri, n - ri);
+  t[ri] = internal::recordTag(h);
+  Rec<K, V>* old = a.recs();
+  internal::relocateRecords<K, V>(old - 1, old, ri);
+  a.offset = static_cast<std::uint16_t>(a.offset - B::recSize);
+  a.data |= b;
+  return a.recs() + ri;
+}
+// The reverse for the record of chunk bit b, already destroyed: the records before it move up
+// into its slot, the tags after it down one, the sub-nodes down a word when the tags free one.
+template <class K, class V>
+void closeRecordInPlace(Branch<K, V>& a, std::uint32_t b) noexcept {
+  using B = Branch<K, V>;
+  assert((a.data & b) != 0);
+  const std::uint32_t n = a.nrec();
+  const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
+  Rec<K, V>* r = a.recs();
+  internal::relocateRecordsUp<K, V>(r + 1, r, ri);
+  a.offset = static_cast<std::uint16_t>(a.offset + B::recSize);
+  std::uint8_t* t = a.tags();
+  std::memmove(t + ri, t + ri + 1, n - ri - 1);
+  auto* base = reinterpret_cast<std::byte*>(&a);
+  if (const std::size_t s0 = B::subsFor(n), s1 = B::subsFor(n - 1); s1 != s0)
+    std::memmove(base + s1, base + s0, a.nsub() * sizeof(HashMap<K, V>));
+  a.data &= ~b;
+}
+
 // Copies n sub-node handles, counting each up.
 template <class K, class V>
 void copySubs(HashMap<K, V>* dst, const HashMap<K, V>* src, std::uint32_t n) noexcept;
@@ -534,12 +612,12 @@ class BranchBuilder {
     // The slot is taken after the key is made: a throwing key leaves it with its owner.
     ::new (static_cast<void*>(r)) Rec<K, V>{h, std::forward<KA>(k), s.take()};
     if (boxed) boxed_ |= static_cast<std::uint32_t>(bit);
-    ++recs_;
+    b_->tags()[recs_++] = internal::recordTag(h);
   }
   // Copies of n records of a node whose chunks `bits` hold them (lowest first), with its boxed map.
   void recs(const Rec<K, V>* src, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) {
     internal::copyRecords<K, V>(b_->recs() + recs_, src, n, bits, boxed);
-    recs_ += n;
+    tag(n);
     boxed_ |= bits & boxed;
   }
   void rec(ChildBitmap bit, const Rec<K, V>& r, bool boxed) {
@@ -549,7 +627,7 @@ class BranchBuilder {
   // relocateRecords); the source must then forget them.
   void relocate(Rec<K, V>* src, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) noexcept {
     internal::relocateRecords<K, V>(b_->recs() + recs_, src, n);
-    recs_ += n;
+    tag(n);
     boxed_ |= bits & boxed;
   }
   void relocateSubs(HashMap<K, V>* src, std::uint32_t n) noexcept {
@@ -563,6 +641,14 @@ class BranchBuilder {
   B* block() noexcept { return b_; }
 
  private:
+  // The tags of the n records just placed.
+  void tag(std::uint32_t n) noexcept {
+    const Rec<K, V>* r = b_->recs();
+    std::uint8_t* t = b_->tags();
+    for (std::uint32_t i = recs_; i < recs_ + n; ++i) t[i] = internal::recordTag(r[i].hash);
+    recs_ += n;
+  }
+
   B* b_;
   std::uint32_t subs_ = 0, recs_ = 0, boxed_ = 0;
 };
@@ -661,7 +747,7 @@ class HashMap {
       case internal::Kind::Full: {
         auto* b = static_cast<internal::Branch<K, V>*>(p);
         dropSubs(b->subs(), b->nsub());
-        internal::destroyRecords<K, V>(b->recs(), b->nrec(), b->data, b->boxed);
+        internal::destroyRecords<K, V>(b->recs(), b->nrec(), b->data, b->boxed());
         b->~Branch();
         ::operator delete(static_cast<void*>(b));
         break;
@@ -723,7 +809,7 @@ void BranchBuilder<K, V>::sub(const HashMap<K, V>& c) noexcept {
 template <class K, class V>
 HashMap<K, V> BranchBuilder<K, V>::finish() noexcept {
   assert(subs_ == b_->nsub() && recs_ == b_->nrec());
-  b_->boxed = boxed_;
+  b_->setBoxed(boxed_);
   return Node::adopt<K, V>(std::exchange(b_, nullptr));
 }
 
@@ -873,7 +959,7 @@ bool forEachChild(const Branch<K, V>& a, F&& f) {
     // Beyond the bitmap (only in tries built invalid on purpose) a child has no chunk of its own.
     const ChildBitmap bit = rest != 0 ? (rest & (~rest + 1)) : 0;
     rest &= rest - 1;
-    Ref<K, V> c = (data & bit) != 0 ? Ref<K, V>::record(*r++, (a.boxed & bit) != 0) : Ref<K, V>::of(*s++);
+    Ref<K, V> c = (data & bit) != 0 ? Ref<K, V>::record(*r++, (a.boxed() & bit) != 0) : Ref<K, V>::of(*s++);
     if (!f(bit, c)) return false;
   }
   return true;
