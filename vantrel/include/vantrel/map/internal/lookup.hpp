@@ -58,13 +58,16 @@ Found<K, V> searchFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>&
       return k == stored;
   };
   const std::uint8_t tag = internal::recordTag(h);
+  // The hash's chunks from level s on, five bits a level.
+  KeyHash q = s < 64 ? h >> s : 0;
   const HashMap<K, V>* t = &m;
   for (;;) {
     switch (internal::kindOf(*t)) {
       case Kind::BitmapIndexed:
       case Kind::Full: {
         const Branch<K, V>& a = internal::branchOf(*t);
-        const ChildBitmap bit = mask(h, s);
+        const ChildBitmap bit = ChildBitmap{1} << (q & subkeyMask);
+        q >>= bitsPerSubkey;
         onBranch(*t, bit);
         if ((a.data & bit) != 0) {
           const auto ri = std::popcount(a.data & (static_cast<std::uint32_t>(bit) - 1));
@@ -75,7 +78,6 @@ Found<K, V> searchFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>&
         }
         if ((a.word & bit) == 0) return {};
         t = &a.subAt(bit);
-        s = nextShift(s);
         break;
       }
       case Kind::Leaf: {
