@@ -81,7 +81,7 @@ class LeafSequence {
           const std::uint32_t bit = f.rest & (~f.rest + 1);
           f.rest &= f.rest - 1;
           ++f.i;
-          n = (f.b->data & bit) != 0 ? Ref<K, V>::record(f.b->recs()[f.r++], (f.b->boxed() & bit) != 0)
+          n = (f.b->data & bit) != 0 ? Ref<K, V>::record(f.b->recs()[f.r++], f.b->boxedAt(bit))
                                      : Ref<K, V>::of(f.b->subs()[f.s++]);
           have = true;
           break;

@@ -127,8 +127,7 @@ Removal<K, V> rebuildBranchInPlace(const HashMap<K, V>& t, ChildBitmap bit, Chil
       R* made = c2.emplaceRecord(tmp, boxed);
       const auto b = static_cast<std::uint32_t>(bit);
       internal::dropSubInPlace(a, b);
-      internal::relocateRecords<K, V>(internal::openRecordInPlace(a, b, made->hash), made, 1);
-      if (boxed) a.setBoxed(a.boxed() | b);
+      internal::relocateRecords<K, V>(internal::openRecordInPlace(a, b, made->hash, boxed), made, 1);
       return {};
     }
   }

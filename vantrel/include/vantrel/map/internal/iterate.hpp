@@ -110,7 +110,7 @@ class HashMap<K, V>::iterator {
         if ((a.data & bit) != 0) {
           const internal::Rec<K, V>& r = a.recs()[f.rec++];
           key_ = &r.key;
-          value_.reset(r.slot, (a.boxed() & bit) != 0);
+          value_.reset(r.slot, a.boxedAt(bit));
           return;
         }
         const HashMap* sub = a.subs() + f.sub++;

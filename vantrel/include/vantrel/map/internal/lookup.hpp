@@ -57,7 +57,7 @@ Found<K, V> searchFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>&
     else
       return k == stored;
   };
-  const std::uint8_t tag = internal::recordTag(h);
+  const std::uint8_t tag = Branch<K, V>::tagOf(h);
   // The hash's chunks from level s on, five bits a level.
   KeyHash q = s < 64 ? h >> s : 0;
   const HashMap<K, V>* t = &m;
@@ -71,9 +71,9 @@ Found<K, V> searchFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>&
         onBranch(*t, bit);
         if ((a.data & bit) != 0) {
           const auto ri = std::popcount(a.data & (static_cast<std::uint32_t>(bit) - 1));
-          if (a.tags()[ri] != tag) return {};
+          if ((a.tags()[ri] & Branch<K, V>::tagMask) != tag) return {};
           const Rec<K, V>& r = a.recs()[ri];
-          if (r.hash == h && same(r.key)) return {&r, a.boxedAt(bit), nullptr, -1};
+          if (r.hash == h && same(r.key)) return {&r, a.boxedRec(static_cast<std::uint32_t>(ri)), nullptr, -1};
           return {};
         }
         if ((a.word & bit) == 0) return {};

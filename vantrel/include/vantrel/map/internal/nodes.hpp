@@ -333,16 +333,16 @@ struct Entry {
 
 // ---- Branch nodes ------------------------------------------------------------------------------
 //
-// A `BitmapIndexed` or `Full` node is one block: a header (count, kind, sub-node count, record
-// offset, the logical bitmap `word`, the record bitmap `data` and, in a branch of plain-value
-// records, the boxed-value bitmap `boxed`), one tag byte per record in chunk order (see
-// recordTag), the sub-node handles from the next word in chunk order, free room, and the records
-// packed at the end of the block in chunk order. A chunk of `data` holds a record (that chunk's
-// `Leaf`); the other chunks of `word` hold sub-nodes (`Collision` nodes, deeper branches and
-// leaves that cannot be records). A lookup finds its chunk's tag beside the header, so a key
-// that is not there costs the header's line and not the record's. Adding a sub-node takes room
-// from the front of the free space, adding a record from its back (and a word from the front when
-// its tag needs one), so a node owned by one walk grows without moving the record run.
+// A `BitmapIndexed` or `Full` node is one block: a 20-byte header (count, kind, sub-node count,
+// record offset, the logical bitmap `word`, the record bitmap `data`), one tag byte per record in
+// chunk order (see recordTag) up to the next word, the sub-node handles from there in chunk
+// order, free room, and the records packed at the end of the block in chunk order. A chunk of
+// `data` holds a record (that chunk's `Leaf`); the other chunks of `word` hold sub-nodes
+// (`Collision` nodes, deeper branches and leaves that cannot be records). A lookup finds its
+// chunk's tag beside the header, so a key that is not there costs the header's line and not the
+// record's. Adding a sub-node takes room from the front of the free space, adding a record from
+// its back (and a word from the front when its tag needs one), so a node owned by one walk grows
+// without moving its record run.
 
 // The byte of a record's hash that its branch keeps beside the header. Every bit of the hash goes
 // into it: the records of one node share their low bits (their path) up to their chunk.
@@ -353,9 +353,8 @@ constexpr std::uint8_t recordTag(KeyHash h) noexcept {
 struct BranchHead : Object {
   BranchHead(Kind k, std::uint64_t w) noexcept : Object(k, w) {}
   std::uint32_t data = 0;
-  // The boxed-value bitmap in a branch of plain-value records; in other branches the first four
-  // record tags (their records are never boxed). Read through Branch.
-  std::uint32_t boxedOrTags = 0;
+  // The first four record tags; the others follow (see Branch).
+  std::uint8_t firstTags[4] = {};
 };
 static_assert(sizeof(BranchHead) == 24);
 
@@ -363,11 +362,20 @@ template <class K, class V>
 struct Branch : BranchHead {
   using Map = HashMap<K, V>;
   using R = Rec<K, V>;
-  static constexpr bool keepsBoxed = slotKind<V> == SlotKind::Plain;
-  static constexpr std::size_t tagsAt = sizeof(BranchHead) - (keepsBoxed ? 0 : sizeof(std::uint32_t));
+  static constexpr std::size_t tagsAt = sizeof(BranchHead) - sizeof(firstTags);
   static constexpr std::size_t recSize = sizeof(R);
   static constexpr std::size_t recAlign = alignof(R) < alignof(void*) ? alignof(void*) : alignof(R);
-  // Where the sub-node run starts in a branch of n records: the word after their tags.
+  // A record of a plain value holds a counted cell instead where its tag's top bit says so; the
+  // other seven bits are the hash's. Other records are never boxed: their tags are eight bits.
+  static constexpr std::uint8_t boxedFlag = slotKind<V> == SlotKind::Plain ? 0x80 : 0;
+  static constexpr std::uint8_t tagMask = static_cast<std::uint8_t>(~boxedFlag);
+  static constexpr std::uint8_t tagOf(KeyHash h) noexcept { return internal::recordTag(h) & tagMask; }
+  // The stored tag byte of a record.
+  static constexpr std::uint8_t tagByte(KeyHash h, bool boxed) noexcept {
+    return static_cast<std::uint8_t>(tagOf(h) | (boxed ? boxedFlag : 0));
+  }
+  // Where the sub-node run starts in a branch of n records: the word after their tags (the bytes
+  // between are zero).
   static constexpr std::size_t subsFor(std::uint32_t n) noexcept {
     return (tagsAt + n + sizeof(Map) - 1) / sizeof(Map) * sizeof(Map);
   }
@@ -407,16 +415,6 @@ struct Branch : BranchHead {
   // Whether one more record fits in the free room, with its tag.
   [[nodiscard]] bool roomForRecord() const noexcept { return room() >= recSize + tagGrowth(); }
 
-  // The boxed-value bitmap (none outside branches of plain-value records).
-  [[nodiscard]] std::uint32_t boxed() const noexcept {
-    if constexpr (keepsBoxed) return boxedOrTags;
-    return 0;
-  }
-  void setBoxed(std::uint32_t b) noexcept {
-    if constexpr (keepsBoxed) boxedOrTags = b;
-    (void)b;
-  }
-
   // The record and sub-node of a chunk bit (which must be one of them).
   const R& recAt(ChildBitmap bit) const noexcept {
     return recs()[std::popcount(data & (static_cast<std::uint32_t>(bit) - 1))];
@@ -424,7 +422,34 @@ struct Branch : BranchHead {
   const Map& subAt(ChildBitmap bit) const noexcept {
     return subs()[std::popcount(nodes() & (static_cast<std::uint32_t>(bit) - 1))];
   }
-  [[nodiscard]] bool boxedAt(ChildBitmap bit) const noexcept { return (boxed() & bit) != 0; }
+  // Whether the i-th record, or that of a chunk bit, holds a counted cell.
+  [[nodiscard]] bool boxedRec(std::uint32_t i) const noexcept { return (tags()[i] & boxedFlag) != 0; }
+  [[nodiscard]] bool boxedAt(ChildBitmap bit) const noexcept {
+    if constexpr (boxedFlag == 0) return false;
+    return boxedRec(static_cast<std::uint32_t>(std::popcount(data & (static_cast<std::uint32_t>(bit) - 1))));
+  }
+  // The chunks of the records that hold counted cells.
+  [[nodiscard]] std::uint32_t boxed() const noexcept {
+    if constexpr (boxedFlag == 0) {
+      return 0;
+    } else {
+      // The tag run is read a word at a time (its padding is zero) to see whether any is boxed.
+      const auto* p = reinterpret_cast<const unsigned char*>(this);
+      std::uint32_t head;
+      std::memcpy(&head, p + tagsAt, sizeof(head));
+      std::uint64_t any = head;
+      for (std::size_t at = sizeof(BranchHead); at < subsAt(); at += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + at, sizeof(w));
+        any |= w;
+      }
+      if ((any & 0x8080808080808080ULL) == 0) return 0;
+      std::uint32_t out = 0, i = 0;
+      for (std::uint32_t rest = data; rest != 0; rest &= rest - 1, ++i)
+        if (boxedRec(i)) out |= rest & (~rest + 1);
+      return out;
+    }
+  }
 };
 
 // A branch block for nsub sub-nodes and nrec records, with at least `extra` bytes of free room;
@@ -448,6 +473,7 @@ Branch<K, V>* allocateBranch(Kind kind, std::uint64_t word, std::uint32_t data,
   b->small = static_cast<std::uint8_t>(nsub);
   b->offset = static_cast<std::uint16_t>(off);
   b->data = data;
+  std::memset(static_cast<std::byte*>(raw) + B::tagsAt, 0, B::subsFor(nrec) - B::tagsAt);
   return static_cast<B*>(b);
 }
 
@@ -532,21 +558,22 @@ inline constexpr bool movableRecords =
     plainRecords<K, V> || std::is_nothrow_move_constructible_v<Rec<K, V>>;
 
 // In a node nobody else holds: opens the record slot of chunk bit b (not a record yet) for a
-// record of hash h, and gives the slot, where the caller then puts the record. The node must have
-// room for it (roomForRecord): the records before it move down one slot, the sub-nodes up a word
-// when the tags need one, and the tags after it up one.
+// record of hash h, boxed or not, and gives the slot, where the caller then puts the record. The
+// node must have room for it (roomForRecord): the records before it move down one slot, the
+// sub-nodes up a word when the tags need one, and the tags after it up one.
 template <class K, class V>
-Rec<K, V>* openRecordInPlace(Branch<K, V>& a, std::uint32_t b, KeyHash h) noexcept {
+Rec<K, V>* openRecordInPlace(Branch<K, V>& a, std::uint32_t b, KeyHash h, bool boxed) noexcept {
   using B = Branch<K, V>;
   assert(a.roomForRecord() && (a.data & b) == 0);
   const std::uint32_t n = a.nrec();
   const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
   auto* base = reinterpret_cast<std::byte*>(&a);
-  if (const std::size_t s0 = B::subsFor(n), s1 = B::subsFor(n + 1); s1 != s0)
-    std::memmove(base + s1, base + s0, a.nsub() * sizeof(HashMap<K, V>));
+  const std::size_t s0 = B::subsFor(n), s1 = B::subsFor(n + 1);
+  if (s1 != s0) std::memmove(base + s1, base + s0, a.nsub() * sizeof(HashMap<K, V>));
   std::uint8_t* t = a.tags();
   std::memmove(t + ri + 1, t + ri, n - ri);
-  t[ri] = internal::recordTag(h);
+  t[ri] = B::tagByte(h, boxed);
+  std::memset(t + n + 1, 0, s1 - B::tagsAt - (n + 1));
   Rec<K, V>* old = a.recs();
   internal::relocateRecords<K, V>(old - 1, old, ri);
   a.offset = static_cast<std::uint16_t>(a.offset - B::recSize);
@@ -566,6 +593,7 @@ void closeRecordInPlace(Branch<K, V>& a, std::uint32_t b) noexcept {
   a.offset = static_cast<std::uint16_t>(a.offset + B::recSize);
   std::uint8_t* t = a.tags();
   std::memmove(t + ri, t + ri + 1, n - ri - 1);
+  t[n - 1] = 0;
   auto* base = reinterpret_cast<std::byte*>(&a);
   if (const std::size_t s0 = B::subsFor(n), s1 = B::subsFor(n - 1); s1 != s0)
     std::memmove(base + s1, base + s0, a.nsub() * sizeof(HashMap<K, V>));
@@ -612,13 +640,12 @@ class BranchBuilder {
     // The slot is taken after the key is made: a throwing key leaves it with its owner.
     ::new (static_cast<void*>(r)) Rec<K, V>{h, std::forward<KA>(k), s.take()};
     if (boxed) boxed_ |= static_cast<std::uint32_t>(bit);
-    b_->tags()[recs_++] = internal::recordTag(h);
+    b_->tags()[recs_++] = B::tagByte(h, boxed);
   }
   // Copies of n records of a node whose chunks `bits` hold them (lowest first), with its boxed map.
   void recs(const Rec<K, V>* src, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) {
     internal::copyRecords<K, V>(b_->recs() + recs_, src, n, bits, boxed);
-    tag(n);
-    boxed_ |= bits & boxed;
+    tag(n, bits, boxed);
   }
   void rec(ChildBitmap bit, const Rec<K, V>& r, bool boxed) {
     recs(&r, 1, static_cast<std::uint32_t>(bit), boxed ? static_cast<std::uint32_t>(bit) : 0);
@@ -627,8 +654,7 @@ class BranchBuilder {
   // relocateRecords); the source must then forget them.
   void relocate(Rec<K, V>* src, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) noexcept {
     internal::relocateRecords<K, V>(b_->recs() + recs_, src, n);
-    tag(n);
-    boxed_ |= bits & boxed;
+    tag(n, bits, boxed);
   }
   void relocateSubs(HashMap<K, V>* src, std::uint32_t n) noexcept {
     if (n != 0)
@@ -641,11 +667,14 @@ class BranchBuilder {
   B* block() noexcept { return b_; }
 
  private:
-  // The tags of the n records just placed.
-  void tag(std::uint32_t n) noexcept {
+  // The tags of the n records just placed, whose chunk bits are `bits` (lowest first).
+  void tag(std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) noexcept {
     const Rec<K, V>* r = b_->recs();
     std::uint8_t* t = b_->tags();
-    for (std::uint32_t i = recs_; i < recs_ + n; ++i) t[i] = internal::recordTag(r[i].hash);
+    boxed &= bits;
+    boxed_ |= boxed;
+    for (std::uint32_t i = recs_; i < recs_ + n; ++i, bits &= bits - 1)
+      t[i] = B::tagByte(r[i].hash, (boxed & bits & (~bits + 1)) != 0);
     recs_ += n;
   }
 
@@ -809,7 +838,6 @@ void BranchBuilder<K, V>::sub(const HashMap<K, V>& c) noexcept {
 template <class K, class V>
 HashMap<K, V> BranchBuilder<K, V>::finish() noexcept {
   assert(subs_ == b_->nsub() && recs_ == b_->nrec());
-  b_->setBoxed(boxed_);
   return Node::adopt<K, V>(std::exchange(b_, nullptr));
 }
 
@@ -959,7 +987,7 @@ bool forEachChild(const Branch<K, V>& a, F&& f) {
     // Beyond the bitmap (only in tries built invalid on purpose) a child has no chunk of its own.
     const ChildBitmap bit = rest != 0 ? (rest & (~rest + 1)) : 0;
     rest &= rest - 1;
-    Ref<K, V> c = (data & bit) != 0 ? Ref<K, V>::record(*r++, (a.boxed() & bit) != 0) : Ref<K, V>::of(*s++);
+    Ref<K, V> c = (data & bit) != 0 ? Ref<K, V>::record(*r++, a.boxedAt(bit)) : Ref<K, V>::of(*s++);
     if (!f(bit, c)) return false;
   }
   return true;
