@@ -63,8 +63,17 @@ Found<K, V> searchFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>&
   const HashMap<K, V>* t = &m;
   for (;;) {
     switch (internal::kindOf(*t)) {
-      case Kind::BitmapIndexed:
-      case Kind::Full: {
+      case Kind::Full:
+        if (internal::branchOf(*t).data == 0) {
+          // Sub-nodes alone, all 32 of them, from the header's next word: the chunk is the index.
+          const Branch<K, V>& a = internal::branchOf(*t);
+          onBranch(*t, ChildBitmap{1} << (q & subkeyMask));
+          t = &a.subs()[q & subkeyMask];
+          q >>= bitsPerSubkey;
+          break;
+        }
+        [[fallthrough]];
+      case Kind::BitmapIndexed: {
         const Branch<K, V>& a = internal::branchOf(*t);
         const ChildBitmap bit = ChildBitmap{1} << (q & subkeyMask);
         q >>= bitsPerSubkey;
