@@ -983,11 +983,17 @@ bool forEachChild(const Branch<K, V>& a, F&& f) {
   const HashMap<K, V>* s = a.subs();
   const std::uint32_t n = a.size();
   ChildBitmap rest = static_cast<std::uint32_t>(a.word);
-  for (std::uint32_t i = 0; i < n; ++i) {
+  for (std::uint32_t i = 0, ri = 0; i < n; ++i) {
     // Beyond the bitmap (only in tries built invalid on purpose) a child has no chunk of its own.
     const ChildBitmap bit = rest != 0 ? (rest & (~rest + 1)) : 0;
     rest &= rest - 1;
-    Ref<K, V> c = (data & bit) != 0 ? Ref<K, V>::record(*r++, a.boxedAt(bit)) : Ref<K, V>::of(*s++);
+    Ref<K, V> c;
+    if ((data & bit) != 0) {
+      c = Ref<K, V>::record(r[ri], a.boxedRec(ri));
+      ++ri;
+    } else {
+      c = Ref<K, V>::of(*s++);
+    }
     if (!f(bit, c)) return false;
   }
   return true;
