@@ -6,10 +6,10 @@
 #
 # Every REV (a commit, or "." for this checkout as it is) gets the benchmark source of this
 # checkout (bench/map_vs_std_bench.cpp and bench_support.*) in a detached worktree DIR/<rev>, and
-# is built optimised in DIR/build-<rev>. Then each round runs every
-# binary once, in turn, pinned to CPU, and the median per row and revision is printed with the
-# load average before and after. Defaults: 5 rounds, every row, CPU 2, 0.2 s a row, DIR
-# build/compare. Each round's output stays in DIR/runs/.
+# is built optimised in DIR/build-<rev>. Then each round runs every binary once, in turn, pinned
+# to CPU, and the median per row and revision is printed with the load average before and after.
+# Defaults: 5 rounds, every row, CPU 2, 0.2 s a row, DIR build/compare. Each round's rows stay in
+# DIR/runs/<revision's place>.<round>.txt and .json (the JSON as bench_summary reads it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 here=$(pwd)
@@ -22,11 +22,11 @@ while getopts "r:f:c:m:o:" opt; do
     c) cpu=$OPTARG ;;
     m) min_time=$OPTARG ;;
     o) dir=$OPTARG ;;
-    *) sed -n '2,12p' "$0"; exit 2 ;;
+    *) sed -n '2,11p' "$0"; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
-[ $# -gt 0 ] || { sed -n '2,12p' "$0"; exit 2; }
+[ $# -gt 0 ] || { sed -n '2,11p' "$0"; exit 2; }
 mkdir -p "$dir/runs"
 
 # Builds the benchmark for one revision; prints the binary's path.
@@ -55,7 +55,7 @@ echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for ((i = 1; i <= rounds; i++)); do
   for j in "${!bins[@]}"; do
     taskset -c "$cpu" "${bins[$j]}" --benchmark_filter="$filter" --benchmark_min_time="$min_time" \
-      >"$dir/runs/$j.$i.txt" 2>/dev/null
+      --benchmark_out="$dir/runs/$j.$i.json" --benchmark_out_format=json >"$dir/runs/$j.$i.txt" 2>/dev/null
   done
 done
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
