@@ -92,7 +92,7 @@ class List {
   /// endless list).
   [[nodiscard]] std::vector<T> toVector() const {
     std::vector<T> out;
-    for (const T& x : *this) out.push_back(x);
+    for (const Node* c = &node(); c->cons; c = &c->cons->tail.node()) out.push_back(c->cons->head);
     return out;
   }
 
@@ -219,6 +219,14 @@ struct ListAccess {
   template <class T, class S, class F>
   [[nodiscard]] static List<T> after(const List<S>& src, F f) {
     return fromCell<T>(Lazy<Node<T>>::apply(std::move(f), src.cell_));
+  }
+  // visit(x) for the elements in order while it answers true; whether it reached the end. A loop
+  // over the cells, which stay alive in xs while it runs: nothing is counted, copied or allocated.
+  template <class T, class V>
+  static bool visitWhile(const List<T>& xs, V&& visit) {
+    for (const Node<T>* c = &xs.node(); c->cons; c = &c->cons->tail.node())
+      if (!visit(c->cons->head)) return false;
+    return true;
   }
   template <class T>
   [[nodiscard]] static Node<T> consNode(T x, List<T> xs) {
