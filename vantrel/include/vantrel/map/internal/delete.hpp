@@ -243,7 +243,7 @@ template <class K, class V>
 HashMap<K, V> copyBranch(const Branch<K, V>& a) {
   BranchBuilder<K, V> out(a.word, a.data, a.nsub(), a.nrec());
   out.subs(a.subs(), a.nsub());
-  out.recs(a.recs(), a.nrec(), a.data, a.boxed());
+  out.recs(a, 0, a.nrec(), a.data, a.boxed());
   return out.finish();
 }
 

@@ -131,9 +131,9 @@ HashMap<K, V> copyWithChunk(const Branch<K, V>& a, ChildBitmap bit, ChunkTo to, 
   out.subs(a.subs() + si + wasSub, a.nsub() - si - wasSub);
   const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & below));
   const std::uint32_t boxed = a.boxed();
-  out.recs(a.recs(), ri, a.data & below, boxed);
+  out.recs(a, 0, ri, a.data & below, boxed);
   if (to == ChunkTo::Record) put(out, bit);
-  out.recs(a.recs() + ri + wasRec, a.nrec() - ri - wasRec, a.data & ~below & ~b, boxed);
+  out.recs(a, ri + wasRec, a.nrec() - ri - wasRec, a.data & ~below & ~b, boxed);
   return out.finish();
 }
 template <class K, class V>
@@ -190,16 +190,16 @@ HashMap<K, V> grownWithRecord(Branch<K, V>& a, ChildBitmap bit, KeyHash h, KA&& 
     // A key that may throw: the node is copied, so nothing has moved when it does.
     BranchBuilder<K, V> copy(a.word | bit, a.data | b, a.nsub(), nrec, extra);
     copy.subs(a.subs(), a.nsub());
-    copy.recs(a.recs(), ri, a.data & below, boxed);
+    copy.recs(a, 0, ri, a.data & below, boxed);
     copy.rec(bit, h, std::forward<KA>(k), std::move(slot));
-    copy.recs(a.recs() + ri, a.nrec() - ri, a.data & ~below, boxed);
+    copy.recs(a, ri, a.nrec() - ri, a.data & ~below, boxed);
     return copy.finish();
   } else {
     BranchBuilder<K, V> out(a.word | bit, a.data | b, a.nsub(), nrec, extra);
     out.relocateSubs(a.subs(), a.nsub());
-    out.relocate(a.recs(), ri, a.data & below, boxed);
+    out.relocate(a, 0, ri, a.data & below, boxed);
     out.rec(bit, h, std::forward<KA>(k), std::move(slot));
-    out.relocate(a.recs() + ri, a.nrec() - ri, a.data & ~below, boxed);
+    out.relocate(a, ri, a.nrec() - ri, a.data & ~below, boxed);
     internal::abandon(a);
     return out.finish();
   }
@@ -302,8 +302,8 @@ Changed<K, V> recordToSubOwned(Branch<K, V>& a, ChildBitmap bit, HashMap<K, V>&&
     out.relocateSubs(a.subs() + si, a.nsub() - si);
     const std::uint32_t boxed = a.boxed();
     internal::destroyRecords<K, V>(a.recs() + ri, 1, b, boxed);
-    out.relocate(a.recs(), ri, a.data & below, boxed);
-    out.relocate(a.recs() + ri + 1, a.nrec() - ri - 1, a.data & ~below & ~b, boxed);
+    out.relocate(a, 0, ri, a.data & below, boxed);
+    out.relocate(a, ri + 1, a.nrec() - ri - 1, a.data & ~below & ~b, boxed);
     internal::abandon(a);
     return out.finish();
   }

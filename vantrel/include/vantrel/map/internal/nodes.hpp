@@ -476,7 +476,9 @@ Branch<K, V>* allocateBranch(Kind kind, std::uint64_t word, std::uint32_t data,
   b->small = static_cast<std::uint8_t>(nsub);
   b->offset = static_cast<std::uint16_t>(off);
   b->data = data;
-  std::memset(static_cast<std::byte*>(raw) + B::tagsAt, 0, B::subsFor(nrec) - B::tagsAt);
+  // The header's tags are zero already; the words of tags after it too.
+  for (std::size_t at = sizeof(BranchHead); at < B::subsFor(nrec); at += sizeof(std::uint64_t))
+    std::memset(static_cast<std::byte*>(raw) + at, 0, sizeof(std::uint64_t));
   return static_cast<B*>(b);
 }
 
@@ -645,19 +647,23 @@ class BranchBuilder {
     if (boxed) boxed_ |= static_cast<std::uint32_t>(bit);
     b_->tags()[recs_++] = B::tagByte(h, boxed);
   }
-  // Copies of n records of a node whose chunks `bits` hold them (lowest first), with its boxed map.
-  void recs(const Rec<K, V>* src, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) {
-    internal::copyRecords<K, V>(b_->recs() + recs_, src, n, bits, boxed);
-    tag(n, bits, boxed);
+  // Copies of the n records of branch a from its `from`-th, whose chunks `bits` hold them (lowest
+  // first), with a's boxed map; their tags come along.
+  void recs(const B& a, std::uint32_t from, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) {
+    internal::copyRecords<K, V>(b_->recs() + recs_, a.recs() + from, n, bits, boxed);
+    tags(a, from, n, bits & boxed);
   }
   void rec(ChildBitmap bit, const Rec<K, V>& r, bool boxed) {
-    recs(&r, 1, static_cast<std::uint32_t>(bit), boxed ? static_cast<std::uint32_t>(bit) : 0);
+    const auto b = static_cast<std::uint32_t>(bit);
+    internal::copyRecords<K, V>(b_->recs() + recs_, &r, 1, b, boxed ? b : 0);
+    if (boxed) boxed_ |= b;
+    b_->tags()[recs_++] = B::tagByte(r.hash, boxed);
   }
-  // Takes over n records of a node that is about to be freed (bytes or moves, see
+  // Takes over the same records of a node that is about to be freed (bytes or moves, see
   // relocateRecords); the source must then forget them.
-  void relocate(Rec<K, V>* src, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) noexcept {
-    internal::relocateRecords<K, V>(b_->recs() + recs_, src, n);
-    tag(n, bits, boxed);
+  void relocate(B& a, std::uint32_t from, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) noexcept {
+    internal::relocateRecords<K, V>(b_->recs() + recs_, a.recs() + from, n);
+    tags(a, from, n, bits & boxed);
   }
   void relocateSubs(HashMap<K, V>* src, std::uint32_t n) noexcept {
     if (n != 0)
@@ -670,14 +676,11 @@ class BranchBuilder {
   B* block() noexcept { return b_; }
 
  private:
-  // The tags of the n records just placed, whose chunk bits are `bits` (lowest first).
-  void tag(std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) noexcept {
-    const Rec<K, V>* r = b_->recs();
-    std::uint8_t* t = b_->tags();
-    boxed &= bits;
+  // The tags (with their boxed flags) of the n records just placed from a, whose boxed chunks
+  // are `boxed`.
+  void tags(const B& a, std::uint32_t from, std::uint32_t n, std::uint32_t boxed) noexcept {
+    if (n != 0) std::memcpy(b_->tags() + recs_, a.tags() + from, n);
     boxed_ |= boxed;
-    for (std::uint32_t i = recs_; i < recs_ + n; ++i, bits &= bits - 1)
-      t[i] = B::tagByte(r[i].hash, (boxed & bits & (~bits + 1)) != 0);
     recs_ += n;
   }
 
