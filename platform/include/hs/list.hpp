@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "hs/error.hpp"
+#include "hs/internal/nest.hpp"
 #include "hs/lazy.hpp"
 #include "hs/show.hpp"
 
@@ -156,13 +157,14 @@ class List {
   [[nodiscard]] std::default_sentinel_t end() const noexcept { return {}; }
 
   /// Element by element from the front, stopping at the first unequal pair: forces both lists
-  /// that far (never returns for two equal endless lists).
+  /// that far (never returns for two equal endless lists). Elements that may nest lists of their
+  /// own kind are compared through the stack helper, so any depth of nesting compares.
   [[nodiscard]] friend bool operator==(const List& a, const List& b) {
     iterator i = a.begin(), j = b.begin();
     for (;;) {
       const bool ai = i == std::default_sentinel, bj = j == std::default_sentinel;
       if (ai || bj) return ai && bj;
-      if (!(*i == *j)) return false;
+      if (!hs::internal::nestedCall<T>([&]() -> bool { return *i == *j; })) return false;
       ++i;
       ++j;
     }
