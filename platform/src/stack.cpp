@@ -1,11 +1,19 @@
 #include "hs/stack.hpp"
 
+#include <dlfcn.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <exception>
 #include <new>
+
+// glibc ends a thread (pthread_exit, cancellation) by a forced unwind, which the segment's entry
+// must let pass; it is seen as abi::__forced_unwind.
+#if defined(__GLIBC__) && defined(__GLIBCXX__)
+#include <cxxabi.h>
+#define HS_STACK_FORCED_UNWIND 1
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 #define HS_STACK_ASAN 1
@@ -41,7 +49,8 @@ namespace {
 // A segment is one mapping: a guard page at the bottom (an overflow faults instead of writing
 // over other memory), the stack, and this header at the top.
 struct Segment {
-  Segment* next;  // in the thread's cache
+  Segment* next;  // in the thread's cache, or in its list of segments in use
+  Segment* prev;  // in the list of segments in use
   std::size_t mapped;
   [[nodiscard]] std::uintptr_t low() const noexcept {
     return reinterpret_cast<std::uintptr_t>(this) + sizeof(Segment) - mapped + pageSize();
@@ -57,17 +66,20 @@ struct Segment {
 
 // Kept per thread, trivially destructible and constant-initialised: a walk may run while the
 // thread's (or the process's) objects are being destroyed, in any order, and must work then too.
+// The segments in use are a set, not a stack: walks on coroutines of the thread take and give
+// back segments in any order, so where the thread runs is looked up by its stack pointer.
 struct ThreadStacks {
   static constexpr unsigned maxCached = 2;
   std::uintptr_t ownLow, ownHigh;  // the thread's own stack, once asked for
   bool ownKnown;
   bool exiting;   // the cache was freed at thread exit; later segments are freed at once
   bool hooked;    // the exit hook is armed
-  Segment* current;  // the segment running now (innermost), if any
+  Segment* inUse;  // newest first
   Segment* cache;
   unsigned cached;
 };
-constinit thread_local ThreadStacks stacks{};
+// Initial-exec, as the window is: a switch reads and writes it several times.
+[[gnu::tls_model("initial-exec")]] constinit thread_local ThreadStacks stacks{};
 
 StackWindow windowOf(std::uintptr_t low, std::uintptr_t high) noexcept {
   const std::uintptr_t limit = low + stackRedZone;
@@ -108,11 +120,26 @@ void freeCache(void*) noexcept {
   t.exiting = true;
 }
 
+// Keeps the object this code is in loaded for the rest of the process. A thread that set the
+// exit key calls its destructor where it was when the thread exits, even after the last dlclose
+// of a plugin that brought this library in.
+bool stayLoaded() noexcept {
+  Dl_info info;
+  if (dladdr(reinterpret_cast<void*>(&freeCache), &info) == 0 || info.dli_fname == nullptr) return false;
+  return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
+
 // A key whose destructor frees the thread's cached segments; it runs after the thread's C++
-// thread_local objects are destroyed, so walks in their destructors still find the cache.
+// thread_local objects are destroyed, so walks in their destructors still find the cache. Without
+// it (or if the library cannot be kept loaded) segments are freed when given back.
 pthread_key_t* exitKey() noexcept {
   static pthread_key_t key;
-  static const bool made = pthread_key_create(&key, freeCache) == 0;
+  static const bool made = [] {
+    if (pthread_key_create(&key, freeCache) != 0) return false;
+    if (stayLoaded()) return true;
+    pthread_key_delete(key);
+    return false;
+  }();
   return made ? &key : nullptr;
 }
 
@@ -155,42 +182,44 @@ void release(Segment* s) noexcept {
   unmap(s);
 }
 
+// The segments in use, newest first.
+void use(ThreadStacks& t, Segment* s) noexcept {
+  s->prev = nullptr;
+  s->next = t.inUse;
+  if (t.inUse != nullptr) t.inUse->prev = s;
+  t.inUse = s;
+}
+void unuse(ThreadStacks& t, Segment* s) noexcept {
+  (s->prev != nullptr ? s->prev->next : t.inUse) = s->next;
+  if (s->next != nullptr) s->next->prev = s->prev;
+}
+
+// One run of a function on a segment: what the segment's side needs to resume the caller, and
+// how the run ended.
 struct Call {
   void (*fn)(void*);
   void* ctx;
-  std::exception_ptr error;
+  void* back = nullptr;  // the caller's side of the switch, to resume it from the segment
+  std::exception_ptr error{};
+  bool forced = false;  // the thread is ending: its forced unwind came up to the segment's entry
 #ifdef HS_STACK_ASAN
   const void* callerBottom = nullptr;
   std::size_t callerSize = 0;
 #endif
 };
 
-// Runs on the segment.
-void enter(void* p) noexcept {
-  Call& c = *static_cast<Call*>(p);
-#ifdef HS_STACK_ASAN
-  __sanitizer_finish_switch_fiber(nullptr, &c.callerBottom, &c.callerSize);
-#endif
-  try {
-    c.fn(c.ctx);
-  } catch (...) {
-    c.error = std::current_exception();
-  }
-#ifdef HS_STACK_ASAN
-  // This use of the segment ends here: its fake frames go.
-  __sanitizer_start_switch_fiber(nullptr, c.callerBottom, c.callerSize);
-#endif
-}
-
 }  // namespace
 
 }  // namespace hs::detail
 
 #if defined(__x86_64__)
-// hs_stack_call(arg, fn, top): fn(arg) with the stack pointer at top, then back. The frame
-// pointer keeps the caller's stack pointer, and the unwind information says so, so debuggers and
-// unwinders walk from the segment into the caller.
-extern "C" void hs_stack_call(void* arg, void (*fn)(void*) noexcept, std::uintptr_t top);
+// hs_stack_call(arg, fn, top): fn(arg, back) with the stack pointer at top; comes back when fn
+// returns or calls hs_stack_return(back), from any depth on the new stack. The frame pointer keeps
+// the caller's stack pointer, and the unwind information says so, so debuggers and unwinders walk
+// from the new stack into the caller; the callee-saved registers are kept in the frame, for
+// hs_stack_return.
+extern "C" void hs_stack_call(void* arg, void (*fn)(void*, void*), std::uintptr_t top);
+extern "C" [[noreturn]] void hs_stack_return(void* back) noexcept;
 asm(R"(
   .text
   .p2align 4
@@ -205,15 +234,61 @@ hs_stack_call:
   .cfi_offset %rbp, -16
   movq %rsp, %rbp
   .cfi_def_cfa_register %rbp
+  pushq %rbx
+  .cfi_offset %rbx, -24
+  pushq %r12
+  .cfi_offset %r12, -32
+  pushq %r13
+  .cfi_offset %r13, -40
+  pushq %r14
+  .cfi_offset %r14, -48
+  pushq %r15
+  .cfi_offset %r15, -56
   movq %rdx, %rsp
-  callq *%rsi
-  movq %rbp, %rsp
+  movq %rsi, %rax
+  movq %rbp, %rsi
+  callq *%rax
+.Lhs_stack_back:
+  leaq -40(%rbp), %rsp
+  popq %r15
+  .cfi_restore %r15
+  popq %r14
+  .cfi_restore %r14
+  popq %r13
+  .cfi_restore %r13
+  popq %r12
+  .cfi_restore %r12
+  popq %rbx
+  .cfi_restore %rbx
   popq %rbp
+  .cfi_restore %rbp
   .cfi_def_cfa %rsp, 8
   ret
   .cfi_endproc
   .size hs_stack_call, .-hs_stack_call
+
+  .p2align 4
+  .globl hs_stack_return
+  .hidden hs_stack_return
+  .type hs_stack_return, @function
+hs_stack_return:
+  .cfi_startproc
+  .cfi_undefined %rip
+  endbr64
+  movq %rdi, %rbp
+  jmp .Lhs_stack_back
+  .cfi_endproc
+  .size hs_stack_return, .-hs_stack_return
 )");
+#endif
+
+#ifdef HS_STACK_FORCED_UNWIND
+// glibc's cleanup points, the ones its C cleanup handlers use; in C++ its header leaves them out.
+extern "C" {
+void __pthread_register_cancel(__pthread_unwind_buf_t* buf);
+void __pthread_unregister_cancel(__pthread_unwind_buf_t* buf);
+[[noreturn]] void __pthread_unwind_next(__pthread_unwind_buf_t* buf);
+}
 #endif
 
 namespace hs::detail {
@@ -223,15 +298,15 @@ namespace {
 struct Contexts {
   ucontext_t caller, callee;
   void* arg;
-  void (*fn)(void*) noexcept;
+  void (*fn)(void*, void*);
 };
 constinit thread_local Contexts* starting = nullptr;
 void startContext() {
   Contexts* c = starting;
-  c->fn(c->arg);
+  c->fn(c->arg, c);
   setcontext(&c->caller);
 }
-void stackCall(void* arg, void (*fn)(void*) noexcept, std::uintptr_t low, std::uintptr_t top) {
+void stackCall(void* arg, void (*fn)(void*, void*), std::uintptr_t low, std::uintptr_t top) {
   Contexts c;
   c.arg = arg;
   c.fn = fn;
@@ -243,14 +318,92 @@ void stackCall(void* arg, void (*fn)(void*) noexcept, std::uintptr_t low, std::u
   starting = &c;
   swapcontext(&c.caller, &c.callee);
 }
+#ifdef HS_STACK_FORCED_UNWIND
+[[noreturn]] void stackReturn(void* back) noexcept {
+  setcontext(&static_cast<Contexts*>(back)->caller);
+  __builtin_unreachable();
+}
 #endif
+#endif
+
+// Tells ASan the run's use of the segment ends: its fake frames go.
+void endUse([[maybe_unused]] const Call& c) noexcept {
+#ifdef HS_STACK_ASAN
+  __sanitizer_start_switch_fiber(nullptr, c.callerBottom, c.callerSize);
+#endif
+}
+
+#ifdef HS_STACK_FORCED_UNWIND
+// Ends the run's use of its segment and resumes the caller, from any depth on the segment. (A
+// plain return is the common way back: a return the processor saw the call of is predicted.)
+[[noreturn]] void leave(const Call& c) noexcept {
+  endUse(c);
+#if defined(__x86_64__)
+  hs_stack_return(c.back);
+#else
+  stackReturn(c.back);
+#endif
+}
+
+// Leaves the segment once the thread's forced unwind has come up to the entry, every frame above
+// it on the segment unwound. The unwind must not go on across the switch: it would skip the
+// caller's notes of it (the segment in use, the sanitizers' fibers), and a makecontext stack has
+// no frame below its entry. The caller takes it up again.
+struct LeaveWhenForced {
+  Call& c;
+  ~LeaveWhenForced() {
+    if (c.forced) leave(c);
+  }
+};
+
+// Goes on with the thread's forced unwind here: to the innermost cleanup point the thread has
+// registered, as pthread_exit and cancellation do once they have set the thread's value (which so
+// stays). Registering a point and taking it off again reads which one that is.
+[[noreturn]] void unwindOnward() {
+  __pthread_unwind_buf_t here;
+  __pthread_register_cancel(&here);
+  __pthread_unregister_cancel(&here);
+  __pthread_unwind_next(&here);
+}
+#endif
+
+// Runs on the segment. (A handler of abi::__forced_unwind is bound to no object, which g++'s null
+// check takes for a fault.)
+__attribute__((no_sanitize("null"))) void enter(void* p, void* back) {
+  Call& c = *static_cast<Call*>(p);
+  c.back = back;
+#ifdef HS_STACK_ASAN
+  __sanitizer_finish_switch_fiber(nullptr, &c.callerBottom, &c.callerSize);
+#endif
+  {
+#ifdef HS_STACK_FORCED_UNWIND
+    const LeaveWhenForced leaveWhenForced{c};
+#endif
+    try {
+      c.fn(c.ctx);
+#ifdef HS_STACK_FORCED_UNWIND
+    } catch (abi::__forced_unwind&) {
+      // glibc aborts the process when a forced unwind ends in a handler: it goes on, to the
+      // entry's cleanup above.
+      c.forced = true;
+      throw;
+#endif
+    } catch (...) {
+      c.error = std::current_exception();
+    }
+  }
+  endUse(c);
+}
+
 }  // namespace
 
 bool stackRoomSlow(std::uintptr_t here) noexcept {
   ThreadStacks& t = stacks;
-  if (Segment* s = t.current; s != nullptr && here >= s->low() && here < s->top()) {
-    stackWindow = windowOf(s->low(), s->top());
-    return here >= s->low() + stackRedZone;
+  for (Segment* s = t.inUse; s != nullptr; s = s->next) {
+    if (here >= s->low() && here < s->top()) {
+      stackWindow = windowOf(s->low(), s->top());
+      return here >= s->low() + stackRedZone;
+    }
   }
   if (!t.ownKnown) askOwnStack(t);
   if (here >= t.ownLow && here < t.ownHigh) {
@@ -264,12 +417,13 @@ bool stackRoomSlow(std::uintptr_t here) noexcept {
 
 void runOnSegment(void (*fn)(void*), void* ctx) {
   ThreadStacks& t = stacks;
-  Segment* s = acquire();
-  Segment* const outer = t.current;
+  Segment* const s = acquire();
+  use(t, s);
+  // The window describes the caller's stack (the check that sent it here has just set it), and
+  // does again when the call comes back, whatever other walks of the thread did meanwhile.
   const StackWindow outerWindow = stackWindow;
-  t.current = s;
   stackWindow = windowOf(s->low(), s->top());
-  Call call{fn, ctx, nullptr};
+  Call call{fn, ctx};
 #ifdef HS_STACK_ASAN
   void* fake = nullptr;
   __sanitizer_start_switch_fiber(&fake, reinterpret_cast<const void*>(s->low()), s->top() - s->low());
@@ -291,9 +445,12 @@ void runOnSegment(void (*fn)(void*), void* ctx) {
 #ifdef HS_STACK_ASAN
   __sanitizer_finish_switch_fiber(fake, nullptr, nullptr);
 #endif
-  t.current = outer;
   stackWindow = outerWindow;
+  unuse(t, s);
   release(s);
+#ifdef HS_STACK_FORCED_UNWIND
+  if (call.forced) unwindOnward();
+#endif
   if (call.error) std::rethrow_exception(call.error);
 }
 

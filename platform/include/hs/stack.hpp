@@ -61,7 +61,8 @@ struct StackWindow {
 }
 
 // Runs fn(ctx) on a stack segment of this thread and returns when it does; an exception it ends
-// with is rethrown here. Throws std::bad_alloc, without running fn, when no segment can be had.
+// with is rethrown here, and a forced unwind ending the thread goes on from here. Throws
+// std::bad_alloc, without running fn, when no segment can be had.
 void runOnSegment(void (*fn)(void*), void* ctx);
 
 template <class F>
@@ -93,8 +94,10 @@ inline constexpr bool mayNest = !std::is_scalar_v<T> && !std::is_same_v<T, std::
 /// segment of stackSegmentSize taken from the heap (two are kept for reuse by the thread, freed
 /// when it exits). Every recursive point of the libraries calls it before it recurses, so a walk
 /// of any depth runs while memory lasts, on any thread and on stacks made with makecontext (an
-/// unknown stack is taken as one without room). The check is a compare of the stack pointer with
-/// a thread-local window; a switch costs a call and, for a segment not cached, an mmap. Throws
+/// unknown stack is taken as one without room); walks of coroutines of one thread may interleave,
+/// switching from inside f, and the thread may end inside f (pthread_exit, cancellation), every
+/// frame's destructor run. The check is a compare of the stack pointer with a thread-local
+/// window; a switch costs a call and, for a segment not cached, an mmap. Throws
 /// std::bad_alloc when a segment is needed and none can be had; f's exceptions pass through. A
 /// recursion f makes on its own, without coming back through here, has only the room f started
 /// with.
