@@ -65,6 +65,18 @@ std::vector<HashMap<K, V>> children(const HashMap<K, V>& m) {
                                   });
   return out;
 }
+// Maps as a node array of child maps, each slot an evaluated cell.
+template <class K, class V>
+vantrel::internal::ChildArray<K, V> arrayOf(const std::vector<HashMap<K, V>>& maps) {
+  const std::vector<hs::Lazy<HashMap<K, V>>> cells(maps.begin(), maps.end());
+  return vantrel::internal::array::fromList<HashMap<K, V>>(static_cast<std::int64_t>(cells.size()),
+                                                           cells);
+}
+// The children of a branch node (see children) as a node array.
+template <class K, class V>
+vantrel::internal::ChildArray<K, V> childArray(const HashMap<K, V>& m) {
+  return trie::arrayOf(trie::children(m));
+}
 template <class K, class V>
 std::vector<vantrel::internal::L<K, V>> entries(const HashMap<K, V>& m) {
   if (kind(m) == Kind::Leaf) return {vantrel::internal::leafOf(m)};

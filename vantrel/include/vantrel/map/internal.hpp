@@ -10,6 +10,7 @@
 #include "vantrel/map/internal/iterate.hpp"
 #include "vantrel/map/internal/lookup.hpp"
 #include "vantrel/map/internal/nodes.hpp"
+#include "vantrel/map/internal/child_array.hpp"
 #include "vantrel/map/internal/compare.hpp"
 #include "vantrel/map/internal/hashing.hpp"
 #include "vantrel/map/internal/union.hpp"
