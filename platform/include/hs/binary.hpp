@@ -131,8 +131,11 @@ class Output {
  public:
   /// Output into r, with the next buffers from sink (which must outlive it).
   Output(BufferRange r, BufferSink& sink) noexcept : next_(r.next), end_(r.end), sink_(&sink) {}
+  /// @{
+  /// Not copyable: one writer per position in the sink's buffers.
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
+  /// @}
 
   /// Where the next byte goes.
   [[nodiscard]] std::uint8_t* position() const noexcept { return next_; }
@@ -202,8 +205,11 @@ class Input {
   /// which must outlive it.
   explicit Input(ByteString first, ChunkSource* rest = nullptr) noexcept
       : chunk_(std::move(first)), at_(chunk_.data()), end_(at_ + chunk_.size()), source_(rest) {}
+  /// @{
+  /// Not copyable: it points into the chunk it holds.
   Input(const Input&) = delete;
   Input& operator=(const Input&) = delete;
+  /// @}
 
   /// The first unread byte of the current chunk.
   [[nodiscard]] const std::uint8_t* position() const noexcept { return at_; }
@@ -539,8 +545,11 @@ class ChunkCollector : public BufferSink {
  public:
   /// A collector with no buffer yet.
   ChunkCollector() = default;
+  /// @{
+  /// Not copyable: it owns the buffer it fills.
   ChunkCollector(const ChunkCollector&) = delete;
   ChunkCollector& operator=(const ChunkCollector&) = delete;
+  /// @}
   /// Frees the buffer it holds.
   ~ChunkCollector();
 

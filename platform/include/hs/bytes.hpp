@@ -169,9 +169,11 @@ class ByteString {
     return !isInline() && !o.isInline() && rep_.heap.buf == o.rep_.heap.buf;
   }
 
-  /// The first n bytes of a buffer allocated with detail::allocateByteBuffer; takes over the
-  /// caller's reference. (For writers that fill buffers before they know the final size.) Up to
-  /// inlineCapacity bytes are copied into the object and the buffer is released.
+  // The first n bytes of a buffer allocated with detail::allocateByteBuffer; takes over the
+  // caller's reference. (For the platform's writers, which fill buffers before they know the
+  // final size; left out of the reference.) Up to inlineCapacity bytes are copied into the object
+  // and the buffer is released.
+  /// \cond
   [[nodiscard]] static ByteString adoptBuffer(detail::ByteBuffer* b, std::size_t n) noexcept {
     ByteString s{NoInit{}};
     if (n <= inlineCapacity) {
@@ -184,6 +186,7 @@ class ByteString {
     }
     return s;
   }
+  /// \endcond
 
   /// Exchanges the two strings' contents.
   void swap(ByteString& o) noexcept {

@@ -76,11 +76,10 @@ class Either {
   [[nodiscard]] const B& right() const { return std::get<1>(v_); }
   /// @}
 
-  /// @{
-  /// Equal when on the same side with equal payloads; ordered Left before Right, then by payload.
+  /// Equal when on the same side with equal payloads.
   friend bool operator==(const Either&, const Either&) = default;
+  /// Ordered Left before Right, then by payload.
   friend auto operator<=>(const Either&, const Either&) = default;
-  /// @}
 
  private:
   std::variant<A, B> v_;

@@ -339,6 +339,7 @@ template <class T>
 /// Whether T is a deferred value's handle, `Lazy<U>`.
 template <class T>
 struct IsLazy : std::false_type {};
+/// A deferred value's handle: true.
 template <class T>
 struct IsLazy<Lazy<T>> : std::true_type {};
 

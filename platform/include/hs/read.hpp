@@ -65,13 +65,12 @@ struct Number {
 /// The value of an integral literal (no fraction, no exponent) modulo 2^64; absent otherwise.
 /// Linear in the digits.
 [[nodiscard]] std::optional<std::uint64_t> numberToWord(const Number& n);
-/// @{
-/// The value correctly rounded to the nearest double / float: too large is infinity, too small
-/// zero, also for exponents beyond any range. Linear in the digits; a decimal literal is copied
-/// once for the conversion.
+/// The value correctly rounded to the nearest double: too large is infinity, too small zero, also
+/// for exponents beyond any range. Linear in the digits; a decimal literal is copied once for the
+/// conversion.
 [[nodiscard]] double numberToDouble(const Number& n);
+/// The value correctly rounded to the nearest float, as numberToDouble rounds to double.
 [[nodiscard]] float numberToFloat(const Number& n);
-/// @}
 
 /// One lexeme of the Haskell syntax, as the base library's lexer gives it.
 struct Lexeme {

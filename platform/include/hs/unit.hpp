@@ -14,7 +14,9 @@ namespace hs {
 
 /// The one value of the unit type; all units are equal.
 struct Unit {
+  /// True: all units are equal.
   [[nodiscard]] friend constexpr bool operator==(Unit, Unit) noexcept { return true; }
+  /// Equal: all units are equal.
   [[nodiscard]] friend constexpr std::strong_ordering operator<=>(Unit, Unit) noexcept {
     return std::strong_ordering::equal;
   }

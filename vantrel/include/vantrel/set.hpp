@@ -5,10 +5,11 @@
 /// text form, reading, deep evaluation, folding and the other platform capabilities are in
 /// vantrel/set/show.hpp, vantrel/set/read.hpp and vantrel/set/classes.hpp). Costs are the map's:
 /// a single-element operation hashes its element once and walks one branch node per level, O(log n)
-/// expected.
-/// The operations are declared in vantrel::internal::set and exported into vantrel::set, where a
-/// program calls them.
+/// expected. A program calls the operations through vantrel::set: `vantrel::set::insert(x, s)`.
 #pragma once
+
+// The operations are declared in vantrel::internal::set and exported here with using-declarations;
+// the reference shows them here (docs/apifilter.py).
 
 #include "vantrel/set/internal.hpp"
 

@@ -282,7 +282,8 @@ class Ambrel {
   hs::Lazy<internal::Node> cell_;
 };
 
-/// The field types of Ambrel(a, b) from the arguments, values or cells.
+/// The field types of Ambrel(a, b) from the arguments: a value's own type, T for a cell
+/// hs::Lazy<T>.
 template <class X, class Y>
 Ambrel(X, Y) -> Ambrel<internal::PlainT<X>, internal::PlainT<Y>>;
 

@@ -101,25 +101,27 @@ template <class F, class G, class A>
   const auto& ny = internal::one::Access::node(y);
   return internal::one::compareParts(hs::Compare{}, hs::Compare{}, nx, ny);
 }
-/// @{
-/// By compare: each operator evaluates its operands in the order of its compare call.
+/// Whether a is less than b by compare, which it calls as compare(b, a) (the order its operands
+/// are evaluated in).
 template <class F, class G, class A>
 [[nodiscard]] bool operator<(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(b, a) == hs::GT;
 }
+/// Whether a is at most b by compare, which it calls as compare(a, b).
 template <class F, class G, class A>
 [[nodiscard]] bool operator<=(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(a, b) != hs::GT;
 }
+/// Whether a is greater than b by compare, which it calls as compare(a, b).
 template <class F, class G, class A>
 [[nodiscard]] bool operator>(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(a, b) == hs::GT;
 }
+/// Whether a is at least b by compare, which it calls as compare(b, a).
 template <class F, class G, class A>
 [[nodiscard]] bool operator>=(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {
   return ambrel::compare(b, a) != hs::GT;
 }
-/// @}
 /// a when it is greater, else b (b on a tie).
 template <class F, class G, class A>
 [[nodiscard]] const Ambrel1<F, G, A>& max(const Ambrel1<F, G, A>& a, const Ambrel1<F, G, A>& b) {

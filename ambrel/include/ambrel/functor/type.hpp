@@ -128,7 +128,8 @@ class Ambrel1 {
   hs::Lazy<Node> cell_;
 };
 
-/// The tags and element type of Ambrel1(x, y) from the parts, values or cells.
+/// The tags and element type of Ambrel1(x, y) from the parts: a value's own type, T for a cell
+/// hs::Lazy<T>.
 template <class X, class Y>
 Ambrel1(X, Y) -> Ambrel1<hs::TagOfT<internal::one::PlainT<X>>, hs::TagOfT<internal::one::PlainT<Y>>,
                          hs::ElementOf<internal::one::PlainT<X>>>;

@@ -276,6 +276,9 @@ struct Read<quendle::UnpackedUUID> {
 /// @}
 }  // namespace hs
 
+/// \addtogroup quendle_uuid
+/// @{
+
 /// quendle::hash, for the standard containers.
 template <>
 struct std::hash<quendle::UUID> {
@@ -284,3 +287,4 @@ struct std::hash<quendle::UUID> {
     return static_cast<std::size_t>(quendle::hash(u));
   }
 };
+/// @}

@@ -61,12 +61,16 @@ struct ConstructorView<sarkel::ConstructorInfo> {
     return {std::move(n), std::move(vs), std::move(cx), std::move(fs), std::move(ss), std::move(v)};
   }
 };
+/// The record's two fields, in declared order.
 template <>
 struct ConstructorView<sarkel::FieldStrictness> : AggregateView<sarkel::FieldStrictness, 2> {};
+/// No fields.
 template <>
 struct ConstructorView<sarkel::NormalConstructor> : AggregateView<sarkel::NormalConstructor, 0> {};
+/// No fields.
 template <>
 struct ConstructorView<sarkel::InfixConstructor> : AggregateView<sarkel::InfixConstructor, 0> {};
+/// One field: the selector names.
 template <>
 struct ConstructorView<sarkel::RecordConstructor> : AggregateView<sarkel::RecordConstructor, 1> {};
 
@@ -77,24 +81,33 @@ namespace hs {
 /// \addtogroup sarkel_datatype
 /// @{
 
+/// DatatypeInfo ("Sarkel.Datatype.DatatypeInfo"): one record constructor, DatatypeInfo, with
+/// its seven field names.
 template <>
 struct Data<sarkel::DatatypeInfo>
     : data::RecordData<sarkel::DatatypeInfo, sarkel::internal::datatypeInfoDataType> {};
+/// ConstructorInfo: one record constructor, ConstructorInfo, with its six field names.
 template <>
 struct Data<sarkel::ConstructorInfo>
     : data::RecordData<sarkel::ConstructorInfo, sarkel::internal::constructorInfoDataType> {};
+/// FieldStrictness: one record constructor, FieldStrictness, with its two field names.
 template <>
 struct Data<sarkel::FieldStrictness>
     : data::RecordData<sarkel::FieldStrictness, sarkel::internal::fieldStrictnessDataType> {};
+/// Strictness: UnspecifiedStrictness, Lazy, Strict.
 template <>
 struct Data<sarkel::Strictness>
     : data::EnumData<sarkel::Strictness, sarkel::internal::strictnessDataType, 3> {};
+/// Unpackedness: UnspecifiedUnpackedness, NoUnpack, Unpack.
 template <>
 struct Data<sarkel::Unpackedness>
     : data::EnumData<sarkel::Unpackedness, sarkel::internal::unpackednessDataType, 3> {};
+/// DatatypeVariant: Datatype, Newtype, DataInstance, NewtypeInstance, TypeData.
 template <>
 struct Data<sarkel::DatatypeVariant>
     : data::EnumData<sarkel::DatatypeVariant, sarkel::internal::datatypeVariantDataType, 5> {};
+/// ConstructorVariant: NormalConstructor, InfixConstructor, RecordConstructor (its selector
+/// list the one field).
 template <>
 struct Data<sarkel::ConstructorVariant>
     : data::VariantData<sarkel::ConstructorVariant, sarkel::ConstructorVariant::Node,

@@ -78,6 +78,7 @@ class ConstructorVariant {
   }
 
   friend bool operator==(const ConstructorVariant&, const ConstructorVariant&) = default;
+  /// The order above: by constructor, then two records by their selector lists.
   friend std::strong_ordering operator<=>(const ConstructorVariant& a,
                                           const ConstructorVariant& b) {
     return a.node_ <=> b.node_;
@@ -266,18 +267,31 @@ namespace hs {
 /// \addtogroup sarkel_datatype
 /// @{
 
+/// The constructor name: `NoUnpack` (sarkel::showsPrec).
 template <>
 struct Show<sarkel::Unpackedness> : sarkel::internal::ShowVia {};
+/// The constructor name: `Lazy` (sarkel::showsPrec).
 template <>
 struct Show<sarkel::Strictness> : sarkel::internal::ShowVia {};
+/// The constructor name: `Newtype` (sarkel::showsPrec).
 template <>
 struct Show<sarkel::DatatypeVariant> : sarkel::internal::ShowVia {};
+/// `NormalConstructor`, `InfixConstructor` or `RecordConstructor [x,y]`, the last bracketed at
+/// precedence 11 and above (sarkel::showsPrec).
 template <>
 struct Show<sarkel::ConstructorVariant> : sarkel::internal::ShowVia {};
+/// The record form `FieldStrictness {fieldUnpackedness = ..., fieldStrictness = ...}`, bracketed
+/// at precedence 11 and above (sarkel::showsPrec).
 template <>
 struct Show<sarkel::FieldStrictness> : sarkel::internal::ShowVia {};
+/// The record form `ConstructorInfo {constructorName = ..., ...}`, bracketed at precedence 11 and
+/// above; names in their plain text form, reflection values in their derived form
+/// (sarkel::showsPrec).
 template <>
 struct Show<sarkel::ConstructorInfo> : sarkel::internal::ShowVia {};
+/// The record form `DatatypeInfo {datatypeContext = ..., ...}`, bracketed at precedence 11 and
+/// above; names in their plain text form, reflection values in their derived form
+/// (sarkel::showsPrec).
 template <>
 struct Show<sarkel::DatatypeInfo> : sarkel::internal::ShowVia {};
 

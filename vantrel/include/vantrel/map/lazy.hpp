@@ -10,15 +10,20 @@
 /// that path (copying the path: each copied level counts up its children once) and the new entry.
 /// An operation that changes nothing returns its input map itself.
 ///
-/// The operations are declared in vantrel::internal and exported into vantrel::lazy, where a
-/// program calls them (`vantrel::lazy::insert(k, v, m)`).
+/// A program calls the operations through this namespace: `vantrel::lazy::insert(k, v, m)`.
 #pragma once
+
+// The operations are declared in vantrel::internal (vantrel/map/internal/) and exported here with
+// using-declarations; the reference shows them here (docs/apifilter.py).
 
 #include "vantrel/map/internal.hpp"
 
 namespace vantrel::lazy {
 
 using vantrel::HashMap;
+// What lookupCell answers, and the pair that folds, traversals and iteration hand over.
+using internal::CellRef;
+using internal::Entry;
 
 using internal::empty;
 using internal::singleton;
@@ -59,15 +64,18 @@ using internal::liftHashWithSalt;
 using internal::liftHashWithSalt2;
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Comparison and hashing
+/// @{
 
+// (internal::hash also names the key hash of the trie, so this one forwards.)
 /// The map's hash: hashWithSalt with the default salt; O(n), one hash of each value (forcing it),
 /// none of the keys (their stored hashes are mixed in). Allocates only to sort the records of a
-/// collision of more than a few keys of one hash. (internal::hash also names the key hash of the
-/// trie, so this one forwards.)
+/// collision of more than a few keys of one hash.
 template <class K, class V>
 [[nodiscard]] std::int64_t hash(const HashMap<K, V>& m) {
   return internal::hash(m);
 }
+/// @}
 /// @}
 
 // List conversion (text forms, reading, deep evaluation and the other class capabilities are in

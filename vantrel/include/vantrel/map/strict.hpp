@@ -6,12 +6,15 @@
 /// the operations that store values; the others (lookups, erase, size, the plain union_,
 /// intersection and difference, the submap tests, folds, filter, keys, comparisons, hashes, toList,
 /// mapKeys, compose and deep evaluation) are the lazy interface's own, listed under
-/// vantrel/map/lazy.hpp. fromListN stores its values as given and is not part of this interface.
-/// Costs are those of the lazy operation of the same name, plus the evaluation of each stored
-/// value.
-/// The operations listed are declared in vantrel::internal::strict and exported into
-/// vantrel::strict, where a program calls them.
+/// vantrel/map/lazy.hpp, and this namespace exports them too (`vantrel::strict::erase` is
+/// `vantrel::lazy::erase`). fromListN stores its values as given and is not part of this
+/// interface. Costs are those of the lazy operation of the same name, plus the evaluation of each
+/// stored value.
+/// A program calls the operations through this namespace: `vantrel::strict::insert(k, v, m)`.
 #pragma once
+
+// The operations listed are declared in vantrel::internal::strict and exported here with
+// using-declarations; the reference shows them here (docs/apifilter.py).
 
 #include "vantrel/map/internal/strict.hpp"
 #include "vantrel/map/lazy.hpp"

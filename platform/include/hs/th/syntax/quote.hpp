@@ -20,8 +20,11 @@ class Quote {
  public:
   /// A context that only builds.
   Quote() = default;
+  /// @{
+  /// Not copyable: an interface, used through references.
   Quote(const Quote&) = delete;
   Quote& operator=(const Quote&) = delete;
+  /// @}
   virtual ~Quote() = default;
 
   /// A name with the given base, distinct from every other name (NameU with a process-wide atomic

@@ -276,9 +276,11 @@ HashMap<K, V> insertPairs(const R& pairs, Before&& before) {
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Construction
+/// @{
 
-/// The map of the pairs; a later pair replaces an earlier pair of an equal key. The pairs' second
-/// components may be values or cells, stored as given (a cell stays deferred). One hash per pair
+/// The map of the range's pairs, (K, V) or (K, hs::Lazy<V>); a later pair replaces an earlier pair
+/// of an equal key. The pairs' second components are stored as given (a cell stays deferred). One hash per pair
 /// and O(log n) expected per pair; built in place in a map nobody else sees, so no path is copied
 /// per pair: allocates the entries and the branch nodes of the result (a node that grows is
 /// reallocated). Plain values under keys whose hash and == are the language's (numbers, pointers,
@@ -353,6 +355,7 @@ template <class K, class V>
   return internal::fromList<K, V>(pairs);
 }
 
+/// @}
 /// @}
 }  // namespace vantrel::internal
 

@@ -356,6 +356,8 @@ bool equalKeys(const HashMap<K, V1>& t1, const HashMap<K, V2>& t2) {
 }
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Comparison and hashing
+/// @{
 
 /// Whether t1 and t2 have the same keys (the key type's ==) and eq(t1's value, t2's value) holds
 /// for each key; eq receives forced values, or the cells under hs::onCells. Walks both maps in
@@ -366,10 +368,13 @@ template <class EqV, class K, class V1, class V2>
   return internal::equal1(eq, t1, t2);
 }
 /// @}
+/// @}
 
 // ---- Equality of the leaf sequences ----------------------------------------------------------
 
 /// \addtogroup vantrel_map_lazy
+/// @{
+/// \name Comparison and hashing
 /// @{
 
 /// The two leaf sequences position by position: a leaf against a leaf by stored hash, eqk, eqv; a
@@ -379,8 +384,9 @@ template <class EqV, class K, class V1, class V2>
 template <class EqK, class EqV, class K1, class V1, class K2, class V2>
 [[nodiscard]] bool liftEq2(EqK&& eqk, EqV&& eqv, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {
   return detail::sequenceEqual(eqk, eqv, t1, t2);
-/// @}
 }
+/// @}
+/// @}
 template <class EqK, class K1, class V1, class K2, class V2>
 bool equalKeys1(EqK&& eqk, const HashMap<K1, V1>& t1, const HashMap<K2, V2>& t2) {
   detail::NoValues none;
@@ -433,6 +439,8 @@ hs::Ordering cmp(CK&& cmpk, CV&& cmpv, const HashMap<K1, V1>& t1, const HashMap<
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Comparison and hashing
+/// @{
 
 /// The maps ordered by their leaf sequences, first difference deciding: stored hashes unsigned, a
 /// leaf before a collision, collisions by record count and then their records in any order; keys by
@@ -449,8 +457,11 @@ template <class CK, class CV, class K1, class V1, class K2, class V2>
   return internal::cmp(cmpk, cmpv, t1, t2);
 }
 /// @}
+/// @}
 
 /// \addtogroup vantrel_map_lazy
+/// @{
+/// \name Comparison and hashing
 /// @{
 
 /// The ordering of x and y: liftCompare with the value type's own comparison (forcing the values it
@@ -472,6 +483,7 @@ template <class K, class V>
   return internal::compare(x, y) == hs::GT ? y : x;
 }
 /// @}
+/// @}
 
 // The record equality: keys, and only when they are equal, values.
 template <class K, class V>
@@ -484,6 +496,8 @@ bool operator==(const L<K, V>& a, const L<K, V>& b) {
 namespace vantrel {
 
 /// \addtogroup vantrel_map_lazy
+/// @{
+/// \name Operators on maps
 /// @{
 
 /// Equality: the same keys and, for each key, equal values (the value type's ==, forcing the values
@@ -519,6 +533,7 @@ template <class K, class V>
 bool operator>=(const HashMap<K, V>& x, const HashMap<K, V>& y) {
   return internal::compare(y, x) != hs::GT;
 }
+/// @}
 /// @}
 
 }  // namespace vantrel

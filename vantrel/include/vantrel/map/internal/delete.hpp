@@ -191,6 +191,8 @@ HashMap<K, V> delete_(KeyHash h, const std::type_identity_t<K>& k, const HashMap
 }
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Updates
+/// @{
 
 /// m without k's entry; m itself when k is absent. One hash of k, O(log n) expected; copies the
 /// key's path when the entry is there, allocating nothing else.
@@ -212,6 +214,7 @@ template <class K, class V>
   m = HashMap<K, V>();
   return out;
 }
+/// @}
 /// @}
 
 // Removes a key known to be present at position p: no comparison, every level rebuilt.
@@ -331,6 +334,8 @@ HashMap<K, V> adjustU(F f, const std::type_identity_t<K>& k, const HashMap<K, V>
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Updates
+/// @{
 
 /// The key's value replaced by the deferred f(stored value); f is not called here.
 /// One hash of k, O(log n) expected; copies the key's path and allocates the entry and the deferred
@@ -342,6 +347,7 @@ template <class K, class V, class F>
   return internal::adjustWalk<false, K, V>(cellFn, h, k, 0, m);
 }
 
+/// @}
 /// @}
 // ---- Alteration ----------------------------------------------------------------------------
 
@@ -377,6 +383,8 @@ std::optional<hs::Lazy<V>> decideOptional(F& f, const hs::Lazy<V>* current) {
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Updates
+/// @{
 
 /// k's entry decided by f, called now on k's stored value (forced) or none, and answering the new
 /// value or none; under hs::onCells f takes and gives optional cells and nothing is forced. None
@@ -411,6 +419,7 @@ template <class K, class V, class F>
   }
   return internal::alterDecide(found, answer, h, k, m);
 }
+/// @}
 /// @}
 
 // ---- Functorial alteration -----------------------------------------------------------------
@@ -456,6 +465,8 @@ auto alterFWith(G g, const K& k, const HashMap<K, V>& m) {
 }
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Updates
+/// @{
 
 /// alter inside g's functor: g receives the optional stored value (the lookup runs first) and its
 /// result is mapped to the new map; under hs::onCells, g receives the lookup as a deferred cell, so
@@ -465,6 +476,7 @@ template <class K, class V, class G>
 auto alterF(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   return internal::alterFWith<false, K, V>(std::move(g), k, m);
 }
+/// @}
 /// @}
 
 // As alterF with the lookup made at once, before g runs; the decision is alter's, with the

@@ -159,6 +159,8 @@ HashMap<K, V> copyRoot(const HashMap<K, V>& m) {
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Combination
+/// @{
 
 /// The pairs of the first map whose key the second map lacks: always a new map (the shared empty
 /// map when nothing is kept), with the first map's keys and value cells. Arithmetic, enum, pointer
@@ -179,6 +181,7 @@ template <class K, class V, class W>
     return acc;
   }
 }
+/// @}
 /// @}
 
 // The fold of differenceWith. With `Evaluate` (the value-strict form) every value is evaluated
@@ -206,6 +209,8 @@ HashMap<K, V> differenceWithFold(F& f, const HashMap<K, V>& m1, const HashMap<K,
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Combination
+/// @{
 
 /// As difference; a key of both maps asks f(first value, second value): absent drops the pair,
 /// present gives its new value. f is called once per common key, in the first map's trie order;
@@ -217,6 +222,7 @@ template <class K, class V, class W, class F>
 [[nodiscard]] HashMap<K, V> differenceWith(F f, const HashMap<K, V>& m1, const HashMap<K, W>& m2) {
   return internal::differenceWithFold<false, K, V, W>(f, m1, m2);
 }
+/// @}
 /// @}
 
 // ---- Submap tests --------------------------------------------------------------------------
@@ -304,6 +310,8 @@ bool submapWalk(C& cmp, LevelShift s, const Ref<K, V1>& t1, const Ref<K, V2>& t2
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Combination
+/// @{
 
 /// Every key of the first map is in the second, with a value that cmp(first value, second value)
 /// accepts. cmp is called at most once per pair of the first map, in its trie order, and never
@@ -321,6 +329,7 @@ template <class K, class V>
   auto eq = [](const V& x1, const V& x2) -> bool { return x1 == x2; };
   return internal::submapWalk<K, V, V>(eq, 0, Ref<K, V>::of(m1), Ref<K, V>::of(m2));
 }
+/// @}
 /// @}
 
 }  // namespace vantrel::internal

@@ -107,6 +107,8 @@ auto filterMapAux(LeafH onLeaf, EntryH onEntry, const HashMap<K, V>& m) {
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Mapping and filtering
+/// @{
 
 /// The pairs whose value satisfies p; a kept pair keeps its key and value cell. p receives the
 /// forced value (the cell under hs::onCells), once per pair in trie order. O(n); hashes and
@@ -199,5 +201,6 @@ template <class B, class C, class A>
   return detail::filterMap<A, C>(onLeaf, onEntry, ab);
 }
 
+/// @}
 /// @}
 }  // namespace vantrel::internal

@@ -203,6 +203,8 @@ M foldMapNode(R& record, const Ref<K, V>& t) {
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Folds and traversals
+/// @{
 
 /// f(v0, deferred f(v1, ... f(vN-1, z))); f receives a value and the rest as an hs::Lazy. f
 /// receives the forced value (the cell under hs::onCells) and the rest as a deferred cell, which
@@ -328,10 +330,13 @@ template <class F, class Z, class K, class V>
   return acc;
 }
 /// @}
+/// @}
 
 // ---- Monoidal folds ------------------------------------------------------------------------
 
 /// \addtogroup vantrel_map_lazy
+/// @{
+/// \name Folds and traversals
 /// @{
 
 /// f(k0, v0) <> (f(k1, v1) <> ...), right-nested per node array; mempty only for the empty map.
@@ -363,10 +368,13 @@ template <class F, class G, class K, class V>
   return detail::foldMapNode<M>(record, Ref<K, V>::of(m));
 }
 /// @}
+/// @}
 
 // ---- Lists ---------------------------------------------------------------------------------
 
 /// \addtogroup vantrel_map_lazy
+/// @{
+/// \name Conversion
 /// @{
 
 /// The pairs in trie order, each value as stored.
@@ -395,6 +403,7 @@ template <class K, class V>
   for (const auto& r : m) out.push_back(r.value);
   return out;
 }
+/// @}
 /// @}
 
 }  // namespace vantrel::internal

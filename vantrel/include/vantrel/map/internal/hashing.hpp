@@ -98,6 +98,8 @@ std::int64_t liftHashWalk(HK& hk, HV& hv, std::int64_t salt, const Ref<K, V>& c)
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Comparison and hashing
+/// @{
 
 /// The map's hash from a salt: each leaf's stored hash mixed into the running salt and the value
 /// hashed with the result; each collision by its collision hash; inner nodes add nothing.
@@ -109,12 +111,15 @@ template <class K, class V>
   return detail::hashWalk(salt, Ref<K, V>::of(m));
 }
 /// @}
+/// @}
 template <class K, class V>
 [[nodiscard]] std::int64_t hash(const HashMap<K, V>& m) {
   return internal::hashWithSalt(hs::defaultSalt, m);
 }
 
 /// \addtogroup vantrel_map_lazy
+/// @{
+/// \name Comparison and hashing
 /// @{
 
 /// The hash with the caller's hashers hk(salt, key) and hv(salt, value): a leaf becomes
@@ -132,6 +137,7 @@ template <class HV, class K, class V>
   detail::OwnHash hk;
   return detail::liftHashWalk(hk, hv, salt, Ref<K, V>::of(m));
 }
+/// @}
 /// @}
 
 }  // namespace vantrel::internal

@@ -601,6 +601,8 @@ HashMap<K, V> insertGivenUp(KeyHash h, const K& k, HashMap<K, V>&& m, P& p) {
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Updates
+/// @{
 
 /// k mapped to the cell v, stored as it is (a deferred value stays deferred), in place of an entry
 /// of an equal key; the map itself when v is the very cell stored under k. One hash of k, O(log n)
@@ -636,6 +638,7 @@ template <class K, class V>
 }
 
 /// @}
+/// @}
 // The insert of a value v the caller hands over into a cell of its own: v moves into a new cell
 // before the walk (a failed allocation leaves it as it was), the walk stores that cell, and when
 // anything after throws, nothing but this function holds the cell again and v is moved back.
@@ -659,6 +662,8 @@ HashMap<K, V> insertHandedOver(KeyHash h, KA& k, V& v, HashMap<K, V>&& m) {
 }
 
 /// \addtogroup vantrel_map_lazy
+/// @{
+/// \name Updates
 /// @{
 
 /// k mapped to the value v, in place of an entry of an equal key: a small plain value is held in
@@ -703,6 +708,7 @@ template <class K, class V, class U>
   }
 }
 /// @}
+/// @}
 
 // Absent key: k mapped to x. Present key: k mapped to g applied, now, to the stored value; g
 // receives and returns cells when wrapped with hs::onCells, else values.
@@ -717,6 +723,8 @@ HashMap<K, V> insertModifying(const std::type_identity_t<hs::Lazy<V>>& x, G g,
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Updates
+/// @{
 
 /// Absent key: k mapped to v. Present key: k mapped to the deferred f(v, stored value); f is not
 /// called here.
@@ -730,6 +738,7 @@ template <class K, class V, class F>
   ModifyPolicy<K, V, decltype(cellFn)> p{h, k, v, cellFn};
   return internal::insertWalk<Walk::Persistent>(h, k, 0, m, p);
 }
+/// @}
 /// @}
 
 // Adds a key known to be absent: no key comparison and no identity test, every level rebuilt.

@@ -162,6 +162,8 @@ using CallResult =
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Combination
+/// @{
 
 /// The keys of both maps with the first map's values.
 /// Hashes no key (the stored hashes route the walk) and compares keys only of equal hash; walks
@@ -200,6 +202,7 @@ template <class F, class K, class V1, class V2,
   const IntersectPolicy<V3, decltype(defer), false> p{defer};
   return internal::intersectMaps<V3>(p, m1, m2);
 }
+/// @}
 /// @}
 
 // intersectionWithKey# : f(kept key, first value, second value) called during the walk, its

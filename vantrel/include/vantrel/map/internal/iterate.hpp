@@ -15,6 +15,7 @@
 namespace vantrel {
 
 /// The forward iterator over a map's records in trie order; allocation-free, forces no value.
+/// \headerfile vantrel/map/lazy.hpp
 template <class K, class V>
 class HashMap<K, V>::iterator {
  public:
@@ -27,6 +28,7 @@ class HashMap<K, V>::iterator {
   /// @}
 
   /// What `it->` reaches: the current pair, held by value.
+  /// \headerfile vantrel/map/lazy.hpp
   struct Arrow {
     internal::Entry<K, V> e;  ///< The pair.
     /// The pair's address.

@@ -135,6 +135,8 @@ std::optional<hs::Lazy<V>> lookup_(KeyHash h, const std::type_identity_t<K>& k,
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Queries
+/// @{
 
 /// The stored value, or none: its cell (still deferred if it was stored deferred), or, for a
 /// small plain value the map holds in place, a handle holding a copy of the value (no allocation,
@@ -156,8 +158,10 @@ class CellRef {
   CellRef() noexcept = default;
   /// Nothing, written as a null pointer.
   CellRef(std::nullptr_t) noexcept {}  // NOLINT: reads as a null pointer
-  /// The stored value v.
+  // The stored value v (lookupCell's own; not in the reference).
+  /// \cond
   explicit CellRef(const LazyView<V>& v) noexcept : v_(v) {}
+  /// \endcond
 
   /// Whether a value was found.
   explicit operator bool() const noexcept { return v_.has_value(); }
@@ -205,10 +209,13 @@ template <class K, class V>
   return internal::findWithDefault(std::move(def), k, m);
 }
 /// @}
+/// @}
 
 [[noreturn]] void keyNotFound(const hs::CallStack& caller);
 
 /// \addtogroup vantrel_map_lazy
+/// @{
+/// \name Queries
 /// @{
 
 /// The stored value (as lookup gives it); a program error when the key is absent. The error's
@@ -220,6 +227,7 @@ template <class K, class V>
   if (const Found<K, V> f = internal::lookupU<K, V>(k, m)) return f.handle();
   keyNotFound(caller);
 }
+/// @}
 /// @}
 
 }  // namespace vantrel::internal

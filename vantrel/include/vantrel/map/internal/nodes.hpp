@@ -322,7 +322,9 @@ class LazyView {
   alignas(hs::Lazy<V>) unsigned char buf_[slotKind<V> == SlotKind::Plain ? sizeof(hs::Lazy<V>) : 1] = {};
 };
 
-/// \ingroup vantrel_map_lazy
+/// \addtogroup vantrel_map_lazy
+/// @{
+
 /// A pair as the library's folds, traversals and iteration hand it over: the key, and the value as
 /// a handle. Valid while the pair's node lives (an iterator's pair, until the iterator moves on).
 template <class K, class V>
@@ -330,6 +332,7 @@ struct Entry {
   const K& key;              ///< The stored key.
   const hs::Lazy<V>& value;  ///< The stored value's handle; `*value` forces it.
 };
+/// @}
 
 // ---- Branch nodes ------------------------------------------------------------------------------
 //
@@ -902,6 +905,8 @@ decltype(auto) withEntry(const Ref<K, V>& c, F&& f) {
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Construction
+/// @{
 
 /// The empty map; O(1), allocates nothing.
 template <class K, class V>
@@ -909,6 +914,7 @@ template <class K, class V>
   static const HashMap<K, V> e;
   return e;
 }
+/// @}
 /// @}
 
 // A leaf node (the root of a one-entry map, or a leaf that cannot be a record).
@@ -1274,6 +1280,8 @@ inline constexpr bool givesBack = !std::is_lvalue_reference_v<X> && std::is_same
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Construction
+/// @{
 
 /// The one-entry map of k and the cell v (stored as it is, deferred or not). One hash of k;
 /// allocates the entry.
@@ -1304,9 +1312,12 @@ template <class K, class V, class U>
 }
 
 /// @}
+/// @}
 // ---- Whole-map tests -----------------------------------------------------------------------
 
 /// \addtogroup vantrel_map_lazy
+/// @{
+/// \name Queries
 /// @{
 
 /// Whether the map is empty; O(1).
@@ -1334,6 +1345,7 @@ template <class K, class V>
   }
 }
 
+/// @}
 /// @}
 // ---- Lookup results ------------------------------------------------------------------------
 

@@ -116,6 +116,8 @@ namespace internal {
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Mapping and filtering
+/// @{
 
 /// Every value replaced by the deferred f(value). f runs for an entry only when its new value is
 /// demanded, at most once. O(n): builds every node of the result at once, one deferred application
@@ -165,6 +167,7 @@ template <class F, class K, class V>
   return acc;
 }
 
+/// @}
 /// @}
 }  // namespace internal
 

@@ -165,6 +165,8 @@ namespace vantrel::internal {
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Folds and traversals
+/// @{
 
 /// f(key, value) for every pair in trie order; the map of the delivered values, in f's applicative.
 /// f receives the key and the forced value (the cell under hs::onCells); effects run in trie order,
@@ -198,6 +200,7 @@ template <class K, class V>
 auto sequence(const HashMap<K, V>& m) {
   return internal::sequenceA(m);
 }
+/// @}
 /// @}
 
 }  // namespace vantrel::internal

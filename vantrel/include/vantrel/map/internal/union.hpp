@@ -154,6 +154,8 @@ HashMap<K, V> unionMaps(const P& p, const HashMap<K, V>& m1, const HashMap<K, V>
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Combination
+/// @{
 
 /// Every key of either map; a key of both keeps the left map's value (the right one is dropped
 /// unevaluated). Hashes no key (the stored hashes serve) and compares keys only of equal hash;
@@ -189,6 +191,7 @@ template <class K, class V, class F>
   return internal::unionMaps<K, V>(p, m1, m2);
 }
 /// @}
+/// @}
 
 // The merge of two bitmap-addressed arrays: popcount(b1 | b2) slots in bit order; a position that
 // both fill holds f(a1 element, a2 element), called now from the lowest position up (with cells
@@ -222,9 +225,11 @@ using MapOfRange = std::remove_cvref_t<std::ranges::range_reference_t<const R&>>
 
 /// \addtogroup vantrel_map_lazy
 /// @{
+/// \name Combination
+/// @{
 
-/// The union of the maps from the front, one accumulator: a key of several maps gets the value of
-/// the earliest. No maps give the empty map, one map that map itself.
+/// The union of the range's maps, HashMap<K, V>, from the front, one accumulator: a key of several
+/// maps gets the value of the earliest. No maps give the empty map, one map that map itself.
 /// One union_ per map after the first.
 template <std::ranges::input_range R>
 [[nodiscard]] MapOfRange<R> unions(const R& maps) {
@@ -237,6 +242,7 @@ template <class K, class V>
 [[nodiscard]] HashMap<K, V> unions(std::initializer_list<HashMap<K, V>> maps) {
   return internal::unions<std::initializer_list<HashMap<K, V>>>(maps);
 }
+/// @}
 /// @}
 
 // ---- Semigroup and monoid ------------------------------------------------------------------

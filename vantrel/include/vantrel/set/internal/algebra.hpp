@@ -25,6 +25,8 @@ namespace vantrel::internal::set {
 
 /// \addtogroup vantrel_set
 /// @{
+/// \name Combination
+/// @{
 
 /// Every element of either set; of two equal elements the left one stays. The map's union_: hashes
 /// no element, walks both sets where both have elements, O(n + m) at most, and shares every subtree
@@ -72,6 +74,7 @@ template <class T>
       s1.asMap(), s2.asMap());
 }
 
+/// @}
 /// @}
 }  // namespace vantrel::internal::set
 

@@ -38,6 +38,8 @@ struct UnitRnf {
 
 /// \addtogroup vantrel_set
 /// @{
+/// \name Comparison and hashing
+/// @{
 
 /// The same elements under r (r receives the two sets' elements), in trie order, elements of one
 /// hash in any order. O(n), stopping at the first difference; allocates only for the elements of a
@@ -72,10 +74,13 @@ template <class T>
   return set::compare(s1, s2) == hs::GT ? s2 : s1;
 }
 /// @}
+/// @}
 
 // ---- Hashing -------------------------------------------------------------------------------
 
 /// \addtogroup vantrel_set
+/// @{
+/// \name Comparison and hashing
 /// @{
 
 /// The hash of the map to unit: a set hashes exactly as its map.
@@ -99,6 +104,7 @@ template <class H, class T>
 }
 
 /// @}
+/// @}
 }  // namespace vantrel::internal::set
 
 // ---- C++ operators -------------------------------------------------------------------------
@@ -106,6 +112,8 @@ template <class H, class T>
 namespace vantrel {
 
 /// \addtogroup vantrel_set
+/// @{
+/// \name Operators on sets
 /// @{
 
 /// The same elements, whatever the order of insertion.
@@ -142,6 +150,7 @@ bool operator>=(const HashSet<T>& x, const HashSet<T>& y) {
   return internal::set::compare(y, x) != hs::GT;
 }
 
+/// @}
 /// @}
 }  // namespace vantrel
 

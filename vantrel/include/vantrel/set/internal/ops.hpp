@@ -39,6 +39,8 @@ using ElementOfRange = std::remove_cvref_t<std::ranges::range_reference_t<const 
 
 /// \addtogroup vantrel_set
 /// @{
+/// \name Conversion
+/// @{
 
 /// The set's map (its elements as keys of the unit value); O(1), copies one handle.
 template <class T>
@@ -67,6 +69,10 @@ template <class K, class V>
 
 // ---- Construction and single elements ------------------------------------------------------
 
+/// @}
+/// \name Construction
+/// @{
+
 /// The empty set; allocates nothing.
 template <class T>
 [[nodiscard]] HashSet<T> empty() noexcept {
@@ -78,6 +84,10 @@ template <class T>
   const KeyHash h = internal::hash(x);
   return HashSet<T>(internal::leafNode<T, hs::Unit>(h, x, hs::unitCell()));
 }
+/// @}
+/// \name Queries
+/// @{
+
 /// Whether the set is empty; O(1).
 template <class T>
 [[nodiscard]] bool null(const HashSet<T>& s) noexcept {
@@ -93,6 +103,10 @@ template <class T>
 [[nodiscard]] bool member(const std::type_identity_t<T>& x, const HashSet<T>& s) {
   return internal::member<T, hs::Unit>(x, s.asMap());
 }
+
+/// @}
+/// \name Updates
+/// @{
 
 /// The set with x. An equal element already there gives back the set itself (the stored element
 /// stays), except where a different element shares its hash: then x takes its place in a new set.
@@ -132,6 +146,7 @@ template <class T>
 }
 
 /// @}
+/// @}
 // ---- Bulk construction ---------------------------------------------------------------------
 
 namespace detail {
@@ -155,9 +170,11 @@ HashSet<T> fromRange(const R& xs) {
 
 /// \addtogroup vantrel_set
 /// @{
+/// \name Construction
+/// @{
 
-/// The set of the elements, inserted in order: of equal elements the first stays (the later one
-/// where a different element shares their hash). One hash per element and O(log n) expected per
+/// The set of the range's elements, of type T, inserted in order: of equal elements the first
+/// stays (the later one where a different element shares their hash). One hash per element and O(log n) expected per
 /// insert, built in place in a set nobody else sees (no path copied per element); a throwing hash
 /// or == leaves nothing behind.
 template <std::ranges::input_range R>
@@ -170,6 +187,10 @@ template <class T>
   return detail::fromRange<T>(xs);
 }
 
+/// @}
+/// \name Conversion
+/// @{
+
 /// The elements in trie order.
 /// O(n); allocates the vector of copies.
 template <class T>
@@ -180,6 +201,7 @@ template <class T>
   return out;
 }
 
+/// @}
 /// @}
 // ---- Filtering -----------------------------------------------------------------------------
 
@@ -203,6 +225,8 @@ SetMap<T> filterWalk(P& p, const SetMap<T>& t) {
 }  // namespace detail
 
 /// \addtogroup vantrel_set
+/// @{
+/// \name Mapping and filtering
 /// @{
 
 /// The elements that p keeps, tested in trie order; the input itself only when that is the empty
@@ -229,6 +253,7 @@ template <class F, class T>
   return HashSet<R>(std::move(acc));
 }
 
+/// @}
 /// @}
 // ---- Folds ---------------------------------------------------------------------------------
 //
@@ -262,6 +287,8 @@ A accValue(R&& r) {
 }  // namespace detail
 
 /// \addtogroup vantrel_set
+/// @{
+/// \name Folds and traversals
 /// @{
 
 // The folds are the map's walks over the set's map, with steps that hand over the elements.
@@ -319,6 +346,7 @@ template <class F, class T>
   return internal::detail::foldMapNode<M>(record, Ref<T, hs::Unit>::of(s.asMap()));
 }
 
+/// @}
 /// @}
 }  // namespace vantrel::internal::set
 

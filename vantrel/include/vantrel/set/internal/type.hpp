@@ -66,6 +66,7 @@ class HashSet {
 
 /// The elements of a set in trie order.
 /// Allocation-free; a forward iterator over const elements.
+/// \headerfile vantrel/set.hpp
 template <class T>
 class HashSet<T>::iterator {
  public:

@@ -28,8 +28,11 @@ HashMap<K, V> unsafeInsertWithKey(F&& f, const std::type_identity_t<K>& k,
 
 /// \addtogroup vantrel_map_strict
 /// @{
+/// \name Construction
+/// @{
 
-/// The map of the pairs, a later pair replacing an earlier pair of an equal key. Each value is
+/// The map of the range's pairs, (K, V) or (K, hs::Lazy<V>), a later pair replacing an earlier
+/// pair of an equal key. Each value is
 /// evaluated, in list order, before its key is hashed; a failing value fails the whole build,
 /// even when a later pair of the same key would replace it.
 /// Costs as the lazy fromList, plus the evaluation of every value.
@@ -81,5 +84,6 @@ template <class K, class V, class F>
                                                                                    pairs);
 }
 
+/// @}
 /// @}
 }  // namespace vantrel::internal::strict

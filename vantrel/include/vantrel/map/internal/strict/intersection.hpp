@@ -12,6 +12,8 @@ namespace vantrel::internal::strict {
 
 /// \addtogroup vantrel_map_strict
 /// @{
+/// \name Combination
+/// @{
 
 /// The keys of both maps, each with f(kept key, first value, second value), called during the walk
 /// and evaluated. The kept key is the first map's, or in some shapes of the two maps the second
@@ -52,5 +54,6 @@ template <class K, class V, class W, class F>
   return internal::differenceWithFold<true, K, V, W>(f, m1, m2);
 }
 
+/// @}
 /// @}
 }  // namespace vantrel::internal::strict

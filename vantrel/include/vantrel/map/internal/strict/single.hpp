@@ -64,6 +64,8 @@ HashMap<K, V> updateWith(F&& f, const std::type_identity_t<K>& k, const HashMap<
 
 /// \addtogroup vantrel_map_strict
 /// @{
+/// \name Construction
+/// @{
 
 /// The one-entry map of k and the cell v, evaluated first (then the key is hashed); the cell itself
 /// is stored. One hash of k; allocates the entry.
@@ -79,6 +81,10 @@ template <class K, class V, class U>
 [[nodiscard]] HashMap<K, V> singleton(const K& k, U&& v) {
   return internal::singleton<K, V>(k, std::forward<U>(v));
 }
+
+/// @}
+/// \name Updates
+/// @{
 
 /// k mapped to the cell v, evaluated before the key is hashed; the cell itself is stored. The very
 /// cell already stored for the key gives back the map itself. Costs as the lazy insert.
@@ -111,6 +117,7 @@ template <class K, class V, class U>
   return internal::insert<K, V>(k, std::forward<U>(v), std::move(m));
 }
 /// @}
+/// @}
 
 // The insert walk's handling of a present key for the combining inserts: f(key, new, stored) is
 // called at once and its result evaluated; the new value is evaluated only where it is stored
@@ -137,6 +144,8 @@ struct CombineStrict {
 };
 
 /// \addtogroup vantrel_map_strict
+/// @{
+/// \name Updates
 /// @{
 
 /// Absent key: k mapped to v, evaluated. Present key: k mapped to f(v, stored value), evaluated; v
@@ -219,6 +228,7 @@ template <class K, class V, class G>
 auto alterF(G g, const std::type_identity_t<K>& k, const HashMap<K, V>& m) {
   return internal::alterFWith<true, K, V>(std::move(g), k, m);
 }
+/// @}
 /// @}
 
 // As alterF with the lookup made at once, before g runs; the decision is alter's.

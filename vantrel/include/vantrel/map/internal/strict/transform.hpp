@@ -90,6 +90,8 @@ HashMap<K, V2> mapMaybeWalk(G& g, const HashMap<K, V>& t) {
 
 /// \addtogroup vantrel_map_strict
 /// @{
+/// \name Mapping and filtering
+/// @{
 
 /// A map of the same keys with every value replaced by f(value), evaluated. No node of the input is
 /// reused; the first failing call or value ends the walk.
@@ -144,6 +146,10 @@ template <class F, class K, class V>
   return detail::mapMaybeWalk<K, V, V2>(g, m);
 }
 
+/// @}
+/// \name Folds and traversals
+/// @{
+
 /// f(key, value) gives an action of the applicative deduced from its result type; the actions run
 /// in trie order and yield the map of their results, each evaluated before its node is built. How
 /// often the rest runs after an action (never for an absent optional, once per result for a list)
@@ -167,5 +173,6 @@ auto traverseWithKey(F f, const HashMap<K, V>& m) {
       m);
 }
 
+/// @}
 /// @}
 }  // namespace vantrel::internal::strict

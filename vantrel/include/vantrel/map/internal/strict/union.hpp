@@ -42,6 +42,8 @@ struct UnionStrict : UnionCombine<G, false> {
 
 /// \addtogroup vantrel_map_strict
 /// @{
+/// \name Combination
+/// @{
 
 /// Every key of either map; a key of both gets f(kept key, left value, right value), called during
 /// the walk and evaluated. The kept key is the left one, or in one shape of the two maps the right
@@ -69,6 +71,7 @@ template <class K, class V, class F>
   const UnionStrict<decltype(g)> p{{g}};
   return internal::unionMaps<K, V>(p, m1, m2);
 }
+/// @}
 /// @}
 
 }  // namespace vantrel::internal::strict
