@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <atomic>
 #include <barrier>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,6 +127,89 @@ TEST(CountPhases, ValuesMadeBeforeTheFirstThreadAreSharedByLaterThreads) {
     EXPECT_TRUE(vantrel::internal::debug::valid(versions[2]).isValid());
   }
   EXPECT_EQ(Tracked::live.load(), 0);
+}
+
+// ---- The first thread started from inside a drop ------------------------------------------
+
+// A value whose destructor, once armed, starts the process's first threads: they copy paths of
+// another map, which shares the sub-nodes that the drop is still counting down.
+struct Starter {
+  static inline std::atomic<int> live{0};
+  static inline std::function<void()> onDrop;
+  explicit Starter(bool a) : arms(a) { live.fetch_add(1); }
+  Starter(const Starter& o) : arms(o.arms) { live.fetch_add(1); }
+  Starter& operator=(const Starter&) = default;
+  ~Starter() {
+    live.fetch_sub(1);
+    if (arms && onDrop) std::exchange(onDrop, nullptr)();
+  }
+  bool arms;
+};
+using SMap = vantrel::HashMap<std::int64_t, Starter>;
+
+// Whether every node of m is held by one handle only.
+bool eachNodeHeldOnce(const SMap& m) {
+  namespace I = vantrel::internal;
+  if (I::kindOf(m) == I::Kind::Empty) return true;
+  if (I::Node::object(m)->refs.load() != 1) return false;
+  if (I::kindOf(m) != I::Kind::BitmapIndexed && I::kindOf(m) != I::Kind::Full) return true;
+  const auto& b = I::branchOf(m);
+  for (std::uint32_t i = 0; i < b.nsub(); ++i)
+    if (!eachNodeHeldOnce(b.subs()[i])) return false;
+  return true;
+}
+
+// Exit codes of one run in a child process.
+constexpr int startedThreaded = 77, countsWrong = 3;
+
+// Drops a map whose first-dropped sub-node holds the Starter, while `other` shares the rest;
+// the threads copy paths of `other` meanwhile. Exits with 0 when every count came out right.
+[[noreturn]] void dropStartingTheFirstThread() {
+  if (!hs::internal::singleThreaded()) std::exit(startedThreaded);
+  constexpr std::int64_t n = 4000;
+  // The key of the first sub-node freed at the two top levels (sub-nodes go last first).
+  std::int64_t armed = 0;
+  while ((vantrel::internal::hash(armed) & 0x3ff) != 0x3ff) ++armed;
+  std::vector<std::thread> pool;
+  std::atomic<bool> stop{false};
+  {
+    SMap dropped;
+    for (std::int64_t i = 0; i < n; ++i) dropped = L::insert(i, Starter(i == armed), std::move(dropped));
+    const SMap other = L::erase(armed, dropped);
+    Starter::onDrop = [&] {
+      std::atomic<int> ready{0};
+      for (int t = 0; t < 3; ++t)
+        pool.emplace_back([&, t] {
+          for (std::int64_t i = 0; !stop.load(); ++i) {
+            const SMap copy = L::insert(n + i * 3 + t, Starter(false), other);
+            if (i == 0) ready.fetch_add(1);
+          }
+        });
+      while (ready.load() < 3) std::this_thread::yield();
+    };
+    dropped = SMap();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    stop = true;
+    for (auto& t : pool) t.join();
+    if (pool.size() != 3 || !eachNodeHeldOnce(other) || L::size(other) != n - 1) std::exit(countsWrong);
+  }
+  std::exit(Starter::live.load() == 0 ? 0 : countsWrong);
+}
+
+// Each run needs a process that has had no thread yet: a child that starts the program afresh.
+TEST(CountPhases, FirstThreadStartedByADestructorDuringADrop) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  bool threaded = false;
+  for (int run = 0; run < 50; ++run) {
+    EXPECT_EXIT(dropStartingTheFirstThread(),
+                [&](int status) {
+                  if (WIFEXITED(status) && WEXITSTATUS(status) == startedThreaded) threaded = true;
+                  return WIFEXITED(status) && (WEXITSTATUS(status) == 0 || threaded);
+                },
+                "")
+        << "run " << run;
+    if (threaded) GTEST_SKIP() << "the program starts with more than one thread";
+  }
 }
 
 }  // namespace

@@ -199,12 +199,8 @@ void downThenEnd(Ending& e, std::int64_t n) {
 // started the walk (-1) last.
 void* endAtDepth(Ending& e) {
   e.left.reserve(static_cast<std::size_t>(e.depth) + 2);
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, 256 * 1024);
-  pthread_t th;
-  const int rc = pthread_create(
-      &th, &attr,
+  const pthread_t th = testing_support::startThread(
+      256 * 1024,
       [](void* p) -> void* {
         auto& e = *static_cast<Ending*>(p);
         const Level outside{&e.left, -1};
@@ -212,8 +208,6 @@ void* endAtDepth(Ending& e) {
         return nullptr;
       },
       &e);
-  pthread_attr_destroy(&attr);
-  if (rc != 0) throw std::runtime_error("pthread_create failed");
   if (e.how == End::cancel) {
     while (!e.atBottom.load()) usleep(100);
     pthread_cancel(th);

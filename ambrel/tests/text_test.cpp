@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ambrel/ambrel.hpp"
+#include "ambrel/functor.hpp"
 #include "hs/classes1.hpp"
 #include "hs/read.hpp"
 #include "hs/show.hpp"
@@ -204,6 +205,79 @@ TEST(Read, AnyNumberOfBracketsOnASmallStack) {
     using Nested = Ambrel<II, II>;
     EXPECT_EQ(hs::readMaybe<Nested>(around("That " + around("This 5"))), Nested(That(II(This(Int{5})))));
     EXPECT_EQ(hs::readMaybe<II>(std::string(n, '(')), std::nullopt);
+  });
+}
+
+// ---- Values that nest through their fields
+
+// A tree whose second field is a subtree, compared by its Ambrel; ordered by the three-way lifted
+// form (hs::compare of a type with only < would compare every level twice).
+struct Tree {
+  Ambrel<Int, Tree> node;
+  friend bool operator==(const Tree& a, const Tree& b) { return a.node == b.node; }
+  friend bool operator<(const Tree& a, const Tree& b);
+};
+struct TreeCompare {
+  hs::Ordering operator()(const Tree& a, const Tree& b) const {
+    return hs::liftCompare2(hs::Compare{}, *this, a.node, b.node);
+  }
+};
+struct TreeEq {
+  bool operator()(const Tree& a, const Tree& b) const { return hs::liftEq(*this, a.node, b.node); }
+};
+bool operator<(const Tree& a, const Tree& b) { return TreeCompare{}(a, b) == hs::LT; }
+
+// A tree whose parts are lists of subtrees.
+struct Tree1 {
+  ambrel::Ambrel1<hs::ListTag, hs::ListTag, Tree1> node;
+  friend bool operator==(const Tree1& a, const Tree1& b) { return a.node == b.node; }
+};
+struct Tree1Eq {
+  bool operator()(const Tree1& a, const Tree1& b) const { return hs::liftEq(*this, a.node, b.node); }
+};
+struct Tree1Compare {
+  hs::Ordering operator()(const Tree1& a, const Tree1& b) const {
+    return hs::liftCompare(*this, a.node, b.node);
+  }
+};
+
+// `depth` levels: Ambrel 0 and the level below, down to This bottom.
+Tree treeChain(Int depth, Int bottom) {
+  Tree t{This(bottom)};
+  for (Int i = 1; i < depth; ++i) t = Tree{Ambrel<Int, Tree>(Int{0}, std::move(t))};
+  return t;
+}
+// `depth` levels: Ambrel1 of [the level below] and [], down to This1 [] or That1 [].
+Tree1 tree1Chain(Int depth, bool bottomThis) {
+  using T1 = ambrel::Ambrel1<hs::ListTag, hs::ListTag, Tree1>;
+  const std::vector<Tree1> none;
+  Tree1 t{bottomThis ? T1(ambrel::This1(none)) : T1(ambrel::That1(none))};
+  for (Int i = 1; i < depth; ++i)
+    t = Tree1{T1(hs::Lazy<std::vector<Tree1>>(std::vector<Tree1>{std::move(t)}),
+                 hs::Lazy<std::vector<Tree1>>(std::vector<Tree1>{}))};
+  return t;
+}
+
+TEST(AmbrelDepth, ValuesNestedThroughFieldsCompareOnASmallStack) {
+  constexpr Int depth = 100000;
+  const Tree a = treeChain(depth, 1), same = treeChain(depth, 1), other = treeChain(depth, 2);
+  const Tree1 a1 = tree1Chain(depth, true), same1 = tree1Chain(depth, true);
+  const Tree1 other1 = tree1Chain(depth, false);
+  testing_support::onThreadStack(256 * 1024, [&] {
+    EXPECT_TRUE(a == same);
+    EXPECT_FALSE(a == other);
+    EXPECT_EQ(ambrel::compare(a.node, same.node), hs::EQ);
+    EXPECT_EQ(ambrel::compare(a.node, other.node), hs::LT);
+    EXPECT_TRUE(a.node < other.node);
+    EXPECT_TRUE(TreeEq{}(a, same));
+    EXPECT_FALSE(TreeEq{}(a, other));
+    EXPECT_EQ(TreeCompare{}(other, a), hs::GT);
+    EXPECT_TRUE(a1 == same1);
+    EXPECT_FALSE(a1 == other1);
+    EXPECT_TRUE(Tree1Eq{}(a1, same1));
+    EXPECT_FALSE(Tree1Eq{}(a1, other1));
+    EXPECT_EQ(Tree1Compare{}(a1, same1), hs::EQ);
+    EXPECT_EQ(Tree1Compare{}(a1, other1), hs::LT);
   });
 }
 

@@ -263,4 +263,35 @@ TEST(Depth, HostileBracketsReadAsNoParseQuickly) {
   EXPECT_FALSE(hs::readMaybe<Nat>(fixes).has_value());
 }
 
+// A tree whose subtrees are the elements of a list, compared as the list.
+struct Tree {
+  Fix<morvet::ListFTag<Tree>> kids;
+  friend bool operator==(const Tree& a, const Tree& b) { return a.kids == b.kids; }
+  friend bool operator<(const Tree& a, const Tree& b) { return a.kids < b.kids; }
+};
+using TreeList = Fix<morvet::ListFTag<Tree>>;
+using TreeListF = morvet::ListF<Tree, TreeList>;
+
+// `depth` levels of one-element lists, down to an empty list, or to a list of one leaf.
+Tree treeChain(std::int64_t depth, bool longer) {
+  const TreeList nil(TreeListF::Nil());
+  Tree t{longer ? TreeList(TreeListF::Cons(Tree{nil}, nil)) : nil};
+  for (std::int64_t i = 1; i < depth; ++i) t = Tree{TreeList(TreeListF::Cons(std::move(t), nil))};
+  return t;
+}
+
+// The elements' comparisons nest through the library's: at any depth on a small stack. (Only
+// orders decided by the first `<` of hs::compare are linear: an element type with only < is
+// compared twice at every level otherwise.)
+TEST(Depth, ValuesNestedThroughListElementsCompareOnASmallStack) {
+  const Tree a = treeChain(kDeep, false), same = treeChain(kDeep, false), other = treeChain(kDeep, true);
+  testing_support::onThreadStack(kSmallStack, [&] {
+    EXPECT_TRUE(a == same);
+    EXPECT_FALSE(a == other);
+    EXPECT_EQ(morvet::compare(a.kids, other.kids), hs::LT);
+    EXPECT_TRUE(a.kids.unFix() == same.kids.unFix());
+    EXPECT_FALSE(a.kids.unFix() == other.kids.unFix());
+  });
+}
+
 }  // namespace

@@ -1,9 +1,11 @@
 #include "hs/lazy.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
+#include "forced_unwind.hpp"
 #include "hs/error.hpp"
 #include "hs/stack.hpp"
 
@@ -85,6 +87,7 @@ class FrameStack {
   std::size_t size() const noexcept { return size_; }
   Frame& back() noexcept { return data_[size_ - 1]; }
   Frame& operator[](std::size_t i) noexcept { return data_[i]; }
+  const Frame& operator[](std::size_t i) const noexcept { return data_[i]; }
   void pop() noexcept { --size_; }
   void push(Frame f) {
     if (size_ == capacity_) {
@@ -105,20 +108,57 @@ class FrameStack {
   std::size_t capacity_ = inlineCapacity;
 };
 
-// The forcings running on this thread, innermost first: a computation may force other cells.
+// The forcings running on this thread. Coroutines of the thread (makecontext/swapcontext) may
+// each be inside forcings and switch to one another from inside a computation, so the forcings
+// need not nest: they are a set, which each leaves when it ends, and whether one is a caller of the
+// code running is asked of the stack helper.
 struct Forcing {
   FrameStack frames;
-  Forcing* outer;
+  std::uintptr_t sp;  // the stack pointer of its frame
+  Forcing* prev;
+  Forcing* next;
 };
-constinit thread_local Forcing* innermost = nullptr;
+// Initial-exec, as the stack helper's window is: each forcing joins and leaves the set.
+[[gnu::tls_model("initial-exec")]] constinit thread_local Forcing* forcings = nullptr;
 
-// Claimed by this thread and not settled yet: a demand of such a cell is a loop.
-bool claimedByThisThread(CellBase* c) noexcept {
-  for (Forcing* f = innermost; f != nullptr; f = f->outer)
+// Joins the set for the lifetime of a forcing.
+class Joined {
+ public:
+  explicit Joined(Forcing& f) noexcept : f_(f) {
+    f.prev = nullptr;
+    f.next = forcings;
+    if (forcings != nullptr) forcings->prev = &f;
+    forcings = &f;
+  }
+  Joined(const Joined&) = delete;
+  Joined& operator=(const Joined&) = delete;
+  ~Joined() {
+    (f_.prev != nullptr ? f_.prev->next : forcings) = f_.next;
+    if (f_.next != nullptr) f_.next->prev = f_.prev;
+  }
+
+ private:
+  Forcing& f_;
+};
+
+// Who on this thread claimed a cell that is not settled yet: no forcing of the thread (another
+// thread did; waiting for it is sound), a forcing the code running was called from (a demand of
+// the cell is a loop), or one of another coroutine of the thread, switched away from inside a
+// computation (waiting would block the thread for good).
+enum class Claimer { otherThread, caller, otherCoroutine };
+Claimer claimerOf(const Forcing& self, const CellBase* c) noexcept {
+  for (const Forcing* f = forcings; f != nullptr; f = f->next)
     for (std::size_t i = 0; i < f->frames.size(); ++i)
-      if (f->frames[i].mine && f->frames[i].cell == c) return true;
-  return false;
+      if (f->frames[i].mine && f->frames[i].cell == c)
+        return f == &self || callerFrame(f->sp) ? Claimer::caller : Claimer::otherCoroutine;
+  return Claimer::otherThread;
 }
+
+// A demand of a cell another coroutine of the thread is evaluating. Like running out of memory, it
+// is no cell's answer: a computation that lets it pass is not settled by it.
+struct ForceConflict : ProgramError {
+  ForceConflict() : ProgramError("hs::Lazy: demanded while another coroutine of this thread is evaluating it") {}
+};
 
 std::exception_ptr loopError() { return std::make_exception_ptr(ProgramError("<<loop>>")); }
 
@@ -149,13 +189,28 @@ void releaseSlow(CellBase* c) noexcept {
 }
 
 namespace {
+// Runs a claimed cell's computation; an exception it throws is the cell's answer, stored, unless it
+// is a failure of forcing itself or the thread's end, which pass. (A handler of
+// abi::__forced_unwind is bound to no object, which g++'s null check takes for a fault.)
+__attribute__((no_sanitize("null"))) void runClaimed(CellBase* c) {
+  try {
+    c->run();
+  } catch (const ForceOutOfMemory&) {
+    throw;
+  } catch (const ForceConflict&) {
+    throw;
+#ifdef HS_FORCED_UNWIND
+  } catch (abi::__forced_unwind&) {
+    throw;
+#endif
+  } catch (...) {
+    c->fail(std::current_exception());
+  }
+}
+
 void forceHere(CellBase* root) {
-  Forcing self{{}, innermost};
-  innermost = &self;
-  struct Unlink {
-    Forcing& f;
-    ~Unlink() { innermost = f.outer; }
-  } unlink{self};
+  Forcing self{{}, stackPointer(), nullptr, nullptr};
+  const Joined joined{self};
   FrameStack& stack = self.frames;
   try {
     stack.push({root, false});
@@ -169,15 +224,17 @@ void forceHere(CellBase* root) {
           continue;
         }
         if (s == CellBase::Running) {
-          if (claimedByThisThread(c)) {
-            // The cell's own computation demands it: it can never finish.
-            if (stack.size() == 1) throw ProgramError("<<loop>>");
-            stack.pop();
-            stack.back().cell->fail(loopError());
-            stack.pop();
+          const Claimer claimer = claimerOf(self, c);
+          if (claimer == Claimer::otherThread) {
+            c->state_.wait(CellBase::Running, std::memory_order_acquire);
             continue;
           }
-          c->state_.wait(CellBase::Running, std::memory_order_acquire);
+          if (claimer == Claimer::otherCoroutine) throw ForceConflict();
+          // The cell's own computation demands it: it can never finish.
+          if (stack.size() == 1) throw ProgramError("<<loop>>");
+          stack.pop();
+          stack.back().cell->fail(loopError());
+          stack.pop();
           continue;
         }
         if (!c->state_.compare_exchange_strong(s, CellBase::Running, std::memory_order_acq_rel))
@@ -188,9 +245,7 @@ void forceHere(CellBase* root) {
         stack.push({dep, false});
         continue;
       }
-      std::exception_ptr again;
-      c->run(again);
-      if (again) std::rethrow_exception(again);
+      runClaimed(c);
       stack.pop();
     }
   } catch (const ForceOutOfMemory&) {
@@ -200,6 +255,7 @@ void forceHere(CellBase* root) {
     unclaimAll(stack);
     throw ForceOutOfMemory();
   } catch (...) {
+    // A loop, a demand another coroutine holds up, or the thread's end.
     unclaimAll(stack);
     throw;
   }

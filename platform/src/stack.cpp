@@ -8,12 +8,8 @@
 #include <exception>
 #include <new>
 
-// glibc ends a thread (pthread_exit, cancellation) by a forced unwind, which the segment's entry
-// must let pass; it is seen as abi::__forced_unwind.
-#if defined(__GLIBC__) && defined(__GLIBCXX__)
-#include <cxxabi.h>
-#define HS_STACK_FORCED_UNWIND 1
-#endif
+// A thread's forced unwind, which the segment's entry must let pass.
+#include "forced_unwind.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define HS_STACK_ASAN 1
@@ -52,6 +48,7 @@ struct Segment {
   Segment* next;  // in the thread's cache, or in its list of segments in use
   Segment* prev;  // in the list of segments in use
   std::size_t mapped;
+  std::uintptr_t entered;  // while in use: the stack pointer of the call that switched to it
   [[nodiscard]] std::uintptr_t low() const noexcept {
     return reinterpret_cast<std::uintptr_t>(this) + sizeof(Segment) - mapped + pageSize();
   }
@@ -282,7 +279,7 @@ hs_stack_return:
 )");
 #endif
 
-#ifdef HS_STACK_FORCED_UNWIND
+#ifdef HS_FORCED_UNWIND
 // glibc's cleanup points, the ones its C cleanup handlers use; in C++ its header leaves them out.
 extern "C" {
 void __pthread_register_cancel(__pthread_unwind_buf_t* buf);
@@ -318,7 +315,7 @@ void stackCall(void* arg, void (*fn)(void*, void*), std::uintptr_t low, std::uin
   starting = &c;
   swapcontext(&c.caller, &c.callee);
 }
-#ifdef HS_STACK_FORCED_UNWIND
+#ifdef HS_FORCED_UNWIND
 [[noreturn]] void stackReturn(void* back) noexcept {
   setcontext(&static_cast<Contexts*>(back)->caller);
   __builtin_unreachable();
@@ -333,7 +330,7 @@ void endUse([[maybe_unused]] const Call& c) noexcept {
 #endif
 }
 
-#ifdef HS_STACK_FORCED_UNWIND
+#ifdef HS_FORCED_UNWIND
 // Ends the run's use of its segment and resumes the caller, from any depth on the segment. (A
 // plain return is the common way back: a return the processor saw the call of is predicted.)
 [[noreturn]] void leave(const Call& c) noexcept {
@@ -376,12 +373,12 @@ __attribute__((no_sanitize("null"))) void enter(void* p, void* back) {
   __sanitizer_finish_switch_fiber(nullptr, &c.callerBottom, &c.callerSize);
 #endif
   {
-#ifdef HS_STACK_FORCED_UNWIND
+#ifdef HS_FORCED_UNWIND
     const LeaveWhenForced leaveWhenForced{c};
 #endif
     try {
       c.fn(c.ctx);
-#ifdef HS_STACK_FORCED_UNWIND
+#ifdef HS_FORCED_UNWIND
     } catch (abi::__forced_unwind&) {
       // glibc aborts the process when a forced unwind ends in a handler: it goes on, to the
       // entry's cleanup above.
@@ -395,15 +392,20 @@ __attribute__((no_sanitize("null"))) void enter(void* p, void* back) {
   endUse(c);
 }
 
+// The segment in use that holds the address, or null.
+Segment* segmentAt(const ThreadStacks& t, std::uintptr_t a) noexcept {
+  for (Segment* s = t.inUse; s != nullptr; s = s->next)
+    if (a >= s->low() && a < s->top()) return s;
+  return nullptr;
+}
+
 }  // namespace
 
 bool stackRoomSlow(std::uintptr_t here) noexcept {
   ThreadStacks& t = stacks;
-  for (Segment* s = t.inUse; s != nullptr; s = s->next) {
-    if (here >= s->low() && here < s->top()) {
-      stackWindow = windowOf(s->low(), s->top());
-      return here >= s->low() + stackRedZone;
-    }
+  if (const Segment* s = segmentAt(t, here)) {
+    stackWindow = windowOf(s->low(), s->top());
+    return here >= s->low() + stackRedZone;
   }
   if (!t.ownKnown) askOwnStack(t);
   if (here >= t.ownLow && here < t.ownHigh) {
@@ -415,9 +417,24 @@ bool stackRoomSlow(std::uintptr_t here) noexcept {
   return false;
 }
 
+// Each stack in use belongs to one chain of calls: the frames above the stack pointer on the stack
+// the thread runs on are its callers, and so are those above the point each segment on the way
+// was entered from.
+bool callerFrame(std::uintptr_t sp) noexcept {
+  ThreadStacks& t = stacks;
+  std::uintptr_t here = stackPointer();
+  while (const Segment* s = segmentAt(t, here)) {
+    if (sp >= here && sp < s->top()) return true;
+    here = s->entered;
+  }
+  if (!t.ownKnown) askOwnStack(t);
+  return here >= t.ownLow && here < t.ownHigh && sp >= here && sp < t.ownHigh;
+}
+
 void runOnSegment(void (*fn)(void*), void* ctx) {
   ThreadStacks& t = stacks;
   Segment* const s = acquire();
+  s->entered = stackPointer();
   use(t, s);
   // The window describes the caller's stack (the check that sent it here has just set it), and
   // does again when the call comes back, whatever other walks of the thread did meanwhile.
@@ -448,7 +465,7 @@ void runOnSegment(void (*fn)(void*), void* ctx) {
   stackWindow = outerWindow;
   unuse(t, s);
   release(s);
-#ifdef HS_STACK_FORCED_UNWIND
+#ifdef HS_FORCED_UNWIND
   if (call.forced) unwindOnward();
 #endif
   if (call.error) std::rethrow_exception(call.error);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <compare>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "hs/islist.hpp"
 #include "hs/nfdata.hpp"
 #include "hs/semigroup.hpp"
+#include "testing/stacks.hpp"
 
 namespace {
 
@@ -616,6 +618,99 @@ TEST(IsList, ConvertsBothWaysAndTakesTheCountAsAHint) {
   Bag::hinted = -1;
   EXPECT_EQ(hs::toItems(hs::fromListN<Hinted>(2, {'a', 'b'})), (std::vector<char>{'a', 'b'}));
   EXPECT_EQ(Bag::hinted, 2);
+}
+
+// ---- Values that nest through the platform's containers
+
+// A chain of subtrees held in cells (so that it is freed without recursion), compared level by
+// level through one of the lifted instances, or by Either's own comparisons.
+struct Deep {
+  std::int64_t label = 0;
+  std::vector<hs::Lazy<Deep>> kids;
+};
+struct Chain {
+  std::int64_t label = 0;
+  hs::Lazy<hs::Either<std::int64_t, Chain>> next =
+      hs::Either<std::int64_t, Chain>(hs::Left(std::int64_t{0}));
+  friend bool operator==(const Chain& a, const Chain& b) {
+    return a.label == b.label && *a.next == *b.next;
+  }
+  friend std::strong_ordering operator<=>(const Chain& a, const Chain& b) {
+    if (a.label != b.label) return a.label <=> b.label;
+    return *a.next <=> *b.next;
+  }
+};
+enum class Via { Vector, Optional, Pair };
+
+template <Via via>
+struct DeepEq {
+  bool operator()(const Deep& a, const Deep& b) const {
+    if (a.label != b.label || a.kids.size() != b.kids.size()) return false;
+    if (a.kids.empty()) return true;
+    const auto cells = [this](const hs::Lazy<Deep>& x, const hs::Lazy<Deep>& y) {
+      return (*this)(*x, *y);
+    };
+    if constexpr (via == Via::Vector)
+      return hs::liftEq(cells, a.kids, b.kids);
+    else if constexpr (via == Via::Optional)
+      return hs::liftEq(cells, std::optional(a.kids[0]), std::optional(b.kids[0]));
+    else
+      return hs::liftEq2(hs::Equal{}, cells, std::pair(a.label, a.kids[0]),
+                         std::pair(b.label, b.kids[0]));
+  }
+};
+template <Via via>
+struct DeepCompare {
+  hs::Ordering operator()(const Deep& a, const Deep& b) const {
+    if (a.label != b.label) return hs::compare(a.label, b.label);
+    if (a.kids.empty() || b.kids.empty()) return hs::compare(a.kids.size(), b.kids.size());
+    const auto cells = [this](const hs::Lazy<Deep>& x, const hs::Lazy<Deep>& y) {
+      return (*this)(*x, *y);
+    };
+    if constexpr (via == Via::Vector)
+      return hs::liftCompare(cells, a.kids, b.kids);
+    else if constexpr (via == Via::Optional)
+      return hs::liftCompare(cells, std::optional(a.kids[0]), std::optional(b.kids[0]));
+    else
+      return hs::liftCompare2(hs::Compare{}, cells, std::pair(a.label, a.kids[0]),
+                              std::pair(b.label, b.kids[0]));
+  }
+};
+
+// `depth` levels of one subtree each, down to a leaf labelled `bottom`.
+Deep deepChain(std::int64_t depth, std::int64_t bottom) {
+  Deep d{bottom, {}};
+  for (std::int64_t i = 1; i < depth; ++i) d = Deep{0, {hs::Lazy<Deep>(std::move(d))}};
+  return d;
+}
+Chain eitherChain(std::int64_t depth, std::int64_t bottom) {
+  Chain c{0, hs::Either<std::int64_t, Chain>(hs::Left(bottom))};
+  for (std::int64_t i = 1; i < depth; ++i)
+    c = Chain{0, hs::Either<std::int64_t, Chain>(hs::Right(std::move(c)))};
+  return c;
+}
+
+template <Via via>
+void expectDeepComparisons(const Deep& a, const Deep& same, const Deep& other) {
+  EXPECT_TRUE(DeepEq<via>{}(a, same)) << static_cast<int>(via);
+  EXPECT_FALSE(DeepEq<via>{}(a, other)) << static_cast<int>(via);
+  EXPECT_EQ(DeepCompare<via>{}(a, same), hs::EQ) << static_cast<int>(via);
+  EXPECT_EQ(DeepCompare<via>{}(a, other), hs::LT) << static_cast<int>(via);
+}
+
+TEST(Lifted, ValuesNestedThroughContainersCompareOnASmallStack) {
+  constexpr std::int64_t depth = 100000;
+  const Deep a = deepChain(depth, 1), same = deepChain(depth, 1), other = deepChain(depth, 2);
+  const Chain c = eitherChain(depth, 1), sameC = eitherChain(depth, 1), otherC = eitherChain(depth, 2);
+  testing_support::onThreadStack(256 * 1024, [&] {
+    expectDeepComparisons<Via::Vector>(a, same, other);
+    expectDeepComparisons<Via::Optional>(a, same, other);
+    expectDeepComparisons<Via::Pair>(a, same, other);
+    EXPECT_TRUE(c == sameC);
+    EXPECT_FALSE(c == otherC);
+    EXPECT_EQ(c <=> sameC, std::strong_ordering::equal);
+    EXPECT_TRUE(c < otherC);
+  });
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "hs/nfdata.hpp"
 #include "hs/semigroup.hpp"
 #include "hs/show.hpp"
+#include "testing/stacks.hpp"
 #include "testing/values.hpp"
 
 namespace {
@@ -169,6 +170,35 @@ TEST(NonEmpty, MapFoldTraverseAndCombine) {
   EXPECT_TRUE(hs::null(List<int>()));
   EXPECT_EQ(hs::traverse([](int x) { return std::optional(x); }, List<int>{1, 2}),
             std::optional(List<int>{1, 2}));
+}
+
+// A tree whose subtrees are a list, equal by the list's ==.
+struct Rose {
+  List<Rose> kids;
+  friend bool operator==(const Rose&, const Rose&) = default;
+};
+struct RoseTail {
+  hs::NonEmpty<Rose> kids;
+  friend bool operator==(const RoseTail&, const RoseTail&) = default;
+};
+
+// `depth` levels of one-element lists, down to an empty list or to a list of one leaf.
+Rose roseChain(int depth, bool longer) {
+  Rose r{longer ? List<Rose>{Rose{}} : List<Rose>{}};
+  for (int i = 1; i < depth; ++i) r = Rose{List<Rose>::cons(std::move(r), List<Rose>{})};
+  return r;
+}
+
+TEST(List, ElementsNestedThroughListsCompareOnASmallStack) {
+  constexpr int depth = 100000;
+  const Rose a = roseChain(depth, false), same = roseChain(depth, false), other = roseChain(depth, true);
+  const RoseTail t{{Rose{}, {a}}}, sameT{{Rose{}, {same}}}, otherT{{Rose{}, {other}}};
+  testing_support::onThreadStack(256 * 1024, [&] {
+    EXPECT_TRUE(a == same);
+    EXPECT_FALSE(a == other);
+    EXPECT_TRUE(t == sameT);
+    EXPECT_FALSE(t == otherT);
+  });
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "hs/classes1.hpp"
 #include "testing/keys.hpp"
+#include "testing/stacks.hpp"
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
 #include "vantrel/map/internal.hpp"
@@ -591,6 +593,62 @@ TEST(Equality, AnEnumerationsOwnEqualityIsCalledForEachKeyAndValue) {
   EXPECT_TRUE(vantrel::set::fromList(std::vector<Tally>{Tally{1}, Tally{2}}) ==
               vantrel::set::fromList(std::vector<Tally>{Tally{2}, Tally{1}}));
   EXPECT_EQ(tallyCalls(), 2);
+}
+
+// ---- Values that nest maps of their own kind
+
+// A tree whose equality and order are those of its map of subtrees (the order through the
+// three-way lifted form: hs::compare of a type with only < would compare every level twice).
+struct Tree {
+  HashMap<std::int64_t, Tree> kids;
+  friend bool operator==(const Tree& a, const Tree& b) { return a.kids == b.kids; }
+  friend bool operator<(const Tree& a, const Tree& b);
+};
+// The comparisons through the lifted forms at every level.
+struct LiftedEq {
+  bool operator()(const Tree& a, const Tree& b) const { return L::liftEq(*this, a.kids, b.kids); }
+};
+struct LiftedEq2 {
+  bool operator()(const Tree& a, const Tree& b) const {
+    return L::liftEq2(hs::Equal{}, *this, a.kids, b.kids);
+  }
+};
+struct LiftedCompare {
+  hs::Ordering operator()(const Tree& a, const Tree& b) const {
+    return L::liftCompare(*this, a.kids, b.kids);
+  }
+};
+bool operator<(const Tree& a, const Tree& b) { return LiftedCompare{}(a, b) == hs::LT; }
+struct Submap {
+  bool operator()(const Tree& a, const Tree& b) const { return L::isSubmapOfBy(*this, a.kids, b.kids); }
+};
+
+// `depth` nested maps of one entry each, key 0 down to the innermost, which has key `bottom`.
+Tree treeChain(std::int64_t depth, std::int64_t bottom) {
+  Tree t{L::singleton<std::int64_t, Tree>(bottom, Tree{})};
+  for (std::int64_t i = 1; i < depth; ++i) t = Tree{L::singleton<std::int64_t, Tree>(0, std::move(t))};
+  return t;
+}
+
+TEST(MapDepth, ValuesNestedThroughMapsCompareOnASmallStack) {
+  constexpr std::int64_t depth = 100000;
+  const Tree a = treeChain(depth, 1), same = treeChain(depth, 1), other = treeChain(depth, 2);
+  const hs::Ordering order = L::compare(treeChain(1, 1).kids, treeChain(1, 2).kids);
+  ASSERT_NE(order, hs::EQ);
+  testing_support::onThreadStack(256 * 1024, [&] {
+    EXPECT_TRUE(a == same);
+    EXPECT_FALSE(a == other);
+    EXPECT_EQ(L::compare(a.kids, same.kids), hs::EQ);
+    EXPECT_EQ(L::compare(a.kids, other.kids), order);
+    EXPECT_EQ(a < other, order == hs::LT);
+    EXPECT_TRUE(LiftedEq{}(a, same));
+    EXPECT_FALSE(LiftedEq{}(a, other));
+    EXPECT_TRUE(LiftedEq2{}(a, same));
+    EXPECT_FALSE(LiftedEq2{}(a, other));
+    EXPECT_EQ(LiftedCompare{}(a, other), order);
+    EXPECT_TRUE(Submap{}(a, same));
+    EXPECT_FALSE(Submap{}(a, other));
+  });
 }
 
 }  // namespace

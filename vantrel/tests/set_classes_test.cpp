@@ -15,6 +15,7 @@
 
 #include "hs/classes1.hpp"
 #include "testing/keys.hpp"
+#include "testing/stacks.hpp"
 #include "testing/trie.hpp"
 #include "testing/values.hpp"
 #include "vantrel/map/classes.hpp"
@@ -533,6 +534,67 @@ TEST(SetData, Casts) {
   EXPECT_EQ((hs::dataCast1<ISet, SetTag, std::string>(one)), std::optional<std::string>("one"));
   EXPECT_FALSE((hs::dataCast1<ISet, VectorTag, std::string>(one)));
   EXPECT_FALSE((hs::dataCast2<ISet, PairTag, int>(two)));
+}
+
+// ---- Elements that nest sets of their own kind
+
+// A tree hashed by its label alone, equal and ordered by label and then its set of subtrees (the
+// order three-way: hs::compare of a type with only < would compare every level twice). The set is
+// held in a cell: a set held in an element itself is freed by native recursion.
+struct SetTree {
+  std::int64_t label = 0;
+  hs::Lazy<HashSet<SetTree>> kids = HashSet<SetTree>();
+  friend bool operator==(const SetTree& a, const SetTree& b) {
+    return a.label == b.label && *a.kids == *b.kids;
+  }
+  friend bool operator<(const SetTree& a, const SetTree& b);
+};
+struct SetTreeCompare {
+  hs::Ordering operator()(const SetTree& a, const SetTree& b) const {
+    const hs::Ordering o = hs::compare(a.label, b.label);
+    return o != hs::EQ ? o : S::liftCompare(*this, *a.kids, *b.kids);
+  }
+};
+bool operator<(const SetTree& a, const SetTree& b) { return SetTreeCompare{}(a, b) == hs::LT; }
+struct SetTreeEq {
+  bool operator()(const SetTree& a, const SetTree& b) const {
+    return a.label == b.label && S::liftEq(*this, *a.kids, *b.kids);
+  }
+};
+
+}  // namespace
+
+template <>
+struct hs::Hashable<SetTree> {
+  static std::int64_t hashWithSalt(std::int64_t salt, const SetTree& t) {
+    return hs::hashWithSalt(salt, t.label);
+  }
+};
+
+namespace {
+
+// `depth` nested sets of one element each, labelled 0 down to the innermost, labelled `bottom`.
+SetTree setChain(std::int64_t depth, std::int64_t bottom) {
+  SetTree t{bottom};
+  for (std::int64_t i = 1; i < depth; ++i) t = SetTree{0, S::singleton(std::move(t))};
+  return t;
+}
+
+TEST(SetDepth, ElementsNestedThroughSetsCompareOnASmallStack) {
+  constexpr std::int64_t depth = 100000;
+  const SetTree a = setChain(depth, 1), same = setChain(depth, 1), other = setChain(depth, 2);
+  const hs::Ordering order = S::compare(*setChain(2, 1).kids, *setChain(2, 2).kids);
+  ASSERT_NE(order, hs::EQ);
+  testing_support::onThreadStack(256 * 1024, [&] {
+    EXPECT_TRUE(a == same);
+    EXPECT_FALSE(a == other);
+    EXPECT_EQ(S::compare(*a.kids, *same.kids), hs::EQ);
+    EXPECT_EQ(S::compare(*a.kids, *other.kids), order);
+    EXPECT_EQ(a < other, order == hs::LT);
+    EXPECT_TRUE(SetTreeEq{}(a, same));
+    EXPECT_FALSE(SetTreeEq{}(a, other));
+    EXPECT_EQ(SetTreeCompare{}(other, a), order == hs::LT ? hs::GT : hs::LT);
+  });
 }
 
 }  // namespace

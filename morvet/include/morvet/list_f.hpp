@@ -14,6 +14,7 @@
 #include "hs/foldable.hpp"
 #include "hs/functor.hpp"
 #include "hs/hashable.hpp"
+#include "hs/internal/nest.hpp"
 #include "hs/nfdata.hpp"
 #include "hs/read.hpp"
 #include "hs/show.hpp"
@@ -46,7 +47,10 @@ class ListF {
   /// @}
 
   /// Both Nil, or both Cons with equal fields (by their types' ==).
-  [[nodiscard]] friend bool operator==(const ListF& a, const ListF& b) { return a.cell_ == b.cell_; }
+  [[nodiscard]] friend bool operator==(const ListF& a, const ListF& b) {
+    // Elements may nest values of their own kind: a recursive point of the stack helper.
+    return hs::internal::nestedCall<A, R>([&]() -> bool { return a.cell_ == b.cell_; });
+  }
 
  private:
   ListF() = default;
@@ -119,7 +123,9 @@ struct Eq1<morvet::ListF<A, R>> {
   template <class E, class R2>
   [[nodiscard]] static bool liftEq(E&& eq, const morvet::ListF<A, R>& a, const morvet::ListF<A, R2>& b) {
     if (a.isNil() || b.isNil()) return a.isNil() && b.isNil();
-    return a.head() == b.head() && eq(a.rest(), b.rest());
+    // Elements may nest values of their own kind: a recursive point of the stack helper.
+    return hs::internal::nestedCall<A>([&]() -> bool { return a.head() == b.head(); }) &&
+           eq(a.rest(), b.rest());
   }
 };
 /// Nil before Cons; Cons by element (hs::compare), then, on equal elements, by rest with cmp.
@@ -130,7 +136,7 @@ struct Ord1<morvet::ListF<A, R>> {
   [[nodiscard]] static Ordering liftCompare(C&& cmp, const morvet::ListF<A, R>& a, const morvet::ListF<A, R2>& b) {
     if (a.isNil()) return b.isNil() ? EQ : LT;
     if (b.isNil()) return GT;
-    const Ordering o = hs::compare(a.head(), b.head());
+    const Ordering o = hs::internal::nestedCall<A>([&] { return hs::compare(a.head(), b.head()); });
     return o != EQ ? o : cmp(a.rest(), b.rest());
   }
 };

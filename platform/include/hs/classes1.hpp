@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "hs/internal/nest.hpp"
 #include "hs/unit.hpp"
 
 namespace hs {
@@ -70,6 +71,10 @@ struct Compare {
   }
 };
 
+// The lifted instances call the caller's element comparison through hs::internal::nestedCall:
+// elements may nest values of their own kind, and the comparison of each is then a recursive
+// point of the stack helper.
+
 /// Element by element from the front, stopping at the first unequal pair or where a list ends.
 template <class A>
 struct Eq1<std::vector<A>> {
@@ -79,7 +84,7 @@ struct Eq1<std::vector<A>> {
     for (std::size_t i = 0;; ++i) {
       if (i == a.size()) return i == b.size();
       if (i == b.size()) return false;
-      if (!eq(a[i], b[i])) return false;
+      if (!hs::internal::nestedCall<A, B>([&]() -> bool { return eq(a[i], b[i]); })) return false;
     }
   }
 };
@@ -92,7 +97,8 @@ struct Ord1<std::vector<A>> {
     for (std::size_t i = 0;; ++i) {
       if (i == a.size()) return i == b.size() ? EQ : LT;
       if (i == b.size()) return GT;
-      const Ordering o = cmp(a[i], b[i]);
+      const Ordering o =
+          hs::internal::nestedCall<A, B>([&]() -> Ordering { return cmp(a[i], b[i]); });
       if (o != EQ) return o;
     }
   }
@@ -104,7 +110,7 @@ struct Eq1<std::optional<A>> {
   template <class E, class B>
   [[nodiscard]] static bool liftEq(E&& eq, const std::optional<A>& a, const std::optional<B>& b) {
     if (!a || !b) return !a && !b;
-    return eq(*a, *b);
+    return hs::internal::nestedCall<A, B>([&]() -> bool { return eq(*a, *b); });
   }
 };
 /// Absent before present; two present values by cmp.
@@ -115,7 +121,7 @@ struct Ord1<std::optional<A>> {
   [[nodiscard]] static Ordering liftCompare(C&& cmp, const std::optional<A>& a, const std::optional<B>& b) {
     if (!a) return b ? LT : EQ;
     if (!b) return GT;
-    return cmp(*a, *b);
+    return hs::internal::nestedCall<A, B>([&]() -> Ordering { return cmp(*a, *b); });
   }
 };
 /// Both components equal; the second is compared only when the first ones are equal.
@@ -124,7 +130,8 @@ struct Eq2<std::pair<A, B>> {
   /// \privatesection
   template <class E1, class E2, class C, class D>
   [[nodiscard]] static bool liftEq2(E1&& e1, E2&& e2, const std::pair<A, B>& x, const std::pair<C, D>& y) {
-    return e1(x.first, y.first) && e2(x.second, y.second);
+    return hs::internal::nestedCall<A, C>([&]() -> bool { return e1(x.first, y.first); }) &&
+           hs::internal::nestedCall<B, D>([&]() -> bool { return e2(x.second, y.second); });
   }
 };
 /// Lexicographic: the second components are compared only when the first ones are equal.
@@ -134,8 +141,10 @@ struct Ord2<std::pair<A, B>> {
   template <class C1, class C2, class C, class D>
   [[nodiscard]] static Ordering liftCompare2(C1&& c1, C2&& c2, const std::pair<A, B>& x,
                                const std::pair<C, D>& y) {
-    const Ordering o = c1(x.first, y.first);
-    return o != EQ ? o : c2(x.second, y.second);
+    const auto first = [&]() -> Ordering { return c1(x.first, y.first); };
+    const auto second = [&]() -> Ordering { return c2(x.second, y.second); };
+    const Ordering o = hs::internal::nestedCall<A, C>(first);
+    return o != EQ ? o : hs::internal::nestedCall<B, D>(second);
   }
 };
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <compare>
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -15,6 +16,7 @@
 
 #include "hs/functor.hpp"
 #include "hs/hashable.hpp"
+#include "hs/internal/nest.hpp"
 #include "hs/list.hpp"
 #include "hs/monad.hpp"
 #include "hs/read.hpp"
@@ -76,10 +78,19 @@ class Either {
   [[nodiscard]] const B& right() const { return std::get<1>(v_); }
   /// @}
 
-  /// Equal when on the same side with equal payloads.
-  friend bool operator==(const Either&, const Either&) = default;
-  /// Ordered Left before Right, then by payload.
-  friend auto operator<=>(const Either&, const Either&) = default;
+  /// Equal when on the same side with equal payloads. Payloads that may nest values of their own
+  /// kind are compared through the stack helper, so any depth of nesting compares.
+  friend bool operator==(const Either& a, const Either& b)
+    requires std::equality_comparable<A> && std::equality_comparable<B>
+  {
+    return hs::internal::nestedCall<A, B>([&]() -> bool { return a.v_ == b.v_; });
+  }
+  /// Ordered Left before Right, then by payload; nested payloads as for ==.
+  friend auto operator<=>(const Either& a, const Either& b)
+    requires std::three_way_comparable<A> && std::three_way_comparable<B>
+  {
+    return hs::internal::nestedCall<A, B>([&] { return a.v_ <=> b.v_; });
+  }
 
  private:
   std::variant<A, B> v_;

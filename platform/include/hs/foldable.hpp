@@ -10,6 +10,7 @@
 /// never computes it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "hs/call.hpp"
 #include "hs/error.hpp"
 #include "hs/functor.hpp"
 #include "hs/lazy.hpp"
@@ -67,6 +69,13 @@ template <class Z, class F, class A>
   if (i == xs->size()) return z;
   return Lazy<Z>::defer(
       [f, z, xs, i]() -> Z { return f((*xs)[i], detail::foldrRest<Z>(f, z, xs, i + 1)); });
+}
+// parts[0] <> (parts[1] <> (... <> parts[n-1])): n - 1 mappends; parts must not be empty.
+template <class M>
+[[nodiscard]] M mappendRight(std::vector<M>& parts) {
+  M acc = std::move(parts.back());
+  for (std::size_t i = parts.size() - 1; i > 0; --i) acc = hs::mappend<M>(parts[i - 1], acc);
+  return acc;
 }
 // The fold of elements ..i-1 over z, deferred likewise.
 template <class Z, class F, class A>
@@ -140,9 +149,7 @@ template <class M, class F, class TA>
     std::vector<M> parts;
     parts.reserve(xs.size());
     for (const auto& x : xs) parts.push_back(M(f(x)));
-    M acc = std::move(parts.back());
-    for (std::size_t i = parts.size() - 1; i > 0; --i) acc = hs::mappend<M>(parts[i - 1], acc);
-    return acc;
+    return detail::mappendRight(parts);
   }
 }
 /// The strict monoidal fold from the left: ((mempty <> f x0) <> f x1) <> ..., n mappends.
@@ -246,7 +253,9 @@ template <class TA>
   }
 }
 /// f(x0, f(x1, ... xn-1)), strictly from the right in a loop; a single element is returned without
-/// calling f, none is a program error (foldr1Empty).
+/// calling f, none is a program error (foldr1Empty). The lazy lists also take f marked with
+/// hs::onCells: it then receives (element, const hs::Lazy<A>&), the deferred fold of the rest,
+/// and the fold stops where f does not force it.
 template <class F, class TA>
 [[nodiscard]] auto foldr1(F&& f, const TA& t) {
   if constexpr (requires { detail::FoldableOf<TA>::foldr1(f, t); }) {
@@ -400,15 +409,258 @@ struct Traversable<MaybeTag> {
   }
 };
 
-/// Every fold but null forces the whole list into a new vector first (toList), so it never returns
-/// for an endless list, the lazy folds included; null forces the first cell only.
-template <>
-struct Foldable<LazyListTag> {
-  /// \privatesection
-  template <class A>
-  [[nodiscard]] static std::vector<A> toList(const List<A>& xs) {
-    return xs.toVector();
+namespace detail {
+// The elements of a lazy list, or of a non-empty one with its head first, walked in a loop over
+// the cells, which stay alive in the list: nothing is counted or copied.
+template <class A>
+struct ListElements {
+  const A* first;  // the head of a non-empty list; null for a lazy list
+  const List<A>* rest;
+
+  // visit(x) for the elements in order while it answers true; whether it reached the end.
+  template <class V>
+  bool visitWhile(V&& visit) const {
+    if (first != nullptr && !visit(*first)) return false;
+    return ListAccess::visitWhile(*rest, visit);
   }
+  // The first element and the list after it, or two nulls; forces at most the first cell.
+  [[nodiscard]] std::pair<const A*, const List<A>*> front() const {
+    if (first != nullptr) return {first, rest};
+    const ListNode<A>& c = ListAccess::cell(*rest).force();
+    if (!c.cons) return {nullptr, nullptr};
+    return {&c.cons->head, &c.cons->tail};
+  }
+  // visit(x) for the elements from the last to the first. Every cell is forced first, by a walk
+  // that marks every stretch-th cell; each stretch between marks is then walked again, its
+  // addresses kept in one buffer. Extra memory: one address per stretch, and the buffer.
+  template <class V>
+  void visitBackwards(V&& visit) const {
+    constexpr std::size_t stretch = 1024;  // shorter ones cost more than the walks themselves
+    std::vector<const ListNode<A>*> marks;
+    std::size_t k = 0;
+    for (const ListNode<A>* c = &ListAccess::cell(*rest).force(); c->cons; c = &next(*c), ++k)
+      if (k % stretch == 0) marks.push_back(c);
+    std::vector<const A*> at(k < stretch ? k : stretch);
+    for (std::size_t m = marks.size(); m > 0; --m) {
+      std::size_t n = 0;
+      for (const ListNode<A>* c = marks[m - 1]; n < stretch && c->cons; c = &next(*c))
+        at[n++] = &c->cons->head;
+      while (n > 0) visit(*at[--n]);
+    }
+    if (first != nullptr) visit(*first);
+  }
+
+ private:
+  [[nodiscard]] static const ListNode<A>& next(const ListNode<A>& c) {
+    return ListAccess::cell(c.cons->tail).force();
+  }
+};
+template <class A>
+[[nodiscard]] ListElements<A> listElements(const List<A>& xs) noexcept {
+  return {nullptr, &xs};
+}
+template <class A>
+[[nodiscard]] ListElements<A> listElements(const NonEmpty<A>& xs) noexcept {
+  return {&xs.head, &xs.tail};
+}
+
+// The deferred foldr of xs onto z: forcing it forces xs's first cell (a dependency, so a chain of
+// producers under it forces in constant stack) and calls f once. A list known to end here hands
+// over z itself.
+template <class Z, class F, class A>
+[[nodiscard]] Lazy<Z> foldrList(const std::shared_ptr<const F>& f, const Lazy<Z>& z, const List<A>& xs) {
+  const Lazy<ListNode<A>>& cell = ListAccess::cell(xs);
+  if (cell.evaluated() && !cell.force().cons) return z;
+  return Lazy<Z>::apply(
+      [f, z](const ListNode<A>& c) -> Z {
+        if (!c.cons) return z.force();
+        return (*f)(c.cons->head, detail::foldrList<Z>(f, z, c.cons->tail));
+      },
+      cell);
+}
+// g(x, deferred fold of rest), or f(x) when rest is empty: rest's first cell is forced to tell.
+// f and g are pointers to the functions, shared by the deferred cells.
+template <class B, class FP, class GP, class A>
+[[nodiscard]] B foldrMap1List(const FP& f, const GP& g, const A& x, const List<A>& rest) {
+  if (!ListAccess::cell(rest).force().cons) return (*f)(x);
+  const Lazy<B> deferred = Lazy<B>::defer([f, g, rest]() -> B {
+    const auto& c = *ListAccess::cell(rest).force().cons;
+    return detail::foldrMap1List<B>(f, g, c.head, c.tail);
+  });
+  return (*g)(x, deferred);
+}
+// A copy of its argument (foldr1's first step from the last element).
+struct CopyOf {
+  template <class A>
+  [[nodiscard]] A operator()(const A& x) const {
+    return x;
+  }
+};
+inline constexpr CopyOf copyOf{};
+
+// M(f(x)) for the elements in order, up to the first result that absorbs what follows it.
+template <class M, class F, class A>
+[[nodiscard]] std::vector<M> foldMapParts(F& f, const ListElements<A>& e) {
+  std::vector<M> parts;
+  e.visitWhile([&](const A& x) {
+    parts.push_back(M(f(x)));
+    return !detail::absorbing(parts.back());
+  });
+  return parts;
+}
+
+// The folds of the lazy list and of the non-empty list (T is either), each a walk over the
+// cells as far as its answer needs; the lazy left fold is the default.
+struct ListFolds {
+  template <class T>
+  [[nodiscard]] static std::vector<ElementOf<T>> toList(const T& t) {
+    std::vector<ElementOf<T>> out;
+    detail::listElements(t).visitWhile([&out](const ElementOf<T>& x) {
+      out.push_back(x);
+      return true;
+    });
+    return out;
+  }
+  template <class F, class Z, class T>
+  [[nodiscard]] static Z foldr(const F& f, Z z, const T& t) {
+    const auto [x, rest] = detail::listElements(t).front();
+    if (x == nullptr) return z;
+    auto shared = std::make_shared<const std::decay_t<F>>(f);
+    return f(*x, detail::foldrList<Z>(shared, Lazy<Z>(std::move(z)), *rest));
+  }
+  template <class F, class Z, class T>
+  [[nodiscard]] static Z foldl_(F&& f, Z z, const T& t) {
+    detail::listElements(t).visitWhile([&](const ElementOf<T>& x) {
+      z = f(std::move(z), x);
+      return true;
+    });
+    return z;
+  }
+  template <class F, class Z, class T>
+  [[nodiscard]] static Z foldr_(F&& f, Z z, const T& t) {
+    detail::listElements(t).visitBackwards([&](const ElementOf<T>& x) { z = f(x, std::move(z)); });
+    return z;
+  }
+  template <class M, class F, class T>
+  [[nodiscard]] static M foldMap(F&& f, const T& t) {
+    auto parts = detail::foldMapParts<M>(f, detail::listElements(t));
+    if (parts.empty()) return hs::mempty<M>();
+    return detail::mappendRight(parts);
+  }
+  template <class M, class F, class T>
+  [[nodiscard]] static M foldMap_(F&& f, const T& t) {
+    M acc = hs::mempty<M>();
+    detail::listElements(t).visitWhile([&](const ElementOf<T>& x) {
+      acc = hs::mappend<M>(acc, M(f(x)));
+      return true;
+    });
+    return acc;
+  }
+  template <class T>
+  [[nodiscard]] static std::int64_t length(const T& t) {
+    std::int64_t n = 0;
+    detail::listElements(t).visitWhile([&n](const ElementOf<T>&) {
+      ++n;
+      return true;
+    });
+    return n;
+  }
+  template <class X, class T>
+  [[nodiscard]] static bool elem(const X& x, const T& t) {
+    return !detail::listElements(t).visitWhile([&x](const ElementOf<T>& y) { return !(x == y); });
+  }
+  template <class T>
+  [[nodiscard]] static auto sum(const T& t) {
+    ElementOf<T> acc(0);
+    detail::listElements(t).visitWhile([&acc](const ElementOf<T>& x) {
+      acc = acc + x;
+      return true;
+    });
+    return acc;
+  }
+  template <class T>
+  [[nodiscard]] static auto product(const T& t) {
+    ElementOf<T> acc(1);
+    detail::listElements(t).visitWhile([&acc](const ElementOf<T>& x) {
+      acc = acc * x;
+      return true;
+    });
+    return acc;
+  }
+  // Of equal elements the last: each one not less than the best so far replaces it.
+  template <class T>
+  [[nodiscard]] static auto maximum(const T& t) {
+    return ListFolds::extreme(t, hs::maximumEmpty,
+                              [](const auto& y, const auto& best) { return !(y < best); });
+  }
+  // Of equal elements the first.
+  template <class T>
+  [[nodiscard]] static auto minimum(const T& t) {
+    return ListFolds::extreme(t, hs::minimumEmpty,
+                              [](const auto& y, const auto& best) { return y < best; });
+  }
+  template <class F, class T>
+  [[nodiscard]] static auto foldr1(F&& f, const T& t) {
+    using A = ElementOf<T>;
+    const auto e = detail::listElements(t);
+    if constexpr (hs::isOnCells<F>) {
+      const auto [x, rest] = e.front();
+      if (x == nullptr) hs::foldr1Empty();
+      auto g = std::make_shared<const std::decay_t<decltype(f.fn)>>(f.fn);
+      return detail::foldrMap1List<A>(&detail::copyOf, g, *x, *rest);
+    } else {
+      std::optional<A> acc;
+      e.visitBackwards([&](const A& x) {
+        if (acc)
+          acc = f(x, std::move(*acc));
+        else
+          acc.emplace(x);
+      });
+      if (!acc) hs::foldr1Empty();
+      return A(std::move(*acc));
+    }
+  }
+  template <class F, class T>
+  [[nodiscard]] static auto foldl1(F&& f, const T& t) {
+    const auto [x, rest] = detail::listElements(t).front();
+    if (x == nullptr) hs::foldl1Empty();
+    ElementOf<T> acc = *x;
+    ListAccess::visitWhile(*rest, [&](const ElementOf<T>& y) {
+      acc = f(std::move(acc), y);
+      return true;
+    });
+    return acc;
+  }
+
+ private:
+  // The first element, replaced by each later one for which replaces(later, best) holds; empty()
+  // for an empty list.
+  template <class T, class R>
+  [[nodiscard]] static ElementOf<T> extreme(const T& t, void (*empty)(), R replaces) {
+    const auto [x, rest] = detail::listElements(t).front();
+    if (x == nullptr) empty();
+    const ElementOf<T>* best = x;
+    ListAccess::visitWhile(*rest, [&](const ElementOf<T>& y) {
+      if (replaces(y, *best)) best = &y;
+      return true;
+    });
+    return *best;
+  }
+};
+}  // namespace detail
+
+/// Walks the list cell by cell, in a loop, as far as the answer needs, forcing cells only then:
+/// `null` forces the first cell, `elem` stops at the first equal element, `foldr` hands f the
+/// fold of the rest deferred (one cell, made as the one before runs) and `foldr1` likewise under
+/// hs::onCells, `foldMap` (and `fold`) stop at the first result that absorbs what follows (see
+/// Semigroup). The strict folds, `length`, `sum`, `product`, `maximum`, `minimum` and `foldl1`
+/// reach every element (they never return for an endless list) in constant stack and extra
+/// memory, except that the right-to-left ones (`foldr_`, the strict `foldr1`) force the whole
+/// list first and keep one address per 1024 elements; `foldMap` keeps one result per element it
+/// reaches, the lazy `foldl` and `toList` a copy of every element.
+template <>
+struct Foldable<LazyListTag> : detail::ListFolds {
+  /// \privatesection
   template <class A>
   [[nodiscard]] static bool null(const List<A>& xs) {
     return xs.null();
@@ -425,15 +677,10 @@ struct Traversable<LazyListTag> {
                     hs::traverseVector(std::forward<F>(f), xs.toVector()));
   }
 };
-/// As the lazy list: every fold but null forces the whole tail into a new vector first; null is
-/// false without looking.
+/// As the lazy list, over the head and then the tail; null is false without looking.
 template <>
-struct Foldable<NonEmptyTag> {
+struct Foldable<NonEmptyTag> : detail::ListFolds {
   /// \privatesection
-  template <class A>
-  [[nodiscard]] static std::vector<A> toList(const NonEmpty<A>& xs) {
-    return xs.toVector();
-  }
   template <class A>
   [[nodiscard]] static bool null(const NonEmpty<A>&) {
     return false;

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -74,9 +75,7 @@ template <class S, class F, Foldable1Type TA>
     std::vector<S> parts;
     parts.reserve(xs.size());
     for (const auto& x : xs) parts.push_back(S(f(x)));
-    S acc = std::move(parts.back());
-    for (std::size_t i = parts.size() - 1; i > 0; --i) acc = hs::mappend<S>(parts[i - 1], acc);
-    return acc;
+    return detail::mappendRight(parts);
   }
 }
 /// The elements themselves combined as foldMap1 does.
@@ -212,8 +211,12 @@ template <class F, class G, Foldable1Type TA>
 
 // ---- Instances -----------------------------------------------------------------------------
 
-/// The head is at hand and the right fold walks the rest lazily, so both work on an endless list;
-/// the other operations force the whole list (the defaults).
+/// Walks the list cell by cell, as the Foldable instance does: `head` and `toNonEmpty` force
+/// nothing; `foldrMap1` hands g the fold of the rest deferred (forcing one cell ahead, to tell the
+/// last element), `foldMap1` and `fold1` stop at the first result that absorbs what follows (see
+/// Semigroup). `foldMap1_`, `foldlMap1_`, `last`, `maximum1` and `minimum1` reach every element
+/// in constant stack and extra memory, `foldrMap1_` as the Foldable instance's `foldr_` does, and
+/// the lazy `foldlMap1` is the default (a copy of every element).
 template <>
 struct Foldable1<NonEmptyTag> {
   /// \privatesection
@@ -225,23 +228,65 @@ struct Foldable1<NonEmptyTag> {
   [[nodiscard]] static NonEmpty<A> toNonEmpty(const NonEmpty<A>& xs) {
     return xs;
   }
+  template <class S, class F, class A>
+  [[nodiscard]] static S foldMap1(F&& f, const NonEmpty<A>& xs) {
+    auto parts = detail::foldMapParts<S>(f, detail::listElements(xs));
+    return detail::mappendRight(parts);
+  }
+  template <class S, class F, class A>
+  [[nodiscard]] static S foldMap1_(F&& f, const NonEmpty<A>& xs) {
+    S acc = S(f(xs.head));
+    detail::ListAccess::visitWhile(xs.tail, [&](const A& x) {
+      acc = hs::mappend<S>(acc, S(f(x)));
+      return true;
+    });
+    return acc;
+  }
+  template <class A>
+  [[nodiscard]] static A maximum(const NonEmpty<A>& xs) {
+    return detail::ListFolds::maximum(xs);
+  }
+  template <class A>
+  [[nodiscard]] static A minimum(const NonEmpty<A>& xs) {
+    return detail::ListFolds::minimum(xs);
+  }
+  template <class A>
+  [[nodiscard]] static A last(const NonEmpty<A>& xs) {
+    const A* at = &xs.head;
+    detail::ListAccess::visitWhile(xs.tail, [&at](const A& x) {
+      at = &x;
+      return true;
+    });
+    return *at;
+  }
   template <class F, class G, class A>
   [[nodiscard]] static auto foldrMap1(F&& f, G&& g, const NonEmpty<A>& xs) {
     using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
-    return from<B>(std::make_shared<std::decay_t<F>>(f), std::make_shared<std::decay_t<G>>(g),
-                   xs.head, xs.tail);
+    auto fs = std::make_shared<std::decay_t<F>>(f);
+    auto gs = std::make_shared<std::decay_t<G>>(g);
+    return detail::foldrMap1List<B>(fs, gs, xs.head, xs.tail);
   }
-
- private:
-  template <class B, class F, class G, class A>
-  [[nodiscard]] static B from(const std::shared_ptr<F>& f, const std::shared_ptr<G>& g, const A& x,
-                const List<A>& rest) {
-    auto next = rest.uncons();
-    if (!next) return (*f)(x);
-    Lazy<B> deferred = Lazy<B>::defer([f, g, next = std::move(*next)]() -> B {
-      return from<B>(f, g, next.first, next.second);
+  template <class F, class G, class A>
+  [[nodiscard]] static auto foldlMap1_(F&& f, G&& g, const NonEmpty<A>& xs) {
+    using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
+    B acc = f(xs.head);
+    detail::ListAccess::visitWhile(xs.tail, [&](const A& x) {
+      acc = g(std::move(acc), x);
+      return true;
     });
-    return (*g)(x, deferred);
+    return acc;
+  }
+  template <class F, class G, class A>
+  [[nodiscard]] static auto foldrMap1_(F&& f, G&& g, const NonEmpty<A>& xs) {
+    using B = std::remove_cvref_t<std::invoke_result_t<F&, const A&>>;
+    std::optional<B> acc;
+    detail::listElements(xs).visitBackwards([&](const A& x) {
+      if (acc)
+        acc = g(x, std::move(*acc));
+      else
+        acc.emplace(f(x));
+    });
+    return B(std::move(*acc));
   }
 };
 /// The one value, by the defaults.

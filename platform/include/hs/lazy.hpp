@@ -46,10 +46,10 @@ class CellBase {
   // The first dependency (a cell the computation needs forced) that is not settled yet, or null.
   // Only called by the thread that claimed the cell, while the computation is still held.
   [[nodiscard]] virtual CellBase* unsettledDependency() noexcept { return nullptr; }
-  // Runs the computation: stores the value or the exception, drops the computation, settles.
-  // When forcing itself ran out of memory inside the computation, the cell keeps its computation
-  // and stays claimed, and the failure is handed back in `again` for the forcing to re-throw.
-  virtual void run(std::exception_ptr& again) noexcept { (void)again; }
+  // Runs the computation: stores the value, drops the computation, settles. An exception the
+  // computation (or the value's constructor) throws passes, the cell left claimed with its
+  // computation: the forcing decides whether it is the cell's answer.
+  virtual void run() {}
   // Settles the cell as failed without running its computation.
   virtual void fail(std::exception_ptr) noexcept {}
   [[noreturn]] virtual void rethrow() const;
@@ -153,18 +153,10 @@ class ThunkCell final : public Cell<T> {
         *job_);
     return found;
   }
-  void run(std::exception_ptr& again) noexcept override {
-    try {
-      ::new (static_cast<void*>(&this->value_)) T(std::apply(
-          [](F& f, const Lazy<D>&... d) -> T { return std::invoke(f, d.force()...); }, *job_));
-      this->state_.store(CellBase::Done, std::memory_order_release);
-    } catch (const ForceOutOfMemory&) {
-      again = std::current_exception();
-      return;
-    } catch (...) {
-      error_ = std::current_exception();
-      this->state_.store(CellBase::Failed, std::memory_order_release);
-    }
+  void run() override {
+    ::new (static_cast<void*>(&this->value_)) T(std::apply(
+        [](F& f, const Lazy<D>&... d) -> T { return std::invoke(f, d.force()...); }, *job_));
+    this->state_.store(CellBase::Done, std::memory_order_release);
     job_.reset();
     this->state_.notify_all();
   }
@@ -268,8 +260,17 @@ class Lazy {
 
   /// The value; runs the computation on first demand, re-throws a stored exception.
   /// Later demands return the stored value (or throw the stored exception) without running
-  /// anything; a thread that demands a cell another thread is evaluating waits for it. Allocates
-  /// nothing beyond what the computation does and an explicit stack for a long chain of cells.
+  /// anything; a thread that demands a cell another thread is evaluating waits for it. A
+  /// computation that demands its own cell fails with the program error "<<loop>>", stored.
+  /// A coroutine (makecontext/swapcontext) that demands a cell another coroutine of its thread
+  /// is evaluating, switched away from inside the computation, cannot wait (the thread would
+  /// block for good): the demand throws hs::ProgramError at once and settles nothing — every cell
+  /// it claimed is given back unrun, and a computation that lets the error pass is not settled
+  /// by it — so the same demand succeeds once the other coroutine is done. Running out of memory
+  /// while forcing (std::bad_alloc) settles nothing either. A thread that ends inside a
+  /// computation (pthread_exit, cancellation) gives back, unrun, every cell it was evaluating: a
+  /// later demand, or a thread waiting for one, runs the computation again. Allocates nothing
+  /// beyond what the computation does and an explicit stack for a long chain of cells.
   const T& force() const {
     if constexpr (detail::unboxable<T>)
       if (cell_ == nullptr) return inline_.value;

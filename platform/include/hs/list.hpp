@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "hs/error.hpp"
+#include "hs/internal/nest.hpp"
 #include "hs/lazy.hpp"
 #include "hs/show.hpp"
 
@@ -92,7 +93,7 @@ class List {
   /// endless list).
   [[nodiscard]] std::vector<T> toVector() const {
     std::vector<T> out;
-    for (const T& x : *this) out.push_back(x);
+    for (const Node* c = &node(); c->cons; c = &c->cons->tail.node()) out.push_back(c->cons->head);
     return out;
   }
 
@@ -156,13 +157,14 @@ class List {
   [[nodiscard]] std::default_sentinel_t end() const noexcept { return {}; }
 
   /// Element by element from the front, stopping at the first unequal pair: forces both lists
-  /// that far (never returns for two equal endless lists).
+  /// that far (never returns for two equal endless lists). Elements that may nest lists of their
+  /// own kind are compared through the stack helper, so any depth of nesting compares.
   [[nodiscard]] friend bool operator==(const List& a, const List& b) {
     iterator i = a.begin(), j = b.begin();
     for (;;) {
       const bool ai = i == std::default_sentinel, bj = j == std::default_sentinel;
       if (ai || bj) return ai && bj;
-      if (!(*i == *j)) return false;
+      if (!hs::internal::nestedCall<T>([&]() -> bool { return *i == *j; })) return false;
       ++i;
       ++j;
     }
@@ -219,6 +221,14 @@ struct ListAccess {
   template <class T, class S, class F>
   [[nodiscard]] static List<T> after(const List<S>& src, F f) {
     return fromCell<T>(Lazy<Node<T>>::apply(std::move(f), src.cell_));
+  }
+  // visit(x) for the elements in order while it answers true; whether it reached the end. A loop
+  // over the cells, which stay alive in xs while it runs: nothing is counted, copied or allocated.
+  template <class T, class V>
+  static bool visitWhile(const List<T>& xs, V&& visit) {
+    for (const Node<T>* c = &xs.node(); c->cons; c = &c->cons->tail.node())
+      if (!visit(c->cons->head)) return false;
+    return true;
   }
   template <class T>
   [[nodiscard]] static Node<T> consNode(T x, List<T> xs) {

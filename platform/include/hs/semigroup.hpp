@@ -20,7 +20,8 @@ namespace hs {
 /// @{
 
 /// An associative combination: specialise with `static T mappend(const T&, const T&)` and
-/// optionally `sconcat` / `stimes`.
+/// optionally `sconcat` / `stimes`, and `static bool absorbs(const T& a)` when some values are
+/// left zeros (true when a <> b is a for every b): the folds of lazy lists stop at such a value.
 template <class T, class Enable = void>
 struct Semigroup;
 /// A neutral element for the combination: specialise with `static T mempty()` and optionally
@@ -39,15 +40,31 @@ template <class T>
   return Monoid<T>::mempty();
 }
 
+namespace detail {
+// Whether a <> b is a for every b, as T's instance says (never, when it says nothing).
+template <class T>
+[[nodiscard]] bool absorbing(const T& a) {
+  if constexpr (requires { Semigroup<T>::absorbs(a); })
+    return Semigroup<T>::absorbs(a);
+  else
+    return false;
+}
+}  // namespace detail
+
 /// The elements combined from the right, a <> (b <> (... <> z)), unless the type defines its own:
-/// the whole tail is forced first (never returns for an endless one), n - 1 mappends.
+/// the tail is forced up to the first element that absorbs what follows it (see Semigroup), so
+/// only a tail without one must be finite; one mappend per element before that one.
 template <class T>
 [[nodiscard]] T sconcat(const NonEmpty<T>& xs) {
   if constexpr (requires { Semigroup<T>::sconcat(xs); }) {
     return Semigroup<T>::sconcat(xs);
   } else {
-    std::vector<const T*> rest;
-    for (const T& x : xs.tail) rest.push_back(&x);  // the cells stay alive in xs
+    if (detail::absorbing(xs.head)) return xs.head;
+    std::vector<const T*> rest;  // the cells stay alive in xs
+    detail::ListAccess::visitWhile(xs.tail, [&rest](const T& x) {
+      rest.push_back(&x);
+      return !detail::absorbing(x);
+    });
     if (rest.empty()) return xs.head;
     T acc = *rest.back();
     for (std::size_t i = rest.size() - 1; i > 0; --i) acc = hs::mappend(*rest[i - 1], acc);
@@ -155,11 +172,12 @@ template <class L, std::integral N>
 
 // ---- Instances -----------------------------------------------------------------------------
 
-/// Unit combines to unit; any count repeats it, negative ones included.
+/// Unit combines to unit, so it absorbs what follows; any count repeats it, negative ones included.
 template <>
 struct Semigroup<Unit> {
   /// \privatesection
   [[nodiscard]] static Unit mappend(Unit, Unit) { return unit; }
+  [[nodiscard]] static bool absorbs(Unit) { return true; }
   template <std::integral N>
   [[nodiscard]] static Unit stimes(N, Unit) {
     return unit;
@@ -258,11 +276,13 @@ struct Monoid<std::pair<A, B>> {
   [[nodiscard]] static std::pair<A, B> mempty() { return {hs::mempty<A>(), hs::mempty<B>()}; }
 };
 
-/// The lexicographic combination (thenCmp): the first unless it is EQ; idempotent under stimes.
+/// The lexicographic combination (thenCmp): the first unless it is EQ, so LT and GT absorb what
+/// follows; idempotent under stimes.
 template <>
 struct Semigroup<Ordering> {
   /// \privatesection
   [[nodiscard]] static Ordering mappend(Ordering a, Ordering b) { return thenCmp(a, b); }
+  [[nodiscard]] static bool absorbs(Ordering a) { return a != EQ; }
   template <std::integral N>
   [[nodiscard]] static Ordering stimes(N n, Ordering x) {
     return hs::stimesIdempotentMonoid(n, x);

@@ -60,6 +60,14 @@ struct StackWindow {
   return detail::stackRoomSlow(here);
 }
 
+// Whether sp, the stack pointer of a frame of this thread that has not returned, belongs to a
+// caller of the code running here rather than to another coroutine of the thread: it lies above
+// the stack pointer on the stack the thread runs on, or above the point a segment of the calls
+// that led here was entered from. Frames on a stack of unknown bounds (a makecontext stack) are
+// never found: the libraries' recursive points run on segments there. Costs a look-up among the
+// segments in use per segment on the way.
+[[nodiscard]] bool callerFrame(std::uintptr_t sp) noexcept;
+
 // Runs fn(ctx) on a stack segment of this thread and returns when it does; an exception it ends
 // with is rethrown here, and a forced unwind ending the thread goes on from here. Throws
 // std::bad_alloc, without running fn, when no segment can be had.

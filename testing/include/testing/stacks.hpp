@@ -58,18 +58,27 @@ inline constexpr bool fullDepth = false;
 inline constexpr bool fullDepth = true;
 #endif
 
+// A new thread running fn(arg) on a stack of `bytes`, for the caller to join: it may end by
+// pthread_exit or cancellation, and what it ends with is the caller's.
+inline pthread_t startThread(std::size_t bytes, void* (*fn)(void*), void* arg) {
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, bytes);
+  pthread_t th;
+  const int rc = pthread_create(&th, &attr, fn, arg);
+  pthread_attr_destroy(&attr);
+  if (rc != 0) throw std::runtime_error("pthread_create failed");
+  return th;
+}
+
 // f() on a new thread whose stack is `bytes` long; waits for it.
 inline void onThreadStack(std::size_t bytes, const std::function<void()>& f) {
   struct Job {
     const std::function<void()>* f;
     std::exception_ptr error;
   } job{&f, nullptr};
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, bytes);
-  pthread_t th;
-  const int rc = pthread_create(
-      &th, &attr,
+  const pthread_t th = startThread(
+      bytes,
       [](void* p) -> void* {
         auto* j = static_cast<Job*>(p);
         try {
@@ -80,8 +89,6 @@ inline void onThreadStack(std::size_t bytes, const std::function<void()>& f) {
         return nullptr;
       },
       &job);
-  pthread_attr_destroy(&attr);
-  if (rc != 0) throw std::runtime_error("pthread_create failed");
   pthread_join(th, nullptr);
   if (job.error) std::rethrow_exception(job.error);
 }

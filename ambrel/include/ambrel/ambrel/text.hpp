@@ -11,6 +11,7 @@
 
 #include "ambrel/ambrel/type.hpp"
 #include "hs/classes1.hpp"
+#include "hs/internal/nest.hpp"
 #include "hs/read.hpp"
 #include "hs/show.hpp"
 #include "hs/unit.hpp"
@@ -25,15 +26,22 @@ namespace ambrel {
 namespace internal {
 
 // The two-parameter lifted equality: different constructors are unequal without a call; the
-// second values of two Ambrel are compared only after equal first values.
+// second values of two Ambrel are compared only after equal first values. Fields may nest values
+// of their own kind: the comparison of each is a recursive point of the stack helper for types
+// that may.
 template <class E1, class E2, class A, class B, class C, class D>
 [[nodiscard]] bool equalWith(E1& eq1, E2& eq2, const Ambrel<A, B>& x, const Ambrel<C, D>& y) {
   const Node& nx = Access::node(x);
   const Node& ny = Access::node(y);
   if (nx.index != ny.index) return false;
-  if (nx.index != 1 && !eq1(nx.here.template get<A>().force(), ny.here.template get<C>().force()))
-    return false;
-  return nx.index == 0 || eq2(nx.there.template get<B>().force(), ny.there.template get<D>().force());
+  const auto here = [&]() -> bool {
+    return eq1(nx.here.template get<A>().force(), ny.here.template get<C>().force());
+  };
+  const auto there = [&]() -> bool {
+    return eq2(nx.there.template get<B>().force(), ny.there.template get<D>().force());
+  };
+  if (nx.index != 1 && !hs::internal::nestedCall<A, C>(here)) return false;
+  return nx.index == 0 || hs::internal::nestedCall<B, D>(there);
 }
 
 template <class C1, class C2, class A, class B, class C, class D>
@@ -41,11 +49,17 @@ template <class C1, class C2, class A, class B, class C, class D>
   const Node& nx = Access::node(x);
   const Node& ny = Access::node(y);
   if (nx.index != ny.index) return nx.index < ny.index ? hs::LT : hs::GT;
+  const auto here = [&]() -> hs::Ordering {
+    return cmp1(nx.here.template get<A>().force(), ny.here.template get<C>().force());
+  };
+  const auto there = [&]() -> hs::Ordering {
+    return cmp2(nx.there.template get<B>().force(), ny.there.template get<D>().force());
+  };
   if (nx.index != 1) {
-    const hs::Ordering o = cmp1(nx.here.template get<A>().force(), ny.here.template get<C>().force());
+    const hs::Ordering o = hs::internal::nestedCall<A, C>(here);
     if (o != hs::EQ || nx.index == 0) return o;
   }
-  return cmp2(nx.there.template get<B>().force(), ny.there.template get<D>().force());
+  return hs::internal::nestedCall<B, D>(there);
 }
 
 }  // namespace internal
@@ -77,11 +91,18 @@ template <class A, class B>
   const internal::Node& nx = internal::Access::node(x);
   const internal::Node& ny = internal::Access::node(y);
   if (nx.index != ny.index) return nx.index < ny.index;
-  if (nx.index == 0) return x.here().force() < y.here().force();
-  if (nx.index == 1) return x.there().force() < y.there().force();
-  const hs::Ordering o = hs::compare(x.here().force(), y.here().force());
+  const auto here = [&](auto cmp) {
+    return hs::internal::nestedCall<A>([&] { return cmp(x.here().force(), y.here().force()); });
+  };
+  const auto there = [&] {
+    return hs::internal::nestedCall<B>(
+        [&]() -> bool { return x.there().force() < y.there().force(); });
+  };
+  if (nx.index == 0) return here([](const A& a, const A& b) -> bool { return a < b; });
+  if (nx.index == 1) return there();
+  const hs::Ordering o = here([](const A& a, const A& b) { return hs::compare(a, b); });
   if (o != hs::EQ) return o == hs::LT;
-  return x.there().force() < y.there().force();
+  return there();
 }
 /// `y < x`.
 template <class A, class B>

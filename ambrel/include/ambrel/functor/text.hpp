@@ -6,11 +6,13 @@
 
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "ambrel/functor/type.hpp"
 #include "hs/classes1.hpp"
+#include "hs/internal/nest.hpp"
 #include "hs/read.hpp"
 #include "hs/show.hpp"
 #include "hs/unit.hpp"
@@ -24,21 +26,34 @@ namespace ambrel {
 
 namespace internal::one {
 
-// The F parts, then (only when those are equal) the G parts, by eqF / eqG.
+// The part type of a node's part cell.
+template <class P>
+using PartOf = std::remove_cvref_t<decltype(std::declval<const P&>()->force())>;
+
+// The F parts, then (only when those are equal) the G parts, by eqF / eqG. Parts may nest values
+// of their own kind: the comparison of each is a recursive point of the stack helper.
 template <class EF, class EG, class NX, class NY>
 [[nodiscard]] bool equalParts(EF&& eqF, EG&& eqG, const NX& x, const NY& y) {
+  using FX = PartOf<decltype(x.f)>;
+  using GX = PartOf<decltype(x.g)>;
   if (x.index != y.index) return false;
-  if (x.f && !eqF(x.f->force(), y.f->force())) return false;
-  return !x.g || eqG(x.g->force(), y.g->force());
+  const auto f = [&]() -> bool { return eqF(x.f->force(), y.f->force()); };
+  const auto g = [&]() -> bool { return eqG(x.g->force(), y.g->force()); };
+  if (x.f && !hs::internal::nestedCall<FX>(f)) return false;
+  return !x.g || hs::internal::nestedCall<GX>(g);
 }
 template <class CF, class CG, class NX, class NY>
 [[nodiscard]] hs::Ordering compareParts(CF&& cmpF, CG&& cmpG, const NX& x, const NY& y) {
+  using FX = PartOf<decltype(x.f)>;
+  using GX = PartOf<decltype(x.g)>;
   if (x.index != y.index) return x.index < y.index ? hs::LT : hs::GT;
+  const auto f = [&]() -> hs::Ordering { return cmpF(x.f->force(), y.f->force()); };
+  const auto g = [&]() -> hs::Ordering { return cmpG(x.g->force(), y.g->force()); };
   if (x.f) {
-    const hs::Ordering o = cmpF(x.f->force(), y.f->force());
+    const hs::Ordering o = hs::internal::nestedCall<FX>(f);
     if (o != hs::EQ || !x.g) return o;
   }
-  return cmpG(x.g->force(), y.g->force());
+  return hs::internal::nestedCall<GX>(g);
 }
 
 // "This1 ", "That1 " or "Ambrel1 " and the parts by spF / spG at precedence 11.

@@ -26,7 +26,9 @@ namespace hs::internal {
 
 using Count = std::atomic<std::uint32_t>;
 
-// Whether the process has had one thread only so far. A run of count steps may read it once.
+// Whether the process has had one thread only so far. A run of count steps may read it once only
+// where no caller's code (a destructor, hash, ==, a function) runs between its steps: such code
+// may start the first thread, and the rest of the run must then count atomically.
 [[nodiscard]] inline bool singleThreaded() noexcept {
 #ifdef HS_HAVE_SINGLE_THREADED_FLAG
   return __libc_single_threaded != 0;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "hs/call.hpp"
+#include "hs/internal/nest.hpp"
 #include "hs/unit.hpp"
 #include "vantrel/map/internal/list.hpp"
 #include "vantrel/map/internal/nodes.hpp"
@@ -137,17 +138,31 @@ bool valuesEqual(EqV& eqv, const hs::Lazy<A>& a, const hs::Lazy<B>& b) {
     return hs::call(eqv, a, b);
 }
 
+// f(), the comparison of one pair of records: keys, and values unless the walk ignores them.
+// Keys and values may nest maps of their own kind, so this is a recursive point of the stack
+// helper for types that may.
+template <class EqV, class K1, class V1, class K2, class V2, class F>
+bool recordsCompared(F&& f) {
+  if constexpr (std::is_same_v<EqV, NoValues>)
+    return hs::internal::nestedCall<K1, K2>(std::forward<F>(f));
+  else
+    return hs::internal::nestedCall<K1, K2, V1, V2>(std::forward<F>(f));
+}
+
 // Two leaves: stored hash, key (left on the left), then value.
 template <class EqK, class EqV, class K1, class V1, class K2, class V2>
 bool leavesEqual(EqK& eqk, EqV& eqv, const Ref<K1, V1>& a, const Ref<K2, V2>& b) {
-  if (a.hash() != b.hash() || !hs::call(eqk, a.key(), b.key())) return false;
-  if constexpr (std::is_same_v<EqV, NoValues>) {
-    return true;
-  } else {
-    const LazyView<V1> x = a.view();
-    const LazyView<V2> y = b.view();
-    return hs::call(eqv, x.get(), y.get());
-  }
+  if (a.hash() != b.hash()) return false;
+  return detail::recordsCompared<EqV, K1, V1, K2, V2>([&]() -> bool {
+    if (!hs::call(eqk, a.key(), b.key())) return false;
+    if constexpr (std::is_same_v<EqV, NoValues>) {
+      return true;
+    } else {
+      const LazyView<V1> x = a.view();
+      const LazyView<V2> y = b.view();
+      return hs::call(eqv, x.get(), y.get());
+    }
+  });
 }
 
 template <class EqV, class K, class V1, class V2>
@@ -280,7 +295,9 @@ bool equalWalk(EqV& eqv, const Ref<K, V1>& t1, const Ref<K, V2>& t2) {
       // No length test of its own: the permutation test fails lists of different lengths.
       return list::isPermutationBy(
           [&eqv](const L<K, V1>* a, const L<K, V2>* b) {
-            return a->key == b->key && detail::valuesEqual(eqv, a->value, b->value);
+            return detail::recordsCompared<EqV, K, V1, K, V2>([&] {
+              return a->key == b->key && detail::valuesEqual(eqv, a->value, b->value);
+            });
           },
           detail::recordList(*t1.node), detail::recordList(*t2.node));
     }
@@ -306,7 +323,9 @@ bool sequenceEqual(EqK& eqk, EqV& eqv, const HashMap<K1, V1>& t1, const HashMap<
         return false;
       const bool same = list::isPermutationBy(
           [&](const L<K1, V1>* x, const L<K2, V2>* y) {
-            return hs::call(eqk, x->key, y->key) && detail::valuesEqual(eqv, x->value, y->value);
+            return detail::recordsCompared<EqV, K1, V1, K2, V2>([&] {
+              return hs::call(eqk, x->key, y->key) && detail::valuesEqual(eqv, x->value, y->value);
+            });
           },
           detail::recordList(*a.node), detail::recordList(*b.node));
       if (!same) return false;
@@ -318,12 +337,15 @@ bool sequenceEqual(EqK& eqk, EqV& eqv, const HashMap<K1, V1>& t1, const HashMap<
   }
 }
 
-// The record comparison: keys, then values when the keys compare EQ.
+// The record comparison: keys, then values when the keys compare EQ; a recursive point of the
+// stack helper for types that may nest.
 template <class CK, class CV, class K1, class V1, class K2, class V2>
 hs::Ordering compareRecords(CK& cmpk, CV& cmpv, const L<K1, V1>& a, const L<K2, V2>& b) {
-  const hs::Ordering o = hs::call(cmpk, a.key, b.key);
-  if (o != hs::EQ) return o;
-  return hs::call(cmpv, a.value, b.value);
+  return hs::internal::nestedCall<K1, K2, V1, V2>([&] {
+    const hs::Ordering o = hs::call(cmpk, a.key, b.key);
+    if (o != hs::EQ) return o;
+    return hs::call(cmpv, a.value, b.value);
+  });
 }
 
 inline hs::Ordering compareWords(std::uint64_t a, std::uint64_t b) noexcept {
@@ -406,11 +428,13 @@ hs::Ordering cmpHeads(CK& cmpk, CV& cmpv, const Ref<K1, V1>& a, const Ref<K2, V2
   if (ka == Kind::Collision && kb == Kind::Leaf) return hs::GT;
   if (const hs::Ordering o = detail::compareWords(a.hash(), b.hash()); o != hs::EQ) return o;
   if (ka == Kind::Leaf) {
-    const hs::Ordering o = hs::call(cmpk, a.key(), b.key());
-    if (o != hs::EQ) return o;
-    const LazyView<V1> x = a.view();
-    const LazyView<V2> y = b.view();
-    return hs::call(cmpv, x.get(), y.get());
+    return hs::internal::nestedCall<K1, K2, V1, V2>([&] {
+      const hs::Ordering o = hs::call(cmpk, a.key(), b.key());
+      if (o != hs::EQ) return o;
+      const LazyView<V1> x = a.view();
+      const LazyView<V2> y = b.view();
+      return hs::call(cmpv, x.get(), y.get());
+    });
   }
   const std::uint32_t na = internal::entriesOf(*a.node).size(), nb = internal::entriesOf(*b.node).size();
   if (na != nb) return na < nb ? hs::LT : hs::GT;
@@ -488,7 +512,8 @@ template <class K, class V>
 // The record equality: keys, and only when they are equal, values.
 template <class K, class V>
 bool operator==(const L<K, V>& a, const L<K, V>& b) {
-  return a.key == b.key && a.value.force() == b.value.force();
+  return hs::internal::nestedCall<K, V>(
+      [&] { return a.key == b.key && a.value.force() == b.value.force(); });
 }
 
 }  // namespace vantrel::internal

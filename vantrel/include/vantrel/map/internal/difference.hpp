@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hs/call.hpp"
+#include "hs/internal/nest.hpp"
 #include "vantrel/map/internal/delete.hpp"
 #include "vantrel/map/internal/insert.hpp"
 #include "vantrel/map/internal/intersection.hpp"
@@ -241,18 +242,18 @@ bool submapBranches(C2&& cmp2, const Branch<K, V1>& a1, const Branch<K, V2>& a2)
 }
 
 // Every key of a1 is in a2 and cmp(a1 value, a2 value) holds; a1 longer than a2 fails before any
-// key is compared.
+// key is compared. Keys and values may nest maps of their own kind: each key's search and value
+// comparison is a recursive point of the stack helper for types that may.
 template <class K, class V1, class V2, class C>
 bool subsetArray(C& cmp, const Entries<K, V1>& a1, const Entries<K, V2>& a2) {
   if (a1.size() > a2.size()) return false;
   for (const L<K, V1>& e1 : a1) {
-    const L<K, V2>* found = nullptr;
-    for (const L<K, V2>& e2 : a2)
-      if (e1.key == e2.key) {
-        found = &e2;
-        break;
-      }
-    if (found == nullptr || !hs::call(cmp, e1.value, found->value)) return false;
+    const bool held = hs::internal::nestedCall<K, V1, V2>([&] {
+      for (const L<K, V2>& e2 : a2)
+        if (e1.key == e2.key) return static_cast<bool>(hs::call(cmp, e1.value, e2.value));
+      return false;
+    });
+    if (!held) return false;
   }
   return true;
 }
@@ -267,13 +268,15 @@ bool submapWalk(C& cmp, LevelShift s, const Ref<K, V1>& t1, const Ref<K, V2>& t2
     return internal::submapWalk<K, V1, V2>(cmp, nextShift(s), c1, c2);
   };
   switch (k1) {
-    case Kind::Leaf: {
-      const Found<K, V2> r2 = internal::probeFrom(t1.hash(), t1.key(), s, t2);
-      if (!r2) return false;
-      const LazyView<V1> x1 = t1.view();
-      const LazyView<V2> x2 = r2.view();
-      return hs::call(cmp, x1.get(), x2.get());
-    }
+    case Kind::Leaf:
+      // The key's search and the value comparison: a recursive point, as in subsetArray.
+      return hs::internal::nestedCall<K, V1, V2>([&]() -> bool {
+        const Found<K, V2> r2 = internal::probeFrom(t1.hash(), t1.key(), s, t2);
+        if (!r2) return false;
+        const LazyView<V1> x1 = t1.view();
+        const LazyView<V2> x2 = r2.view();
+        return hs::call(cmp, x1.get(), x2.get());
+      });
     case Kind::Collision: {
       // Down the collision's hash path to a node that is not a branch node.
       const KeyHash h1 = t1.hash();

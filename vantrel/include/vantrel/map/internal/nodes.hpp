@@ -645,12 +645,20 @@ class HashMap {
     if (p->kind != internal::Kind::Empty && hs::internal::countDown(p->refs))
       destroy(p);
   }
-  // Drops n handles of a block being freed, last first, the thread test read once for the run.
+  // Drops n handles of a block being freed, last first. The thread test is read once for the
+  // steps up to the next node freed: freeing runs the caller's destructors, which may start the
+  // process's first thread.
   static void dropSubs(HashMap* s, std::uint32_t n) noexcept {
-    const bool single = hs::internal::singleThreaded();
-    for (std::uint32_t i = n; i > 0; --i) {
-      internal::Object* c = s[i - 1].p_;
-      if (c->kind != internal::Kind::Empty && hs::internal::countDown(c->refs, single)) destroy(c);
+    for (std::uint32_t i = n; i > 0;) {
+      const bool single = hs::internal::singleThreaded();
+      for (;;) {
+        internal::Object* c = s[--i].p_;
+        if (c->kind != internal::Kind::Empty && hs::internal::countDown(c->refs, single)) {
+          destroy(c);
+          break;
+        }
+        if (i == 0) return;
+      }
     }
   }
   // Out of line: with the free inlined into every release, g++ 12 takes a later use of another
@@ -706,7 +714,8 @@ struct Node {
 
 template <class K, class V>
 void copySubs(HashMap<K, V>* dst, const HashMap<K, V>* src, std::uint32_t n) noexcept {
-  // The handles first as words, then the counts: one length of stores, one run of increments.
+  // The handles first as words, then the counts: one length of stores, one run of increments (no
+  // caller's code runs inside it, so one thread test serves the run).
   if (n == 0) return;
   std::memcpy(static_cast<void*>(dst), static_cast<const void*>(src), sizeof(HashMap<K, V>) * n);
   const bool single = hs::internal::singleThreaded();
