@@ -83,13 +83,15 @@ void timeBuild(benchmark::State& state, std::size_t n, Build build, bool countHe
   if (countHeld) state.counters["heap_per_entry"] = heapOf(build, n);
 }
 
-// The keys, and the same keys in another order (the probes).
+// The keys (salt 1: n keys the maps do not hold) in another order than they were made in, as
+// probes. Probes in the order the keys were made would walk a map grown by inserts in the order
+// its nodes were allocated in, a map made by fromList in hash order.
 template <class K>
-const std::vector<K>& shuffled(std::size_t n) {
-  static std::unordered_map<std::size_t, std::vector<K>> cache;
-  auto& v = cache[n];
+const std::vector<K>& shuffled(std::size_t n, std::uint64_t salt = 0) {
+  static std::unordered_map<std::size_t, std::vector<K>> cache[2];
+  auto& v = cache[salt][n];
   if (v.empty()) {
-    v = keys<K>(n);
+    v = keys<K>(n, salt);
     std::shuffle(v.begin(), v.end(), std::mt19937_64(42));
   }
   return v;
@@ -109,6 +111,15 @@ const Trie<K>& trie(std::size_t n) {
   static std::unordered_map<std::size_t, Trie<K>> cache;
   auto& m = cache[n];
   if (m.empty()) m = L::fromList(pairsOf(keys<K>(n)));
+  return m;
+}
+// The same map grown by moved inserts, in the order the keys were made.
+template <class K>
+const Trie<K>& insertedTrie(std::size_t n) {
+  static std::unordered_map<std::size_t, Trie<K>> cache;
+  auto& m = cache[n];
+  if (m.empty())
+    for (const auto& [k, v] : pairsOf(keys<K>(n))) m = L::insert(k, v, std::move(m));
   return m;
 }
 template <class K>
@@ -177,34 +188,36 @@ void BM_PersistentErase_Trie(benchmark::State& state) {
   timeEach(state, probes, [&](const K& k) { return L::erase(k, m); });
 }
 
-// Each of n keys the map does not hold looked up.
-template <class K>
+// Each of n keys the map does not hold looked up, in a shuffled order, or (`InOrder`) in the
+// order they were made (see shuffled); in the map made by fromList, or in the one grown by inserts.
+template <class K, bool InOrder = false, bool Inserted = false>
 void BM_LookupMiss_Trie(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
-  const auto& m = trie<K>(n);
-  const auto& fresh = keys<K>(n, 1);
+  const auto& m = Inserted ? insertedTrie<K>(n) : trie<K>(n);
+  const auto& fresh = InOrder ? keys<K>(n, 1) : shuffled<K>(n, 1);
   timeEach(state, fresh, [&](const K& k) { return L::member(k, m); });
 }
-template <class K>
+template <class K, bool InOrder = false>
 void BM_LookupMiss_Std(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& m = stdMap<K>(n);
-  const auto& fresh = keys<K>(n, 1);
+  const auto& fresh = InOrder ? keys<K>(n, 1) : shuffled<K>(n, 1);
   timeEach(state, fresh, [&](const K& k) { return m.count(k); });
 }
-// Each of n keys the map does not hold erased from it: the result is the map itself.
-template <class K>
+// Each of n keys the map does not hold erased from it: the result is the map itself. Orders as
+// for the misses.
+template <class K, bool InOrder = false>
 void BM_EraseAbsent_Trie(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const auto& m = trie<K>(n);
-  const auto& fresh = keys<K>(n, 1);
+  const auto& fresh = InOrder ? keys<K>(n, 1) : shuffled<K>(n, 1);
   timeEach(state, fresh, [&](const K& k) { return L::erase(k, m); });
 }
-template <class K>
+template <class K, bool InOrder = false>
 void BM_EraseAbsent_Std(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   Std<K> m = stdMap<K>(n);
-  const auto& fresh = keys<K>(n, 1);
+  const auto& fresh = InOrder ? keys<K>(n, 1) : shuffled<K>(n, 1);
   timeEach(state, fresh, [&](const K& k) { return m.erase(k); });
 }
 // Every key erased, one at a time, from a map the loop gives up at each step (a fresh copy of
@@ -469,6 +482,10 @@ std::string rowName(const char* op, const char* impl) {
 
 PAIR(LookupHit, std::int64_t)
 PAIR(LookupMiss, std::int64_t)
+ROW((BM_LookupMiss_Trie<std::int64_t, false, true>), std::int64_t, "LookupMiss", "vantrel(inserted)")
+ROW((BM_LookupMiss_Trie<std::int64_t, true>), std::int64_t, "LookupMissInOrder", "vantrel")
+ROW((BM_LookupMiss_Trie<std::int64_t, true, true>), std::int64_t, "LookupMissInOrder", "vantrel(inserted)")
+ROW((BM_LookupMiss_Std<std::int64_t, true>), std::int64_t, "LookupMissInOrder", "std")
 ROW(BM_LookupCellHit_Trie<std::int64_t>, std::int64_t, "LookupHit", "vantrel(lookupCell)")
 ROW(BM_PersistentInsert_Trie<std::int64_t>, std::int64_t, "PersistentInsert", "vantrel")
 ROW(BM_BuildMovedInsert_Trie<std::int64_t>, std::int64_t, "BuildInsert", "vantrel(moved)")
@@ -476,6 +493,8 @@ ROW(BM_BuildInsert_Std<std::int64_t>, std::int64_t, "BuildInsert", "std")
 PAIR(BuildFromList, std::int64_t)
 ROW(BM_PersistentErase_Trie<std::int64_t>, std::int64_t, "PersistentErase", "vantrel")
 PAIR(EraseAbsent, std::int64_t)
+ROW((BM_EraseAbsent_Trie<std::int64_t, true>), std::int64_t, "EraseAbsentInOrder", "vantrel")
+ROW((BM_EraseAbsent_Std<std::int64_t, true>), std::int64_t, "EraseAbsentInOrder", "std")
 PAIR(TeardownMovedErase, std::int64_t)
 PAIR(IterateSum, std::int64_t)
 PAIR(EqualOtherOrder, std::int64_t)

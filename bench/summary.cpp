@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -318,6 +319,8 @@ struct Results {
   std::vector<Row> rows;
   std::vector<std::string> unnamed, failed;
   bool debugLibrary = false;  // its benchmark library says it was built for debugging
+  // The machine's load average over the minute before the program started, and its cores.
+  std::optional<double> load, cores;
 };
 
 Results readResults(const std::string& file) {
@@ -327,8 +330,12 @@ Results readResults(const std::string& file) {
   text << in.rdbuf();
   const Json doc = JsonReader(text.str()).document();
   Results res;
-  if (const Json* context = doc.get("context"))
+  if (const Json* context = doc.get("context")) {
     res.debugLibrary = context->text("library_build_type") == "debug";
+    if (const Json* load = context->get("load_avg"); load != nullptr && !load->items.empty())
+      res.load = load->items[0].number;
+    res.cores = context->num("num_cpus");
+  }
   if (const Json* list = doc.get("benchmarks"))
     for (const Json& b : list->items) {
       if (b.text("run_type") == "aggregate") continue;  // means, complexity fits: not rows
@@ -386,6 +393,10 @@ class Table {
   std::vector<bool> rightAligned_;
 };
 
+// Whether the machine was running more than half as many jobs as it has cores when the program
+// started: other work then takes cores and caches from the measurements.
+bool busy(const Results& res) { return res.load && res.cores && *res.load > *res.cores / 2; }
+
 // The section of one library: a line per operation, arguments and variant of the library's own,
 // with each peer's figure and the ratio; a line per counter under it.
 void printSection(const Section& sec, const Results& res) {
@@ -401,6 +412,10 @@ void printSection(const Section& sec, const Results& res) {
   }
 
   std::cout << "\n" << sec.title << "\n";
+  if (res.load && res.cores)
+    std::cout << "  (the machine's load as it started: " << formatValue(*res.load) << " on "
+              << static_cast<long>(*res.cores) << " cores" << (busy(res) ? ", busy: see below" : "")
+              << ")\n";
   if (!peers.empty())
     std::cout << "  (ratio: " << sec.library << "'s figure / the peer's; below 1, " << sec.library
               << " takes less)\n";
@@ -477,22 +492,28 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::cout << "\n==== Summary: the libraries against their peers ====\n";
-  bool debugLibrary = false;
+  bool debugLibrary = false, busyMachine = false;
   try {
     for (int i = 1; i + 2 < argc; i += 3) {
       const Section sec{argv[i], argv[i + 1], argv[i + 2]};
       const Results res = readResults(sec.file);
       printSection(sec, res);
       debugLibrary = debugLibrary || res.debugLibrary;
+      busyMachine = busyMachine || busy(res);
     }
   } catch (const std::exception& e) {
     std::cerr << "bench_summary: " << e.what() << "\n";
     return 1;
   }
+  if (busyMachine)
+    std::cout << "\nA section marked busy ran while the machine's load was above half its cores: other\n"
+                 "work shared the cores and caches, so its figures may be well above a quiet machine's\n"
+                 "(docs/performance.md's are); run the benchmarks again on an idle machine to compare.\n";
   if (debugLibrary)
-    std::cout
-        << "\nThe programs' own output says \"***WARNING*** Library was built as DEBUG\": that is\n"
-           "about Google Benchmark, the measuring library (Debian's libbenchmark package is\n"
-           "built that way), not about this project, whose code measured here is optimised.\n";
+    std::cout << "\nThe programs' own output, in the .txt files beside the results read here ("
+              << std::filesystem::path(argv[3]).parent_path().string()
+              << "),\nsays \"***WARNING*** Library was built as DEBUG\": that is about Google Benchmark, the\n"
+                 "measuring library (Debian's libbenchmark package is built that way), not about this\n"
+                 "project, whose code measured here is optimised.\n";
   return 0;
 }

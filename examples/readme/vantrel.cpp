@@ -29,6 +29,7 @@ int main() {
   // Whole maps combine without a key-by-key loop; here the values of a key in both are added.
   const auto add = [](std::int64_t a, std::int64_t b) { return a + b; };
   const Ages merged = M::unionWith(add, before, after);
+  // Unlike std::unordered_map's, size is O(n): a map or set keeps no count, so size walks it all.
   std::cout << "ada in both: " << *M::at(merged, "ada") << ", size " << M::size(merged) << "\n";
 
   // Sets work the same way.

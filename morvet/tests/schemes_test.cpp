@@ -226,7 +226,14 @@ struct Recorder<hs::StateTag<Log>> {
 template <class M>
 class EffectOrder : public ::testing::Test {};
 using Monads = ::testing::Types<hs::WriterTag<Log>, hs::StateTag<Log>>;
-TYPED_TEST_SUITE(EffectOrder, Monads);
+// The instances are named by their monad, not by their whole type.
+struct MonadName {
+  template <class M>
+  static std::string GetName(int) {
+    return std::is_same_v<M, hs::WriterTag<Log>> ? "Writer" : "State";
+  }
+};
+TYPED_TEST_SUITE(EffectOrder, Monads, MonadName);
 
 TYPED_TEST(EffectOrder, FoldIsPostOrderUnfoldPreOrderRefoldInterleaved) {
   using R = Recorder<TypeParam>;

@@ -178,7 +178,7 @@ bool roomFor(const HashMap<K, V>& m, std::uint64_t h) {
   for (int s = 0; t.kind() == Kind::BitmapIndexed || t.kind() == Kind::Full; s += 5) {
     const auto& a = vantrel::internal::branchOf(*t.node);
     const std::uint64_t bit = 1ULL << ((h >> s) & 31);
-    if ((a.word & bit) == 0) return a.room() >= vantrel::internal::Branch<K, V>::recSize;
+    if ((a.word & bit) == 0) return a.roomForRecord();
     t = vantrel::internal::childAt(a, bit);
   }
   return false;

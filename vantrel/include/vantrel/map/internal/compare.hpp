@@ -82,7 +82,7 @@ class LeafSequence {
           const std::uint32_t bit = f.rest & (~f.rest + 1);
           f.rest &= f.rest - 1;
           ++f.i;
-          n = (f.b->data & bit) != 0 ? Ref<K, V>::record(f.b->recs()[f.r++], (f.b->boxed & bit) != 0)
+          n = (f.b->data & bit) != 0 ? Ref<K, V>::record(f.b->recs()[f.r++], f.b->boxedAt(bit))
                                      : Ref<K, V>::of(f.b->subs()[f.s++]);
           have = true;
           break;
@@ -233,7 +233,7 @@ void prefetchNode(const HashMap<K, V>& m) noexcept {
 template <class EqV, class K, class V>
 bool branchesEqual(EqV& eqv, const Branch<K, V>& a, const Branch<K, V>& b) {
   constexpr bool values = !std::is_same_v<EqV, NoValues>;
-  if (a.data != b.data || (values && (a.boxed | b.boxed) != 0))
+  if (a.data != b.data || (values && (a.boxed() | b.boxed()) != 0))
     return detail::childrenEqual(eqv, a, b);
   if (a.word != b.word || a.nsub() != b.nsub()) return false;
   const HashMap<K, V>* sa = a.subs();

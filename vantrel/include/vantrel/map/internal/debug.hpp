@@ -3,6 +3,7 @@
 #pragma once
 
 #include <bit>
+#include <cassert>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -143,8 +144,23 @@ constexpr std::uint64_t chunkAt(std::uint64_t c, std::int64_t l) noexcept {
 template <class K, class V>
 Validity<K> checkSubtree(const Ref<K, V>& t, SubHashPath path);
 
+// Whether every record's tag is the one of its stored hash and the tag run's padding is zero (the
+// layout's own invariants: the walks would miss a record of another tag, and the padding is read
+// with the tags). No error of the model names them, so the checker asserts them.
+template <class K, class V>
+bool tagsSound(const Branch<K, V>& a) noexcept {
+  using B = Branch<K, V>;
+  const std::uint32_t n = a.nrec();
+  for (std::uint32_t i = 0; i < n; ++i)
+    if ((a.tags()[i] & B::tagMask) != B::tagOf(a.recs()[i].hash)) return false;
+  for (std::size_t i = n; i < B::subsFor(n) - B::tagsAt; ++i)
+    if (a.tags()[i] != 0) return false;
+  return true;
+}
+
 template <class K, class V>
 Validity<K> checkChildren(const Branch<K, V>& a, SubHashPath path) {
+  assert(debug::tagsSound(a) && "a record's tag differs from its hash's");
   if (a.size() == 1) {
     bool lone = false;
     internal::forEachChild(a, [&](ChildBitmap, const Ref<K, V>& c) {

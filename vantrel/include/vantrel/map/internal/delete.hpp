@@ -120,20 +120,14 @@ Removal<K, V> rebuildBranchInPlace(const HashMap<K, V>& t, ChildBitmap bit, Chil
   // A sub-node gives way to its last leaf.
   if constexpr (movableRecords<K, V>) {
     using R = Rec<K, V>;
-    if (a.room() + sizeof(HashMap<K, V>) >= Branch<K, V>::recSize) {
+    if (a.room() + sizeof(HashMap<K, V>) >= Branch<K, V>::recSize + a.tagGrowth()) {
       // The record is made first, then the sub-node goes and the record takes its room.
       alignas(R) unsigned char tmp[sizeof(R)];
       bool boxed = false;
       R* made = c2.emplaceRecord(tmp, boxed);
       const auto b = static_cast<std::uint32_t>(bit);
       internal::dropSubInPlace(a, b);
-      const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
-      R* old = a.recs();
-      internal::relocateRecords<K, V>(old - 1, old, ri);
-      a.offset = static_cast<std::uint16_t>(a.offset - Branch<K, V>::recSize);
-      internal::relocateRecords<K, V>(a.recs() + ri, made, 1);
-      a.data |= b;
-      if (boxed) a.boxed |= b;
+      internal::relocateRecords<K, V>(internal::openRecordInPlace(a, b, made->hash, boxed), made, 1);
       return {};
     }
   }
@@ -249,7 +243,7 @@ template <class K, class V>
 HashMap<K, V> copyBranch(const Branch<K, V>& a) {
   BranchBuilder<K, V> out(a.word, a.data, a.nsub(), a.nrec());
   out.subs(a.subs(), a.nsub());
-  out.recs(a.recs(), a.nrec(), a.data, a.boxed);
+  out.recs(a, 0, a.nrec(), a.data, a.boxed());
   return out.finish();
 }
 

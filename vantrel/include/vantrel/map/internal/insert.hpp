@@ -130,9 +130,10 @@ HashMap<K, V> copyWithChunk(const Branch<K, V>& a, ChildBitmap bit, ChunkTo to, 
   if (to == ChunkTo::Sub) out.sub(std::move(*sub));
   out.subs(a.subs() + si + wasSub, a.nsub() - si - wasSub);
   const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & below));
-  out.recs(a.recs(), ri, a.data & below, a.boxed);
+  const std::uint32_t boxed = a.boxed();
+  out.recs(a, 0, ri, a.data & below, boxed);
   if (to == ChunkTo::Record) put(out, bit);
-  out.recs(a.recs() + ri + wasRec, a.nrec() - ri - wasRec, a.data & ~below & ~b, a.boxed);
+  out.recs(a, ri + wasRec, a.nrec() - ri - wasRec, a.data & ~below & ~b, boxed);
   return out.finish();
 }
 template <class K, class V>
@@ -173,7 +174,6 @@ template <class K, class V>
 void abandon(Branch<K, V>& a) noexcept {
   a.small = 0;
   a.data = 0;
-  a.boxed = 0;
 }
 // The moved copy of an owned node with one more record, and room to grow: a large node filled one
 // child at a time would otherwise be copied at every step. The key is made into the new record
@@ -185,20 +185,21 @@ HashMap<K, V> grownWithRecord(Branch<K, V>& a, ChildBitmap bit, KeyHash h, KA&& 
   const std::uint32_t nrec = a.nrec() + 1;
   const std::size_t extra = Branch<K, V>::recSize * (nrec >= 8 ? nrec / 4 : 0);
   const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & below));
+  const std::uint32_t boxed = a.boxed();
   if constexpr (!std::is_nothrow_constructible_v<K, KA&&> || !movableRecords<K, V>) {
     // A key that may throw: the node is copied, so nothing has moved when it does.
     BranchBuilder<K, V> copy(a.word | bit, a.data | b, a.nsub(), nrec, extra);
     copy.subs(a.subs(), a.nsub());
-    copy.recs(a.recs(), ri, a.data & below, a.boxed);
+    copy.recs(a, 0, ri, a.data & below, boxed);
     copy.rec(bit, h, std::forward<KA>(k), std::move(slot));
-    copy.recs(a.recs() + ri, a.nrec() - ri, a.data & ~below, a.boxed);
+    copy.recs(a, ri, a.nrec() - ri, a.data & ~below, boxed);
     return copy.finish();
   } else {
     BranchBuilder<K, V> out(a.word | bit, a.data | b, a.nsub(), nrec, extra);
     out.relocateSubs(a.subs(), a.nsub());
-    out.relocate(a.recs(), ri, a.data & below, a.boxed);
+    out.relocate(a, 0, ri, a.data & below, boxed);
     out.rec(bit, h, std::forward<KA>(k), std::move(slot));
-    out.relocate(a.recs() + ri, a.nrec() - ri, a.data & ~below, a.boxed);
+    out.relocate(a, ri, a.nrec() - ri, a.data & ~below, boxed);
     internal::abandon(a);
     return out.finish();
   }
@@ -211,19 +212,13 @@ bool addRecordInPlace(Branch<K, V>& a, ChildBitmap bit, KeyHash h, KA&& k, Owned
     return false;
   } else {
     using R = Rec<K, V>;
-    if (a.room() < Branch<K, V>::recSize) return false;
+    if (!a.roomForRecord()) return false;
     const auto b = static_cast<std::uint32_t>(bit);
-    const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
     const bool boxed = slot.boxed;
     alignas(R) unsigned char tmp[sizeof(R)];
     R* made = ::new (static_cast<void*>(tmp)) R{h, std::forward<KA>(k), slot.take()};
-    R* old = a.recs();
-    internal::relocateRecords<K, V>(old - 1, old, ri);
-    a.offset = static_cast<std::uint16_t>(a.offset - Branch<K, V>::recSize);
-    internal::relocateRecords<K, V>(a.recs() + ri, made, 1);
-    a.data |= b;
+    internal::relocateRecords<K, V>(internal::openRecordInPlace(a, b, h, boxed), made, 1);
     a.word |= bit;
-    if (boxed) a.boxed |= b;
     if (a.word == fullBitmap) a.kind = Kind::Full;
     return true;
   }
@@ -241,9 +236,9 @@ bool replaceRecordInPlace(Branch<K, V>& a, ChildBitmap bit, KeyHash h, KA&& k, O
     alignas(R) unsigned char tmp[sizeof(R)];
     R* made = ::new (static_cast<void*>(tmp)) R{h, std::forward<KA>(k), slot.take()};
     R* at = a.recs() + ri;
-    internal::destroyRecords<K, V>(at, 1, b, a.boxed);
+    internal::destroyRecords<K, V>(at, 1, b, a.boxedRec(ri) ? b : 0);
     internal::relocateRecords<K, V>(at, made, 1);
-    a.boxed = boxed ? (a.boxed | b) : (a.boxed & ~b);
+    a.tags()[ri] = Branch<K, V>::tagByte(h, boxed);
     return true;
   }
 }
@@ -251,12 +246,8 @@ bool replaceRecordInPlace(Branch<K, V>& a, ChildBitmap bit, KeyHash h, KA&& k, O
 template <class K, class V>
 void dropRecordInPlace(Branch<K, V>& a, std::uint32_t b) noexcept {
   const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
-  Rec<K, V>* r = a.recs();
-  internal::destroyRecords<K, V>(r + ri, 1, b, a.boxed);
-  internal::relocateRecordsUp<K, V>(r + 1, r, ri);
-  a.offset = static_cast<std::uint16_t>(a.offset + Branch<K, V>::recSize);
-  a.data &= ~b;
-  a.boxed &= ~b;
+  internal::destroyRecords<K, V>(a.recs() + ri, 1, b, a.boxedRec(ri) ? b : 0);
+  internal::closeRecordInPlace(a, b);
 }
 // Removes the sub-node of chunk bit b where it stands: the later handles move down.
 template <class K, class V>
@@ -309,9 +300,10 @@ Changed<K, V> recordToSubOwned(Branch<K, V>& a, ChildBitmap bit, HashMap<K, V>&&
     out.relocateSubs(a.subs(), si);
     out.sub(std::move(c));
     out.relocateSubs(a.subs() + si, a.nsub() - si);
-    internal::destroyRecords<K, V>(a.recs() + ri, 1, b, a.boxed);
-    out.relocate(a.recs(), ri, a.data & below, a.boxed);
-    out.relocate(a.recs() + ri + 1, a.nrec() - ri - 1, a.data & ~below & ~b, a.boxed);
+    const std::uint32_t boxed = a.boxed();
+    internal::destroyRecords<K, V>(a.recs() + ri, 1, b, boxed);
+    out.relocate(a, 0, ri, a.data & below, boxed);
+    out.relocate(a, ri + 1, a.nrec() - ri - 1, a.data & ~below & ~b, boxed);
     internal::abandon(a);
     return out.finish();
   }

@@ -110,9 +110,10 @@ class HashMap<K, V>::iterator {
         const std::uint32_t bit = f.rest & (~f.rest + 1);
         f.rest &= f.rest - 1;
         if ((a.data & bit) != 0) {
-          const internal::Rec<K, V>& r = a.recs()[f.rec++];
+          const std::uint32_t i = f.rec++;
+          const internal::Rec<K, V>& r = a.recs()[i];
           key_ = &r.key;
-          value_.reset(r.slot, (a.boxed & bit) != 0);
+          value_.reset(r.slot, a.boxedRec(i));
           return;
         }
         const HashMap* sub = a.subs() + f.sub++;

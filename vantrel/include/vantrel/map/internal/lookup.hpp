@@ -1,6 +1,7 @@
 // Lookups: one allocation-free walk down the key's hash path.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -45,9 +46,9 @@ struct Found {
 };
 
 // The walk under every lookup and erase, from the node m at level s: onBranch(node, chunk bit) is
-// told each branch node the key's path meets, before its chunk is read. Hashes are compared first,
-// so == runs only between keys of equal hash; the key asked for is the left operand of ==, except
-// against a leaf's or record's key with `StoredLeft`.
+// told each branch node the key's path meets, before its chunk is read. Hashes are compared first
+// (a record's tag before its stored hash), so == runs only between keys of equal hash; the key
+// asked for is the left operand of ==, except against a leaf's or record's key with `StoredLeft`.
 template <bool StoredLeft, class K, class V, class F>
 Found<K, V> searchFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>& m, F&& onBranch) {
   auto same = [&k](const K& stored) {
@@ -56,22 +57,36 @@ Found<K, V> searchFrom(KeyHash h, const K& k, LevelShift s, const HashMap<K, V>&
     else
       return k == stored;
   };
+  const std::uint8_t tag = Branch<K, V>::tagOf(h);
+  // The hash's chunks from level s on, five bits a level.
+  KeyHash q = s < 64 ? h >> s : 0;
   const HashMap<K, V>* t = &m;
   for (;;) {
     switch (internal::kindOf(*t)) {
-      case Kind::BitmapIndexed:
-      case Kind::Full: {
+      case Kind::Full:
+        if (internal::branchOf(*t).data == 0) {
+          // Sub-nodes alone, all 32 of them, from the header's next word: the chunk is the index.
+          const Branch<K, V>& a = internal::branchOf(*t);
+          onBranch(*t, ChildBitmap{1} << (q & subkeyMask));
+          t = &a.subs()[q & subkeyMask];
+          q >>= bitsPerSubkey;
+          break;
+        }
+        [[fallthrough]];
+      case Kind::BitmapIndexed: {
         const Branch<K, V>& a = internal::branchOf(*t);
-        const ChildBitmap bit = mask(h, s);
+        const ChildBitmap bit = ChildBitmap{1} << (q & subkeyMask);
+        q >>= bitsPerSubkey;
         onBranch(*t, bit);
         if ((a.data & bit) != 0) {
-          const Rec<K, V>& r = a.recAt(bit);
-          if (r.hash == h && same(r.key)) return {&r, a.boxedAt(bit), nullptr, -1};
+          const auto ri = std::popcount(a.data & (static_cast<std::uint32_t>(bit) - 1));
+          if ((a.tags()[ri] & Branch<K, V>::tagMask) != tag) return {};
+          const Rec<K, V>& r = a.recs()[ri];
+          if (r.hash == h && same(r.key)) return {&r, a.boxedRec(static_cast<std::uint32_t>(ri)), nullptr, -1};
           return {};
         }
         if ((a.word & bit) == 0) return {};
         t = &a.subAt(bit);
-        s = nextShift(s);
         break;
       }
       case Kind::Leaf: {

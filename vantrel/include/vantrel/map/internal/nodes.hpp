@@ -336,34 +336,64 @@ struct Entry {
 
 // ---- Branch nodes ------------------------------------------------------------------------------
 //
-// A `BitmapIndexed` or `Full` node is one block: a 24-byte header (count, kind, sub-node count,
-// record offset, the logical bitmap `word`, the record bitmap `data`, the boxed-value bitmap
-// `boxed`), the sub-node handles from byte 24 in chunk order, free room, and the records packed at
-// the end of the block in chunk order. A chunk of `data` holds a record (that chunk's `Leaf`);
-// the other chunks of `word` hold sub-nodes (`Collision` nodes, deeper branches and leaves that
-// cannot be records). Adding a sub-node takes room from the front of the free space, adding a
-// record from its back, so a node owned by one walk grows without moving the other run.
+// A `BitmapIndexed` or `Full` node is one block: a 20-byte header (count, kind, sub-node count,
+// record offset, the logical bitmap `word`, the record bitmap `data`), one tag byte per record in
+// chunk order (see recordTag) up to the next word, the sub-node handles from there in chunk
+// order, free room, and the records packed at the end of the block in chunk order. A chunk of
+// `data` holds a record (that chunk's `Leaf`); the other chunks of `word` hold sub-nodes
+// (`Collision` nodes, deeper branches and leaves that cannot be records). A lookup finds its
+// chunk's tag beside the header, so a key that is not there costs the header's line and not the
+// record's. Adding a sub-node takes room from the front of the free space, adding a record from
+// its back (and a word from the front when its tag needs one), so a node owned by one walk grows
+// without moving its record run.
+
+// The byte of a record's hash that its branch keeps beside the header. Every bit of the hash goes
+// into it: the records of one node share their low bits (their path) up to their chunk.
+constexpr std::uint8_t recordTag(KeyHash h) noexcept {
+  return static_cast<std::uint8_t>((h * 0xFF51AFD7ED558CCDULL) >> 56);
+}
 
 struct BranchHead : Object {
   BranchHead(Kind k, std::uint64_t w) noexcept : Object(k, w) {}
   std::uint32_t data = 0;
-  std::uint32_t boxed = 0;
+  // The first four record tags; the others follow (see Branch).
+  std::uint8_t firstTags[4] = {};
 };
+static_assert(sizeof(BranchHead) == 24);
 
 template <class K, class V>
 struct Branch : BranchHead {
   using Map = HashMap<K, V>;
   using R = Rec<K, V>;
-  static constexpr std::size_t subsAt = sizeof(BranchHead);
+  static constexpr std::size_t tagsAt = sizeof(BranchHead) - sizeof(firstTags);
   static constexpr std::size_t recSize = sizeof(R);
   static constexpr std::size_t recAlign = alignof(R) < alignof(void*) ? alignof(void*) : alignof(R);
+  // A record of a plain value holds a counted cell instead where its tag's top bit says so; the
+  // other seven bits are the hash's. Other records are never boxed: their tags are eight bits.
+  static constexpr std::uint8_t boxedFlag = slotKind<V> == SlotKind::Plain ? 0x80 : 0;
+  static constexpr std::uint8_t tagMask = static_cast<std::uint8_t>(~boxedFlag);
+  static constexpr std::uint8_t tagOf(KeyHash h) noexcept { return internal::recordTag(h) & tagMask; }
+  // The stored tag byte of a record.
+  static constexpr std::uint8_t tagByte(KeyHash h, bool boxed) noexcept {
+    return static_cast<std::uint8_t>(tagOf(h) | (boxed ? boxedFlag : 0));
+  }
+  // Where the sub-node run starts in a branch of n records: the word after their tags (the bytes
+  // between are zero).
+  static constexpr std::size_t subsFor(std::uint32_t n) noexcept {
+    return (tagsAt + n + sizeof(Map) - 1) / sizeof(Map) * sizeof(Map);
+  }
 
+  std::uint8_t* tags() noexcept { return reinterpret_cast<std::uint8_t*>(this) + tagsAt; }
+  const std::uint8_t* tags() const noexcept {
+    return reinterpret_cast<const std::uint8_t*>(this) + tagsAt;
+  }
+  [[nodiscard]] std::size_t subsAt() const noexcept { return subsFor(nrec()); }
   Map* subs() noexcept {
-    return std::launder(reinterpret_cast<Map*>(reinterpret_cast<std::byte*>(this) + subsAt));
+    return std::launder(reinterpret_cast<Map*>(reinterpret_cast<std::byte*>(this) + subsAt()));
   }
   const Map* subs() const noexcept {
     return std::launder(
-        reinterpret_cast<const Map*>(reinterpret_cast<const std::byte*>(this) + subsAt));
+        reinterpret_cast<const Map*>(reinterpret_cast<const std::byte*>(this) + subsAt()));
   }
   R* recs() noexcept {
     return std::launder(reinterpret_cast<R*>(reinterpret_cast<std::byte*>(this) + offset));
@@ -382,7 +412,11 @@ struct Branch : BranchHead {
     return static_cast<std::uint32_t>(word) & ~data;
   }
   // The free bytes between the two runs.
-  [[nodiscard]] std::size_t room() const noexcept { return offset - (subsAt + nsub() * sizeof(Map)); }
+  [[nodiscard]] std::size_t room() const noexcept { return offset - (subsAt() + nsub() * sizeof(Map)); }
+  // The bytes the tags take from the free room when one more record comes (none or a word).
+  [[nodiscard]] std::size_t tagGrowth() const noexcept { return subsFor(nrec() + 1) - subsAt(); }
+  // Whether one more record fits in the free room, with its tag.
+  [[nodiscard]] bool roomForRecord() const noexcept { return room() >= recSize + tagGrowth(); }
 
   // The record and sub-node of a chunk bit (which must be one of them).
   const R& recAt(ChildBitmap bit) const noexcept {
@@ -391,7 +425,34 @@ struct Branch : BranchHead {
   const Map& subAt(ChildBitmap bit) const noexcept {
     return subs()[std::popcount(nodes() & (static_cast<std::uint32_t>(bit) - 1))];
   }
-  [[nodiscard]] bool boxedAt(ChildBitmap bit) const noexcept { return (boxed & bit) != 0; }
+  // Whether the i-th record, or that of a chunk bit, holds a counted cell.
+  [[nodiscard]] bool boxedRec(std::uint32_t i) const noexcept { return (tags()[i] & boxedFlag) != 0; }
+  [[nodiscard]] bool boxedAt(ChildBitmap bit) const noexcept {
+    if constexpr (boxedFlag == 0) return false;
+    return boxedRec(static_cast<std::uint32_t>(std::popcount(data & (static_cast<std::uint32_t>(bit) - 1))));
+  }
+  // The chunks of the records that hold counted cells.
+  [[nodiscard]] std::uint32_t boxed() const noexcept {
+    if constexpr (boxedFlag == 0) {
+      return 0;
+    } else {
+      // The tag run is read a word at a time (its padding is zero) to see whether any is boxed.
+      const auto* p = reinterpret_cast<const unsigned char*>(this);
+      std::uint32_t head;
+      std::memcpy(&head, p + tagsAt, sizeof(head));
+      std::uint64_t any = head;
+      for (std::size_t at = sizeof(BranchHead); at < subsAt(); at += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + at, sizeof(w));
+        any |= w;
+      }
+      if ((any & 0x8080808080808080ULL) == 0) return 0;
+      std::uint32_t out = 0, i = 0;
+      for (std::uint32_t rest = data; rest != 0; rest &= rest - 1, ++i)
+        if (boxedRec(i)) out |= rest & (~rest + 1);
+      return out;
+    }
+  }
 };
 
 // A branch block for nsub sub-nodes and nrec records, with at least `extra` bytes of free room;
@@ -401,7 +462,8 @@ template <class K, class V>
 Branch<K, V>* allocateBranch(Kind kind, std::uint64_t word, std::uint32_t data,
                              std::uint32_t nsub, std::uint32_t nrec, std::size_t extra = 0) {
   using B = Branch<K, V>;
-  const std::size_t need = B::subsAt + nsub * sizeof(HashMap<K, V>) + extra;
+  assert(static_cast<std::uint32_t>(std::popcount(data)) == nrec && "a record per bit of data");
+  const std::size_t need = B::subsFor(nrec) + nsub * sizeof(HashMap<K, V>) + extra;
   std::size_t off = (need + B::recAlign - 1) / B::recAlign * B::recAlign;
   const std::size_t bytes = off + nrec * B::recSize;
   const std::size_t usable = (bytes + sizeof(void*) + 15) / 16 * 16 - sizeof(void*);
@@ -414,6 +476,9 @@ Branch<K, V>* allocateBranch(Kind kind, std::uint64_t word, std::uint32_t data,
   b->small = static_cast<std::uint8_t>(nsub);
   b->offset = static_cast<std::uint16_t>(off);
   b->data = data;
+  // The header's tags are zero already; the words of tags after it too.
+  for (std::size_t at = sizeof(BranchHead); at < B::subsFor(nrec); at += sizeof(std::uint64_t))
+    std::memset(static_cast<std::byte*>(raw) + at, 0, sizeof(std::uint64_t));
   return static_cast<B*>(b);
 }
 
@@ -497,6 +562,49 @@ template <class K, class V>
 inline constexpr bool movableRecords =
     plainRecords<K, V> || std::is_nothrow_move_constructible_v<Rec<K, V>>;
 
+// In a node nobody else holds: opens the record slot of chunk bit b (not a record yet) for a
+// record of hash h, boxed or not, and gives the slot, where the caller then puts the record. The
+// node must have room for it (roomForRecord): the records before it move down one slot, the
+// sub-nodes up a word when the tags need one, and the tags after it up one.
+template <class K, class V>
+Rec<K, V>* openRecordInPlace(Branch<K, V>& a, std::uint32_t b, KeyHash h, bool boxed) noexcept {
+  using B = Branch<K, V>;
+  assert(a.roomForRecord() && (a.data & b) == 0);
+  const std::uint32_t n = a.nrec();
+  const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
+  auto* base = reinterpret_cast<std::byte*>(&a);
+  const std::size_t s0 = B::subsFor(n), s1 = B::subsFor(n + 1);
+  if (s1 != s0) std::memmove(base + s1, base + s0, a.nsub() * sizeof(HashMap<K, V>));
+  std::uint8_t* t = a.tags();
+  std::memmove(t + ri + 1, t + ri, n - ri);
+  t[ri] = B::tagByte(h, boxed);
+  std::memset(t + n + 1, 0, s1 - B::tagsAt - (n + 1));
+  Rec<K, V>* old = a.recs();
+  internal::relocateRecords<K, V>(old - 1, old, ri);
+  a.offset = static_cast<std::uint16_t>(a.offset - B::recSize);
+  a.data |= b;
+  return a.recs() + ri;
+}
+// The reverse for the record of chunk bit b, already destroyed: the records before it move up
+// into its slot, the tags after it down one, the sub-nodes down a word when the tags free one.
+template <class K, class V>
+void closeRecordInPlace(Branch<K, V>& a, std::uint32_t b) noexcept {
+  using B = Branch<K, V>;
+  assert((a.data & b) != 0);
+  const std::uint32_t n = a.nrec();
+  const auto ri = static_cast<std::uint32_t>(std::popcount(a.data & (b - 1)));
+  Rec<K, V>* r = a.recs();
+  internal::relocateRecordsUp<K, V>(r + 1, r, ri);
+  a.offset = static_cast<std::uint16_t>(a.offset + B::recSize);
+  std::uint8_t* t = a.tags();
+  std::memmove(t + ri, t + ri + 1, n - ri - 1);
+  t[n - 1] = 0;
+  auto* base = reinterpret_cast<std::byte*>(&a);
+  if (const std::size_t s0 = B::subsFor(n), s1 = B::subsFor(n - 1); s1 != s0)
+    std::memmove(base + s1, base + s0, a.nsub() * sizeof(HashMap<K, V>));
+  a.data &= ~b;
+}
+
 // Copies n sub-node handles, counting each up.
 template <class K, class V>
 void copySubs(HashMap<K, V>* dst, const HashMap<K, V>* src, std::uint32_t n) noexcept;
@@ -537,23 +645,25 @@ class BranchBuilder {
     // The slot is taken after the key is made: a throwing key leaves it with its owner.
     ::new (static_cast<void*>(r)) Rec<K, V>{h, std::forward<KA>(k), s.take()};
     if (boxed) boxed_ |= static_cast<std::uint32_t>(bit);
-    ++recs_;
+    b_->tags()[recs_++] = B::tagByte(h, boxed);
   }
-  // Copies of n records of a node whose chunks `bits` hold them (lowest first), with its boxed map.
-  void recs(const Rec<K, V>* src, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) {
-    internal::copyRecords<K, V>(b_->recs() + recs_, src, n, bits, boxed);
-    recs_ += n;
-    boxed_ |= bits & boxed;
+  // Copies of the n records of branch a from its `from`-th, whose chunks `bits` hold them (lowest
+  // first), with a's boxed map; their tags come along.
+  void recs(const B& a, std::uint32_t from, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) {
+    internal::copyRecords<K, V>(b_->recs() + recs_, a.recs() + from, n, bits, boxed);
+    tags(a, from, n, bits & boxed);
   }
   void rec(ChildBitmap bit, const Rec<K, V>& r, bool boxed) {
-    recs(&r, 1, static_cast<std::uint32_t>(bit), boxed ? static_cast<std::uint32_t>(bit) : 0);
+    const auto b = static_cast<std::uint32_t>(bit);
+    internal::copyRecords<K, V>(b_->recs() + recs_, &r, 1, b, boxed ? b : 0);
+    if (boxed) boxed_ |= b;
+    b_->tags()[recs_++] = B::tagByte(r.hash, boxed);
   }
-  // Takes over n records of a node that is about to be freed (bytes or moves, see
+  // Takes over the same records of a node that is about to be freed (bytes or moves, see
   // relocateRecords); the source must then forget them.
-  void relocate(Rec<K, V>* src, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) noexcept {
-    internal::relocateRecords<K, V>(b_->recs() + recs_, src, n);
-    recs_ += n;
-    boxed_ |= bits & boxed;
+  void relocate(B& a, std::uint32_t from, std::uint32_t n, std::uint32_t bits, std::uint32_t boxed) noexcept {
+    internal::relocateRecords<K, V>(b_->recs() + recs_, a.recs() + from, n);
+    tags(a, from, n, bits & boxed);
   }
   void relocateSubs(HashMap<K, V>* src, std::uint32_t n) noexcept {
     if (n != 0)
@@ -566,6 +676,14 @@ class BranchBuilder {
   B* block() noexcept { return b_; }
 
  private:
+  // The tags (with their boxed flags) of the n records just placed from a, whose boxed chunks
+  // are `boxed`.
+  void tags(const B& a, std::uint32_t from, std::uint32_t n, std::uint32_t boxed) noexcept {
+    if (n != 0) std::memcpy(b_->tags() + recs_, a.tags() + from, n);
+    boxed_ |= boxed;
+    recs_ += n;
+  }
+
   B* b_;
   std::uint32_t subs_ = 0, recs_ = 0, boxed_ = 0;
 };
@@ -672,7 +790,7 @@ class HashMap {
       case internal::Kind::Full: {
         auto* b = static_cast<internal::Branch<K, V>*>(p);
         dropSubs(b->subs(), b->nsub());
-        internal::destroyRecords<K, V>(b->recs(), b->nrec(), b->data, b->boxed);
+        internal::destroyRecords<K, V>(b->recs(), b->nrec(), b->data, b->boxed());
         b->~Branch();
         ::operator delete(static_cast<void*>(b));
         break;
@@ -735,7 +853,6 @@ void BranchBuilder<K, V>::sub(const HashMap<K, V>& c) noexcept {
 template <class K, class V>
 HashMap<K, V> BranchBuilder<K, V>::finish() noexcept {
   assert(subs_ == b_->nsub() && recs_ == b_->nrec());
-  b_->boxed = boxed_;
   return Node::adopt<K, V>(std::exchange(b_, nullptr));
 }
 
@@ -881,11 +998,17 @@ bool forEachChild(const Branch<K, V>& a, F&& f) {
   const HashMap<K, V>* s = a.subs();
   const std::uint32_t n = a.size();
   ChildBitmap rest = static_cast<std::uint32_t>(a.word);
-  for (std::uint32_t i = 0; i < n; ++i) {
+  for (std::uint32_t i = 0, ri = 0; i < n; ++i) {
     // Beyond the bitmap (only in tries built invalid on purpose) a child has no chunk of its own.
     const ChildBitmap bit = rest != 0 ? (rest & (~rest + 1)) : 0;
     rest &= rest - 1;
-    Ref<K, V> c = (data & bit) != 0 ? Ref<K, V>::record(*r++, (a.boxed & bit) != 0) : Ref<K, V>::of(*s++);
+    Ref<K, V> c;
+    if ((data & bit) != 0) {
+      c = Ref<K, V>::record(r[ri], a.boxedRec(ri));
+      ++ri;
+    } else {
+      c = Ref<K, V>::of(*s++);
+    }
     if (!f(bit, c)) return false;
   }
   return true;
