@@ -3,12 +3,16 @@
 // readme-begin
 #include <cstdint>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "hs/functor.hpp"
+#include "hs/read.hpp"
+#include "hs/show.hpp"
+#include "morvet/classes.hpp"
 #include "morvet/fix.hpp"
 
 // One layer of an arithmetic expression, with its sub-expressions left open as R: a number, or
@@ -36,6 +40,42 @@ struct hs::Functor<ExprTag> {
     ExprF<std::remove_cvref_t<std::invoke_result_t<F&, const R&>>> out{e.op, e.number, {}};
     for (const R& r : e.operands) out.operands.push_back(f(r));
     return out;
+  }
+};
+
+// To show and read the values too: the layer's text form, its holes written and read by the
+// functions morvet passes in (sp and rp for one hole, sl and rl for a list of them): `Num 2`, or
+// `Op '+' [...]` with the operands as a list. (Comparing would need hs::Eq1 as well, hashing
+// hs::Hashable1: morvet/list_f.hpp has every such instance for its list layer.)
+template <class R>
+struct hs::Show1<ExprF<R>> {
+  template <class SP, class SL>
+  static void liftShowsPrec(SP&&, SL&& sl, int d, const ExprF<R>& e, std::string& out) {
+    hs::showParen(d > 10, [&](std::string& o) {
+      if (e.op == '#') {
+        o.append("Num ");
+        hs::showsPrec(11, e.number, o);
+        return;
+      }
+      o.append("Op ");
+      hs::showsPrec(11, e.op, o);
+      o.append(" ");
+      sl(e.operands, o);
+    }, out);
+  }
+};
+template <class R>
+struct hs::Read1<ExprF<R>> {
+  static hs::ReadPrec<ExprF<R>> liftReadPrec(hs::ReadPrec<R>, hs::ReadPrec<std::vector<R>> rl) {
+    namespace rp = hs::readprec;
+    auto num = rp::readUnaryWith(hs::readPrec<std::int64_t>(), "Num",
+                                 [](std::int64_t n) { return ExprF<R>{'#', n, {}}; });
+    auto op = rp::then(rp::expectP(hs::Lexeme::Ident("Op")),
+                       rp::bind(rp::step(hs::readPrec<char>()), [rl](char c) {
+                         return rp::fmap([c](std::vector<R> rs) { return ExprF<R>{c, 0, rs}; },
+                                         rp::step(rl));
+                       }));
+    return rp::readData(rp::alt(num, op));
   }
 };
 
@@ -69,5 +109,10 @@ int main() {
   std::cout << morvet::foldFix(print, morvet::unfoldFix(split, Range{1, 4})) << "\n";
   // A refold runs both without building the value in between: 20! from the range 1..20.
   std::cout << "20! = " << morvet::refold(eval, split, Range{1, 20}) << "\n";
+
+  // With the layer's text form, a value shows as nested "Fix" forms and reads back.
+  const std::string text = hs::show(e);
+  const std::optional<Expr> back = hs::readMaybe<Expr>(text);
+  std::cout << text << "\nreads back as " << morvet::foldFix(print, *back) << "\n";
 }
 // readme-end

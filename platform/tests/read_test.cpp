@@ -25,6 +25,11 @@ struct Twice {
   friend bool operator==(const Twice&, const Twice&) = default;
 };
 
+// As Twice, without ==: the list reader cannot tell its two parses apart.
+struct TwiceUncompared {
+  std::int64_t v;
+};
+
 // An integer whose reader counts how often it runs.
 struct Counted {
   std::int64_t v;
@@ -71,6 +76,15 @@ struct hs::Read<Twice> {
   static ReadPrec<Twice> readPrec() {
     auto one =
         readprec::fmap([](std::int64_t v) { return Twice{v}; }, hs::readPrec<std::int64_t>());
+    return readprec::alt(one, one);
+  }
+};
+
+template <>
+struct hs::Read<TwiceUncompared> {
+  static ReadPrec<TwiceUncompared> readPrec() {
+    auto one = readprec::fmap([](std::int64_t v) { return TwiceUncompared{v}; },
+                              hs::readPrec<std::int64_t>());
     return readprec::alt(one, one);
   }
 };
@@ -452,6 +466,22 @@ TEST(ReadHostile, AmbiguousElementsAreFollowedOnce) {
   EXPECT_EQ(hs::reads<std::string>("(\"ab\")").size(), 1u);
   EXPECT_EQ(hs::read<std::vector<std::string>>("[\"a\",['b'],((\"c\"))]"),
             (std::vector<std::string>{"a", "b", "c"}));
+}
+
+// The list reader compares parses only where their type can be compared, looking through the
+// standard pairs, vectors and optionals (whose == is declared for any element): around a type
+// without ==, each parse is followed on its own, one list per combination.
+TEST(ReadHostile, ElementsWithoutEqualityAreEachFollowed) {
+  const auto pairs = hs::reads<std::vector<std::pair<int64_t, TwiceUncompared>>>("[(1,2),(3,4)]");
+  ASSERT_EQ(pairs.size(), 4u);
+  for (const auto& [xs, rest] : pairs) {
+    ASSERT_EQ(xs.size(), 2u);
+    EXPECT_EQ(xs[0].first, 1);
+    EXPECT_EQ(xs[1].second.v, 4);
+    EXPECT_TRUE(rest.empty());
+  }
+  EXPECT_EQ(hs::reads<std::vector<std::vector<TwiceUncompared>>>("[[1],[2]]").size(), 4u);
+  EXPECT_EQ(hs::reads<std::vector<std::optional<TwiceUncompared>>>("[Just 1,Nothing]").size(), 2u);
 }
 
 TEST(ReadHostile, DeepBracketsReadAtAnyDepth) {

@@ -4,6 +4,12 @@
 /// time, through the functor's lifted capabilities), and equality, ordering and text forms of Mu
 /// and Nu through their Fix forms.
 ///
+/// Each needs its own instance of the layer type: hs::Eq1, Ord1, Show1, Read1, Hashable1 or
+/// NFData1 (morvet/list_f.hpp has them all for ListF; examples/readme/morvet.cpp writes Show1 and
+/// Read1). == and the ordering operators are declared only where the layer has hs::Eq1 and
+/// hs::Ord1, so that concepts such as std::equality_comparable tell the truth; the other uses stop
+/// the build at one message naming the instance the layer lacks.
+///
 /// Every walk over a Fix runs over an explicit stack, so values of any depth compare, show, hash
 /// and evaluate in constant native stack: the lifted operation is handed a stand-in for the holes
 /// that records them (equality and ordering take a recorded hole as equal and settle it after the
@@ -406,35 +412,44 @@ template <class T, class F, class Make>
 
 /// The same layers all the way down, by the functor's lifted equality: the left layer is demanded
 /// first, a layer's own contents are compared before its holes, and the walk stops at the first
-/// difference. Linear in the part compared; constant native stack.
+/// difference. Linear in the part compared; constant native stack. Declared only where the layer
+/// has an hs::Eq1 instance, so std::equality_comparable (which the readers test) holds exactly
+/// when a Fix can be compared.
 template <class F>
+  requires hs::Eq1Type<typename Fix<F>::Layer>
 [[nodiscard]] bool operator==(const Fix<F>& a, const Fix<F>& b) {
   return internal::equalFix(a, b);
 }
 /// The lexicographic order by the functor's lifted ordering: a layer's first unequal position
 /// decides, its holes before it settled first, in order, each with its own holes before the next;
-/// the left layer is demanded first. Linear in the part compared; constant native stack.
+/// the left layer is demanded first. Linear in the part compared; constant native stack. Needs the
+/// layer's hs::Ord1 instance (a layer without one stops the build at one message naming it).
 template <class F>
 [[nodiscard]] hs::Ordering compare(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b);
 }
-/// `compare(a, b) == LT`.
+/// `compare(a, b) == LT`; declared only where the layer has an hs::Ord1 instance, as the other
+/// orderings are.
 template <class F>
+  requires hs::Ord1Type<typename Fix<F>::Layer>
 [[nodiscard]] bool operator<(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) == hs::LT;
 }
 /// `compare(a, b) != GT`.
 template <class F>
+  requires hs::Ord1Type<typename Fix<F>::Layer>
 [[nodiscard]] bool operator<=(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) != hs::GT;
 }
 /// `compare(a, b) == GT`.
 template <class F>
+  requires hs::Ord1Type<typename Fix<F>::Layer>
 [[nodiscard]] bool operator>(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) == hs::GT;
 }
 /// `compare(a, b) != LT`.
 template <class F>
+  requires hs::Ord1Type<typename Fix<F>::Layer>
 [[nodiscard]] bool operator>=(const Fix<F>& a, const Fix<F>& b) {
   return internal::compareFix(a, b) != hs::LT;
 }
@@ -454,8 +469,10 @@ template <class F>
 // The reference expands this macro (docs/Doxyfile.in), so its documentation comments are block
 // comments: a line comment would swallow the rest of the definition.
 #define MORVET_REBUILT_ORDERING(T, toFix)                                   \
-  /** Equality of the Fix forms, built by toFix as the walk goes; left first. */ \
+  /** Equality of the Fix forms, built by toFix as the walk goes; left first. \
+      Declared only where the layer has an hs::Eq1 instance. */             \
   template <class F>                                                        \
+    requires hs::Eq1Type<typename Fix<F>::Layer>                            \
   bool operator==(const T<F>& a, const T<F>& b) {                           \
     const Fix<F> fa = toFix(a);                                             \
     return internal::equalFix(fa, toFix(b));                                \
@@ -466,23 +483,28 @@ template <class F>
     const Fix<F> fa = toFix(a);                                             \
     return internal::compareFix(fa, toFix(b));                              \
   }                                                                         \
-  /** `compare(b, a) == GT`: the right operand first. */                    \
+  /** `compare(b, a) == GT`: the right operand first. Declared only where   \
+      the layer has an hs::Ord1 instance, as the other orderings are. */    \
   template <class F>                                                        \
+    requires hs::Ord1Type<typename Fix<F>::Layer>                            \
   bool operator<(const T<F>& a, const T<F>& b) {                            \
     return morvet::compare(b, a) == hs::GT;                                 \
   }                                                                         \
   /** `compare(a, b) != GT`. */                                             \
   template <class F>                                                        \
+    requires hs::Ord1Type<typename Fix<F>::Layer>                            \
   bool operator<=(const T<F>& a, const T<F>& b) {                           \
     return morvet::compare(a, b) != hs::GT;                                 \
   }                                                                         \
   /** `compare(a, b) == GT`. */                                             \
   template <class F>                                                        \
+    requires hs::Ord1Type<typename Fix<F>::Layer>                            \
   bool operator>(const T<F>& a, const T<F>& b) {                            \
     return morvet::compare(a, b) == hs::GT;                                 \
   }                                                                         \
   /** `b <= a`: the right operand first. */                                 \
   template <class F>                                                        \
+    requires hs::Ord1Type<typename Fix<F>::Layer>                            \
   bool operator>=(const T<F>& a, const T<F>& b) {                           \
     return b <= a;                                                          \
   }                                                                         \
@@ -509,7 +531,7 @@ namespace hs {
 /// @{
 
 /// "Fix " and the layer at precedence 11, in brackets from precedence 11, by the functor's lifted
-/// writer. Over an explicit stack: the writer leaves a gap per hole, filled next; a writer that
+/// writer (the layer's hs::Show1 instance). Over an explicit stack: the writer leaves a gap per hole, filled next; a writer that
 /// writes a hole into a buffer of its own gets it written in place (recursively, through the stack
 /// helper). Linear in the text; each layer's text is copied once more on its way to out.
 template <class F>
@@ -538,8 +560,8 @@ struct Show<morvet::Nu<F>> {
   }
 };
 
-/// The identifier "Fix", then a layer read at precedence 11 by the functor's lifted reader; any
-/// number of brackets around. A reader 64 layers deep reads ahead: it reads the layers of the
+/// The identifier "Fix", then a layer read at precedence 11 by the functor's lifted reader (the
+/// layer's hs::Read1 instance; no equality is needed); any number of brackets around. A reader 64 layers deep reads ahead: it reads the layers of the
 /// bracket group around it from the innermost out, so a text of any depth reads in the native
 /// stack of 64 layers, in time and memory linear in the text. The layers read are evaluated cells.
 template <class F>
@@ -572,7 +594,8 @@ struct Read<morvet::Nu<F>> {
   }
 };
 
-/// The functor's lifted hash of the layer, with Fix's own hash for the holes; nothing of Fix's own.
+/// The functor's lifted hash of the layer (its hs::Hashable1 instance), with Fix's own hash for
+/// the holes; nothing of Fix's own.
 /// One run of the lifted hash per layer for the first 1024 layers down (nested through the stack
 /// helper), at most three below (a chain in constant native stack); linear in the value.
 template <class F>
@@ -583,8 +606,8 @@ struct Hashable<morvet::Fix<F>> {
   }
 };
 
-/// Every layer demanded and deep-evaluated by the functor's lifted deep evaluation, the holes
-/// visited next, over an explicit stack.
+/// Every layer demanded and deep-evaluated by the functor's lifted deep evaluation (the layer's
+/// hs::NFData1 instance), the holes visited next, over an explicit stack.
 template <class F>
 struct NFData<morvet::Fix<F>> {
   /// \privatesection

@@ -34,6 +34,7 @@
 #include "hs/bytes.hpp"
 #include "hs/either.hpp"
 #include "hs/error.hpp"
+#include "hs/internal/instance.hpp"
 #include "hs/lazy.hpp"
 #include "hs/stack.hpp"
 #include "hs/unit.hpp"
@@ -303,21 +304,40 @@ concept BinaryType = requires(const T& x, binary::Output& out, binary::Input& in
   { Binary<T>::get(in) } -> std::convertible_to<T>;
 };
 
-/// Writes x, by T's Binary instance. Values nest through here (a type's put calls it for its
-/// parts), so for a type that may nest it is a recursive point of the stack helper.
+namespace detail {
+// Whether T has a Binary instance; where it has none, the build stops at this one message.
+template <class T>
+constexpr bool requireBinary() {
+  static_assert(hasInstance<Binary<T>>,
+                "this type has no serialised form: specialise hs::Binary<T> with "
+                "static void put(const T&, hs::binary::Output&) and "
+                "static T get(hs::binary::Input&) (an example: hs::Binary<std::pair<A, B>> in "
+                "platform/include/hs/binary.hpp)");
+  return hasInstance<Binary<T>>;
+}
+}  // namespace detail
+
+/// Writes x, by T's Binary instance (a type without one stops the build at one message naming
+/// hs::Binary). Values nest through here (a type's put calls it for its parts), so for a type that
+/// may nest it is a recursive point of the stack helper.
 template <class T>
 void put(const T& x, binary::Output& out) {
-  if constexpr (hs::mayNest<T>)
+  if constexpr (!detail::requireBinary<T>())
+    return;
+  else if constexpr (hs::mayNest<T>)
     hs::withStack([&] { Binary<T>::put(x, out); });
   else
     Binary<T>::put(x, out);
 }
-/// Reads a T, by its Binary instance; throws DecoderFailure where the input holds none. Values
-/// nest through here (a type's get calls it for its parts), so for a type that may nest it is a
-/// recursive point of the stack helper.
+/// Reads a T, by its Binary instance (a type without one stops the build at one message naming
+/// hs::Binary); throws DecoderFailure where the input holds none. Values nest through here (a
+/// type's get calls it for its parts), so for a type that may nest it is a recursive point of the
+/// stack helper.
 template <class T>
 T get(binary::Input& in) {
-  if constexpr (hs::mayNest<T>)
+  if constexpr (!detail::requireBinary<T>())
+    in.fail("no serialised form");  // not built: the build stops at requireBinary's message
+  else if constexpr (hs::mayNest<T>)
     return hs::withStack([&] { return Binary<T>::get(in); });
   else
     return Binary<T>::get(in);
@@ -579,10 +599,13 @@ template <class F>
   std::forward<F>(f)(out);
   return collector.finish(out.position());
 }
-/// The serialised form of x, by T's Binary instance (runPut of its put).
+/// The serialised form of x, by T's Binary instance (runPut of its put; a type without one stops
+/// the build at one message naming hs::Binary).
 template <class T>
 [[nodiscard]] LazyByteString encode(const T& x) {
-  return binary::runPut([&](Output& out) { Binary<T>::put(x, out); });
+  return binary::runPut([&](Output& out) {
+    if constexpr (hs::detail::requireBinary<T>()) Binary<T>::put(x, out);
+  });
 }
 
 /// The chunks of a list, one at a time: each is produced when the Input first asks for it.
@@ -644,10 +667,18 @@ template <class G>
     return hs::Left(Failed{rest(), in.bytesRead(), "out of memory"});
   }
 }
-/// T's decoder run over the input, as runGetOrFail runs it.
+/// T's decoder run over the input, as runGetOrFail runs it (a type without a Binary instance
+/// stops the build at one message naming hs::Binary).
 template <class T>
 [[nodiscard]] Either<Failed, Decoded<T>> decodeOrFail(const LazyByteString& input) {
-  return binary::runGetOrFail([](Input& in) { return Binary<T>::get(in); }, input);
+  return binary::runGetOrFail(
+      [](Input& in) -> T {
+        if constexpr (!hs::detail::requireBinary<T>())
+          in.fail("no serialised form");  // not built: the build stops at requireBinary's message
+        else
+          return Binary<T>::get(in);
+      },
+      input);
 }
 /// The value; a program error ("Data.Binary.Get.runGet at position N: message", without a call
 /// stack) when the input does not hold one. Input after the value is ignored.

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "hs/internal/instance.hpp"
 #include "hs/internal/nest.hpp"
 #include "hs/unit.hpp"
 
@@ -28,18 +29,54 @@ struct Eq2;
 template <class T, class Enable = void>
 struct Ord2;
 
+/// Whether T has an Eq1 instance (a specialisation of hs::Eq1 makes it a complete type). The
+/// lifted wrappers (morvet::Fix, Mu, Nu) have == only where their layer has one.
+template <class T>
+concept Eq1Type = requires { sizeof(Eq1<T>); };
+/// Whether T has an Ord1 instance (a specialisation of hs::Ord1 makes it a complete type). The
+/// lifted wrappers (morvet::Fix, Mu, Nu) have <, <=, > and >= only where their layer has one.
+template <class T>
+concept Ord1Type = requires { sizeof(Ord1<T>); };
+
+namespace detail {
+// Whether T has the instance; where it has none, the build stops at this one message.
+template <class T>
+constexpr bool requireEq1() {
+  static_assert(hasInstance<Eq1<T>>,
+                "this type has no lifted equality: specialise hs::Eq1<F<A>> with "
+                "static bool liftEq(eq, const F<A>&, const F<B>&), eq comparing an A with a B "
+                "(an example: hs::Eq1<morvet::ListF<A, R>> in morvet/include/morvet/list_f.hpp)");
+  return hasInstance<Eq1<T>>;
+}
+template <class T>
+constexpr bool requireOrd1() {
+  static_assert(hasInstance<Ord1<T>>,
+                "this type has no lifted ordering: specialise hs::Ord1<F<A>> with "
+                "static hs::Ordering liftCompare(cmp, const F<A>&, const F<B>&), cmp ordering an A "
+                "and a B (an example: hs::Ord1<morvet::ListF<A, R>> in "
+                "morvet/include/morvet/list_f.hpp)");
+  return hasInstance<Ord1<T>>;
+}
+}  // namespace detail
+
 /// Whether a and b are equal when their elements are compared with eq. The two structures may
 /// hold different element types (`liftEq(eq, F<A>, F<B>)`); the instance is that of the first
-/// operand's type.
+/// operand's type (a type without one stops the build at one message naming hs::Eq1).
 template <class E, class T, class U>
 [[nodiscard]] bool liftEq(E&& eq, const T& a, const U& b) {
-  return Eq1<T>::liftEq(std::forward<E>(eq), a, b);
+  if constexpr (detail::requireEq1<T>())
+    return Eq1<T>::liftEq(std::forward<E>(eq), a, b);
+  else
+    return false;
 }
 /// The ordering of a and b when their elements are compared with cmp; the instance is that of the
-/// first operand's type.
+/// first operand's type (a type without one stops the build at one message naming hs::Ord1).
 template <class C, class T, class U>
 [[nodiscard]] Ordering liftCompare(C&& cmp, const T& a, const U& b) {
-  return Ord1<T>::liftCompare(std::forward<C>(cmp), a, b);
+  if constexpr (detail::requireOrd1<T>())
+    return Ord1<T>::liftCompare(std::forward<C>(cmp), a, b);
+  else
+    return EQ;
 }
 /// Whether a and b are equal when their first elements are compared with eq1, their second with
 /// eq2.

@@ -21,6 +21,7 @@
 #include "hs/call.hpp"
 #include "hs/error.hpp"
 #include "hs/functor.hpp"
+#include "hs/internal/instance.hpp"
 #include "hs/lazy.hpp"
 #include "hs/semigroup.hpp"
 
@@ -47,11 +48,46 @@ struct Foldable;
 template <class Tag>
 struct Traversable;
 
+namespace detail {
+// Whether Tag has a Foldable (a Traversable) instance; where it has none, the build stops at the
+// one message.
+template <class Tag>
+constexpr bool requireFoldable() {
+  static_assert(hasInstance<Foldable<Tag>>,
+                "this type constructor has no folding: specialise hs::Foldable<Tag> with "
+                "static std::vector<A> toList(const F<A>&) (an example: "
+                "hs::Foldable<morvet::ListFTag<A>> in morvet/include/morvet/list_f.hpp)");
+  return hasInstance<Foldable<Tag>>;
+}
+// What traversing ta with f gives: the structure of the values of f's results, in their
+// applicative.
+template <class F, class TA>
+using TraverseStep = std::remove_cvref_t<std::invoke_result_t<F&, const ElementOf<TA>&>>;
+template <class Tag, class F, class TA>
+using Traversed = typename TagOfT<TraverseStep<F, TA>>::template apply<
+    typename Tag::template apply<ElementOf<TraverseStep<F, TA>>>>;
+template <class Tag>
+constexpr bool requireTraversable() {
+  static_assert(hasInstance<Traversable<Tag>>,
+                "this type constructor has no traversal: specialise hs::Traversable<Tag> with "
+                "static auto traverse(f, const F<A>&), giving the applicative of f's results (an "
+                "example: hs::Traversable<morvet::ListFTag<A>> in morvet/include/morvet/list_f.hpp)");
+  return hasInstance<Traversable<Tag>>;
+}
+}  // namespace detail
+
 /// The elements in order: a reference to them when the structure stores them as a vector, else a
-/// new vector.
+/// new vector. The other folds come here for what the instance does not give itself, so a type
+/// without a tag or the tag without a Foldable instance stops the build here, at one message
+/// naming hs::TagOf or hs::Foldable.
 template <class TA>
 [[nodiscard]] decltype(auto) toList(const TA& t) {
-  return Foldable<TagOfT<TA>>::toList(t);
+  if constexpr (detail::requireTag<TA>()) {
+    if constexpr (detail::requireFoldable<TagOfT<TA>>())
+      return Foldable<TagOfT<TA>>::toList(t);
+    else
+      return detail::rejected<std::vector<ElementOf<TA>>>();
+  }
 }
 
 namespace detail {
@@ -284,10 +320,16 @@ template <class F, class TA>
 }
 
 /// f over the elements in order, the results gathered in the applicative of f's result, by the
-/// Traversable instance of t's tag.
+/// Traversable instance of t's tag (a type without a tag or the tag without an instance stops the
+/// build at one message naming hs::TagOf or hs::Traversable).
 template <class F, class TA>
 [[nodiscard]] auto traverse(F&& f, const TA& t) {
-  return Traversable<TagOfT<TA>>::traverse(std::forward<F>(f), t);
+  if constexpr (detail::requireTag<TA>()) {
+    if constexpr (detail::requireTraversable<TagOfT<TA>>())
+      return Traversable<TagOfT<TA>>::traverse(std::forward<F>(f), t);
+    else if constexpr (requires { typename detail::Traversed<TagOfT<TA>, F, TA>; })
+      return detail::rejected<detail::Traversed<TagOfT<TA>, F, TA>>();
+  }
 }
 /// The effects the structure holds, run in element order, their results gathered (traverse of a
 /// function returning a copy of each element).

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "hs/internal/instance.hpp"
 #include "hs/list.hpp"
 #include "hs/semigroup.hpp"
 #include "hs/stack.hpp"
@@ -194,20 +195,56 @@ struct Functor;
 template <class Tag>
 struct Applicative;
 
-/// f applied to every element of fa, by the Functor instance of fa's tag; the instance says when
-/// f runs (at once, or on demand for a lazy list). The results are values (copies where f returns
-/// a reference).
+namespace detail {
+// Whether FA names its tag, and whether Tag has a Functor instance; where not, the build stops at
+// the one message.
+template <class FA>
+constexpr bool requireTag() {
+  static_assert(Tagged<FA>,
+                "this type names no type-constructor tag: specialise hs::TagOf<F<A>> with "
+                "`using type =` the tag and `using value_type = A` (an example: "
+                "examples/readme/morvet.cpp)");
+  return Tagged<FA>;
+}
+template <class Tag>
+constexpr bool requireFunctor() {
+  static_assert(hasInstance<Functor<Tag>>,
+                "this type constructor has no mapping: specialise hs::Functor<Tag> with "
+                "static auto fmap(f, const F<A>&), giving the F of f's results (an example: "
+                "examples/readme/morvet.cpp)");
+  return hasInstance<Functor<Tag>>;
+}
+// What mapping f over fa gives: the F of f's results.
+template <class Tag, class F, class FA>
+using Mapped =
+    typename Tag::template apply<std::remove_cvref_t<std::invoke_result_t<F&, const ElementOf<FA>&>>>;
+// fmap by the Functor instance of Tag, for callers that know the tag of fa's type.
+template <class Tag, class F, class FA>
+[[nodiscard]] auto fmapOf(F&& f, FA&& fa) {
+  if constexpr (detail::requireFunctor<Tag>())
+    return Functor<Tag>::fmap(std::forward<F>(f), std::forward<FA>(fa));
+  else if constexpr (requires { typename Mapped<Tag, F, FA>; })
+    return detail::rejected<Mapped<Tag, F, FA>>();
+}
+}  // namespace detail
+
+/// f applied to every element of fa, by the Functor instance of fa's tag (a type without a tag or
+/// the tag without an instance stops the build at one message naming hs::TagOf or hs::Functor);
+/// the instance says when f runs (at once, or on demand for a lazy list). The results are values
+/// (copies where f returns a reference).
 template <class F, class FA>
 [[nodiscard]] auto fmap(F&& f, FA&& fa) {
-  return Functor<TagOfT<FA>>::fmap(std::forward<F>(f), std::forward<FA>(fa));
+  if constexpr (detail::requireTag<std::remove_cvref_t<FA>>())
+    return detail::fmapOf<TagOfT<FA>>(std::forward<F>(f), std::forward<FA>(fa));
 }
 /// Every element replaced by x (`<$`): the instance's own `replaceValues` when it has one, else
 /// fmap of a function returning a copy of x.
 template <class X, class FA>
 [[nodiscard]] auto replaceValues(const X& x, const FA& fa) {
-  using Tag = TagOfT<FA>;
-  if constexpr (requires { Functor<Tag>::replaceValues(x, fa); })
-    return Functor<Tag>::replaceValues(x, fa);
+  if constexpr (!detail::requireTag<FA>())
+    return;
+  else if constexpr (requires { Functor<TagOfT<FA>>::replaceValues(x, fa); })
+    return Functor<TagOfT<FA>>::replaceValues(x, fa);
   else
     return hs::fmap([x](const auto&) { return x; }, fa);
 }

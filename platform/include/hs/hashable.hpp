@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "hs/internal/instance.hpp"
 #include "hs/stack.hpp"
 #include "hs/unit.hpp"
 
@@ -106,7 +107,8 @@ template <class T>
     static_assert(detail::noHash<T>,
                   "this type has no hash: specialise hs::Hashable<T> with "
                   "static std::int64_t hashWithSalt(std::int64_t salt, const T&), or specialise "
-                  "std::hash<T> (keys are then hashed as hs::saltedWordHash(salt, std::hash<T>{}(x)))");
+                  "std::hash<T> (keys are then hashed as "
+                  "hs::saltedWordHash(salt, std::hash<T>{}(x))); examples/readme/keys.cpp shows both");
     return 0;
   }
 }
@@ -129,10 +131,27 @@ struct Hashable1;
 template <class T, class Enable = void>
 struct Hashable2;
 
-/// The salted hash of x with its elements hashed by h, by T's Hashable1 instance.
+namespace detail {
+// Whether T has a Hashable1 instance; where it has none, the build stops at this one message.
+template <class T>
+constexpr bool requireHashable1() {
+  static_assert(hasInstance<Hashable1<T>>,
+                "this type has no lifted hash: specialise hs::Hashable1<F<A>> with "
+                "static std::int64_t liftHashWithSalt(h, std::int64_t salt, const F<A>&), h "
+                "hashing an element with a salt (an example: hs::Hashable1<morvet::ListF<A, R>> in "
+                "morvet/include/morvet/list_f.hpp)");
+  return hasInstance<Hashable1<T>>;
+}
+}  // namespace detail
+
+/// The salted hash of x with its elements hashed by h, by T's Hashable1 instance (a type without
+/// one stops the build at one message naming hs::Hashable1).
 template <class H, class T>
 [[nodiscard]] std::int64_t liftHashWithSalt(H&& h, std::int64_t salt, const T& x) {
-  return Hashable1<T>::liftHashWithSalt(std::forward<H>(h), salt, x);
+  if constexpr (detail::requireHashable1<T>())
+    return Hashable1<T>::liftHashWithSalt(std::forward<H>(h), salt, x);
+  else
+    return 0;
 }
 /// The salted hash of x with its first elements hashed by h1 and its second by h2, by T's
 /// Hashable2 instance.

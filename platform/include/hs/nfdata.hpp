@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "hs/internal/instance.hpp"
 #include "hs/lazy.hpp"
 #include "hs/list.hpp"
 #include "hs/stack.hpp"
@@ -49,11 +50,23 @@ void rnf(const T& x) {
   else
     NFData<T>::rnf(x);
 }
+namespace detail {
+// Whether T has an NFData1 instance; where it has none, the build stops at this one message.
+template <class T>
+constexpr bool requireNFData1() {
+  static_assert(hasInstance<NFData1<T>>,
+                "this type has no lifted deep evaluation: specialise hs::NFData1<F<A>> with "
+                "static void liftRnf(r, const F<A>&), r applied to every element (an example: "
+                "hs::NFData1<morvet::ListF<A, R>> in morvet/include/morvet/list_f.hpp)");
+  return hasInstance<NFData1<T>>;
+}
+}  // namespace detail
+
 /// r applied to every element of x, by T's NFData1 instance (which forces x's own structure as it
-/// goes).
+/// goes; a type without one stops the build at one message naming hs::NFData1).
 template <class R, class T>
 void liftRnf(R&& r, const T& x) {
-  NFData1<T>::liftRnf(std::forward<R>(r), x);
+  if constexpr (detail::requireNFData1<T>()) NFData1<T>::liftRnf(std::forward<R>(r), x);
 }
 /// r1 and r2 applied to the two kinds of element of x, by T's NFData2 instance.
 template <class R1, class R2, class T>

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "hs/error.hpp"
+#include "hs/internal/instance.hpp"
 #include "hs/lazy.hpp"
 #include "hs/show.hpp"
 #include "hs/stack.hpp"
@@ -298,10 +299,25 @@ template <class T>
   return out;
 }
 
+// Whether two parses of T can be compared: std::equality_comparable, looked through the standard
+// pairs, tuples, vectors and optionals, whose == is declared for any element type (a list of pairs
+// whose parts have no == still reads, without comparing).
+template <class T>
+inline constexpr bool parsesCompare = std::equality_comparable<T>;
+template <class A, class B>
+inline constexpr bool parsesCompare<std::pair<A, B>> = parsesCompare<A> && parsesCompare<B>;
+template <class... A>
+inline constexpr bool parsesCompare<std::tuple<A...>> = (parsesCompare<A> && ...);
+template <class A>
+inline constexpr bool parsesCompare<std::vector<A>> = parsesCompare<A>;
+template <class A>
+inline constexpr bool parsesCompare<std::optional<A>> = parsesCompare<A>;
+
 // "[", elements read by p at precedence 0 separated by ",", "]", white space allowed around every
 // lexeme; no enclosing brackets. A parse of an element given twice (the same value and rest) is
 // one parse read ambiguously: it is followed once, and the lists it ends in are given twice, so
-// ambiguous elements cost no more than plain ones.
+// ambiguous elements cost no more than plain ones. (Elements whose values do not compare are
+// followed parse by parse.)
 template <class T>
 [[nodiscard]] ReadPrec<std::vector<T>> listBody(ReadPrec<T> p) {
   return ReadPrec<std::vector<T>>([p = std::move(p)](int, std::string_view s) {
@@ -330,7 +346,7 @@ template <class T>
       std::size_t kept = 0;
       for (std::size_t i = 0; i < xs.size(); ++i) {
         std::size_t k = 0;
-        if constexpr (std::equality_comparable<T>) {
+        if constexpr (parsesCompare<T>) {
           for (; k < kept; ++k)
             if (xs[k].second.data() == xs[i].second.data() &&
                 xs[k].second.size() == xs[i].second.size() && xs[k].first == xs[i].first)
@@ -595,15 +611,32 @@ concept ReadType = requires {
   { Read<T>::readPrec() } -> std::convertible_to<ReadPrec<T>>;
 };
 
-/// T's reader. The instance's reader is built on first use and kept for the process, so readers
-/// of recursive types may refer to themselves; the call copies a shared handle.
+namespace detail {
+// Whether T has a Read instance; where it has none, the build stops at this one message.
+template <class T>
+constexpr bool requireRead() {
+  static_assert(hasInstance<Read<T>>,
+                "this type has no reader: specialise hs::Read<T> with "
+                "static hs::ReadPrec<T> readPrec() (an example: hs::Read<std::optional<A>> in "
+                "platform/include/hs/read.hpp)");
+  return hasInstance<Read<T>>;
+}
+}  // namespace detail
+
+/// T's reader (a type without a Read instance stops the build at one message naming hs::Read).
+/// The instance's reader is built on first use and kept for the process, so readers of recursive
+/// types may refer to themselves; the call copies a shared handle.
 template <class T>
 [[nodiscard]] ReadPrec<T> readPrec() {
-  static const ReadPrec<T> p([](int d, std::string_view s) {
-    static const ReadPrec<T> built = Read<T>::readPrec();
-    return built(d, s);
-  });
-  return p;
+  if constexpr (!detail::requireRead<T>()) {
+    return ReadPrec<T>();
+  } else {
+    static const ReadPrec<T> p([](int d, std::string_view s) {
+      static const ReadPrec<T> built = Read<T>::readPrec();
+      return built(d, s);
+    });
+    return p;
+  }
 }
 /// The reader of a list of T: the type's own readListPrec, or the standard list reader
 /// (readprec::list) of T's reader; built on first use and kept, as readPrec.
@@ -672,17 +705,35 @@ struct Read1;
 template <class T, class Enable = void>
 struct Read2;
 
+namespace detail {
+// Whether T has a Read1 instance; where it has none, the build stops at this one message.
+template <class T>
+constexpr bool requireRead1() {
+  static_assert(hasInstance<Read1<T>>,
+                "this type has no lifted reader: specialise hs::Read1<F<A>> with "
+                "static hs::ReadPrec<F<A>> liftReadPrec(hs::ReadPrec<A> rp, "
+                "hs::ReadPrec<std::vector<A>> rl), rp reading an element and rl a list of them "
+                "(an example: examples/readme/morvet.cpp)");
+  return hasInstance<Read1<T>>;
+}
+}  // namespace detail
+
 /// The reader of T whose elements are read by rp (and lists of them by rl), by T's Read1
-/// instance.
+/// instance (a type without one stops the build at one message naming hs::Read1).
 template <class T, class A>
 [[nodiscard]] ReadPrec<T> liftReadPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>> rl) {
-  return Read1<T>::liftReadPrec(std::move(rp), std::move(rl));
+  if constexpr (!detail::requireRead1<T>())
+    return ReadPrec<T>();
+  else
+    return Read1<T>::liftReadPrec(std::move(rp), std::move(rl));
 }
 /// The reader of a list of T: the instance's own liftReadListPrec, else the list reader of
 /// liftReadPrec's reader.
 template <class T, class A>
 [[nodiscard]] ReadPrec<std::vector<T>> liftReadListPrec(ReadPrec<A> rp, ReadPrec<std::vector<A>> rl) {
-  if constexpr (requires { Read1<T>::liftReadListPrec(rp, rl); })
+  if constexpr (!detail::requireRead1<T>())
+    return ReadPrec<std::vector<T>>();
+  else if constexpr (requires { Read1<T>::liftReadListPrec(rp, rl); })
     return Read1<T>::liftReadListPrec(std::move(rp), std::move(rl));
   else
     return readprec::list(Read1<T>::liftReadPrec(std::move(rp), std::move(rl)));

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "hs/internal/instance.hpp"
 #include "hs/lazy.hpp"
 #include "hs/stack.hpp"
 #include "hs/unit.hpp"
@@ -88,11 +89,26 @@ concept ShowType = requires(int d, const T& x, std::string& out) {
   Show<T>::showsPrec(d, x, out);
 };
 
-/// Appends the text form of x at precedence d, by T's Show instance. Values nest through here (a
-/// type's writer calls it for its parts), so for a type that may nest it is a recursive point.
+namespace detail {
+// Whether T has a Show instance; where it has none, the build stops at this one message.
+template <class T>
+constexpr bool requireShow() {
+  static_assert(hasInstance<Show<T>>,
+                "this type has no text form: specialise hs::Show<T> with "
+                "static void showsPrec(int d, const T&, std::string& out) (an example: "
+                "hs::Show<std::pair<A, B>> in platform/include/hs/show.hpp)");
+  return hasInstance<Show<T>>;
+}
+}  // namespace detail
+
+/// Appends the text form of x at precedence d, by T's Show instance (a type without one stops the
+/// build at one message naming hs::Show). Values nest through here (a type's writer calls it for
+/// its parts), so for a type that may nest it is a recursive point.
 template <class T>
 void showsPrec(int d, const T& x, std::string& out) {
-  if constexpr (hs::mayNest<T>)
+  if constexpr (!detail::requireShow<T>())
+    return;
+  else if constexpr (hs::mayNest<T>)
     hs::withStack([&] { Show<T>::showsPrec(d, x, out); });
   else
     Show<T>::showsPrec(d, x, out);
@@ -186,16 +202,31 @@ struct Show1;
 template <class T, class Enable = void>
 struct Show2;
 
-/// Appends x at precedence d with its elements written by sp and sl, by T's Show1 instance.
+namespace detail {
+// Whether T has a Show1 instance; where it has none, the build stops at this one message.
+template <class T>
+constexpr bool requireShow1() {
+  static_assert(hasInstance<Show1<T>>,
+                "this type has no lifted text form: specialise hs::Show1<F<A>> with "
+                "static void liftShowsPrec(sp, sl, int d, const F<A>&, std::string& out), sp "
+                "writing an element and sl a list of them (an example: examples/readme/morvet.cpp)");
+  return hasInstance<Show1<T>>;
+}
+}  // namespace detail
+
+/// Appends x at precedence d with its elements written by sp and sl, by T's Show1 instance (a
+/// type without one stops the build at one message naming hs::Show1).
 template <class SP, class SL, class T>
 void liftShowsPrec(SP&& sp, SL&& sl, int d, const T& x, std::string& out) {
-  Show1<T>::liftShowsPrec(sp, sl, d, x, out);
+  if constexpr (detail::requireShow1<T>()) Show1<T>::liftShowsPrec(sp, sl, d, x, out);
 }
 /// Appends the list form of xs, each x written as liftShowsPrec writes it at precedence 0 (or by
 /// the instance's own liftShowList).
 template <class SP, class SL, class T>
 void liftShowList(SP&& sp, SL&& sl, const std::vector<T>& xs, std::string& out) {
-  if constexpr (requires { Show1<T>::liftShowList(sp, sl, xs, out); })
+  if constexpr (!detail::requireShow1<T>())
+    return;
+  else if constexpr (requires { Show1<T>::liftShowList(sp, sl, xs, out); })
     Show1<T>::liftShowList(sp, sl, xs, out);
   else
     hs::showListWith([&](const T& x, std::string& o) { Show1<T>::liftShowsPrec(sp, sl, 0, x, o); },

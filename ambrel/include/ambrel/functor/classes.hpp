@@ -66,7 +66,7 @@ template <class Tag, class X, class P>
   if constexpr (requires { hs::Functor<Tag>::replaceValues(x, p); })
     return hs::Functor<Tag>::replaceValues(x, p);
   else
-    return hs::Functor<Tag>::fmap([x](const auto&) { return x; }, p);
+    return hs::detail::fmapOf<Tag>([x](const auto&) { return x; }, p);
 }
 
 }  // namespace ambrel::internal::one
@@ -85,10 +85,10 @@ struct hs::Functor<ambrel::Ambrel1Tag<F, G>> {
     using GA = typename G::template apply<A>;
     const auto& n = ambrel::internal::one::Access::node(v);
     auto fpart = [&] {
-      return hs::Lazy<typename R::FA>::apply([h](const FA& x) { return hs::Functor<F>::fmap(h, x); }, *n.f);
+      return hs::Lazy<typename R::FA>::apply([h](const FA& x) { return hs::detail::fmapOf<F>(h, x); }, *n.f);
     };
     auto gpart = [&] {
-      return hs::Lazy<typename R::GA>::apply([h](const GA& y) { return hs::Functor<G>::fmap(h, y); }, *n.g);
+      return hs::Lazy<typename R::GA>::apply([h](const GA& y) { return hs::detail::fmapOf<G>(h, y); }, *n.g);
     };
     if (n.index == 0) return R(ambrel::This1Value<typename R::FA>(fpart()));
     if (n.index == 1) return R(ambrel::That1Value<typename R::GA>(gpart()));
